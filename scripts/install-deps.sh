@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs the Debian 12 packages qzcard needs, when some are missing and we
+# run as root. Without root it only names what is missing.
+set -eu
+PACKAGES="cmake ninja-build g++ pkg-config libicu-dev libxml2-dev uuid-dev libgtest-dev libgmock-dev
+          libbenchmark-dev libcli11-dev nlohmann-json3-dev ffmpeg"
+missing=""
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" = 0 ]; then
+    echo "qzcard: installing$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing
+else
+    echo "qzcard: missing Debian packages:$missing (run as root to install them)" >&2
+    exit 1
+fi

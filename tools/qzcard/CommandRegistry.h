@@ -1,0 +1,20 @@
+#pragma once
+// Commands of the qzcard host register themselves here, so that adding a
+// command means adding one file.
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <vector>
+
+namespace qzcard {
+
+// Adds one subcommand (with its options and callback) to the application.
+using CommandInstaller = std::function<void(CLI::App&)>;
+
+std::vector<CommandInstaller>& CommandInstallers();
+
+// Use at namespace scope in a command file:
+//   static const bool kRegistered = qzcard::RegisterCommand(&InstallMyCommand);
+bool RegisterCommand(CommandInstaller installer);
+
+}  // namespace qzcard
