@@ -1,0 +1,29 @@
+#pragma once
+// The built-in sample card (qzcard sample-card, tests, benchmarks) and the
+// long clip for throughput work. Pure functions returning descriptions.
+#include "CardDescription.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace ComVantoVantoQZ64RADPlug::CardWriter {
+
+struct SampleCardOptions {
+    uint32_t clipCount = 6;        // clips beyond the built-in set repeat it with new numbers
+    uint32_t durationFrames = 60;  // per clip; the spanned clip gets 3x this, in three files
+    // Every clip at this rate; empty = a mix of interlaced and progressive
+    // rates of `family`.
+    std::optional<FrameRate> rate;
+    FrameRateFamily family = kFamily59_94;
+};
+
+// Several clips covering interlaced and progressive rates of one family, the
+// three picture sizes, 2 and 4 channels, CBR and VBR, a clip spanned over
+// three MXF files, drop-frame timecode and full XML metadata.
+CardDescription SampleCardDescription(const SampleCardOptions& options = {});
+
+// One 1920x1080 50 Mbps clip of `frames` pictures (at least 3000 by default)
+// in a card of its own.
+CardDescription LongClipCardDescription(uint32_t frames = 3000, FrameRate rate = FrameRate::k59_94i);
+
+}  // namespace ComVantoVantoQZ64RADPlug::CardWriter
