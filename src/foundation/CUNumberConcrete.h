@@ -54,7 +54,7 @@ class CUNumberConcrete : public CUNumber {
 
 public:
     explicit CUNumberConcrete(T value) : m_Value(value) {}
-    CUNumberConcrete(const CUNumberConcrete& other) : CUObject(), CUNumber(other), m_Value(other.m_Value) {}
+    CUNumberConcrete(const CUNumberConcrete& other) : CUNumber(other), m_Value(other.m_Value) {}
     ~CUNumberConcrete() override = default;
 
     T Value() const { return m_Value; }

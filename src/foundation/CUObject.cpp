@@ -2,7 +2,10 @@
 
 #include "CUStringMac.h"
 
+#include <cxxabi.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <typeinfo>
 
@@ -18,11 +21,15 @@ std::mutex& g_MutexHandle() {
 }
 }  // namespace
 
-CUObject::CUObject() { (void)g_MutexHandle(); }
+CUObject::CUObject() {
+    (void)g_MutexHandle();
+}
 CUObject::CUObject(const CUObject&) : m_RetainCount(0) {}
 CUObject::~CUObject() = default;
 
-CUObject& CUObject::operator=(const CUObject&) { return *this; }
+CUObject& CUObject::operator=(const CUObject&) {
+    return *this;
+}
 
 void CUObject::Retain() const {
     std::lock_guard<std::mutex> lock(g_MutexHandle());
@@ -44,8 +51,13 @@ int32_t CUObject::RetainCount() const {
 }
 
 CUSharedPtr<CUStringMac> CUObject::Description() const {
-    char text[256];
-    std::snprintf(text, sizeof text, "%s(0x%p)", typeid(*this).name(), static_cast<const void*>(this));
+    const char* mangled = typeid(*this).name();
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    const char* name = status == 0 && demangled ? demangled : mangled;
+    char text[512];
+    std::snprintf(text, sizeof text, "%s(0x%p)", name, static_cast<const void*>(this));
+    std::free(demangled);
     return CUStringMac::Create(text);
 }
 
