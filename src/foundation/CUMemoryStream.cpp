@@ -1,0 +1,116 @@
+#include "CUMemoryStream.h"
+
+#include "CUAutoLock.h"
+
+#include <cstring>
+
+namespace ComVantoVantoQZ64RADPlug {
+
+CUMemoryStream::CUMemoryStream(void* data, uint64_t size, bool noCopy) {
+    if (!data) return;
+    if (noCopy) {
+        m_Data = static_cast<unsigned char*>(data);
+    } else if (size > 0) {
+        m_Data = new unsigned char[size];
+        m_OwnsData = true;
+        std::memcpy(m_Data, data, size);
+    }
+    m_Length = size;
+    m_ReadableRange = _CURange{0, size};
+}
+
+CUMemoryStream::CUMemoryStream(uint64_t size) {
+    if (size > 0) {
+        m_Data = new unsigned char[size];
+        m_OwnsData = true;
+    }
+    m_Length = size;
+    m_ReadableRange = _CURange{0, size};
+}
+
+CUMemoryStream::CUMemoryStream(CUStream* source, const _CURange& range) {
+    InitFromSource(source, range);
+}
+
+CUMemoryStream::CUMemoryStream(const CUSharedPtr<CUStream>& source, const _CURange& range) {
+    InitFromSource(source.get(), range);
+}
+
+void CUMemoryStream::InitFromSource(CUStream* source, const _CURange& range) {
+    const _CUErrorContents failure = kCUErrEmptyOrNotOpen;
+    if (!source || range.length == 0) throw failure;
+    // The length often comes from a file: make sure the source can deliver
+    // the whole range before allocating anything (no sum that can wrap).
+    const _CURange readable = source->GetReadableRange();
+    if (range.location < readable.location) throw failure;
+    const uint64_t skip = range.location - readable.location;
+    if (range.length > readable.length || skip > readable.length - range.length) throw failure;
+    if (range.location > static_cast<uint64_t>(INT64_MAX)) throw failure;
+
+    unsigned char* data = new unsigned char[range.length];
+    uint64_t got = 0;
+    try {
+        got = source->Read(data, range.length, static_cast<int64_t>(range.location), kCUStreamSeekBegin);
+    } catch (...) {
+        got = 0;
+    }
+    if (got != range.length) {
+        delete[] data;
+        throw failure;
+    }
+    m_Data = data;
+    m_OwnsData = true;
+    m_Length = range.length;
+    m_ReadableRange = _CURange{0, range.length};
+}
+
+CUMemoryStream::~CUMemoryStream() {
+    if (m_OwnsData) delete[] m_Data;
+}
+
+CUMemoryStream* CUMemoryStream::CreateMemoryStream(CUStream* source, const _CURange& range) {
+    try {
+        return new CUMemoryStream(source, range);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+CUMemoryStream* CUMemoryStream::CreateMemoryStream(const CUSharedPtr<CUStream>& source,
+                                                   const _CURange& range) {
+    return CreateMemoryStream(source.get(), range);
+}
+
+CUSharedPtr<CUMemoryStream> CUMemoryStream::CreateMemoryStreamPtr(CUStream* source, const _CURange& range) {
+    return CUSharedPtr<CUMemoryStream>(CreateMemoryStream(source, range));
+}
+
+CUSharedPtr<CUMemoryStream> CUMemoryStream::CreateMemoryStreamPtr(const CUSharedPtr<CUStream>& source,
+                                                                  const _CURange& range) {
+    return CreateMemoryStreamPtr(source.get(), range);
+}
+
+bool CUMemoryStream::CanRead() const {
+    return m_Data != nullptr && m_Length != 0;
+}
+bool CUMemoryStream::CanWrite() const {
+    return false;
+}
+bool CUMemoryStream::CanSeek() const {
+    return false;
+}
+
+uint64_t CUMemoryStream::Read(unsigned char* buffer, uint64_t size, int64_t offset,
+                              CUStream_Seek_Origin origin) {
+    CUAutoLock lock(m_Lock);
+    if (!buffer || !m_Data) return 0;
+    const _CURange range = CalcReadRange(size, offset, origin);
+    if (range.length > 0) std::memcpy(buffer, m_Data + range.location, range.length);
+    return range.length;
+}
+
+unsigned char* CUMemoryStream::GetPtr() const {
+    return m_Data;
+}
+
+}  // namespace ComVantoVantoQZ64RADPlug
