@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
+
+class Mpeg2BitWriter;
 
 struct Mpeg2Settings {
     int width = 1920;   // 1920, 1440 or 1280 (any multiple of 16 up to 1920 is accepted)
@@ -104,8 +107,19 @@ public:
     static std::string CheckSettings(const Mpeg2Settings& settings);
 
 private:
-    void Locate(int64_t decodeIndex, char& type, int& temporalReference, int64_t& displayIndex,
-                int& storedPos, int64_t& gopStart, int& gopLen) const;
+    struct Layout;  // GOP patterns, shared by copies of the encoder
+    struct Position {
+        int64_t gopStart = 0;  // decode (and display) index of the GOP's first picture
+        int gopLength = 0;
+        int storedPos = 0;   // position in stored order within the GOP
+        int displayPos = 0;  // position in display order within the GOP
+        char type = 'I';
+        double weightScale = 1.0;
+    };
+    void Locate(int64_t decodeIndex, Position& pos) const;
+    bool RowInk(int mbRow, int64_t number, uint8_t* colours) const;
+    void WriteSliceBody(Mpeg2BitWriter& writer, int kind, const uint8_t* colours) const;
+    uint64_t TargetSize(int64_t decodeIndex, const Position& pos) const;
 
     Mpeg2Settings mSettings;
     int64_t mFrameCount = 0;
@@ -114,7 +128,8 @@ private:
     int mMbHeight = 0;
     int mFrameRateCode = 0;
     uint32_t mVbvBufferSizeValue = 0;  // in 16384-bit units
-    // Per picture type (0 I, 1 P, 2 B): the coded bytes of one all-background
+    std::shared_ptr<const Layout> mLayout;
+    // Per picture kind (0 I, 1 P, 2 B): the coded bytes of one all-background
     // slice after its 4-byte start code, copied for rows without digits.
     std::vector<uint8_t> mBackgroundSlice[3];
 };
