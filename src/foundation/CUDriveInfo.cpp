@@ -1,0 +1,261 @@
+#include "CUDriveInfo.h"
+
+#include "CUStream.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace ComVantoVantoQZ64RADPlug {
+
+namespace {
+
+[[noreturn]] void Fail(uint32_t code) {
+    throw static_cast<_CUErrorContents>(code);
+}
+
+struct MountEntry {
+    std::string mountPoint;
+    std::string source;
+    uint32_t major = 0;
+    uint32_t minor = 0;
+};
+
+// mountinfo escapes blanks, tabs, newlines and backslashes as \ooo.
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3' &&
+            text[i + 2] >= '0' && text[i + 2] <= '7' && text[i + 3] >= '0' && text[i + 3] <= '7') {
+            out +=
+                static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 + (text[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::vector<MountEntry> ReadMounts() {
+    std::vector<MountEntry> mounts;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        // id parent major:minor root mount-point options [optional...] - type source super-options
+        std::istringstream fields(line);
+        std::string id, parent, device, root, mountPoint;
+        if (!(fields >> id >> parent >> device >> root >> mountPoint)) continue;
+        MountEntry entry;
+        entry.mountPoint = Unescape(mountPoint);
+        if (std::sscanf(device.c_str(), "%u:%u", &entry.major, &entry.minor) != 2) continue;
+        std::string word;
+        while (fields >> word && word != "-") {
+        }
+        std::string type;
+        if (fields >> type >> word) entry.source = Unescape(word);
+        mounts.push_back(entry);
+    }
+    return mounts;
+}
+
+// True when `path` is `mountPoint` or lies below it.
+bool Holds(const std::string& mountPoint, const std::string& path) {
+    if (mountPoint == "/") return true;
+    return path.compare(0, mountPoint.size(), mountPoint) == 0 &&
+           (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
+}
+
+std::string ReadFirstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+std::string RealPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::string();
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
+}
+
+// Folders whose missing children are taken as the roots of volumes that are
+// not mounted (yet): /Volumes, /mnt, /media/<user> and /run/media/<user>.
+bool IsVolumesFolder(const std::string& folder) {
+    if (folder == "/Volumes" || folder == "/mnt") return true;
+    for (const char* base : {"/media/", "/run/media/"}) {
+        const std::string prefix(base);
+        if (StartsWith(folder, base) && folder.size() > prefix.size() &&
+            folder.find('/', prefix.size()) == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+CUDriveInfo::CUDriveInfo(const CUSharedPtr<CUStringMac>& path) {
+    if (!path || path->IsNull()) Fail(kCUErrNullArgument);
+    Init(*path);
+}
+
+CUDriveInfo::CUDriveInfo(const CUStringMac& path) {
+    if (path.IsNull()) Fail(kCUErrNullArgument);
+    Init(path);
+}
+
+CUDriveInfo::~CUDriveInfo() = default;
+
+CUSharedPtr<CUDriveInfo> CUDriveInfo::CreateCUDriveInfo(const CUSharedPtr<CUStringMac>& path) {
+    try {
+        return CUSharedPtr<CUDriveInfo>(new CUDriveInfo(path));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+CUSharedPtr<CUDriveInfo> CUDriveInfo::CreateCUDriveInfo(const CUStringMac& path) {
+    try {
+        return CUSharedPtr<CUDriveInfo>(new CUDriveInfo(path));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void CUDriveInfo::Init(const CUStringMac& path) {
+    m_Path = path;
+    // Walk up until something exists. Each step must shorten the path, so
+    // the walk ends: an empty path, a relative path that runs out of parents
+    // or a parent step that makes no progress fails.
+    CUStringMac current = path;
+    for (;;) {
+        if (current.Length() == 0) Fail(kCUErrEmptyOrNotOpen);
+        struct stat st {};
+        if (::stat(current.Utf8().c_str(), &st) == 0) break;
+        CUStringMac parent;
+        if (current.PathRemoveLastComponent(parent) != 0 || parent.Length() >= current.Length() ||
+            parent == current)
+            Fail(kCUErrEmptyOrNotOpen);
+        if (IsVolumesFolder(parent.Utf8())) {
+            // A volume that is not mounted: its root is the path itself.
+            m_RootPath = current;
+            m_DriveType = kCUDriveTypeUnknown;
+            return;
+        }
+        current = parent;
+    }
+
+    const std::string resolved = RealPath(current.Utf8());
+    if (resolved.empty()) Fail(kCUErrEmptyOrNotOpen);
+    const std::vector<MountEntry> mounts = ReadMounts();
+    const MountEntry* best = nullptr;
+    for (const MountEntry& mount : mounts) {
+        // Later entries shadow earlier ones on the same mount point.
+        if (Holds(mount.mountPoint, resolved) &&
+            (!best || mount.mountPoint.size() >= best->mountPoint.size()))
+            best = &mount;
+    }
+    if (!best) Fail(kCUErrEmptyOrNotOpen);
+    m_RootPath = CUStringMac(best->mountPoint.c_str());
+    if (m_RootPath.IsNull()) Fail(kCUErrEmptyOrNotOpen);
+
+    uint32_t major = best->major;
+    uint32_t minor = best->minor;
+    // Some file systems (btrfs) report an anonymous device number; the
+    // mount source then names the block device.
+    struct stat dev {};
+    if (major == 0 && StartsWith(best->source, "/dev/") && ::stat(best->source.c_str(), &dev) == 0 &&
+        S_ISBLK(dev.st_mode)) {
+        major = ::major(dev.st_rdev);
+        minor = ::minor(dev.st_rdev);
+    }
+    m_DriveType = DriveTypeFromSysfs("/sys", major, minor);
+}
+
+int32_t CUDriveInfo::DriveTypeFromSysfs(const std::string& sysRoot, uint32_t major, uint32_t minor) {
+    if (major == 0) return kCUDriveTypeNoBlockDevice;
+    const std::string root = RealPath(sysRoot);
+    const std::string device =
+        RealPath(sysRoot + "/dev/block/" + std::to_string(major) + ":" + std::to_string(minor));
+    if (root.empty() || device.empty()) return kCUDriveTypeNoBlockDevice;
+    // A partition's properties are those of the disk holding it.
+    std::string disk = device;
+    if (::access((device + "/partition").c_str(), F_OK) == 0) disk = device.substr(0, device.rfind('/'));
+    const std::string name = disk.substr(disk.rfind('/') + 1);
+    const std::string where = StartsWith(disk, root.c_str()) ? disk.substr(root.size()) : disk;
+
+    if (StartsWith(name, "sr") || ReadFirstLine(disk + "/device/type") == "5") return kCUDriveTypeOptical;
+    if (StartsWith(name, "ram") || StartsWith(name, "zram") || StartsWith(name, "brd"))
+        return kCUDriveTypeRamDisk;
+    if (ReadFirstLine(disk + "/removable") == "1" || where.find("/usb") != std::string::npos ||
+        ReadFirstLine(disk + "/device/type") == "SD")
+        return kCUDriveTypeRemovable;
+    return kCUDriveTypeFixed;
+}
+
+CUSharedPtr<CUStringMac> CUDriveInfo::Description() const {
+    CUSharedPtr<CUStringMac> base = CUObject::Description();
+    std::string text = base ? base->Utf8() : std::string();
+    text += " = ";
+    text += m_RootPath.Utf8();
+    return CUStringMac::Create(text.c_str());
+}
+
+CUSharedPtr<CUStringMac> CUDriveInfo::GetDisplayString() const {
+    return GetVolumeLabel();
+}
+
+int32_t CUDriveInfo::GetDriveType() const {
+    return m_DriveType;
+}
+
+CUSharedPtr<CUStringMac> CUDriveInfo::GetName() const {
+    return CUSharedPtr<CUStringMac>(new CUStringMac(m_RootPath));
+}
+
+bool CUDriveInfo::IsSysytemDrive() const {
+    return m_RootPath.Utf8() == "/";
+}
+
+bool CUDriveInfo::IsReady() const {
+    const std::string root = m_RootPath.Utf8();
+    if (root.empty()) return false;
+    for (const MountEntry& mount : ReadMounts())
+        if (mount.mountPoint == root) return true;
+    return false;
+}
+
+uint64_t CUDriveInfo::GetTotalSize() const {
+    struct statvfs vfs {};
+    if (m_RootPath.Length() == 0 || ::statvfs(m_RootPath.Utf8().c_str(), &vfs) != 0) return 0;
+    return static_cast<uint64_t>(vfs.f_blocks) * vfs.f_frsize;
+}
+
+uint64_t CUDriveInfo::GetTotalFreeSize() const {
+    struct statvfs vfs {};
+    if (m_RootPath.Length() == 0 || ::statvfs(m_RootPath.Utf8().c_str(), &vfs) != 0) return 0;
+    return static_cast<uint64_t>(vfs.f_bfree) * vfs.f_frsize;
+}
+
+CUSharedPtr<CUStringMac> CUDriveInfo::GetVolumeLabel() const {
+    if (m_RootPath.Length() == 0) return nullptr;
+    CUSharedPtr<CUStringMac> label(new CUStringMac());
+    if (m_RootPath.PathGetLastComponent(*label) != 0 || label->Length() == 0) return nullptr;
+    return label;
+}
+
+}  // namespace ComVantoVantoQZ64RADPlug
