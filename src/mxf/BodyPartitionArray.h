@@ -5,6 +5,7 @@
 // MXFStream holds its reader's lock around every use.
 #include "CUObject.h"
 #include "CUSharedPtr.h"
+#include "IndexTableSegment.h"
 
 #include <cstdint>
 #include <vector>
@@ -12,7 +13,6 @@
 namespace ComVantoVantoQZ64RADPlug {
 
 class CUStringMac;
-class IndexTableSegment;
 class PartitionPack;
 class RandomIndexPack;
 

@@ -5,18 +5,18 @@
 // Built once by Import, then read. The set's reader carries a recursive lock
 // (Lock/Unlock); hold it while reading through GetParserForTag when the set
 // may be shared between threads.
+#include "CUMemoryStream.h"
 #include "CURecursiveLock.h"
 #include "CUSharedPtr.h"
 #include "KLVPacket.h"
+#include "ParseMetaData.h"
 
 #include <cstdint>
 #include <map>
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class CUMemoryStream;
 class CUStringMac;
-class ParseMetaData;
 
 // Tag and length codings derived from the key.
 enum _LocalSetCoding : uint32_t {

@@ -3,17 +3,17 @@
 // the type they are to be read as. Casts succeed only for exactly their own
 // type (no widening) and throw "MDValue Cast Error" otherwise. Immutable
 // after construction.
+#include "CUMemoryStream.h"
 #include "CUObject.h"
 #include "CUSharedPtr.h"
 #include "MxfTypes.h"
+#include "ParseMetaData.h"
 
 #include <cstdint>
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class CUMemoryStream;
 class CUStringMac;
-class ParseMetaData;
 
 enum _MDValueType : uint32_t {
     kMDValueUInt8 = 1,

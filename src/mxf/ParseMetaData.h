@@ -8,13 +8,13 @@
 // (Lock/Unlock or CUAutoLock).
 #include "CURecursiveLock.h"
 #include "CUSharedPtr.h"
+#include "CUStream.h"
 #include "MxfTypes.h"
 
 #include <cstdint>
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class CUStream;
 class CUMemoryStream;
 class CUMutableArray;
 class CUStringMac;

@@ -1,6 +1,7 @@
 #pragma once
 // A partition pack (header, body or footer) and the file positions derived
 // from it. Filled once by Import, then only read.
+#include "CUMutableArray.h"
 #include "CUSharedPtr.h"
 #include "KLVPacket.h"
 #include "MxfUUID.h"
@@ -9,7 +10,6 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class CUMutableArray;
 class CUStringMac;
 
 class PartitionPack : public KLVPacket {
