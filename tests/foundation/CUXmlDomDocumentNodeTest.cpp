@@ -1,0 +1,357 @@
+// Loading and writing XML documents: entity merging, refused content,
+// escapes on write, attribute order and the nesting limit.
+#include "CUFileStream.h"
+#include "CUMemoryStream.h"
+#include "CUMutableArray.h"
+#include "CUMutableDictionary.h"
+#include "CUStringMac.h"
+#include "CUXmlDomDocumentNode.h"
+#include "CUXmlDomElementNode.h"
+#include "CUXmlDomEntityReferenceNode.h"
+#include "CUXmlDomProcessingInstructionNode.h"
+#include "CUXmlDomTextNode.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+CUSharedPtr<CUStringMac> S(const char* text) {
+    return CUStringMac::Create(text);
+}
+std::string Str(const CUSharedPtr<CUStringMac>& s) {
+    return s ? s->Utf8() : std::string("<null>");
+}
+
+CUSharedPtr<CUStream> MemoryStream(const std::string& bytes) {
+    return CUSharedPtr<CUStream>(new CUMemoryStream(const_cast<char*>(bytes.data()), bytes.size(), false));
+}
+
+uint32_t Load(const CUSharedPtr<CUXmlDomDocumentNode>& doc, const std::string& bytes) {
+    return doc->LoadXml(MemoryStream(bytes));
+}
+
+CUSharedPtr<CUXmlDomNode> Child(const CUSharedPtr<CUXmlDomNode>& node, size_t index) {
+    return CUDynamicCast<CUXmlDomNode>(node->GetChildNodes()->ObjectAtIndex(index));
+}
+
+class CUXmlDomDocumentNodeWriteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* base = std::getenv("QZ_TEST_TMP");
+        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
+        std::filesystem::create_directories(root);
+        std::string pattern = (root / "xmlXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_Dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(m_Dir); }
+
+    // Writes the document into a new file and returns the file's bytes.
+    uint32_t Write(const CUSharedPtr<CUXmlDomDocumentNode>& doc, std::string& bytes) {
+        const std::string path = (m_Dir / "out.xml").string();
+        std::filesystem::remove(path);
+        CUSharedPtr<CUStringMac> p = S(path.c_str());
+        CUSharedPtr<CUStream> stream(new CUFileStream(p, kCUStreamModeCreate, kCUStreamAccessWrite, true));
+        const uint32_t status = doc->WriteXml(stream);
+        stream = nullptr;
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return status;
+    }
+
+    std::filesystem::path m_Dir;
+};
+
+// Compares two subtrees by kind, name, value, attributes and children.
+void ExpectSameTree(const CUXmlDomNode* a, const CUXmlDomNode* b, const std::string& where = "/") {
+    ASSERT_NE(a, nullptr) << where;
+    ASSERT_NE(b, nullptr) << where;
+    EXPECT_EQ(a->GetNodeType(), b->GetNodeType()) << where;
+    EXPECT_EQ(Str(a->GetNodeName()), Str(b->GetNodeName())) << where;
+    EXPECT_EQ(Str(a->GetNodeValue()), Str(b->GetNodeValue())) << where;
+    auto aa = a->GetAttributes();
+    auto ba = b->GetAttributes();
+    ASSERT_EQ(aa.IsNull(), ba.IsNull()) << where;
+    if (aa) {
+        ASSERT_EQ(aa->Count(), ba->Count()) << where;
+        for (const auto& [key, value] : aa->GetInternalMap()) {
+            CUSharedPtr<CUStringMac> k(new CUStringMac(key));
+            EXPECT_EQ(Str(a->GetAttribute(k)), Str(b->GetAttribute(k))) << where << "@" << key.Utf8();
+        }
+    }
+    auto ac = a->GetChildNodes();
+    auto bc = b->GetChildNodes();
+    ASSERT_EQ(ac.IsNull(), bc.IsNull()) << where;
+    if (!ac) return;
+    ASSERT_EQ(ac->Count(), bc->Count()) << where;
+    for (size_t i = 0; i < ac->Count(); ++i) {
+        ExpectSameTree(dynamic_cast<const CUXmlDomNode*>(ac->ObjectAtIndex(i).get()),
+                       dynamic_cast<const CUXmlDomNode*>(bc->ObjectAtIndex(i).get()),
+                       where + Str(a->GetNodeName()) + "/" + std::to_string(i) + "/");
+    }
+}
+
+std::string Nested(int levels, const std::string& inner = "") {
+    std::string s;
+    for (int i = 0; i < levels; ++i) s += "<e>";
+    s += inner;
+    for (int i = 0; i < levels; ++i) s += "</e>";
+    return s;
+}
+
+}  // namespace
+
+TEST(CUXmlDomDocumentNodeTest, LoadMergesTextAndPredefinedEntities) {
+    auto doc = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(doc, "<a>a &amp; b</a>"), 0u);
+    ASSERT_EQ(doc->GetChildNodes()->Count(), 1u);
+    auto a = Child(doc, 0);
+    ASSERT_EQ(a->GetChildNodes()->Count(), 1u);
+    EXPECT_EQ(Child(a, 0)->GetNodeType(), kCUXmlDomNode_Text);
+    EXPECT_EQ(Str(Child(a, 0)->GetNodeValue()), "a & b");
+
+    auto all = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(all, "<a>&lt;&gt;&amp;&quot;&apos;&#38;&#x20AC;</a>"), 0u);
+    EXPECT_EQ(Str(Child(Child(all, 0), 0)->GetNodeValue()), "<>&\"'&\xE2\x82\xAC");
+
+    // Text pieces around a child element are joined at the first piece's place.
+    auto mixed = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(mixed, "<a><b/>x<c/>y</a>"), 0u);
+    auto m = Child(mixed, 0);
+    ASSERT_EQ(m->GetChildNodes()->Count(), 3u);
+    EXPECT_EQ(Str(Child(m, 0)->GetNodeName()), "b");
+    EXPECT_EQ(Str(Child(m, 1)->GetNodeValue()), "xy");
+    EXPECT_EQ(Str(Child(m, 2)->GetNodeName()), "c");
+
+    // Whitespace-only text is dropped; other text keeps its blanks.
+    auto ws = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(ws, "<a>\n  <b> x </b>\n\t</a>\n"), 0u);
+    auto w = Child(ws, 0);
+    ASSERT_EQ(w->GetChildNodes()->Count(), 1u);
+    EXPECT_EQ(Str(Child(Child(w, 0), 0)->GetNodeValue()), " x ");
+}
+
+TEST(CUXmlDomDocumentNodeTest, LoadDeclarationAttributesAndNamespaces) {
+    auto doc = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(doc,
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<?style sheet?>"
+                   "<r xmlns=\"urn:a\" xmlns:p=\"urn:p\" b=\"&lt;2&gt;\" a='1' p:c=\"3\"><p:s/></r>"),
+              0u);
+    ASSERT_EQ(doc->GetChildNodes()->Count(), 3u);
+    auto decl = Child(doc, 0);
+    EXPECT_EQ(decl->GetNodeType(), kCUXmlDomNode_ProcessingInstruction);
+    EXPECT_EQ(Str(decl->GetNodeName()), "xml");
+    EXPECT_EQ(Str(decl->GetNodeValue()), "version=\"1.0\" encoding=\"UTF-8\"");
+    EXPECT_EQ(Str(Child(doc, 1)->GetNodeName()), "style");
+    EXPECT_EQ(Str(Child(doc, 1)->GetNodeValue()), "sheet");
+    auto r = Child(doc, 2);
+    EXPECT_EQ(r->GetAttributes()->Count(), 5u);
+    EXPECT_EQ(Str(r->GetAttribute(S("xmlns"))), "urn:a");
+    EXPECT_EQ(Str(r->GetAttribute(S("xmlns:p"))), "urn:p");
+    EXPECT_EQ(Str(r->GetAttribute(S("a"))), "1");
+    EXPECT_EQ(Str(r->GetAttribute(S("b"))), "<2>");
+    EXPECT_EQ(Str(r->GetAttribute(S("p:c"))), "3");
+    EXPECT_EQ(Str(Child(r, 0)->GetNodeName()), "p:s");
+
+    // No declaration, no "xml" instruction.
+    auto bare = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(bare, "<r/>"), 0u);
+    ASSERT_EQ(bare->GetChildNodes()->Count(), 1u);
+    EXPECT_EQ(Child(bare, 0)->GetNodeType(), kCUXmlDomNode_Element);
+
+    // Loading appends; it replaces nothing.
+    ASSERT_EQ(Load(bare, "<s/>"), 0u);
+    ASSERT_EQ(bare->GetChildNodes()->Count(), 2u);
+    EXPECT_EQ(Str(Child(bare, 1)->GetNodeName()), "s");
+}
+
+TEST(CUXmlDomDocumentNodeTest, LoadRefusesUnsupportedAndMalformedContent) {
+    const char* refused[] = {
+        "<a>&foo;</a>",                                          // entity other than the predefined five
+        "<a><!-- note --></a>",                                  // comment
+        "<!-- note --><a/>",                                     // comment outside the root
+        "<a><![CDATA[x]]></a>",                                  // CDATA section
+        "<!DOCTYPE a><a/>",                                      // document type
+        "<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>",            // internal entity
+        "<!DOCTYPE a SYSTEM \"http://127.0.0.1:9/a.dtd\"><a/>",  // external DTD
+        "<!DOCTYPE a [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><a>&e;</a>",  // external entity
+        "<a>",                                                                 // malformed
+        "<a></b>",
+        "",
+        "<?xml version=\"1.0\"?><a/><?xml version=\"1.0\"?>",
+    };
+    for (const char* xml : refused) {
+        auto doc = CUXmlDomDocumentNode::Create();
+        ASSERT_EQ(Load(doc, "<keep/>"), 0u);
+        EXPECT_EQ(Load(doc, xml), 0x10001u) << xml;
+        // A refused load leaves the document as it was.
+        EXPECT_EQ(doc->GetChildNodes()->Count(), 1u) << xml;
+    }
+    EXPECT_EQ(CUXmlDomDocumentNode::Create()->LoadXml(nullptr), 0x10001u);
+}
+
+TEST(CUXmlDomDocumentNodeTest, LoadNestingLimit) {
+    auto ok = CUXmlDomDocumentNode::Create();
+    EXPECT_EQ(Load(ok, Nested(kCUXmlMaxNestingDepth, "t")), 0u);
+    EXPECT_FALSE(ok->Description().IsNull());
+    auto deep = CUXmlDomDocumentNode::Create();
+    EXPECT_EQ(Load(deep, Nested(kCUXmlMaxNestingDepth + 1)), 0x10001u);
+    EXPECT_EQ(deep->GetChildNodes()->Count(), 0u);
+    auto deeper = CUXmlDomDocumentNode::Create();
+    EXPECT_EQ(Load(deeper, Nested(100000)), 0x10001u);
+}
+
+TEST_F(CUXmlDomDocumentNodeWriteTest, WriteEscapesAndLoadsBackTheSameDocument) {
+    // A document read from a file with escapes is written back so that it
+    // loads to the same tree (a bare "&" would make the file unreadable).
+    const std::string source =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        "<Meta xmlns=\"urn:x\" note=\"q&quot;&lt;&amp;&gt;'&#10;&#9;end\">"
+        "<Title>a &amp; b &lt;c&gt; ]]&gt; &quot;d&quot; &apos;e&apos;&#13;</Title>"
+        "<Empty/><?keep it?><Uni>\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xA5</Uni></Meta>";
+    auto first = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(first, source), 0u);
+    auto title = Child(Child(first, 1), 0);
+    ASSERT_EQ(title->GetChildNodes()->Count(), 1u);
+    EXPECT_EQ(Str(Child(title, 0)->GetNodeValue()), "a & b <c> ]]> \"d\" 'e'\r");
+
+    std::string bytes;
+    ASSERT_EQ(Write(first, bytes), 0u);
+    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << bytes;
+    EXPECT_NE(bytes.find("a &amp; b &lt;c&gt;"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find("a & b"), std::string::npos) << bytes;
+
+    auto second = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(second, bytes), 0u) << bytes;
+    ExpectSameTree(first.get(), second.get());
+}
+
+TEST_F(CUXmlDomDocumentNodeWriteTest, WriteModelBuiltInMemory) {
+    auto doc = CUXmlDomDocumentNode::Create();
+    doc->GetChildNodes()->AddObject(
+        doc->CreateProcessingInstructionNode(S("xml"), S("version=\"1.0\" encoding=\"UTF-8\"")));
+    auto root = doc->CreateElementNode(S("root"));
+    root->SetAttribute(S("b"), S("x\"y&z<"));
+    root->SetAttribute(S("a"), S("1"));
+    doc->GetChildNodes()->AddObject(root);
+    auto title = doc->CreateElementNode(S("t"));
+    title->GetChildNodes()->AddObject(doc->CreateTextNode(S("x ")));
+    title->GetChildNodes()->AddObject(doc->CreateEntityReferenceNodeNode(S("amp")));
+    title->GetChildNodes()->AddObject(doc->CreateTextNode(S(" <y>")));
+    root->GetChildNodes()->AddObject(title);
+
+    std::string bytes;
+    ASSERT_EQ(Write(doc, bytes), 0u);
+    // Attributes are written in key order: "a" before "b".
+    const size_t a = bytes.find(" a=\"1\"");
+    const size_t b = bytes.find(" b=\"x&quot;y&amp;z&lt;\"");
+    ASSERT_NE(a, std::string::npos) << bytes;
+    ASSERT_NE(b, std::string::npos) << bytes;
+    EXPECT_LT(a, b);
+    EXPECT_NE(bytes.find("x &amp; &lt;y&gt;"), std::string::npos) << bytes;
+
+    auto back = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(back, bytes), 0u);
+    auto r = Child(back, 1);
+    EXPECT_EQ(Str(Child(back, 0)->GetNodeValue()), "version=\"1.0\" encoding=\"UTF-8\"");
+    EXPECT_EQ(Str(r->GetAttribute(S("b"))), "x\"y&z<");
+    EXPECT_EQ(Str(Child(Child(r, 0), 0)->GetNodeValue()), "x & <y>");
+
+    // Without an "xml" instruction no declaration is written.
+    doc->GetChildNodes()->RemoveObjectAtIndex(0);
+    ASSERT_EQ(Write(doc, bytes), 0u);
+    EXPECT_EQ(bytes.rfind("<root", 0), 0u) << bytes;
+}
+
+TEST_F(CUXmlDomDocumentNodeWriteTest, WriteRefusesTreesThatWouldNotLoadBack) {
+    std::string bytes;
+    auto make = [] {
+        auto doc = CUXmlDomDocumentNode::Create();
+        auto root = CUXmlDomElementNode::Create(S("r"));
+        doc->GetChildNodes()->AddObject(root);
+        return std::make_pair(doc, root);
+    };
+    {
+        auto [doc, root] = make();
+        EXPECT_EQ(Write(doc, bytes), 0u);
+        EXPECT_EQ(doc->WriteXml(nullptr), 0x10001u);
+        // A stream that cannot write.
+        EXPECT_EQ(doc->WriteXml(MemoryStream("x")), 0x10005u);
+    }
+    auto expectRefused = [&](auto change, const char* what) {
+        auto [doc, root] = make();
+        change(doc, root);
+        EXPECT_EQ(Write(doc, bytes), 0x10005u) << what;
+    };
+    using D = CUSharedPtr<CUXmlDomDocumentNode>;
+    using E = CUSharedPtr<CUXmlDomElementNode>;
+    expectRefused([](D d, E) { d->GetChildNodes()->RemoveAllObjects(); }, "no root");
+    expectRefused([](D d, E) { d->GetChildNodes()->AddObject(CUXmlDomElementNode::Create(S("s"))); },
+                  "two roots");
+    expectRefused([](D d, E) { d->GetChildNodes()->AddObject(CUXmlDomTextNode::Create(S("t"))); },
+                  "text outside");
+    expectRefused([](D, E r) { r->SetNodeName(S("a b")); }, "invalid name");
+    expectRefused([](D, E r) { r->SetNodeName(nullptr); }, "null name");
+    expectRefused([](D, E r) { r->SetAttribute(S("1a"), S("v")); }, "invalid attribute name");
+    expectRefused([](D, E r) { r->GetChildNodes()->AddObject(CUXmlDomTextNode::Create(S("bell\a"))); },
+                  "control char");
+    expectRefused(
+        [](D, E r) {
+            r->GetChildNodes()->AddObject(CUXmlDomTextNode::Create(
+                CUSharedPtr<CUStringMac>(new CUStringMac(std::u16string(1, u'\xD800')))));
+        },
+        "lone surrogate");
+    expectRefused(
+        [](D, E r) { r->GetChildNodes()->AddObject(CUXmlDomEntityReferenceNode::Create(S("nbsp"))); },
+        "entity");
+    expectRefused(
+        [](D, E r) {
+            r->GetChildNodes()->AddObject(CUXmlDomProcessingInstructionNode::Create(S("p"), S("a?>b")));
+        },
+        "PI end");
+    expectRefused(
+        [](D, E r) {
+            r->GetChildNodes()->AddObject(CUXmlDomProcessingInstructionNode::Create(S("xml"), S("v")));
+        },
+        "nested xml PI");
+    expectRefused([](D, E r) { r->GetChildNodes()->AddObject(CUXmlDomDocumentNode::Create()); },
+                  "document inside");
+    expectRefused([](D, E r) { r->GetChildNodes()->AddObject(CUSharedPtr<CUObject>()); }, "null child");
+    expectRefused(
+        [](D, E r) { r->GetAttributes()->SetObjectForKey(CUXmlDomTextNode::Create(S("x")), S("a")); },
+        "non-string attribute");
+}
+
+TEST_F(CUXmlDomDocumentNodeWriteTest, WriteNestingLimit) {
+    auto build = [](int levels) {
+        auto doc = CUXmlDomDocumentNode::Create();
+        CUSharedPtr<CUMutableArray> parent = doc->GetChildNodes();
+        for (int i = 0; i < levels; ++i) {
+            auto e = CUXmlDomElementNode::Create(S("e"));
+            parent->AddObject(e);
+            parent = e->GetChildNodes();
+        }
+        return doc;
+    };
+    std::string bytes;
+    auto ok = build(kCUXmlMaxNestingDepth);
+    ASSERT_EQ(Write(ok, bytes), 0u);
+    auto back = CUXmlDomDocumentNode::Create();
+    EXPECT_EQ(Load(back, bytes), 0u);
+    EXPECT_EQ(Write(build(kCUXmlMaxNestingDepth + 1), bytes), 0x10005u);
+
+    auto cyclic = CUXmlDomDocumentNode::Create();
+    auto loop = CUXmlDomElementNode::Create(S("loop"));
+    loop->GetChildNodes()->AddObject(loop);
+    cyclic->GetChildNodes()->AddObject(loop);
+    EXPECT_EQ(Write(cyclic, bytes), 0x10005u);
+    loop->GetChildNodes()->RemoveAllObjects();
+}
