@@ -1,0 +1,119 @@
+#pragma once
+// The one object through which an MXF file is read: constructed on a path,
+// parsed once, then asked for header metadata, duration, per-edit-unit index
+// values and essence bytes. Index segments are loaded lazily, one per body
+// partition, the first time an edit unit of it is asked for.
+// Thread safety: every operation that moves the file reader holds the
+// reader's recursive lock for its whole duration, so one MXFStream may be
+// queried from several threads; different files read in parallel.
+#include "BodyPartitionArray.h"
+#include "CUObject.h"
+#include "CUSharedPtr.h"
+#include "CUStream.h"
+#include "HeaderMetadata.h"
+#include "ParseMetaData.h"
+#include "PartitionPack.h"
+#include "RandomIndexPack.h"
+#include "StreamFileSequenceInfo.h"
+
+#include <cstdint>
+#include <utility>
+
+namespace ComVantoVantoQZ64RADPlug {
+
+class CUArray;
+class CUStringMac;
+class KLVPacket;
+
+// (value offset, length) of an essence element; kNoEssenceRange when none.
+using MXFEssenceRange = std::pair<uint64_t, uint64_t>;
+
+class MXFStream : public CUObject {
+public:
+    // The BodySID the camera writes its essence with.
+    static constexpr uint32_t kCameraBodySID = 2;
+    static constexpr uint64_t kNoEssenceOffset = 0x7FFFFFFFFFFFFFFFull;
+
+    // Opens the file (nothing is read yet); throws "MXFStream init error"
+    // without a path or when the file cannot be opened.
+    explicit MXFStream(const CUSharedPtr<CUStringMac>& path);
+    // Over an already open stream (tests, fuzzing); throws likewise.
+    explicit MXFStream(const CUSharedPtr<CUStream>& stream);
+    ~MXFStream() override;
+
+    // Random index pack, header partition pack, body partition table,
+    // header metadata, duration. A file that fails must not be queried.
+    uint32_t Parse();
+
+    // Edit units of the file (the first material track's duration).
+    int64_t Duration() const;
+    CUSharedPtr<HeaderMetadata> GetHeaderMetadata() const;
+    // Empty when the header partition had none.
+    CUSharedPtr<StreamFileSequenceInfo> GetStreamFileSequenceInfo() const;
+    // Reads the sequence information element at a fixed file offset; works
+    // on an unparsed stream. Empty on any failure.
+    CUSharedPtr<StreamFileSequenceInfo> GetStreamFileSequenceInfoAtOffset(uint64_t offset);
+
+    // (value offset, length) of element `element` of edit unit `editUnit`
+    // (0 = first edit unit of the file); (0x7FFFFFFFFFFFFFFF, 0) when it
+    // cannot be located or is not an essence element.
+    MXFEssenceRange RangeEssenceData(int64_t editUnit, uint32_t element);
+    // Copies the element's value into buffer (a system metadata pack is
+    // followed by its package metadata set when both fit); the byte count,
+    // 0 on any failure or when the buffer is too small.
+    uint32_t ReadEssenceData(int64_t editUnit, uint32_t element, unsigned char* buffer, uint32_t size);
+
+    // Index values of a file-local edit unit; false when it cannot be found.
+    bool GetTemporalOffsetAtIndex(int64_t editUnit, int8_t& value);
+    bool GetKeyOffsetAtIndex(int64_t editUnit, int8_t& value);
+    bool GetFlagsAtIndex(int64_t editUnit, uint8_t& flags);
+    // File offset of element `element` of the edit unit; 0x131001 when it
+    // cannot be located.
+    uint32_t GetEssenceOffset(int64_t editUnit, uint32_t element, uint64_t& fileOffset);
+
+    // Loads the index segment of the body partition holding the edit unit.
+    uint32_t ReadIndexTable(int64_t editUnit);
+    // Loads the index segment describing body partition record `record`.
+    uint32_t ReadIndexTableAtPartition(uint32_t record);
+    // The index table segments of the partition whose pack is at `offset`,
+    // in file order; empty pointer when the pack cannot be read.
+    CUSharedPtr<CUArray> GetIndexFromPartition(uint64_t offset);
+
+    // Discovery steps of Parse, each under the reader's lock.
+    uint32_t ReadRandomIndexPack();
+    uint32_t ReadHeaderPartitionPack();
+    // Walks PreviousPartition links back from the footer, collecting body
+    // partitions of `bodySID` in file order; 0x131001 when a pack cannot be
+    // read or a link does not lead strictly backwards.
+    uint32_t ConstructBodyPartitionArrayFromStream(uint32_t bodySID = kCameraBodySID);
+    uint32_t ReadBodyPartitionInfo(uint32_t record);
+    // Reads the header metadata region of the header partition.
+    uint32_t ParseHeaderPartition();
+
+    // The essence BodySID in use (2, or the first essence container data's
+    // when the file has no partition of BodySID 2).
+    uint32_t EssenceBodySID() const { return m_EssenceBodySID; }
+    CUSharedPtr<PartitionPack> GetHeaderPartitionPack() const { return m_HeaderPartition; }
+    CUSharedPtr<RandomIndexPack> GetRandomIndexPack() const { return m_RandomIndexPack; }
+    CUSharedPtr<BodyPartitionArray> GetBodyPartitions() const { return m_BodyPartitions; }
+    CUSharedPtr<CUStream> GetFileStream() const { return m_FileStream; }
+
+private:
+    void InitWithStream(const CUSharedPtr<CUStream>& stream);
+    // Fills the body partition table with the partitions of `bodySID`
+    // (random index pack, else the footer walk).
+    uint32_t FillBodyPartitions(uint32_t bodySID);
+
+    CUSharedPtr<ParseMetaData> m_Reader;
+    CUSharedPtr<CUStream> m_FileStream;
+    int64_t m_Duration = 0;
+    CUSharedPtr<PartitionPack> m_HeaderPartition;
+    CUSharedPtr<BodyPartitionArray> m_BodyPartitions;
+    CUSharedPtr<HeaderMetadata> m_HeaderMetadata;
+    CUSharedPtr<RandomIndexPack> m_RandomIndexPack;
+    CUSharedPtr<KLVPacket> m_Packet;
+    CUSharedPtr<StreamFileSequenceInfo> m_SequenceInfo;
+    uint32_t m_EssenceBodySID = kCameraBodySID;
+};
+
+}  // namespace ComVantoVantoQZ64RADPlug
