@@ -1,0 +1,119 @@
+#include "CardWriter.h"
+
+#include "CifWriter.h"
+#include "ClipMxfWriter.h"
+#include "ClipXmlWriter.h"
+#include "MifWriter.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace ComVantoVantoQZ64RADPlug::CardWriter {
+
+namespace fs = std::filesystem;
+
+std::string ClipsFolderPath(const std::string& cardRoot) {
+    return (fs::path(cardRoot) / "CONTENTS" / "CLIPS001").string();
+}
+
+std::string MediaIndexPath(const std::string& cardRoot) {
+    return (fs::path(ClipsFolderPath(cardRoot)) / "INDEX.MIF").string();
+}
+
+std::string ClipFolderPath(const std::string& cardRoot, const ClipId& id) {
+    return (fs::path(ClipsFolderPath(cardRoot)) / ClipIdText(id)).string();
+}
+
+std::string ClipFilePath(const std::string& cardRoot, const ClipId& id, const std::string& extension) {
+    return (fs::path(ClipFolderPath(cardRoot, id)) / (ClipIdText(id) + extension)).string();
+}
+
+std::string MemberMxfPath(const std::string& cardRoot, const ClipId& id, uint32_t memberNumber) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%02u.MXF", ClipIdText(id).c_str(), memberNumber);
+    return (fs::path(ClipFolderPath(cardRoot, id)) / name).string();
+}
+
+namespace {
+
+void WriteWholeFile(const std::string& path, const void* data, size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out) out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (out) out.close();
+    if (!out) throw CardWriterError("cannot write " + path + ": " + std::strerror(errno));
+}
+
+void MakeFolder(const std::string& path) {
+    std::error_code error;
+    fs::create_directories(path, error);
+    if (error) throw CardWriterError("cannot create folder " + path + ": " + error.message());
+}
+
+// Descriptions the essence writer cannot honour are refused before any file
+// is written, so a failed call leaves no half-written clip behind.
+void CheckClipForEssence(const CardDescription& card, size_t clipIndex) {
+    const ClipDescription& clip = card.clips[clipIndex];
+    const std::string name = ClipIdText(clip.id);
+    const FrameRateTraits traits = TraitsOf(clip.frameRate);
+    if (!traits.known)
+        throw CardWriterError(name + ": no essence rules for frame rate code " +
+                              std::to_string(static_cast<unsigned>(clip.frameRate)));
+    if (PictureWidth(clip.pictureSize) == 0) throw CardWriterError(name + ": unknown picture size code");
+    if (BitsPerSecond(clip.bitRate) == 0) throw CardWriterError(name + ": unknown bit rate code");
+    if (clip.dropFrame && !traits.dropFrameAllowed)
+        throw CardWriterError(name + ": drop-frame timecode at " + FrameRateName(clip.frameRate));
+    if (clip.audioBitsPerSample != 16 && clip.audioBitsPerSample != 24)
+        throw CardWriterError(name + ": audio must be 16 or 24 bits");
+    uint64_t total = 0;
+    for (const MemberFile& member : EffectiveMembers(clip)) {
+        if (member.number == 0 || member.number > 99)
+            throw CardWriterError(name + ": member number outside 1-99");
+        if (member.frameCount == 0) throw CardWriterError(name + ": member file without frames");
+        total += member.frameCount;
+    }
+    if (total != clip.durationFrames)
+        throw CardWriterError(name + ": member frame counts add up to " + std::to_string(total) + ", not " +
+                              std::to_string(clip.durationFrames));
+    if (clip.audioChannels > 16) throw CardWriterError(name + ": more than 16 audio channels");
+    const std::string unsupported = Mpeg2Encoder::CheckSettings(MemberMxfDescription(card, clipIndex, 0).video);
+    if (!unsupported.empty()) throw CardWriterError(name + ": " + unsupported);
+}
+
+}  // namespace
+
+void WriteCard(const CardDescription& card, const std::string& folder) {
+    std::set<std::string> names;
+    for (size_t i = 0; i < card.clips.size(); ++i) {
+        const ClipDescription& clip = card.clips[i];
+        const std::string name = ClipIdText(clip.id);
+        if (name.size() != 6 || clip.id.userId.size() != 2)
+            throw CardWriterError("clip ID " + name + " is not two characters and four digits");
+        if (!names.insert(name).second) throw CardWriterError("two clips share the clip ID " + name);
+        if (clip.writeMxfFiles) CheckClipForEssence(card, i);
+    }
+
+    MakeFolder(ClipsFolderPath(folder));
+    if (card.index.write) {
+        const std::vector<uint8_t> index = BuildMediaIndex(card);
+        WriteWholeFile(MediaIndexPath(folder), index.data(), index.size());
+    }
+    for (size_t i = 0; i < card.clips.size(); ++i) {
+        const ClipDescription& clip = card.clips[i];
+        MakeFolder(ClipFolderPath(folder, clip.id));
+        if (clip.coding.write) {
+            const std::vector<uint8_t> block = BuildClipInformation(card, i);
+            WriteWholeFile(ClipFilePath(folder, clip.id, ".CIF"), block.data(), block.size());
+        }
+        if (clip.xml.write) {
+            const std::string document = BuildClipXml(clip);
+            WriteWholeFile(ClipFilePath(folder, clip.id, ".XML"), document.data(), document.size());
+        }
+        if (clip.writeMxfFiles) WriteMemberMxfFiles(card, i, folder);
+    }
+}
+
+}  // namespace ComVantoVantoQZ64RADPlug::CardWriter

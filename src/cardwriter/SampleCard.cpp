@@ -1,0 +1,134 @@
+#include "SampleCard.h"
+
+#include <string>
+
+namespace ComVantoVantoQZ64RADPlug::CardWriter {
+
+namespace {
+
+struct SampleClipTemplate {
+    FrameRate rate59;  // rate within each family
+    FrameRate rate50;
+    PictureSize size;
+    BitRate bitRate;
+    bool cbr;
+    uint32_t channels;
+    bool dropFrame;
+    uint32_t spannedFiles;  // 1 = one file
+    bool closedGop;
+    uint32_t bPictures;
+};
+
+// The built-in set: interlaced and progressive rates, the three sizes, 2 and
+// 4 channels, CBR and VBR, drop-frame timecode and a clip in three files.
+constexpr SampleClipTemplate kTemplates[] = {
+    {FrameRate::k59_94i, FrameRate::k50i, PictureSize::k1920x1080, BitRate::k50Mbps, true, 4, true, 1, false,
+     2},
+    {FrameRate::k29_97p, FrameRate::k25p, PictureSize::k1440x1080, BitRate::k35Mbps, false, 2, false, 1, true,
+     2},
+    {FrameRate::k59_94p, FrameRate::k50p, PictureSize::k1280x720, BitRate::k50Mbps, true, 4, true, 1, false,
+     2},
+    {FrameRate::k59_94i, FrameRate::k50i, PictureSize::k1920x1080, BitRate::k50Mbps, true, 4, false, 3, false,
+     2},
+    {FrameRate::k23_98p, FrameRate::k25p, PictureSize::k1920x1080, BitRate::k25Mbps, false, 2, false, 1, true,
+     0},
+    {FrameRate::k29_97p, FrameRate::k25p, PictureSize::k1280x720, BitRate::k25Mbps, false, 4, false, 1, false,
+     2},
+};
+constexpr size_t kTemplateCount = sizeof kTemplates / sizeof kTemplates[0];
+
+// 720-line pictures exist only progressive and 1080-line pictures not at 50
+// or 59.94 progressive, as the cameras record them.
+PictureSize SizeForRate(PictureSize wanted, FrameRate rate) {
+    const FrameRateTraits traits = TraitsOf(rate);
+    if (traits.interlaced && wanted == PictureSize::k1280x720) return PictureSize::k1920x1080;
+    if (traits.roundedBase >= 50) return PictureSize::k1280x720;
+    return wanted;
+}
+
+FrameRate RateForFamily(const SampleClipTemplate& t, FrameRateFamily family) {
+    if (family == kFamily50) return t.rate50;
+    if (family == kFamily24) return FrameRate::k24p;
+    return t.rate59;
+}
+
+ClipXmlMetadata SampleXml(uint32_t number, const ClipDescription& clip) {
+    ClipXmlMetadata xml;
+    xml.title = "Sample clip " + std::to_string(number) + " (" + FrameRateName(clip.frameRate) + ")";
+    xml.creator = "qzcard sample-card";
+    xml.description =
+        "Written by the qzcard card writer.\nEvery picture shows its own frame number; "
+        "channel c carries a tone of 440 Hz x (c + 1). Harbour & pier <north>.";
+    ClipLocation location;
+    location.altitude = number % 2 ? "+38" : "-12";
+    location.longitude = "E139.69170";
+    location.latitude = "N35.68950";
+    location.source = "CAPTURED";
+    location.placeName = "Harbour pier \"north\"";
+    xml.location = location;
+    return xml;
+}
+
+}  // namespace
+
+CardDescription SampleCardDescription(const SampleCardOptions& options) {
+    CardDescription card;
+    const FrameRateFamily family = options.rate ? TraitsOf(*options.rate).family : options.family;
+    const uint32_t duration = options.durationFrames == 0 ? 1 : options.durationFrames;
+
+    for (uint32_t i = 0; i < options.clipCount; ++i) {
+        const SampleClipTemplate& t = kTemplates[i % kTemplateCount];
+        ClipDescription clip;
+        clip.id = ClipId{"QZ", i + 1};
+        clip.frameRate = options.rate ? *options.rate : RateForFamily(t, family);
+        const FrameRateTraits traits = TraitsOf(clip.frameRate);
+        clip.pictureSize = SizeForRate(t.size, clip.frameRate);
+        clip.bitRate = t.bitRate;
+        clip.constantBitRate = t.cbr;
+        clip.audioChannels = t.channels;
+        clip.dropFrame = t.dropFrame && traits.dropFrameAllowed;
+        clip.closedGop = t.closedGop;
+        clip.bPictures = t.bPictures;
+        clip.gopLength = traits.family == kFamily59_94 && traits.roundedBase != 24 ? 15 : 12;
+        if (clip.bPictures + 1 > clip.gopLength) clip.bPictures = clip.gopLength - 1;
+        if (traits.roundedBase >= 50) clip.gopLength *= 2;  // about half a second per GOP
+
+        clip.durationFrames = duration * t.spannedFiles;
+        if (t.spannedFiles > 1)
+            for (uint32_t m = 0; m < t.spannedFiles; ++m) clip.members.push_back(MemberFile{duration, 0, {}});
+
+        // Start timecodes just before a minute (and ten-minute) boundary, so
+        // drop-frame clips cross a skipped label.
+        clip.startTimecode = Timecode{1 + i / 60, (4 + 10 * i) % 60, 59, 0};
+        clip.startTimecode.frames = traits.recordedBase > 10 ? traits.recordedBase - 10 : 0;
+
+        clip.recorded.minute = (10 + 3 * i) % 60;
+        clip.recorded.hour = 9 + (10 + 3 * i) / 60;
+        clip.recordingMode.whiteBalanceMode = 1;
+        clip.recordingMode.whiteBalancePreset = 2;
+        clip.recordingMode.aeMode = 1;
+        clip.attributes.okMark = i % 3 == 0 ? 1 : 0;
+        clip.xml = SampleXml(i + 1, clip);
+        card.clips.push_back(std::move(clip));
+    }
+    return card;
+}
+
+CardDescription LongClipCardDescription(uint32_t frames, FrameRate rate) {
+    CardDescription card;
+    card.mediaUuid[15] = 0x4C;  // a medium of its own
+    ClipDescription clip;
+    clip.id = ClipId{"LC", 1};
+    clip.frameRate = rate;
+    clip.pictureSize = SizeForRate(PictureSize::k1920x1080, rate);
+    clip.bitRate = BitRate::k50Mbps;
+    clip.constantBitRate = true;
+    clip.audioChannels = 4;
+    clip.durationFrames = frames;
+    clip.dropFrame = TraitsOf(rate).dropFrameAllowed;
+    clip.xml.title = "Long clip";
+    card.clips.push_back(std::move(clip));
+    return card;
+}
+
+}  // namespace ComVantoVantoQZ64RADPlug::CardWriter
