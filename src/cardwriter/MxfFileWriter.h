@@ -131,9 +131,8 @@ uint64_t MxfSequenceInfoOffset(int pictureHeight);
 // is not one of the card's).
 uint16_t MxfRoundedTimecodeBase(int rateNumerator, int rateDenominator);
 
-// Edit units of a content package's elements, in the order the index delta
-// entries and the reader's element numbers count them: 0 the system item,
-// 1 the picture, 2.. the sound elements of channels 1...
+// Element numbers within a content package, as the index delta entries count
+// them: 0 the system item, 1 the picture, 2.. the sound elements of channels 1...
 inline constexpr int kMxfSystemElement = 0;
 inline constexpr int kMxfPictureElement = 1;
 inline constexpr int kMxfFirstSoundElement = 2;
