@@ -1,0 +1,70 @@
+#pragma once
+// File helpers of the card and clip model: file times, whole-file reads and
+// writes under an exclusive advisory lock, sizes, deletion and a write test.
+// None throws: failures are answered with a null result, false, 0 or a
+// result code. They keep no state and may be called from any thread.
+//
+// The exclusive lock is flock(LOCK_EX) on the open file, so it serialises
+// these calls with every other process that takes the same lock on the same
+// file; it is held for the duration of one call only.
+#include "CUSharedPtr.h"
+#include "CUStringMac.h"
+
+#include <cstdint>
+
+namespace ComVantoVantoQZ64RADPlug {
+
+class CUDateTime;
+class CUFileInfo;
+class CUMemoryStream;
+
+// Which time of a file: 0 creation (birth), 1 content modification. Any
+// other value selects nothing.
+enum _FBC_DateTime_Type : uint32_t {
+    kFBC_DateTime_Create = 0,
+    kFBC_DateTime_Modify = 1,
+};
+
+// Result codes of the card and clip model used here.
+constexpr uint32_t kResultNullArgument = 0x140001;          // no path (or time) given
+constexpr uint32_t kResultFileOperationFailure = 0x14100A;  // the file operation failed
+
+// The file's time, to the whole second (fractions are cut off). Null when
+// the path is missing, the file cannot be reached or the type is neither 0
+// nor 1; type 0 is null as well where the file system keeps no birth time.
+CUSharedPtr<CUDateTime> FBC_Utl_GetFileTime(const CUSharedPtr<CUStringMac>& path, _FBC_DateTime_Type type);
+// Sets the file's modification time to `time` cut to the whole second.
+// 0 on success; kResultNullArgument for a missing path or time;
+// kResultFileOperationFailure otherwise, always for type 0 (Linux does not
+// let a birth time be set).
+uint32_t FBC_Utl_SetFileTime(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr<CUDateTime>& time,
+                             _FBC_DateTime_Type type);
+CUSharedPtr<CUDateTime> FBC_Utl_GetFileModifyTime(const CUSharedPtr<CUStringMac>& path);
+CUSharedPtr<CUDateTime> FBC_Utl_GetFileCreateTime(const CUSharedPtr<CUStringMac>& path);
+uint32_t FBC_Utl_SetFileModifyTime(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr<CUDateTime>& time);
+uint32_t FBC_Utl_SetFileCreateTime(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr<CUDateTime>& time);
+
+// The modification time, read while the file is open under the exclusive
+// lock (waits until other holders release it). Null when it cannot be opened.
+CUSharedPtr<CUDateTime> FBC_Utl_GetFileModifyTimeWithLock(const CUSharedPtr<CUStringMac>& path);
+// The whole file in a new memory stream, read under the exclusive lock
+// (waits for other holders). An empty file gives an empty stream; null on
+// any failure, including a file that is not a regular file or changed size
+// while being read.
+CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path);
+// Replaces the file's content by the stream's bytes under the exclusive lock
+// (waits for other holders); creates the file when missing. The old content
+// is cut only once the lock is held. True when every byte was written.
+bool FBC_Utl_ExclusiveFileWrite(const CUSharedPtr<CUStringMac>& path,
+                                const CUSharedPtr<CUMemoryStream>& stream);
+// The file's size in bytes; 0 for a null object or when it cannot be read.
+uint64_t FBC_Utl_GetFileSize(const CUSharedPtr<CUFileInfo>& info);
+// 0 (also for a missing file), kResultNullArgument for a missing path,
+// kResultFileOperationFailure when the deletion fails (a folder, refused).
+uint32_t FBC_Utl_DeleteFile(const CUSharedPtr<CUStringMac>& path);
+// True when an existing file or folder cannot be written, tested by moving
+// its modification time one minute on and back. The original time is put
+// back exactly (to the nanosecond). False for a missing path.
+bool FBC_Utl_CheckReadOnly(const CUSharedPtr<CUStringMac>& path);
+
+}  // namespace ComVantoVantoQZ64RADPlug
