@@ -1,0 +1,220 @@
+#include "CUDateTime.h"
+
+#include "CUStringMac.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <optional>
+#include <string>
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+// Seconds from 2001-01-01 to 2021-03-28 00:00:00 GMT (the Sunday Europe
+// switches to summer time at 01:00 GMT) and to 2021-10-31 00:00:00 GMT
+// (back to winter time at 01:00 GMT).
+constexpr double kSpring2021 = 638582400.0;
+constexpr double kAutumn2021 = 657331200.0;
+
+// Runs the test with the system time zone set to Europe/Berlin.
+class CUDateTimeBerlinTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* tz = std::getenv("TZ")) m_OldTz = tz;
+        ::setenv("TZ", "Europe/Berlin", 1);
+        ::tzset();
+        CUDateTime::ResetSystemTimeZone();
+    }
+    void TearDown() override {
+        if (m_OldTz)
+            ::setenv("TZ", m_OldTz->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+        CUDateTime::ResetSystemTimeZone();
+    }
+
+private:
+    std::optional<std::string> m_OldTz;
+};
+
+std::string Text(const CUSharedPtr<CUStringMac>& s) {
+    return s ? s->Utf8() : std::string("<null>");
+}
+
+}  // namespace
+
+TEST(CUDateTimeTest, AbsoluteTimeCountsFrom2001InGmt) {
+    CUDateTime epoch(0.0);
+    EXPECT_EQ(epoch.GetYear(false), 2001u);
+    EXPECT_EQ(epoch.GetMonth(false), 1u);
+    EXPECT_EQ(epoch.GetDay(false), 1u);
+    EXPECT_EQ(epoch.GetHour(false), 0u);
+    EXPECT_EQ(epoch.GetMinute(false), 0u);
+    EXPECT_EQ(epoch.GetSecond(false), 0u);
+
+    CUDateTime half(kSpring2021 + 0.5);
+    EXPECT_DOUBLE_EQ(half.GregorianDate(false).second, 0.5);
+    EXPECT_EQ(half.GetSecond(false), 0u);  // truncated
+    EXPECT_EQ(half.GetDay(false), 28u);
+
+    // The current time lies after 2020.
+    EXPECT_GE(CUDateTime().GetYear(false), 2020u);
+}
+
+TEST(CUDateTimeTest, AddDaysIsExactAndLeavesTheReceiver) {
+    CUDateTime start(1000.25);
+    CUSharedPtr<CUDateTime> later = start.AddDays(1);
+    ASSERT_TRUE(later);
+    EXPECT_DOUBLE_EQ(later->GetAbsoluteTime(), 1000.25 + 86400.0);
+    EXPECT_DOUBLE_EQ(start.GetAbsoluteTime(), 1000.25);
+    EXPECT_DOUBLE_EQ(start.AddHours(-2)->GetAbsoluteTime(), 1000.25 - 7200.0);
+    EXPECT_DOUBLE_EQ(start.AddMinutes(1.5)->GetAbsoluteTime(), 1000.25 + 90.0);
+    EXPECT_DOUBLE_EQ(start.AddSeconds(-0.25)->GetAbsoluteTime(), 1000.0);
+    EXPECT_FALSE(start.AddSeconds(std::numeric_limits<double>::infinity()));
+}
+
+TEST(CUDateTimeTest, ExplicitGmtOffsets) {
+    _DateTimeInfo summer{2010, 6, 1, 12, 0, 0, 0, 1};
+    CUSharedPtr<CUDateTime> d = CUDateTime::Create(summer);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->GetHour(false), 11u);
+    EXPECT_EQ(d->GetDay(false), 1u);
+
+    _DateTimeInfo tokyo{2010, 6, 1, 9, 0, 0, 9 * 3600, 0};
+    d = CUDateTime::Create(tokyo);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->GetHour(false), 0u);
+    EXPECT_EQ(d->GetDay(false), 1u);
+
+    // New York summer time: 20:30 EDT (offset -5 h plus the daylight flag) is
+    // 00:30 GMT on the next day.
+    _DateTimeInfo newYork{2010, 12, 31, 20, 30, 15, -5 * 3600, 1};
+    d = CUDateTime::Create(newYork);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->GetYear(false), 2010u + 1);
+    EXPECT_EQ(d->GetMonth(false), 1u);
+    EXPECT_EQ(d->GetDay(false), 1u);
+    EXPECT_EQ(d->GetHour(false), 0u);
+    EXPECT_EQ(d->GetMinute(false), 30u);
+    EXPECT_EQ(d->GetSecond(false), 15u);
+
+    // Offsets far outside any real zone are plain arithmetic, not overflow.
+    _DateTimeInfo extreme{2010, 1, 1, 0, 0, 0, std::numeric_limits<int32_t>::min(), 1};
+    d = CUDateTime::Create(extreme);
+    ASSERT_TRUE(d);
+    _DateTimeInfo plain{2010, 1, 1, 0, 0, 0, 0, 0};
+    EXPECT_DOUBLE_EQ(d->GetAbsoluteTime() - CUDateTime(plain).GetAbsoluteTime(), 2147483648.0 - 3600.0);
+}
+
+TEST_F(CUDateTimeBerlinTest, SpringForwardSkipsAnHour) {
+    // 01:59:59 CET and 03:00:00 CEST are one second apart.
+    CUSharedPtr<CUDateTime> before = CUDateTime::Create(2021, 3, 28, 1, 59, 59);
+    CUSharedPtr<CUDateTime> after = CUDateTime::Create(2021, 3, 28, 3, 0, 0);
+    ASSERT_TRUE(before && after);
+    EXPECT_DOUBLE_EQ(before->GetAbsoluteTime(), kSpring2021 + 3599.0);
+    EXPECT_DOUBLE_EQ(after->GetAbsoluteTime() - before->GetAbsoluteTime(), 1.0);
+    EXPECT_EQ(before->GetHour(false), 0u);
+    EXPECT_EQ(after->GetHour(false), 1u);
+
+    CUSharedPtr<CUDateTime> next = before->AddSeconds(1);
+    EXPECT_EQ(next->GetHour(true), 3u);
+    EXPECT_EQ(next->GetMinute(true), 0u);
+    EXPECT_TRUE(*next == *after);
+
+    // A day later by the clock of absolute time is 25 local hours later on
+    // the wall clock the day before the switch.
+    CUSharedPtr<CUDateTime> saturdayNoon = CUDateTime::Create(2021, 3, 27, 12, 0, 0);
+    CUSharedPtr<CUDateTime> plusDay = saturdayNoon->AddDays(1);
+    EXPECT_EQ(plusDay->GetDay(true), 28u);
+    EXPECT_EQ(plusDay->GetHour(true), 13u);
+}
+
+TEST_F(CUDateTimeBerlinTest, FallBackRepeatsAnHour) {
+    // 00:30 and 01:30 GMT are both 02:30 on the Berlin wall clock.
+    CUDateTime first(kAutumn2021 + 1800.0);
+    CUDateTime second(kAutumn2021 + 5400.0);
+    EXPECT_EQ(first.GetHour(true), 2u);
+    EXPECT_EQ(second.GetHour(true), 2u);
+    EXPECT_EQ(first.GetMinute(true), 30u);
+    EXPECT_EQ(second.GetMinute(true), 30u);
+    EXPECT_TRUE(first < second);
+    EXPECT_EQ(Text(first.Description()), "2021/10/31 02:30:00");
+    EXPECT_EQ(Text(second.Description()), "2021/10/31 02:30:00");
+    // Local calendar fields on both sides of the switch.
+    CFGregorianDate g = CUDateTime(kAutumn2021 + 2 * 3600.0).GregorianDate(true);  // 02:00 GMT = 03:00 CET
+    EXPECT_EQ(g.hour, 3);
+    EXPECT_EQ(g.day, 31);
+}
+
+TEST_F(CUDateTimeBerlinTest, DescriptionUsesTheSystemZone) {
+    EXPECT_EQ(Text(CUDateTime(0.0).Description()), "2001/01/01 01:00:00");
+    EXPECT_EQ(Text(CUDateTime(kSpring2021 + 3600.0).Description()), "2021/03/28 03:00:00");
+}
+
+TEST_F(CUDateTimeBerlinTest, GetStringShowsLocalOrGmtWallClock) {
+    // 02:30 GMT on the day summer time starts: 04:30 in Berlin. Read back as
+    // a Berlin wall-clock time 02:30 does not exist; the GMT text must still
+    // say 2:30.
+    CUDateTime d(kSpring2021 + 2.5 * 3600.0);
+    const std::string gmt = Text(d.GetTimeString(false));
+    const std::string local = Text(d.GetTimeString(true));
+    EXPECT_NE(gmt.find("2:30"), std::string::npos) << gmt;
+    EXPECT_NE(local.find("4:30"), std::string::npos) << local;
+    EXPECT_NE(Text(d.GetString(false)).find("2:30"), std::string::npos);
+    EXPECT_NE(Text(d.GetDateString(true)).find("2021"), std::string::npos);
+    EXPECT_EQ(Text(d.GetDateString(true)).find("4:30"), std::string::npos);
+    for (long style = 1; style <= 4; ++style) {
+        EXPECT_NE(Text(d.GetString(true, style, style)), "(NULL)") << style;
+        EXPECT_FALSE(Text(d.GetString(true, style, style)).empty()) << style;
+    }
+    EXPECT_EQ(Text(d.GetString(true, 0, 0)), "");
+    EXPECT_EQ(Text(d.GetString(true, 5, 2)), "(NULL)");
+}
+
+TEST(CUDateTimeTest, NullDate) {
+    CUSharedPtr<CUDateTime> null = CUDateTime::CreateNull();
+    ASSERT_TRUE(null);
+    EXPECT_EQ(Text(null->GetString(true)), "(NULL)");
+    EXPECT_EQ(Text(null->GetString(false, 1, 1)), "(NULL)");
+    EXPECT_EQ(Text(null->Description()), "(NULL)");
+    EXPECT_EQ(null->GetYear(true), 0u);
+    EXPECT_EQ(null->GregorianDate(false).month, 0);
+    EXPECT_FALSE(null->AddDays(1));
+    CUDateTime now;
+    EXPECT_FALSE(*null == *null);
+    EXPECT_FALSE(*null < now);
+    EXPECT_FALSE(now < *null);
+
+    CUDateTime copy(*null);
+    EXPECT_TRUE(copy.IsNull());
+    copy = now;
+    EXPECT_TRUE(copy == now);
+    copy = *null;
+    EXPECT_TRUE(copy.IsNull());
+}
+
+TEST(CUDateTimeTest, ConstructionFailuresThrowOne) {
+    try {
+        CUDateTime bad(std::nan(""));
+        FAIL() << "no throw";
+    } catch (uint32_t code) {
+        EXPECT_EQ(code, 1u);
+    }
+    EXPECT_FALSE(CUDateTime::Create(std::numeric_limits<double>::infinity()));
+}
+
+TEST(CUDateTimeTest, ComparisonAndAssignment) {
+    CUDateTime a(10.0), b(20.0);
+    EXPECT_TRUE(a < b);
+    EXPECT_FALSE(b < a);
+    EXPECT_FALSE(a == b);
+    a = b;
+    EXPECT_TRUE(a == b);
+    EXPECT_FALSE(a < b);
+}
