@@ -1,0 +1,364 @@
+#include "ParseMetaData.h"
+
+#include "CUMemoryStream.h"
+#include "CUMutableArray.h"
+#include "CUStringMac.h"
+#include "CUVector.h"
+#include "KLVPacket.h"
+#include "KlvTestBytes.h"
+#include "MxfUUID.h"
+#include "PartitionPack.h"
+#include "UMID.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+using namespace ComVantoVantoQZ64RADPlug;
+using mxftest::Bytes;
+using mxftest::Stream;
+
+TEST(ParseMetaDataTest, ReadsBigEndianIntegersAndSignedReinterpretation) {
+    Bytes b;
+    b.u8(0xFE).u16(0xFFFE).u32(0x80000000).u64(0xFFFFFFFFFFFFFFFFull).u16(0x1234);
+    ParseMetaData r(Stream(b));
+    int8_t s8 = 0;
+    int16_t s16 = 0;
+    int32_t s32 = 0;
+    int64_t s64 = 0;
+    uint16_t u16 = 0;
+    ASSERT_TRUE(r.GetInt8(s8));
+    ASSERT_TRUE(r.GetInt16(s16));
+    ASSERT_TRUE(r.GetInt32(s32));
+    ASSERT_TRUE(r.GetInt64(s64));
+    ASSERT_TRUE(r.GetUInt16(u16));
+    EXPECT_EQ(s8, -2);
+    EXPECT_EQ(s16, -2);
+    EXPECT_EQ(s32, std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(s64, -1);
+    EXPECT_EQ(u16, 0x1234);
+    EXPECT_EQ(r.offset(), b.size());
+    EXPECT_EQ(r.RestLength(), 0u);
+
+    // A short read fails, zeroes the output and leaves the cursor alone.
+    uint32_t u32 = 77;
+    ASSERT_TRUE(r.SetOffset(-2, 2));
+    EXPECT_FALSE(r.GetUInt32(u32));
+    EXPECT_EQ(u32, 0u);
+    EXPECT_EQ(r.offset(), b.size() - 2);
+}
+
+TEST(ParseMetaDataTest, WithoutStreamEverythingFails) {
+    ParseMetaData r;
+    uint8_t v = 1;
+    EXPECT_FALSE(r.GetUInt8(v));
+    EXPECT_FALSE(r.SetOffset(0, 0));
+    EXPECT_EQ(r.RestLength(), 0u);
+    EXPECT_FALSE(r.GetUUIDArray());
+    EXPECT_FALSE(r.CopyMemoryStream(1));
+    KLVPacket p;
+    EXPECT_FALSE(r.ParseKeyAndLength(&p));
+}
+
+TEST(ParseMetaDataTest, SetOffsetBoundsForEachOrigin) {
+    const Bytes b = Bytes().fill(10);
+    ParseMetaData r(Stream(b));
+    EXPECT_TRUE(r.SetOffset(10, 0));  // exactly the length
+    EXPECT_FALSE(r.SetOffset(11, 0));
+    EXPECT_FALSE(r.SetOffset(-1, 0));
+    EXPECT_EQ(r.offset(), 10u);
+
+    ASSERT_TRUE(r.SetOffset(4, 0));
+    EXPECT_TRUE(r.SetOffset(-4, 1));
+    EXPECT_EQ(r.offset(), 0u);
+    EXPECT_FALSE(r.SetOffset(-1, 1));
+    EXPECT_FALSE(r.SetOffset(11, 1));
+    EXPECT_FALSE(r.SetOffset(std::numeric_limits<int64_t>::max(), 1));
+
+    EXPECT_TRUE(r.SetOffset(0, 2));
+    EXPECT_EQ(r.offset(), 10u);
+    EXPECT_TRUE(r.SetOffset(-10, 2));
+    EXPECT_EQ(r.offset(), 0u);
+    EXPECT_FALSE(r.SetOffset(-11, 2));
+    EXPECT_FALSE(r.SetOffset(std::numeric_limits<int64_t>::min(), 2));
+    // From the end only backwards: a positive value must not be accepted
+    // (it would land before the end by wrapping, or past it).
+    EXPECT_FALSE(r.SetOffset(1, 2));
+    EXPECT_FALSE(r.SetOffset(std::numeric_limits<int64_t>::max(), 2));
+    EXPECT_EQ(r.offset(), 0u);
+
+    EXPECT_FALSE(r.SetOffset(0, 3));
+}
+
+TEST(ParseMetaDataTest, BerLengthForms) {
+    struct Case {
+        Bytes bytes;
+        bool ok;
+        uint32_t value;
+        uint64_t consumed;
+    };
+    const Case cases[] = {
+        {{0x00}, true, 0, 1},
+        {{0x7F}, true, 127, 1},
+        {{0x80, 0x01}, false, 0, 0},  // indefinite length
+        {{0x81, 0xFF}, true, 255, 2},
+        {{0x83, 0x00, 0x01, 0x00}, true, 256, 4},
+        {{0x84, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 5},
+        // Longer forms whose value fits in 32 bits.
+        {{0x85, 0x00, 0x12, 0x34, 0x56, 0x78}, true, 0x12345678u, 6},
+        {{0x88, 0, 0, 0, 0, 0, 0, 0x01, 0x00}, true, 256, 9},
+        {{0x88, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 9},
+        // ... and those whose value does not.
+        {{0x85, 0x01, 0x00, 0x00, 0x00, 0x00}, false, 0, 0},
+        {{0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {{0x89, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {{0xFF}, false, 0, 0},
+        // Truncated long forms.
+        {{0x84, 0x00, 0x00}, false, 0, 0},
+        {{0x88, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {{}, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        ParseMetaData r(Stream(c.bytes));
+        uint32_t v = 0;
+        EXPECT_EQ(r.GetBER(v), c.ok) << "first byte " << (c.bytes.empty() ? -1 : c.bytes[0]);
+        if (c.ok) {
+            EXPECT_EQ(v, c.value);
+        }
+        EXPECT_EQ(r.offset(), c.consumed);
+    }
+}
+
+TEST(ParseMetaDataTest, ObjectIdentifierTags) {
+    uint32_t v = 0;
+    {
+        ParseMetaData r(Stream(Bytes{0x05}));
+        ASSERT_TRUE(r.GetOIDBER(v));
+        EXPECT_EQ(v, 5u);
+    }
+    {
+        ParseMetaData r(Stream(Bytes{0x81, 0x01}));
+        ASSERT_TRUE(r.GetOIDBER(v));
+        EXPECT_EQ(v, 129u);
+        EXPECT_EQ(r.offset(), 2u);
+    }
+    {
+        ParseMetaData r(Stream(Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
+        ASSERT_TRUE(r.GetOIDBER(v));
+        EXPECT_EQ(v, (1u << 28) - 1);
+    }
+    {
+        ParseMetaData r(Stream(Bytes{0x81, 0x81, 0x81, 0x81, 0x01}));
+        EXPECT_FALSE(r.GetOIDBER(v));
+        EXPECT_EQ(r.offset(), 0u);
+    }
+    {
+        ParseMetaData r(Stream(Bytes{0x81, 0x81}));
+        EXPECT_FALSE(r.GetOIDBER(v));
+        EXPECT_EQ(r.offset(), 0u);
+    }
+}
+
+TEST(ParseMetaDataTest, UuidArrayBatchChecksCountBeforeReading) {
+    Bytes label;
+    label.fill(16, 0xAB);
+    {
+        Bytes b;
+        b.u32(2).u32(16).raw(label).raw(label);
+        ParseMetaData r(Stream(b));
+        CUSharedPtr<CUMutableArray> a = r.GetUUIDArray();
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->Count(), 2u);
+        EXPECT_EQ(r.offset(), b.size());
+    }
+    {
+        // A count far beyond the bytes present fails at once, cursor restored.
+        Bytes b;
+        b.u32(0xFFFFFFFF).u32(16).raw(label);
+        ParseMetaData r(Stream(b));
+        EXPECT_FALSE(r.GetUUIDArray());
+        EXPECT_EQ(r.offset(), 0u);
+    }
+    {
+        // The batch must also fit in the item that holds it.
+        Bytes b;
+        b.u32(2).u32(16).raw(label).raw(label);
+        ParseMetaData r(Stream(b));
+        EXPECT_FALSE(r.GetUUIDArray(8 + 16));
+        EXPECT_TRUE(r.GetUUIDArray(8 + 32));
+    }
+    {
+        // Items of another size are not read; an empty array results.
+        Bytes b;
+        b.u32(1).u32(17).raw(label).u8(0);
+        ParseMetaData r(Stream(b));
+        CUSharedPtr<CUMutableArray> a = r.GetUUIDArray();
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->Count(), 0u);
+    }
+    {
+        // Item size 0: the product is 0, nothing is read.
+        Bytes b;
+        b.u32(0xFFFFFFFF).u32(0);
+        ParseMetaData r(Stream(b));
+        CUSharedPtr<CUMutableArray> a = r.GetUUIDArray();
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->Count(), 0u);
+    }
+    {
+        // 0x10000001 * 16 wraps to 16 in 32 bits; it must not pass.
+        Bytes b;
+        b.u32(0x10000001).u32(16).raw(label);
+        ParseMetaData r(Stream(b));
+        EXPECT_FALSE(r.GetUUIDArray());
+    }
+}
+
+TEST(ParseMetaDataTest, UmidLengthsAndLengthByte) {
+    Bytes basic;
+    basic.raw(
+        {0x06, 0x0A, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05, 0x01, 0x01, 0x0D, 0x20, 0x13, 0x00, 0x00, 0x00});
+    basic.fill(16, 0x42);
+    Bytes extended = basic;
+    extended[12] = 0x33;
+    extended.fill(32, 0x43);
+    {
+        ParseMetaData r(Stream(basic));
+        CUSharedPtr<UMID> u = r.GetUMID();
+        ASSERT_TRUE(u);
+        EXPECT_EQ(u->Length(), 32u);
+        EXPECT_EQ(r.offset(), 32u);
+    }
+    {
+        ParseMetaData r(Stream(extended));
+        CUSharedPtr<UMID> u = r.GetUMID();
+        ASSERT_TRUE(u);
+        EXPECT_EQ(u->Length(), 64u);
+        EXPECT_EQ(u->ValueAtIndex(63), 0x43);
+    }
+    {
+        // An extended length byte with only 32 bytes present.
+        std::vector<uint8_t> cut(extended.begin(), extended.begin() + 40);
+        ParseMetaData r(Stream(cut));
+        EXPECT_FALSE(r.GetUMID());
+        EXPECT_EQ(r.offset(), 0u);
+    }
+    {
+        // Read at the item's own length: the length byte must agree.
+        ParseMetaData r(Stream(extended));
+        EXPECT_FALSE(r.GetUMID(32));
+        EXPECT_TRUE(r.GetUMID(64));
+        ParseMetaData r2(Stream(basic));
+        EXPECT_FALSE(r2.GetUMID(33));
+        EXPECT_FALSE(r2.GetUMID(64));
+        EXPECT_TRUE(r2.GetUMID(32));
+    }
+}
+
+TEST(ParseMetaDataTest, Utf16StringsDecodeWholeLength) {
+    {
+        Bytes b{0x00, 'Q', 0x00, 'Z', 0x00, 0x00};
+        ParseMetaData r(Stream(b));
+        CUSharedPtr<CUStringMac> s = r.GetUTF16String(6);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->Text(), (std::u16string{u'Q', u'Z', u'\0'}));
+    }
+    {
+        Bytes b{0xFF, 0xFE, 'a', 0x00, 0xAC, 0x20};  // little-endian with mark: "a€"
+        ParseMetaData r(Stream(b));
+        CUSharedPtr<CUStringMac> s = r.GetUTF16String(6);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->Text(), (std::u16string{u'a', u'\u20AC'}));
+    }
+    Bytes b{0x00, 'a', 0x00};
+    ParseMetaData r(Stream(b));
+    EXPECT_FALSE(r.GetUTF16String(0));
+    EXPECT_FALSE(r.GetUTF16String(3));
+    EXPECT_FALSE(r.GetUTF16String(4));  // more than present
+    EXPECT_EQ(r.offset(), 0u);
+}
+
+TEST(ParseMetaDataTest, EnumTimestampRationalAndMemoryCopy) {
+    Bytes b;
+    b.u16(2026).u8(12).u8(6).u8(9).u8(30).u8(15).u8(200).u32(30000).u32(1001).raw({1, 2, 3});
+    ParseMetaData r(Stream(b));
+    _Timestamp t;
+    _Rational q;
+    ASSERT_TRUE(r.GetTimestamp(t));
+    EXPECT_EQ(t.year, 2026);
+    EXPECT_EQ(t.qmsec, 200);
+    ASSERT_TRUE(r.GetRational(q));
+    EXPECT_EQ(q.numerator, 30000);
+    EXPECT_EQ(q.denominator, 1001);
+    EXPECT_FALSE(r.GetTimestamp(t));  // 3 bytes left
+    EXPECT_EQ(r.offset(), 16u);
+    EXPECT_FALSE(r.GetEnum(4));
+    EXPECT_FALSE(r.CopyMemoryStream(4));
+    EXPECT_FALSE(r.CopyMemoryStream(0x7FFFFFFF));
+    EXPECT_EQ(r.offset(), 16u);
+    CUSharedPtr<CUMemoryStream> copy = r.CopyMemoryStream(3);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->Length(), 3u);
+    EXPECT_EQ(copy->GetPtr()[2], 3);
+    EXPECT_EQ(r.offset(), 19u);
+    ASSERT_TRUE(r.SetOffset(16, 0));
+    CUSharedPtr<CUVector<unsigned char>> e = r.GetEnum(3);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->size(), 3u);
+    EXPECT_EQ((*e)[0], 1);
+}
+
+TEST(ParseMetaDataTest, KeyAndLengthFailsWhenValuePassesStreamEnd) {
+    Bytes b;
+    b.klv(mxftest::kFillKey, std::vector<uint8_t>(4, 0));
+    b.key(mxftest::kPictureKey).ber(100).fill(10);  // truncated value
+    ParseMetaData r(Stream(b));
+    KLVPacket p;
+    ASSERT_TRUE(r.ParseKeyAndLength(&p));
+    EXPECT_EQ(p.Offset(), 0u);
+    EXPECT_EQ(p.Length(), 4u);
+    EXPECT_EQ(p.ValueOffset(), 21u);
+    EXPECT_EQ(p.NextOffset(), 25u);
+    EXPECT_EQ(r.offset(), 21u);
+    ASSERT_TRUE(r.SetOffset(static_cast<int64_t>(p.NextOffset()), 0));
+
+    // The second packet runs past the end: failure, cursor back on its key,
+    // and the packet still holds the first one.
+    EXPECT_FALSE(r.ParseKeyAndLength(&p));
+    EXPECT_EQ(r.offset(), 25u);
+    EXPECT_EQ(p.Offset(), 0u);
+    EXPECT_EQ(p.Length(), 4u);
+
+    // A value ending exactly at the end of the stream is fine.
+    Bytes exact;
+    exact.klv(mxftest::kPictureKey, std::vector<uint8_t>(7, 1));
+    ParseMetaData r2(Stream(exact));
+    ASSERT_TRUE(r2.ParseKeyAndLength(&p));
+    EXPECT_EQ(p.NextOffset(), exact.size());
+    EXPECT_EQ(p.PacketType(), kMxfKeyPictureElement);
+
+    // A key without a readable length.
+    Bytes noLength;
+    noLength.key(mxftest::kPictureKey).u8(0x80);
+    ParseMetaData r3(Stream(noLength));
+    EXPECT_FALSE(r3.ParseKeyAndLength(&p));
+    EXPECT_EQ(r3.offset(), 0u);
+}
+
+TEST(ParseMetaDataTest, ParsePacketChecksKindAndRestoresOffset) {
+    Bytes b;
+    b.fill(3);
+    b.klv(mxftest::kBodyPartitionKey, mxftest::PartitionValue(1, 3, 0, 0, 0, 0, 0, 0, 2));
+    ParseMetaData r(Stream(b));
+    ASSERT_TRUE(r.SetOffset(3, 0));
+    KLVPacket plain;
+    EXPECT_FALSE(r.ParsePacket(&plain));  // the base class imports nothing
+    EXPECT_EQ(r.offset(), 3u);
+    CUSharedPtr<PartitionPack> pack(new PartitionPack());
+    ASSERT_TRUE(r.ParsePacket(CUSharedPtr<KLVPacket>(pack)));
+    EXPECT_EQ(r.offset(), b.size());
+    EXPECT_EQ(pack->ThisPartition(), 3u);
+    EXPECT_EQ(pack->BodySID(), 2u);
+    EXPECT_FALSE(r.ParsePacket(static_cast<KLVPacket*>(nullptr)));
+}
