@@ -1,0 +1,272 @@
+#include "CUArray.h"
+#include "CUDirectory.h"
+#include "CUDirectoryInfo.h"
+#include "CUFile.h"
+#include "CUFileInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+std::string MakeTempFolder() {
+    const char* base = std::getenv("QZ_TEST_TMP");
+    std::string root = base && *base ? base : "/tmp";
+    ::mkdir(root.c_str(), 0777);
+    std::string templ = root + "/fbfileXXXXXX";
+    if (!::mkdtemp(templ.data())) return std::string();
+    return templ;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool IsDir(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+CUSharedPtr<CUStringMac> P(const std::string& s) {
+    return CUStringMac::Create(s.c_str());
+}
+
+uint32_t ThrownBy(auto&& f) {
+    try {
+        f();
+    } catch (uint32_t code) {
+        return code;
+    }
+    return 0;
+}
+
+std::set<std::string> Paths(const CUSharedPtr<CUArray>& items) {
+    std::set<std::string> out;
+    for (const CUSharedPtr<CUObject>& item : items->GetInternalArray()) {
+        CUSharedPtr<CUFileSysytemInfo> info = item;
+        if (info) out.insert(info->GetFullName()->Utf8());
+    }
+    return out;
+}
+
+class CUFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_Dir = MakeTempFolder();
+        ASSERT_FALSE(m_Dir.empty());
+    }
+    void TearDown() override {
+        (void)std::system(("chmod -R u+w '" + m_Dir + "'; rm -rf '" + m_Dir + "'").c_str());
+    }
+    std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
+
+    std::string m_Dir;
+};
+
+}  // namespace
+
+TEST_F(CUFileTest, ExistsDistinguishesFilesAndFolders) {
+    WriteFile(Path("f"), "x");
+    EXPECT_TRUE(CUFile::Exists(P(Path("f"))));
+    EXPECT_FALSE(CUFile::Exists(P(m_Dir)));
+    EXPECT_FALSE(CUFile::Exists(P(Path("none"))));
+    EXPECT_TRUE(CUDirectory::Exists(P(m_Dir)));
+    EXPECT_FALSE(CUDirectory::Exists(P(Path("f"))));
+    EXPECT_FALSE(CUFile::Exists(CUSharedPtr<CUStringMac>()));
+    EXPECT_FALSE(CUDirectory::Exists(static_cast<const CUStringMac*>(nullptr)));
+    EXPECT_FALSE(CUFile::Exists(P("")));
+    EXPECT_EQ(CUFileInfo(P(Path("f"))).Length(), 1u);
+    EXPECT_EQ(CUFileInfo(P(Path("none"))).Length(), 0u);
+    EXPECT_EQ(CUFileInfo(P(m_Dir)).Length(), 0u);
+    EXPECT_EQ(ThrownBy([] { CUFileInfo info(CUSharedPtr<CUStringMac>{}); }), 2u);
+}
+
+TEST_F(CUFileTest, NamesAndDescriptions) {
+    CUFileInfo info(P(Path("a.txt")));
+    EXPECT_EQ(info.GetFullName()->Utf8(), Path("a.txt"));
+    const std::string d = info.Description()->Utf8();
+    EXPECT_NE(d.find("(0x"), std::string::npos);
+    EXPECT_EQ(d.substr(d.size() - Path("a.txt").size()), Path("a.txt"));
+}
+
+TEST_F(CUFileTest, DeleteFile) {
+    WriteFile(Path("f"), "x");
+    CUFile::Delete(P(Path("f")));
+    EXPECT_FALSE(Exists(Path("f")));
+    EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(Path("f"))); }), 0u);  // missing: no error
+    EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(m_Dir)); }), 7u);
+    ASSERT_EQ(::mkdir(Path("ro").c_str(), 0777), 0);
+    WriteFile(Path("ro/f"), "x");
+    ASSERT_EQ(::chmod(Path("ro").c_str(), 0555), 0);
+    if (::geteuid() != 0) {  // root may delete anyway
+        EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(Path("ro/f"))); }), 8u);
+    }
+    ::chmod(Path("ro").c_str(), 0777);
+}
+
+TEST_F(CUFileTest, RenameInPlace) {
+    WriteFile(Path("old"), "data");
+    CUFileInfo info(P(Path("old")));
+    EXPECT_EQ(ThrownBy([&] { info.Rename(CUSharedPtr<CUStringMac>()); }), 2u);
+    EXPECT_EQ(ThrownBy([&] { info.Rename(P("")); }), 1u);
+    info.Rename(P("new"));
+    EXPECT_EQ(info.GetFullName()->Utf8(), Path("new"));
+    EXPECT_EQ(ReadFile(Path("new")), "data");
+    EXPECT_FALSE(Exists(Path("old")));
+
+    // An existing entry of that name is never replaced; separators cannot
+    // move the entry elsewhere.
+    WriteFile(Path("other"), "keep");
+    EXPECT_EQ(ThrownBy([&] { info.Rename(P("other")); }), 4u);
+    EXPECT_EQ(ReadFile(Path("other")), "keep");
+    EXPECT_EQ(ThrownBy([&] { info.Rename(P("../escaped")); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { info.Rename(P("..")); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUFile::Rename(P(Path("missing")), P("x")); }), 4u);
+
+    ASSERT_EQ(::mkdir(Path("folder").c_str(), 0777), 0);
+    CUDirectory::Rename(P(Path("folder/")), P("renamed"));
+    EXPECT_TRUE(IsDir(Path("renamed")));
+}
+
+TEST_F(CUFileTest, CreateDirectoryWalksUpToTheNearestExistingFolder) {
+    ASSERT_EQ(::mkdir(Path("a").c_str(), 0777), 0);
+    CUDirectoryInfo info(P(Path("a/b/c")));
+    info.Create();
+    EXPECT_TRUE(IsDir(Path("a/b")));
+    EXPECT_TRUE(IsDir(Path("a/b/c")));
+    info.Create();  // already there: nothing happens
+    CUDirectory::CreateDirectory(P(Path("x/y/z/")));
+    EXPECT_TRUE(IsDir(Path("x/y/z")));
+
+    // A file in the way.
+    WriteFile(Path("file"), "x");
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::CreateDirectory(P(Path("file/sub"))); }), 4u);
+}
+
+TEST_F(CUFileTest, CreateDirectoryEndsForEmptyAndRelativePaths) {
+    // The parent of "" is "" again and a relative path runs out of parents:
+    // both must fail instead of walking forever.
+    EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(P("")); }), 4u);
+    char cwd[4096];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(::chdir(m_Dir.c_str()), 0);
+    EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(P("nosuch/deeper/folder")); }), 4u);
+    EXPECT_FALSE(IsDir("nosuch"));
+    ASSERT_EQ(::mkdir("rel", 0777), 0);
+    CUDirectory::CreateDirectory(P("rel/one/two"));
+    EXPECT_TRUE(IsDir("rel/one/two"));
+    ASSERT_EQ(::chdir(cwd), 0);
+}
+
+TEST_F(CUFileTest, DeleteFolders) {
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("none"))); }), 3u);
+    ASSERT_EQ(::mkdir(Path("full").c_str(), 0777), 0);
+    WriteFile(Path("full/f"), "x");
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full"))); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full")), false); }), 4u);
+    ASSERT_EQ(::mkdir(Path("empty").c_str(), 0777), 0);
+    CUDirectory::Delete(P(Path("empty")));
+    EXPECT_FALSE(Exists(Path("empty")));
+
+    // Recursive delete removes the tree but not what a link inside points to.
+    ASSERT_EQ(::mkdir(Path("outside").c_str(), 0777), 0);
+    WriteFile(Path("outside/precious"), "keep");
+    ASSERT_EQ(::mkdir(Path("full/sub").c_str(), 0777), 0);
+    ASSERT_EQ(::mkdir(Path("full/sub/deeper").c_str(), 0777), 0);
+    WriteFile(Path("full/sub/deeper/.hidden"), "x");
+    ASSERT_EQ(::symlink(Path("outside").c_str(), Path("full/sub/link").c_str()), 0);
+    CUDirectory::Delete(P(Path("full")), true);
+    EXPECT_FALSE(Exists(Path("full")));
+    EXPECT_EQ(ReadFile(Path("outside/precious")), "keep");
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full")), true); }), 3u);
+}
+
+TEST_F(CUFileTest, ListingFilesAndFolders) {
+    WriteFile(Path("one"), "1");
+    WriteFile(Path(".hidden"), "2");
+    ASSERT_EQ(::mkdir(Path("sub").c_str(), 0777), 0);
+    ASSERT_EQ(::mkdir(Path(".subhidden").c_str(), 0777), 0);
+    EXPECT_EQ(Paths(CUDirectory::GetFiles(P(m_Dir))), (std::set<std::string>{Path("one"), Path(".hidden")}));
+    EXPECT_EQ(Paths(CUDirectory::GetDirectories(P(m_Dir + "/"))),
+              (std::set<std::string>{Path("sub"), Path(".subhidden")}));
+    CUDirectoryInfo info(P(m_Dir));
+    CUSharedPtr<CUArray> files = info.GetObjects(false);
+    ASSERT_EQ(files->Count(), 2u);
+    CUSharedPtr<CUFileInfo> first = files->ObjectAtIndex(0);
+    EXPECT_TRUE(first);
+    CUSharedPtr<CUDirectoryInfo> notAFolder = files->ObjectAtIndex(0);
+    EXPECT_FALSE(notAFolder);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(P(Path("one"))); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(P(Path("none"))); }), 4u);
+}
+
+TEST_F(CUFileTest, CopyAndMoveWithProgress) {
+    std::string data(3 << 20, 'q');
+    data[12345] = 'z';
+    WriteFile(Path("src"), data);
+    uint64_t lastDone = 0, lastTotal = 0;
+    int calls = 0;
+    _CUFileProgress progress{[&](uint64_t done, uint64_t total) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        lastTotal = total;
+        ++calls;
+        return true;
+    }};
+    CUFile::CopyWithProgress(P(Path("src")), P(Path("copy")), false, &progress);
+    EXPECT_EQ(ReadFile(Path("copy")), data);
+    EXPECT_EQ(lastDone, data.size());
+    EXPECT_EQ(lastTotal, data.size());
+    EXPECT_GE(calls, 3);
+
+    // No silent overwrite; never onto itself; a missing source.
+    WriteFile(Path("taken"), "keep");
+    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("taken")), false, nullptr); }),
+              4u);
+    EXPECT_EQ(ReadFile(Path("taken")), "keep");
+    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("src")), true, nullptr); }), 4u);
+    EXPECT_EQ(ReadFile(Path("src")), data);
+    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("none")), P(Path("x")), true, nullptr); }), 9u);
+    EXPECT_EQ(ThrownBy([&] {
+                  CUFile::CopyWithProgress(P(Path("src")), CUSharedPtr<CUStringMac>(), true, nullptr);
+              }),
+              2u);
+    CUFile::CopyWithProgress(P(Path("src")), P(Path("taken")), true, nullptr);
+    EXPECT_EQ(ReadFile(Path("taken")), data);
+
+    // A cancelled copy leaves no partial file.
+    _CUFileProgress cancel{[](uint64_t, uint64_t) { return false; }};
+    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("partial")), false, &cancel); }),
+              4u);
+    EXPECT_FALSE(Exists(Path("partial")));
+
+    CUFileInfo moving(P(Path("copy")));
+    moving.MoveWithProgress(P(Path("moved")), false, nullptr);
+    EXPECT_FALSE(Exists(Path("copy")));
+    EXPECT_EQ(moving.GetFullName()->Utf8(), Path("moved"));
+    EXPECT_EQ(ReadFile(Path("moved")), data);
+    EXPECT_EQ(ThrownBy([&] { CUFile::MoveWithProgress(P(Path("moved")), P(Path("taken")), false, nullptr); }),
+              4u);
+    EXPECT_TRUE(Exists(Path("moved")));
+}
