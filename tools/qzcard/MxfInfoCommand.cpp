@@ -1,0 +1,487 @@
+// qzcard mxf-info FILE [--json] [--units]: what the MXF reader finds in one
+// file - partitions, operational pattern, essence containers, the material
+// package's tracks with their descriptor values, the start timecode, the
+// index, and with --units every element of every edit unit.
+#include "CommandRegistry.h"
+
+#include "BodyPartitionArray.h"
+#include "CUArray.h"
+#include "CUNumber.h"
+#include "CUStream.h"
+#include "CUStringMac.h"
+#include "CUVector.h"
+#include "HeaderMetadata.h"
+#include "IndexTableSegment.h"
+#include "MDValue.h"
+#include "MXFStream.h"
+#include "MXFUtilities.h"
+#include "MxfLabels.h"
+#include "MxfUUID.h"
+#include "ParseMetaData.h"
+#include "PartitionPack.h"
+#include "RandomIndexPack.h"
+#include "STMetadataSets.h"
+#include "STTrack.h"
+#include "StreamFileSequenceInfo.h"
+#include "UMID.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cinttypes>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ComVantoVantoQZ64RADPlug;
+using nlohmann::ordered_json;
+
+std::string Text(const CUSharedPtr<CUStringMac>& s) {
+    return s ? s->Utf8() : std::string();
+}
+
+std::string PartitionKind(uint32_t type) {
+    switch (type) {
+        case kMxfKeyHeaderPartition:
+            return "header";
+        case kMxfKeyBodyPartition:
+            return "body";
+        case kMxfKeyFooterPartition:
+            return "footer";
+        default:
+            return "unknown";
+    }
+}
+
+std::string PartitionStatus(unsigned char b) {
+    switch (b) {
+        case 1:
+            return "open incomplete";
+        case 2:
+            return "closed incomplete";
+        case 3:
+            return "open complete";
+        case 4:
+            return "closed complete";
+        default:
+            return "unknown";
+    }
+}
+
+std::string ElementKind(uint32_t type) {
+    if (type == kMxfKeyPictureElement) return "picture";
+    if (type == kMxfKeySoundElement) return "sound";
+    if ((type & 0xFF000000u) == kMxfKeyEssenceElement) return "essence";
+    if (type == kMxfKeySystemMetadataPack) return "system";
+    return "other";
+}
+
+std::string PictureType(uint8_t flags) {
+    switch (flags & 0x30) {
+        case 0x30:
+            return "B";
+        case 0x20:
+            return "P";
+        case 0x10:
+            return "?";
+        default:
+            return "I";
+    }
+}
+
+std::string Rational(const _Rational& r) {
+    return std::to_string(r.numerator) + "/" + std::to_string(r.denominator);
+}
+
+// An MDValue item as JSON (number, "n/d" rational, or absent).
+std::optional<ordered_json> ValueJson(const CUSharedPtr<CUObject>& object) {
+    CUSharedPtr<MDValue> v = CUDynamicCast<MDValue>(object);
+    if (!v) return std::nullopt;
+    try {
+        switch (v->ValueType()) {
+            case kMDValueUInt8:
+                return ordered_json(static_cast<unsigned>(static_cast<unsigned char>(*v)));
+            case kMDValueUInt16:
+                return ordered_json(static_cast<unsigned>(static_cast<unsigned short>(*v)));
+            case kMDValueUInt32:
+                return ordered_json(static_cast<unsigned int>(*v));
+            case kMDValueUInt64:
+                return ordered_json(static_cast<unsigned long long>(*v));
+            case kMDValueSInt8:
+                return ordered_json(static_cast<int>(static_cast<signed char>(*v)));
+            case kMDValueSInt16:
+                return ordered_json(static_cast<int>(static_cast<short>(*v)));
+            case kMDValueSInt32:
+                return ordered_json(static_cast<int>(*v));
+            case kMDValueSInt64:
+                return ordered_json(static_cast<long long>(*v));
+            case kMDValueRational:
+                return ordered_json(Rational(static_cast<_Rational>(*v)));
+            default:
+                return ordered_json(Text(v->Description()));
+        }
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::string Timecode(int64_t frames, unsigned base, bool drop) {
+    if (base == 0) return std::to_string(frames);
+    int64_t f = frames;
+    if (drop && base % 30 == 0) {
+        // Drop-frame: 2 (per 30 of the base) frame numbers skipped each
+        // minute except every tenth.
+        const int64_t dropPerMinute = 2 * (base / 30);
+        const int64_t perMinute = 60 * base - dropPerMinute;
+        const int64_t perTenMinutes = 10 * perMinute + dropPerMinute;
+        const int64_t tens = f / perTenMinutes;
+        int64_t rest = f % perTenMinutes;
+        f += 9 * dropPerMinute * tens;
+        if (rest > dropPerMinute) f += dropPerMinute * ((rest - dropPerMinute) / perMinute);
+    }
+    const int64_t ff = f % base, ss = (f / base) % 60, mm = (f / base / 60) % 60, hh = f / base / 3600;
+    char text[96];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld%c%02lld", static_cast<long long>(hh),
+                  static_cast<long long>(mm), static_cast<long long>(ss), drop ? ';' : ':',
+                  static_cast<long long>(ff));
+    return text;
+}
+
+// Reads the partition pack at `offset`; empty when it cannot be read.
+CUSharedPtr<PartitionPack> ReadPartition(ParseMetaData& reader, uint64_t offset) {
+    CUSharedPtr<PartitionPack> pack(new PartitionPack());
+    if (offset > static_cast<uint64_t>(INT64_MAX) || !reader.SetOffset(static_cast<int64_t>(offset), 0) ||
+        !reader.ParsePacket(pack.get()))
+        return CUSharedPtr<PartitionPack>();
+    return pack;
+}
+
+ordered_json Partitions(MXFStream& mxf, ParseMetaData& reader) {
+    std::vector<uint64_t> offsets;
+    if (CUSharedPtr<RandomIndexPack> rip = mxf.GetRandomIndexPack()) {
+        for (uint32_t i = 0; i < rip->Count(); ++i) {
+            uint64_t o = 0;
+            if (rip->GetOffsetAtIndex(i, o)) offsets.push_back(o);
+        }
+    } else if (CUSharedPtr<PartitionPack> header = mxf.GetHeaderPartitionPack()) {
+        // Walk back from the footer; links must lead strictly backwards.
+        std::vector<uint64_t> back;
+        uint64_t at = header->FooterPartition();
+        while (at != 0) {
+            CUSharedPtr<PartitionPack> p = ReadPartition(reader, at);
+            if (!p) break;
+            back.push_back(at);
+            if (p->PreviousPartition() >= at) break;
+            at = p->PreviousPartition();
+        }
+        offsets.push_back(header->ThisPartition());
+        offsets.insert(offsets.end(), back.rbegin(), back.rend());
+    }
+    ordered_json list = ordered_json::array();
+    for (uint64_t o : offsets) {
+        ordered_json j;
+        j["offset"] = o;
+        CUSharedPtr<PartitionPack> p = ReadPartition(reader, o);
+        if (!p) {
+            j["error"] = "unreadable partition pack";
+            list.push_back(j);
+            continue;
+        }
+        j["kind"] = PartitionKind(p->PacketType());
+        j["status"] = PartitionStatus(p->Key().Bytes()[14]);
+        j["version"] = std::to_string(p->MajorVersion()) + "." + std::to_string(p->MinorVersion());
+        j["kagSize"] = p->KAGSize();
+        j["previousPartition"] = p->PreviousPartition();
+        j["footerPartition"] = p->FooterPartition();
+        j["headerByteCount"] = p->HeaderByteCount();
+        j["indexByteCount"] = p->IndexByteCount();
+        j["indexSID"] = p->IndexSID();
+        j["bodySID"] = p->BodySID();
+        j["bodyOffset"] = p->BodyOffset();
+        list.push_back(j);
+    }
+    return list;
+}
+
+ordered_json TrackJson(const CUSharedPtr<STTrack>& track) {
+    ordered_json j;
+    std::string type = "other";
+    if (CUSharedPtr<MxfUUID> dd = track->DataDefinition()) {
+        if (*dd == FBC_UL_PictureEssenceTrack)
+            type = "picture";
+        else if (*dd == FBC_UL_SoundEssenceTrack)
+            type = "sound";
+        else if (*dd == FBC_UL_12MTimecodeTrack)
+            type = "timecode";
+    }
+    j["type"] = type;
+    j["trackID"] = track->TrackID();
+    j["trackNumber"] = track->TrackNumber();
+    j["editRate"] = Rational(track->EditRate());
+    j["origin"] = track->Origin();
+    j["duration"] = track->Duration();
+    j["components"] = track->ComponentCount();
+    auto put = [&](const char* name, uint32_t tag) {
+        if (auto v = ValueJson(track->ValueForTag(tag, 0))) j[name] = *v;
+    };
+    if (type == "picture") {
+        put("storedWidth", kLocalTag_StoredWidth);
+        put("storedHeight", kLocalTag_StoredHeight);
+        put("displayWidth", kLocalTag_DisplayWidth);
+        put("displayHeight", kLocalTag_DisplayHeight);
+        put("frameLayout", kLocalTag_FrameLayout);
+        put("sampleRate", kLocalTag_SampleRate);
+        put("aspectRatio", kLocalTag_AspectRatio);
+        put("componentDepth", kLocalTag_ComponentDepth);
+        put("horizontalSubsampling", kLocalTag_HorizontalSubsampling);
+        put("verticalSubsampling", kLocalTag_VerticalSubsampling);
+        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_BitRate, 0))) j["bitRate"] = *v;
+        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_ProfileAndLevel, 0))) j["profileAndLevel"] = *v;
+        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_MaxGOP, 0))) j["maxGOP"] = *v;
+        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_BPictureCount, 0))) j["bPictureCount"] = *v;
+        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_ClosedGOP, 0))) j["closedGOP"] = *v;
+    } else if (type == "sound") {
+        put("audioSamplingRate", kLocalTag_AudioSamplingRate);
+        put("quantizationBits", kLocalTag_QuantizationBits);
+        put("channelCount", kLocalTag_ChannelCount);
+        put("blockAlign", kLocalTag_BlockAlign);
+        put("sampleRate", kLocalTag_SampleRate);
+    } else if (type == "timecode") {
+        put("startTimecodeFrames", kLocalTag_StartTimecode);
+        put("roundedTimecodeBase", kLocalTag_RoundedTimecodeBase);
+        put("dropFrame", kLocalTag_DropFrame);
+    }
+    return j;
+}
+
+// The last index segment of the partition following body record i.
+CUSharedPtr<IndexTableSegment> SegmentOfRecord(MXFStream& mxf, uint32_t record) {
+    CUSharedPtr<BodyPartitionArray> table = mxf.GetBodyPartitions();
+    uint64_t following = 0;
+    if (record + 1 < table->Count()) {
+        if (!table->FileOffsetAtIndex(record + 1, following)) return CUSharedPtr<IndexTableSegment>();
+    } else if (mxf.GetHeaderPartitionPack()) {
+        following = mxf.GetHeaderPartitionPack()->FooterPartition();
+    }
+    CUSharedPtr<CUArray> segments = mxf.GetIndexFromPartition(following);
+    if (!segments || segments->Count() == 0) return CUSharedPtr<IndexTableSegment>();
+    return CUDynamicCast<IndexTableSegment>(segments->LastObject());
+}
+
+int Run(const std::string& path, bool json, bool units) {
+    CUSharedPtr<MXFStream> mxf;
+    try {
+        mxf = CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
+    } catch (...) {
+        std::cerr << "qzcard mxf-info: cannot open " << path << "\n";
+        return 2;
+    }
+    if (const uint32_t result = mxf->Parse(); result != 0) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%06X", result);
+        std::cerr << "qzcard mxf-info: " << path << " is not a readable MXF file (error " << code << ")\n";
+        return 3;
+    }
+    ParseMetaData reader(mxf->GetFileStream());
+    CUSharedPtr<HeaderMetadata> header = mxf->GetHeaderMetadata();
+
+    ordered_json out;
+    out["file"] = path;
+    out["size"] = mxf->GetFileStream()->Length();
+    out["partitions"] = Partitions(*mxf, reader);
+    if (CUSharedPtr<PartitionPack> hp = mxf->GetHeaderPartitionPack()) {
+        out["operationalPattern"] =
+            hp->OperationalPattern() ? Text(hp->OperationalPattern()->Description()) : "";
+        out["op1a"] = hp->OperationalPattern() && *hp->OperationalPattern() == FBC_UL_OperationalPattern_1a;
+        ordered_json ecs = ordered_json::array();
+        for (uint32_t i = 0; i < hp->EssenceCount(); ++i)
+            if (CUSharedPtr<MxfUUID> ec = hp->EssenceAtIndex(i)) ecs.push_back(Text(ec->Description()));
+        out["essenceContainers"] = ecs;
+    }
+    out["essenceBodySID"] = mxf->EssenceBodySID();
+    out["duration"] = mxf->Duration();
+
+    ordered_json tracks = ordered_json::array();
+    for (uint32_t t = 0; t < header->TrackCount(0); ++t)
+        if (CUSharedPtr<STTrack> track = header->TrackForIndex(t, 0)) tracks.push_back(TrackJson(track));
+    out["tracks"] = tracks;
+    if (CUSharedPtr<STTrack> tc = FBC_Utl_TimecodeTrackFromMXF(mxf)) {
+        auto frames = ValueJson(tc->ValueForTag(kLocalTag_StartTimecode, 0));
+        auto base = ValueJson(tc->ValueForTag(kLocalTag_RoundedTimecodeBase, 0));
+        auto drop = ValueJson(tc->ValueForTag(kLocalTag_DropFrame, 0));
+        if (frames && base)
+            out["startTimecode"] =
+                Timecode(frames->get<int64_t>(), base->get<unsigned>(), drop && drop->get<unsigned>());
+    }
+    if (CUSharedPtr<UMID> source = FBC_Utl_SourcePackageUID(mxf))
+        out["sourcePackageUID"] = Text(source->Description());
+    if (CUSharedPtr<StreamFileSequenceInfo> info = mxf->GetStreamFileSequenceInfo()) {
+        ordered_json s;
+        if (info->StartPosition()) s["startPosition"] = info->StartPosition()->SInt64Value();
+        if (info->StartTimecode()) s["startTimecode"] = info->StartTimecode()->SInt64Value();
+        if (info->PackageUID()) s["packageUID"] = Text(info->PackageUID()->Description());
+        out["sequenceInfo"] = s;
+    }
+
+    // Index: one segment per body partition record, loaded now.
+    CUSharedPtr<BodyPartitionArray> table = mxf->GetBodyPartitions();
+    ordered_json bodies = ordered_json::array();
+    uint32_t elementCount = 1;
+    std::map<uint32_t, std::pair<uint64_t, uint64_t>> recordOffsets;  // essence, stream offsets
+    for (uint32_t i = 0; i < table->Count(); ++i) {
+        ordered_json b;
+        uint64_t fileOffset = 0;
+        table->FileOffsetAtIndex(i, fileOffset);
+        b["fileOffset"] = fileOffset;
+        const uint32_t loaded = mxf->ReadIndexTableAtPartition(i);
+        if (CUSharedPtr<PartitionPack> p = ReadPartition(reader, fileOffset)) {
+            b["essenceOffset"] = p->ContentOffset();
+            b["streamOffset"] = p->BodyOffset();
+            recordOffsets[i] = {p->ContentOffset(), p->BodyOffset()};
+        }
+        if (loaded == 0) {
+            int64_t start = 0, count = 0;
+            table->EditUnitRangeAtIndex(i, start, count);
+            b["indexStart"] = start;
+            b["indexDuration"] = count;
+            if (CUSharedPtr<IndexTableSegment> seg = SegmentOfRecord(*mxf, i)) {
+                b["indexEditRate"] = Rational(seg->IndexEditRate());
+                b["indexSID"] = seg->IndexSID();
+                b["bodySID"] = seg->BodySID();
+                b["sliceCount"] = seg->SliceCount();
+                b["deltaEntries"] = seg->DeltaEntryCount();
+                b["indexEntries"] = seg->IndexEntryCount();
+                if (seg->DeltaEntryCount() > elementCount) elementCount = seg->DeltaEntryCount();
+            }
+        } else {
+            b["indexError"] = loaded;
+        }
+        bodies.push_back(b);
+    }
+    out["bodyPartitions"] = bodies;
+
+    if (units) {
+        ordered_json list = ordered_json::array();
+        for (int64_t e = 0; e < mxf->Duration(); ++e) {
+            ordered_json u;
+            u["editUnit"] = e;
+            int8_t t = 0, k = 0;
+            uint8_t flags = 0;
+            if (mxf->GetFlagsAtIndex(e, flags)) {
+                u["flags"] = flags;
+                u["pictureType"] = PictureType(flags);
+            }
+            if (mxf->GetTemporalOffsetAtIndex(e, t)) u["temporalOffset"] = t;
+            if (mxf->GetKeyOffsetAtIndex(e, k)) u["keyFrameOffset"] = k;
+            uint32_t record = 0;
+            ordered_json elements = ordered_json::array();
+            for (uint32_t el = 0; el < elementCount; ++el) {
+                uint64_t at = 0;
+                if (mxf->GetEssenceOffset(e, el, at) != 0) continue;
+                ordered_json x;
+                x["element"] = el;
+                x["offset"] = at;
+                if (el == 0 && table->GetContainIndex(e, record) && recordOffsets.count(record))
+                    u["streamOffset"] = at - recordOffsets[record].first + recordOffsets[record].second;
+                CUSharedPtr<KLVPacket> klv(new KLVPacket());
+                if (reader.SetOffset(static_cast<int64_t>(at), 0) && reader.ParseKeyAndLength(klv.get())) {
+                    x["kind"] = ElementKind(klv->PacketType());
+                    x["valueOffset"] = klv->ValueOffset();
+                    x["length"] = klv->Length();
+                }
+                elements.push_back(x);
+            }
+            u["elements"] = elements;
+            list.push_back(u);
+        }
+        out["units"] = list;
+    }
+
+    if (json) {
+        std::cout << out.dump(2) << "\n";
+        return 0;
+    }
+    // Text form.
+    std::cout << "File: " << path << " (" << out["size"].get<uint64_t>() << " bytes)\n";
+    std::cout << "Partitions:\n";
+    for (const auto& p : out["partitions"]) {
+        if (p.contains("error")) {
+            std::cout << "  @" << p["offset"].get<uint64_t>() << " " << p["error"].get<std::string>() << "\n";
+            continue;
+        }
+        std::cout << "  " << p["kind"].get<std::string>() << " (" << p["status"].get<std::string>() << ") @"
+                  << p["offset"].get<uint64_t>() << " BodySID " << p["bodySID"].get<uint32_t>()
+                  << " IndexSID " << p["indexSID"].get<uint32_t>() << " KAG " << p["kagSize"].get<uint32_t>()
+                  << " header " << p["headerByteCount"].get<uint64_t>() << " index "
+                  << p["indexByteCount"].get<uint64_t>() << " bodyOffset " << p["bodyOffset"].get<uint64_t>()
+                  << "\n";
+    }
+    if (out.contains("operationalPattern"))
+        std::cout << "Operational pattern: " << out["operationalPattern"].get<std::string>()
+                  << (out["op1a"].get<bool>() ? " (OP1a)" : "") << "\n";
+    if (out.contains("essenceContainers"))
+        for (const auto& ec : out["essenceContainers"])
+            std::cout << "Essence container: " << ec.get<std::string>() << "\n";
+    std::cout << "Essence BodySID: " << out["essenceBodySID"].get<uint32_t>() << "\n";
+    std::cout << "Duration: " << out["duration"].get<int64_t>() << " edit units\n";
+    if (out.contains("startTimecode"))
+        std::cout << "Start timecode: " << out["startTimecode"].get<std::string>() << "\n";
+    std::cout << "Tracks:\n";
+    for (const auto& t : out["tracks"]) {
+        std::cout << "  " << t["type"].get<std::string>();
+        for (auto it = t.begin(); it != t.end(); ++it) {
+            if (it.key() == "type") continue;
+            std::cout << " " << it.key() << "=" << (it->is_string() ? it->get<std::string>() : it->dump());
+        }
+        std::cout << "\n";
+    }
+    std::cout << "Body partitions:\n";
+    for (const auto& b : out["bodyPartitions"]) {
+        std::cout << " ";
+        for (auto it = b.begin(); it != b.end(); ++it)
+            std::cout << " " << it.key() << "=" << (it->is_string() ? it->get<std::string>() : it->dump());
+        std::cout << "\n";
+    }
+    if (units) {
+        std::cout << "Edit units:\n";
+        for (const auto& u : out["units"]) {
+            std::cout << "  " << u["editUnit"].get<int64_t>();
+            if (u.contains("pictureType"))
+                std::cout << " " << u["pictureType"].get<std::string>() << " flags=0x" << std::hex
+                          << u["flags"].get<unsigned>() << std::dec;
+            if (u.contains("temporalOffset")) std::cout << " T=" << u["temporalOffset"].get<int>();
+            if (u.contains("keyFrameOffset")) std::cout << " K=" << u["keyFrameOffset"].get<int>();
+            if (u.contains("streamOffset")) std::cout << " stream=" << u["streamOffset"].get<uint64_t>();
+            for (const auto& x : u["elements"]) {
+                std::cout << " [" << x["element"].get<uint32_t>() << " @" << x["offset"].get<uint64_t>();
+                if (x.contains("kind"))
+                    std::cout << " " << x["kind"].get<std::string>() << " " << x["length"].get<uint64_t>();
+                std::cout << "]";
+            }
+            std::cout << "\n";
+        }
+    }
+    return 0;
+}
+
+void InstallMxfInfo(CLI::App& app) {
+    auto* cmd = app.add_subcommand("mxf-info", "Show the structure of an MXF file as the reader sees it");
+    auto path = std::make_shared<std::string>();
+    auto json = std::make_shared<bool>(false);
+    auto units = std::make_shared<bool>(false);
+    cmd->add_option("FILE", *path, "MXF file")->required();
+    cmd->add_flag("--json", *json, "Print JSON");
+    cmd->add_flag("--units", *units, "List every edit unit and its elements");
+    cmd->callback([path, json, units]() {
+        const int code = Run(*path, *json, *units);
+        if (code != 0) throw CLI::RuntimeError(code);
+    });
+}
+
+const bool kRegistered = qzcard::RegisterCommand(&InstallMxfInfo);
+
+}  // namespace
