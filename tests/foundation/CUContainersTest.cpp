@@ -1,0 +1,348 @@
+#include "CUArray.h"
+#include "CUDictionary.h"
+#include "CUMutableArray.h"
+#include "CUMutableDictionary.h"
+#include "CUNumber.h"
+#include "CUSortDescriptor.h"
+#include "CUStringMac.h"
+#include "CUVector.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+CUSharedPtr<CUStringMac> S(const char* utf8) {
+    return CUStringMac::Create(utf8);
+}
+CUSharedPtr<CUObject> Num(int v) {
+    return CUNumber::Create<int>(v);
+}
+int IntAt(const CUSharedPtr<CUArray>& a, size_t i) {
+    CUSharedPtr<CUNumber> n = a->ObjectAtIndex(i);
+    return n ? n->SInt32Value() : -999;
+}
+std::vector<int> Ints(const CUSharedPtr<CUArray>& a) {
+    std::vector<int> out;
+    for (size_t i = 0; i < a->Count(); ++i) out.push_back(IntAt(a, i));
+    return out;
+}
+
+// Ranks numbers by their value divided by 10, so 11 and 12 compare equal
+// (stability is visible).
+class TensDescriptor : public CUSortDescriptor {
+public:
+    using CUSortDescriptor::CUSortDescriptor;
+    int32_t CompareObject(CUSharedPtr<CUObject> a, CUSharedPtr<CUObject> b) override {
+        ++calls;
+        CUSharedPtr<CUNumber> x = a, y = b;
+        const int ta = x->SInt32Value() / 10, tb = y->SInt32Value() / 10;
+        return ta < tb ? 1 : (ta > tb ? -1 : 0);
+    }
+    int calls = 0;
+};
+
+enum class _Test_Enum : unsigned char { kZero = 0, kSeven = 7 };
+enum _Plain_Enum { kPlainMinus = -3 };
+
+TEST(CUArray, AccessOutOfRangeAndEmpty) {
+    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
+    EXPECT_EQ(a->Count(), 0u);
+    EXPECT_TRUE(a->LastObject().IsNull());
+    EXPECT_TRUE(a->ObjectAtIndex(0).IsNull());
+    a->AddObject(Num(1));
+    a->AddObject(nullptr);
+    a->AddObject(Num(3));
+    EXPECT_EQ(a->Count(), 3u);
+    EXPECT_TRUE(a->ObjectAtIndex(1).IsNull());
+    EXPECT_EQ(IntAt(a, 2), 3);
+    EXPECT_TRUE(a->ObjectAtIndex(3).IsNull());
+    EXPECT_TRUE(a->ObjectAtIndex(static_cast<size_t>(-1)).IsNull());
+    CUSharedPtr<CUNumber> last = a->LastObject();
+    EXPECT_EQ(last->SInt32Value(), 3);
+    EXPECT_EQ(a->GetInternalArray().size(), 3u);
+}
+
+TEST(CUArray, InsertAndRemove) {
+    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
+    a->InsertObjectAtIndex(Num(2), 0);
+    a->InsertObjectAtIndex(Num(1), 0);
+    a->InsertObjectAtIndex(Num(3), 2);   // == Count(): appends
+    a->InsertObjectAtIndex(Num(9), 10);  // beyond: nothing
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 2, 3}));
+    a->RemoveObjectAtIndex(5);
+    a->RemoveObjectAtIndex(1);
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 3}));
+
+    // RemoveObject removes by identity, every occurrence, and keeps equal values.
+    CUSharedPtr<CUObject> shared = Num(7);
+    a->AddObject(shared);
+    a->AddObject(Num(7));
+    a->InsertObjectAtIndex(shared, 0);
+    EXPECT_EQ(shared->RetainCount(), 3);
+    a->RemoveObject(shared);
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 3, 7}));
+    EXPECT_EQ(shared->RetainCount(), 1);
+    a->RemoveObject(nullptr);
+    EXPECT_EQ(a->Count(), 3u);
+    a->RemoveAllObjects();
+    EXPECT_EQ(a->Count(), 0u);
+}
+
+TEST(CUArray, RemovingTheLastHolderOfAnObjectIsSafe) {
+    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
+    a->AddObject(Num(5));
+    a->AddObject(Num(6));
+    // The argument refers to the array's own element, the only holder.
+    const CUSharedPtr<CUObject>& own = a->GetInternalArray()[0];
+    a->RemoveObject(own);
+    EXPECT_EQ(Ints(a), (std::vector<int>{6}));
+}
+
+TEST(CUArray, CopiesAreShallowAndSelfAppendWorks) {
+    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
+    CUSharedPtr<CUObject> one = Num(1);
+    a->AddObject(one);
+    a->AddObject(Num(2));
+    CUSharedPtr<CUArray> copy(new CUArray(CUSharedPtr<CUArray>(a)));
+    EXPECT_EQ(copy->ObjectAtIndex(0).get(), one.get());
+    EXPECT_EQ(one->RetainCount(), 3);
+    CUSharedPtr<CUMutableArray> mcopy(new CUMutableArray(CUSharedPtr<CUArray>(a)));
+    EXPECT_EQ(Ints(mcopy), (std::vector<int>{1, 2}));
+    EXPECT_EQ(CUArray(CUSharedPtr<CUArray>()).Count(), 0u);
+
+    a->AddObjectsFromArray(a);
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 2, 1, 2}));
+    a->AddObjectsFromArray(nullptr);
+    EXPECT_EQ(a->Count(), 4u);
+    a->SetArray(a);
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 2, 1, 2}));
+    a->SetArray(copy);
+    EXPECT_EQ(Ints(a), (std::vector<int>{1, 2}));
+    a->SetArray(nullptr);
+    EXPECT_EQ(a->Count(), 0u);
+}
+
+TEST(CUArray, Description) {
+    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
+    EXPECT_EQ(a->Description()->Utf8(), "{\n}");
+    a->AddObject(Num(5));
+    a->AddObject(nullptr);
+    a->AddObject(S("t\u00e9"));
+    EXPECT_EQ(a->Description()->Utf8(), "{\n\t5\n\t<NULL>\n\tt\u00e9\n}");
+    EXPECT_STREQ(CU_NEWLINE_CHAR, "\n");
+}
+
+TEST(CUSortDescriptor, StableSortsCallTheSubclassThroughCopies) {
+    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
+    for (int v : {31, 12, 25, 11, 30, 13}) a->AddObject(Num(v));
+    CUSharedPtr<TensDescriptor> d(new TensDescriptor());
+    CUSharedPtr<CUArray> sorted = a->SortedArrayUsingDescriptor(d);
+    ASSERT_TRUE(sorted);
+    EXPECT_EQ(Ints(sorted), (std::vector<int>{12, 11, 13, 25, 31, 30}));
+    EXPECT_GT(d->calls, 0);
+    EXPECT_EQ(Ints(a), (std::vector<int>{31, 12, 25, 11, 30, 13}));  // receiver unchanged
+
+    d->SetAscending(false);
+    a->SortUsingDescriptor(d);
+    EXPECT_EQ(Ints(a), (std::vector<int>{31, 30, 25, 12, 11, 13}));
+
+    EXPECT_TRUE(a->SortedArrayUsingDescriptor(nullptr).IsNull());
+    a->SortUsingDescriptor(nullptr);
+    EXPECT_EQ(a->Count(), 6u);
+
+    // The base descriptor ranks everything equal: order is kept.
+    CUSharedPtr<CUSortDescriptor> base(new CUSortDescriptor());
+    EXPECT_EQ(Ints(a->SortedArrayUsingDescriptor(base)), Ints(a));
+}
+
+TEST(CUSortDescriptor, AscendingFlagAndOperator) {
+    TensDescriptor d;
+    EXPECT_TRUE(d.Ascending());
+    EXPECT_FALSE(CUSortDescriptor(false).Ascending());
+    const CUSortDescriptor copy(d);  // a plain copy still calls TensDescriptor
+    EXPECT_TRUE(copy(Num(5), Num(50)));
+    EXPECT_FALSE(copy(Num(50), Num(5)));
+    EXPECT_FALSE(copy(Num(5), Num(6)));
+    d.SetAscending(false);
+    const CUSortDescriptor descending(d);
+    EXPECT_TRUE(descending(Num(50), Num(5)));
+    EXPECT_EQ(d.RetainCount(), 0);
+}
+
+TEST(CUDictionary, KeysAreOrderedByCollationAndCopied) {
+    CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
+    CUSharedPtr<CUStringMac> keyB = S("b");
+    for (const char* k : {"f", "\u00e9", "B", "a", "e"}) d->SetObjectForKey(S(k), S(k));
+    d->SetObjectForKey(Num(1), keyB);
+    EXPECT_EQ(d->Count(), 6u);
+    EXPECT_EQ(keyB->RetainCount(), 1);  // the dictionary stores its own copy
+
+    CUSharedPtr<CUArray> keys = d->AllKeys();
+    std::vector<std::string> order;
+    for (size_t i = 0; i < keys->Count(); ++i) {
+        CUSharedPtr<CUStringMac> k = keys->ObjectAtIndex(i);
+        order.push_back(k->Utf8());
+    }
+    ASSERT_EQ(order.size(), 6u);
+    EXPECT_EQ(order[0], "a");
+    // "b" and "B" are distinct keys next to each other, then e < é < f.
+    EXPECT_TRUE((order[1] == "b" && order[2] == "B") || (order[1] == "B" && order[2] == "b"));
+    EXPECT_EQ(order[3], "e");
+    EXPECT_EQ(order[4], "\u00e9");
+    EXPECT_EQ(order[5], "f");
+    // Fresh copies: a second call gives other objects.
+    EXPECT_NE(d->AllKeys()->ObjectAtIndex(0).get(), keys->ObjectAtIndex(0).get());
+}
+
+TEST(CUDictionary, SetReplaceRemoveAndNulls) {
+    CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
+    CUSharedPtr<CUObject> first = Num(1);
+    d->SetObjectForKey(first, S("k"));
+    d->SetObjectForKey(Num(2), S("k"));
+    EXPECT_EQ(d->Count(), 1u);
+    EXPECT_EQ(first->RetainCount(), 1);
+    CUSharedPtr<CUNumber> n = d->ObjectForKey(S("k"));
+    EXPECT_EQ(n->SInt32Value(), 2);
+    EXPECT_TRUE(d->ObjectForKey(S("K")).IsNull());  // exact order: case matters
+    EXPECT_TRUE(d->ObjectForKey(nullptr).IsNull());
+
+    d->SetObjectForKey(Num(3), nullptr);
+    d->SetObjectForKey(Num(3), CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null())));
+    EXPECT_EQ(d->Count(), 1u);
+    d->SetObjectForKey(nullptr, S("empty"));
+    EXPECT_EQ(d->Count(), 2u);
+    EXPECT_TRUE(d->ObjectForKey(S("empty")).IsNull());
+
+    d->RemoveObjectForKey(nullptr);
+    d->RemoveObjectForKey(S("absent"));
+    EXPECT_EQ(d->Count(), 2u);
+    d->RemoveObjectForKey(S("k"));
+    EXPECT_EQ(d->Count(), 1u);
+
+    CUSharedPtr<CUDictionary> copy(new CUDictionary(CUSharedPtr<CUDictionary>(d)));
+    d->RemoveAllObjects();
+    EXPECT_EQ(d->Count(), 0u);
+    EXPECT_EQ(copy->Count(), 1u);
+    EXPECT_EQ(CUDictionary(CUSharedPtr<CUDictionary>()).Count(), 0u);
+}
+
+TEST(CUDictionary, Description) {
+    CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
+    EXPECT_EQ(d->Description()->Utf8(), "{\n}");
+    d->SetObjectForKey(Num(4), S("b"));
+    d->SetObjectForKey(nullptr, S("a"));
+    EXPECT_EQ(d->Description()->Utf8(), "{\n\tKey:a,\tVal:<NULL>\n\tKey:b,\tVal:4\n}");
+}
+
+TEST(CUNumber, ConversionsAndTexts) {
+    CUSharedPtr<CUNumber> c = CUNumber::Create<unsigned char>(65);
+    EXPECT_EQ(c->Description()->Utf8(), "65");
+    EXPECT_EQ(c->SInt8Value(), 65);
+    CUSharedPtr<CUNumber> half = CUNumber::Create<double>(0.5);
+    EXPECT_TRUE(half->boolValue());
+    EXPECT_EQ(half->SInt32Value(), 0);
+    EXPECT_EQ(half->Description()->Utf8(), "0.5");
+    EXPECT_EQ(CUNumber::Create<double>(3.14159265)->Description()->Utf8(), "3.14159");
+    EXPECT_EQ(CUNumber::Create<float>(1e10f)->Description()->Utf8(), "1e+10");
+    EXPECT_EQ(CUNumber::Create<bool>(true)->Description()->Utf8(), "1");
+    EXPECT_EQ(CUNumber::Create<bool>(false)->Description()->Utf8(), "0");
+    EXPECT_FALSE(CUNumber::Create<int>(0)->boolValue());
+    EXPECT_FALSE(CUNumber::Create<double>(0.0)->boolValue());
+    EXPECT_FALSE(CUNumber::Create<double>(-0.0)->boolValue());
+
+    CUSharedPtr<CUNumber> neg = CUNumber::Create<int>(-1);
+    EXPECT_EQ(neg->UInt32Value(), 0xFFFFFFFFu);
+    EXPECT_EQ(neg->UInt8Value(), 0xFF);
+    EXPECT_EQ(neg->SInt64Value(), -1);
+    EXPECT_DOUBLE_EQ(neg->doubleValue(), -1.0);
+    CUSharedPtr<CUNumber> big = CUNumber::Create<unsigned long long>(0x1'0000'0001ULL);
+    EXPECT_EQ(big->UInt32Value(), 1u);
+    EXPECT_EQ(big->Description()->Utf8(), "4294967297");
+    EXPECT_EQ(CUNumber::Create<long long>(-5)->Description()->Utf8(), "-5");
+    EXPECT_EQ(CUNumber::Create<unsigned short>(65535)->SInt16Value(), -1);
+    EXPECT_FLOAT_EQ(CUNumber::Create<unsigned int>(7)->floatValue(), 7.0f);
+}
+
+TEST(CUNumber, FloatingValuesOutsideIntegerRangesSaturate) {
+    CUSharedPtr<CUNumber> nan = CUNumber::Create<double>(std::nan(""));
+    EXPECT_TRUE(nan->boolValue());
+    EXPECT_EQ(nan->SInt32Value(), 0);
+    EXPECT_EQ(nan->UInt64Value(), 0u);
+    CUSharedPtr<CUNumber> huge = CUNumber::Create<double>(1e300);
+    EXPECT_EQ(huge->SInt32Value(), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(huge->UInt64Value(), std::numeric_limits<uint64_t>::max());
+    EXPECT_TRUE(std::isinf(huge->floatValue()));
+    CUSharedPtr<CUNumber> negative = CUNumber::Create<float>(-2.5f);
+    EXPECT_EQ(negative->UInt32Value(), 0u);
+    EXPECT_EQ(negative->SInt8Value(), -2);
+    EXPECT_EQ(CUNumber::Create<double>(-1e300)->SInt64Value(), std::numeric_limits<int64_t>::min());
+}
+
+TEST(CUNumber, EnumerationsBoxAsTheirNumbers) {
+    CUSharedPtr<CUNumber> e = CUNumber::Create(_Test_Enum::kSeven);
+    EXPECT_EQ(e->Description()->Utf8(), "7");
+    EXPECT_EQ(e->UInt32Value(), 7u);
+    EXPECT_TRUE(e->boolValue());
+    EXPECT_FALSE(CUNumber::Create(_Test_Enum::kZero)->boolValue());
+    CUSharedPtr<CUNumber> p = CUNumber::Create(kPlainMinus);
+    EXPECT_EQ(p->SInt32Value(), -3);
+    EXPECT_EQ(p->Description()->Utf8(), "-3");
+    EXPECT_EQ(CUNumberConcrete<_Test_Enum>::GetValueString(_Test_Enum::kSeven)->Utf8(), "7");
+    // Exact down-cast out of a container.
+    CUSharedPtr<CUObject> boxed = e;
+    CUSharedPtr<CUNumberConcrete<_Test_Enum>> concrete = boxed;
+    ASSERT_TRUE(concrete);
+    EXPECT_EQ(concrete->Value(), _Test_Enum::kSeven);
+    CUSharedPtr<CUNumberConcrete<int>> wrongType = boxed;
+    EXPECT_TRUE(wrongType.IsNull());
+}
+
+TEST(CUVector, DescriptionsAndFactories) {
+    CUSharedPtr<CUVector<unsigned char>> bytes = CreateCUVectorUInt8();
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->Description()->Utf8(), "{}");
+    bytes->push_back(1);
+    EXPECT_EQ(bytes->Description()->Utf8(), "{ 1 }");
+    bytes->push_back(2);
+    bytes->push_back(3);
+    EXPECT_EQ(bytes->Description()->Utf8(), "{ 1, 2, 3 }");
+    bytes->resize(5);
+    EXPECT_EQ(bytes->size(), 5u);
+    EXPECT_EQ(bytes->data()[4], 0);
+
+    CUSharedPtr<CUVector<signed char>> s8 = CreateCUVectorSInt8();
+    s8->push_back(-1);
+    s8->push_back(127);
+    EXPECT_EQ(s8->Description()->Utf8(), "{ -1, 127 }");
+    CUSharedPtr<CUVector<long long>> s64 = CreateCUVectorSInt64();
+    s64->push_back(std::numeric_limits<long long>::min());
+    EXPECT_EQ(s64->Description()->Utf8(), "{ -9223372036854775808 }");
+    CUSharedPtr<CUVector<unsigned long long>> u64 = CreateCUVectorUInt64();
+    u64->push_back(std::numeric_limits<unsigned long long>::max());
+    EXPECT_EQ(u64->Description()->Utf8(), "{ 18446744073709551615 }");
+    CUSharedPtr<CUVector<unsigned int>> u32 = CreateCUVectorUInt32();
+    u32->push_back(4000000000u);
+    EXPECT_EQ(u32->Description()->Utf8(), "{ 4000000000 }");
+    CUSharedPtr<CUVector<short>> s16 = CreateCUVectorSInt16();
+    s16->assign({-300, 2});
+    EXPECT_EQ(s16->Description()->Utf8(), "{ -300, 2 }");
+    EXPECT_EQ(CreateCUVectorUInt16()->size(), 0u);
+    EXPECT_EQ(CreateCUVectorSInt32()->size(), 0u);
+
+    // A vector travels through a container and comes back by down-cast.
+    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
+    a->AddObject(bytes);
+    CUSharedPtr<CUVector<unsigned char>> back = a->ObjectAtIndex(0);
+    EXPECT_EQ(back.get(), bytes.get());
+    CUSharedPtr<CUVector<signed char>> wrong = a->ObjectAtIndex(0);
+    EXPECT_TRUE(wrong.IsNull());
+}
+
+}  // namespace

@@ -1,0 +1,301 @@
+#include "CUDateTime.h"
+#include "CULog.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace ComVantoVantoQZ64RADPlug;
+namespace fs = std::filesystem;
+
+namespace {
+
+CUSharedPtr<CUStringMac> S(const std::string& utf8) {
+    return CUStringMac::Create(utf8.c_str());
+}
+
+class CULogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CULog::Terminate();
+        const char* base = std::getenv("QZ_TEST_TMP");
+        fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path();
+        fs::create_directories(root);
+        std::string pattern = (root / "culog-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_Dir = pattern;
+    }
+    void TearDown() override {
+        CULog::Terminate();
+        std::error_code ec;
+        fs::remove_all(m_Dir, ec);
+    }
+
+    fs::path File(int index, const char* name = "app") const {
+        return m_Dir / (std::string(name) + std::to_string(index) + ".log");
+    }
+    // A file of exactly `size` bytes, modified at `mtime` seconds since 1970.
+    void MakeFile(int index, uint64_t size, time_t mtime) const {
+        const fs::path p = File(index);
+        { std::ofstream(p, std::ios::binary).put('x'); }
+        fs::resize_file(p, size);
+        struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, 0), 0);
+    }
+    static std::string Read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    CUSharedPtr<CULog> NewLog(unsigned int level = 3) {
+        CUSharedPtr<CULog> log(new CULog());
+        EXPECT_EQ(log->Init(S(m_Dir.string()), S("app"), level), 0u);
+        return log;
+    }
+
+    fs::path m_Dir;
+};
+
+// Length of one line "[YYYY/MM/DD hh:mm:ss]\t[INFO]\t<message>\r\n".
+size_t InfoLineLength(const std::string& message) {
+    return 21 + 1 + 6 + 1 + message.size() + 2;
+}
+
+TEST_F(CULogTest, WithoutInitializationWritesNothing) {
+    EXPECT_TRUE(CULog::GetInstance().IsNull());
+    CULog::Write(1, "dropped %d", 1);
+    CULog::Write(1, S("dropped %s"), "too");
+    EXPECT_TRUE(fs::is_empty(m_Dir));
+}
+
+TEST_F(CULogTest, LineFormatAndLevels) {
+    CULog::InitializeWithName(S(m_Dir.string()), S("app"), 3);
+    ASSERT_TRUE(CULog::GetInstance());
+    CULog::Write(3, "Create Clip Path[%s] ID[%s]", "/card/C0001", "C0001");
+    CULog::Write(4, "debug is dropped at threshold 3");
+    CULog::Write(1, S("error %d%%"), 5);
+    CULog::Write(2, "warn");
+    const std::string text = Read(File(0));
+    const std::regex line(R"(\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\]\t\[(\w+)\]\t([^\r\n]*)\r\n)");
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
+        entries.emplace_back((*it)[1], (*it)[2]);
+    ASSERT_EQ(entries.size(), 3u) << text;
+    EXPECT_EQ(entries[0],
+              std::make_pair(std::string("INFO"), std::string("Create Clip Path[/card/C0001] ID[C0001]")));
+    EXPECT_EQ(entries[1], std::make_pair(std::string("ERROR"), std::string("error 5%")));
+    EXPECT_EQ(entries[2], std::make_pair(std::string("WARNING"), std::string("warn")));
+    EXPECT_EQ(text.size(), InfoLineLength("Create Clip Path[/card/C0001] ID[C0001]") +
+                               InfoLineLength("error 5%") + 1 + InfoLineLength("warn") + 3);
+}
+
+TEST_F(CULogTest, UnknownLevelsAreDebugAndSharedInstanceIsKept) {
+    CULog::InitializeWithName(S(m_Dir.string()), S("app"), 10);
+    CUSharedPtr<CULog> first = CULog::GetInstance();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->LevelThreshold(), 10u);
+    CULog::InitializeWithName(S(m_Dir.string()), S("other"), 3);  // ignored: one exists
+    EXPECT_EQ(CULog::GetInstance().get(), first.get());
+    CULog::Write(7, "seven");
+    EXPECT_NE(Read(File(0)).find("\t[DEBUG]\tseven\r\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(File(0, "other")));
+    CULog::Terminate();
+    EXPECT_TRUE(CULog::GetInstance().IsNull());
+    EXPECT_EQ(first->RetainCount(), 1);
+}
+
+TEST_F(CULogTest, InitializationRefusals) {
+    CULog::InitializeWithName(nullptr, S("app"), 3);
+    CULog::InitializeWithName(S(m_Dir.string()), nullptr, 3);
+    EXPECT_TRUE(CULog::GetInstance().IsNull());
+    // A folder path that is a file cannot hold logs: Init fails, nothing is kept.
+    const fs::path file = m_Dir / "plain";
+    std::ofstream(file).put('x');
+    CULog::InitializeWithName(S(file.string()), S("app"), 3);
+    EXPECT_TRUE(CULog::GetInstance().IsNull());
+    CUSharedPtr<CULog> log(new CULog());
+    EXPECT_EQ(log->Init(nullptr, S("a"), 3), 0x10001u);
+    EXPECT_EQ(log->Init(S(file.string()), S("a"), 3), 0x10001u);
+}
+
+TEST_F(CULogTest, InitCreatesMissingFolders) {
+    const fs::path nested = m_Dir / "a" / "b" / "logs";
+    CUSharedPtr<CULog> log(new CULog());
+    EXPECT_EQ(log->Init(S(nested.string()), S("x"), 3), 0u);
+    EXPECT_TRUE(fs::is_directory(nested));
+    EXPECT_EQ(log->CurrentIndex(), 0);
+    log->WriteLog(3, S("hello %s"), "there");
+    EXPECT_EQ(fs::file_size(nested / "x0.log"), InfoLineLength("hello there"));
+}
+
+TEST_F(CULogTest, InitResumesInTheNewestFile) {
+    for (int i = 0; i <= 4; ++i) MakeFile(i, 10, 1000000 - i);  // dates do not matter here
+    EXPECT_EQ(NewLog()->CurrentIndex(), 4);
+
+    // A gap ends the search.
+    fs::remove(File(2));
+    EXPECT_EQ(NewLog()->CurrentIndex(), 1);
+    fs::remove(File(0));
+    EXPECT_EQ(NewLog()->CurrentIndex(), 0);
+}
+
+TEST_F(CULogTest, InitWithAllTenFilesPicksTheLatestModified) {
+    const time_t base = 1600000000;
+    for (int i = 0; i < 10; ++i) MakeFile(i, 10, base + i);
+    MakeFile(6, 10, base + 100);
+    EXPECT_EQ(NewLog()->CurrentIndex(), 6);
+    // A tie keeps the earlier index.
+    MakeFile(2, 10, base + 100);
+    EXPECT_EQ(NewLog()->CurrentIndex(), 2);
+}
+
+TEST_F(CULogTest, FileAt999990BytesRollsToTheNextIndexWhichIsEmptiedFirst) {
+    const time_t base = 1600000000;
+    for (int i = 0; i < 10; ++i) MakeFile(i, 500, base + i);
+    MakeFile(3, 999990, base + 100);
+    CUSharedPtr<CULog> log = NewLog();
+    ASSERT_EQ(log->CurrentIndex(), 3);
+    log->WriteLog(1, S("rolled"));
+    EXPECT_EQ(log->CurrentIndex(), 4);
+    EXPECT_EQ(fs::file_size(File(3)), 999990u);
+    EXPECT_EQ(fs::file_size(File(4)), InfoLineLength("rolled") + 1);  // "ERROR" is one longer than "INFO"
+    EXPECT_NE(Read(File(4)).find("\t[ERROR]\trolled\r\n"), std::string::npos);
+    EXPECT_EQ(Read(File(4)).find('x'), std::string::npos);
+}
+
+TEST_F(CULogTest, RotationUsesTheUpperBoundOfTheLineSize) {
+    // A one-character INFO message makes a 32-character line; its upper
+    // bound is (32 + 1) * 3 = 99 bytes.
+    ASSERT_EQ(InfoLineLength("m"), 32u);
+    ASSERT_EQ(CULog::GetStringByteSize(S(std::string(32, 'l'))), 99u);
+    MakeFile(0, 1000000 - 99, 1600000000);
+    CUSharedPtr<CULog> log = NewLog();
+    log->WriteLog(3, S("m"));
+    EXPECT_EQ(log->CurrentIndex(), 0);  // fits exactly
+    EXPECT_EQ(fs::file_size(File(0)), 1000000u - 99 + 32);
+    log->WriteLog(3, S("m"));
+    EXPECT_EQ(log->CurrentIndex(), 1);
+    EXPECT_EQ(fs::file_size(File(1)), 32u);
+}
+
+TEST_F(CULogTest, WrapsFromIndexNineToZero) {
+    const time_t base = 1600000000;
+    for (int i = 0; i < 10; ++i) MakeFile(i, 700, base + i);
+    MakeFile(9, 999990, base + 100);
+    CUSharedPtr<CULog> log = NewLog();
+    ASSERT_EQ(log->CurrentIndex(), 9);
+    log->WriteLog(3, S("after nine"));
+    EXPECT_EQ(log->CurrentIndex(), 0);
+    EXPECT_EQ(fs::file_size(File(0)), InfoLineLength("after nine"));
+    EXPECT_EQ(fs::file_size(File(1)), 700u);  // the older ones stay
+    // A restart continues in file 0, the newest now.
+    EXPECT_EQ(NewLog()->CurrentIndex(), 0);
+}
+
+TEST_F(CULogTest, ManyEntriesFillTheRingWithBoundedFiles) {
+    CUSharedPtr<CULog> log = NewLog();
+    const std::string payload(30000, 'p');
+    // 31 such lines fit in one file (upper bound ~90 KB each); 380 lines
+    // go round the whole ring once.
+    for (int i = 0; i < 380; ++i) log->WriteLog(3, S("%s"), payload.c_str());
+    int files = 0;
+    for (int i = 0; i < 10; ++i) {
+        if (!fs::exists(File(i))) continue;
+        ++files;
+        EXPECT_LE(fs::file_size(File(i)), 1000000u);
+    }
+    EXPECT_EQ(files, 10);
+    EXPECT_FALSE(fs::exists(File(10)));
+    // 12 full files went round to index 2, which holds the last 8 lines.
+    EXPECT_EQ(log->CurrentIndex(), 2);
+    EXPECT_EQ(fs::file_size(File(2)), 8 * InfoLineLength(payload));
+}
+
+TEST_F(CULogTest, ConcurrentWritersProduceWholeLines) {
+    CULog::InitializeWithName(S(m_Dir.string()), S("app"), 3);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 100; ++i) CULog::Write(3, "thread %d entry %03d", t, i);
+        });
+    }
+    for (auto& th : threads) th.join();
+    const std::string text = Read(File(0));
+    const std::regex line(R"(\[[^\]]+\]\t\[INFO\]\tthread \d entry \d{3}\r\n)");
+    size_t count =
+        std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator());
+    EXPECT_EQ(count, 400u);
+    EXPECT_EQ(text.size(), 400u * InfoLineLength("thread 0 entry 000"));
+}
+
+TEST_F(CULogTest, HelperTexts) {
+    EXPECT_EQ(CULog::GetLogLevelString(1)->Utf8(), "ERROR");
+    EXPECT_EQ(CULog::GetLogLevelString(2)->Utf8(), "WARNING");
+    EXPECT_EQ(CULog::GetLogLevelString(3)->Utf8(), "INFO");
+    EXPECT_EQ(CULog::GetLogLevelString(4)->Utf8(), "DEBUG");
+    EXPECT_EQ(CULog::GetLogLevelString(0)->Utf8(), "DEBUG");
+    EXPECT_EQ(g_pLogNULL->Utf8(), "(NULL)");
+    EXPECT_EQ(g_pLogPrintLineFmt->Utf8(), "[%s]\t[%s]\t%s\r\n");
+    EXPECT_EQ(g_pLogFileFmt->Utf8(), "%s%d.log");
+
+    EXPECT_EQ(CULog::GetLogFilePath(S("/logs"), S("app"), 3)->Utf8(), "/logs/app3.log");
+    EXPECT_EQ(CULog::GetLogFilePath(S("/logs/"), S("app"), 0)->Utf8(), "/logs/app0.log");
+    EXPECT_TRUE(CULog::GetLogFilePath(nullptr, S("app"), 0).IsNull());
+
+    CUSharedPtr<CUDateTime> date = CUDateTime::Create(2011, 3, 4, 15, 2, 9);
+    ASSERT_TRUE(date);
+    EXPECT_EQ(CULog::GetLogDateTimeString(date)->Utf8(), "2011/03/04 15:02:09");
+    EXPECT_TRUE(CULog::GetLogDateTimeString(nullptr).IsNull());
+
+    EXPECT_EQ(CULog::GetStringByteSize(S("")), 3u);
+    EXPECT_EQ(CULog::GetStringByteSize(S("\u00e9")), 6u);
+}
+
+TEST_F(CULogTest, FileHelpers) {
+    MakeFile(0, 1234, 1600000000);
+    CUSharedPtr<CUStringMac> path = S(File(0).string());
+    EXPECT_EQ(CULog::GetLogFileSize(path), 1234u);
+    CUSharedPtr<CUDateTime> modified = CULog::GetLogFileTime(path, kLogDateTimeModification);
+    ASSERT_TRUE(modified);
+    EXPECT_DOUBLE_EQ(modified->GetAbsoluteTime(), 1600000000.0 - 978307200.0);
+    EXPECT_TRUE(CULog::GetLogFileTime(S((m_Dir / "missing").string()), kLogDateTimeModification).IsNull());
+    EXPECT_TRUE(CULog::GetLogFileTime(path, static_cast<_Log_DateTime_Type>(5)).IsNull());
+    // Creation time: present where the file system keeps one; then not in the future.
+    if (CUSharedPtr<CUDateTime> born = CULog::GetLogFileTime(path, kLogDateTimeCreation)) {
+        EXPECT_LE(born->GetAbsoluteTime(), CUDateTime::Create()->GetAbsoluteTime() + 1);
+    }
+    CULog::DeleteLogFile(path);
+    EXPECT_FALSE(fs::exists(File(0)));
+    CULog::DeleteLogFile(path);  // absent: swallowed
+    CULog::DeleteLogFile(nullptr);
+    EXPECT_EQ(CULog::GetLogFileSize(path), 0u);
+}
+
+TEST_F(CULogTest, SystemInfoPathIsNeverInterpretedByTheShell) {
+    CUSharedPtr<CULog> log = NewLog();
+    const std::string evil = "report\"; touch injected; \".txt";
+    log->WriteSystemInfo(S(evil));
+    // The report is produced in the background: wait for it to appear.
+    for (int i = 0; i < 500 && !fs::exists(m_Dir / evil); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(fs::exists(m_Dir / evil));
+    EXPECT_FALSE(fs::exists("injected"));
+    EXPECT_FALSE(fs::exists(m_Dir / "injected"));
+    CUSharedPtr<CULog> unset(new CULog());
+    unset->WriteSystemInfo(S("never"));  // no folder yet: nothing
+    EXPECT_FALSE(fs::exists(m_Dir / "never"));
+}
+
+}  // namespace
