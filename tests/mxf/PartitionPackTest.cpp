@@ -1,0 +1,246 @@
+#include "PartitionPack.h"
+
+#include "BodyPartitionArray.h"
+#include "CUStringMac.h"
+#include "KlvTestBytes.h"
+#include "MxfLabels.h"
+#include "ParseMetaData.h"
+#include "RandomIndexPack.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+using namespace ComVantoVantoQZ64RADPlug;
+using mxftest::Bytes;
+using mxftest::Stream;
+
+namespace {
+
+// Reads a whole partition pack at `at` of `file`.
+CUSharedPtr<PartitionPack> ReadPack(const std::vector<uint8_t>& file, uint64_t at = 0) {
+    ParseMetaData reader(Stream(file));
+    CUSharedPtr<PartitionPack> pack(new PartitionPack());
+    if (!reader.SetOffset(static_cast<int64_t>(at), 0) || !reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)))
+        return nullptr;
+    return pack;
+}
+
+// A file: partition pack at `at` (fill before it), its value, then `tail` bytes.
+Bytes FileWithPack(uint64_t at, const Bytes& value, size_t tail,
+                   const mxftest::Key16& key = mxftest::kBodyPartitionKey) {
+    Bytes file;
+    file.fill(at);
+    file.klv(key, value);
+    file.fill(tail);
+    return file;
+}
+
+}  // namespace
+
+TEST(PartitionPackTest, ImportsEveryField) {
+    const Bytes value = mxftest::PartitionValue(512, 0, 0, 0x10000, 0x2000, 0x400, 3, 0, 2, 2);
+    const Bytes file = FileWithPack(0, value, 0x20000, mxftest::kHeaderPartitionKey);
+    CUSharedPtr<PartitionPack> pack = ReadPack(file);
+    ASSERT_TRUE(pack);
+    EXPECT_EQ(pack->PacketType(), kMxfKeyHeaderPartition);
+    EXPECT_EQ(pack->MajorVersion(), 1);
+    EXPECT_EQ(pack->MinorVersion(), 3);
+    EXPECT_EQ(pack->KAGSize(), 512u);
+    EXPECT_EQ(pack->FooterPartition(), 0x10000u);
+    EXPECT_EQ(pack->HeaderByteCount(), 0x2000u);
+    EXPECT_EQ(pack->IndexByteCount(), 0x400u);
+    EXPECT_EQ(pack->IndexSID(), 3u);
+    EXPECT_EQ(pack->BodySID(), 2u);
+    ASSERT_TRUE(pack->OperationalPattern());
+    EXPECT_EQ(*pack->OperationalPattern(), FBC_UL_OperationalPattern_1a);
+    ASSERT_EQ(pack->EssenceCount(), 2u);
+    EXPECT_EQ(pack->EssenceAtIndex(1)->ValueAtIndex(15), 1);
+    EXPECT_FALSE(pack->EssenceAtIndex(2));
+    // The pack (21 + 120 bytes) fits in one KAG: ThisPartition + KAGSize.
+    EXPECT_EQ(pack->HeaderOffset(), 512u);
+    EXPECT_EQ(pack->IndexOffset(), 512u + 0x2000u);
+    EXPECT_EQ(pack->ContentOffset(), 512u + 0x2000u + 0x400u);
+}
+
+TEST(PartitionPackTest, DerivedPositionsFollowTheKag) {
+    {
+        // Body partition at 0x1000, KAG 256, no header metadata, no index.
+        const Bytes value = mxftest::PartitionValue(256, 0x1000, 0, 0, 0, 0, 0, 0x500, 2);
+        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0x1000, value, 4096), 0x1000);
+        ASSERT_TRUE(pack);
+        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
+        EXPECT_EQ(pack->IndexOffset(), PartitionPack::kNoOffset);
+        EXPECT_EQ(pack->ContentOffset(), 0x1100u);
+        EXPECT_EQ(pack->BodyOffset(), 0x500u);
+    }
+    {
+        // KAG 1: essence follows the pack's KLV directly.
+        const Bytes value = mxftest::PartitionValue(1, 0x40, 0, 0, 0, 0x20, 0, 0, 2);
+        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0x40, value, 64), 0x40);
+        ASSERT_TRUE(pack);
+        const uint64_t klvEnd = 0x40 + 21 + value.size();
+        EXPECT_EQ(pack->IndexOffset(), klvEnd);
+        EXPECT_EQ(pack->ContentOffset(), klvEnd + 0x20);
+    }
+    {
+        // KAG 0 behaves like KAG 1.
+        const Bytes value = mxftest::PartitionValue(0, 0, 0, 0, 0x10, 0, 0, 0, 2);
+        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 64));
+        ASSERT_TRUE(pack);
+        EXPECT_EQ(pack->HeaderOffset(), 21 + value.size());
+    }
+    {
+        // A pack longer than one KAG (many labels): rounded up to two KAGs.
+        const Bytes value = mxftest::PartitionValue(128, 0, 0, 0, 0x100, 0, 0, 0, 2, 8);
+        ASSERT_GT(value.size() + 21, 128u);
+        ASSERT_LE(value.size() + 21, 256u);
+        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 0x400));
+        ASSERT_TRUE(pack);
+        EXPECT_EQ(pack->HeaderOffset(), 256u);
+        EXPECT_EQ(pack->ContentOffset(), 256u + 0x100u);
+    }
+}
+
+TEST(PartitionPackTest, DerivedPositionsRefuseOverflowAndPositionsPastTheFile) {
+    {
+        // HeaderByteCount + IndexByteCount overflow 64 bits.
+        const Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0xFFFFFFFFFFFFFF00ull, 0x1000, 0, 0, 2);
+        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 1024));
+        ASSERT_TRUE(pack);
+        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
+        EXPECT_EQ(pack->IndexOffset(), PartitionPack::kNoOffset);
+        EXPECT_EQ(pack->ContentOffset(), PartitionPack::kNoOffset);
+    }
+    {
+        // ThisPartition near the top of the range.
+        const Bytes value = mxftest::PartitionValue(512, 0xFFFFFFFFFFFFFFF0ull, 0, 0, 0x10, 0, 0, 0, 2);
+        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 1024));
+        ASSERT_TRUE(pack);
+        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
+        EXPECT_EQ(pack->ContentOffset(), PartitionPack::kNoOffset);
+    }
+    {
+        // Header metadata claimed beyond the end of a 2 KiB file.
+        const Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0x1000, 0, 0, 0, 2);
+        const Bytes file = FileWithPack(0, value, 2048 - 21 - value.size());
+        CUSharedPtr<PartitionPack> pack = ReadPack(file);
+        ASSERT_TRUE(pack);
+        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
+        EXPECT_EQ(pack->ContentOffset(), PartitionPack::kNoOffset);
+    }
+    {
+        // Regions ending exactly at the end of the file are fine.
+        const Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0x200, 0x100, 0, 0, 2);
+        const Bytes file = FileWithPack(0, value, 512 + 0x300 - 21 - value.size());
+        CUSharedPtr<PartitionPack> pack = ReadPack(file);
+        ASSERT_TRUE(pack);
+        EXPECT_EQ(pack->HeaderOffset(), 512u);
+        EXPECT_EQ(pack->IndexOffset(), 512u + 0x200u);
+        EXPECT_EQ(pack->ContentOffset(), file.size());
+    }
+}
+
+TEST(PartitionPackTest, MalformedPacksFail) {
+    {
+        // Essence label count far beyond the pack.
+        Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0, 0, 0, 0, 2, 1);
+        value[80] = value[81] = value[82] = value[83] = 0xFF;
+        CUSharedPtr<PartitionPack> pack(new PartitionPack());
+        const Bytes file = FileWithPack(0, value, 4096);
+        ParseMetaData reader(Stream(file));
+        EXPECT_FALSE(reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)));
+        EXPECT_EQ(reader.offset(), 0u);
+        // Imported directly, the code says why.
+        ASSERT_TRUE(reader.ParseKeyAndLength(CUSharedPtr<KLVPacket>(pack)));
+        EXPECT_EQ(pack->Import(Stream(file)), 0x131001u);
+        EXPECT_EQ(pack->EssenceCount(), 0u);
+    }
+    {
+        // Two labels announced, one present (the pack ends early).
+        Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0, 0, 0, 0, 2, 1);
+        value[83] = 2;
+        CUSharedPtr<PartitionPack> pack(new PartitionPack());
+        const Bytes file = FileWithPack(0, value, 4096);
+        ParseMetaData reader(Stream(file));
+        ASSERT_TRUE(reader.ParseKeyAndLength(CUSharedPtr<KLVPacket>(pack)));
+        EXPECT_EQ(pack->Import(Stream(file)), 0x131001u);
+    }
+    {
+        // Truncated inside the fixed fields.
+        Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0, 0, 0, 0, 2, 0);
+        value.resize(40);
+        CUSharedPtr<PartitionPack> pack(new PartitionPack());
+        const Bytes file = FileWithPack(0, value, 0);
+        ParseMetaData reader(Stream(file));
+        EXPECT_FALSE(reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)));
+        EXPECT_EQ(pack->Import(CUSharedPtr<CUStream>(), 0), 0x130001u);
+    }
+}
+
+TEST(PartitionPackTest, RandomIndexPackAndBodyPartitionTable) {
+    Bytes rip;
+    rip.u32(1).u64(0).u32(2).u64(0x1000).u32(0).u64(0x2000).u32(2).u64(0x3000).u32(0).u64(0x4000);
+    rip.u32(20 + 5 * 12 + 4);
+    Bytes file;
+    file.klv(mxftest::kRandomIndexKey, rip);
+    ParseMetaData reader(Stream(file));
+    CUSharedPtr<RandomIndexPack> pack(new RandomIndexPack());
+    ASSERT_TRUE(reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)));
+    ASSERT_EQ(pack->Count(), 5u);
+    uint32_t sid = 0;
+    uint64_t offset = 0;
+    EXPECT_TRUE(pack->GetBodySIDAtIndex(3, sid));
+    EXPECT_TRUE(pack->GetOffsetAtIndex(3, offset));
+    EXPECT_EQ(sid, 2u);
+    EXPECT_EQ(offset, 0x3000u);
+    EXPECT_FALSE(pack->GetOffsetAtIndex(5, offset));
+
+    CUSharedPtr<BodyPartitionArray> table(new BodyPartitionArray());
+    EXPECT_EQ(table->SetFromRandomIndexPack(nullptr), 0x130001u);
+    ASSERT_EQ(table->SetFromRandomIndexPack(pack), 0u);
+    ASSERT_EQ(table->Count(), 2u);
+    ASSERT_TRUE(table->FileOffsetAtIndex(1, offset));
+    EXPECT_EQ(offset, 0x3000u);
+    // Other writers' essence BodySID.
+    ASSERT_EQ(table->SetFromRandomIndexPack(pack, 1), 0u);
+    ASSERT_EQ(table->Count(), 1u);
+    table->AddFront(0x10);
+    ASSERT_TRUE(table->FileOffsetAtIndex(0, offset));
+    EXPECT_EQ(offset, 0x10u);
+    uint8_t flags = 0;
+    ASSERT_TRUE(table->InfoFlagAtIndex(0, flags));
+    EXPECT_EQ(flags, kBodyPartitionFileOffsetKnown);
+    int64_t start = 0, count = 0;
+    table->EditUnitRangeAtIndex(0, start, count);
+    EXPECT_EQ(start, 0x7FFFFFFFFFFFFFFFll);
+    EXPECT_EQ(count, 0);
+    uint64_t fileOffset = 0;
+    EXPECT_FALSE(table->GetStreamOffset(0, 0, fileOffset));
+
+    // A pack at another offset than the record is refused.
+    const Bytes value = mxftest::PartitionValue(256, 0x20, 0, 0, 0, 0, 0, 0x800, 2);
+    CUSharedPtr<PartitionPack> body = ReadPack(FileWithPack(0x20, value, 1024), 0x20);
+    ASSERT_TRUE(body);
+    EXPECT_EQ(table->SetBodyPartitionData(0, body), 1u);
+    EXPECT_EQ(table->SetBodyPartitionData(9, body), 1u);
+    table->AddBack(0x20);
+    ASSERT_EQ(table->SetBodyPartitionData(2, body), 0u);
+    ASSERT_TRUE(table->InfoFlagAtIndex(2, flags));
+    EXPECT_EQ(flags, 7);
+    CUSharedPtr<CUStringMac> text = table->Description();
+    EXPECT_NE(std::string(static_cast<const char*>(*text))
+                  .find("fileOffset = 0000000000000020, streamOffset = "
+                        "0000000000000800, essenceOffset = 0000000000000120"),
+              std::string::npos);
+
+    // A random index pack whose length passes the end of the stream.
+    std::vector<uint8_t> cut(file.begin(), file.end() - 10);
+    ParseMetaData r2(Stream(cut));
+    CUSharedPtr<RandomIndexPack> broken(new RandomIndexPack());
+    ASSERT_TRUE(r2.SetOffset(0, 0));
+    EXPECT_FALSE(r2.ParsePacket(CUSharedPtr<KLVPacket>(broken)));
+    broken->SetPacket(ULKey(mxftest::kRandomIndexKey.data()), 0, 1000, 20);
+    EXPECT_EQ(broken->Import(Stream(cut)), 0x131001u);
+    EXPECT_EQ(broken->Count(), 0u);
+}

@@ -1,0 +1,97 @@
+#include "PrimerPack.h"
+
+#include "KlvTestBytes.h"
+#include "MxfLabels.h"
+#include "ParseMetaData.h"
+
+#include <gtest/gtest.h>
+
+using namespace ComVantoVantoQZ64RADPlug;
+using mxftest::Bytes;
+using mxftest::Stream;
+
+namespace {
+
+Bytes Label(uint8_t last) {
+    return Bytes{0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05,
+                 0x04, 0x01, 0x06, 0x02, 0x01, last, 0x00, 0x00};
+}
+
+// Imports a primer whose value is `value`; returns the import result.
+uint32_t Import(PrimerPack& primer, const Bytes& value) {
+    Bytes file;
+    file.klv(mxftest::kPrimerKey, value);
+    ParseMetaData reader(Stream(file));
+    if (!reader.ParseKeyAndLength(&primer)) return 0xFFFFFFFF;
+    return primer.Import(reader.Stream(), primer.ValueOffset());
+}
+
+}  // namespace
+
+TEST(PrimerPackTest, MapsLabelsToTagsFirstTagWins) {
+    Bytes value;
+    value.u32(4).u32(18);
+    value.u16(0x8001).raw(Label(0x0B));
+    value.u16(0x8002).raw(Label(0x02));
+    value.u16(0x8003).raw(Label(0x0B));  // duplicate label: ignored
+    value.u16(0x8001).raw(Label(0x05));  // same tag, later label
+    PrimerPack primer;
+    ASSERT_EQ(Import(primer, value), 0u);
+    EXPECT_TRUE(primer.isImportable());
+    EXPECT_EQ(primer.Count(), 3u);
+    uint16_t tag = 99;
+    ASSERT_TRUE(primer.UIDToTag(tag, FBC_UL_MER_BitRate));
+    EXPECT_EQ(tag, 0x8001);
+    ASSERT_TRUE(primer.UIDToTag(tag, FBC_UL_MER_SingleSequence));
+    EXPECT_EQ(tag, 0x8002);
+    EXPECT_FALSE(primer.UIDToTag(tag, FBC_UL_MER_MaxGOP));
+    EXPECT_EQ(tag, 0);
+    // The first label in label order with tag 0x8001 is ...01.05...
+    CUSharedPtr<MxfUUID> label = primer.UIDAtTag(0x8001);
+    ASSERT_TRUE(label);
+    EXPECT_EQ(*label, FBC_UL_MER_LowDelay);
+    EXPECT_FALSE(primer.UIDAtTag(0x9999));
+}
+
+TEST(PrimerPackTest, OddItemLengthOrZeroCountLeavesItEmpty) {
+    Bytes value;
+    value.u32(1).u32(17).u16(0x8001).raw(Label(0x0B)).fill(0);
+    value.pop_back();
+    PrimerPack primer;
+    EXPECT_EQ(Import(primer, value), 0u);
+    EXPECT_EQ(primer.Count(), 0u);
+    uint16_t tag = 1;
+    EXPECT_FALSE(primer.UIDToTag(tag, FBC_UL_MER_BitRate));
+    Bytes zero;
+    zero.u32(0).u32(18);
+    EXPECT_EQ(Import(primer, zero), 0u);
+    EXPECT_EQ(primer.Count(), 0u);
+}
+
+TEST(PrimerPackTest, CountBeyondThePackFailsBeforeReading) {
+    // 0xFFFFFFFF items announced, two present, then other bytes: the count
+    // is refused at once instead of reading on through what follows.
+    Bytes value;
+    value.u32(0xFFFFFFFF).u32(18);
+    value.u16(0x8001).raw(Label(0x0B));
+    value.u16(0x8002).raw(Label(0x02));
+    Bytes file;
+    file.klv(mxftest::kPrimerKey, value);
+    file.fill(18 * 1000, 0x06);  // would parse as more items
+    ParseMetaData reader(Stream(file));
+    PrimerPack primer;
+    ASSERT_TRUE(reader.ParseKeyAndLength(&primer));
+    EXPECT_EQ(primer.Import(reader.Stream(), primer.ValueOffset()), 0x131001u);
+    EXPECT_EQ(primer.Count(), 0u);
+
+    // Three announced, two present: the pack is short.
+    Bytes shortValue;
+    shortValue.u32(3).u32(18);
+    shortValue.u16(0x8001).raw(Label(0x0B));
+    shortValue.u16(0x8002).raw(Label(0x02));
+    EXPECT_EQ(Import(primer, shortValue), 0x131001u);
+    EXPECT_EQ(primer.Count(), 0u);
+
+    // Without a stream.
+    EXPECT_EQ(primer.Import(CUSharedPtr<CUStream>(), 0), 0x130001u);
+}
