@@ -1,0 +1,213 @@
+#include "CUDriveInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+std::string MakeTempFolder() {
+    const char* base = std::getenv("QZ_TEST_TMP");
+    std::string root = base && *base ? base : "/tmp";
+    ::mkdir(root.c_str(), 0777);
+    std::string templ = root + "/fbdriveXXXXXX";
+    if (!::mkdtemp(templ.data())) return std::string();
+    return templ;
+}
+
+// First line printed by a shell command; empty when it fails.
+std::string RunShell(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char line[4096];
+        if (std::fgets(line, sizeof line, p)) out = line;
+        ::pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    while (!out.empty() && out.front() == ' ') out.erase(0, 1);
+    return out;
+}
+
+CUSharedPtr<CUStringMac> P(const std::string& s) {
+    return CUStringMac::Create(s.c_str());
+}
+
+void MakeDirs(const std::string& path) {
+    (void)std::system(("mkdir -p '" + path + "'").c_str());
+}
+void Put(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text << "\n";
+}
+void Link(const std::string& target, const std::string& link) {
+    (void)::symlink(target.c_str(), link.c_str());
+}
+
+class CUDriveInfoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_Dir = MakeTempFolder();
+        ASSERT_FALSE(m_Dir.empty());
+        char* real = ::realpath(m_Dir.c_str(), nullptr);
+        ASSERT_NE(real, nullptr);
+        m_Real = real;
+        std::free(real);
+    }
+    void TearDown() override { (void)std::system(("rm -rf '" + m_Dir + "'").c_str()); }
+
+    std::string m_Dir;
+    std::string m_Real;
+};
+
+}  // namespace
+
+TEST_F(CUDriveInfoTest, TemporaryFolderMatchesFindmntAndDf) {
+    CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(P(m_Dir));
+    ASSERT_TRUE(drive);
+    const std::string root = drive->GetName()->Utf8();
+    ASSERT_FALSE(root.empty());
+    EXPECT_EQ(m_Real.compare(0, root.size(), root), 0) << root;
+    EXPECT_TRUE(drive->IsReady());
+    EXPECT_NE(drive->GetDriveType(), kCUDriveTypeUnknown);
+    EXPECT_GT(drive->GetTotalSize(), 0u);
+    EXPECT_LE(drive->GetTotalFreeSize(), drive->GetTotalSize());
+    EXPECT_EQ(drive->IsSysytemDrive(), root == "/");
+    CUSharedPtr<CUStringMac> label = drive->GetVolumeLabel();
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->Utf8(), root == "/" ? "/" : root.substr(root.rfind('/') + 1));
+    EXPECT_EQ(drive->GetDisplayString()->Utf8(), label->Utf8());
+    const std::string d = drive->Description()->Utf8();
+    EXPECT_EQ(d.substr(d.size() - root.size() - 3), " = " + root);
+
+    // Independent tools.
+    const std::string target = RunShell("findmnt -n -o TARGET --target '" + m_Real + "'");
+    if (!target.empty()) {
+        EXPECT_EQ(root, target);
+    }
+    const std::string source = RunShell("findmnt -n -o SOURCE --target '" + m_Real + "'");
+    if (!source.empty() && source.rfind("/dev/", 0) != 0) {
+        EXPECT_EQ(drive->GetDriveType(), kCUDriveTypeNoBlockDevice) << source;
+    }
+    const std::string size = RunShell("df -B1 --output=size '" + root + "' | tail -1");
+    if (!size.empty()) {
+        EXPECT_EQ(drive->GetTotalSize(), std::stoull(size));
+    }
+
+    // A missing path below the folder belongs to the same volume.
+    CUSharedPtr<CUDriveInfo> below = CUDriveInfo::CreateCUDriveInfo(P(m_Dir + "/no/such/file"));
+    ASSERT_TRUE(below);
+    EXPECT_EQ(below->GetName()->Utf8(), root);
+    EXPECT_EQ(below->GetDriveType(), drive->GetDriveType());
+}
+
+TEST_F(CUDriveInfoTest, FileSystemsWithoutBlockDevice) {
+    CUSharedPtr<CUDriveInfo> proc = CUDriveInfo::CreateCUDriveInfo(P("/proc/self"));
+    ASSERT_TRUE(proc);
+    EXPECT_EQ(proc->GetName()->Utf8(), "/proc");
+    EXPECT_EQ(proc->GetDriveType(), kCUDriveTypeNoBlockDevice);
+    CUSharedPtr<CUDriveInfo> root = CUDriveInfo::CreateCUDriveInfo(P("/"));
+    ASSERT_TRUE(root);
+    EXPECT_TRUE(root->IsSysytemDrive());
+}
+
+TEST_F(CUDriveInfoTest, EmptyAndRelativePathsFailInsteadOfHanging) {
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("")));
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(CUSharedPtr<CUStringMac>()));
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(CUStringMac::Null()));
+    try {
+        CUDriveInfo bad(CUSharedPtr<CUStringMac>{});
+        FAIL();
+    } catch (uint32_t code) {
+        EXPECT_EQ(code, 2u);
+    }
+    try {
+        CUDriveInfo bad(P(""));
+        FAIL();
+    } catch (uint32_t code) {
+        EXPECT_EQ(code, 1u);
+    }
+    char cwd[4096];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(::chdir(m_Dir.c_str()), 0);
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("nosuch")));
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("nosuch/deeper/")));
+    ASSERT_EQ(::mkdir("here", 0777), 0);
+    CUSharedPtr<CUDriveInfo> relative = CUDriveInfo::CreateCUDriveInfo(P("here/missing"));
+    EXPECT_TRUE(relative);
+    EXPECT_TRUE(CUDriveInfo::CreateCUDriveInfo(P(".")));
+    ASSERT_EQ(::chdir(cwd), 0);
+}
+
+TEST_F(CUDriveInfoTest, MissingVolumesUnderMountFolders) {
+    for (const char* path : {"/Volumes/QZCARD_MISSING", "/mnt/qzcard_missing_card", "/media/someone/QZCARD",
+                             "/run/media/someone/QZCARD"}) {
+        CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(P(path));
+        ASSERT_TRUE(drive) << path;
+        EXPECT_EQ(drive->GetName()->Utf8(), path);
+        EXPECT_EQ(drive->GetDriveType(), kCUDriveTypeUnknown);
+        EXPECT_FALSE(drive->IsReady());
+        EXPECT_FALSE(drive->IsSysytemDrive());
+    }
+    // Deeper inside a missing volume, the volume's folder is the root.
+    CUSharedPtr<CUDriveInfo> deep =
+        CUDriveInfo::CreateCUDriveInfo(P("/Volumes/QZCARD_MISSING/CONTENTS/CLIPS001"));
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(deep->GetName()->Utf8(), "/Volumes/QZCARD_MISSING");
+}
+
+// Classification of block devices against a made-up sysfs tree.
+TEST_F(CUDriveInfoTest, DriveTypeFromSysfs) {
+    const std::string sys = m_Dir + "/sys";
+    const std::string pci = sys + "/devices/pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0/block";
+    const std::string usb = sys + "/devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/block";
+    const std::string mmc = sys + "/devices/platform/mmc_host/mmc0/mmc0:0001/block";
+    const std::string virt = sys + "/devices/virtual/block";
+    MakeDirs(sys + "/dev/block");
+    auto disk = [&](const std::string& parent, const std::string& name, const std::string& majmin,
+                    const std::string& removable, const std::string& type) {
+        MakeDirs(parent + "/" + name + "/device");
+        Put(parent + "/" + name + "/removable", removable);
+        if (!type.empty()) Put(parent + "/" + name + "/device/type", type);
+        Link(parent + "/" + name, sys + "/dev/block/" + majmin);
+    };
+    auto partition = [&](const std::string& parent, const std::string& name, const std::string& part,
+                         const std::string& majmin) {
+        MakeDirs(parent + "/" + name + "/" + part);
+        Put(parent + "/" + name + "/" + part + "/partition", "1");
+        Link(parent + "/" + name + "/" + part, sys + "/dev/block/" + majmin);
+    };
+    disk(pci, "sda", "8:0", "0", "0");
+    partition(pci, "sda", "sda1", "8:1");
+    disk(pci, "sr0", "11:0", "1", "5");
+    disk(pci, "sdc", "8:32", "0", "5");  // optical by SCSI type
+    disk(usb, "sdb", "8:16", "0", "0");  // USB stick that claims to be fixed
+    partition(usb, "sdb", "sdb1", "8:17");
+    disk(pci, "sdd", "8:48", "1", "0");  // removable flag
+    disk(mmc, "mmcblk0", "179:0", "0", "SD");
+    partition(mmc, "mmcblk0", "mmcblk0p1", "179:1");
+    disk(mmc, "mmcblk1", "179:8", "0", "MMC");  // soldered eMMC
+    disk(virt, "zram0", "253:0", "0", "");
+    disk(virt, "ram0", "1:0", "0", "");
+
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 8, 0), kCUDriveTypeFixed);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 8, 1), kCUDriveTypeFixed);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 11, 0), kCUDriveTypeOptical);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 8, 32), kCUDriveTypeOptical);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 8, 16), kCUDriveTypeRemovable);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 8, 17), kCUDriveTypeRemovable);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 8, 48), kCUDriveTypeRemovable);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 179, 0), kCUDriveTypeRemovable);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 179, 1), kCUDriveTypeRemovable);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 179, 8), kCUDriveTypeFixed);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 253, 0), kCUDriveTypeRamDisk);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 1, 0), kCUDriveTypeRamDisk);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 0, 42), kCUDriveTypeNoBlockDevice);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 9, 9), kCUDriveTypeNoBlockDevice);
+}
