@@ -61,8 +61,8 @@ TEST_P(TimecodeWalkTest, BothConversionsAgreeWithFrameByFrameCountOverADay) {
 INSTANTIATE_TEST_SUITE_P(AllBases, TimecodeWalkTest,
                          ::testing::Values(BaseCase{24, false}, BaseCase{25, false}, BaseCase{30, false},
                                            BaseCase{30, true}, BaseCase{50, false}, BaseCase{60, false}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.base) + (info.param.drop ? "DF" : "ND");
+                         [](const auto& param_info) {
+                             return std::to_string(param_info.param.base) + (param_info.param.drop ? "DF" : "ND");
                          });
 
 TEST(TimecodeTest, DropFrameFlagIgnoredOutsideBase30) {
