@@ -1,0 +1,328 @@
+// File helpers: times, whole-file reads and writes, the advisory lock as seen
+// from a second process, deletion and the write test.
+#include "CUDateTime.h"
+#include "CUFileInfo.h"
+#include "CUMemoryStream.h"
+#include "CUStringMac.h"
+#include "FBC_Utl_File.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+constexpr int64_t kUnixToAbsolute = 978307200;
+
+CUSharedPtr<CUStringMac> S(const std::string& text) {
+    return CUStringMac::Create(text.c_str());
+}
+
+struct timespec MTime(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mtim;
+}
+
+void SetMTime(const std::string& path, time_t seconds, long nanoseconds) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {seconds, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string StreamBytes(const CUSharedPtr<CUMemoryStream>& stream) {
+    const uint64_t length = stream->Length();
+    return length ? std::string(reinterpret_cast<const char*>(stream->GetPtr()), length) : std::string();
+}
+
+// A second process that takes the exclusive lock on a file, reports 'L',
+// runs `whileLocked` (whose result byte it reports), reports 'R' and only
+// then releases the lock. Seeing 'R' already sent when a call returns shows
+// that the call waited for the release.
+class LockHolder {
+public:
+    template <class Body>
+    LockHolder(const std::string& path, Body whileLocked) {
+        EXPECT_EQ(::pipe(m_Pipe), 0);
+        m_Pid = ::fork();
+        if (m_Pid == 0) {
+            ::close(m_Pipe[0]);
+            const int fd = ::open(path.c_str(), O_RDWR);
+            if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(2);
+            Send('L');
+            // Long enough for the parent to reach its own open and lock.
+            ::usleep(300 * 1000);
+            Send(whileLocked(fd));
+            Send('R');
+            ::close(fd);
+            ::_exit(0);
+        }
+        ::close(m_Pipe[1]);
+        EXPECT_EQ(Receive(), 'L');
+    }
+    ~LockHolder() {
+        int status = 0;
+        ::waitpid(m_Pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ::close(m_Pipe[0]);
+    }
+    char Receive() {
+        char c = 0;
+        return ::read(m_Pipe[0], &c, 1) == 1 ? c : 0;
+    }
+    // What the holder has sent so far, without waiting.
+    std::string Pending() {
+        const int flags = ::fcntl(m_Pipe[0], F_GETFL);
+        ::fcntl(m_Pipe[0], F_SETFL, flags | O_NONBLOCK);
+        std::string out;
+        char c;
+        while (::read(m_Pipe[0], &c, 1) == 1) out.push_back(c);
+        ::fcntl(m_Pipe[0], F_SETFL, flags);
+        return out;
+    }
+
+private:
+    void Send(char c) {
+        if (::write(m_Pipe[1], &c, 1) != 1) ::_exit(3);
+    }
+    int m_Pipe[2] = {-1, -1};
+    pid_t m_Pid = -1;
+};
+
+class FBC_Utl_FileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* base = std::getenv("QZ_TEST_TMP");
+        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
+        std::filesystem::create_directories(root);
+        std::string pattern = (root / "utlXXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_Dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(m_Dir); }
+    std::string Path(const char* name) const { return (m_Dir / name).string(); }
+
+    std::filesystem::path m_Dir;
+};
+
+}  // namespace
+
+TEST_F(FBC_Utl_FileTest, FileTimes) {
+    const std::string file = Path("f");
+    WriteAll(file, "x");
+    SetMTime(file, 1300000000, 999999999);
+    // Whole seconds: the fraction is cut off.
+    auto modified = FBC_Utl_GetFileModifyTime(S(file));
+    ASSERT_FALSE(modified.IsNull());
+    EXPECT_EQ(modified->GetAbsoluteTime(), 1300000000.0 - kUnixToAbsolute);
+
+    EXPECT_TRUE(FBC_Utl_GetFileTime(S(file), static_cast<_FBC_DateTime_Type>(2)).IsNull());
+    EXPECT_TRUE(FBC_Utl_GetFileTime(nullptr, kFBC_DateTime_Modify).IsNull());
+    EXPECT_TRUE(FBC_Utl_GetFileTime(S(Path("missing")), kFBC_DateTime_Modify).IsNull());
+    // A path with a NUL inside is refused, not cut short at the NUL.
+    std::u16string withNul(file.begin(), file.end());
+    withNul += std::u16string(1, u'\0') + u"x";
+    EXPECT_TRUE(FBC_Utl_GetFileTime(CUSharedPtr<CUStringMac>(new CUStringMac(withNul)), kFBC_DateTime_Modify)
+                    .IsNull());
+
+    // Creation time where the file system keeps one.
+    struct statx info {};
+    ASSERT_EQ(::statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME, &info), 0);
+    auto created = FBC_Utl_GetFileCreateTime(S(file));
+    if (info.stx_mask & STATX_BTIME) {
+        ASSERT_FALSE(created.IsNull());
+        EXPECT_EQ(created->GetAbsoluteTime(), static_cast<double>(info.stx_btime.tv_sec - kUnixToAbsolute));
+    } else {
+        EXPECT_TRUE(created.IsNull());
+    }
+
+    // Setting: whole seconds, modification time only.
+    auto when = CUDateTime::Create(400000000.75);
+    EXPECT_EQ(FBC_Utl_SetFileModifyTime(S(file), when), 0u);
+    EXPECT_EQ(MTime(file).tv_sec, 400000000 + kUnixToAbsolute);
+    EXPECT_EQ(MTime(file).tv_nsec, 0);
+    EXPECT_EQ(FBC_Utl_GetFileModifyTime(S(file))->GetAbsoluteTime(), 400000000.0);
+    EXPECT_NE(FBC_Utl_SetFileCreateTime(S(file), when), 0u);
+    EXPECT_NE(FBC_Utl_SetFileTime(S(file), when, static_cast<_FBC_DateTime_Type>(7)), 0u);
+    EXPECT_EQ(FBC_Utl_SetFileModifyTime(nullptr, when), kResultNullArgument);
+    EXPECT_EQ(FBC_Utl_SetFileModifyTime(S(file), nullptr), kResultNullArgument);
+    EXPECT_EQ(FBC_Utl_SetFileModifyTime(S(Path("missing")), when), kResultFileOperationFailure);
+    EXPECT_EQ(FBC_Utl_SetFileModifyTime(S(file), CUDateTime::Create(1e300)), kResultFileOperationFailure);
+}
+
+TEST_F(FBC_Utl_FileTest, ExclusiveReadAndWrite) {
+    const std::string file = Path("index");
+    WriteAll(file, std::string("ab\0cd", 5));
+    auto stream = FBC_Utl_ExclusiveFileRead(S(file));
+    ASSERT_FALSE(stream.IsNull());
+    EXPECT_EQ(StreamBytes(stream), std::string("ab\0cd", 5));
+
+    WriteAll(file, "");
+    auto empty = FBC_Utl_ExclusiveFileRead(S(file));
+    ASSERT_FALSE(empty.IsNull());
+    EXPECT_EQ(empty->Length(), 0u);
+
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileRead(S(Path("missing"))).IsNull());
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileRead(S(m_Dir.string())).IsNull());
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileRead(nullptr).IsNull());
+
+    // Writing replaces the whole content (a longer old content is cut) and
+    // creates missing files.
+    WriteAll(file, "a much longer old content");
+    std::string fresh = "new";
+    auto source = CUSharedPtr<CUMemoryStream>(new CUMemoryStream(fresh.data(), fresh.size(), false));
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), source));
+    EXPECT_EQ(ReadAll(file), "new");
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(Path("created")), source));
+    EXPECT_EQ(ReadAll(Path("created")), "new");
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(
+        S(file), CUSharedPtr<CUMemoryStream>(new CUMemoryStream(nullptr, 0, false))));
+    EXPECT_EQ(ReadAll(file), "");
+
+    EXPECT_FALSE(FBC_Utl_ExclusiveFileWrite(S(file), nullptr));
+    EXPECT_FALSE(FBC_Utl_ExclusiveFileWrite(nullptr, source));
+    EXPECT_FALSE(FBC_Utl_ExclusiveFileWrite(S(m_Dir.string()), source));
+    EXPECT_FALSE(FBC_Utl_ExclusiveFileWrite(S(Path("no/such/folder")), source));
+}
+
+// The helpers wait for another process's lock and then see its finished work.
+TEST_F(FBC_Utl_FileTest, ExclusiveReadWaitsForOtherHolder) {
+    const std::string file = Path("index");
+    WriteAll(file, "old content");
+    LockHolder holder(file, [](int fd) {
+        // Rewrite in two steps under the lock: a reader that did not wait
+        // could see the empty file in between.
+        if (::ftruncate(fd, 0) != 0) return 'X';
+        ::usleep(200 * 1000);
+        const char text[] = "new content";
+        return ::pwrite(fd, text, sizeof text - 1, 0) == sizeof text - 1 ? 'K' : 'X';
+    });
+    auto stream = FBC_Utl_ExclusiveFileRead(S(file));
+    EXPECT_EQ(holder.Pending(), "KR");
+    ASSERT_FALSE(stream.IsNull());
+    EXPECT_EQ(StreamBytes(stream), "new content");
+}
+
+TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsContentWhileOtherHolds) {
+    const std::string file = Path("index");
+    WriteAll(file, "original content");
+    LockHolder holder(file, [](int fd) {
+        // The waiting writer must not have cut the file yet.
+        struct stat info {};
+        return ::fstat(fd, &info) == 0 && info.st_size == 16 ? 'K' : 'X';
+    });
+    std::string replacement = "replacement";
+    auto source =
+        CUSharedPtr<CUMemoryStream>(new CUMemoryStream(replacement.data(), replacement.size(), false));
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), source));
+    EXPECT_EQ(holder.Pending(), "KR");
+    EXPECT_EQ(ReadAll(file), "replacement");
+}
+
+TEST_F(FBC_Utl_FileTest, ModifyTimeWithLockWaitsForOtherHolder) {
+    const std::string file = Path("index");
+    WriteAll(file, "x");
+    SetMTime(file, 1000000000, 0);
+    LockHolder holder(file, [](int fd) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {1200000000, 0}};
+        return ::futimens(fd, times) == 0 ? 'K' : 'X';
+    });
+    auto time = FBC_Utl_GetFileModifyTimeWithLock(S(file));
+    EXPECT_EQ(holder.Pending(), "KR");
+    ASSERT_FALSE(time.IsNull());
+    EXPECT_EQ(time->GetAbsoluteTime(), 1200000000.0 - kUnixToAbsolute);
+
+    EXPECT_TRUE(FBC_Utl_GetFileModifyTimeWithLock(S(Path("missing"))).IsNull());
+    EXPECT_TRUE(FBC_Utl_GetFileModifyTimeWithLock(nullptr).IsNull());
+}
+
+TEST_F(FBC_Utl_FileTest, FileSizeAndDelete) {
+    const std::string file = Path("f");
+    WriteAll(file, std::string(123, 'z'));
+    EXPECT_EQ(FBC_Utl_GetFileSize(CUSharedPtr<CUFileInfo>(new CUFileInfo(S(file)))), 123u);
+    EXPECT_EQ(FBC_Utl_GetFileSize(CUSharedPtr<CUFileInfo>(new CUFileInfo(S(Path("missing"))))), 0u);
+    EXPECT_EQ(FBC_Utl_GetFileSize(nullptr), 0u);
+
+    EXPECT_EQ(FBC_Utl_DeleteFile(nullptr), kResultNullArgument);
+    EXPECT_EQ(FBC_Utl_DeleteFile(S(file)), 0u);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(FBC_Utl_DeleteFile(S(file)), 0u);  // already gone: no error
+    std::filesystem::create_directory(Path("folder"));
+    EXPECT_EQ(FBC_Utl_DeleteFile(S(Path("folder"))), kResultFileOperationFailure);
+    EXPECT_TRUE(std::filesystem::exists(Path("folder")));
+}
+
+// The write test moves the time and puts the original back exactly, to the
+// nanosecond, also inside a repeated daylight-saving hour.
+TEST_F(FBC_Utl_FileTest, CheckReadOnlyKeepsExactModificationTime) {
+    const char* oldTz = std::getenv("TZ");
+    const std::string savedTz = oldTz ? oldTz : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    CUDateTime::ResetSystemTimeZone();
+
+    const std::string file = Path("f");
+    WriteAll(file, "x");
+    // 2021-10-31 02:30:00.123456789 CET, the second 02:30 of that night.
+    SetMTime(file, 1635643800, 123456789);
+    EXPECT_FALSE(FBC_Utl_CheckReadOnly(S(file)));
+    EXPECT_EQ(MTime(file).tv_sec, 1635643800);
+    EXPECT_EQ(MTime(file).tv_nsec, 123456789);
+
+    const std::string folder = Path("folder");
+    std::filesystem::create_directory(folder);
+    SetMTime(folder, 1600000000, 987654321);
+    EXPECT_FALSE(FBC_Utl_CheckReadOnly(S(folder)));
+    EXPECT_EQ(MTime(folder).tv_sec, 1600000000);
+    EXPECT_EQ(MTime(folder).tv_nsec, 987654321);
+
+    EXPECT_FALSE(FBC_Utl_CheckReadOnly(S(Path("missing"))));
+    EXPECT_FALSE(FBC_Utl_CheckReadOnly(nullptr));
+
+    if (oldTz)
+        ::setenv("TZ", savedTz.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+    CUDateTime::ResetSystemTimeZone();
+}
+
+// A path the caller may not change: the root folder, owned by root, tested
+// by a process without privileges.
+TEST_F(FBC_Utl_FileTest, CheckReadOnlyOfUnwritablePath) {
+    const struct timespec before = MTime("/");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+        ::_exit(FBC_Utl_CheckReadOnly(S("/")) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(MTime("/").tv_sec, before.tv_sec);
+    EXPECT_EQ(MTime("/").tv_nsec, before.tv_nsec);
+}
