@@ -1,0 +1,470 @@
+#include "Mpeg2Encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <numeric>
+#include <sstream>
+#include <stdexcept>
+
+#include "CardTestSupport.h"
+
+namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
+using cardwriter_test::HasTool;
+using cardwriter_test::Quote;
+using cardwriter_test::RunCommand;
+using cardwriter_test::ScratchFolder;
+
+namespace {
+
+// Offsets of every start code (the byte after 00 00 01) in a picture.
+std::vector<size_t> StartCodes(const std::vector<uint8_t>& b) {
+    std::vector<size_t> at;
+    for (size_t i = 0; i + 3 < b.size(); ++i) {
+        if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1) {
+            at.push_back(i + 3);
+            i += 2;
+        }
+    }
+    return at;
+}
+
+struct ParsedHeaders {
+    bool sequenceHeader = false;
+    int gopClosed = -1;  // closed_gop bit of the GOP header, -1 without one
+    int brokenLink = -1;
+    int temporalReference = -1;
+    int codingType = -1;
+    int profileAndLevel = -1;
+    int progressiveSequence = -1;
+    int chromaFormat = -1;
+    int pictureStructure = -1;
+    int topFieldFirst = -1;
+    int progressiveFrame = -1;
+    int slices = 0;
+    size_t firstSlice = 0;
+};
+
+// Reads the header fields back from the coded bytes, bit positions as MPEG-2 lays them out.
+ParsedHeaders Parse(const std::vector<uint8_t>& b) {
+    ParsedHeaders h;
+    for (size_t at : StartCodes(b)) {
+        if (at + 4 >= b.size()) break;
+        const uint8_t code = b[at];
+        const uint8_t* p = &b[at + 1];
+        if (code == 0xB3) {
+            h.sequenceHeader = true;
+        } else if (code == 0xB8) {
+            h.gopClosed = (p[3] >> 6) & 1;
+            h.brokenLink = (p[3] >> 5) & 1;
+        } else if (code == 0x00) {
+            h.temporalReference = (p[0] << 2) | (p[1] >> 6);
+            h.codingType = (p[1] >> 3) & 7;
+        } else if (code == 0xB5 && (p[0] >> 4) == 1) {
+            h.profileAndLevel = ((p[0] & 0x0F) << 4) | (p[1] >> 4);
+            h.progressiveSequence = (p[1] >> 3) & 1;
+            h.chromaFormat = (p[1] >> 1) & 3;
+        } else if (code == 0xB5 && (p[0] >> 4) == 8) {
+            h.pictureStructure = p[2] & 3;
+            h.topFieldFirst = (p[3] >> 7) & 1;
+            h.progressiveFrame = (p[4] >> 7) & 1;
+        } else if (code >= 0x01 && code <= 0xAF) {
+            if (h.slices++ == 0) h.firstSlice = at - 3;
+        }
+    }
+    return h;
+}
+
+CW::Mpeg2Settings Settings(int width, int height, int num, int den, bool interlaced, int gop = 15, int b = 2,
+                           bool closed = true) {
+    CW::Mpeg2Settings s;
+    s.width = width;
+    s.height = height;
+    s.rateNumerator = num;
+    s.rateDenominator = den;
+    s.interlaced = interlaced;
+    s.gopLength = gop;
+    s.bPictures = b;
+    s.closedGop = closed;
+    return s;
+}
+
+}  // namespace
+
+// The example group of the index table convention: stored I2 B0 B1 P5 B3 B4, then I8.
+TEST(Mpeg2EncoderTest, GroupOfSixFollowsIndexEntryConvention) {
+    CW::Mpeg2Settings s = Settings(1920, 1080, 30000, 1001, true, 6, 2);
+    s.bitRate = 1000000;
+    CW::Mpeg2Encoder encoder(s, 12);
+    const std::string types = "IBBPBBIBBPBB";
+    const int display[] = {2, 0, 1, 5, 3, 4, 8, 6, 7, 11, 9, 10};
+    const int temporal[] = {1, 1, -2, 1, 1, -2};
+    const int displayOffset[] = {2, -1, -1, 2, -1, -1};
+    for (int k = 0; k < 12; ++k) {
+        SCOPED_TRACE(k);
+        const CW::CodedPicture p = encoder.Picture(k);
+        EXPECT_EQ(p.type, types[k]);
+        EXPECT_EQ(p.decodeIndex, k);
+        EXPECT_EQ(p.displayIndex, display[k]);
+        EXPECT_EQ(p.temporalReference, display[k] % 6);
+        EXPECT_EQ(p.temporalOffset, temporal[k % 6]);
+        EXPECT_EQ(p.displayOffset, displayOffset[k % 6]);
+        EXPECT_EQ(p.keyFrameOffset, -(k % 6));
+        EXPECT_EQ(p.gopStoredPosition, k % 6);
+        EXPECT_EQ(p.startsGop, k % 6 == 0);
+    }
+    EXPECT_EQ(CW::Mpeg2Encoder::DisplayOrder(s, 12), std::vector<int64_t>(display, display + 12));
+}
+
+// For every GOP shape and stream length: the order is a permutation, the index
+// values agree with it, no B picture lacks its following anchor, and the coded
+// headers carry what the struct says.
+TEST(Mpeg2EncoderTest, LayoutInvariantsForAllShapes) {
+    for (int gop : {1, 2, 3, 6, 15}) {
+        for (int b = 0; b < std::min(gop, 4); ++b) {
+            for (bool closed : {true, false}) {
+                for (int64_t frames : {1, 2, 5, 16, 37}) {
+                    SCOPED_TRACE(::testing::Message() << "N=" << gop << " B=" << b << " closed=" << closed
+                                                      << " frames=" << frames);
+                    CW::Mpeg2Settings s = Settings(1280, 720, 50, 1, false, gop, b, closed);
+                    s.bitRate = 1000000;
+                    CW::Mpeg2Encoder encoder(s, frames);
+                    std::vector<int64_t> order = CW::Mpeg2Encoder::DisplayOrder(s, frames);
+                    std::vector<int64_t> sorted = order;
+                    std::sort(sorted.begin(), sorted.end());
+                    std::vector<int64_t> identity(static_cast<size_t>(frames));
+                    std::iota(identity.begin(), identity.end(), 0);
+                    ASSERT_EQ(sorted, identity);
+
+                    int64_t gopStart = 0;
+                    for (int64_t k = 0; k < frames; ++k) {
+                        const CW::CodedPicture p = encoder.Picture(k);
+                        if (p.startsGop) gopStart = k;
+                        EXPECT_EQ(p.displayIndex, order[static_cast<size_t>(k)]);
+                        EXPECT_EQ(encoder.DecodeIndexOf(p.displayIndex), k);
+                        // The entry at k names where the picture displayed at k is stored.
+                        EXPECT_EQ(encoder.DisplayIndexOf(k + p.temporalOffset), k);
+                        EXPECT_EQ(p.displayOffset, p.displayIndex - k);
+                        EXPECT_EQ(k + p.keyFrameOffset, gopStart);
+                        EXPECT_EQ(p.startsGop, p.type == 'I');
+                        EXPECT_EQ(p.closedGop, closed || gopStart == 0);
+                        // Display range of a GOP equals its stored range.
+                        EXPECT_GE(p.displayIndex, gopStart);
+                        EXPECT_LT(p.displayIndex, gopStart + gop);
+                        if (p.type == 'B') {
+                            bool anchorAfter = false;
+                            for (int64_t j = gopStart; j < k; ++j) {
+                                const int64_t d = encoder.DisplayIndexOf(j);
+                                if (d > p.displayIndex) anchorAfter = true;
+                            }
+                            EXPECT_TRUE(anchorAfter) << "B picture " << k << " has no following anchor";
+                        }
+                        const ParsedHeaders h = Parse(p.bytes);
+                        EXPECT_EQ(h.sequenceHeader, p.startsGop);
+                        EXPECT_EQ(h.gopClosed, p.startsGop ? int(p.closedGop) : -1);
+                        if (p.startsGop) {
+                            EXPECT_EQ(h.brokenLink, 0);
+                        }
+                        EXPECT_EQ(h.temporalReference, p.temporalReference);
+                        EXPECT_EQ(h.codingType, p.type == 'I' ? 1 : p.type == 'P' ? 2 : 3);
+                        EXPECT_EQ(h.slices, 45);
+                    }
+                    // The stream ends on an anchor in display order: nothing waits for a later picture.
+                    EXPECT_NE(encoder.Picture(encoder.DecodeIndexOf(frames - 1)).type, 'B');
+                }
+            }
+        }
+    }
+}
+
+TEST(Mpeg2EncoderTest, SequenceAndPictureFlagsFollowScanType) {
+    CW::Mpeg2Settings interlaced = Settings(1920, 1080, 25, 1, true, 12, 2);
+    interlaced.topFieldFirst = false;
+    ParsedHeaders h = Parse(CW::Mpeg2Encoder(interlaced, 3).Picture(0).bytes);
+    EXPECT_EQ(h.profileAndLevel, 0x82);
+    EXPECT_EQ(h.chromaFormat, 2);
+    EXPECT_EQ(h.progressiveSequence, 0);
+    EXPECT_EQ(h.pictureStructure, 3);
+    EXPECT_EQ(h.topFieldFirst, 0);
+    EXPECT_EQ(h.progressiveFrame, 0);
+    EXPECT_EQ(h.slices, 68);  // 1080 lines coded as 1088
+
+    interlaced.topFieldFirst = true;
+    EXPECT_EQ(Parse(CW::Mpeg2Encoder(interlaced, 3).Picture(1).bytes).topFieldFirst, 1);
+
+    h = Parse(CW::Mpeg2Encoder(Settings(1280, 720, 60000, 1001, false), 3).Picture(0).bytes);
+    EXPECT_EQ(h.progressiveSequence, 1);
+    EXPECT_EQ(h.progressiveFrame, 1);
+    EXPECT_EQ(h.topFieldFirst, 0);
+    EXPECT_EQ(h.slices, 45);
+}
+
+TEST(Mpeg2EncoderTest, ConstantBitRateGivesEqualSizesAndExactAverage) {
+    CW::Mpeg2Settings s = Settings(1920, 1080, 30000, 1001, true);
+    s.bitRate = 50000000;
+    CW::Mpeg2Encoder encoder(s, 300);
+    uint64_t total = 0;
+    for (int64_t k = 0; k < 300; ++k) {
+        const uint64_t size = encoder.Picture(k).bytes.size();
+        EXPECT_TRUE(size == 208541 || size == 208542) << k << ": " << size;
+        EXPECT_EQ(encoder.PictureSize(k), size);
+        total += size;
+    }
+    EXPECT_EQ(total, 300ull * 50000000 * 1001 / 30000 / 8);  // exactly 10 s of 50 Mbps
+}
+
+TEST(Mpeg2EncoderTest, VariableBitRateVariesAroundTheAverage) {
+    CW::Mpeg2Settings s = Settings(1440, 1080, 25, 1, true, 12, 2);
+    s.bitRate = 35000000;
+    s.constantBitRate = false;
+    CW::Mpeg2Encoder encoder(s, 300);
+    std::map<char, std::pair<uint64_t, int>> byType;
+    uint64_t total = 0, smallest = UINT64_MAX, largest = 0;
+    for (int64_t k = 0; k < 300; ++k) {
+        const CW::CodedPicture p = encoder.Picture(k);
+        total += p.bytes.size();
+        smallest = std::min<uint64_t>(smallest, p.bytes.size());
+        largest = std::max<uint64_t>(largest, p.bytes.size());
+        byType[p.type].first += p.bytes.size();
+        byType[p.type].second += 1;
+    }
+    const double average = 35000000.0 / 25 / 8;
+    EXPECT_NEAR(static_cast<double>(total) / 300, average, average * 0.03);
+    EXPECT_GT(largest, smallest + smallest / 4);
+    EXPECT_GT(byType['I'].first / byType['I'].second, byType['B'].first / byType['B'].second);
+}
+
+// The picture content depends only on the drawn number: an encoder starting
+// its count one GOP later codes the same slices one GOP earlier.
+TEST(Mpeg2EncoderTest, ContentIsAPureFunctionOfTheDrawnNumber) {
+    CW::Mpeg2Settings s = Settings(1920, 1080, 30000, 1001, true);
+    CW::Mpeg2Encoder from0(s, 60, 0);
+    CW::Mpeg2Encoder from15(s, 45, 15);
+    auto slices = [](const CW::CodedPicture& p) {
+        const size_t first = Parse(p.bytes).firstSlice;
+        size_t end = p.bytes.size();
+        while (end > first && p.bytes[end - 1] == 0) --end;
+        return std::vector<uint8_t>(p.bytes.begin() + static_cast<long>(first),
+                                    p.bytes.begin() + static_cast<long>(end));
+    };
+    for (int64_t k = 0; k < 30; ++k) {
+        const CW::CodedPicture a = from0.Picture(k + 15), b = from15.Picture(k);
+        ASSERT_EQ(a.displayIndex, b.displayIndex + 15);
+        EXPECT_EQ(slices(a), slices(b)) << k;
+    }
+    // Same call twice, and the buffer-reusing form, give identical pictures.
+    CW::CodedPicture reused;
+    reused.bytes.assign(5, 0xFF);
+    from0.EncodePicture(7, reused);
+    EXPECT_EQ(reused.bytes, from0.Picture(7).bytes);
+    EXPECT_EQ(from0.Picture(7).bytes, from0.Picture(7).bytes);
+    // Different numbers draw different slices.
+    EXPECT_NE(slices(from0.Picture(1)), slices(from0.Picture(2)));
+}
+
+TEST(Mpeg2EncoderTest, RejectsSettingsAndIndicesItCannotWrite) {
+    auto fails = [](CW::Mpeg2Settings s) {
+        EXPECT_FALSE(CW::Mpeg2Encoder::CheckSettings(s).empty());
+        EXPECT_THROW(CW::Mpeg2Encoder(s, 10), std::invalid_argument);
+    };
+    CW::Mpeg2Settings s;
+    EXPECT_TRUE(CW::Mpeg2Encoder::CheckSettings(s).empty());
+    s.width = 1000;
+    fails(s);
+    s = {};
+    s.height = 2160;
+    fails(s);
+    s = {};
+    s.rateNumerator = 29;
+    s.rateDenominator = 1;
+    fails(s);
+    s = {};
+    s.rateDenominator = 0;
+    fails(s);
+    s = {};
+    s.gopLength = 0;
+    fails(s);
+    s = {};
+    s.gopLength = 129;
+    fails(s);
+    s = {};
+    s.bPictures = 15;
+    fails(s);
+    s = {};
+    s.bitRate = 0;
+    fails(s);
+    EXPECT_THROW(CW::Mpeg2Encoder(CW::Mpeg2Settings{}, -1), std::invalid_argument);
+
+    // Equivalent rate spellings are accepted.
+    s = {};
+    s.rateNumerator = 50;
+    s.rateDenominator = 2;
+    EXPECT_EQ(CW::Mpeg2Encoder(s, 1).FrameRateCode(), 3);
+
+    CW::Mpeg2Encoder encoder(CW::Mpeg2Settings{}, 10);
+    EXPECT_THROW(encoder.Picture(-1), std::out_of_range);
+    EXPECT_THROW(encoder.Picture(10), std::out_of_range);
+    EXPECT_THROW(encoder.DecodeIndexOf(10), std::out_of_range);
+    CW::Mpeg2Encoder empty(CW::Mpeg2Settings{}, 0);
+    EXPECT_THROW(empty.Picture(0), std::out_of_range);
+    EXPECT_TRUE(CW::Mpeg2Encoder::DisplayOrder(CW::Mpeg2Settings{}, 0).empty());
+}
+
+// ---------------------------------------------------------------------------
+// Decoding with ffmpeg.
+
+namespace {
+
+// The digits as the decoded picture must show them: 5x7 cells, bit 4 leftmost.
+constexpr uint8_t kFont[10][7] = {
+    {14, 17, 19, 21, 25, 17, 14}, {4, 12, 4, 4, 4, 4, 14},  {14, 17, 1, 2, 4, 8, 31},
+    {31, 2, 4, 2, 1, 17, 14},     {2, 6, 10, 18, 31, 2, 2}, {31, 16, 30, 1, 1, 17, 14},
+    {6, 8, 16, 30, 17, 17, 14},   {31, 1, 2, 4, 8, 8, 8},   {14, 17, 17, 14, 17, 17, 14},
+    {14, 17, 17, 15, 1, 2, 12},
+};
+
+// Reads the six-digit number from a decoded luma frame; -1 if any digit is unreadable.
+int64_t ReadNumber(const uint8_t* luma, int width, int height) {
+    const int mbWidth = width / 16, mbRows = height / 16;
+    const int cell = (mbWidth >= 70 && mbRows >= 14) ? 32 : 16;
+    const int x0 = (mbWidth - 35 * cell / 16) / 2 * 16;
+    const int y0 = std::max(0, (mbRows - 7 * cell / 16) / 2) * 16;
+    int64_t number = 0;
+    for (int d = 0; d < 6; ++d) {
+        uint8_t rows[7] = {};
+        for (int r = 0; r < 7; ++r) {
+            for (int c = 0; c < 5; ++c) {
+                const int x = x0 + (d * 6 + c) * cell + cell / 2;
+                const int y = y0 + r * cell + cell / 2;
+                if (luma[static_cast<size_t>(y) * width + x] < 96) rows[r] |= static_cast<uint8_t>(0x10 >> c);
+            }
+        }
+        int digit = -1;
+        for (int v = 0; v < 10; ++v) {
+            if (std::equal(rows, rows + 7, kFont[v])) digit = v;
+        }
+        if (digit < 0) return -1;
+        number = number * 10 + digit;
+    }
+    // The background around the digits must be light.
+    if (luma[static_cast<size_t>(y0 / 2) * width + width / 2] < 96) return -1;
+    return number;
+}
+
+struct DecodeCase {
+    const char* name;
+    int width, height, num, den;
+    bool interlaced, topFieldFirst;
+    int64_t frames;
+    bool closed, cbr;
+    int gop, b;
+    uint32_t bitRate;
+    int64_t firstNumber;
+    const char* fieldOrder;
+    const char* rate;
+};
+
+class Mpeg2DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
+
+// Whole-file read in one call (decoded video runs to tens of megabytes).
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<uint8_t> bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+std::map<std::string, std::string> ProbeFields(const std::string& output) {
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return fields;
+}
+
+}  // namespace
+
+TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
+    if (!HasTool("ffmpeg") || !HasTool("ffprobe")) GTEST_SKIP() << "ffmpeg/ffprobe not installed";
+    const DecodeCase& c = GetParam();
+    CW::Mpeg2Settings s = Settings(c.width, c.height, c.num, c.den, c.interlaced, c.gop, c.b, c.closed);
+    s.topFieldFirst = c.topFieldFirst;
+    s.constantBitRate = c.cbr;
+    s.bitRate = c.bitRate;
+    CW::Mpeg2Encoder encoder(s, c.frames, c.firstNumber);
+
+    ScratchFolder folder;
+    const std::string es = folder.Path() + "/video.m2v";
+    {
+        std::ofstream out(es, std::ios::binary);
+        CW::CodedPicture p;
+        for (int64_t k = 0; k < c.frames; ++k) {
+            encoder.EncodePicture(k, p);
+            out.write(reinterpret_cast<const char*>(p.bytes.data()),
+                      static_cast<std::streamsize>(p.bytes.size()));
+        }
+    }
+
+    const auto probe = RunCommand(
+        "ffprobe -v error -select_streams v:0 -show_entries "
+        "stream=codec_name,profile,pix_fmt,width,height,field_order,r_frame_rate "
+        "-of default=noprint_wrappers=1 -f mpegvideo " +
+        Quote(es));
+    ASSERT_EQ(probe.exitCode, 0) << probe.output;
+    auto fields = ProbeFields(probe.output);
+    EXPECT_EQ(fields["codec_name"], "mpeg2video");
+    EXPECT_EQ(fields["profile"], "4:2:2");
+    EXPECT_EQ(fields["pix_fmt"], "yuv422p");
+    EXPECT_EQ(fields["width"], std::to_string(c.width));
+    EXPECT_EQ(fields["height"], std::to_string(c.height));
+    EXPECT_EQ(fields["field_order"], c.fieldOrder);
+    EXPECT_EQ(fields["r_frame_rate"], c.rate);
+
+    const std::string raw = folder.Path() + "/video.gray";
+    const auto decode = RunCommand("ffmpeg -nostdin -v error -f mpegvideo -i " + Quote(es) +
+                                   " -f rawvideo -pix_fmt gray -y " + Quote(raw));
+    EXPECT_EQ(decode.exitCode, 0);
+    EXPECT_EQ(decode.output, "") << "decoder reported problems";
+    const std::vector<uint8_t> frames = ReadAll(raw);
+    const size_t frameBytes = static_cast<size_t>(c.width) * c.height;
+    ASSERT_EQ(frames.size(), frameBytes * static_cast<size_t>(c.frames));
+    for (int64_t f = 0; f < c.frames; ++f) {
+        // Numbers beyond six digits are drawn modulo a million.
+        EXPECT_EQ(ReadNumber(&frames[frameBytes * static_cast<size_t>(f)], c.width, c.height),
+                  (c.firstNumber + f) % 1000000)
+            << "decoded frame " << f;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SizesAndRates, Mpeg2DecodeTest,
+    ::testing::Values(DecodeCase{"i1080_5994_closed_cbr", 1920, 1080, 30000, 1001, true, true, 40, true, true,
+                                 15, 2, 50000000, 99985, "tt", "30000/1001"},
+                      DecodeCase{"i1080_50_open_vbr", 1920, 1080, 25, 1, true, true, 41, false, false, 12, 2,
+                                 35000000, 0, "tt", "25/1"},
+                      DecodeCase{"i1440_5994_open_cbr", 1440, 1080, 30000, 1001, true, true, 40, false, true,
+                                 15, 2, 25000000, 120, "tt", "30000/1001"},
+                      DecodeCase{"i1080_50_bottom_first", 1920, 1080, 25, 1, true, false, 20, true, true, 12,
+                                 2, 50000000, 7, "bb", "25/1"},
+                      DecodeCase{"p1080_23976_ip_only", 1920, 1080, 24000, 1001, false, false, 40, true, true,
+                                 12, 0, 50000000, 0, "progressive", "24000/1001"},
+                      DecodeCase{"p1080_24_three_b", 1920, 1080, 24, 1, false, false, 40, false, false, 12, 3,
+                                 35000000, 0, "progressive", "24/1"},
+                      DecodeCase{"p1080_25", 1920, 1080, 25, 1, false, false, 40, true, true, 12, 2, 50000000,
+                                 0, "progressive", "25/1"},
+                      DecodeCase{"p1080_2997", 1920, 1080, 30000, 1001, false, false, 40, false, true, 15, 2,
+                                 50000000, 0, "progressive", "30000/1001"},
+                      DecodeCase{"p720_5994_open", 1280, 720, 60000, 1001, false, false, 40, false, true, 15,
+                                 2, 50000000, 0, "progressive", "60000/1001"},
+                      DecodeCase{"p720_50_short_tail", 1280, 720, 50, 1, false, false, 37, true, false, 12, 2,
+                                 35000000, 999990, "progressive", "50/1"},
+                      DecodeCase{"p720_60_single_frame", 1280, 720, 60, 1, false, false, 1, true, true, 15, 2,
+                                 50000000, 3, "progressive", "60/1"}),
+    [](const ::testing::TestParamInfo<DecodeCase>& param) { return std::string(param.param.name); });
