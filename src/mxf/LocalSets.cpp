@@ -62,6 +62,8 @@ uint32_t LocalSets::Import(const CUSharedPtr<CUStream>& stream, uint64_t offset)
     m_Reader->ResetStream();
     m_ValueCopy = nullptr;
     m_Items.clear();
+    // A set without any item is malformed (and there is nothing to copy).
+    if (m_Length == 0) return kMxfErrFormat;
     // Copy through a cursor so the length is checked against what the source
     // holds before anything is allocated.
     ParseMetaData source(stream);

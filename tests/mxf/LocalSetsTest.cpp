@@ -1,0 +1,147 @@
+#include "LocalSets.h"
+
+#include "CUStringMac.h"
+#include "KlvTestBytes.h"
+#include "ParseMetaData.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+using namespace ComVantoVantoQZ64RADPlug;
+using mxftest::Bytes;
+using mxftest::Key16;
+using mxftest::Stream;
+
+namespace {
+
+Key16 SetKey(uint8_t byte5) {
+    Key16 key = mxftest::kPrefaceKey;
+    key[5] = byte5;
+    return key;
+}
+
+// Reads the set's key and length from a file holding it at 0, then imports.
+uint32_t ImportSet(LocalSets& set, const Key16& key, const Bytes& value) {
+    Bytes file;
+    file.klv(key, value);
+    ParseMetaData reader(Stream(file));
+    if (!reader.ParseKeyAndLength(&set)) return 0xFFFFFFFF;
+    return set.Import(reader.Stream(), set.ValueOffset());
+}
+
+}  // namespace
+
+TEST(LocalSetsTest, TwoByteTagsAndLengths) {
+    Bytes value;
+    value.item(0x3C0A, Bytes().fill(16, 0x11)).item(0x4801, Bytes().u32(7)).item(0x0202, Bytes());
+    LocalSets set;
+    ASSERT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0u);
+    EXPECT_TRUE(set.isImportable());
+    EXPECT_EQ(set.TagType(), kLocalSetCoding2Byte);
+    EXPECT_EQ(set.LengthType(), kLocalSetCoding2Byte);
+    EXPECT_EQ(set.ItemCount(), 3u);
+    EXPECT_EQ(set.LengthForTag(0x3C0A), 16u);
+    EXPECT_EQ(set.LengthForTag(0x4801), 4u);
+    EXPECT_TRUE(set.HasTag(0x0202));
+    EXPECT_EQ(set.LengthForTag(0x0202), 0u);
+    EXPECT_EQ(set.LengthForTag(0x9999), 0u);
+    EXPECT_FALSE(set.GetParserForTag(0x9999));
+    CUSharedPtr<ParseMetaData> parser = set.GetParserForTag(0x4801);
+    ASSERT_TRUE(parser);
+    uint32_t v = 0;
+    ASSERT_TRUE(parser->GetUInt32(v));
+    EXPECT_EQ(v, 7u);
+    uint32_t offset = 0, length = 0;
+    ASSERT_TRUE(set.ItemForTag(0x4801, offset, length));
+    EXPECT_EQ(offset, 4u + 16u + 4u);
+    EXPECT_EQ(length, 4u);
+}
+
+TEST(LocalSetsTest, CodingsFollowKeyByte5) {
+    {
+        // 0x13: two-byte tags, BER lengths.
+        Bytes value;
+        value.u16(0x3C0A).ber(16, 0).fill(16, 1).u16(0x4801).ber(4, 3).u32(9);
+        LocalSets set;
+        ASSERT_EQ(ImportSet(set, SetKey(0x13), value), 0u);
+        EXPECT_EQ(set.TagType(), kLocalSetCoding2Byte);
+        EXPECT_EQ(set.LengthType(), kLocalSetCodingBER);
+        EXPECT_EQ(set.LengthForTag(0x4801), 4u);
+    }
+    {
+        // 0x0B: BER object-identifier tags and BER lengths.
+        Bytes value;
+        value.u8(0x05).ber(2, 0).u16(0xBEEF).u8(0x81).u8(0x01).ber(1, 1).u8(0xAA);
+        LocalSets set;
+        ASSERT_EQ(ImportSet(set, SetKey(0x0B), value), 0u);
+        EXPECT_EQ(set.TagType(), kLocalSetCodingBER);
+        EXPECT_EQ(set.LengthType(), kLocalSetCodingBER);
+        EXPECT_EQ(set.LengthForTag(5), 2u);
+        EXPECT_EQ(set.LengthForTag(129), 1u);
+    }
+    {
+        // 0x03: one-byte tags, BER lengths; 0x3B: four-byte tags, one-byte lengths.
+        Bytes value;
+        value.u8(0x07).ber(1, 0).u8(1);
+        LocalSets set;
+        ASSERT_EQ(ImportSet(set, SetKey(0x03), value), 0u);
+        EXPECT_EQ(set.TagType(), kLocalSetCoding1Byte);
+        EXPECT_EQ(set.LengthForTag(7), 1u);
+        Bytes wide;
+        wide.u32(0x01020304).u8(2).u16(0);
+        LocalSets set4;
+        ASSERT_EQ(ImportSet(set4, SetKey(0x3B), wide), 0u);
+        EXPECT_EQ(set4.TagType(), kLocalSetCoding4Byte);
+        EXPECT_EQ(set4.LengthType(), kLocalSetCoding1Byte);
+        EXPECT_EQ(set4.LengthForTag(0x01020304), 2u);
+        // 0x73: two-byte tags, four-byte lengths.
+        Bytes longLengths;
+        longLengths.u16(0x3C0A).u32(1).u8(0);
+        LocalSets set73;
+        ASSERT_EQ(ImportSet(set73, SetKey(0x73), longLengths), 0u);
+        EXPECT_EQ(set73.LengthType(), kLocalSetCoding4Byte);
+    }
+}
+
+TEST(LocalSetsTest, MalformedSetsFailWholly) {
+    LocalSets set;
+    {
+        Bytes value;
+        value.item(0x3C0A, Bytes().fill(16)).item(0x4801, Bytes().u32(1)).item(0x3C0A, Bytes().fill(16));
+        EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0x131001u);  // repeated tag
+        EXPECT_EQ(set.ItemCount(), 0u);
+        EXPECT_FALSE(set.GetParserForTag(0x4801));
+    }
+    EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, Bytes()), 0x131001u);  // empty value
+    {
+        Bytes value;
+        value.item(0x3C0A, Bytes().fill(16)).u16(0x4801).u16(100).u32(1);  // item past the end
+        EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0x131001u);
+    }
+    {
+        Bytes value;
+        value.item(0x3C0A, Bytes().fill(16)).u16(0x4801).u8(0);  // length cut
+        EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0x131001u);
+    }
+    {
+        Bytes value;
+        value.u16(0x3C0A).u8(0x80).fill(4);  // indefinite BER length
+        EXPECT_EQ(ImportSet(set, SetKey(0x13), value), 0x131001u);
+    }
+    EXPECT_EQ(set.Import(CUSharedPtr<CUStream>(), 0), 0x130001u);
+}
+
+TEST(LocalSetsTest, ValueLongerThanTheStreamIsNotCopied) {
+    // A set that claims 2 GiB in a small stream: refused before anything is
+    // allocated for it.
+    Bytes file;
+    file.key(mxftest::kPrefaceKey).ber(0x7FFFFFFF).item(0x3C0A, Bytes().fill(16));
+    LocalSets set;
+    set.SetPacket(ULKey(mxftest::kPrefaceKey.data()), 0, 0x7FFFFFFF, 20);
+    EXPECT_EQ(set.Import(Stream(file), 20), 0x130002u);
+    EXPECT_EQ(set.ItemCount(), 0u);
+    // Same for an offset beyond the end.
+    set.SetPacket(ULKey(mxftest::kPrefaceKey.data()), 0, 4, 1000);
+    EXPECT_EQ(set.Import(Stream(file), 1000), 0x130002u);
+}

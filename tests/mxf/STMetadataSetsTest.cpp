@@ -1,0 +1,217 @@
+#include "STMetadataSets.h"
+
+#include "CUMutableArray.h"
+#include "CUStringMac.h"
+#include "CUVector.h"
+#include "KlvTestBytes.h"
+#include "MxfLabels.h"
+#include "MxfUUID.h"
+#include "ParseMetaData.h"
+#include "PrimerPack.h"
+#include "UMID.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+using namespace ComVantoVantoQZ64RADPlug;
+using mxftest::Bytes;
+using mxftest::Stream;
+
+namespace {
+
+// A CDCI-like descriptor key (set kind 0x0128).
+constexpr mxftest::Key16 kDescriptorKey = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01,
+                                           0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, 0x28, 0x00};
+
+CUSharedPtr<STMetadataSets> MakeSet(const Bytes& value, const mxftest::Key16& key = kDescriptorKey) {
+    Bytes file;
+    file.klv(key, value);
+    ParseMetaData reader(Stream(file));
+    CUSharedPtr<STMetadataSets> set(new STMetadataSets());
+    if (!reader.ParsePacket(CUSharedPtr<KLVPacket>(set))) return nullptr;
+    return set;
+}
+
+Bytes BasicUmid() {
+    Bytes b{0x06, 0x0A, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05, 0x01, 0x01, 0x0D, 0x20, 0x13, 0x00, 0x00, 0x00};
+    b.fill(16, 0x5A);
+    return b;
+}
+
+template <class T>
+CUSharedPtr<T> As(const CUSharedPtr<CUObject>& object) {
+    return CUDynamicCast<T>(object);
+}
+
+}  // namespace
+
+TEST(STMetadataSetsTest, ValueForTagGivesTheKindOfTheTable) {
+    Bytes value;
+    value.item(0x3C0A, Bytes().fill(16, 0x01));
+    value.item(0x3203, Bytes().u32(1920));
+    value.item(0x320E, Bytes().u32(16).u32(9));
+    value.item(0x320C, Bytes().u8(1));
+    value.item(0x3207, Bytes().u32(0xFFFFFFFF));
+    value.item(0x3307, Bytes().u16(0xFFFF));
+    value.item(0x3D04, Bytes().u8(0xF0));
+    value.item(0x320D, Bytes().u32(2).u32(4).u32(21).u32(584));
+    value.item(0x3215, Bytes{0x04});
+    value.item(0x3D10, Bytes().u32(2).u32(3).raw({1, 2, 3, 4, 5, 6}));
+    value.item(0x3C01, Bytes{0x00, 'V', 0x00, 'a'});
+    value.item(0x4401, BasicUmid());
+    value.item(0x4403, Bytes().u32(2).u32(16).fill(16, 0xA1).fill(16, 0xA2));
+    value.item(0x3B02, Bytes().u16(2026).u8(12).u8(6).u8(9).u8(30).u8(0).u8(0));
+    value.item(0x0202, Bytes().u64(300));
+    value.item(0x7777, Bytes().u32(5));  // not in the table
+    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->Kind(), 0x08010128u);
+
+    CUSharedPtr<MxfUUID> uid = As<MxfUUID>(set->ValueForTag(kLocalTag_InstanceUID));
+    ASSERT_TRUE(uid);
+    EXPECT_EQ(uid->ValueAtIndex(15), 1);
+    CUSharedPtr<MDValue> width = As<MDValue>(set->ValueForTag(kLocalTag_StoredWidth));
+    ASSERT_TRUE(width);
+    EXPECT_EQ(static_cast<unsigned int>(*width), 1920u);
+    CUSharedPtr<MDValue> aspect = As<MDValue>(set->ValueForTag(kLocalTag_AspectRatio));
+    ASSERT_TRUE(aspect);
+    EXPECT_EQ(static_cast<_Rational>(*aspect).denominator, 9);
+    CUSharedPtr<MDValue> layout = As<MDValue>(set->ValueForTag(kLocalTag_FrameLayout));
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(static_cast<unsigned char>(*layout), 1);
+    CUSharedPtr<MDValue> yOffset = As<MDValue>(set->ValueForTag(kLocalTag_SampledYOffset));
+    ASSERT_TRUE(yOffset);
+    EXPECT_EQ(static_cast<int>(*yOffset), -1);
+    CUSharedPtr<MDValue> padding = As<MDValue>(set->ValueForTag(kLocalTag_PaddingBits));
+    ASSERT_TRUE(padding);
+    EXPECT_EQ(static_cast<short>(*padding), -1);
+    CUSharedPtr<MDValue> refLevel = As<MDValue>(set->ValueForTag(kLocalTag_AudioRefLevel));
+    ASSERT_TRUE(refLevel);
+    EXPECT_EQ(static_cast<signed char>(*refLevel), -16);
+    CUSharedPtr<CUVector<int>> lineMap = As<CUVector<int>>(set->ValueForTag(kLocalTag_VideoLineMap));
+    ASSERT_TRUE(lineMap);
+    ASSERT_EQ(lineMap->size(), 2u);
+    EXPECT_EQ((*lineMap)[1], 584);
+    CUSharedPtr<CUVector<unsigned char>> standard =
+        As<CUVector<unsigned char>>(set->ValueForTag(kLocalTag_SignalStandard));
+    ASSERT_TRUE(standard);
+    EXPECT_EQ(standard->size(), 1u);
+    CUSharedPtr<CUMutableArray> modes = As<CUMutableArray>(set->ValueForTag(kLocalTag_ChannelStatusMode));
+    ASSERT_TRUE(modes);
+    ASSERT_EQ(modes->Count(), 2u);
+    CUSharedPtr<CUVector<unsigned char>> second = As<CUVector<unsigned char>>(modes->ObjectAtIndex(1));
+    ASSERT_TRUE(second);
+    EXPECT_EQ((*second)[2], 6);
+    CUSharedPtr<CUStringMac> company = As<CUStringMac>(set->ValueForTag(kLocalTag_CompanyName));
+    ASSERT_TRUE(company);
+    EXPECT_EQ(company->Utf8(), "Va");
+    CUSharedPtr<UMID> umid = As<UMID>(set->ValueForTag(kLocalTag_PackageUID));
+    ASSERT_TRUE(umid);
+    EXPECT_EQ(umid->Length(), 32u);
+    CUSharedPtr<CUMutableArray> tracks = As<CUMutableArray>(set->ValueForTag(kLocalTag_Tracks));
+    ASSERT_TRUE(tracks);
+    EXPECT_EQ(tracks->Count(), 2u);
+    CUSharedPtr<MDValue> date = As<MDValue>(set->ValueForTag(kLocalTag_LastModifiedDate));
+    ASSERT_TRUE(date);
+    EXPECT_EQ(date->ValueType(), kMDValueTimestamp);
+    CUSharedPtr<MDValue> duration = As<MDValue>(set->ValueForTag(kLocalTag_Duration));
+    ASSERT_TRUE(duration);
+    EXPECT_EQ(static_cast<long long>(*duration), 300);
+
+    EXPECT_FALSE(set->ValueForTag(0x7777));                  // not a tag the set answers
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_StoredHeight));  // absent
+}
+
+TEST(STMetadataSetsTest, WrongLengthsGiveEmptyResults) {
+    Bytes value;
+    value.item(0x3C0A, Bytes().fill(15));          // UID of 15 bytes
+    value.item(0x3D03, Bytes().u32(48000));        // rational of 4 bytes
+    value.item(0x3C01, Bytes{0x00, 'V', 0x00});    // odd UTF-16 length
+    value.item(0x3C02, Bytes());                   // empty string
+    value.item(0x4401, Bytes(BasicUmid()).u8(0));  // UMID of 33 bytes
+    value.item(0x2701, [] {                        // 32 bytes that say "extended"
+        Bytes b = BasicUmid();
+        b[12] = 0x33;
+        return b;
+    }());
+    value.item(0x1001, Bytes().u32(0xFFFFFFFF).u32(16).fill(16));  // count beyond the item
+    value.item(0x320D, Bytes().u32(3).u32(4).u32(1).u32(2));       // count x size != length - 8
+    value.item(0x3D10, Bytes().u32(0xFFFFFFFF).u32(0));            // item size 0
+    value.item(0x3D11, Bytes().u32(0x40000001).u32(4).u32(7));     // 32-bit product wraps to 4
+    value.item(0x3F01, Bytes().u32(1));                            // batch header cut
+    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    ASSERT_TRUE(set);
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_InstanceUID));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_AudioSamplingRate));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_CompanyName));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_ProductName));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_PackageUID));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_LinkedPackageUID));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_StructuralComponents));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_VideoLineMap));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_ChannelStatusMode));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_FixedChannelStatusData));
+    EXPECT_FALSE(set->ValueForTag(kLocalTag_SubDescriptors));
+    // Integers must be 4 bytes wide, whatever the count.
+    EXPECT_FALSE(set->SInt32ArrayForTag(kLocalTag_FixedChannelStatusData));
+    EXPECT_FALSE(set->ValueForTagAndType(kLocalTag_AudioSamplingRate, kMDValueRational, 8));
+    CUSharedPtr<MDValue> four = set->ValueForTagAndType(kLocalTag_AudioSamplingRate, kMDValueUInt32, 4);
+    ASSERT_TRUE(four);
+    EXPECT_THROW((void)static_cast<_Rational>(*four), const char*);
+}
+
+TEST(STMetadataSetsTest, IntegerBatchNeedsItemSizeFour) {
+    Bytes value;
+    value.item(0x320D, Bytes().u32(2).u32(2).u16(1).u16(2));
+    value.item(0x3D10, Bytes().u32(0).u32(1));
+    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    ASSERT_TRUE(set);
+    EXPECT_FALSE(set->SInt32ArrayForTag(kLocalTag_VideoLineMap));
+    // The same bytes are a valid byte-vector batch.
+    CUSharedPtr<CUMutableArray> asBytes = set->EnumArrayForTag(kLocalTag_VideoLineMap);
+    ASSERT_TRUE(asBytes);
+    EXPECT_EQ(asBytes->Count(), 2u);
+    CUSharedPtr<CUMutableArray> empty = set->EnumArrayForTag(kLocalTag_ChannelStatusMode);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Count(), 0u);
+}
+
+TEST(STMetadataSetsTest, PrimerMappedMpegItems) {
+    Bytes value;
+    value.item(0x3C0A, Bytes().fill(16, 2));
+    value.item(0x8005, Bytes().u32(50000000));  // bit rate
+    value.item(0x8006, Bytes().u8(0x82));       // profile and level
+    value.item(0x8007, Bytes().u16(15));        // max GOP
+    value.item(0x8008, Bytes{0x02});            // coded content scanning
+    value.item(0x8009, Bytes().u16(2));         // B picture count, stored as 2 bytes
+    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    ASSERT_TRUE(set);
+    CUSharedPtr<PrimerPack> primer(new PrimerPack());
+    primer->AddEntry(FBC_UL_MER_BitRate, 0x8005);
+    primer->AddEntry(FBC_UL_MER_ProfileAndLevel, 0x8006);
+    primer->AddEntry(FBC_UL_MER_MaxGOP, 0x8007);
+    primer->AddEntry(FBC_UL_MER_CodedContentScanning, 0x8008);
+    primer->AddEntry(FBC_UL_MER_BPictureCount, 0x8009);
+    primer->AddEntry(FBC_UL_PictureEssenceTrack, 0x3C0A);
+
+    CUSharedPtr<MDValue> rate = As<MDValue>(set->ValueForUUID(FBC_UL_MER_BitRate, primer));
+    ASSERT_TRUE(rate);
+    EXPECT_EQ(static_cast<unsigned int>(*rate), 50000000u);
+    CUSharedPtr<MDValue> profile = As<MDValue>(set->ValueForUUID(FBC_UL_MER_ProfileAndLevel, primer));
+    ASSERT_TRUE(profile);
+    EXPECT_EQ(static_cast<unsigned char>(*profile), 0x82);
+    CUSharedPtr<MDValue> gop = As<MDValue>(set->ValueForUUID(FBC_UL_MER_MaxGOP, primer));
+    ASSERT_TRUE(gop);
+    EXPECT_EQ(static_cast<unsigned short>(*gop), 15);
+    CUSharedPtr<CUVector<unsigned char>> scanning =
+        As<CUVector<unsigned char>>(set->ValueForUUID(FBC_UL_MER_CodedContentScanning, primer));
+    ASSERT_TRUE(scanning);
+    EXPECT_EQ((*scanning)[0], 2);
+    EXPECT_TRUE(set->ValueForUUID(FBC_UL_MER_BPictureCount, primer));
+    // Absent from the primer: tag 0, which the set does not hold.
+    EXPECT_FALSE(set->ValueForUUID(FBC_UL_MER_ClosedGOP, primer));
+    // A label the set does not answer, even when the primer maps it.
+    EXPECT_FALSE(set->ValueForUUID(FBC_UL_PictureEssenceTrack, primer));
+    EXPECT_FALSE(set->ValueForUUID(FBC_UL_MER_BitRate, CUSharedPtr<PrimerPack>()));
+}
