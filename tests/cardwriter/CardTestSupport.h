@@ -1,0 +1,112 @@
+#pragma once
+// Helpers shared by the card writer tests: big-endian reads of written
+// images, scratch folders, whole-file reads and running command-line tools.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace cardwriter_test {
+
+inline uint32_t U8(const std::vector<uint8_t>& b, size_t at) {
+    return b.at(at);
+}
+inline uint32_t U16(const std::vector<uint8_t>& b, size_t at) {
+    return (U8(b, at) << 8) | U8(b, at + 1);
+}
+inline uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    return (U16(b, at) << 16) | U16(b, at + 2);
+}
+inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& b, size_t at, size_t n) {
+    if (at > b.size() || n > b.size() - at)
+        ADD_FAILURE() << "slice " << at << "+" << n << " beyond " << b.size();
+    if (at > b.size()) return {};
+    return std::vector<uint8_t>(b.begin() + static_cast<long>(at),
+                                b.begin() + static_cast<long>(std::min(b.size(), at + n)));
+}
+inline std::string Text(const std::vector<uint8_t>& b, size_t at, size_t n) {
+    const auto s = Slice(b, at, n);
+    return std::string(s.begin(), s.end());
+}
+inline bool AllZero(const std::vector<uint8_t>& b, size_t at, size_t n) {
+    for (uint8_t v : Slice(b, at, n))
+        if (v != 0) return false;
+    return true;
+}
+template <size_t N>
+std::vector<uint8_t> Bytes(const std::array<uint8_t, N>& a) {
+    return std::vector<uint8_t>(a.begin(), a.end());
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh folder under QZ_TEST_TMP (or the system temp folder), removed by
+// the destructor.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const char* base = std::getenv("QZ_TEST_TMP");
+        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
+        std::filesystem::create_directories(root);
+        std::string pattern = (root / "cardwriter-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;
+        m_path = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr
+};
+
+inline CommandResult RunCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+inline bool HasTool(const std::string& name) {
+    return RunCommand("command -v " + name).exitCode == 0;
+}
+
+inline std::string Quote(const std::string& path) {
+    std::string quoted = "'";
+    for (char c : path) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+}  // namespace cardwriter_test

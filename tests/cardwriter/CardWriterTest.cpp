@@ -1,0 +1,206 @@
+// Whole cards: the folder layout, the .CIF files against the index copies,
+// refusal of descriptions that cannot be written, and the sample card's MXF
+// files opened by an independent reader (ffprobe).
+#include "CardWriter.h"
+
+#include "CardTestSupport.h"
+#include "CifWriter.h"
+#include "ClipMxfWriter.h"
+#include "MifWriter.h"
+#include "SampleCard.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+using namespace ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace cardwriter_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> Listing(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.insert(fs::relative(entry.path(), folder).generic_string());
+    return names;
+}
+
+std::string Probe(const std::string& file, const std::string& entries) {
+    const auto result =
+        RunCommand("ffprobe -v error -of default=nw=1 -show_entries " + entries + " " + Quote(file));
+    EXPECT_EQ(result.exitCode, 0) << file << ": " << result.output;
+    return result.output;
+}
+
+int CountLines(const std::string& text, const std::string& line) {
+    int count = 0;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        if (l == line) ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST(CardWriterTest, FolderLayoutWithoutEssence) {
+    ScratchFolder folder;
+    CardDescription card;
+    ClipDescription clip;
+    clip.writeMxfFiles = false;
+    clip.id = ClipId{"AB", 12};
+    card.clips.push_back(clip);
+    clip.id = ClipId{"QZ", 9999};
+    clip.xml.write = false;
+    clip.durationFrames = 20;
+    clip.members = {MemberFile{10}, MemberFile{10}};
+    card.clips.push_back(clip);
+    WriteCard(card, folder.Path());
+
+    EXPECT_EQ(Listing(folder.Path()),
+              (std::set<std::string>{"CONTENTS", "CONTENTS/CLIPS001", "CONTENTS/CLIPS001/INDEX.MIF",
+                                     "CONTENTS/CLIPS001/AB0012", "CONTENTS/CLIPS001/AB0012/AB0012.CIF",
+                                     "CONTENTS/CLIPS001/AB0012/AB0012.XML", "CONTENTS/CLIPS001/QZ9999",
+                                     "CONTENTS/CLIPS001/QZ9999/QZ9999.CIF"}));
+    const auto index = ReadFile(MediaIndexPath(folder.Path()));
+    ASSERT_EQ(index.size(), 2573824u);
+    // The clip's own .CIF and its copy in the index are the same block.
+    EXPECT_EQ(ReadFile(ClipFilePath(folder.Path(), ClipId{"AB", 12}, ".CIF")), Slice(index, 0x3000, 2560));
+    const auto second = ReadFile(ClipFilePath(folder.Path(), ClipId{"QZ", 9999}, ".CIF"));
+    EXPECT_EQ(second, Slice(index, 0x3000 + 2560, 2560));
+    EXPECT_EQ(U8(second, 1004) & 0x04, 0u);  // no clip metadata file
+    EXPECT_EQ(U32(second, 56), 2u);
+}
+
+TEST(CardWriterTest, PathsFollowTheNamingRules) {
+    const ClipId id{"AB", 12};
+    EXPECT_EQ(ClipIdText(id), "AB0012");
+    EXPECT_EQ(ClipFilePath("/c", id, ".CIF"), "/c/CONTENTS/CLIPS001/AB0012/AB0012.CIF");
+    EXPECT_EQ(MemberMxfPath("/c", id, 1), "/c/CONTENTS/CLIPS001/AB0012/AB001201.MXF");
+    EXPECT_EQ(MemberMxfPath("/c", id, 99), "/c/CONTENTS/CLIPS001/AB0012/AB001299.MXF");
+}
+
+TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
+    auto refused = [](const ClipDescription& clip) {
+        ScratchFolder folder;
+        CardDescription card;
+        card.clips.push_back(clip);
+        EXPECT_THROW(WriteCard(card, folder.Path()), CardWriterError);
+        EXPECT_FALSE(fs::exists(MediaIndexPath(folder.Path())));
+    };
+    ClipDescription clip;
+    clip.members = {MemberFile{30}, MemberFile{20}};  // 50 != 60
+    refused(clip);
+    clip = ClipDescription{};
+    clip.frameRate = FrameRate::k25p;
+    clip.dropFrame = true;
+    refused(clip);
+    clip = ClipDescription{};
+    clip.frameRate = static_cast<FrameRate>(12);
+    refused(clip);
+    clip = ClipDescription{};
+    clip.members = {MemberFile{60}, MemberFile{0}};
+    refused(clip);
+    clip = ClipDescription{};
+    clip.id.number = 10000;  // seven characters
+    refused(clip);
+
+    ScratchFolder folder;
+    CardDescription card;
+    card.clips = {ClipDescription{}, ClipDescription{}};
+    EXPECT_THROW(WriteCard(card, folder.Path()), CardWriterError);  // same clip ID twice
+}
+
+TEST(CardWriterTest, MemberFilesCountFromTheClipStartInTheMxfTimecodeBase) {
+    CardDescription card;
+    ClipDescription clip;
+    clip.frameRate = FrameRate::k59_94p;
+    clip.pictureSize = PictureSize::k1280x720;
+    clip.startTimecode = Timecode{1, 0, 0, 0};
+    clip.dropFrame = true;
+    clip.durationFrames = 100;
+    clip.members = {MemberFile{40}, MemberFile{60}};
+    clip.audioChannels = 2;
+    card.clips.push_back(clip);
+
+    const MxfFileDescription first = MemberMxfDescription(card, 0, 0);
+    const MxfFileDescription second = MemberMxfDescription(card, 0, 1);
+    // 01:00:00;00 drop frame is label 107892 at 30; the file counts 60 per second.
+    EXPECT_EQ(first.startTimecode, 2 * 107892);
+    EXPECT_EQ(first.roundedTimecodeBase, 60);
+    EXPECT_TRUE(first.dropFrame);
+    EXPECT_EQ(second.startTimecode, 2 * 107892 + 40);
+    EXPECT_EQ(first.firstFrame, 0);
+    EXPECT_EQ(second.firstFrame, 40);
+    EXPECT_EQ(second.frameCount, 60u);
+    EXPECT_FALSE(first.video.interlaced);
+    EXPECT_EQ(first.video.rateNumerator, 60000);
+    EXPECT_EQ(first.video.height, 720);
+    EXPECT_EQ(first.audioChannels, 2u);
+    // One material, one relay identity per clip; a file package per member.
+    EXPECT_EQ(first.materialPackageUmid, second.materialPackageUmid);
+    EXPECT_EQ(first.relayPackageUmid, RelayPackageUmidOf(card, 0));
+    EXPECT_EQ(second.relayPackageUmid, RelayPackageUmidOf(card, 0));
+    EXPECT_NE(first.filePackageUmid, second.filePackageUmid);
+    EXPECT_NE(first.filePackageUmid, first.materialPackageUmid);
+
+    clip.frameRate = FrameRate::k50i;
+    clip.pictureSize = PictureSize::k1920x1080;
+    clip.dropFrame = false;
+    clip.startTimecode = Timecode{10, 0, 0, 0};
+    card.clips[0] = clip;
+    const MxfFileDescription interlaced = MemberMxfDescription(card, 0, 1);
+    EXPECT_EQ(interlaced.startTimecode, 10 * 3600 * 25 + 40);
+    EXPECT_EQ(interlaced.roundedTimecodeBase, 25);
+    EXPECT_TRUE(interlaced.video.interlaced);
+    EXPECT_EQ(interlaced.video.rateNumerator, 25);
+}
+
+TEST(CardWriterTest, SampleCardOpensInFfprobeWithTheRightStreams) {
+    if (!HasTool("ffprobe")) GTEST_SKIP() << "ffprobe not installed";
+    ScratchFolder folder;
+    SampleCardOptions options;
+    options.durationFrames = 30;
+    const CardDescription card = SampleCardDescription(options);
+    WriteCard(card, folder.Path());
+
+    std::set<FrameRate> rates;
+    std::set<PictureSize> sizes;
+    std::set<uint32_t> channelCounts;
+    size_t files = 0;
+    for (size_t c = 0; c < card.clips.size(); ++c) {
+        const ClipDescription& clip = card.clips[c];
+        rates.insert(clip.frameRate);
+        sizes.insert(clip.pictureSize);
+        channelCounts.insert(clip.audioChannels);
+        const auto members = EffectiveMembers(clip);
+        for (size_t m = 0; m < members.size(); ++m, ++files) {
+            const std::string path = MemberMxfPath(folder.Path(), clip.id, members[m].number);
+            SCOPED_TRACE(path);
+            const std::string streams =
+                Probe(path, "stream=codec_type,codec_name,sample_rate,bits_per_sample");
+            EXPECT_EQ(CountLines(streams, "codec_type=video"), 1) << streams;
+            EXPECT_EQ(CountLines(streams, "codec_name=mpeg2video"), 1) << streams;
+            EXPECT_EQ(CountLines(streams, "codec_type=audio"), static_cast<int>(clip.audioChannels))
+                << streams;
+            EXPECT_EQ(CountLines(streams, "sample_rate=48000"), static_cast<int>(clip.audioChannels))
+                << streams;
+            EXPECT_EQ(CountLines(streams, "codec_name=pcm_s16le"), static_cast<int>(clip.audioChannels))
+                << streams;
+            const std::string video = Probe(path, "stream=width,height,nb_frames -select_streams v:0");
+            EXPECT_NE(video.find("width=" + std::to_string(PictureWidth(clip.pictureSize))),
+                      std::string::npos)
+                << video;
+            EXPECT_NE(video.find("height=" + std::to_string(PictureHeight(clip.pictureSize))),
+                      std::string::npos)
+                << video;
+        }
+    }
+    // The sample card covers what it promises.
+    EXPECT_GE(rates.size(), 3u);
+    EXPECT_EQ(sizes.size(), 3u);
+    EXPECT_EQ(channelCounts, (std::set<uint32_t>{2, 4}));
+    EXPECT_EQ(files, card.clips.size() + 2);  // one clip in three files
+}
