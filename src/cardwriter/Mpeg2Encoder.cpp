@@ -184,6 +184,41 @@ std::vector<GopEntry> BuildGop(int length, int m) {
     return stored;
 }
 
+// Counts the bits a slice takes without writing them.
+struct BitCounter {
+    uint64_t bits = 0;
+    void Put(uint32_t, int length) { bits += static_cast<uint64_t>(length); }
+};
+
+// Slice header after the start code, then every macroblock of the row, each
+// intra coded with DC-only blocks. `colours` null means all background.
+template <class Writer>
+void WriteSlice(Writer& writer, int kind, const uint8_t* colours, int mbWidth) {
+    const DcTables& tables = Tables();
+    writer.Put(8, 5);                             // quantiser_scale_code (unused: no AC coefficients)
+    writer.Put(0, 1);                             // extra_bit_slice
+    int predY = 128, predCb = 128, predCr = 128;  // DC predictors reset at each slice (8-bit precision)
+    const Code start = kMacroblockStart[kind];
+    for (int x = 0; x < mbWidth; ++x) {
+        const Colour& c = (colours && colours[x]) ? kInk : kBackground;
+        writer.Put(start.bits, start.length);
+        const Code& y0 = tables.luma[c.y - predY + 255];
+        const Code& same = tables.luma[255];
+        writer.Put(y0.bits, y0.length);
+        writer.Put((same.bits << (2 * same.length)) | (same.bits << same.length) | same.bits,
+                   3 * same.length);
+        const Code& cb = tables.chroma[c.cb - predCb + 255];
+        const Code& cr = tables.chroma[c.cr - predCr + 255];
+        const Code& sameC = tables.chroma[255];
+        writer.Put(cb.bits, cb.length);
+        writer.Put(cr.bits, cr.length);
+        writer.Put((sameC.bits << sameC.length) | sameC.bits, 2 * sameC.length);
+        predY = c.y;
+        predCb = c.cb;
+        predCr = c.cr;
+    }
+}
+
 }  // namespace
 
 struct Mpeg2Encoder::Layout {
@@ -254,7 +289,7 @@ Mpeg2Encoder::Mpeg2Encoder(const Mpeg2Settings& settings, int64_t frameCount, in
     for (int kind = 0; kind < 3; ++kind) {
         std::vector<uint8_t> slice;
         Mpeg2BitWriter writer(slice);
-        WriteSliceBody(writer, kind, nullptr);
+        WriteSlice(writer, kind, nullptr, mMbWidth);
         writer.Align();
         mBackgroundSlice[kind] = std::move(slice);
     }
@@ -334,34 +369,6 @@ bool Mpeg2Encoder::RowInk(int mbRow, int64_t number, uint8_t* colours) const {
     return true;
 }
 
-// Slice header after the start code, then every macroblock of the row, each
-// intra coded with DC-only blocks. `colours` null means all background.
-void Mpeg2Encoder::WriteSliceBody(Mpeg2BitWriter& writer, int kind, const uint8_t* colours) const {
-    const DcTables& tables = Tables();
-    writer.Put(8, 5);                             // quantiser_scale_code (unused: no AC coefficients)
-    writer.Put(0, 1);                             // extra_bit_slice
-    int predY = 128, predCb = 128, predCr = 128;  // DC predictors reset at each slice (8-bit precision)
-    const Code start = kMacroblockStart[kind];
-    for (int x = 0; x < mMbWidth; ++x) {
-        const Colour& c = (colours && colours[x]) ? kInk : kBackground;
-        writer.Put(start.bits, start.length);
-        const Code& y0 = tables.luma[c.y - predY + 255];
-        const Code& same = tables.luma[255];
-        writer.Put(y0.bits, y0.length);
-        writer.Put((same.bits << (2 * same.length)) | (same.bits << same.length) | same.bits,
-                   3 * same.length);
-        const Code& cb = tables.chroma[c.cb - predCb + 255];
-        const Code& cr = tables.chroma[c.cr - predCr + 255];
-        const Code& sameC = tables.chroma[255];
-        writer.Put(cb.bits, cb.length);
-        writer.Put(cr.bits, cr.length);
-        writer.Put((sameC.bits << sameC.length) | sameC.bits, 2 * sameC.length);
-        predY = c.y;
-        predCb = c.cb;
-        predCr = c.cr;
-    }
-}
-
 uint64_t Mpeg2Encoder::TargetSize(int64_t decodeIndex, const Position& pos) const {
     // Bytes per picture = bitRate * den / (8 * num) = whole + fraction / divisor.
     const uint64_t numer =
@@ -384,37 +391,14 @@ CodedPicture Mpeg2Encoder::Picture(int64_t decodeIndex) const {
     return picture;
 }
 
-uint64_t Mpeg2Encoder::PictureSize(int64_t decodeIndex) const {
-    return Picture(decodeIndex).bytes.size();
-}
-
-void Mpeg2Encoder::EncodePicture(int64_t decodeIndex, CodedPicture& out) const {
-    Position pos;
-    Locate(decodeIndex, pos);
+// Sequence, GOP (for the I picture), picture header and picture coding extension.
+void Mpeg2Encoder::WriteHeaders(Mpeg2BitWriter& w, const Position& pos) const {
     const int kind = KindOf(pos.type);
-    const int64_t displayIndex = pos.gopStart + pos.displayPos;
     const bool closed = pos.gopStart == 0 || mSettings.closedGop;
-
-    out.type = pos.type;
-    out.temporalReference = pos.displayPos;
-    out.decodeIndex = decodeIndex;
-    out.displayIndex = displayIndex;
-    out.startsGop = pos.storedPos == 0;
-    out.closedGop = closed;
-    out.gopStoredPosition = pos.storedPos;
-    out.keyFrameOffset = static_cast<int8_t>(-pos.storedPos);
-    out.displayOffset = static_cast<int8_t>(displayIndex - decodeIndex);
-    out.temporalOffset = static_cast<int8_t>(DecodeIndexOf(decodeIndex) - decodeIndex);
-
-    std::vector<uint8_t>& bytes = out.bytes;
-    bytes.clear();
-    const uint64_t target = TargetSize(decodeIndex, pos);
-    bytes.reserve(std::max<uint64_t>(target, 4096));
-    Mpeg2BitWriter w(bytes);
     const Mpeg2Settings& s = mSettings;
     const uint32_t bitRateValue = static_cast<uint32_t>((static_cast<uint64_t>(s.bitRate) + 399) / 400);
 
-    if (out.startsGop) {
+    if (pos.storedPos == 0) {
         w.StartCode(0xB3);  // sequence_header
         w.Put(static_cast<uint32_t>(s.width) & 0xFFF, 12);
         w.Put(static_cast<uint32_t>(s.height) & 0xFFF, 12);
@@ -494,6 +478,60 @@ void Mpeg2Encoder::EncodePicture(int64_t decodeIndex, CodedPicture& out) const {
     w.Put(0, 1);                     // chroma_420_type (0 for 4:2:2)
     w.Put(s.interlaced ? 0 : 1, 1);  // progressive_frame
     w.Put(0, 1);                     // composite_display_flag
+}
+
+// Same arithmetic as EncodePicture, counting instead of writing the slices
+// (writers plan their layout from it before writing).
+uint64_t Mpeg2Encoder::PictureSize(int64_t decodeIndex) const {
+    Position pos;
+    Locate(decodeIndex, pos);
+    std::vector<uint8_t> headers;
+    headers.reserve(128);
+    Mpeg2BitWriter w(headers);
+    WriteHeaders(w, pos);
+    w.Align();
+    uint64_t size = headers.size();
+    const int kind = KindOf(pos.type);
+    const int64_t number = mFirstDrawnNumber + pos.gopStart + pos.displayPos;
+    std::vector<uint8_t> colours(static_cast<size_t>(mMbWidth));
+    for (int row = 0; row < mMbHeight; ++row) {
+        size += 4;  // slice start code
+        if (RowInk(row, number, colours.data())) {
+            BitCounter counter;
+            WriteSlice(counter, kind, colours.data(), mMbWidth);
+            size += (counter.bits + 7) / 8;
+        } else {
+            size += mBackgroundSlice[kind].size();
+        }
+    }
+    return std::max(size, TargetSize(decodeIndex, pos));
+}
+
+void Mpeg2Encoder::EncodePicture(int64_t decodeIndex, CodedPicture& out) const {
+    Position pos;
+    Locate(decodeIndex, pos);
+    const int kind = KindOf(pos.type);
+    const int64_t displayIndex = pos.gopStart + pos.displayPos;
+    const bool closed = pos.gopStart == 0 || mSettings.closedGop;
+
+    out.type = pos.type;
+    out.temporalReference = pos.displayPos;
+    out.decodeIndex = decodeIndex;
+    out.displayIndex = displayIndex;
+    out.startsGop = pos.storedPos == 0;
+    out.closedGop = closed;
+    out.gopStoredPosition = pos.storedPos;
+    out.keyFrameOffset = static_cast<int8_t>(-pos.storedPos);
+    out.displayOffset = static_cast<int8_t>(displayIndex - decodeIndex);
+    out.temporalOffset = static_cast<int8_t>(DecodeIndexOf(decodeIndex) - decodeIndex);
+
+    std::vector<uint8_t>& bytes = out.bytes;
+    bytes.clear();
+    const uint64_t target = TargetSize(decodeIndex, pos);
+    bytes.reserve(std::max<uint64_t>(target, 4096));
+    Mpeg2BitWriter w(bytes);
+
+    WriteHeaders(w, pos);
 
     std::vector<uint8_t> colours(static_cast<size_t>(mMbWidth));
     const int64_t number = mFirstDrawnNumber + displayIndex;
@@ -501,7 +539,7 @@ void Mpeg2Encoder::EncodePicture(int64_t decodeIndex, CodedPicture& out) const {
     for (int row = 0; row < mMbHeight; ++row) {
         w.StartCode(static_cast<uint8_t>(row + 1));
         if (RowInk(row, number, colours.data())) {
-            WriteSliceBody(w, kind, colours.data());
+            WriteSlice(w, kind, colours.data(), mMbWidth);
         } else {
             bytes.insert(bytes.end(), background.begin(), background.end());
         }

@@ -87,7 +87,7 @@ public:
     CodedPicture Picture(int64_t decodeIndex) const;
     // Same, reusing out.bytes' capacity (for writers that loop over a file).
     void EncodePicture(int64_t decodeIndex, CodedPicture& out) const;
-    // Byte size Picture(decodeIndex).bytes will have, without encoding it.
+    // Byte size Picture(decodeIndex).bytes will have, computed without writing the picture.
     uint64_t PictureSize(int64_t decodeIndex) const;
 
     int64_t DisplayIndexOf(int64_t decodeIndex) const;
@@ -118,7 +118,7 @@ private:
     };
     void Locate(int64_t decodeIndex, Position& pos) const;
     bool RowInk(int mbRow, int64_t number, uint8_t* colours) const;
-    void WriteSliceBody(Mpeg2BitWriter& writer, int kind, const uint8_t* colours) const;
+    void WriteHeaders(Mpeg2BitWriter& writer, const Position& pos) const;
     uint64_t TargetSize(int64_t decodeIndex, const Position& pos) const;
 
     Mpeg2Settings mSettings;

@@ -171,6 +171,8 @@ TEST(Mpeg2EncoderTest, LayoutInvariantsForAllShapes) {
                         EXPECT_EQ(h.temporalReference, p.temporalReference);
                         EXPECT_EQ(h.codingType, p.type == 'I' ? 1 : p.type == 'P' ? 2 : 3);
                         EXPECT_EQ(h.slices, 45);
+                        // Counted without writing; here unpadded, as 1 Mbps is below the coded size.
+                        EXPECT_EQ(encoder.PictureSize(k), p.bytes.size());
                     }
                     // The stream ends on an anchor in display order: nothing waits for a later picture.
                     EXPECT_NE(encoder.Picture(encoder.DecodeIndexOf(frames - 1)).type, 'B');
@@ -228,6 +230,7 @@ TEST(Mpeg2EncoderTest, VariableBitRateVariesAroundTheAverage) {
         total += p.bytes.size();
         smallest = std::min<uint64_t>(smallest, p.bytes.size());
         largest = std::max<uint64_t>(largest, p.bytes.size());
+        EXPECT_EQ(encoder.PictureSize(k), p.bytes.size());
         byType[p.type].first += p.bytes.size();
         byType[p.type].second += 1;
     }
