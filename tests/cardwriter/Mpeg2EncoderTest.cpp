@@ -370,6 +370,11 @@ struct DecodeCase {
     const char* rate;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Mpeg2DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
 // Whole-file read in one call (decoded video runs to tens of megabytes).
