@@ -220,7 +220,9 @@ void CUFileStream::CloseLocked() {
     if (m_HandleValid && m_Fd >= 0) ::close(m_Fd);
     m_Fd = -1;
     m_HandleValid = false;
-    m_CanRead = m_CanWrite = m_CanSeek = false;
+    m_CanRead = false;
+    m_CanWrite = false;
+    m_CanSeek = false;
 }
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -6,6 +6,7 @@
 // stream, never thrown.
 #include "CUStream.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -21,6 +22,8 @@ public:
     CUFileStream(const CUSharedPtr<CUStringMac>& path, CUStream_FileMode mode, CUStream_FileAccess access,
                  bool noThrow);
     CUFileStream(const CUStringMac* path, CUStream_FileMode mode, CUStream_FileAccess access, bool noThrow);
+    CUFileStream(const CUFileStream&) = delete;
+    CUFileStream& operator=(const CUFileStream&) = delete;
     ~CUFileStream() override;
 
     bool CanRead() const override;
@@ -42,10 +45,12 @@ private:
     void Open(const CUStringMac* path, CUStream_FileMode mode, CUStream_FileAccess access);
     void CloseLocked();
 
-    bool m_CanRead = false;
-    bool m_CanWrite = false;
-    bool m_CanSeek = false;
-    bool m_HandleValid = false;
+    // Atomic so that the Can... queries may be asked without the lock while
+    // another thread closes the stream.
+    std::atomic<bool> m_CanRead{false};
+    std::atomic<bool> m_CanWrite{false};
+    std::atomic<bool> m_CanSeek{false};
+    std::atomic<bool> m_HandleValid{false};
     int m_Fd = -1;
     // The next byte the platform reads or writes.
     uint64_t m_HandlePosition = 0;

@@ -22,6 +22,8 @@ public:
     // before anything is allocated.
     CUMemoryStream(CUStream* source, const _CURange& range);
     CUMemoryStream(const CUSharedPtr<CUStream>& source, const _CURange& range);
+    CUMemoryStream(const CUMemoryStream&) = delete;
+    CUMemoryStream& operator=(const CUMemoryStream&) = delete;
     ~CUMemoryStream() override;
 
     // Null when construction threw; the caller owns the raw pointer (wrap it).

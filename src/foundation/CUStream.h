@@ -67,6 +67,9 @@ enum : uint32_t {
 class CUStream : public virtual CUObject {
 public:
     CUStream();
+    // A copy would share the lock and, in the subclasses, the file handle or
+    // the owned memory.
+    CUStream(const CUStream&) = delete;
     ~CUStream() override;
 
     // The base stream can do nothing: the Can... queries answer false and

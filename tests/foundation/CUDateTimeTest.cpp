@@ -207,6 +207,15 @@ TEST(CUDateTimeTest, ConstructionFailuresThrowOne) {
         EXPECT_EQ(code, 1u);
     }
     EXPECT_FALSE(CUDateTime::Create(std::numeric_limits<double>::infinity()));
+    // Calendar fields far outside any calendar: refused or lenient, never a crash.
+    CUSharedPtr<CUDateTime> wild = CUDateTime::Create(INT32_MAX, INT32_MAX, INT32_MIN, 99, -99, INT32_MAX);
+    EXPECT_TRUE(!wild || !wild->IsNull());
+    _DateTimeInfo info{INT32_MIN, 0, 0, 0, 0, 0, INT32_MAX, 1};
+    CUSharedPtr<CUDateTime> wilder = CUDateTime::Create(info);
+    EXPECT_TRUE(!wilder || !wilder->IsNull());
+    // Lenient fields roll over as a calendar does: 2021-13-01 is 2022-01-01.
+    _DateTimeInfo rolled{2021, 13, 1, 0, 0, 0, 0, 0};
+    EXPECT_EQ(CUDateTime(rolled).GetYear(false), 2022u);
 }
 
 TEST(CUDateTimeTest, ComparisonAndAssignment) {

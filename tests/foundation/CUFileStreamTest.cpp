@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -70,6 +71,9 @@ protected:
 
     std::string m_Dir;
 };
+
+// Streams own a handle and a lock: they are never copied.
+static_assert(!std::is_copy_constructible_v<CUFileStream> && !std::is_copy_assignable_v<CUFileStream>);
 
 }  // namespace
 
