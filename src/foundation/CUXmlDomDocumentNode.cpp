@@ -23,9 +23,14 @@ namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
 
+void IgnoreXmlMessage(void*, const char*, ...) {}
+
+// libxml2 keeps its error handler per thread; failures are answered with a
+// status, so its messages (encoding errors among them) are not printed.
 void InitXmlLibrary() {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
+    xmlSetGenericErrorFunc(nullptr, IgnoreXmlMessage);
 }
 
 const char* Chars(const xmlChar* text) {
