@@ -27,24 +27,6 @@ std::string Str(const CUSharedPtr<CUStringMac>& s) {
 
 }  // namespace
 
-TEST(CUXmlDomNodeTest, TypeStrings) {
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_Element)), "Node_Element");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_Attribute)), "Node_Attribute");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_Text)), "Node_Text");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_CdataSection)), "Node_Cdata_Section");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_EntityReference)), "Node_Entity_Reference");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_Entity)), "Node_Entity");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_ProcessingInstruction)),
-              "Node_Processing_Instruction");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_Comment)), "Node_Comment");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_Document)), "Node_Document");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_DocumentType)), "Node_Document_Type");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_DocumentFragment)), "Node_Document_Fragment");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(kCUXmlDomNode_Notation)), "Node_Notation");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(static_cast<_CUXmlDomNodeType>(0))), "Node_Unknown");
-    EXPECT_EQ(Str(GetXmlDomNodeTypeString(static_cast<_CUXmlDomNodeType>(13))), "Node_Unknown");
-}
-
 TEST(CUXmlDomNodeTest, KindsAndRefusingSetters) {
     auto doc = CUXmlDomDocumentNode::Create();
     EXPECT_EQ(doc->GetNodeType(), kCUXmlDomNode_Document);

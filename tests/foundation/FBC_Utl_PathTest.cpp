@@ -12,20 +12,32 @@ using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
-CUSharedPtr<CUStringMac> S(const char* text) {
+// Inputs: nullptr is a null pointer, kNullString a null string.
+const char* const kNullString = "\x01null";
+CUSharedPtr<CUStringMac> In(const char* text) {
+    if (!text) return nullptr;
+    if (text == kNullString) return CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null()));
     return CUStringMac::Create(text);
-}
-CUSharedPtr<CUStringMac> NullString() {
-    return CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null()));
 }
 std::string Str(const CUSharedPtr<CUStringMac>& s) {
     return s ? s->Utf8() : std::string("<null>");
 }
 
+struct Case {
+    const char* input;
+    const char* expected;
+};
+
+void ExpectAll(CUSharedPtr<CUStringMac> (*function)(const CUSharedPtr<CUStringMac>&),
+               std::vector<Case> cases) {
+    for (const Case& c : cases)
+        EXPECT_EQ(Str(function(In(c.input))), c.expected) << (c.input ? c.input : "nullptr");
+}
+
 std::vector<std::string> Components(const char* path) {
-    CUSharedPtr<CUArray> array = FBC_Utl_PathComponents(S(path));
-    std::vector<std::string> out;
+    CUSharedPtr<CUArray> array = FBC_Utl_PathComponents(In(path));
     if (!array) return {"<null>"};
+    std::vector<std::string> out;
     for (size_t i = 0; i < array->Count(); ++i)
         out.push_back(Str(CUDynamicCast<CUStringMac>(array->ObjectAtIndex(i))));
     return out;
@@ -34,51 +46,59 @@ std::vector<std::string> Components(const char* path) {
 }  // namespace
 
 TEST(FBC_Utl_PathTest, PathAppending) {
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("/Volumes/CARD"), S("CONTENTS"))), "/Volumes/CARD/CONTENTS");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("/Volumes/CARD/"), S("CONTENTS"))), "/Volumes/CARD/CONTENTS");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("/"), S("a"))), "/a");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(S(""), S("a"))), "/a");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("a"), S(""))), "a/");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(nullptr, S("a"))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("a"), nullptr)), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(NullString(), S("a"))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("a"), NullString())), "<null>");
+    const struct {
+        const char* path;
+        const char* component;
+        const char* expected;
+    } cases[] = {
+        {"/Volumes/CARD", "CONTENTS", "/Volumes/CARD/CONTENTS"},
+        {"/Volumes/CARD/", "CONTENTS", "/Volumes/CARD/CONTENTS"},
+        {"/", "a", "/a"},
+        {"", "a", "/a"},
+        {"a", "", "a/"},
+        {nullptr, "a", "<null>"},
+        {"a", nullptr, "<null>"},
+        {kNullString, "a", "<null>"},
+        {"a", kNullString, "<null>"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Str(FBC_Utl_PathAppending(In(c.path), In(c.component))), c.expected);
     // The inputs are not changed.
-    auto base = S("/x");
-    FBC_Utl_PathAppending(base, S("y"));
+    auto base = In("/x");
+    FBC_Utl_PathAppending(base, In("y"));
     EXPECT_EQ(Str(base), "/x");
 }
 
 TEST(FBC_Utl_PathTest, RemoveLastComponent) {
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("/a"))), "/");
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("/a/b/"))), "/a");
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("/a/b/INDEX.MIF"))), "/a/b");
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("/"))), "/");
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("abc"))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S(""))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(nullptr)), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(NullString())), "<null>");
+    ExpectAll(FBC_Utl_RemoveLastComponent, {{"/a", "/"},
+                                            {"/a/b/", "/a"},
+                                            {"/a/b/INDEX.MIF", "/a/b"},
+                                            {"/", "/"},
+                                            {"abc", "<null>"},
+                                            {"", "<null>"},
+                                            {nullptr, "<null>"},
+                                            {kNullString, "<null>"}});
 }
 
 TEST(FBC_Utl_PathTest, LastPathComponent) {
-    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S("/a/b/"))), "b");
-    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S("/a/b"))), "b");
-    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S("/"))), "/");
-    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S("abc"))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S(""))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(nullptr)), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(NullString())), "<null>");
+    ExpectAll(FBC_Utl_LastPathComponent, {{"/a/b/", "b"},
+                                          {"/a/b", "b"},
+                                          {"/", "/"},
+                                          {"abc", "<null>"},
+                                          {"", "<null>"},
+                                          {nullptr, "<null>"},
+                                          {kNullString, "<null>"}});
 }
 
 TEST(FBC_Utl_PathTest, PathGetFileNameNoExtension) {
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("/C/CLIPS001/AB0001/AB0001.CIF"))), "AB0001");
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("/a/b.c.d"))), "b.c");
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("/a.b/c"))), "c");
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("/a/"))), "");
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("abc.d"))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S(""))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(nullptr)), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(NullString())), "<null>");
+    ExpectAll(FBC_Utl_PathGetFileNameNoExtension, {{"/C/CLIPS001/AB0001/AB0001.CIF", "AB0001"},
+                                                   {"/a/b.c.d", "b.c"},
+                                                   {"/a.b/c", "c"},
+                                                   {"/a/", ""},
+                                                   {"abc.d", "<null>"},
+                                                   {"", "<null>"},
+                                                   {nullptr, "<null>"},
+                                                   {kNullString, "<null>"}});
 }
 
 TEST(FBC_Utl_PathTest, PathComponents) {
@@ -87,6 +107,6 @@ TEST(FBC_Utl_PathTest, PathComponents) {
     EXPECT_EQ(Components(""), (std::vector<std::string>{""}));
     EXPECT_EQ(Components("a//b"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(Components("a"), (std::vector<std::string>{"a"}));
-    EXPECT_TRUE(FBC_Utl_PathComponents(nullptr).IsNull());
-    EXPECT_TRUE(FBC_Utl_PathComponents(NullString()).IsNull());
+    EXPECT_EQ(Components(nullptr), (std::vector<std::string>{"<null>"}));
+    EXPECT_EQ(Components(kNullString), (std::vector<std::string>{"<null>"}));
 }
