@@ -6,6 +6,8 @@
 // declarations (so also external entities) are refused, nothing is fetched
 // from the network or from other files. What WriteXml writes loads back to
 // the same document (text and attribute values are escaped as needed).
+// Not synchronised: a document is loaded, changed and written by one thread
+// at a time; different documents may be used on different threads.
 #include "CUXmlDomNode.h"
 
 namespace ComVantoVantoQZ64RADPlug {
