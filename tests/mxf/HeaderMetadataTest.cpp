@@ -1,0 +1,164 @@
+// The structural model over generated files: packages, tracks, sequences,
+// components and descriptors (through a multiple descriptor), primer-mapped
+// items, timecode, and the link rules (first UID wins, missing links).
+#include "HeaderMetadata.h"
+
+#include "CUArray.h"
+#include "CUMemoryStream.h"
+#include "CUStringMac.h"
+#include "MDValue.h"
+#include "MXFStream.h"
+#include "MxfLabels.h"
+#include "MxfTestFileBuilder.h"
+#include "MxfTestSupport.h"
+#include "ParseMetaData.h"
+#include "STMetadataSets.h"
+#include "STTrack.h"
+
+#include <gtest/gtest.h>
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+template <class T>
+T Cast(const CUSharedPtr<CUObject>& o) {
+    CUSharedPtr<MDValue> v = CUDynamicCast<MDValue>(o);
+    if (!v) throw "absent";
+    return static_cast<T>(*v);
+}
+
+class HeaderMetadataTest : public ::testing::Test {
+protected:
+    void SetUp() override { dir_ = mxftest::ScratchDir("header"); }
+    CUSharedPtr<MXFStream> OpenBuilt(const mxftest::Options& o, uint32_t expected = 0) {
+        const std::string path = dir_ + "/h.mxf";
+        EXPECT_TRUE(mxftest::Build(o).Write(path));
+        CUSharedPtr<MXFStream> mxf(new MXFStream(CUStringMac::Create(path.c_str())));
+        EXPECT_EQ(mxf->Parse(), expected);
+        return mxf;
+    }
+    std::string dir_;
+};
+
+TEST_F(HeaderMetadataTest, TracksCarryTheirDescriptorValues) {
+    mxftest::Options o;
+    o.width = 1440;
+    o.rateNum = 30000;
+    o.rateDen = 1001;
+    auto mxf = OpenBuilt(o);
+    CUSharedPtr<HeaderMetadata> h = mxf->GetHeaderMetadata();
+    EXPECT_EQ(h->IdentificationCount(), 1u);
+    EXPECT_EQ(h->MaterialPackageCount(), 1u);
+    EXPECT_EQ(h->EssenceContainerDataCount(), 1u);
+    ASSERT_EQ(h->TrackCount(0), 3u);
+    EXPECT_EQ(h->TrackCount(1), 0u);
+    EXPECT_FALSE(h->TrackForIndex(3, 0));
+
+    CUSharedPtr<STTrack> pic = h->TrackForIndex(0, 0);
+    ASSERT_TRUE(pic);
+    EXPECT_EQ(pic->TrackID(), 2u);
+    EXPECT_EQ(pic->EditRate().numerator, 30000);
+    EXPECT_EQ(pic->EditRate().denominator, 1001);
+    EXPECT_EQ(pic->Duration(), 12);
+    ASSERT_TRUE(pic->DataDefinition());
+    EXPECT_TRUE(*pic->DataDefinition() == FBC_UL_PictureEssenceTrack);
+    ASSERT_EQ(pic->ComponentCount(), 1u);
+    EXPECT_EQ(Cast<unsigned int>(pic->ValueForTag(kLocalTag_StoredWidth, 0)), 1440u);
+    EXPECT_EQ(Cast<unsigned int>(pic->ValueForTag(kLocalTag_StoredHeight, 0)), 1080u);
+    EXPECT_EQ(Cast<unsigned char>(pic->ValueForTag(kLocalTag_FrameLayout, 0)), 1);
+    // The component's duration shadows nothing of the descriptor, but is the
+    // component's own.
+    EXPECT_EQ(Cast<long long>(pic->ValueForTag(kLocalTag_Duration, 0)), 12);
+    // A primer-mapped item of the MPEG descriptor.
+    EXPECT_EQ(Cast<unsigned int>(pic->ValueForUUID(FBC_UL_MER_BitRate, 0)), 50000000u);
+    EXPECT_FALSE(pic->ValueForUUID(FBC_UL_MER_MaxGOP, 0));
+    EXPECT_FALSE(pic->ValueForTag(kLocalTag_StoredWidth, 1));
+
+    CUSharedPtr<STTrack> snd = h->TrackForIndex(1, 0);
+    ASSERT_TRUE(snd);
+    EXPECT_EQ(Cast<unsigned int>(snd->ValueForTag(kLocalTag_QuantizationBits, 0)), 16u);
+    EXPECT_EQ(Cast<unsigned int>(snd->ValueForTag(kLocalTag_ChannelCount, 0)), 1u);
+    EXPECT_EQ(Cast<_Rational>(snd->ValueForTag(kLocalTag_AudioSamplingRate, 0)).numerator, 48000);
+    // Exact types only: quantization bits are not an unsigned char.
+    EXPECT_THROW(Cast<unsigned char>(snd->ValueForTag(kLocalTag_QuantizationBits, 0)), const char*);
+
+    CUSharedPtr<STTrack> tc = h->TrackForIndex(2, 0);
+    ASSERT_TRUE(tc);
+    EXPECT_EQ(Cast<long long>(tc->ValueForTag(kLocalTag_StartTimecode, 0)), 90000);
+    EXPECT_EQ(Cast<unsigned short>(tc->ValueForTag(kLocalTag_RoundedTimecodeBase, 0)), 30);
+    EXPECT_EQ(Cast<unsigned char>(tc->ValueForTag(kLocalTag_DropFrame, 0)), 0);
+    EXPECT_FALSE(tc->DescriptorAtIndex(0));
+}
+
+TEST_F(HeaderMetadataTest, DescriptorWithoutLinkedTrackIDIsNotMatched) {
+    mxftest::Options o;
+    o.pictureLinkedTrackID = false;
+    auto mxf = OpenBuilt(o);
+    CUSharedPtr<STTrack> pic = mxf->GetHeaderMetadata()->TrackForIndex(0, 0);
+    ASSERT_TRUE(pic);
+    EXPECT_FALSE(pic->DescriptorAtIndex(0));
+    EXPECT_FALSE(pic->ValueForTag(kLocalTag_StoredWidth, 0));
+    // The sound track still finds its descriptor in the multiple descriptor.
+    CUSharedPtr<STTrack> snd = mxf->GetHeaderMetadata()->TrackForIndex(1, 0);
+    ASSERT_TRUE(snd);
+    EXPECT_TRUE(snd->DescriptorAtIndex(0));
+}
+
+TEST_F(HeaderMetadataTest, PrefaceWithoutIdentificationsFailsToOpen) {
+    mxftest::Options o;
+    o.identifications = false;
+    OpenBuilt(o, 0x131001);
+}
+
+TEST_F(HeaderMetadataTest, TimecodeTrackFirstGivesTheDuration) {
+    mxftest::Options o;
+    o.timecodeFirst = true;
+    o.framesPerPartition = {9};
+    auto mxf = OpenBuilt(o);
+    EXPECT_EQ(mxf->Duration(), 9);
+}
+
+// A set parsed from bytes (preface kind, instance UID n, one extra item).
+CUSharedPtr<STMetadataSets> MakeSet(uint8_t kind, uint8_t uid, uint16_t version) {
+    mxftest::Bytes klv;
+    mxftest::PutKLV(klv, mxftest::SetKey(kind),
+                    mxftest::LocalSet().Item(0x3C0A, mxftest::Uid(uid)).U16(0x3B05, version).value);
+    CUSharedPtr<CUStream> s(new CUMemoryStream(klv.data(), klv.size(), false));
+    ParseMetaData reader(s);
+    CUSharedPtr<STMetadataSets> set(new STMetadataSets());
+    EXPECT_TRUE(reader.ParsePacket(set.get()));
+    return set;
+}
+
+TEST(HeaderMetadataSets, FirstSetWithAnInstanceUIDStaysAndLinksResolve) {
+    HeaderMetadata h;
+    h.AddMetadata(MakeSet(0x30, 7, 1));
+    h.AddMetadata(MakeSet(0x30, 7, 2));  // same UID: ignored
+    EXPECT_EQ(h.SetCount(), 1u);
+    CUSharedPtr<STMetadataSets> kept = h.MetadataForKey(MxfUUID(mxftest::Uid(7).data()));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(Cast<unsigned short>(kept->ValueForTag(0x3B05)), 1);
+    // Without a preface, the graph is empty but fine.
+    EXPECT_EQ(h.Analyze(), 0u);
+    EXPECT_EQ(h.MaterialPackageCount(), 0u);
+    // A preface without content storage fails the resolution.
+    mxftest::Bytes klv;
+    mxftest::PutKLV(klv, mxftest::SetKey(0x2F),
+                    mxftest::LocalSet()
+                        .Item(0x3C0A, mxftest::Uid(1))
+                        .Array(0x3B06, {mxftest::Uid(7), mxftest::Uid(8)})
+                        .value);
+    CUSharedPtr<CUStream> s(new CUMemoryStream(klv.data(), klv.size(), false));
+    ParseMetaData reader(s);
+    CUSharedPtr<STMetadataSets> preface(new STMetadataSets());
+    ASSERT_TRUE(reader.ParsePacket(preface.get()));
+    h.AddMetadata(preface);
+    EXPECT_EQ(h.SetIdentification(), 0u);
+    EXPECT_EQ(h.IdentificationCount(), 1u);  // UID 8 names no set: skipped
+    EXPECT_EQ(h.Analyze(), 0x131001u);
+    // Without a primer no track is built.
+    EXPECT_FALSE(h.CreateTrack(CUSharedPtr<MxfUUID>(new MxfUUID(mxftest::Uid(7).data()))));
+}
+
+}  // namespace
