@@ -167,6 +167,13 @@ TEST(CUXmlDomDocumentNodeTest, LoadDeclarationAttributesAndNamespaces) {
     ASSERT_EQ(bare->GetChildNodes()->Count(), 1u);
     EXPECT_EQ(Child(bare, 0)->GetNodeType(), kCUXmlDomNode_Element);
 
+    // UTF-16 with a byte-order mark.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<r>\xE9</r>")) utf16 += std::string{c, '\0'};
+    auto wide = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(wide, utf16), 0u);
+    EXPECT_EQ(Str(Child(Child(wide, 0), 0)->GetNodeValue()), "\xC3\xA9");
+
     // Loading appends; it replaces nothing.
     ASSERT_EQ(Load(bare, "<s/>"), 0u);
     ASSERT_EQ(bare->GetChildNodes()->Count(), 2u);
