@@ -24,8 +24,8 @@ enum _CIFValueTag : uint32_t {
     kCIFValueRelayInformation = 14,   // RelayInformation
     kCIFValue1140 = 15,               // CUNumber, uint8_t
     kCIFValue1141 = 16,               // CUNumber, uint8_t
-    kCIFValueShotMarks = 17,          // CUArray of CIFMarkTable
-    kCIFValueEventMarks = 18,         // CUArray of CIFMarkTable
+    kCIFValueShotMarks = 17,          // CUArray: empty, or one opaque CUVector<unsigned char>
+    kCIFValueEventMarks = 18,         // CUArray: empty, or one opaque CUVector<unsigned char>
     kCIFValueTagCount = 19,           // first value that is not a tag
 };
 
