@@ -5,7 +5,9 @@
 // descriptor items whose tags are assigned dynamically. Built once at open,
 // then read. Single-item getters rely on the caller not sharing the set
 // between threads while reading; the array getters take the set's lock.
+#include "CUMutableArray.h"
 #include "CUSharedPtr.h"
+#include "CUVector.h"
 #include "LocalSets.h"
 #include "MDValue.h"
 
@@ -13,10 +15,7 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class CUMutableArray;
 class CUStringMac;
-template <class T>
-class CUVector;
 class MxfUUID;
 class PrimerPack;
 class UMID;
