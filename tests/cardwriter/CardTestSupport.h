@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -107,6 +108,40 @@ inline std::string Quote(const std::string& path) {
             quoted += c;
     }
     return quoted + "'";
+}
+
+}  // namespace cardwriter_test
+
+namespace cardwriter_test {
+
+// Path of a python3 script (written once per process) that parses an XML
+// file with the standard library's parser and prints "ns=<root namespace>",
+// then one line per element in document order: its path of local names, and
+// for leaf elements "=" and the UTF-8 bytes of its text in hex. Exits
+// non-zero for a document that is not well-formed.
+inline const std::string& XmlDumpScript() {
+    static const std::string path = [] {
+        const char* base = std::getenv("QZ_TEST_TMP");
+        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
+        std::filesystem::create_directories(root);
+        const std::string file = (root / ("xml-dump-" + std::to_string(getpid()) + ".py")).string();
+        std::ofstream(file) << R"(import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+def local(tag): return tag.split('}', 1)[1] if tag.startswith('{') else tag
+print('ns=' + (root.tag[1:].split('}', 1)[0] if root.tag.startswith('{') else ''))
+def walk(element, path):
+    here = path + '/' + local(element.tag)
+    children = list(element)
+    if children:
+        print(here)
+        for child in children: walk(child, here)
+    else:
+        print(here + '=' + (element.text or '').encode('utf-8').hex())
+walk(root, '')
+)";
+        return file;
+    }();
+    return path;
 }
 
 }  // namespace cardwriter_test

@@ -198,6 +198,11 @@ TEST(CardWriterTest, SampleCardOpensInFfprobeWithTheRightStreams) {
         rates.insert(clip.frameRate);
         sizes.insert(clip.pictureSize);
         channelCounts.insert(clip.audioChannels);
+        const auto xml = RunCommand("python3 " + Quote(XmlDumpScript()) + " " +
+                                    Quote(ClipFilePath(folder.Path(), clip.id, ".XML")));
+        EXPECT_EQ(xml.exitCode, 0) << xml.output;
+        EXPECT_EQ(xml.output.rfind("ns=" + clip.xml.namespaceUri + "\n/VideoClip\n/VideoClip/Title=", 0), 0u)
+            << xml.output;
         const auto members = EffectiveMembers(clip);
         for (size_t m = 0; m < members.size(); ++m, ++files) {
             const std::string path = MemberMxfPath(folder.Path(), clip.id, members[m].number);
