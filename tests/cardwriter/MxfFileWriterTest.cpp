@@ -680,6 +680,7 @@ TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
     ScratchFolder folder;
     MxfFileDescription d = Small(c.num, c.den, c.interlaced, c.width, c.height, 18);
     d.audioChannels = 2;
+    d.video.closedGop = !c.interlaced;  // the interlaced cases use open GOPs
     d.roundedTimecodeBase = c.base;
     d.dropFrame = c.dropFrame;
     // 01:00:00:00 as a frame count in the base.
@@ -851,6 +852,18 @@ TEST(MxfFileWriterTest, FaultsBreakWhatTheySay) {
             EXPECT_FALSE(IsIndexSegment(k.key));
             EXPECT_FALSE(IsSet(k.key, 0x14)) << "no timecode component";
         }
+    }
+    {
+        MxfFileDescription d = base;
+        d.faults.omitPrimerMpegItems = true;
+        WriteMxfFile(d, path);
+        const ParsedFile pf = Parse(path);
+        Klv primer;
+        ASSERT_TRUE(ReadKlv(pf.bytes, 512, primer));
+        for (uint64_t at = primer.valueOffset + 8; at + 18 <= primer.End(); at += 18)
+            EXPECT_FALSE(pf.bytes[at + 2 + 8] == 0x04 && pf.bytes[at + 2 + 10] == 0x06 &&
+                         pf.bytes[at + 2 + 11] == 0x02)
+                << "MPEG item label in the primer";
     }
     {
         MxfFileDescription d = base;
