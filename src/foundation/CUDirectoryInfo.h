@@ -13,14 +13,15 @@ public:
     ~CUDirectoryInfo() override;
 
     // Nothing when the folder exists; otherwise creates the missing folders
-    // from the nearest existing ancestor down. Throws 4 on failure, and also
-    // when no existing ancestor can be reached (empty path, or a relative
-    // path none of whose ancestors exist).
+    // from the nearest existing ancestor down. Throws 4 on failure, also when
+    // the walk up finds no existing ancestor: an empty path, or a relative
+    // path whose first component is missing.
     virtual void Create();
     // Throws 3 when the folder does not exist, 4 when the platform refuses
     // (for example a non-empty folder).
     virtual void Delete();
-    // Recursive: sub-folders and files first, then the folder.
+    // Recursive: sub-folders and files first, then the folder. Symbolic
+    // links are removed, never followed.
     virtual void Delete(bool recursive);
     virtual CUSharedPtr<CUArray> GetDirectories() const;
     virtual CUSharedPtr<CUArray> GetFiles() const;
