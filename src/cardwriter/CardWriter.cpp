@@ -69,7 +69,10 @@ void CheckClipForEssence(const CardDescription& card, size_t clipIndex) {
     if (clip.audioBitsPerSample != 16 && clip.audioBitsPerSample != 24)
         throw CardWriterError(name + ": audio must be 16 or 24 bits");
     uint64_t total = 0;
+    std::set<uint8_t> numbers;
     for (const MemberFile& member : EffectiveMembers(clip)) {
+        if (!numbers.insert(member.number).second)
+            throw CardWriterError(name + ": two member files numbered " + std::to_string(member.number));
         if (member.number == 0 || member.number > 99)
             throw CardWriterError(name + ": member number outside 1-99");
         if (member.frameCount == 0) throw CardWriterError(name + ": member file without frames");
@@ -79,7 +82,8 @@ void CheckClipForEssence(const CardDescription& card, size_t clipIndex) {
         throw CardWriterError(name + ": member frame counts add up to " + std::to_string(total) + ", not " +
                               std::to_string(clip.durationFrames));
     if (clip.audioChannels > 16) throw CardWriterError(name + ": more than 16 audio channels");
-    const std::string unsupported = Mpeg2Encoder::CheckSettings(MemberMxfDescription(card, clipIndex, 0).video);
+    const std::string unsupported =
+        Mpeg2Encoder::CheckSettings(MemberMxfDescription(card, clipIndex, 0).video);
     if (!unsupported.empty()) throw CardWriterError(name + ": " + unsupported);
 }
 
@@ -96,22 +100,37 @@ void WriteCard(const CardDescription& card, const std::string& folder) {
         if (clip.writeMxfFiles) CheckClipForEssence(card, i);
     }
 
-    MakeFolder(ClipsFolderPath(folder));
-    if (card.index.write) {
-        const std::vector<uint8_t> index = BuildMediaIndex(card);
-        WriteWholeFile(MediaIndexPath(folder), index.data(), index.size());
+    // Every small file is built before the first one is written, so a
+    // description that cannot be stored leaves the folder untouched.
+    struct ClipFiles {
+        std::vector<uint8_t> information;
+        std::string document;
+    };
+    std::vector<uint8_t> index;
+    std::vector<ClipFiles> files(card.clips.size());
+    try {
+        if (card.index.write) index = BuildMediaIndex(card);
+        for (size_t i = 0; i < card.clips.size(); ++i) {
+            if (card.clips[i].coding.write) files[i].information = BuildClipInformation(card, i);
+            if (card.clips[i].xml.write) files[i].document = BuildClipXml(card.clips[i]);
+        }
+    } catch (const CardWriterError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw CardWriterError(e.what());
     }
+
+    MakeFolder(ClipsFolderPath(folder));
+    if (card.index.write) WriteWholeFile(MediaIndexPath(folder), index.data(), index.size());
     for (size_t i = 0; i < card.clips.size(); ++i) {
         const ClipDescription& clip = card.clips[i];
         MakeFolder(ClipFolderPath(folder, clip.id));
-        if (clip.coding.write) {
-            const std::vector<uint8_t> block = BuildClipInformation(card, i);
-            WriteWholeFile(ClipFilePath(folder, clip.id, ".CIF"), block.data(), block.size());
-        }
-        if (clip.xml.write) {
-            const std::string document = BuildClipXml(clip);
-            WriteWholeFile(ClipFilePath(folder, clip.id, ".XML"), document.data(), document.size());
-        }
+        if (clip.coding.write)
+            WriteWholeFile(ClipFilePath(folder, clip.id, ".CIF"), files[i].information.data(),
+                           files[i].information.size());
+        if (clip.xml.write)
+            WriteWholeFile(ClipFilePath(folder, clip.id, ".XML"), files[i].document.data(),
+                           files[i].document.size());
         if (clip.writeMxfFiles) WriteMemberMxfFiles(card, i, folder);
     }
 }

@@ -111,7 +111,7 @@ TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
         CardDescription card;
         card.clips.push_back(clip);
         EXPECT_THROW(WriteCard(card, folder.Path()), CardWriterError);
-        EXPECT_FALSE(fs::exists(MediaIndexPath(folder.Path())));
+        EXPECT_TRUE(fs::is_empty(folder.Path()));  // nothing written
     };
     ClipDescription clip;
     clip.members = {MemberFile{30}, MemberFile{20}};  // 50 != 60
@@ -127,7 +127,17 @@ TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
     clip.members = {MemberFile{60}, MemberFile{0}};
     refused(clip);
     clip = ClipDescription{};
+    clip.members = {MemberFile{30, 1}, MemberFile{30, 1}};  // would overwrite each other
+    refused(clip);
+    clip = ClipDescription{};
     clip.id.number = 10000;  // seven characters
+    refused(clip);
+    clip = ClipDescription{};
+    clip.xml.title = "bell \x07";  // no XML document can hold it
+    refused(clip);
+    clip = ClipDescription{};
+    clip.writeMxfFiles = false;
+    clip.startTimecode.hours = 123;  // not two BCD digits
     refused(clip);
 
     ScratchFolder folder;
