@@ -81,15 +81,15 @@ std::string ElementKind(uint32_t type) {
 }
 
 std::string PictureType(uint8_t flags) {
+    // Prediction bits of the index entry flags: none for I, forward only for
+    // P, backward (with or without forward) for B.
     switch (flags & 0x30) {
-        case 0x30:
-            return "B";
+        case 0x00:
+            return "I";
         case 0x20:
             return "P";
-        case 0x10:
-            return "?";
         default:
-            return "I";
+            return "B";
     }
 }
 
