@@ -49,7 +49,7 @@ public:
     // when fewer bytes remain or a byte is not ASCII.
     CUSharedPtr<CUStringMac> GetFixedASCIIString(uint32_t width);
     // Eight version components, 255 ending the list: "1.02.03". Null when
-    // the first component is 255; the cursor advances 8 bytes either way.
+    // the first component is 255.
     CUSharedPtr<CUStringMac> GetFirmVersion();
     // Eight bytes: flags, then BCD century, year, month, day, hour, minute,
     // second.
