@@ -9,7 +9,9 @@ namespace ComVantoVantoQZ64RADPlug::CardWriter {
 uint8_t DefaultSystemBitmap(const CardDescription& card) {
     uint8_t bitmap = 0;
     for (const auto& clip : card.clips) bitmap |= TraitsOf(clip.frameRate).family;
-    return bitmap;
+    // A freshly formatted card has no clips but still a frame-rate type;
+    // readers refuse a type of 0.
+    return bitmap != 0 ? bitmap : static_cast<uint8_t>(kFamily59_94);
 }
 
 std::vector<size_t> EffectiveClipOrder(const CardDescription& card) {

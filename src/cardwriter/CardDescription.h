@@ -33,7 +33,8 @@ struct CardDescription {
     std::vector<size_t> clipOrder;
 };
 
-// Family bits of every clip's rate (the default system bitmap).
+// Family bits of every clip's rate (the default system bitmap); the 59.94 Hz
+// family for a card without clips of a known rate.
 uint8_t DefaultSystemBitmap(const CardDescription& card);
 
 // The index order WriteCard uses (clipOrder, or 0..n-1).

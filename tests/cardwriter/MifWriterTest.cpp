@@ -77,7 +77,10 @@ TEST(MifWriterTest, EntriesFollowTheClipOrderNotTheDescriptionOrder) {
 
 TEST(MifWriterTest, SystemBitmapCollectsTheFrameRateFamilies) {
     CardDescription card;
-    EXPECT_EQ(U8(BuildMediaIndex(card), 4), 0u);  // an empty card: no family
+    const auto empty = BuildMediaIndex(card);
+    EXPECT_EQ(U8(empty, 4), 0x01u);  // a formatted card without clips keeps a frame-rate type
+    EXPECT_EQ(U32(empty, 8), 0u);
+    EXPECT_TRUE(AllZero(empty, 12, 0x273600 - 12));
     ClipDescription clip;
     clip.frameRate = FrameRate::k50i;
     card.clips.push_back(clip);
