@@ -1,0 +1,331 @@
+// Files written by the card writer, read back by the lower layers of the
+// reader: random index pack, partition packs and derived positions, header
+// metadata sets, primer-mapped MPEG items, content packages per partition,
+// the sequence information at its fixed offset, and truncations at every
+// structure boundary.
+#ifdef QZ_HAVE_CARDWRITER
+
+#include "CUFileStream.h"
+#include "CUMemoryStream.h"
+#include "CUStringMac.h"
+#include "MxfFileWriter.h"
+#include "MxfLabels.h"
+#include "MxfTestSupport.h"
+#include "ParseMetaData.h"
+#include "PartitionPack.h"
+#include "PrimerPack.h"
+#include "RandomIndexPack.h"
+#include "STMetadataSets.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace ComVantoVantoQZ64RADPlug;
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+
+namespace {
+
+CUSharedPtr<CUStream> OpenFile(const std::string& path) {
+    return CUSharedPtr<CUStream>(
+        new CUFileStream(CUStringMac::Create(path.c_str()), kCUStreamModeOpen, kCUStreamAccessRead, true));
+}
+
+CUSharedPtr<PartitionPack> PackAt(ParseMetaData& reader, uint64_t offset) {
+    CUSharedPtr<PartitionPack> pack(new PartitionPack());
+    if (!reader.SetOffset(static_cast<int64_t>(offset), 0) ||
+        !reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)))
+        return nullptr;
+    return pack;
+}
+
+struct Format {
+    int width, height, rateNum, rateDen;
+    bool interlaced;
+};
+
+std::string Name(const Format& f) {
+    return std::to_string(f.width) + "x" + std::to_string(f.height) + "_" + std::to_string(f.rateNum) + "_" +
+           std::to_string(f.rateDen) + (f.interlaced ? "i" : "p");
+}
+
+class WrittenFileStructureTest : public ::testing::TestWithParam<Format> {
+protected:
+    void SetUp() override { dir_ = mxftest::ScratchDir("writtenfile"); }
+    std::string dir_;
+};
+
+}  // namespace
+
+TEST_P(WrittenFileStructureTest, EveryStructureReadsAsWritten) {
+    const Format fmt = GetParam();
+    cw::MxfFileDescription d;
+    d.video.width = fmt.width;
+    d.video.height = fmt.height;
+    d.video.rateNumerator = fmt.rateNum;
+    d.video.rateDenominator = fmt.rateDen;
+    d.video.interlaced = fmt.interlaced;
+    d.video.bitRate = 8000000;  // keeps the files small
+    d.frameCount = 11;
+    d.framesPerBodyPartition = 4;
+    d.audioChannels = 2;
+    d.startTimecode = 1234;
+    const std::string path = dir_ + "/" + Name(fmt) + ".MXF";
+    const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
+
+    ParseMetaData reader(OpenFile(path));
+    ASSERT_EQ(reader.StreamLength(), layout.fileSize);
+
+    // Random index pack: header, every body partition, footer.
+    uint32_t ripLength = 0;
+    ASSERT_TRUE(reader.SetOffset(-4, 2));
+    ASSERT_TRUE(reader.GetUInt32(ripLength));
+    ASSERT_TRUE(reader.SetOffset(-static_cast<int64_t>(ripLength), 2));
+    EXPECT_EQ(reader.offset(), layout.randomIndexPack);
+    CUSharedPtr<RandomIndexPack> rip(new RandomIndexPack());
+    ASSERT_TRUE(reader.ParsePacket(CUSharedPtr<KLVPacket>(rip)));
+    std::vector<uint64_t> ripBodies;
+    for (uint32_t i = 0; i < rip->Count(); ++i) {
+        uint32_t sid = 0;
+        uint64_t offset = 0;
+        ASSERT_TRUE(rip->GetBodySIDAtIndex(i, sid));
+        ASSERT_TRUE(rip->GetOffsetAtIndex(i, offset));
+        if (sid == 2) ripBodies.push_back(offset);
+    }
+    EXPECT_EQ(ripBodies, layout.bodyPartitions);
+
+    // Header partition and its metadata.
+    CUSharedPtr<PartitionPack> header = PackAt(reader, 0);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->PacketType(), kMxfKeyHeaderPartition);
+    EXPECT_EQ(header->HeaderByteCount(), layout.headerByteCount);
+    EXPECT_EQ(header->FooterPartition(), layout.footerPartition);
+    EXPECT_EQ(header->HeaderOffset(), header->ThisPartition() + header->KAGSize());
+    ASSERT_TRUE(header->OperationalPattern());
+    EXPECT_EQ(*header->OperationalPattern(), FBC_UL_OperationalPattern_1a);
+    bool hasMpegLabel = false;
+    for (uint32_t i = 0; i < header->EssenceCount(); ++i)
+        hasMpegLabel |= *header->EssenceAtIndex(i) == FBC_UL_MPEG2ES_FrameWrapping;
+    EXPECT_TRUE(hasMpegLabel);
+
+    const uint64_t end = header->HeaderOffset() + header->HeaderByteCount();
+    ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(header->HeaderOffset()), 0));
+    CUSharedPtr<PrimerPack> primer;
+    std::vector<CUSharedPtr<STMetadataSets>> sets;
+    uint64_t sequenceInfoAt = 0;
+    KLVPacket packet;
+    while (reader.offset() < end) {
+        ASSERT_TRUE(reader.ParseKeyAndLength(&packet));
+        ASSERT_LE(packet.NextOffset(), end);
+        if ((packet.PacketType() >> 16) == 0x0801) {
+            CUSharedPtr<STMetadataSets> set(new STMetadataSets(packet));
+            ASSERT_TRUE(reader.ParsePacketValue(CUSharedPtr<KLVPacket>(set))) << std::hex << packet.Offset();
+            sets.push_back(set);
+        } else if (packet.PacketType() == kMxfKeyPrimerPack) {
+            primer = CUSharedPtr<PrimerPack>(new PrimerPack(packet));
+            ASSERT_TRUE(reader.ParsePacketValue(CUSharedPtr<KLVPacket>(primer)));
+        } else if (packet.PacketType() == kMxfKeySequenceInfoElement) {
+            sequenceInfoAt = packet.Offset();
+        }
+        ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(packet.NextOffset()), 0));
+    }
+    EXPECT_EQ(reader.offset(), end);
+    EXPECT_EQ(sequenceInfoAt, layout.sequenceInfo);
+    EXPECT_EQ(sequenceInfoAt, cw::MxfSequenceInfoOffset(fmt.height));
+    ASSERT_TRUE(primer);
+
+    CUSharedPtr<STMetadataSets> mpeg, timecode;
+    for (const auto& set : sets) {
+        if (set->HasTag(kLocalTag_StoredWidth) && !mpeg) mpeg = set;
+        if (set->Kind() == 0x08010114 && !timecode) timecode = set;
+    }
+    ASSERT_TRUE(mpeg);
+    CUSharedPtr<MDValue> width = CUDynamicCast<MDValue>(mpeg->ValueForTag(kLocalTag_StoredWidth));
+    ASSERT_TRUE(width);
+    EXPECT_EQ(static_cast<unsigned int>(*width), static_cast<unsigned int>(fmt.width));
+    CUSharedPtr<MDValue> bitRate = CUDynamicCast<MDValue>(mpeg->ValueForUUID(FBC_UL_MER_BitRate, primer));
+    ASSERT_TRUE(bitRate);
+    EXPECT_EQ(static_cast<unsigned int>(*bitRate), d.video.bitRate);
+    CUSharedPtr<MDValue> maxGop = CUDynamicCast<MDValue>(mpeg->ValueForUUID(FBC_UL_MER_MaxGOP, primer));
+    ASSERT_TRUE(maxGop);
+    EXPECT_EQ(static_cast<unsigned short>(*maxGop), d.video.gopLength);
+    ASSERT_TRUE(timecode);
+    CUSharedPtr<MDValue> start = CUDynamicCast<MDValue>(timecode->ValueForTag(kLocalTag_StartTimecode));
+    ASSERT_TRUE(start);
+    EXPECT_EQ(static_cast<long long>(*start), d.startTimecode);
+
+    // Body partitions: pack fields, and from ContentOffset one content
+    // package (system item, picture, sound per channel) per frame.
+    ASSERT_EQ(layout.bodyPartitions.size(), layout.bodyFirstFrames.size());
+    for (size_t i = 0; i < layout.bodyPartitions.size(); ++i) {
+        SCOPED_TRACE(i);
+        CUSharedPtr<PartitionPack> body = PackAt(reader, layout.bodyPartitions[i]);
+        ASSERT_TRUE(body);
+        EXPECT_EQ(body->PacketType(), kMxfKeyBodyPartition);
+        EXPECT_EQ(body->BodySID(), 2u);
+        EXPECT_EQ(body->ThisPartition(), layout.bodyPartitions[i]);
+        const uint64_t stop =
+            i + 1 < layout.bodyPartitions.size() ? layout.bodyPartitions[i + 1] : layout.footerPartition;
+        const uint64_t frames =
+            (i + 1 < layout.bodyFirstFrames.size() ? layout.bodyFirstFrames[i + 1] : d.frameCount) -
+            layout.bodyFirstFrames[i];
+        ASSERT_NE(body->ContentOffset(), PartitionPack::kNoOffset);
+        ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(body->ContentOffset()), 0));
+        ASSERT_TRUE(reader.ParseKeyAndLength(&packet));
+        EXPECT_EQ(packet.PacketType(), kMxfKeySystemMetadataPack);
+        ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(body->ContentOffset()), 0));
+        uint64_t systems = 0, pictures = 0, sounds = 0;
+        while (reader.offset() < stop) {
+            ASSERT_TRUE(reader.ParseKeyAndLength(&packet));
+            systems += packet.PacketType() == kMxfKeySystemMetadataPack;
+            pictures += packet.PacketType() == kMxfKeyPictureElement;
+            sounds += packet.PacketType() == kMxfKeySoundElement;
+            ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(packet.NextOffset()), 0));
+        }
+        EXPECT_EQ(reader.offset(), stop);
+        EXPECT_EQ(systems, frames);
+        EXPECT_EQ(pictures, frames);
+        EXPECT_EQ(sounds, frames * d.audioChannels);
+    }
+    CUSharedPtr<PartitionPack> footer = PackAt(reader, layout.footerPartition);
+    ASSERT_TRUE(footer);
+    EXPECT_EQ(footer->PacketType(), kMxfKeyFooterPartition);
+    EXPECT_EQ(footer->PreviousPartition(), layout.bodyPartitions.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WrittenFileStructureTest,
+                         ::testing::Values(Format{1920, 1080, 30000, 1001, true},
+                                           Format{1920, 1080, 25, 1, true},
+                                           Format{1440, 1080, 24000, 1001, false},
+                                           Format{1920, 1080, 24, 1, false}, Format{1920, 1080, 30, 1, false},
+                                           Format{1280, 720, 60000, 1001, false},
+                                           Format{1280, 720, 50, 1, false}, Format{1280, 720, 60, 1, false}),
+                         [](const ::testing::TestParamInfo<Format>& p) { return Name(p.param); });
+
+// Cut at every structure boundary (and one byte either side): each read of
+// the lower layers fails cleanly or succeeds on what is there.
+TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
+    const std::string dir = mxftest::ScratchDir("writtencut");
+    cw::MxfFileDescription d;
+    d.video.width = 1280;
+    d.video.height = 720;
+    d.video.rateNumerator = 60000;
+    d.video.rateDenominator = 1001;
+    d.video.interlaced = false;
+    d.video.bitRate = 4000000;
+    d.frameCount = 6;
+    d.framesPerBodyPartition = 3;
+    d.audioChannels = 1;
+    const std::string whole = dir + "/whole.MXF";
+    const cw::MxfFileLayout layout = cw::WriteMxfFile(d, whole);
+    const std::vector<uint8_t> bytes = mxftest::ReadAll(whole);
+    ASSERT_EQ(bytes.size(), layout.fileSize);
+
+    // Boundaries: every KLV start of the whole file.
+    std::vector<uint64_t> cuts;
+    {
+        ParseMetaData reader(OpenFile(whole));
+        KLVPacket packet;
+        while (reader.RestLength() > 0 && reader.ParseKeyAndLength(&packet)) {
+            cuts.push_back(packet.Offset());
+            cuts.push_back(packet.ValueOffset());
+            if (!reader.SetOffset(static_cast<int64_t>(packet.NextOffset()), 0)) break;
+        }
+        EXPECT_EQ(reader.offset(), layout.fileSize);
+    }
+    ASSERT_GT(cuts.size(), 20u);
+    for (uint64_t cut : cuts) {
+        for (int64_t delta : {-1, 0, 1}) {
+            const int64_t size = static_cast<int64_t>(cut) + delta;
+            if (size <= 0 || size >= static_cast<int64_t>(bytes.size())) continue;
+            std::vector<uint8_t> part(bytes.begin(), bytes.begin() + size);
+            CUSharedPtr<CUStream> stream(new CUMemoryStream(part.data(), part.size(), false));
+            ParseMetaData reader(stream);
+            KLVPacket packet;
+            uint64_t last = 0;
+            int steps = 0;
+            while (reader.RestLength() > 0 && reader.ParseKeyAndLength(&packet)) {
+                ASSERT_LE(packet.NextOffset(), static_cast<uint64_t>(size));
+                const uint32_t type = packet.PacketType();
+                if (type == kMxfKeyHeaderPartition || type == kMxfKeyBodyPartition) {
+                    CUSharedPtr<PartitionPack> pack(new PartitionPack(packet));
+                    if (reader.ParsePacketValue(CUSharedPtr<KLVPacket>(pack)) &&
+                        pack->HeaderByteCount() != 0 && pack->HeaderOffset() != PartitionPack::kNoOffset) {
+                        // The header region passes a cut file's end: refused.
+                        EXPECT_LE(pack->HeaderOffset() + pack->HeaderByteCount(),
+                                  static_cast<uint64_t>(size));
+                    }
+                } else if ((type >> 16) == 0x0801) {
+                    CUSharedPtr<STMetadataSets> set(new STMetadataSets(packet));
+                    EXPECT_TRUE(reader.ParsePacketValue(CUSharedPtr<KLVPacket>(set)));
+                }
+                ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(packet.NextOffset()), 0));
+                ASSERT_GT(reader.offset(), last);
+                last = reader.offset();
+                ASSERT_LT(++steps, 100000);
+            }
+            // The walk stops at the cut: at it exactly, or on a KLV it cuts.
+            EXPECT_LE(reader.offset(), static_cast<uint64_t>(size));
+        }
+    }
+}
+
+// Files broken on purpose by the writer.
+TEST(WrittenFileFaultsTest, MissingRandomIndexAndPrimerItems) {
+    const std::string dir = mxftest::ScratchDir("writtenfaults");
+    cw::MxfFileDescription d;
+    d.video.width = 1280;
+    d.video.height = 720;
+    d.video.rateNumerator = 50;
+    d.video.rateDenominator = 1;
+    d.video.interlaced = false;
+    d.video.bitRate = 4000000;
+    d.frameCount = 3;
+    d.audioChannels = 1;
+    d.faults.omitRandomIndexPack = true;
+    d.faults.omitPrimerMpegItems = true;
+    const std::string path = dir + "/faults.MXF";
+    const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
+    EXPECT_EQ(layout.randomIndexPack, 0u);
+
+    ParseMetaData reader(OpenFile(path));
+    // The last four bytes are no pack length: reading there finds no pack.
+    uint32_t ripLength = 0;
+    ASSERT_TRUE(reader.SetOffset(-4, 2));
+    ASSERT_TRUE(reader.GetUInt32(ripLength));
+    CUSharedPtr<RandomIndexPack> rip(new RandomIndexPack());
+    if (reader.SetOffset(-static_cast<int64_t>(ripLength), 2)) {
+        const uint64_t at = reader.offset();
+        EXPECT_FALSE(reader.ParsePacket(CUSharedPtr<KLVPacket>(rip)));
+        EXPECT_EQ(reader.offset(), at);
+    }
+
+    CUSharedPtr<PartitionPack> header = PackAt(reader, 0);
+    ASSERT_TRUE(header);
+    ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(header->HeaderOffset()), 0));
+    const uint64_t end = header->HeaderOffset() + header->HeaderByteCount();
+    CUSharedPtr<PrimerPack> primer;
+    CUSharedPtr<STMetadataSets> mpeg;
+    KLVPacket packet;
+    while (reader.offset() < end && reader.ParseKeyAndLength(&packet)) {
+        if (packet.PacketType() == kMxfKeyPrimerPack) {
+            primer = CUSharedPtr<PrimerPack>(new PrimerPack(packet));
+            ASSERT_TRUE(reader.ParsePacketValue(CUSharedPtr<KLVPacket>(primer)));
+        } else if ((packet.PacketType() >> 16) == 0x0801) {
+            CUSharedPtr<STMetadataSets> set(new STMetadataSets(packet));
+            ASSERT_TRUE(reader.ParsePacketValue(CUSharedPtr<KLVPacket>(set)));
+            if (set->HasTag(kLocalTag_StoredWidth)) mpeg = set;
+        }
+        ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(packet.NextOffset()), 0));
+    }
+    ASSERT_TRUE(primer);
+    ASSERT_TRUE(mpeg);
+    // The items are there, their labels are not in the primer: no value.
+    EXPECT_FALSE(mpeg->ValueForUUID(FBC_UL_MER_BitRate, primer));
+    EXPECT_FALSE(mpeg->ValueForUUID(FBC_UL_MER_MaxGOP, primer));
+    EXPECT_TRUE(mpeg->ValueForTag(kLocalTag_StoredWidth));
+}
+
+#endif  // QZ_HAVE_CARDWRITER
