@@ -191,8 +191,8 @@ TEST(CardWriterTest, MemberFilesCountFromTheClipStartInTheMxfTimecodeBase) {
     EXPECT_EQ(interlaced.video.rateNumerator, 25);
 }
 
-TEST(CardWriterTest, SampleCardOpensInFfprobeWithTheRightStreams) {
-    if (!HasTool("ffprobe")) GTEST_SKIP() << "ffprobe not installed";
+TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
+    if (!HasTool("ffprobe") || !HasTool("ffmpeg")) GTEST_SKIP() << "ffmpeg/ffprobe not installed";
     ScratchFolder folder;
     SampleCardOptions options;
     options.durationFrames = 30;
@@ -233,6 +233,11 @@ TEST(CardWriterTest, SampleCardOpensInFfprobeWithTheRightStreams) {
                       "-select_streams v:0");
             EXPECT_EQ(CountLines(video, "nb_read_packets=" + std::to_string(members[m].frameCount)), 1)
                 << video;
+            // Decodes every picture and sound sample without a complaint.
+            const auto decode =
+                RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0 -f null -");
+            EXPECT_EQ(decode.exitCode, 0) << decode.output;
+            EXPECT_EQ(decode.output, "");
             const FrameRateTraits traits = TraitsOf(clip.frameRate);
             EXPECT_EQ(CountLines(video, "r_frame_rate=" + std::to_string(traits.editRateNumerator) + "/" +
                                             std::to_string(traits.editRateDenominator)),
