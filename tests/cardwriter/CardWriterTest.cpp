@@ -306,3 +306,39 @@ TEST(CardWriterTest, RelayLinksAcrossTwoCardsNameTheUmidsTheMxfFilesCarry) {
     EXPECT_EQ(Text(secondCif, 1012 + 32, 6), "QZ0001");
     EXPECT_EQ(Slice(secondCif, 1012 + 40, 32), firstRelay);
 }
+
+TEST(CardWriterTest, EveryFrameRateGivesAFileFfprobeReadsAtThatRate) {
+    if (!HasTool("ffprobe")) GTEST_SKIP() << "ffprobe not installed";
+    ScratchFolder folder;
+    CardDescription card;
+    for (FrameRate rate : kAllFrameRates) {
+        ClipDescription clip;
+        clip.id.number = static_cast<uint32_t>(rate);
+        clip.frameRate = rate;
+        const FrameRateTraits traits = TraitsOf(rate);
+        clip.pictureSize = traits.interlaced ? PictureSize::k1440x1080 : PictureSize::k1280x720;
+        clip.durationFrames = 12;
+        clip.gopLength = 6;
+        clip.audioChannels = 2;
+        clip.startTimecode = Timecode{10, 0, 0, 0};
+        clip.dropFrame = traits.dropFrameAllowed;
+        card.clips.push_back(clip);
+    }
+    WriteCard(card, folder.Path());
+    for (const ClipDescription& clip : card.clips) {
+        const FrameRateTraits traits = TraitsOf(clip.frameRate);
+        SCOPED_TRACE(FrameRateName(clip.frameRate));
+        const std::string probe =
+            Probe(MemberMxfPath(folder.Path(), clip.id, 1),
+                  "format_tags=timecode:stream=r_frame_rate,field_order -select_streams v:0");
+        EXPECT_EQ(CountLines(probe, "r_frame_rate=" + std::to_string(traits.editRateNumerator) + "/" +
+                                        std::to_string(traits.editRateDenominator)),
+                  1)
+            << probe;
+        EXPECT_EQ(CountLines(probe, traits.interlaced ? "field_order=tt" : "field_order=progressive"), 1)
+            << probe;
+        EXPECT_EQ(
+            CountLines(probe, std::string("TAG:timecode=10:00:00") + (clip.dropFrame ? ";" : ":") + "00"), 1)
+            << probe;
+    }
+}
