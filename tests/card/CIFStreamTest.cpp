@@ -1,0 +1,692 @@
+// Clip information blocks written by the card writer, read back field by
+// field against the description they were written from; broken blocks
+// (magic, versions, member counts, short data, non-BCD bytes) read as null
+// values instead of failing or crashing.
+#include "CIFStream.h"
+#include "CUArray.h"
+#include "CUMemoryStream.h"
+#include "CUMutableArray.h"
+#include "CUNumber.h"
+#include "CUStringMac.h"
+#include "CUUUID.h"
+#include "CUVector.h"
+#include "ClipAttributes.h"
+#include "CodingInfo.h"
+#include "MemberStreamInfo.h"
+#include "MetaDataManager.h"
+#include "RecordTimeandDate.h"
+#include "RecordingModeInformation.h"
+#include "RelayInformation.h"
+#include "TimecodeInfo.h"
+#include "UMID.h"
+
+#include "CifWriter.h"
+#include "MifWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace ComVantoVantoQZ64RADPlug;
+namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+CUSharedPtr<CUStream> MemoryStream(const Bytes& bytes) {
+    return CUSharedPtr<CUStream>(
+        new CUMemoryStream(const_cast<uint8_t*>(bytes.data()), bytes.size(), /*noCopy=*/false));
+}
+
+CUSharedPtr<CIFStream> Read(const Bytes& bytes, uint64_t offset = 0, uint32_t* result = nullptr) {
+    return CIFStream::Create(MemoryStream(bytes), offset, result);
+}
+
+CW::CardDescription OneClipCard(const CW::ClipDescription& clip) {
+    CW::CardDescription card;
+    card.clips.push_back(clip);
+    return card;
+}
+
+Bytes Block(const CW::ClipDescription& clip) {
+    return CW::BuildClipInformation(OneClipCard(clip), 0);
+}
+
+template <class T>
+CUSharedPtr<T> Value(const CUSharedPtr<CIFStream>& cif, _CIFValueTag tag) {
+    return CUDynamicCast<T>(cif->ValueForTag(tag));
+}
+
+std::string Text(const CUSharedPtr<CUStringMac>& s) {
+    return s ? s->Utf8() : std::string("<null>");
+}
+
+std::string Padded(const std::string& text) {
+    return text + std::string(32 - text.size(), ' ');
+}
+
+CUSharedPtr<TimecodeInfo> Expected(const CW::Timecode& tc, bool dropFrame) {
+    return TimecodeInfo::Create(tc.hours, tc.minutes, tc.seconds, tc.frames, dropFrame);
+}
+
+void ExpectTimecode(const CUSharedPtr<TimecodeInfo>& actual, const CW::Timecode& tc, bool dropFrame) {
+    ASSERT_TRUE(actual);
+    EXPECT_EQ(*actual, *Expected(tc, dropFrame))
+        << Text(actual->Description()) << " vs " << Text(Expected(tc, dropFrame)->Description());
+}
+
+CW::Umid SomeUmid(uint8_t seed) {
+    CW::Umid umid{};
+    for (size_t i = 0; i < umid.size(); ++i) umid[i] = static_cast<uint8_t>(seed + i);
+    umid[12] = 0x13;
+    return umid;
+}
+
+CW::Uuid SomeUuid(uint8_t seed) {
+    CW::Uuid id{};
+    for (size_t i = 0; i < id.size(); ++i) id[i] = static_cast<uint8_t>(seed * 3 + i);
+    return id;
+}
+
+void ExpectUmid(const CUSharedPtr<UMID>& actual, const CW::Umid& expected) {
+    ASSERT_TRUE(actual);
+    ASSERT_EQ(actual->Length(), 32u);
+    EXPECT_EQ(Bytes(actual->Bytes(), actual->Bytes() + 32), Bytes(expected.begin(), expected.end()));
+}
+
+void ExpectUuid(const CUSharedPtr<CUUUID>& actual, const CW::Uuid& expected) {
+    ASSERT_TRUE(actual);
+    const CFUUIDBytes bytes = actual->GetUUIDBytes();
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), Bytes(expected.begin(), expected.end()));
+}
+
+// A clip that sets every field of the block to something other than its
+// default.
+CW::ClipDescription RichClip() {
+    CW::ClipDescription clip;
+    clip.id = {"AB", 12};
+    clip.frameRate = CW::FrameRate::k29_97p;
+    clip.pictureSize = CW::PictureSize::k1440x1080;
+    clip.bitRate = CW::BitRate::k35Mbps;
+    clip.constantBitRate = false;
+    clip.durationFrames = 450;
+    clip.members = {{100, 1, {}}, {200, 2, {}}, {150, 7, {}}};
+    clip.audioChannels = 2;
+    clip.startTimecode = {12, 34, 56, 7};
+    clip.dropFrame = true;
+    clip.device.manufacturer = "Maker";
+    clip.device.modelName = "Model 9";
+    clip.device.serialNumber = std::string(32, 'S');  // no padding at all
+    clip.device.firmware = {2, 5, 13, 1};
+    clip.recorded = {1999, 12, 31, 23, 59, 58, true, true, 9, true};
+    CW::RecordingModeInfo& mode = clip.recordingMode;
+    mode.recordingMode = (1 << 10) | (1 << 13) | 1;
+    mode.preRecordingTime = 3;
+    mode.intervalFrameNumber = 4;
+    mode.intervalUnit = 2;
+    mode.intervalTime = 5;
+    mode.frameRecordingNumber = 6;
+    mode.variableFrameRate = 0x1234;
+    mode.aeMode = 0xA5;
+    mode.whiteBalanceMode = 5;
+    mode.whiteBalancePreset = 0x13;
+    mode.accurateFlag = true;
+    mode.colorTemperature = 3200;
+    mode.infraredMode = true;
+    mode.logGamma = true;
+    mode.gammaSetting = 0x0B;
+    clip.attributes.okMark = 2;
+    clip.attributes.customPresetFile = true;
+    clip.attributes.thumbnailFile = true;
+    clip.attributes.clipMetadataFile = false;
+    clip.coding.value976 = 0xDEADBEEF;
+    clip.coding.value1140 = 0x11;
+    clip.coding.value1141 = 0xFE;
+    clip.relay.mediumId = SomeUuid(1);
+    clip.relay.previous = {SomeUuid(2), "XY0003", SomeUmid(0x40)};
+    clip.relay.next = {SomeUuid(3), "XY0005", SomeUmid(0x80)};
+    return clip;
+}
+
+}  // namespace
+
+TEST(CIFStreamTest, EveryFrameRateDropAndNonDropReadsBack) {
+    for (CW::FrameRate rate : CW::kAllFrameRates) {
+        const CW::FrameRateTraits traits = CW::TraitsOf(rate);
+        for (bool drop : {false, true}) {
+            if (drop && !traits.dropFrameAllowed) continue;
+            SCOPED_TRACE(CW::FrameRateName(rate) + (drop ? " DF" : " NDF"));
+            CW::ClipDescription clip;
+            clip.frameRate = rate;
+            clip.dropFrame = drop;
+            clip.durationFrames = 1801;
+            clip.startTimecode = {23, 59, 59, traits.recordedBase - 1};
+            const Bytes block = Block(clip);
+
+            uint32_t result = 1;
+            CUSharedPtr<CIFStream> cif = Read(block, 0, &result);
+            ASSERT_TRUE(cif);
+            EXPECT_EQ(result, 0u);
+            EXPECT_EQ(cif->GatState(), 0u);
+            EXPECT_EQ(cif->CIFVersion(), 0x0100);
+            EXPECT_EQ(cif->MetadataVersion(), 0x0101);
+
+            CUSharedPtr<CodingInfo> coding = Value<CodingInfo>(cif, kCIFValueCodingInfo);
+            ASSERT_TRUE(coding);
+            EXPECT_EQ(coding->frameRate, static_cast<uint32_t>(rate));
+            EXPECT_EQ(static_cast<int>(coding->FrameRate()), static_cast<int>(rate));
+            EXPECT_EQ(coding->videoFormat, kVideoFormat1920x1080);
+            EXPECT_EQ(coding->audioChannel, kAudioChannel4ch);
+
+            CUSharedPtr<CUNumber> duration = Value<CUNumber>(cif, kCIFValueDuration);
+            ASSERT_TRUE(duration);
+            EXPECT_EQ(duration->UInt32Value(), 1801u);
+
+            ExpectTimecode(Value<TimecodeInfo>(cif, kCIFValueStartTimecode), clip.startTimecode, drop);
+            ExpectTimecode(Value<TimecodeInfo>(cif, kCIFValueEndTimecode), CW::LastFrameTimecode(clip), drop);
+            CUSharedPtr<ClipAttributes> attributes = Value<ClipAttributes>(cif, kCIFValueClipAttributes);
+            ASSERT_TRUE(attributes);
+            EXPECT_EQ(attributes->dropFrameFlag, drop ? kDropFrameFlagOn : kDropFrameFlagOff);
+        }
+    }
+}
+
+TEST(CIFStreamTest, EveryRecordFieldReadsBack) {
+    const CW::ClipDescription clip = RichClip();
+    CUSharedPtr<CIFStream> cif = Read(Block(clip));
+    ASSERT_TRUE(cif);
+
+    CUSharedPtr<CodingInfo> coding = Value<CodingInfo>(cif, kCIFValueCodingInfo);
+    ASSERT_TRUE(coding);
+    EXPECT_EQ(coding->videoType, kVideoTypeMPEG2LongGOP422);
+    EXPECT_EQ(coding->aspectRatio, 3u);
+    EXPECT_EQ(coding->videoFormat, kVideoFormat1440x1080);
+    EXPECT_EQ(coding->FrameRate(), kFrameRate2997P);
+    EXPECT_EQ(coding->audioType, kAudioTypeLinearPCM);
+    EXPECT_EQ(coding->samplingFrequency, kSamplingFrequency48kHz);
+    EXPECT_EQ(coding->audioChannel, kAudioChannel2ch);
+
+    EXPECT_EQ(Value<CUNumber>(cif, kCIFValueMemberStreamCount)->UInt32Value(), 3u);
+    CUSharedPtr<CUArray> members = Value<CUArray>(cif, kCIFValueMemberStreams);
+    ASSERT_TRUE(members);
+    ASSERT_EQ(members->Count(), clip.members.size());
+    for (size_t i = 0; i < clip.members.size(); ++i) {
+        CUSharedPtr<MemberStreamInfo> member = CUDynamicCast<MemberStreamInfo>(members->ObjectAtIndex(i));
+        ASSERT_TRUE(member);
+        EXPECT_EQ(member->streamNumber, clip.members[i].number);
+        EXPECT_EQ(member->frameCnt, clip.members[i].frameCount);
+    }
+
+    // Device texts come back with their padding; the clip values strip it.
+    EXPECT_EQ(Text(Value<CUStringMac>(cif, kCIFValueDeviceManufacturer)), Padded("Maker"));
+    EXPECT_EQ(Text(Value<CUStringMac>(cif, kCIFValueDeviceModelName)), Padded("Model 9"));
+    EXPECT_EQ(Text(Value<CUStringMac>(cif, kCIFValueDeviceSerialNumber)), std::string(32, 'S'));
+    EXPECT_EQ(Text(Value<CUStringMac>(cif, kCIFValueDeviceFirmVersion)), "2.05.13.01");
+
+    CUSharedPtr<RecordTimeandDate> date = Value<RecordTimeandDate>(cif, kCIFValueRecordTimeAndDate);
+    ASSERT_TRUE(date);
+    EXPECT_EQ(date->year, 1999);
+    EXPECT_EQ(date->month, 12);
+    EXPECT_EQ(date->day, 31);
+    EXPECT_EQ(date->hour, 23);
+    EXPECT_EQ(date->minute, 59);
+    EXPECT_EQ(date->second, 58);
+    EXPECT_EQ(date->daylightSavingTime, 1);
+    EXPECT_EQ(date->timeZoneSign, 1);
+    EXPECT_EQ(date->timeZoneHours, 9);
+    EXPECT_EQ(date->timeZoneHalfHour, 1);
+    EXPECT_TRUE(date->HasTimeZone());
+    EXPECT_EQ(date->TimeZoneOffsetMinutes(), -(9 * 60 + 30));
+    EXPECT_EQ(Text(date->Description()), "1999-12-31 23:59:58 -09:30 DST");
+
+    ExpectTimecode(Value<TimecodeInfo>(cif, kCIFValueStartTimecode), clip.startTimecode, true);
+    EXPECT_EQ(Value<CUNumber>(cif, kCIFValue976)->UInt32Value(), 0xDEADBEEFu);
+
+    CUSharedPtr<RecordingModeInformation> mode =
+        Value<RecordingModeInformation>(cif, kCIFValueRecordingModeInfo);
+    ASSERT_TRUE(mode);
+    EXPECT_EQ(mode->cbrFlag, kCBRFlagVBR);
+    EXPECT_EQ(mode->recordingRate, kRecordingRate35Mbps);
+    EXPECT_EQ(mode->recordingMode, (1 << 10) | (1 << 13) | 1);
+    EXPECT_TRUE(mode->IsDoubleRecord());
+    EXPECT_TRUE(mode->IsVariableFrameRateRecord());
+    EXPECT_EQ(mode->preRecTime, 3);
+    EXPECT_EQ(mode->intervalFrameNum, 4);
+    EXPECT_EQ(mode->intervalUnit, kIntervalUnitMinutes);
+    EXPECT_EQ(mode->intervalTime, 5);
+    EXPECT_EQ(mode->frameRecNum, 6);
+    EXPECT_EQ(mode->variableFrameRate, 0x1234);
+    EXPECT_EQ(mode->aeMode, 0xA5);
+    EXPECT_EQ(mode->wbMode, 5);
+    EXPECT_EQ(mode->wbPreset, 0x13);
+    EXPECT_EQ(mode->accurateFlag, kAccurateFlagOn);
+    EXPECT_EQ(mode->colorTemperature, 3200);
+    EXPECT_EQ(mode->irMode, 1);
+    EXPECT_EQ(mode->logGammaFlag, kLogGammaFlagOn);
+    EXPECT_EQ(mode->gammaSetting, 0x0B);
+
+    CUSharedPtr<ClipAttributes> attributes = Value<ClipAttributes>(cif, kCIFValueClipAttributes);
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ(attributes->okMark, 2);
+    EXPECT_EQ(attributes->customPresetFileFlag, kCustomPresetFileFlagOn);
+    EXPECT_EQ(attributes->thumbnailFileFlag, kThumbnailFileFlagOn);
+    EXPECT_EQ(attributes->clipMetadataFileFlag, kClipMetadataFileFlagOff);
+    EXPECT_EQ(attributes->dropFrameFlag, kDropFrameFlagOn);
+    EXPECT_EQ(attributes->backupFlag, kBackupFlagOff);
+
+    CUSharedPtr<RelayInformation> relay = Value<RelayInformation>(cif, kCIFValueRelayInformation);
+    ASSERT_TRUE(relay);
+    ExpectUuid(relay->mediumID, SomeUuid(1));
+    ExpectUuid(relay->previousMediumID, SomeUuid(2));
+    ExpectUuid(relay->nextMediumID, SomeUuid(3));
+    EXPECT_EQ(Text(relay->previousClipID), "XY0003");
+    EXPECT_EQ(Text(relay->nextClipID), "XY0005");
+    ExpectUmid(relay->previousUMID, SomeUmid(0x40));
+    ExpectUmid(relay->nextUMID, SomeUmid(0x80));
+    EXPECT_EQ(relay->RelayRecordType(), kRelayRecordTypeMiddle);
+
+    EXPECT_EQ(Value<CUNumber>(cif, kCIFValue1140)->UInt8Value(), 0x11);
+    EXPECT_EQ(Value<CUNumber>(cif, kCIFValue1141)->UInt8Value(), 0xFE);
+    // The writer leaves the mark tables empty.
+    ASSERT_TRUE(Value<CUArray>(cif, kCIFValueShotMarks));
+    EXPECT_EQ(Value<CUArray>(cif, kCIFValueShotMarks)->Count(), 0u);
+    EXPECT_EQ(Value<CUArray>(cif, kCIFValueEventMarks)->Count(), 0u);
+}
+
+TEST(CIFStreamTest, RelayPlacesAndAbsentLinks) {
+    struct Case {
+        bool previous, next;
+        _RelayRecordType type;
+    } cases[] = {{false, false, kRelayRecordTypeSingle},
+                 {false, true, kRelayRecordTypeFirst},
+                 {true, true, kRelayRecordTypeMiddle},
+                 {true, false, kRelayRecordTypeLast}};
+    for (const Case& c : cases) {
+        CW::ClipDescription clip;
+        if (c.previous) clip.relay.previous = {{}, "", SomeUmid(1)};  // UMID only
+        if (c.next) clip.relay.next = {{}, "QZ0002", {}};             // clip ID only
+        CUSharedPtr<RelayInformation> relay =
+            Value<RelayInformation>(Read(Block(clip)), kCIFValueRelayInformation);
+        ASSERT_TRUE(relay);
+        EXPECT_EQ(relay->RelayRecordType(), c.type);
+        EXPECT_FALSE(relay->previousMediumID);
+        EXPECT_FALSE(relay->previousClipID);
+        EXPECT_EQ(static_cast<bool>(relay->previousUMID), c.previous);
+        EXPECT_FALSE(relay->nextUMID);
+        EXPECT_EQ(static_cast<bool>(relay->nextClipID), c.next);
+        ExpectUuid(relay->mediumID, CW::CardDescription().mediaUuid);
+    }
+}
+
+TEST(CIFStreamTest, InfraredModeOnlyAboveMetadataVersion0100) {
+    CW::ClipDescription clip;
+    clip.recordingMode.infraredMode = true;
+    for (uint16_t version : {0x0100, 0x0101, 0x01FF}) {
+        clip.coding.metadataVersion = version;
+        CUSharedPtr<RecordingModeInformation> mode =
+            Value<RecordingModeInformation>(Read(Block(clip)), kCIFValueRecordingModeInfo);
+        ASSERT_TRUE(mode);
+        EXPECT_EQ(mode->irMode, version > 0x0100 ? 1 : -1) << std::hex << version;
+    }
+}
+
+TEST(CIFStreamTest, VersionsAndMagicsDecideTheState) {
+    struct Case {
+        uint16_t magic, version, metadataMagic, metadataVersion;
+        uint16_t cifVersion, mdVersion;
+        uint32_t state;
+        bool codingTags, metadataTags;
+    } cases[] = {
+        {0x4349, 0x0100, 0x434D, 0x0100, 0x0100, 0x0100, 0, true, true},
+        {0x4349, 0x01FF, 0x434D, 0x01FF, 0x01FF, 0x01FF, 0, true, true},
+        {0x4348, 0x0100, 0x434D, 0x0101, 0, 0x0101, 2, false, true},       // wrong magic
+        {0x4349, 0x0200, 0x434D, 0x0101, 0x0200, 0x0101, 2, false, true},  // major 2
+        {0x4349, 0x0000, 0x434D, 0x0101, 0x0000, 0x0101, 2, false, true},  // major 0
+        {0x4349, 0x0100, 0x0000, 0x0101, 0x0100, 0, 2, true, false},       // no clip metadata area
+        {0x4349, 0x0100, 0x434D, 0x0201, 0x0100, 0x0201, 2, true, false},
+        {0x0000, 0x0100, 0x0000, 0x0100, 0, 0, 2, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.magic << " " << c.version << " " << c.metadataMagic
+                                        << " " << c.metadataVersion);
+        CW::ClipDescription clip;
+        clip.coding.magic = c.magic;
+        clip.coding.version = c.version;
+        clip.coding.metadataMagic = c.metadataMagic;
+        clip.coding.metadataVersion = c.metadataVersion;
+        uint32_t result = 1;
+        CUSharedPtr<CIFStream> cif = Read(Block(clip), 0, &result);
+        ASSERT_TRUE(cif);  // reading succeeds whatever the versions say
+        EXPECT_EQ(result, 0u);
+        EXPECT_EQ(cif->CIFVersion(), c.cifVersion);
+        EXPECT_EQ(cif->MetadataVersion(), c.mdVersion);
+        EXPECT_EQ(cif->GatState(), c.state);
+        for (uint32_t tag = 0; tag < kCIFValueTagCount; ++tag) {
+            const bool expected = tag <= kCIFValueMemberStreams ? c.codingTags : c.metadataTags;
+            EXPECT_EQ(static_cast<bool>(cif->ValueForTag(static_cast<_CIFValueTag>(tag))), expected) << tag;
+        }
+    }
+}
+
+TEST(CIFStreamTest, TagsOutsideTheTableAreNull) {
+    CUSharedPtr<CIFStream> cif = Read(Block(CW::ClipDescription()));
+    ASSERT_TRUE(cif);
+    for (uint32_t tag : {19u, 76u, 0x7FFFFFFFu, 0xFFFFFFFFu})
+        EXPECT_FALSE(cif->ValueForTag(static_cast<_CIFValueTag>(tag))) << tag;
+    // A reader that was never initialised answers nothing.
+    CIFStream empty;
+    EXPECT_FALSE(empty.ValueForTag(kCIFValueDuration));
+    EXPECT_EQ(empty.GatState(), 2u);
+    EXPECT_FALSE(empty.Copy());
+}
+
+TEST(CIFStreamTest, MemberCountsAreBounded) {
+    CW::ClipDescription clip;
+    clip.durationFrames = 99;
+    clip.members.assign(99, CW::MemberFile{1, 0, {}});
+    for (size_t i = 0; i < clip.members.size(); ++i) clip.members[i].number = static_cast<uint8_t>(i + 1);
+    Bytes block = Block(clip);
+    CUSharedPtr<CUArray> members = Value<CUArray>(Read(block), kCIFValueMemberStreams);
+    ASSERT_TRUE(members);
+    ASSERT_EQ(members->Count(), 99u);
+    EXPECT_EQ(CUDynamicCast<MemberStreamInfo>(members->ObjectAtIndex(98))->streamNumber, 99);
+
+    for (uint32_t count : {100u, 0x80000000u, 0xFFFFFFFFu}) {
+        clip.coding.memberCount = count;
+        CUSharedPtr<CIFStream> cif = Read(Block(clip));
+        ASSERT_TRUE(cif);
+        EXPECT_FALSE(cif->ValueForTag(kCIFValueMemberStreams)) << count;
+        // The stored count itself is still answered.
+        EXPECT_EQ(Value<CUNumber>(cif, kCIFValueMemberStreamCount)->UInt32Value(), count);
+        EXPECT_EQ(cif->GatState(), 0u);
+    }
+
+    clip.coding.memberCount = 0;
+    CUSharedPtr<CUArray> none = Value<CUArray>(Read(Block(clip)), kCIFValueMemberStreams);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->Count(), 0u);
+}
+
+TEST(CIFStreamTest, ShortOrMissingDataIsNotRead) {
+    const Bytes block = Block(CW::ClipDescription());
+    uint32_t result = 0;
+    EXPECT_FALSE(Read(Bytes(block.begin(), block.end() - 1), 0, &result));
+    EXPECT_EQ(result, kResultCIFNoStream);
+    EXPECT_FALSE(Read(Bytes(), 0, &result));
+    EXPECT_EQ(result, kResultCIFNoStream);
+    EXPECT_FALSE(Read(block, 1, &result));
+    EXPECT_EQ(result, kResultCIFNoStream);
+    for (uint64_t offset : {uint64_t{2561}, std::numeric_limits<uint64_t>::max(),
+                            std::numeric_limits<uint64_t>::max() - 2559}) {
+        EXPECT_FALSE(Read(block, offset, &result));
+        EXPECT_EQ(result, kResultCIFNoStream);
+    }
+    EXPECT_FALSE(CIFStream::Create(CUSharedPtr<CUStream>(), 0, &result));
+    EXPECT_EQ(result, kResultCIFNoStream);
+
+    // Only a whole block is accepted by Init.
+    CIFStream cif;
+    EXPECT_EQ(cif.Init(MemoryStream(block), _CURange{0, 100}), kResultCIFNoStream);
+    EXPECT_EQ(cif.Init(MemoryStream(block), _CURange{0, CIFStream::kBlockSize}), 0u);
+
+    // The last block of a longer stream is read.
+    Bytes two = block;
+    two.insert(two.end(), block.begin(), block.end());
+    EXPECT_TRUE(Read(two, 2560, &result));
+    EXPECT_EQ(result, 0u);
+}
+
+TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
+    const char* base = std::getenv("QZ_TEST_TMP");
+    std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
+    std::filesystem::create_directories(root);
+    std::string pattern = (root / "cif-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(pattern.data()));
+    const std::filesystem::path folder = pattern;
+
+    const CW::ClipDescription clip = RichClip();
+    Bytes block = Block(clip);
+    block.resize(4000, 0xEE);  // bytes past the block are ignored
+    const std::string good = (folder / "AB0012.CIF").string();
+    std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(block.data()), block.size());
+    const std::string shortFile = (folder / "SHORT.CIF").string();
+    std::ofstream(shortFile, std::ios::binary).write(reinterpret_cast<const char*>(block.data()), 2559);
+
+    uint32_t result = 1;
+    CUSharedPtr<CIFStream> cif = CIFStream::Create(CUStringMac::Create(good.c_str()), &result);
+    ASSERT_TRUE(cif);
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(Value<CUNumber>(cif, kCIFValueDuration)->UInt32Value(), 450u);
+
+    EXPECT_FALSE(CIFStream::Create(CUStringMac::Create(shortFile.c_str()), &result));
+    EXPECT_EQ(result, kResultCIFNoStream);
+    EXPECT_FALSE(CIFStream::Create(CUStringMac::Create((folder / "MISSING.CIF").string().c_str()), &result));
+    EXPECT_EQ(result, kResultCIFNoStream);
+    EXPECT_FALSE(CIFStream::Create(CUStringMac::Create(folder.string().c_str()), &result));  // a folder
+    EXPECT_FALSE(CIFStream::Create(CUSharedPtr<CUStringMac>(), &result));
+    EXPECT_EQ(result, kResultCIFNoStream);
+
+    std::filesystem::remove_all(folder);
+    // The block was copied: the reader keeps answering without its file.
+    EXPECT_EQ(Value<CUNumber>(cif, kCIFValueDuration)->UInt32Value(), 450u);
+}
+
+TEST(CIFStreamTest, TimecodeBytesAreDecodedAsBCD) {
+    Bytes block = Block(CW::ClipDescription());
+    const Bytes stored = {0x12, 0x34, 0x56, 0x01};
+    std::copy(stored.begin(), stored.end(), block.begin() + CIFStream::kOffsetStartTimecode);
+    block[CIFStream::kOffsetClipAttributes] = 0;
+    CUSharedPtr<TimecodeInfo> tc = Value<TimecodeInfo>(Read(block), kCIFValueStartTimecode);
+    ASSERT_TRUE(tc);
+    EXPECT_EQ(Text(tc->Description()), "1:56:34:12");
+
+    // Any nibble above 9, in any of the four bytes, drops that timecode only.
+    for (size_t at = 0; at < 4; ++at) {
+        for (uint8_t bad : {0x3A, 0xA0, 0xFF, 0x9A}) {
+            Bytes broken = block;
+            broken[CIFStream::kOffsetStartTimecode + at] = bad;
+            CUSharedPtr<CIFStream> cif = Read(broken);
+            ASSERT_TRUE(cif);
+            EXPECT_FALSE(cif->ValueForTag(kCIFValueStartTimecode)) << at << " " << int(bad);
+            EXPECT_TRUE(cif->ValueForTag(kCIFValueEndTimecode));
+            EXPECT_EQ(cif->GatState(), 0u);
+        }
+    }
+    Bytes nines = block;
+    std::fill_n(nines.begin() + CIFStream::kOffsetEndTimecode, 4, 0x99);
+    EXPECT_EQ(Text(Value<TimecodeInfo>(Read(nines), kCIFValueEndTimecode)->Description()), "99:99:99:99");
+}
+
+TEST(CIFStreamTest, RecordDateFlagsAndBadDigits) {
+    Bytes block = Block(CW::ClipDescription());
+    block[CIFStream::kOffsetRecordTimeandDate] = 0x1E;
+    CUSharedPtr<RecordTimeandDate> date = Value<RecordTimeandDate>(Read(block), kCIFValueRecordTimeAndDate);
+    ASSERT_TRUE(date);
+    EXPECT_EQ(date->timeZoneHours, 15);
+    EXPECT_FALSE(date->HasTimeZone());
+    EXPECT_EQ(date->TimeZoneOffsetMinutes(), 0);
+    EXPECT_EQ(date->daylightSavingTime, 0);
+    EXPECT_EQ(date->timeZoneSign, 0);
+    EXPECT_EQ(date->timeZoneHalfHour, 0);
+    EXPECT_EQ(date->year, 2026);
+    EXPECT_EQ(Text(date->Description()), "2026-12-06 09:30:00");
+
+    for (size_t at = 1; at < 8; ++at) {
+        Bytes broken = block;
+        broken[CIFStream::kOffsetRecordTimeandDate + at] = 0x1F;
+        EXPECT_FALSE(Read(broken)->ValueForTag(kCIFValueRecordTimeAndDate)) << at;
+    }
+}
+
+TEST(CIFStreamTest, AttributeBitsAndFirmwareText) {
+    Bytes block = Block(CW::ClipDescription());
+    block[CIFStream::kOffsetClipAttributes] = 0xC2;
+    CUSharedPtr<ClipAttributes> attributes = Value<ClipAttributes>(Read(block), kCIFValueClipAttributes);
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ(attributes->okMark, 3);
+    EXPECT_EQ(attributes->dropFrameFlag, kDropFrameFlagOn);
+    EXPECT_EQ(attributes->customPresetFileFlag, kCustomPresetFileFlagOff);
+    EXPECT_EQ(attributes->thumbnailFileFlag, kThumbnailFileFlagOff);
+    EXPECT_EQ(attributes->clipMetadataFileFlag, kClipMetadataFileFlagOff);
+    EXPECT_EQ(attributes->backupFlag, kBackupFlagOff);
+    // Bits 5 and 0 are not read.
+    block[CIFStream::kOffsetClipAttributes] = 0x21;
+    attributes = Value<ClipAttributes>(Read(block), kCIFValueClipAttributes);
+    EXPECT_EQ(Text(attributes->Description()),
+              "okMark=0 customPresetFile=0 thumbnailFile=0 clipMetadataFile=0 dropFrame=0 backup=0");
+
+    struct Case {
+        Bytes stored;
+        const char* text;
+    } cases[] = {
+        {{1, 2, 3, 255, 7, 7, 7, 7}, "1.02.03"},
+        {{0, 0, 0, 0, 0, 0, 0, 0}, "0.00.00.00.00.00.00.00"},
+        {{254, 100, 9, 255, 255, 255, 255, 255}, "254.100.09"},
+        {{7, 255, 1, 1, 1, 1, 1, 1}, "7"},
+        {{255, 1, 2, 3, 4, 5, 6, 7}, nullptr},
+    };
+    for (const Case& c : cases) {
+        Bytes b = block;
+        std::copy(c.stored.begin(), c.stored.end(), b.begin() + CIFStream::kOffsetFirmVersion);
+        CUSharedPtr<CUStringMac> text = Value<CUStringMac>(Read(b), kCIFValueDeviceFirmVersion);
+        if (c.text)
+            EXPECT_EQ(Text(text), c.text);
+        else
+            EXPECT_FALSE(text);
+    }
+}
+
+TEST(CIFStreamTest, DeviceTextStopsAtNulAndRefusesNonAscii) {
+    Bytes block = Block(CW::ClipDescription());
+    block[CIFStream::kOffsetManufacturer + 3] = 0;
+    EXPECT_EQ(Text(Value<CUStringMac>(Read(block), kCIFValueDeviceManufacturer)), "Van");
+    block[CIFStream::kOffsetModelName] = 0xC3;
+    EXPECT_FALSE(Read(block)->ValueForTag(kCIFValueDeviceModelName));
+    std::fill_n(block.begin() + CIFStream::kOffsetSerialNumber, 32, 0);
+    EXPECT_EQ(Text(Value<CUStringMac>(Read(block), kCIFValueDeviceSerialNumber)), "");
+}
+
+TEST(CIFStreamTest, MarkTablesAreOpaque) {
+    Bytes block = Block(CW::ClipDescription());
+    block[CIFStream::kOffsetShotMarks + 399] = 0x42;
+    CUSharedPtr<CIFStream> cif = Read(block);
+    CUSharedPtr<CUArray> shots = Value<CUArray>(cif, kCIFValueShotMarks);
+    ASSERT_TRUE(shots);
+    ASSERT_EQ(shots->Count(), 1u);
+    CUSharedPtr<CUVector<unsigned char>> table =
+        CUDynamicCast<CUVector<unsigned char>>(shots->ObjectAtIndex(0));
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->size(), CIFStream::kShotMarksSize);
+    EXPECT_EQ((*table)[399], 0x42);
+    EXPECT_EQ(Value<CUArray>(cif, kCIFValueEventMarks)->Count(), 0u);
+}
+
+TEST(CIFStreamTest, CopiesAndIndexSlotsReadTheSame) {
+    CW::CardDescription card;
+    card.clips = {RichClip(), CW::ClipDescription(), CW::ClipDescription()};
+    card.clips[1].id = {"QZ", 2};
+    card.clips[1].durationFrames = 77;
+    card.clips[2].id = {"QZ", 3};
+    card.clips[2].frameRate = CW::FrameRate::k50p;
+    card.clips[2].durationFrames = 900;
+    const Bytes index = CW::BuildMediaIndex(card);
+
+    for (size_t i = 0; i < card.clips.size(); ++i) {
+        CUSharedPtr<CIFStream> slot = Read(index, 12288 + 2560 * i);
+        CUSharedPtr<CIFStream> own = Read(CW::BuildClipInformation(card, i));
+        ASSERT_TRUE(slot);
+        ASSERT_TRUE(own);
+        CUSharedPtr<CIFStream> copy = slot->Copy();
+        ASSERT_TRUE(copy);
+        EXPECT_NE(copy.get(), slot.get());
+        EXPECT_EQ(copy->CIFVersion(), own->CIFVersion());
+        EXPECT_EQ(copy->MetadataVersion(), own->MetadataVersion());
+        for (uint32_t tag = 0; tag < kCIFValueTagCount; ++tag) {
+            const _CIFValueTag t = static_cast<_CIFValueTag>(tag);
+            CUSharedPtr<CUObject> a = own->ValueForTag(t);
+            CUSharedPtr<CUObject> b = slot->ValueForTag(t);
+            CUSharedPtr<CUObject> c = copy->ValueForTag(t);
+            ASSERT_TRUE(a && b && c) << tag;
+            EXPECT_NE(a.get(), own->ValueForTag(t).get());  // each request builds a new object
+            EXPECT_EQ(Text(a->Description()), Text(b->Description())) << tag;
+            EXPECT_EQ(Text(a->Description()), Text(c->Description())) << tag;
+        }
+    }
+
+    // The index's table of blocks through the cursor: exactly 2560 bytes each.
+    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(MemoryStream(index));
+    ASSERT_TRUE(cursor->SetOffset(12288, kCUStreamSeekBegin));
+    CUSharedPtr<CUMutableArray> blocks = cursor->GetCIFStreamArray(3);
+    ASSERT_TRUE(blocks);
+    ASSERT_EQ(blocks->Count(), 3u);
+    EXPECT_EQ(cursor->offset(), 12288u + 3 * 2560);
+    EXPECT_EQ(CUDynamicCast<CUNumber>(
+                  CUDynamicCast<CIFStream>(blocks->ObjectAtIndex(2))->ValueForTag(kCIFValueDuration))
+                  ->UInt32Value(),
+              900u);
+    // All 999 slots fit; a block that runs past the end does not, and the
+    // cursor stays.
+    ASSERT_TRUE(cursor->SetOffset(12288, kCUStreamSeekBegin));
+    EXPECT_TRUE(cursor->GetCIFStreamArray(999));
+    ASSERT_TRUE(cursor->SetOffset(12288, kCUStreamSeekBegin));
+    EXPECT_FALSE(cursor->GetCIFStreamArray(1001));
+    EXPECT_FALSE(cursor->GetCIFStreamArray(0xFFFFFFFFu));
+    EXPECT_EQ(cursor->offset(), 12288u);
+}
+
+TEST(CIFStreamTest, ConcurrentRequestsAgree) {
+    CUSharedPtr<CIFStream> cif = Read(Block(RichClip()));
+    ASSERT_TRUE(cif);
+    std::vector<std::string> expected;
+    for (uint32_t tag = 0; tag < kCIFValueTagCount; ++tag)
+        expected.push_back(Text(cif->ValueForTag(static_cast<_CIFValueTag>(tag))->Description()));
+
+    std::vector<int> mismatches(8, 0);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < mismatches.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 200; ++round) {
+                const uint32_t tag = static_cast<uint32_t>((round + t) % kCIFValueTagCount);
+                CUSharedPtr<CUObject> value = cif->ValueForTag(static_cast<_CIFValueTag>(tag));
+                if (!value || Text(value->Description()) != expected[tag]) ++mismatches[t];
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (int m : mismatches) EXPECT_EQ(m, 0);
+}
+
+TEST(CIFStreamTest, CursorRecordReadersLeaveTheCursorOnFailure) {
+    const Bytes bytes = {0x12, 0x3A, 0x00, 0x00, 0x00, 0x01};
+    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(MemoryStream(bytes));
+    ASSERT_TRUE(cursor);
+    EXPECT_FALSE(MetaDataManager::Create(CUSharedPtr<CUStream>()));
+    uint8_t value = 0;
+    EXPECT_TRUE(cursor->GetBCD(value));
+    EXPECT_EQ(value, 12);
+    EXPECT_FALSE(cursor->GetBCD(value));
+    EXPECT_EQ(cursor->offset(), 1u);
+    ASSERT_TRUE(cursor->SetOffset(0, kCUStreamSeekBegin));
+    EXPECT_FALSE(cursor->GetTimecode(false));
+    EXPECT_EQ(cursor->offset(), 0u);
+    ASSERT_TRUE(cursor->SetOffset(2, kCUStreamSeekBegin));
+    // Count 1 but no entry bytes left.
+    EXPECT_FALSE(cursor->GetMemberStreamArray());
+    EXPECT_EQ(cursor->offset(), 2u);
+    EXPECT_FALSE(cursor->GetRecordTimeandDate());
+    EXPECT_FALSE(cursor->GetRecordingModeInformation(0x0101));
+    EXPECT_FALSE(cursor->GetRelayInformation());
+    EXPECT_FALSE(cursor->GetFixedASCIIString(5));
+    EXPECT_FALSE(cursor->GetMarkTable(400));
+    EXPECT_FALSE(cursor->GetFirmVersion());
+    EXPECT_EQ(cursor->offset(), 2u);
+    EXPECT_TRUE(cursor->GetFixedASCIIString(4));
+}
