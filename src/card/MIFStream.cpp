@@ -1,0 +1,278 @@
+#include "MIFStream.h"
+
+#include "CFBCClip.h"
+#include "CIFStream.h"
+#include "CUArray.h"
+#include "CUFileStream.h"
+#include "CUMemoryStream.h"
+#include "CUMutableArray.h"
+#include "CUNumber.h"
+#include "CUStringMac.h"
+#include "CUUUID.h"
+#include "ClipIDInfo.h"
+#include "FBCResultCodes.h"
+#include "FBC_Utl_Path.h"
+#include "MediaMetadata.h"
+#include "MetaDataManager.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace ComVantoVantoQZ64RADPlug {
+
+namespace {
+
+uint8_t MajorVersion(uint16_t version) {
+    return static_cast<uint8_t>(version >> 8);
+}
+
+uint8_t MinorVersion(uint16_t version) {
+    return static_cast<uint8_t>(version & 0xFF);
+}
+
+// Frame-rate bits of the system bitmap for an index version.
+uint8_t FrameRateTypeMask(uint16_t version) {
+    return MinorVersion(version) != 0 ? 0x07 : 0x03;
+}
+
+// At most the index's fixed size, copied into memory, so that an oversized
+// or growing file cannot make the reader allocate without bound. Null when
+// the path cannot be opened for reading (missing file, a folder, refused).
+CUSharedPtr<CUStream> ReadIndexBytes(const CUSharedPtr<CUStringMac>& path) {
+    try {
+        CUSharedPtr<CUFileStream> file(new CUFileStream(path, kCUStreamModeOpen, kCUStreamAccessRead, true));
+        if (!file->IsOSFileHandleValid() || !file->CanRead()) return nullptr;
+        const uint64_t length = std::min<uint64_t>(file->Length(), MIFStream::kFileSize);
+        // An empty file still yields a stream: its first field then lies
+        // beyond the end, which is a read failure, not a missing file.
+        if (length == 0) return CUSharedPtr<CUStream>(new CUMemoryStream(nullptr, 0, false));
+        return CUSharedPtr<CUStream>(
+            CUMemoryStream::CreateMemoryStreamPtr(CUSharedPtr<CUStream>(file), _CURange{0, length}));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+MIFStream::MIFStream() = default;
+
+MIFStream::~MIFStream() = default;
+
+CUSharedPtr<MIFStream> MIFStream::Create(const CUSharedPtr<CUStringMac>& path, uint32_t* result) {
+    if (result) *result = kResultNullArgument;
+    if (!path || path->IsNull()) return nullptr;
+    CUSharedPtr<MIFStream> stream(new MIFStream());
+    const uint32_t code = stream->Init(path);
+    if (result) *result = code;
+    if (code != 0) return nullptr;
+    return stream;
+}
+
+CUSharedPtr<MIFStream> MIFStream::Create() {
+    CUSharedPtr<MIFStream> stream(new MIFStream());
+    stream->m_ClipArray = CUMutableArray::Create();
+    stream->m_MediaMetadata = MediaMetadata::Create();
+    if (!stream->m_ClipArray || !stream->m_MediaMetadata) return nullptr;
+    stream->m_Version = kNewVersion;
+    stream->m_SystemBitmap = 0;
+    return stream;
+}
+
+uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path) {
+    m_FailedStep = kMIFReadStepFile;
+    if (!path || path->IsNull()) return kResultNullArgument;
+    // A missing or unreadable file ends in the stream-less Init below.
+    return Init(path, ReadIndexBytes(path));
+}
+
+uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr<CUStream>& stream) {
+    m_Modified = true;
+    m_Version = 0;
+    m_SystemBitmap = 0;
+    m_MediaMetadata = nullptr;
+    m_FailedStep = kMIFReadStepFile;
+    if (!path || path->IsNull()) return kResultNullArgument;
+    try {
+        m_ClipArray = CUMutableArray::Create();
+        m_Path = CUSharedPtr<CUStringMac>(new CUStringMac(path));
+        if (!m_ClipArray || !m_Path || m_Path->IsNull()) return kResultNotReady;
+        if (!stream) return kResultNullArgument;
+
+        // Never look past the fixed layout, whatever the stream holds.
+        CUSharedPtr<CUStream> bytes = stream;
+        const uint64_t length = stream->Length();
+        if (length > kFileSize)
+            bytes = CUSharedPtr<CUStream>(
+                CUMemoryStream::CreateMemoryStreamPtr(stream, _CURange{0, uint64_t{kFileSize}}));
+        CUSharedPtr<MetaDataManager> reader = bytes ? MetaDataManager::Create(bytes) : nullptr;
+        if (!reader) return kResultNullArgument;
+
+        uint32_t code = ReadHeader(*reader);
+        if (code != 0) return code;
+        // An index of another major version exists but is not read further;
+        // GetState reports it.
+        if (MajorVersion(m_Version) != kSupportedMajorVersion) return 0;
+        if ((code = ReadClipInfo(*reader)) != 0) return code;
+        if ((code = ReadMediaMetadata(*reader)) != 0) return code;
+        if ((code = ReadExtension(*reader)) != 0) return code;
+        m_Modified = false;
+        m_FailedStep = kMIFReadStepNone;
+        return 0;
+    } catch (...) {
+        if (m_ClipArray) m_ClipArray->RemoveAllObjects();
+        return kResultReadFailure;
+    }
+}
+
+uint32_t MIFStream::ReadHeader(MetaDataManager& reader) {
+    uint16_t magic = 0;
+    m_FailedStep = kMIFReadStepMagic;
+    if (!reader.SetOffset(kOffsetMagic, kCUStreamSeekBegin) || !reader.GetUInt16(magic) || magic != kMagic)
+        return kResultReadFailure;
+    m_FailedStep = kMIFReadStepHeader;
+    if (!reader.GetUInt16(m_Version)) return kResultReadFailure;
+    if (MajorVersion(m_Version) != kSupportedMajorVersion) {
+        m_FailedStep = kMIFReadStepNone;
+        return 0;
+    }
+    if (!reader.SetOffset(kOffsetSystemBitmap, kCUStreamSeekBegin) || !reader.GetUInt8(m_SystemBitmap) ||
+        !reader.GetBytes(m_Reserved5.data(), m_Reserved5.size()))
+        return kResultReadFailure;
+    return 0;
+}
+
+uint32_t MIFStream::ReadClipInfo(MetaDataManager& reader) {
+    CUSharedPtr<CUStringMac> clipsFolder = FBC_Utl_RemoveLastComponent(m_Path);
+    uint32_t count = 0;
+    m_FailedStep = kMIFReadStepClipCount;
+    if (!reader.SetOffset(kOffsetClipCount, kCUStreamSeekBegin) || !reader.GetUInt32(count))
+        return kResultReadFailure;
+    if (count > kMaxClipCount) return kResultReadFailure;
+
+    m_FailedStep = kMIFReadStepClipIDTable;
+    if (!reader.SetOffset(kOffsetClipIDTable, kCUStreamSeekBegin)) return kResultReadFailure;
+    // One invalid record discards the whole table.
+    CUSharedPtr<CUMutableArray> ids = reader.GetClipIDInfoArray(count);
+    if (!ids || ids->Count() != count) return kResultReadFailure;
+    m_FailedStep = kMIFReadStepCIFTable;
+    if (!reader.SetOffset(kOffsetReserved12000, kCUStreamSeekBegin) ||
+        !reader.GetBytes(m_Reserved12000.data(), m_Reserved12000.size()))
+        return kResultReadFailure;
+    if (!reader.SetOffset(kOffsetCIFTable, kCUStreamSeekBegin)) return kResultReadFailure;
+    CUSharedPtr<CUMutableArray> blocks = reader.GetCIFStreamArray(count);
+    if (!blocks || blocks->Count() != count) return kResultReadFailure;
+
+    m_FailedStep = kMIFReadStepClip;
+
+    for (uint32_t i = 0; i < count; ++i) {
+        CUSharedPtr<ClipIDInfo> id = ids->ObjectAtIndex(i);
+        CUSharedPtr<CIFStream> block = blocks->ObjectAtIndex(i);
+        CUSharedPtr<CFBCClip> clip = (id && block) ? CFBCClip::Create(clipsFolder, id, block) : nullptr;
+        if (!clip) {
+            m_ClipArray->RemoveAllObjects();
+            return kResultReadFailure;
+        }
+        m_ClipArray->AddObject(clip);
+    }
+    return 0;
+}
+
+uint32_t MIFStream::ReadMediaMetadata(MetaDataManager& reader) {
+    m_FailedStep = kMIFReadStepMediaMetadata;
+    m_MediaMetadata = MediaMetadata::Create(reader.Stream(), kOffsetMediaMetadata);
+    return m_MediaMetadata ? 0 : kResultReadFailure;
+}
+
+uint32_t MIFStream::ReadExtension(MetaDataManager& reader) {
+    uint32_t extension = 0;
+    m_FailedStep = kMIFReadStepExtension;
+    if (!reader.SetOffset(kOffsetExtension, kCUStreamSeekBegin) || !reader.GetUInt32(extension))
+        return kResultReadFailure;
+    return 0;
+}
+
+uint32_t MIFStream::GetState() const {
+    if (MajorVersion(m_Version) != kSupportedMajorVersion) return kStateUnsupportedVersion;
+    const uint8_t type = m_SystemBitmap & FrameRateTypeMask(m_Version);
+    const bool allowed = MinorVersion(m_Version) != 0 ? (type == kFrameRateType5994 ||
+                                                         type == kFrameRateType50 || type == kFrameRateType24)
+                                                      : type != 0;
+    if (!allowed) return kStateFrameRateTypeNotAllowed;
+    if (!m_MediaMetadata) return kStateNoMediaMetadata;
+    return m_MediaMetadata->GetState() == 0 ? kStateUsable : kStateUnsupportedVersion;
+}
+
+void MIFStream::SetClipArray(const CUSharedPtr<CUMutableArray>& clips) {
+    m_ClipArray = CUSharedPtr<CUMutableArray>(new CUMutableArray(CUSharedPtr<CUArray>(clips)));
+    m_Modified = true;
+}
+
+uint8_t MIFStream::FrameRateType() const {
+    if (MajorVersion(m_Version) != kSupportedMajorVersion) return 0;
+    return m_SystemBitmap & FrameRateTypeMask(m_Version);
+}
+
+void MIFStream::setFrameRateType(uint8_t type) {
+    const uint8_t mask = FrameRateTypeMask(m_Version);
+    m_SystemBitmap = static_cast<uint8_t>((m_SystemBitmap & ~mask) | (type & mask));
+    m_Modified = true;
+}
+
+CUSharedPtr<CUObject> MIFStream::ValueForTag(_ContentValueTag tag) const {
+    switch (tag) {
+        case kContentValueMediaID:
+            return m_MediaMetadata ? m_MediaMetadata->ValueForTag(kContentValueMediaID) : nullptr;
+        case kContentValueIndexVersion:
+            return CUNumber::Create<uint16_t>(m_Version);
+        case kContentValueSystemBitmap:
+            return CUNumber::Create<uint8_t>(m_SystemBitmap);
+        case kContentValueFrameRateType:
+            return CUNumber::Create<uint8_t>(FrameRateType());
+        default:
+            return nullptr;
+    }
+}
+
+uint32_t MIFStream::SetValueForTag(const CUSharedPtr<CUObject>& value, _ContentValueTag tag) {
+    if (!value) return kResultNullArgument;
+    if (tag == kContentValueMediaID) {
+        if (!m_MediaMetadata) return kResultNullArgument;
+        const uint32_t code = m_MediaMetadata->SetValueForTag(value, tag);
+        if (code == 0) m_Modified = true;
+        return code;
+    }
+    CUSharedPtr<CUNumber> number = value;
+    if (!number) return kResultNullArgument;
+    switch (tag) {
+        case kContentValueIndexVersion:
+            m_Version = number->UInt16Value();
+            break;
+        case kContentValueSystemBitmap:
+            m_SystemBitmap = number->UInt8Value();
+            break;
+        case kContentValueFrameRateType:
+            setFrameRateType(number->UInt8Value());
+            break;
+        default:
+            return kResultNullArgument;
+    }
+    m_Modified = true;
+    return 0;
+}
+
+CUSharedPtr<CUStringMac> MIFStream::Description() const {
+    char line[64];
+    std::string text = "MIFStream{";
+    text += CU_NEWLINE_CHAR;
+    if (m_Path) text += "path = " + m_Path->Utf8() + CU_NEWLINE_CHAR;
+    std::snprintf(line, sizeof line, "version = 0x%04X%sbitmap = 0x%02X%sclips = %zu%s", m_Version,
+                  CU_NEWLINE_CHAR, m_SystemBitmap, CU_NEWLINE_CHAR,
+                  m_ClipArray ? m_ClipArray->Count() : size_t{0}, CU_NEWLINE_CHAR);
+    text += line;
+    text += "}";
+    return CUStringMac::Create(text.c_str());
+}
+
+}  // namespace ComVantoVantoQZ64RADPlug
