@@ -201,6 +201,19 @@ TEST(CUDictionary, KeysAreOrderedByCollationAndCopied) {
     EXPECT_NE(d->AllKeys()->ObjectAtIndex(0).get(), keys->ObjectAtIndex(0).get());
 }
 
+TEST(CUDictionary, KeysThatCollateEqualStayDistinct) {
+    // Precomposed and combining forms of "é" collate equal; neither entry is lost.
+    CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
+    d->SetObjectForKey(Num(1), S("\u00e9"));
+    d->SetObjectForKey(Num(2), S("e\u0301"));
+    EXPECT_EQ(d->Count(), 2u);
+    CUSharedPtr<CUNumber> a = d->ObjectForKey(S("\u00e9"));
+    CUSharedPtr<CUNumber> b = d->ObjectForKey(S("e\u0301"));
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->SInt32Value(), 1);
+    EXPECT_EQ(b->SInt32Value(), 2);
+}
+
 TEST(CUDictionary, SetReplaceRemoveAndNulls) {
     CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
     CUSharedPtr<CUObject> first = Num(1);
