@@ -142,15 +142,34 @@ std::optional<std::u16string> Decode(const char* bytes, size_t length, _CUString
             }
             return DecodeWithConverter(name, bytes, length);
         }
-        case kCUString_ASCII:
-            return DecodeWithConverter("US-ASCII", bytes, length);
+        case kCUString_ASCII: {
+            std::u16string out(length, u'\0');
+            for (size_t i = 0; i < length; ++i) {
+                if (u[i] > 0x7F) return std::nullopt;
+                out[i] = u[i];
+            }
+            return out;
+        }
         case kCUString_UTF8:
-        default:
+        default: {
             if (length >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
                 bytes += 3;
                 length -= 3;
             }
-            return DecodeWithConverter("UTF-8", bytes, length);
+            if (length == 0) return std::u16string();
+            if (length > static_cast<size_t>(INT32_MAX)) return std::nullopt;
+            // Strict: ill-formed sequences (overlong forms, surrogates,
+            // truncation) fail instead of being substituted.
+            std::u16string out(length, u'\0');
+            int32_t n = 0;
+            UErrorCode status = U_ZERO_ERROR;
+            u_strFromUTF8(out.data(), static_cast<int32_t>(out.size()), &n, bytes,
+                          static_cast<int32_t>(length), &status);
+            if (status == U_STRING_NOT_TERMINATED_WARNING) status = U_ZERO_ERROR;
+            if (U_FAILURE(status)) return std::nullopt;
+            out.resize(static_cast<size_t>(n));
+            return out;
+        }
     }
 }
 
