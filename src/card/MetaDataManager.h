@@ -5,25 +5,26 @@
 // and leaves the cursor where it was; nothing is thrown. Every reader holds
 // the cursor's recursive lock for its whole sequence of reads; callers that
 // position the cursor and read should hold it too (CUAutoLock).
+// The records the readers return are included so callers can hold them.
+#include "CUArray.h"
+#include "CUMutableArray.h"
 #include "CUSharedPtr.h"
+#include "CUStringMac.h"
+#include "ClipAttributes.h"
+#include "ClipIDInfo.h"
+#include "CodingInfo.h"
 #include "ParseMetaData.h"
+#include "RecordTimeandDate.h"
+#include "RecordingModeInformation.h"
+#include "RelayInformation.h"
+#include "TimecodeInfo.h"
 
 #include <cstdint>
 
 namespace ComVantoVantoQZ64RADPlug {
 
 class CIFStream;
-class ClipAttributes;
-class ClipIDInfo;
-class CodingInfo;
-class CUArray;
-class CUMutableArray;
 class CUStream;
-class CUStringMac;
-class RecordingModeInformation;
-class RecordTimeandDate;
-class RelayInformation;
-class TimecodeInfo;
 
 class MetaDataManager : public ParseMetaData {
 public:
