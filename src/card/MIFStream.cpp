@@ -91,6 +91,7 @@ uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr
     m_Modified = true;
     m_Version = 0;
     m_SystemBitmap = 0;
+    m_StoredClipCount = 0;
     m_MediaMetadata = nullptr;
     m_FailedStep = kMIFReadStepFile;
     if (!path || path->IsNull()) return kResultNullArgument;
@@ -149,6 +150,7 @@ uint32_t MIFStream::ReadClipInfo(MetaDataManager& reader) {
     m_FailedStep = kMIFReadStepClipCount;
     if (!reader.SetOffset(kOffsetClipCount, kCUStreamSeekBegin) || !reader.GetUInt32(count))
         return kResultReadFailure;
+    m_StoredClipCount = count;
     if (count > kMaxClipCount) return kResultReadFailure;
 
     m_FailedStep = kMIFReadStepClipIDTable;

@@ -108,6 +108,8 @@ public:
     void setFrameRateType(uint8_t type);
 
     uint16_t IndexVersion() const { return m_Version; }
+    // The clip count as stored in the file (also when it was refused).
+    uint32_t StoredClipCount() const { return m_StoredClipCount; }
     uint8_t SystemBitmap() const { return m_SystemBitmap; }
     CUSharedPtr<CUStringMac> FilePath() const { return m_Path; }
     CUSharedPtr<MediaMetadata> GetMediaMetadata() const { return m_MediaMetadata; }
@@ -138,6 +140,7 @@ private:
     CUSharedPtr<CUStringMac> m_Path;
     uint16_t m_Version = 0;
     uint8_t m_SystemBitmap = 0;
+    uint32_t m_StoredClipCount = 0;
     std::array<unsigned char, kReserved5Size> m_Reserved5{};
     std::array<unsigned char, kReserved12000Size> m_Reserved12000{};
     CUSharedPtr<MediaMetadata> m_MediaMetadata;

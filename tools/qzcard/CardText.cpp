@@ -1,0 +1,377 @@
+#include "CardText.h"
+
+#include "CFBCClip.h"
+#include "CFBCContent.h"
+#include "CUArray.h"
+#include "CUDateTime.h"
+#include "CUNumber.h"
+#include "CUStringMac.h"
+#include "CUUUID.h"
+#include "CUVector.h"
+#include "FBCClipTypes.h"
+#include "FBCResultCodes.h"
+#include "MIFStream.h"
+#include "MediaMetadata.h"
+#include "TimecodeInfo.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace qzcard {
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string Utf8(const CUSharedPtr<CUStringMac>& s) {
+    return s ? s->Utf8() : std::string();
+}
+
+// Why INDEX.MIF could not be read, from where a fresh read of it stops.
+std::string IndexReadFailure(const CUSharedPtr<CUStringMac>& indexPath) {
+    CUSharedPtr<MIFStream> index(new MIFStream());
+    index->Init(indexPath);
+    switch (index->FailedStep()) {
+        case kMIFReadStepFile:
+            return "the media index INDEX.MIF cannot be read";
+        case kMIFReadStepMagic:
+            return "bad magic in the media index INDEX.MIF (not \"MI\")";
+        case kMIFReadStepHeader:
+            return "the media index INDEX.MIF ends inside its header";
+        case kMIFReadStepClipCount:
+            if (index->StoredClipCount() > MIFStream::kMaxClipCount)
+                return Format("the media index holds a clip count of %" PRIu32 " (at most %" PRIu32 ")",
+                              index->StoredClipCount(), MIFStream::kMaxClipCount);
+            return "the media index INDEX.MIF ends before its clip count";
+        case kMIFReadStepClipIDTable:
+            return "the media index holds an invalid clip identifier record (or ends inside the table)";
+        case kMIFReadStepCIFTable:
+            return "the media index INDEX.MIF ends inside its clip information table";
+        case kMIFReadStepClip:
+            return "a clip of the media index could not be made";
+        case kMIFReadStepMediaMetadata:
+            return "the media index has no media metadata block (\"MM\")";
+        case kMIFReadStepExtension:
+            return "the media index INDEX.MIF ends before its extension word";
+        case kMIFReadStepNone:
+        default:
+            return "the media index INDEX.MIF cannot be read";
+    }
+}
+
+const char* const kClipValueTagNames[kClipValueTagCount] = {
+    "None",
+    "ClipID",
+    "Duration",
+    "ClipFileSize",
+    "MxfFileSize",
+    "DurationFrames",
+    "VideoType",
+    "VideoFormat",
+    "FrameRate",
+    "AudioType",
+    "AudioChannel",
+    "SamplingFrequency",
+    "VideoType2",
+    "DeviceManufacturer",
+    "DeviceModelName",
+    "DeviceSerialNumber",
+    "DeviceFirmVersion",
+    "StartTimecode",
+    "EndTimecode",
+    "CIF976",
+    "OKMark",
+    "BackupFlag",
+    "CustomPresetFileFlag",
+    "ThumbnailFileFlag",
+    "ClipMetadataFileFlag",
+    "DropFrameFlag",
+    "ShootingDateTime",
+    "RecordTimeAndDate",
+    "RecordingModeInfo",
+    "CBRFlag",
+    "RecordingRate",
+    "RecordingMode",
+    "PreRecTime",
+    "IntervalFrameNum",
+    "IntervalUnit",
+    "IntervalTime",
+    "FrameRecNum",
+    "VariableFrameRate",
+    "AEMode",
+    "Reserved39",
+    "Reserved40",
+    "Reserved41",
+    "Reserved42",
+    "Reserved43",
+    "WBMode",
+    "WBPreset",
+    "AccurateFlag",
+    "ColorTemperature",
+    "IRMode",
+    "DoubleRecord",
+    "LogGammaFlag",
+    "GammaSetting",
+    "LogGammaType",
+    "RelayRecordType",
+    "RelayPreviousUMID",
+    "RelayNextUMID",
+    "Title",
+    "Creator",
+    "PlaceName",
+    "Altitude",
+    "LongitudeType",
+    "LongitudeDegrees",
+    "LongitudeMinutes",
+    "LongitudeSeconds",
+    "LatitudeType",
+    "LatitudeDegrees",
+    "LatitudeMinutes",
+    "LatitudeSeconds",
+    "Description",
+    "LongitudeValue",
+    "LatitudeValue",
+    "DeviceLens",
+    "CustomPictureData",
+    "RelayPackageUID",
+    "MediaDisplayName",
+    "MediaRootPath",
+};
+
+std::string HexText(const unsigned char* bytes, size_t count) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+}  // namespace
+
+CUSharedPtr<CFBCContent> OpenCardOrFail(const std::string& folder, const char* command) {
+    CUSharedPtr<CFBCContent> content = CFBCContent::Create(CUStringMac::Create(folder.c_str()),
+                                                           CUStringMac::Create(""), kContentsMediaTypeCard);
+    const std::string reason = NotACardReason(folder, content);
+    if (reason.empty()) return content;
+    std::fprintf(stderr, "qzcard %s: %s is not a card: %s\n", command, folder.c_str(), reason.c_str());
+    throw CLI::RuntimeError(kExitNotACard);
+}
+
+std::string NotACardReason(const std::string& folder, const CUSharedPtr<CFBCContent>& content) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) return "no such folder";
+    if (!content) {
+        // Same paths as the content derives, without reading anything yet.
+        CUSharedPtr<CFBCContent> paths(new CFBCContent());
+        paths->Init(CUStringMac::Create(folder.c_str()), CUStringMac::Create(""), kContentsMediaTypeVirtual);
+        if (!paths->GetIndexPath()) return "the card paths cannot be formed";
+        if (!paths->ContentDataFileExist())
+            return Format("no media index %s/%s/%s", kContentsFolderName, kClipsFolderName,
+                          kMediaIndexFileName);
+        return IndexReadFailure(paths->GetIndexPath());
+    }
+    CUSharedPtr<MIFStream> index = content->GetMIFStream();
+    switch (content->ContentState()) {
+        case kContentStateReady:
+            return std::string();
+        case kContentStateUnsupported:
+            if (index && (index->IndexVersion() >> 8) != MIFStream::kSupportedMajorVersion)
+                return Format("unsupported media index version 0x%04X (major version %u; only 1 is read)",
+                              index->IndexVersion(), index->IndexVersion() >> 8);
+            if (index && index->GetMediaMetadata())
+                return Format("unsupported media metadata version 0x%04X (only major version 1 is read)",
+                              index->GetMediaMetadata()->MetadataVersion());
+            return "unsupported media index version";
+        case kContentStateBadSystem:
+            if (index)
+                return Format(
+                    "frame-rate type not allowed: system bitmap 0x%02X gives type %u, which media "
+                    "index version 0x%04X does not allow",
+                    index->SystemBitmap(), index->SystemBitmap() & ((index->IndexVersion() & 0xFF) ? 7 : 3),
+                    index->IndexVersion());
+            return "frame-rate type not allowed";
+        case kContentStateInvalid:
+        default:
+            return "the media index has no media metadata";
+    }
+}
+
+std::string ClipStateText(const CFBCContent& content, size_t index) {
+    CUSharedPtr<CUArray> clips = content.ClipList();
+    CUSharedPtr<CFBCClip> clip = clips ? clips->ObjectAtIndex(index) : nullptr;
+    if (!clip) return "missing";
+    if (content.IsClipOffered(index)) return "ready";
+    const uint32_t check = content.ClipCheckResult(index);
+    if (check != 0) return Format("check failed (0x%06" PRIX32 ")", check);
+    switch (clip->GatClipState()) {
+        case 0:
+            return "missing files";
+        case 2:
+            return "unsupported";
+        default:
+            return "invalid";
+    }
+}
+
+std::string TimecodeText(const CUSharedPtr<CUObject>& value) {
+    CUSharedPtr<TimecodeInfo> tc = value;
+    if (!tc) return std::string();
+    return Format("%02u:%02u:%02u%c%02u", tc->hours, tc->minutes, tc->seconds, tc->dropFrame ? ';' : ':',
+                  tc->frames);
+}
+
+std::string FrameRateText(uint32_t code) {
+    switch (code) {
+        case kFrameRate5994i:
+            return "59.94i";
+        case kFrameRate50i:
+            return "50i";
+        case kFrameRate2997P:
+            return "29.97p";
+        case kFrameRate25P:
+            return "25p";
+        case kFrameRate2398P:
+            return "23.98p";
+        case kFrameRate5994P:
+            return "59.94p";
+        case kFrameRate50P:
+            return "50p";
+        case kFrameRate2398PsF:
+            return "23.98p pull-down";
+        case kFrameRate24P:
+            return "24p";
+        default:
+            return Format("unknown (%u)", code);
+    }
+}
+
+std::string PictureSizeText(uint32_t code) {
+    switch (code) {
+        case kVideoFormat1920x1080:
+            return "1920x1080";
+        case kVideoFormat1280x720:
+            return "1280x720";
+        case kVideoFormat1440x1080:
+            return "1440x1080";
+        default:
+            return Format("unknown (%u)", code);
+    }
+}
+
+std::string RecordingRateText(int32_t code) {
+    switch (code) {
+        case kRecordingRate25Mbps:
+            return "25 Mbps";
+        case kRecordingRate35Mbps:
+            return "35 Mbps";
+        case kRecordingRate50Mbps:
+            return "50 Mbps";
+        default:
+            return Format("unknown (%d)", code);
+    }
+}
+
+std::string AudioChannelText(uint32_t code) {
+    switch (code) {
+        case kAudioChannel2ch:
+            return "2 ch";
+        case kAudioChannel4ch:
+            return "4 ch";
+        default:
+            return Format("unknown (%u)", code);
+    }
+}
+
+std::string FrameRateTypeText(uint32_t type) {
+    switch (type) {
+        case MIFStream::kFrameRateType5994:
+            return "59.94 Hz family";
+        case MIFStream::kFrameRateType50:
+            return "50 Hz family";
+        case MIFStream::kFrameRateType24:
+            return "24.00 Hz";
+        default:
+            return Format("type %u", type);
+    }
+}
+
+std::string UUIDText(const CUSharedPtr<CUObject>& value) {
+    CUSharedPtr<CUUUID> uuid = value;
+    if (!uuid) return std::string();
+    const CFUUIDBytes b = uuid->GetUUIDBytes();
+    const std::string hex = HexText(b.data(), b.size());
+    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) +
+           "-" + hex.substr(20);
+}
+
+std::string DateTimeUTCText(const CUSharedPtr<CUObject>& value) {
+    CUSharedPtr<CUDateTime> date = value;
+    if (!date || date->IsNull()) return std::string();
+    const CFGregorianDate g = date->GregorianDate(false);
+    return Format("%04d-%02d-%02dT%02d:%02d:%02dZ", g.year, g.month, g.day, g.hour, g.minute,
+                  static_cast<int>(g.second));
+}
+
+const char* ClipValueTagName(_ClipValueTag tag) {
+    return tag < kClipValueTagCount ? kClipValueTagNames[tag] : "Unknown";
+}
+
+std::string ValueText(const CUSharedPtr<CUObject>& value) {
+    if (!value) return "-";
+    if (CUSharedPtr<CUStringMac> text = value) return text->Utf8();
+    if (CUSharedPtr<TimecodeInfo> tc = value) return TimecodeText(value);
+    if (CUSharedPtr<CUDateTime> date = value) return DateTimeUTCText(value);
+    if (CUSharedPtr<CUUUID> uuid = value) return UUIDText(value);
+    if (CUSharedPtr<CUVector<unsigned char>> bytes = value) return Format("<%zu bytes>", bytes->size());
+    if (CUSharedPtr<CUArray> array = value) {
+        std::string text = "[";
+        for (size_t i = 0; i < array->Count(); ++i) {
+            if (i) text += ", ";
+            text += ValueText(array->ObjectAtIndex(i));
+        }
+        return text + "]";
+    }
+    CUSharedPtr<CUStringMac> description = value->Description();
+    return Utf8(description);
+}
+
+nlohmann::ordered_json ValueJson(const CUSharedPtr<CUObject>& value) {
+    if (!value) return nullptr;
+    if (CUSharedPtr<CUNumber> number = value) {
+        const std::string text = Utf8(number->Description());
+        if (text.find_first_of(".eEni") != std::string::npos) return number->doubleValue();
+        if (!text.empty() && text[0] == '-') return number->SInt64Value();
+        return number->UInt64Value();
+    }
+    if (CUSharedPtr<CUVector<unsigned char>> bytes = value) return HexText(bytes->data(), bytes->size());
+    if (CUSharedPtr<CUArray> array = value) {
+        nlohmann::ordered_json items = nlohmann::ordered_json::array();
+        for (size_t i = 0; i < array->Count(); ++i) items.push_back(ValueJson(array->ObjectAtIndex(i)));
+        return items;
+    }
+    return ValueText(value);
+}
+
+std::string ClipValueText(CFBCClip& clip, _ClipValueTag tag) {
+    return ValueText(clip.ValueForTag(tag));
+}
+
+}  // namespace qzcard
