@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
+#include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
 using mxftest::Bytes;
@@ -214,4 +217,40 @@ TEST(STMetadataSetsTest, PrimerMappedMpegItems) {
     // A label the set does not answer, even when the primer maps it.
     EXPECT_FALSE(set->ValueForUUID(FBC_UL_PictureEssenceTrack, primer));
     EXPECT_FALSE(set->ValueForUUID(FBC_UL_MER_BitRate, CUSharedPtr<PrimerPack>()));
+}
+
+// One set shared by several threads: every getter positions the set's one
+// reader, so each must hold the set's lock for its whole read.
+TEST(STMetadataSetsTest, ConcurrentReadersOfOneSetAgree) {
+    Bytes value;
+    value.item(0x3C0A, Bytes().fill(16, 0x07));
+    value.item(0x3203, Bytes().u32(1920));
+    value.item(0x3202, Bytes().u32(1088));
+    value.item(0x320D, Bytes().u32(2).u32(4).u32(21).u32(584));
+    value.item(0x4403, Bytes().u32(3).u32(16).fill(48, 0x33));
+    value.item(0x3C01, Bytes{0x00, 'V', 0x00, 'a'});
+    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    ASSERT_TRUE(set);
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&set, &mismatches, t] {
+            for (int i = 0; i < 300; ++i) {
+                CUSharedPtr<MDValue> w =
+                    CUDynamicCast<MDValue>(set->ValueForTag((i + t) % 2 ? 0x3203 : 0x3202));
+                const unsigned int expect = (i + t) % 2 ? 1920u : 1088u;
+                if (!w || static_cast<unsigned int>(*w) != expect) ++mismatches;
+                CUSharedPtr<CUVector<int>> map = set->SInt32ArrayForTag(kLocalTag_VideoLineMap);
+                if (!map || map->size() != 2 || (*map)[1] != 584) ++mismatches;
+                CUSharedPtr<CUMutableArray> tracks = set->UUIDArrayValueForTag(kLocalTag_Tracks);
+                if (!tracks || tracks->Count() != 3) ++mismatches;
+                CUSharedPtr<MxfUUID> uid = set->UUIDForTag(kLocalTag_InstanceUID);
+                if (!uid || uid->ValueAtIndex(15) != 0x07) ++mismatches;
+                CUSharedPtr<CUStringMac> name = set->CUStringValueForTag(kLocalTag_CompanyName);
+                if (!name || name->Length() != 2) ++mismatches;
+            }
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    EXPECT_EQ(mismatches.load(), 0);
 }
