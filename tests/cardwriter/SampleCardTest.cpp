@@ -3,7 +3,6 @@
 // timecode and full XML metadata, and clip IDs that never collide.
 #include "SampleCard.h"
 
-
 #include <gtest/gtest.h>
 
 #include <set>
