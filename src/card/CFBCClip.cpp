@@ -667,13 +667,16 @@ uint32_t CFBCClip::ReadClipInfoFromMXF() {
     if (format) kind = format->UInt32Value();
 
     if (first) {
+        // The relay read may parse the file itself; the source package UID
+        // is read from a reader of its own so neither depends on the other.
         try {
             CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
-            if (stream) {
-                m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
-                if (stream->GetHeaderMetadata() || stream->Parse() == 0)
-                    m_FirstMxfUMID = CopyOf(FBC_Utl_SourcePackageUID(stream));
-            }
+            if (stream) m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
+        } catch (...) {
+        }
+        try {
+            CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
+            if (stream && stream->Parse() == 0) m_FirstMxfUMID = CopyOf(FBC_Utl_SourcePackageUID(stream));
         } catch (...) {
         }
     }
@@ -744,6 +747,9 @@ CUSharedPtr<TimecodeInfo> CFBCClip::CalculateTimcodeFromFrameNo(int64_t frameNum
     // A negative frame number names no picture of the clip.
     if (frameNumber < 0) return CUSharedPtr<TimecodeInfo>();
     uint32_t base = RoundedTimecodeBase();
+    // Without a known frame rate no frame has a timecode (the conversions
+    // would answer 0:0:0:0 for every frame).
+    if (base == 0) return CUSharedPtr<TimecodeInfo>();
     int64_t offset = frameNumber;
     if (base == 50 || base == 60) {
         offset = frameNumber / 2;

@@ -7,27 +7,27 @@
 // threads; values are returned as new objects (or copies of kept ones) that
 // belong to the caller. File operations of a managing application take the
 // separate file-operation lock.
+#include "CFBCAnalyzeClipMetaData.h"
+#include "CIFStream.h"
 #include "CUMutableArray.h"
 #include "CUObject.h"
 #include "CURecursiveLock.h"
 #include "CUSharedPtr.h"
 #include "CUStringMac.h"
 #include "CUVector.h"
+#include "ClipIDInfo.h"
 #include "FBCClipTypes.h"
 #include "FBCClipValueTag.h"
+#include "MXFStream.h"
 #include "TimecodeInfo.h"
+#include "UMID.h"
 
 #include <cstdint>
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class CFBCAnalyzeClipMetaData;
 class CFBCContent;
-class CIFStream;
-class ClipIDInfo;
 class CUArray;
-class MXFStream;
-class UMID;
 
 class CFBCClip : public CUObject {
 public:
@@ -106,7 +106,8 @@ public:
     // Rounded timecode base of the clip's frame rate; 0 when unknown.
     uint32_t RoundedTimecodeBase();
     // Timecode of clip frame `frameNumber` (0 = first picture) from the start
-    // timecode; null without a start timecode or for a negative frame number.
+    // timecode; null without a start timecode or a known frame rate, or for
+    // a negative frame number.
     CUSharedPtr<TimecodeInfo> CalculateTimcodeFromFrameNo(int64_t frameNumber);
 
     // A new, unparsed reader of member file `number`; null when the file is
