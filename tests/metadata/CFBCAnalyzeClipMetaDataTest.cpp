@@ -541,6 +541,9 @@ TEST(CFBCAnalyzeClipMetaDataTest, CheckNodeValueAppliesEachKeysLimits) {
     EXPECT_TRUE(ok(text("DIVERSED"), key_SOURCE));
     EXPECT_FALSE(ok(text("captured"), key_SOURCE));
     EXPECT_FALSE(ok(text("CAPTURED "), key_SOURCE));
+    // Compared unit by unit: an invisible character does not make a look-alike pass.
+    EXPECT_FALSE(ok(text("CAPTURED\xE2\x80\x8B"), key_SOURCE));
+    EXPECT_FALSE(ok(text("CA\xC2\xADPTURED"), key_SOURCE));
 
     EXPECT_TRUE(ok(text("+999999"), key_ALTITUDE));
     EXPECT_FALSE(ok(text("+1000000"), key_ALTITUDE));
