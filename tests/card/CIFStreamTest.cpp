@@ -690,3 +690,34 @@ TEST(CIFStreamTest, CursorRecordReadersLeaveTheCursorOnFailure) {
     EXPECT_EQ(cursor->offset(), 2u);
     EXPECT_TRUE(cursor->GetFixedASCIIString(4));
 }
+
+namespace {
+
+// A stream that claims a whole block but cannot deliver it: its reads come
+// back short, or throw as the stream layer does.
+class FailingStream : public CUStream {
+public:
+    explicit FailingStream(bool throwOnRead) : m_Throw(throwOnRead) {
+        m_Length = CIFStream::kBlockSize;
+        m_ReadableRange = {0, CIFStream::kBlockSize};
+    }
+    bool CanRead() const override { return true; }
+    uint64_t Read(unsigned char* buffer, uint64_t size, int64_t, CUStream_Seek_Origin) override {
+        if (m_Throw) throw static_cast<_CUErrorContents>(kCUErrPlatform);
+        if (size > 0) buffer[0] = 0x43;
+        return size > 0 ? 1 : 0;
+    }
+
+private:
+    bool m_Throw;
+};
+
+}  // namespace
+
+TEST(CIFStreamTest, StreamFailuresAreReportedNotThrown) {
+    for (bool throwOnRead : {false, true}) {
+        uint32_t result = 0;
+        EXPECT_FALSE(CIFStream::Create(CUSharedPtr<CUStream>(new FailingStream(throwOnRead)), 0, &result));
+        EXPECT_EQ(result, kResultCIFCopyFailed) << throwOnRead;
+    }
+}
