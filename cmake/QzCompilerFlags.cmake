@@ -2,7 +2,8 @@
 # Targets opt in with qz_set_target_options(<target>).
 
 add_library(qz_options INTERFACE)
-target_compile_options(qz_options INTERFACE -Wall -Wextra -Wshadow=local -Wno-unused-parameter)
+target_compile_options(qz_options INTERFACE -Wall -Wextra -Wno-unused-parameter
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
 if(QZ_WERROR)
   target_compile_options(qz_options INTERFACE -Werror)
 endif()
