@@ -13,23 +13,35 @@ struct Bases {
 Bases BasesOf(_Frame_Rate rate) {
     switch (rate) {
         case kFrameRate5994i:
-        case kFrameRate2997P: return {30, 30};
+        case kFrameRate2997P:
+            return {30, 30};
         case kFrameRate50i:
-        case kFrameRate25P: return {25, 25};
+        case kFrameRate25P:
+            return {25, 25};
         case kFrameRate2398P:
         case kFrameRate2398PsF:
-        case kFrameRate24P: return {24, 24};
-        case kFrameRate5994P: return {60, 30};
-        case kFrameRate50P: return {50, 25};
-        default: return {0, 0};
+        case kFrameRate24P:
+            return {24, 24};
+        case kFrameRate5994P:
+            return {60, 30};
+        case kFrameRate50P:
+            return {50, 25};
+        default:
+            return {0, 0};
     }
 }
 
-bool IsDropFrameCounting(uint32_t base, uint32_t flags) { return (flags & kTimecodeFlagDropFrame) && base == 30; }
+bool IsDropFrameCounting(uint32_t base, uint32_t flags) {
+    return (flags & kTimecodeFlagDropFrame) && base == 30;
+}
 }  // namespace
 
-uint32_t FBC_Utl_RoundedTimecodeBase(_Frame_Rate rate) { return BasesOf(rate).rounded; }
-uint32_t FBC_Utl_RecordedTimecodeBase(_Frame_Rate rate) { return BasesOf(rate).recorded; }
+uint32_t FBC_Utl_RoundedTimecodeBase(_Frame_Rate rate) {
+    return BasesOf(rate).rounded;
+}
+uint32_t FBC_Utl_RecordedTimecodeBase(_Frame_Rate rate) {
+    return BasesOf(rate).recorded;
+}
 
 uint32_t FBC_Utl_CalculateDropFrameCount(const CUSharedPtr<TimecodeInfo>& timecode, uint32_t base) {
     if (!timecode || base != 30) return 0;
@@ -106,8 +118,9 @@ CUSharedPtr<TimecodeInfo> FBC_Utl_ReductionTimecode(const CUSharedPtr<TimecodeIn
     return result;
 }
 
-CUSharedPtr<TimecodeInfo> FBC_Utl_AddTimecode(const CUSharedPtr<TimecodeInfo>& a, const CUSharedPtr<TimecodeInfo>& b,
-                                              _Frame_Rate rate, bool addFrames) {
+CUSharedPtr<TimecodeInfo> FBC_Utl_AddTimecode(const CUSharedPtr<TimecodeInfo>& a,
+                                              const CUSharedPtr<TimecodeInfo>& b, _Frame_Rate rate,
+                                              bool addFrames) {
     CUSharedPtr<TimecodeInfo> result = TimecodeInfo::Create();
     if (!a || !b) return result;
     const unsigned base = FBC_Utl_RecordedTimecodeBase(rate);

@@ -10,7 +10,9 @@ namespace ComVantoVantoQZ64RADPlug {
 TimecodeInfo::TimecodeInfo(uint8_t h, uint8_t m, uint8_t s, uint8_t f, bool df)
     : frames(f), dropFrame(df ? 1 : 0), seconds(s), minutes(m), hours(h) {}
 
-CUSharedPtr<TimecodeInfo> TimecodeInfo::Create() { return CUSharedPtr<TimecodeInfo>(new TimecodeInfo()); }
+CUSharedPtr<TimecodeInfo> TimecodeInfo::Create() {
+    return CUSharedPtr<TimecodeInfo>(new TimecodeInfo());
+}
 
 CUSharedPtr<TimecodeInfo> TimecodeInfo::Create(uint8_t h, uint8_t m, uint8_t s, uint8_t f, bool df) {
     return CUSharedPtr<TimecodeInfo>(new TimecodeInfo(h, m, s, f, df));
@@ -18,7 +20,8 @@ CUSharedPtr<TimecodeInfo> TimecodeInfo::Create(uint8_t h, uint8_t m, uint8_t s, 
 
 CUSharedPtr<CUStringMac> TimecodeInfo::Description() const {
     char text[32];
-    std::snprintf(text, sizeof text, "%u:%u:%u:%u%s", hours, minutes, seconds, frames, dropFrame ? " DF" : "");
+    std::snprintf(text, sizeof text, "%u:%u:%u:%u%s", hours, minutes, seconds, frames,
+                  dropFrame ? " DF" : "");
     return CUStringMac::Create(text);
 }
 

@@ -1,9 +1,9 @@
 // Timecode arithmetic checked against an independent count: a label that is
 // advanced one frame at a time by the counting rules, compared with both
 // conversions at every frame of a day.
+#include "CUStringMac.h"
 #include "FBC_Utl_Timecode.h"
 #include "TimecodeInfo.h"
-#include "CUStringMac.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,9 @@ CUSharedPtr<TimecodeInfo> Tc(int h, int m, int s, int f, bool df = false) {
     return TimecodeInfo::Create(h, m, s, f, df);
 }
 
-std::string Text(const CUSharedPtr<TimecodeInfo>& tc) { return tc->Description()->Utf8(); }
+std::string Text(const CUSharedPtr<TimecodeInfo>& tc) {
+    return tc->Description()->Utf8();
+}
 
 // Advances a label by one frame: drop-frame counting skips frames 0 and 1 of
 // every minute that is not a multiple of ten.
@@ -45,8 +47,8 @@ TEST_P(TimecodeWalkTest, BothConversionsAgreeWithFrameByFrameCountOverADay) {
     TimecodeInfo label;
     for (int64_t n = 0; n < framesPerDay; ++n) {
         auto tc = FBC_Utl_FrameFromTimecode(n, base, flags);
-        ASSERT_TRUE(tc->hours == label.hours && tc->minutes == label.minutes && tc->seconds == label.seconds &&
-                    tc->frames == label.frames)
+        ASSERT_TRUE(tc->hours == label.hours && tc->minutes == label.minutes &&
+                    tc->seconds == label.seconds && tc->frames == label.frames)
             << "frame " << n << ": " << Text(tc);
         ASSERT_EQ(FBC_Utl_TimecodeFromFrame(tc, base, flags), static_cast<uint64_t>(n));
         Advance(label, base, drop);
@@ -62,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(AllBases, TimecodeWalkTest,
                          ::testing::Values(BaseCase{24, false}, BaseCase{25, false}, BaseCase{30, false},
                                            BaseCase{30, true}, BaseCase{50, false}, BaseCase{60, false}),
                          [](const auto& param_info) {
-                             return std::to_string(param_info.param.base) + (param_info.param.drop ? "DF" : "ND");
+                             return std::to_string(param_info.param.base) +
+                                    (param_info.param.drop ? "DF" : "ND");
                          });
 
 TEST(TimecodeTest, DropFrameFlagIgnoredOutsideBase30) {
@@ -122,7 +125,8 @@ TEST(TimecodeTest, DifferenceBorrowsAtTheRecordedBase) {
     EXPECT_EQ(Text(FBC_Utl_ReductionTimecode(Tc(1, 2, 3, 4), Tc(1, 2, 3, 4), kFrameRate25P)), "0:0:0:0");
     EXPECT_EQ(Text(FBC_Utl_ReductionTimecode(Tc(2, 0, 0, 0), Tc(1, 0, 0, 0), kFrameRate25P)), "0:0:0:0");
     // The result never carries the drop-frame mark.
-    EXPECT_EQ(FBC_Utl_ReductionTimecode(Tc(0, 0, 0, 0, true), Tc(0, 1, 0, 2, true), kFrameRate5994i)->dropFrame, 0);
+    EXPECT_EQ(
+        FBC_Utl_ReductionTimecode(Tc(0, 0, 0, 0, true), Tc(0, 1, 0, 2, true), kFrameRate5994i)->dropFrame, 0);
     // An unknown rate has no base to borrow frames from: nothing underflows.
     auto unknown = FBC_Utl_ReductionTimecode(Tc(0, 0, 0, 5), Tc(0, 0, 1, 0), kFrameRateUnknown);
     EXPECT_EQ(Text(unknown), "0:0:0:0");
