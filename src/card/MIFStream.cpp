@@ -115,9 +115,12 @@ uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr
         // An index of another major version exists but is not read further;
         // GetState reports it.
         if (MajorVersion(m_Version) != kSupportedMajorVersion) return 0;
-        if ((code = ReadClipInfo(*reader)) != 0) return code;
-        if ((code = ReadMediaMetadata(*reader)) != 0) return code;
-        if ((code = ReadExtension(*reader)) != 0) return code;
+        if ((code = ReadClipInfo(*reader)) != 0 || (code = ReadMediaMetadata(*reader)) != 0 ||
+            (code = ReadExtension(*reader)) != 0) {
+            // A failed read holds no clips, whatever step it stopped at.
+            m_ClipArray->RemoveAllObjects();
+            return code;
+        }
         m_Modified = false;
         m_FailedStep = kMIFReadStepNone;
         return 0;

@@ -1,0 +1,349 @@
+#include "CFBCContent.h"
+
+#include "CFBCClip.h"
+#include "CUArray.h"
+#include "CULog.h"
+#include "CUNumber.h"
+#include "CUUUID.h"
+#include "ContentTestSupport.h"
+#include "FBCResultCodes.h"
+#include "MIFStream.h"
+#include "SampleCard.h"
+#include "UMID.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/time.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace content_test;
+using qz::CFBCClip;
+using qz::CFBCContent;
+using qz::CUSharedPtr;
+
+CUSharedPtr<CFBCContent> Open(const std::string& root) {
+    return CFBCContent::Create(Str(root), Str(""), qz::kContentsMediaTypeCard);
+}
+
+std::vector<std::string> IDs(const CUSharedPtr<qz::CUArray>& clips) {
+    std::vector<std::string> ids;
+    for (const auto& object : clips->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        ids.push_back(clip ? clip->GetClipID()->Utf8() : "<not a clip>");
+    }
+    return ids;
+}
+
+CUSharedPtr<CFBCClip> ClipAt(const CFBCContent& content, size_t index) {
+    return content.ClipList()->ObjectAtIndex(index);
+}
+
+TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
+    ScratchFolder folder;
+    const cw::CardDescription card = cw::SampleCardDescription();
+    cw::WriteCard(card, folder.Path());
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
+    EXPECT_EQ(content->GetClipsPath()->Utf8(), cw::ClipsFolderPath(folder.Path()));
+    EXPECT_EQ(content->GetIndexPath()->Utf8(), cw::MediaIndexPath(folder.Path()));
+    EXPECT_EQ(content->GetRootPath()->Utf8(), folder.Path());
+    EXPECT_EQ(content->GetMediaIconType(), qz::kContentsMediaTypeCard);
+    ASSERT_EQ(content->GetClipCnt(), card.clips.size());
+    std::vector<std::string> expected;
+    for (const auto& clip : card.clips) expected.push_back(cw::ClipIdText(clip.id));
+    EXPECT_EQ(IDs(content->ClipList()), expected);
+    EXPECT_EQ(IDs(content->OfferedClipList()), expected);
+
+    CUSharedPtr<qz::CUUUID> uuid = content->ValueForTag(qz::kContentValueMediaID);
+    ASSERT_TRUE(uuid);
+    EXPECT_TRUE(*uuid == card.mediaUuid);
+    CUSharedPtr<qz::CUNumber> version = content->ValueForTag(qz::kContentValueIndexVersion);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->UInt32Value(), 0x0101u);
+    CUSharedPtr<qz::CUNumber> bitmap = content->ValueForTag(qz::kContentValueSystemBitmap);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->UInt32Value(), cw::DefaultSystemBitmap(card));
+    EXPECT_FALSE(content->ValueForTag(qz::kContentValueTagCount));
+
+    for (size_t i = 0; i < content->GetClipCnt(); ++i) {
+        CUSharedPtr<CFBCClip> clip = ClipAt(*content, i);
+        EXPECT_EQ(clip->GetMedia(), content.get());
+        EXPECT_EQ(clip->GetMediaInstanceID(), content->GetInstanceID());
+        EXPECT_EQ(content->clipForClipInstanceID(clip->GetInstanceID()), clip);
+        EXPECT_EQ(content->ClipCheckResult(i), 0u);
+        EXPECT_TRUE(content->IsClipOffered(i));
+    }
+    EXPECT_FALSE(content->clipForClipInstanceID(0));
+    EXPECT_FALSE(content->IsClipOffered(card.clips.size()));
+
+    const std::string nl = qz::CU_NEWLINE_CHAR;
+    EXPECT_EQ(content->Description()->Utf8(), "CFBCContent{" + nl + "root = " + folder.Path() + nl +
+                                                  "disp = " + nl + "type = Card" + nl + "}");
+}
+
+TEST(CFBCContentTest, ClipOrderIsTheIndexOrderNotTheFolderOrder) {
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(4);
+    card.clipOrder = {3, 1, 0, 2};
+    cw::WriteCard(card, folder.Path());
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0004", "QZ0002", "QZ0001", "QZ0003"}));
+    // A clip folder the index does not name is not a clip of the card.
+    card.clipOrder = {1, 0};
+    cw::WriteCard(card, folder.Path());
+    content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0002", "QZ0001"}));
+}
+
+TEST(CFBCContentTest, FolderWithoutIndexIsNotACard) {
+    ScratchFolder folder;
+    EXPECT_FALSE(Open(folder.Path()));
+    EXPECT_FALSE(Open(folder.Path() + "/does-not-exist"));
+    CFBCContent content;
+    EXPECT_EQ(content.Init(Str(folder.Path()), Str(""), qz::kContentsMediaTypeCard), qz::kResultReadFailure);
+    EXPECT_EQ(content.ContentState(), qz::kContentStateInvalid);
+    EXPECT_EQ(content.GetClipCnt(), 0u);
+    EXPECT_FALSE(content.ContentDataFileExist());
+    // A virtual medium may lack its index.
+    CFBCContent virtualMedium;
+    EXPECT_EQ(virtualMedium.Init(Str(folder.Path()), Str("v"), qz::kContentsMediaTypeVirtual), 0u);
+    EXPECT_EQ(virtualMedium.ContentState(), qz::kContentStateInvalid);
+    EXPECT_NE(virtualMedium.Description()->Utf8().find("type = Virtual"), std::string::npos);
+
+    EXPECT_FALSE(CFBCContent::Create(nullptr, Str(""), qz::kContentsMediaTypeCard));
+    EXPECT_FALSE(CFBCContent::Create(Str(folder.Path()), nullptr, qz::kContentsMediaTypeCard));
+    CFBCContent nullArguments;
+    EXPECT_EQ(nullArguments.Init(nullptr, Str(""), qz::kContentsMediaTypeCard), qz::kResultNullArgument);
+    EXPECT_NE(nullArguments.GetInstanceID(), 0u);
+}
+
+TEST(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
+    ScratchFolder folder;
+    struct Case {
+        const char* what;
+        void (*edit)(cw::CardDescription&);
+        bool created;
+        qz::_ContentState state;
+    };
+    const Case cases[] = {
+        {"wrong magic", [](cw::CardDescription& c) { c.index.magic = 0x4D4A; }, false,
+         qz::kContentStateInvalid},
+        {"major version 2", [](cw::CardDescription& c) { c.index.version = 0x0201; }, true,
+         qz::kContentStateUnsupported},
+        {"clip count 1000", [](cw::CardDescription& c) { c.index.clipCount = 1000; }, false,
+         qz::kContentStateInvalid},
+        {"invalid clip ID record", [](cw::CardDescription& c) { c.clips[1].id.userId = "Q:"; }, false,
+         qz::kContentStateInvalid},
+        {"frame-rate type not allowed", [](cw::CardDescription& c) { c.index.systemBitmap = 0x03; }, true,
+         qz::kContentStateBadSystem},
+        {"media metadata version 2", [](cw::CardDescription& c) { c.index.mediaMetadataVersion = 0x0200; },
+         true, qz::kContentStateUnsupported},
+        {"media metadata magic", [](cw::CardDescription& c) { c.index.mediaMetadataMagic = 0; }, false,
+         qz::kContentStateInvalid},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        cw::CardDescription card = SmallCard(2);
+        for (auto& clip : card.clips) clip.writeMxfFiles = false;  // the index is what is tested
+        c.edit(card);
+        const std::string root = folder.Path() + "/" + std::to_string(&c - cases);
+        cw::WriteCard(card, root);
+        CUSharedPtr<CFBCContent> content = Open(root);
+        EXPECT_EQ(static_cast<bool>(content), c.created);
+        CFBCContent direct;
+        const uint32_t code = direct.Init(Str(root), Str(""), qz::kContentsMediaTypeCard);
+        EXPECT_EQ(code, c.created ? 0u : qz::kResultReadFailure);
+        EXPECT_EQ(direct.ContentState(), c.state);
+        EXPECT_EQ(direct.GetClipCnt(), 0u);
+        EXPECT_EQ(direct.OfferedClipList()->Count(), 0u);
+    }
+}
+
+TEST(CFBCContentTest, EmptyIndexIsAReadyCardWithoutClips) {
+    ScratchFolder folder;
+    cw::CardDescription card;
+    card.index.systemBitmap = 0x01;
+    cw::WriteCard(card, folder.Path());
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
+    EXPECT_EQ(content->GetClipCnt(), 0u);
+}
+
+TEST(CFBCContentTest, AFailingLastClipHidesOnlyThatClip) {
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(3);
+    cw::WriteCard(card, folder.Path());
+    // The last clip loses its first MXF file, the middle one its whole folder.
+    std::filesystem::remove(cw::MemberMxfPath(folder.Path(), card.clips[2].id, 1));
+    std::filesystem::remove_all(cw::ClipFolderPath(folder.Path(), card.clips[1].id));
+
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
+    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
+    EXPECT_EQ(IDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
+
+    // The hidden clips still answer what their index entry holds; what only
+    // the missing files hold is null.
+    CUSharedPtr<CFBCClip> last = ClipAt(*content, 2);
+    EXPECT_EQ(last->GatClipState(), 0u);
+    CUSharedPtr<qz::CUNumber> frames = last->ValueForTag(qz::kClipValueDurationFrames);
+    ASSERT_TRUE(frames);
+    EXPECT_EQ(frames->UInt32Value(), card.clips[2].durationFrames);
+    EXPECT_FALSE(last->ValueForTag(qz::kClipValueRelayPackageUID));
+    EXPECT_TRUE(ClipAt(*content, 0)->ValueForTag(qz::kClipValueRelayPackageUID));
+}
+
+TEST(CFBCContentTest, UnsupportedClipBlockHidesOnlyThatClip) {
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(2);
+    card.clips[1].coding.version = 0x0200;
+    cw::WriteCard(card, folder.Path());
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
+    EXPECT_EQ(ClipAt(*content, 1)->GatClipState(), 2u);
+    EXPECT_EQ(IDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
+}
+
+// Every value of every clip, so that each reader has looked at its files.
+void ReadEverything(CFBCContent& content) {
+    for (size_t i = 0; i < content.GetClipCnt(); ++i) {
+        CUSharedPtr<CFBCClip> clip = ClipAt(content, i);
+        for (uint32_t tag = 0; tag <= qz::kClipValueTagCount; ++tag) {
+            CUSharedPtr<qz::CUObject> value = clip->ValueForTag(static_cast<qz::_ClipValueTag>(tag));
+            if (value) value->Description();
+        }
+        clip->CalculateDuration();
+        clip->ExistsPlayableFiles();
+        clip->GetClipFileSize();
+    }
+    for (uint32_t tag = 0; tag <= qz::kContentValueTagCount; ++tag)
+        content.ValueForTag(static_cast<qz::_ContentValueTag>(tag));
+    content.OfferedClipList();
+    content.isMidifyFromOther();
+    bool changed = true;
+    content.ReOpenContentDataIfDataExistStateChanged(&changed);
+    EXPECT_FALSE(changed);
+}
+
+TEST(CFBCContentTest, OpeningListingAndReadingLeaveTheCardUntouched) {
+    ScratchFolder folder;
+    cw::SampleCardOptions options;
+    options.clipCount = 3;
+    options.durationFrames = 6;
+    cw::CardDescription card = cw::SampleCardDescription(options);
+    cw::WriteCard(card, folder.Path());
+    // A hidden clip is read as far as it goes too.
+    std::filesystem::remove(cw::MemberMxfPath(folder.Path(), card.clips[2].id, 1));
+    const auto before = Snapshot(folder.Path());
+    {
+        CUSharedPtr<CFBCContent> content = Open(folder.Path());
+        ASSERT_TRUE(content);
+        ReadEverything(*content);
+        EXPECT_EQ(content->ReOpenContentData(), 0u);
+        ReadEverything(*content);
+    }
+    const auto after = Snapshot(folder.Path());
+    ASSERT_EQ(before.size(), after.size());
+    for (const auto& [path, state] : before) {
+        ASSERT_TRUE(after.count(path)) << path;
+        const FileState& now = after.at(path);
+        EXPECT_EQ(now.folder, state.folder) << path;
+        EXPECT_EQ(now.size, state.size) << path;
+        EXPECT_TRUE(now.bytes == state.bytes) << path;
+        EXPECT_EQ(now.modified, state.modified) << path;
+        EXPECT_EQ(now.changed, state.changed) << path;
+    }
+}
+
+TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(3);
+    for (auto& clip : card.clips) clip.writeMxfFiles = false;
+    cw::WriteCard(card, folder.Path());
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    CUSharedPtr<qz::CUArray> array = content->ClipList();
+    bool changed = true;
+    EXPECT_EQ(content->ReOpenContentDataIfDataExistStateChanged(&changed), 0u);
+    EXPECT_FALSE(changed);
+    EXPECT_FALSE(content->isMidifyFromOther());
+    EXPECT_EQ(content->ReOpenContentDataIfDataExistStateChanged(nullptr), 0u);
+
+    // Another writer replaces the index with two entries, a few seconds later.
+    card.clipOrder = {2, 0};
+    cw::WriteCard(card, folder.Path());
+    const std::string index = cw::MediaIndexPath(folder.Path());
+    const auto later = std::filesystem::last_write_time(index) + std::chrono::seconds(5);
+    std::filesystem::last_write_time(index, later);
+    EXPECT_TRUE(content->isMidifyFromOther());
+    EXPECT_EQ(content->ReOpenContentDataIfDataExistStateChanged(&changed), 0u);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(content->ClipList(), array);  // same array, new content
+    EXPECT_FALSE(content->isMidifyFromOther());
+
+    std::filesystem::remove(index);
+    EXPECT_EQ(content->ReOpenContentDataIfDataExistStateChanged(&changed), qz::kResultReadFailure);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(content->ContentState(), qz::kContentStateInvalid);
+    EXPECT_EQ(content->GetClipCnt(), 0u);
+
+    cw::WriteCard(card, folder.Path());
+    EXPECT_EQ(content->ReOpenContentDataIfDataExistStateChanged(&changed), 0u);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(content->GetClipCnt(), 2u);
+}
+
+TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(1);
+    card.clips[0].writeMxfFiles = false;
+    cw::WriteCard(card, folder.Path());
+    const std::vector<uint8_t> before = ReadBytes(cw::MediaIndexPath(folder.Path()));
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->SetValueForTag(nullptr, qz::kContentValueMediaID), qz::kResultNullArgument);
+    EXPECT_EQ(content->SetValueForTag(qz::CUUUID::Create(), qz::kContentValueTagCount),
+              qz::kResultPathMissing);
+    CUSharedPtr<qz::CUUUID> uuid = qz::CUUUID::Create();
+    EXPECT_EQ(content->SetValueForTag(uuid, qz::kContentValueMediaID), 0u);
+    CUSharedPtr<qz::CUUUID> now = content->ValueForTag(qz::kContentValueMediaID);
+    ASSERT_TRUE(now);
+    EXPECT_TRUE(*now == *uuid);
+    EXPECT_TRUE(content->GetMIFStream()->isModify());
+    EXPECT_EQ(ReadBytes(cw::MediaIndexPath(folder.Path())), before);
+
+    CFBCContent empty;
+    EXPECT_EQ(empty.SetValueForTag(uuid, qz::kContentValueMediaID), qz::kResultPathMissing);
+    EXPECT_FALSE(empty.ValueForTag(qz::kContentValueMediaID));
+}
+
+TEST(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
+    ScratchFolder folder;
+    const std::string logs = folder.Path() + "/logs";
+    qz::CULog::InitializeWithName(Str(logs), Str("content"), qz::kCULogLevelDebug);
+    ASSERT_TRUE(qz::CULog::GetInstance());
+    const std::string notACard = folder.Path() + "/empty";
+    std::filesystem::create_directories(notACard);
+    EXPECT_FALSE(CFBCContent::Create(Str(notACard), Str("Disp"), qz::kContentsMediaTypeCard));
+    EXPECT_FALSE(CFBCContent::Create(nullptr, Str("Null"), qz::kContentsMediaTypeCard));
+    qz::CULog::Terminate();
+    std::ifstream in(logs + "/content0.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("Create Media Path[" + notACard + "] Name[Disp] Type[3]"), std::string::npos)
+        << text.str();
+    EXPECT_EQ(text.str().find("Name[Null]"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#pragma once
+// Helpers of the media index and card content tests: scratch folders, small
+// written cards, index images patched in memory, and snapshots of every file
+// of a card (bytes, size and times) to show that reading changes nothing.
+#include "CUMemoryStream.h"
+#include "CUStringMac.h"
+#include "CardDescription.h"
+#include "CardWriter.h"
+#include "MifWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace content_test {
+
+namespace qz = ComVantoVantoQZ64RADPlug;
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+
+// A fresh folder under QZ_TEST_TMP (or the system temp folder), removed by
+// the destructor.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const char* base = std::getenv("QZ_TEST_TMP");
+        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
+        std::filesystem::create_directories(root);
+        std::string pattern = (root / "content-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;
+        m_path = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+inline qz::CUSharedPtr<qz::CUStringMac> Str(const std::string& text) {
+    return qz::CUStringMac::Create(text.c_str());
+}
+
+// `count` short clips QZ0001.. of alternating rates of the 59.94 family.
+inline cw::CardDescription SmallCard(size_t count, uint32_t frames = 6) {
+    static const cw::FrameRate kRates[] = {cw::FrameRate::k59_94i, cw::FrameRate::k29_97p,
+                                           cw::FrameRate::k59_94p};
+    cw::CardDescription card;
+    for (size_t i = 0; i < count; ++i) {
+        cw::ClipDescription clip;
+        clip.id.number = static_cast<uint32_t>(i + 1);
+        clip.frameRate = kRates[i % 3];
+        clip.durationFrames = frames;
+        clip.gopLength = 3;
+        clip.bPictures = 0;
+        clip.audioChannels = 2;
+        clip.xml.title = "Clip " + std::to_string(i + 1);
+        card.clips.push_back(clip);
+    }
+    return card;
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void PutU16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    b.at(at) = static_cast<uint8_t>(v >> 8);
+    b.at(at + 1) = static_cast<uint8_t>(v);
+}
+inline void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    PutU16(b, at, v >> 16);
+    PutU16(b, at + 2, v & 0xFFFF);
+}
+
+// A memory stream holding a copy of the bytes.
+inline qz::CUSharedPtr<qz::CUStream> Memory(std::vector<uint8_t> bytes) {
+    return qz::CUSharedPtr<qz::CUStream>(new qz::CUMemoryStream(bytes.data(), bytes.size(), false));
+}
+
+// Everything a read-only import must leave alone, per path under a root:
+// kind, bytes, size, modification and status-change times (nanoseconds).
+struct FileState {
+    bool folder = false;
+    std::vector<uint8_t> bytes;
+    int64_t size = 0;
+    int64_t modified = 0;
+    int64_t changed = 0;
+    bool operator==(const FileState&) const = default;
+};
+
+inline std::map<std::string, FileState> Snapshot(const std::string& root) {
+    std::map<std::string, FileState> states;
+    auto add = [&](const std::filesystem::path& path) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) {
+            ADD_FAILURE() << "cannot stat " << path;
+            return;
+        }
+        FileState& s = states[path.string()];
+        s.folder = S_ISDIR(info.st_mode);
+        s.size = info.st_size;
+        s.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+        s.changed = int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
+        if (!s.folder) s.bytes = ReadBytes(path.string());
+    };
+    add(root);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) add(entry.path());
+    return states;
+}
+
+}  // namespace content_test

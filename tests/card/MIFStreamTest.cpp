@@ -1,0 +1,332 @@
+#include "MIFStream.h"
+
+#include "CFBCClip.h"
+#include "CUMutableArray.h"
+#include "CUNumber.h"
+#include "CUUUID.h"
+#include "ContentTestSupport.h"
+#include "FBCResultCodes.h"
+#include "MediaMetadata.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+using namespace content_test;
+using qz::CUSharedPtr;
+using qz::MIFStream;
+
+const char* const kIndexPath = "/nowhere/CONTENTS/CLIPS001/INDEX.MIF";
+
+struct ReadResult {
+    CUSharedPtr<MIFStream> stream;
+    uint32_t code = 0;
+};
+
+ReadResult ReadImage(const std::vector<uint8_t>& image) {
+    ReadResult r;
+    r.stream = CUSharedPtr<MIFStream>(new MIFStream());
+    r.code = r.stream->Init(Str(kIndexPath), Memory(image));
+    return r;
+}
+
+std::vector<std::string> ClipIDs(const MIFStream& stream) {
+    std::vector<std::string> ids;
+    for (const auto& object : stream.ClipArray()->GetInternalArray()) {
+        CUSharedPtr<qz::CFBCClip> clip = object;
+        ids.push_back(clip ? clip->GetClipID()->Utf8() : "<not a clip>");
+    }
+    return ids;
+}
+
+uint64_t NumberOf(const CUSharedPtr<qz::CUObject>& value) {
+    CUSharedPtr<qz::CUNumber> number = value;
+    EXPECT_TRUE(number);
+    return number ? number->UInt64Value() : ~uint64_t{0};
+}
+
+TEST(MIFStreamTest, ReadsWrittenIndexValuesAndClipsInIndexOrder) {
+    cw::CardDescription card = SmallCard(4);
+    card.clipOrder = {2, 0, 3, 1};
+    const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
+    ASSERT_EQ(r.code, 0u);
+    const MIFStream& s = *r.stream;
+    EXPECT_EQ(s.GetState(), 0u);
+    EXPECT_FALSE(s.isModify());
+    EXPECT_EQ(s.FailedStep(), qz::kMIFReadStepNone);
+    EXPECT_EQ(s.IndexVersion(), 0x0101);
+    EXPECT_EQ(s.SystemBitmap(), 0x01);
+    EXPECT_EQ(s.FrameRateType(), 1);
+    EXPECT_EQ(s.StoredClipCount(), 4u);
+    EXPECT_EQ(ClipIDs(s), (std::vector<std::string>{"QZ0003", "QZ0001", "QZ0004", "QZ0002"}));
+    for (const auto& object : s.ClipArray()->GetInternalArray()) {
+        CUSharedPtr<qz::CFBCClip> clip = object;
+        ASSERT_TRUE(clip);
+        EXPECT_EQ(clip->GetClipsPath()->Utf8(), "/nowhere/CONTENTS/CLIPS001");
+    }
+
+    CUSharedPtr<qz::CUUUID> uuid = s.ValueForTag(qz::kContentValueMediaID);
+    ASSERT_TRUE(uuid);
+    EXPECT_TRUE(*uuid == card.mediaUuid);
+    EXPECT_EQ(NumberOf(s.ValueForTag(qz::kContentValueIndexVersion)), 0x0101u);
+    EXPECT_EQ(NumberOf(s.ValueForTag(qz::kContentValueSystemBitmap)), 0x01u);
+    EXPECT_EQ(NumberOf(s.ValueForTag(qz::kContentValueFrameRateType)), 1u);
+    EXPECT_FALSE(s.ValueForTag(qz::kContentValueTagCount));
+    EXPECT_FALSE(s.ValueForTag(static_cast<qz::_ContentValueTag>(0xFFFFFFFF)));
+}
+
+TEST(MIFStreamTest, CreateReadsAWrittenCardAndRefusesWhatIsNotAnIndexFile) {
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(2);
+    cw::WriteCard(card, folder.Path());
+    uint32_t code = 1;
+    CUSharedPtr<MIFStream> s = MIFStream::Create(Str(cw::MediaIndexPath(folder.Path())), &code);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ClipIDs(*s), (std::vector<std::string>{"QZ0001", "QZ0002"}));
+    EXPECT_EQ(s->FilePath()->Utf8(), cw::MediaIndexPath(folder.Path()));
+
+    EXPECT_FALSE(MIFStream::Create(nullptr, &code));
+    EXPECT_EQ(code, qz::kResultNullArgument);
+    EXPECT_FALSE(MIFStream::Create(Str(folder.Path() + "/missing.MIF"), &code));
+    EXPECT_EQ(code, qz::kResultNullArgument);
+    // A folder is not an index file.
+    EXPECT_FALSE(MIFStream::Create(Str(cw::ClipsFolderPath(folder.Path())), &code));
+    EXPECT_NE(code, 0u);
+}
+
+TEST(MIFStreamTest, FrameRateTypeAndStateFollowTheMinorVersion) {
+    struct Case {
+        uint16_t version;
+        uint8_t bitmap;
+        uint8_t type;
+        uint32_t state;
+    };
+    const Case cases[] = {
+        {0x0100, 0x04, 0, 3}, {0x0101, 0x03, 3, 3}, {0x0101, 0x04, 4, 0},
+        {0x0100, 0x03, 3, 0}, {0x0100, 0x00, 0, 3}, {0x0101, 0x00, 0, 3},
+        {0x0101, 0x02, 2, 0}, {0x0101, 0x07, 7, 3}, {0x0101, 0x09, 1, 0},  // bits above the type do not count
+        {0x0100, 0x06, 2, 0}, {0x0105, 0x05, 5, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "version " << std::hex << c.version << " bitmap " << int{c.bitmap});
+        cw::CardDescription card = SmallCard(1);
+        card.index.version = c.version;
+        card.index.systemBitmap = c.bitmap;
+        const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
+        ASSERT_EQ(r.code, 0u);
+        EXPECT_EQ(r.stream->FrameRateType(), c.type);
+        EXPECT_EQ(NumberOf(r.stream->ValueForTag(qz::kContentValueFrameRateType)), c.type);
+        EXPECT_EQ(r.stream->GetState(), c.state);
+    }
+}
+
+TEST(MIFStreamTest, MajorVersionTwoIsKeptUnreadWithStateTwo) {
+    cw::CardDescription card = SmallCard(2);
+    card.index.version = 0x0201;
+    const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
+    ASSERT_EQ(r.code, 0u);
+    EXPECT_EQ(r.stream->GetState(), 2u);
+    EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);
+    EXPECT_TRUE(r.stream->isModify());
+    EXPECT_EQ(r.stream->FrameRateType(), 0);
+    EXPECT_EQ(NumberOf(r.stream->ValueForTag(qz::kContentValueIndexVersion)), 0x0201u);
+    EXPECT_FALSE(r.stream->ValueForTag(qz::kContentValueMediaID));
+}
+
+TEST(MIFStreamTest, ClipCountAboveTheTableIsRefusedAndAFullTableIsRead) {
+    for (uint32_t count : {1000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+        cw::CardDescription card = SmallCard(1);
+        card.index.clipCount = count;
+        const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
+        EXPECT_EQ(r.code, qz::kResultReadFailure) << count;
+        EXPECT_EQ(r.stream->FailedStep(), qz::kMIFReadStepClipCount);
+        EXPECT_EQ(r.stream->StoredClipCount(), count);
+        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);
+    }
+
+    // 999 valid records; the information blocks may hold anything, each
+    // clip is made all the same.
+    std::vector<uint8_t> image = cw::BuildMediaIndex(SmallCard(1));
+    PutU32(image, MIFStream::kOffsetClipCount, 999);
+    for (uint32_t i = 0; i < 999; ++i) {
+        const size_t at = MIFStream::kOffsetClipIDTable + size_t{i} * 12;
+        image[at] = 'Q';
+        image[at + 1] = 'Z';
+        PutU32(image, at + 4, i + 1);
+    }
+    const ReadResult r = ReadImage(image);
+    ASSERT_EQ(r.code, 0u);
+    ASSERT_EQ(r.stream->ClipArray()->Count(), 999u);
+    EXPECT_EQ(ClipIDs(*r.stream).back(), "QZ0999");
+    EXPECT_EQ(r.stream->GetState(), 0u);
+}
+
+TEST(MIFStreamTest, ClipCountZeroGivesAnEmptyUsableIndex) {
+    const ReadResult r = ReadImage(cw::BuildMediaIndex(cw::CardDescription{}));
+    ASSERT_EQ(r.code, 0u);
+    EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);
+    // An empty card has no frame-rate family unless one is written.
+    cw::CardDescription card;
+    card.index.systemBitmap = 0x01;
+    const ReadResult usable = ReadImage(cw::BuildMediaIndex(card));
+    ASSERT_EQ(usable.code, 0u);
+    EXPECT_EQ(usable.stream->GetState(), 0u);
+}
+
+TEST(MIFStreamTest, OneInvalidClipIdentifierRecordRejectsTheWholeIndex) {
+    const std::vector<uint8_t> good = cw::BuildMediaIndex(SmallCard(3));
+    const size_t second = MIFStream::kOffsetClipIDTable + 12;
+    struct Patch {
+        size_t offset;
+        uint8_t byte;
+        const char* what;
+    };
+    for (const Patch& p : {Patch{second + 7, 0, "clip number 0"}, Patch{second, ':', "user ID ':'"},
+                           Patch{second + 1, 0x7F, "user ID 0x7F"}, Patch{second, 0, "user ID NUL"}}) {
+        std::vector<uint8_t> image = good;
+        if (p.offset == second + 7) PutU32(image, second + 4, 0);
+        image[p.offset] = p.byte;
+        const ReadResult r = ReadImage(image);
+        EXPECT_EQ(r.code, qz::kResultReadFailure) << p.what;
+        EXPECT_EQ(r.stream->FailedStep(), qz::kMIFReadStepClipIDTable) << p.what;
+        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u) << p.what;
+    }
+    std::vector<uint8_t> image = good;
+    PutU32(image, second + 4, 10000);
+    EXPECT_EQ(ReadImage(image).code, qz::kResultReadFailure);
+    PutU32(image, second + 4, 9999);
+    EXPECT_EQ(ReadImage(image).code, 0u);
+}
+
+TEST(MIFStreamTest, WrongMagicsAndMediaMetadataVersion) {
+    cw::CardDescription card = SmallCard(1);
+    card.index.magic = 0x494D;  // "IM"
+    ReadResult r = ReadImage(cw::BuildMediaIndex(card));
+    EXPECT_EQ(r.code, qz::kResultReadFailure);
+    EXPECT_EQ(r.stream->FailedStep(), qz::kMIFReadStepMagic);
+
+    card = SmallCard(1);
+    card.index.mediaMetadataMagic = 0x4D4E;
+    r = ReadImage(cw::BuildMediaIndex(card));
+    EXPECT_EQ(r.code, qz::kResultReadFailure);
+    EXPECT_EQ(r.stream->FailedStep(), qz::kMIFReadStepMediaMetadata);
+    EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);  // the clips made before the block are dropped
+
+    card = SmallCard(1);
+    card.index.mediaMetadataVersion = 0x0200;
+    r = ReadImage(cw::BuildMediaIndex(card));
+    ASSERT_EQ(r.code, 0u);
+    EXPECT_EQ(r.stream->GetState(), 2u);
+    EXPECT_EQ(r.stream->GetMediaMetadata()->MetadataVersion(), 0x0200);
+}
+
+TEST(MIFStreamTest, TruncatedIndexFailsAtTheFirstFieldBeyondItsEnd) {
+    const std::vector<uint8_t> image = cw::BuildMediaIndex(SmallCard(2));
+    ASSERT_EQ(image.size(), MIFStream::kFileSize);
+    struct Case {
+        size_t length;
+        qz::_MIFReadStep step;
+    };
+    const Case cases[] = {
+        {0, qz::kMIFReadStepMagic},
+        {1, qz::kMIFReadStepMagic},
+        {3, qz::kMIFReadStepHeader},
+        {7, qz::kMIFReadStepHeader},
+        {11, qz::kMIFReadStepClipCount},
+        {12 + 2 * 12 - 1, qz::kMIFReadStepClipIDTable},
+        {12100, qz::kMIFReadStepCIFTable},
+        {MIFStream::kOffsetCIFTable + 2 * 2560 - 1, qz::kMIFReadStepCIFTable},
+        {MIFStream::kOffsetMediaMetadata + 4091, qz::kMIFReadStepMediaMetadata},
+        {MIFStream::kOffsetExtension + 3, qz::kMIFReadStepExtension},
+    };
+    for (const Case& c : cases) {
+        const ReadResult r =
+            ReadImage(std::vector<uint8_t>(image.begin(), image.begin() + static_cast<long>(c.length)));
+        EXPECT_EQ(r.code, qz::kResultReadFailure) << c.length;
+        EXPECT_EQ(r.stream->FailedStep(), c.step) << c.length;
+        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u) << c.length;
+    }
+    EXPECT_EQ(ReadImage(image).code, 0u);
+}
+
+TEST(MIFStreamTest, BytesBeyondTheFixedSizeAreNeverRead) {
+    std::vector<uint8_t> image = cw::BuildMediaIndex(SmallCard(2));
+    image.resize(image.size() + 1024 * 1024, 0xFF);
+    const ReadResult r = ReadImage(image);
+    ASSERT_EQ(r.code, 0u);
+    EXPECT_EQ(r.stream->ClipArray()->Count(), 2u);
+
+    // A 64 GiB (sparse) file: read whole, it could not even be allocated.
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(1);
+    card.clips[0].writeMxfFiles = false;
+    cw::WriteCard(card, folder.Path());
+    const std::string path = cw::MediaIndexPath(folder.Path());
+    std::error_code error;
+    std::filesystem::resize_file(path, uint64_t{64} << 30, error);
+    if (error) GTEST_SKIP() << "no sparse 64 GiB file here: " << error.message();
+    uint32_t code = 1;
+    CUSharedPtr<MIFStream> s = MIFStream::Create(Str(path), &code);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(ClipIDs(*s), std::vector<std::string>{"QZ0001"});
+}
+
+TEST(MIFStreamTest, RandomlyDamagedIndexesNeverCrash) {
+    const std::vector<uint8_t> good = cw::BuildMediaIndex(SmallCard(3));
+    // Damage lands where the reader looks: header, identifier table,
+    // information blocks, media metadata.
+    const size_t regions[][2] = {{0, 16},
+                                 {MIFStream::kOffsetClipIDTable, 36},
+                                 {MIFStream::kOffsetCIFTable, 3 * 2560},
+                                 {MIFStream::kOffsetMediaMetadata, 24}};
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 150; ++round) {
+        std::vector<uint8_t> image = good;
+        const int edits = 1 + static_cast<int>(random() % 8);
+        for (int e = 0; e < edits; ++e) {
+            const auto& region = regions[random() % 4];
+            image[region[0] + random() % region[1]] = static_cast<uint8_t>(random());
+        }
+        if (random() % 4 == 0) image.resize(random() % image.size());
+        const ReadResult r = ReadImage(image);
+        if (r.code == 0) {
+            EXPECT_LE(r.stream->ClipArray()->Count(), MIFStream::kMaxClipCount);
+            EXPECT_LE(r.stream->GetState(), 3u);
+        } else {
+            EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);
+        }
+    }
+}
+
+TEST(MIFStreamTest, SettersChangeValuesInMemoryAndMarkTheIndexModified) {
+    const ReadResult r = ReadImage(cw::BuildMediaIndex(SmallCard(1)));
+    ASSERT_EQ(r.code, 0u);
+    MIFStream& s = *r.stream;
+    EXPECT_EQ(s.SetValueForTag(nullptr, qz::kContentValueSystemBitmap), qz::kResultNullArgument);
+    EXPECT_EQ(s.SetValueForTag(qz::CUUUID::Create(), qz::kContentValueSystemBitmap), qz::kResultNullArgument);
+    EXPECT_FALSE(s.isModify());
+    EXPECT_EQ(s.SetValueForTag(qz::CUNumber::Create<uint8_t>(0xF2), qz::kContentValueFrameRateType), 0u);
+    EXPECT_TRUE(s.isModify());
+    EXPECT_EQ(s.SystemBitmap(), 0x02);  // only the frame-rate bits change
+    EXPECT_EQ(s.FrameRateType(), 2);
+    CUSharedPtr<qz::CUUUID> uuid = qz::CUUUID::Create();
+    EXPECT_EQ(s.SetValueForTag(uuid, qz::kContentValueMediaID), 0u);
+    CUSharedPtr<qz::CUUUID> read = s.ValueForTag(qz::kContentValueMediaID);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(*read == *uuid);
+
+    CUSharedPtr<MIFStream> fresh = MIFStream::Create();
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->IndexVersion(), MIFStream::kNewVersion);
+    EXPECT_EQ(fresh->FrameRateType(), 0);
+    EXPECT_EQ(fresh->GetState(), 3u);  // no frame-rate type yet
+    EXPECT_TRUE(fresh->ValueForTag(qz::kContentValueMediaID));
+    EXPECT_EQ(fresh->GetMediaMetadata()->MetadataVersion(), qz::MediaMetadata::kNewVersion);
+}
+
+}  // namespace
