@@ -4,7 +4,7 @@
 #include "MxfHeaderMetadataWriter.h"
 #include "MxfIndexTableWriter.h"
 #include "MxfKlvWriter.h"
-#include "MxfLabels.h"
+#include "MxfWriterLabels.h"
 #include "ToneGenerator.h"
 
 #include <algorithm>

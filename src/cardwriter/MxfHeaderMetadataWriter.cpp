@@ -1,6 +1,6 @@
 #include "MxfHeaderMetadataWriter.h"
 
-#include "MxfLabels.h"
+#include "MxfWriterLabels.h"
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
 

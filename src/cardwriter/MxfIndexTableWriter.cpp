@@ -1,6 +1,6 @@
 #include "MxfIndexTableWriter.h"
 
-#include "MxfLabels.h"
+#include "MxfWriterLabels.h"
 
 #include <stdexcept>
 
