@@ -124,7 +124,7 @@ uint32_t ConvertElement(const xmlNode* source, CUMutableArray& into, int nesting
     // Namespace declarations are attributes of the file ("xmlns", "xmlns:p").
     for (const xmlNs* ns = source->nsDef; ns; ns = ns->next) {
         std::string key = "xmlns";
-        if (ns->prefix) key += std::string(":") + Chars(ns->prefix);
+        if (ns->prefix) key.append(1, ':').append(Chars(ns->prefix));
         CUSharedPtr<CUStringMac> value = FromXml(ns->href);
         if (!value) return kCUXmlResultInvalid;
         element->SetAttribute(CUStringMac::Create(key.c_str()), value);
@@ -187,7 +187,7 @@ CUSharedPtr<CUStringMac> DeclarationData(const xmlDoc& doc) {
     std::string data = "version=\"";
     data += doc.version ? Chars(doc.version) : "1.0";
     data += '"';
-    if (doc.encoding) data += std::string(" encoding=\"") + Chars(doc.encoding) + '"';
+    if (doc.encoding) data.append(" encoding=\"").append(Chars(doc.encoding)).append(1, '"');
     if (doc.standalone == 1) data += " standalone=\"yes\"";
     if (doc.standalone == 0) data += " standalone=\"no\"";
     return FromXml(XmlChars(data));

@@ -52,11 +52,17 @@ bool Dump(const CUXmlDomNode* node, int depth, int nesting, std::u16string& out)
         AppendCountLine(out, depth, "Attributes:Num=", static_cast<long long>(map.size()));
         long long i = 0;
         for (const auto& [key, object] : map) {
-            const std::string index = "[" + std::to_string(i) + "]";
-            AppendLine(out, depth, (index + "Key:").c_str(), &key);
+            std::string label;
+            label.reserve(32);
+            label.append(1, '[').append(std::to_string(i)).append(1, ']');
+            const std::string::size_type prefix = label.size();
+            label.append("Key:");
+            AppendLine(out, depth, label.c_str(), &key);
             CUSharedPtr<CUStringMac> text = CUDynamicCast<CUStringMac>(object);
             if (!text && object) text = object->Description();
-            AppendLine(out, depth, (index + "Attribute:").c_str(), text.get());
+            label.resize(prefix);
+            label.append("Attribute:");
+            AppendLine(out, depth, label.c_str(), text.get());
             ++i;
         }
     } else {

@@ -51,13 +51,21 @@ private:
 };
 
 // Opens `path` and takes the exclusive advisory lock, waiting for other
-// holders; -1 when either fails.
+// holders; -1 when either fails. Only files and folders are opened: opening
+// a FIFO for reading would wait for a writer that may never come.
 int OpenLocked(const std::string& path, int flags) {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
+    struct stat info {};
+    const int fileFlags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) || fileFlags < 0 ||
+        ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
     int locked;
     do {
         locked = ::flock(fd, LOCK_EX);

@@ -51,22 +51,17 @@ public:
 enum class _Test_Enum : unsigned char { kZero = 0, kSeven = 7 };
 enum _Plain_Enum { kPlainMinus = -3 };
 
-TEST(CUArray, AccessOutOfRangeAndEmpty) {
+TEST(CUArray, AccessOutOfRangeAndDescription) {
     CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
-    EXPECT_EQ(a->Count(), 0u);
     EXPECT_TRUE(a->LastObject().IsNull());
-    EXPECT_TRUE(a->ObjectAtIndex(0).IsNull());
-    a->AddObject(Num(1));
+    EXPECT_EQ(a->Description()->Utf8(), "{\n}");
+    a->AddObject(Num(5));
     a->AddObject(nullptr);
-    a->AddObject(Num(3));
-    EXPECT_EQ(a->Count(), 3u);
+    a->AddObject(S("t\u00e9"));
     EXPECT_TRUE(a->ObjectAtIndex(1).IsNull());
-    EXPECT_EQ(IntAt(a, 2), 3);
     EXPECT_TRUE(a->ObjectAtIndex(3).IsNull());
     EXPECT_TRUE(a->ObjectAtIndex(static_cast<size_t>(-1)).IsNull());
-    CUSharedPtr<CUNumber> last = a->LastObject();
-    EXPECT_EQ(last->SInt32Value(), 3);
-    EXPECT_EQ(a->GetInternalArray().size(), 3u);
+    EXPECT_EQ(a->Description()->Utf8(), "{\n\t5\n\t<NULL>\n\tt\u00e9\n}");
 }
 
 TEST(CUArray, InsertAndRemove) {
@@ -127,16 +122,6 @@ TEST(CUArray, CopiesAreShallowAndSelfAppendWorks) {
     EXPECT_EQ(Ints(a), (std::vector<int>{1, 2}));
     a->SetArray(nullptr);
     EXPECT_EQ(a->Count(), 0u);
-}
-
-TEST(CUArray, Description) {
-    CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
-    EXPECT_EQ(a->Description()->Utf8(), "{\n}");
-    a->AddObject(Num(5));
-    a->AddObject(nullptr);
-    a->AddObject(S("t\u00e9"));
-    EXPECT_EQ(a->Description()->Utf8(), "{\n\t5\n\t<NULL>\n\tt\u00e9\n}");
-    EXPECT_STREQ(CU_NEWLINE_CHAR, "\n");
 }
 
 TEST(CUSortDescriptor, StableSortsCallTheSubclassThroughCopies) {
@@ -214,73 +199,43 @@ TEST(CUDictionary, KeysThatCollateEqualStayDistinct) {
     EXPECT_EQ(b->SInt32Value(), 2);
 }
 
-TEST(CUDictionary, SetReplaceRemoveAndNulls) {
+TEST(CUDictionary, SetReplaceRemoveNullsAndDescription) {
     CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
     CUSharedPtr<CUObject> first = Num(1);
     d->SetObjectForKey(first, S("k"));
-    d->SetObjectForKey(Num(2), S("k"));
+    d->SetObjectForKey(Num(4), S("k"));
     EXPECT_EQ(d->Count(), 1u);
     EXPECT_EQ(first->RetainCount(), 1);
-    CUSharedPtr<CUNumber> n = d->ObjectForKey(S("k"));
-    EXPECT_EQ(n->SInt32Value(), 2);
     EXPECT_TRUE(d->ObjectForKey(S("K")).IsNull());  // exact order: case matters
     EXPECT_TRUE(d->ObjectForKey(nullptr).IsNull());
 
     d->SetObjectForKey(Num(3), nullptr);
     d->SetObjectForKey(Num(3), CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null())));
-    EXPECT_EQ(d->Count(), 1u);
-    d->SetObjectForKey(nullptr, S("empty"));
+    d->SetObjectForKey(nullptr, S("a"));
     EXPECT_EQ(d->Count(), 2u);
-    EXPECT_TRUE(d->ObjectForKey(S("empty")).IsNull());
+    EXPECT_EQ(d->Description()->Utf8(), "{\n\tKey:a,\tVal:<NULL>\n\tKey:k,\tVal:4\n}");
 
     d->RemoveObjectForKey(nullptr);
-    d->RemoveObjectForKey(S("absent"));
-    EXPECT_EQ(d->Count(), 2u);
     d->RemoveObjectForKey(S("k"));
     EXPECT_EQ(d->Count(), 1u);
-
     CUSharedPtr<CUDictionary> copy(new CUDictionary(CUSharedPtr<CUDictionary>(d)));
     d->RemoveAllObjects();
-    EXPECT_EQ(d->Count(), 0u);
     EXPECT_EQ(copy->Count(), 1u);
     EXPECT_EQ(CUDictionary(CUSharedPtr<CUDictionary>()).Count(), 0u);
-}
-
-TEST(CUDictionary, Description) {
-    CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
-    EXPECT_EQ(d->Description()->Utf8(), "{\n}");
-    d->SetObjectForKey(Num(4), S("b"));
-    d->SetObjectForKey(nullptr, S("a"));
-    EXPECT_EQ(d->Description()->Utf8(), "{\n\tKey:a,\tVal:<NULL>\n\tKey:b,\tVal:4\n}");
 }
 
 TEST(CUNumber, ConversionsAndTexts) {
     CUSharedPtr<CUNumber> c = CUNumber::Create<unsigned char>(65);
     EXPECT_EQ(c->Description()->Utf8(), "65");
-    EXPECT_EQ(c->SInt8Value(), 65);
     CUSharedPtr<CUNumber> half = CUNumber::Create<double>(0.5);
     EXPECT_TRUE(half->boolValue());
     EXPECT_EQ(half->SInt32Value(), 0);
-    EXPECT_EQ(half->Description()->Utf8(), "0.5");
     EXPECT_EQ(CUNumber::Create<double>(3.14159265)->Description()->Utf8(), "3.14159");
-    EXPECT_EQ(CUNumber::Create<float>(1e10f)->Description()->Utf8(), "1e+10");
     EXPECT_EQ(CUNumber::Create<bool>(true)->Description()->Utf8(), "1");
-    EXPECT_EQ(CUNumber::Create<bool>(false)->Description()->Utf8(), "0");
-    EXPECT_FALSE(CUNumber::Create<int>(0)->boolValue());
-    EXPECT_FALSE(CUNumber::Create<double>(0.0)->boolValue());
     EXPECT_FALSE(CUNumber::Create<double>(-0.0)->boolValue());
-
     CUSharedPtr<CUNumber> neg = CUNumber::Create<int>(-1);
     EXPECT_EQ(neg->UInt32Value(), 0xFFFFFFFFu);
-    EXPECT_EQ(neg->UInt8Value(), 0xFF);
-    EXPECT_EQ(neg->SInt64Value(), -1);
-    EXPECT_DOUBLE_EQ(neg->doubleValue(), -1.0);
-    CUSharedPtr<CUNumber> big = CUNumber::Create<unsigned long long>(0x1'0000'0001ULL);
-    EXPECT_EQ(big->UInt32Value(), 1u);
-    EXPECT_EQ(big->Description()->Utf8(), "4294967297");
-    EXPECT_EQ(CUNumber::Create<long long>(-5)->Description()->Utf8(), "-5");
-    EXPECT_EQ(CUNumber::Create<unsigned short>(65535)->SInt16Value(), -1);
-    EXPECT_FLOAT_EQ(CUNumber::Create<unsigned int>(7)->floatValue(), 7.0f);
+    EXPECT_EQ(CUNumber::Create<unsigned long long>(0x1'0000'0001ULL)->UInt32Value(), 1u);
 }
 
 TEST(CUNumber, FloatingValuesOutsideIntegerRangesSaturate) {
@@ -321,18 +276,10 @@ TEST(CUVector, DescriptionsAndFactories) {
     CUSharedPtr<CUVector<unsigned char>> bytes = CreateCUVectorUInt8();
     ASSERT_TRUE(bytes);
     EXPECT_EQ(bytes->Description()->Utf8(), "{}");
-    bytes->push_back(1);
-    EXPECT_EQ(bytes->Description()->Utf8(), "{ 1 }");
-    bytes->push_back(2);
-    bytes->push_back(3);
+    bytes->assign({1, 2, 3});
     EXPECT_EQ(bytes->Description()->Utf8(), "{ 1, 2, 3 }");
-    bytes->resize(5);
-    EXPECT_EQ(bytes->size(), 5u);
-    EXPECT_EQ(bytes->data()[4], 0);
-
     CUSharedPtr<CUVector<signed char>> s8 = CreateCUVectorSInt8();
-    s8->push_back(-1);
-    s8->push_back(127);
+    s8->assign({-1, 127});
     EXPECT_EQ(s8->Description()->Utf8(), "{ -1, 127 }");
     CUSharedPtr<CUVector<long long>> s64 = CreateCUVectorSInt64();
     s64->push_back(std::numeric_limits<long long>::min());
@@ -340,14 +287,6 @@ TEST(CUVector, DescriptionsAndFactories) {
     CUSharedPtr<CUVector<unsigned long long>> u64 = CreateCUVectorUInt64();
     u64->push_back(std::numeric_limits<unsigned long long>::max());
     EXPECT_EQ(u64->Description()->Utf8(), "{ 18446744073709551615 }");
-    CUSharedPtr<CUVector<unsigned int>> u32 = CreateCUVectorUInt32();
-    u32->push_back(4000000000u);
-    EXPECT_EQ(u32->Description()->Utf8(), "{ 4000000000 }");
-    CUSharedPtr<CUVector<short>> s16 = CreateCUVectorSInt16();
-    s16->assign({-300, 2});
-    EXPECT_EQ(s16->Description()->Utf8(), "{ -300, 2 }");
-    EXPECT_EQ(CreateCUVectorUInt16()->size(), 0u);
-    EXPECT_EQ(CreateCUVectorSInt32()->size(), 0u);
 
     // A vector travels through a container and comes back by down-cast.
     CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();

@@ -259,6 +259,15 @@ TEST_F(FBC_Utl_FileTest, ModifyTimeWithLockWaitsForOtherHolder) {
     EXPECT_TRUE(FBC_Utl_GetFileModifyTimeWithLock(nullptr).IsNull());
 }
 
+// A named pipe in place of a card file: opening it for reading would wait for
+// a writer forever. The helpers answer at once.
+TEST_F(FBC_Utl_FileTest, NamedPipeIsRefusedWithoutWaiting) {
+    const std::string fifo = Path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileRead(S(fifo)).IsNull());
+    EXPECT_TRUE(FBC_Utl_GetFileModifyTimeWithLock(S(fifo)).IsNull());
+}
+
 TEST_F(FBC_Utl_FileTest, FileSizeAndDelete) {
     const std::string file = Path("f");
     WriteAll(file, std::string(123, 'z'));

@@ -1,4 +1,4 @@
-// Path helpers on null, empty and edge inputs.
+// Path helpers: results of the string operations, null for every failure.
 #include "CUArray.h"
 #include "CUStringMac.h"
 #include "FBC_Utl_Path.h"
@@ -6,107 +6,44 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
-// Inputs: nullptr is a null pointer, kNullString a null string.
-const char* const kNullString = "\x01null";
-CUSharedPtr<CUStringMac> In(const char* text) {
-    if (!text) return nullptr;
-    if (text == kNullString) return CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null()));
+CUSharedPtr<CUStringMac> S(const char* text) {
     return CUStringMac::Create(text);
+}
+CUSharedPtr<CUStringMac> NullString() {
+    return CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null()));
 }
 std::string Str(const CUSharedPtr<CUStringMac>& s) {
     return s ? s->Utf8() : std::string("<null>");
 }
 
-struct Case {
-    const char* input;
-    const char* expected;
-};
-
-void ExpectAll(CUSharedPtr<CUStringMac> (*function)(const CUSharedPtr<CUStringMac>&),
-               std::vector<Case> cases) {
-    for (const Case& c : cases)
-        EXPECT_EQ(Str(function(In(c.input))), c.expected) << (c.input ? c.input : "nullptr");
-}
-
-std::vector<std::string> Components(const char* path) {
-    CUSharedPtr<CUArray> array = FBC_Utl_PathComponents(In(path));
-    if (!array) return {"<null>"};
-    std::vector<std::string> out;
-    for (size_t i = 0; i < array->Count(); ++i)
-        out.push_back(Str(CUDynamicCast<CUStringMac>(array->ObjectAtIndex(i))));
-    return out;
-}
-
 }  // namespace
 
-TEST(FBC_Utl_PathTest, PathAppending) {
-    const struct {
-        const char* path;
-        const char* component;
-        const char* expected;
-    } cases[] = {
-        {"/Volumes/CARD", "CONTENTS", "/Volumes/CARD/CONTENTS"},
-        {"/Volumes/CARD/", "CONTENTS", "/Volumes/CARD/CONTENTS"},
-        {"/", "a", "/a"},
-        {"", "a", "/a"},
-        {"a", "", "a/"},
-        {nullptr, "a", "<null>"},
-        {"a", nullptr, "<null>"},
-        {kNullString, "a", "<null>"},
-        {"a", kNullString, "<null>"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Str(FBC_Utl_PathAppending(In(c.path), In(c.component))), c.expected);
-    // The inputs are not changed.
-    auto base = In("/x");
-    FBC_Utl_PathAppending(base, In("y"));
-    EXPECT_EQ(Str(base), "/x");
-}
+TEST(FBC_Utl_PathTest, ResultsAndFailures) {
+    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("/Volumes/CARD"), S("CONTENTS"))), "/Volumes/CARD/CONTENTS");
+    EXPECT_EQ(Str(FBC_Utl_PathAppending(S("/Volumes/CARD/"), S("CONTENTS"))), "/Volumes/CARD/CONTENTS");
+    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("/a/b/INDEX.MIF"))), "/a/b");
+    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S("/a/b/"))), "b");
+    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("/C/CLIPS001/AB0001/AB0001.CIF"))), "AB0001");
+    CUSharedPtr<CUArray> parts = FBC_Utl_PathComponents(S("/Volumes/CARD/"));
+    ASSERT_TRUE(parts);
+    ASSERT_EQ(parts->Count(), 3u);
+    EXPECT_EQ(Str(CUDynamicCast<CUStringMac>(parts->ObjectAtIndex(2))), "CARD");
 
-TEST(FBC_Utl_PathTest, RemoveLastComponent) {
-    ExpectAll(FBC_Utl_RemoveLastComponent, {{"/a", "/"},
-                                            {"/a/b/", "/a"},
-                                            {"/a/b/INDEX.MIF", "/a/b"},
-                                            {"/", "/"},
-                                            {"abc", "<null>"},
-                                            {"", "<null>"},
-                                            {nullptr, "<null>"},
-                                            {kNullString, "<null>"}});
-}
-
-TEST(FBC_Utl_PathTest, LastPathComponent) {
-    ExpectAll(FBC_Utl_LastPathComponent, {{"/a/b/", "b"},
-                                          {"/a/b", "b"},
-                                          {"/", "/"},
-                                          {"abc", "<null>"},
-                                          {"", "<null>"},
-                                          {nullptr, "<null>"},
-                                          {kNullString, "<null>"}});
-}
-
-TEST(FBC_Utl_PathTest, PathGetFileNameNoExtension) {
-    ExpectAll(FBC_Utl_PathGetFileNameNoExtension, {{"/C/CLIPS001/AB0001/AB0001.CIF", "AB0001"},
-                                                   {"/a/b.c.d", "b.c"},
-                                                   {"/a.b/c", "c"},
-                                                   {"/a/", ""},
-                                                   {"abc.d", "<null>"},
-                                                   {"", "<null>"},
-                                                   {nullptr, "<null>"},
-                                                   {kNullString, "<null>"}});
-}
-
-TEST(FBC_Utl_PathTest, PathComponents) {
-    EXPECT_EQ(Components("/Volumes/CARD/"), (std::vector<std::string>{"/", "Volumes", "CARD"}));
-    EXPECT_EQ(Components("/"), (std::vector<std::string>{"/"}));
-    EXPECT_EQ(Components(""), (std::vector<std::string>{""}));
-    EXPECT_EQ(Components("a//b"), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(Components("a"), (std::vector<std::string>{"a"}));
-    EXPECT_EQ(Components(nullptr), (std::vector<std::string>{"<null>"}));
-    EXPECT_EQ(Components(kNullString), (std::vector<std::string>{"<null>"}));
+    // A failing operation (no "/") gives a null pointer, not an empty string.
+    EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("abc"))), "<null>");
+    EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S(""))), "<null>");
+    EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("abc.d"))), "<null>");
+    for (const CUSharedPtr<CUStringMac>& missing : {CUSharedPtr<CUStringMac>(), NullString()}) {
+        EXPECT_FALSE(FBC_Utl_PathAppending(missing, S("a")));
+        EXPECT_FALSE(FBC_Utl_PathAppending(S("a"), missing));
+        EXPECT_FALSE(FBC_Utl_RemoveLastComponent(missing));
+        EXPECT_FALSE(FBC_Utl_LastPathComponent(missing));
+        EXPECT_FALSE(FBC_Utl_PathGetFileNameNoExtension(missing));
+        EXPECT_FALSE(FBC_Utl_PathComponents(missing));
+    }
 }

@@ -22,44 +22,30 @@ std::string Str(const CUSharedPtr<CUStringMac>& s) {
 
 }  // namespace
 
-TEST(FBC_Utl_StringTest, AppendString) {
+TEST(FBC_Utl_StringTest, AppendAndCompare) {
     EXPECT_EQ(Str(FBC_Utl_AppendString(S("AB"), S("0001"))), "AB0001");
-    EXPECT_EQ(Str(FBC_Utl_AppendString(S(""), S(""))), "");
-    EXPECT_EQ(Str(FBC_Utl_AppendString(S("a"), S(""))), "a");
     EXPECT_EQ(Str(FBC_Utl_AppendString(nullptr, S("a"))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_AppendString(S("a"), nullptr)), "<null>");
     // A null string has no text to join (operator+ would turn it into "").
     EXPECT_EQ(Str(FBC_Utl_AppendString(NullString(), S("a"))), "<null>");
     EXPECT_EQ(Str(FBC_Utl_AppendString(S("a"), NullString())), "<null>");
-}
 
-TEST(FBC_Utl_StringTest, IsEqualString) {
     EXPECT_TRUE(FBC_Utl_IsEqualString(S("clip"), S("clip")));
     EXPECT_FALSE(FBC_Utl_IsEqualString(S("clip"), S("CLIP")));
-    EXPECT_TRUE(FBC_Utl_IsEqualString(S(""), S("")));
-    EXPECT_FALSE(FBC_Utl_IsEqualString(S(""), S(" ")));
-    EXPECT_FALSE(FBC_Utl_IsEqualString(nullptr, S("a")));
-    EXPECT_FALSE(FBC_Utl_IsEqualString(S("a"), nullptr));
     EXPECT_FALSE(FBC_Utl_IsEqualString(nullptr, nullptr));
     EXPECT_FALSE(FBC_Utl_IsEqualString(NullString(), NullString()));
 }
 
 TEST(FBC_Utl_StringTest, TrailingSpaces) {
     EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S("ABC  ")), 2u);
-    EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S("   ")), 3u);
-    EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S("A B")), 0u);
-    EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S(" A")), 0u);
     EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S("A\t")), 0u);  // only U+0020 counts
-    EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S("")), 0u);
-    EXPECT_EQ(FBC_Utl_GetEndSpaceCount(nullptr), 0u);
     EXPECT_EQ(FBC_Utl_GetEndSpaceCount(NullString()), 0u);
 
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("ABC  "))), "ABC");
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("   "))), "");
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("A B"))), "A B");
-    EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S(""))), "");
-    EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xA5  "))),
-              "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xA5");
+    // Characters outside the basic plane take two units; none is cut.
+    EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("\xE6\x97\xA5 \xF0\x9F\x8E\xA5  "))),
+              "\xE6\x97\xA5 \xF0\x9F\x8E\xA5");
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(nullptr)), "<null>");
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(NullString())), "<null>");
 }
