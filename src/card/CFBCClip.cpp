@@ -28,6 +28,7 @@
 #include "RelayInformation.h"
 #include "UMID.h"
 
+#include <climits>
 #include <fstream>
 #include <set>
 #include <string>
@@ -74,6 +75,15 @@ uint64_t FileSize(const CUSharedPtr<CUStringMac>& path) {
     } catch (...) {
         return 0;
     }
+}
+
+// Whether the timecode of a frame count keeps its hours within the 8-bit
+// hours field (a larger count would wrap to a small, wrong timecode).
+bool HoursFit(int64_t count, uint32_t base, uint32_t flags) {
+    if (count < 0 || base == 0) return false;
+    const uint64_t perHour =
+        uint64_t{base} * 3600 - ((flags & kTimecodeFlagDropFrame) && base == 30 ? 108 : 0);
+    return static_cast<uint64_t>(count) / perHour <= 255;
 }
 
 bool IsLeapYear(uint32_t year) {
@@ -648,6 +658,7 @@ CUSharedPtr<TimecodeInfo> CFBCClip::CalculateDuration() {
         base /= 2;
     }
     const uint32_t flags = dropFrame->SInt32Value() == 1 ? kTimecodeFlagDropFrame : 0;
+    if (!HoursFit(count, base, flags)) return CUSharedPtr<TimecodeInfo>();
     return FBC_Utl_FrameFromTimecode(count, base, flags);
 }
 
@@ -759,8 +770,10 @@ CUSharedPtr<TimecodeInfo> CFBCClip::CalculateTimcodeFromFrameNo(int64_t frameNum
     if (!start) return CUSharedPtr<TimecodeInfo>();
     const uint32_t flags = m_DropFrame ? kTimecodeFlagDropFrame : 0;
     const uint64_t startCount = FBC_Utl_TimecodeFromFrame(start, base, flags);
-    CUSharedPtr<TimecodeInfo> result =
-        FBC_Utl_FrameFromTimecode(static_cast<int64_t>(startCount) + offset, base, flags);
+    if (startCount > static_cast<uint64_t>(INT64_MAX - offset)) return CUSharedPtr<TimecodeInfo>();
+    const int64_t count = static_cast<int64_t>(startCount) + offset;
+    if (!HoursFit(count, base, flags)) return CUSharedPtr<TimecodeInfo>();
+    CUSharedPtr<TimecodeInfo> result = FBC_Utl_FrameFromTimecode(count, base, flags);
     if (result) result->dropFrame = m_DropFrame ? 1 : 0;
     return result;
 }

@@ -93,7 +93,8 @@ public:
     CUSharedPtr<CUObject> ValueForTag(_ClipValueTag tag);
     // Duration from the frame count, frame rate and drop-frame flag, counted
     // as the frame-count conversion counts it (pictures halved at 50 and 60
-    // per second); null when a value is missing or the rate is unknown.
+    // per second); null when a value is missing, the rate is unknown or the
+    // hours would not fit the timecode.
     CUSharedPtr<TimecodeInfo> CalculateDuration();
     // Reads the first and last member files' source package UIDs and the
     // first file's relay package UID. Always 0: a missing or unreadable file
@@ -106,8 +107,8 @@ public:
     // Rounded timecode base of the clip's frame rate; 0 when unknown.
     uint32_t RoundedTimecodeBase();
     // Timecode of clip frame `frameNumber` (0 = first picture) from the start
-    // timecode; null without a start timecode or a known frame rate, or for
-    // a negative frame number.
+    // timecode; null without a start timecode or a known frame rate, for a
+    // negative frame number, or when the hours would not fit the timecode.
     CUSharedPtr<TimecodeInfo> CalculateTimcodeFromFrameNo(int64_t frameNumber);
 
     // A new, unparsed reader of member file `number`; null when the file is

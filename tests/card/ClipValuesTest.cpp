@@ -471,6 +471,14 @@ TEST(ClipDuration, DropFrameCountsAgreeWithTheFrameCountConversion) {
     EXPECT_EQ(p60df.Duration(3596), "0:0:59:28 DF");
     EXPECT_EQ(p60df.Duration(35964), "0:10:0:0 DF");
 
+    // Hours beyond the 8-bit field give no duration rather than a wrapped one.
+    DurationClip p24(cwn::FrameRate::k24p, false);
+    EXPECT_EQ(p24.Duration(255u * 3600 * 24 + 3599 * 24 + 23), "255:59:59:23");
+    EXPECT_EQ(p24.Duration(256u * 3600 * 24), "<null>");
+    EXPECT_EQ(p24.Duration(0xFFFFFFFFu), "<null>");
+    EXPECT_EQ(df.Duration(255u * 107892 + 107891), "255:59:59:29 DF");
+    EXPECT_EQ(df.Duration(256u * 107892), "<null>");
+
     // A drop-frame flag at a 25-based rate skips no labels.
     cwn::CardDescription card;
     card.clips.push_back(RichClip(cwn::FrameRate::k25p, false, 8));
@@ -535,4 +543,9 @@ TEST(ClipFrameTimecode, ProgressivePairsShareALabelAndDropFrameSkips) {
     card.clips[0].dropFrame = false;
     card.clips[0].startTimecode = {23, 59, 59, 23};
     EXPECT_EQ(Describe(ClipInMemory(card)->CalculateTimcodeFromFrameNo(1)), "24:0:0:0");
+    card.clips[0].startTimecode = {99, 59, 59, 23};
+    card.clips[0].coding.endTimecode = card.clips[0].startTimecode;
+    EXPECT_EQ(Describe(ClipInMemory(card)->CalculateTimcodeFromFrameNo(156 * 3600 * 24)), "255:59:59:23");
+    EXPECT_FALSE(ClipInMemory(card)->CalculateTimcodeFromFrameNo(156 * 3600 * 24 + 1));
+    EXPECT_FALSE(ClipInMemory(card)->CalculateTimcodeFromFrameNo(INT64_MAX));
 }
