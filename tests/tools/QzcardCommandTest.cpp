@@ -1,0 +1,296 @@
+// The qzcard binary run on written cards: list and clip, as text and JSON,
+// compared with the card descriptions and with what ffprobe reads from the
+// same MXF files; folders that are not cards.
+#include "CardDescription.h"
+#include "CardWriter.h"
+#include "ClipFrameRate.h"
+#include "ClipTimecode.h"
+#include "MifWriter.h"
+#include "SampleCard.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using nlohmann::json;
+
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const char* base = std::getenv("QZ_TEST_TMP");
+        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
+        std::filesystem::create_directories(root);
+        std::string pattern = (root / "qzcard-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;
+        m_path = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a shell command line; stdout and stderr are kept apart.
+RunResult Shell(const std::string& command, const std::string& scratch) {
+    RunResult run;
+    const std::string errPath = scratch + "/stderr.txt";
+    FILE* pipe = ::popen((command + " 2>" + Quote(errPath)).c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errPath);
+    std::stringstream text;
+    text << err.rdbuf();
+    run.err = text.str();
+    return run;
+}
+
+RunResult Qzcard(const std::vector<std::string>& args, const std::string& scratch) {
+    std::string command = Quote(QZCARD_BINARY);
+    for (const auto& a : args) command += " " + Quote(a);
+    return Shell(command, scratch);
+}
+
+bool HaveFfprobe() {
+    return std::system("ffprobe -version >/dev/null 2>&1") == 0;
+}
+
+// What ffprobe reads from one MXF file: the picture count and the start
+// timecode of the file.
+struct Probe {
+    uint64_t frames = 0;
+    std::string timecode;
+};
+
+Probe FfprobeMxf(const std::string& path, const std::string& scratch) {
+    const RunResult run = Shell(
+        "ffprobe -v error -select_streams v:0 -show_entries stream=duration_ts:format_tags=timecode "
+        "-of json " +
+            Quote(path),
+        scratch);
+    EXPECT_EQ(run.exitCode, 0) << path << run.err;
+    Probe probe;
+    const json j = json::parse(run.out, nullptr, false);
+    if (j.is_discarded()) {
+        ADD_FAILURE() << "ffprobe output is not JSON: " << run.out;
+        return probe;
+    }
+    if (j.contains("streams") && !j["streams"].empty())
+        probe.frames = j["streams"][0].value("duration_ts", 0ull);
+    if (j.contains("format") && j["format"].contains("tags"))
+        probe.timecode = j["format"]["tags"].value("timecode", std::string());
+    return probe;
+}
+
+// ffprobe counts a 50P/59.94P file's timecode at 50/60; the card counts at
+// 25/30, so the frame field is halved there.
+std::string AtRecordedBase(const std::string& timecode, uint32_t roundedBase) {
+    if (roundedBase != 50 && roundedBase != 60) return timecode;
+    cw::Timecode tc;
+    bool dropFrame = false;
+    if (!cw::ParseTimecode(timecode, tc, dropFrame)) return "unparsable " + timecode;
+    tc.frames /= 2;
+    return cw::TimecodeText(tc, dropFrame);
+}
+
+std::string ExpectedDuration(const cw::ClipDescription& clip) {
+    const cw::FrameRateTraits traits = cw::TraitsOf(clip.frameRate);
+    const uint64_t frames =
+        traits.roundedBase != traits.recordedBase ? clip.durationFrames / 2 : clip.durationFrames;
+    return cw::TimecodeText(cw::FrameCountToTimecode(frames, traits.recordedBase, clip.dropFrame),
+                            clip.dropFrame);
+}
+
+std::string PictureSizeText(cw::PictureSize size) {
+    return std::to_string(cw::PictureWidth(size)) + "x" + std::to_string(cw::PictureHeight(size));
+}
+
+void CheckListAgainstDescriptionAndFfprobe(const cw::CardDescription& card, const std::string& root,
+                                           const std::string& scratch) {
+    const RunResult run = Qzcard({"list", root, "--json"}, scratch);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const json list = json::parse(run.out, nullptr, false);
+    ASSERT_FALSE(list.is_discarded()) << run.out;
+    EXPECT_TRUE(list["isCard"].get<bool>());
+    ASSERT_EQ(list["clips"].size(), card.clips.size());
+    EXPECT_EQ(list["offeredClipCount"].get<size_t>(), card.clips.size());
+    EXPECT_EQ(list["systemBitmap"].get<uint32_t>(), cw::DefaultSystemBitmap(card));
+    for (size_t i = 0; i < card.clips.size(); ++i) {
+        const cw::ClipDescription& clip = card.clips[i];
+        const json& row = list["clips"][i];
+        SCOPED_TRACE(cw::ClipIdText(clip.id));
+        EXPECT_EQ(row["clipId"], cw::ClipIdText(clip.id));
+        EXPECT_EQ(row["state"], "ready");
+        EXPECT_EQ(row["durationFrames"].get<uint64_t>(), clip.durationFrames);
+        EXPECT_EQ(row["duration"], ExpectedDuration(clip));
+        EXPECT_EQ(row["startTimecode"], cw::TimecodeText(clip.startTimecode, clip.dropFrame));
+        EXPECT_EQ(row["pictureSize"], PictureSizeText(clip.pictureSize));
+        EXPECT_EQ(row["audioChannels"], std::to_string(clip.audioChannels) + " ch");
+        EXPECT_EQ(row["cbr"].get<bool>(), clip.constantBitRate);
+        EXPECT_EQ(row["bitRate"].get<std::string>().substr(0, 2),
+                  std::to_string(cw::BitsPerSecond(clip.bitRate) / 1000000));
+        EXPECT_EQ(row["device"]["manufacturer"], clip.device.manufacturer);
+        EXPECT_EQ(row["device"]["modelName"], clip.device.modelName);
+        if (clip.xml.title) {
+            EXPECT_EQ(row["title"], *clip.xml.title);
+        }
+
+        // ffprobe: the member files together hold every picture, and the
+        // first file starts at the clip's start timecode.
+        const std::vector<cw::MemberFile> members = cw::EffectiveMembers(clip);
+        uint64_t frames = 0;
+        std::string firstTimecode;
+        for (size_t m = 0; m < members.size(); ++m) {
+            const Probe probe = FfprobeMxf(cw::MemberMxfPath(root, clip.id, members[m].number), scratch);
+            frames += probe.frames;
+            if (m == 0) firstTimecode = probe.timecode;
+        }
+        EXPECT_EQ(row["durationFrames"].get<uint64_t>(), frames);
+        EXPECT_EQ(row["startTimecode"],
+                  AtRecordedBase(firstTimecode, cw::TraitsOf(clip.frameRate).roundedBase));
+    }
+}
+
+TEST(QzcardCommandTest, ListMatchesTheDescriptionAndFfprobeForEveryFamily) {
+    if (!HaveFfprobe()) GTEST_SKIP() << "ffprobe not installed";
+    ScratchFolder folder;
+    const cw::FrameRateFamily families[] = {cw::kFamily59_94, cw::kFamily50, cw::kFamily24};
+    for (cw::FrameRateFamily family : families) {
+        SCOPED_TRACE(testing::Message() << "family " << int{family});
+        cw::SampleCardOptions options;
+        options.family = family;
+        options.durationFrames = 30;
+        const cw::CardDescription card = cw::SampleCardDescription(options);
+        const std::string root = folder.Path() + "/card" + std::to_string(int{family});
+        cw::WriteCard(card, root);
+        CheckListAgainstDescriptionAndFfprobe(card, root, folder.Path());
+    }
+}
+
+TEST(QzcardCommandTest, ListTextAndClipValues) {
+    ScratchFolder folder;
+    cw::SampleCardOptions options;
+    options.durationFrames = 12;
+    const cw::CardDescription card = cw::SampleCardDescription(options);
+    const std::string root = folder.Path() + "/card";
+    cw::WriteCard(card, root);
+
+    const RunResult text = Qzcard({"list", root}, folder.Path());
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("CLIP"), std::string::npos);
+    EXPECT_NE(text.out.find("clips       " + std::to_string(card.clips.size())), std::string::npos)
+        << text.out;
+    size_t last = 0;
+    for (const auto& clip : card.clips) {  // one row per clip, in card order
+        const size_t at = text.out.find("\n" + cw::ClipIdText(clip.id) + "  ready", last);
+        ASSERT_NE(at, std::string::npos) << cw::ClipIdText(clip.id) << "\n" << text.out;
+        last = at + 1;
+    }
+
+    const cw::ClipDescription& first = card.clips[0];
+    const std::string id = cw::ClipIdText(first.id);
+    const RunResult values = Qzcard({"clip", root, id, "--json"}, folder.Path());
+    ASSERT_EQ(values.exitCode, 0) << values.err;
+    const json j = json::parse(values.out, nullptr, false);
+    ASSERT_FALSE(j.is_discarded()) << values.out;
+    const json& v = j["values"];
+    EXPECT_EQ(v.size(), 76u);
+    EXPECT_EQ(v["ClipID"], id);
+    EXPECT_EQ(v["DurationFrames"].get<uint32_t>(), first.durationFrames);
+    EXPECT_EQ(v["FrameRate"].get<uint32_t>(), static_cast<uint32_t>(first.frameRate));
+    EXPECT_EQ(v["StartTimecode"], cw::TimecodeText(first.startTimecode, first.dropFrame));
+    EXPECT_EQ(v["DeviceSerialNumber"], first.device.serialNumber);
+    EXPECT_EQ(v["MediaRootPath"], root);
+    EXPECT_TRUE(v["None"].is_null());
+    EXPECT_TRUE(v["Reserved39"].is_null());
+    if (first.xml.title) {
+        EXPECT_EQ(v["Title"], *first.xml.title);
+    }
+
+    const RunResult plain = Qzcard({"clip", root, id}, folder.Path());
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_NE(plain.out.find("DurationFrames"), std::string::npos);
+    EXPECT_NE(plain.out.find(first.device.serialNumber), std::string::npos);
+
+    const RunResult missing = Qzcard({"clip", root, "ZZ9999"}, folder.Path());
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_NE(missing.err.find("ZZ9999"), std::string::npos);
+    EXPECT_EQ(missing.out, "");
+}
+
+TEST(QzcardCommandTest, FoldersThatAreNotCardsFailWithTheReasonOnStderr) {
+    ScratchFolder folder;
+    struct Case {
+        const char* name;
+        void (*edit)(cw::CardDescription&);
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"no-index", [](cw::CardDescription& c) { c.index.write = false; }, "no media index"},
+        {"bad-magic", [](cw::CardDescription& c) { c.index.magic = 0x4D4A; }, "bad magic"},
+        {"version-2", [](cw::CardDescription& c) { c.index.version = 0x0201; },
+         "unsupported media index version"},
+        {"count-1000", [](cw::CardDescription& c) { c.index.clipCount = 1000; }, "clip count of 1000"},
+        {"bad-system", [](cw::CardDescription& c) { c.index.systemBitmap = 0x03; },
+         "frame-rate type not allowed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        cw::CardDescription card;
+        cw::ClipDescription clip;
+        clip.writeMxfFiles = false;
+        card.clips.push_back(clip);
+        c.edit(card);
+        const std::string root = folder.Path() + "/" + c.name;
+        cw::WriteCard(card, root);
+        for (const char* command : {"list", "clip"}) {
+            std::vector<std::string> args = {command, root};
+            if (std::string(command) == "clip") args.push_back("QZ0001");
+            const RunResult run = Qzcard(args, folder.Path());
+            EXPECT_EQ(run.exitCode, 2) << command;
+            EXPECT_EQ(run.out, "") << command;
+            EXPECT_NE(run.err.find("is not a card"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        }
+    }
+    const RunResult plain = Qzcard({"list", folder.Path() + "/nothing-here", "--json"}, folder.Path());
+    EXPECT_EQ(plain.exitCode, 2);
+    EXPECT_NE(plain.err.find("no such folder"), std::string::npos) << plain.err;
+}
+
+}  // namespace
