@@ -126,6 +126,39 @@ TEST_F(CacheFileStreamTest, ElevenStreamsTakeCachesInTurn) {
     EXPECT_EQ(manager->UsedCacheCount(), 0u);
 }
 
+// A stand-in for a stream: records what the manager tells it.
+struct FakeHolder : IMemoryCacheManagerAccess {
+    FBCMemoryCache* cache = nullptr;
+    void EraseCache() override { cache = nullptr; }
+    void SetUseCache(FBCMemoryCache* c) override { cache = c; }
+};
+
+TEST_F(CacheFileStreamTest, TakenCacheIsRelabelledForItsNewHolder) {
+    FBCMemoryCacheManager* manager = FBCMemoryCacheManager::GetInstance();
+    ASSERT_NE(manager, nullptr);
+    FakeHolder first;
+    manager->UpdateMemoryCache(&first);
+    ASSERT_NE(first.cache, nullptr);
+    FBCMemoryCache* lent = first.cache;
+    EXPECT_EQ(lent->Owner(), &first);
+    ASSERT_NE(lent->addCache(0), nullptr);
+    // Ten newer holders: the first one's cache goes to the last of them,
+    // emptied and labelled with its new holder, so the first holder's next
+    // use (which checks the label) cannot be served by it.
+    std::vector<FakeHolder> others(10);
+    for (auto& h : others) manager->UpdateMemoryCache(&h);
+    EXPECT_EQ(others.back().cache, lent);
+    EXPECT_EQ(lent->Owner(), &others.back());
+    EXPECT_EQ(lent->GetMemoryBufferAtFileOffset(0), nullptr);
+    // Asking again gives the first holder another cache.
+    manager->UpdateMemoryCache(&first);
+    EXPECT_NE(first.cache, lent);
+    EXPECT_EQ(first.cache->Owner(), &first);
+    manager->removeCache(&first);
+    for (auto& h : others) manager->removeCache(&h);
+    EXPECT_EQ(manager->UsedCacheCount(), 0u);
+}
+
 TEST_F(CacheFileStreamTest, FailedBlockReadIsNotServedLater) {
     const auto first = Pattern(kBlock + 500, 7);
     const std::string path = MakeFile("shrink.bin", first);
