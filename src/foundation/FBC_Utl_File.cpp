@@ -83,7 +83,8 @@ CUSharedPtr<CUDateTime> DateFromUnix(int64_t seconds) {
 }
 
 // Reads the time of type `type` from statx (of `fd`, or of `path` when fd is
-// -1). Birth times come from statx where the file system keeps them.
+// -1). Birth times come from statx where the file system keeps them; where
+// it keeps none, type 0 answers a null pointer rather than a stand-in time.
 CUSharedPtr<CUDateTime> ReadTime(int fd, const std::string& path, _FBC_DateTime_Type type) {
     if (type != kFBC_DateTime_Create && type != kFBC_DateTime_Modify) return nullptr;
     struct statx info {};
@@ -116,6 +117,7 @@ uint32_t FBC_Utl_SetFileTime(const CUSharedPtr<CUStringMac>& path, const CUShare
                              _FBC_DateTime_Type type) {
     std::string native;
     if (!NativePath(path, native) || !time || time->IsNull()) return kResultNullArgument;
+    // No POSIX call sets a birth time: type 0 (and unknown types) fail.
     if (type != kFBC_DateTime_Modify) return kResultFileOperationFailure;
     // Whole seconds, cut towards the past; times time_t cannot hold fail.
     const double seconds = std::floor(time->GetAbsoluteTime()) + static_cast<double>(kUnixToAbsolute);
