@@ -328,6 +328,28 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     EXPECT_FALSE(empty.ValueForTag(qz::kContentValueMediaID));
 }
 
+TEST(CFBCContentTest, AClipKeptAfterItsCardIsGoneNoLongerReachesTheCard) {
+    ScratchFolder folder;
+    cw::CardDescription card = SmallCard(1);
+    card.clips[0].writeMxfFiles = false;
+    cw::WriteCard(card, folder.Path());
+    CUSharedPtr<CFBCClip> clip;
+    {
+        CUSharedPtr<CFBCContent> content = Open(folder.Path());
+        ASSERT_TRUE(content);
+        clip = ClipAt(*content, 0);
+        CUSharedPtr<qz::CUStringMac> root = clip->ValueForTag(qz::kClipValueMediaRootPath);
+        ASSERT_TRUE(root);
+        EXPECT_EQ(root->Utf8(), folder.Path());
+    }
+    // The content is destroyed; its clips must not point at it any more.
+    EXPECT_EQ(clip->GetMedia(), nullptr);
+    EXPECT_EQ(clip->GetMediaInstanceID(), 0u);
+    EXPECT_FALSE(clip->ValueForTag(qz::kClipValueMediaRootPath));
+    EXPECT_FALSE(clip->ValueForTag(qz::kClipValueMediaDisplayName));
+    EXPECT_EQ(clip->GetClipID()->Utf8(), "QZ0001");
+}
+
 TEST(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
     ScratchFolder folder;
     const std::string logs = folder.Path() + "/logs";
