@@ -171,7 +171,7 @@ CUDateTime& CUDateTime::operator=(const CUDateTime& other) {
     return *this;
 }
 
-bool CUDateTime::operator==(const CUDateTime& other) {
+bool CUDateTime::operator==(const CUDateTime& other) const {
     return m_Date.has_value() && other.m_Date.has_value() && *m_Date == *other.m_Date;
 }
 

@@ -63,7 +63,7 @@ public:
 
     virtual CUDateTime& operator=(const CUDateTime& other);
     // Absolute times compared; false when either date is null.
-    virtual bool operator==(const CUDateTime& other);
+    virtual bool operator==(const CUDateTime& other) const;
     virtual bool operator<(const CUDateTime& other) const;
 
     // "yyyy/MM/dd HH:mm:ss" in the system time zone; "(NULL)" for a null date.

@@ -523,7 +523,9 @@ CUSharedPtr<CUStringMac> AltitudeText(const CUMutableDictionary& values, bool fo
     // The document always carries the sign its reader requires ("+0"); the
     // display form shows 0 without one.
     const bool plus = forDocument ? value >= 0 : value >= 1;
-    return FromUtf8((plus ? "+" : "") + std::to_string(value));
+    std::string text = plus ? "+" : "";
+    text.append(std::to_string(value));
+    return FromUtf8(text);
 }
 
 }  // namespace

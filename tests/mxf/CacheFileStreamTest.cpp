@@ -183,7 +183,7 @@ TEST_F(CacheFileStreamTest, ManyThreadsOverMoreStreamsThanCaches) {
     std::vector<std::string> paths;
     for (int i = 0; i < kFiles; ++i) {
         contents.push_back(Pattern(5 * kBlock + 77 * size_t(i), uint32_t(500 + i)));
-        paths.push_back(MakeFile("t" + std::to_string(i), contents.back()));
+        paths.push_back(MakeFile(std::string("t").append(std::to_string(i)), contents.back()));
     }
     std::vector<CUSharedPtr<CacheFileStream>> shared;
     for (int i = 0; i < kFiles; ++i) shared.push_back(Open(paths[size_t(i)]));
