@@ -15,6 +15,7 @@
 #include "UMID.h"
 
 #include <gtest/gtest.h>
+#include "ScratchFolder.h"
 
 #include <unistd.h>
 
@@ -31,29 +32,7 @@ namespace clip_test {
 namespace qz = ComVantoVantoQZ64RADPlug;
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
-// A fresh folder under QZ_TEST_TMP (or the system temp folder), removed by
-// the destructor.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
-        std::filesystem::create_directories(root);
-        std::string pattern = (root / "clip-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using ScratchFolder = qztest::ScratchFolder;
 
 inline qz::CUSharedPtr<qz::CUStringMac> Str(const std::string& text) {
     return qz::CUStringMac::Create(text.c_str());

@@ -9,6 +9,7 @@
 #include "MifWriter.h"
 
 #include <gtest/gtest.h>
+#include "ScratchFolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,29 +28,7 @@ namespace content_test {
 namespace qz = ComVantoVantoQZ64RADPlug;
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
-// A fresh folder under QZ_TEST_TMP (or the system temp folder), removed by
-// the destructor.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
-        std::filesystem::create_directories(root);
-        std::string pattern = (root / "content-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using ScratchFolder = qztest::ScratchFolder;
 
 inline qz::CUSharedPtr<qz::CUStringMac> Str(const std::string& text) {
     return qz::CUStringMac::Create(text.c_str());

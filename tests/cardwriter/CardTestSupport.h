@@ -2,6 +2,7 @@
 // Helpers shared by the card writer tests: big-endian reads of written
 // images, scratch folders, whole-file reads and running command-line tools.
 #include <gtest/gtest.h>
+#include "ScratchFolder.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,29 +55,7 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A fresh folder under QZ_TEST_TMP (or the system temp folder), removed by
-// the destructor.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
-        std::filesystem::create_directories(root);
-        std::string pattern = (root / "cardwriter-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using ScratchFolder = qztest::ScratchFolder;
 
 struct CommandResult {
     int exitCode = -1;

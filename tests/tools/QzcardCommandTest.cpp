@@ -9,6 +9,7 @@
 #include "SampleCard.h"
 
 #include <gtest/gtest.h>
+#include "ScratchFolder.h"
 #include <nlohmann/json.hpp>
 
 #include <sys/wait.h>
@@ -27,27 +28,7 @@ namespace {
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 using nlohmann::json;
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
-        std::filesystem::create_directories(root);
-        std::string pattern = (root / "qzcard-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using ScratchFolder = qztest::ScratchFolder;
 
 std::string Quote(const std::string& s) {
     std::string q = "'";
