@@ -147,20 +147,6 @@ TEST(CUSortDescriptor, StableSortsCallTheSubclassThroughCopies) {
     EXPECT_EQ(Ints(a->SortedArrayUsingDescriptor(base)), Ints(a));
 }
 
-TEST(CUSortDescriptor, AscendingFlagAndOperator) {
-    TensDescriptor d;
-    EXPECT_TRUE(d.Ascending());
-    EXPECT_FALSE(CUSortDescriptor(false).Ascending());
-    const CUSortDescriptor copy(d);  // a plain copy still calls TensDescriptor
-    EXPECT_TRUE(copy(Num(5), Num(50)));
-    EXPECT_FALSE(copy(Num(50), Num(5)));
-    EXPECT_FALSE(copy(Num(5), Num(6)));
-    d.SetAscending(false);
-    const CUSortDescriptor descending(d);
-    EXPECT_TRUE(descending(Num(50), Num(5)));
-    EXPECT_EQ(d.RetainCount(), 0);
-}
-
 TEST(CUDictionary, KeysAreOrderedByCollationAndCopied) {
     CUSharedPtr<CUMutableDictionary> d = CUMutableDictionary::Create();
     CUSharedPtr<CUStringMac> keyB = S("b");
@@ -224,22 +210,9 @@ TEST(CUDictionary, SetReplaceRemoveNullsAndDescription) {
     EXPECT_EQ(CUDictionary(CUSharedPtr<CUDictionary>()).Count(), 0u);
 }
 
-TEST(CUNumber, ConversionsAndTexts) {
-    CUSharedPtr<CUNumber> c = CUNumber::Create<unsigned char>(65);
-    EXPECT_EQ(c->Description()->Utf8(), "65");
-    CUSharedPtr<CUNumber> half = CUNumber::Create<double>(0.5);
-    EXPECT_TRUE(half->boolValue());
-    EXPECT_EQ(half->SInt32Value(), 0);
-    EXPECT_EQ(CUNumber::Create<double>(3.14159265)->Description()->Utf8(), "3.14159");
-    EXPECT_EQ(CUNumber::Create<bool>(true)->Description()->Utf8(), "1");
-    EXPECT_FALSE(CUNumber::Create<double>(-0.0)->boolValue());
-    CUSharedPtr<CUNumber> neg = CUNumber::Create<int>(-1);
-    EXPECT_EQ(neg->UInt32Value(), 0xFFFFFFFFu);
-    EXPECT_EQ(CUNumber::Create<unsigned long long>(0x1'0000'0001ULL)->UInt32Value(), 1u);
-}
-
 TEST(CUNumber, FloatingValuesOutsideIntegerRangesSaturate) {
     // Converting such values is undefined behaviour in C++: they are clamped.
+    EXPECT_TRUE(CUNumber::Create<double>(0.5)->boolValue());
     CUSharedPtr<CUNumber> nan = CUNumber::Create<double>(std::nan(""));
     EXPECT_TRUE(nan->boolValue());
     EXPECT_EQ(nan->SInt32Value(), 0);
@@ -265,23 +238,9 @@ TEST(CUNumber, EnumerationsBoxAsTheirNumbers) {
     EXPECT_TRUE(wrongType.IsNull());
 }
 
-TEST(CUVector, DescriptionsAndFactories) {
+TEST(CUVector, TravelsThroughContainersAndComesBackByDownCast) {
     CUSharedPtr<CUVector<unsigned char>> bytes = CreateCUVectorUInt8();
     ASSERT_TRUE(bytes);
-    EXPECT_EQ(bytes->Description()->Utf8(), "{}");
-    bytes->assign({1, 2, 3});
-    EXPECT_EQ(bytes->Description()->Utf8(), "{ 1, 2, 3 }");
-    CUSharedPtr<CUVector<signed char>> s8 = CreateCUVectorSInt8();
-    s8->assign({-1, 127});
-    EXPECT_EQ(s8->Description()->Utf8(), "{ -1, 127 }");
-    CUSharedPtr<CUVector<long long>> s64 = CreateCUVectorSInt64();
-    s64->push_back(std::numeric_limits<long long>::min());
-    EXPECT_EQ(s64->Description()->Utf8(), "{ -9223372036854775808 }");
-    CUSharedPtr<CUVector<unsigned long long>> u64 = CreateCUVectorUInt64();
-    u64->push_back(std::numeric_limits<unsigned long long>::max());
-    EXPECT_EQ(u64->Description()->Utf8(), "{ 18446744073709551615 }");
-
-    // A vector travels through a container and comes back by down-cast.
     CUSharedPtr<CUMutableArray> a = CUMutableArray::Create();
     a->AddObject(bytes);
     CUSharedPtr<CUVector<unsigned char>> back = a->ObjectAtIndex(0);

@@ -215,17 +215,6 @@ TEST_F(CULogTest, ConcurrentWritersProduceWholeLines) {
     EXPECT_EQ(text.size(), 400u * InfoLineLength("thread 0 entry 000"));
 }
 
-TEST_F(CULogTest, HelperTexts) {
-    EXPECT_EQ(CULog::GetLogLevelString(0)->Utf8(), "DEBUG");
-    EXPECT_EQ(CULog::GetLogFilePath(S("/logs/"), S("app"), 3)->Utf8(), "/logs/app3.log");
-    EXPECT_TRUE(CULog::GetLogFilePath(nullptr, S("app"), 0).IsNull());
-    CUSharedPtr<CUDateTime> date = CUDateTime::Create(2011, 3, 4, 15, 2, 9);
-    ASSERT_TRUE(date);
-    EXPECT_EQ(CULog::GetLogDateTimeString(date)->Utf8(), "2011/03/04 15:02:09");
-    EXPECT_TRUE(CULog::GetLogDateTimeString(nullptr).IsNull());
-    EXPECT_EQ(CULog::GetStringByteSize(S("\u00e9")), 6u);
-}
-
 TEST_F(CULogTest, FileHelpers) {
     MakeFile(0, 1234, 1600000000);
     CUSharedPtr<CUStringMac> path = S(File(0).string());
@@ -235,10 +224,6 @@ TEST_F(CULogTest, FileHelpers) {
     EXPECT_DOUBLE_EQ(modified->GetAbsoluteTime(), 1600000000.0 - 978307200.0);
     EXPECT_TRUE(CULog::GetLogFileTime(S((m_Dir / "missing").string()), kLogDateTimeModification).IsNull());
     EXPECT_TRUE(CULog::GetLogFileTime(path, static_cast<_Log_DateTime_Type>(5)).IsNull());
-    // Creation time: present where the file system keeps one; then not in the future.
-    if (CUSharedPtr<CUDateTime> born = CULog::GetLogFileTime(path, kLogDateTimeCreation)) {
-        EXPECT_LE(born->GetAbsoluteTime(), CUDateTime::Create()->GetAbsoluteTime() + 1);
-    }
     CULog::DeleteLogFile(path);
     EXPECT_FALSE(fs::exists(File(0)));
     CULog::DeleteLogFile(path);  // absent: swallowed

@@ -45,18 +45,12 @@ TEST_F(SharedPtrTest, CountsFollowCopiesAndLastReleaseDeletesOnce) {
     EXPECT_EQ(g_deleted, 1);
 }
 
-TEST_F(SharedPtrTest, SelfAssignmentKeepsObjectAlive) {
-    CUSharedPtr<Tracked> a(new Tracked);
-    CUSharedPtr<Tracked>& alias = a;
-    a = alias;
-    EXPECT_EQ(g_deleted, 0);
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->RetainCount(), 1);
-}
-
 TEST_F(SharedPtrTest, AssignmentReleasesPreviousObjectAndNullResets) {
     CUSharedPtr<Tracked> a(new Tracked);
     CUSharedPtr<Tracked> b(new Tracked);
+    CUSharedPtr<Tracked>& alias = a;
+    a = alias;  // self-assignment keeps the object
+    EXPECT_EQ(a->RetainCount(), 1);
     a = b;
     EXPECT_EQ(g_deleted, 1);
     EXPECT_EQ(b->RetainCount(), 2);
@@ -96,17 +90,6 @@ TEST_F(SharedPtrTest, UpCastAndCheckedDownCastKeepCountsRight) {
     EXPECT_EQ(g_deleted, 1);
 }
 
-TEST_F(SharedPtrTest, ObjectsHeldByValueKeepCountZeroAndCountsAreNotCopied) {
-    Tracked onStack;
-    EXPECT_EQ(onStack.RetainCount(), 0);
-    CUSharedPtr<Tracked> held(new Tracked);
-    Tracked copy(*held);
-    EXPECT_EQ(copy.RetainCount(), 0);
-    onStack = *held;
-    EXPECT_EQ(onStack.RetainCount(), 0);
-    EXPECT_EQ(held->RetainCount(), 1);
-}
-
 TEST_F(SharedPtrTest, EightThreadsRetainingAndReleasingAtOnce) {
     CUSharedPtr<Tracked> shared(new Tracked);
     constexpr int kThreads = 8;
@@ -144,16 +127,6 @@ TEST_F(SharedPtrTest, LastReleaseFromAnotherThreadDeletesExactlyOnce) {
     objects.clear();
     for (auto& th : threads) th.join();
     EXPECT_EQ(g_deleted, kObjects);
-}
-
-TEST_F(SharedPtrTest, DescriptionNamesTheClassAndAddress) {
-    CUSharedPtr<Tracked> t(new Tracked);
-    CUSharedPtr<CUStringMac> d = t->Description();
-    ASSERT_TRUE(d);
-    const std::string text = d->Utf8();
-    EXPECT_NE(text.find("Tracked"), std::string::npos) << text;
-    EXPECT_NE(text.find("(0x"), std::string::npos) << text;
-    EXPECT_EQ(text.back(), ')');
 }
 
 }  // namespace

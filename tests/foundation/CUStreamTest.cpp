@@ -50,9 +50,7 @@ uint32_t ThrownBy(auto&& f) {
 TEST(CUStreamTest, BaseStreamSupportsNothing) {
     CUStream s;
     unsigned char b[4];
-    EXPECT_FALSE(s.CanRead());
-    EXPECT_FALSE(s.CanWrite());
-    EXPECT_FALSE(s.CanSeek());
+    EXPECT_FALSE(s.CanRead() || s.CanWrite() || s.CanSeek());
     EXPECT_EQ(ThrownBy([&] { s.Read(b, 4, 0, kCUStreamSeekBegin); }), 5u);
     EXPECT_EQ(ThrownBy([&] { s.Write(b, 4, 0, kCUStreamSeekBegin); }), 5u);
     EXPECT_EQ(ThrownBy([&] { s.Seek(0, kCUStreamSeekBegin); }), 5u);
@@ -130,20 +128,11 @@ TEST(CUMemoryStreamTest, BorrowedCopiedAndEmptyMemory) {
     EXPECT_EQ(b[3], 3);
     ASSERT_EQ(borrowed.Read(b, 16, 0, kCUStreamSeekBegin), 16u);
     EXPECT_EQ(b[3], 0xEE);
-    EXPECT_TRUE(copied.CanRead());
-    EXPECT_FALSE(copied.CanWrite());
-    EXPECT_FALSE(copied.CanSeek());
-    EXPECT_EQ(copied.Length(), 16u);
 
     CUMemoryStream empty(nullptr, 10, false);
     EXPECT_FALSE(empty.CanRead());
     EXPECT_EQ(empty.Length(), 0u);
     EXPECT_EQ(empty.Read(b, 4, 0, kCUStreamSeekBegin), 0u);
-
-    CUMemoryStream owned(uint64_t{8});
-    EXPECT_EQ(owned.Length(), 8u);
-    EXPECT_TRUE(owned.CanRead());
-    EXPECT_NE(owned.GetPtr(), nullptr);
 }
 
 TEST(CUMemoryStreamTest, CopiesARangeOfAnotherStream) {

@@ -106,8 +106,6 @@ TEST(CUXmlDomNodeTest, DumpFormat) {
     const std::string dumped = out.Utf8();
     EXPECT_EQ(dumped.rfind("prefix\n\t\tName:r\n", 0), 0u);
     EXPECT_NE(dumped.find("\t\t\tName:Invalid\n\t\t\tType:Invalid\n"), std::string::npos);
-    EXPECT_EQ(Str(CUXmlDomNode::IndentString(3)), "\t\t\t");
-    EXPECT_EQ(Str(CUXmlDomNode::IndentString(-1)), "");
 }
 
 // Nesting: a document may hold 256 elements nested inside each other; one
