@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,15 +15,6 @@
 using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
-
-std::string MakeTempFolder() {
-    const char* base = std::getenv("QZ_TEST_TMP");
-    std::string root = base && *base ? base : "/tmp";
-    ::mkdir(root.c_str(), 0777);
-    std::string templ = root + "/fbdriveXXXXXX";
-    if (!::mkdtemp(templ.data())) return std::string();
-    return templ;
-}
 
 // First line printed by a shell command; empty when it fails.
 std::string RunShell(const std::string& command) {
@@ -53,16 +46,14 @@ void Link(const std::string& target, const std::string& link) {
 class CUDriveInfoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_Dir = MakeTempFolder();
-        ASSERT_FALSE(m_Dir.empty());
         char* real = ::realpath(m_Dir.c_str(), nullptr);
         ASSERT_NE(real, nullptr);
         m_Real = real;
         std::free(real);
     }
-    void TearDown() override { (void)std::system(("rm -rf '" + m_Dir + "'").c_str()); }
 
-    std::string m_Dir;
+    qztest::ScratchFolder m_Scratch{"fbdrive"};
+    const std::string m_Dir = m_Scratch.Path();
     std::string m_Real;
 };
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,15 +23,6 @@
 using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
-
-std::string MakeTempFolder() {
-    const char* base = std::getenv("QZ_TEST_TMP");
-    std::string root = base && *base ? base : "/tmp";
-    ::mkdir(root.c_str(), 0777);
-    std::string templ = root + "/fbstreamXXXXXX";
-    if (!::mkdtemp(templ.data())) return std::string();
-    return templ;
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -62,14 +55,10 @@ uint32_t OpenCode(const std::string& path, uint32_t mode, uint32_t access) {
 
 class CUFileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_Dir = MakeTempFolder();
-        ASSERT_FALSE(m_Dir.empty());
-    }
-    void TearDown() override { std::system(("rm -rf '" + m_Dir + "'").c_str()); }
     std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
 
-    std::string m_Dir;
+    qztest::ScratchFolder m_Scratch{"fbstream"};
+    const std::string m_Dir = m_Scratch.Path();
 };
 
 // Streams own a handle and a lock: they are never copied.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,15 +21,6 @@
 using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
-
-std::string MakeTempFolder() {
-    const char* base = std::getenv("QZ_TEST_TMP");
-    std::string root = base && *base ? base : "/tmp";
-    ::mkdir(root.c_str(), 0777);
-    std::string templ = root + "/fbfileXXXXXX";
-    if (!::mkdtemp(templ.data())) return std::string();
-    return templ;
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -72,16 +65,10 @@ std::set<std::string> Paths(const CUSharedPtr<CUArray>& items) {
 
 class CUFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_Dir = MakeTempFolder();
-        ASSERT_FALSE(m_Dir.empty());
-    }
-    void TearDown() override {
-        (void)std::system(("chmod -R u+w '" + m_Dir + "'; rm -rf '" + m_Dir + "'").c_str());
-    }
     std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
 
-    std::string m_Dir;
+    qztest::ScratchFolder m_Scratch{"fbfile"};
+    const std::string m_Dir = m_Scratch.Path();
 };
 
 }  // namespace

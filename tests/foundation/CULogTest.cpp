@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,20 +29,8 @@ CUSharedPtr<CUStringMac> S(const std::string& utf8) {
 
 class CULogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        CULog::Terminate();
-        const char* base = std::getenv("QZ_TEST_TMP");
-        fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path();
-        fs::create_directories(root);
-        std::string pattern = (root / "culog-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_Dir = pattern;
-    }
-    void TearDown() override {
-        CULog::Terminate();
-        std::error_code ec;
-        fs::remove_all(m_Dir, ec);
-    }
+    void SetUp() override { CULog::Terminate(); }
+    void TearDown() override { CULog::Terminate(); }
 
     fs::path File(int index, const char* name = "app") const {
         return m_Dir / (std::string(name) + std::to_string(index) + ".log");
@@ -65,7 +55,8 @@ protected:
         return log;
     }
 
-    fs::path m_Dir;
+    qztest::ScratchFolder m_Scratch{"culog"};
+    const fs::path m_Dir = m_Scratch.Path();
 };
 
 // Length of one line "[YYYY/MM/DD hh:mm:ss]\t[INFO]\t<message>\r\n".

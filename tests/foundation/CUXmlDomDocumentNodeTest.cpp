@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,16 +46,6 @@ CUSharedPtr<CUXmlDomNode> Child(const CUSharedPtr<CUXmlDomNode>& node, size_t in
 
 class CUXmlDomDocumentNodeWriteTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
-        std::filesystem::create_directories(root);
-        std::string pattern = (root / "xmlXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_Dir = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_Dir); }
-
     // Writes the document into a new file and returns the file's bytes.
     uint32_t Write(const CUSharedPtr<CUXmlDomDocumentNode>& doc, std::string& bytes) {
         const std::string path = (m_Dir / "out.xml").string();
@@ -67,7 +59,8 @@ protected:
         return status;
     }
 
-    std::filesystem::path m_Dir;
+    qztest::ScratchFolder m_Scratch{"xml"};
+    const std::filesystem::path m_Dir = m_Scratch.Path();
 };
 
 // Compares two subtrees by kind, name, value, attributes and children.

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -114,18 +116,10 @@ private:
 
 class FBC_Utl_FileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
-        std::filesystem::create_directories(root);
-        std::string pattern = (root / "utlXXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_Dir = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_Dir); }
     std::string Path(const char* name) const { return (m_Dir / name).string(); }
 
-    std::filesystem::path m_Dir;
+    qztest::ScratchFolder m_Scratch{"utl"};
+    const std::filesystem::path m_Dir = m_Scratch.Path();
 };
 
 }  // namespace
