@@ -15,7 +15,6 @@
 
 #include "ScratchFolder.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

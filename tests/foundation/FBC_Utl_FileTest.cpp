@@ -17,7 +17,6 @@
 #include "ScratchFolder.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
