@@ -17,8 +17,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -283,48 +285,33 @@ TEST_F(CUXmlDomDocumentNodeWriteTest, WriteRefusesTreesThatWouldNotLoadBack) {
         // A stream that cannot write.
         EXPECT_EQ(doc->WriteXml(MemoryStream("x")), 0x10005u);
     }
-    auto expectRefused = [&](auto change, const char* what) {
+    using D = CUSharedPtr<CUXmlDomDocumentNode>;
+    using E = CUSharedPtr<CUXmlDomElementNode>;
+    auto add = [](const E& r, CUSharedPtr<CUObject> child) { r->GetChildNodes()->AddObject(child); };
+    const CUSharedPtr<CUStringMac> lone(new CUStringMac(std::u16string(1, u'\xD800')));
+    const std::pair<const char*, std::function<void(D, E)>> changes[] = {
+        {"no root", [](D d, E) { d->GetChildNodes()->RemoveAllObjects(); }},
+        {"two roots", [](D d, E) { d->GetChildNodes()->AddObject(CUXmlDomElementNode::Create(S("s"))); }},
+        {"text outside", [](D d, E) { d->GetChildNodes()->AddObject(CUXmlDomTextNode::Create(S("t"))); }},
+        {"invalid name", [](D, E r) { r->SetNodeName(S("a b")); }},
+        {"null name", [](D, E r) { r->SetNodeName(nullptr); }},
+        {"invalid attribute name", [](D, E r) { r->SetAttribute(S("1a"), S("v")); }},
+        {"control char", [&](D, E r) { add(r, CUXmlDomTextNode::Create(S("bell\a"))); }},
+        {"lone surrogate", [&](D, E r) { add(r, CUXmlDomTextNode::Create(lone)); }},
+        {"entity", [&](D, E r) { add(r, CUXmlDomEntityReferenceNode::Create(S("nbsp"))); }},
+        {"PI end", [&](D, E r) { add(r, CUXmlDomProcessingInstructionNode::Create(S("p"), S("a?>b"))); }},
+        {"nested xml PI",
+         [&](D, E r) { add(r, CUXmlDomProcessingInstructionNode::Create(S("xml"), S("v"))); }},
+        {"document inside", [&](D, E r) { add(r, CUXmlDomDocumentNode::Create()); }},
+        {"null child", [&](D, E r) { add(r, CUSharedPtr<CUObject>()); }},
+        {"non-string attribute",
+         [](D, E r) { r->GetAttributes()->SetObjectForKey(CUXmlDomTextNode::Create(S("x")), S("a")); }},
+    };
+    for (const auto& [what, change] : changes) {
         auto [doc, root] = make();
         change(doc, root);
         EXPECT_EQ(Write(doc, bytes), 0x10005u) << what;
-    };
-    using D = CUSharedPtr<CUXmlDomDocumentNode>;
-    using E = CUSharedPtr<CUXmlDomElementNode>;
-    expectRefused([](D d, E) { d->GetChildNodes()->RemoveAllObjects(); }, "no root");
-    expectRefused([](D d, E) { d->GetChildNodes()->AddObject(CUXmlDomElementNode::Create(S("s"))); },
-                  "two roots");
-    expectRefused([](D d, E) { d->GetChildNodes()->AddObject(CUXmlDomTextNode::Create(S("t"))); },
-                  "text outside");
-    expectRefused([](D, E r) { r->SetNodeName(S("a b")); }, "invalid name");
-    expectRefused([](D, E r) { r->SetNodeName(nullptr); }, "null name");
-    expectRefused([](D, E r) { r->SetAttribute(S("1a"), S("v")); }, "invalid attribute name");
-    expectRefused([](D, E r) { r->GetChildNodes()->AddObject(CUXmlDomTextNode::Create(S("bell\a"))); },
-                  "control char");
-    expectRefused(
-        [](D, E r) {
-            r->GetChildNodes()->AddObject(CUXmlDomTextNode::Create(
-                CUSharedPtr<CUStringMac>(new CUStringMac(std::u16string(1, u'\xD800')))));
-        },
-        "lone surrogate");
-    expectRefused(
-        [](D, E r) { r->GetChildNodes()->AddObject(CUXmlDomEntityReferenceNode::Create(S("nbsp"))); },
-        "entity");
-    expectRefused(
-        [](D, E r) {
-            r->GetChildNodes()->AddObject(CUXmlDomProcessingInstructionNode::Create(S("p"), S("a?>b")));
-        },
-        "PI end");
-    expectRefused(
-        [](D, E r) {
-            r->GetChildNodes()->AddObject(CUXmlDomProcessingInstructionNode::Create(S("xml"), S("v")));
-        },
-        "nested xml PI");
-    expectRefused([](D, E r) { r->GetChildNodes()->AddObject(CUXmlDomDocumentNode::Create()); },
-                  "document inside");
-    expectRefused([](D, E r) { r->GetChildNodes()->AddObject(CUSharedPtr<CUObject>()); }, "null child");
-    expectRefused(
-        [](D, E r) { r->GetAttributes()->SetObjectForKey(CUXmlDomTextNode::Create(S("x")), S("a")); },
-        "non-string attribute");
+    }
 }
 
 TEST_F(CUXmlDomDocumentNodeWriteTest, WriteNestingLimit) {
