@@ -1,0 +1,60 @@
+#pragma once
+// Running the independent peers (ffmpeg, ffprobe, xmllint) that interop
+// tests check the project against. A missing peer skips the test on a
+// developer's machine, but fails it under CI=true: there a skip would hide
+// that the interop checks never ran.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace qztest {
+
+struct CommandResult {
+    int exitCode = -1;   // -1 when the command did not exit normally
+    std::string output;  // what it wrote to stdout
+};
+
+// Runs `command` through the shell, capturing stdout.
+inline CommandResult RunCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// Single-quotes a path or argument for the shell.
+inline std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+inline bool HasTool(const std::string& name) {
+    return RunCommand("command -v " + ShellQuote(name) + " >/dev/null 2>&1").exitCode == 0;
+}
+
+inline bool RunningUnderCI() {
+    const char* ci = std::getenv("CI");
+    return ci && std::strcmp(ci, "true") == 0;
+}
+
+}  // namespace qztest
+
+// Skips the current test when `tool` is missing, or fails it under CI=true.
+#define QZ_REQUIRE_TOOL(tool)                                                        \
+    do {                                                                             \
+        if (!::qztest::HasTool(tool)) {                                              \
+            if (::qztest::RunningUnderCI()) FAIL() << (tool) << " is required in CI"; \
+            GTEST_SKIP() << (tool) << " not installed";                              \
+        }                                                                            \
+    } while (0)
