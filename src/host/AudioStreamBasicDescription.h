@@ -12,6 +12,9 @@ constexpr uint32_t kAudioFormatFlagIsFloat = 1u << 0;
 constexpr uint32_t kAudioFormatFlagIsBigEndian = 1u << 1;
 constexpr uint32_t kAudioFormatFlagIsSignedInteger = 1u << 2;
 constexpr uint32_t kAudioFormatFlagIsPacked = 1u << 3;
+constexpr uint32_t kAudioFormatFlagIsAlignedHigh = 1u << 4;
+constexpr uint32_t kAudioFormatFlagIsNonInterleaved = 1u << 5;
+constexpr uint32_t kAudioFormatFlagsNativeEndian = 0;  // little-endian hosts
 
 struct AudioStreamBasicDescription {
     double mSampleRate = 0.0;  // frames per second
