@@ -1,0 +1,221 @@
+// Media time against an exact computation of its own: 128-bit floor
+// division, written independently of the library's truncating one.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+
+#include "CMTimeRange.h"
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+using Int128 = __int128;
+constexpr Int128 kMin = std::numeric_limits<int64_t>::min();
+constexpr Int128 kMax = std::numeric_limits<int64_t>::max();
+
+Int128 Floor(Int128 n, Int128 d) {
+    return n >= 0 ? n / d : -((-n + d - 1) / d);
+}  // d > 0
+
+Int128 Rounded(Int128 n, Int128 d, CMTimeRoundingMethod method) {
+    const Int128 floor = Floor(n, d), ceil = -Floor(-n, d);
+    switch (method) {
+        case 1:
+            return n >= 0 ? Floor(2 * n + d, 2 * d) : -Floor(-2 * n + d, 2 * d);
+        case 2:
+            return n >= 0 ? floor : ceil;
+        case 3:
+            return n >= 0 ? ceil : floor;
+        case 5:
+            return ceil;
+        default:
+            return floor;  // 6
+    }
+}
+
+Int128 Gcd(Int128 a, Int128 b) {
+    return b == 0 ? a : Gcd(b, a % b);
+}
+
+// Values and timescales that reach every corner: small counts, media
+// rates, and values near the 64-bit limits.
+struct Generator {
+    std::mt19937_64 random{20261207};
+    int64_t Value() {
+        switch (random() % 4) {
+            case 0:
+                return static_cast<int64_t>(random() % 2000001) - 1000000;
+            case 1:
+                return static_cast<int64_t>(random() >> (random() % 63));
+            case 2:
+                return -static_cast<int64_t>(random() >> (1 + random() % 62));
+            default:
+                return static_cast<int64_t>(random());
+        }
+    }
+    int32_t Timescale() {
+        static const int32_t kCommon[] = {1,    2,     24,    25,    30,    50,    60,         1000,
+                                          1001, 24000, 30000, 48000, 60000, 90000, 0x7fffffff, 0x7ffffffe};
+        if (random() % 2) return kCommon[random() % std::size(kCommon)];
+        return static_cast<int32_t>(1 + random() % 0x7fffffff);
+    }
+    CMTime Time() { return CMTimeMake(Value(), Timescale()); }
+};
+
+// Checks `result` against the exact value n/d in timescale `scale`: valid
+// exactly when it fits.
+void ExpectExact(const CMTime& result, Int128 value, Int128 scale, const char* what) {
+    const bool fits = value >= kMin && value <= kMax && scale <= 0x7fffffff;
+    ASSERT_EQ(CMTIME_IS_VALID(result), fits) << what;
+    if (!fits) return;
+    EXPECT_EQ(result.value, static_cast<int64_t>(value)) << what;
+    EXPECT_EQ(result.timescale, static_cast<int32_t>(scale)) << what;
+}
+
+}  // namespace
+
+TEST(CMTimeTest, ConvertScaleRoundsExactlyByEveryMethod) {
+    Generator gen;
+    for (int i = 0; i < 4000; ++i) {
+        const CMTime t = gen.Time();
+        const int32_t scale = gen.Timescale();
+        for (CMTimeRoundingMethod method : {1u, 2u, 3u, 5u, 6u}) {
+            const CMTime r = CMTimeConvertScale(t, scale, method);
+            const Int128 n = Int128(t.value) * scale;
+            ExpectExact(r, Rounded(n, t.timescale, method), scale, "convert");
+            if (CMTIME_IS_VALID(r)) {
+                EXPECT_EQ(CMTIME_HAS_BEEN_ROUNDED(r), Int128(r.value) * t.timescale != n);
+            }
+        }
+    }
+}
+
+TEST(CMTimeTest, SumsDifferencesAndProductsAreExactOrInvalid) {
+    Generator gen;
+    for (int i = 0; i < 4000; ++i) {
+        const CMTime a = gen.Time(), b = gen.Time();
+        const Int128 lcm = Int128(a.timescale) / Gcd(a.timescale, b.timescale) * b.timescale;
+        const Int128 av = lcm <= 0x7fffffff ? Int128(a.value) * (lcm / a.timescale) : 0;
+        const Int128 bv = lcm <= 0x7fffffff ? Int128(b.value) * (lcm / b.timescale) : 0;
+        ExpectExact(CMTimeAdd(a, b), av + bv, lcm, "add");
+        ExpectExact(CMTimeSubtract(a, b), av - bv, lcm, "subtract");
+        const int32_t m = static_cast<int32_t>(gen.random());
+        ExpectExact(CMTimeMultiply(a, m), Int128(a.value) * m, a.timescale, "multiply");
+    }
+}
+
+TEST(CMTimeTest, CompareOrdersByExactValue) {
+    Generator gen;
+    for (int i = 0; i < 4000; ++i) {
+        const CMTime a = gen.Time();
+        // Every other pair is the same time in another timescale.
+        const CMTime b = i % 2 ? gen.Time() : CMTimeConvertScale(a, gen.Timescale(), 2);
+        if (!CMTIME_IS_VALID(b)) continue;
+        const Int128 left = Int128(a.value) * b.timescale, right = Int128(b.value) * a.timescale;
+        const int expected = left < right ? -1 : (left > right ? 1 : 0);
+        EXPECT_EQ(CMTimeCompare(a, b), expected);
+        EXPECT_EQ(CMTimeCompare(b, a), -expected);
+    }
+}
+
+// Method 6 is the floor: a time inside a frame lands on that frame, also
+// below zero. (The ceiling would move every look-up one frame late.)
+TEST(CMTimeTest, RoundingMethodsAtFrameBoundaries) {
+    struct Case {
+        CMTimeValue value;
+        CMTimeScale scale;
+        CMTimeScale to;
+        CMTimeRoundingMethod method;
+        CMTimeValue expected;
+    } cases[] = {
+        {1, 50, 25, 6, 0},
+        {-1, 50, 25, 6, -1},
+        {1, 50, 25, 5, 1},
+        {-1, 50, 25, 5, 0},
+        {1, 50, 25, 1, 1},
+        {-1, 50, 25, 1, -1},
+        {1, 50, 25, 2, 0},
+        {-1, 50, 25, 2, 0},
+        {5, 50, 25, 6, 2},
+        {999, 100, 25, 6, 249},
+        {49, 50, 25, 6, 24},
+        {3, 3, 25, 6, 25},
+        {1001, 30000, 48000, 1, 1602},
+        {2002, 30000, 48000, 1, 3203},
+        {1001, 30000, 48000, 2, 1601},
+    };
+    for (const Case& c : cases) {
+        const CMTime r = CMTimeConvertScale(CMTimeMake(c.value, c.scale), c.to, c.method);
+        EXPECT_TRUE(CMTIME_IS_VALID(r));
+        EXPECT_EQ(r.value, c.expected) << c.value << "/" << c.scale << " method " << c.method;
+    }
+    EXPECT_FALSE(CMTIME_IS_VALID(CMTimeConvertScale(CMTimeMake(1, 50), 25, 4)));
+    EXPECT_FALSE(CMTIME_IS_VALID(CMTimeConvertScale(CMTimeMake(1, 50), 0, 1)));
+}
+
+TEST(CMTimeTest, NonNumericTimes) {
+    const CMTime one = CMTimeMake(1, 1), pinf = kCMTimePositiveInfinity, ninf = kCMTimeNegativeInfinity;
+    const CMTime indef = kCMTimeIndefinite, bad = kCMTimeInvalid;
+    auto same = [](CMTime a, CMTime b) {
+        return CMTIME_IS_VALID(a) == CMTIME_IS_VALID(b) && (a.flags & kCMTimeFlags_ImpliedValueFlagsMask) ==
+                                                               (b.flags & kCMTimeFlags_ImpliedValueFlagsMask);
+    };
+    struct Case {
+        CMTime got, expected;
+    } cases[] = {
+        {CMTimeAdd(pinf, one), pinf},
+        {CMTimeAdd(one, ninf), ninf},
+        {CMTimeAdd(pinf, ninf), bad},
+        {CMTimeSubtract(pinf, pinf), bad},
+        {CMTimeSubtract(one, pinf), ninf},
+        {CMTimeSubtract(ninf, pinf), ninf},
+        {CMTimeAdd(indef, one), indef},
+        {CMTimeAdd(indef, pinf), indef},
+        {CMTimeAdd(bad, one), bad},
+        {CMTimeMultiply(pinf, -2), ninf},
+        {CMTimeMultiply(ninf, -2), pinf},
+        {CMTimeMultiply(pinf, 0), bad},
+        {CMTimeMultiply(indef, 3), indef},
+        {CMTimeConvertScale(pinf, 25, 6), pinf},
+        {CMTimeConvertScale(bad, 25, 6), bad},
+        {CMTimeMake(1, 0), bad},
+        {CMTimeMake(1, -25), bad},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_TRUE(same(cases[i].got, cases[i].expected)) << "case " << i;
+    // The order: −∞ < numeric < indefinite < +∞ < invalid.
+    const CMTime order[] = {ninf, CMTimeMake(-5, 1), one, indef, pinf, bad};
+    for (size_t i = 0; i < std::size(order); ++i)
+        for (size_t j = 0; j < std::size(order); ++j)
+            EXPECT_EQ(CMTimeCompare(order[i], order[j]), i < j ? -1 : (i > j ? 1 : 0)) << i << " vs " << j;
+}
+
+TEST(CMTimeTest, ResultsThatDoNotFitAreInvalid) {
+    const CMTime max = CMTimeMake(INT64_MAX, 1), min = CMTimeMake(INT64_MIN, 1);
+    const CMTime cases[] = {
+        CMTimeAdd(max, CMTimeMake(1, 1)),
+        CMTimeSubtract(min, CMTimeMake(1, 1)),
+        CMTimeMultiply(min, -1),
+        CMTimeConvertScale(max, 2, 1),
+        CMTimeAdd(CMTimeMake(1, 0x7fffffff),
+                  CMTimeMake(1, 0x7ffffffe)),  // the common timescale is above 2^31
+        CMTimeAdd(CMTimeMakeWithEpoch(1, 1, 0), CMTimeMakeWithEpoch(1, 1, 1)),
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_FALSE(CMTIME_IS_VALID(cases[i])) << "case " << i;
+    EXPECT_EQ(CMTimeAdd(max, CMTimeMake(-1, 1)).value, INT64_MAX - 1);
+}
+
+TEST(CMTimeTest, RangesHoldTheStartButNotTheEnd) {
+    const CMTimeRange range = CMTimeRangeMake(CMTimeMake(0, 25), CMTimeMake(250, 25));
+    EXPECT_EQ(CMTimeCompare(CMTimeRangeGetEnd(range), CMTimeMake(10, 1)), 0);
+    EXPECT_TRUE(CMTimeRangeContainsTime(range, CMTimeMake(0, 1)));
+    EXPECT_TRUE(CMTimeRangeContainsTime(range, CMTimeMake(999, 100)));
+    EXPECT_FALSE(CMTimeRangeContainsTime(range, CMTimeMake(10, 1)));
+    EXPECT_FALSE(CMTimeRangeContainsTime(range, CMTimeMake(-1, 48000)));
+    EXPECT_FALSE(CMTimeRangeContainsTime(range, kCMTimeInvalid));
+    EXPECT_FALSE(CMTIMERANGE_IS_VALID(CMTimeRangeMake(CMTimeMake(0, 1), CMTimeMake(-1, 1))));
+    EXPECT_FALSE(CMTIMERANGE_IS_VALID(CMTimeRangeMake(kCMTimeInvalid, CMTimeMake(1, 1))));
+}
