@@ -36,6 +36,14 @@ int IntegerWidth(CFNumberType type) {
     }
 }
 
+// Whether `real` is a whole number within the 64-bit range, and which.
+bool WholeInt64(double real, int64_t* integer) {
+    if (!(real >= -9223372036854775808.0 && real < 9223372036854775808.0) || std::trunc(real) != real)
+        return false;
+    *integer = static_cast<int64_t>(real);
+    return true;
+}
+
 bool IsFloat32(CFNumberType type) {
     return type == kCFNumberFloat32Type || type == kCFNumberFloatType;
 }
@@ -53,16 +61,17 @@ bool StoreInteger(int64_t value, void* out) {
 
 bool CFNumber::Equals(const CFType& other) const {
     const auto& b = static_cast<const CFNumber&>(other);
-    if (m_isFloat != b.m_isFloat)
-        return m_isFloat ? m_real == static_cast<double>(b.m_integer) && std::trunc(m_real) == m_real &&
-                               static_cast<int64_t>(m_real) == b.m_integer
-                         : b.Equals(*this);
+    if (m_isFloat != b.m_isFloat) {
+        if (!m_isFloat) return b.Equals(*this);
+        int64_t whole;
+        return WholeInt64(m_real, &whole) && whole == b.m_integer;
+    }
     return m_isFloat ? m_real == b.m_real : m_integer == b.m_integer;
 }
 
 CFHashCode CFNumber::Hash() const {
-    if (m_isFloat && std::trunc(m_real) == m_real && std::fabs(m_real) < 9.2e18)
-        return std::hash<int64_t>()(static_cast<int64_t>(m_real));
+    int64_t whole;
+    if (m_isFloat && WholeInt64(m_real, &whole)) return std::hash<int64_t>()(whole);
     return m_isFloat ? std::hash<double>()(m_real) : std::hash<int64_t>()(m_integer);
 }
 
@@ -117,7 +126,8 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* value) {
     if (!number || !value || width < 0) return false;
     if (width == 0) {
         const double real = number->IsFloat() ? number->Real() : static_cast<double>(number->Integer());
-        bool exact = number->IsFloat() || static_cast<int64_t>(real) == number->Integer();
+        int64_t whole;
+        bool exact = number->IsFloat() || (WholeInt64(real, &whole) && whole == number->Integer());
         if (IsFloat32(type)) {
             const float f = static_cast<float>(real);
             exact = exact && static_cast<double>(f) == real;

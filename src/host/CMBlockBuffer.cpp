@@ -19,7 +19,8 @@ OSStatus MakeSegment(void* memoryBlock, size_t blockLength, CFAllocatorRef block
     if (dataLength > blockLength - offsetToData) return kCMBlockBufferBadLengthParameterErr;
     if (source && (source->version != 0 || (!memoryBlock && !source->AllocateBlock)))
         return kCMBlockBufferBadCustomBlockSourceErr;
-    if (!memoryBlock) {
+    const bool allocated = !memoryBlock;
+    if (allocated) {
         memoryBlock = source ? source->AllocateBlock(source->refCon, blockLength)
                              : CFAllocator::Allocate(blockAllocator, blockLength);
         if (!memoryBlock) return kCMBlockBufferBlockAllocationFailedErr;

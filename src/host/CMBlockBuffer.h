@@ -75,7 +75,8 @@ using CMBlockBufferRef = CMBlockBuffer*;
 // from offsetToData. With memoryBlock null the block is allocated (by the
 // custom source when given, else blockAllocator); otherwise the buffer owns
 // memoryBlock and frees it with the custom source or blockAllocator
-// (kCFAllocatorNull: never freed).
+// (kCFAllocatorNull: never freed). A refused call leaves memoryBlock the
+// caller's.
 OSStatus CMBlockBufferCreateWithMemoryBlock(CFAllocatorRef structureAllocator, void* memoryBlock,
                                             size_t blockLength, CFAllocatorRef blockAllocator,
                                             const CMBlockBufferCustomBlockSource* customBlockSource,

@@ -65,6 +65,14 @@ OSStatus CMSampleBufferCreate(CFAllocatorRef, CMBlockBufferRef dataBuffer, Boole
         }
         if (total > CMBlockBufferGetDataLength(dataBuffer)) return kCMSampleBufferError_ArrayTooSmall;
     }
+    const AudioStreamBasicDescription* asbd =
+        CMAudioFormatDescriptionGetStreamBasicDescription(formatDescription);
+    if (dataBuffer && numSampleSizeEntries == 0 && asbd && asbd->mBytesPerPacket > 0 &&
+        asbd->mFramesPerPacket == 1) {
+        const unsigned __int128 total =
+            static_cast<unsigned __int128>(asbd->mBytesPerPacket) * static_cast<uint64_t>(numSamples);
+        if (total > CMBlockBufferGetDataLength(dataBuffer)) return kCMSampleBufferError_ArrayTooSmall;
+    }
     auto* buffer = new (std::nothrow) CMSampleBuffer(dataBuffer, dataReady, formatDescription, numSamples);
     if (!buffer) return kCMSampleBufferError_AllocationFailed;
     try {
@@ -151,7 +159,8 @@ size_t CMSampleBufferGetTotalSampleSize(CMSampleBufferRef buffer) {
 }
 
 CFArrayRef CMSampleBufferGetSampleAttachmentsArray(CMSampleBufferRef buffer, Boolean createIfNecessary) {
-    if (!buffer || buffer->SampleCount() == 0) return nullptr;
+    if (!buffer || buffer->SampleCount() == 0 || buffer->SampleCount() > kCMSampleBufferMaxAttachmentSamples)
+        return nullptr;
     if (buffer->m_attachments || !createIfNecessary) return buffer->m_attachments;
     CFMutableArrayRef array = CFArrayCreateMutable(nullptr, buffer->SampleCount(), &kCFTypeArrayCallBacks);
     if (!array) return nullptr;

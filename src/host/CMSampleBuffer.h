@@ -35,6 +35,8 @@ enum : OSStatus {
     kCMSampleBufferError_InvalidEntryCount = -12738,
 };
 
+inline constexpr CMItemCount kCMSampleBufferMaxAttachmentSamples = 1 << 20;
+
 // Sample attachment keys: boolean dependency flags of a video sample.
 extern const CFStringRef kCMSampleAttachmentKey_NotSync;
 extern const CFStringRef kCMSampleAttachmentKey_PartialSync;
@@ -70,8 +72,10 @@ private:
 
 // Checks: a sample count not negative; timing and size entry counts 0, 1 or
 // the sample count, with their arrays given; with a data buffer, the sizes
-// of all samples at most its length. A refused buffer returns its status
-// and nothing retained.
+// of all samples at most its length, and for audio of a constant packet
+// size (one frame per packet) without size entries, count × bytes per
+// packet at most its length.
+// A refused buffer returns its status and nothing retained.
 OSStatus CMSampleBufferCreate(CFAllocatorRef allocator, CMBlockBufferRef dataBuffer, Boolean dataReady,
                               CMSampleBufferMakeDataReadyCallback makeDataReadyCallback,
                               void* makeDataReadyRefcon, CMFormatDescriptionRef formatDescription,
@@ -96,7 +100,9 @@ size_t CMSampleBufferGetSampleSize(CMSampleBufferRef buffer, CMItemIndex sampleI
 size_t CMSampleBufferGetTotalSampleSize(CMSampleBufferRef buffer);
 // One mutable dictionary per sample (CFDictionaryAsMutable gives each as
 // mutable); made when createIfNecessary, else null until then. Not
-// retained for the caller. Null for a buffer of 0 samples.
+// retained for the caller. Null for a buffer of 0 samples or of more than
+// kCMSampleBufferMaxAttachmentSamples (a dictionary each would exhaust
+// memory).
 CFArrayRef CMSampleBufferGetSampleAttachmentsArray(CMSampleBufferRef buffer, Boolean createIfNecessary);
 
 }  // namespace ComVantoVantoQZ64RADPlug

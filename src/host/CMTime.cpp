@@ -142,8 +142,8 @@ CMTime CMTimeConvertScale(CMTime time, int32_t newTimescale, CMTimeRoundingMetho
     Int128 value;
     if (!RoundedQuotient(numerator, time.timescale, method, &value)) return kCMTimeInvalid;
     const bool exact = value * time.timescale == numerator;
-    const CMTimeFlags rounded =
-        (time.flags & kCMTimeFlags_HasBeenRounded) | (exact ? CMTimeFlags(0) : CMTimeFlags(kCMTimeFlags_HasBeenRounded));
+    const CMTimeFlags rounded = (time.flags & kCMTimeFlags_HasBeenRounded) |
+                                (exact ? CMTimeFlags(0) : CMTimeFlags(kCMTimeFlags_HasBeenRounded));
     return Numeric(value, newTimescale, rounded, time.epoch);
 }
 

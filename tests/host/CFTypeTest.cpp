@@ -74,6 +74,10 @@ TEST(CFTypeTest, ValuesCompareByContent) {
     const double two = 2.0, half = 2.5;
     auto f = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberFloat64Type, &two));
     auto g = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberFloat64Type, &half));
+    const int64_t max = INT64_MAX;
+    const double twoTo63 = 9223372036854775808.0;  // INT64_MAX as a double, one above it
+    auto nMax = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberSInt64Type, &max));
+    auto fMax = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberFloat64Type, &twoTo63));
     const uint8_t bytes[] = {1, 2, 3};
     auto d1 = CFHolder<CFDataRef>::Adopt(CFDataCreate(nullptr, bytes, 3));
     auto d2 = CFHolder<CFDataRef>::Adopt(CFDataCreate(nullptr, bytes, 2));
@@ -86,7 +90,7 @@ TEST(CFTypeTest, ValuesCompareByContent) {
     } cases[] = {
         {a.Get(), b.Get(), true},  {i.Get(), f.Get(), true},    {i.Get(), g.Get(), false},
         {a.Get(), i.Get(), false}, {d1.Get(), d2.Get(), false}, {kCFBooleanTrue, kCFBooleanFalse, false},
-        {nullptr, nullptr, true},  {a.Get(), nullptr, false},
+        {nullptr, nullptr, true},  {a.Get(), nullptr, false},   {nMax.Get(), fMax.Get(), false},
     };
     for (size_t n = 0; n < std::size(cases); ++n) {
         EXPECT_EQ(CFEqual(cases[n].x, cases[n].y), cases[n].equal) << "case " << n;

@@ -58,6 +58,22 @@ TEST(CMSampleBufferTest, EntryCountsAndSizesAreChecked) {
         CFRelease(sample);
     }
     EXPECT_EQ(CFGetRetainCount(block.Get()), 1);  // refused buffers hold nothing
+    // Audio of 4-byte packets: 25 fit in 100 bytes, 26 do not.
+    AudioStreamBasicDescription asbd;
+    asbd.mSampleRate = 48000;
+    asbd.mFormatID = kAudioFormatLinearPCM;
+    asbd.mBytesPerPacket = asbd.mBytesPerFrame = 4;
+    asbd.mFramesPerPacket = 1;
+    CMFormatDescriptionRef audio = nullptr;
+    ASSERT_EQ(CMAudioFormatDescriptionCreate(nullptr, &asbd, 0, nullptr, 0, nullptr, nullptr, &audio), 0);
+    auto audioHolder = CFHolder<CMFormatDescriptionRef>::Adopt(audio);
+    for (CMItemCount samples : {25, 26}) {
+        CMSampleBufferRef sample = nullptr;
+        EXPECT_EQ(CMSampleBufferCreate(nullptr, block.Get(), true, nullptr, nullptr, audio, samples, 1,
+                                       timing, 0, nullptr, &sample),
+                  samples == 25 ? 0 : kCMSampleBufferError_ArrayTooSmall);
+        CFRelease(sample);
+    }
     // The largest count times a size must not wrap to a small total.
     const size_t huge = size_t(1) << 63;
     CMSampleBufferRef sample = nullptr;
