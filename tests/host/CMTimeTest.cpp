@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <random>
+#include <sstream>
 
 #include "CMTimeRange.h"
+#include "ExternalTool.h"
+#include "ScratchFolder.h"
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -89,6 +93,48 @@ TEST(CMTimeTest, ConvertScaleRoundsExactlyByEveryMethod) {
             if (CMTIME_IS_VALID(r)) {
                 EXPECT_EQ(CMTIME_HAS_BEEN_ROUNDED(r), Int128(r.value) * t.timescale != n);
             }
+        }
+    }
+}
+
+// The same conversions against Python's exact fractions, a peer that shares
+// no arithmetic with either side.
+TEST(CMTimeTest, ConvertScaleAgreesWithPythonFractions) {
+    QZ_REQUIRE_TOOL("python3");
+    qztest::ScratchFolder scratch("cmtime");
+    const std::string input = scratch.Path() + "/times.txt";
+    Generator gen;
+    std::vector<std::pair<CMTime, int32_t>> cases;
+    {
+        std::ofstream out(input);
+        for (int i = 0; i < 2000; ++i) {
+            cases.emplace_back(gen.Time(), gen.Timescale());
+            out << cases.back().first.value << " " << cases.back().first.timescale << " "
+                << cases.back().second << "\n";
+        }
+    }
+    const char* script =
+        "import sys, math\n"
+        "from fractions import Fraction as F\n"
+        "def r(f, m):\n"
+        "    s = -1 if f < 0 else 1\n"
+        "    return {1: s * math.floor(abs(f) + F(1, 2)), 2: math.trunc(f), 3: s * math.ceil(abs(f)),\n"
+        "            5: math.ceil(f), 6: math.floor(f)}[m]\n"
+        "for line in open(sys.argv[1]):\n"
+        "    v, a, b = map(int, line.split())\n"
+        "    out = [r(F(v * b, a), m) for m in (1, 2, 3, 5, 6)]\n"
+        "    print(' '.join(str(x) if -2**63 <= x < 2**63 else 'X' for x in out))\n";
+    const auto result =
+        qztest::RunCommand("python3 -c " + qztest::ShellQuote(script) + " " + qztest::ShellQuote(input));
+    ASSERT_EQ(result.exitCode, 0);
+    std::istringstream lines(result.output);
+    for (const auto& [time, scale] : cases) {
+        for (CMTimeRoundingMethod method : {1u, 2u, 3u, 5u, 6u}) {
+            std::string expected;
+            ASSERT_TRUE(lines >> expected);
+            const CMTime r = CMTimeConvertScale(time, scale, method);
+            EXPECT_EQ(CMTIME_IS_VALID(r) ? std::to_string(r.value) : "X", expected)
+                << time.value << "/" << time.timescale << " to " << scale << " method " << method;
         }
     }
 }
