@@ -132,8 +132,7 @@ CMTime CMTimeConvertScale(CMTime time, int32_t newTimescale, CMTimeRoundingMetho
     if (!CMTIME_IS_VALID(time) || newTimescale <= 0) return kCMTimeInvalid;
     if (!CMTIME_IS_NUMERIC(time)) return time;
     if (time.timescale == newTimescale) {
-        if (method < kCMTimeRoundingMethod_RoundHalfAwayFromZero ||
-            method == kCMTimeRoundingMethod_QuickTime ||
+        if (method < kCMTimeRoundingMethod_RoundHalfAwayFromZero || method == 4 ||
             method > kCMTimeRoundingMethod_RoundTowardNegativeInfinity)
             return kCMTimeInvalid;
         return time;

@@ -45,7 +45,6 @@ enum : CMTimeRoundingMethod {
     kCMTimeRoundingMethod_RoundHalfAwayFromZero = 1,
     kCMTimeRoundingMethod_RoundTowardZero = 2,
     kCMTimeRoundingMethod_RoundAwayFromZero = 3,
-    kCMTimeRoundingMethod_QuickTime = 4,
     kCMTimeRoundingMethod_RoundTowardPositiveInfinity = 5,
     kCMTimeRoundingMethod_RoundTowardNegativeInfinity = 6,  // the floor
     kCMTimeRoundingMethod_Default = kCMTimeRoundingMethod_RoundHalfAwayFromZero,
