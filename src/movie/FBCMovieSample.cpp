@@ -66,7 +66,8 @@ bool FBCMovieSample::UpdateAudioInfo() {
         m_audioDescription = CreateAudioStreamBasicDescription();
         _Rational rate;
         bool present = false;
-        movievalue::Guarded([&] { present = movievalue::Read(*sound->track, kLocalTag_AudioSamplingRate, rate); });
+        movievalue::Guarded(
+            [&] { present = movievalue::Read(*sound->track, kLocalTag_AudioSamplingRate, rate); });
         if (present) {
             m_audioTimescale = rate.numerator;
             m_audioDuration = rate.denominator;
@@ -86,7 +87,8 @@ std::unique_ptr<AudioStreamBasicDescription> FBCMovieSample::CreateAudioStreamBa
         present = movievalue::Read(*sound->track, kLocalTag_AudioSamplingRate, rate) &&
                   movievalue::Read(*sound->track, kLocalTag_QuantizationBits, bits);
     });
-    if (failure.Failed() || !present || rate.numerator < 1 || rate.denominator < 1 || bits == 0) return nullptr;
+    if (failure.Failed() || !present || rate.numerator < 1 || rate.denominator < 1 || bits == 0)
+        return nullptr;
     const uint32_t channels = trackCountFromType(kMxfTrackSound);
     auto description = std::make_unique<AudioStreamBasicDescription>();
     description->mSampleRate = static_cast<double>(rate.numerator / rate.denominator);

@@ -78,8 +78,8 @@ bool FBCMovieStream::InitWithCIF(const CUSharedPtr<CUStringMac>& path) {
     uint32_t result = 0;
     CUSharedPtr<CIFStream> cif = CIFStream::Create(path, &result);
     if (!cif) {
-        SetFailure(CUFailure(result ? result : kMovieErrReadFailed, "the clip information file cannot be read",
-                             file));
+        SetFailure(CUFailure(result ? result : kMovieErrReadFailed,
+                             "the clip information file cannot be read", file));
         return false;
     }
     CUSharedPtr<CUNumber> duration = CUDynamicCast<CUNumber>(cif->ValueForTag(kCIFValueDuration));
@@ -91,8 +91,8 @@ bool FBCMovieStream::InitWithCIF(const CUSharedPtr<CUStringMac>& path) {
         paths = FBC_Utl_MakeClipMemberFilePathsFromMemberStreamInfo(folder, CFBCClip_MXFFileNameFormat, name,
                                                                     members);
     if (!duration || !members || !paths || paths->Count() != members->Count() || members->Count() == 0) {
-        SetFailure(CUFailure(kMovieErrReadFailed, "the clip information gives no duration or member files",
-                             file));
+        SetFailure(
+            CUFailure(kMovieErrReadFailed, "the clip information gives no duration or member files", file));
         return false;
     }
     // The running total is kept in 64 bits: frame indices of the clip are
@@ -107,7 +107,8 @@ bool FBCMovieStream::InitWithCIF(const CUSharedPtr<CUStringMac>& path) {
             return false;
         }
         if (total + member->frameCnt > std::numeric_limits<uint32_t>::max()) {
-            SetFailure(CUFailure(kMovieErrReadFailed, "the member files hold more than 2^32 - 1 frames", file));
+            SetFailure(
+                CUFailure(kMovieErrReadFailed, "the member files hold more than 2^32 - 1 frames", file));
             return false;
         }
         _MxfStreamInfo info;
@@ -156,7 +157,8 @@ bool FBCMovieStream::UpdateMovieTrack() {
     CUSharedPtr<MXFStream> stream = mxfAtFrameIndex(0);
     CUSharedPtr<HeaderMetadata> header = stream ? stream->GetHeaderMetadata() : CUSharedPtr<HeaderMetadata>();
     if (!header) {
-        if (!m_failure.Failed()) SetFailure(CUFailure(kMovieErrReadFailed, "the clip's first MXF file has no header metadata"));
+        if (!m_failure.Failed())
+            SetFailure(CUFailure(kMovieErrReadFailed, "the clip's first MXF file has no header metadata"));
         return false;
     }
     const uint32_t count = header->TrackCount(0);
@@ -209,8 +211,9 @@ _MxfTrackInfo* FBCMovieStream::MxfTrackInfoFromType(_MxfTrackType type, uint32_t
 
 uint32_t FBCMovieStream::trackCountFromType(_MxfTrackType type) const {
     CUAutoLock lock(&m_lock);
-    return static_cast<uint32_t>(std::count_if(m_trackInfos.begin(), m_trackInfos.end(),
-                                               [type](const _MxfTrackInfo& info) { return info.type == type; }));
+    return static_cast<uint32_t>(
+        std::count_if(m_trackInfos.begin(), m_trackInfos.end(),
+                      [type](const _MxfTrackInfo& info) { return info.type == type; }));
 }
 
 int32_t FBCMovieStream::trackIndexFromType(_MxfTrackType type, uint32_t number) const {

@@ -50,9 +50,9 @@ bool FBCMovieStreamForQT::updateMovieInfo() {
             m_durationPerFrame = rate.denominator;
             result = true;
         } else {
-            SetFailure(CUFailure(kMovieErrReadFailed, "the reference track's edit rate " +
-                                                          std::to_string(rate.numerator) + "/" +
-                                                          std::to_string(rate.denominator) + " is not a rate"));
+            SetFailure(CUFailure(kMovieErrReadFailed,
+                                 "the reference track's edit rate " + std::to_string(rate.numerator) + "/" +
+                                     std::to_string(rate.denominator) + " is not a rate"));
         }
     }
     m_clipID = nullptr;

@@ -14,8 +14,8 @@ class MXFStream;
 class STTrack;
 
 // Result codes of the movie engine (0 is success).
-constexpr uint32_t kMovieErrNoTrack = 0x110001;       // no track to read from
-constexpr uint32_t kMovieErrReadFailed = 0x111002;    // a metadata value could not be read
+constexpr uint32_t kMovieErrNoTrack = 0x110001;        // no track to read from
+constexpr uint32_t kMovieErrReadFailed = 0x111002;     // a metadata value could not be read
 constexpr uint32_t kMovieErrPictureFormat = 0x111003;  // frame layout or picture size missing or out of range
 
 enum _MxfTrackType : uint32_t {

@@ -36,7 +36,8 @@ struct TwelvePictureGops : ::testing::Test {
         movie->setInPoint(in, timescale);
         movie->setOutPoint(out, timescale);
         std::vector<uint32_t> frames;
-        for (; !movie->isEndOfClip() && frames.size() < 1000; movie->nextFrame()) frames.push_back(movie->CurrentIndex());
+        for (; !movie->isEndOfClip() && frames.size() < 1000; movie->nextFrame())
+            frames.push_back(movie->CurrentIndex());
         return frames;
     }
     ScratchFolder folder{"sample"};
@@ -57,10 +58,10 @@ TEST_F(TwelvePictureGops, InPointsStartAtTheKeyFrameOfTheGroupBefore) {
         int64_t value, timescale;
         uint32_t start;
     } cases[] = {
-        {0, 25, 0},     {5, 25, 0},     {15, 25, 0},  // first and second GOP
-        {30, 25, 12},   {100, 25, 84},                // third GOP; 4 s
-        {199, 25, 180}, {1000, 25, 180},              // last frame, past the end: the last frame's group before
-        {-25, 25, 0},   {0, 0, 0},      {1, 0, 0},    // before the start; NaN; infinity
+        {0, 25, 0},     {5, 25, 0},      {15, 25, 0},  // first and second GOP
+        {30, 25, 12},   {100, 25, 84},                 // third GOP; 4 s
+        {199, 25, 180}, {1000, 25, 180},  // last frame, past the end: the last frame's group before
+        {-25, 25, 0},   {0, 0, 0},       {1, 0, 0},  // before the start; NaN; infinity
         {-1, 0, 0},
     };
     for (const auto& c : cases) {
@@ -71,16 +72,20 @@ TEST_F(TwelvePictureGops, InPointsStartAtTheKeyFrameOfTheGroupBefore) {
 }
 
 TEST_F(TwelvePictureGops, OutPointsKeepThePicturesTheyNeed) {
-    auto extended = [&](uint32_t f) {
-        return f + std::max<int8_t>(clip.frames[f].record.temporalOffset, 0);
-    };
+    auto extended = [&](uint32_t f) { return f + std::max<int8_t>(clip.frames[f].record.temporalOffset, 0); };
     const struct {
         int64_t value, timescale;
         uint32_t last;
     } cases[] = {
-        {0, 25, extended(0)},    {7, 25, extended(7)},    {13, 25, extended(13)},
-        {150, 25, extended(150)}, {199, 25, 199},         {1000, 25, 199},
-        {0, 0, 199},             {1, 0, 199},             {-1, 0, 199},
+        {0, 25, extended(0)},
+        {7, 25, extended(7)},
+        {13, 25, extended(13)},
+        {150, 25, extended(150)},
+        {199, 25, 199},
+        {1000, 25, 199},
+        {0, 0, 199},
+        {1, 0, 199},
+        {-1, 0, 199},
     };
     for (const auto& c : cases) {
         movie->setOutPoint(c.value, c.timescale);
@@ -116,8 +121,8 @@ TEST_F(TwelvePictureGops, ImportsDeliverTheirRangeOnly) {
 
 TEST(FBCMovieSampleTest, ThreeFrameClipStepsThreeTimes) {
     ScratchFolder folder("sample");
-    CUSharedPtr<FBCMovieSample> movie =
-        FBCMovieSample::Create(Str(qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k59_94p, {3})).cifPath));
+    CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(
+        Str(qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k59_94p, {3})).cifPath));
     ASSERT_TRUE(movie);
     movie->InitializeGetSample();
     std::vector<bool> steps;
@@ -143,7 +148,8 @@ TEST(FBCMovieSampleTest, AudioDescriptionCoversEverySoundTrack) {
         ScratchFolder folder("sample");
         cw::ClipDescription description = qztest::SmallClip(cw::FrameRate::k50i, {6}, true, c.channels);
         description.audioBitsPerSample = c.bits;
-        CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(qztest::WriteClip(folder.Path(), description).cifPath));
+        CUSharedPtr<FBCMovieSample> movie =
+            FBCMovieSample::Create(Str(qztest::WriteClip(folder.Path(), description).cifPath));
         ASSERT_TRUE(movie);
         EXPECT_EQ(movie->FrameDuration(), 1);
         EXPECT_EQ(movie->MediaTimescale(), 25);
@@ -193,9 +199,11 @@ TEST(FBCMovieSampleTest, EightThreadsReadWhatOneThreadReads) {
         frame.display = movie->DisplayOffsetAtIndex(f);
         frame.sample = movie->sampleFlagAtIndex(f);
         frame.picture.resize(1 << 19);
-        frame.picture.resize(movie->ReadSampleData(f, kMxfTrackPicture, 0, frame.picture.data(), frame.picture.size()));
+        frame.picture.resize(
+            movie->ReadSampleData(f, kMxfTrackPicture, 0, frame.picture.data(), frame.picture.size()));
         frame.sound.resize(1 << 12);
-        frame.sound.resize(movie->ReadSampleData(f, kMxfTrackSound, 1, frame.sound.data(), frame.sound.size()));
+        frame.sound.resize(
+            movie->ReadSampleData(f, kMxfTrackSound, 1, frame.sound.data(), frame.sound.size()));
         return frame;
     };
     std::vector<Frame> expected;
@@ -213,7 +221,8 @@ TEST(FBCMovieSampleTest, EightThreadsReadWhatOneThreadReads) {
     }
     for (std::thread& thread : threads) thread.join();
     for (uint32_t t = 0; t < 8; ++t)
-        for (uint32_t f = 0; f < count; ++f) EXPECT_TRUE(got[t][f] == expected[f]) << "thread " << t << " frame " << f;
+        for (uint32_t f = 0; f < count; ++f)
+            EXPECT_TRUE(got[t][f] == expected[f]) << "thread " << t << " frame " << f;
     EXPECT_FALSE(expected[0].picture.empty());
     EXPECT_FALSE(expected[0].sound.empty());
 }

@@ -22,19 +22,20 @@ TEST(FBCMovieStreamForQTTest, TimesBecomeFramesClampedToTheClip) {
         double seconds;
         uint32_t frame;
     } cases[] = {
-        {cw::FrameRate::k29_97p, 1.0, 30},       {cw::FrameRate::k29_97p, 0.0333666, 1},
-        {cw::FrameRate::k29_97p, 0.03, 0},       {cw::FrameRate::k25p, 0.96, 24},
-        {cw::FrameRate::k25p, 0.9, 22},          {cw::FrameRate::k25p, -1.0, 0},
-        {cw::FrameRate::k25p, 100.0, 40},        {cw::FrameRate::k25p, 1e300, 40},
-        {cw::FrameRate::k25p, 3e9, 40},          {cw::FrameRate::k25p, kInf, 40},
-        {cw::FrameRate::k25p, -kInf, 0},         {cw::FrameRate::k25p, kNaN, 0},
+        {cw::FrameRate::k29_97p, 1.0, 30}, {cw::FrameRate::k29_97p, 0.0333666, 1},
+        {cw::FrameRate::k29_97p, 0.03, 0}, {cw::FrameRate::k25p, 0.96, 24},
+        {cw::FrameRate::k25p, 0.9, 22},    {cw::FrameRate::k25p, -1.0, 0},
+        {cw::FrameRate::k25p, 100.0, 40},  {cw::FrameRate::k25p, 1e300, 40},
+        {cw::FrameRate::k25p, 3e9, 40},    {cw::FrameRate::k25p, kInf, 40},
+        {cw::FrameRate::k25p, -kInf, 0},   {cw::FrameRate::k25p, kNaN, 0},
     };
     ScratchFolder folder("timing");
     CUSharedPtr<FBCMovieStreamForQT> movies[2];
     for (int i = 0; i < 2; ++i) {
         const auto rate = i == 0 ? cw::FrameRate::k29_97p : cw::FrameRate::k25p;
         const std::string root = folder.Path() + "/" + std::to_string(i);
-        movies[i] = FBCMovieStreamForQT::Create(Str(qztest::WriteClip(root, qztest::SmallClip(rate, {40})).cifPath));
+        movies[i] =
+            FBCMovieStreamForQT::Create(Str(qztest::WriteClip(root, qztest::SmallClip(rate, {40})).cifPath));
         ASSERT_TRUE(movies[i]);
     }
     for (const Case& c : cases) {
@@ -52,13 +53,15 @@ TEST(FBCMovieStreamForQTTest, TimesBecomeFramesClampedToTheClip) {
 // not initialise and no conversion divides by it.
 TEST(FBCMovieStreamForQTTest, EditRateMustBePositiveOverPositive) {
     ScratchFolder folder("timing");
-    const qztest::WrittenClip clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {12}));
+    const qztest::WrittenClip clip =
+        qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {12}));
     const std::vector<uint8_t> written = movie_test::ReadBytes(clip.mxfPaths[0]);
     for (int64_t denominator : {0, -1001}) {
         std::vector<uint8_t> bytes = written;
         std::vector<uint8_t> rate = movie_test::BigEndian(30000, 4);
         for (uint8_t b : movie_test::BigEndian(static_cast<uint32_t>(denominator), 4)) rate.push_back(b);
-        ASSERT_GE(movie_test::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate), 2);
+        ASSERT_GE(
+            movie_test::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate), 2);
         movie_test::WriteBytes(clip.mxfPaths[0], bytes);
         EXPECT_FALSE(FBCMovieStreamForQT::Create(Str(clip.cifPath)));
         CUSharedPtr<FBCMovieStreamForQT> movie(new FBCMovieStreamForQT());

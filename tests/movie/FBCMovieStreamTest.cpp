@@ -33,7 +33,8 @@ uint32_t ExpectedSampleFlags(const qztest::WrittenFrame& frame) {
 // Display offsets of the whole clip, asked in stored order.
 std::vector<int64_t> PresentationPositions(FBCMovieStream& movie) {
     std::vector<int64_t> positions;
-    for (uint32_t f = 0; f < movie.FrameCountInClip(); ++f) positions.push_back(f + movie.DisplayOffsetAtIndex(f));
+    for (uint32_t f = 0; f < movie.FrameCountInClip(); ++f)
+        positions.push_back(f + movie.DisplayOffsetAtIndex(f));
     return positions;
 }
 
@@ -56,7 +57,8 @@ TEST(FBCMovieStreamTest, WrittenClipsAtEveryRateMatchTheWritersRecord) {
             SCOPED_TRACE(cw::FrameRateName(rate) + (closed ? " closed" : " open") + " GOP, " +
                          std::to_string(channels) + " sound tracks");
             ScratchFolder folder("movie");
-            const qztest::WrittenClip clip = WriteClip(folder.Path(), qztest::SmallClip(rate, {7, 11, 9}, closed, channels));
+            const qztest::WrittenClip clip =
+                WriteClip(folder.Path(), qztest::SmallClip(rate, {7, 11, 9}, closed, channels));
             CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
             ASSERT_TRUE(movie);
             ASSERT_EQ(movie->FrameCountInClip(), 27u);
@@ -71,7 +73,8 @@ TEST(FBCMovieStreamTest, WrittenClipsAtEveryRateMatchTheWritersRecord) {
             EXPECT_EQ(movie->StartTimecode(), cw::MemberMxfDescription(clip.card, 0, 0).startTimecode);
             const cw::Umid umid = cw::FilePackageUmidOf(clip.card, 0, 0);
             ASSERT_TRUE(movie->GetClipID());
-            EXPECT_TRUE(std::equal(umid.begin() + 16, umid.end(), movie->GetClipID()->GetUUIDBytes().begin()));
+            EXPECT_TRUE(
+                std::equal(umid.begin() + 16, umid.end(), movie->GetClipID()->GetUUIDBytes().begin()));
 
             for (uint32_t f = 0; f < 27; ++f) {
                 const qztest::WrittenFrame& w = clip.frames[f];
@@ -99,7 +102,8 @@ TEST(FBCMovieStreamTest, WrittenClipsAtEveryRateMatchTheWritersRecord) {
 
 TEST(FBCMovieStreamTest, OpensFilesOnlyWhenAFrameOfThemIsAskedForAndNeverWrites) {
     ScratchFolder folder("movie");
-    const qztest::WrittenClip clip = WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6, 6, 6}));
+    const qztest::WrittenClip clip =
+        WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6, 6, 6}));
     std::vector<std::filesystem::file_time_type> times;
     for (const std::string& path : clip.mxfPaths) times.push_back(std::filesystem::last_write_time(path));
     CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(clip.cifPath));
@@ -141,11 +145,11 @@ TEST(FBCMovieStreamTest, ClipLengthIsWhatTheMembersHoldAndFitsInThirtyTwoBits) {
         std::optional<uint32_t> duration;
         int64_t frames;  // -1: Init fails
     } cases[] = {
-        {{13, 12}, 0xFFFFFFFFu, 25},         // stored duration beyond the files
+        {{13, 12}, 0xFFFFFFFFu, 25},  // stored duration beyond the files
         {{13, 12}, 200u, 25},
-        {{13, 12}, 20u, 20},                 // a shorter stored duration still governs
-        {{0xFFFFFFF0u, 0x20u}, 100u, -1},    // members beyond 32 bits
-        {{10, 15}, std::nullopt, 25},        // file 1 holds 13, file 2 only 12
+        {{13, 12}, 20u, 20},               // a shorter stored duration still governs
+        {{0xFFFFFFF0u, 0x20u}, 100u, -1},  // members beyond 32 bits
+        {{10, 15}, std::nullopt, 25},      // file 1 holds 13, file 2 only 12
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.members[0]);
@@ -182,7 +186,8 @@ TEST(FBCMovieStreamTest, ClipLengthIsWhatTheMembersHoldAndFitsInThirtyTwoBits) {
 // edit unit (a group begun in the previous file).
 TEST(FBCMovieStreamTest, KeyFrameBeforeTheFilesStartWalksFromItsFirstEditUnit) {
     ScratchFolder folder("movie");
-    const qztest::WrittenClip clip = WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {12, 12}));
+    const qztest::WrittenClip clip =
+        WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {12, 12}));
     cw::MxfFileDescription second = cw::MemberMxfDescription(clip.card, 0, 1);
     second.faults.keyFrameOffsets = {0, -4, -5};
     cw::WriteMxfFile(second, clip.mxfPaths[1]);

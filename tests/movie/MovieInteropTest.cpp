@@ -68,8 +68,8 @@ TEST(MovieInteropTest, PresentationOrderOfFfmpegFilesIsFfprobesPtsOrder) {
         qztest::ScratchFolder folder("interop");
         const std::string path = folder.Path() + "/ffmpeg.mxf";
         ASSERT_EQ(qztest::RunCommand("ffmpeg -v error -f lavfi -i testsrc=size=320x240:rate=25 -frames:v 40 "
-                                     "-c:v mpeg2video -sc_threshold 1000000000 " + std::string(c.options) + " -f mxf " +
-                                     qztest::ShellQuote(path))
+                                     "-c:v mpeg2video -sc_threshold 1000000000 " +
+                                     std::string(c.options) + " -f mxf " + qztest::ShellQuote(path))
                       .exitCode,
                   0);
         const std::vector<Packet> packets = ProbePackets(path);
@@ -88,7 +88,8 @@ TEST(MovieInteropTest, PresentationOrderOfFfmpegFilesIsFfprobesPtsOrder) {
             uint32_t local = 0;
             CUSharedPtr<MXFStream> stream = movie->mxfAtFrameIndex(f, &local);
             ASSERT_TRUE(stream);
-            EXPECT_EQ(stream->RangeEssenceData(local, static_cast<uint32_t>(picture)).second, packets[f].size);
+            EXPECT_EQ(stream->RangeEssenceData(local, static_cast<uint32_t>(picture)).second,
+                      packets[f].size);
             const bool sync = (movie->sampleFlagAtIndex(f) & kMediaSampleNotSync) == 0;
             EXPECT_TRUE(!sync || packets[f].key) << "frame " << f;
         }
@@ -110,8 +111,8 @@ TEST(MovieInteropTest, PicturesOfWrittenClipsDecodeInPresentationOrder) {
         CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
         ASSERT_TRUE(movie);
         int32_t width = 0, height = 0;
-        ASSERT_EQ(movie->GetVideoInfoFromTrack(movie->MxfTrackInfoFromType(kMxfTrackPicture, 0)->track, &width,
-                                               &height),
+        ASSERT_EQ(movie->GetVideoInfoFromTrack(movie->MxfTrackInfoFromType(kMxfTrackPicture, 0)->track,
+                                               &width, &height),
                   0u);
         const std::string es = folder.Path() + "/clip.m2v";
         std::map<int64_t, uint32_t> frameAt;  // byte position in the stream -> stored frame
@@ -119,22 +120,26 @@ TEST(MovieInteropTest, PicturesOfWrittenClipsDecodeInPresentationOrder) {
             std::ofstream out(es, std::ios::binary);
             std::vector<unsigned char> buffer(1 << 20);
             for (uint32_t f = 0; f < movie->FrameCountInClip(); ++f) {
-                const uint32_t n = movie->ReadSampleData(f, kMxfTrackPicture, 0, buffer.data(), buffer.size());
+                const uint32_t n =
+                    movie->ReadSampleData(f, kMxfTrackPicture, 0, buffer.data(), buffer.size());
                 ASSERT_GT(n, 0u);
                 frameAt[out.tellp()] = f;
                 out.write(reinterpret_cast<const char*>(buffer.data()), n);
             }
         }
-        const qztest::CommandResult probe = qztest::RunCommand(
-            "ffprobe -v error -f mpegvideo -show_entries frame=pkt_pos -of csv=p=0 " + qztest::ShellQuote(es));
+        const qztest::CommandResult probe =
+            qztest::RunCommand("ffprobe -v error -f mpegvideo -show_entries frame=pkt_pos -of csv=p=0 " +
+                               qztest::ShellQuote(es));
         std::vector<int64_t> order;  // stored frame of each decoded picture, in output order
         std::istringstream lines(probe.output);
         for (std::string line; std::getline(lines, line);)
-            if (!line.empty()) order.push_back(frameAt.count(std::stoll(line)) ? frameAt[std::stoll(line)] : -1);
+            if (!line.empty())
+                order.push_back(frameAt.count(std::stoll(line)) ? frameAt[std::stoll(line)] : -1);
         ASSERT_EQ(order.size(), movie->FrameCountInClip());
         for (size_t k = 0; k < order.size(); ++k)
-            EXPECT_EQ(order[k] < 0 ? -1 : order[k] + movie->DisplayOffsetAtIndex(static_cast<uint32_t>(order[k])),
-                      static_cast<int64_t>(k));
+            EXPECT_EQ(
+                order[k] < 0 ? -1 : order[k] + movie->DisplayOffsetAtIndex(static_cast<uint32_t>(order[k])),
+                static_cast<int64_t>(k));
 
         const std::string gray = folder.Path() + "/clip.gray";
         ASSERT_EQ(qztest::RunCommand("ffmpeg -nostdin -v error -f mpegvideo -i " + qztest::ShellQuote(es) +

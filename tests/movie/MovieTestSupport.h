@@ -33,8 +33,8 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
 // Every local set item `tag` of length `length` before `end` (the header
 // metadata): its tag replaced by `newTag` and its value by `value` (when
 // not empty). Returns how many items were patched.
-inline int PatchItems(std::vector<uint8_t>& file, uint64_t end, uint16_t tag, uint16_t length, uint16_t newTag,
-                      const std::vector<uint8_t>& value = {}) {
+inline int PatchItems(std::vector<uint8_t>& file, uint64_t end, uint16_t tag, uint16_t length,
+                      uint16_t newTag, const std::vector<uint8_t>& value = {}) {
     int patched = 0;
     for (uint64_t at = 0; at + 4 + length <= end && at + 4 + length <= file.size(); ++at) {
         if (file[at] != (tag >> 8) || file[at + 1] != (tag & 0xFF) || file[at + 2] != (length >> 8) ||

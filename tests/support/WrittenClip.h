@@ -37,7 +37,8 @@ inline cw::ClipDescription SmallClip(cw::FrameRate rate, std::vector<uint32_t> m
                                      bool closedGop = false, uint32_t channels = 2) {
     cw::ClipDescription clip;
     clip.frameRate = rate;
-    clip.pictureSize = cw::TraitsOf(rate).interlaced ? cw::PictureSize::k1440x1080 : cw::PictureSize::k1280x720;
+    clip.pictureSize =
+        cw::TraitsOf(rate).interlaced ? cw::PictureSize::k1440x1080 : cw::PictureSize::k1280x720;
     clip.bitRate = cw::BitRate::k25Mbps;
     clip.gopLength = 6;
     clip.bPictures = 2;

@@ -28,8 +28,8 @@ struct FramesRun {
 
 FramesRun Frames(const std::string& arguments, const std::string& scratch) {
     const std::string errPath = scratch + "/frames-stderr.txt";
-    const qztest::CommandResult result =
-        qztest::RunCommand(std::string(QZCARD_BINARY) + " frames " + arguments + " 2>" + qztest::ShellQuote(errPath));
+    const qztest::CommandResult result = qztest::RunCommand(std::string(QZCARD_BINARY) + " frames " +
+                                                            arguments + " 2>" + qztest::ShellQuote(errPath));
     std::ifstream err(errPath);
     std::stringstream text;
     text << err.rdbuf();
@@ -48,8 +48,9 @@ struct Packet {
 };
 
 std::vector<Packet> ProbePackets(const std::string& path) {
-    const qztest::CommandResult run = qztest::RunCommand(
-        "ffprobe -v error -select_streams v:0 -show_entries packet=pts,size -of csv=p=0 " + qztest::ShellQuote(path));
+    const qztest::CommandResult run =
+        qztest::RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=pts,size -of csv=p=0 " +
+                           qztest::ShellQuote(path));
     std::vector<Packet> packets;
     std::istringstream lines(run.output);
     std::string line;
@@ -125,12 +126,8 @@ TEST(FramesCommandTest, InAndOutFramesSelectWholeGroups) {
         std::string options;
         uint32_t first, last;
     } cases[] = {
-        {"", 0, 26},
-        {"--in 3 --out 4", 0, 5},
-        {"--in 13 --out 20", 7, 20},
-        {"--in 20", 13, 26},
-        {"--in 1000 --out 1000", 18, 26},
-        {"--out 0", 0, 1},
+        {"", 0, 26},         {"--in 3 --out 4", 0, 5},         {"--in 13 --out 20", 7, 20},
+        {"--in 20", 13, 26}, {"--in 1000 --out 1000", 18, 26}, {"--out 0", 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);

@@ -31,7 +31,7 @@ struct FramesArguments {
     std::string folder;
     std::string clipID;
     bool json = false;
-    std::optional<uint32_t> in;   // frame index, presentation order
+    std::optional<uint32_t> in;  // frame index, presentation order
     std::optional<uint32_t> out;
 };
 
@@ -94,7 +94,8 @@ FrameRow ReadRow(const FramesArguments& args, FBCMovieSample& movie, CFBCClip& c
         Unreadable(args, frameText + ": its picture element cannot be located");
     row.offset = range.first;
     row.size = range.second;
-    row.timecode = qzcard::TimecodeText(clip.CalculateTimcodeFromFrameNo(int64_t{row.index} + row.displayOffset));
+    row.timecode =
+        qzcard::TimecodeText(clip.CalculateTimcodeFromFrameNo(int64_t{row.index} + row.displayOffset));
     return row;
 }
 
@@ -102,7 +103,8 @@ void RunFrames(const FramesArguments& args) {
     CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.folder, "frames");
     CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.folder, args.clipID, "frames");
     CUSharedPtr<FBCMovieSample> movie(new FBCMovieSample());
-    if (!movie->Init(clip->GetCIFPath())) Unreadable(args, FailureText(*movie, "the clip has no usable frames"));
+    if (!movie->Init(clip->GetCIFPath()))
+        Unreadable(args, FailureText(*movie, "the clip has no usable frames"));
     const int32_t pictureTrack = movie->trackIndexFromType(kMxfTrackPicture, 0);
     if (pictureTrack < 0) Unreadable(args, "the clip has no picture track");
 
@@ -114,7 +116,8 @@ void RunFrames(const FramesArguments& args) {
     if (args.out) movie->setOutPoint(int64_t{*args.out} * duration, timescale);
     std::vector<FrameRow> rows;
     if (movie->FrameCountInClip() > 0)
-        for (; !movie->isEndOfClip(); movie->nextFrame()) rows.push_back(ReadRow(args, *movie, *clip, pictureTrack));
+        for (; !movie->isEndOfClip(); movie->nextFrame())
+            rows.push_back(ReadRow(args, *movie, *clip, pictureTrack));
 
     if (args.json) {
         ordered_json out;
@@ -141,10 +144,10 @@ void RunFrames(const FramesArguments& args) {
         std::cout << out.dump(2) << '\n';
         return;
     }
-    std::printf("clip %s: %zu frames, timescale %" PRId64 ", frame duration %" PRId64 "\n", args.clipID.c_str(),
-                rows.size(), timescale, duration);
-    std::printf("%6s  %-12s %5s  %s  %-7s %4s %4s %4s %10s %10s %12s %8s  %s\n", "index", "file", "local", "T",
-                "sync", "tmp", "key", "disp", "dts", "pts", "offset", "size", "timecode");
+    std::printf("clip %s: %zu frames, timescale %" PRId64 ", frame duration %" PRId64 "\n",
+                args.clipID.c_str(), rows.size(), timescale, duration);
+    std::printf("%6s  %-12s %5s  %s  %-7s %4s %4s %4s %10s %10s %12s %8s  %s\n", "index", "file", "local",
+                "T", "sync", "tmp", "key", "disp", "dts", "pts", "offset", "size", "timecode");
     for (const FrameRow& r : rows)
         std::printf("%6u  %-12s %5u  %s  %-7s %4d %4d %4d %10" PRId64 " %10" PRId64 " %12" PRIu64 " %8" PRIu64
                     "  %s\n",
