@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <set>
 #include <thread>
 #include <vector>
@@ -153,26 +154,16 @@ TEST(FBCMovieSampleTest, AudioDescriptionCoversEverySoundTrack) {
         ASSERT_TRUE(movie);
         EXPECT_EQ(movie->FrameDuration(), 1);
         EXPECT_EQ(movie->MediaTimescale(), 25);
+        const bool sound = c.channels > 0;
+        EXPECT_EQ(movie->AudioTimescale(), sound ? 48000 : 0);
+        EXPECT_EQ(movie->AudioDuration(), sound ? 1 : 0);
         const AudioStreamBasicDescription* audio = movie->AudioDescription();
-        if (c.channels == 0) {
-            EXPECT_EQ(audio, nullptr);
-            EXPECT_EQ(movie->AudioTimescale(), 0);
-            EXPECT_EQ(movie->AudioDuration(), 0);
-            continue;
-        }
-        ASSERT_NE(audio, nullptr);
-        EXPECT_EQ(audio->mSampleRate, 48000.0);
-        EXPECT_EQ(audio->mFormatID, kAudioFormatLinearPCM);
-        EXPECT_EQ(audio->mFormatFlags, 12u);
-        EXPECT_EQ(audio->mChannelsPerFrame, c.channels);
-        EXPECT_EQ(audio->mBitsPerChannel, c.bits);
-        EXPECT_EQ(audio->mBytesPerFrame, c.bytesPerFrame);
-        EXPECT_EQ(audio->mBytesPerPacket, c.bytesPerFrame);
-        EXPECT_EQ(audio->mFramesPerPacket, 1u);
-        EXPECT_EQ(movie->AudioTimescale(), 48000);
-        EXPECT_EQ(movie->AudioDuration(), 1);
+        ASSERT_EQ(audio != nullptr, sound);
+        if (!sound) continue;
+        const AudioStreamBasicDescription expected{
+            48000.0, kAudioFormatLinearPCM, 12, c.bytesPerFrame, 1, c.bytesPerFrame, c.channels, c.bits, 0};
+        EXPECT_EQ(std::memcmp(audio, &expected, sizeof expected), 0);
         EXPECT_EQ(movie->AudioSampleRateAtIndex(c.channels - 1), 48000.0f);
-        EXPECT_EQ(movie->AudioQuantizationbitsAtIndex(0), c.bits);
     }
 }
 

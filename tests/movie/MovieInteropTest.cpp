@@ -6,6 +6,7 @@
 #include "ExternalTool.h"
 #include "FBCMovieSample.h"
 #include "FBCMovieStreamForQT.h"
+#include "FfprobePackets.h"
 #include "MXFStream.h"
 #include "MovieTestSupport.h"
 #include "ScratchFolder.h"
@@ -21,35 +22,6 @@
 
 using namespace ComVantoVantoQZ64RADPlug;
 using movie_test::Str;
-
-namespace {
-
-struct Packet {
-    int64_t pts = 0;
-    uint64_t size = 0;
-    bool key = false;
-};
-
-// Video packets in stored order: "pts,size,flags" lines.
-std::vector<Packet> ProbePackets(const std::string& path) {
-    const qztest::CommandResult run = qztest::RunCommand(
-        "ffprobe -v error -select_streams v:0 -show_entries packet=pts,size,flags -of csv=p=0 " +
-        qztest::ShellQuote(path));
-    EXPECT_EQ(run.exitCode, 0);
-    std::vector<Packet> packets;
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        Packet p;
-        char flags[8] = {};
-        if (std::sscanf(line.c_str(), "%ld,%lu,%7s", &p.pts, &p.size, flags) < 2) continue;
-        p.key = flags[0] == 'K';
-        packets.push_back(p);
-    }
-    return packets;
-}
-
-}  // namespace
 
 TEST(MovieInteropTest, PresentationOrderOfFfmpegFilesIsFfprobesPtsOrder) {
     QZ_REQUIRE_TOOL("ffmpeg");
@@ -72,19 +44,13 @@ TEST(MovieInteropTest, PresentationOrderOfFfmpegFilesIsFfprobesPtsOrder) {
                                      std::string(c.options) + " -f mxf " + qztest::ShellQuote(path))
                       .exitCode,
                   0);
-        const std::vector<Packet> packets = ProbePackets(path);
+        const std::vector<qztest::ProbedPacket> packets = qztest::ProbePackets(path);
         CUSharedPtr<FBCMovieStreamForQT> movie = FBCMovieStreamForQT::Create(Str(path));
         ASSERT_TRUE(movie);
         ASSERT_EQ(movie->FrameCountInClip(), packets.size());
-        std::vector<int64_t> ranks;  // presentation rank of each stored packet by its pts
-        for (const Packet& p : packets) {
-            int64_t rank = 0;
-            for (const Packet& q : packets) rank += q.pts < p.pts;
-            ranks.push_back(rank);
-        }
         const int32_t picture = movie->trackIndexFromType(kMxfTrackPicture, 0);
         for (uint32_t f = 0; f < packets.size(); ++f) {
-            EXPECT_EQ(f + movie->DisplayOffsetAtIndex(f), ranks[f]) << "frame " << f;
+            EXPECT_EQ(f + movie->DisplayOffsetAtIndex(f), packets[f].rank) << "frame " << f;
             uint32_t local = 0;
             CUSharedPtr<MXFStream> stream = movie->mxfAtFrameIndex(f, &local);
             ASSERT_TRUE(stream);

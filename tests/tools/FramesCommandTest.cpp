@@ -3,6 +3,7 @@
 // each member file; in/out ranges; the exit codes of its failures.
 #include "CardWriter.h"
 #include "ExternalTool.h"
+#include "FfprobePackets.h"
 #include "ScratchFolder.h"
 #include "WrittenClip.h"
 
@@ -42,25 +43,6 @@ json FramesJson(const std::string& root, const std::string& clip, const std::str
     return json::parse(run.out, nullptr, false);
 }
 
-struct Packet {
-    long pts = 0;
-    unsigned long size = 0;
-};
-
-std::vector<Packet> ProbePackets(const std::string& path) {
-    const qztest::CommandResult run =
-        qztest::RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=pts,size -of csv=p=0 " +
-                           qztest::ShellQuote(path));
-    std::vector<Packet> packets;
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        Packet p;
-        if (std::sscanf(line.c_str(), "%ld,%lu", &p.pts, &p.size) == 2) packets.push_back(p);
-    }
-    return packets;
-}
-
 qztest::WrittenClip WriteSpanned(const std::string& root, cw::FrameRate rate, bool closed = false) {
     return qztest::WriteClip(root, qztest::SmallClip(rate, {7, 11, 9}, closed, 2));
 }
@@ -81,8 +63,8 @@ TEST(FramesCommandTest, SpannedClipsAtEveryRateAreWhatTheWriterWroteAndWhatFfpro
         EXPECT_EQ(out["frame_duration"], traits.editRateDenominator);
         const json& frames = out["frames"];
         ASSERT_EQ(frames.size(), clip.frames.size());
-        std::vector<std::vector<Packet>> packets;
-        for (const std::string& path : clip.mxfPaths) packets.push_back(ProbePackets(path));
+        std::vector<std::vector<qztest::ProbedPacket>> packets;
+        for (const std::string& path : clip.mxfPaths) packets.push_back(qztest::ProbePackets(path));
         std::vector<bool> presented(frames.size());
         for (size_t f = 0; f < frames.size(); ++f) {
             const json& row = frames[f];
@@ -107,12 +89,12 @@ TEST(FramesCommandTest, SpannedClipsAtEveryRateAreWhatTheWriterWroteAndWhatFfpro
 
             // ffprobe: the same picture sizes, and the file's presentation
             // order is the order of its packets' pts.
-            const std::vector<Packet>& file = packets[w.member];
+            const std::vector<qztest::ProbedPacket>& file = packets[w.member];
             ASSERT_EQ(file.size(), clip.layouts[w.member].frames.size());
             EXPECT_EQ(file[w.local].size, w.record.pictureSize);
-            int64_t rank = 0;
-            for (const Packet& p : file) rank += p.pts < file[w.local].pts;
-            EXPECT_EQ(rank, static_cast<int64_t>(w.local) + row["display_offset"].get<int64_t>());
+            EXPECT_EQ(file[w.local].key, w.record.type == 'I');
+            EXPECT_EQ(file[w.local].rank,
+                      static_cast<int64_t>(w.local) + row["display_offset"].get<int64_t>());
         }
         EXPECT_EQ(std::count(presented.begin(), presented.end(), true), static_cast<long>(frames.size()));
     }
