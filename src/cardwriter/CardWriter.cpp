@@ -89,7 +89,7 @@ void CheckClipForEssence(const CardDescription& card, size_t clipIndex) {
 
 }  // namespace
 
-void WriteCard(const CardDescription& card, const std::string& folder) {
+std::vector<std::vector<MxfFileLayout>> WriteCard(const CardDescription& card, const std::string& folder) {
     std::set<std::string> names;
     for (size_t i = 0; i < card.clips.size(); ++i) {
         const ClipDescription& clip = card.clips[i];
@@ -120,6 +120,7 @@ void WriteCard(const CardDescription& card, const std::string& folder) {
         throw CardWriterError(e.what());
     }
 
+    std::vector<std::vector<MxfFileLayout>> layouts(card.clips.size());
     MakeFolder(ClipsFolderPath(folder));
     if (card.index.write) WriteWholeFile(MediaIndexPath(folder), index.data(), index.size());
     for (size_t i = 0; i < card.clips.size(); ++i) {
@@ -131,8 +132,9 @@ void WriteCard(const CardDescription& card, const std::string& folder) {
         if (clip.xml.write)
             WriteWholeFile(ClipFilePath(folder, clip.id, ".XML"), files[i].document.data(),
                            files[i].document.size());
-        if (clip.writeMxfFiles) WriteMemberMxfFiles(card, i, folder);
+        if (clip.writeMxfFiles) layouts[i] = WriteMemberMxfFiles(card, i, folder);
     }
+    return layouts;
 }
 
 }  // namespace ComVantoVantoQZ64RADPlug::CardWriter

@@ -3,9 +3,11 @@
 // per clip: .CIF, .XML and member MXF files) from a CardDescription.
 // Reentrant: concurrent calls on different folders are independent.
 #include "CardDescription.h"
+#include "MxfFileWriter.h"
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
 
@@ -17,8 +19,10 @@ public:
 };
 
 // Writes the card under `folder` (created if missing; existing card files
-// are replaced). Throws CardWriterError.
-void WriteCard(const CardDescription& card, const std::string& folder);
+// are replaced). Returns, per clip in description order, the layouts of its
+// member MXF files (none for a clip written without them). Throws
+// CardWriterError.
+std::vector<std::vector<MxfFileLayout>> WriteCard(const CardDescription& card, const std::string& folder);
 
 // Paths of the layout, relative to the card root.
 std::string ClipsFolderPath(const std::string& cardRoot);                   // root/CONTENTS/CLIPS001

@@ -487,13 +487,17 @@ void FileWriter::WriteBody(std::ostream& out, size_t partition) {
         const uint64_t element = MxfKlvWriter::kKlvHeaderSize + picture.bytes.size();
         if (element + MxfKlvWriter::FillTo(element, kKag) != mPictureStride[i])
             throw MxfWriterError("MXF picture size differs from the encoder's plan");
+        MxfFrameRecord record;
+        record.pictureOffset = mWritten + cp.Size() + MxfKlvWriter::kKlvHeaderSize;
+        record.pictureSize = picture.bytes.size();
         cp.Klv(pictureKey, picture.bytes.data(), picture.bytes.size());
         cp.Fill(MxfKlvWriter::FillTo(cp.Size(), kKag));
 
         // Index entry values of this edit unit.
         MxfIndexEntry& e = mEntries[i];
         e.temporalOffset = picture.temporalOffset;
-        e.keyFrameOffset = picture.keyFrameOffset;
+        e.keyFrameOffset = i < mD.faults.keyFrameOffsets.size() ? mD.faults.keyFrameOffsets[i]
+                                                                  : picture.keyFrameOffset;
         if (picture.type == 'I') {
             e.flags = static_cast<uint8_t>(0x40 |
                                            (picture.closedGop ? 0x80 : 0));  // sequence header, random access
@@ -504,6 +508,12 @@ void FileWriter::WriteBody(std::ostream& out, size_t partition) {
             const bool leading = picture.gopStoredPosition <= mD.video.bPictures;
             e.flags = picture.closedGop && leading ? 0x13 : 0x33;
         }
+        record.type = picture.type;
+        record.flags = e.flags;
+        record.temporalOffset = e.temporalOffset;
+        record.keyFrameOffset = e.keyFrameOffset;
+        record.displayOffset = picture.displayOffset;
+        mLayout.frames.push_back(record);
 
         // Sound elements, one per channel, each padded to the common stride.
         if (mChannels > 0) {

@@ -50,6 +50,10 @@ struct MxfFaults {
     // self-consistent in size, but not with 11 + 4 * slice count).
     bool badIndexEntryLength = false;
     uint64_t truncateToBytes = 0;  // 0 = whole file; else the file is cut to this size
+    // Key-frame offsets written instead of the true ones for the first
+    // edit units (element k for edit unit k), e.g. to make the file's
+    // leading pictures name a key frame before its first edit unit.
+    std::vector<int8_t> keyFrameOffsets;
 };
 
 struct MxfFileDescription {
@@ -100,6 +104,17 @@ struct MxfFileDescription {
     MxfFaults faults;
 };
 
+// What was written for one edit unit, in stored order.
+struct MxfFrameRecord {
+    char type = 'I';             // picture type 'I', 'P' or 'B'
+    uint8_t flags = 0;           // index entry flags
+    int8_t temporalOffset = 0;   // index entry values (CodedPicture)
+    int8_t keyFrameOffset = 0;   // as written (after any fault override)
+    int8_t displayOffset = 0;    // display index - decode index of this picture
+    uint64_t pictureOffset = 0;  // file offset of the picture element's value
+    uint64_t pictureSize = 0;    // bytes of the picture element's value
+};
+
 // Byte layout of a written file, for tests and diagnostics.
 struct MxfFileLayout {
     uint64_t fileSize = 0;
@@ -110,6 +125,7 @@ struct MxfFileLayout {
     uint64_t randomIndexPack = 0;  // 0 when omitted
     uint64_t sequenceInfo = 0;     // offset of the sequence information key; 0 when omitted
     uint64_t headerByteCount = 0;
+    std::vector<MxfFrameRecord> frames;  // one per edit unit, stored order
 };
 
 // Thrown for a description that cannot be written or a file-system error.

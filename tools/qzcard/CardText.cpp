@@ -175,6 +175,21 @@ CUSharedPtr<CFBCContent> OpenCardOrFail(const std::string& folder, const char* c
     throw CLI::RuntimeError(kExitNotACard);
 }
 
+CUSharedPtr<CFBCClip> FindClipOrFail(const CFBCContent& content, const std::string& folder,
+                                     const std::string& clipID, const char* command, size_t* index) {
+    CUSharedPtr<CUArray> clips = content.ClipList();
+    for (size_t i = 0; clips && i < clips->Count(); ++i) {
+        CUSharedPtr<CFBCClip> candidate = clips->ObjectAtIndex(i);
+        CUSharedPtr<CUStringMac> id = candidate ? candidate->GetClipID() : nullptr;
+        if (id && id->Utf8() == clipID) {
+            if (index) *index = i;
+            return candidate;
+        }
+    }
+    std::fprintf(stderr, "qzcard %s: no clip %s on the card %s\n", command, clipID.c_str(), folder.c_str());
+    throw CLI::RuntimeError(kExitNoSuchClip);
+}
+
 std::string NotACardReason(const std::string& folder, const CUSharedPtr<CFBCContent>& content) {
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) return "no such folder";

@@ -21,12 +21,22 @@ namespace qzcard {
 // Exit codes of the card commands.
 constexpr int kExitNotACard = 2;
 constexpr int kExitNoSuchClip = 3;
+// The clip is on the card, but its frames cannot be read (files missing or
+// malformed, no usable time base).
+constexpr int kExitUnreadableClip = 4;
 
 // The card at `folder`, ready to be read. Otherwise prints
 // "qzcard <command>: <folder> is not a card: <reason>" to stderr and throws
 // CLI::RuntimeError(kExitNotACard).
 ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> OpenCardOrFail(
     const std::string& folder, const char* command);
+
+// The clip of the card whose clip ID is `clipID`, with its position in the
+// clip list. Otherwise prints "qzcard <command>: no clip <ID> on the card
+// <folder>" to stderr and throws CLI::RuntimeError(kExitNoSuchClip).
+ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCClip> FindClipOrFail(
+    const ComVantoVantoQZ64RADPlug::CFBCContent& content, const std::string& folder, const std::string& clipID,
+    const char* command, size_t* index = nullptr);
 
 // Why the folder is not a card; empty when it is one. `content` is what
 // CFBCContent::Create gave (may be null).

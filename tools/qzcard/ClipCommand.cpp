@@ -31,22 +31,8 @@ struct ClipArguments {
 
 void RunClip(const ClipArguments& args) {
     CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.folder, "clip");
-    CUSharedPtr<CUArray> clips = content->ClipList();
-    CUSharedPtr<CFBCClip> clip;
     size_t index = 0;
-    for (size_t i = 0; clips && i < clips->Count() && !clip; ++i) {
-        CUSharedPtr<CFBCClip> candidate = clips->ObjectAtIndex(i);
-        CUSharedPtr<CUStringMac> id = candidate ? candidate->GetClipID() : nullptr;
-        if (id && id->Utf8() == args.clipID) {
-            clip = candidate;
-            index = i;
-        }
-    }
-    if (!clip) {
-        std::fprintf(stderr, "qzcard clip: no clip %s on the card %s\n", args.clipID.c_str(),
-                     args.folder.c_str());
-        throw CLI::RuntimeError(qzcard::kExitNoSuchClip);
-    }
+    CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.folder, args.clipID, "clip", &index);
 
     const std::string state = qzcard::ClipStateText(*content, index);
     if (args.json) {
