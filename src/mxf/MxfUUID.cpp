@@ -1,5 +1,7 @@
 #include "MxfUUID.h"
 
+#include "CUFailure.h"
+#include "MxfTypes.h"
 #include "CUStringMac.h"
 
 #include <cstdio>
@@ -55,7 +57,8 @@ void MxfUUID::SetKey(const unsigned char* bytes) {
 }
 
 unsigned char MxfUUID::ValueAtIndex(uint32_t index) const {
-    if (index >= sizeof m_Bytes) throw "Index range error";
+    if (index >= sizeof m_Bytes)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "identifier byte index beyond 16"), "Index range error");
     return m_Bytes[index];
 }
 

@@ -1,5 +1,7 @@
 #include "UMID.h"
 
+#include "CUFailure.h"
+#include "MxfTypes.h"
 #include "CUStringMac.h"
 
 #include <cstdio>
@@ -32,7 +34,8 @@ uint32_t UMID::SetData(const unsigned char* bytes, uint32_t length) {
 }
 
 unsigned char UMID::ValueAtIndex(uint32_t index) const {
-    if (index >= m_Length) throw "Index range error";
+    if (index >= m_Length)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "UMID byte index beyond its length"), "Index range error");
     return m_Data[index];
 }
 

@@ -4,6 +4,7 @@
 #include "MXFStream.h"
 
 #include "BodyPartitionArray.h"
+#include "CUFailure.h"
 #include "CUStringMac.h"
 #include "HeaderMetadata.h"
 #include "MXFUtilities.h"
@@ -113,14 +114,18 @@ TEST_F(MXFStreamTest, PartitionLinkThatDoesNotLeadBackwardsEndsTheWalk) {
         else
             f.PatchPackU64(1, 16, f.partitions[3]);
         auto mxf = Open(Write(f));
-        // Parse ignores the walk's result; the walk itself reports the loop.
         EXPECT_EQ(mxf->ReadHeaderPartitionPack(), 0u);
         mxf->GetBodyPartitions()->Clear();
         EXPECT_EQ(mxf->ConstructBodyPartitionArrayFromStream(2), 0x131001u);
         EXPECT_LE(mxf->GetBodyPartitions()->Count(), 3u);
         mxf->GetBodyPartitions()->Clear();
-        EXPECT_EQ(mxf->Parse(), 0u);
-        EXPECT_LE(mxf->GetBodyPartitions()->Count(), 3u);
+        // Parse reports the broken chain instead of a partial table, naming
+        // the pack whose link fails.
+        EXPECT_EQ(mxf->Parse(), 0x131001u);
+        const CUFailure failure = mxf->LastFailure();
+        EXPECT_EQ(failure.Offset(), static_cast<int64_t>(f.partitions[bad == 0 ? 2 : 1]));
+        EXPECT_NE(failure.What().find("partition chain: partition pack at byte"), std::string::npos)
+            << failure.What();
     }
 }
 
@@ -283,8 +288,16 @@ TEST_F(MXFStreamTest, SequenceInformationAndPackageIdentities) {
 }
 
 TEST_F(MXFStreamTest, MissingFileThrowsAtConstruction) {
-    EXPECT_THROW(MXFStream(CUStringMac::Create((dir_ + "/missing.mxf").c_str())), const char*);
-    EXPECT_THROW(MXFStream(CUSharedPtr<CUStringMac>()), const char*);
+    const std::string missing = dir_ + "/missing.mxf";
+    try {
+        MXFStream stream(CUStringMac::Create(missing.c_str()));
+        FAIL() << "no throw";
+    } catch (const CUError& error) {
+        EXPECT_STREQ(error.what(), "MXFStream init error");  // the fixed text stays
+        EXPECT_EQ(error.Failure().File(), missing);
+        EXPECT_EQ(error.Failure().What(), "file cannot be opened");
+    }
+    EXPECT_THROW(MXFStream(CUSharedPtr<CUStringMac>()), CUError);
 }
 
 }  // namespace
