@@ -1,7 +1,7 @@
 #include "CUDateTime.h"
 
-#include "CUStringMac.h"
 #include "CUFailure.h"
+#include "CUStringMac.h"
 
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
@@ -13,9 +13,9 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
-#include <new>
 
 namespace ComVantoVantoQZ64RADPlug {
 

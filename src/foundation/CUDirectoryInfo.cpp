@@ -1,8 +1,8 @@
 #include "CUDirectoryInfo.h"
 
+#include "CUFailure.h"
 #include "CUFileInfo.h"
 #include "CUMutableArray.h"
-#include "CUFailure.h"
 #include "CUStream.h"
 
 #include <dirent.h>
@@ -46,10 +46,12 @@ void CUDirectoryInfo::Create() {
     std::vector<CUStringMac> missing;
     CUStringMac current = m_FullPath;
     for (;;) {
-        if (current.Length() == 0) Fail(kCUErrPlatform, "folder path has no existing ancestor", m_FullPath.Utf8());
+        if (current.Length() == 0)
+            Fail(kCUErrPlatform, "folder path has no existing ancestor", m_FullPath.Utf8());
         struct stat st {};
         if (::stat(current.Utf8().c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode)) Fail(kCUErrPlatform, "a file stands where a folder is wanted", m_FullPath.Utf8());
+            if (!S_ISDIR(st.st_mode))
+                Fail(kCUErrPlatform, "a file stands where a folder is wanted", m_FullPath.Utf8());
             break;
         }
         missing.push_back(current);
@@ -67,7 +69,8 @@ void CUDirectoryInfo::Create() {
 
 void CUDirectoryInfo::Delete() {
     if (!IsDirectory(m_FullPath)) Fail(kCUErrFolderMissing, "folder does not exist", m_FullPath.Utf8());
-    if (::rmdir(m_FullPath.Utf8().c_str()) != 0) Fail(kCUErrPlatform, "folder cannot be removed", m_FullPath.Utf8());
+    if (::rmdir(m_FullPath.Utf8().c_str()) != 0)
+        Fail(kCUErrPlatform, "folder cannot be removed", m_FullPath.Utf8());
 }
 
 void CUDirectoryInfo::Delete(bool recursive) {
@@ -96,7 +99,8 @@ CUSharedPtr<CUArray> CUDirectoryInfo::GetFiles() const {
 }
 
 CUSharedPtr<CUArray> CUDirectoryInfo::GetObjects(bool directories) const {
-    if (!IsDirectory(m_FullPath)) Fail(kCUErrPlatform, "listing a path that is not a folder", m_FullPath.Utf8());
+    if (!IsDirectory(m_FullPath))
+        Fail(kCUErrPlatform, "listing a path that is not a folder", m_FullPath.Utf8());
     const std::string folder = m_FullPath.Utf8();
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) Fail(kCUErrPlatform, "folder cannot be listed", m_FullPath.Utf8());

@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <vector>
-#include <new>
 
 namespace ComVantoVantoQZ64RADPlug {
 

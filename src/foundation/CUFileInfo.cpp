@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
-#include <string>
 #include <cstdio>
+#include <string>
 
 #include <memory>
 
@@ -51,7 +51,8 @@ void CUFileInfo::Delete() {
     struct stat st {};
     if (path.empty() || ::lstat(path.c_str(), &st) != 0) return;  // nothing to delete
     if (S_ISDIR(st.st_mode)) Fail(kCUErrDeleteFolder, "file delete asked for a folder", path);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(kCUErrDeleteRefused, "file delete refused", path);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        Fail(kCUErrDeleteRefused, "file delete refused", path);
 }
 
 void CUFileInfo::CopyWithProgress(const CUSharedPtr<CUStringMac>& destination, bool overwrite,
@@ -71,12 +72,14 @@ void CUFileInfo::CopyOrMove(const CUSharedPtr<CUStringMac>& destination, bool ov
     const std::string from = m_FullPath.Utf8();
     const std::string to = destination->Utf8();
     struct stat src {};
-    if (from.empty() || ::stat(from.c_str(), &src) != 0 || !S_ISREG(src.st_mode)) Fail(kCUErrFileMissing, "copy source is not an existing file", from);
+    if (from.empty() || ::stat(from.c_str(), &src) != 0 || !S_ISREG(src.st_mode))
+        Fail(kCUErrFileMissing, "copy source is not an existing file", from);
     struct stat dst {};
     if (::stat(to.c_str(), &dst) == 0) {
         if (!overwrite || !S_ISREG(dst.st_mode)) Fail(kCUErrPlatform, "copy destination exists", to);
         // Copying a file onto itself would truncate it first.
-        if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) Fail(kCUErrPlatform, "copy onto itself", to);
+        if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)
+            Fail(kCUErrPlatform, "copy onto itself", to);
     }
 
     if (move) {

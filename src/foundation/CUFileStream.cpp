@@ -55,13 +55,15 @@ void CUFileStream::Open(const CUStringMac* path, CUStream_FileMode mode, CUStrea
         if (!S_ISREG(st.st_mode)) Fail(kCUErrPlatform, "not a regular file", utf8);
         exists = true;
     }
-    if (access > kCUStreamAccessWrite || mode > kCUStreamModeTruncate) Fail(kCUErrPlatform, "unknown open mode or access", utf8);
+    if (access > kCUStreamAccessWrite || mode > kCUStreamModeTruncate)
+        Fail(kCUErrPlatform, "unknown open mode or access", utf8);
     const bool writable = access != kCUStreamAccessRead;
     if ((mode == kCUStreamModeAppend || mode == kCUStreamModeCreate || mode == kCUStreamModeTruncate) &&
         !writable)
         Fail(kCUErrPlatform, "open mode needs write access", utf8);
     if (mode == kCUStreamModeCreateNew && exists) Fail(kCUErrPlatform, "file to create exists", utf8);
-    if ((mode == kCUStreamModeOpen || mode == kCUStreamModeTruncate) && !exists) Fail(kCUErrFileMissing, "file does not exist", utf8);
+    if ((mode == kCUStreamModeOpen || mode == kCUStreamModeTruncate) && !exists)
+        Fail(kCUErrFileMissing, "file does not exist", utf8);
 
     int flags = O_CLOEXEC | O_NONBLOCK;
     flags |= access == kCUStreamAccessRead ? O_RDONLY : access == kCUStreamAccessWrite ? O_WRONLY : O_RDWR;
@@ -90,9 +92,11 @@ void CUFileStream::Open(const CUStringMac* path, CUStream_FileMode mode, CUStrea
     m_Fd = fd;
     m_HandleValid = true;
     // The path may have changed between the check and the open.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) Fail(kCUErrPlatform, "opened path is not a regular file", utf8);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        Fail(kCUErrPlatform, "opened path is not a regular file", utf8);
     const int fileFlags = ::fcntl(fd, F_GETFL);
-    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) Fail(kCUErrPlatform, "file cannot be set to blocking reads", utf8);
+    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0)
+        Fail(kCUErrPlatform, "file cannot be set to blocking reads", utf8);
 
     m_CanRead = access == kCUStreamAccessRead || access == kCUStreamAccessReadWrite;
     m_CanWrite = writable;

@@ -13,7 +13,8 @@ namespace ComVantoVantoQZ64RADPlug {
 CUFileSysytemInfo::CUFileSysytemInfo(const CUSharedPtr<CUStringMac>& path) : CUFileSysytemInfo(path.get()) {}
 
 CUFileSysytemInfo::CUFileSysytemInfo(const CUStringMac* path) {
-    if (!path || path->IsNull()) throw CUError(CUFailure(kCUErrNullArgument, "file system entry without a path"));
+    if (!path || path->IsNull())
+        throw CUError(CUFailure(kCUErrNullArgument, "file system entry without a path"));
     m_FullPath = *path;
 }
 
@@ -32,7 +33,8 @@ CUSharedPtr<CUStringMac> CUFileSysytemInfo::GetFullName() const {
 }
 
 void CUFileSysytemInfo::Rename(const CUSharedPtr<CUStringMac>& newName) {
-    if (!newName || newName->IsNull()) throw CUError(CUFailure(kCUErrNullArgument, "rename without a new name"));
+    if (!newName || newName->IsNull())
+        throw CUError(CUFailure(kCUErrNullArgument, "rename without a new name"));
     if (newName->Length() == 0) throw CUError(CUFailure(kCUErrEmptyOrNotOpen, "rename to an empty name"));
     const std::string name = newName->Utf8();
     // A new name stays in the same folder: no separators, no "." or "..".
@@ -55,7 +57,8 @@ void CUFileSysytemInfo::Rename(const CUSharedPtr<CUStringMac>& newName) {
     const std::string to = target.Utf8();
     // An entry already carrying the new name is never replaced.
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
-        if (errno != EINVAL && errno != ENOSYS) throw CUError(CUFailure(kCUErrPlatform, "rename refused", to));
+        if (errno != EINVAL && errno != ENOSYS)
+            throw CUError(CUFailure(kCUErrPlatform, "rename refused", to));
         // File systems without the no-replace flag.
         if (::lstat(to.c_str(), &st) == 0 || ::rename(from.c_str(), to.c_str()) != 0)
             throw CUError(CUFailure(kCUErrPlatform, "rename refused", to));

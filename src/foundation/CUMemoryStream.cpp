@@ -41,7 +41,8 @@ CUMemoryStream::CUMemoryStream(const CUSharedPtr<CUStream>& source, const _CURan
 void CUMemoryStream::InitFromSource(CUStream* source, const _CURange& range) {
     // Every refusal carries the value 1, the code callers test for.
     auto fail = [&](const char* what) {
-        throw CUError(CUFailure(kCUErrEmptyOrNotOpen, what, std::string(), static_cast<int64_t>(range.location)));
+        throw CUError(
+            CUFailure(kCUErrEmptyOrNotOpen, what, std::string(), static_cast<int64_t>(range.location)));
     };
     if (!source) fail("memory copy of an absent stream");
     if (range.length == 0) fail("memory copy of an empty range");
@@ -52,7 +53,8 @@ void CUMemoryStream::InitFromSource(CUStream* source, const _CURange& range) {
     const uint64_t skip = range.location - readable.location;
     if (range.length > readable.length || skip > readable.length - range.length)
         fail("memory copy runs past the end of the stream");
-    if (range.location > static_cast<uint64_t>(INT64_MAX)) fail("memory copy starts beyond any stream offset");
+    if (range.location > static_cast<uint64_t>(INT64_MAX))
+        fail("memory copy starts beyond any stream offset");
 
     unsigned char* data = new unsigned char[range.length];
     uint64_t got = 0;

@@ -1,7 +1,7 @@
 #include "CUUUID.h"
 
-#include "CUStringMac.h"
 #include "CUFailure.h"
+#include "CUStringMac.h"
 
 #include <uuid/uuid.h>
 

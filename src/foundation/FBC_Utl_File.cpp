@@ -1,8 +1,8 @@
 #include "FBC_Utl_File.h"
 
-#include "CUFailure.h"
 #include "CUDateTime.h"
 #include "CUDirectory.h"
+#include "CUFailure.h"
 #include "CUFile.h"
 #include "CUFileInfo.h"
 #include "CUMemoryStream.h"
@@ -14,8 +14,8 @@
 
 #include <cerrno>
 #include <cmath>
-#include <string>
 #include <new>
+#include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
 

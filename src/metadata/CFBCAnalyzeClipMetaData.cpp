@@ -268,7 +268,8 @@ CFBCAnalyzeClipMetaData::CFBCAnalyzeClipMetaData() {
         m_Dictionary = nullptr;
     }
     if (!m_Dictionary || !m_UnknownDictionary || !m_RootAttributes)
-        throw CUError(CUFailure(kResultInvalid, "clip metadata dictionaries cannot be created"), kCreateError);
+        throw CUError(CUFailure(kResultInvalid, "clip metadata dictionaries cannot be created"),
+                      kCreateError);
 }
 
 CFBCAnalyzeClipMetaData::CFBCAnalyzeClipMetaData(const CFBCAnalyzeClipMetaData& other, CopyTag) : CUObject() {

@@ -1,10 +1,10 @@
 #include "HeaderMetadata.h"
 
-#include "CUFailure.h"
-#include "MxfTypes.h"
 #include "CUArray.h"
+#include "CUFailure.h"
 #include "CUMutableArray.h"
 #include "MDValue.h"
+#include "MxfTypes.h"
 #include "PrimerPack.h"
 #include "STMetadataSets.h"
 #include "STTrack.h"

@@ -1,7 +1,7 @@
 #include "IndexTableSegment.h"
 
-#include "CUFailure.h"
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "LocalSets.h"
@@ -11,8 +11,8 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <string>
 #include <new>
+#include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
 

@@ -1,10 +1,10 @@
 #include "LocalSets.h"
 
-#include "CUMemoryStream.h"
 #include "CUFailure.h"
-#include "MxfTypes.h"
+#include "CUMemoryStream.h"
 #include "CUStream.h"
 #include "CUStringMac.h"
+#include "MxfTypes.h"
 #include "ParseMetaData.h"
 
 #include <cstdio>

@@ -28,13 +28,16 @@ T ReadValue(ParseMetaData& reader, Read read) {
 }  // namespace
 
 MDValue::MDValue(const unsigned char* bytes, uint32_t length, _MDValueType type) : m_Type(type) {
-    if (!bytes) throw CUError(CUFailure(kMxfErrInvalidArgument, "metadata value without bytes"), "MDValue Init Error");
+    if (!bytes)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "metadata value without bytes"),
+                      "MDValue Init Error");
     try {
         m_Bytes =
             CUSharedPtr<CUMemoryStream>(new CUMemoryStream(const_cast<unsigned char*>(bytes), length, false));
         m_Reader = CUSharedPtr<ParseMetaData>(new ParseMetaData(CUSharedPtr<CUStream>(m_Bytes)));
     } catch (const std::bad_alloc&) {
-        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "metadata value copy cannot be made"), "MDValue Init Error");
+        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "metadata value copy cannot be made"),
+                      "MDValue Init Error");
     }
 }
 

@@ -49,12 +49,14 @@ std::string At(uint64_t offset) {
 std::string PacketFailure(ParseMetaData& reader, uint64_t fileLength, uint64_t at, KLVPacket& probe,
                           const std::string& what) {
     if (at >= fileLength || !SeekTo(reader, at))
-        return what + " at byte " + At(at) + " lies beyond the end of the file (" + At(fileLength) + " bytes)";
-    if (!reader.ParseKeyAndLength(&probe)) return what + " at byte " + At(at) + ": no KLV key and length there";
+        return what + " at byte " + At(at) + " lies beyond the end of the file (" + At(fileLength) +
+               " bytes)";
+    if (!reader.ParseKeyAndLength(&probe))
+        return what + " at byte " + At(at) + ": no KLV key and length there";
     if (!probe.isImportable()) return what + " at byte " + At(at) + ": the key there is of another kind";
     if (probe.NextOffset() > fileLength)
-        return what + " at byte " + At(at) + " is truncated: its value ends at byte " + At(probe.NextOffset()) +
-               ", past the end of the file";
+        return what + " at byte " + At(at) + " is truncated: its value ends at byte " +
+               At(probe.NextOffset()) + ", past the end of the file";
     return what + " at byte " + At(at) + " does not parse";
 }
 }  // namespace
@@ -67,7 +69,8 @@ MXFStream::MXFStream(const CUSharedPtr<CUStringMac>& path) {
     if (!path) throw CUError(CUFailure(kMxfErrInvalidArgument, "MXF stream without a path"), kInitError);
     m_FileName = path->Utf8();
     CUSharedPtr<CacheFileStream> file = CacheFileStream::Create(path);
-    if (!file) throw CUError(CUFailure(kMxfErrInvalidArgument, "file cannot be opened", m_FileName), kInitError);
+    if (!file)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "file cannot be opened", m_FileName), kInitError);
     InitWithStream(CUSharedPtr<CUStream>(file));
 }
 
@@ -110,9 +113,9 @@ CUFailure MXFStream::LastFailure() const {
 }
 
 uint32_t MXFStream::Fail(uint32_t code, std::string what, uint64_t offset) {
-    m_LastFailure = CUFailure(code, std::move(what), m_FileName,
-                              offset > static_cast<uint64_t>(INT64_MAX) ? CUFailure::kNoOffset
-                                                                        : static_cast<int64_t>(offset));
+    m_LastFailure = CUFailure(
+        code, std::move(what), m_FileName,
+        offset > static_cast<uint64_t>(INT64_MAX) ? CUFailure::kNoOffset : static_cast<int64_t>(offset));
     return code;
 }
 
@@ -168,7 +171,8 @@ uint32_t MXFStream::Parse() {
     if (!track) {
         std::string what = "the first material package has no track with a sequence duration";
         if (m_SkippedSetOffset != PartitionPack::kNoOffset)
-            what += " (the metadata set at byte " + At(m_SkippedSetOffset) + " does not parse and was left out)";
+            what +=
+                " (the metadata set at byte " + At(m_SkippedSetOffset) + " does not parse and was left out)";
         return Fail(kMxfErrFormat, what);
     }
     m_Duration = track->Duration();
@@ -178,7 +182,8 @@ uint32_t MXFStream::Parse() {
 uint32_t MXFStream::FillBodyPartitions(uint32_t bodySID) {
     m_BodyPartitions->Clear();
     if (m_RandomIndexPack) {
-        if (uint32_t result = m_BodyPartitions->SetFromRandomIndexPack(m_RandomIndexPack, bodySID); result != 0)
+        if (uint32_t result = m_BodyPartitions->SetFromRandomIndexPack(m_RandomIndexPack, bodySID);
+            result != 0)
             return Fail(result, "random index pack gives no body partition table");
         return 0;
     }
@@ -244,7 +249,8 @@ uint32_t MXFStream::ReadHeaderPartitionPack() {
 
 uint32_t MXFStream::ConstructBodyPartitionArrayFromStream(uint32_t bodySID) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
-    if (!m_HeaderPartition) return Fail(kMxfErrFormat, "no header partition pack to start the partition walk");
+    if (!m_HeaderPartition)
+        return Fail(kMxfErrFormat, "no header partition pack to start the partition walk");
     uint64_t at = m_HeaderPartition->FooterPartition();
     const uint64_t length = m_FileStream->Length();
     const char* role = "footer partition pack";
@@ -276,7 +282,8 @@ uint32_t MXFStream::ReadBodyPartitionInfo(uint32_t record) {
     if (!pack) return Fail(kMxfErrAuxiliaryObject, "partition pack cannot be created");
     if (!SeekTo(*m_Reader, at) || !m_Reader->ParsePacket(pack.get()))
         return Fail(kMxfErrFormat,
-                    PacketFailure(*m_Reader, m_FileStream->Length(), at, *m_Packet, "body partition pack"), at);
+                    PacketFailure(*m_Reader, m_FileStream->Length(), at, *m_Packet, "body partition pack"),
+                    at);
     if (uint32_t result = m_BodyPartitions->SetBodyPartitionData(record, pack); result != 0)
         return Fail(result, "body partition pack at byte " + At(at) + " locates no essence in the file", at);
     return 0;
@@ -290,16 +297,20 @@ uint32_t MXFStream::ParseHeaderPartition() {
     if (m_HeaderPartition->HeaderByteCount() == 0)
         return Fail(kMxfErrFormat, "header partition holds no header metadata (HeaderByteCount 0)", packAt);
     const uint64_t start = m_HeaderPartition->HeaderOffset();
-    if (start == PartitionPack::kNoOffset)
-        return Fail(kMxfErrFormat, "header metadata would start beyond any file offset", packAt);
     const uint64_t count = m_HeaderPartition->HeaderByteCount();
+    if (start == PartitionPack::kNoOffset)
+        return Fail(kMxfErrFormat,
+                    "header metadata of " + std::to_string(count) +
+                        " bytes (HeaderByteCount) runs past the end of the file (" +
+                        At(m_FileStream->Length()) + " bytes)",
+                    packAt);
     if (count > UINT64_MAX - start)
         return Fail(kMxfErrFormat, "header metadata byte count " + std::to_string(count) + " wraps around",
                     packAt);
     const uint64_t end = start + count;
     if (!SeekTo(*m_Reader, start))
-        return Fail(kMxfErrFormat, "header metadata at byte " + At(start) + " lies beyond the end of the file",
-                    start);
+        return Fail(kMxfErrFormat,
+                    "header metadata at byte " + At(start) + " lies beyond the end of the file", start);
 
     while (m_Reader->offset() < end) {
         const uint64_t at = m_Reader->offset();
@@ -320,7 +331,8 @@ uint32_t MXFStream::ParseHeaderPartition() {
             try {
                 set = CUSharedPtr<STMetadataSets>(new STMetadataSets(*m_Packet));
             } catch (const CUError& e) {
-                m_LastFailure = CUFailure(e.Failure()).Within("metadata set at byte " + At(at)).InFile(m_FileName);
+                m_LastFailure =
+                    CUFailure(e.Failure()).Within("metadata set at byte " + At(at)).InFile(m_FileName);
                 return e.Code();
             } catch (const std::bad_alloc&) {
                 return Fail(kMxfErrAuxiliaryObject, "metadata set cannot be created", at);
@@ -348,9 +360,9 @@ uint32_t MXFStream::ParseHeaderPartition() {
             }
         }
         if (skip && !SeekTo(*m_Reader, m_Packet->NextOffset()))
-            return Fail(kMxfErrFormat,
-                        "header metadata: the KLV packet at byte " + At(at) + " runs past the end of the file",
-                        at);
+            return Fail(
+                kMxfErrFormat,
+                "header metadata: the KLV packet at byte " + At(at) + " runs past the end of the file", at);
     }
     if (uint32_t result = m_HeaderMetadata->Analyze(); result != 0)
         return Fail(result, "header metadata: the preface names no identifications or no content storage");
@@ -366,7 +378,8 @@ CUSharedPtr<CUArray> MXFStream::GetIndexFromPartition(uint64_t offset) {
     }
     if (!SeekTo(*m_Reader, offset) || !m_Reader->ParsePacket(pack.get())) {
         Fail(kMxfErrFormat,
-             PacketFailure(*m_Reader, m_FileStream->Length(), offset, *m_Packet, "index partition pack"), offset);
+             PacketFailure(*m_Reader, m_FileStream->Length(), offset, *m_Packet, "index partition pack"),
+             offset);
         return CUSharedPtr<CUArray>();
     }
     CUSharedPtr<CUMutableArray> segments(new (std::nothrow) CUMutableArray());
@@ -375,7 +388,10 @@ CUSharedPtr<CUArray> MXFStream::GetIndexFromPartition(uint64_t offset) {
     const uint64_t start = pack->IndexOffset();
     const uint64_t count = pack->IndexByteCount();
     if (start == PartitionPack::kNoOffset || count > UINT64_MAX - start || !SeekTo(*m_Reader, start)) {
-        Fail(kMxfErrFormat, "index table of the partition at byte " + At(offset) + " lies beyond the file", offset);
+        Fail(kMxfErrFormat,
+             "index table of " + std::to_string(count) + " bytes (IndexByteCount) of the partition at byte " +
+                 At(offset) + " runs past the end of the file",
+             offset);
         return CUSharedPtr<CUArray>();
     }
     const uint64_t end = start + count;
@@ -387,8 +403,8 @@ CUSharedPtr<CUArray> MXFStream::GetIndexFromPartition(uint64_t offset) {
         // A KLV passing the end of the index region: the region is malformed.
         if (m_Packet->NextOffset() > end) {
             Fail(kMxfErrFormat,
-                 "index table: the KLV packet at byte " + At(at) + " ends past the index region's end at byte " +
-                     At(end),
+                 "index table: the KLV packet at byte " + At(at) +
+                     " ends past the index region's end at byte " + At(end),
                  at);
             return CUSharedPtr<CUArray>();
         }
@@ -455,8 +471,8 @@ uint32_t MXFStream::ReadIndexTable(int64_t editUnit) {
         int64_t start = 0, count = 0;
         m_BodyPartitions->EditUnitRangeAtIndex(record, start, count);
         if (count <= 0 || start == INT64_MAX)
-            return Fail(kMxfErrFormat, "the index segment of body partition record " + std::to_string(record) +
-                                           " covers no edit units");
+            return Fail(kMxfErrFormat, "the index segment of body partition record " +
+                                           std::to_string(record) + " covers no edit units");
         const __int128 end = static_cast<__int128>(start) + count;
         if (start <= editUnit && editUnit < end) return 0;
         i += (editUnit >= end) ? 1 : -1;

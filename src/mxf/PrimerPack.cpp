@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <new>
+#include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
 

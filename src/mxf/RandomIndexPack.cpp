@@ -6,8 +6,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <new>
+#include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
 

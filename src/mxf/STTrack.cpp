@@ -14,8 +14,9 @@ namespace ComVantoVantoQZ64RADPlug {
 STTrack::STTrack() {
     m_Components = CUSharedPtr<CUMutableArray>(new (std::nothrow) CUMutableArray());
     m_Descriptors = CUSharedPtr<CUMutableArray>(new (std::nothrow) CUMutableArray());
-    if (!m_Components || !m_Descriptors) 
-        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "track arrays cannot be created"), "STTrack Init Error");
+    if (!m_Components || !m_Descriptors)
+        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "track arrays cannot be created"),
+                      "STTrack Init Error");
 }
 
 STTrack::~STTrack() = default;

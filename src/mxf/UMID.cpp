@@ -1,8 +1,8 @@
 #include "UMID.h"
 
 #include "CUFailure.h"
-#include "MxfTypes.h"
 #include "CUStringMac.h"
+#include "MxfTypes.h"
 
 #include <cstdio>
 #include <cstring>
@@ -35,7 +35,8 @@ uint32_t UMID::SetData(const unsigned char* bytes, uint32_t length) {
 
 unsigned char UMID::ValueAtIndex(uint32_t index) const {
     if (index >= m_Length)
-        throw CUError(CUFailure(kMxfErrInvalidArgument, "UMID byte index beyond its length"), "Index range error");
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "UMID byte index beyond its length"),
+                      "Index range error");
     return m_Data[index];
 }
 

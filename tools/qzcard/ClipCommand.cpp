@@ -48,6 +48,7 @@ void RunClip(const ClipArguments& args) {
         throw CLI::RuntimeError(qzcard::kExitNoSuchClip);
     }
 
+    qzcard::ReportClipFailure("clip", *clip);
     const std::string state = qzcard::ClipStateText(*content, index);
     if (args.json) {
         ordered_json out;

@@ -6,6 +6,7 @@
 
 #include "BodyPartitionArray.h"
 #include "CUArray.h"
+#include "CUFailure.h"
 #include "CUNumber.h"
 #include "CUStream.h"
 #include "CUStringMac.h"
@@ -276,14 +277,13 @@ int Run(const std::string& path, bool json, bool units) {
     CUSharedPtr<MXFStream> mxf;
     try {
         mxf = CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
-    } catch (...) {
-        std::cerr << "qzcard mxf-info: cannot open " << path << "\n";
+    } catch (const CUError& e) {
+        std::cerr << "qzcard mxf-info: cannot open " << path << ": " << e.Failure().Describe() << "\n";
         return 2;
     }
-    if (const uint32_t result = mxf->Parse(); result != 0) {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%06X", result);
-        std::cerr << "qzcard mxf-info: " << path << " is not a readable MXF file (error " << code << ")\n";
+    if (mxf->Parse() != 0) {
+        std::cerr << "qzcard mxf-info: " << path
+                  << " is not a readable MXF file: " << mxf->LastFailure().Describe() << "\n";
         return 3;
     }
     ParseMetaData reader(mxf->GetFileStream());
