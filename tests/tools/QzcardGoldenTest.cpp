@@ -11,6 +11,7 @@
 #include "ScratchFolder.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -82,6 +83,44 @@ TEST(QzcardGoldenTest, CommandsPrintTheirGoldenOutput) {
             continue;
         }
         EXPECT_EQ(actual, ReadAll(goldenPath)) << "golden " << c.golden << " (QZ_UPDATE_GOLDEN=1 rewrites)";
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Broken copies of one written file: mxf-info fails with exit 3 and names
+// what failed and at which byte.
+TEST(QzcardGoldenTest, BrokenFilesNameWhatFailedAndWhere) {
+    qztest::ScratchFolder folder("qz-broken");
+    ASSERT_EQ(
+        qztest::RunCommand("cd " + qztest::ShellQuote(folder.Path()) + " && " +
+                           qztest::ShellQuote(QZCARD_BINARY) + " write-mxf df.mxf --frames 30 >/dev/null")
+            .exitCode,
+        0);
+    // Written layout: header pack at 0 (12800 bytes of header metadata),
+    // footer pack at 6726144, then the random index pack.
+    struct Broken {
+        uint64_t keepBytes;
+        const char* reason;
+    } const kBroken[] = {
+        {5000,
+         "header metadata of 12800 bytes (HeaderByteCount) runs past the end of the file (5000 bytes) "
+         "(at byte 0 of cut5000.mxf)"},
+        {6726144, "partition chain: footer partition pack at byte 6726144 lies beyond the end of the file"},
+        {6726164, "partition chain: footer partition pack at byte 6726144: no KLV key and length there"},
+        {10, "no header partition pack: no KLV key and length at byte 0 (at byte 0 "},
+    };
+    for (const Broken& b : kBroken) {
+        SCOPED_TRACE(b.keepBytes);
+        const std::string name = "cut" + std::to_string(b.keepBytes) + ".mxf";
+        std::filesystem::copy_file(folder.Path() + "/df.mxf", folder.Path() + "/" + name);
+        std::filesystem::resize_file(folder.Path() + "/" + name, b.keepBytes);
+        const std::string text = Capture(folder.Path(), "mxf-info " + name);
+        EXPECT_EQ(text.rfind("exit 3\n", 0), 0u) << text;
+        EXPECT_NE(text.find(b.reason), std::string::npos) << text;
+        EXPECT_NE(text.find("[error 0x131001]"), std::string::npos) << text;
     }
 }
 
