@@ -273,7 +273,19 @@ CUSharedPtr<IndexTableSegment> SegmentOfRecord(MXFStream& mxf, uint32_t record) 
     return CUDynamicCast<IndexTableSegment>(segments->LastObject());
 }
 
-int Run(const std::string& path, bool json, bool units) {
+// What mxf-info finds in one file, gathered once and printed as JSON or
+// as text. `info` keeps the JSON field names and order the output uses.
+struct MxfInfoRecord {
+    std::string path;
+    bool units = false;
+    ordered_json info;
+};
+
+// Reads the file into `gathered`; 0, or the exit code after telling why on
+// stderr.
+int Gather(const std::string& path, bool units, MxfInfoRecord& gathered) {
+    gathered.path = path;
+    gathered.units = units;
     CUSharedPtr<MXFStream> mxf;
     try {
         mxf = CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
@@ -401,11 +413,18 @@ int Run(const std::string& path, bool json, bool units) {
         out["units"] = list;
     }
 
-    if (json) {
-        std::cout << out.dump(2) << "\n";
-        return 0;
-    }
-    // Text form.
+    gathered.info = std::move(out);
+    return 0;
+}
+
+void PrintJson(const MxfInfoRecord& record) {
+    std::cout << record.info.dump(2) << "\n";
+}
+
+void PrintText(const MxfInfoRecord& record) {
+    const ordered_json& out = record.info;
+    const std::string& path = record.path;
+    const bool units = record.units;
     std::cout << "File: " << path << " (" << out["size"].get<uint64_t>() << " bytes)\n";
     std::cout << "Partitions:\n";
     for (const auto& p : out["partitions"]) {
@@ -465,6 +484,15 @@ int Run(const std::string& path, bool json, bool units) {
             std::cout << "\n";
         }
     }
+}
+
+int Run(const std::string& path, bool json, bool units) {
+    MxfInfoRecord record;
+    if (const int code = Gather(path, units, record); code != 0) return code;
+    if (json)
+        PrintJson(record);
+    else
+        PrintText(record);
     return 0;
 }
 
