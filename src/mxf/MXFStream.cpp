@@ -23,6 +23,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -249,6 +250,33 @@ uint32_t MXFStream::ReadHeaderPartitionPack() {
 
 uint32_t MXFStream::ConstructBodyPartitionArrayFromStream(uint32_t bodySID) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    return WalkBackFromFooter([&](uint64_t at, uint32_t sid) {
+        if (sid == bodySID) m_BodyPartitions->AddFront(at);
+    });
+}
+
+uint32_t MXFStream::PartitionChain(std::vector<uint64_t>& offsets) {
+    CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    offsets.clear();
+    if (m_RandomIndexPack) {
+        for (uint32_t i = 0; i < m_RandomIndexPack->Count(); ++i) {
+            uint64_t at = 0;
+            if (m_RandomIndexPack->GetOffsetAtIndex(i, at)) offsets.push_back(at);
+        }
+        return 0;
+    }
+    if (!m_HeaderPartition)
+        return Fail(kMxfErrFormat, "no header partition pack to start the partition walk");
+    std::vector<uint64_t> back;
+    const uint32_t result = WalkBackFromFooter([&](uint64_t at, uint32_t) { back.push_back(at); });
+    offsets.push_back(m_HeaderPartition->ThisPartition());
+    for (auto it = back.rbegin(); it != back.rend(); ++it)
+        if (*it != m_HeaderPartition->ThisPartition()) offsets.push_back(*it);
+    return result;
+}
+
+template <class Found>
+uint32_t MXFStream::WalkBackFromFooter(Found found) {
     if (!m_HeaderPartition)
         return Fail(kMxfErrFormat, "no header partition pack to start the partition walk");
     uint64_t at = m_HeaderPartition->FooterPartition();
@@ -259,7 +287,7 @@ uint32_t MXFStream::ConstructBodyPartitionArrayFromStream(uint32_t bodySID) {
         if (!pack) return Fail(kMxfErrAuxiliaryObject, "partition pack cannot be created");
         if (!SeekTo(*m_Reader, at) || !m_Reader->ParsePacket(pack.get()))
             return Fail(kMxfErrFormat, PacketFailure(*m_Reader, length, at, *m_Packet, role), at);
-        if (pack->BodySID() == bodySID) m_BodyPartitions->AddFront(at);
+        found(at, pack->BodySID());
         const uint64_t previous = pack->PreviousPartition();
         if (previous == 0) return 0;
         // Every link must lead strictly backwards, else the walk would never end.

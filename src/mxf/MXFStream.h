@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -96,6 +97,11 @@ public:
     // partitions of `bodySID` in file order; 0x131001 when a pack cannot be
     // read or a link does not lead strictly backwards.
     uint32_t ConstructBodyPartitionArrayFromStream(uint32_t bodySID = kCameraBodySID);
+    // The file offsets of every partition pack in file order: the random
+    // index pack's entries, else the header partition and the packs found
+    // walking back from the footer. 0x131001 (LastFailure says why) when
+    // the walk breaks; `offsets` then holds what was found.
+    uint32_t PartitionChain(std::vector<uint64_t>& offsets);
     uint32_t ReadBodyPartitionInfo(uint32_t record);
     // Reads the header metadata region of the header partition.
     uint32_t ParseHeaderPartition();
@@ -113,6 +119,10 @@ private:
     // Fills the body partition table with the partitions of `bodySID`
     // (random index pack, else the footer walk).
     uint32_t FillBodyPartitions(uint32_t bodySID);
+    // Walks PreviousPartition links back from the footer, calling `found`
+    // with each pack's offset and BodySID, last partition first.
+    template <class Found>
+    uint32_t WalkBackFromFooter(Found found);
     // Records why an operation failed and returns `code`.
     uint32_t Fail(uint32_t code, std::string what, uint64_t offset);
     uint32_t Fail(uint32_t code, std::string what);

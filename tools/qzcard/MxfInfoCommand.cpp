@@ -162,26 +162,10 @@ CUSharedPtr<PartitionPack> ReadPartition(ParseMetaData& reader, uint64_t offset)
 }
 
 ordered_json Partitions(MXFStream& mxf, ParseMetaData& reader) {
+    // The reader's own walk (random index pack, else back from the footer);
+    // a broken chain has already failed the parse.
     std::vector<uint64_t> offsets;
-    if (CUSharedPtr<RandomIndexPack> rip = mxf.GetRandomIndexPack()) {
-        for (uint32_t i = 0; i < rip->Count(); ++i) {
-            uint64_t o = 0;
-            if (rip->GetOffsetAtIndex(i, o)) offsets.push_back(o);
-        }
-    } else if (CUSharedPtr<PartitionPack> header = mxf.GetHeaderPartitionPack()) {
-        // Walk back from the footer; links must lead strictly backwards.
-        std::vector<uint64_t> back;
-        uint64_t at = header->FooterPartition();
-        while (at != 0) {
-            CUSharedPtr<PartitionPack> p = ReadPartition(reader, at);
-            if (!p) break;
-            back.push_back(at);
-            if (p->PreviousPartition() >= at) break;
-            at = p->PreviousPartition();
-        }
-        offsets.push_back(header->ThisPartition());
-        offsets.insert(offsets.end(), back.rbegin(), back.rend());
-    }
+    (void)mxf.PartitionChain(offsets);
     ordered_json list = ordered_json::array();
     for (uint64_t o : offsets) {
         ordered_json j;
