@@ -2,6 +2,7 @@
 // partition packs (and their derived positions), primer, random index pack
 // and local sets with every typed getter. Nothing may crash, hang or
 // allocate more than the input holds.
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUMutableArray.h"
 #include "CUStringMac.h"
@@ -41,7 +42,7 @@ void Touch(const CUSharedPtr<CUObject>& value) {
     if (!value) return;
     try {
         (void)value->Description();
-    } catch (const char*) {
+    } catch (const CUError&) {
     }
 }
 

@@ -72,7 +72,7 @@ uint64_t FileSize(const CUSharedPtr<CUStringMac>& path) {
         CUSharedPtr<CUFileInfo> info(new CUFileInfo(path));
         if (!info->Exists()) return 0;
         return FBC_Utl_GetFileSize(info);
-    } catch (...) {
+    } catch (const CUError&) {
         return 0;
     }
 }
@@ -114,7 +114,7 @@ CUSharedPtr<CFBCClip> CFBCClip::Create(const CUSharedPtr<CUStringMac>& clipsPath
     try {
         clip = CUSharedPtr<CFBCClip>(new CFBCClip());
         result = clip->Init(clipsPath, clipID, cif);
-    } catch (...) {
+    } catch (const CUError&) {
         result = kResultNotReady;
     }
     CUSharedPtr<CUStringMac> id = clipID->ClipIDString();
@@ -206,7 +206,7 @@ bool CFBCClip::ExistsPlayableFiles() const {
             if (!path || !CUFile::Exists(path)) return false;
         }
         return true;
-    } catch (...) {
+    } catch (const CUError&) {
         return false;
     }
 }
@@ -225,20 +225,16 @@ uint32_t CFBCClip::CheckFiles() {
 void CFBCClip::LoadCustomPictureData() {
     m_CustomPictureData = nullptr;
     if (!m_CPFPath || !CUFile::Exists(m_CPFPath)) return;
-    try {
-        std::ifstream in(m_CPFPath->Utf8(), std::ios::binary);
-        if (!in) return;
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        if (size < 0 || static_cast<uint64_t>(size) > kMaxCustomPictureBytes) return;
-        in.seekg(0, std::ios::beg);
-        CUSharedPtr<CUVector<unsigned char>> data = CUVector<unsigned char>::Create();
-        data->resize(static_cast<size_t>(size));
-        if (size > 0 && !in.read(reinterpret_cast<char*>(data->data()), size)) return;
-        m_CustomPictureData = data;
-    } catch (...) {
-        m_CustomPictureData = nullptr;
-    }
+    std::ifstream in(m_CPFPath->Utf8(), std::ios::binary);
+    if (!in) return;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<uint64_t>(size) > kMaxCustomPictureBytes) return;
+    in.seekg(0, std::ios::beg);
+    CUSharedPtr<CUVector<unsigned char>> data = CUVector<unsigned char>::Create();
+    data->resize(static_cast<size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(data->data()), size)) return;
+    m_CustomPictureData = data;
 }
 
 void CFBCClip::LoadClipMetaData() {
@@ -256,7 +252,7 @@ void CFBCClip::LoadClipMetaData() {
             return;
         m_ClipMetaData = document;
         m_ClipMetaDataCopy = document->Copy();
-    } catch (...) {
+    } catch (const CUError&) {
         m_ClipMetaDataCopy = nullptr;
     }
 }
@@ -391,7 +387,8 @@ CUSharedPtr<CUObject> CFBCClip::ValueForTag(_ClipValueTag tag) {
             default:
                 return CUSharedPtr<CUObject>();
         }
-    } catch (...) {
+    } catch (const CUError&) {
+        // A value the files hold in another type or length is no value.
         return CUSharedPtr<CUObject>();
     }
 }
@@ -668,6 +665,7 @@ uint32_t CFBCClip::ReadClipInfoFromMXF() {
     m_FirstMxfUMID = nullptr;
     m_LastMxfUMID = nullptr;
     m_RelayPackageUID = nullptr;
+    m_LastFailure = CUFailure();
     CUSharedPtr<CUArray> members = MemberStreams();
     if (!members || members->Count() == 0) return 0;
     CUSharedPtr<MemberStreamInfo> first = CUDynamicCast<MemberStreamInfo>(members->ObjectAtIndex(0));
@@ -683,24 +681,41 @@ uint32_t CFBCClip::ReadClipInfoFromMXF() {
         try {
             CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
             if (stream) m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
-        } catch (...) {
+        } catch (const CUError& e) {
+            NoteFailure(e.Failure());
         }
-        try {
-            CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
-            if (stream && stream->Parse() == 0) m_FirstMxfUMID = CopyOf(FBC_Utl_SourcePackageUID(stream));
-        } catch (...) {
-        }
+        m_FirstMxfUMID = SourcePackageUIDOf(first->streamNumber);
     }
     if (last && first && last->streamNumber == first->streamNumber) {
         m_LastMxfUMID = CopyOf(m_FirstMxfUMID);
     } else if (last) {
-        try {
-            CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(last->streamNumber);
-            if (stream && stream->Parse() == 0) m_LastMxfUMID = CopyOf(FBC_Utl_SourcePackageUID(stream));
-        } catch (...) {
-        }
+        m_LastMxfUMID = SourcePackageUIDOf(last->streamNumber);
     }
     return 0;
+}
+
+CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(uint32_t number) {
+    try {
+        CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(number);
+        if (!stream) return CUSharedPtr<UMID>();
+        if (stream->Parse() != 0) {
+            NoteFailure(stream->LastFailure());
+            return CUSharedPtr<UMID>();
+        }
+        return CopyOf(FBC_Utl_SourcePackageUID(stream));
+    } catch (const CUError& e) {
+        NoteFailure(e.Failure());
+        return CUSharedPtr<UMID>();
+    }
+}
+
+void CFBCClip::NoteFailure(const CUFailure& failure) const {
+    if (!m_LastFailure.Failed()) m_LastFailure = failure;
+}
+
+CUFailure CFBCClip::LastFailure() const {
+    CUAutoLock lock(&m_Lock);
+    return m_LastFailure;
 }
 
 CUSharedPtr<MXFStream> CFBCClip::MXFStreamAtStreamNumber(uint32_t number) const {
@@ -708,7 +723,9 @@ CUSharedPtr<MXFStream> CFBCClip::MXFStreamAtStreamNumber(uint32_t number) const 
     if (!path || !CUFile::Exists(path)) return CUSharedPtr<MXFStream>();
     try {
         return CUSharedPtr<MXFStream>(new MXFStream(path));
-    } catch (...) {
+    } catch (const CUError& e) {
+        CUAutoLock lock(&m_Lock);
+        NoteFailure(e.Failure());
         return CUSharedPtr<MXFStream>();
     }
 }

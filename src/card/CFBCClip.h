@@ -9,6 +9,7 @@
 // separate file-operation lock.
 #include "CFBCAnalyzeClipMetaData.h"
 #include "CIFStream.h"
+#include "CUFailure.h"
 #include "CUMutableArray.h"
 #include "CUObject.h"
 #include "CURecursiveLock.h"
@@ -100,6 +101,11 @@ public:
     // first file's relay package UID. Always 0: a missing or unreadable file
     // leaves its values null.
     uint32_t ReadClipInfoFromMXF();
+    // Why the clip's last file read (CheckFiles, ReadClipInfoFromMXF) could
+    // not read a member file: what failed, the file and the byte offset, as
+    // the MXF reader reported it. Success when every file read. A copy,
+    // taken under the clip's lock.
+    CUFailure LastFailure() const;
     // 1 the 59.94 family, 2 the 50 family, 3 24.00P, 0 otherwise.
     uint32_t TVSystemType();
     CUSharedPtr<CUStringMac> GetClipID() const;
@@ -175,6 +181,13 @@ private:
     CUSharedPtr<UMID> m_LastMxfUMID;
     CUSharedPtr<UMID> m_RelayPackageUID;
     bool m_MXFRead = false;
+    // Written by the const opener too, always under m_Lock.
+    mutable CUFailure m_LastFailure;
+    // The source package UID of member file `number`; null when it does not
+    // open or parse (the reason is noted).
+    CUSharedPtr<UMID> SourcePackageUIDOf(uint32_t number);
+    // Keeps the first failure of a read (under m_Lock).
+    void NoteFailure(const CUFailure& failure) const;
     int64_t m_ClipFileSize = -1;  // -1 until computed
 };
 

@@ -4,6 +4,7 @@
 #include "CUArray.h"
 #include "CUAutoLock.h"
 #include "CUDateTime.h"
+#include "CUFailure.h"
 #include "CUFile.h"
 #include "CUIdentifierGenerator.h"
 #include "CULog.h"
@@ -43,7 +44,7 @@ CUSharedPtr<CFBCContent> CFBCContent::Create(const CUSharedPtr<CUStringMac>& roo
     try {
         content = CUSharedPtr<CFBCContent>(new CFBCContent());
         code = content->Init(rootPath, displayName, mediaType);
-    } catch (...) {
+    } catch (const CUError&) {
         code = kResultNotReady;
     }
     CULog::Write(kCULogLevelInfo, "Create Media Path[%s] Name[%s] Type[%d]", rootPath->Utf8().c_str(),
@@ -172,7 +173,7 @@ uint32_t CFBCContent::UpdateClipArray() {
         try {
             code = clip->CheckFiles();
             m_ClipOffered[i] = code == 0 && clip->GatClipState() == 0 && clip->ExistsPlayableFiles();
-        } catch (...) {
+        } catch (const CUError&) {
             code = kResultReadFailure;
         }
         m_ClipCheckResults[i] = code;
@@ -188,7 +189,7 @@ bool CFBCContent::ContentDataFileExist() const {
     CUAutoLock lock(&m_Lock);
     try {
         return m_IndexPath && CUFile::Exists(m_IndexPath);
-    } catch (...) {
+    } catch (const CUError&) {
         return false;
     }
 }

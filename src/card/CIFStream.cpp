@@ -2,6 +2,7 @@
 
 #include "CUArray.h"
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CUFileStream.h"
 #include "CUMemoryStream.h"
 #include "CUNumber.h"
@@ -39,7 +40,7 @@ CUSharedPtr<CIFStream> CIFStream::Create(const CUSharedPtr<CUStringMac>& path, u
         if (!file->IsOSFileHandleValid()) return nullptr;
         // The block is copied into memory, so the file is closed on return.
         return Create(CUSharedPtr<CUStream>(file), 0, result);
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
     }
 }
@@ -80,7 +81,7 @@ uint32_t CIFStream::Init(const CUSharedPtr<CUStream>& stream, const _CURange& ra
         m_Data = data;
         m_Reader = reader;
         return 0;
-    } catch (...) {
+    } catch (const CUError&) {
         m_CIFVersion = 0;
         m_MetadataVersion = 0;
         return kResultCIFCopyFailed;
@@ -105,7 +106,7 @@ CUSharedPtr<CUObject> CIFStream::ValueForTag(_CIFValueTag tag) const {
     CUAutoLock lock(m_Reader.get());
     try {
         return ReadValue(tag);
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
     }
 }

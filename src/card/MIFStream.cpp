@@ -3,6 +3,7 @@
 #include "CFBCClip.h"
 #include "CIFStream.h"
 #include "CUArray.h"
+#include "CUFailure.h"
 #include "CUFileStream.h"
 #include "CUMemoryStream.h"
 #include "CUMutableArray.h"
@@ -49,7 +50,7 @@ CUSharedPtr<CUStream> ReadIndexBytes(const CUSharedPtr<CUStringMac>& path) {
         if (length == 0) return CUSharedPtr<CUStream>(new CUMemoryStream(nullptr, 0, false));
         return CUSharedPtr<CUStream>(
             CUMemoryStream::CreateMemoryStreamPtr(CUSharedPtr<CUStream>(file), _CURange{0, length}));
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
     }
 }
@@ -124,7 +125,7 @@ uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr
         m_Modified = false;
         m_FailedStep = kMIFReadStepNone;
         return 0;
-    } catch (...) {
+    } catch (const CUError&) {
         if (m_ClipArray) m_ClipArray->RemoveAllObjects();
         return kResultReadFailure;
     }

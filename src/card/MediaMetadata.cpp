@@ -1,6 +1,7 @@
 #include "MediaMetadata.h"
 
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUUUID.h"
 #include "FBCResultCodes.h"
@@ -35,7 +36,7 @@ CUSharedPtr<MediaMetadata> MediaMetadata::Create() {
     try {
         CUSharedPtr<CUStream> source(new CUMemoryStream(block.data(), block.size(), false));
         return Create(source, 0);
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
     }
 }
@@ -63,7 +64,7 @@ uint32_t MediaMetadata::Init(const CUSharedPtr<CUStream>& stream, uint64_t offse
         m_Reader = reader;
         m_Version = version;
         return 0;
-    } catch (...) {
+    } catch (const CUError&) {
         return kResultReadFailure;
     }
 }

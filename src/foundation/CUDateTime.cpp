@@ -1,5 +1,6 @@
 #include "CUDateTime.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 
 #include <unicode/calendar.h>
@@ -12,7 +13,9 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -21,8 +24,9 @@ namespace {
 // Seconds from 1970-01-01 to 2001-01-01 (both 00:00:00 GMT).
 constexpr double kEpochDelta = 978307200.0;
 
-[[noreturn]] void Fail() {
-    throw static_cast<uint32_t>(1);
+// Construction failures carry the value 1, the code callers test for.
+[[noreturn]] void Fail(const char* what) {
+    throw CUError(CUFailure(1, what));
 }
 
 UDate ToUDate(CFAbsoluteTime t) {
@@ -95,6 +99,18 @@ bool ToStyle(long style, icu::DateFormat::EStyle& out) {
     }
 }
 
+// Construction failures (a CUError, or no memory) give a null pointer.
+template <class... Args>
+CUSharedPtr<CUDateTime> Make(Args&&... args) {
+    try {
+        return CUSharedPtr<CUDateTime>(new CUDateTime(std::forward<Args>(args)...));
+    } catch (const CUError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 CUDateTime::CUDateTime() {
@@ -103,13 +119,14 @@ CUDateTime::CUDateTime() {
 }
 
 CUDateTime::CUDateTime(CFAbsoluteTime absoluteTime) {
-    if (!std::isfinite(absoluteTime)) Fail();
+    if (!std::isfinite(absoluteTime)) Fail("date from a time that is not a finite number");
     m_Date = absoluteTime;
 }
 
 CUDateTime::CUDateTime(int year, int month, int day, int hour, int minute, int second) {
     CFAbsoluteTime t = 0;
-    if (!WallClockToAbsolute(true, year, month, day, hour, minute, second, t)) Fail();
+    if (!WallClockToAbsolute(true, year, month, day, hour, minute, second, t))
+        Fail("date from fields that name no calendar time");
     m_Date = t;
 }
 
@@ -118,7 +135,7 @@ CUDateTime::CUDateTime(_DateTimeInfo& info) {
     // take the offset off (in double, so no offset can overflow).
     CFAbsoluteTime t = 0;
     if (!WallClockToAbsolute(false, info.year, info.month, info.day, info.hour, info.minute, info.second, t))
-        Fail();
+        Fail("date from fields that name no calendar time");
     t -= static_cast<double>(info.offsetFromGMT);
     if (info.daylightSaving) t -= 3600.0;
     m_Date = t;
@@ -131,35 +148,19 @@ CUDateTime::CUDateTime(NullTag) {}
 CUDateTime::~CUDateTime() = default;
 
 CUSharedPtr<CUDateTime> CUDateTime::Create() {
-    try {
-        return CUSharedPtr<CUDateTime>(new CUDateTime());
-    } catch (...) {
-        return nullptr;
-    }
+    return Make();
 }
 
 CUSharedPtr<CUDateTime> CUDateTime::Create(CFAbsoluteTime absoluteTime) {
-    try {
-        return CUSharedPtr<CUDateTime>(new CUDateTime(absoluteTime));
-    } catch (...) {
-        return nullptr;
-    }
+    return Make(absoluteTime);
 }
 
 CUSharedPtr<CUDateTime> CUDateTime::Create(int year, int month, int day, int hour, int minute, int second) {
-    try {
-        return CUSharedPtr<CUDateTime>(new CUDateTime(year, month, day, hour, minute, second));
-    } catch (...) {
-        return nullptr;
-    }
+    return Make(year, month, day, hour, minute, second);
 }
 
 CUSharedPtr<CUDateTime> CUDateTime::Create(_DateTimeInfo& info) {
-    try {
-        return CUSharedPtr<CUDateTime>(new CUDateTime(info));
-    } catch (...) {
-        return nullptr;
-    }
+    return Make(info);
 }
 
 CUSharedPtr<CUDateTime> CUDateTime::CreateNull() {

@@ -1,5 +1,6 @@
 #include "CUDirectoryInfo.h"
 
+#include "CUFailure.h"
 #include "CUFileInfo.h"
 #include "CUMutableArray.h"
 #include "CUStream.h"
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <string>
 
 #include <cstring>
 #include <vector>
@@ -16,8 +18,8 @@ namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
 
-[[noreturn]] void Fail(uint32_t code) {
-    throw static_cast<_CUErrorContents>(code);
+[[noreturn]] void Fail(uint32_t code, const char* what, const std::string& path = std::string()) {
+    throw CUError(CUFailure(code, what, path));
 }
 
 bool IsDirectory(const CUStringMac& path) {
@@ -44,33 +46,36 @@ void CUDirectoryInfo::Create() {
     std::vector<CUStringMac> missing;
     CUStringMac current = m_FullPath;
     for (;;) {
-        if (current.Length() == 0) Fail(kCUErrPlatform);
+        if (current.Length() == 0)
+            Fail(kCUErrPlatform, "folder path has no existing ancestor", m_FullPath.Utf8());
         struct stat st {};
         if (::stat(current.Utf8().c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode)) Fail(kCUErrPlatform);
+            if (!S_ISDIR(st.st_mode))
+                Fail(kCUErrPlatform, "a file stands where a folder is wanted", m_FullPath.Utf8());
             break;
         }
         missing.push_back(current);
         CUStringMac parent;
         if (current.PathRemoveLastComponent(parent) != 0 || parent.Length() >= current.Length() ||
             parent == current)
-            Fail(kCUErrPlatform);
+            Fail(kCUErrPlatform, "folder cannot be created", m_FullPath.Utf8());
         current = parent;
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (::mkdir(it->Utf8().c_str(), 0777) != 0 && !(errno == EEXIST && IsDirectory(*it)))
-            Fail(kCUErrPlatform);
+            Fail(kCUErrPlatform, "folder cannot be created", m_FullPath.Utf8());
     }
 }
 
 void CUDirectoryInfo::Delete() {
-    if (!IsDirectory(m_FullPath)) Fail(kCUErrFolderMissing);
-    if (::rmdir(m_FullPath.Utf8().c_str()) != 0) Fail(kCUErrPlatform);
+    if (!IsDirectory(m_FullPath)) Fail(kCUErrFolderMissing, "folder does not exist", m_FullPath.Utf8());
+    if (::rmdir(m_FullPath.Utf8().c_str()) != 0)
+        Fail(kCUErrPlatform, "folder cannot be removed", m_FullPath.Utf8());
 }
 
 void CUDirectoryInfo::Delete(bool recursive) {
     if (!recursive) return Delete();
-    if (!IsDirectory(m_FullPath)) Fail(kCUErrFolderMissing);
+    if (!IsDirectory(m_FullPath)) Fail(kCUErrFolderMissing, "folder does not exist", m_FullPath.Utf8());
     // Symbolic links are listed as files, so the recursion never leaves the
     // tree through a link to another folder.
     CUSharedPtr<CUArray> folders = GetObjects(true);
@@ -94,10 +99,11 @@ CUSharedPtr<CUArray> CUDirectoryInfo::GetFiles() const {
 }
 
 CUSharedPtr<CUArray> CUDirectoryInfo::GetObjects(bool directories) const {
-    if (!IsDirectory(m_FullPath)) Fail(kCUErrPlatform);
+    if (!IsDirectory(m_FullPath))
+        Fail(kCUErrPlatform, "listing a path that is not a folder", m_FullPath.Utf8());
     const std::string folder = m_FullPath.Utf8();
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) Fail(kCUErrPlatform);
+    if (!dir) Fail(kCUErrPlatform, "folder cannot be listed", m_FullPath.Utf8());
     CUSharedPtr<CUMutableArray> result(new CUMutableArray());
     try {
         while (const dirent* entry = ::readdir(dir)) {
@@ -121,6 +127,7 @@ CUSharedPtr<CUArray> CUDirectoryInfo::GetObjects(bool directories) const {
                 result->AddObject(CUSharedPtr<CUObject>(new CUFileInfo(&path)));
         }
     } catch (...) {
+        // Only closes the folder, whatever was thrown, and passes it on.
         ::closedir(dir);
         throw;
     }

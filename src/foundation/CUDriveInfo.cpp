@@ -1,5 +1,6 @@
 #include "CUDriveInfo.h"
 
+#include "CUFailure.h"
 #include "CUStream.h"
 
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <vector>
 
@@ -18,8 +20,8 @@ namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
 
-[[noreturn]] void Fail(uint32_t code) {
-    throw static_cast<_CUErrorContents>(code);
+[[noreturn]] void Fail(uint32_t code, const char* what, const std::string& path = std::string()) {
+    throw CUError(CUFailure(code, what, path));
 }
 
 struct MountEntry {
@@ -109,12 +111,12 @@ bool IsVolumesFolder(const std::string& folder) {
 }  // namespace
 
 CUDriveInfo::CUDriveInfo(const CUSharedPtr<CUStringMac>& path) {
-    if (!path || path->IsNull()) Fail(kCUErrNullArgument);
+    if (!path || path->IsNull()) Fail(kCUErrNullArgument, "drive information without a path");
     Init(*path);
 }
 
 CUDriveInfo::CUDriveInfo(const CUStringMac& path) {
-    if (path.IsNull()) Fail(kCUErrNullArgument);
+    if (path.IsNull()) Fail(kCUErrNullArgument, "drive information without a path");
     Init(path);
 }
 
@@ -123,7 +125,9 @@ CUDriveInfo::~CUDriveInfo() = default;
 CUSharedPtr<CUDriveInfo> CUDriveInfo::CreateCUDriveInfo(const CUSharedPtr<CUStringMac>& path) {
     try {
         return CUSharedPtr<CUDriveInfo>(new CUDriveInfo(path));
-    } catch (...) {
+    } catch (const CUError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
@@ -131,7 +135,9 @@ CUSharedPtr<CUDriveInfo> CUDriveInfo::CreateCUDriveInfo(const CUSharedPtr<CUStri
 CUSharedPtr<CUDriveInfo> CUDriveInfo::CreateCUDriveInfo(const CUStringMac& path) {
     try {
         return CUSharedPtr<CUDriveInfo>(new CUDriveInfo(path));
-    } catch (...) {
+    } catch (const CUError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
@@ -143,13 +149,13 @@ void CUDriveInfo::Init(const CUStringMac& path) {
     // or a parent step that makes no progress fails.
     CUStringMac current = path;
     for (;;) {
-        if (current.Length() == 0) Fail(kCUErrEmptyOrNotOpen);
+        if (current.Length() == 0) Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
         struct stat st {};
         if (::stat(current.Utf8().c_str(), &st) == 0) break;
         CUStringMac parent;
         if (current.PathRemoveLastComponent(parent) != 0 || parent.Length() >= current.Length() ||
             parent == current)
-            Fail(kCUErrEmptyOrNotOpen);
+            Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
         if (IsVolumesFolder(parent.Utf8())) {
             // A volume that is not mounted: its root is the path itself.
             m_RootPath = current;
@@ -160,7 +166,7 @@ void CUDriveInfo::Init(const CUStringMac& path) {
     }
 
     const std::string resolved = RealPath(current.Utf8());
-    if (resolved.empty()) Fail(kCUErrEmptyOrNotOpen);
+    if (resolved.empty()) Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
     const std::vector<MountEntry> mounts = ReadMounts();
     const MountEntry* best = nullptr;
     for (const MountEntry& mount : mounts) {
@@ -169,9 +175,9 @@ void CUDriveInfo::Init(const CUStringMac& path) {
             (!best || mount.mountPoint.size() >= best->mountPoint.size()))
             best = &mount;
     }
-    if (!best) Fail(kCUErrEmptyOrNotOpen);
+    if (!best) Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
     m_RootPath = CUStringMac(best->mountPoint.c_str());
-    if (m_RootPath.IsNull()) Fail(kCUErrEmptyOrNotOpen);
+    if (m_RootPath.IsNull()) Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
 
     uint32_t major = best->major;
     uint32_t minor = best->minor;

@@ -1,5 +1,6 @@
 #include "CUFileInfo.h"
 
+#include "CUFailure.h"
 #include "CUStream.h"
 
 #include <fcntl.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include <memory>
 
@@ -14,8 +16,8 @@ namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
 
-[[noreturn]] void Fail(uint32_t code) {
-    throw static_cast<_CUErrorContents>(code);
+[[noreturn]] void Fail(uint32_t code, const char* what, const std::string& path = std::string()) {
+    throw CUError(CUFailure(code, what, path));
 }
 
 // Closes a descriptor when leaving scope.
@@ -48,8 +50,9 @@ void CUFileInfo::Delete() {
     const std::string path = m_FullPath.Utf8();
     struct stat st {};
     if (path.empty() || ::lstat(path.c_str(), &st) != 0) return;  // nothing to delete
-    if (S_ISDIR(st.st_mode)) Fail(kCUErrDeleteFolder);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(kCUErrDeleteRefused);
+    if (S_ISDIR(st.st_mode)) Fail(kCUErrDeleteFolder, "file delete asked for a folder", path);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        Fail(kCUErrDeleteRefused, "file delete refused", path);
 }
 
 void CUFileInfo::CopyWithProgress(const CUSharedPtr<CUStringMac>& destination, bool overwrite,
@@ -64,17 +67,19 @@ void CUFileInfo::MoveWithProgress(const CUSharedPtr<CUStringMac>& destination, b
 
 void CUFileInfo::CopyOrMove(const CUSharedPtr<CUStringMac>& destination, bool overwrite,
                             _CUFileProgress* progress, bool move) {
-    if (!destination || destination->IsNull()) Fail(kCUErrNullArgument);
-    if (destination->Length() == 0) Fail(kCUErrEmptyOrNotOpen);
+    if (!destination || destination->IsNull()) Fail(kCUErrNullArgument, "copy without a destination");
+    if (destination->Length() == 0) Fail(kCUErrEmptyOrNotOpen, "copy to an empty destination path");
     const std::string from = m_FullPath.Utf8();
     const std::string to = destination->Utf8();
     struct stat src {};
-    if (from.empty() || ::stat(from.c_str(), &src) != 0 || !S_ISREG(src.st_mode)) Fail(kCUErrFileMissing);
+    if (from.empty() || ::stat(from.c_str(), &src) != 0 || !S_ISREG(src.st_mode))
+        Fail(kCUErrFileMissing, "copy source is not an existing file", from);
     struct stat dst {};
     if (::stat(to.c_str(), &dst) == 0) {
-        if (!overwrite || !S_ISREG(dst.st_mode)) Fail(kCUErrPlatform);
+        if (!overwrite || !S_ISREG(dst.st_mode)) Fail(kCUErrPlatform, "copy destination exists", to);
         // Copying a file onto itself would truncate it first.
-        if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) Fail(kCUErrPlatform);
+        if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)
+            Fail(kCUErrPlatform, "copy onto itself", to);
     }
 
     if (move) {
@@ -85,17 +90,17 @@ void CUFileInfo::CopyOrMove(const CUSharedPtr<CUStringMac>& destination, bool ov
             m_FullPath = *destination;
             return;
         }
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS) Fail(kCUErrPlatform);
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS) Fail(kCUErrPlatform, "move refused", to);
         // Another volume: copy, then delete the original below.
     }
 
     Fd in;
     in.fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in.fd < 0) Fail(kCUErrPlatform);
+    if (in.fd < 0) Fail(kCUErrPlatform, "copy source cannot be opened", from);
     Fd out;
     out.fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL),
                     src.st_mode & 0777);
-    if (out.fd < 0) Fail(kCUErrPlatform);
+    if (out.fd < 0) Fail(kCUErrPlatform, "copy destination cannot be created", to);
 
     const uint64_t total = static_cast<uint64_t>(src.st_size);
     constexpr size_t kBlock = 1 << 20;
@@ -131,10 +136,10 @@ void CUFileInfo::CopyOrMove(const CUSharedPtr<CUStringMac>& destination, bool ov
     out.fd = -1;
     if (!ok) {
         ::unlink(to.c_str());
-        Fail(kCUErrPlatform);
+        Fail(kCUErrPlatform, "copy failed", to);
     }
     if (move) {
-        if (::unlink(from.c_str()) != 0) Fail(kCUErrPlatform);
+        if (::unlink(from.c_str()) != 0) Fail(kCUErrPlatform, "moved file cannot be removed", from);
         m_FullPath = *destination;
     }
 }

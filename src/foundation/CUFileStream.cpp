@@ -1,12 +1,14 @@
 #include "CUFileStream.h"
 
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CUStringMac.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -15,8 +17,8 @@ namespace {
 // Largest single platform transfer; bigger requests are split.
 constexpr uint64_t kMaxTransfer = uint64_t{1} << 30;
 
-[[noreturn]] void Fail(uint32_t code) {
-    throw static_cast<_CUErrorContents>(code);
+[[noreturn]] void Fail(uint32_t code, const char* what, const std::string& path = std::string()) {
+    throw CUError(CUFailure(code, what, path));
 }
 
 }  // namespace
@@ -29,7 +31,7 @@ CUFileStream::CUFileStream(const CUStringMac* path, CUStream_FileMode mode, CUSt
                            bool noThrow) {
     try {
         Open(path, mode, access);
-    } catch (...) {
+    } catch (const CUError&) {
         CloseLocked();
         if (!noThrow) throw;
     }
@@ -40,26 +42,28 @@ CUFileStream::~CUFileStream() {
 }
 
 void CUFileStream::Open(const CUStringMac* path, CUStream_FileMode mode, CUStream_FileAccess access) {
-    if (!path || path->IsNull()) Fail(kCUErrNullArgument);
-    if (path->Length() == 0) Fail(kCUErrEmptyOrNotOpen);
+    if (!path || path->IsNull()) Fail(kCUErrNullArgument, "file stream without a path");
+    if (path->Length() == 0) Fail(kCUErrEmptyOrNotOpen, "file stream with an empty path");
     const std::string utf8 = path->Utf8();
 
     struct stat st {};
     bool exists = false;
     if (::stat(utf8.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) Fail(kCUErrNotSupported);
+        if (S_ISDIR(st.st_mode)) Fail(kCUErrNotSupported, "file stream asked to open a folder", utf8);
         // Only regular files are opened: a FIFO or device could block or
         // stream without end.
-        if (!S_ISREG(st.st_mode)) Fail(kCUErrPlatform);
+        if (!S_ISREG(st.st_mode)) Fail(kCUErrPlatform, "not a regular file", utf8);
         exists = true;
     }
-    if (access > kCUStreamAccessWrite || mode > kCUStreamModeTruncate) Fail(kCUErrPlatform);
+    if (access > kCUStreamAccessWrite || mode > kCUStreamModeTruncate)
+        Fail(kCUErrPlatform, "unknown open mode or access", utf8);
     const bool writable = access != kCUStreamAccessRead;
     if ((mode == kCUStreamModeAppend || mode == kCUStreamModeCreate || mode == kCUStreamModeTruncate) &&
         !writable)
-        Fail(kCUErrPlatform);
-    if (mode == kCUStreamModeCreateNew && exists) Fail(kCUErrPlatform);
-    if ((mode == kCUStreamModeOpen || mode == kCUStreamModeTruncate) && !exists) Fail(kCUErrFileMissing);
+        Fail(kCUErrPlatform, "open mode needs write access", utf8);
+    if (mode == kCUStreamModeCreateNew && exists) Fail(kCUErrPlatform, "file to create exists", utf8);
+    if ((mode == kCUStreamModeOpen || mode == kCUStreamModeTruncate) && !exists)
+        Fail(kCUErrFileMissing, "file does not exist", utf8);
 
     int flags = O_CLOEXEC | O_NONBLOCK;
     flags |= access == kCUStreamAccessRead ? O_RDONLY : access == kCUStreamAccessWrite ? O_WRONLY : O_RDWR;
@@ -84,13 +88,15 @@ void CUFileStream::Open(const CUStringMac* path, CUStream_FileMode mode, CUStrea
     do {
         fd = ::open(utf8.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) Fail(kCUErrPlatform);
+    if (fd < 0) Fail(kCUErrPlatform, "file cannot be opened", utf8);
     m_Fd = fd;
     m_HandleValid = true;
     // The path may have changed between the check and the open.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) Fail(kCUErrPlatform);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        Fail(kCUErrPlatform, "opened path is not a regular file", utf8);
     const int fileFlags = ::fcntl(fd, F_GETFL);
-    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) Fail(kCUErrPlatform);
+    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0)
+        Fail(kCUErrPlatform, "file cannot be set to blocking reads", utf8);
 
     m_CanRead = access == kCUStreamAccessRead || access == kCUStreamAccessReadWrite;
     m_CanWrite = writable;

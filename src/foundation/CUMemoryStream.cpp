@@ -1,8 +1,10 @@
 #include "CUMemoryStream.h"
 
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 
 #include <cstring>
+#include <new>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -37,26 +39,33 @@ CUMemoryStream::CUMemoryStream(const CUSharedPtr<CUStream>& source, const _CURan
 }
 
 void CUMemoryStream::InitFromSource(CUStream* source, const _CURange& range) {
-    const _CUErrorContents failure = kCUErrEmptyOrNotOpen;
-    if (!source || range.length == 0) throw failure;
+    // Every refusal carries the value 1, the code callers test for.
+    auto fail = [&](const char* what) {
+        throw CUError(
+            CUFailure(kCUErrEmptyOrNotOpen, what, std::string(), static_cast<int64_t>(range.location)));
+    };
+    if (!source) fail("memory copy of an absent stream");
+    if (range.length == 0) fail("memory copy of an empty range");
     // The length often comes from a file: make sure the source can deliver
     // the whole range before allocating anything (no sum that can wrap).
     const _CURange readable = source->GetReadableRange();
-    if (range.location < readable.location) throw failure;
+    if (range.location < readable.location) fail("memory copy starts before the readable range");
     const uint64_t skip = range.location - readable.location;
-    if (range.length > readable.length || skip > readable.length - range.length) throw failure;
-    if (range.location > static_cast<uint64_t>(INT64_MAX)) throw failure;
+    if (range.length > readable.length || skip > readable.length - range.length)
+        fail("memory copy runs past the end of the stream");
+    if (range.location > static_cast<uint64_t>(INT64_MAX))
+        fail("memory copy starts beyond any stream offset");
 
     unsigned char* data = new unsigned char[range.length];
     uint64_t got = 0;
     try {
         got = source->Read(data, range.length, static_cast<int64_t>(range.location), kCUStreamSeekBegin);
-    } catch (...) {
-        got = 0;
+    } catch (const CUError&) {
+        got = 0;  // reported below as a short copy
     }
     if (got != range.length) {
         delete[] data;
-        throw failure;
+        fail("memory copy got fewer bytes than asked");
     }
     m_Data = data;
     m_OwnsData = true;
@@ -71,7 +80,9 @@ CUMemoryStream::~CUMemoryStream() {
 CUMemoryStream* CUMemoryStream::CreateMemoryStream(CUStream* source, const _CURange& range) {
     try {
         return new CUMemoryStream(source, range);
-    } catch (...) {
+    } catch (const CUError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }

@@ -17,7 +17,7 @@ public:
     // Owned, uninitialised memory of `size` bytes.
     explicit CUMemoryStream(uint64_t size);
     // Owned copy of range.length bytes read from `source` at range.location.
-    // Throws 1 (_CUErrorContents) when the source is null, the range is empty
+    // Throws a CUError with code 1 when the source is null, the range is empty
     // or lies outside the source, or fewer bytes arrive. The range is checked
     // before anything is allocated.
     CUMemoryStream(CUStream* source, const _CURange& range);

@@ -63,7 +63,9 @@ public:
 
 private:
     static void Retain(T* p) { static_cast<const CUObject*>(p)->Retain(); }
-    // An exception raised while releasing is swallowed.
+    // An exception raised while releasing is swallowed: releasing runs in
+    // destructors and assignments, which must not throw, and a destructor
+    // has no caller to tell.
     static void SafeRelease(T* p) {
         try {
             static_cast<const CUObject*>(p)->Release();

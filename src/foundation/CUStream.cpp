@@ -1,6 +1,7 @@
 #include "CUStream.h"
 
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CURecursiveLock.h"
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -20,23 +21,23 @@ bool CUStream::CanSeek() const {
 }
 
 uint64_t CUStream::Read(unsigned char*, uint64_t, int64_t, CUStream_Seek_Origin) {
-    throw static_cast<_CUErrorContents>(kCUErrNotSupported);
+    throw CUError(CUFailure(kCUErrNotSupported, "this stream cannot read"));
 }
 
 uint64_t CUStream::Write(unsigned char*, uint64_t, int64_t, CUStream_Seek_Origin) {
-    throw static_cast<_CUErrorContents>(kCUErrNotSupported);
+    throw CUError(CUFailure(kCUErrNotSupported, "this stream cannot write"));
 }
 
 uint64_t CUStream::Seek(int64_t, CUStream_Seek_Origin) {
-    throw static_cast<_CUErrorContents>(kCUErrNotSupported);
+    throw CUError(CUFailure(kCUErrNotSupported, "this stream cannot seek"));
 }
 
 uint64_t CUStream::Position() {
-    throw static_cast<_CUErrorContents>(kCUErrNotSupported);
+    throw CUError(CUFailure(kCUErrNotSupported, "this stream has no position"));
 }
 
 void CUStream::SetLength(uint64_t) {
-    throw static_cast<_CUErrorContents>(kCUErrNotSupported);
+    throw CUError(CUFailure(kCUErrNotSupported, "this stream cannot change its length"));
 }
 
 uint64_t CUStream::WriteCFData(const std::vector<unsigned char>* data, int64_t offset,

@@ -51,7 +51,8 @@ enum CUStream_FileMode : uint32_t {
     kCUStreamModeTruncate = 5,
 };
 
-// Values thrown by the stream and file-system classes (unsigned 32-bit).
+// Codes of the failures the stream and file-system classes throw (as the
+// Code() of a CUError).
 typedef uint32_t _CUErrorContents;
 enum : uint32_t {
     kCUErrEmptyOrNotOpen = 1,  // empty name or path; stream not open; volume information unavailable

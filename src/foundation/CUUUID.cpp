@@ -1,24 +1,40 @@
 #include "CUUUID.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 
 #include <uuid/uuid.h>
 
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
 
-[[noreturn]] void Fail() {
-    throw static_cast<uint32_t>(2);
+// Construction failures carry the value 2, the code callers test for.
+[[noreturn]] void Fail(const char* what) {
+    throw CUError(CUFailure(2, what));
 }
 
 std::shared_ptr<const CFUUIDObject> MakeObject(const unsigned char* bytes) {
-    if (!bytes) Fail();
+    if (!bytes) Fail("identifier from absent bytes");
     auto object = std::make_shared<CFUUIDObject>();
     std::memcpy(object->bytes.data(), bytes, object->bytes.size());
     return object;
+}
+
+// Construction failures (a CUError, or no memory) give a null pointer.
+template <class... Args>
+CUSharedPtr<CUUUID> Make(Args&&... args) {
+    try {
+        return CUSharedPtr<CUUUID>(new CUUUID(std::forward<Args>(args)...));
+    } catch (const CUError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 }  // namespace
@@ -40,43 +56,23 @@ CUUUID::CUUUID(const CUUUID& other) : CUObject(), m_UUID(MakeObject(other.m_UUID
 CUUUID::~CUUUID() = default;
 
 CUSharedPtr<CUUUID> CUUUID::Create() {
-    try {
-        return CUSharedPtr<CUUUID>(new CUUUID());
-    } catch (...) {
-        return nullptr;
-    }
+    return Make();
 }
 
 CUSharedPtr<CUUUID> CUUUID::Create(const unsigned char* bytes) {
-    try {
-        return CUSharedPtr<CUUUID>(new CUUUID(bytes));
-    } catch (...) {
-        return nullptr;
-    }
+    return Make(bytes);
 }
 
 CUSharedPtr<CUUUID> CUUUID::Create(const CFUUIDBytes& bytes) {
-    try {
-        return CUSharedPtr<CUUUID>(new CUUUID(bytes));
-    } catch (...) {
-        return nullptr;
-    }
+    return Make(bytes);
 }
 
 CUSharedPtr<CUUUID> CUUUID::Create(CFUUIDRef ref) {
-    try {
-        return CUSharedPtr<CUUUID>(new CUUUID(ref));
-    } catch (...) {
-        return nullptr;
-    }
+    return Make(ref);
 }
 
 CUSharedPtr<CUUUID> CUUUID::Create(const CUUUID& other) {
-    try {
-        return CUSharedPtr<CUUUID>(new CUUUID(other));
-    } catch (...) {
-        return nullptr;
-    }
+    return Make(other);
 }
 
 CUSharedPtr<CUUUID> CUUUID::CreateNull() {
@@ -115,7 +111,7 @@ CFUUIDRef CUUUID::GetUUIDRef() const {
 
 void CUUUID::SetUUIDRef(CFUUIDRef ref) {
     if (ref == m_UUID.get()) return;
-    if (!ref) Fail();
+    if (!ref) Fail("identifier from an absent identifier");
     SetUUIDBytes(ref->bytes);
 }
 

@@ -1,5 +1,6 @@
 #include "CUXmlDomDocumentNode.h"
 
+#include "CUFailure.h"
 #include "CUMutableArray.h"
 #include "CUMutableDictionary.h"
 #include "CUStream.h"
@@ -422,8 +423,10 @@ uint32_t CUXmlDomDocumentNode::LoadXml(CUSharedPtr<CUStream> stream) {
         if (status != 0) return status;
         m_ChildNodes->AddObjectsFromArray(parsed);
         return 0;
-    } catch (...) {
-        return kCUXmlResultInvalid;
+    } catch (const CUError&) {
+        return kCUXmlResultInvalid;  // the stream could not be read
+    } catch (const std::bad_alloc&) {
+        return kCUXmlResultInvalid;  // a document too big to hold
     }
 }
 
@@ -467,7 +470,7 @@ uint32_t CUXmlDomDocumentNode::WriteXml(CUSharedPtr<CUStream> stream) {
         if (stream->WriteCFData(&data, 0, kCUStreamSeekCurrent) != data.size())
             return kCUXmlResultWriteFailure;
         return 0;
-    } catch (...) {
+    } catch (const CUError&) {
         return kCUXmlResultWriteFailure;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "CUDateTime.h"
 #include "CUDirectory.h"
+#include "CUFailure.h"
 #include "CUFile.h"
 #include "CUFileInfo.h"
 #include "CUMemoryStream.h"
@@ -13,6 +14,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <new>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -108,7 +110,7 @@ CUSharedPtr<CUDateTime> FBC_Utl_GetFileTime(const CUSharedPtr<CUStringMac>& path
     if (!NativePath(path, native)) return nullptr;
     try {
         return ReadTime(-1, native, type);
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
     }
 }
@@ -152,7 +154,7 @@ CUSharedPtr<CUDateTime> FBC_Utl_GetFileModifyTimeWithLock(const CUSharedPtr<CUSt
         FileDescriptor fd(OpenLocked(native, O_RDONLY));
         if (fd.get() < 0) return nullptr;
         return ReadTime(fd.get(), native, kFBC_DateTime_Modify);
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
     }
 }
@@ -182,8 +184,10 @@ CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUString
         }
         if (done != length) return nullptr;
         return stream;
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // a file too big to hold
     }
 }
 
@@ -209,7 +213,7 @@ bool FBC_Utl_ExclusiveFileWrite(const CUSharedPtr<CUStringMac>& path,
         }
         const bool closed = fd.Close();
         return done == length && closed;
-    } catch (...) {
+    } catch (const CUError&) {
         return false;
     }
 }
@@ -218,7 +222,7 @@ uint64_t FBC_Utl_GetFileSize(const CUSharedPtr<CUFileInfo>& info) {
     if (!info) return 0;
     try {
         return info->Length();
-    } catch (...) {
+    } catch (const CUError&) {
         return 0;
     }
 }
@@ -228,7 +232,7 @@ uint32_t FBC_Utl_DeleteFile(const CUSharedPtr<CUStringMac>& path) {
     try {
         CUFile::Delete(path);
         return 0;
-    } catch (...) {
+    } catch (const CUError&) {
         return kResultFileOperationFailure;
     }
 }
@@ -249,7 +253,7 @@ bool FBC_Utl_CheckReadOnly(const CUSharedPtr<CUStringMac>& path) {
         const bool writable = t1 && *t1 == *moved;
         SetModifyTime(native, original.st_mtim);
         return !writable;
-    } catch (...) {
+    } catch (const CUError&) {
         return true;
     }
 }

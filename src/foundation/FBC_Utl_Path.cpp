@@ -2,6 +2,8 @@
 
 #include "CUArray.h"
 
+#include <new>
+
 namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
@@ -14,7 +16,7 @@ CUSharedPtr<CUStringMac> Run(const CUSharedPtr<CUStringMac>& path, Operation ope
         CUSharedPtr<CUStringMac> out(new CUStringMac());
         if (operation(*path, *out) != 0 || out->IsNull()) return nullptr;
         return out;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
@@ -46,7 +48,7 @@ CUSharedPtr<CUArray> FBC_Utl_PathComponents(const CUSharedPtr<CUStringMac>& path
         CUSharedPtr<CUArray> components;
         if (path->PathComponents(&components) != 0) return nullptr;
         return components;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }

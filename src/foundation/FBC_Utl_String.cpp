@@ -1,5 +1,7 @@
 #include "FBC_Utl_String.h"
 
+#include <new>
+
 namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
@@ -13,7 +15,7 @@ CUSharedPtr<CUStringMac> FBC_Utl_AppendString(const CUSharedPtr<CUStringMac>& a,
     if (Missing(a) || Missing(b)) return nullptr;
     try {
         return CUSharedPtr<CUStringMac>(new CUStringMac(*a + *b));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
@@ -22,7 +24,7 @@ bool FBC_Utl_IsEqualString(const CUSharedPtr<CUStringMac>& a, const CUSharedPtr<
     if (Missing(a) || Missing(b)) return false;
     try {
         return a->Equals(b, kCUStringCompareExact);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }
@@ -39,7 +41,7 @@ CUSharedPtr<CUStringMac> FBC_Utl_DeleteEndSpace(const CUSharedPtr<CUStringMac>& 
     if (Missing(s)) return nullptr;
     try {
         return s->SubString(0, s->Length() - static_cast<int64_t>(FBC_Utl_GetEndSpaceCount(s)));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }

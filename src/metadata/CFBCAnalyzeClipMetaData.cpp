@@ -1,5 +1,6 @@
 #include "CFBCAnalyzeClipMetaData.h"
 
+#include "CUFailure.h"
 #include "CUFile.h"
 #include "CUFileStream.h"
 #include "CUIdentifierGenerator.h"
@@ -263,10 +264,12 @@ CFBCAnalyzeClipMetaData::CFBCAnalyzeClipMetaData() {
         m_Dictionary = CUMutableDictionary::Create();
         m_UnknownDictionary = CUMutableDictionary::Create();
         m_RootAttributes = CUMutableDictionary::Create();
-    } catch (...) {
-        throw kCreateError;
+    } catch (const std::bad_alloc&) {
+        m_Dictionary = nullptr;
     }
-    if (!m_Dictionary || !m_UnknownDictionary || !m_RootAttributes) throw kCreateError;
+    if (!m_Dictionary || !m_UnknownDictionary || !m_RootAttributes)
+        throw CUError(CUFailure(kResultInvalid, "clip metadata dictionaries cannot be created"),
+                      kCreateError);
 }
 
 CFBCAnalyzeClipMetaData::CFBCAnalyzeClipMetaData(const CFBCAnalyzeClipMetaData& other, CopyTag) : CUObject() {
@@ -280,8 +283,8 @@ CFBCAnalyzeClipMetaData::CFBCAnalyzeClipMetaData(const CFBCAnalyzeClipMetaData& 
             CUSharedPtr<CUMutableArray> elements(new CUMutableArray(CUDynamicCast<CUArray>(object)));
             m_UnknownDictionary->SetObjectForKey(elements, CUSharedPtr<CUStringMac>(new CUStringMac(parent)));
         }
-    } catch (...) {
-        throw kCopyCreateError;
+    } catch (const std::bad_alloc&) {
+        throw CUError(CUFailure(kResultInvalid, "clip metadata copy cannot be made"), kCopyCreateError);
     }
 }
 
@@ -290,7 +293,9 @@ CFBCAnalyzeClipMetaData::~CFBCAnalyzeClipMetaData() = default;
 CUSharedPtr<CFBCAnalyzeClipMetaData> CFBCAnalyzeClipMetaData::Create() {
     try {
         return CUSharedPtr<CFBCAnalyzeClipMetaData>(new CFBCAnalyzeClipMetaData());
-    } catch (...) {
+    } catch (const CUError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
@@ -299,10 +304,8 @@ CUSharedPtr<CFBCAnalyzeClipMetaData> CFBCAnalyzeClipMetaData::Copy() const {
     CFBCAnalyzeClipMetaData* copy = nullptr;
     try {
         copy = new CFBCAnalyzeClipMetaData(*this, CopyTag{});
-    } catch (const char*) {
-        throw;
-    } catch (...) {
-        throw kCopyCreateError;
+    } catch (const std::bad_alloc&) {
+        throw CUError(CUFailure(kResultInvalid, "clip metadata copy cannot be made"), kCopyCreateError);
     }
     return CUSharedPtr<CFBCAnalyzeClipMetaData>(copy);
 }
@@ -320,7 +323,7 @@ uint32_t CFBCAnalyzeClipMetaData::ReadFromFile(CUSharedPtr<CUStringMac> path) {
     try {
         CUSharedPtr<CUStream> stream(new CUFileStream(path, kCUStreamModeOpen, kCUStreamAccessRead, true));
         return ReadFromFile(stream);
-    } catch (...) {
+    } catch (const CUError&) {
         RemoveAllValues();
         return kResultFileEmpty;
     }
@@ -338,7 +341,7 @@ uint32_t CFBCAnalyzeClipMetaData::ReadFromFile(CUSharedPtr<CUStream> stream) {
         CUSharedPtr<CUXmlDomDocumentNode> document = CUXmlDomDocumentNode::Create();
         if (document->LoadXml(stream) != 0) return kResultNotXml;
         return XmlToDic(document);
-    } catch (...) {
+    } catch (const CUError&) {
         return kResultNotXml;
     }
 }
@@ -736,7 +739,7 @@ uint32_t CFBCAnalyzeClipMetaData::CheckDic(CUSharedPtr<CUXmlDomDocumentNode> doc
         top->AddObject(CUXmlDomProcessingInstructionNode::Create(XML_TAG_XML, XML_VALUE_XML));
         top->AddObject(root);
         return kResultSuccess;
-    } catch (...) {
+    } catch (const CUError&) {
         return kResultInvalid;
     }
 }
@@ -748,7 +751,7 @@ uint32_t CFBCAnalyzeClipMetaData::WriteToFile(CUSharedPtr<CUStream> stream) {
         const uint32_t status = CheckDic(document);
         if (status != kResultSuccess) return status;
         return document->WriteXml(stream) == 0 ? kResultSuccess : kResultWriteFailure;
-    } catch (...) {
+    } catch (const CUError&) {
         return kResultWriteFailure;
     }
 }
@@ -774,22 +777,24 @@ uint32_t CFBCAnalyzeClipMetaData::WriteToFile(CUSharedPtr<CUStringMac> path, boo
             if (written != 0 || !open) {
                 try {
                     CUFile::Delete(temporary);
-                } catch (...) {
+                } catch (const CUError&) {
+                    // A leftover temporary file does not change the answer.
                 }
                 return kResultWriteFailure;
             }
         }
         try {
             CUFile::MoveWithProgress(temporary, path, replaceExisting, nullptr);
-        } catch (...) {
+        } catch (const CUError&) {
             try {
                 CUFile::Delete(temporary);
-            } catch (...) {
+            } catch (const CUError&) {
+                // A leftover temporary file does not change the answer.
             }
             return kResultFileNotReplaced;
         }
         return kResultSuccess;
-    } catch (...) {
+    } catch (const CUError&) {
         return kResultWriteFailure;
     }
 }

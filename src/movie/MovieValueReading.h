@@ -15,8 +15,8 @@
 
 namespace ComVantoVantoQZ64RADPlug::movievalue {
 
-// Runs `step`; an exception of the reader (fixed text, CUError, foundation
-// code or standard exception) becomes a failure naming it.
+// Runs `step`; an exception of the reader (a CUError, or a standard
+// exception) becomes a failure naming it.
 template <class Step>
 CUFailure Guarded(Step&& step) {
     try {
@@ -24,11 +24,8 @@ CUFailure Guarded(Step&& step) {
         return CUFailure();
     } catch (const CUError& error) {
         return error.Failure().Failed() ? error.Failure() : CUFailure(kMxfErrFormat, error.what());
-    } catch (const char* text) {
-        return CUFailure(kMxfErrFormat, text ? text : "metadata read error");
-    } catch (uint32_t code) {
-        return CUFailure(0x10001, "foundation error " + std::to_string(code));
     } catch (const std::exception& error) {
+        // Allocation and library failures keep their own text.
         return CUFailure(0x10001, error.what());
     }
 }

@@ -1,6 +1,7 @@
 #include "CacheFileStream.h"
 
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CULockAbstract.h"
 #include "CUStringMac.h"
 #include "FBCMemoryCache.h"
@@ -81,7 +82,7 @@ bool CacheFileStream::CanSeek() const {
 
 uint64_t CacheFileStream::Seek(int64_t offset, CUStream_Seek_Origin origin) {
     CUAutoLock guard(m_Lock);
-    if (!CanRead()) throw static_cast<_CUErrorContents>(kCUErrNotSupported);
+    if (!CanRead()) throw CUError(CUFailure(kCUErrNotSupported, "seek on a closed file"));
     switch (origin) {
         case kCUStreamSeekBegin:
             m_Position = static_cast<uint64_t>(offset);
@@ -110,7 +111,7 @@ void CacheFileStream::SetUseCache(FBCMemoryCache* cache) {
 
 uint64_t CacheFileStream::Read(unsigned char* buffer, uint64_t size, int64_t offset,
                                CUStream_Seek_Origin origin) {
-    if (!buffer) throw static_cast<_CUErrorContents>(kCUErrNullArgument);
+    if (!buffer) throw CUError(CUFailure(kCUErrNullArgument, "read into an absent buffer"));
     CUAutoLock guard(m_Lock);
     if (m_ForkRef < 0) return 0;
     _CURange range = CalcReadRange(size, offset, origin);

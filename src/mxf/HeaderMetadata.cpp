@@ -1,8 +1,10 @@
 #include "HeaderMetadata.h"
 
 #include "CUArray.h"
+#include "CUFailure.h"
 #include "CUMutableArray.h"
 #include "MDValue.h"
+#include "MxfTypes.h"
 #include "PrimerPack.h"
 #include "STMetadataSets.h"
 #include "STTrack.h"
@@ -18,7 +20,8 @@ HeaderMetadata::HeaderMetadata() {
     m_SourcePackages = CUSharedPtr<CUMutableArray>(new (std::nothrow) CUMutableArray());
     m_EssenceContainerData = CUSharedPtr<CUMutableArray>(new (std::nothrow) CUMutableArray());
     if (!m_Identifications || !m_MaterialPackages || !m_SourcePackages || !m_EssenceContainerData)
-        throw "HeaderMetadata init error";
+        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "header metadata arrays cannot be created"),
+                      "HeaderMetadata init error");
 }
 
 HeaderMetadata::~HeaderMetadata() = default;
@@ -170,7 +173,7 @@ CUSharedPtr<STTrack> HeaderMetadata::CreateTrack(const CUSharedPtr<MxfUUID>& tra
             track->AddComponentAndDescriptor(component, DescriptorForComponent(component));
         }
         return track;
-    } catch (...) {
+    } catch (const CUError&) {
         return CUSharedPtr<STTrack>();
     }
 }
@@ -184,7 +187,7 @@ CUSharedPtr<STMetadataSets> HeaderMetadata::DescriptorForComponent(
     if (!trackID) return CUSharedPtr<STMetadataSets>();
     try {
         return GetDescriptor(*package, static_cast<unsigned int>(*trackID));
-    } catch (...) {
+    } catch (const CUError&) {
         return CUSharedPtr<STMetadataSets>();
     }
 }
@@ -207,7 +210,7 @@ bool LinksTrack(const CUSharedPtr<STMetadataSets>& descriptor, uint32_t trackID)
     if (!linked) return false;
     try {
         return static_cast<unsigned int>(*linked) == trackID;
-    } catch (...) {
+    } catch (const CUError&) {
         return false;
     }
 }

@@ -1,6 +1,7 @@
 #include "IndexTableSegment.h"
 
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "LocalSets.h"
@@ -10,6 +11,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <new>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -55,7 +57,9 @@ uint32_t IndexTableSegment::Import(const CUSharedPtr<CUStream>& stream, uint64_t
     CUSharedPtr<LocalSets> set;
     try {
         set = CUSharedPtr<LocalSets>(new LocalSets(*this));
-    } catch (...) {
+    } catch (const CUError&) {
+        return kMxfErrAuxiliaryObject;
+    } catch (const std::bad_alloc&) {
         return kMxfErrAuxiliaryObject;
     }
     if (set->Import(stream, offset) != 0) return kMxfErrFormat;
@@ -135,7 +139,7 @@ uint32_t IndexTableSegment::Import(const CUSharedPtr<CUStream>& stream, uint64_t
                 try {
                     m_EntryReader =
                         CUSharedPtr<ParseMetaData>(new ParseMetaData(CUSharedPtr<CUStream>(m_IndexEntries)));
-                } catch (...) {
+                } catch (const std::bad_alloc&) {
                     m_EntryReader = nullptr;
                 }
             }

@@ -1,8 +1,10 @@
 #include "LocalSets.h"
 
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUStream.h"
 #include "CUStringMac.h"
+#include "MxfTypes.h"
 #include "ParseMetaData.h"
 
 #include <cstdio>
@@ -13,11 +15,11 @@ namespace ComVantoVantoQZ64RADPlug {
 namespace {
 CUSharedPtr<ParseMetaData> NewReader() {
     try {
-        CUSharedPtr<ParseMetaData> reader(new ParseMetaData());
-        if (reader) return reader;
-    } catch (...) {
+        return CUSharedPtr<ParseMetaData>(new ParseMetaData());
+    } catch (const std::bad_alloc&) {
+        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "local set reader cannot be created"),
+                      "LocalSets Init Error");
     }
-    throw "LocalSets Init Error";
 }
 }  // namespace
 

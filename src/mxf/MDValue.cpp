@@ -1,6 +1,7 @@
 #include "MDValue.h"
 
 #include "CUAutoLock.h"
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "ParseMetaData.h"
@@ -12,24 +13,31 @@ namespace ComVantoVantoQZ64RADPlug {
 namespace {
 const char* const kCastError = "MDValue Cast Error";
 
+[[noreturn]] void CastFailure(const char* what) {
+    throw CUError(CUFailure(kMxfErrFormat, what), kCastError);
+}
+
 // Runs one read under the value's reader lock, from the first byte.
 template <class T, class Read>
 T ReadValue(ParseMetaData& reader, Read read) {
     CUAutoLock guard(&reader);
     T value{};
-    if (!reader.SetOffset(0, 0) || !read(reader, value)) throw kCastError;
+    if (!reader.SetOffset(0, 0) || !read(reader, value)) CastFailure("metadata value too short for its type");
     return value;
 }
 }  // namespace
 
 MDValue::MDValue(const unsigned char* bytes, uint32_t length, _MDValueType type) : m_Type(type) {
-    if (!bytes) throw "MDValue Init Error";
+    if (!bytes)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "metadata value without bytes"),
+                      "MDValue Init Error");
     try {
         m_Bytes =
             CUSharedPtr<CUMemoryStream>(new CUMemoryStream(const_cast<unsigned char*>(bytes), length, false));
         m_Reader = CUSharedPtr<ParseMetaData>(new ParseMetaData(CUSharedPtr<CUStream>(m_Bytes)));
-    } catch (...) {
-        throw "MDValue Init Error";
+    } catch (const std::bad_alloc&) {
+        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "metadata value copy cannot be made"),
+                      "MDValue Init Error");
     }
 }
 
@@ -38,13 +46,13 @@ MDValue::~MDValue() = default;
 CUSharedPtr<MDValue> MDValue::Create(const unsigned char* bytes, uint32_t length, _MDValueType type) {
     try {
         return CUSharedPtr<MDValue>(new MDValue(bytes, length, type));
-    } catch (...) {
+    } catch (const CUError&) {
         return nullptr;
     }
 }
 
 ParseMetaData& MDValue::ReaderFor(_MDValueType type) const {
-    if (m_Type != type) throw kCastError;
+    if (m_Type != type) CastFailure("metadata value read as another type");
     return *m_Reader;
 }
 
@@ -142,7 +150,7 @@ CUSharedPtr<CUStringMac> MDValue::Description() const {
             default:
                 return CUObject::Description();
         }
-    } catch (const char*) {
+    } catch (const CUError&) {
         // A value too short for its type describes itself as the object.
         return CUObject::Description();
     }

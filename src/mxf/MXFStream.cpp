@@ -21,6 +21,9 @@
 
 #include <cstdint>
 #include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -37,17 +40,43 @@ bool IsStructuralSet(uint32_t keyType) {
 bool SeekTo(ParseMetaData& reader, uint64_t offset) {
     return offset <= static_cast<uint64_t>(INT64_MAX) && reader.SetOffset(static_cast<int64_t>(offset), 0);
 }
+
+std::string At(uint64_t offset) {
+    return std::to_string(offset);
+}
+
+// Why a whole packet (`what`, e.g. "footer partition pack") could not be
+// read at `at`: looks again, step by step, with `probe`.
+std::string PacketFailure(ParseMetaData& reader, uint64_t fileLength, uint64_t at, KLVPacket& probe,
+                          const std::string& what) {
+    if (at >= fileLength || !SeekTo(reader, at))
+        return what + " at byte " + At(at) + " lies beyond the end of the file (" + At(fileLength) +
+               " bytes)";
+    if (!reader.ParseKeyAndLength(&probe))
+        return what + " at byte " + At(at) + ": no KLV key and length there";
+    if (!probe.isImportable()) return what + " at byte " + At(at) + ": the key there is of another kind";
+    if (probe.NextOffset() > fileLength)
+        return what + " at byte " + At(at) + " is truncated: its value ends at byte " +
+               At(probe.NextOffset()) + ", past the end of the file";
+    return what + " at byte " + At(at) + " does not parse";
+}
+}  // namespace
+
+namespace {
+const char* const kInitError = "MXFStream init error";
 }  // namespace
 
 MXFStream::MXFStream(const CUSharedPtr<CUStringMac>& path) {
-    if (!path) throw "MXFStream init error";
+    if (!path) throw CUError(CUFailure(kMxfErrInvalidArgument, "MXF stream without a path"), kInitError);
+    m_FileName = path->Utf8();
     CUSharedPtr<CacheFileStream> file = CacheFileStream::Create(path);
-    if (!file) throw "MXFStream init error";
+    if (!file)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "file cannot be opened", m_FileName), kInitError);
     InitWithStream(CUSharedPtr<CUStream>(file));
 }
 
 MXFStream::MXFStream(const CUSharedPtr<CUStream>& stream) {
-    if (!stream) throw "MXFStream init error";
+    if (!stream) throw CUError(CUFailure(kMxfErrInvalidArgument, "MXF stream without a stream"), kInitError);
     InitWithStream(stream);
 }
 
@@ -58,8 +87,11 @@ void MXFStream::InitWithStream(const CUSharedPtr<CUStream>& stream) {
         m_BodyPartitions = CUSharedPtr<BodyPartitionArray>(new BodyPartitionArray());
         m_Packet = CUSharedPtr<KLVPacket>(new KLVPacket());
         m_HeaderMetadata = CUSharedPtr<HeaderMetadata>(new HeaderMetadata());
-    } catch (...) {
-        throw "MXFStream init error";
+    } catch (const CUError& e) {
+        throw CUError(CUFailure(e.Failure()).Within("MXF stream objects").InFile(m_FileName), kInitError);
+    } catch (const std::bad_alloc&) {
+        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "MXF stream objects cannot be created", m_FileName),
+                      kInitError);
     }
     m_Duration = 0;
 }
@@ -76,17 +108,45 @@ CUSharedPtr<StreamFileSequenceInfo> MXFStream::GetStreamFileSequenceInfo() const
     return m_SequenceInfo;
 }
 
+CUFailure MXFStream::LastFailure() const {
+    CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    return m_LastFailure;
+}
+
+uint32_t MXFStream::Fail(uint32_t code, std::string what, uint64_t offset) {
+    m_LastFailure = CUFailure(
+        code, std::move(what), m_FileName,
+        offset > static_cast<uint64_t>(INT64_MAX) ? CUFailure::kNoOffset : static_cast<int64_t>(offset));
+    return code;
+}
+
+uint32_t MXFStream::Fail(uint32_t code, std::string what) {
+    m_LastFailure = CUFailure(code, std::move(what), m_FileName);
+    return code;
+}
+
 uint32_t MXFStream::Parse() {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     m_EssenceBodySID = kCameraBodySID;
+    m_LastFailure = CUFailure();
+    // A file without a readable random index pack is read by walking its
+    // partitions instead: that failure is no failure of the parse.
     const bool haveRIP = ReadRandomIndexPack() == 0;
+    m_LastFailure = CUFailure();
     if (haveRIP) {
         const uint32_t result = m_BodyPartitions->SetFromRandomIndexPack(m_RandomIndexPack, kCameraBodySID);
-        if (result != 0) return result;
+        if (result != 0) return Fail(result, "random index pack gives no body partition table");
     }
     if (uint32_t result = ReadHeaderPartitionPack(); result != 0) return result;
-    if (!haveRIP) (void)ConstructBodyPartitionArrayFromStream(kCameraBodySID);
+    // The walk's failure is told once the header metadata has been read, so
+    // that a file broken in both places names the first break.
+    CUFailure walk;
+    if (!haveRIP && ConstructBodyPartitionArrayFromStream(kCameraBodySID) != 0) walk = m_LastFailure;
     if (uint32_t result = ParseHeaderPartition(); result != 0) return result;
+    if (walk.Failed()) {
+        m_LastFailure = walk.Within("partition chain");
+        return walk.Code();
+    }
 
     // Other writers put their essence under another BodySID (ffmpeg uses 1):
     // take the one the first essence container data set names.
@@ -96,24 +156,38 @@ uint32_t MXFStream::Parse() {
         uint32_t bodySID = 0;
         try {
             if (sid) bodySID = static_cast<unsigned int>(*sid);
-        } catch (...) {
-            bodySID = 0;
+        } catch (const CUError&) {
+            bodySID = 0;  // a BodySID of another type names no partitions
         }
         if (bodySID != 0 && bodySID != kCameraBodySID) {
             m_EssenceBodySID = bodySID;
-            (void)FillBodyPartitions(bodySID);
+            if (uint32_t result = FillBodyPartitions(bodySID); result != 0) {
+                m_LastFailure.Within("partitions of BodySID " + std::to_string(bodySID));
+                return result;
+            }
         }
     }
 
     CUSharedPtr<STTrack> track = m_HeaderMetadata->TrackForIndex(0, 0);
-    if (!track) return kMxfErrFormat;
+    if (!track) {
+        std::string what = "the first material package has no track with a sequence duration";
+        if (m_SkippedSetOffset != PartitionPack::kNoOffset)
+            what +=
+                " (the metadata set at byte " + At(m_SkippedSetOffset) + " does not parse and was left out)";
+        return Fail(kMxfErrFormat, what);
+    }
     m_Duration = track->Duration();
     return 0;
 }
 
 uint32_t MXFStream::FillBodyPartitions(uint32_t bodySID) {
     m_BodyPartitions->Clear();
-    if (m_RandomIndexPack) return m_BodyPartitions->SetFromRandomIndexPack(m_RandomIndexPack, bodySID);
+    if (m_RandomIndexPack) {
+        if (uint32_t result = m_BodyPartitions->SetFromRandomIndexPack(m_RandomIndexPack, bodySID);
+            result != 0)
+            return Fail(result, "random index pack gives no body partition table");
+        return 0;
+    }
     return ConstructBodyPartitionArrayFromStream(bodySID);
 }
 
@@ -121,11 +195,19 @@ uint32_t MXFStream::ReadRandomIndexPack() {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     m_RandomIndexPack = nullptr;
     CUSharedPtr<RandomIndexPack> pack(new (std::nothrow) RandomIndexPack());
-    if (!pack) return kMxfErrAuxiliaryObject;
+    if (!pack) return Fail(kMxfErrAuxiliaryObject, "random index pack cannot be created");
+    const uint64_t length = m_FileStream->Length();
     uint32_t overall = 0;
-    if (!m_Reader->SetOffset(-4, 2) || !m_Reader->GetUInt32(overall)) return kMxfErrFormat;
-    if (!m_Reader->SetOffset(-static_cast<int64_t>(overall), 2)) return kMxfErrFormat;
-    if (!m_Reader->ParsePacket(pack.get())) return kMxfErrFormat;
+    if (!m_Reader->SetOffset(-4, 2) || !m_Reader->GetUInt32(overall))
+        return Fail(kMxfErrFormat, "file too short for a random index pack length", 0);
+    if (!m_Reader->SetOffset(-static_cast<int64_t>(overall), 2))
+        return Fail(kMxfErrFormat,
+                    "random index pack length " + std::to_string(overall) + " is longer than the file",
+                    length - 4);
+    const uint64_t start = m_Reader->offset();
+    if (!m_Reader->ParsePacket(pack.get()))
+        return Fail(kMxfErrFormat, PacketFailure(*m_Reader, length, start, *m_Packet, "random index pack"),
+                    start);
     m_RandomIndexPack = pack;
     return 0;
 }
@@ -134,7 +216,7 @@ uint32_t MXFStream::ReadHeaderPartitionPack() {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     m_HeaderPartition = nullptr;
     CUSharedPtr<PartitionPack> pack(new (std::nothrow) PartitionPack());
-    if (!pack) return kMxfErrAuxiliaryObject;
+    if (!pack) return Fail(kMxfErrAuxiliaryObject, "header partition pack cannot be created");
     uint64_t first = 0;
     if (m_RandomIndexPack && m_RandomIndexPack->Count() > 0 &&
         m_RandomIndexPack->GetOffsetAtIndex(0, first) && SeekTo(*m_Reader, first) &&
@@ -143,79 +225,159 @@ uint32_t MXFStream::ReadHeaderPartitionPack() {
         return 0;
     }
     // Scan the file from its start for the header partition pack.
-    if (!m_Reader->SetOffset(0, 0)) return kMxfErrFormat;
+    const std::string notFound = "no header partition pack: ";
+    if (!m_Reader->SetOffset(0, 0)) return Fail(kMxfErrFormat, notFound + "the file is empty", 0);
     for (;;) {
-        if (!m_Reader->ParseKeyAndLength(m_Packet.get())) return kMxfErrFormat;
+        const uint64_t at = m_Reader->offset();
+        if (!m_Reader->ParseKeyAndLength(m_Packet.get()))
+            return Fail(kMxfErrFormat, notFound + "no KLV key and length at byte " + At(at), at);
         const uint32_t type = m_Packet->PacketType();
         if (type == kMxfKeyHeaderPartition) break;
-        if (type == kMxfKeyNone) return kMxfErrFormat;
-        if (!SeekTo(*m_Reader, m_Packet->NextOffset())) return kMxfErrFormat;
+        if (type == kMxfKeyNone)
+            return Fail(kMxfErrFormat, notFound + "the key at byte " + At(at) + " is not a SMPTE key", at);
+        if (!SeekTo(*m_Reader, m_Packet->NextOffset()))
+            return Fail(kMxfErrFormat,
+                        notFound + "the KLV packet at byte " + At(at) + " runs past the end of the file", at);
     }
+    const uint64_t at = m_Packet->ValueOffset();
     CUSharedPtr<PartitionPack> found(new (std::nothrow) PartitionPack(*m_Packet));
-    if (!found || !m_Reader->ParsePacketValue(found.get())) return kMxfErrFormat;
+    if (!found) return Fail(kMxfErrAuxiliaryObject, "header partition pack cannot be created");
+    if (!m_Reader->ParsePacketValue(found.get()))
+        return Fail(kMxfErrFormat, "header partition pack value does not parse", at);
     m_HeaderPartition = found;
     return 0;
 }
 
 uint32_t MXFStream::ConstructBodyPartitionArrayFromStream(uint32_t bodySID) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
-    if (!m_HeaderPartition) return kMxfErrFormat;
+    return WalkBackFromFooter([&](uint64_t at, uint32_t sid) {
+        if (sid == bodySID) m_BodyPartitions->AddFront(at);
+    });
+}
+
+uint32_t MXFStream::PartitionChain(std::vector<uint64_t>& offsets) {
+    CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    offsets.clear();
+    if (m_RandomIndexPack) {
+        for (uint32_t i = 0; i < m_RandomIndexPack->Count(); ++i) {
+            uint64_t at = 0;
+            if (m_RandomIndexPack->GetOffsetAtIndex(i, at)) offsets.push_back(at);
+        }
+        return 0;
+    }
+    if (!m_HeaderPartition)
+        return Fail(kMxfErrFormat, "no header partition pack to start the partition walk");
+    std::vector<uint64_t> back;
+    const uint32_t result = WalkBackFromFooter([&](uint64_t at, uint32_t) { back.push_back(at); });
+    offsets.push_back(m_HeaderPartition->ThisPartition());
+    for (auto it = back.rbegin(); it != back.rend(); ++it)
+        if (*it != m_HeaderPartition->ThisPartition()) offsets.push_back(*it);
+    return result;
+}
+
+template <class Found>
+uint32_t MXFStream::WalkBackFromFooter(Found found) {
+    if (!m_HeaderPartition)
+        return Fail(kMxfErrFormat, "no header partition pack to start the partition walk");
     uint64_t at = m_HeaderPartition->FooterPartition();
+    const uint64_t length = m_FileStream->Length();
+    const char* role = "footer partition pack";
     for (;;) {
         CUSharedPtr<PartitionPack> pack(new (std::nothrow) PartitionPack());
-        if (!pack) return kMxfErrAuxiliaryObject;
-        if (!SeekTo(*m_Reader, at) || !m_Reader->ParsePacket(pack.get())) return kMxfErrFormat;
-        if (pack->BodySID() == bodySID) m_BodyPartitions->AddFront(at);
+        if (!pack) return Fail(kMxfErrAuxiliaryObject, "partition pack cannot be created");
+        if (!SeekTo(*m_Reader, at) || !m_Reader->ParsePacket(pack.get()))
+            return Fail(kMxfErrFormat, PacketFailure(*m_Reader, length, at, *m_Packet, role), at);
+        found(at, pack->BodySID());
         const uint64_t previous = pack->PreviousPartition();
         if (previous == 0) return 0;
         // Every link must lead strictly backwards, else the walk would never end.
-        if (previous >= at) return kMxfErrFormat;
+        if (previous >= at)
+            return Fail(kMxfErrFormat,
+                        "partition pack at byte " + At(at) + " names byte " + At(previous) +
+                            " as its previous partition, which is not before it",
+                        at);
         at = previous;
+        role = "previous partition pack";
     }
 }
 
 uint32_t MXFStream::ReadBodyPartitionInfo(uint32_t record) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     uint64_t at = 0;
-    if (!m_BodyPartitions->FileOffsetAtIndex(record, at)) return kMxfErrFormat;
+    if (!m_BodyPartitions->FileOffsetAtIndex(record, at))
+        return Fail(kMxfErrFormat, "no body partition record " + std::to_string(record));
     CUSharedPtr<PartitionPack> pack(new (std::nothrow) PartitionPack());
-    if (!pack) return kMxfErrAuxiliaryObject;
-    if (!SeekTo(*m_Reader, at) || !m_Reader->ParsePacket(pack.get())) return kMxfErrFormat;
-    return m_BodyPartitions->SetBodyPartitionData(record, pack);
+    if (!pack) return Fail(kMxfErrAuxiliaryObject, "partition pack cannot be created");
+    if (!SeekTo(*m_Reader, at) || !m_Reader->ParsePacket(pack.get()))
+        return Fail(kMxfErrFormat,
+                    PacketFailure(*m_Reader, m_FileStream->Length(), at, *m_Packet, "body partition pack"),
+                    at);
+    if (uint32_t result = m_BodyPartitions->SetBodyPartitionData(record, pack); result != 0)
+        return Fail(result, "body partition pack at byte " + At(at) + " locates no essence in the file", at);
+    return 0;
 }
 
 uint32_t MXFStream::ParseHeaderPartition() {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
-    if (!m_HeaderPartition || m_HeaderPartition->HeaderByteCount() == 0) return kMxfErrFormat;
+    m_SkippedSetOffset = PartitionPack::kNoOffset;
+    if (!m_HeaderPartition) return Fail(kMxfErrFormat, "no header partition pack");
+    const uint64_t packAt = m_HeaderPartition->ThisPartition();
+    if (m_HeaderPartition->HeaderByteCount() == 0)
+        return Fail(kMxfErrFormat, "header partition holds no header metadata (HeaderByteCount 0)", packAt);
     const uint64_t start = m_HeaderPartition->HeaderOffset();
-    if (start == PartitionPack::kNoOffset) return kMxfErrFormat;
     const uint64_t count = m_HeaderPartition->HeaderByteCount();
-    if (count > UINT64_MAX - start) return kMxfErrFormat;
+    if (start == PartitionPack::kNoOffset)
+        return Fail(kMxfErrFormat,
+                    "header metadata of " + std::to_string(count) +
+                        " bytes (HeaderByteCount) runs past the end of the file (" +
+                        At(m_FileStream->Length()) + " bytes)",
+                    packAt);
+    if (count > UINT64_MAX - start)
+        return Fail(kMxfErrFormat, "header metadata byte count " + std::to_string(count) + " wraps around",
+                    packAt);
     const uint64_t end = start + count;
-    if (!SeekTo(*m_Reader, start)) return kMxfErrFormat;
+    if (!SeekTo(*m_Reader, start))
+        return Fail(kMxfErrFormat,
+                    "header metadata at byte " + At(start) + " lies beyond the end of the file", start);
 
     while (m_Reader->offset() < end) {
-        if (!m_Reader->ParseKeyAndLength(m_Packet.get())) return kMxfErrFormat;
+        const uint64_t at = m_Reader->offset();
+        if (!m_Reader->ParseKeyAndLength(m_Packet.get()))
+            return Fail(kMxfErrFormat, "header metadata: no KLV key and length at byte " + At(at), at);
         // A KLV running past the header metadata region is malformed: stop
         // before copying anything of it.
-        if (m_Packet->NextOffset() > end) return kMxfErrFormat;
+        if (m_Packet->NextOffset() > end)
+            return Fail(kMxfErrFormat,
+                        "header metadata: the KLV packet at byte " + At(at) + " ends at byte " +
+                            At(m_Packet->NextOffset()) + ", past the end of the header metadata at byte " +
+                            At(end),
+                        at);
         const uint32_t type = m_Packet->PacketType();
         bool skip = true;
         if (IsStructuralSet(type)) {
             CUSharedPtr<STMetadataSets> set;
             try {
                 set = CUSharedPtr<STMetadataSets>(new STMetadataSets(*m_Packet));
-            } catch (...) {
-                return kMxfErrAuxiliaryObject;
+            } catch (const CUError& e) {
+                m_LastFailure =
+                    CUFailure(e.Failure()).Within("metadata set at byte " + At(at)).InFile(m_FileName);
+                return e.Code();
+            } catch (const std::bad_alloc&) {
+                return Fail(kMxfErrAuxiliaryObject, "metadata set cannot be created", at);
             }
-            // A set that does not parse is left out; the read goes on.
+            // A set that does not parse is left out; the read goes on. The
+            // first one is named if the file then lacks what it held.
             if (m_Reader->ParsePacketValue(set.get())) {
                 m_HeaderMetadata->AddMetadata(set);
                 skip = false;
+            } else if (m_SkippedSetOffset == PartitionPack::kNoOffset) {
+                m_SkippedSetOffset = at;
             }
         } else if (type == kMxfKeyPrimerPack) {
             CUSharedPtr<PrimerPack> primer(new (std::nothrow) PrimerPack(*m_Packet));
-            if (!primer || !m_Reader->ParsePacketValue(primer.get())) return kMxfErrFormat;
+            if (!primer) return Fail(kMxfErrAuxiliaryObject, "primer pack cannot be created", at);
+            if (!m_Reader->ParsePacketValue(primer.get()))
+                return Fail(kMxfErrFormat, "primer pack at byte " + At(at) + " does not parse", at);
             m_HeaderMetadata->SetPrimerPack(primer);
             skip = false;
         } else if (type == kMxfKeySequenceInfoElement) {
@@ -225,30 +387,55 @@ uint32_t MXFStream::ParseHeaderPartition() {
                 skip = false;
             }
         }
-        if (skip && !SeekTo(*m_Reader, m_Packet->NextOffset())) return kMxfErrFormat;
+        if (skip && !SeekTo(*m_Reader, m_Packet->NextOffset()))
+            return Fail(
+                kMxfErrFormat,
+                "header metadata: the KLV packet at byte " + At(at) + " runs past the end of the file", at);
     }
-    return m_HeaderMetadata->Analyze();
+    if (uint32_t result = m_HeaderMetadata->Analyze(); result != 0)
+        return Fail(result, "header metadata: the preface names no identifications or no content storage");
+    return 0;
 }
 
 CUSharedPtr<CUArray> MXFStream::GetIndexFromPartition(uint64_t offset) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     CUSharedPtr<PartitionPack> pack(new (std::nothrow) PartitionPack());
-    if (!pack || !SeekTo(*m_Reader, offset) || !m_Reader->ParsePacket(pack.get()))
+    if (!pack) {
+        Fail(kMxfErrAuxiliaryObject, "partition pack cannot be created");
         return CUSharedPtr<CUArray>();
+    }
+    if (!SeekTo(*m_Reader, offset) || !m_Reader->ParsePacket(pack.get())) {
+        Fail(kMxfErrFormat,
+             PacketFailure(*m_Reader, m_FileStream->Length(), offset, *m_Packet, "index partition pack"),
+             offset);
+        return CUSharedPtr<CUArray>();
+    }
     CUSharedPtr<CUMutableArray> segments(new (std::nothrow) CUMutableArray());
     if (!segments) return CUSharedPtr<CUArray>();
     if (pack->IndexByteCount() == 0) return CUSharedPtr<CUArray>(segments);
     const uint64_t start = pack->IndexOffset();
     const uint64_t count = pack->IndexByteCount();
-    if (start == PartitionPack::kNoOffset || count > UINT64_MAX - start) return CUSharedPtr<CUArray>();
+    if (start == PartitionPack::kNoOffset || count > UINT64_MAX - start || !SeekTo(*m_Reader, start)) {
+        Fail(kMxfErrFormat,
+             "index table of " + std::to_string(count) + " bytes (IndexByteCount) of the partition at byte " +
+                 At(offset) + " runs past the end of the file",
+             offset);
+        return CUSharedPtr<CUArray>();
+    }
     const uint64_t end = start + count;
-    if (!SeekTo(*m_Reader, start)) return CUSharedPtr<CUArray>();
     while (m_Reader->offset() < end) {
+        const uint64_t at = m_Reader->offset();
         if (!m_Reader->ParseKeyAndLength(m_Packet.get())) break;
         const uint32_t type = m_Packet->PacketType();
         if (type == kMxfKeyNone) break;
         // A KLV passing the end of the index region: the region is malformed.
-        if (m_Packet->NextOffset() > end) return CUSharedPtr<CUArray>();
+        if (m_Packet->NextOffset() > end) {
+            Fail(kMxfErrFormat,
+                 "index table: the KLV packet at byte " + At(at) +
+                     " ends past the index region's end at byte " + At(end),
+                 at);
+            return CUSharedPtr<CUArray>();
+        }
         bool skip = true;
         if (type == kMxfKeyIndexTableSegment) {
             CUSharedPtr<IndexTableSegment> segment(new (std::nothrow) IndexTableSegment(*m_Packet));
@@ -264,24 +451,30 @@ CUSharedPtr<CUArray> MXFStream::GetIndexFromPartition(uint64_t offset) {
 
 uint32_t MXFStream::ReadIndexTableAtPartition(uint32_t record) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
-    if (record >= m_BodyPartitions->Count()) return kMxfErrFormat;
+    auto name = [record] { return "body partition record " + std::to_string(record); };
+    if (record >= m_BodyPartitions->Count()) return Fail(kMxfErrFormat, "no " + name());
     // The index describing a body partition's essence sits in the partition
     // that follows it.
     uint64_t following = 0;
     if (record + 1 < m_BodyPartitions->Count()) {
-        if (!m_BodyPartitions->FileOffsetAtIndex(record + 1, following)) return kMxfErrFormat;
+        if (!m_BodyPartitions->FileOffsetAtIndex(record + 1, following))
+            return Fail(kMxfErrFormat, "no " + name());
     } else {
-        if (!m_HeaderPartition) return kMxfErrFormat;
+        if (!m_HeaderPartition) return Fail(kMxfErrFormat, "no header partition pack names the footer");
         following = m_HeaderPartition->FooterPartition();
     }
     uint8_t flags = 0;
-    if (!m_BodyPartitions->InfoFlagAtIndex(record, flags)) return kMxfErrFormat;
+    if (!m_BodyPartitions->InfoFlagAtIndex(record, flags)) return Fail(kMxfErrFormat, "no " + name());
     const uint8_t packBits = kBodyPartitionPackRead | kBodyPartitionEssenceOffsetKnown;
     if ((flags & packBits) != packBits && ReadBodyPartitionInfo(record) != 0) return kMxfErrFormat;
     CUSharedPtr<CUArray> segments = GetIndexFromPartition(following);
-    if (!segments || segments->Count() == 0) return kMxfErrFormat;
-    CUSharedPtr<IndexTableSegment> last = CUDynamicCast<IndexTableSegment>(segments->LastObject());
-    if (!last) return kMxfErrFormat;
+    if (!segments) return kMxfErrFormat;  // GetIndexFromPartition told why
+    CUSharedPtr<IndexTableSegment> last =
+        segments->Count() ? CUDynamicCast<IndexTableSegment>(segments->LastObject()) : nullptr;
+    if (!last)
+        return Fail(kMxfErrFormat,
+                    "the partition at byte " + At(following) + " holds no index table segment for " + name(),
+                    following);
     m_BodyPartitions->SetIndexTableSegment(record, last);
     return 0;
 }
@@ -289,7 +482,9 @@ uint32_t MXFStream::ReadIndexTableAtPartition(uint32_t record) {
 uint32_t MXFStream::ReadIndexTable(int64_t editUnit) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     const uint32_t records = m_BodyPartitions->Count();
-    if (records == 0 || editUnit < 0 || m_Duration <= 0) return kMxfErrFormat;
+    if (records == 0) return Fail(kMxfErrFormat, "the file has no body partitions to index");
+    if (editUnit < 0 || m_Duration <= 0)
+        return Fail(kMxfErrFormat, "edit unit " + std::to_string(editUnit) + " lies outside the file");
     const int64_t span = (m_Duration + records - 1) / records;
     if (span <= 0) return kMxfErrFormat;
     int64_t i = editUnit / span;
@@ -303,13 +498,15 @@ uint32_t MXFStream::ReadIndexTable(int64_t editUnit) {
         }
         int64_t start = 0, count = 0;
         m_BodyPartitions->EditUnitRangeAtIndex(record, start, count);
-        if (count <= 0 || start == INT64_MAX) return kMxfErrFormat;
+        if (count <= 0 || start == INT64_MAX)
+            return Fail(kMxfErrFormat, "the index segment of body partition record " +
+                                           std::to_string(record) + " covers no edit units");
         const __int128 end = static_cast<__int128>(start) + count;
         if (start <= editUnit && editUnit < end) return 0;
         i += (editUnit >= end) ? 1 : -1;
     }
     // Not found within the allowed number of steps.
-    return kMxfErrFormat;
+    return Fail(kMxfErrFormat, "no index segment covers edit unit " + std::to_string(editUnit));
 }
 
 bool MXFStream::GetTemporalOffsetAtIndex(int64_t editUnit, int8_t& value) {
@@ -335,11 +532,14 @@ bool MXFStream::GetFlagsAtIndex(int64_t editUnit, uint8_t& flags) {
 
 uint32_t MXFStream::GetEssenceOffset(int64_t editUnit, uint32_t element, uint64_t& fileOffset) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
-    if (editUnit < 0 || editUnit >= m_Duration) return kMxfErrFormat;
+    if (editUnit < 0 || editUnit >= m_Duration)
+        return Fail(kMxfErrFormat, "edit unit " + std::to_string(editUnit) + " lies outside the file");
     if (m_BodyPartitions->GetStreamOffset(editUnit, element, fileOffset)) return 0;
-    if (ReadIndexTable(editUnit) == 0 && m_BodyPartitions->GetStreamOffset(editUnit, element, fileOffset))
-        return 0;
-    return kMxfErrFormat;
+    // The index read tells its own failure.
+    if (ReadIndexTable(editUnit) != 0) return kMxfErrFormat;
+    if (m_BodyPartitions->GetStreamOffset(editUnit, element, fileOffset)) return 0;
+    return Fail(kMxfErrFormat, "the index locates no element " + std::to_string(element) + " of edit unit " +
+                                   std::to_string(editUnit));
 }
 
 MXFEssenceRange MXFStream::RangeEssenceData(int64_t editUnit, uint32_t element) {

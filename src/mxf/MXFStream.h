@@ -7,6 +7,7 @@
 // reader's recursive lock for its whole duration, so one MXFStream may be
 // queried from several threads; different files read in parallel.
 #include "BodyPartitionArray.h"
+#include "CUFailure.h"
 #include "CUObject.h"
 #include "CUSharedPtr.h"
 #include "CUStream.h"
@@ -17,7 +18,9 @@
 #include "StreamFileSequenceInfo.h"
 
 #include <cstdint>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -34,16 +37,24 @@ public:
     static constexpr uint32_t kCameraBodySID = 2;
     static constexpr uint64_t kNoEssenceOffset = 0x7FFFFFFFFFFFFFFFull;
 
-    // Opens the file (nothing is read yet); throws "MXFStream init error"
-    // without a path or when the file cannot be opened.
+    // Opens the file (nothing is read yet); throws a CUError whose what() is
+    // "MXFStream init error" without a path or when the file cannot be opened.
     explicit MXFStream(const CUSharedPtr<CUStringMac>& path);
     // Over an already open stream (tests, fuzzing); throws likewise.
     explicit MXFStream(const CUSharedPtr<CUStream>& stream);
     ~MXFStream() override;
 
     // Random index pack, header partition pack, body partition table,
-    // header metadata, duration. A file that fails must not be queried.
+    // header metadata, duration. A file that fails must not be queried;
+    // LastFailure() then says what failed and at which byte. A partition
+    // chain that cannot be walked back from the footer fails the parse
+    // (after the header metadata, whose failure is told first).
     uint32_t Parse();
+    // Why the last failed operation of this stream failed: the code it
+    // returned, what failed, the file and the byte offset. Success (code 0)
+    // until something fails; Parse starts afresh. A copy, taken under the
+    // reader's lock.
+    CUFailure LastFailure() const;
 
     // Edit units of the file (the first material track's duration).
     int64_t Duration() const;
@@ -86,6 +97,11 @@ public:
     // partitions of `bodySID` in file order; 0x131001 when a pack cannot be
     // read or a link does not lead strictly backwards.
     uint32_t ConstructBodyPartitionArrayFromStream(uint32_t bodySID = kCameraBodySID);
+    // The file offsets of every partition pack in file order: the random
+    // index pack's entries, else the header partition and the packs found
+    // walking back from the footer. 0x131001 (LastFailure says why) when
+    // the walk breaks; `offsets` then holds what was found.
+    uint32_t PartitionChain(std::vector<uint64_t>& offsets);
     uint32_t ReadBodyPartitionInfo(uint32_t record);
     // Reads the header metadata region of the header partition.
     uint32_t ParseHeaderPartition();
@@ -103,6 +119,13 @@ private:
     // Fills the body partition table with the partitions of `bodySID`
     // (random index pack, else the footer walk).
     uint32_t FillBodyPartitions(uint32_t bodySID);
+    // Walks PreviousPartition links back from the footer, calling `found`
+    // with each pack's offset and BodySID, last partition first.
+    template <class Found>
+    uint32_t WalkBackFromFooter(Found found);
+    // Records why an operation failed and returns `code`.
+    uint32_t Fail(uint32_t code, std::string what, uint64_t offset);
+    uint32_t Fail(uint32_t code, std::string what);
 
     CUSharedPtr<ParseMetaData> m_Reader;
     CUSharedPtr<CUStream> m_FileStream;
@@ -114,6 +137,10 @@ private:
     CUSharedPtr<KLVPacket> m_Packet;
     CUSharedPtr<StreamFileSequenceInfo> m_SequenceInfo;
     uint32_t m_EssenceBodySID = kCameraBodySID;
+    std::string m_FileName;  // for failure reports; empty over a bare stream
+    // The first structural set of the header metadata that did not parse.
+    uint64_t m_SkippedSetOffset = PartitionPack::kNoOffset;
+    CUFailure m_LastFailure;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

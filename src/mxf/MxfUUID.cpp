@@ -1,6 +1,8 @@
 #include "MxfUUID.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
+#include "MxfTypes.h"
 
 #include <cstdio>
 #include <cstring>
@@ -55,7 +57,9 @@ void MxfUUID::SetKey(const unsigned char* bytes) {
 }
 
 unsigned char MxfUUID::ValueAtIndex(uint32_t index) const {
-    if (index >= sizeof m_Bytes) throw "Index range error";
+    if (index >= sizeof m_Bytes)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "identifier byte index beyond 16"),
+                      "Index range error");
     return m_Bytes[index];
 }
 

@@ -46,7 +46,7 @@ uint32_t PartitionPack::Import(const CUSharedPtr<CUStream>& stream, uint64_t off
     CUSharedPtr<ParseMetaData> reader;
     try {
         reader = CUSharedPtr<ParseMetaData>(new ParseMetaData(stream));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return kMxfErrAuxiliaryObject;
     }
     if (offset > static_cast<uint64_t>(INT64_MAX) || !reader->SetOffset(static_cast<int64_t>(offset), 0))

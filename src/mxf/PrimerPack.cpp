@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -30,7 +31,7 @@ uint32_t PrimerPack::Import(const CUSharedPtr<CUStream>& stream, uint64_t offset
     CUSharedPtr<ParseMetaData> reader;
     try {
         reader = CUSharedPtr<ParseMetaData>(new ParseMetaData(stream));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return kMxfErrAuxiliaryObject;
     }
     uint32_t count = 0;

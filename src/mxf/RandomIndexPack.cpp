@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -29,7 +30,7 @@ uint32_t RandomIndexPack::Import(const CUSharedPtr<CUStream>& stream, uint64_t o
     CUSharedPtr<ParseMetaData> reader;
     try {
         reader = CUSharedPtr<ParseMetaData>(new ParseMetaData(stream));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return kMxfErrFormat;
     }
     if (offset > static_cast<uint64_t>(INT64_MAX) || !reader->SetOffset(static_cast<int64_t>(offset), 0))

@@ -1,5 +1,6 @@
 #include "STTrack.h"
 
+#include "CUFailure.h"
 #include "CUMutableArray.h"
 #include "MDValue.h"
 #include "MxfUUID.h"
@@ -13,7 +14,9 @@ namespace ComVantoVantoQZ64RADPlug {
 STTrack::STTrack() {
     m_Components = CUSharedPtr<CUMutableArray>(new (std::nothrow) CUMutableArray());
     m_Descriptors = CUSharedPtr<CUMutableArray>(new (std::nothrow) CUMutableArray());
-    if (!m_Components || !m_Descriptors) throw "STTrack Init Error";
+    if (!m_Components || !m_Descriptors)
+        throw CUError(CUFailure(kMxfErrAuxiliaryObject, "track arrays cannot be created"),
+                      "STTrack Init Error");
 }
 
 STTrack::~STTrack() = default;
@@ -72,7 +75,7 @@ uint32_t STTrack::SetTrack(const CUSharedPtr<STMetadataSets>& track) {
         m_TrackNumber = static_cast<unsigned int>(*number);
         m_EditRate = static_cast<_Rational>(*rate);
         m_Origin = static_cast<long long>(*origin);
-    } catch (...) {
+    } catch (const CUError&) {
         return kMxfErrFormat;
     }
     return 0;
@@ -86,7 +89,7 @@ uint32_t STTrack::SetSequence(const CUSharedPtr<STMetadataSets>& sequence) {
         if (!definition || !duration) return kMxfErrFormat;
         m_DataDefinition = definition;
         m_Duration = static_cast<long long>(*duration);
-    } catch (...) {
+    } catch (const CUError&) {
         return kMxfErrFormat;
     }
     return 0;

@@ -1,6 +1,8 @@
 #include "UMID.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
+#include "MxfTypes.h"
 
 #include <cstdio>
 #include <cstring>
@@ -32,7 +34,9 @@ uint32_t UMID::SetData(const unsigned char* bytes, uint32_t length) {
 }
 
 unsigned char UMID::ValueAtIndex(uint32_t index) const {
-    if (index >= m_Length) throw "Index range error";
+    if (index >= m_Length)
+        throw CUError(CUFailure(kMxfErrInvalidArgument, "UMID byte index beyond its length"),
+                      "Index range error");
     return m_Data[index];
 }
 

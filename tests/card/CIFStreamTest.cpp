@@ -4,6 +4,7 @@
 // values instead of failing or crashing.
 #include "CIFStream.h"
 #include "CUArray.h"
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUMutableArray.h"
 #include "CUNumber.h"
@@ -703,7 +704,7 @@ public:
     }
     bool CanRead() const override { return true; }
     uint64_t Read(unsigned char* buffer, uint64_t size, int64_t, CUStream_Seek_Origin) override {
-        if (m_Throw) throw static_cast<_CUErrorContents>(kCUErrPlatform);
+        if (m_Throw) throw CUError(CUFailure(kCUErrPlatform, "read refused"));
         if (size > 0) buffer[0] = 0x43;
         return size > 0 ? 1 : 0;
     }

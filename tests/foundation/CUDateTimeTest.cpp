@@ -1,5 +1,6 @@
 #include "CUDateTime.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 
 #include <gtest/gtest.h>
@@ -179,7 +180,8 @@ TEST(CUDateTimeTest, ConstructionFailuresThrowOne) {
     try {
         CUDateTime bad(std::nan(""));
         FAIL() << "no throw";
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         EXPECT_EQ(code, 1u);
     }
     EXPECT_FALSE(CUDateTime::Create(std::numeric_limits<double>::infinity()));

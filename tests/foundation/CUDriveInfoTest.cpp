@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CUFailure.h"
 #include "ScratchFolder.h"
 
 #include <sys/stat.h>
@@ -109,13 +110,15 @@ TEST_F(CUDriveInfoTest, EmptyAndRelativePathsFailInsteadOfHanging) {
     try {
         CUDriveInfo bad(CUSharedPtr<CUStringMac>{});
         FAIL();
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         EXPECT_EQ(code, 2u);
     }
     try {
         CUDriveInfo bad(P(""));
         FAIL();
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         EXPECT_EQ(code, 1u);
     }
     char cwd[4096];

@@ -1,5 +1,6 @@
 #include "CUFileStream.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,8 @@ uint32_t OpenCode(const std::string& path, uint32_t mode, uint32_t access) {
         CUFileStream s(P(path), static_cast<CUStream_FileMode>(mode),
                        static_cast<CUStream_FileAccess>(access), false);
         return s.IsOSFileHandleValid() ? 0 : 0xFFFF;
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         return code;
     }
 }
@@ -165,7 +167,8 @@ TEST_F(CUFileStreamTest, BadPaths) {
     try {
         CUFileStream s(CUSharedPtr<CUStringMac>(), kCUStreamModeOpen, kCUStreamAccessRead, false);
         FAIL();
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         EXPECT_EQ(code, 2u);
     }
     CUFileStream quiet(static_cast<const CUStringMac*>(nullptr), kCUStreamModeOpen, kCUStreamAccessRead,

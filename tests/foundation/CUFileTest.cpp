@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CUFailure.h"
 #include "ScratchFolder.h"
 
 #include <sys/stat.h>
@@ -46,7 +47,8 @@ CUSharedPtr<CUStringMac> P(const std::string& s) {
 uint32_t ThrownBy(auto&& f) {
     try {
         f();
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         return code;
     }
     return 0;

@@ -1,3 +1,4 @@
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUStream.h"
 
@@ -39,7 +40,8 @@ public:
 uint32_t ThrownBy(auto&& f) {
     try {
         f();
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         return code;
     }
     return 0;

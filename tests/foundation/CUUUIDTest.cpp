@@ -1,5 +1,6 @@
 #include "CUUUID.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +61,8 @@ TEST(CUUUIDTest, MissingInputThrowsTwo) {
     try {
         CUUUID bad(static_cast<const unsigned char*>(nullptr));
         FAIL() << "no throw";
-    } catch (uint32_t code) {
+    } catch (const CUError& error) {
+        const uint32_t code = error.Code();
         EXPECT_EQ(code, 2u);
     }
 }

@@ -4,6 +4,7 @@
 // and many threads reading at once.
 #include "CacheFileStream.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 #include "FBCMemoryCache.h"
 #include "FBCMemoryCacheManager.h"
@@ -68,7 +69,7 @@ TEST_F(CacheFileStreamTest, ReadsAcrossBlocksAndClampsAtTheEnd) {
     // Relative to the end.
     ASSERT_EQ(s->Read(buf.data(), 4, -4, kCUStreamSeekEnd), 4u);
     EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + 4, bytes.end() - 4));
-    EXPECT_THROW(s->Read(nullptr, 4, 0, kCUStreamSeekBegin), uint32_t);
+    EXPECT_THROW(s->Read(nullptr, 4, 0, kCUStreamSeekBegin), CUError);
 }
 
 TEST_F(CacheFileStreamTest, MissingFileGivesNoStream) {

@@ -4,6 +4,7 @@
 #include "HeaderMetadata.h"
 
 #include "CUArray.h"
+#include "CUFailure.h"
 #include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "MDValue.h"
@@ -81,7 +82,7 @@ TEST_F(HeaderMetadataTest, TracksCarryTheirDescriptorValues) {
     EXPECT_EQ(Cast<unsigned int>(snd->ValueForTag(kLocalTag_ChannelCount, 0)), 1u);
     EXPECT_EQ(Cast<_Rational>(snd->ValueForTag(kLocalTag_AudioSamplingRate, 0)).numerator, 48000);
     // Exact types only: quantization bits are not an unsigned char.
-    EXPECT_THROW(Cast<unsigned char>(snd->ValueForTag(kLocalTag_QuantizationBits, 0)), const char*);
+    EXPECT_THROW(Cast<unsigned char>(snd->ValueForTag(kLocalTag_QuantizationBits, 0)), CUError);
 
     CUSharedPtr<STTrack> tc = h->TrackForIndex(2, 0);
     ASSERT_TRUE(tc);

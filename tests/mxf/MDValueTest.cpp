@@ -1,5 +1,6 @@
 #include "MDValue.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +23,8 @@ TEST(MDValueTest, CastsOnlyToTheirOwnType) {
     const unsigned char one[] = {0xFE};
     const MDValue u8(one, 1, kMDValueUInt8);
     EXPECT_EQ(static_cast<unsigned char>(u8), 0xFE);
-    EXPECT_THROW((void)static_cast<unsigned int>(u8), const char*);  // no widening
-    EXPECT_THROW((void)static_cast<signed char>(u8), const char*);
+    EXPECT_THROW((void)static_cast<unsigned int>(u8), CUError);  // no widening
+    EXPECT_THROW((void)static_cast<signed char>(u8), CUError);
     EXPECT_EQ(Text(u8), "254");
     const MDValue s8(one, 1, kMDValueSInt8);
     EXPECT_EQ(static_cast<signed char>(s8), -2);
@@ -50,7 +51,7 @@ TEST(MDValueTest, CastsOnlyToTheirOwnType) {
     EXPECT_EQ(r.numerator, 48000);
     EXPECT_EQ(r.denominator, 1);
     EXPECT_EQ(Text(rational), "48000/1");
-    EXPECT_THROW((void)static_cast<unsigned int>(rational), const char*);
+    EXPECT_THROW((void)static_cast<unsigned int>(rational), CUError);
     EXPECT_EQ(rational.ValueType(), kMDValueRational);
 
     const unsigned char date[] = {0x07, 0xEA, 12, 6, 9, 30, 5, 100};
@@ -62,8 +63,8 @@ TEST(MDValueTest, CastsOnlyToTheirOwnType) {
 TEST(MDValueTest, ShortValuesAndAbsentBytes) {
     const unsigned char two[] = {0x01, 0x02};
     const MDValue shortValue(two, 2, kMDValueUInt32);
-    EXPECT_THROW((void)static_cast<unsigned int>(shortValue), const char*);
-    EXPECT_THROW(MDValue(nullptr, 4, kMDValueUInt32), const char*);
+    EXPECT_THROW((void)static_cast<unsigned int>(shortValue), CUError);
+    EXPECT_THROW(MDValue(nullptr, 4, kMDValueUInt32), CUError);
     EXPECT_FALSE(MDValue::Create(nullptr, 4, kMDValueUInt32));
     CUSharedPtr<MDValue> created = MDValue::Create(two, 2, kMDValueUInt16);
     ASSERT_TRUE(created);
@@ -71,7 +72,7 @@ TEST(MDValueTest, ShortValuesAndAbsentBytes) {
     try {
         (void)static_cast<int>(*created);
         FAIL();
-    } catch (const char* message) {
-        EXPECT_STREQ(message, "MDValue Cast Error");
+    } catch (const CUError& error) {
+        EXPECT_STREQ(error.what(), "MDValue Cast Error");
     }
 }

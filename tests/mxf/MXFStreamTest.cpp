@@ -4,6 +4,7 @@
 #include "MXFStream.h"
 
 #include "BodyPartitionArray.h"
+#include "CUFailure.h"
 #include "CUStringMac.h"
 #include "HeaderMetadata.h"
 #include "MXFUtilities.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -113,14 +115,57 @@ TEST_F(MXFStreamTest, PartitionLinkThatDoesNotLeadBackwardsEndsTheWalk) {
         else
             f.PatchPackU64(1, 16, f.partitions[3]);
         auto mxf = Open(Write(f));
-        // Parse ignores the walk's result; the walk itself reports the loop.
         EXPECT_EQ(mxf->ReadHeaderPartitionPack(), 0u);
         mxf->GetBodyPartitions()->Clear();
         EXPECT_EQ(mxf->ConstructBodyPartitionArrayFromStream(2), 0x131001u);
         EXPECT_LE(mxf->GetBodyPartitions()->Count(), 3u);
         mxf->GetBodyPartitions()->Clear();
-        EXPECT_EQ(mxf->Parse(), 0u);
-        EXPECT_LE(mxf->GetBodyPartitions()->Count(), 3u);
+        // Parse reports the broken chain instead of a partial table, naming
+        // the pack whose link fails.
+        EXPECT_EQ(mxf->Parse(), 0x131001u);
+        const CUFailure failure = mxf->LastFailure();
+        EXPECT_EQ(failure.Offset(), static_cast<int64_t>(f.partitions[bad == 0 ? 2 : 1]));
+        EXPECT_NE(failure.What().find("partition chain: partition pack at byte"), std::string::npos)
+            << failure.What();
+    }
+}
+
+// Broken files without a random index pack: Parse fails with the format
+// code and LastFailure names what failed and the byte it concerns.
+TEST_F(MXFStreamTest, BrokenFilesTellWhatFailedAndWhere) {
+    mxftest::Options o;
+    o.rip = false;
+    o.framesPerPartition = {3, 3};
+    const mxftest::File good = mxftest::Build(o);
+    struct Case {
+        const char* name;
+        std::function<void(mxftest::File&)> breakIt;
+        std::string reason;
+        int64_t offset;
+    } const cases[] = {
+        {"footer pointer beyond the file", [](mxftest::File& f) { f.PatchPackU64(0, 24, 1u << 30); },
+         "partition chain: footer partition pack at byte 1073741824 lies beyond the end of the file",
+         int64_t{1} << 30},
+        {"previous link forwards", [&](mxftest::File& f) { f.PatchPackU64(1, 16, good.partitions[2]); },
+         "partition chain: partition pack at byte " + std::to_string(good.partitions[1]),
+         static_cast<int64_t>(good.partitions[1])},
+        {"cut inside the header metadata", [](mxftest::File& f) { f.bytes.resize(200); },
+         "runs past the end of the file (200 bytes)", 0},
+        {"empty file", [](mxftest::File& f) { f.bytes.clear(); },
+         "no header partition pack: no KLV key and length at byte 0", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mxftest::File f = good;
+        c.breakIt(f);
+        auto mxf = Open(Write(f));
+        ASSERT_TRUE(mxf);
+        EXPECT_EQ(mxf->Parse(), 0x131001u);
+        const CUFailure failure = mxf->LastFailure();
+        EXPECT_EQ(failure.Code(), 0x131001u);
+        EXPECT_NE(failure.What().find(c.reason), std::string::npos) << failure.What();
+        EXPECT_EQ(failure.Offset(), c.offset) << failure.What();
+        EXPECT_NE(failure.File().find("a.mxf"), std::string::npos);
     }
 }
 
@@ -283,8 +328,16 @@ TEST_F(MXFStreamTest, SequenceInformationAndPackageIdentities) {
 }
 
 TEST_F(MXFStreamTest, MissingFileThrowsAtConstruction) {
-    EXPECT_THROW(MXFStream(CUStringMac::Create((dir_ + "/missing.mxf").c_str())), const char*);
-    EXPECT_THROW(MXFStream(CUSharedPtr<CUStringMac>()), const char*);
+    const std::string missing = dir_ + "/missing.mxf";
+    try {
+        MXFStream stream(CUStringMac::Create(missing.c_str()));
+        FAIL() << "no throw";
+    } catch (const CUError& error) {
+        EXPECT_STREQ(error.what(), "MXFStream init error");  // the fixed text stays
+        EXPECT_EQ(error.Failure().File(), missing);
+        EXPECT_EQ(error.Failure().What(), "file cannot be opened");
+    }
+    EXPECT_THROW(MXFStream(CUSharedPtr<CUStringMac>()), CUError);
 }
 
 }  // namespace

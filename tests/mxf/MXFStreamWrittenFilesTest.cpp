@@ -43,7 +43,7 @@ bool Value(const CUSharedPtr<CUObject>& o, T& out) {
     try {
         out = static_cast<T>(*v);
         return true;
-    } catch (...) {
+    } catch (const CUError&) {
         return false;
     }
 }

@@ -1,5 +1,6 @@
 #include "STMetadataSets.h"
 
+#include "CUFailure.h"
 #include "CUMutableArray.h"
 #include "CUStringMac.h"
 #include "CUVector.h"
@@ -161,7 +162,7 @@ TEST(STMetadataSetsTest, WrongLengthsGiveEmptyResults) {
     EXPECT_FALSE(set->ValueForTagAndType(kLocalTag_AudioSamplingRate, kMDValueRational, 8));
     CUSharedPtr<MDValue> four = set->ValueForTagAndType(kLocalTag_AudioSamplingRate, kMDValueUInt32, 4);
     ASSERT_TRUE(four);
-    EXPECT_THROW((void)static_cast<_Rational>(*four), const char*);
+    EXPECT_THROW((void)static_cast<_Rational>(*four), CUError);
 }
 
 TEST(STMetadataSetsTest, IntegerBatchNeedsItemSizeFour) {

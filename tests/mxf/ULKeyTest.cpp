@@ -1,5 +1,6 @@
 #include "ULKey.h"
 
+#include "CUFailure.h"
 #include "CUStringMac.h"
 #include "MxfLabels.h"
 #include "MxfUUID.h"
@@ -113,7 +114,7 @@ TEST(ULKeyTest, LabelsMatchOnAllSixteenBytes) {
 TEST(ULKeyTest, IdentifierConstructionOrderAndIndexErrors) {
     const MxfUUID words(0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10);
     for (uint32_t i = 0; i < 16; ++i) EXPECT_EQ(words.ValueAtIndex(i), i + 1);
-    EXPECT_THROW(words.ValueAtIndex(16), const char*);
+    EXPECT_THROW(words.ValueAtIndex(16), CUError);
     MxfUUID zero;
     EXPECT_TRUE(zero < words);
     EXPECT_FALSE(words < zero);
@@ -133,7 +134,7 @@ TEST(ULKeyTest, UmidSizesAndEquality) {
     EXPECT_EQ(a.SetData(bytes, 33), 0x130001u);
     EXPECT_EQ(a.SetData(nullptr, 32), 0x130001u);
     EXPECT_EQ(a.Length(), 0u);
-    EXPECT_THROW(a.ValueAtIndex(0), const char*);
+    EXPECT_THROW(a.ValueAtIndex(0), CUError);
     ASSERT_EQ(a.SetData(bytes, 32), 0u);
     ASSERT_EQ(b.SetData(bytes, 64), 0u);
     EXPECT_FALSE(a.isEqualToUMID(b));  // same first 32 bytes, other length
@@ -142,7 +143,7 @@ TEST(ULKeyTest, UmidSizesAndEquality) {
     ASSERT_EQ(c.SetData(bytes, 32), 0u);
     EXPECT_TRUE(a.isEqualToUMID(c));
     EXPECT_EQ(b.ValueAtIndex(63), 63);
-    EXPECT_THROW(a.ValueAtIndex(32), const char*);
+    EXPECT_THROW(a.ValueAtIndex(32), CUError);
     CUSharedPtr<CUStringMac> text = a.Description();
     const std::string s = static_cast<const char*>(*text);
     EXPECT_EQ(s.substr(0, 12), "00.01.02.03.");

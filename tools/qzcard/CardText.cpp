@@ -4,6 +4,7 @@
 #include "CFBCContent.h"
 #include "CUArray.h"
 #include "CUDateTime.h"
+#include "CUFailure.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "CUUUID.h"
@@ -227,6 +228,14 @@ std::string NotACardReason(const std::string& folder, const CUSharedPtr<CFBCCont
         default:
             return "the media index has no media metadata";
     }
+}
+
+void ReportClipFailure(const char* command, const CFBCClip& clip) {
+    const CUFailure failure = clip.LastFailure();
+    if (!failure.Failed()) return;
+    CUSharedPtr<CUStringMac> id = clip.GetClipID();
+    std::fprintf(stderr, "qzcard %s: clip %s: %s\n", command, id ? id->Utf8().c_str() : "?",
+                 failure.Describe().c_str());
 }
 
 std::string ClipStateText(const CFBCContent& content, size_t index) {

@@ -46,6 +46,9 @@ std::string NotACardReason(
 
 // "ready", or why clip `index` of the card's clip list is not offered.
 std::string ClipStateText(const ComVantoVantoQZ64RADPlug::CFBCContent& content, size_t index);
+// Tells on stderr why the clip's files could not be read, when they could
+// not: "qzcard COMMAND: clip ID: reason (at byte N of FILE) [error 0x...]".
+void ReportClipFailure(const char* command, const ComVantoVantoQZ64RADPlug::CFBCClip& clip);
 
 // "HH:MM:SS:FF", ";" before the frames in drop-frame mode; empty for
 // anything that is not a TimecodeInfo.

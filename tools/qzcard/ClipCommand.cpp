@@ -34,6 +34,7 @@ void RunClip(const ClipArguments& args) {
     size_t index = 0;
     CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.folder, args.clipID, "clip", &index);
 
+    qzcard::ReportClipFailure("clip", *clip);
     const std::string state = qzcard::ClipStateText(*content, index);
     if (args.json) {
         ordered_json out;

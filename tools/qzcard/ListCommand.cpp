@@ -168,6 +168,7 @@ void RunList(const ListArguments& args) {
     for (size_t i = 0; i < count; ++i) {
         CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
         if (!clip) continue;
+        qzcard::ReportClipFailure("list", *clip);
         rows.push_back(ReadRow(*content, i, *clip));
         if (rows.back().offered) ++offered;
     }

@@ -6,6 +6,7 @@
 
 #include "BodyPartitionArray.h"
 #include "CUArray.h"
+#include "CUFailure.h"
 #include "CUNumber.h"
 #include "CUStream.h"
 #include "CUStringMac.h"
@@ -124,7 +125,7 @@ std::optional<ordered_json> ValueJson(const CUSharedPtr<CUObject>& object) {
             default:
                 return ordered_json(Text(v->Description()));
         }
-    } catch (...) {
+    } catch (const CUError&) {
         return std::nullopt;
     }
 }
@@ -161,26 +162,10 @@ CUSharedPtr<PartitionPack> ReadPartition(ParseMetaData& reader, uint64_t offset)
 }
 
 ordered_json Partitions(MXFStream& mxf, ParseMetaData& reader) {
+    // The reader's own walk (random index pack, else back from the footer);
+    // a broken chain has already failed the parse.
     std::vector<uint64_t> offsets;
-    if (CUSharedPtr<RandomIndexPack> rip = mxf.GetRandomIndexPack()) {
-        for (uint32_t i = 0; i < rip->Count(); ++i) {
-            uint64_t o = 0;
-            if (rip->GetOffsetAtIndex(i, o)) offsets.push_back(o);
-        }
-    } else if (CUSharedPtr<PartitionPack> header = mxf.GetHeaderPartitionPack()) {
-        // Walk back from the footer; links must lead strictly backwards.
-        std::vector<uint64_t> back;
-        uint64_t at = header->FooterPartition();
-        while (at != 0) {
-            CUSharedPtr<PartitionPack> p = ReadPartition(reader, at);
-            if (!p) break;
-            back.push_back(at);
-            if (p->PreviousPartition() >= at) break;
-            at = p->PreviousPartition();
-        }
-        offsets.push_back(header->ThisPartition());
-        offsets.insert(offsets.end(), back.rbegin(), back.rend());
-    }
+    (void)mxf.PartitionChain(offsets);
     ordered_json list = ordered_json::array();
     for (uint64_t o : offsets) {
         ordered_json j;
@@ -272,18 +257,29 @@ CUSharedPtr<IndexTableSegment> SegmentOfRecord(MXFStream& mxf, uint32_t record) 
     return CUDynamicCast<IndexTableSegment>(segments->LastObject());
 }
 
-int Run(const std::string& path, bool json, bool units) {
+// What mxf-info finds in one file, gathered once and printed as JSON or
+// as text. `info` keeps the JSON field names and order the output uses.
+struct MxfInfoRecord {
+    std::string path;
+    bool units = false;
+    ordered_json info;
+};
+
+// Reads the file into `gathered`; 0, or the exit code after telling why on
+// stderr.
+int Gather(const std::string& path, bool units, MxfInfoRecord& gathered) {
+    gathered.path = path;
+    gathered.units = units;
     CUSharedPtr<MXFStream> mxf;
     try {
         mxf = CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
-    } catch (...) {
-        std::cerr << "qzcard mxf-info: cannot open " << path << "\n";
+    } catch (const CUError& e) {
+        std::cerr << "qzcard mxf-info: cannot open " << path << ": " << e.Failure().Describe() << "\n";
         return 2;
     }
-    if (const uint32_t result = mxf->Parse(); result != 0) {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%06X", result);
-        std::cerr << "qzcard mxf-info: " << path << " is not a readable MXF file (error " << code << ")\n";
+    if (mxf->Parse() != 0) {
+        std::cerr << "qzcard mxf-info: " << path
+                  << " is not a readable MXF file: " << mxf->LastFailure().Describe() << "\n";
         return 3;
     }
     ParseMetaData reader(mxf->GetFileStream());
@@ -401,11 +397,18 @@ int Run(const std::string& path, bool json, bool units) {
         out["units"] = list;
     }
 
-    if (json) {
-        std::cout << out.dump(2) << "\n";
-        return 0;
-    }
-    // Text form.
+    gathered.info = std::move(out);
+    return 0;
+}
+
+void PrintJson(const MxfInfoRecord& record) {
+    std::cout << record.info.dump(2) << "\n";
+}
+
+void PrintText(const MxfInfoRecord& record) {
+    const ordered_json& out = record.info;
+    const std::string& path = record.path;
+    const bool units = record.units;
     std::cout << "File: " << path << " (" << out["size"].get<uint64_t>() << " bytes)\n";
     std::cout << "Partitions:\n";
     for (const auto& p : out["partitions"]) {
@@ -465,6 +468,15 @@ int Run(const std::string& path, bool json, bool units) {
             std::cout << "\n";
         }
     }
+}
+
+int Run(const std::string& path, bool json, bool units) {
+    MxfInfoRecord record;
+    if (const int code = Gather(path, units, record); code != 0) return code;
+    if (json)
+        PrintJson(record);
+    else
+        PrintText(record);
     return 0;
 }
 

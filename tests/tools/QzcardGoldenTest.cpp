@@ -1,0 +1,127 @@
+// Golden output of the commands whose output is fixed by the deterministic
+// writer: sample-card, write-mxf, mxf-info (text, JSON, edit units), list
+// and clip on the files and cards they write, and mxf-info's answer to files
+// it cannot read. Every command runs inside one scratch folder with relative
+// paths, so the output names no machine path; run times are the only varying
+// text and are masked.
+// QZ_UPDATE_GOLDEN=1 rewrites the golden files instead of comparing.
+#include <gtest/gtest.h>
+
+#include "ExternalTool.h"
+#include "ScratchFolder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct GoldenCase {
+    const char* golden;   // file under tests/tools/golden
+    const char* command;  // qzcard arguments, run in the scratch folder
+};
+
+// In order: later cases read the files earlier ones write.
+const GoldenCase kCases[] = {
+    {"sample-card.txt", "sample-card card"},
+    {"sample-card-50.txt", "sample-card card50 --family 50 --clips 3 --frames 12"},
+    {"sample-card-rate.txt", "sample-card card24 --rate 23.98p-pulldown --clips 2 --frames 10"},
+    {"write-mxf-df.txt", "write-mxf df.mxf --frames 30 --start-tc '01:00:00;00'"},
+    {"write-mxf-720.txt",
+     "write-mxf p720.mxf --frames 12 --rate 50p --size 1280x720 --mbps 35 --vbr --channels 2 --gop 6 "
+     "--b-pictures 0 --closed-gop --first-frame 10 --start-tc 10:00:00:00"},
+    {"mxf-info-df.txt", "mxf-info df.mxf"},
+    {"mxf-info-df.json", "mxf-info df.mxf --json"},
+    {"mxf-info-df-units.txt", "mxf-info df.mxf --units"},
+    {"mxf-info-720-units.json", "mxf-info p720.mxf --json --units"},
+    {"mxf-info-720.txt", "mxf-info p720.mxf"},
+    {"mxf-info-spanned.txt", "mxf-info card/CONTENTS/CLIPS001/QZ0004/QZ000402.MXF"},
+    {"mxf-info-spanned.json", "mxf-info card/CONTENTS/CLIPS001/QZ0004/QZ000402.MXF --json"},
+    {"list.txt", "list card"},
+    {"list.json", "list card --json"},
+    {"clip-spanned.txt", "clip card QZ0004"},
+    {"clip-df.json", "clip card QZ0001 --json"},
+    {"mxf-info-missing.txt", "mxf-info missing.mxf"},
+    {"mxf-info-garbage.txt", "mxf-info garbage.mxf"},
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// What a golden file holds: stdout; for a failing command its exit code and
+// stderr follow.
+std::string Capture(const std::string& folder, const std::string& arguments) {
+    const std::string errPath = folder + "/stderr.txt";
+    const qztest::CommandResult run =
+        qztest::RunCommand("cd " + qztest::ShellQuote(folder) + " && " + qztest::ShellQuote(QZCARD_BINARY) +
+                           " " + arguments + " 2>" + qztest::ShellQuote(errPath));
+    std::string text = run.output;
+    if (run.exitCode != 0) text += "exit " + std::to_string(run.exitCode) + "\n" + ReadAll(errPath);
+    // Run times and throughput differ from run to run.
+    static const std::regex kSeconds(" in [0-9.]+ s( \\([0-9.]+ MB/s\\))?\n");
+    return std::regex_replace(text, kSeconds, " in <time>\n");
+}
+
+TEST(QzcardGoldenTest, CommandsPrintTheirGoldenOutput) {
+    qztest::ScratchFolder folder("qz-golden");
+    std::ofstream(folder.Path() + "/garbage.mxf") << "not an MXF file at all\n";
+    const char* update = std::getenv("QZ_UPDATE_GOLDEN");
+    const bool rewrite = update && std::string(update) == "1";
+    for (const GoldenCase& c : kCases) {
+        SCOPED_TRACE(c.command);
+        const std::string actual = Capture(folder.Path(), c.command);
+        const std::string goldenPath = std::string(QZ_GOLDEN_DIR) + "/" + c.golden;
+        if (rewrite) {
+            std::ofstream(goldenPath, std::ios::binary) << actual;
+            continue;
+        }
+        EXPECT_EQ(actual, ReadAll(goldenPath)) << "golden " << c.golden << " (QZ_UPDATE_GOLDEN=1 rewrites)";
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Broken copies of one written file: mxf-info fails with exit 3 and names
+// what failed and at which byte.
+TEST(QzcardGoldenTest, BrokenFilesNameWhatFailedAndWhere) {
+    qztest::ScratchFolder folder("qz-broken");
+    ASSERT_EQ(
+        qztest::RunCommand("cd " + qztest::ShellQuote(folder.Path()) + " && " +
+                           qztest::ShellQuote(QZCARD_BINARY) + " write-mxf df.mxf --frames 30 >/dev/null")
+            .exitCode,
+        0);
+    // Written layout: header pack at 0 (12800 bytes of header metadata),
+    // footer pack at 6726144, then the random index pack.
+    struct Broken {
+        uint64_t keepBytes;
+        const char* reason;
+    } const kBroken[] = {
+        {5000,
+         "header metadata of 12800 bytes (HeaderByteCount) runs past the end of the file (5000 bytes) "
+         "(at byte 0 of cut5000.mxf)"},
+        {6726144, "partition chain: footer partition pack at byte 6726144 lies beyond the end of the file"},
+        {6726164, "partition chain: footer partition pack at byte 6726144: no KLV key and length there"},
+        {10, "no header partition pack: no KLV key and length at byte 0 (at byte 0 "},
+    };
+    for (const Broken& b : kBroken) {
+        SCOPED_TRACE(b.keepBytes);
+        const std::string name = "cut" + std::to_string(b.keepBytes) + ".mxf";
+        std::filesystem::copy_file(folder.Path() + "/df.mxf", folder.Path() + "/" + name);
+        std::filesystem::resize_file(folder.Path() + "/" + name, b.keepBytes);
+        const std::string text = Capture(folder.Path(), "mxf-info " + name);
+        EXPECT_EQ(text.rfind("exit 3\n", 0), 0u) << text;
+        EXPECT_NE(text.find(b.reason), std::string::npos) << text;
+        EXPECT_NE(text.find("[error 0x131001]"), std::string::npos) << text;
+    }
+}
+
+}  // namespace
