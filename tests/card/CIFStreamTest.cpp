@@ -24,8 +24,8 @@
 #include "MifWriter.h"
 
 #include <gtest/gtest.h>
+#include "ScratchFolder.h"
 
-#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -445,12 +445,8 @@ TEST(CIFStreamTest, ShortOrMissingDataIsNotRead) {
 }
 
 TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
-    const char* base = std::getenv("QZ_TEST_TMP");
-    std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(root);
-    std::string pattern = (root / "cif-XXXXXX").string();
-    ASSERT_TRUE(mkdtemp(pattern.data()));
-    const std::filesystem::path folder = pattern;
+    qztest::ScratchFolder scratch("cif");
+    const std::filesystem::path folder = scratch.Path();
 
     const CW::ClipDescription clip = RichClip();
     Bytes block = Block(clip);
@@ -474,7 +470,6 @@ TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
     EXPECT_FALSE(CIFStream::Create(CUSharedPtr<CUStringMac>(), &result));
     EXPECT_EQ(result, kResultCIFNoStream);
 
-    std::filesystem::remove_all(folder);
     // The block was copied: the reader keeps answering without its file.
     EXPECT_EQ(Value<CUNumber>(cif, kCIFValueDuration)->UInt32Value(), 450u);
 }

@@ -675,7 +675,8 @@ std::string ProbeValue(const std::string& output, const std::string& key) {
 class MxfFileWriterRateTest : public ::testing::TestWithParam<RateCase> {};
 
 TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
-    if (!HasTool("ffprobe") || !HasTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+    QZ_REQUIRE_TOOL("ffprobe");
+    QZ_REQUIRE_TOOL("ffmpeg");
     const RateCase& c = GetParam();
     ScratchFolder folder;
     MxfFileDescription d = Small(c.num, c.den, c.interlaced, c.width, c.height, 18);
@@ -689,7 +690,7 @@ TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
     WriteMxfFile(d, path);
 
     const CommandResult probe =
-        RunCommand("ffprobe -v error -count_frames -show_streams -show_format " + Quote(path));
+        RunPeer("ffprobe -v error -count_frames -show_streams -show_format " + ShellQuote(path));
     ASSERT_EQ(probe.exitCode, 0) << probe.output;
     const std::string& out = probe.output;
     EXPECT_EQ(ProbeValue(out, "codec_name"), "mpeg2video");
@@ -713,14 +714,14 @@ TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
     EXPECT_EQ(audio, 2u);
 
     // Decoding reports nothing.
-    const CommandResult decode = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -f null -");
+    const CommandResult decode = RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f null -");
     EXPECT_EQ(decode.exitCode, 0);
     EXPECT_EQ(decode.output, "");
 
     // The copied video stream is exactly the picture elements, in file order.
     const std::string es = Tmp(folder, "v.m2v");
-    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
-                         " -map 0:v -c copy -f mpeg2video -y " + Quote(es))
+    ASSERT_EQ(RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
+                      " -map 0:v -c copy -f mpeg2video -y " + ShellQuote(es))
                   .exitCode,
               0);
     const ParsedFile pf = Parse(path);
@@ -746,7 +747,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RateCase>& rate) { return std::string(rate.param.name); });
 
 TEST(MxfFileWriterTest, ExtractedAudioIsTheToneSampleForSample) {
-    if (!HasTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+    QZ_REQUIRE_TOOL("ffmpeg");
     ScratchFolder folder;
     // A second file of a spanned clip: the tone and the 1602/1601 pattern
     // continue from clip frame 7.
@@ -759,8 +760,8 @@ TEST(MxfFileWriterTest, ExtractedAudioIsTheToneSampleForSample) {
     const int64_t count = AudioFramePattern::FirstSampleOfFrame(30000, 1001, 30) - first;
     for (int channel = 0; channel < 2; ++channel) {
         const std::string raw = Tmp(folder, "a" + std::to_string(channel) + ".raw");
-        ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
-                             " -map 0:a:" + std::to_string(channel) + " -f s16le -y " + Quote(raw))
+        ASSERT_EQ(RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
+                          " -map 0:a:" + std::to_string(channel) + " -f s16le -y " + ShellQuote(raw))
                       .exitCode,
                   0);
         const std::vector<uint8_t> pcm = ReadFile(raw);
@@ -905,9 +906,9 @@ TEST(MxfFileWriterTest, SameDescriptionGivesTheSameBytesAnd24BitAudioIsDeclared)
         if (IsSound(k.key)) {
             EXPECT_EQ(k.length, 1920u * 3);
         }
-    if (HasTool("ffprobe")) {
+    if (qztest::ShouldRunPeerCheck("ffprobe")) {
         const CommandResult probe =
-            RunCommand("ffprobe -v error -select_streams a:0 -show_streams " + Quote(Tmp(folder, "1.mxf")));
+            RunPeer("ffprobe -v error -select_streams a:0 -show_streams " + ShellQuote(Tmp(folder, "1.mxf")));
         EXPECT_EQ(ProbeValue(probe.output, "codec_name"), "pcm_s24le");
     }
 }

@@ -36,7 +36,6 @@ std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
 
 class CacheFileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("cache"); }
     std::string MakeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string path = dir_ + "/" + name;
         EXPECT_TRUE(mxftest::WriteAll(path, bytes));
@@ -45,7 +44,8 @@ protected:
     static CUSharedPtr<CacheFileStream> Open(const std::string& path) {
         return CacheFileStream::Create(CUStringMac::Create(path.c_str()));
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"cache"};
+    const std::string dir_ = scratch_.Path();
 };
 
 TEST_F(CacheFileStreamTest, ReadsAcrossBlocksAndClampsAtTheEnd) {

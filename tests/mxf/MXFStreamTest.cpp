@@ -23,7 +23,6 @@ namespace {
 
 class MXFStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("mxfstream"); }
     std::string Write(const mxftest::File& f, const std::string& name = "a.mxf") {
         const std::string path = dir_ + "/" + name;
         EXPECT_TRUE(f.Write(path));
@@ -32,7 +31,8 @@ protected:
     static CUSharedPtr<MXFStream> Open(const std::string& path) {
         return CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"mxfstream"};
+    const std::string dir_ = scratch_.Path();
 };
 
 // Every essence range and byte, every index value equals what was written.

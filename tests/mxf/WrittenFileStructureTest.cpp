@@ -53,8 +53,8 @@ std::string Name(const Format& f) {
 
 class WrittenFileStructureTest : public ::testing::TestWithParam<Format> {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("writtenfile"); }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"writtenfile"};
+    const std::string dir_ = scratch_.Path();
 };
 
 }  // namespace
@@ -207,7 +207,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, WrittenFileStructureTest,
 // Cut at every structure boundary (and one byte either side): each read of
 // the lower layers fails cleanly or succeeds on what is there.
 TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
-    const std::string dir = mxftest::ScratchDir("writtencut");
+    qztest::ScratchFolder scratch("writtencut");
+    const std::string dir = scratch.Path();
     cw::MxfFileDescription d;
     d.video.width = 1280;
     d.video.height = 720;
@@ -274,7 +275,8 @@ TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
 
 // Files broken on purpose by the writer.
 TEST(WrittenFileFaultsTest, MissingRandomIndexAndPrimerItems) {
-    const std::string dir = mxftest::ScratchDir("writtenfaults");
+    qztest::ScratchFolder scratch("writtenfaults");
+    const std::string dir = scratch.Path();
     cw::MxfFileDescription d;
     d.video.width = 1280;
     d.video.height = 720;
