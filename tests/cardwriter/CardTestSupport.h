@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "ExternalTool.h"
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <unistd.h>
 
@@ -46,14 +47,11 @@ inline bool AllZero(const std::vector<uint8_t>& b, size_t at, size_t n) {
     return true;
 }
 template <size_t N>
-std::vector<uint8_t> Bytes(const std::array<uint8_t, N>& a) {
+std::vector<uint8_t> VectorOf(const std::array<uint8_t, N>& a) {
     return std::vector<uint8_t>(a.begin(), a.end());
 }
 
-inline std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using qztest::ReadFile;
 
 using ScratchFolder = qztest::ScratchFolder;
 

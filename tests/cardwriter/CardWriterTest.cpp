@@ -300,10 +300,10 @@ TEST(CardWriterTest, RelayLinksAcrossTwoCardsNameTheUmidsTheMxfFilesCarry) {
     ASSERT_EQ(secondRelay.size(), 32u);
     EXPECT_NE(firstRelay, secondRelay);
 
-    EXPECT_EQ(Slice(firstCif, 1012 + 72, 16), Bytes(second.mediaUuid));
+    EXPECT_EQ(Slice(firstCif, 1012 + 72, 16), VectorOf(second.mediaUuid));
     EXPECT_EQ(Text(firstCif, 1012 + 88, 6), "QZ0002");
     EXPECT_EQ(Slice(firstCif, 1012 + 96, 32), secondRelay);
-    EXPECT_EQ(Slice(secondCif, 1012 + 16, 16), Bytes(first.mediaUuid));
+    EXPECT_EQ(Slice(secondCif, 1012 + 16, 16), VectorOf(first.mediaUuid));
     EXPECT_EQ(Text(secondCif, 1012 + 32, 6), "QZ0001");
     EXPECT_EQ(Slice(secondCif, 1012 + 40, 32), firstRelay);
 }

@@ -1,26 +1,30 @@
 #pragma once
-// Shared helpers of the MXF reader tests: whole-file reads and writes, with
-// the project's scratch folders and peer tools.
+// Shared helpers of the MXF reader tests: hand-made bytes as a stream,
+// whole-file reads and writes, with the project's scratch folders and peer
+// tools.
+#include "CUMemoryStream.h"
+#include "CUSharedPtr.h"
+#include "CUStream.h"
 #include "ExternalTool.h"
+#include "MxfTestBytes.h"
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace mxftest {
 
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// A stream over `bytes` (not copied: they must outlive it).
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CUStream> Stream(
+    const std::vector<uint8_t>& bytes) {
+    using namespace ComVantoVantoQZ64RADPlug;
+    return CUSharedPtr<CUStream>(
+        new CUMemoryStream(const_cast<uint8_t*>(bytes.data()), static_cast<uint64_t>(bytes.size()), false));
 }
 
-inline bool WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
-}
+using qztest::ReadFile;
+using qztest::WriteFile;
 
 }  // namespace mxftest

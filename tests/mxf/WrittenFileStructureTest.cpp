@@ -221,7 +221,7 @@ TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
     d.audioChannels = 1;
     const std::string whole = dir + "/whole.MXF";
     const cw::MxfFileLayout layout = cw::WriteMxfFile(d, whole);
-    const std::vector<uint8_t> bytes = mxftest::ReadAll(whole);
+    const std::vector<uint8_t> bytes = mxftest::ReadFile(whole);
     ASSERT_EQ(bytes.size(), layout.fileSize);
 
     // Boundaries: every KLV start of the whole file.
