@@ -13,12 +13,10 @@
 #include "STTrack.h"
 #include "UMID.h"
 
-#if QZ_HAVE_CARDWRITER
 #include "AudioFramePattern.h"
 #include "ClipFrameRate.h"
 #include "Mpeg2Encoder.h"
 #include "MxfFileWriter.h"
-#endif
 
 #include <gtest/gtest.h>
 
@@ -100,8 +98,6 @@ void ExpectConcurrentReadsMatch(const std::vector<CUSharedPtr<MXFStream>>& files
     for (auto& th : threads) th.join();
     EXPECT_EQ(mismatches.load(), 0);
 }
-
-#if QZ_HAVE_CARDWRITER
 
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
@@ -334,7 +330,6 @@ TEST_F(CardWriterFilesTest, EightThreadsReadSharedFilesLikeOne) {
     ExpectConcurrentReadsMatch(files, cw::kMxfPictureElement, 4);
 }
 
-#endif  // QZ_HAVE_CARDWRITER
 
 // ffmpeg-written OP1a: essence in BodySID 1, a system item per frame.
 class FfmpegFilesTest : public ::testing::Test {

@@ -3,7 +3,6 @@
 // metadata sets, primer-mapped MPEG items, content packages per partition,
 // the sequence information at its fixed offset, and truncations at every
 // structure boundary.
-#ifdef QZ_HAVE_CARDWRITER
 
 #include "CUFileStream.h"
 #include "CUMemoryStream.h"
@@ -330,4 +329,3 @@ TEST(WrittenFileFaultsTest, MissingRandomIndexAndPrimerItems) {
     EXPECT_TRUE(mpeg->ValueForTag(kLocalTag_StoredWidth));
 }
 
-#endif  // QZ_HAVE_CARDWRITER
