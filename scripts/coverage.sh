@@ -17,8 +17,7 @@ FLAGS="--coverage -fprofile-update=atomic"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_BUILD_TYPE=Debug -DQZ_BUILD_TESTS=ON -DQZ_BUILD_BENCH=OFF \
   -DCMAKE_C_FLAGS="$FLAGS" -DCMAKE_CXX_FLAGS="$FLAGS" \
-  -DCMAKE_EXE_LINKER_mkdir -p "$BUILD"
-FLAGS="--coverage" >"$BUILD/configure.log"
+  -DCMAKE_EXE_LINKER_FLAGS="--coverage" >"$BUILD/configure.log"
 cmake --build "$BUILD" -j "$JOBS"
 # Counts from an earlier run would add to this one's.
 find "$BUILD" -name '*.gcda' -delete
