@@ -21,6 +21,10 @@ int32_t RecordTimeandDate::TimeZoneOffsetMinutes() const {
     return timeZoneSign == 1 ? -minutes : minutes;
 }
 
+bool RecordTimeandDate::IsValidTime() const {
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour <= 23 && minute <= 59 && second <= 59;
+}
+
 CUSharedPtr<CUStringMac> RecordTimeandDate::Description() const {
     char text[64];
     int n =
@@ -33,7 +37,9 @@ CUSharedPtr<CUStringMac> RecordTimeandDate::Description() const {
                            offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
     }
     if (daylightSavingTime == 1 && n > 0 && static_cast<size_t>(n) < sizeof text)
-        std::snprintf(text + n, sizeof text - static_cast<size_t>(n), " DST");
+        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), " DST");
+    if (!IsValidTime() && n > 0 && static_cast<size_t>(n) < sizeof text)
+        std::snprintf(text + n, sizeof text - static_cast<size_t>(n), " (invalid)");
     return CUStringMac::Create(text);
 }
 

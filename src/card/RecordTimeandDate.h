@@ -24,8 +24,14 @@ public:
     // not added); 0 without a time zone.
     int32_t TimeZoneOffsetMinutes() const;
 
+    // Month 1-12, day 1-31, hour 0-23, minute and second 0-59. A block
+    // from a damaged or foreign card may hold anything in these bytes.
+    bool IsValidTime() const;
+
     // "2026-12-06 09:30:00", then " +01:00" with a time zone, then " DST"
-    // when the daylight-saving flag is set.
+    // when the daylight-saving flag is set, then " (invalid)" when the
+    // fields do not name a possible time (so "59:01:00" is never shown as
+    // a time of day).
     CUSharedPtr<CUStringMac> Description() const override;
 
     // Flag byte: bit 6, bit 5 (set: negative offset), bits 4-1, bit 0.

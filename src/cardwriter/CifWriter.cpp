@@ -1,5 +1,7 @@
 #include "CifWriter.h"
 
+#include <string>
+
 #include "CardBytes.h"
 #include "CardWriter.h"
 
@@ -36,7 +38,29 @@ void PutRelayClipId(std::vector<uint8_t>& block, size_t offset, const std::strin
     PutBytes(block, offset, clipId.data(), clipId.size());
 }
 
+uint32_t DaysInMonth(uint32_t year, uint32_t month) {
+    static const uint32_t days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// A camera never records at an impossible time: such a date is refused
+// rather than written.
+void CheckRecordDate(const RecordDateTime& date) {
+    if (date.writeEvenIfImpossible) return;
+    auto refuse = [](const std::string& what, uint32_t value) {
+        throw CardWriterError("clip information: record " + what + " " + std::to_string(value) +
+                              " is not a valid time");
+    };
+    if (date.month < 1 || date.month > 12) refuse("month", date.month);
+    if (date.day < 1 || date.day > DaysInMonth(date.year, date.month)) refuse("day", date.day);
+    if (date.hour > 23) refuse("hour", date.hour);
+    if (date.minute > 59) refuse("minute", date.minute);
+    if (date.second > 59) refuse("second", date.second);
+}
+
 void PutRecordDate(std::vector<uint8_t>& block, const RecordDateTime& date) {
+    CheckRecordDate(date);
     const uint8_t flags =
         static_cast<uint8_t>((date.daylightSaving ? 0x40 : 0) | (date.timeZoneNegative ? 0x20 : 0) |
                              ((date.timeZoneHours & 0x0F) << 1) | (date.timeZoneHalfHour ? 1 : 0));

@@ -15,8 +15,9 @@ inline constexpr uint32_t kClipInformationSize = 2560;
 inline constexpr uint32_t kClipInformationMaxMembers = 99;
 
 // The block of clip `clipIndex` (position in card.clips). Throws
-// CardWriterError for more than 99 members or a timecode or date field that
-// does not fit its BCD bytes.
+// CardWriterError for more than 99 members, a timecode or date field that
+// does not fit its BCD bytes, or a record date and time that is not a
+// possible one (month 13, hour 24, February 30, ...).
 std::vector<uint8_t> BuildClipInformation(const CardDescription& card, size_t clipIndex);
 
 // The start timecode as the block stores it: four BCD bytes frames,

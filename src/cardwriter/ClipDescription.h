@@ -71,6 +71,9 @@ struct RecordDateTime {
     bool timeZoneNegative = false;
     uint8_t timeZoneHours = 1;  // 0..14; 15 = no time zone
     bool timeZoneHalfHour = false;
+    // The writer refuses a date and time that cannot be (hour 24, February
+    // 30, ...) unless this is set: reader tests write such blocks on purpose.
+    bool writeEvenIfImpossible = false;
 };
 
 struct RecordingModeInfo {

@@ -1,6 +1,7 @@
 #include "MxfFileWriter.h"
 
 #include "AudioFramePattern.h"
+#include "ClipTimecode.h"
 #include "MxfHeaderMetadataWriter.h"
 #include "MxfIndexTableWriter.h"
 #include "MxfKlvWriter.h"
@@ -78,16 +79,10 @@ std::array<uint8_t, 4> Smpte12mTimecode(uint64_t count, uint32_t base, bool drop
         count /= 2;
         base /= 2;
     }
-    if (dropFrame && base == 30) {
-        const uint64_t tens = count / 17982;
-        const uint64_t rest = count % 17982;
-        count += 18 * tens + (rest >= 2 ? 2 * ((rest - 2) / 1798) : 0);
-    }
-    const uint32_t frames = static_cast<uint32_t>(count % base);
-    const uint64_t totalSeconds = count / base;
-    const uint32_t seconds = static_cast<uint32_t>(totalSeconds % 60);
-    const uint32_t minutes = static_cast<uint32_t>((totalSeconds / 60) % 60);
-    const uint32_t hours = static_cast<uint32_t>((totalSeconds / 3600) % 24);
+    // The time address carries hours 0 to 23.
+    const Timecode label = FrameCountToTimecode(count, base, dropFrame);
+    const uint32_t frames = label.frames, seconds = label.seconds, minutes = label.minutes;
+    const uint32_t hours = label.hours % 24;
     std::array<uint8_t, 4> tc = {Bcd(frames), Bcd(seconds), Bcd(minutes), Bcd(hours)};
     if (dropFrame) tc[0] |= 0x40;
     if (field) {

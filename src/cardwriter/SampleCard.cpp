@@ -6,6 +6,23 @@ namespace ComVantoVantoQZ64RADPlug::CardWriter {
 
 namespace {
 
+// `date` at midnight plus `minutes`, carried into hours, days, months and
+// years.
+RecordDateTime RecordedAfter(RecordDateTime date, uint64_t minutes) {
+    date.minute = static_cast<uint32_t>(minutes % 60);
+    date.hour = static_cast<uint32_t>(minutes / 60 % 24);
+    for (uint64_t days = minutes / (24 * 60); days > 0; --days) {
+        static const uint32_t lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
+        const uint32_t length = date.month == 2 && leap ? 29 : lengths[date.month - 1];
+        if (++date.day > length) {
+            date.day = 1;
+            if (++date.month > 12) date.month = 1, ++date.year;
+        }
+    }
+    return date;
+}
+
 struct SampleClipTemplate {
     FrameRate rate59;  // rate within each family
     FrameRate rate50;
@@ -102,8 +119,9 @@ CardDescription SampleCardDescription(const SampleCardOptions& options) {
         clip.startTimecode = Timecode{1 + i / 60, (4 + 10 * i) % 60, 59, 0};
         clip.startTimecode.frames = traits.recordedBase > 10 ? traits.recordedBase - 10 : 0;
 
-        clip.recorded.minute = (10 + 3 * i) % 60;
-        clip.recorded.hour = 9 + (10 + 3 * i) / 60;
+        // Clip n is recorded at 09:10 + 3(n - 1) minutes, carried into the
+        // hours and the following days.
+        clip.recorded = RecordedAfter(clip.recorded, 9 * 60 + 10 + 3 * uint64_t{i});
         clip.recordingMode.whiteBalanceMode = 1;
         clip.recordingMode.whiteBalancePreset = 2;
         clip.recordingMode.aeMode = 1;

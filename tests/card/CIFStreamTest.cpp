@@ -25,8 +25,8 @@
 #include "MifWriter.h"
 
 #include <gtest/gtest.h>
+#include "ScratchFolder.h"
 
-#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -446,12 +446,8 @@ TEST(CIFStreamTest, ShortOrMissingDataIsNotRead) {
 }
 
 TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
-    const char* base = std::getenv("QZ_TEST_TMP");
-    std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(root);
-    std::string pattern = (root / "cif-XXXXXX").string();
-    ASSERT_TRUE(mkdtemp(pattern.data()));
-    const std::filesystem::path folder = pattern;
+    qztest::ScratchFolder scratch("cif");
+    const std::filesystem::path folder = scratch.Path();
 
     const CW::ClipDescription clip = RichClip();
     Bytes block = Block(clip);
@@ -475,7 +471,6 @@ TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
     EXPECT_FALSE(CIFStream::Create(CUSharedPtr<CUStringMac>(), &result));
     EXPECT_EQ(result, kResultCIFNoStream);
 
-    std::filesystem::remove_all(folder);
     // The block was copied: the reader keeps answering without its file.
     EXPECT_EQ(Value<CUNumber>(cif, kCIFValueDuration)->UInt32Value(), 450u);
 }
@@ -722,3 +717,28 @@ TEST(CIFStreamTest, StreamFailuresAreReportedNotThrown) {
         EXPECT_EQ(result, kResultCIFCopyFailed) << throwOnRead;
     }
 }
+
+namespace {
+// A record time the camera could not have recorded is shown, but marked.
+TEST(CIFStreamTest, RecordTimeTextMarksAnImpossibleTime) {
+    struct Case {
+        uint8_t month, day, hour, minute, second;
+        const char* text;
+    } const cases[] = {
+        {12, 6, 9, 30, 0, "2026-12-06 09:30:00"},
+        {12, 6, 23, 59, 59, "2026-12-06 23:59:59"},
+        {12, 6, 59, 1, 0, "2026-12-06 59:01:00 (invalid)"},
+        {12, 6, 24, 0, 0, "2026-12-06 24:00:00 (invalid)"},
+        {12, 6, 9, 60, 0, "2026-12-06 09:60:00 (invalid)"},
+        {13, 6, 9, 30, 0, "2026-13-06 09:30:00 (invalid)"},
+        {12, 0, 9, 30, 0, "2026-12-00 09:30:00 (invalid)"},
+    };
+    for (const Case& c : cases) {
+        CUSharedPtr<RecordTimeandDate> r = RecordTimeandDate::Create();
+        r->year = 2026, r->month = c.month, r->day = c.day, r->hour = c.hour, r->minute = c.minute;
+        r->second = c.second, r->timeZoneHours = RecordTimeandDate::kNoTimeZone;
+        EXPECT_EQ(r->Description()->Utf8(), c.text);
+        EXPECT_EQ(r->IsValidTime(), std::string(c.text).find("invalid") == std::string::npos) << c.text;
+    }
+}
+}  // namespace

@@ -333,7 +333,7 @@ TEST(ClipValues, ShootingDateWithoutTimeZoneIsLocalWallClock) {
     EXPECT_DOUBLE_EQ(date->GetAbsoluteTime(), static_cast<double>(mktime(&tm)) - 978307200.0);
 
     // A date the calendar does not have gives no value.
-    card.clips[0].recorded = {2026, 2, 30, 12, 0, 0, false, false, 1, false};
+    card.clips[0].recorded = {2026, 2, 30, 12, 0, 0, false, false, 1, false, true};
     EXPECT_FALSE(ClipInMemory(card)->ValueForTag(kClipValueShootingDateTime));
     EXPECT_TRUE(ClipInMemory(card)->ValueForTag(kClipValueRecordTimeAndDate));
 }

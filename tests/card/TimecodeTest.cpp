@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -90,22 +91,44 @@ TEST(TimecodeTest, DropFrameCountsAndSkippedLabels) {
     EXPECT_EQ(FBC_Utl_CalculateDropFrameCount(nullptr, 30), 0u);
     // A skipped label lands on the frame before it.
     EXPECT_EQ(FBC_Utl_TimecodeFromFrame(Tc(0, 1, 0, 0), 30, kTimecodeFlagDropFrame), 1798u);
-    EXPECT_EQ(Text(FBC_Utl_FrameFromTimecode(1800, 30, kTimecodeFlagDropFrame)), "0:1:0:2 DF");
-    EXPECT_EQ(Text(FBC_Utl_FrameFromTimecode(17982, 30, kTimecodeFlagDropFrame)), "0:10:0:0 DF");
-    EXPECT_EQ(Text(FBC_Utl_FrameFromTimecode(1800, 30, 0)), "0:1:0:0");
-}
-
-TEST(TimecodeTest, NullAndZeroBaseAndNegativeCounts) {
     EXPECT_EQ(FBC_Utl_TimecodeFromFrame(nullptr, 30, 0), 0u);
     EXPECT_EQ(FBC_Utl_TimecodeFromFrame(Tc(1, 2, 3, 4), 0, 0), 0u);
-    EXPECT_EQ(Text(FBC_Utl_FrameFromTimecode(12345, 0, 0)), "0:0:0:0");
-    EXPECT_EQ(Text(FBC_Utl_FrameFromTimecode(-30, 30, kTimecodeFlagAbsolute)), "0:0:1:0");
-    // Without the flag the count is taken as unsigned: far in the future,
-    // but still a valid label.
-    auto wrapped = FBC_Utl_FrameFromTimecode(-1, 30, 0);
-    EXPECT_LT(wrapped->frames, 30);
-    EXPECT_LT(wrapped->seconds, 60);
-    EXPECT_LT(wrapped->minutes, 60);
+}
+
+// Frame counts to labels, every field compared. The hours field is 8 bits
+// wide and counts on past 24: counts beyond 255 hours keep its low 8 bits.
+// The expected labels were worked out by hand from the counting rules.
+TEST(TimecodeTest, FrameCountsToExactLabels) {
+    constexpr uint32_t DF = kTimecodeFlagDropFrame, ABS = kTimecodeFlagAbsolute;
+    struct Case {
+        int64_t count;
+        uint32_t base, flags;
+        const char* text;
+    } const cases[] = {
+        {12345, 0, 0, "0:0:0:0"},  // no base, no label
+        {1800, 30, 0, "0:1:0:0"},
+        {1800, 30, DF, "0:1:0:2 DF"},
+        {17982, 30, DF, "0:10:0:0 DF"},
+        {24 * 6 * 17982 - 1, 30, DF, "23:59:59:29 DF"},
+        {24 * 6 * 17982, 30, DF, "24:0:0:0 DF"},
+        {int64_t{24} * 3600 * 25, 25, 0, "24:0:0:0"},
+        {int64_t{255} * 3600 * 25, 25, 0, "255:0:0:0"},
+        {int64_t{256} * 3600 * 25 - 1, 25, 0, "255:59:59:24"},
+        {int64_t{256} * 3600 * 25, 25, 0, "0:0:0:0"},  // hours 256: low 8 bits
+        {-30, 30, ABS, "0:0:1:0"},
+        {-30, 30, ABS | DF, "0:0:1:0 DF"},
+        // Without the absolute flag a negative count is taken as unsigned:
+        // 2^64 - 1 frames at 30 are 170803185867681 hours, 161 in 8 bits.
+        {-1, 30, 0, "161:2:0:15"},
+        {-1, 30, DF, "60:44:31:29 DF"},
+        {-1, 25, 0, "193:14:24:15"},
+        {-1, 24, 0, "137:17:30:15"},
+        {INT64_MAX, 60, 0, "232:15:30:7"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Text(FBC_Utl_FrameFromTimecode(c.count, c.base, c.flags)), c.text)
+            << c.count << " at " << c.base << " flags " << c.flags;
+    }
 }
 
 TEST(TimecodeTest, BasesOfEveryFrameRate) {

@@ -1,10 +1,11 @@
 #pragma once
 // Helpers shared by the card writer tests: big-endian reads of written
-// images, scratch folders, whole-file reads and running command-line tools.
+// images, whole-file reads, running peer tools and an XML dump script.
 #include <gtest/gtest.h>
+#include "ExternalTool.h"
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,47 +47,20 @@ inline bool AllZero(const std::vector<uint8_t>& b, size_t at, size_t n) {
     return true;
 }
 template <size_t N>
-std::vector<uint8_t> Bytes(const std::array<uint8_t, N>& a) {
+std::vector<uint8_t> VectorOf(const std::array<uint8_t, N>& a) {
     return std::vector<uint8_t>(a.begin(), a.end());
 }
 
-inline std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using qztest::ReadFile;
 
 using ScratchFolder = qztest::ScratchFolder;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr
-};
+using qztest::CommandResult;
+using qztest::ShellQuote;
 
-inline CommandResult RunCommand(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-inline bool HasTool(const std::string& name) {
-    return RunCommand("command -v " + name).exitCode == 0;
-}
-
-inline std::string Quote(const std::string& path) {
-    std::string quoted = "'";
-    for (char c : path) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
+// Peers report problems on stderr: the card writer tests read both streams.
+inline CommandResult RunPeer(const std::string& command) {
+    return qztest::RunCommand(command, qztest::Capture::StdoutAndStderr);
 }
 
 }  // namespace cardwriter_test
@@ -97,13 +71,12 @@ namespace cardwriter_test {
 // file with the standard library's parser and prints "ns=<root namespace>",
 // then one line per element in document order: its path of local names, and
 // for leaf elements "=" and the UTF-8 bytes of its text in hex. Exits
-// non-zero for a document that is not well-formed.
+// non-zero for a document that is not well-formed. Its folder goes when the
+// process ends.
 inline const std::string& XmlDumpScript() {
+    static const qztest::ScratchFolder folder("xml-dump");
     static const std::string path = [] {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path().string();
-        std::filesystem::create_directories(root);
-        const std::string file = (root / ("xml-dump-" + std::to_string(getpid()) + ".py")).string();
+        const std::string file = folder.Path() + "/xml-dump.py";
         std::ofstream(file) << R"(import sys, xml.etree.ElementTree as ET
 root = ET.parse(sys.argv[1]).getroot()
 def local(tag): return tag.split('}', 1)[1] if tag.startswith('{') else tag

@@ -30,7 +30,7 @@ std::set<std::string> Listing(const std::string& folder) {
 
 std::string Probe(const std::string& file, const std::string& entries) {
     const auto result =
-        RunCommand("ffprobe -v error -of default=nw=1 -show_entries " + entries + " " + Quote(file));
+        RunPeer("ffprobe -v error -of default=nw=1 -show_entries " + entries + " " + ShellQuote(file));
     EXPECT_EQ(result.exitCode, 0) << file << ": " << result.output;
     return result.output;
 }
@@ -192,7 +192,8 @@ TEST(CardWriterTest, MemberFilesCountFromTheClipStartInTheMxfTimecodeBase) {
 }
 
 TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
-    if (!HasTool("ffprobe") || !HasTool("ffmpeg")) GTEST_SKIP() << "ffmpeg/ffprobe not installed";
+    QZ_REQUIRE_TOOL("ffprobe");
+    QZ_REQUIRE_TOOL("ffmpeg");
     ScratchFolder folder;
     SampleCardOptions options;
     options.durationFrames = 30;
@@ -208,8 +209,8 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
         rates.insert(clip.frameRate);
         sizes.insert(clip.pictureSize);
         channelCounts.insert(clip.audioChannels);
-        const auto xml = RunCommand("python3 " + Quote(XmlDumpScript()) + " " +
-                                    Quote(ClipFilePath(folder.Path(), clip.id, ".XML")));
+        const auto xml = RunPeer("python3 " + ShellQuote(XmlDumpScript()) + " " +
+                                 ShellQuote(ClipFilePath(folder.Path(), clip.id, ".XML")));
         EXPECT_EQ(xml.exitCode, 0) << xml.output;
         EXPECT_EQ(xml.output.rfind("ns=" + clip.xml.namespaceUri + "\n/VideoClip\n/VideoClip/Title=", 0), 0u)
             << xml.output;
@@ -235,7 +236,7 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
                 << video;
             // Decodes every picture and sound sample without a complaint.
             const auto decode =
-                RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0 -f null -");
+                RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0 -f null -");
             EXPECT_EQ(decode.exitCode, 0) << decode.output;
             EXPECT_EQ(decode.output, "");
             const FrameRateTraits traits = TraitsOf(clip.frameRate);
@@ -299,16 +300,16 @@ TEST(CardWriterTest, RelayLinksAcrossTwoCardsNameTheUmidsTheMxfFilesCarry) {
     ASSERT_EQ(secondRelay.size(), 32u);
     EXPECT_NE(firstRelay, secondRelay);
 
-    EXPECT_EQ(Slice(firstCif, 1012 + 72, 16), Bytes(second.mediaUuid));
+    EXPECT_EQ(Slice(firstCif, 1012 + 72, 16), VectorOf(second.mediaUuid));
     EXPECT_EQ(Text(firstCif, 1012 + 88, 6), "QZ0002");
     EXPECT_EQ(Slice(firstCif, 1012 + 96, 32), secondRelay);
-    EXPECT_EQ(Slice(secondCif, 1012 + 16, 16), Bytes(first.mediaUuid));
+    EXPECT_EQ(Slice(secondCif, 1012 + 16, 16), VectorOf(first.mediaUuid));
     EXPECT_EQ(Text(secondCif, 1012 + 32, 6), "QZ0001");
     EXPECT_EQ(Slice(secondCif, 1012 + 40, 32), firstRelay);
 }
 
 TEST(CardWriterTest, EveryFrameRateGivesAFileFfprobeReadsAtThatRate) {
-    if (!HasTool("ffprobe")) GTEST_SKIP() << "ffprobe not installed";
+    QZ_REQUIRE_TOOL("ffprobe");
     ScratchFolder folder;
     CardDescription card;
     for (FrameRate rate : kAllFrameRates) {

@@ -54,7 +54,7 @@ TEST(CifWriterTest, DefaultClipFillsEveryFieldAtItsOffset) {
     EXPECT_EQ(U16(b, 988), 0u);     // variable frame rate
     EXPECT_EQ(U16(b, 992), 5600u);  // colour temperature, accurate flag clear
     EXPECT_EQ(U8(b, 1004), 0x04u);  // clip metadata file present, no drop frame
-    EXPECT_EQ(Slice(b, 1012, 16), Bytes(CardDescription{}.mediaUuid));
+    EXPECT_EQ(Slice(b, 1012, 16), VectorOf(CardDescription{}.mediaUuid));
     EXPECT_TRUE(AllZero(b, 1028, 128 - 16));  // no relay links
     EXPECT_EQ(U8(b, 1140), 0u);
     EXPECT_TRUE(AllZero(b, 1144, 2560 - 1144));
@@ -181,17 +181,17 @@ TEST(CifWriterTest, RelayLinksCarryMediumIdsClipIdsAndTheOtherClipsRelayUmid) {
     EXPECT_NE(firstRelay, secondRelay);
 
     // First clip: own medium, no previous, next = second card's clip.
-    EXPECT_EQ(Slice(a, 1012, 16), Bytes(first.mediaUuid));
+    EXPECT_EQ(Slice(a, 1012, 16), VectorOf(first.mediaUuid));
     EXPECT_TRUE(AllZero(a, 1028, 72 - 16));
-    EXPECT_EQ(Slice(a, 1012 + 72, 16), Bytes(second.mediaUuid));
+    EXPECT_EQ(Slice(a, 1012 + 72, 16), VectorOf(second.mediaUuid));
     EXPECT_EQ(Text(a, 1012 + 88, 6), "RB0012");
     EXPECT_TRUE(AllZero(a, 1012 + 94, 2));
-    EXPECT_EQ(Slice(a, 1012 + 96, 32), Bytes(secondRelay));
+    EXPECT_EQ(Slice(a, 1012 + 96, 32), VectorOf(secondRelay));
     // Second clip: previous = first card's clip, no next.
-    EXPECT_EQ(Slice(b, 1012, 16), Bytes(second.mediaUuid));
-    EXPECT_EQ(Slice(b, 1012 + 16, 16), Bytes(first.mediaUuid));
+    EXPECT_EQ(Slice(b, 1012, 16), VectorOf(second.mediaUuid));
+    EXPECT_EQ(Slice(b, 1012 + 16, 16), VectorOf(first.mediaUuid));
     EXPECT_EQ(Text(b, 1012 + 32, 6), "QZ0001");
-    EXPECT_EQ(Slice(b, 1012 + 40, 32), Bytes(firstRelay));
+    EXPECT_EQ(Slice(b, 1012 + 40, 32), VectorOf(firstRelay));
     EXPECT_TRUE(AllZero(b, 1012 + 72, 56));
 
     // A basic SMPTE UMID: label prefix and length byte 0x13.

@@ -55,7 +55,7 @@ TEST(MifWriterTest, ImageSpansEveryTableSlotWithBothTablesAtTheirOffsets) {
 
     EXPECT_EQ(Text(image, kMediaMetadata, 2), "MM");
     EXPECT_EQ(U16(image, kMediaMetadata + 2), 0x0100u);
-    EXPECT_EQ(Slice(image, kMediaMetadata + 4, 16), Bytes(card.mediaUuid));
+    EXPECT_EQ(Slice(image, kMediaMetadata + 4, 16), VectorOf(card.mediaUuid));
     EXPECT_TRUE(AllZero(image, kMediaMetadata + 20, 4072));
     EXPECT_EQ(U32(image, kExtension), 0u);
 }

@@ -14,10 +14,9 @@
 #include "DrawnNumber.h"
 
 namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
-using cardwriter_test::HasTool;
-using cardwriter_test::Quote;
-using cardwriter_test::RunCommand;
+using cardwriter_test::RunPeer;
 using cardwriter_test::ScratchFolder;
+using cardwriter_test::ShellQuote;
 
 namespace {
 
@@ -365,7 +364,8 @@ std::map<std::string, std::string> ProbeFields(const std::string& output) {
 }  // namespace
 
 TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
-    if (!HasTool("ffmpeg") || !HasTool("ffprobe")) GTEST_SKIP() << "ffmpeg/ffprobe not installed";
+    QZ_REQUIRE_TOOL("ffmpeg");
+    QZ_REQUIRE_TOOL("ffprobe");
     const DecodeCase& c = GetParam();
     CW::Mpeg2Settings s = Settings(c.width, c.height, c.num, c.den, c.interlaced, c.gop, c.b, c.closed);
     s.topFieldFirst = c.topFieldFirst;
@@ -385,11 +385,11 @@ TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
         }
     }
 
-    const auto probe = RunCommand(
+    const auto probe = RunPeer(
         "ffprobe -v error -select_streams v:0 -show_entries "
         "stream=codec_name,profile,pix_fmt,width,height,field_order,r_frame_rate "
         "-of default=noprint_wrappers=1 -f mpegvideo " +
-        Quote(es));
+        ShellQuote(es));
     ASSERT_EQ(probe.exitCode, 0) << probe.output;
     auto fields = ProbeFields(probe.output);
     EXPECT_EQ(fields["codec_name"], "mpeg2video");
@@ -401,8 +401,8 @@ TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
     EXPECT_EQ(fields["r_frame_rate"], c.rate);
 
     const std::string raw = folder.Path() + "/video.gray";
-    const auto decode = RunCommand("ffmpeg -nostdin -v error -f mpegvideo -i " + Quote(es) +
-                                   " -f rawvideo -pix_fmt gray -y " + Quote(raw));
+    const auto decode = RunPeer("ffmpeg -nostdin -v error -f mpegvideo -i " + ShellQuote(es) +
+                                " -f rawvideo -pix_fmt gray -y " + ShellQuote(raw));
     EXPECT_EQ(decode.exitCode, 0);
     EXPECT_EQ(decode.output, "") << "decoder reported problems";
     const std::vector<uint8_t> frames = ReadAll(raw);

@@ -1,9 +1,10 @@
 // Checks the MXF files the card writer produces: their partition, header
-// metadata and index structure with a small KLV walker written here (not
-// the writer's own layout code), and their essence against ffprobe/ffmpeg.
+// metadata and index structure with the tests' own KLV walker (not the
+// writer's layout code), and their essence against ffprobe/ffmpeg.
 #include "AudioFramePattern.h"
 #include "CardTestSupport.h"
 #include "MxfFileWriter.h"
+#include "MxfKlvWalk.h"
 #include "ToneGenerator.h"
 
 #include <gtest/gtest.h>
@@ -15,157 +16,7 @@ namespace ComVantoVantoQZ64RADPlug::CardWriter {
 namespace {
 
 using namespace cardwriter_test;
-using Key = std::array<uint8_t, 16>;
-
-// ---------------------------------------------------------------------------
-// A minimal KLV walker over a whole file in memory.
-
-struct Klv {
-    uint64_t offset = 0;
-    Key key{};
-    uint64_t length = 0;
-    uint64_t valueOffset = 0;
-    uint64_t End() const { return valueOffset + length; }
-};
-
-bool ReadKlv(const std::vector<uint8_t>& f, uint64_t at, Klv& klv) {
-    if (at + 17 > f.size()) return false;
-    klv.offset = at;
-    std::copy(f.begin() + static_cast<long>(at), f.begin() + static_cast<long>(at + 16), klv.key.begin());
-    uint64_t p = at + 16;
-    const uint8_t first = f[p++];
-    uint64_t length = first;
-    if (first & 0x80) {
-        const int n = first & 0x7F;
-        if (n < 1 || n > 8 || p + n > f.size()) return false;
-        length = 0;
-        for (int i = 0; i < n; ++i) length = (length << 8) | f[p++];
-    }
-    if (length > f.size() - p) return false;
-    klv.length = length;
-    klv.valueOffset = p;
-    return true;
-}
-
-std::vector<Klv> WalkAll(const std::vector<uint8_t>& f) {
-    std::vector<Klv> all;
-    uint64_t at = 0;
-    Klv klv;
-    while (at < f.size() && ReadKlv(f, at, klv)) {
-        all.push_back(klv);
-        at = klv.End();
-    }
-    EXPECT_EQ(at, f.size()) << "KLV chain does not reach the end of the file";
-    return all;
-}
-
-uint64_t BE(const std::vector<uint8_t>& f, uint64_t at, int n) {
-    uint64_t v = 0;
-    for (int i = 0; i < n; ++i) v = (v << 8) | f.at(at + i);
-    return v;
-}
-
-bool KeyStarts(const Key& key, std::initializer_list<uint8_t> prefix) {
-    return std::equal(prefix.begin(), prefix.end(), key.begin());
-}
-// Partition pack: kind 2 header, 3 body, 4 footer.
-int PartitionKind(const Key& k) {
-    if (!KeyStarts(k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01}))
-        return 0;
-    return (k[13] >= 2 && k[13] <= 4) ? k[13] : 0;
-}
-bool IsSystemPack(const Key& k) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x04, 0x01, 0x01});
-}
-bool IsPackageMetadata(const Key& k) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x43, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x04, 0x01, 0x02});
-}
-bool IsEssence(const Key& k, uint8_t item) {
-    return KeyStarts(k, {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, item});
-}
-bool IsPicture(const Key& k) {
-    return IsEssence(k, 0x15) && k[14] == 0x05;
-}
-bool IsSound(const Key& k) {
-    return IsEssence(k, 0x16);
-}
-bool IsFill(const Key& k) {
-    return KeyStarts(k, {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01}) && k[8] == 0x03 && k[9] == 0x01 &&
-           k[10] == 0x02 && k[11] == 0x10;
-}
-bool IsIndexSegment(const Key& k) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x10, 0x01});
-}
-bool IsSet(const Key& k, uint8_t kind) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, kind});
-}
-
-struct Partition {
-    Klv klv;
-    int kind = 0;
-    uint32_t kag = 0;
-    uint64_t thisPartition = 0, previous = 0, footer = 0, headerBytes = 0, indexBytes = 0, bodyOffset = 0;
-    uint32_t indexSid = 0, bodySid = 0;
-    uint64_t Content() const { return thisPartition + kag + headerBytes + indexBytes; }
-};
-
-Partition ReadPartition(const std::vector<uint8_t>& f, const Klv& klv) {
-    Partition p;
-    p.klv = klv;
-    p.kind = PartitionKind(klv.key);
-    const uint64_t v = klv.valueOffset;
-    p.kag = static_cast<uint32_t>(BE(f, v + 4, 4));
-    p.thisPartition = BE(f, v + 8, 8);
-    p.previous = BE(f, v + 16, 8);
-    p.footer = BE(f, v + 24, 8);
-    p.headerBytes = BE(f, v + 32, 8);
-    p.indexBytes = BE(f, v + 40, 8);
-    p.indexSid = static_cast<uint32_t>(BE(f, v + 48, 4));
-    p.bodyOffset = BE(f, v + 52, 8);
-    p.bodySid = static_cast<uint32_t>(BE(f, v + 60, 4));
-    return p;
-}
-
-// Items of a local set with 2-byte tags and lengths: tag -> (offset, length).
-std::map<uint16_t, std::pair<uint64_t, uint64_t>> Items(const std::vector<uint8_t>& f, const Klv& klv) {
-    std::map<uint16_t, std::pair<uint64_t, uint64_t>> items;
-    uint64_t p = klv.valueOffset;
-    while (p + 4 <= klv.End()) {
-        const uint16_t tag = static_cast<uint16_t>(BE(f, p, 2));
-        const uint64_t len = BE(f, p + 2, 2);
-        EXPECT_TRUE(items.emplace(tag, std::make_pair(p + 4, len)).second) << "duplicate tag " << tag;
-        p += 4 + len;
-    }
-    EXPECT_EQ(p, klv.End()) << "local set items overrun their set";
-    return items;
-}
-
-struct ParsedFile {
-    std::vector<uint8_t> bytes;
-    std::vector<Klv> klvs;
-    std::vector<Partition> partitions;
-};
-
-ParsedFile Parse(const std::string& path) {
-    ParsedFile pf;
-    pf.bytes = ReadFile(path);
-    pf.klvs = WalkAll(pf.bytes);
-    for (const Klv& k : pf.klvs)
-        if (PartitionKind(k.key)) pf.partitions.push_back(ReadPartition(pf.bytes, k));
-    return pf;
-}
-
-Key KeyAt(const std::vector<uint8_t>& f, uint64_t at) {
-    Klv k;
-    if (!ReadKlv(f, at, k)) return Key{};
-    return k.key;
-}
-
-// ---------------------------------------------------------------------------
+using namespace mxftest;
 
 std::string Tmp(const ScratchFolder& folder, const std::string& name) {
     return folder.Path() + "/" + name;
@@ -266,13 +117,13 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     Klv info;
     ASSERT_TRUE(ReadKlv(f, 6724, info));
     EXPECT_EQ(layout.sequenceInfo, 6724u);
-    EXPECT_EQ(info.key, (Key{0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x0D, 0x0E, 0x15, 0x00, 0x00, 0x00,
-                             0x01, 0x00, 0x00}));
+    EXPECT_EQ(info.key, (Key16{0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x0D, 0x0E, 0x15, 0x00, 0x00, 0x00,
+                               0x01, 0x00, 0x00}));
     EXPECT_LT(info.End(), header.Content());
     auto items = Items(f, info);
     ASSERT_EQ(items.count(0x4401), 1u);
     EXPECT_EQ(items[0x4401].second, 32u);
-    EXPECT_EQ(Slice(f, items[0x4401].first, 32), Bytes(d.relayPackageUmid));
+    EXPECT_EQ(Slice(f, items[0x4401].first, 32), VectorOf(d.relayPackageUmid));
     EXPECT_EQ(BE(f, items[0x1201].first, 8), 0u);
     EXPECT_EQ(BE(f, items[0x1501].first, 8), 107892u);
     EXPECT_EQ(items[0x3C0A].second, 16u);
@@ -280,6 +131,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     // Essence only inside body partitions; 300 content packages of system
     // item, picture and four sound elements.
     size_t packs = 0, pictures = 0, sounds = 0;
+    std::vector<uint32_t> timeAddresses;
     const Partition* current = nullptr;
     for (const Klv& k : pf.klvs) {
         if (PartitionKind(k.key)) {
@@ -292,6 +144,9 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
         ASSERT_NE(current, nullptr);
         EXPECT_EQ(current->kind, 3);
         EXPECT_GE(k.offset, current->Content());
+        // The system item's SMPTE 12M time address (BCD frames, seconds,
+        // minutes, hours; 0x40 marks drop frame) follows its 41-byte head.
+        if (IsSystemPack(k.key)) timeAddresses.push_back(static_cast<uint32_t>(BE(f, k.valueOffset + 41, 4)));
         packs += IsSystemPack(k.key);
         pictures += IsPicture(k.key);
         sounds += IsSound(k.key);
@@ -303,10 +158,13 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     EXPECT_EQ(packs, 300u);
     EXPECT_EQ(pictures, 300u);
     EXPECT_EQ(sounds, 1200u);
+    ASSERT_EQ(timeAddresses.size(), 300u);
+    EXPECT_EQ(timeAddresses[0], 0x40000001u);    // 01:00:00;00
+    EXPECT_EQ(timeAddresses[299], 0x69090001u);  // 01:00:09;29
 
     // Header metadata: sets by instance UID, the primer's dynamic tags.
-    std::map<Key, Klv> sets;
-    std::map<Key, uint16_t> primer;
+    std::map<Key16, Klv> sets;
+    std::map<Key16, uint16_t> primer;
     const Klv* preface = nullptr;
     for (const Klv& k : pf.klvs) {
         if (k.offset >= header.Content()) break;
@@ -317,7 +175,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
             ASSERT_EQ(BE(f, k.valueOffset + 4, 4), 18u);
             for (uint64_t i = 0; i < n; ++i) {
                 const uint64_t at = k.valueOffset + 8 + 18 * i;
-                Key ul;
+                Key16 ul;
                 std::copy(f.begin() + static_cast<long>(at + 2), f.begin() + static_cast<long>(at + 18),
                           ul.begin());
                 primer[ul] = static_cast<uint16_t>(BE(f, at, 2));
@@ -327,7 +185,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
                       {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01})) {
             auto it = Items(f, k);
             ASSERT_EQ(it.count(0x3C0A), 1u);
-            Key uid;
+            Key16 uid;
             std::copy(f.begin() + static_cast<long>(it[0x3C0A].first),
                       f.begin() + static_cast<long>(it[0x3C0A].first + 16), uid.begin());
             EXPECT_TRUE(sets.emplace(uid, k).second) << "instance UIDs are unique";
@@ -337,13 +195,13 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     ASSERT_NE(preface, nullptr);
     auto refs = [&](const Klv& set, uint16_t tag) {
         auto it = Items(f, set);
-        std::vector<Key> out;
+        std::vector<Key16> out;
         if (!it.count(tag)) return out;
         const uint64_t at = it[tag].first;
         const uint64_t n = BE(f, at, 4);
         EXPECT_EQ(BE(f, at + 4, 4), 16u);
         for (uint64_t i = 0; i < n; ++i) {
-            Key r;
+            Key16 r;
             std::copy(f.begin() + static_cast<long>(at + 8 + 16 * i),
                       f.begin() + static_cast<long>(at + 24 + 16 * i), r.begin());
             out.push_back(r);
@@ -352,7 +210,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     };
     auto ref = [&](const Klv& set, uint16_t tag) {
         auto it = Items(f, set);
-        Key r{};
+        Key16 r{};
         if (it.count(tag) && it[tag].second == 16)
             std::copy(f.begin() + static_cast<long>(it[tag].first),
                       f.begin() + static_cast<long>(it[tag].first + 16), r.begin());
@@ -375,8 +233,8 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     const Klv& filePackage = sets.at(packages[1]);
     ASSERT_TRUE(IsSet(material.key, 0x36));
     ASSERT_TRUE(IsSet(filePackage.key, 0x37));
-    EXPECT_EQ(Slice(f, Items(f, material)[0x4401].first, 32), Bytes(d.materialPackageUmid));
-    EXPECT_EQ(Slice(f, Items(f, filePackage)[0x4401].first, 32), Bytes(d.filePackageUmid));
+    EXPECT_EQ(Slice(f, Items(f, material)[0x4401].first, 32), VectorOf(d.materialPackageUmid));
+    EXPECT_EQ(Slice(f, Items(f, filePackage)[0x4401].first, 32), VectorOf(d.filePackageUmid));
 
     // Material tracks: timecode, picture, then one sound track per channel.
     const auto tracks = refs(material, 0x4403);
@@ -401,7 +259,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
             EXPECT_EQ(value(component, 0x1503, 1), 1u);
         } else {
             ASSERT_TRUE(IsSet(component.key, 0x11));
-            EXPECT_EQ(Slice(f, Items(f, component)[0x1101].first, 32), Bytes(d.filePackageUmid));
+            EXPECT_EQ(Slice(f, Items(f, component)[0x1101].first, 32), VectorOf(d.filePackageUmid));
             EXPECT_EQ(value(component, 0x1102, 4), value(track, 0x4801, 4));
         }
     }
@@ -409,7 +267,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     // File package: multiple descriptor with the MPEG descriptor and one sound
     // descriptor per channel, linked to the file package's track IDs.
     std::set<uint64_t> fileTrackIds;
-    for (const Key& t : refs(filePackage, 0x4403)) fileTrackIds.insert(value(sets.at(t), 0x4801, 4));
+    for (const Key16& t : refs(filePackage, 0x4403)) fileTrackIds.insert(value(sets.at(t), 0x4801, 4));
     const Klv& multiple = sets.at(ref(filePackage, 0x4701));
     ASSERT_TRUE(IsSet(multiple.key, 0x44));
     const auto subs = refs(multiple, 0x3F01);
@@ -423,8 +281,8 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     EXPECT_EQ(value(mpeg, 0x3202, 4), 544u);
     EXPECT_EQ(value(mpeg, 0x320E, 8), (uint64_t{16} << 32) | 9u);
     auto mpegItem = [&](uint8_t item, int width) {
-        const Key label = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05,
-                           0x04, 0x01, 0x06, 0x02, 0x01, item, 0x00, 0x00};
+        const Key16 label = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05,
+                             0x04, 0x01, 0x06, 0x02, 0x01, item, 0x00, 0x00};
         EXPECT_TRUE(primer.count(label)) << "MPEG item " << int(item) << " missing from the primer";
         return primer.count(label) ? value(mpeg, primer[label], width) : ~0ull;
     };
@@ -448,7 +306,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     // Essence container data links the file package to body SID 2 / index SID 1.
     const auto ecd = refs(storage, 0x1902);
     ASSERT_EQ(ecd.size(), 1u);
-    EXPECT_EQ(Slice(f, Items(f, sets.at(ecd[0]))[0x2701].first, 32), Bytes(d.filePackageUmid));
+    EXPECT_EQ(Slice(f, Items(f, sets.at(ecd[0]))[0x2701].first, 32), VectorOf(d.filePackageUmid));
     EXPECT_EQ(value(sets.at(ecd[0]), 0x3F07, 4), 2u);
     EXPECT_EQ(value(sets.at(ecd[0]), 0x3F06, 4), 1u);
 }
@@ -553,7 +411,7 @@ void CheckIndexAgainstEssence(const MxfFileDescription& d, const std::string& pa
             for (size_t k = 0; k < segment.deltas.size(); ++k) {
                 const auto [pos, slice, delta] = segment.deltas[k];
                 const uint64_t sliceOffset = slice == 0 ? 0 : BE(f, entry + 11 + 4 * (slice - 1u), 4);
-                const Key key = KeyAt(f, cp + sliceOffset + delta);
+                const Key16 key = KeyAt(f, cp + sliceOffset + delta);
                 if (k == 0) {
                     EXPECT_TRUE(IsSystemPack(key));
                 } else if (k == 1) {
@@ -675,7 +533,8 @@ std::string ProbeValue(const std::string& output, const std::string& key) {
 class MxfFileWriterRateTest : public ::testing::TestWithParam<RateCase> {};
 
 TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
-    if (!HasTool("ffprobe") || !HasTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+    QZ_REQUIRE_TOOL("ffprobe");
+    QZ_REQUIRE_TOOL("ffmpeg");
     const RateCase& c = GetParam();
     ScratchFolder folder;
     MxfFileDescription d = Small(c.num, c.den, c.interlaced, c.width, c.height, 18);
@@ -689,7 +548,7 @@ TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
     WriteMxfFile(d, path);
 
     const CommandResult probe =
-        RunCommand("ffprobe -v error -count_frames -show_streams -show_format " + Quote(path));
+        RunPeer("ffprobe -v error -count_frames -show_streams -show_format " + ShellQuote(path));
     ASSERT_EQ(probe.exitCode, 0) << probe.output;
     const std::string& out = probe.output;
     EXPECT_EQ(ProbeValue(out, "codec_name"), "mpeg2video");
@@ -713,14 +572,14 @@ TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
     EXPECT_EQ(audio, 2u);
 
     // Decoding reports nothing.
-    const CommandResult decode = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -f null -");
+    const CommandResult decode = RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f null -");
     EXPECT_EQ(decode.exitCode, 0);
     EXPECT_EQ(decode.output, "");
 
     // The copied video stream is exactly the picture elements, in file order.
     const std::string es = Tmp(folder, "v.m2v");
-    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
-                         " -map 0:v -c copy -f mpeg2video -y " + Quote(es))
+    ASSERT_EQ(RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
+                      " -map 0:v -c copy -f mpeg2video -y " + ShellQuote(es))
                   .exitCode,
               0);
     const ParsedFile pf = Parse(path);
@@ -746,7 +605,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RateCase>& rate) { return std::string(rate.param.name); });
 
 TEST(MxfFileWriterTest, ExtractedAudioIsTheToneSampleForSample) {
-    if (!HasTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+    QZ_REQUIRE_TOOL("ffmpeg");
     ScratchFolder folder;
     // A second file of a spanned clip: the tone and the 1602/1601 pattern
     // continue from clip frame 7.
@@ -759,8 +618,8 @@ TEST(MxfFileWriterTest, ExtractedAudioIsTheToneSampleForSample) {
     const int64_t count = AudioFramePattern::FirstSampleOfFrame(30000, 1001, 30) - first;
     for (int channel = 0; channel < 2; ++channel) {
         const std::string raw = Tmp(folder, "a" + std::to_string(channel) + ".raw");
-        ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
-                             " -map 0:a:" + std::to_string(channel) + " -f s16le -y " + Quote(raw))
+        ASSERT_EQ(RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
+                          " -map 0:a:" + std::to_string(channel) + " -f s16le -y " + ShellQuote(raw))
                       .exitCode,
                   0);
         const std::vector<uint8_t> pcm = ReadFile(raw);
@@ -905,9 +764,9 @@ TEST(MxfFileWriterTest, SameDescriptionGivesTheSameBytesAnd24BitAudioIsDeclared)
         if (IsSound(k.key)) {
             EXPECT_EQ(k.length, 1920u * 3);
         }
-    if (HasTool("ffprobe")) {
+    if (qztest::ShouldRunPeerCheck("ffprobe")) {
         const CommandResult probe =
-            RunCommand("ffprobe -v error -select_streams a:0 -show_streams " + Quote(Tmp(folder, "1.mxf")));
+            RunPeer("ffprobe -v error -select_streams a:0 -show_streams " + ShellQuote(Tmp(folder, "1.mxf")));
         EXPECT_EQ(ProbeValue(probe.output, "codec_name"), "pcm_s24le");
     }
 }

@@ -1,6 +1,8 @@
 // The sample card description keeps its promises for every option: one
 // frame-rate family, the sizes, channel counts, a three-file clip, drop-frame
 // timecode and full XML metadata, and clip IDs that never collide.
+#include "CardWriter.h"
+#include "CifWriter.h"
 #include "SampleCard.h"
 
 #include <gtest/gtest.h>
@@ -73,4 +75,53 @@ TEST(SampleCardTest, LongClipIsAtLeast3000FramesAt50Mbps) {
     EXPECT_EQ(card.clips[0].bitRate, BitRate::k50Mbps);
     EXPECT_TRUE(card.clips[0].constantBitRate);
     EXPECT_NE(card.mediaUuid, SampleCardDescription().mediaUuid);
+}
+
+// Clip n is recorded at 09:10 + 3(n - 1) minutes: the minutes carry into the
+// hours and past midnight into the next day, never to hours 24 and above.
+TEST(SampleCardTest, RecordTimesCarryIntoHoursAndDays) {
+    SampleCardOptions options;
+    options.clipCount = 500;
+    options.durationFrames = 1;
+    const CardDescription card = SampleCardDescription(options);
+    struct Case {
+        size_t clip;  // 1-based
+        uint32_t day, hour, minute;
+    } const cases[] = {{1, 6, 9, 10},    {17, 6, 9, 58}, {18, 6, 10, 1}, {251, 6, 21, 40},
+                       {297, 6, 23, 58}, {298, 7, 0, 1}, {500, 7, 10, 7}};
+    for (const Case& c : cases) {
+        const RecordDateTime& r = card.clips.at(c.clip - 1).recorded;
+        EXPECT_EQ(std::vector<uint32_t>({r.year, r.month, r.day, r.hour, r.minute}),
+                  std::vector<uint32_t>({2026, 12, c.day, c.hour, c.minute}))
+            << "clip " << c.clip;
+    }
+    for (size_t i = 0; i < card.clips.size(); ++i) EXPECT_NO_THROW(BuildClipInformation(card, i)) << i;
+}
+
+TEST(SampleCardTest, TheWriterRefusesAnImpossibleRecordTime) {
+    struct Case {
+        void (*edit)(RecordDateTime&);
+        const char* reason;
+    } const cases[] = {
+        {[](RecordDateTime& r) { r.hour = 24; }, "record hour 24"},
+        {[](RecordDateTime& r) { r.minute = 60; }, "record minute 60"},
+        {[](RecordDateTime& r) { r.second = 60; }, "record second 60"},
+        {[](RecordDateTime& r) { r.month = 13; }, "record month 13"},
+        {[](RecordDateTime& r) { r.month = 0; }, "record month 0"},
+        {[](RecordDateTime& r) { r.month = 2, r.day = 29, r.year = 2026; }, "record day 29"},
+        {[](RecordDateTime& r) { r.day = 0; }, "record day 0"},
+    };
+    for (const Case& c : cases) {
+        CardDescription card = SampleCardDescription(SampleCardOptions{});
+        c.edit(card.clips[0].recorded);
+        try {
+            BuildClipInformation(card, 0);
+            ADD_FAILURE() << c.reason << " was written";
+        } catch (const CardWriterError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+    }
+    CardDescription leap = SampleCardDescription(SampleCardOptions{});
+    leap.clips[0].recorded.year = 2028, leap.clips[0].recorded.month = 2, leap.clips[0].recorded.day = 29;
+    EXPECT_NO_THROW(BuildClipInformation(leap, 0));
 }

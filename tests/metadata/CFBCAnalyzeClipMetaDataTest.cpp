@@ -15,6 +15,7 @@
 #include "ClipXmlWriter.h"
 
 #include <gtest/gtest.h>
+#include "ScratchFolder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -175,26 +176,6 @@ std::vector<std::string> ElementNamesOf(const std::string& document) {
     return names;
 }
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const char* base = std::getenv("QZ_TEST_TMP");
-        fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path();
-        fs::create_directories(root);
-        std::string pattern = (root / "clipmeta-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        m_Path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_Path, ignored);
-    }
-    const fs::path& Path() const { return m_Path; }
-
-private:
-    fs::path m_Path;
-};
-
 std::string FileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -246,14 +227,14 @@ TEST(CFBCAnalyzeClipMetaDataTest, ReadsEveryFieldOfAWrittenDocument) {
 }
 
 TEST(CFBCAnalyzeClipMetaDataTest, ReadsTheDocumentOfAWrittenCardAndLeavesTheFileUntouched) {
-    ScratchFolder folder;
+    qztest::ScratchFolder folder("clipmeta");
     cw::CardDescription card;
     cw::ClipDescription clip = FullMetadataClip();
     clip.durationFrames = 15;
     clip.writeMxfFiles = false;
     card.clips.push_back(clip);
-    cw::WriteCard(card, folder.Path().string());
-    const fs::path xml = cw::ClipFilePath(folder.Path().string(), clip.id, ".XML");
+    cw::WriteCard(card, folder.Path());
+    const fs::path xml = cw::ClipFilePath(folder.Path(), clip.id, ".XML");
     const std::string before = FileBytes(xml);
     const auto timeBefore = fs::last_write_time(xml);
 
@@ -722,8 +703,9 @@ TEST(CFBCAnalyzeClipMetaDataTest, CopyHoldsTheSameValuesIndependently) {
 }
 
 TEST(CFBCAnalyzeClipMetaDataTest, WriteToFileReplacesOnlyWhenAskedAndNeverHalfway) {
-    ScratchFolder folder;
-    const fs::path path = folder.Path() / "QZ0001.XML";
+    qztest::ScratchFolder scratch("clipmeta");
+    const fs::path folder = scratch.Path();
+    const fs::path path = folder / "QZ0001.XML";
     auto meta = Read(cw::BuildClipXml(FullMetadataClip()));
 
     EXPECT_EQ(meta->WriteToFile(S(path.string()), false), Meta::kResultSuccess);
@@ -748,16 +730,16 @@ TEST(CFBCAnalyzeClipMetaDataTest, WriteToFileReplacesOnlyWhenAskedAndNeverHalfwa
     // No folder to write into, a folder in the way, no path.
     ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(0), key_LONGITUDE_MINUTES), Meta::kResultSuccess);
     ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<float>(0), key_LONGITUDE_SECONDS), Meta::kResultSuccess);
-    EXPECT_EQ(meta->WriteToFile(S((folder.Path() / "missing" / "x.XML").string()), true),
+    EXPECT_EQ(meta->WriteToFile(S((folder / "missing" / "x.XML").string()), true),
               Meta::kResultFileNotReplaced);
-    fs::create_directory(folder.Path() / "dir.XML");
-    EXPECT_EQ(meta->WriteToFile(S((folder.Path() / "dir.XML").string()), true), Meta::kResultFileNotReplaced);
+    fs::create_directory(folder / "dir.XML");
+    EXPECT_EQ(meta->WriteToFile(S((folder / "dir.XML").string()), true), Meta::kResultFileNotReplaced);
     EXPECT_EQ(meta->WriteToFile(CUSharedPtr<CUStringMac>(), true), Meta::kResultInvalid);
     EXPECT_EQ(meta->WriteToFile(CUSharedPtr<CUStream>()), Meta::kResultInvalid);
 
     // Nothing but the document and the folder is left behind.
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder.Path())) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"QZ0001.XML", "dir.XML"}));
 }

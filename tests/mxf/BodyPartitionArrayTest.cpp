@@ -1,7 +1,7 @@
 #include "BodyPartitionArray.h"
 
 #include "IndexTableSegment.h"
-#include "KlvTestBytes.h"
+#include "MxfTestSupport.h"
 #include "ParseMetaData.h"
 #include "PartitionPack.h"
 

@@ -37,16 +37,16 @@ std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
 
 class CacheFileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("cache"); }
     std::string MakeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string path = dir_ + "/" + name;
-        EXPECT_TRUE(mxftest::WriteAll(path, bytes));
+        EXPECT_TRUE(mxftest::WriteFile(path, bytes));
         return path;
     }
     static CUSharedPtr<CacheFileStream> Open(const std::string& path) {
         return CacheFileStream::Create(CUStringMac::Create(path.c_str()));
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"cache"};
+    const std::string dir_ = scratch_.Path();
 };
 
 TEST_F(CacheFileStreamTest, ReadsAcrossBlocksAndClampsAtTheEnd) {
@@ -171,7 +171,7 @@ TEST_F(CacheFileStreamTest, FailedBlockReadIsNotServedLater) {
     EXPECT_EQ(s->Read(buf.data(), buf.size(), 0, kCUStreamSeekBegin), 0u);
     // The file gets its bytes back (different ones): they are read anew.
     const auto second = Pattern(kBlock + 500, 8);
-    ASSERT_TRUE(mxftest::WriteAll(path, second));
+    ASSERT_TRUE(mxftest::WriteFile(path, second));
     ASSERT_EQ(s->Read(buf.data(), buf.size(), 0, kCUStreamSeekBegin), buf.size());
     EXPECT_TRUE(std::equal(buf.begin(), buf.end(), second.begin()));
 }

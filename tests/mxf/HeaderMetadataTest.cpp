@@ -31,7 +31,6 @@ T Cast(const CUSharedPtr<CUObject>& o) {
 
 class HeaderMetadataTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("header"); }
     CUSharedPtr<MXFStream> OpenBuilt(const mxftest::Options& o, uint32_t expected = 0) {
         const std::string path = dir_ + "/h.mxf";
         EXPECT_TRUE(mxftest::Build(o).Write(path));
@@ -39,7 +38,8 @@ protected:
         EXPECT_EQ(mxf->Parse(), expected);
         return mxf;
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"header"};
+    const std::string dir_ = scratch_.Path();
 };
 
 TEST_F(HeaderMetadataTest, TracksCarryTheirDescriptorValues) {

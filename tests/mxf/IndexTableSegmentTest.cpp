@@ -48,27 +48,27 @@ Bytes SegmentKLV(const SegmentSpec& s) {
     if (s.npePresent) set.U8(0x3F0E, s.npe);
     if (s.delta) {
         Bytes d;
-        mxftest::PutU32(d, s.deltaCount);
-        mxftest::PutU32(d, 6);
-        mxftest::PutU8(d, 0), mxftest::PutU8(d, 0), mxftest::PutU32(d, 0);
-        mxftest::PutU8(d, 0), mxftest::PutU8(d, 1), mxftest::PutU32(d, 20);
+        d.u32(s.deltaCount);
+        d.u32(6);
+        d.u8(0), d.u8(0), d.u32(0);
+        d.u8(0), d.u8(1), d.u32(20);
         set.Item(0x3F09, d);
     }
     const uint32_t length = 11 + 4u * s.nsl + 8u * s.npe;
     Bytes e;
-    mxftest::PutU32(e, s.entryCount >= 0 ? uint32_t(s.entryCount) : uint32_t(s.entries.size()));
-    mxftest::PutU32(e, s.entryLength >= 0 ? uint32_t(s.entryLength) : length);
+    e.u32(s.entryCount >= 0 ? uint32_t(s.entryCount) : uint32_t(s.entries.size()));
+    e.u32(s.entryLength >= 0 ? uint32_t(s.entryLength) : length);
     for (const Entry& x : s.entries) {
-        mxftest::PutU8(e, uint8_t(x.t));
-        mxftest::PutU8(e, uint8_t(x.k));
-        mxftest::PutU8(e, x.flags);
-        mxftest::PutU64(e, x.stream);
-        for (uint8_t i = 0; i < s.nsl; ++i) mxftest::PutU32(e, x.slice + i);
-        for (uint8_t i = 0; i < s.npe; ++i) mxftest::PutU64(e, 0x0000000100000002ull);
+        e.u8(uint8_t(x.t));
+        e.u8(uint8_t(x.k));
+        e.u8(x.flags);
+        e.u64(x.stream);
+        for (uint8_t i = 0; i < s.nsl; ++i) e.u32(x.slice + i);
+        for (uint8_t i = 0; i < s.npe; ++i) e.u64(0x0000000100000002ull);
     }
     set.Item(0x3F0A, e);
     Bytes klv;
-    mxftest::PutKLV(klv, mxftest::kIndexKey, set.value);
+    mxftest::PutKLV(klv, mxftest::kIndexSegmentKey, set.value);
     return klv;
 }
 

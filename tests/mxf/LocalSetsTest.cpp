@@ -1,7 +1,7 @@
 #include "LocalSets.h"
 
 #include "CUStringMac.h"
-#include "KlvTestBytes.h"
+#include "MxfTestSupport.h"
 #include "ParseMetaData.h"
 
 #include <gtest/gtest.h>

@@ -25,7 +25,6 @@ namespace {
 
 class MXFStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("mxfstream"); }
     std::string Write(const mxftest::File& f, const std::string& name = "a.mxf") {
         const std::string path = dir_ + "/" + name;
         EXPECT_TRUE(f.Write(path));
@@ -34,7 +33,8 @@ protected:
     static CUSharedPtr<MXFStream> Open(const std::string& path) {
         return CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"mxfstream"};
+    const std::string dir_ = scratch_.Path();
 };
 
 // Every essence range and byte, every index value equals what was written.
@@ -183,13 +183,13 @@ TEST_F(MXFStreamTest, FooterZeroWithoutRandomIndexGivesEmptyTable) {
 TEST_F(MXFStreamTest, RandomIndexPointingNowhereStillOpensByScanning) {
     mxftest::File f = mxftest::Build();
     // Entry 0 of the random index pack: BodySID at +20, offset at +24.
-    mxftest::SetU64(f.bytes, f.ripOffset + 24, 12345);
+    f.bytes.set(f.ripOffset + 24, 8, 12345);
     auto mxf = Open(Write(f));
     EXPECT_EQ(mxf->Parse(), 0u);
     ExpectMatchesWriter(*mxf, f);
     // An overall length pointing before the file start: no pack, footer walk.
     mxftest::File g = mxftest::Build();
-    mxftest::SetU32(g.bytes, g.bytes.size() - 4, 0x7FFFFFFF);
+    g.bytes.set(g.bytes.size() - 4, 4, 0x7FFFFFFF);
     auto other = Open(Write(g, "b.mxf"));
     EXPECT_EQ(other->Parse(), 0u);
     EXPECT_FALSE(other->GetRandomIndexPack());
@@ -230,7 +230,7 @@ TEST_F(MXFStreamTest, HugeHeaderSetLengthAllocatesNothing) {
     // The preface (after the 20 + 26 byte primer) claims 0x7FFFFF bytes.
     const size_t preface = f.headerMetadataStart + 20 + 8 + 18;
     ASSERT_EQ(f.bytes[preface + 14], 0x2F);
-    mxftest::SetU32(f.bytes, preface + 16, 0x837FFFFF);
+    f.bytes.set(preface + 16, 4, 0x837FFFFF);
     auto mxf = Open(Write(f));
     EXPECT_EQ(mxf->Parse(), 0x131001u);
 }

@@ -13,12 +13,10 @@
 #include "STTrack.h"
 #include "UMID.h"
 
-#if QZ_HAVE_CARDWRITER
 #include "AudioFramePattern.h"
 #include "ClipFrameRate.h"
 #include "Mpeg2Encoder.h"
 #include "MxfFileWriter.h"
-#endif
 
 #include <gtest/gtest.h>
 
@@ -101,13 +99,10 @@ void ExpectConcurrentReadsMatch(const std::vector<CUSharedPtr<MXFStream>>& files
     EXPECT_EQ(mismatches.load(), 0);
 }
 
-#if QZ_HAVE_CARDWRITER
-
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
 class CardWriterFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("written"); }
     static cw::MxfFileDescription Description(cw::FrameRate rate, uint32_t frames) {
         const cw::FrameRateTraits traits = cw::TraitsOf(rate);
         cw::MxfFileDescription d;
@@ -126,7 +121,8 @@ protected:
         d.dropFrame = traits.dropFrameAllowed;
         return d;
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"written"};
+    const std::string dir_ = scratch_.Path();
 };
 
 // Every edit unit of a written file: the picture bytes are the encoder's,
@@ -334,15 +330,13 @@ TEST_F(CardWriterFilesTest, EightThreadsReadSharedFilesLikeOne) {
     ExpectConcurrentReadsMatch(files, cw::kMxfPictureElement, 4);
 }
 
-#endif  // QZ_HAVE_CARDWRITER
 
 // ffmpeg-written OP1a: essence in BodySID 1, a system item per frame.
 class FfmpegFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!mxftest::HaveTool("ffmpeg") || !mxftest::HaveTool("ffprobe"))
-            GTEST_SKIP() << "ffmpeg not installed";
-        dir_ = mxftest::ScratchDir("ffmpeg");
+        QZ_REQUIRE_TOOL("ffmpeg");
+        QZ_REQUIRE_TOOL("ffprobe");
     }
     // testsrc at `rate` with 48 kHz sine audio, 1 s, MPEG-2 4:2:2 and PCM.
     std::string Make(const std::string& name, const std::string& size, const std::string& rate,
@@ -352,11 +346,11 @@ protected:
                                 ":rate=" + rate +
                                 " -f lavfi -i sine=sample_rate=48000 -t 1 -c:v mpeg2video -pix_fmt yuv422p " +
                                 extra + " -c:a pcm_s16le -f mxf '" + path + "'";
-        std::string out;
-        EXPECT_TRUE(mxftest::RunCapture(cmd, out)) << cmd;
+        EXPECT_EQ(qztest::RunCommand(cmd).exitCode, 0) << cmd;
         return path;
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"ffmpeg"};
+    const std::string dir_ = scratch_.Path();
 };
 
 // ffmpeg's element numbering: 0 system item, 1 picture, 2 sound.
@@ -368,9 +362,11 @@ void ExpectMatchesFfmpeg(const std::string& path) {
     ASSERT_EQ(mxf->Parse(), 0u);
     EXPECT_EQ(mxf->EssenceBodySID(), 1u);
     // The video elements, concatenated, are what ffmpeg extracts.
-    std::string extracted;
-    ASSERT_TRUE(mxftest::RunCapture(
-        "ffmpeg -nostdin -loglevel error -i '" + path + "' -map 0:v -c copy -f mpeg2video -", extracted));
+    const qztest::CommandResult copy =
+        qztest::RunCommand("ffmpeg -nostdin -loglevel error -i " + qztest::ShellQuote(path) +
+                           " -map 0:v -c copy -f mpeg2video -");
+    ASSERT_EQ(copy.exitCode, 0);
+    const std::string& extracted = copy.output;
     std::string ours;
     std::vector<uint8_t> buf(4 << 20);
     for (int64_t e = 0; e < mxf->Duration(); ++e) {
@@ -381,10 +377,11 @@ void ExpectMatchesFfmpeg(const std::string& path) {
     EXPECT_EQ(ours.size(), extracted.size());
     EXPECT_TRUE(ours == extracted);
     // Every packet ffprobe lists: position and size of the element's value.
-    std::string packets;
-    ASSERT_TRUE(mxftest::RunCapture(
-        "ffprobe -v error -show_entries packet=stream_index,pos,size,flags -of csv=p=0 '" + path + "'",
-        packets));
+    const qztest::CommandResult probe =
+        qztest::RunCommand("ffprobe -v error -show_entries packet=stream_index,pos,size,flags -of csv=p=0 " +
+                           qztest::ShellQuote(path));
+    ASSERT_EQ(probe.exitCode, 0);
+    const std::string& packets = probe.output;
     std::istringstream lines(packets);
     std::string line;
     int64_t video = 0, audio = 0;

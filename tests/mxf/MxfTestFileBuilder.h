@@ -4,6 +4,8 @@
 // frame-wrapped picture + sound content packages, each partition's index in
 // the partition that follows it, a footer and an optional random index pack.
 // Every position a test may want to check or corrupt is recorded.
+#include "MxfTestBytes.h"
+
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -12,75 +14,9 @@
 
 namespace mxftest {
 
-using Bytes = std::vector<uint8_t>;
-
-inline void PutU8(Bytes& b, uint8_t v) {
-    b.push_back(v);
-}
-inline void PutU16(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
-inline void PutU32(Bytes& b, uint32_t v) {
-    for (int i = 3; i >= 0; --i) b.push_back(uint8_t(v >> (8 * i)));
-}
-inline void PutU64(Bytes& b, uint64_t v) {
-    for (int i = 7; i >= 0; --i) b.push_back(uint8_t(v >> (8 * i)));
-}
-inline void PutBytes(Bytes& b, const Bytes& v) {
-    b.insert(b.end(), v.begin(), v.end());
-}
-inline void SetU32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * (3 - i)));
-}
-inline void SetU64(Bytes& b, size_t at, uint64_t v) {
-    for (int i = 0; i < 8; ++i) b[at + i] = uint8_t(v >> (8 * (7 - i)));
-}
-
-inline Bytes Key(std::initializer_list<uint8_t> bytes) {
-    return Bytes(bytes);
-}
-inline Bytes SetKey(uint8_t kind) {
-    return Key(
-        {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, kind, 0x00});
-}
-inline Bytes PartitionKey(uint8_t kind, uint8_t status) {
-    return Key(
-        {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, kind, status, 0x00});
-}
-inline const Bytes kFillKey = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x02,
-                               0x03, 0x01, 0x02, 0x10, 0x01, 0x00, 0x00, 0x00};
-inline const Bytes kPrimerKey = PartitionKey(0x05, 0x01);
-inline const Bytes kRIPKey = PartitionKey(0x11, 0x01);
-inline const Bytes kIndexKey = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01,
-                                0x0D, 0x01, 0x02, 0x01, 0x01, 0x10, 0x01, 0x00};
-inline const Bytes kPictureKey = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01,
-                                  0x0D, 0x01, 0x03, 0x01, 0x15, 0x01, 0x05, 0x00};
-inline const Bytes kSoundKey = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01,
-                                0x0D, 0x01, 0x03, 0x01, 0x16, 0x01, 0x01, 0x00};
-inline const Bytes kSequenceInfoKey = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x0D,
-                                       0x0E, 0x15, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00};
-inline const Bytes kOP1a = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
-                            0x0D, 0x01, 0x02, 0x01, 0x01, 0x01, 0x09, 0x00};
-inline const Bytes kMPEGContainer = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
-                                     0x0D, 0x01, 0x03, 0x01, 0x02, 0x04, 0x60, 0x01};
-inline const Bytes kDDTimecode = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
-                                  0x01, 0x03, 0x02, 0x01, 0x01, 0x00, 0x00, 0x00};
-inline const Bytes kDDPicture = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
-                                 0x01, 0x03, 0x02, 0x02, 0x01, 0x00, 0x00, 0x00};
-inline const Bytes kDDSound = {0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
-                               0x01, 0x03, 0x02, 0x02, 0x02, 0x00, 0x00, 0x00};
-inline const Bytes kMERBitRate = {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05,
-                                  0x04, 0x01, 0x06, 0x02, 0x01, 0x0B, 0x00, 0x00};
-
-// A KLV with a 4-byte BER length (0x83).
-inline void PutKLV(Bytes& b, const Bytes& key, const Bytes& value) {
-    PutBytes(b, key);
-    PutU8(b, 0x83);
-    PutU8(b, uint8_t(value.size() >> 16));
-    PutU8(b, uint8_t(value.size() >> 8));
-    PutU8(b, uint8_t(value.size()));
-    PutBytes(b, value);
+// A KLV with a 4-byte BER length (0x83), as the builder writes them all.
+inline void PutKLV(Bytes& b, const Key16& key, const Bytes& value) {
+    b.klv(key, value, 3);
 }
 // Fill up to the next multiple of kag counted from `base` (the partition's
 // first byte).
@@ -91,42 +27,31 @@ inline void PutFillTo(Bytes& b, uint32_t kag, size_t base = 0) {
     PutKLV(b, kFillKey, Bytes(gap - 20, 0));
 }
 
+// The builder's partition packs: version 1.2, one MPEG essence label.
+inline Bytes Pack(uint32_t kag, uint64_t self, uint64_t previous, uint64_t footer, uint64_t headerBytes,
+                  uint64_t indexBytes, uint32_t indexSID, uint64_t bodyOffset, uint32_t bodySID) {
+    return PartitionValue(kag, self, previous, footer, headerBytes, indexBytes, indexSID, bodyOffset, bodySID,
+                          1, 2, 1);
+}
+
 // Local set items (2-byte tag, 2-byte length).
 struct LocalSet {
     Bytes value;
     LocalSet& Item(uint16_t tag, const Bytes& v) {
-        PutU16(value, tag);
-        PutU16(value, uint16_t(v.size()));
-        PutBytes(value, v);
+        value.item(tag, v);
         return *this;
     }
-    LocalSet& U8(uint16_t tag, uint8_t v) { return Item(tag, Bytes{v}); }
-    LocalSet& U16(uint16_t tag, uint16_t v) {
-        Bytes b;
-        PutU16(b, v);
-        return Item(tag, b);
-    }
-    LocalSet& U32(uint16_t tag, uint32_t v) {
-        Bytes b;
-        PutU32(b, v);
-        return Item(tag, b);
-    }
-    LocalSet& U64(uint16_t tag, uint64_t v) {
-        Bytes b;
-        PutU64(b, v);
-        return Item(tag, b);
-    }
+    LocalSet& U8(uint16_t tag, uint8_t v) { return Item(tag, Bytes().u8(v)); }
+    LocalSet& U16(uint16_t tag, uint16_t v) { return Item(tag, Bytes().u16(v)); }
+    LocalSet& U32(uint16_t tag, uint32_t v) { return Item(tag, Bytes().u32(v)); }
+    LocalSet& U64(uint16_t tag, uint64_t v) { return Item(tag, Bytes().u64(v)); }
     LocalSet& Rational(uint16_t tag, int32_t n, int32_t d) {
-        Bytes b;
-        PutU32(b, uint32_t(n));
-        PutU32(b, uint32_t(d));
-        return Item(tag, b);
+        return Item(tag, Bytes().u32(uint32_t(n)).u32(uint32_t(d)));
     }
     LocalSet& Array(uint16_t tag, const std::vector<Bytes>& uids) {
         Bytes b;
-        PutU32(b, uint32_t(uids.size()));
-        PutU32(b, 16);
-        for (const auto& u : uids) PutBytes(b, u);
+        b.u32(uids.size()).u32(16);
+        for (const auto& u : uids) b.raw(u);
         return Item(tag, b);
     }
 };
@@ -185,10 +110,10 @@ struct File {
     // Pack fields by value offset: 16 Previous, 24 Footer, 32 HeaderByteCount,
     // 40 IndexByteCount, 48 IndexSID, 52 BodyOffset, 60 BodySID.
     void PatchPackU64(size_t partition, size_t field, uint64_t v) {
-        SetU64(bytes, PackValue(partition) + field, v);
+        bytes.set(PackValue(partition) + field, 8, v);
     }
     void PatchPackU32(size_t partition, size_t field, uint32_t v) {
-        SetU32(bytes, PackValue(partition) + field, v);
+        bytes.set(PackValue(partition) + field, 4, v);
     }
 
     bool Write(const std::string& path) const {
@@ -198,36 +123,15 @@ struct File {
     }
 };
 
-inline Bytes PartitionValue(uint32_t kag, uint64_t self, uint64_t previous, uint64_t footer, uint64_t hbc,
-                            uint64_t ibc, uint32_t indexSID, uint64_t bodyOffset, uint32_t bodySID) {
-    Bytes v;
-    PutU16(v, 1);
-    PutU16(v, 2);
-    PutU32(v, kag);
-    PutU64(v, self);
-    PutU64(v, previous);
-    PutU64(v, footer);
-    PutU64(v, hbc);
-    PutU64(v, ibc);
-    PutU32(v, indexSID);
-    PutU64(v, bodyOffset);
-    PutU32(v, bodySID);
-    PutBytes(v, kOP1a);
-    PutU32(v, 1);
-    PutU32(v, 16);
-    PutBytes(v, kMPEGContainer);
-    return v;
-}
-
 inline Bytes HeaderMetadataBytes(const Options& o, File& f) {
     Bytes h;
     // Primer: one dynamic tag for the MPEG bit rate item.
     {
         Bytes v;
-        PutU32(v, 1);
-        PutU32(v, 18);
-        PutU16(v, 0x8001);
-        PutBytes(v, kMERBitRate);
+        v.u32(1);
+        v.u32(18);
+        v.u16(0x8001);
+        v.key(kMERBitRate);
         PutKLV(h, kPrimerKey, v);
     }
     int64_t duration = 0;
@@ -356,25 +260,25 @@ inline Bytes IndexSegment(const Options& o, const File& f, size_t first, size_t 
         .U32(0x3F07, o.bodySID)
         .U8(0x3F08, 1);
     Bytes delta;
-    PutU32(delta, 2);
-    PutU32(delta, 6);
-    PutU8(delta, 0), PutU8(delta, 0), PutU32(delta, 0);
-    PutU8(delta, 0), PutU8(delta, 1), PutU32(delta, 0);
+    delta.u32(2);
+    delta.u32(6);
+    delta.u8(0), delta.u8(0), delta.u32(0);
+    delta.u8(0), delta.u8(1), delta.u32(0);
     s.Item(0x3F09, delta);
     Bytes entries;
-    PutU32(entries, uint32_t(count));
-    PutU32(entries, 15);
+    entries.u32(uint32_t(count));
+    entries.u32(15);
     for (size_t i = first; i < first + count; ++i) {
         const Unit& u = f.units[i];
-        PutU8(entries, uint8_t(u.temporal));
-        PutU8(entries, uint8_t(u.keyOffset));
-        PutU8(entries, u.flags);
-        PutU64(entries, u.streamOffset);
-        PutU32(entries, uint32_t(u.soundValueOffset - 20 - u.packageOffset));
+        entries.u8(uint8_t(u.temporal));
+        entries.u8(uint8_t(u.keyOffset));
+        entries.u8(u.flags);
+        entries.u64(u.streamOffset);
+        entries.u32(uint32_t(u.soundValueOffset - 20 - u.packageOffset));
     }
     s.Item(0x3F0A, entries);
     Bytes b;
-    PutKLV(b, kIndexKey, s.value);
+    PutKLV(b, kIndexSegmentKey, s.value);
     return b;
 }
 
@@ -404,20 +308,20 @@ inline File Build(const Options& o = Options()) {
     }
     {
         Bytes probe;
-        PutKLV(probe, PartitionKey(0x02, 0x04), PartitionValue(o.kag, 0, 0, 0, 0, 0, 0, 0, 0));
+        PutKLV(probe, PartitionKey(0x02, 0x04), Pack(o.kag, 0, 0, 0, 0, 0, 0, 0, 0));
         PutFillTo(probe, o.kag);
         const uint64_t start = probe.size();
         Bytes region = header;
-        PutBytes(region, seqInfo);
+        region.raw(seqInfo);
         Bytes tmp(start + region.size(), 0);
         PutFillTo(tmp, o.kag);
         const uint64_t hbc = tmp.size() - start;
-        PutKLV(b, PartitionKey(0x02, 0x04), PartitionValue(o.kag, 0, 0, 0, hbc, 0, 0, 0, 0));
+        PutKLV(b, PartitionKey(0x02, 0x04), Pack(o.kag, 0, 0, 0, hbc, 0, 0, 0, 0));
         PutFillTo(b, o.kag);
         f.headerMetadataStart = b.size();
-        PutBytes(b, header);
+        b.raw(header);
         if (o.sequenceInfo) f.sequenceInfoOffset = b.size();
-        PutBytes(b, seqInfo);
+        b.raw(seqInfo);
         PutFillTo(b, o.kag);
         f.headerMetadataEnd = b.size();
     }
@@ -434,7 +338,7 @@ inline File Build(const Options& o = Options()) {
             index = IndexSegment(o, f, firstUnit - prevCount, prevCount);
         }
         Bytes probe;
-        PutKLV(probe, PartitionKey(0x03, 0x04), PartitionValue(o.kag, 0, 0, 0, 0, 0, 0, 0, 0));
+        PutKLV(probe, PartitionKey(0x03, 0x04), Pack(o.kag, 0, 0, 0, 0, 0, 0, 0, 0));
         PutFillTo(probe, o.kag);
         uint64_t ibc = 0;
         if (!index.empty()) {
@@ -443,10 +347,10 @@ inline File Build(const Options& o = Options()) {
             ibc = tmp.size() - probe.size();
         }
         PutKLV(b, PartitionKey(0x03, 0x04),
-               PartitionValue(o.kag, self, previous, 0, 0, ibc, ibc ? 1 : 0, streamOffset, o.bodySID));
+               Pack(o.kag, self, previous, 0, 0, ibc, ibc ? 1 : 0, streamOffset, o.bodySID));
         PutFillTo(b, o.kag, self);
         if (!index.empty()) {
-            PutBytes(b, index);
+            b.raw(index);
             PutFillTo(b, o.kag, self);
         }
         for (int i = 0; i < o.framesPerPartition[p]; ++i) {
@@ -474,7 +378,7 @@ inline File Build(const Options& o = Options()) {
         const size_t lastCount = o.framesPerPartition.empty() ? 0 : size_t(o.framesPerPartition.back());
         Bytes index = lastCount ? IndexSegment(o, f, firstUnit - lastCount, lastCount) : Bytes();
         Bytes probe;
-        PutKLV(probe, PartitionKey(0x04, 0x04), PartitionValue(o.kag, 0, 0, 0, 0, 0, 0, 0, 0));
+        PutKLV(probe, PartitionKey(0x04, 0x04), Pack(o.kag, 0, 0, 0, 0, 0, 0, 0, 0));
         PutFillTo(probe, o.kag);
         uint64_t ibc = 0;
         if (!index.empty()) {
@@ -483,10 +387,10 @@ inline File Build(const Options& o = Options()) {
             ibc = tmp.size() - probe.size();
         }
         PutKLV(b, PartitionKey(0x04, 0x04),
-               PartitionValue(o.kag, f.footer, previous, f.footer, 0, ibc, ibc ? 1 : 0, 0, 0));
+               Pack(o.kag, f.footer, previous, f.footer, 0, ibc, ibc ? 1 : 0, 0, 0));
         PutFillTo(b, o.kag, f.footer);
         if (!index.empty()) {
-            PutBytes(b, index);
+            b.raw(index);
             PutFillTo(b, o.kag, f.footer);
         }
     }
@@ -497,11 +401,11 @@ inline File Build(const Options& o = Options()) {
         Bytes v;
         for (size_t p = 0; p < f.partitions.size(); ++p) {
             const bool body = p > 0 && p + 1 < f.partitions.size();
-            PutU32(v, body ? o.bodySID : 0);
-            PutU64(v, f.partitions[p]);
+            v.u32(body ? o.bodySID : 0);
+            v.u64(f.partitions[p]);
         }
-        PutU32(v, uint32_t(20 + v.size() + 4));
-        PutKLV(b, kRIPKey, v);
+        v.u32(uint32_t(20 + v.size() + 4));
+        PutKLV(b, kRandomIndexKey, v);
     }
     return f;
 }

@@ -5,7 +5,7 @@
 #include "CUStringMac.h"
 #include "CUVector.h"
 #include "KLVPacket.h"
-#include "KlvTestBytes.h"
+#include "MxfTestSupport.h"
 #include "MxfUUID.h"
 #include "PartitionPack.h"
 #include "UMID.h"

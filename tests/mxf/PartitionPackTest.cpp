@@ -2,8 +2,8 @@
 
 #include "BodyPartitionArray.h"
 #include "CUStringMac.h"
-#include "KlvTestBytes.h"
 #include "MxfLabels.h"
+#include "MxfTestSupport.h"
 #include "ParseMetaData.h"
 #include "RandomIndexPack.h"
 

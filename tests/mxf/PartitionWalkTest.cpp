@@ -125,12 +125,12 @@ uint32_t UInt32Of(const CUSharedPtr<STMetadataSets>& set, uint32_t tag) {
 
 // ffprobe's packet list: stream index -> (pos, size) in file order.
 std::map<int, std::vector<Element>> ProbePackets(const std::string& path) {
-    std::string out;
     std::map<int, std::vector<Element>> packets;
-    if (!mxftest::RunCapture(
-            "ffprobe -v error -show_entries packet=stream_index,pos,size -of csv=p=0 '" + path + "'", out))
-        return packets;
-    std::istringstream lines(out);
+    const qztest::CommandResult probe =
+        qztest::RunCommand("ffprobe -v error -show_entries packet=stream_index,pos,size -of csv=p=0 " +
+                           qztest::ShellQuote(path));
+    EXPECT_EQ(probe.exitCode, 0) << path;
+    std::istringstream lines(probe.output);
     std::string line;
     while (std::getline(lines, line)) {
         int stream = 0;
@@ -146,19 +146,19 @@ std::map<int, std::vector<Element>> ProbePackets(const std::string& path) {
 class PartitionWalkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!mxftest::HaveTool("ffmpeg") || !mxftest::HaveTool("ffprobe"))
-            GTEST_SKIP() << "ffmpeg not installed";
-        dir_ = mxftest::ScratchDir("partitionwalk");
+        QZ_REQUIRE_TOOL("ffmpeg");
+        QZ_REQUIRE_TOOL("ffprobe");
     }
     std::string Ffmpeg(const std::string& name, const std::string& args) {
         const std::string path = dir_ + "/" + name;
-        std::string out;
-        EXPECT_TRUE(mxftest::RunCapture(
-            "ffmpeg -nostdin -loglevel error -y " + args + " -f mxf '" + path + "' 2>&1", out))
-            << out;
+        const qztest::CommandResult run = qztest::RunCommand(
+            "ffmpeg -nostdin -loglevel error -y " + args + " -f mxf " + qztest::ShellQuote(path),
+            qztest::Capture::StdoutAndStderr);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
         return path;
     }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"partitionwalk"};
+    const std::string dir_ = scratch_.Path();
 };
 
 TEST_F(PartitionWalkTest, FfmpegMpeg2WithPcm) {

@@ -1,7 +1,7 @@
 #include "PrimerPack.h"
 
-#include "KlvTestBytes.h"
 #include "MxfLabels.h"
+#include "MxfTestSupport.h"
 #include "ParseMetaData.h"
 
 #include <gtest/gtest.h>

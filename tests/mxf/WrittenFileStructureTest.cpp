@@ -3,7 +3,6 @@
 // metadata sets, primer-mapped MPEG items, content packages per partition,
 // the sequence information at its fixed offset, and truncations at every
 // structure boundary.
-#ifdef QZ_HAVE_CARDWRITER
 
 #include "CUFileStream.h"
 #include "CUMemoryStream.h"
@@ -53,8 +52,8 @@ std::string Name(const Format& f) {
 
 class WrittenFileStructureTest : public ::testing::TestWithParam<Format> {
 protected:
-    void SetUp() override { dir_ = mxftest::ScratchDir("writtenfile"); }
-    std::string dir_;
+    qztest::ScratchFolder scratch_{"writtenfile"};
+    const std::string dir_ = scratch_.Path();
 };
 
 }  // namespace
@@ -207,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, WrittenFileStructureTest,
 // Cut at every structure boundary (and one byte either side): each read of
 // the lower layers fails cleanly or succeeds on what is there.
 TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
-    const std::string dir = mxftest::ScratchDir("writtencut");
+    qztest::ScratchFolder scratch("writtencut");
+    const std::string dir = scratch.Path();
     cw::MxfFileDescription d;
     d.video.width = 1280;
     d.video.height = 720;
@@ -220,7 +220,7 @@ TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
     d.audioChannels = 1;
     const std::string whole = dir + "/whole.MXF";
     const cw::MxfFileLayout layout = cw::WriteMxfFile(d, whole);
-    const std::vector<uint8_t> bytes = mxftest::ReadAll(whole);
+    const std::vector<uint8_t> bytes = mxftest::ReadFile(whole);
     ASSERT_EQ(bytes.size(), layout.fileSize);
 
     // Boundaries: every KLV start of the whole file.
@@ -274,7 +274,8 @@ TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
 
 // Files broken on purpose by the writer.
 TEST(WrittenFileFaultsTest, MissingRandomIndexAndPrimerItems) {
-    const std::string dir = mxftest::ScratchDir("writtenfaults");
+    qztest::ScratchFolder scratch("writtenfaults");
+    const std::string dir = scratch.Path();
     cw::MxfFileDescription d;
     d.video.width = 1280;
     d.video.height = 720;
@@ -328,4 +329,3 @@ TEST(WrittenFileFaultsTest, MissingRandomIndexAndPrimerItems) {
     EXPECT_TRUE(mpeg->ValueForTag(kLocalTag_StoredWidth));
 }
 
-#endif  // QZ_HAVE_CARDWRITER

@@ -16,13 +16,17 @@ namespace qztest {
 
 struct CommandResult {
     int exitCode = -1;   // -1 when the command did not exit normally
-    std::string output;  // what it wrote to stdout
+    std::string output;  // what it wrote to stdout (and stderr, when asked)
 };
 
-// Runs `command` through the shell, capturing stdout.
-inline CommandResult RunCommand(const std::string& command) {
+enum class Capture { Stdout, StdoutAndStderr };
+
+// Runs `command` through the shell, capturing stdout, or stdout and stderr
+// together (for peers such as ffmpeg that report problems on stderr).
+inline CommandResult RunCommand(const std::string& command, Capture capture = Capture::Stdout) {
     CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
+    const std::string line = capture == Capture::StdoutAndStderr ? command + " 2>&1" : command;
+    FILE* pipe = popen(line.c_str(), "r");
     if (!pipe) return result;
     char buffer[65536];
     size_t n;
@@ -48,13 +52,20 @@ inline bool RunningUnderCI() {
     return ci && std::strcmp(ci, "true") == 0;
 }
 
+// For an optional peer check inside a test that has more to check: true when
+// the tool is there, and under CI=true also when it is not, so that the
+// check runs and fails there instead of being left out.
+inline bool ShouldRunPeerCheck(const std::string& tool) {
+    return HasTool(tool) || RunningUnderCI();
+}
+
 }  // namespace qztest
 
 // Skips the current test when `tool` is missing, or fails it under CI=true.
-#define QZ_REQUIRE_TOOL(tool)                                                        \
-    do {                                                                             \
-        if (!::qztest::HasTool(tool)) {                                              \
+#define QZ_REQUIRE_TOOL(tool)                                                         \
+    do {                                                                              \
+        if (!::qztest::HasTool(tool)) {                                               \
             if (::qztest::RunningUnderCI()) FAIL() << (tool) << " is required in CI"; \
-            GTEST_SKIP() << (tool) << " not installed";                              \
-        }                                                                            \
+            GTEST_SKIP() << (tool) << " not installed";                               \
+        }                                                                             \
     } while (0)
