@@ -448,6 +448,25 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionOnlyForTwoMono16BitTracks) {
     }
 }
 
+// At 10 frames a second a frame would hold 4800 samples, more than one
+// element of the camera's holds: video still, but no audio buffers, and
+// nothing allocated for them.
+TEST(FBCMovieSampleForFCPXTest, NoAudioBuffersForFramesLongerThanAnElement) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {3}));
+    std::vector<uint8_t> bytes = qztest::ReadBytes(clip.mxfPaths[0]);
+    std::vector<uint8_t> rate = qztest::BigEndian(10, 4);
+    for (uint8_t b : qztest::BigEndian(1, 4)) rate.push_back(b);
+    ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate), 2);
+    qztest::WriteBytes(clip.mxfPaths[0], bytes);
+    auto movie = Open(clip.cifPath);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->audioFormatDescription());
+    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(1), 4800);
+    EXPECT_TRUE(SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(1)));
+    EXPECT_FALSE(FrameAudio(*movie, 1));
+}
+
 // A clip whose picture size cannot be read has no video description and
 // cannot be created.
 TEST(FBCMovieSampleForFCPXTest, NoClipWithoutAPictureSize) {
