@@ -1,14 +1,13 @@
 #pragma once
-// Helpers of the movie tests: opening written clips and patching header
-// metadata items of written MXF files.
+// Helpers of the movie tests: opening written clips; patching written MXF
+// files comes from FileBytes.h.
 #include "CUStringMac.h"
+#include "FileBytes.h"
 #include "WrittenClip.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,38 +19,9 @@ inline qz::CUSharedPtr<qz::CUStringMac> Str(const std::string& text) {
     return qz::CUStringMac::Create(text.c_str());
 }
 
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// Every local set item `tag` of length `length` before `end` (the header
-// metadata): its tag replaced by `newTag` and its value by `value` (when
-// not empty). Returns how many items were patched.
-inline int PatchItems(std::vector<uint8_t>& file, uint64_t end, uint16_t tag, uint16_t length,
-                      uint16_t newTag, const std::vector<uint8_t>& value = {}) {
-    int patched = 0;
-    for (uint64_t at = 0; at + 4 + length <= end && at + 4 + length <= file.size(); ++at) {
-        if (file[at] != (tag >> 8) || file[at + 1] != (tag & 0xFF) || file[at + 2] != (length >> 8) ||
-            file[at + 3] != (length & 0xFF))
-            continue;
-        file[at] = static_cast<uint8_t>(newTag >> 8);
-        file[at + 1] = static_cast<uint8_t>(newTag);
-        for (size_t i = 0; i < value.size() && i < length; ++i) file[at + 4 + i] = value[i];
-        ++patched;
-    }
-    return patched;
-}
-
-inline std::vector<uint8_t> BigEndian(uint64_t value, int bytes) {
-    std::vector<uint8_t> out;
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    return out;
-}
+using qztest::BigEndian;
+using qztest::PatchItems;
+using qztest::ReadBytes;
+using qztest::WriteBytes;
 
 }  // namespace movie_test

@@ -1,0 +1,584 @@
+// The host sample model over written clips: the audio sample tables of the
+// six rates over a day, times to frames, video buffers of every frame
+// (bytes, times, dependency attachments), audio buffers against the
+// generated tones (whole and partial frames, across member files, elements
+// shorter or longer than the pattern), the three descriptions and the
+// clips that get none, refused element ranges and missing files, and one
+// clip built from eight threads at once.
+#include "ClipTimecode.h"
+#include "FileBytes.h"
+#include "PluginTestSupport.h"
+#include "ScratchFolder.h"
+#include "WrittenClip.h"
+
+#include "CFNumber.h"
+#include "CVImageBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+using namespace ComVantoVantoQZ64RADPlug;
+using plugin_test::BytesOf;
+using plugin_test::FrameAudio;
+using plugin_test::Open;
+using plugin_test::SampleHolder;
+using plugin_test::StereoTones;
+using qztest::ScratchFolder;
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+
+namespace {
+
+int64_t NumberValue(CFTypeRef number) {
+    int64_t value = -1;
+    auto n = CFCast<CFNumber>(number);
+    EXPECT_TRUE(n && CFNumberGetValue(n, kCFNumberSInt64Type, &value));
+    return value;
+}
+
+std::vector<uint8_t> FileRange(const std::string& path, uint64_t offset, uint64_t size) {
+    std::vector<uint8_t> bytes(size);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    EXPECT_TRUE(file) << path;
+    if (!file) return {};
+    std::fseek(file, static_cast<long>(offset), SEEK_SET);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    return bytes;
+}
+
+}  // namespace
+
+// Samples per frame as the camera records them, over 24 hours of each rate:
+// both mappings agree and every frame holds its pattern's count.
+TEST(FBCMovieSampleForFCPXTest, AudioSampleTablesOfEveryRateOverADay) {
+    const struct {
+        int32_t timescale;
+        int64_t duration;
+        std::vector<int64_t> pattern;
+    } rates[] = {
+        {30000, 1001, {1602, 1601, 1602, 1601, 1602}},
+        {60000, 1001, {800, 801, 801, 801, 801}},
+        {24000, 1001, {2002}},
+        {24, 1, {2000}},
+        {25, 1, {1920}},
+        {50, 1, {960}},
+    };
+    for (const auto& r : rates) {
+        SCOPED_TRACE(r.timescale);
+        const FBCHostTimeBase base{r.duration, r.timescale, 1, 48000};
+        const int64_t frames = (int64_t{86400} * r.timescale + r.duration - 1) / r.duration;
+        int64_t expected = 0;
+        int64_t mismatches = 0;
+        for (int64_t f = 0; f <= frames && mismatches < 5; ++f) {
+            const int64_t a = FBCMovieSampleForFCPX::AudioSampleIndexAtFrame(base, f);
+            const int64_t next = expected + r.pattern[size_t(f) % r.pattern.size()];
+            if (a != expected || FBCMovieSampleForFCPX::FrameAtAudioSampleIndex(base, a) != f ||
+                FBCMovieSampleForFCPX::FrameAtAudioSampleIndex(base, next - 1) != f) {
+                ADD_FAILURE() << "frame " << f << " starts at " << a << ", expected " << expected;
+                ++mismatches;
+            }
+            expected = next;
+        }
+    }
+    // The day's end at 25 fps is 86400 s of 48 kHz.
+    EXPECT_EQ(FBCMovieSampleForFCPX::AudioSampleIndexAtFrame({1, 25, 1, 48000}, 2160000), 4147200000);
+    const FBCHostTimeBase unusable[] = {
+        {0, 25, 1, 48000}, {1, 0, 1, 48000}, {1, 25, 2, 48000}, {1, 25, 1, 0}};
+    for (const FBCHostTimeBase& base : unusable) {
+        EXPECT_EQ(FBCMovieSampleForFCPX::AudioSampleIndexAtFrame(base, 1), -1);
+        EXPECT_EQ(FBCMovieSampleForFCPX::FrameAtAudioSampleIndex(base, 1), -1);
+    }
+    EXPECT_EQ(FBCMovieSampleForFCPX::AudioSampleIndexAtFrame({1, 25, 1, 48000}, -1), -1);
+    EXPECT_EQ(FBCMovieSampleForFCPX::FrameAtAudioSampleIndex({1, 25, 1, 48000}, -1), -1);
+}
+
+TEST(FBCMovieSampleForFCPXTest, MappingsOfAWrittenClip) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
+    auto movie = Open(clip.cifPath);
+    ASSERT_TRUE(movie);
+    const int64_t starts[] = {0, 1602, 3203, 4805, 6406, 8008};
+    for (int64_t f = 0; f <= 5; ++f) EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(f), starts[f]);
+    EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(6), 9610);  // the end index is allowed
+    EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(7), -1);
+    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(5), 1602);
+    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(6), -1);
+    EXPECT_EQ(movie->audioSampleCount(), 9610);
+    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(1601), 0u);
+    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(1602), 1u);
+    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(-1), 0xFFFFFFFFu);
+    EXPECT_EQ(CMTimeCompare(movie->presentationTimeAtIndex(5), CMTimeMake(5005, 30000)), 0);
+    EXPECT_TRUE(CMTIME_IS_INVALID(movie->presentationTimeAtIndex(6)));
+    EXPECT_TRUE(CMTIME_IS_INVALID(movie->presentationTimeAtIndex(-1)));
+}
+
+// A time belongs to the frame whose span holds it (the floor), at one tick
+// per frame (25P) and at 1001 ticks per frame (29.97P).
+TEST(FBCMovieSampleForFCPXTest, TimesLandOnTheFrameThatHoldsThem) {
+    ScratchFolder folder("plugin");
+    auto ten =
+        Open(qztest::WriteClip(folder.Path() + "/a", qztest::SmallClip(cw::FrameRate::k25p, {250})).cifPath);
+    auto three =
+        Open(qztest::WriteClip(folder.Path() + "/b", qztest::SmallClip(cw::FrameRate::k25p, {3})).cifPath);
+    auto ntsc =
+        Open(qztest::WriteClip(folder.Path() + "/c", qztest::SmallClip(cw::FrameRate::k29_97p, {6})).cifPath);
+    ASSERT_TRUE(ten && three && ntsc);
+    const struct {
+        FBCMovieSampleForFCPX* movie;
+        CMTime time;
+        uint32_t frame;
+    } cases[] = {
+        {three.get(), CMTimeMake(0, 1), 0},           {three.get(), CMTimeMake(1, 50), 0},
+        {three.get(), CMTimeMake(39, 1000), 0},       {three.get(), CMTimeMake(1, 25), 1},
+        {three.get(), CMTimeMake(5, 50), 2},          {three.get(), CMTimeMake(3, 25), 3},
+        {three.get(), CMTimeMake(9, 25), 3},          {three.get(), CMTimeMake(-1, 50), 0},
+        {ten.get(), CMTimeMake(999, 100), 249},       {ten.get(), CMTimeMake(10, 1), 250},
+        {ntsc.get(), CMTimeMake(1000, 30000), 0},     {ntsc.get(), CMTimeMake(1001, 30000), 1},
+        {ntsc.get(), CMTimeMake(1, 10), 2},           {ntsc.get(), CMTimeMake(5004, 30000), 4},
+        {three.get(), kCMTimeInvalid, 0xFFFFFFFF},    {three.get(), kCMTimePositiveInfinity, 0xFFFFFFFF},
+        {three.get(), kCMTimeIndefinite, 0xFFFFFFFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.time.value) + "/" + std::to_string(c.time.timescale));
+        EXPECT_EQ(c.movie->frameIndexAtCMTime(c.time), c.frame);
+    }
+}
+
+// Every frame of clips of several rates, spanned and with open or closed
+// groups: the picture element's bytes, exact decode and presentation
+// times, and the dependency attachments of its picture type.
+TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
+    const struct {
+        cw::FrameRate rate;
+        std::vector<uint32_t> members;
+        bool closedGop;
+    } cases[] = {
+        {cw::FrameRate::k25p, {13, 11}, false}, {cw::FrameRate::k29_97p, {14}, true},
+        {cw::FrameRate::k50i, {12}, false},     {cw::FrameRate::k59_94p, {9, 10}, false},
+        {cw::FrameRate::k23_98p, {8}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(cw::FrameRateName(c.rate));
+        ScratchFolder folder("plugin");
+        const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(c.rate, c.members, c.closedGop));
+        auto movie = Open(clip.cifPath);
+        ASSERT_TRUE(movie);
+        ASSERT_EQ(movie->FrameCountInClip(), clip.frames.size());
+        const cw::FrameRateTraits traits = cw::TraitsOf(c.rate);
+        const int64_t d = traits.editRateDenominator;
+        const int32_t scale = static_cast<int32_t>(traits.editRateNumerator);
+        for (uint32_t f = 0; f < clip.frames.size(); ++f) {
+            SCOPED_TRACE(f);
+            const qztest::WrittenFrame& w = clip.frames[f];
+            SampleHolder sample = SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(f));
+            ASSERT_TRUE(sample);
+            EXPECT_EQ(BytesOf(sample.Get()),
+                      FileRange(clip.mxfPaths[w.member], w.record.pictureOffset, w.record.pictureSize));
+            EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 1);
+            EXPECT_EQ(CMSampleBufferGetSampleSize(sample.Get(), 0), w.record.pictureSize);
+            EXPECT_EQ(CMSampleBufferGetFormatDescription(sample.Get()), movie->videoFormatDescription());
+            EXPECT_EQ(CMTimeCompare(CMSampleBufferGetDecodeTimeStamp(sample.Get()), CMTimeMake(f * d, scale)),
+                      0);
+            EXPECT_EQ(CMTimeCompare(CMSampleBufferGetPresentationTimeStamp(sample.Get()),
+                                    CMTimeMake((int64_t{f} + w.record.displayOffset) * d, scale)),
+                      0);
+            EXPECT_EQ(CMTimeCompare(CMSampleBufferGetDuration(sample.Get()), CMTimeMake(d, scale)), 0);
+            const bool opensFile = w.local == 0;
+            const char type = w.record.type;
+            using plugin_test::BooleanAttachment;
+            EXPECT_EQ(BooleanAttachment(sample.Get(), kCMSampleAttachmentKey_NotSync),
+                      !(type == 'I' && opensFile));
+            EXPECT_EQ(BooleanAttachment(sample.Get(), kCMSampleAttachmentKey_PartialSync),
+                      type == 'I' && !opensFile);
+            EXPECT_EQ(BooleanAttachment(sample.Get(), kCMSampleAttachmentKey_EarlierDisplayTimesAllowed),
+                      type != 'B');
+            EXPECT_EQ(BooleanAttachment(sample.Get(), kCMSampleAttachmentKey_IsDependedOnByOthers),
+                      type != 'B');
+        }
+        EXPECT_FALSE(movie->createVideoSampleBufferAtIndex(clip.frames.size()));
+        EXPECT_FALSE(movie->createVideoSampleBufferAtIndex(-1));
+    }
+}
+
+// The interleaved stereo of every frame, end to end across a member-file
+// boundary, equals tones 0 and 1 at their absolute sample indices; partial
+// runs start at their offset and stop at their end time.
+TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
+    for (cw::FrameRate rate : {cw::FrameRate::k29_97p, cw::FrameRate::k59_94p, cw::FrameRate::k25p}) {
+        SCOPED_TRACE(cw::FrameRateName(rate));
+        ScratchFolder folder("plugin");
+        const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(rate, {7, 8}, false, 4));
+        auto movie = Open(clip.cifPath);
+        ASSERT_TRUE(movie);
+        std::vector<uint8_t> run;
+        for (uint32_t f = 0; f < movie->FrameCountInClip(); ++f) {
+            SampleHolder sample = FrameAudio(*movie, f);
+            ASSERT_TRUE(sample) << f;
+            const int64_t a = movie->audioSampleIndexAtFrameIndex(f);
+            EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), movie->audioSampleCountAtFrameIndex(f));
+            EXPECT_EQ(
+                CMTimeCompare(CMSampleBufferGetPresentationTimeStamp(sample.Get()), CMTimeMake(a, 48000)), 0);
+            const std::vector<uint8_t> bytes = BytesOf(sample.Get());
+            run.insert(run.end(), bytes.begin(), bytes.end());
+        }
+        EXPECT_EQ(run, StereoTones(0, movie->audioSampleCount()));
+
+        const int64_t f = 9;  // in the second file
+        const int64_t a = movie->audioSampleIndexAtFrameIndex(f);
+        const int64_t n = movie->audioSampleCountAtFrameIndex(f);
+        const struct {
+            int32_t offset;
+            CMTime end;
+            int64_t samples;  // -1: no buffer
+        } runs[] = {
+            {100, CMTimeMake(a + 150, 48000), 50},
+            {100, CMTimeMake(a + 50, 48000), -1},
+            {100, CMTimeMake(a + 100, 48000), 0},
+            {100, kCMTimePositiveInfinity, n - 100},
+            {0, CMTimeMake(a + n + 500, 48000), n},        // at most the frame's end
+            {7, CMTimeMake(2 * (a + 20) + 1, 96000), 14},  // a half sample rounds away from zero
+            {int32_t(n), kCMTimePositiveInfinity, 0},
+            {int32_t(n) + 1, kCMTimePositiveInfinity, -1},
+            {-1, kCMTimePositiveInfinity, -1},
+            {0, kCMTimeInvalid, -1},
+        };
+        for (const auto& r : runs) {
+            SCOPED_TRACE(r.offset);
+            SampleHolder sample =
+                SampleHolder::Adopt(movie->createAudioSampleBufferAtIndex(f, r.offset, r.end));
+            ASSERT_EQ(bool(sample), r.samples >= 0);
+            if (!sample) continue;
+            EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), r.samples);
+            EXPECT_EQ(BytesOf(sample.Get()), StereoTones(a + r.offset, r.samples));
+            EXPECT_EQ(CMTimeCompare(CMSampleBufferGetPresentationTimeStamp(sample.Get()),
+                                    CMTimeMake(a + r.offset, 48000)),
+                      0);
+        }
+        EXPECT_FALSE(
+            movie->createAudioSampleBufferAtIndex(movie->FrameCountInClip(), 0, kCMTimePositiveInfinity));
+    }
+}
+
+// An element holding fewer samples than the frame's pattern keeps the
+// samples it holds (only the missing ones are silent); one holding more
+// still fills the frame.
+TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
+    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const uint32_t frame = 3;
+    uint64_t valueOffset = 0;
+    int32_t element = -1;
+    {
+        auto movie = Open(clip.cifPath);
+        ASSERT_TRUE(movie);
+        element = movie->trackIndexFromType(kMxfTrackSound, 0);
+        int64_t offset = 0;
+        ASSERT_TRUE(movie->editInfoAtIndex(frame, element, &offset, nullptr));
+        valueOffset = static_cast<uint64_t>(offset);
+    }
+    for (int64_t change : {-1, -600, +1}) {
+        SCOPED_TRACE(change);
+        std::vector<uint8_t> bytes = written;
+        const int64_t n = 1601;  // frame 3 at 29.97
+        const std::vector<uint8_t> ber = qztest::BigEndian(0x83000000u | uint32_t(2 * (n + change)), 4);
+        ASSERT_EQ(bytes[valueOffset - 4], 0x83);
+        std::copy(ber.begin(), ber.end(), bytes.begin() + static_cast<long>(valueOffset - 4));
+        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        auto movie = Open(clip.cifPath);
+        ASSERT_TRUE(movie);
+        ASSERT_EQ(movie->audioSampleCountAtFrameIndex(frame), n);
+        SampleHolder sample = FrameAudio(*movie, frame);
+        ASSERT_TRUE(sample);
+        std::vector<uint8_t> expected = StereoTones(movie->audioSampleIndexAtFrameIndex(frame), n);
+        for (int64_t i = n + change; i < n; ++i) expected[size_t(4 * i)] = expected[size_t(4 * i + 1)] = 0;
+        EXPECT_EQ(BytesOf(sample.Get()), expected);
+    }
+}
+
+TEST(FBCMovieSampleForFCPXTest, VideoDescriptionOfEachPictureFormat) {
+    const struct {
+        cw::FrameRate rate;
+        cw::PictureSize size;
+        int32_t width, height, fields, horizontal, vertical;
+    } cases[] = {
+        {cw::FrameRate::k25p, cw::PictureSize::k1280x720, 1280, 720, 1, 1, 1},
+        {cw::FrameRate::k25p, cw::PictureSize::k1920x1080, 1920, 1080, 1, 1, 1},
+        {cw::FrameRate::k50i, cw::PictureSize::k1440x1080, 1440, 1080, 2, 4, 3},
+    };
+    CFHolder<CFStringRef> name = CFHolder<CFStringRef>::Adopt(
+        CFStringCreateWithCString(nullptr, "QZ 422 Long GOP", kCFStringEncodingUTF8));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        ScratchFolder folder("plugin");
+        cw::ClipDescription description = qztest::SmallClip(c.rate, {3});
+        description.pictureSize = c.size;
+        auto movie = Open(qztest::WriteClip(folder.Path(), description).cifPath, name.Get(), 0x717A7A32);
+        ASSERT_TRUE(movie);
+        CMFormatDescriptionRef video = movie->videoFormatDescription();
+        ASSERT_TRUE(video);
+        EXPECT_EQ(CMFormatDescriptionGetMediaType(video), kCMMediaType_Video);
+        EXPECT_EQ(CMFormatDescriptionGetMediaSubType(video), 0x717A7A32u);
+        const CMVideoDimensions size = CMVideoFormatDescriptionGetDimensions(video);
+        EXPECT_EQ(size.width, c.width);
+        EXPECT_EQ(size.height, c.height);
+        auto extension = [&](CFStringRef key) { return CMFormatDescriptionGetExtension(video, key); };
+        EXPECT_TRUE(CFEqual(extension(kCMFormatDescriptionExtension_FormatName), name.Get()));
+        EXPECT_EQ(NumberValue(extension(kCVImageBufferFieldCountKey)), c.fields);
+        EXPECT_EQ(extension(kCVImageBufferFieldDetailKey) != nullptr, c.fields == 2);
+        if (c.fields == 2) {
+            EXPECT_TRUE(CFEqual(extension(kCVImageBufferFieldDetailKey),
+                                kCVImageBufferFieldDetailSpatialFirstLineEarly));
+        }
+        auto aspect = CFCast<CFDictionary>(extension(kCVImageBufferPixelAspectRatioKey));
+        ASSERT_TRUE(aspect);
+        EXPECT_EQ(
+            NumberValue(CFDictionaryGetValue(aspect, kCVImageBufferPixelAspectRatioHorizontalSpacingKey)),
+            c.horizontal);
+        EXPECT_EQ(NumberValue(CFDictionaryGetValue(aspect, kCVImageBufferPixelAspectRatioVerticalSpacingKey)),
+                  c.vertical);
+        EXPECT_TRUE(
+            CFEqual(extension(kCVImageBufferColorPrimariesKey), kCVImageBufferColorPrimaries_ITU_R_709_2));
+        EXPECT_TRUE(CFEqual(extension(kCVImageBufferTransferFunctionKey),
+                            kCVImageBufferTransferFunction_ITU_R_709_2));
+        EXPECT_TRUE(CFEqual(extension(kCVImageBufferYCbCrMatrixKey), kCVImageBufferYCbCrMatrix_ITU_R_709_2));
+        EXPECT_EQ(CFDictionaryGetCount(CMFormatDescriptionGetExtensions(video)), c.fields == 2 ? 7 : 6);
+    }
+}
+
+TEST(FBCMovieSampleForFCPXTest, TimecodeDescriptionCountsFrames) {
+    const struct {
+        cw::FrameRate rate;
+        bool dropFrame;
+        int64_t duration;
+        int32_t timescale;
+        uint32_t quanta;
+    } cases[] = {{cw::FrameRate::k29_97p, true, 1001, 30000, 30}, {cw::FrameRate::k25p, false, 1, 25, 25}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.timescale);
+        ScratchFolder folder("plugin");
+        cw::ClipDescription description = qztest::SmallClip(c.rate, {3});
+        description.dropFrame = c.dropFrame;
+        description.startTimecode = {10, 1, 2, 3};
+        auto movie = Open(qztest::WriteClip(folder.Path(), description).cifPath);
+        ASSERT_TRUE(movie);
+        CMFormatDescriptionRef timecode = movie->timeCodeFormatDescription();
+        ASSERT_TRUE(timecode);
+        EXPECT_EQ(CMFormatDescriptionGetMediaType(timecode), kCMMediaType_TimeCode);
+        EXPECT_EQ(CMFormatDescriptionGetMediaSubType(timecode), kCMTimeCodeFormatType_Counter32);
+        EXPECT_EQ(CMTimeCompare(CMTimeCodeFormatDescriptionGetFrameDuration(timecode),
+                                CMTimeMake(c.duration, c.timescale)),
+                  0);
+        EXPECT_EQ(CMTimeCodeFormatDescriptionGetFrameQuanta(timecode), c.quanta);
+        EXPECT_EQ(CMTimeCodeFormatDescriptionGetTimeCodeFlags(timecode), c.dropFrame ? 1u : 0u);
+        CFHolder<CFStringRef> key = CFHolder<CFStringRef>::Adopt(
+            CFStringCreateWithCString(nullptr, "Framenumber", kCFStringEncodingASCII));
+        EXPECT_EQ(NumberValue(CMFormatDescriptionGetExtension(timecode, key.Get())),
+                  int64_t(cw::TimecodeToFrameCount(description.startTimecode, c.quanta, c.dropFrame)));
+        EXPECT_EQ(CFDictionaryGetCount(CMFormatDescriptionGetExtensions(timecode)), 1);
+    }
+}
+
+// Interleaved 16-bit stereo of the first two tracks, offered only when
+// both are 16-bit mono at 48000/1 with 2-byte blocks.
+TEST(FBCMovieSampleForFCPXTest, AudioDescriptionOnlyForTwoMono16BitTracks) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path() + "/two", qztest::SmallClip(cw::FrameRate::k50p, {3}));
+    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const uint64_t header = clip.layouts[0].bodyPartitions.at(0);
+    using qztest::BigEndian;
+    std::vector<uint8_t> rational = BigEndian(0x7FFFFFFF, 4);
+    for (uint8_t b : BigEndian(1, 4)) rational.push_back(b);
+    std::vector<uint8_t> halfRate = BigEndian(48000, 4);
+    for (uint8_t b : BigEndian(2, 4)) halfRate.push_back(b);
+    const struct {
+        const char* name;
+        uint16_t tag, length;
+        std::vector<uint8_t> value;
+        bool offered;
+    } cases[] = {
+        {"as written", 0x3D07, 4, BigEndian(1, 4), true},
+        {"two channels per track", 0x3D07, 4, BigEndian(2, 4), false},
+        {"block align 4", 0x3D0A, 2, BigEndian(4, 2), false},
+        {"rate 2^31 - 1", 0x3D03, 8, rational, false},
+        {"rate 48000/2", 0x3D03, 8, halfRate, false},
+        {"20 bits", 0x3D01, 4, BigEndian(20, 4), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = written;
+        ASSERT_GE(qztest::PatchItems(bytes, header, c.tag, c.length, c.tag, c.value), 2);
+        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        auto movie = Open(clip.cifPath);
+        ASSERT_TRUE(movie);
+        EXPECT_EQ(movie->audioFormatDescription() != nullptr, c.offered);
+        SampleHolder sample = FrameAudio(*movie, 1);
+        EXPECT_EQ(bool(sample), c.offered);
+        if (!c.offered) continue;
+        const AudioStreamBasicDescription* asbd =
+            CMAudioFormatDescriptionGetStreamBasicDescription(movie->audioFormatDescription());
+        ASSERT_TRUE(asbd);
+        const AudioStreamBasicDescription expected{48000.0, kAudioFormatLinearPCM, 12, 4, 1, 4, 2, 16, 0};
+        EXPECT_EQ(std::memcmp(asbd, &expected, sizeof expected), 0);
+        size_t layoutSize = 0;
+        const AudioChannelLayout* layout =
+            CMAudioFormatDescriptionGetChannelLayout(movie->audioFormatDescription(), &layoutSize);
+        ASSERT_TRUE(layout);
+        EXPECT_EQ(layoutSize, 32u);
+        EXPECT_EQ(layout->mChannelLayoutTag, 0x650002u);
+        EXPECT_EQ(layout->mNumberChannelDescriptions, 0u);
+        EXPECT_EQ(CMFormatDescriptionGetExtensions(movie->audioFormatDescription()), nullptr);
+        EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 960);
+    }
+    const struct { uint32_t channels, bits; } written_without[] = {{1, 16}, {2, 24}, {4, 24}, {0, 16}};
+    for (const auto& c : written_without) {
+        SCOPED_TRACE(std::to_string(c.channels) + " x " + std::to_string(c.bits));
+        cw::ClipDescription description = qztest::SmallClip(cw::FrameRate::k50p, {3}, false, c.channels);
+        description.audioBitsPerSample = c.bits;
+        auto movie = Open(
+            qztest::WriteClip(folder.Path() + "/" + std::to_string(c.channels) + "x" + std::to_string(c.bits),
+                              description)
+                .cifPath);
+        ASSERT_TRUE(movie);
+        EXPECT_FALSE(movie->audioFormatDescription());
+        EXPECT_FALSE(FrameAudio(*movie, 0));
+    }
+}
+
+// At 10 frames a second a frame would hold 4800 samples, more than one
+// element of the camera's holds: video still, but no audio buffers, and
+// nothing allocated for them.
+TEST(FBCMovieSampleForFCPXTest, NoAudioBuffersForFramesLongerThanAnElement) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {3}));
+    std::vector<uint8_t> bytes = qztest::ReadBytes(clip.mxfPaths[0]);
+    std::vector<uint8_t> rate = qztest::BigEndian(10, 4);
+    for (uint8_t b : qztest::BigEndian(1, 4)) rate.push_back(b);
+    ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate), 2);
+    qztest::WriteBytes(clip.mxfPaths[0], bytes);
+    auto movie = Open(clip.cifPath);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->audioFormatDescription());
+    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(1), 4800);
+    EXPECT_TRUE(SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(1)));
+    EXPECT_FALSE(FrameAudio(*movie, 1));
+}
+
+// A clip whose picture size cannot be read has no video description and
+// cannot be created.
+TEST(FBCMovieSampleForFCPXTest, NoClipWithoutAPictureSize) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {3}));
+    ASSERT_TRUE(Open(clip.cifPath));
+    std::vector<uint8_t> bytes = qztest::ReadBytes(clip.mxfPaths[0]);
+    ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x3209, 4, 0x7F09), 1);
+    qztest::WriteBytes(clip.mxfPaths[0], bytes);
+    EXPECT_FALSE(Open(clip.cifPath));
+}
+
+// Element ranges are refused unless present, at most 2^31 - 1 bytes and
+// inside the file; a picture refused so, or an empty one, gives no buffer.
+TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6}));
+    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const uint32_t frame = 2;
+    const cw::MxfFrameRecord& record = clip.frames[frame].record;
+    const struct {
+        const char* name;
+        uint32_t length;
+        bool info;
+    } cases[] = {
+        {"as written", uint32_t(record.pictureSize), true},
+        {"past the file's end", 0xFFFFFF, false},
+        {"empty", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = written;
+        ASSERT_EQ(bytes[record.pictureOffset - 4], 0x83);
+        const std::vector<uint8_t> ber = qztest::BigEndian(0x83000000u | c.length, 4);
+        std::copy(ber.begin(), ber.end(), bytes.begin() + static_cast<long>(record.pictureOffset - 4));
+        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        auto movie = Open(clip.cifPath);
+        ASSERT_TRUE(movie);
+        const int32_t picture = movie->trackIndexFromType(kMxfTrackPicture, 0);
+        int64_t offset = -1;
+        int32_t length = -1;
+        EXPECT_EQ(movie->editInfoAtIndex(frame, picture, &offset, &length), c.info);
+        if (c.info) {
+            EXPECT_EQ(offset, int64_t(record.pictureOffset));
+            EXPECT_EQ(length, int32_t(c.length));
+        }
+        SampleHolder sample = SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(frame));
+        EXPECT_EQ(bool(sample), c.length == record.pictureSize);
+        EXPECT_TRUE(SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(frame + 1)));
+        EXPECT_FALSE(movie->editInfoAtIndex(frame, 99, &offset, &length));  // no such element
+        EXPECT_FALSE(movie->editInfoAtIndex(6, picture, &offset, &length));
+    }
+}
+
+// Frames of a member file that is gone have no buffers and no element
+// ranges (not silence); the other file's frames are unaffected.
+TEST(FBCMovieSampleForFCPXTest, FramesOfAMissingFileHaveNoBuffers) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6, 6}));
+    auto movie = Open(clip.cifPath);
+    ASSERT_TRUE(movie);
+    movie->ReleaseMXFStream();
+    std::remove(clip.mxfPaths[1].c_str());
+    for (uint32_t f = 0; f < 12; ++f) {
+        SCOPED_TRACE(f);
+        const bool held = f < 6;
+        EXPECT_EQ(bool(SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(f))), held);
+        EXPECT_EQ(bool(FrameAudio(*movie, f)), held);
+        EXPECT_EQ(movie->editInfoAtIndex(f, movie->trackIndexFromType(kMxfTrackPicture, 0), nullptr, nullptr),
+                  held);
+        CFHolder<CFURLRef> url = CFHolder<CFURLRef>::Adopt(movie->copyUrlAtFrameIndex(f));
+        ASSERT_TRUE(url);
+        EXPECT_EQ(url.Get()->Path(), clip.mxfPaths[f / 6]);
+        EXPECT_FALSE(url.Get()->IsDirectory());
+    }
+    EXPECT_FALSE(movie->copyUrlAtFrameIndex(12));
+}
+
+// Eight threads building the video and audio buffers of one spanned clip
+// at once, one of them closing its files now and then, get the bytes one
+// thread gets.
+TEST(FBCMovieSampleForFCPXTest, EightThreadsBuildWhatOneThreadBuilds) {
+    ScratchFolder folder("plugin");
+    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {11, 13}));
+    auto movie = Open(clip.cifPath);
+    ASSERT_TRUE(movie);
+    const uint32_t count = movie->FrameCountInClip();
+    auto build = [&](uint32_t f) {
+        SampleHolder video = SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(f));
+        SampleHolder audio = FrameAudio(*movie, f);
+        std::vector<uint8_t> bytes = BytesOf(video.Get());
+        const std::vector<uint8_t> sound = BytesOf(audio.Get());
+        bytes.insert(bytes.end(), sound.begin(), sound.end());
+        const CMTime pts = video ? CMSampleBufferGetPresentationTimeStamp(video.Get()) : kCMTimeInvalid;
+        bytes.push_back(static_cast<uint8_t>(pts.value));
+        return bytes;
+    };
+    std::vector<std::vector<uint8_t>> expected;
+    for (uint32_t f = 0; f < count; ++f) expected.push_back(build(f));
+    std::vector<std::vector<std::vector<uint8_t>>> got(8, std::vector<std::vector<uint8_t>>(count));
+    std::vector<std::thread> threads;
+    for (uint32_t t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            for (uint32_t n = 0; n < count; ++n) {
+                const uint32_t f = (t * 5 + n * (t % 2 ? 1 : count - 1)) % count;
+                got[t][f] = build(f);
+                if (t == 0 && n % 7 == 0) movie->ReleaseMXFStream();
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    for (uint32_t t = 0; t < 8; ++t)
+        for (uint32_t f = 0; f < count; ++f)
+            EXPECT_TRUE(got[t][f] == expected[f]) << "thread " << t << " frame " << f;
+    EXPECT_GT(expected[0].size(), 1000u);
+}

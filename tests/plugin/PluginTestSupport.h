@@ -1,0 +1,67 @@
+#pragma once
+// Helpers of the plug-in tests: opening written clips through the host
+// sample model and reading back what its sample buffers hold.
+#include "CFBoolean.h"
+#include "CFHolder.h"
+#include "CUStringMac.h"
+#include "FBCMovieSampleForFCPX.h"
+#include "ToneGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plugin_test {
+
+namespace qz = ComVantoVantoQZ64RADPlug;
+
+using SampleHolder = qz::CFHolder<qz::CMSampleBufferRef>;
+
+inline qz::CUSharedPtr<qz::FBCMovieSampleForFCPX> Open(const std::string& path,
+                                                       qz::CFStringRef formatName = nullptr,
+                                                       uint32_t codec = qz::kFBCDefaultCodecType) {
+    return qz::FBCMovieSampleForFCPX::Create(qz::CUStringMac::Create(path.c_str()), formatName, codec);
+}
+
+// The bytes a sample buffer's block buffer holds (empty without one).
+inline std::vector<uint8_t> BytesOf(qz::CMSampleBufferRef sample) {
+    qz::CMBlockBufferRef block = sample ? qz::CMSampleBufferGetDataBuffer(sample) : nullptr;
+    if (!block) return {};
+    std::vector<uint8_t> bytes(qz::CMBlockBufferGetDataLength(block));
+    if (!bytes.empty()) {
+        EXPECT_EQ(qz::CMBlockBufferCopyDataBytes(block, 0, bytes.size(), bytes.data()), 0);
+    }
+    return bytes;
+}
+
+// Interleaved 16-bit stereo of tone channels 0 and 1 from absolute sample
+// `first`, `count` samples, as the card writer generated them.
+inline std::vector<uint8_t> StereoTones(int64_t first, int64_t count) {
+    namespace cw = qz::CardWriter;
+    std::vector<uint8_t> bytes(static_cast<size_t>(count) * 4);
+    for (int64_t i = 0; i < count; ++i)
+        for (int c = 0; c < 2; ++c) {
+            const int32_t v = cw::ToneGenerator::Sample(c, first + i, 16);
+            bytes[size_t(4 * i + 2 * c)] = static_cast<uint8_t>(v);
+            bytes[size_t(4 * i + 2 * c + 1)] = static_cast<uint8_t>(v >> 8);
+        }
+    return bytes;
+}
+
+// The whole audio of a frame (from its first sample to its end).
+inline SampleHolder FrameAudio(qz::FBCMovieSampleForFCPX& movie, int64_t frame) {
+    return SampleHolder::Adopt(movie.createAudioSampleBufferAtIndex(frame, 0, qz::kCMTimePositiveInfinity));
+}
+
+inline bool BooleanAttachment(qz::CMSampleBufferRef sample, qz::CFStringRef key) {
+    qz::CFArrayRef attachments = qz::CMSampleBufferGetSampleAttachmentsArray(sample, false);
+    if (!attachments || qz::CFArrayGetCount(attachments) < 1) return false;
+    auto dictionary = qz::CFCast<qz::CFDictionary>(qz::CFArrayGetValueAtIndex(attachments, 0));
+    auto value = qz::CFCast<qz::CFBoolean>(qz::CFDictionaryGetValue(dictionary, key));
+    EXPECT_TRUE(value) << qz::CFStringGetStdString(key);
+    return value && value->Value();
+}
+
+}  // namespace plugin_test
