@@ -6,12 +6,11 @@
 #include "CUStringMac.h"
 #include "CacheFileStream.h"
 #include "MXFStream.h"
-#include "MxfFileWriter.h"
+#include "LongWrittenClip.h"
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -24,7 +23,7 @@ namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
 
-constexpr uint32_t kFrames = 3000;
+constexpr uint32_t kFrames = qzbench::kLongClipFrames;
 
 struct Clip {
     std::string path;
@@ -37,24 +36,8 @@ struct Clip {
 const Clip& TheClip() {
     static Clip clip = [] {
         Clip c;
-        const char* dir = std::getenv("QZ_BENCH_TMP");
-        c.path = std::string(dir && *dir ? dir : "/tmp") + "/qz-mxfstream-bench-3000.mxf";
-        struct stat st;
-        if (::stat(c.path.c_str(), &st) != 0 || st.st_size < 100000000) {
-            cw::MxfFileDescription d;
-            d.video.bitRate = 50000000;
-            d.video.constantBitRate = true;
-            d.frameCount = kFrames;
-            d.audioChannels = 4;
-            const std::string part = c.path + ".part";
-            try {
-                cw::WriteMxfFile(d, part);
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "cannot write the clip: %s\n", e.what());
-                return c;
-            }
-            if (std::rename(part.c_str(), c.path.c_str()) != 0) return c;
-        }
+        c.path = qzbench::LongWrittenClip("qz-mxfstream-bench-3000.mxf");
+        if (c.path.empty()) return c;
         CUSharedPtr<MXFStream> mxf(new MXFStream(CUStringMac::Create(c.path.c_str())));
         if (mxf->Parse() != 0 || mxf->Duration() != kFrames) return c;
         for (int64_t e = 0; e < mxf->Duration(); ++e) {

@@ -8,12 +8,11 @@
 #include "CFHolder.h"
 #include "CUStringMac.h"
 #include "FBCMovieSampleForFCPX.h"
-#include "MxfFileWriter.h"
+#include "LongWrittenClip.h"
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,11 +22,10 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
 
-constexpr uint32_t kFrames = 3000;
+constexpr uint32_t kFrames = qzbench::kLongClipFrames;
 
 struct Clip {
     std::string path;
@@ -44,24 +42,8 @@ CUSharedPtr<FBCMovieSampleForFCPX> OpenClip(const std::string& path) {
 const Clip& TheClip() {
     static Clip clip = [] {
         Clip c;
-        const char* dir = std::getenv("QZ_BENCH_TMP");
-        c.path = std::string(dir && *dir ? dir : "/tmp") + "/qz-plugin-bench-3000.mxf";
-        struct stat st;
-        if (::stat(c.path.c_str(), &st) != 0 || st.st_size < 100000000) {
-            cw::MxfFileDescription d;
-            d.video.bitRate = 50000000;
-            d.video.constantBitRate = true;
-            d.frameCount = kFrames;
-            d.audioChannels = 4;
-            const std::string part = c.path + ".part";
-            try {
-                cw::WriteMxfFile(d, part);
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "cannot write the clip: %s\n", e.what());
-                return c;
-            }
-            if (std::rename(part.c_str(), c.path.c_str()) != 0) return c;
-        }
+        c.path = qzbench::LongWrittenClip("qz-plugin-bench-3000.mxf");
+        if (c.path.empty()) return c;
         CUSharedPtr<FBCMovieSampleForFCPX> movie = OpenClip(c.path);
         if (!movie || movie->FrameCountInClip() != kFrames || !movie->audioFormatDescription()) return c;
         const int32_t tracks[3] = {movie->trackIndexFromType(kMxfTrackPicture, 0),
