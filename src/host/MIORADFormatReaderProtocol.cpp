@@ -1,0 +1,9 @@
+#include "MIORADFormatReaderProtocol.h"
+
+namespace ComVantoVantoQZ64RADPlug {
+
+// Defined here so the protocol's type information lives once, in the host
+// library, for the host and every plug-in module alike.
+MIORADFormatReaderProtocol::~MIORADFormatReaderProtocol() = default;
+
+}  // namespace ComVantoVantoQZ64RADPlug

@@ -1,0 +1,9 @@
+#include "MIORADTrackReaderProtocol.h"
+
+namespace ComVantoVantoQZ64RADPlug {
+
+// Defined here so the protocol's type information lives once, in the host
+// library, for the host and every plug-in module alike.
+MIORADTrackReaderProtocol::~MIORADTrackReaderProtocol() = default;
+
+}  // namespace ComVantoVantoQZ64RADPlug
