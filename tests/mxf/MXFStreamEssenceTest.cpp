@@ -93,7 +93,7 @@ TEST_P(MXFStreamEssenceTest, MemberFilesCarryTheInputPicturesAndIndexThem) {
     clip.pictureSize = c.size;
     clip.essence = cw::Mpeg2EssenceStream::Load(input);
     const qztest::WrittenClip written = qztest::WriteClip(folder.Path() + "/card", clip);
-    auto inputAt = [&](int64_t s) { return in[size_t(s % n)]; };
+    auto inputAt = [&](int64_t s) -> const InputPicture& { return in[size_t(s % n)]; };
     auto displayAt = [&](int64_t s) { return s / n * n + inputAt(s).display; };
 
     int64_t first = 0;
