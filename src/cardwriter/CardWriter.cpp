@@ -4,6 +4,7 @@
 #include "ClipMxfWriter.h"
 #include "ClipXmlWriter.h"
 #include "MifWriter.h"
+#include "Mpeg2EssenceStream.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -53,6 +54,34 @@ void MakeFolder(const std::string& path) {
     if (error) throw CardWriterError("cannot create folder " + path + ": " + error.message());
 }
 
+// A stream fits a clip of its own rate and size, cut where every B picture
+// stays with the picture after which it displays.
+void CheckEssenceOfClip(const ClipDescription& clip) {
+    const Mpeg2EssenceStream& essence = *clip.essence;
+    const std::string name = ClipIdText(clip.id) + ": essence " + essence.Name();
+    const FrameRateTraits traits = TraitsOf(clip.frameRate);
+    if (uint64_t(essence.RateNumerator()) * traits.editRateDenominator !=
+            uint64_t(essence.RateDenominator()) * traits.editRateNumerator ||
+        essence.Progressive() == traits.interlaced)
+        throw CardWriterError(name + " has " + std::to_string(essence.RateNumerator()) + "/" +
+                              std::to_string(essence.RateDenominator()) + " frames per second " +
+                              (essence.Progressive() ? "progressive" : "interlaced") + ", the clip is " +
+                              FrameRateName(clip.frameRate));
+    if (uint32_t(essence.Width()) != PictureWidth(clip.pictureSize) ||
+        uint32_t(essence.Height()) != PictureHeight(clip.pictureSize))
+        throw CardWriterError(name + " is " + std::to_string(essence.Width()) + "x" +
+                              std::to_string(essence.Height()) + ", the clip " +
+                              std::to_string(PictureWidth(clip.pictureSize)) + "x" +
+                              std::to_string(PictureHeight(clip.pictureSize)));
+    int64_t end = 0;
+    for (const MemberFile& member : EffectiveMembers(clip)) {
+        end += member.frameCount;
+        if (!essence.IsCleanCut(end))
+            throw CardWriterError(name + ": a file ending after clip picture " + std::to_string(end) +
+                                  " would part B pictures from the picture they display after");
+    }
+}
+
 // Descriptions the essence writer cannot honour are refused before any file
 // is written, so a failed call leaves no half-written clip behind.
 void CheckClipForEssence(const CardDescription& card, size_t clipIndex) {
@@ -82,6 +111,10 @@ void CheckClipForEssence(const CardDescription& card, size_t clipIndex) {
         throw CardWriterError(name + ": member frame counts add up to " + std::to_string(total) + ", not " +
                               std::to_string(clip.durationFrames));
     if (clip.audioChannels > 16) throw CardWriterError(name + ": more than 16 audio channels");
+    if (clip.essence) {
+        CheckEssenceOfClip(clip);
+        return;
+    }
     const std::string unsupported =
         Mpeg2Encoder::CheckSettings(MemberMxfDescription(card, clipIndex, 0).video);
     if (!unsupported.empty()) throw CardWriterError(name + ": " + unsupported);

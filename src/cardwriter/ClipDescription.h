@@ -10,11 +10,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
+
+class Mpeg2EssenceStream;
 
 using Uuid = std::array<uint8_t, 16>;
 using Umid = std::array<uint8_t, 32>;  // basic UMID (SMPTE 330M); all zero = absent
@@ -188,6 +191,12 @@ struct ClipDescription {
     uint32_t gopLength = 15;  // pictures per GOP (stored order)
     uint32_t bPictures = 2;   // B pictures between anchors
     bool closedGop = false;
+    // Pictures from this MPEG-2 4:2:2 stream (Mpeg2EssenceStream::Load)
+    // instead of the built-in encoder; the GOP fields above are then unused.
+    // Its frame rate and picture size must be the clip's, and the clip and
+    // each member file must end where no B picture is cut off from the
+    // picture after which it displays (Mpeg2EssenceStream::IsCleanCut).
+    std::shared_ptr<const Mpeg2EssenceStream> essence;
 
     DeviceInfo device;
     RecordDateTime recorded;

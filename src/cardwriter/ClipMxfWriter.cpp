@@ -2,6 +2,7 @@
 
 #include "CardWriter.h"
 #include "ClipXmlWriter.h"
+#include "Mpeg2EssenceStream.h"
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
 
@@ -29,6 +30,19 @@ MxfFileDescription MemberMxfDescription(const CardDescription& card, size_t clip
     video.gopLength = static_cast<int>(clip.gopLength);
     video.bPictures = static_cast<int>(clip.bPictures);
     video.closedGop = clip.closedGop;
+    if (clip.essence) {
+        // The descriptor tells what the stream's headers say.
+        const Mpeg2EssenceStream& essence = *clip.essence;
+        video.width = essence.Width();
+        video.height = essence.Height();
+        video.interlaced = !essence.Progressive();
+        video.topFieldFirst = essence.TopFieldFirst();
+        video.bitRate = essence.BitRate();
+        video.gopLength = static_cast<int>(essence.MaxGopLength());
+        video.bPictures = essence.MaxBPictures();
+        video.closedGop = essence.AllGopsClosed();
+        mxf.essence = clip.essence;
+    }
 
     mxf.frameCount = members[memberIndex].frameCount;
     mxf.firstFrame = firstFrame;

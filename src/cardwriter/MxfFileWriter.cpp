@@ -218,10 +218,10 @@ MxfFileLayout FileWriter::Write() {
                                ? mD.roundedTimecodeBase
                                : MxfRoundedTimecodeBase(mD.video.rateNumerator, mD.video.rateDenominator);
     Validate();
-    mEncoder = std::make_unique<Mpeg2Encoder>(mD.video, mD.frameCount, mD.firstFrame);
+    if (!mD.essence) mEncoder = std::make_unique<Mpeg2Encoder>(mD.video, mD.frameCount, mD.firstFrame);
     mValues.materialUmid = IsZero(mD.materialPackageUmid) ? DeriveUmid(mD, 1) : mD.materialPackageUmid;
     mValues.fileUmid = IsZero(mD.filePackageUmid) ? DeriveUmid(mD, 2) : mD.filePackageUmid;
-    mValues.profileAndLevel = mEncoder->ProfileAndLevel();
+    mValues.profileAndLevel = mD.essence ? mD.essence->ProfileAndLevel() : mEncoder->ProfileAndLevel();
     mHeader = std::make_unique<MxfHeaderMetadataWriter>(mD, mValues);
     mContainers = mHeader->EssenceContainers();
     mChannels = mD.audioChannels;
@@ -276,7 +276,8 @@ void FileWriter::Plan() {
     mEntries.resize(frames);
     uint64_t streamOffset = 0;
     for (uint32_t i = 0; i < frames; ++i) {
-        const uint64_t pictureBytes = mEncoder->PictureSize(i);
+        const uint64_t pictureBytes =
+            mD.essence ? mD.essence->ClipPictureSize(mD.firstFrame + int64_t{i}) : mEncoder->PictureSize(i);
         if (pictureBytes > MxfKlvWriter::kMaxBerLength) throw MxfWriterError("MXF picture too large");
         const uint64_t element = MxfKlvWriter::kKlvHeaderSize + pictureBytes;
         mPictureStride[i] = element + MxfKlvWriter::FillTo(element, kKag);
@@ -478,36 +479,44 @@ void FileWriter::WriteBody(std::ostream& out, size_t partition) {
         cp.Fill(kPictureDelta - kSystemItemSize);
 
         // Picture element.
-        mEncoder->EncodePicture(static_cast<int64_t>(i), picture);
+        MxfIndexEntry& e = mEntries[i];
+        MxfFrameRecord record;
+        if (mD.essence) {
+            const int64_t clipPicture = mD.firstFrame + static_cast<int64_t>(i);
+            mD.essence->CopyClipPicture(clipPicture, picture.bytes);
+            record.type = mD.essence->ClipPictureType(clipPicture);
+            e.flags = mD.essence->Flags(clipPicture);
+            e.temporalOffset = mD.essence->TemporalOffset(clipPicture);
+            e.keyFrameOffset = mD.essence->KeyFrameOffset(clipPicture);
+            record.displayOffset = mD.essence->DisplayOffset(clipPicture);
+        } else {
+            mEncoder->EncodePicture(static_cast<int64_t>(i), picture);
+            record.type = picture.type;
+            e.temporalOffset = picture.temporalOffset;
+            e.keyFrameOffset = picture.keyFrameOffset;
+            record.displayOffset = picture.displayOffset;
+            if (picture.type == 'I') {
+                e.flags = static_cast<uint8_t>(
+                    0x40 | (picture.closedGop ? 0x80 : 0));  // sequence header, random access
+            } else if (picture.type == 'P') {
+                e.flags = 0x22;
+            } else {
+                // Leading B pictures of a closed GOP predict only from the I picture after them.
+                const bool leading = picture.gopStoredPosition <= mD.video.bPictures;
+                e.flags = picture.closedGop && leading ? 0x13 : 0x33;
+            }
+        }
+        if (i < mD.faults.keyFrameOffsets.size()) e.keyFrameOffset = mD.faults.keyFrameOffsets[i];
         const uint64_t element = MxfKlvWriter::kKlvHeaderSize + picture.bytes.size();
         if (element + MxfKlvWriter::FillTo(element, kKag) != mPictureStride[i])
-            throw MxfWriterError("MXF picture size differs from the encoder's plan");
-        MxfFrameRecord record;
+            throw MxfWriterError("MXF picture size differs from its plan");
         record.pictureOffset = mWritten + cp.Size() + MxfKlvWriter::kKlvHeaderSize;
         record.pictureSize = picture.bytes.size();
         cp.Klv(pictureKey, picture.bytes.data(), picture.bytes.size());
         cp.Fill(MxfKlvWriter::FillTo(cp.Size(), kKag));
-
-        // Index entry values of this edit unit.
-        MxfIndexEntry& e = mEntries[i];
-        e.temporalOffset = picture.temporalOffset;
-        e.keyFrameOffset = i < mD.faults.keyFrameOffsets.size() ? mD.faults.keyFrameOffsets[i]
-                                                                  : picture.keyFrameOffset;
-        if (picture.type == 'I') {
-            e.flags = static_cast<uint8_t>(0x40 |
-                                           (picture.closedGop ? 0x80 : 0));  // sequence header, random access
-        } else if (picture.type == 'P') {
-            e.flags = 0x22;
-        } else {
-            // Leading B pictures of a closed GOP predict only from the I picture after them.
-            const bool leading = picture.gopStoredPosition <= mD.video.bPictures;
-            e.flags = picture.closedGop && leading ? 0x13 : 0x33;
-        }
-        record.type = picture.type;
         record.flags = e.flags;
         record.temporalOffset = e.temporalOffset;
         record.keyFrameOffset = e.keyFrameOffset;
-        record.displayOffset = picture.displayOffset;
         mLayout.frames.push_back(record);
 
         // Sound elements, one per channel, each padded to the common stride.

@@ -6,9 +6,11 @@
 #pragma once
 
 #include "Mpeg2Encoder.h"
+#include "Mpeg2EssenceStream.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -61,6 +63,11 @@ struct MxfFileDescription {
     // scan, bit rate, CBR/VBR and GOP structure of the essence.
     Mpeg2Settings video;
     uint32_t frameCount = 60;  // edit units (frames) in this file, >= 1
+
+    // Real essence instead of the encoder's pictures: edit unit i carries
+    // clip picture firstFrame + i of the (looped) stream, and its index
+    // entry the stream's values. The video settings then only describe it.
+    std::shared_ptr<const Mpeg2EssenceStream> essence;
 
     // Clip frame index of this file's first frame (non-zero for the second and
     // later files of a spanned clip). The picture displayed at file display

@@ -1,5 +1,9 @@
 #include "SampleCard.h"
 
+#include "CardWriter.h"
+#include "Mpeg2EssenceStream.h"
+
+#include <cstdlib>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
@@ -86,21 +90,93 @@ ClipXmlMetadata SampleXml(uint32_t number, const ClipDescription& clip) {
     return xml;
 }
 
+// The card's rate and picture size that the stream has.
+void FitToEssence(const Mpeg2EssenceStream& essence, ClipDescription& clip) {
+    std::optional<FrameRate> rate;
+    for (FrameRate r : kAllFrameRates) {
+        const FrameRateTraits t = TraitsOf(r);
+        if (!rate &&
+            t.editRateNumerator * uint64_t(essence.RateDenominator()) ==
+                t.editRateDenominator * uint64_t(essence.RateNumerator()) &&
+            t.interlaced != essence.Progressive())
+            rate = r;
+    }
+    if (!rate)
+        throw CardWriterError(essence.Name() + ": " + std::to_string(essence.RateNumerator()) + "/" +
+                              std::to_string(essence.RateDenominator()) + " frames per second " +
+                              (essence.Progressive() ? "progressive" : "interlaced") +
+                              " is not a rate the card records");
+    clip.frameRate = *rate;
+    bool sized = false;
+    for (PictureSize size : {PictureSize::k1920x1080, PictureSize::k1440x1080, PictureSize::k1280x720})
+        if (PictureWidth(size) == uint32_t(essence.Width()) &&
+            PictureHeight(size) == uint32_t(essence.Height()))
+            clip.pictureSize = size, sized = true;
+    if (!sized)
+        throw CardWriterError(essence.Name() + ": " + std::to_string(essence.Width()) + "x" +
+                              std::to_string(essence.Height()) +
+                              " is not a picture size the card records (1920x1080, 1440x1080, 1280x720)");
+    const uint32_t bits = essence.BitRate();
+    clip.bitRate = bits <= 30'000'000   ? BitRate::k25Mbps
+                   : bits <= 42'000'000 ? BitRate::k35Mbps
+                                        : BitRate::k50Mbps;
+    clip.closedGop = essence.AllGopsClosed();
+    clip.gopLength = static_cast<uint32_t>(essence.MaxGopLength());
+    clip.bPictures = static_cast<uint32_t>(essence.MaxBPictures());
+}
+
+// The clean end nearest below `frames`, else the first one after it.
+uint32_t CleanEnd(const Mpeg2EssenceStream& essence, uint32_t frames) {
+    for (uint32_t end = frames; end > 0; --end)
+        if (essence.IsCleanCut(end)) return end;
+    for (uint32_t end = frames + 1;; ++end)
+        if (essence.IsCleanCut(end)) return end;
+}
+
+// Member files of a clip cut into `files` parts at the candidates nearest
+// to equal shares; fewer files when the clip has too few candidates.
+std::vector<MemberFile> SpannedMembers(const Mpeg2EssenceStream& essence, uint32_t total, uint32_t files) {
+    const std::vector<int64_t> candidates = essence.CutCandidates(total);
+    std::vector<MemberFile> members;
+    int64_t previous = 0;
+    for (uint32_t m = 1; m < files; ++m) {
+        const int64_t wanted = int64_t{total} * m / files;
+        int64_t best = -1;
+        for (int64_t at : candidates)
+            if (at > previous && (best < 0 || std::llabs(at - wanted) < std::llabs(best - wanted))) best = at;
+        if (best < 0) break;
+        members.push_back(MemberFile{static_cast<uint32_t>(best - previous), 0, {}});
+        previous = best;
+    }
+    members.push_back(MemberFile{static_cast<uint32_t>(total - previous), 0, {}});
+    return members;
+}
+
 }  // namespace
 
 CardDescription SampleCardDescription(const SampleCardOptions& options) {
     CardDescription card;
     const FrameRateFamily family = options.rate ? TraitsOf(*options.rate).family : options.family;
-    const uint32_t duration = options.durationFrames == 0 ? 1 : options.durationFrames;
+    const Mpeg2EssenceStream* essence = options.essence.get();
+    const uint32_t duration = options.durationFrames != 0 ? options.durationFrames
+                              : essence                   ? static_cast<uint32_t>(essence->PictureCount())
+                                                          : 1;
 
     for (uint32_t i = 0; i < options.clipCount; ++i) {
         const SampleClipTemplate& t = kTemplates[i % kTemplateCount];
         ClipDescription clip;
         clip.id = ClipId{"QZ", i + 1};
         clip.frameRate = options.rate ? *options.rate : RateForFamily(t, family);
+        if (essence) {
+            FitToEssence(*essence, clip);
+            if (options.rate && *options.rate != clip.frameRate)
+                throw CardWriterError(essence->Name() + " is " + FrameRateName(clip.frameRate) + ", not " +
+                                      FrameRateName(*options.rate));
+        } else {
+            clip.pictureSize = SizeForRate(t.size, clip.frameRate);
+            clip.bitRate = t.bitRate;
+        }
         const FrameRateTraits traits = TraitsOf(clip.frameRate);
-        clip.pictureSize = SizeForRate(t.size, clip.frameRate);
-        clip.bitRate = t.bitRate;
         clip.constantBitRate = t.cbr;
         clip.audioChannels = t.channels;
         clip.dropFrame = t.dropFrame && traits.dropFrameAllowed;
@@ -111,8 +187,14 @@ CardDescription SampleCardDescription(const SampleCardOptions& options) {
         if (traits.roundedBase >= 50) clip.gopLength *= 2;  // about half a second per GOP
 
         clip.durationFrames = duration * t.spannedFiles;
-        if (t.spannedFiles > 1)
+        if (essence) {
+            clip.essence = options.essence;
+            clip.durationFrames = CleanEnd(*essence, clip.durationFrames);
+            if (t.spannedFiles > 1)
+                clip.members = SpannedMembers(*essence, clip.durationFrames, t.spannedFiles);
+        } else if (t.spannedFiles > 1) {
             for (uint32_t m = 0; m < t.spannedFiles; ++m) clip.members.push_back(MemberFile{duration, 0, {}});
+        }
 
         // Start timecodes just before a minute (and ten-minute) boundary, so
         // drop-frame clips cross a skipped label.
@@ -127,6 +209,7 @@ CardDescription SampleCardDescription(const SampleCardOptions& options) {
         clip.recordingMode.aeMode = 1;
         clip.attributes.okMark = i % 3 == 0 ? 1 : 0;
         clip.xml = SampleXml(i + 1, clip);
+        if (essence) clip.xml.description = "Written by the qzcard card writer from " + essence->Name() + ".";
         card.clips.push_back(std::move(clip));
     }
     return card;

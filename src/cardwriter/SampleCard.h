@@ -4,6 +4,7 @@
 #include "CardDescription.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
@@ -15,11 +16,19 @@ struct SampleCardOptions {
     // rates of `family`.
     std::optional<FrameRate> rate;
     FrameRateFamily family = kFamily59_94;
+    // Every clip's pictures from this stream, at its rate and picture size
+    // (a `rate` that differs is refused). durationFrames 0 then means the
+    // stream's picture count; a duration that would cut B pictures off from
+    // the picture they display after is shortened to the nearest clean end
+    // (lengthened when there is none before it). The spanned clip is cut
+    // at GOPs whose leading B pictures reach back into the file before.
+    std::shared_ptr<const Mpeg2EssenceStream> essence;
 };
 
 // Several clips covering interlaced and progressive rates of one family, the
 // three picture sizes, 2 and 4 channels, CBR and VBR, a clip spanned over
 // three MXF files, drop-frame timecode and full XML metadata.
+// Throws CardWriterError for essence that cannot fill the card's clips.
 CardDescription SampleCardDescription(const SampleCardOptions& options = {});
 
 // One 1920x1080 50 Mbps clip of `frames` pictures (at least 3000 by default)
