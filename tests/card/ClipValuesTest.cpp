@@ -131,15 +131,41 @@ void ExpectValuesMatch(const CUSharedPtr<CFBCClip>& clip, const cwn::CardDescrip
     EXPECT_EQ(Int(clip, kClipValueClipFileSize), static_cast<int64_t>(allBytes));
     EXPECT_EQ(Int(clip, kClipValueMxfFileSize), static_cast<int64_t>(mxfBytes));
 
-    EXPECT_EQ(Int(clip, kClipValueDurationFrames), d.durationFrames);
-    EXPECT_EQ(Int(clip, kClipValueVideoType), d.coding.videoType);
-    EXPECT_EQ(Int(clip, kClipValueVideoType2), d.coding.videoType);
-    EXPECT_EQ(Int(clip, kClipValueVideoFormat), static_cast<int>(d.pictureSize));
-    EXPECT_EQ(Int(clip, kClipValueFrameRate), static_cast<int>(d.frameRate));
-    EXPECT_EQ(Int(clip, kClipValueAudioType), d.coding.audioType);
-    EXPECT_EQ(Int(clip, kClipValueAudioChannel), d.audioChannels == 4 ? 2 : 1);
-    EXPECT_EQ(Int(clip, kClipValueSamplingFrequency), d.coding.samplingFrequency);
-
+    const cwn::RecordingModeInfo& m = d.recordingMode;
+    const std::pair<_ClipValueTag, int64_t> numbers[] = {
+        {kClipValueDurationFrames, d.durationFrames},
+        {kClipValueVideoType, d.coding.videoType},
+        {kClipValueVideoType2, d.coding.videoType},
+        {kClipValueVideoFormat, int(d.pictureSize)},
+        {kClipValueFrameRate, int(d.frameRate)},
+        {kClipValueAudioType, d.coding.audioType},
+        {kClipValueAudioChannel, d.audioChannels == 4 ? 2 : 1},
+        {kClipValueSamplingFrequency, d.coding.samplingFrequency},
+        {kClipValueOKMark, d.attributes.okMark},
+        {kClipValueBackupFlag, 0},
+        {kClipValueCustomPresetFileFlag, d.attributes.customPresetFile},
+        {kClipValueThumbnailFileFlag, d.attributes.thumbnailFile},
+        {kClipValueClipMetadataFileFlag, d.xml.write},
+        {kClipValueDropFrameFlag, d.dropFrame},
+        {kClipValueCBRFlag, d.constantBitRate},
+        {kClipValueRecordingRate, int(d.bitRate)},
+        {kClipValueRecordingMode, m.recordingMode},
+        {kClipValuePreRecTime, m.preRecordingTime},
+        {kClipValueIntervalFrameNum, m.intervalFrameNumber},
+        {kClipValueIntervalUnit, m.intervalUnit},
+        {kClipValueIntervalTime, m.intervalTime},
+        {kClipValueFrameRecNum, m.frameRecordingNumber},
+        {kClipValueVariableFrameRate, m.variableFrameRate},
+        {kClipValueAEMode, m.aeMode},
+        {kClipValueWBMode, m.whiteBalanceMode},
+        {kClipValueWBPreset, m.whiteBalancePreset},
+        {kClipValueAccurateFlag, m.accurateFlag},
+        {kClipValueColorTemperature, m.colorTemperature},
+        {kClipValueIRMode, m.infraredMode},
+        {kClipValueDoubleRecord, (m.recordingMode & 0x0400) ? 1 : 0},
+        {kClipValueLogGammaFlag, m.logGamma},
+        {kClipValueGammaSetting, m.gammaSetting}};
+    for (const auto& [tag, expected] : numbers) EXPECT_EQ(Int(clip, tag), expected) << "tag " << tag;
     EXPECT_EQ(Text(clip, kClipValueDeviceManufacturer), d.device.manufacturer);
     EXPECT_EQ(Text(clip, kClipValueDeviceModelName), d.device.modelName);
     EXPECT_EQ(Text(clip, kClipValueDeviceSerialNumber), d.device.serialNumber);
@@ -149,12 +175,6 @@ void ExpectValuesMatch(const CUSharedPtr<CFBCClip>& clip, const cwn::CardDescrip
               TcText(cwn::LastFrameTimecode(d), d.dropFrame));
     EXPECT_EQ(static_cast<uint32_t>(Int(clip, kClipValueCIF976)), d.coding.value976);
 
-    EXPECT_EQ(Int(clip, kClipValueOKMark), d.attributes.okMark);
-    EXPECT_EQ(Int(clip, kClipValueBackupFlag), 0);
-    EXPECT_EQ(Int(clip, kClipValueCustomPresetFileFlag), d.attributes.customPresetFile ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueThumbnailFileFlag), d.attributes.thumbnailFile ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueClipMetadataFileFlag), d.xml.write ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueDropFrameFlag), d.dropFrame ? 1 : 0);
     EXPECT_EQ(clip->isDropFrame(), d.dropFrame);
 
     const cwn::RecordDateTime& r = d.recorded;
@@ -171,26 +191,7 @@ void ExpectValuesMatch(const CUSharedPtr<CFBCClip>& clip, const cwn::CardDescrip
     EXPECT_EQ(record->second, r.second);
     EXPECT_EQ(record->timeZoneHours, r.timeZoneHours);
 
-    const cwn::RecordingModeInfo& m = d.recordingMode;
     EXPECT_TRUE(Value<RecordingModeInformation>(clip, kClipValueRecordingModeInfo));
-    EXPECT_EQ(Int(clip, kClipValueCBRFlag), d.constantBitRate ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueRecordingRate), static_cast<int>(d.bitRate));
-    EXPECT_EQ(Int(clip, kClipValueRecordingMode), m.recordingMode);
-    EXPECT_EQ(Int(clip, kClipValuePreRecTime), m.preRecordingTime);
-    EXPECT_EQ(Int(clip, kClipValueIntervalFrameNum), m.intervalFrameNumber);
-    EXPECT_EQ(Int(clip, kClipValueIntervalUnit), m.intervalUnit);
-    EXPECT_EQ(Int(clip, kClipValueIntervalTime), m.intervalTime);
-    EXPECT_EQ(Int(clip, kClipValueFrameRecNum), m.frameRecordingNumber);
-    EXPECT_EQ(Int(clip, kClipValueVariableFrameRate), m.variableFrameRate);
-    EXPECT_EQ(Int(clip, kClipValueAEMode), m.aeMode);
-    EXPECT_EQ(Int(clip, kClipValueWBMode), m.whiteBalanceMode);
-    EXPECT_EQ(Int(clip, kClipValueWBPreset), m.whiteBalancePreset);
-    EXPECT_EQ(Int(clip, kClipValueAccurateFlag), m.accurateFlag ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueColorTemperature), m.colorTemperature);
-    EXPECT_EQ(Int(clip, kClipValueIRMode), m.infraredMode ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueDoubleRecord), (m.recordingMode & 0x0400) ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueLogGammaFlag), m.logGamma ? 1 : 0);
-    EXPECT_EQ(Int(clip, kClipValueGammaSetting), m.gammaSetting);
     EXPECT_FALSE(Text(clip, kClipValueLogGammaType).empty());
 
     const bool hasPrevious = !d.relay.previous.clipId.empty();

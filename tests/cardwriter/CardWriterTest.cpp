@@ -7,6 +7,7 @@
 #include "CifWriter.h"
 #include "ClipMxfWriter.h"
 #include "MifWriter.h"
+#include "MxfKlvWalk.h"
 #include "SampleCard.h"
 
 #include <gtest/gtest.h>
@@ -44,26 +45,14 @@ int CountLines(const std::string& text, const std::string& line) {
 }
 
 // The package UID item (tag 0x4401) of the sequence information element
-// that starts at `offset`: a 16-byte key, a BER length, then tag-length-value
-// items. Empty when the element or the item is missing.
+// that starts at `offset`; empty when the element or the item is missing.
 std::vector<uint8_t> SequenceInfoPackageUid(const std::vector<uint8_t>& file, size_t offset) {
-    size_t at = offset + 16;
-    if (at >= file.size()) return {};
-    uint64_t length = file[at++];
-    if (length & 0x80) {
-        const size_t count = length & 0x7F;
-        length = 0;
-        for (size_t i = 0; i < count && at < file.size(); ++i) length = (length << 8) | file[at++];
-    }
-    const size_t end = std::min<uint64_t>(file.size(), at + length);
-    while (at + 4 <= end) {
-        const uint32_t tag = U16(file, at), size = U16(file, at + 2);
-        at += 4;
-        if (at + size > end) break;
-        if (tag == 0x4401) return Slice(file, at, size);
-        at += size;
-    }
-    return {};
+    mxftest::Klv klv;
+    if (!mxftest::ReadKlv(file, offset, klv)) return {};
+    const auto items = mxftest::Items(file, klv);
+    const auto item = items.find(0x4401);
+    return item == items.end() ? std::vector<uint8_t>()
+                               : Slice(file, item->second.first, item->second.second);
 }
 
 }  // namespace
@@ -218,40 +207,16 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
         for (size_t m = 0; m < members.size(); ++m, ++files) {
             const std::string path = MemberMxfPath(folder.Path(), clip.id, members[m].number);
             SCOPED_TRACE(path);
-            const std::string streams =
-                Probe(path, "stream=codec_type,codec_name,sample_rate,bits_per_sample");
-            EXPECT_EQ(CountLines(streams, "codec_type=video"), 1) << streams;
-            EXPECT_EQ(CountLines(streams, "codec_name=mpeg2video"), 1) << streams;
-            EXPECT_EQ(CountLines(streams, "codec_type=audio"), static_cast<int>(clip.audioChannels))
-                << streams;
-            EXPECT_EQ(CountLines(streams, "sample_rate=48000"), static_cast<int>(clip.audioChannels))
-                << streams;
-            EXPECT_EQ(CountLines(streams, "codec_name=pcm_s16le"), static_cast<int>(clip.audioChannels))
-                << streams;
-            const std::string video =
-                Probe(path,
-                      "stream=width,height,field_order,r_frame_rate,nb_read_packets -count_packets "
-                      "-select_streams v:0");
-            EXPECT_EQ(CountLines(video, "nb_read_packets=" + std::to_string(members[m].frameCount)), 1)
-                << video;
-            // Decodes every picture and sound sample without a complaint.
+            // Stream details per rate are the MXF writer's tests; here the
+            // card's files hold their channels and frames and decode cleanly.
+            EXPECT_EQ(CountLines(Probe(path, "stream=codec_type"), "codec_type=audio"),
+                      static_cast<int>(clip.audioChannels));
+            EXPECT_EQ(Probe(path, "stream=nb_read_packets -count_packets -select_streams v:0"),
+                      "nb_read_packets=" + std::to_string(members[m].frameCount) + "\n");
             const auto decode =
                 RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0 -f null -");
             EXPECT_EQ(decode.exitCode, 0) << decode.output;
             EXPECT_EQ(decode.output, "");
-            const FrameRateTraits traits = TraitsOf(clip.frameRate);
-            EXPECT_EQ(CountLines(video, "r_frame_rate=" + std::to_string(traits.editRateNumerator) + "/" +
-                                            std::to_string(traits.editRateDenominator)),
-                      1)
-                << video;
-            EXPECT_EQ(CountLines(video, traits.interlaced ? "field_order=tt" : "field_order=progressive"), 1)
-                << video;
-            EXPECT_NE(video.find("width=" + std::to_string(PictureWidth(clip.pictureSize))),
-                      std::string::npos)
-                << video;
-            EXPECT_NE(video.find("height=" + std::to_string(PictureHeight(clip.pictureSize))),
-                      std::string::npos)
-                << video;
         }
     }
     // Start timecodes in the files' own base, members continuing the clip:

@@ -439,12 +439,4 @@ TEST_F(FfmpegFilesTest, Hd720p5994) {
     EXPECT_TRUE(sawPicture);
 }
 
-TEST_F(FfmpegFilesTest, EightThreadsReadLikeOne) {
-    std::vector<CUSharedPtr<MXFStream>> files;
-    files.push_back(Open(Make("t1.mxf", "1920x1080", "25", "-bf 2 -g 12")));
-    files.push_back(Open(Make("t2.mxf", "1280x720", "50")));
-    for (auto& f : files) ASSERT_EQ(f->Parse(), 0u);
-    ExpectConcurrentReadsMatch(files, kFfPicture, 3);
-}
-
 }  // namespace

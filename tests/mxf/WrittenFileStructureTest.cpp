@@ -1,11 +1,9 @@
 // Files written by the card writer, read back by the lower layers of the
 // reader: random index pack, partition packs and derived positions, header
 // metadata sets, primer-mapped MPEG items, content packages per partition,
-// the sequence information at its fixed offset, and truncations at every
-// structure boundary.
+// the sequence information at its fixed offset.
 
 #include "CUFileStream.h"
-#include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "MxfFileWriter.h"
 #include "MxfLabels.h"
@@ -202,75 +200,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, WrittenFileStructureTest,
                                            Format{1280, 720, 60000, 1001, false},
                                            Format{1280, 720, 50, 1, false}, Format{1280, 720, 60, 1, false}),
                          [](const ::testing::TestParamInfo<Format>& p) { return Name(p.param); });
-
-// Cut at every structure boundary (and one byte either side): each read of
-// the lower layers fails cleanly or succeeds on what is there.
-TEST(WrittenFileTruncationTest, EveryBoundaryFailsCleanly) {
-    qztest::ScratchFolder scratch("writtencut");
-    const std::string dir = scratch.Path();
-    cw::MxfFileDescription d;
-    d.video.width = 1280;
-    d.video.height = 720;
-    d.video.rateNumerator = 60000;
-    d.video.rateDenominator = 1001;
-    d.video.interlaced = false;
-    d.video.bitRate = 4000000;
-    d.frameCount = 6;
-    d.framesPerBodyPartition = 3;
-    d.audioChannels = 1;
-    const std::string whole = dir + "/whole.MXF";
-    const cw::MxfFileLayout layout = cw::WriteMxfFile(d, whole);
-    const std::vector<uint8_t> bytes = mxftest::ReadFile(whole);
-    ASSERT_EQ(bytes.size(), layout.fileSize);
-
-    // Boundaries: every KLV start of the whole file.
-    std::vector<uint64_t> cuts;
-    {
-        ParseMetaData reader(OpenFile(whole));
-        KLVPacket packet;
-        while (reader.RestLength() > 0 && reader.ParseKeyAndLength(&packet)) {
-            cuts.push_back(packet.Offset());
-            cuts.push_back(packet.ValueOffset());
-            if (!reader.SetOffset(static_cast<int64_t>(packet.NextOffset()), 0)) break;
-        }
-        EXPECT_EQ(reader.offset(), layout.fileSize);
-    }
-    ASSERT_GT(cuts.size(), 20u);
-    for (uint64_t cut : cuts) {
-        for (int64_t delta : {-1, 0, 1}) {
-            const int64_t size = static_cast<int64_t>(cut) + delta;
-            if (size <= 0 || size >= static_cast<int64_t>(bytes.size())) continue;
-            std::vector<uint8_t> part(bytes.begin(), bytes.begin() + size);
-            CUSharedPtr<CUStream> stream(new CUMemoryStream(part.data(), part.size(), false));
-            ParseMetaData reader(stream);
-            KLVPacket packet;
-            uint64_t last = 0;
-            int steps = 0;
-            while (reader.RestLength() > 0 && reader.ParseKeyAndLength(&packet)) {
-                ASSERT_LE(packet.NextOffset(), static_cast<uint64_t>(size));
-                const uint32_t type = packet.PacketType();
-                if (type == kMxfKeyHeaderPartition || type == kMxfKeyBodyPartition) {
-                    CUSharedPtr<PartitionPack> pack(new PartitionPack(packet));
-                    if (reader.ParsePacketValue(CUSharedPtr<KLVPacket>(pack)) &&
-                        pack->HeaderByteCount() != 0 && pack->HeaderOffset() != PartitionPack::kNoOffset) {
-                        // The header region passes a cut file's end: refused.
-                        EXPECT_LE(pack->HeaderOffset() + pack->HeaderByteCount(),
-                                  static_cast<uint64_t>(size));
-                    }
-                } else if ((type >> 16) == 0x0801) {
-                    CUSharedPtr<STMetadataSets> set(new STMetadataSets(packet));
-                    EXPECT_TRUE(reader.ParsePacketValue(CUSharedPtr<KLVPacket>(set)));
-                }
-                ASSERT_TRUE(reader.SetOffset(static_cast<int64_t>(packet.NextOffset()), 0));
-                ASSERT_GT(reader.offset(), last);
-                last = reader.offset();
-                ASSERT_LT(++steps, 100000);
-            }
-            // The walk stops at the cut: at it exactly, or on a KLV it cuts.
-            EXPECT_LE(reader.offset(), static_cast<uint64_t>(size));
-        }
-    }
-}
 
 // Files broken on purpose by the writer.
 TEST(WrittenFileFaultsTest, MissingRandomIndexAndPrimerItems) {
