@@ -7,7 +7,6 @@
 #include "CifWriter.h"
 #include "ClipMxfWriter.h"
 #include "MifWriter.h"
-#include "MxfKlvWalk.h"
 #include "SampleCard.h"
 
 #include <gtest/gtest.h>
@@ -42,17 +41,6 @@ int CountLines(const std::string& text, const std::string& line) {
     for (std::string l; std::getline(in, l);)
         if (l == line) ++count;
     return count;
-}
-
-// The package UID item (tag 0x4401) of the sequence information element
-// that starts at `offset`; empty when the element or the item is missing.
-std::vector<uint8_t> SequenceInfoPackageUid(const std::vector<uint8_t>& file, size_t offset) {
-    mxftest::Klv klv;
-    if (!mxftest::ReadKlv(file, offset, klv)) return {};
-    const auto items = mxftest::Items(file, klv);
-    const auto item = items.find(0x4401);
-    return item == items.end() ? std::vector<uint8_t>()
-                               : Slice(file, item->second.first, item->second.second);
 }
 
 }  // namespace
@@ -236,41 +224,6 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
     EXPECT_EQ(sizes.size(), 3u);
     EXPECT_EQ(channelCounts, (std::set<uint32_t>{2, 4}));
     EXPECT_EQ(files, card.clips.size() + 2);  // one clip in three files
-}
-
-TEST(CardWriterTest, RelayLinksAcrossTwoCardsNameTheUmidsTheMxfFilesCarry) {
-    ScratchFolder firstFolder, secondFolder;
-    CardDescription first, second;
-    second.mediaUuid[3] ^= 0x5A;
-    ClipDescription clip;
-    clip.durationFrames = 15;
-    clip.audioChannels = 2;
-    first.clips.push_back(clip);
-    clip.id = ClipId{"QZ", 2};
-    clip.frameRate = FrameRate::k59_94p;
-    clip.pictureSize = PictureSize::k1280x720;
-    second.clips.push_back(clip);
-    LinkRelayClips(first, 0, second, 0);
-    WriteCard(first, firstFolder.Path());
-    WriteCard(second, secondFolder.Path());
-
-    const auto firstCif = ReadFile(ClipFilePath(firstFolder.Path(), first.clips[0].id, ".CIF"));
-    const auto secondCif = ReadFile(ClipFilePath(secondFolder.Path(), second.clips[0].id, ".CIF"));
-    const auto firstMxf = ReadFile(MemberMxfPath(firstFolder.Path(), first.clips[0].id, 1));
-    const auto secondMxf = ReadFile(MemberMxfPath(secondFolder.Path(), second.clips[0].id, 1));
-    // Sequence information sits at 6724 in 1080-line files, 6719 in 720-line files.
-    const auto firstRelay = SequenceInfoPackageUid(firstMxf, 6724);
-    const auto secondRelay = SequenceInfoPackageUid(secondMxf, 6719);
-    ASSERT_EQ(firstRelay.size(), 32u);
-    ASSERT_EQ(secondRelay.size(), 32u);
-    EXPECT_NE(firstRelay, secondRelay);
-
-    EXPECT_EQ(Slice(firstCif, 1012 + 72, 16), VectorOf(second.mediaUuid));
-    EXPECT_EQ(Text(firstCif, 1012 + 88, 6), "QZ0002");
-    EXPECT_EQ(Slice(firstCif, 1012 + 96, 32), secondRelay);
-    EXPECT_EQ(Slice(secondCif, 1012 + 16, 16), VectorOf(first.mediaUuid));
-    EXPECT_EQ(Text(secondCif, 1012 + 32, 6), "QZ0001");
-    EXPECT_EQ(Slice(secondCif, 1012 + 40, 32), firstRelay);
 }
 
 TEST(CardWriterTest, EveryFrameRateGivesAFileFfprobeReadsAtThatRate) {

@@ -330,7 +330,6 @@ TEST_F(CardWriterFilesTest, EightThreadsReadSharedFilesLikeOne) {
     ExpectConcurrentReadsMatch(files, cw::kMxfPictureElement, 4);
 }
 
-
 // ffmpeg-written OP1a: essence in BodySID 1, a system item per frame.
 class FfmpegFilesTest : public ::testing::Test {
 protected:

@@ -29,12 +29,7 @@ constexpr mxftest::Key16 kDescriptorKey = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0
                                            0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, 0x28, 0x00};
 
 CUSharedPtr<STMetadataSets> MakeSet(const Bytes& value, const mxftest::Key16& key = kDescriptorKey) {
-    Bytes file;
-    file.klv(key, value);
-    ParseMetaData reader(Stream(file));
-    CUSharedPtr<STMetadataSets> set(new STMetadataSets());
-    if (!reader.ParsePacket(CUSharedPtr<KLVPacket>(set))) return nullptr;
-    return set;
+    return mxftest::MakeSet(value, key);
 }
 
 Bytes BasicUmid() {

@@ -257,4 +257,3 @@ TEST(WrittenFileFaultsTest, MissingRandomIndexAndPrimerItems) {
     EXPECT_FALSE(mpeg->ValueForUUID(FBC_UL_MER_MaxGOP, primer));
     EXPECT_TRUE(mpeg->ValueForTag(kLocalTag_StoredWidth));
 }
-
