@@ -296,15 +296,13 @@ TEST_F(WrittenRatesCard, SpannedAndRelayedClipsAnswerTheirLinks) {
 TEST_F(WrittenRatesCard, MetadataDocumentValuesAndTheirDisplayForms) {
     auto clip = OpenWrittenClip(folder->Path(), *card, 0);
     ASSERT_TRUE(clip);
-    EXPECT_EQ(Int(clip, kClipValueAltitude), 123);
-    EXPECT_EQ(Int(clip, kClipValueLongitudeType), 2);  // east
-    EXPECT_EQ(Int(clip, kClipValueLongitudeDegrees), 139);
-    EXPECT_EQ(Int(clip, kClipValueLongitudeMinutes), 41);
+    const std::pair<_ClipValueTag, int64_t> numbers[] = {
+        {kClipValueAltitude, 123},        {kClipValueLongitudeType, 2}, {kClipValueLongitudeDegrees, 139},
+        {kClipValueLongitudeMinutes, 41}, {kClipValueLatitudeType, 1},  {kClipValueLatitudeDegrees, 35},
+        {kClipValueLatitudeMinutes, 41}};
+    for (const auto& [tag, expected] : numbers) EXPECT_EQ(Int(clip, tag), expected) << "tag " << tag;
     EXPECT_NEAR(Value<CUNumber>(clip, kClipValueLongitudeSeconds)->doubleValue(), 30.1, 1e-4);
     EXPECT_DOUBLE_EQ(Value<CUNumber>(clip, kClipValueLongitudeValue)->doubleValue(), 139.6917);
-    EXPECT_EQ(Int(clip, kClipValueLatitudeType), 1);  // north
-    EXPECT_EQ(Int(clip, kClipValueLatitudeDegrees), 35);
-    EXPECT_EQ(Int(clip, kClipValueLatitudeMinutes), 41);
     EXPECT_NEAR(Value<CUNumber>(clip, kClipValueLatitudeSeconds)->doubleValue(), 22.2, 1e-4);
     EXPECT_DOUBLE_EQ(Value<CUNumber>(clip, kClipValueLatitudeValue)->doubleValue(), 35.6895);
     EXPECT_EQ(Text(clip, kClipValuePlaceName), "Tokyo");
