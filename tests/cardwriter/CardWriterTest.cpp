@@ -225,39 +225,3 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
     EXPECT_EQ(channelCounts, (std::set<uint32_t>{2, 4}));
     EXPECT_EQ(files, card.clips.size() + 2);  // one clip in three files
 }
-
-TEST(CardWriterTest, EveryFrameRateGivesAFileFfprobeReadsAtThatRate) {
-    QZ_REQUIRE_TOOL("ffprobe");
-    ScratchFolder folder;
-    CardDescription card;
-    for (FrameRate rate : kAllFrameRates) {
-        ClipDescription clip;
-        clip.id.number = static_cast<uint32_t>(rate);
-        clip.frameRate = rate;
-        const FrameRateTraits traits = TraitsOf(rate);
-        clip.pictureSize = traits.interlaced ? PictureSize::k1440x1080 : PictureSize::k1280x720;
-        clip.durationFrames = 12;
-        clip.gopLength = 6;
-        clip.audioChannels = 2;
-        clip.startTimecode = Timecode{10, 0, 0, 0};
-        clip.dropFrame = traits.dropFrameAllowed;
-        card.clips.push_back(clip);
-    }
-    WriteCard(card, folder.Path());
-    for (const ClipDescription& clip : card.clips) {
-        const FrameRateTraits traits = TraitsOf(clip.frameRate);
-        SCOPED_TRACE(FrameRateName(clip.frameRate));
-        const std::string probe =
-            Probe(MemberMxfPath(folder.Path(), clip.id, 1),
-                  "format_tags=timecode:stream=r_frame_rate,field_order -select_streams v:0");
-        EXPECT_EQ(CountLines(probe, "r_frame_rate=" + std::to_string(traits.editRateNumerator) + "/" +
-                                        std::to_string(traits.editRateDenominator)),
-                  1)
-            << probe;
-        EXPECT_EQ(CountLines(probe, traits.interlaced ? "field_order=tt" : "field_order=progressive"), 1)
-            << probe;
-        EXPECT_EQ(
-            CountLines(probe, std::string("TAG:timecode=10:00:00") + (clip.dropFrame ? ";" : ":") + "00"), 1)
-            << probe;
-    }
-}
