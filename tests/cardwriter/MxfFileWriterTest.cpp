@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -712,19 +713,16 @@ TEST(MxfFileWriterTest, FaultsBreakWhatTheySay) {
 TEST(MxfFileWriterTest, RefusesDescriptionsItCannotWrite) {
     ScratchFolder folder;
     const std::string path = Tmp(folder, "E.MXF");
-    MxfFileDescription d = Small(25, 1, true, 1920, 1080, 5);
-    d.frameCount = 0;
-    EXPECT_THROW(WriteMxfFile(d, path), MxfWriterError);
-    d = Small(25, 1, true, 1920, 1080, 5);
-    d.audioBitsPerSample = 20;
-    EXPECT_THROW(WriteMxfFile(d, path), MxfWriterError);
-    d = Small(25, 1, true, 1920, 1080, 5);
-    d.dropFrame = true;  // no drop frame at 25
-    EXPECT_THROW(WriteMxfFile(d, path), MxfWriterError);
-    d = Small(25, 1, true, 1920, 1080, 5);
-    d.audioChannels = 17;
-    EXPECT_THROW(WriteMxfFile(d, path), MxfWriterError);
-    d = Small(25, 1, true, 1920, 1080, 5);
+    const std::function<void(MxfFileDescription&)> breaks[] = {
+        [](auto& d) { d.frameCount = 0; }, [](auto& d) { d.audioBitsPerSample = 20; },
+        [](auto& d) { d.dropFrame = true; },  // no drop frame at 25
+        [](auto& d) { d.audioChannels = 17; }};
+    for (const auto& change : breaks) {
+        MxfFileDescription d = Small(25, 1, true, 1920, 1080, 5);
+        change(d);
+        EXPECT_THROW(WriteMxfFile(d, path), MxfWriterError);
+    }
+    const MxfFileDescription d = Small(25, 1, true, 1920, 1080, 5);
     EXPECT_THROW(WriteMxfFile(d, folder.Path() + "/missing/dir/X.MXF"), MxfWriterError);
 }
 
