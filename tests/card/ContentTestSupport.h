@@ -9,6 +9,7 @@
 #include "MifWriter.h"
 
 #include <gtest/gtest.h>
+#include "FileBytes.h"
 #include "ScratchFolder.h"
 
 #include <sys/stat.h>
@@ -53,15 +54,8 @@ inline cw::CardDescription SmallCard(size_t count, uint32_t frames = 6) {
     return card;
 }
 
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using qztest::ReadBytes;
+using qztest::WriteBytes;
 
 inline void PutU16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     b.at(at) = static_cast<uint8_t>(v >> 8);

@@ -122,20 +122,6 @@ TEST(CifWriterTest, ProgressiveHighRatesCountTimecodeAtTheRecordedBase) {
     EXPECT_EQ(U8(b, 1004) & 0x02, 0u);
 }
 
-TEST(CifWriterTest, DropFrameTimecodeSkipsTheFirstLabelsOfEachMinuteButEveryTenth) {
-    EXPECT_EQ(FrameCountToTimecode(1800, 30, true), (Timecode{0, 1, 0, 2}));
-    EXPECT_EQ(FrameCountToTimecode(17982, 30, true), (Timecode{0, 10, 0, 0}));
-    EXPECT_EQ(FrameCountToTimecode(1800, 30, false), (Timecode{0, 1, 0, 0}));
-    EXPECT_EQ(FrameCountToTimecode(3600, 60, true), (Timecode{0, 1, 0, 4}));
-    EXPECT_EQ(FrameCountToTimecode(35964, 60, true), (Timecode{0, 10, 0, 0}));
-    EXPECT_EQ(FrameCountToTimecode(uint64_t{25} * 86400, 25, false), (Timecode{24, 0, 0, 0}));
-    for (uint64_t n : {0ull, 1ull, 1799ull, 1800ull, 17981ull, 17982ull, 107892ull, 2589408ull}) {
-        EXPECT_EQ(TimecodeToFrameCount(FrameCountToTimecode(n, 30, true), 30, true), n);
-        EXPECT_EQ(TimecodeToFrameCount(FrameCountToTimecode(2 * n, 60, true), 60, true), 2 * n);
-    }
-    EXPECT_EQ(TimecodeToFrameCount(Timecode{1, 0, 0, 0}, 30, true), 107892u);
-}
-
 TEST(CifWriterTest, RecordDateFlagsAndRecordingModeBits) {
     ClipDescription clip;
     clip.recorded = RecordDateTime{1999, 2, 28, 23, 59, 58, true, true, 15, true};

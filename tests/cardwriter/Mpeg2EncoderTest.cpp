@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <numeric>
 #include <sstream>
@@ -273,36 +274,22 @@ TEST(Mpeg2EncoderTest, RejectsSettingsAndIndicesItCannotWrite) {
         EXPECT_FALSE(CW::Mpeg2Encoder::CheckSettings(s).empty());
         EXPECT_THROW(CW::Mpeg2Encoder(s, 10), std::invalid_argument);
     };
-    CW::Mpeg2Settings s;
-    EXPECT_TRUE(CW::Mpeg2Encoder::CheckSettings(s).empty());
-    s.width = 1000;
-    fails(s);
-    s = {};
-    s.height = 2160;
-    fails(s);
-    s = {};
-    s.rateNumerator = 29;
-    s.rateDenominator = 1;
-    fails(s);
-    s = {};
-    s.rateDenominator = 0;
-    fails(s);
-    s = {};
-    s.gopLength = 0;
-    fails(s);
-    s = {};
-    s.gopLength = 129;
-    fails(s);
-    s = {};
-    s.bPictures = 15;
-    fails(s);
-    s = {};
-    s.bitRate = 0;
-    fails(s);
+    EXPECT_TRUE(CW::Mpeg2Encoder::CheckSettings(CW::Mpeg2Settings{}).empty());
+    const std::function<void(CW::Mpeg2Settings&)> breaks[] = {
+        [](auto& s) { s.width = 1000; },  [](auto& s) { s.height = 2160; },
+        [](auto& s) { s.rateNumerator = 29, s.rateDenominator = 1; },
+        [](auto& s) { s.rateDenominator = 0; }, [](auto& s) { s.gopLength = 0; },
+        [](auto& s) { s.gopLength = 129; }, [](auto& s) { s.bPictures = 15; },
+        [](auto& s) { s.bitRate = 0; }};
+    for (const auto& change : breaks) {
+        CW::Mpeg2Settings s;
+        change(s);
+        fails(s);
+    }
     EXPECT_THROW(CW::Mpeg2Encoder(CW::Mpeg2Settings{}, -1), std::invalid_argument);
 
     // Equivalent rate spellings are accepted.
-    s = {};
+    CW::Mpeg2Settings s;
     s.rateNumerator = 50;
     s.rateDenominator = 2;
     EXPECT_EQ(CW::Mpeg2Encoder(s, 1).FrameRateCode(), 3);

@@ -200,22 +200,22 @@ TEST(CFBCAnalyzeClipMetaDataTest, ReadsEveryFieldOfAWrittenDocument) {
     EXPECT_EQ(Text(meta->ObjectForKey(key_SOURCE)), "CAPTURED");
     EXPECT_EQ(Text(meta->ObjectForKey(key_PLACENAME)), *clip.xml.location->placeName);
 
-    EXPECT_TRUE(HoldsNumber<int>(meta->ObjectForKey(key_ALTITUDE), 123));
-    EXPECT_EQ(Text(meta->ObjectForKeyDefault(key_ALTITUDE)), "+123");
-
-    // E139.69170: 5028901 tenths of arc-seconds = 139 deg 41 min 30.1 s.
-    EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LONGITUDE_TYPE), 2u));
-    EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LONGITUDE_DEGREES), 139u));
-    EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LONGITUDE_MINUTES), 41u));
-    EXPECT_TRUE(HoldsNumber<float>(meta->ObjectForKey(key_LONGITUDE_SECONDS), 30.1f));
-    EXPECT_TRUE(HoldsNumber<double>(meta->ObjectForKey(key_LONGITUDE_VALUE), 139.6917));
+    // E139.69170: 5028901 tenths of arc-seconds = 139 deg 41 min 30.1 s;
     // N35.68950: 1284822 tenths = 35 deg 41 min 22.2 s.
-    EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LATITUDE_TYPE), 1u));
-    EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LATITUDE_DEGREES), 35u));
-    EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LATITUDE_MINUTES), 41u));
-    EXPECT_TRUE(HoldsNumber<float>(meta->ObjectForKey(key_LATITUDE_SECONDS), 22.2f));
-    EXPECT_TRUE(HoldsNumber<double>(meta->ObjectForKey(key_LATITUDE_VALUE), 35.6895));
-
+    const std::pair<CUSharedPtr<CUStringMac>, const char*> numbers[] = {
+        {key_ALTITUDE, "int:123"},
+        {key_LONGITUDE_TYPE, "uint:2"},
+        {key_LONGITUDE_DEGREES, "uint:139"},
+        {key_LONGITUDE_MINUTES, "uint:41"},
+        {key_LONGITUDE_SECONDS, "float:30.100000381469727"},
+        {key_LONGITUDE_VALUE, "double:139.6917"},
+        {key_LATITUDE_TYPE, "uint:1"},
+        {key_LATITUDE_DEGREES, "uint:35"},
+        {key_LATITUDE_MINUTES, "uint:41"},
+        {key_LATITUDE_SECONDS, "float:22.200000762939453"},
+        {key_LATITUDE_VALUE, "double:35.689500000000002"}};
+    for (const auto& [key, text] : numbers) EXPECT_EQ(Describe(meta->ObjectForKey(key)), text) << key->Utf8();
+    EXPECT_EQ(Text(meta->ObjectForKeyDefault(key_ALTITUDE)), "+123");
     EXPECT_EQ(Text(meta->ObjectForKeyDefault(XML_TAG_LONGITUDE)), "E139.69170");
     EXPECT_EQ(Text(meta->ObjectForKeyDefault(XML_TAG_LATITUDE)), "N35.68950");
     EXPECT_EQ(Text(meta->ObjectForKey(XML_TAG_LONGITUDE)), "E139.69170");

@@ -122,14 +122,8 @@ TEST_F(HeaderMetadataTest, TimecodeTrackFirstGivesTheDuration) {
 
 // A set parsed from bytes (preface kind, instance UID n, one extra item).
 CUSharedPtr<STMetadataSets> MakeSet(uint8_t kind, uint8_t uid, uint16_t version) {
-    mxftest::Bytes klv;
-    mxftest::PutKLV(klv, mxftest::SetKey(kind),
-                    mxftest::LocalSet().Item(0x3C0A, mxftest::Uid(uid)).U16(0x3B05, version).value);
-    CUSharedPtr<CUStream> s(new CUMemoryStream(klv.data(), klv.size(), false));
-    ParseMetaData reader(s);
-    CUSharedPtr<STMetadataSets> set(new STMetadataSets());
-    EXPECT_TRUE(reader.ParsePacket(set.get()));
-    return set;
+    return mxftest::MakeSet(mxftest::LocalSet().Item(0x3C0A, mxftest::Uid(uid)).U16(0x3B05, version).value,
+                            mxftest::SetKey(kind));
 }
 
 TEST(HeaderMetadataSets, FirstSetWithAnInstanceUIDStaysAndLinksResolve) {

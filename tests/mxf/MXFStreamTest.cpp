@@ -146,6 +146,11 @@ TEST_F(MXFStreamTest, BrokenFilesTellWhatFailedAndWhere) {
         {"footer pointer beyond the file", [](mxftest::File& f) { f.PatchPackU64(0, 24, 1u << 30); },
          "partition chain: footer partition pack at byte 1073741824 lies beyond the end of the file",
          int64_t{1} << 30},
+        {"footer pointer at the primer",
+         [&](mxftest::File& f) { f.PatchPackU64(0, 24, good.headerMetadataStart); },
+         "footer partition pack at byte " + std::to_string(good.headerMetadataStart) +
+             ": the key there is of another kind",
+         static_cast<int64_t>(good.headerMetadataStart)},
         {"previous link forwards", [&](mxftest::File& f) { f.PatchPackU64(1, 16, good.partitions[2]); },
          "partition chain: partition pack at byte " + std::to_string(good.partitions[1]),
          static_cast<int64_t>(good.partitions[1])},

@@ -7,6 +7,8 @@
 #include "CUStream.h"
 #include "ExternalTool.h"
 #include "MxfTestBytes.h"
+#include "ParseMetaData.h"
+#include "STMetadataSets.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
@@ -22,6 +24,17 @@ inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CUStream>
     using namespace ComVantoVantoQZ64RADPlug;
     return CUSharedPtr<CUStream>(
         new CUMemoryStream(const_cast<uint8_t*>(bytes.data()), static_cast<uint64_t>(bytes.size()), false));
+}
+
+// A local set parsed from `value` under `key`; empty when it does not parse.
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::STMetadataSets> MakeSet(
+    const std::vector<uint8_t>& value, const Key16& key) {
+    using namespace ComVantoVantoQZ64RADPlug;
+    Bytes file;
+    file.klv(key, value);
+    ParseMetaData reader(Stream(file));
+    CUSharedPtr<STMetadataSets> set(new STMetadataSets());
+    return reader.ParsePacket(CUSharedPtr<KLVPacket>(set)) ? set : nullptr;
 }
 
 using qztest::ReadFile;
