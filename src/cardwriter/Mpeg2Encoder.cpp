@@ -1,5 +1,7 @@
 #include "Mpeg2Encoder.h"
 
+#include "Mpeg2FrameRates.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -135,13 +137,8 @@ int FrameRateCodeOf(int numerator, int denominator) {
     if (numerator <= 0 || denominator <= 0) return 0;
     int g = std::gcd(numerator, denominator);
     int n = numerator / g, d = denominator / g;
-    struct Rate {
-        int n, d, code;
-    };
-    static constexpr Rate kRates[] = {{24000, 1001, 1}, {24, 1, 2}, {25, 1, 3},       {30000, 1001, 4},
-                                      {30, 1, 5},       {50, 1, 6}, {60000, 1001, 7}, {60, 1, 8}};
-    for (const Rate& rate : kRates) {
-        if (rate.n == n && rate.d == d) return rate.code;
+    for (int code = 1; code <= kMpeg2MaxFrameRateCode; ++code) {
+        if (kMpeg2FrameRates[code].numerator == n && kMpeg2FrameRates[code].denominator == d) return code;
     }
     return 0;
 }

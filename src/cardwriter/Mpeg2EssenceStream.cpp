@@ -1,6 +1,7 @@
 #include "Mpeg2EssenceStream.h"
 
 #include "CardWriter.h"
+#include "Mpeg2FrameRates.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -183,14 +184,12 @@ void Mpeg2EssenceStream::Split() {
     if (havePicture) close(b.size());
     if (open) fail("headers without a picture at the end (truncated stream?)", b.size());
 
-    static const int kRates[9][2] = {{0, 1},  {24000, 1001}, {24, 1},       {25, 1}, {30000, 1001},
-                                     {30, 1}, {50, 1},       {60000, 1001}, {60, 1}};
-    if (sequence.rateCode < 1 || sequence.rateCode > 8)
+    if (sequence.rateCode < 1 || sequence.rateCode > kMpeg2MaxFrameRateCode)
         fail("frame_rate_code " + std::to_string(sequence.rateCode), 0);
     mWidth = sequence.width;
     mHeight = sequence.height;
-    mRateNumerator = kRates[sequence.rateCode][0] * (sequence.rateN + 1);
-    mRateDenominator = kRates[sequence.rateCode][1] * (sequence.rateD + 1);
+    mRateNumerator = kMpeg2FrameRates[sequence.rateCode].numerator * (sequence.rateN + 1);
+    mRateDenominator = kMpeg2FrameRates[sequence.rateCode].denominator * (sequence.rateD + 1);
     mProgressive = sequence.progressive;
     mProfileAndLevel = sequence.profileAndLevel;
     mBitRate = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{sequence.bitRateUnits} * 400, UINT32_MAX));
