@@ -44,6 +44,11 @@ bool IsPlainName(const std::string& name) {
     return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
 }
 
+CFHolder<CFStringRef> MakeString(const std::string& text) {
+    return CFHolder<CFStringRef>::Adopt(
+        CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
+}
+
 CFHolder<CFDictionaryRef> EmptyDictionary() {
     return CFHolder<CFDictionaryRef>::Adopt(CFDictionaryCreateMutable(
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
@@ -55,9 +60,7 @@ CFHolder<CFDictionaryRef> AsDictionary(CFHolder<CFTypeRef> value) {
 }
 
 std::optional<std::string> StringValue(CFDictionaryRef dictionary, const std::string& key) {
-    CFHolder<CFStringRef> name = CFHolder<CFStringRef>::Adopt(
-        CFStringCreateWithCString(kCFAllocatorDefault, key.c_str(), kCFStringEncodingUTF8));
-    const auto* string = CFCast<CFString>(CFDictionaryGetValue(dictionary, name.Get()));
+    const auto* string = CFCast<CFString>(CFDictionaryGetValue(dictionary, MakeString(key).Get()));
     if (!string) return std::nullopt;
     return CFStringGetStdString(string);
 }
@@ -136,11 +139,8 @@ void HostBundle::SetMainBundleInfoDictionary(CFDictionaryRef info) {
 void HostBundle::SetMainBundleShortVersionString(const std::optional<std::string>& version) {
     CFHolder<CFDictionaryRef> info = EmptyDictionary();
     if (version) {
-        CFHolder<CFStringRef> key = CFHolder<CFStringRef>::Adopt(
-            CFStringCreateWithCString(kCFAllocatorDefault, "CFBundleShortVersionString", kCFStringEncodingUTF8));
-        CFHolder<CFStringRef> value = CFHolder<CFStringRef>::Adopt(
-            CFStringCreateWithCString(kCFAllocatorDefault, version->c_str(), kCFStringEncodingUTF8));
-        CFDictionarySetValue(CFDictionaryAsMutable(info.Get()), key.Get(), value.Get());
+        CFDictionarySetValue(CFDictionaryAsMutable(info.Get()), MakeString("CFBundleShortVersionString").Get(),
+                             MakeString(*version).Get());
     }
     SetMainBundleInfoDictionary(info.Get());
 }
@@ -150,9 +150,7 @@ std::optional<std::string> HostBundle::bundleIdentifier() const {
 }
 
 CFTypeRef HostBundle::objectForInfoDictionaryKey(const std::string& key) const {
-    CFHolder<CFStringRef> name = CFHolder<CFStringRef>::Adopt(
-        CFStringCreateWithCString(kCFAllocatorDefault, key.c_str(), kCFStringEncodingUTF8));
-    return CFDictionaryGetValue(m_info.Get(), name.Get());
+    return CFDictionaryGetValue(m_info.Get(), MakeString(key).Get());
 }
 
 std::string HostBundle::localizedStringForKey(const std::string& key, const std::string& value) const {
