@@ -101,8 +101,9 @@ TEST(FBCFormatIngestObjectTest, ResetSoonAfterAStopBeforeTheEndReportsTheClip) {
         run.now = c.resetAt;
         EXPECT_EQ(run.ingest->reset(run.refCon), 0);
         ASSERT_EQ(recorder.alerts.size(), c.reported ? 1u : 0u);
-        if (c.reported)
+        if (c.reported) {
             EXPECT_EQ(recorder.alerts[0].second, FBCFormatIngestObject::FillMessageFormat(format, "QZ0001"));
+        }
         EXPECT_EQ(run.Next(), 0) << "rewound to the in point";
     }
 }
