@@ -32,9 +32,15 @@ CFHolder<CFNumberRef> Number(int32_t value) {
 
 }  // namespace
 
-bool FBCFormat::initialize() { return true; }
-bool FBCFormat::activate() { return true; }
-bool FBCFormat::deactivate() { return true; }
+bool FBCFormat::initialize() {
+    return true;
+}
+bool FBCFormat::activate() {
+    return true;
+}
+bool FBCFormat::deactivate() {
+    return true;
+}
 
 void FBCFormat::setNotificationCenter(std::shared_ptr<HostNotificationCenter> center) {
     std::lock_guard<std::mutex> hold(m_lock);
@@ -67,17 +73,23 @@ std::optional<std::string> FBCFormat::pluginValue(const char* key) {
     return CFStringGetStdString(value);
 }
 
-std::optional<std::string> FBCFormat::version() { return pluginValue("PluginVersion"); }
-std::optional<std::string> FBCFormat::name() { return pluginValue("PluginName"); }
-std::optional<std::string> FBCFormat::uuid() { return pluginValue("PluginID"); }
+std::optional<std::string> FBCFormat::version() {
+    return pluginValue("PluginVersion");
+}
+std::optional<std::string> FBCFormat::name() {
+    return pluginValue("PluginName");
+}
+std::optional<std::string> FBCFormat::uuid() {
+    return pluginValue("PluginID");
+}
 
 bool FBCFormat::pathIsValidVolume(const std::optional<std::string>& path) {
     CUSharedPtr<CFBCContent> media = FBCFormatUtility::FBCMediaWithPath(path);
     return media && media->ContentState() == kContentStateReady;
 }
 
-std::shared_ptr<MIORADVolumeDataSourceProtocol> FBCFormat::volumeWithPath(const std::optional<std::string>& path,
-                                                                          std::string*) {
+std::shared_ptr<MIORADVolumeDataSourceProtocol> FBCFormat::volumeWithPath(
+    const std::optional<std::string>& path, std::string*) {
     if (!path) return nullptr;
     return FBCFormatVolume::volumeWithPath(*path, iconForVolumeWithPath(path));
 }
@@ -102,8 +114,8 @@ std::optional<std::vector<std::shared_ptr<MIORADVolumeDataSourceProtocol>>> FBCF
     return std::nullopt;
 }
 
-std::optional<std::vector<std::shared_ptr<MIORADVolumeDataSourceProtocol>>> FBCFormat::invalidVolumesWithErrors(
-    std::vector<std::string>*) {
+std::optional<std::vector<std::shared_ptr<MIORADVolumeDataSourceProtocol>>>
+FBCFormat::invalidVolumesWithErrors(std::vector<std::string>*) {
     return std::nullopt;
 }
 
@@ -118,8 +130,9 @@ CFHolder<CFArrayRef> FBCFormat::targetFormats() {
     CFHolder<CFMutableArrayRef> list =
         CFHolder<CFMutableArrayRef>::Adopt(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
     for (int32_t code : codes) CFArrayAppendValue(list.Get(), Number(code).Get());
-    CFHolder<CFMutableDictionaryRef> offer = CFHolder<CFMutableDictionaryRef>::Adopt(CFDictionaryCreateMutable(
-        nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    CFHolder<CFMutableDictionaryRef> offer =
+        CFHolder<CFMutableDictionaryRef>::Adopt(CFDictionaryCreateMutable(
+            nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
     CFDictionarySetValue(offer.Get(), Text("supportedTargetFormats").Get(), list.Get());
     CFDictionarySetValue(offer.Get(), Text("preferredTargetFormatIndex").Get(), Number(1).Get());
     CFDictionarySetValue(offer.Get(), Text("name").Get(), Text("Vanto QZ MPEG2").Get());

@@ -18,15 +18,16 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class FBCFormatClip : public MIORADClipDataSourceProtocol, public std::enable_shared_from_this<FBCFormatClip> {
+class FBCFormatClip : public MIORADClipDataSourceProtocol,
+                      public std::enable_shared_from_this<FBCFormatClip> {
 public:
     // The clip's coding values as the clip information block stores them
     // (tags 7, 30, 8, 29); empty when absent.
     struct Coding {
-        std::optional<uint32_t> videoFormat;  // 1 1920x1080, 2 1280x720, 3 1440x1080
+        std::optional<uint32_t> videoFormat;    // 1 1920x1080, 2 1280x720, 3 1440x1080
         std::optional<uint32_t> recordingRate;  // 1 25, 2 35, 3 50 Mbps
-        std::optional<uint32_t> frameRate;  // _Frame_Rate
-        std::optional<uint32_t> cbrFlag;    // 0 VBR, 1 CBR
+        std::optional<uint32_t> frameRate;      // _Frame_Rate
+        std::optional<uint32_t> cbrFlag;        // 0 VBR, 1 CBR
     };
 
     // A descriptor of `clip`, or null without a clip information file path

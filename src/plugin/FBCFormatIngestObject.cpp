@@ -21,8 +21,6 @@ double WallClockSeconds() {
     return now ? now->GetAbsoluteTime() : 0.0;
 }
 
-FBCMovieSampleForFCPX* MovieOf(void* refCon) { return static_cast<FBCMovieSampleForFCPX*>(refCon); }
-
 // The first `count` characters (code points) of UTF-8 text; their number in `length`.
 std::string Prefix(const std::string& text, size_t count, size_t* length) {
     size_t characters = 0, end = 0;
@@ -41,10 +39,17 @@ std::string Prefix(const std::string& text, size_t count, size_t* length) {
 
 }  // namespace
 
+FBCMovieSampleForFCPX* FBCFormatIngestObject::MovieOf(void* refCon) const {
+    // Only the clip's own movie is used: any other pointer would be read as one.
+    FBCMovieSampleForFCPX* movie = _targetClip->movie().get();
+    return refCon && refCon == movie ? movie : nullptr;
+}
+
 FBCFormatIngestObject::FBCFormatIngestObject(std::shared_ptr<FBCFormatClip> clip)
     : _targetClip(std::move(clip)), m_clock(WallClockSeconds) {}
 
-std::shared_ptr<FBCFormatIngestObject> FBCFormatIngestObject::initWithFormatClip(std::shared_ptr<FBCFormatClip> clip) {
+std::shared_ptr<FBCFormatIngestObject> FBCFormatIngestObject::initWithFormatClip(
+    std::shared_ptr<FBCFormatClip> clip) {
     if (!clip) return nullptr;
     return std::shared_ptr<FBCFormatIngestObject>(new FBCFormatIngestObject(std::move(clip)));
 }
@@ -59,7 +64,9 @@ OSStatus FBCFormatIngestObject::initialize(void* refCon) {
     return 0;
 }
 
-OSStatus FBCFormatIngestObject::start(void*) { return 0; }
+OSStatus FBCFormatIngestObject::start(void*) {
+    return 0;
+}
 
 OSStatus FBCFormatIngestObject::setInPoint(CMTime inPoint, void* refCon) {
     if (FBCMovieSampleForFCPX* movie = MovieOf(refCon)) movie->setInPoint(inPoint.value, inPoint.timescale);
@@ -67,12 +74,17 @@ OSStatus FBCFormatIngestObject::setInPoint(CMTime inPoint, void* refCon) {
 }
 
 OSStatus FBCFormatIngestObject::setOutPoint(CMTime outPoint, void* refCon) {
-    if (FBCMovieSampleForFCPX* movie = MovieOf(refCon)) movie->setOutPoint(outPoint.value, outPoint.timescale);
+    if (FBCMovieSampleForFCPX* movie = MovieOf(refCon))
+        movie->setOutPoint(outPoint.value, outPoint.timescale);
     return 0;
 }
 
-OSStatus FBCFormatIngestObject::setPathSet(CFArrayRef, void*) { return 0; }
-OSStatus FBCFormatIngestObject::setKeepMediaVideoRate(bool, void*) { return 0; }
+OSStatus FBCFormatIngestObject::setPathSet(CFArrayRef, void*) {
+    return 0;
+}
+OSStatus FBCFormatIngestObject::setKeepMediaVideoRate(bool, void*) {
+    return 0;
+}
 
 OSStatus FBCFormatIngestObject::getNextMedia(MIORADIngestMedia* media, void* refCon) {
     FBCMovieSampleForFCPX* movie = MovieOf(refCon);
@@ -109,9 +121,12 @@ std::optional<std::string> FBCFormatIngestObject::FillMessageFormat(const std::s
             continue;
         }
         const char next = i + 1 < format.size() ? format[i + 1] : '\0';
-        if (next == '%') text += '%';
-        else if (next == '@') text += name, ++objects;
-        else return std::nullopt;  // a directive the one name cannot fill
+        if (next == '%')
+            text += '%';
+        else if (next == '@')
+            text += name, ++objects;
+        else
+            return std::nullopt;  // a directive the one name cannot fill
         ++i;
     }
     if (objects != 1) return std::nullopt;
@@ -125,7 +140,8 @@ OSStatus FBCFormatIngestObject::reset(void* refCon) {
     {
         std::lock_guard<std::mutex> hold(m_lock);
         // A stop with only the last frame undelivered still interrupted the import.
-        interrupted = _stopDate && !movie->isEndOfClip() && *_stopDate - m_clock() > -kInterruptedResetSeconds;
+        interrupted =
+            _stopDate && !movie->isEndOfClip() && *_stopDate - m_clock() > -kInterruptedResetSeconds;
     }
     if (interrupted && FBCFormatUtility::PluginBundle()) {
         const std::optional<std::string> name = _targetClip->name();
@@ -142,7 +158,9 @@ OSStatus FBCFormatIngestObject::reset(void* refCon) {
     return 0;
 }
 
-OSStatus FBCFormatIngestObject::cleanup(void*) { return 0; }
+OSStatus FBCFormatIngestObject::cleanup(void*) {
+    return 0;
+}
 
 OSStatus FBCFormatIngestObject::teardown(void* refCon) {
     if (FBCMovieSampleForFCPX* movie = MovieOf(refCon)) movie->ReleaseMXFStream();

@@ -17,6 +17,7 @@
 namespace ComVantoVantoQZ64RADPlug {
 
 class FBCFormatClip;
+class FBCMovieSampleForFCPX;
 
 class FBCFormatIngestObject : public MIORADIngestObject {
 public:
@@ -51,11 +52,13 @@ public:
 
 private:
     explicit FBCFormatIngestObject(std::shared_ptr<FBCFormatClip> clip);
+    // The descriptor's movie when `refCon` is it (the clip's ingestObjectRefCon), else null.
+    FBCMovieSampleForFCPX* MovieOf(void* refCon) const;
 
     std::shared_ptr<FBCFormatClip> _targetClip;
     std::mutex m_lock;
-    Clock m_clock;                       // guarded by m_lock
-    std::optional<double> _stopDate;     // guarded by m_lock
+    Clock m_clock;                    // guarded by m_lock
+    std::optional<double> _stopDate;  // guarded by m_lock
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -29,8 +29,10 @@ std::vector<uint32_t> SplitVersion(const std::string& text) {
         uint64_t value = 0;
         for (size_t i = start; i < end && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
             value = std::min<uint64_t>(value * 10 + uint64_t(text[i] - '0'), UINT32_MAX);
-        if (end > start) parts.push_back(static_cast<uint32_t>(value));
-        else if (end < text.size()) parts.push_back(0);
+        if (end > start)
+            parts.push_back(static_cast<uint32_t>(value));
+        else if (end < text.size())
+            parts.push_back(0);
         start = end + 1;
     }
     return parts;
@@ -80,7 +82,8 @@ uint32_t FBCFormatUtility::GetAppVersion() {
     return parts->size() == 2 ? ab : ab + (*parts)[2];
 }
 
-std::optional<std::string> FBCFormatUtility::stringWithClip(const CUSharedPtr<CFBCClip>& clip, _ClipValueTag tag) {
+std::optional<std::string> FBCFormatUtility::stringWithClip(const CUSharedPtr<CFBCClip>& clip,
+                                                            _ClipValueTag tag) {
     if (!clip) return std::nullopt;
     CUSharedPtr<CUObject> value = clip->ValueForTag(tag);
     if (!value) return std::nullopt;
@@ -90,7 +93,8 @@ std::optional<std::string> FBCFormatUtility::stringWithClip(const CUSharedPtr<CF
     return description->Utf8();
 }
 
-std::optional<uint64_t> FBCFormatUtility::numberWithClip(const CUSharedPtr<CFBCClip>& clip, _ClipValueTag tag) {
+std::optional<uint64_t> FBCFormatUtility::numberWithClip(const CUSharedPtr<CFBCClip>& clip,
+                                                         _ClipValueTag tag) {
     if (!clip) return std::nullopt;
     CUSharedPtr<CUNumber> number = CUDynamicCast<CUNumber>(clip->ValueForTag(tag));
     if (!number) return std::nullopt;

@@ -8,7 +8,8 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 
-FBCFormatVolume::FBCFormatVolume(std::string path, std::shared_ptr<HostImage> icon, CUSharedPtr<CFBCContent> media)
+FBCFormatVolume::FBCFormatVolume(std::string path, std::shared_ptr<HostImage> icon,
+                                 CUSharedPtr<CFBCContent> media)
     : _path(std::move(path)), _icon(std::move(icon)), _media(std::move(media)) {}
 
 std::shared_ptr<FBCFormatVolume> FBCFormatVolume::volumeWithPath(const std::string& path,
@@ -25,8 +26,12 @@ std::optional<std::string> FBCFormatVolume::name() {
     return last.Utf8();
 }
 
-std::optional<std::string> FBCFormatVolume::path() { return _path; }
-std::shared_ptr<HostImage> FBCFormatVolume::icon() { return _icon; }
+std::optional<std::string> FBCFormatVolume::path() {
+    return _path;
+}
+std::shared_ptr<HostImage> FBCFormatVolume::icon() {
+    return _icon;
+}
 void FBCFormatVolume::willUnmount() {}
 void FBCFormatVolume::didUnmount() {}
 

@@ -17,7 +17,8 @@ class MIORADClipDataSourceProtocol;
 class FBCFormatVolume : public MIORADVolumeDataSourceProtocol {
 public:
     // Null when the card cannot be opened or there is no icon.
-    static std::shared_ptr<FBCFormatVolume> volumeWithPath(const std::string& path, std::shared_ptr<HostImage> icon);
+    static std::shared_ptr<FBCFormatVolume> volumeWithPath(const std::string& path,
+                                                           std::shared_ptr<HostImage> icon);
 
     std::optional<std::string> name() override;  // last path component
     std::optional<std::string> path() override;

@@ -21,7 +21,8 @@ std::string Text(uint32_t code) {
 
 TEST(FBCFormatClipTest, CodecTypesFollowTheTableOfBitRateSizeAndFrameRate) {
     // Columns: {recording rate, video format}; rows: frame rates 0 to 10.
-    const std::pair<uint32_t, uint32_t> columns[] = {{3, 1}, {2, 1}, {2, 3}, {2, 2}, {1, 3}, {3, 2}, {1, 1}, {3, 3}};
+    const std::pair<uint32_t, uint32_t> columns[] = {{3, 1}, {2, 1}, {2, 3}, {2, 2},
+                                                     {1, 3}, {3, 2}, {1, 1}, {3, 3}};
     const char* const rows[11][8] = {
         {"qzz1", "qzz1", "qzz1", "qzz1", "qzz1", "qzz1", "qzz1", "qzz1"},
         {"xd5b", "xdvb", "xdv2", "qzz1", "hdv2", "qzz1", "qzz1", "qzz1"},
@@ -39,8 +40,10 @@ TEST(FBCFormatClipTest, CodecTypesFollowTheTableOfBitRateSizeAndFrameRate) {
         for (size_t c = 0; c < std::size(columns); ++c) {
             const FBCFormatClip::Coding coding{columns[c].second, columns[c].first, rate, 1};
             const bool newer720 = c == 5 && (rate == 3 || rate == 4 || rate == 5 || rate == 8);
-            EXPECT_EQ(Text(FBCFormatClip::CodecTypeForCoding(coding, 0x70003)), rows[rate][c]) << rate << " " << c;
-            EXPECT_EQ(Text(FBCFormatClip::CodecTypeForCoding(coding, 0x70002)), newer720 ? "qzz1" : rows[rate][c]);
+            EXPECT_EQ(Text(FBCFormatClip::CodecTypeForCoding(coding, 0x70003)), rows[rate][c])
+                << rate << " " << c;
+            EXPECT_EQ(Text(FBCFormatClip::CodecTypeForCoding(coding, 0x70002)),
+                      newer720 ? "qzz1" : rows[rate][c]);
         }
     EXPECT_EQ(Text(FBCFormatClip::CodecTypeForCoding({std::nullopt, 3, 1, 1}, 0x70003)), "qzz1");
     EXPECT_EQ(Text(FBCFormatClip::CodecTypeForCoding({1, std::nullopt, 1, 1}, 0x70003)), "qzz1");

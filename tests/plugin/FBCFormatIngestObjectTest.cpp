@@ -71,6 +71,10 @@ TEST(FBCFormatIngestObjectTest, RecordsRunFromTheInPointsKeyFrameToTheEndFlag) {
     EXPECT_EQ(run.ingest->getNextMedia(&media, nullptr), 0);
     EXPECT_EQ(run.ingest->getNextMedia(nullptr, run.refCon), 0);
     EXPECT_EQ(run.ingest->reset(nullptr), 0);
+    int notAMovie = 0;
+    EXPECT_EQ(run.ingest->getNextMedia(&media, &notAMovie), 0);
+    EXPECT_FALSE(media.hasFrame || media.endOfClip);
+    EXPECT_EQ(run.Next(), 0);
 }
 
 TEST(FBCFormatIngestObjectTest, ResetSoonAfterAStopBeforeTheEndReportsTheClip) {
@@ -78,8 +82,8 @@ TEST(FBCFormatIngestObjectTest, ResetSoonAfterAStopBeforeTheEndReportsTheClip) {
     const std::string format = FBCFormatUtility::messageForKey("IDS_FCP_CLIP_ERR_MESSAGE").value_or("");
     const struct {
         const char* name;
-        int delivered;                 // of 6 frames
-        std::vector<double> stops;     // clock at each stop
+        int delivered;              // of 6 frames
+        std::vector<double> stops;  // clock at each stop
         double resetAt;
         bool reported;
     } cases[] = {
@@ -120,14 +124,16 @@ TEST(FBCFormatIngestObjectTest, MessageHoldsTheNameLiterallyAndNeedsExactlyOneOb
         {"%d frames of %@", std::nullopt},
         {"%@ ends in %", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(FBCFormatIngestObject::FillMessageFormat(c.format, "A%n001"), c.filled) << c.format;
+    for (const auto& c : cases)
+        EXPECT_EQ(FBCFormatIngestObject::FillMessageFormat(c.format, "A%n001"), c.filled) << c.format;
 
     // Through the bundle: a "%" in the clip's user ID is shown as it stands;
     // a table whose message holds two directives shows nothing.
     for (const char* message : {"Clip %@ was stopped.", "Clip %@ of %@"}) {
         SCOPED_TRACE(message);
         plugin_test::BundleCopy copy;
-        copy.Write("Contents/Resources/en.lproj/Localizable.strings", plugin_test::StringsTable("gone", "Import", message));
+        copy.Write("Contents/Resources/en.lproj/Localizable.strings",
+                   plugin_test::StringsTable("gone", "Import", message));
         ASSERT_TRUE(copy.Register());
         plugin_test::AlertRecorder recorder;
         Import run(6, "%n");
@@ -140,7 +146,8 @@ TEST(FBCFormatIngestObjectTest, MessageHoldsTheNameLiterallyAndNeedsExactlyOneOb
             EXPECT_TRUE(recorder.alerts.empty());
         } else {
             ASSERT_EQ(recorder.alerts.size(), 1u);
-            EXPECT_EQ(recorder.alerts[0], std::make_pair(std::string("Import"), std::string("Clip %n0001 was stopped.")));
+            EXPECT_EQ(recorder.alerts[0],
+                      std::make_pair(std::string("Import"), std::string("Clip %n0001 was stopped.")));
         }
     }
 }

@@ -24,7 +24,8 @@ std::vector<int32_t> OfferedCodes(FBCFormat& plugin) {
     EXPECT_EQ(CFArrayGetCount(offer.Get()), 1);
     const auto* entry = CFCast<CFDictionary>(CFArrayGetValueAtIndex(offer.Get(), 0));
     auto value = [&](const char* key) {
-        CFHolder<CFStringRef> k = CFHolder<CFStringRef>::Adopt(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
+        CFHolder<CFStringRef> k =
+            CFHolder<CFStringRef>::Adopt(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
         return CFDictionaryGetValue(entry, k.Get());
     };
     int32_t preferred = 0;
@@ -53,9 +54,15 @@ TEST(FBCFormatTest, HostVersionDecidesThePackedVersionTheOfferAndThePrincipal) {
         std::vector<int32_t> offer;
         bool served;
     } cases[] = {
-        {std::nullopt, 0x60000, basic, false}, {"6.0.1", 0x60001, basic, false}, {"7", 0x70000, full, false},
-        {"7.0.3", 0x70003, full, false},       {"10.0.2", 0xA0002, full, false}, {"10.0.3", 0xA0003, full, true},
-        {"10.1", 0xA0100, full, true},         {"11.0", 0xB0000, full, true},    {"", 0, basic, false},
+        {std::nullopt, 0x60000, basic, false},
+        {"6.0.1", 0x60001, basic, false},
+        {"7", 0x70000, full, false},
+        {"7.0.3", 0x70003, full, false},
+        {"10.0.2", 0xA0002, full, false},
+        {"10.0.3", 0xA0003, full, true},
+        {"10.1", 0xA0100, full, true},
+        {"11.0", 0xB0000, full, true},
+        {"", 0, basic, false},
     };
     FBCFormatFactory factory;
     for (const auto& c : cases) {
@@ -88,7 +95,8 @@ TEST(FBCFormatTest, MissingOrMalformedBundlePartsGiveNilAnswersOrABlankIcon) {
     expectBlankIcon();
     EXPECT_FALSE(FBCFormatUtility::messageForKey("IDS_FCP_CLIP_INVALID"));
     FBCFormatUtility::showMessage("IDS_FCP_CLIP_INVALID");
-    for (const char* info : {"", "<plist><dict><key>RADPlugins</key>", "<?xml version=\"1.0\"?><plist><array/></plist>"}) {
+    for (const char* info :
+         {"", "<plist><dict><key>RADPlugins</key>", "<?xml version=\"1.0\"?><plist><array/></plist>"}) {
         plugin_test::BundleCopy copy;
         copy.Write("Contents/Info.plist", info);
         EXPECT_FALSE(copy.Register());
@@ -97,9 +105,10 @@ TEST(FBCFormatTest, MissingOrMalformedBundlePartsGiveNilAnswersOrABlankIcon) {
 
     const std::string head = "<?xml version=\"1.0\"?><plist><dict><key>CFBundleIdentifier</key><string>" +
                              std::string(kFBCPluginBundleIdentifier) + "</string>";
-    for (const char* plugins : {"", "<key>RADPlugins</key><array/>", "<key>RADPlugins</key><dict/>",
-                                "<key>RADPlugins</key><array><string>x</string></array>",
-                                "<key>RADPlugins</key><array><dict><key>PluginName</key><string>n</string></dict></array>"}) {
+    for (const char* plugins :
+         {"", "<key>RADPlugins</key><array/>", "<key>RADPlugins</key><dict/>",
+          "<key>RADPlugins</key><array><string>x</string></array>",
+          "<key>RADPlugins</key><array><dict><key>PluginName</key><string>n</string></dict></array>"}) {
         SCOPED_TRACE(plugins);
         plugin_test::BundleCopy copy;
         copy.Write("Contents/Info.plist", head + plugins + "</dict></plist>");
@@ -117,7 +126,8 @@ TEST(FBCFormatTest, MissingOrMalformedBundlePartsGiveNilAnswersOrABlankIcon) {
         if (std::string(broken) == "no icon") std::filesystem::remove(copy.root / icon);
         if (std::string(broken) == "bad icon") copy.Write(icon, "P3\n17 17\n255\n1 2");
         if (std::string(broken) == "no strings") std::filesystem::remove(copy.root / strings);
-        if (std::string(broken) == "bad strings") copy.Write(strings, "<plist><dict><key>IDS_FCP_CLIP_INVALID</key>");
+        if (std::string(broken) == "bad strings")
+            copy.Write(strings, "<plist><dict><key>IDS_FCP_CLIP_INVALID</key>");
         ASSERT_TRUE(copy.Register());
         EXPECT_EQ(plugin.uuid(), kPluginID);
         if (std::string(broken).find("icon") != std::string::npos) {

@@ -3,8 +3,8 @@
 // sample model and reading back what its sample buffers hold.
 #include "CFBoolean.h"
 #include "CFHolder.h"
-#include "CUStringMac.h"
 #include "CUArray.h"
+#include "CUStringMac.h"
 #include "FBCFormatClip.h"
 #include "FBCFormatUtility.h"
 #include "FBCMovieSampleForFCPX.h"
@@ -79,15 +79,17 @@ inline bool BooleanAttachment(qz::CMSampleBufferRef sample, qz::CFStringRef key)
 inline std::shared_ptr<qz::FBCFormatClip> FirstClipDescriptor(const std::string& root) {
     qz::CUSharedPtr<qz::CFBCContent> media = qz::FBCFormatUtility::FBCMediaWithPath(root);
     if (!media || media->GetClipCnt() == 0) return nullptr;
-    return qz::FBCFormatClip::initWithClip(qz::CUDynamicCast<qz::CFBCClip>(media->ClipList()->ObjectAtIndex(0)));
+    return qz::FBCFormatClip::initWithClip(
+        qz::CUDynamicCast<qz::CFBCClip>(media->ClipList()->ObjectAtIndex(0)));
 }
 
 // The alerts shown while it lives (title, message), in order.
 struct AlertRecorder {
     std::vector<std::pair<std::string, std::string>> alerts;
     AlertRecorder() {
-        qz::HostAlert::SetPresenter(
-            [this](const std::string& title, const std::string& message) { alerts.emplace_back(title, message); });
+        qz::HostAlert::SetPresenter([this](const std::string& title, const std::string& message) {
+            alerts.emplace_back(title, message);
+        });
     }
     ~AlertRecorder() { qz::HostAlert::SetPresenter(nullptr); }
 };
@@ -105,7 +107,8 @@ struct BundleCopy {
 };
 
 // A strings table of the bundle's three keys, with the texts given.
-inline std::string StringsTable(const std::string& invalid, const std::string& title, const std::string& message) {
+inline std::string StringsTable(const std::string& invalid, const std::string& title,
+                                const std::string& message) {
     auto entry = [](const char* key, const std::string& text) {
         return "<key>" + std::string(key) + "</key><string>" + text + "</string>";
     };
