@@ -255,8 +255,8 @@ TEST(FBCFormatBundleTest, HostLoadsTheBundleListsTheSampleCardAndImportsEveryCli
         }
         // The first picture shows the start timecode, counted at the picture rate.
         EXPECT_EQ(frames[size_t(byPts[0])].counter,
-                  cw::TimecodeToFrameCount(d.startTimecode, rate.recordedBase, d.dropFrame) * rate.roundedBase /
-                      rate.recordedBase);
+                  cw::TimecodeToFrameCount(d.startTimecode, rate.recordedBase, d.dropFrame) *
+                      rate.roundedBase / rate.recordedBase);
         for (size_t k = 0; k < frames.size(); ++k) {
             ASSERT_GE(byPts[k], 0) << "no picture presents at " << k;
             EXPECT_EQ(frames[size_t(byPts[k])].counter, frames[size_t(byPts[0])].counter + k) << k;

@@ -118,19 +118,23 @@ TEST(FBCFormatTest, MissingOrMalformedBundlePartsGiveNilAnswersOrABlankIcon) {
     }
 
     // A bundle without its icon, and one whose icon or strings are malformed.
-    for (const char* broken : {"no icon", "bad icon", "no strings", "bad strings"}) {
-        SCOPED_TRACE(broken);
+    const std::string icon = "Contents/Resources/MediaIcon_Cam_n.ppm";
+    const std::string strings = "Contents/Resources/en.lproj/Localizable.strings";
+    const std::pair<const std::string*, std::optional<std::string>> broken[] = {
+        {&icon, std::nullopt},
+        {&icon, "P3\n17 17\n255\n1 2"},
+        {&strings, std::nullopt},
+        {&strings, "<plist><dict><key>IDS_FCP_CLIP_INVALID</key>"}};
+    for (const auto& [file, text] : broken) {
+        SCOPED_TRACE(*file + ": " + text.value_or("(missing)"));
         plugin_test::BundleCopy copy;
-        const std::string icon = "Contents/Resources/MediaIcon_Cam_n.ppm";
-        const std::string strings = "Contents/Resources/en.lproj/Localizable.strings";
-        if (std::string(broken) == "no icon") std::filesystem::remove(copy.root / icon);
-        if (std::string(broken) == "bad icon") copy.Write(icon, "P3\n17 17\n255\n1 2");
-        if (std::string(broken) == "no strings") std::filesystem::remove(copy.root / strings);
-        if (std::string(broken) == "bad strings")
-            copy.Write(strings, "<plist><dict><key>IDS_FCP_CLIP_INVALID</key>");
+        if (text)
+            copy.Write(*file, *text);
+        else
+            std::filesystem::remove(copy.root / *file);
         ASSERT_TRUE(copy.Register());
         EXPECT_EQ(plugin.uuid(), kPluginID);
-        if (std::string(broken).find("icon") != std::string::npos) {
+        if (file == &icon) {
             expectBlankIcon();
         } else {
             EXPECT_EQ(FBCFormatUtility::messageForKey("IDS_FCP_CLIP_INVALID"), "");
