@@ -25,7 +25,7 @@ constexpr double kSecondsFrom1970To2001 = 978307200.0;
 constexpr uint32_t kRecordingModeVariableRate = 0x2000;
 constexpr uint32_t kFirstVersionWith720pAt50Mbps = 0x70003;
 
-constexpr uint32_t FourCC(const char (&code)[5]) {
+constexpr uint32_t FourCC(const char* code) {
     return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
            (uint32_t(uint8_t(code[2])) << 8) | uint32_t(uint8_t(code[3]));
 }
@@ -170,25 +170,28 @@ FBCFormatClip::Coding FBCFormatClip::CodingWithClip(const CUSharedPtr<CFBCClip>&
 }
 
 uint32_t FBCFormatClip::CodecTypeForCoding(const Coding& coding, uint32_t appVersion) {
-    static const uint32_t kQzz1 = FourCC("qzz1");
+    constexpr uint32_t kQzz1 = FourCC("qzz1");
     if (!coding.videoFormat || !coding.recordingRate || !coding.frameRate) return kQzz1;
     const Column column = ColumnOf(*coding.recordingRate, *coding.videoFormat);
     if (column == kNoColumn) return kQzz1;
     // Rows by frame rate 1 to 7 (8 is 5's row); columns as Column.
+    // clang-format off
     static const char* const kTable[7][6] = {
-        {"xd5b", "xdvb", "xdv2", "qzz1", "hdv2", "qzz1"}, {"xd5c", "xdvc", "xdv3", "qzz1", "hdv3", "qzz1"},
-        {"xd5f", "xdvf", "xdv8", "xdv1", "hdv8", "xd51"}, {"xd5e", "xdve", "xdv7", "xdv5", "hdv7", "xd55"},
-        {"xd5d", "xdvd", "xdv6", "xdv4", "hdv6", "xd54"}, {"qzz1", "qzz1", "qzz1", "xdv9", "qzz1", "xd59"},
+        {"xd5b", "xdvb", "xdv2", "qzz1", "hdv2", "qzz1"},
+        {"xd5c", "xdvc", "xdv3", "qzz1", "hdv3", "qzz1"},
+        {"xd5f", "xdvf", "xdv8", "xdv1", "hdv8", "xd51"},
+        {"xd5e", "xdve", "xdv7", "xdv5", "hdv7", "xd55"},
+        {"xd5d", "xdvd", "xdv6", "xdv4", "hdv6", "xd54"},
+        {"qzz1", "qzz1", "qzz1", "xdv9", "qzz1", "xd59"},
         {"qzz1", "qzz1", "qzz1", "xdva", "qzz1", "xd5a"},
     };
+    // clang-format on
     uint32_t rate = *coding.frameRate;
     if (rate == 8) rate = 5;
     if (rate < 1 || rate > 7) return kQzz1;
     if (column == k50Mbps1280 && rate >= 3 && rate <= 5 && appVersion < kFirstVersionWith720pAt50Mbps)
         return kQzz1;
-    const char* code = kTable[rate - 1][column];
-    return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
-           (uint32_t(uint8_t(code[2])) << 8) | uint32_t(uint8_t(code[3]));
+    return FourCC(kTable[rate - 1][column]);
 }
 
 uint32_t FBCFormatClip::CodecTypeWithClip(const CUSharedPtr<CFBCClip>& clip) {
