@@ -9,9 +9,9 @@
 #include "CUStringMac.h"
 #include "MDValue.h"
 #include "MXFStream.h"
-#include "MxfLabels.h"
 #include "MxfFileWriter.h"
 #include "MxfKlvWalk.h"
+#include "MxfLabels.h"
 #include "MxfTestSupport.h"
 #include "ParseMetaData.h"
 #include "STMetadataSets.h"
@@ -152,8 +152,10 @@ TEST(HeaderMetadataSets, FirstSetWithAnInstanceUIDStaysAndLinksResolve) {
     EXPECT_EQ(h.MaterialPackageCount(), 0u);
     // A preface without content storage fails the resolution.
     mxftest::Bytes klv;
-    klv.klv(mxftest::SetKey(0x2F),
-            mxftest::LocalSet().Item(0x3C0A, mxftest::Uid(1)).Array(0x3B06, {mxftest::Uid(7), mxftest::Uid(8)}).value);
+    klv.klv(mxftest::SetKey(0x2F), mxftest::LocalSet()
+                                       .Item(0x3C0A, mxftest::Uid(1))
+                                       .Array(0x3B06, {mxftest::Uid(7), mxftest::Uid(8)})
+                                       .value);
     CUSharedPtr<CUStream> s(new CUMemoryStream(klv.data(), klv.size(), false));
     ParseMetaData reader(s);
     CUSharedPtr<STMetadataSets> preface(new STMetadataSets());

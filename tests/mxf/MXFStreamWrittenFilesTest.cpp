@@ -8,10 +8,10 @@
 #include "BodyPartitionArray.h"
 #include "CUFailure.h"
 #include "CUStringMac.h"
+#include "FileBytes.h"
 #include "HeaderMetadata.h"
 #include "MDValue.h"
 #include "MXFUtilities.h"
-#include "FileBytes.h"
 #include "MxfKlvWalk.h"
 #include "MxfTestSupport.h"
 #include "STMetadataSets.h"
@@ -135,7 +135,9 @@ protected:
         mxftest::ParsedFile pf;
         // Partition pack fields by value offset: 16 Previous, 24 Footer,
         // 32 HeaderByteCount, 40 IndexByteCount.
-        void PatchPack(size_t partition, size_t field, uint64_t v) { Set(pf.partitions[partition].klv.valueOffset + field, 8, v); }
+        void PatchPack(size_t partition, size_t field, uint64_t v) {
+            Set(pf.partitions[partition].klv.valueOffset + field, 8, v);
+        }
         void Set(uint64_t at, int n, uint64_t v) {
             for (int i = 0; i < n; ++i) pf.bytes.at(at + i) = uint8_t(v >> (8 * (n - 1 - i)));
         }
@@ -510,9 +512,18 @@ TEST_F(CardWriterFilesTest, TruncatedFilesNeverCrashOrHang) {
     const Written w = Write(d);
     const mxftest::Partition& header = w.pf.partitions[0];
     const std::vector<uint8_t>& f = w.pf.bytes;
-    const size_t cuts[] = {0, 1, 16, 19, 100, header.kag, header.kag + 30, size_t(header.Content() - 1),
-                           size_t(w.layout.bodyPartitions[0] + 10), size_t(w.layout.frames[2].pictureOffset + 5),
-                           size_t(w.layout.footerPartition + 3), f.size() - 1};
+    const size_t cuts[] = {0,
+                           1,
+                           16,
+                           19,
+                           100,
+                           header.kag,
+                           header.kag + 30,
+                           size_t(header.Content() - 1),
+                           size_t(w.layout.bodyPartitions[0] + 10),
+                           size_t(w.layout.frames[2].pictureOffset + 5),
+                           size_t(w.layout.footerPartition + 3),
+                           f.size() - 1};
     std::vector<unsigned char> buf(4 << 20);
     for (size_t cut : cuts) {
         SCOPED_TRACE(cut);
@@ -525,7 +536,8 @@ TEST_F(CardWriterFilesTest, TruncatedFilesNeverCrashOrHang) {
             if (r.second != 0) {
                 EXPECT_LE(r.first + r.second, cut);
             }
-            const uint32_t n = mxf->ReadEssenceData(e, cw::kMxfPictureElement, buf.data(), uint32_t(buf.size()));
+            const uint32_t n =
+                mxf->ReadEssenceData(e, cw::kMxfPictureElement, buf.data(), uint32_t(buf.size()));
             if (n != 0) {
                 EXPECT_EQ(0, std::memcmp(buf.data(), f.data() + w.layout.frames[size_t(e)].pictureOffset, n));
             }

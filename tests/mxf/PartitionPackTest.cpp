@@ -76,22 +76,23 @@ TEST(PartitionPackTest, DerivedPositionsFollowTheKagAndStayInTheFile) {
         size_t tail;
         uint64_t header, index, content;
     } cases[] = {
-        {"no header metadata, no index", mxftest::PartitionValue(256, 0x1000, 0, 0, 0, 0, 0, 0x500, 2), 0x1000,
-         4096, kNone, kNone, 0x1100},
-        {"KAG 1: the index follows the pack directly", mxftest::PartitionValue(1, 0x40, 0, 0, 0, 0x20, 0, 0, 2),
-         0x40, 64, kNone, 0x40 + oneLabel, 0x40 + oneLabel + 0x20},
+        {"no header metadata, no index", mxftest::PartitionValue(256, 0x1000, 0, 0, 0, 0, 0, 0x500, 2),
+         0x1000, 4096, kNone, kNone, 0x1100},
+        {"KAG 1: the index follows the pack directly",
+         mxftest::PartitionValue(1, 0x40, 0, 0, 0, 0x20, 0, 0, 2), 0x40, 64, kNone, 0x40 + oneLabel,
+         0x40 + oneLabel + 0x20},
         {"KAG 0 behaves like KAG 1", mxftest::PartitionValue(0, 0, 0, 0, 0x10, 0, 0, 0, 2), 0, 64, oneLabel,
          kNone, oneLabel + 0x10},
-        {"a pack longer than one KAG takes two", mxftest::PartitionValue(128, 0, 0, 0, 0x100, 0, 0, 0, 2, 8), 0,
-         0x400, 256, kNone, 256 + 0x100},
+        {"a pack longer than one KAG takes two", mxftest::PartitionValue(128, 0, 0, 0, 0x100, 0, 0, 0, 2, 8),
+         0, 0x400, 256, kNone, 256 + 0x100},
         {"header and index byte counts overflow",
          mxftest::PartitionValue(512, 0, 0, 0, 0xFFFFFFFFFFFFFF00ull, 0x1000, 0, 0, 2), 0, 1024, kNone, kNone,
          kNone},
         {"ThisPartition near the top of the range",
          mxftest::PartitionValue(512, 0xFFFFFFFFFFFFFFF0ull, 0, 0, 0x10, 0, 0, 0, 2), 0, 1024, kNone, kNone,
          kNone},
-        {"header metadata past the end of a 2 KiB file", mxftest::PartitionValue(512, 0, 0, 0, 0x1000, 0, 0, 0, 2),
-         0, 2048 - oneLabel, kNone, kNone, kNone},
+        {"header metadata past the end of a 2 KiB file",
+         mxftest::PartitionValue(512, 0, 0, 0, 0x1000, 0, 0, 0, 2), 0, 2048 - oneLabel, kNone, kNone, kNone},
         {"regions ending exactly at the end of the file",
          mxftest::PartitionValue(512, 0, 0, 0, 0x200, 0x100, 0, 0, 2), 0, 512 + 0x300 - oneLabel, 512,
          512 + 0x200, 512 + 0x300},
@@ -192,5 +193,4 @@ TEST(PartitionPackTest, BodyPartitionTableFromTheRandomIndexPack) {
                   .find("fileOffset = 0000000000000020, streamOffset = "
                         "0000000000000800, essenceOffset = 0000000000000120"),
               std::string::npos);
-
 }
