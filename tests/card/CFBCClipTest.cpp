@@ -8,12 +8,11 @@
 #include "CUVector.h"
 #include "ClipIDInfo.h"
 #include "ClipTestSupport.h"
+#include "ContentTestSupport.h"
 #include "FBCResultCodes.h"
 #include "MXFStream.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -293,24 +292,7 @@ TEST_F(WrittenClipCard, ContentValuesComeFromTheCard) {
 }
 
 TEST_F(WrittenClipCard, ReadingEveryValueLeavesTheCardUntouched) {
-    struct FileState {
-        std::string bytes;
-        struct timespec modified;
-    };
-    auto snapshot = [&] {
-        std::map<std::string, FileState> files;
-        for (const auto& entry : fs::recursive_directory_iterator(folder.Path())) {
-            if (!entry.is_regular_file()) continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            FileState state{std::string(std::istreambuf_iterator<char>(in), {}), {}};
-            struct stat info {};
-            EXPECT_EQ(stat(entry.path().c_str(), &info), 0);
-            state.modified = info.st_mtim;
-            files[entry.path().string()] = state;
-        }
-        return files;
-    };
-    const auto before = snapshot();
+    const auto before = content_test::Snapshot(folder.Path());
     for (size_t i = 0; i < card.clips.size(); ++i) {
         auto clip = OpenWrittenClip(folder.Path(), card, i);
         ASSERT_TRUE(clip);
@@ -319,14 +301,7 @@ TEST_F(WrittenClipCard, ReadingEveryValueLeavesTheCardUntouched) {
         clip->GetClipFileSize();
         for (int64_t frame = 0; frame < 10; ++frame) clip->CalculateTimcodeFromFrameNo(frame);
     }
-    const auto after = snapshot();
-    ASSERT_EQ(before.size(), after.size());
-    for (const auto& [path, state] : before) {
-        ASSERT_TRUE(after.count(path)) << path;
-        EXPECT_EQ(after.at(path).bytes, state.bytes) << path;
-        EXPECT_EQ(after.at(path).modified.tv_sec, state.modified.tv_sec) << path;
-        EXPECT_EQ(after.at(path).modified.tv_nsec, state.modified.tv_nsec) << path;
-    }
+    content_test::ExpectUntouched(before, folder.Path());
 }
 
 TEST_F(WrittenClipCard, EightThreadsAskOneClipAndGetTheSameAnswers) {

@@ -252,17 +252,7 @@ TEST(CFBCContentTest, OpeningListingAndReadingLeaveTheCardUntouched) {
         EXPECT_EQ(content->ReOpenContentData(), 0u);
         ReadEverything(*content);
     }
-    const auto after = Snapshot(folder.Path());
-    ASSERT_EQ(before.size(), after.size());
-    for (const auto& [path, state] : before) {
-        ASSERT_TRUE(after.count(path)) << path;
-        const FileState& now = after.at(path);
-        EXPECT_EQ(now.folder, state.folder) << path;
-        EXPECT_EQ(now.size, state.size) << path;
-        EXPECT_TRUE(now.bytes == state.bytes) << path;
-        EXPECT_EQ(now.modified, state.modified) << path;
-        EXPECT_EQ(now.changed, state.changed) << path;
-    }
+    ExpectUntouched(before, folder.Path());
 }
 
 TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {

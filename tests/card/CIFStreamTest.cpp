@@ -395,15 +395,15 @@ TEST(CIFStreamTest, MemberCountsAreBounded) {
 TEST(CIFStreamTest, ShortOrMissingDataIsNotRead) {
     const Bytes block = Block(CW::ClipDescription());
     uint32_t result = 0;
-    EXPECT_FALSE(Read(Bytes(block.begin(), block.end() - 1), 0, &result));
-    EXPECT_EQ(result, kResultCIFNoStream);
-    EXPECT_FALSE(Read(Bytes(), 0, &result));
-    EXPECT_EQ(result, kResultCIFNoStream);
-    EXPECT_FALSE(Read(block, 1, &result));
-    EXPECT_EQ(result, kResultCIFNoStream);
-    for (uint64_t offset : {uint64_t{2561}, std::numeric_limits<uint64_t>::max(),
-                            std::numeric_limits<uint64_t>::max() - 2559}) {
-        EXPECT_FALSE(Read(block, offset, &result));
+    const std::pair<Bytes, uint64_t> refused[] = {{Bytes(block.begin(), block.end() - 1), 0},
+                                                  {Bytes(), 0},
+                                                  {block, 1},
+                                                  {block, 2561},
+                                                  {block, std::numeric_limits<uint64_t>::max()},
+                                                  {block, std::numeric_limits<uint64_t>::max() - 2559}};
+    for (const auto& [bytes, offset] : refused) {
+        result = 0;
+        EXPECT_FALSE(Read(bytes, offset, &result)) << bytes.size() << " at " << offset;
         EXPECT_EQ(result, kResultCIFNoStream);
     }
     EXPECT_FALSE(CIFStream::Create(CUSharedPtr<CUStream>(), 0, &result));

@@ -26,18 +26,9 @@ namespace {
 using Record = std::array<unsigned char, 12>;
 
 Record MakeRecord(unsigned char a, unsigned char b, uint32_t number) {
-    return {a,
-            b,
-            0,
-            0,
-            static_cast<unsigned char>(number >> 24),
-            static_cast<unsigned char>(number >> 16),
-            static_cast<unsigned char>(number >> 8),
-            static_cast<unsigned char>(number),
-            0,
-            0,
-            0,
-            0};
+    Record r{a, b};
+    for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<unsigned char>(number >> (24 - 8 * i));
+    return r;
 }
 
 std::string Text(const CUSharedPtr<CUStringMac>& s) {

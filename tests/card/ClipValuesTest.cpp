@@ -67,16 +67,8 @@ cwn::ClipDescription RichClip(cwn::FrameRate rate, bool dropFrame, uint32_t numb
     clip.device.modelName = "QZ64 Mk" + std::to_string(number);
     clip.device.serialNumber = "SN-" + std::to_string(1000 + number);
     clip.device.firmware = {2, 7, static_cast<uint8_t>(number)};
-    clip.recorded = {2024,
-                     2,
-                     29,
-                     23,
-                     59,
-                     58,
-                     number % 2 == 0,
-                     number % 3 == 0,
-                     static_cast<uint8_t>(number % 12),
-                     number % 2 == 1};
+    const auto zoneHours = static_cast<uint8_t>(number % 12);
+    clip.recorded = {2024, 2, 29, 23, 59, 58, number % 2 == 0, number % 3 == 0, zoneHours, number % 2 == 1};
     auto& mode = clip.recordingMode;
     mode.recordingMode = static_cast<uint16_t>(number % 2 ? 0x0400 : 0x2000);
     mode.preRecordingTime = 3;

@@ -102,4 +102,12 @@ inline std::map<std::string, FileState> Snapshot(const std::string& root) {
     return states;
 }
 
+// Every path of `before` is under `root` as it was.
+inline void ExpectUntouched(const std::map<std::string, FileState>& before, const std::string& root) {
+    const auto after = Snapshot(root);
+    EXPECT_EQ(after.size(), before.size());
+    for (const auto& [path, state] : before)
+        EXPECT_TRUE(after.count(path) && after.at(path) == state) << path << " changed";
+}
+
 }  // namespace content_test

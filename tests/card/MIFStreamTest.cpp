@@ -203,22 +203,24 @@ TEST(MIFStreamTest, OneInvalidClipIdentifierRecordRejectsTheWholeIndex) {
 }
 
 TEST(MIFStreamTest, WrongMagicsAndMediaMetadataVersion) {
+    const struct {
+        void (*edit)(cw::CardDescription&);
+        qz::_MIFReadStep step;
+    } cases[] = {
+        {[](cw::CardDescription& c) { c.index.magic = 0x494D; }, qz::kMIFReadStepMagic},  // "IM"
+        {[](cw::CardDescription& c) { c.index.mediaMetadataMagic = 0x4D4E; }, qz::kMIFReadStepMediaMetadata},
+    };
+    for (const auto& c : cases) {
+        cw::CardDescription card = SmallCard(1);
+        c.edit(card);
+        const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
+        EXPECT_EQ(r.code, qz::kResultReadFailure);
+        EXPECT_EQ(r.stream->FailedStep(), c.step);
+        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);  // clips made before the failing block are dropped
+    }
     cw::CardDescription card = SmallCard(1);
-    card.index.magic = 0x494D;  // "IM"
-    ReadResult r = ReadImage(cw::BuildMediaIndex(card));
-    EXPECT_EQ(r.code, qz::kResultReadFailure);
-    EXPECT_EQ(r.stream->FailedStep(), qz::kMIFReadStepMagic);
-
-    card = SmallCard(1);
-    card.index.mediaMetadataMagic = 0x4D4E;
-    r = ReadImage(cw::BuildMediaIndex(card));
-    EXPECT_EQ(r.code, qz::kResultReadFailure);
-    EXPECT_EQ(r.stream->FailedStep(), qz::kMIFReadStepMediaMetadata);
-    EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);  // the clips made before the block are dropped
-
-    card = SmallCard(1);
     card.index.mediaMetadataVersion = 0x0200;
-    r = ReadImage(cw::BuildMediaIndex(card));
+    const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
     ASSERT_EQ(r.code, 0u);
     EXPECT_EQ(r.stream->GetState(), 2u);
     EXPECT_EQ(r.stream->GetMediaMetadata()->MetadataVersion(), 0x0200);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
 using namespace cardwriter_test;
 
@@ -209,22 +211,18 @@ TEST(CifWriterTest, OverridesWriteUnsupportedBlocksOnPurpose) {
 }
 
 TEST(CifWriterTest, FieldsThatCannotBeStoredAreRefused) {
+    const std::function<void(ClipDescription&)> breaks[] = {
+        [](auto& c) { c.startTimecode.hours = 100; },  // three BCD digits
+        [](auto& c) { c.device.manufacturer = std::string(33, 'M'); },
+        [](auto& c) { c.device.firmware.assign(9, 1); },
+        [](auto& c) { c.durationFrames = 100, c.members.assign(100, MemberFile{1}); }};
+    for (const auto& change : breaks) {
+        ClipDescription clip;
+        change(clip);
+        EXPECT_THROW(Block(clip), CardWriterError);
+    }
     ClipDescription clip;
-    clip.startTimecode.hours = 100;  // three BCD digits
-    EXPECT_THROW(Block(clip), CardWriterError);
-
-    clip = ClipDescription{};
-    clip.device.manufacturer = std::string(33, 'M');
-    EXPECT_THROW(Block(clip), CardWriterError);
-
-    clip = ClipDescription{};
-    clip.device.firmware.assign(9, 1);
-    EXPECT_THROW(Block(clip), CardWriterError);
-
-    clip = ClipDescription{};
     clip.durationFrames = 100;
-    clip.members.assign(100, MemberFile{1});
-    EXPECT_THROW(Block(clip), CardWriterError);
-    clip.members.resize(99);
+    clip.members.assign(99, MemberFile{1});
     EXPECT_NO_THROW(Block(clip));  // 99 entries end exactly at the metadata area
 }

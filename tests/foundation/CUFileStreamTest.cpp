@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,14 +25,8 @@ using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qztest::ReadText;
+using qztest::WriteText;
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -91,7 +86,7 @@ TEST_F(CUFileStreamTest, OpenTable) {
         for (uint32_t access = 0; access < 3; ++access) {
             for (bool exists : {true, false}) {
                 const std::string path = Path("row" + std::to_string(n++));
-                if (exists) WriteFile(path, "hello");
+                if (exists) WriteText(path, "hello");
                 const Outcome want = exists ? row.ifExists[access] : row.ifMissing[access];
                 SCOPED_TRACE("mode " + std::to_string(row.mode) + " access " + std::to_string(access) +
                              (exists ? " existing" : " missing"));
@@ -101,19 +96,19 @@ TEST_F(CUFileStreamTest, OpenTable) {
                     case Fail9:
                         EXPECT_EQ(code, want == Fail4 ? 4u : 9u);
                         if (exists)
-                            EXPECT_EQ(ReadFile(path), "hello");
+                            EXPECT_EQ(ReadText(path), "hello");
                         else
                             EXPECT_FALSE(FileExists(path));
                         break;
                     case Keep:
                         EXPECT_EQ(code, 0u);
-                        EXPECT_EQ(ReadFile(path), "hello");
+                        EXPECT_EQ(ReadText(path), "hello");
                         break;
                     case Truncate:
                     case Create:
                         EXPECT_EQ(code, 0u);
                         EXPECT_TRUE(FileExists(path));
-                        EXPECT_EQ(ReadFile(path), "");
+                        EXPECT_EQ(ReadText(path), "");
                         break;
                 }
                 // The no-throw flag leaves a closed stream instead.
@@ -133,7 +128,7 @@ TEST_F(CUFileStreamTest, OpenTable) {
 
 TEST_F(CUFileStreamTest, FlagsLengthAndAppendPosition) {
     const std::string path = Path("f");
-    WriteFile(path, "hello");
+    WriteText(path, "hello");
     {
         CUFileStream r(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
         EXPECT_TRUE(r.CanRead() && r.CanSeek() && !r.CanWrite());
@@ -157,7 +152,7 @@ TEST_F(CUFileStreamTest, FlagsLengthAndAppendPosition) {
         EXPECT_EQ(a.Length(), 7u);
         EXPECT_EQ(a.WriteCFData(nullptr, 0, kCUStreamSeekCurrent), 0u);
     }
-    EXPECT_EQ(ReadFile(path), "hello!?");
+    EXPECT_EQ(ReadText(path), "hello!?");
 }
 
 TEST_F(CUFileStreamTest, BadPaths) {
@@ -184,7 +179,7 @@ TEST_F(CUFileStreamTest, ReadsClampedToRangeAndFile) {
     std::string bytes(256, '\0');
     for (int i = 0; i < 256; ++i) bytes[i] = static_cast<char>(i);
     const std::string path = Path("ramp");
-    WriteFile(path, bytes);
+    WriteText(path, bytes);
     CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     unsigned char b[300];
     EXPECT_EQ(s.Read(b, 300, 0, kCUStreamSeekBegin), 256u);
@@ -208,7 +203,7 @@ TEST_F(CUFileStreamTest, ShortReadThenContiguousReadGetsTheRightBytes) {
     std::string bytes(100, '\0');
     for (int i = 0; i < 100; ++i) bytes[i] = static_cast<char>(i);
     const std::string path = Path("shrinks");
-    WriteFile(path, bytes);
+    WriteText(path, bytes);
     CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     ASSERT_EQ(s.Length(), 100u);
 
@@ -220,7 +215,7 @@ TEST_F(CUFileStreamTest, ShortReadThenContiguousReadGetsTheRightBytes) {
     EXPECT_EQ(s.Position(), 50u);
 
     // The file grows back; the next contiguous read continues at byte 50.
-    WriteFile(path, bytes);
+    WriteText(path, bytes);
     EXPECT_EQ(s.Read(b, 20, 0, kCUStreamSeekCurrent), 20u);
     EXPECT_EQ(b[0], 50);
     EXPECT_EQ(b[19], 69);
@@ -242,7 +237,7 @@ TEST_F(CUFileStreamTest, WritesExtendTheFile) {
         EXPECT_EQ(w.Write(b, UINT64_MAX, 1, kCUStreamSeekBegin), 0u);
         EXPECT_EQ(w.Length(), 104u);
     }
-    const std::string content = ReadFile(path);
+    const std::string content = ReadText(path);
     ASSERT_EQ(content.size(), 104u);
     EXPECT_EQ(content.substr(100), "abcd");
     EXPECT_EQ(content.substr(0, 100), std::string(100, '\0'));
@@ -250,7 +245,7 @@ TEST_F(CUFileStreamTest, WritesExtendTheFile) {
 
 TEST_F(CUFileStreamTest, SeekSetLengthAndClose) {
     const std::string path = Path("seek");
-    WriteFile(path, std::string(50, 'x'));
+    WriteText(path, std::string(50, 'x'));
     CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessReadWrite, true);
     EXPECT_EQ(s.Seek(10, kCUStreamSeekBegin), 10u);
     EXPECT_EQ(s.Seek(5, kCUStreamSeekCurrent), 15u);
@@ -285,7 +280,7 @@ TEST_F(CUFileStreamTest, ConcurrentReadersAtExplicitOffsets) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     const std::string path = Path("shared");
-    WriteFile(path, bytes);
+    WriteText(path, bytes);
     CUSharedPtr<CUFileStream> s(new CUFileStream(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true));
     std::vector<std::thread> threads;
     std::vector<int> errors(8, 0);

@@ -8,6 +8,7 @@
 
 #include "CUFailure.h"
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,14 +22,8 @@ using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qztest::ReadText;
+using qztest::WriteText;
 
 bool IsDir(const std::string& path) {
     struct stat st {};
@@ -74,7 +69,7 @@ protected:
 }  // namespace
 
 TEST_F(CUFileTest, ExistsDistinguishesFilesAndFolders) {
-    WriteFile(Path("f"), "x");
+    WriteText(Path("f"), "x");
     EXPECT_TRUE(CUFile::Exists(P(Path("f"))));
     EXPECT_FALSE(CUFile::Exists(P(m_Dir)));
     EXPECT_FALSE(CUFile::Exists(P(Path("none"))));
@@ -90,13 +85,13 @@ TEST_F(CUFileTest, ExistsDistinguishesFilesAndFolders) {
 }
 
 TEST_F(CUFileTest, DeleteFile) {
-    WriteFile(Path("f"), "x");
+    WriteText(Path("f"), "x");
     CUFile::Delete(P(Path("f")));
     EXPECT_FALSE(Exists(Path("f")));
     EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(Path("f"))); }), 0u);  // missing: no error
     EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(m_Dir)); }), 7u);
     ASSERT_EQ(::mkdir(Path("ro").c_str(), 0777), 0);
-    WriteFile(Path("ro/f"), "x");
+    WriteText(Path("ro/f"), "x");
     ASSERT_EQ(::chmod(Path("ro").c_str(), 0555), 0);
     if (::geteuid() != 0) {  // root may delete anyway
         EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(Path("ro/f"))); }), 8u);
@@ -105,20 +100,20 @@ TEST_F(CUFileTest, DeleteFile) {
 }
 
 TEST_F(CUFileTest, RenameInPlace) {
-    WriteFile(Path("old"), "data");
+    WriteText(Path("old"), "data");
     CUFileInfo info(P(Path("old")));
     EXPECT_EQ(ThrownBy([&] { info.Rename(CUSharedPtr<CUStringMac>()); }), 2u);
     EXPECT_EQ(ThrownBy([&] { info.Rename(P("")); }), 1u);
     info.Rename(P("new"));
     EXPECT_EQ(info.GetFullName()->Utf8(), Path("new"));
-    EXPECT_EQ(ReadFile(Path("new")), "data");
+    EXPECT_EQ(ReadText(Path("new")), "data");
     EXPECT_FALSE(Exists(Path("old")));
 
     // An existing entry of that name is never replaced; separators cannot
     // move the entry elsewhere.
-    WriteFile(Path("other"), "keep");
+    WriteText(Path("other"), "keep");
     EXPECT_EQ(ThrownBy([&] { info.Rename(P("other")); }), 4u);
-    EXPECT_EQ(ReadFile(Path("other")), "keep");
+    EXPECT_EQ(ReadText(Path("other")), "keep");
     EXPECT_EQ(ThrownBy([&] { info.Rename(P("../escaped")); }), 4u);
     EXPECT_EQ(ThrownBy([&] { info.Rename(P("..")); }), 4u);
     EXPECT_EQ(ThrownBy([&] { CUFile::Rename(P(Path("missing")), P("x")); }), 4u);
@@ -139,7 +134,7 @@ TEST_F(CUFileTest, CreateDirectoryWalksUpToTheNearestExistingFolder) {
     EXPECT_TRUE(IsDir(Path("x/y/z")));
 
     // A file in the way.
-    WriteFile(Path("file"), "x");
+    WriteText(Path("file"), "x");
     EXPECT_EQ(ThrownBy([&] { CUDirectory::CreateDirectory(P(Path("file/sub"))); }), 4u);
 }
 
@@ -161,7 +156,7 @@ TEST_F(CUFileTest, CreateDirectoryEndsForEmptyAndRelativePaths) {
 TEST_F(CUFileTest, DeleteFolders) {
     EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("none"))); }), 3u);
     ASSERT_EQ(::mkdir(Path("full").c_str(), 0777), 0);
-    WriteFile(Path("full/f"), "x");
+    WriteText(Path("full/f"), "x");
     EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full"))); }), 4u);
     EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full")), false); }), 4u);
     ASSERT_EQ(::mkdir(Path("empty").c_str(), 0777), 0);
@@ -170,20 +165,20 @@ TEST_F(CUFileTest, DeleteFolders) {
 
     // Recursive delete removes the tree but not what a link inside points to.
     ASSERT_EQ(::mkdir(Path("outside").c_str(), 0777), 0);
-    WriteFile(Path("outside/precious"), "keep");
+    WriteText(Path("outside/precious"), "keep");
     ASSERT_EQ(::mkdir(Path("full/sub").c_str(), 0777), 0);
     ASSERT_EQ(::mkdir(Path("full/sub/deeper").c_str(), 0777), 0);
-    WriteFile(Path("full/sub/deeper/.hidden"), "x");
+    WriteText(Path("full/sub/deeper/.hidden"), "x");
     ASSERT_EQ(::symlink(Path("outside").c_str(), Path("full/sub/link").c_str()), 0);
     CUDirectory::Delete(P(Path("full")), true);
     EXPECT_FALSE(Exists(Path("full")));
-    EXPECT_EQ(ReadFile(Path("outside/precious")), "keep");
+    EXPECT_EQ(ReadText(Path("outside/precious")), "keep");
     EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full")), true); }), 3u);
 }
 
 TEST_F(CUFileTest, ListingFilesAndFolders) {
-    WriteFile(Path("one"), "1");
-    WriteFile(Path(".hidden"), "2");
+    WriteText(Path("one"), "1");
+    WriteText(Path(".hidden"), "2");
     ASSERT_EQ(::mkdir(Path("sub").c_str(), 0777), 0);
     ASSERT_EQ(::mkdir(Path(".subhidden").c_str(), 0777), 0);
     EXPECT_EQ(Paths(CUDirectory::GetFiles(P(m_Dir))), (std::set<std::string>{Path("one"), Path(".hidden")}));
@@ -196,7 +191,7 @@ TEST_F(CUFileTest, ListingFilesAndFolders) {
 TEST_F(CUFileTest, CopyAndMoveWithProgress) {
     std::string data((1 << 20) + 4096, 'q');  // two blocks of the copy loop
     data[12345] = 'z';
-    WriteFile(Path("src"), data);
+    WriteText(Path("src"), data);
     uint64_t lastDone = 0;
     _CUFileProgress progress{[&](uint64_t done, uint64_t total) {
         EXPECT_GE(done, lastDone);
@@ -205,16 +200,16 @@ TEST_F(CUFileTest, CopyAndMoveWithProgress) {
         return true;
     }};
     CUFile::CopyWithProgress(P(Path("src")), P(Path("copy")), false, &progress);
-    EXPECT_EQ(ReadFile(Path("copy")), data);
+    EXPECT_EQ(ReadText(Path("copy")), data);
     EXPECT_EQ(lastDone, data.size());
 
     // No silent overwrite, never onto itself, and a cancelled copy leaves no partial file.
-    WriteFile(Path("taken"), "keep");
+    WriteText(Path("taken"), "keep");
     EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("taken")), false, nullptr); }),
               4u);
-    EXPECT_EQ(ReadFile(Path("taken")), "keep");
+    EXPECT_EQ(ReadText(Path("taken")), "keep");
     EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("src")), true, nullptr); }), 4u);
-    EXPECT_EQ(ReadFile(Path("src")), data);
+    EXPECT_EQ(ReadText(Path("src")), data);
     _CUFileProgress cancel{[](uint64_t, uint64_t) { return false; }};
     EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("partial")), false, &cancel); }),
               4u);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,12 +43,7 @@ protected:
         struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, 0), 0);
     }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string Read(const fs::path& p) { return qztest::ReadText(p.string()); }
     CUSharedPtr<CULog> NewLog(unsigned int level = 3) {
         CUSharedPtr<CULog> log(new CULog());
         EXPECT_EQ(log->Init(S(m_Dir.string()), S("app"), level), 0u);

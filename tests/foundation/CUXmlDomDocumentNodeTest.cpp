@@ -14,11 +14,10 @@
 #include <gtest/gtest.h>
 
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <utility>
 
@@ -55,8 +54,7 @@ protected:
         CUSharedPtr<CUStream> stream(new CUFileStream(p, kCUStreamModeCreate, kCUStreamAccessWrite, true));
         const uint32_t status = doc->WriteXml(stream);
         stream = nullptr;
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        bytes = qztest::ReadText(path);
         return status;
     }
 

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -44,15 +45,8 @@ void SetMTime(const std::string& path, time_t seconds, long nanoseconds) {
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using qztest::ReadText;
+using qztest::WriteText;
 
 std::string StreamBytes(const CUSharedPtr<CUMemoryStream>& stream) {
     const uint64_t length = stream->Length();
@@ -125,7 +119,7 @@ protected:
 
 TEST_F(FBC_Utl_FileTest, FileTimes) {
     const std::string file = Path("f");
-    WriteAll(file, "x");
+    WriteText(file, "x");
     SetMTime(file, 1300000000, 999999999);
     // Whole seconds: the fraction is cut off.
     auto modified = FBC_Utl_GetFileModifyTime(S(file));
@@ -167,12 +161,12 @@ TEST_F(FBC_Utl_FileTest, FileTimes) {
 
 TEST_F(FBC_Utl_FileTest, ExclusiveReadAndWrite) {
     const std::string file = Path("index");
-    WriteAll(file, std::string("ab\0cd", 5));
+    WriteText(file, std::string("ab\0cd", 5));
     auto stream = FBC_Utl_ExclusiveFileRead(S(file));
     ASSERT_FALSE(stream.IsNull());
     EXPECT_EQ(StreamBytes(stream), std::string("ab\0cd", 5));
 
-    WriteAll(file, "");
+    WriteText(file, "");
     auto empty = FBC_Utl_ExclusiveFileRead(S(file));
     ASSERT_FALSE(empty.IsNull());
     EXPECT_EQ(empty->Length(), 0u);
@@ -183,16 +177,16 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadAndWrite) {
 
     // Writing replaces the whole content (a longer old content is cut) and
     // creates missing files.
-    WriteAll(file, "a much longer old content");
+    WriteText(file, "a much longer old content");
     std::string fresh = "new";
     auto source = CUSharedPtr<CUMemoryStream>(new CUMemoryStream(fresh.data(), fresh.size(), false));
     EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), source));
-    EXPECT_EQ(ReadAll(file), "new");
+    EXPECT_EQ(ReadText(file), "new");
     EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(Path("created")), source));
-    EXPECT_EQ(ReadAll(Path("created")), "new");
+    EXPECT_EQ(ReadText(Path("created")), "new");
     EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(
         S(file), CUSharedPtr<CUMemoryStream>(new CUMemoryStream(nullptr, 0, false))));
-    EXPECT_EQ(ReadAll(file), "");
+    EXPECT_EQ(ReadText(file), "");
 
     EXPECT_FALSE(FBC_Utl_ExclusiveFileWrite(S(file), nullptr));
     EXPECT_FALSE(FBC_Utl_ExclusiveFileWrite(nullptr, source));
@@ -203,7 +197,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadAndWrite) {
 // The helpers wait for another process's lock and then see its finished work.
 TEST_F(FBC_Utl_FileTest, ExclusiveReadWaitsForOtherHolder) {
     const std::string file = Path("index");
-    WriteAll(file, "old content");
+    WriteText(file, "old content");
     LockHolder holder(file, [](int fd) {
         // Rewrite in two steps under the lock: a reader that did not wait
         // could see the empty file in between.
@@ -220,7 +214,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadWaitsForOtherHolder) {
 
 TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsContentWhileOtherHolds) {
     const std::string file = Path("index");
-    WriteAll(file, "original content");
+    WriteText(file, "original content");
     LockHolder holder(file, [](int fd) {
         // The waiting writer must not have cut the file yet.
         struct stat info {};
@@ -231,12 +225,12 @@ TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsContentWhileOtherHolds) {
         CUSharedPtr<CUMemoryStream>(new CUMemoryStream(replacement.data(), replacement.size(), false));
     EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), source));
     EXPECT_EQ(holder.Pending(), "KR");
-    EXPECT_EQ(ReadAll(file), "replacement");
+    EXPECT_EQ(ReadText(file), "replacement");
 }
 
 TEST_F(FBC_Utl_FileTest, ModifyTimeWithLockWaitsForOtherHolder) {
     const std::string file = Path("index");
-    WriteAll(file, "x");
+    WriteText(file, "x");
     SetMTime(file, 1000000000, 0);
     LockHolder holder(file, [](int fd) {
         const struct timespec times[2] = {{0, UTIME_OMIT}, {1200000000, 0}};
@@ -262,7 +256,7 @@ TEST_F(FBC_Utl_FileTest, NamedPipeIsRefusedWithoutWaiting) {
 
 TEST_F(FBC_Utl_FileTest, FileSizeAndDelete) {
     const std::string file = Path("f");
-    WriteAll(file, std::string(123, 'z'));
+    WriteText(file, std::string(123, 'z'));
     EXPECT_EQ(FBC_Utl_GetFileSize(CUSharedPtr<CUFileInfo>(new CUFileInfo(S(file)))), 123u);
     EXPECT_EQ(FBC_Utl_GetFileSize(CUSharedPtr<CUFileInfo>(new CUFileInfo(S(Path("missing"))))), 0u);
     EXPECT_EQ(FBC_Utl_GetFileSize(nullptr), 0u);
@@ -286,7 +280,7 @@ TEST_F(FBC_Utl_FileTest, CheckReadOnlyKeepsExactModificationTime) {
     CUDateTime::ResetSystemTimeZone();
 
     const std::string file = Path("f");
-    WriteAll(file, "x");
+    WriteText(file, "x");
     // 2021-10-31 02:30:00.123456789 CET, the second 02:30 of that night.
     SetMTime(file, 1635643800, 123456789);
     EXPECT_FALSE(FBC_Utl_CheckReadOnly(S(file)));

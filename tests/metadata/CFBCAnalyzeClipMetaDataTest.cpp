@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -176,11 +177,6 @@ std::vector<std::string> ElementNamesOf(const std::string& document) {
     return names;
 }
 
-std::string FileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- reading
@@ -235,7 +231,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, ReadsTheDocumentOfAWrittenCardAndLeavesTheFile
     card.clips.push_back(clip);
     cw::WriteCard(card, folder.Path());
     const fs::path xml = cw::ClipFilePath(folder.Path(), clip.id, ".XML");
-    const std::string before = FileBytes(xml);
+    const std::string before = qztest::ReadText(xml.string());
     const auto timeBefore = fs::last_write_time(xml);
 
     auto meta = Meta::Create();
@@ -243,7 +239,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, ReadsTheDocumentOfAWrittenCardAndLeavesTheFile
     EXPECT_EQ(Text(meta->ObjectForKey(key_TITLE)), *clip.xml.title);
     EXPECT_EQ(Text(meta->ObjectForKeyDefault(XML_TAG_LATITUDE)), "N35.68950");
 
-    EXPECT_EQ(FileBytes(xml), before);
+    EXPECT_EQ(qztest::ReadText(xml.string()), before);
     EXPECT_EQ(fs::last_write_time(xml), timeBefore);
 }
 
@@ -713,19 +709,19 @@ TEST(CFBCAnalyzeClipMetaDataTest, WriteToFileReplacesOnlyWhenAskedAndNeverHalfwa
     EXPECT_EQ(back->ReadFromFile(S(path.string())), Meta::kResultSuccess);
     ExpectSameValues(meta, back);
 
-    const std::string before = FileBytes(path);
+    const std::string before = qztest::ReadText(path);
     ASSERT_EQ(meta->SetObjectForKey(S("Second take"), key_TITLE), Meta::kResultSuccess);
     EXPECT_EQ(meta->WriteToFile(S(path.string()), false), Meta::kResultFileNotReplaced);
-    EXPECT_EQ(FileBytes(path), before);
+    EXPECT_EQ(qztest::ReadText(path), before);
     EXPECT_EQ(meta->WriteToFile(S(path.string()), true), Meta::kResultSuccess);
-    EXPECT_NE(FileBytes(path).find("Second take"), std::string::npos);
+    EXPECT_NE(qztest::ReadText(path).find("Second take"), std::string::npos);
 
     // A position past 180 degrees cannot be written: the file stays as it was.
-    const std::string current = FileBytes(path);
+    const std::string current = qztest::ReadText(path);
     ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(180), key_LONGITUDE_DEGREES), Meta::kResultSuccess);
     ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(30), key_LONGITUDE_MINUTES), Meta::kResultSuccess);
     EXPECT_EQ(meta->WriteToFile(S(path.string()), true), Meta::kResultInvalid);
-    EXPECT_EQ(FileBytes(path), current);
+    EXPECT_EQ(qztest::ReadText(path), current);
 
     // No folder to write into, a folder in the way, no path.
     ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(0), key_LONGITUDE_MINUTES), Meta::kResultSuccess);

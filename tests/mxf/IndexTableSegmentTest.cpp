@@ -5,7 +5,7 @@
 
 #include "CUMemoryStream.h"
 #include "CUStringMac.h"
-#include "MxfTestFileBuilder.h"
+#include "MxfTestSupport.h"
 #include "ParseMetaData.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +68,7 @@ Bytes SegmentKLV(const SegmentSpec& s) {
     }
     set.Item(0x3F0A, e);
     Bytes klv;
-    mxftest::PutKLV(klv, mxftest::kIndexSegmentKey, set.value);
+    klv.klv(mxftest::kIndexSegmentKey, set.value, 3);
     return klv;
 }
 

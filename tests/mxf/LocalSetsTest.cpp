@@ -105,30 +105,26 @@ TEST(LocalSetsTest, CodingsFollowKeyByte5) {
 }
 
 TEST(LocalSetsTest, MalformedSetsFailWholly) {
+    const Bytes uid = Bytes().fill(16);
+    const struct {
+        const char* what;
+        Key16 key;
+        Bytes value;
+    } cases[] = {
+        {"repeated tag", mxftest::kPrefaceKey,
+         Bytes().item(0x3C0A, uid).item(0x4801, Bytes().u32(1)).item(0x3C0A, uid)},
+        {"empty value", mxftest::kPrefaceKey, Bytes()},
+        {"item past the end", mxftest::kPrefaceKey, Bytes().item(0x3C0A, uid).u16(0x4801).u16(100).u32(1)},
+        {"length cut", mxftest::kPrefaceKey, Bytes().item(0x3C0A, uid).u16(0x4801).u8(0)},
+        {"indefinite BER length", SetKey(0x13), Bytes().u16(0x3C0A).u8(0x80).fill(4)},
+    };
+    for (const auto& c : cases) {
+        LocalSets set;
+        EXPECT_EQ(ImportSet(set, c.key, c.value), 0x131001u) << c.what;
+        EXPECT_EQ(set.ItemCount(), 0u) << c.what;
+        EXPECT_FALSE(set.GetParserForTag(0x4801)) << c.what;
+    }
     LocalSets set;
-    {
-        Bytes value;
-        value.item(0x3C0A, Bytes().fill(16)).item(0x4801, Bytes().u32(1)).item(0x3C0A, Bytes().fill(16));
-        EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0x131001u);  // repeated tag
-        EXPECT_EQ(set.ItemCount(), 0u);
-        EXPECT_FALSE(set.GetParserForTag(0x4801));
-    }
-    EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, Bytes()), 0x131001u);  // empty value
-    {
-        Bytes value;
-        value.item(0x3C0A, Bytes().fill(16)).u16(0x4801).u16(100).u32(1);  // item past the end
-        EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0x131001u);
-    }
-    {
-        Bytes value;
-        value.item(0x3C0A, Bytes().fill(16)).u16(0x4801).u8(0);  // length cut
-        EXPECT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0x131001u);
-    }
-    {
-        Bytes value;
-        value.u16(0x3C0A).u8(0x80).fill(4);  // indefinite BER length
-        EXPECT_EQ(ImportSet(set, SetKey(0x13), value), 0x131001u);
-    }
     EXPECT_EQ(set.Import(CUSharedPtr<CUStream>(), 0), 0x130001u);
 }
 

@@ -1,16 +1,22 @@
 // MXFStream on whole files from independent writers: the card writer (every
-// frame rate, its fault switches) and ffmpeg (essence under BodySID 1, a
-// system item per frame), and many threads reading shared files at once.
+// frame rate, its fault switches, its files broken here: partition links,
+// pack fields, cut files, the bounded index search) and ffmpeg (essence
+// under BodySID 1, a system item per frame), and many threads reading
+// shared files at once.
 #include "MXFStream.h"
 
 #include "BodyPartitionArray.h"
+#include "CUFailure.h"
 #include "CUStringMac.h"
+#include "FileBytes.h"
 #include "HeaderMetadata.h"
 #include "MDValue.h"
 #include "MXFUtilities.h"
+#include "MxfKlvWalk.h"
 #include "MxfTestSupport.h"
 #include "STMetadataSets.h"
 #include "STTrack.h"
+#include "StreamFileSequenceInfo.h"
 #include "UMID.h"
 
 #include "AudioFramePattern.h"
@@ -20,8 +26,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -120,6 +128,30 @@ protected:
         d.startTimecode = 3600 * int64_t(traits.roundedBase);
         d.dropFrame = traits.dropFrameAllowed;
         return d;
+    }
+    // A written file's bytes, KLVs and partitions, to be broken and saved.
+    struct Written {
+        cw::MxfFileLayout layout;
+        mxftest::ParsedFile pf;
+        // Partition pack fields by value offset: 16 Previous, 24 Footer,
+        // 32 HeaderByteCount, 40 IndexByteCount.
+        void PatchPack(size_t partition, size_t field, uint64_t v) {
+            Set(pf.partitions[partition].klv.valueOffset + field, 8, v);
+        }
+        void Set(uint64_t at, int n, uint64_t v) {
+            for (int i = 0; i < n; ++i) pf.bytes.at(at + i) = uint8_t(v >> (8 * (n - 1 - i)));
+        }
+        uint64_t Partition(size_t i) const { return pf.partitions[i].klv.offset; }
+    };
+    Written Write(const cw::MxfFileDescription& d, const std::string& name = "a.mxf") {
+        Written w;
+        w.layout = cw::WriteMxfFile(d, dir_ + "/" + name);
+        w.pf = mxftest::Parse(dir_ + "/" + name);
+        return w;
+    }
+    CUSharedPtr<MXFStream> Save(const Written& w, const std::string& name = "a.mxf") {
+        EXPECT_TRUE(mxftest::WriteFile(dir_ + "/" + name, w.pf.bytes));
+        return Open(dir_ + "/" + name);
     }
     qztest::ScratchFolder scratch_{"written"};
     const std::string dir_ = scratch_.Path();
@@ -226,6 +258,11 @@ TEST_F(CardWriterFilesTest, EveryFrameRateReadsAsWritten) {
         ASSERT_TRUE(parsed);
         EXPECT_TRUE(fast->isEqualToUMID(parsed));
         EXPECT_TRUE(fresh->GetStreamFileSequenceInfoAtOffset(layout.sequenceInfo));
+        EXPECT_FALSE(fresh->GetStreamFileSequenceInfoAtOffset(layout.sequenceInfo + 1));
+        // The other kind's offset holds no sequence information: the file is parsed.
+        CUSharedPtr<UMID> other = FBC_Utl_GetRelayPackageUID(Open(path), d.video.height == 720 ? 1 : 2);
+        ASSERT_TRUE(other);
+        EXPECT_TRUE(other->isEqualToUMID(parsed));
     }
 }
 
@@ -236,15 +273,24 @@ TEST_F(CardWriterFilesTest, FaultSwitches) {
         d.faults.omitRandomIndexPack = true;
         const std::string path = dir_ + "/norip.mxf";
         cw::WriteMxfFile(d, path);
+        const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
         auto mxf = Open(path);
         ASSERT_EQ(mxf->Parse(), 0u);
         EXPECT_FALSE(mxf->GetRandomIndexPack());
+        // Walked back from the footer, the table is still in file order.
+        ASSERT_EQ(mxf->GetBodyPartitions()->Count(), layout.bodyPartitions.size());
+        for (uint32_t i = 0; i < layout.bodyPartitions.size(); ++i) {
+            uint64_t at = 0;
+            ASSERT_TRUE(mxf->GetBodyPartitions()->FileOffsetAtIndex(i, at));
+            EXPECT_EQ(at, layout.bodyPartitions[i]);
+        }
         ExpectFileMatchesWriter(*mxf, d);
         d.faults = cw::MxfFaults();
     }
-    {
-        SCOPED_TRACE("essence under BodySID 1");
+    for (bool rip : {true, false}) {
+        SCOPED_TRACE(rip ? "essence under BodySID 1" : "essence under BodySID 1, no random index pack");
         d.faults.bodySid = 1;
+        d.faults.omitRandomIndexPack = !rip;
         const std::string path = dir_ + "/sid1.mxf";
         cw::WriteMxfFile(d, path);
         auto mxf = Open(path);
@@ -289,6 +335,255 @@ TEST_F(CardWriterFilesTest, EightThreadsReadSharedFilesLikeOne) {
         ASSERT_EQ(files.back()->Parse(), 0u);
     }
     ExpectConcurrentReadsMatch(files, cw::kMxfPictureElement, 4);
+}
+
+TEST_F(CardWriterFilesTest, EditUnitsAndElementsOutsideTheFileAreRefused) {
+    cw::MxfFileDescription d = Description(cw::FrameRate::k25p, 15);
+    d.framesPerBodyPartition = 5;
+    const std::string path = dir_ + "/a.mxf";
+    const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
+    auto mxf = Open(path);
+    ASSERT_EQ(mxf->Parse(), 0u);
+    EXPECT_EQ(mxf->GetBodyPartitions()->Count(), 3u);
+    int8_t t;
+    EXPECT_FALSE(mxf->GetTemporalOffsetAtIndex(15, t));
+    EXPECT_FALSE(mxf->GetTemporalOffsetAtIndex(-1, t));
+    EXPECT_EQ(mxf->RangeEssenceData(15, cw::kMxfPictureElement).first, MXFStream::kNoEssenceOffset);
+    uint64_t at;
+    EXPECT_EQ(mxf->GetEssenceOffset(-1, cw::kMxfPictureElement, at), 0x131001u);
+    // A buffer one byte too small reads nothing.
+    std::vector<unsigned char> buf(layout.frames[0].pictureSize);
+    EXPECT_EQ(mxf->ReadEssenceData(0, cw::kMxfPictureElement, buf.data(), uint32_t(buf.size() - 1)), 0u);
+    EXPECT_EQ(mxf->ReadEssenceData(0, cw::kMxfPictureElement, buf.data(), uint32_t(buf.size())), buf.size());
+    // Element 4 is beyond the delta entries (system, picture, two sounds).
+    EXPECT_NE(mxf->GetEssenceOffset(0, 4, at), 0u);
+}
+
+TEST_F(CardWriterFilesTest, PartitionLinkThatDoesNotLeadBackwardsEndsTheWalk) {
+    cw::MxfFileDescription d = Description(cw::FrameRate::k25p, 36);
+    d.faults.omitRandomIndexPack = true;
+    const Written good = Write(d);
+    // A body partition naming itself as previous, and one naming a later one.
+    for (size_t bad : {2, 1}) {
+        Written w = good;
+        w.PatchPack(bad, 16, w.Partition(bad == 2 ? 2 : 3));
+        auto mxf = Save(w);
+        EXPECT_EQ(mxf->ReadHeaderPartitionPack(), 0u);
+        mxf->GetBodyPartitions()->Clear();
+        EXPECT_EQ(mxf->ConstructBodyPartitionArrayFromStream(2), 0x131001u);
+        EXPECT_LE(mxf->GetBodyPartitions()->Count(), 3u);
+        mxf->GetBodyPartitions()->Clear();
+        // Parse reports the broken chain instead of a partial table, naming
+        // the pack whose link fails.
+        EXPECT_EQ(mxf->Parse(), 0x131001u);
+        const CUFailure failure = mxf->LastFailure();
+        EXPECT_EQ(failure.Offset(), static_cast<int64_t>(w.Partition(bad)));
+        EXPECT_NE(failure.What().find("partition chain: partition pack at byte"), std::string::npos)
+            << failure.What();
+    }
+}
+
+// Broken files without a random index pack: Parse fails with the format
+// code and LastFailure names what failed and the byte it concerns.
+TEST_F(CardWriterFilesTest, BrokenFilesTellWhatFailedAndWhere) {
+    cw::MxfFileDescription d = Description(cw::FrameRate::k25p, 24);
+    d.faults.omitRandomIndexPack = true;
+    const Written good = Write(d);
+    const uint64_t primer = good.pf.partitions[0].kag;
+    struct Case {
+        const char* name;
+        std::function<void(Written&)> breakIt;
+        std::string reason;
+        int64_t offset;
+    } const cases[] = {
+        {"footer pointer beyond the file", [](Written& w) { w.PatchPack(0, 24, 1u << 30); },
+         "partition chain: footer partition pack at byte 1073741824 lies beyond the end of the file",
+         int64_t{1} << 30},
+        {"footer pointer at the primer", [&](Written& w) { w.PatchPack(0, 24, primer); },
+         "footer partition pack at byte " + std::to_string(primer) + ": the key there is of another kind",
+         static_cast<int64_t>(primer)},
+        {"previous link forwards", [&](Written& w) { w.PatchPack(1, 16, good.Partition(2)); },
+         "partition chain: partition pack at byte " + std::to_string(good.Partition(1)),
+         static_cast<int64_t>(good.Partition(1))},
+        {"cut inside the header metadata", [](Written& w) { w.pf.bytes.resize(200); },
+         "runs past the end of the file (200 bytes)", 0},
+        {"empty file", [](Written& w) { w.pf.bytes.clear(); },
+         "no header partition pack: no KLV key and length at byte 0", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Written w = good;
+        c.breakIt(w);
+        auto mxf = Save(w);
+        EXPECT_EQ(mxf->Parse(), 0x131001u);
+        const CUFailure failure = mxf->LastFailure();
+        EXPECT_EQ(failure.Code(), 0x131001u);
+        EXPECT_NE(failure.What().find(c.reason), std::string::npos) << failure.What();
+        EXPECT_EQ(failure.Offset(), c.offset) << failure.What();
+        EXPECT_NE(failure.File().find("a.mxf"), std::string::npos);
+    }
+}
+
+// Damage the reader survives or refuses without reading past what it was given.
+TEST_F(CardWriterFilesTest, DamagedPacksAndSetsAreBoundedByTheirRegions) {
+    const cw::MxfFileDescription d = Description(cw::FrameRate::k25p, 24);
+    const Written good = Write(d);
+    {
+        SCOPED_TRACE("footer 0 without a random index pack: an empty table");
+        cw::MxfFileDescription noRip = d;
+        noRip.faults.omitRandomIndexPack = true;
+        Written w = Write(noRip);
+        w.PatchPack(0, 24, 0);
+        auto mxf = Save(w);
+        EXPECT_EQ(mxf->Parse(), 0u);
+        EXPECT_EQ(mxf->GetBodyPartitions()->Count(), 0u);
+        EXPECT_EQ(mxf->RangeEssenceData(0, cw::kMxfPictureElement).second, 0u);
+    }
+    {
+        SCOPED_TRACE("random index entry pointing nowhere: partitions found by scanning");
+        Written w = good;
+        w.Set(w.pf.klvs.back().valueOffset + 4, 8, 12345);
+        auto mxf = Save(w);
+        EXPECT_EQ(mxf->Parse(), 0u);
+        ExpectFileMatchesWriter(*mxf, d);
+    }
+    {
+        SCOPED_TRACE("random index length pointing before the file: the footer walk");
+        Written w = good;
+        w.Set(w.pf.bytes.size() - 4, 4, 0x7FFFFFFF);
+        auto mxf = Save(w);
+        EXPECT_EQ(mxf->Parse(), 0u);
+        EXPECT_FALSE(mxf->GetRandomIndexPack());
+        ExpectFileMatchesWriter(*mxf, d);
+    }
+    {
+        SCOPED_TRACE("header metadata KLV passing its region");
+        Written w = good;
+        w.PatchPack(0, 32, w.layout.headerByteCount - 600);
+        auto mxf = Save(w);
+        EXPECT_EQ(mxf->ParseHeaderPartition(), 0x131001u);  // no header pack yet
+        EXPECT_EQ(mxf->Parse(), 0x131001u);
+    }
+    {
+        SCOPED_TRACE("huge preface length allocates nothing");
+        Written w = good;
+        const auto preface = std::find_if(w.pf.klvs.begin(), w.pf.klvs.end(),
+                                          [](const mxftest::Klv& k) { return mxftest::IsSet(k.key, 0x2F); });
+        ASSERT_NE(preface, w.pf.klvs.end());
+        ASSERT_EQ(preface->valueOffset - preface->offset, 20u);
+        w.Set(preface->offset + 16, 4, 0x837FFFFF);
+        EXPECT_EQ(Save(w)->Parse(), 0x131001u);
+    }
+    {
+        SCOPED_TRACE("index KLV passing its region");
+        Written w = good;
+        w.PatchPack(w.pf.partitions.size() - 1, 40, 64);  // the footer's index region
+        auto mxf = Save(w);
+        ASSERT_EQ(mxf->Parse(), 0u);
+        EXPECT_FALSE(mxf->GetIndexFromPartition(w.layout.footerPartition));
+        uint64_t at;
+        EXPECT_EQ(mxf->GetEssenceOffset(0, cw::kMxfPictureElement, at), 0u);  // indexed in the second
+        EXPECT_EQ(mxf->GetEssenceOffset(23, cw::kMxfPictureElement, at), 0x131001u);
+    }
+}
+
+TEST_F(CardWriterFilesTest, IndexSearchGivesUpAfterHundredSteps) {
+    // 300 partitions of one edit unit each, but a track duration of 30000:
+    // the estimate for edit unit 250 lands 248 records short of it.
+    cw::MxfFileDescription d = Description(cw::FrameRate::k25p, 300);
+    d.framesPerBodyPartition = 1;
+    Written w = Write(d);
+    EXPECT_GT(qztest::PatchItems(w.pf.bytes, w.pf.partitions[0].Content(), 0x0202, 8, 0x0202,
+                                 qztest::BigEndian(30000, 8)),
+              0);
+    auto mxf = Save(w);
+    ASSERT_EQ(mxf->Parse(), 0u);
+    ASSERT_EQ(mxf->Duration(), 30000);
+    EXPECT_EQ(mxf->ReadIndexTable(250), 0x131001u);
+    uint64_t at = 0;
+    EXPECT_EQ(mxf->GetEssenceOffset(250, cw::kMxfPictureElement, at), 0x131001u);
+    // Within reach, the walk finds it.
+    EXPECT_EQ(mxf->ReadIndexTable(90), 0u);
+    EXPECT_EQ(mxf->RangeEssenceData(90, cw::kMxfPictureElement).first, w.layout.frames[90].pictureOffset);
+}
+
+TEST_F(CardWriterFilesTest, TruncatedFilesNeverCrashOrHang) {
+    const cw::MxfFileDescription d = Description(cw::FrameRate::k25p, 8);
+    const Written w = Write(d);
+    const mxftest::Partition& header = w.pf.partitions[0];
+    const std::vector<uint8_t>& f = w.pf.bytes;
+    const size_t cuts[] = {0,
+                           1,
+                           16,
+                           19,
+                           100,
+                           header.kag,
+                           header.kag + 30,
+                           size_t(header.Content() - 1),
+                           size_t(w.layout.bodyPartitions[0] + 10),
+                           size_t(w.layout.frames[2].pictureOffset + 5),
+                           size_t(w.layout.footerPartition + 3),
+                           f.size() - 1};
+    std::vector<unsigned char> buf(4 << 20);
+    for (size_t cut : cuts) {
+        SCOPED_TRACE(cut);
+        Written t = w;
+        t.pf.bytes.resize(cut);
+        auto mxf = Save(t, "cut.mxf");
+        if (mxf->Parse() != 0) continue;
+        for (int64_t e = 0; e < mxf->Duration(); ++e) {
+            MXFEssenceRange r = mxf->RangeEssenceData(e, cw::kMxfPictureElement);
+            if (r.second != 0) {
+                EXPECT_LE(r.first + r.second, cut);
+            }
+            const uint32_t n =
+                mxf->ReadEssenceData(e, cw::kMxfPictureElement, buf.data(), uint32_t(buf.size()));
+            if (n != 0) {
+                EXPECT_EQ(0, std::memcmp(buf.data(), f.data() + w.layout.frames[size_t(e)].pictureOffset, n));
+            }
+        }
+    }
+}
+
+TEST_F(CardWriterFilesTest, SequenceInformationAndPackageIdentities) {
+    cw::MxfFileDescription d = Description(cw::FrameRate::k25p, 12);
+    for (uint8_t i = 0; i < 32; ++i) {
+        d.materialPackageUmid[i] = uint8_t(0x51 + i);
+        d.filePackageUmid[i] = uint8_t(0x52 + i);
+    }
+    const std::string path = dir_ + "/a.mxf";
+    const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
+    auto mxf = Open(path);
+    CUSharedPtr<StreamFileSequenceInfo> info = mxf->GetStreamFileSequenceInfoAtOffset(layout.sequenceInfo);
+    ASSERT_TRUE(info);
+    ASSERT_TRUE(info->PackageUID());
+    EXPECT_EQ(0, std::memcmp(info->PackageUID()->Bytes(), d.materialPackageUmid.data(), 32));
+    ASSERT_TRUE(info->StartTimecode());
+    EXPECT_EQ(info->StartTimecode()->SInt64Value(), d.startTimecode);
+    // File kind 0 has no fast path: the file is parsed.
+    CUSharedPtr<UMID> relay = FBC_Utl_GetRelayPackageUID(mxf, 0);
+    ASSERT_TRUE(relay);
+    EXPECT_EQ(0, std::memcmp(relay->Bytes(), d.materialPackageUmid.data(), 32));
+    CUSharedPtr<UMID> source = FBC_Utl_SourcePackageUID(mxf);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(0, std::memcmp(source->Bytes(), d.filePackageUmid.data(), 32));
+    CUSharedPtr<STTrack> tc = FBC_Utl_TimecodeTrackFromMXF(mxf);
+    ASSERT_TRUE(tc);
+    EXPECT_EQ(tc->TrackID(), 1u);
+}
+
+TEST(MXFStreamTest, MissingFileThrowsAtConstruction) {
+    qztest::ScratchFolder scratch("mxfstream");
+    const std::string missing = scratch.Path() + "/missing.mxf";
+    try {
+        MXFStream stream(CUStringMac::Create(missing.c_str()));
+        FAIL() << "no throw";
+    } catch (const CUError& error) {
+        EXPECT_STREQ(error.what(), "MXFStream init error");  // the fixed text stays
+        EXPECT_EQ(error.Failure().File(), missing);
+        EXPECT_EQ(error.Failure().What(), "file cannot be opened");
+    }
+    EXPECT_THROW(MXFStream(CUSharedPtr<CUStringMac>()), CUError);
 }
 
 // ffmpeg-written OP1a: essence in BodySID 1, a system item per frame.

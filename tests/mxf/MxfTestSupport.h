@@ -1,6 +1,6 @@
 #pragma once
 // Shared helpers of the MXF reader tests: hand-made bytes as a stream,
-// whole-file reads and writes, with the project's scratch folders and peer
+// local sets, whole-file reads and writes, with the project's scratch folders and peer
 // tools.
 #include "CUMemoryStream.h"
 #include "CUSharedPtr.h"
@@ -39,5 +39,35 @@ inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::STMetadat
 
 using qztest::ReadFile;
 using qztest::WriteFile;
+
+// The value of a local set with 2-byte tags and lengths, item by item.
+struct LocalSet {
+    Bytes value;
+    LocalSet& Item(uint16_t tag, const Bytes& v) {
+        value.item(tag, v);
+        return *this;
+    }
+    LocalSet& U8(uint16_t tag, uint8_t v) { return Item(tag, Bytes().u8(v)); }
+    LocalSet& U16(uint16_t tag, uint16_t v) { return Item(tag, Bytes().u16(v)); }
+    LocalSet& U32(uint16_t tag, uint32_t v) { return Item(tag, Bytes().u32(v)); }
+    LocalSet& U64(uint16_t tag, uint64_t v) { return Item(tag, Bytes().u64(v)); }
+    LocalSet& Rational(uint16_t tag, int32_t n, int32_t d) {
+        return Item(tag, Bytes().u32(uint32_t(n)).u32(uint32_t(d)));
+    }
+    LocalSet& Array(uint16_t tag, const std::vector<Bytes>& uids) {
+        Bytes b;
+        b.u32(uids.size()).u32(16);
+        for (const auto& u : uids) b.raw(u);
+        return Item(tag, b);
+    }
+};
+
+// Instance UID n.
+inline Bytes Uid(uint8_t n) {
+    Bytes u(16, 0);
+    u[0] = 0xA0;
+    u[15] = n;
+    return u;
+}
 
 }  // namespace mxftest

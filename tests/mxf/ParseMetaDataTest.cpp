@@ -131,87 +131,57 @@ TEST(ParseMetaDataTest, BerLengthForms) {
 }
 
 TEST(ParseMetaDataTest, ObjectIdentifierTags) {
-    uint32_t v = 0;
-    {
-        ParseMetaData r(Stream(Bytes{0x05}));
-        ASSERT_TRUE(r.GetOIDBER(v));
-        EXPECT_EQ(v, 5u);
-    }
-    {
-        ParseMetaData r(Stream(Bytes{0x81, 0x01}));
-        ASSERT_TRUE(r.GetOIDBER(v));
-        EXPECT_EQ(v, 129u);
-        EXPECT_EQ(r.offset(), 2u);
-    }
-    {
-        ParseMetaData r(Stream(Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
-        ASSERT_TRUE(r.GetOIDBER(v));
-        EXPECT_EQ(v, (1u << 28) - 1);
-    }
-    {
-        ParseMetaData r(Stream(Bytes{0x81, 0x81, 0x81, 0x81, 0x01}));
-        EXPECT_FALSE(r.GetOIDBER(v));
-        EXPECT_EQ(r.offset(), 0u);
-    }
-    {
-        ParseMetaData r(Stream(Bytes{0x81, 0x81}));
-        EXPECT_FALSE(r.GetOIDBER(v));
-        EXPECT_EQ(r.offset(), 0u);
+    const struct {
+        Bytes bytes;
+        bool ok;
+        uint32_t value;
+        uint64_t consumed;
+    } cases[] = {
+        {{0x05}, true, 5, 1},
+        {{0x81, 0x01}, true, 129, 2},
+        {{0xFF, 0xFF, 0xFF, 0x7F}, true, (1u << 28) - 1, 4},
+        {{0x81, 0x81, 0x81, 0x81, 0x01}, false, 0, 0},  // more than 28 bits
+        {{0x81, 0x81}, false, 0, 0},                    // cut
+    };
+    for (const auto& c : cases) {
+        ParseMetaData r(Stream(c.bytes));
+        uint32_t v = 0;
+        EXPECT_EQ(r.GetOIDBER(v), c.ok) << c.bytes.size();
+        if (c.ok) {
+            EXPECT_EQ(v, c.value);
+        }
+        EXPECT_EQ(r.offset(), c.consumed);
     }
 }
 
 TEST(ParseMetaDataTest, UuidArrayBatchChecksCountBeforeReading) {
-    Bytes label;
-    label.fill(16, 0xAB);
-    {
-        Bytes b;
-        b.u32(2).u32(16).raw(label).raw(label);
-        ParseMetaData r(Stream(b));
-        CUSharedPtr<CUMutableArray> a = r.GetUUIDArray();
-        ASSERT_TRUE(a);
-        EXPECT_EQ(a->Count(), 2u);
-        EXPECT_EQ(r.offset(), b.size());
-    }
-    {
-        // A count far beyond the bytes present fails at once, cursor restored.
-        Bytes b;
-        b.u32(0xFFFFFFFF).u32(16).raw(label);
-        ParseMetaData r(Stream(b));
-        EXPECT_FALSE(r.GetUUIDArray());
-        EXPECT_EQ(r.offset(), 0u);
-    }
-    {
-        // The batch must also fit in the item that holds it.
-        Bytes b;
-        b.u32(2).u32(16).raw(label).raw(label);
-        ParseMetaData r(Stream(b));
-        EXPECT_FALSE(r.GetUUIDArray(8 + 16));
-        EXPECT_TRUE(r.GetUUIDArray(8 + 32));
-    }
-    {
-        // Items of another size are not read; an empty array results.
-        Bytes b;
-        b.u32(1).u32(17).raw(label).u8(0);
-        ParseMetaData r(Stream(b));
-        CUSharedPtr<CUMutableArray> a = r.GetUUIDArray();
-        ASSERT_TRUE(a);
-        EXPECT_EQ(a->Count(), 0u);
-    }
-    {
-        // Item size 0: the product is 0, nothing is read.
-        Bytes b;
-        b.u32(0xFFFFFFFF).u32(0);
-        ParseMetaData r(Stream(b));
-        CUSharedPtr<CUMutableArray> a = r.GetUUIDArray();
-        ASSERT_TRUE(a);
-        EXPECT_EQ(a->Count(), 0u);
-    }
-    {
-        // 0x10000001 * 16 wraps to 16 in 32 bits; it must not pass.
-        Bytes b;
-        b.u32(0x10000001).u32(16).raw(label);
-        ParseMetaData r(Stream(b));
-        EXPECT_FALSE(r.GetUUIDArray());
+    const Bytes label = Bytes().fill(16, 0xAB);
+    const Bytes two = Bytes().u32(2).u32(16).raw(label).raw(label);
+    const struct {
+        const char* name;
+        Bytes bytes;
+        uint32_t itemLength;  // 0: no item bound
+        int64_t count;        // -1: refused
+    } cases[] = {
+        {"two labels", two, 0, 2},
+        {"the batch fits its item", two, 8 + 32, 2},
+        {"the batch is longer than its item", two, 8 + 16, -1},
+        {"count far beyond the bytes", Bytes().u32(0xFFFFFFFF).u32(16).raw(label), 0, -1},
+        {"items of another size are not read", Bytes().u32(1).u32(17).raw(label).u8(0), 0, 0},
+        {"item size 0", Bytes().u32(0xFFFFFFFF).u32(0), 0, 0},
+        {"count * 16 wraps to 16 in 32 bits", Bytes().u32(0x10000001).u32(16).raw(label), 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParseMetaData r(Stream(c.bytes));
+        CUSharedPtr<CUMutableArray> a = c.itemLength ? r.GetUUIDArray(c.itemLength) : r.GetUUIDArray();
+        ASSERT_EQ(bool(a), c.count >= 0);
+        if (a) {
+            EXPECT_EQ(int64_t(a->Count()), c.count);
+        }
+        if (!a || c.count == 2) {
+            EXPECT_EQ(r.offset(), a ? c.bytes.size() : 0u);  // a refusal leaves the cursor
+        }
     }
 }
 

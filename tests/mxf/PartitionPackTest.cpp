@@ -39,7 +39,7 @@ Bytes FileWithPack(uint64_t at, const Bytes& value, size_t tail,
 }  // namespace
 
 TEST(PartitionPackTest, ImportsEveryField) {
-    const Bytes value = mxftest::PartitionValue(512, 0, 0, 0x10000, 0x2000, 0x400, 3, 0, 2, 2);
+    const Bytes value = mxftest::PartitionValue(512, 0, 0, 0x10000, 0x2000, 0x400, 3, 0x500, 2, 2);
     const Bytes file = FileWithPack(0, value, 0x20000, mxftest::kHeaderPartitionKey);
     CUSharedPtr<PartitionPack> pack = ReadPack(file);
     ASSERT_TRUE(pack);
@@ -51,6 +51,7 @@ TEST(PartitionPackTest, ImportsEveryField) {
     EXPECT_EQ(pack->HeaderByteCount(), 0x2000u);
     EXPECT_EQ(pack->IndexByteCount(), 0x400u);
     EXPECT_EQ(pack->IndexSID(), 3u);
+    EXPECT_EQ(pack->BodyOffset(), 0x500u);
     EXPECT_EQ(pack->BodySID(), 2u);
     ASSERT_TRUE(pack->OperationalPattern());
     EXPECT_EQ(*pack->OperationalPattern(), FBC_UL_OperationalPattern_1a);
@@ -63,81 +64,46 @@ TEST(PartitionPackTest, ImportsEveryField) {
     EXPECT_EQ(pack->ContentOffset(), 512u + 0x2000u + 0x400u);
 }
 
-TEST(PartitionPackTest, DerivedPositionsFollowTheKag) {
-    {
-        // Body partition at 0x1000, KAG 256, no header metadata, no index.
-        const Bytes value = mxftest::PartitionValue(256, 0x1000, 0, 0, 0, 0, 0, 0x500, 2);
-        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0x1000, value, 4096), 0x1000);
+// Header metadata, index and essence positions from the pack's fields; none
+// (kNoOffset) where a sum overflows or a region passes the end of the file.
+TEST(PartitionPackTest, DerivedPositionsFollowTheKagAndStayInTheFile) {
+    constexpr uint64_t kNone = PartitionPack::kNoOffset;
+    const uint64_t oneLabel = 21 + mxftest::PartitionValue(0, 0, 0, 0, 0, 0, 0, 0, 2).size();
+    const struct {
+        const char* name;
+        Bytes value;
+        uint64_t at;
+        size_t tail;
+        uint64_t header, index, content;
+    } cases[] = {
+        {"no header metadata, no index", mxftest::PartitionValue(256, 0x1000, 0, 0, 0, 0, 0, 0x500, 2),
+         0x1000, 4096, kNone, kNone, 0x1100},
+        {"KAG 1: the index follows the pack directly",
+         mxftest::PartitionValue(1, 0x40, 0, 0, 0, 0x20, 0, 0, 2), 0x40, 64, kNone, 0x40 + oneLabel,
+         0x40 + oneLabel + 0x20},
+        {"KAG 0 behaves like KAG 1", mxftest::PartitionValue(0, 0, 0, 0, 0x10, 0, 0, 0, 2), 0, 64, oneLabel,
+         kNone, oneLabel + 0x10},
+        {"a pack longer than one KAG takes two", mxftest::PartitionValue(128, 0, 0, 0, 0x100, 0, 0, 0, 2, 8),
+         0, 0x400, 256, kNone, 256 + 0x100},
+        {"header and index byte counts overflow",
+         mxftest::PartitionValue(512, 0, 0, 0, 0xFFFFFFFFFFFFFF00ull, 0x1000, 0, 0, 2), 0, 1024, kNone, kNone,
+         kNone},
+        {"ThisPartition near the top of the range",
+         mxftest::PartitionValue(512, 0xFFFFFFFFFFFFFFF0ull, 0, 0, 0x10, 0, 0, 0, 2), 0, 1024, kNone, kNone,
+         kNone},
+        {"header metadata past the end of a 2 KiB file",
+         mxftest::PartitionValue(512, 0, 0, 0, 0x1000, 0, 0, 0, 2), 0, 2048 - oneLabel, kNone, kNone, kNone},
+        {"regions ending exactly at the end of the file",
+         mxftest::PartitionValue(512, 0, 0, 0, 0x200, 0x100, 0, 0, 2), 0, 512 + 0x300 - oneLabel, 512,
+         512 + 0x200, 512 + 0x300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(c.at, c.value, c.tail), c.at);
         ASSERT_TRUE(pack);
-        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
-        EXPECT_EQ(pack->IndexOffset(), PartitionPack::kNoOffset);
-        EXPECT_EQ(pack->ContentOffset(), 0x1100u);
-        EXPECT_EQ(pack->BodyOffset(), 0x500u);
-    }
-    {
-        // KAG 1: essence follows the pack's KLV directly.
-        const Bytes value = mxftest::PartitionValue(1, 0x40, 0, 0, 0, 0x20, 0, 0, 2);
-        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0x40, value, 64), 0x40);
-        ASSERT_TRUE(pack);
-        const uint64_t klvEnd = 0x40 + 21 + value.size();
-        EXPECT_EQ(pack->IndexOffset(), klvEnd);
-        EXPECT_EQ(pack->ContentOffset(), klvEnd + 0x20);
-    }
-    {
-        // KAG 0 behaves like KAG 1.
-        const Bytes value = mxftest::PartitionValue(0, 0, 0, 0, 0x10, 0, 0, 0, 2);
-        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 64));
-        ASSERT_TRUE(pack);
-        EXPECT_EQ(pack->HeaderOffset(), 21 + value.size());
-    }
-    {
-        // A pack longer than one KAG (many labels): rounded up to two KAGs.
-        const Bytes value = mxftest::PartitionValue(128, 0, 0, 0, 0x100, 0, 0, 0, 2, 8);
-        ASSERT_GT(value.size() + 21, 128u);
-        ASSERT_LE(value.size() + 21, 256u);
-        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 0x400));
-        ASSERT_TRUE(pack);
-        EXPECT_EQ(pack->HeaderOffset(), 256u);
-        EXPECT_EQ(pack->ContentOffset(), 256u + 0x100u);
-    }
-}
-
-TEST(PartitionPackTest, DerivedPositionsRefuseOverflowAndPositionsPastTheFile) {
-    {
-        // HeaderByteCount + IndexByteCount overflow 64 bits.
-        const Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0xFFFFFFFFFFFFFF00ull, 0x1000, 0, 0, 2);
-        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 1024));
-        ASSERT_TRUE(pack);
-        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
-        EXPECT_EQ(pack->IndexOffset(), PartitionPack::kNoOffset);
-        EXPECT_EQ(pack->ContentOffset(), PartitionPack::kNoOffset);
-    }
-    {
-        // ThisPartition near the top of the range.
-        const Bytes value = mxftest::PartitionValue(512, 0xFFFFFFFFFFFFFFF0ull, 0, 0, 0x10, 0, 0, 0, 2);
-        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(0, value, 1024));
-        ASSERT_TRUE(pack);
-        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
-        EXPECT_EQ(pack->ContentOffset(), PartitionPack::kNoOffset);
-    }
-    {
-        // Header metadata claimed beyond the end of a 2 KiB file.
-        const Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0x1000, 0, 0, 0, 2);
-        const Bytes file = FileWithPack(0, value, 2048 - 21 - value.size());
-        CUSharedPtr<PartitionPack> pack = ReadPack(file);
-        ASSERT_TRUE(pack);
-        EXPECT_EQ(pack->HeaderOffset(), PartitionPack::kNoOffset);
-        EXPECT_EQ(pack->ContentOffset(), PartitionPack::kNoOffset);
-    }
-    {
-        // Regions ending exactly at the end of the file are fine.
-        const Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0x200, 0x100, 0, 0, 2);
-        const Bytes file = FileWithPack(0, value, 512 + 0x300 - 21 - value.size());
-        CUSharedPtr<PartitionPack> pack = ReadPack(file);
-        ASSERT_TRUE(pack);
-        EXPECT_EQ(pack->HeaderOffset(), 512u);
-        EXPECT_EQ(pack->IndexOffset(), 512u + 0x200u);
-        EXPECT_EQ(pack->ContentOffset(), file.size());
+        EXPECT_EQ(pack->HeaderOffset(), c.header);
+        EXPECT_EQ(pack->IndexOffset(), c.index);
+        EXPECT_EQ(pack->ContentOffset(), c.content);
     }
 }
 
@@ -227,5 +193,4 @@ TEST(PartitionPackTest, BodyPartitionTableFromTheRandomIndexPack) {
                   .find("fileOffset = 0000000000000020, streamOffset = "
                         "0000000000000800, essenceOffset = 0000000000000120"),
               std::string::npos);
-
 }

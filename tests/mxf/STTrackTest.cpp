@@ -3,7 +3,6 @@
 #include "STTrack.h"
 
 #include "MDValue.h"
-#include "MxfTestFileBuilder.h"
 #include "MxfTestSupport.h"
 
 #include <gtest/gtest.h>

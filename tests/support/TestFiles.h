@@ -20,4 +20,16 @@ inline bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes
     return bool(out);
 }
 
+// The same as text.
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool WriteText(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return bool(out);
+}
+
 }  // namespace qztest
