@@ -25,7 +25,9 @@ std::shared_ptr<MIORADSampleCursorProtocol> FBCAudioSampleCursor::copy() const {
     return std::make_shared<FBCAudioSampleCursor>(*this);
 }
 
-CMFormatDescriptionRef FBCAudioSampleCursor::formatDescription() { return m_movie->audioFormatDescription(); }
+CMFormatDescriptionRef FBCAudioSampleCursor::formatDescription() {
+    return m_movie->audioFormatDescription();
+}
 
 bool FBCAudioSampleCursor::moveCursorAtPresentationIndex(int64_t index) {
     FBCMovieSampleForFCPX& movie = *m_movie;
@@ -33,7 +35,8 @@ bool FBCAudioSampleCursor::moveCursorAtPresentationIndex(int64_t index) {
     const int64_t sampleDuration = movie.AudioDuration();
     const int32_t scale = movie.AudioTimescale();
     const CMTime end = CMTimeRangeGetEnd(m_timeRange);
-    if (index < 0 || index >= count || sampleDuration <= 0 || scale < 1 || CMTIME_IS_INVALID(end)) return false;
+    if (index < 0 || index >= count || sampleDuration <= 0 || scale < 1 || CMTIME_IS_INVALID(end))
+        return false;
     const uint32_t frame = movie.frameIndexAtAudioSampleIndex(index);
     if (frame == kNoFrame) return false;
     const int64_t first = movie.audioSampleIndexAtFrameIndex(frame);
@@ -68,11 +71,13 @@ OSStatus FBCAudioSampleCursor::StepToTime(CMTime target) {
 
 OSStatus FBCAudioSampleCursor::stepInPresentationOrder(int64_t stepCount) {
     if (CMTIME_IS_INVALID(m_presentationTimeStamp)) return kMIORADSampleCursorEndOfTrackErr;
-    return StepToTime(CMTimeMake(StepTarget(m_presentationTimeStamp.value, stepCount),
-                                 m_presentationTimeStamp.timescale));
+    return StepToTime(
+        CMTimeMake(StepTarget(m_presentationTimeStamp.value, stepCount), m_presentationTimeStamp.timescale));
 }
 
-OSStatus FBCAudioSampleCursor::stepInDecodeOrder(int64_t stepCount) { return stepInPresentationOrder(stepCount); }
+OSStatus FBCAudioSampleCursor::stepInDecodeOrder(int64_t stepCount) {
+    return stepInPresentationOrder(stepCount);
+}
 
 OSStatus FBCAudioSampleCursor::stepByPresentationTime(CMTime deltaPresentationTime) {
     return StepToTime(CMTimeAdd(m_presentationTimeStamp, deltaPresentationTime));
@@ -90,7 +95,8 @@ CMSampleBufferRef FBCAudioSampleCursor::createSampleBuffer(const MIORADSampleCur
         if (CMTimeCompare(other, m_presentationTimeStamp) != 0) end = other;
     }
     if (m_sampleIndex < 0 || m_sampleIndex > INT32_MAX) return nullptr;
-    return m_movie->createAudioSampleBufferAtIndex(m_presentationIndex, static_cast<int32_t>(m_sampleIndex), end);
+    return m_movie->createAudioSampleBufferAtIndex(m_presentationIndex, static_cast<int32_t>(m_sampleIndex),
+                                                   end);
 }
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -15,7 +15,8 @@ CFHolder<CFURLRef> FileUrl(const CUSharedPtr<CUStringMac>& path) {
     CFHolder<CFStringRef> text = CFHolder<CFStringRef>::Adopt(
         CFStringCreateWithCString(nullptr, path->Utf8().c_str(), kCFStringEncodingUTF8));
     if (!text) return {};
-    return CFHolder<CFURLRef>::Adopt(CFURLCreateWithFileSystemPath(nullptr, text.Get(), kCFURLPOSIXPathStyle, false));
+    return CFHolder<CFURLRef>::Adopt(
+        CFURLCreateWithFileSystemPath(nullptr, text.Get(), kCFURLPOSIXPathStyle, false));
 }
 
 // A track from `zero` lasting `total`, edited onto itself.
@@ -104,11 +105,17 @@ void FBCFormatReader::MakeTracks() {
         if (track) m_trackReaders.push_back(track);
 }
 
-std::shared_ptr<MIORADFormatReaderProtocol> FBCFormatReader::copy() const { return initWithMovieSample(m_movie); }
+std::shared_ptr<MIORADFormatReaderProtocol> FBCFormatReader::copy() const {
+    return initWithMovieSample(m_movie);
+}
 
-std::vector<std::shared_ptr<MIORADTrackReaderProtocol>> FBCFormatReader::trackReaders() { return m_trackReaders; }
+std::vector<std::shared_ptr<MIORADTrackReaderProtocol>> FBCFormatReader::trackReaders() {
+    return m_trackReaders;
+}
 
-int32_t FBCFormatReader::timescale() { return static_cast<int32_t>(m_movie->timescale()); }
+int32_t FBCFormatReader::timescale() {
+    return static_cast<int32_t>(m_movie->timescale());
+}
 
 CMTime FBCFormatReader::duration() {
     const uint32_t scale = m_movie->timescale();
@@ -117,8 +124,12 @@ CMTime FBCFormatReader::duration() {
                       static_cast<CMTimeScale>(scale));
 }
 
-int64_t FBCFormatReader::locationSize() { return m_locationSize; }
+int64_t FBCFormatReader::locationSize() {
+    return m_locationSize;
+}
 
-int64_t FBCFormatReader::locationOffset() { return 0; }
+int64_t FBCFormatReader::locationOffset() {
+    return 0;
+}
 
 }  // namespace ComVantoVantoQZ64RADPlug

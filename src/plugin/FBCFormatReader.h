@@ -16,7 +16,8 @@ namespace ComVantoVantoQZ64RADPlug {
 class FBCFormatReader : public MIORADFormatReaderProtocol {
 public:
     // A reader on `movie`, or null when no track can be made.
-    static std::shared_ptr<FBCFormatReader> initWithMovieSample(const CUSharedPtr<FBCMovieSampleForFCPX>& movie);
+    static std::shared_ptr<FBCFormatReader> initWithMovieSample(
+        const CUSharedPtr<FBCMovieSampleForFCPX>& movie);
 
     // A new reader on the same movie.
     std::shared_ptr<MIORADFormatReaderProtocol> copy() const override;

@@ -40,7 +40,9 @@ CMTime FBCSampleCursor::FrameDuration() const {
     return CMTimeMake(int64_t{m_movie->durationPerFrame()}, static_cast<CMTimeScale>(scale));
 }
 
-int64_t FBCSampleCursor::FrameCount() const { return m_movie->FrameCountInClip(); }
+int64_t FBCSampleCursor::FrameCount() const {
+    return m_movie->FrameCountInClip();
+}
 
 bool FBCSampleCursor::FrameAtTime(CMTime time, int64_t* frame) const {
     if (!CMTimeRangeContainsTime(m_timeRange, time)) return false;
@@ -55,7 +57,9 @@ bool FBCSampleCursor::PictureLocation(int64_t frame, int64_t* offset, int32_t* l
     return element >= 0 && m_movie->editInfoAtIndex(frame, static_cast<uint32_t>(element), offset, length);
 }
 
-int64_t FBCSampleCursor::TimecodeCounterAt(int64_t display) const { return m_movie->StartTimecode() + display; }
+int64_t FBCSampleCursor::TimecodeCounterAt(int64_t display) const {
+    return m_movie->StartTimecode() + display;
+}
 
 CMTime FBCSampleCursor::DecodeTimeOf(const MIORADSampleCursorProtocol& cursor) {
     if (auto* own = dynamic_cast<const FBCSampleCursor*>(&cursor)) return own->m_decodeTimeStamp;

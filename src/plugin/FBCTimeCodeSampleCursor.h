@@ -39,8 +39,8 @@ public:
     // Timecode samples are not stored in chunks: every output is zero (no
     // data source, no samples).
     OSStatus chunkDetails(CFHolder<CFURLRef>* dataSourceOut, int64_t* chunkOffset, int64_t* chunkSize,
-                          int64_t* sampleCount, int64_t* sampleIndex, bool* allSameSize, bool* allSameDuration,
-                          bool* allSameFormatDescription) override;
+                          int64_t* sampleCount, int64_t* sampleIndex, bool* allSameSize,
+                          bool* allSameDuration, bool* allSameFormatDescription) override;
 
     int32_t decodeIndex() const { return m_decodeIndex; }
     int32_t presentationIndex() const { return m_presentationIndex; }

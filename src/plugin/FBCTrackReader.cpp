@@ -46,20 +46,32 @@ std::shared_ptr<MIORADTrackReaderProtocol> FBCTrackReader::copy() const {
     return reader;
 }
 
-FourCharCode FBCTrackReader::mediaType() { return Snapshot().mediaType; }
+FourCharCode FBCTrackReader::mediaType() {
+    return Snapshot().mediaType;
+}
 
 CMFormatDescriptionRef FBCTrackReader::formatDescription() {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_formatDescription.Get();
 }
 
-int32_t FBCTrackReader::timescale() { return Snapshot().timescale; }
-CMTime FBCTrackReader::uneditedDuration() { return Snapshot().uneditedDuration; }
-CMTimeRange FBCTrackReader::timeRange() { return Snapshot().timeRange; }
+int32_t FBCTrackReader::timescale() {
+    return Snapshot().timescale;
+}
+CMTime FBCTrackReader::uneditedDuration() {
+    return Snapshot().uneditedDuration;
+}
+CMTimeRange FBCTrackReader::timeRange() {
+    return Snapshot().timeRange;
+}
 
-int32_t FBCTrackReader::frameCount() { return static_cast<int32_t>(m_movie->FrameCountInClip()); }
+int32_t FBCTrackReader::frameCount() {
+    return static_cast<int32_t>(m_movie->FrameCountInClip());
+}
 
-CMTimeMapping FBCTrackReader::trackEditWithIndex(int32_t) { return Snapshot().trackEdit; }
+CMTimeMapping FBCTrackReader::trackEditWithIndex(int32_t) {
+    return Snapshot().trackEdit;
+}
 
 int64_t FBCTrackReader::locationSize() {
     CFHolder<CFStringRef> path;
@@ -142,9 +154,9 @@ std::shared_ptr<FBCAudioSampleCursor> FBCTrackReader::audioCursorAtDecodeIndex(i
 }
 
 std::shared_ptr<FBCTimeCodeSampleCursor> FBCTrackReader::timeCodeCursorAtDecodeIndex(int64_t index) {
-    return MakeCursor<FBCTimeCodeSampleCursor>(m_movie, timeRange(), [index](FBCTimeCodeSampleCursor& cursor) {
-        return cursor.moveCursorAtPresentationIndex(index);
-    });
+    return MakeCursor<FBCTimeCodeSampleCursor>(
+        m_movie, timeRange(),
+        [index](FBCTimeCodeSampleCursor& cursor) { return cursor.moveCursorAtPresentationIndex(index); });
 }
 
 std::shared_ptr<FBCVideoSampleCursor> FBCTrackReader::videoCursorAtPresentationTimeStamp(CMTime time) {
@@ -188,7 +200,9 @@ void FBCTrackReader::setMediaType(FourCharCode type) {
     m_values.mediaType = type;
 }
 
-CMTimeMapping FBCTrackReader::trackEdit() const { return Snapshot().trackEdit; }
+CMTimeMapping FBCTrackReader::trackEdit() const {
+    return Snapshot().trackEdit;
+}
 
 void FBCTrackReader::setTrackEdit(CMTimeMapping edit) {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -210,14 +224,18 @@ void FBCTrackReader::setUneditedDuration(CMTime duration) {
     m_values.uneditedDuration = duration;
 }
 
-int32_t FBCTrackReader::startIndex() const { return Snapshot().startIndex; }
+int32_t FBCTrackReader::startIndex() const {
+    return Snapshot().startIndex;
+}
 
 void FBCTrackReader::setStartIndex(int32_t index) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_values.startIndex = index;
 }
 
-int32_t FBCTrackReader::storedFrameCount() const { return Snapshot().frameCount; }
+int32_t FBCTrackReader::storedFrameCount() const {
+    return Snapshot().frameCount;
+}
 
 void FBCTrackReader::setFrameCount(int32_t count) {
     std::lock_guard<std::mutex> guard(m_lock);

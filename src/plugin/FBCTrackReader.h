@@ -101,10 +101,10 @@ private:
 
     const CUSharedPtr<FBCMovieSampleForFCPX> m_movie;
     mutable std::mutex m_lock;
-    CFHolder<CFURLRef> m_url;                          // guarded by m_lock
+    CFHolder<CFURLRef> m_url;                              // guarded by m_lock
     CFHolder<CMFormatDescriptionRef> m_formatDescription;  // guarded by m_lock
-    Values m_values;                                   // guarded by m_lock
-    int32_t m_trackIndex = 0;                          // guarded by m_lock
+    Values m_values;                                       // guarded by m_lock
+    int32_t m_trackIndex = 0;                              // guarded by m_lock
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -46,7 +46,9 @@ std::shared_ptr<MIORADSampleCursorProtocol> FBCVideoSampleCursor::copy() const {
     return std::make_shared<FBCVideoSampleCursor>(*this);
 }
 
-CMFormatDescriptionRef FBCVideoSampleCursor::formatDescription() { return m_movie->videoFormatDescription(); }
+CMFormatDescriptionRef FBCVideoSampleCursor::formatDescription() {
+    return m_movie->videoFormatDescription();
+}
 
 bool FBCVideoSampleCursor::moveCursorAtDecodeIndex(int64_t index) {
     FBCMovieSampleForFCPX& movie = *m_movie;
@@ -56,8 +58,8 @@ bool FBCVideoSampleCursor::moveCursorAtDecodeIndex(int64_t index) {
     uint8_t flags = 0;
     int64_t offset = 0;
     int32_t length = 0;
-    if (!movie.FrameInfoAtIndex(frame, nullptr, nullptr, &flags) || !PictureLocation(index, &offset, &length) ||
-        CMTIME_IS_INVALID(movie.presentationTimeAtIndex(index)))
+    if (!movie.FrameInfoAtIndex(frame, nullptr, nullptr, &flags) ||
+        !PictureLocation(index, &offset, &length) || CMTIME_IS_INVALID(movie.presentationTimeAtIndex(index)))
         return false;
     const CMTime d = FrameDuration();
     const CMTime decode = CMTimeMake(d.value * index, d.timescale);
@@ -126,8 +128,8 @@ CFHolder<CFDictionaryRef> FBCVideoSampleCursor::sampleDependencyAttributes() {
     return CFHolder<CFDictionaryRef>::Adopt(CFDictionaryCreateCopy(nullptr, attributes.Get()));
 }
 
-OSStatus FBCVideoSampleCursor::dependencyInfo(bool* fullSync, bool* partialSync, int32_t* partialSyncThreshold,
-                                              bool* droppable) {
+OSStatus FBCVideoSampleCursor::dependencyInfo(bool* fullSync, bool* partialSync,
+                                              int32_t* partialSyncThreshold, bool* droppable) {
     if (fullSync) *fullSync = m_mpeg2FrameType == 'I' && !m_openGOP;
     if (partialSync) *partialSync = m_mpeg2FrameType == 'I' && m_openGOP;
     if (partialSyncThreshold) *partialSyncThreshold = kPartialSyncThreshold;

@@ -55,8 +55,8 @@ bool InsideFile(HostFileHandle& file, int64_t offset, int64_t length) {
     return size < 0 || (offset <= size && length <= size - offset);
 }
 
-void AudioChunkSampleBuffer(MIORADSampleCursorProtocol& cursor, int fileHandle,
-                            CMFormatDescriptionRef format, CMSampleBufferRef* out) {
+void AudioChunkSampleBuffer(MIORADSampleCursorProtocol& cursor, int fileHandle, CMFormatDescriptionRef format,
+                            CMSampleBufferRef* out) {
     int64_t chunkOffset = 0, chunkSize = 0, sampleCount = 0, sampleIndex = 0;
     bool sameSize = false, sameDuration = false, sameFormat = false;
     if (cursor.chunkDetails(nullptr, &chunkOffset, &chunkSize, &sampleCount, &sampleIndex, &sameSize,
@@ -234,7 +234,8 @@ void CoalesceAudioSampleBuffers(CFArrayRef sampleBuffers, CMSampleBufferRef* sam
         }
         // Each channel's block is exactly its samples: the next channel
         // starts where a reader of this one stops.
-        if (static_cast<unsigned __int128>(samples) * stream->mBytesPerFrame != CMBlockBufferGetDataLength(data))
+        if (static_cast<unsigned __int128>(samples) * stream->mBytesPerFrame !=
+            CMBlockBufferGetDataLength(data))
             return;
         channels.push_back({buffer, data, LabelOf(format, static_cast<uint32_t>(i))});
     }
@@ -250,20 +251,22 @@ void CoalesceAudioSampleBuffers(CFArrayRef sampleBuffers, CMSampleBufferRef* sam
     auto* layout = reinterpret_cast<AudioChannelLayout*>(layoutBytes.data());
     layout->mChannelLayoutTag = kAudioChannelLayoutTag_UseChannelDescriptions;
     layout->mNumberChannelDescriptions = static_cast<uint32_t>(n);
-    for (size_t k = 0; k < channels.size(); ++k) layout->mChannelDescriptions[k].mChannelLabel = channels[k].label;
+    for (size_t k = 0; k < channels.size(); ++k)
+        layout->mChannelDescriptions[k].mChannelLabel = channels[k].label;
 
     CFHolder<CMFormatDescriptionRef> format;
     CMAudioFormatDescriptionRef made = nullptr;
-    if (CMAudioFormatDescriptionCreate(nullptr, &stream, layoutSize, layout, 0, nullptr,
-                                       CMFormatDescriptionGetExtensions(
-                                           CMSampleBufferGetFormatDescription(channels[0].buffer)),
-                                       &made) != 0)
+    if (CMAudioFormatDescriptionCreate(
+            nullptr, &stream, layoutSize, layout, 0, nullptr,
+            CMFormatDescriptionGetExtensions(CMSampleBufferGetFormatDescription(channels[0].buffer)),
+            &made) != 0)
         return;
     format.Reset(made);
     CFHolder<CMBlockBufferRef> block;
     if (CMBlockBufferCreateEmpty(nullptr, static_cast<uint32_t>(n), 0, block.Out()) != 0) return;
     for (const Channel& channel : channels)
-        if (CMBlockBufferAppendBufferReference(block.Get(), channel.data, 0, CMBlockBufferGetDataLength(channel.data),
+        if (CMBlockBufferAppendBufferReference(block.Get(), channel.data, 0,
+                                               CMBlockBufferGetDataLength(channel.data),
                                                kCMBlockBufferPermitEmptyReferenceFlag) != 0)
             return;
     CMSampleBufferCreate(nullptr, block.Get(), true, nullptr, nullptr, format.Get(), samples, 1, &timing, 0,
@@ -282,7 +285,8 @@ OSStatus ReadAndCreateBlockBuffer(int fileHandle, int64_t length, int64_t offset
         std::vector<unsigned char> scratch(kCountingBytes);
         int64_t read = 0;
         for (int64_t n = 0; read < length; read += n) {
-            n = file.Read(scratch.data(), static_cast<size_t>(std::min<int64_t>(length - read, kCountingBytes)));
+            n = file.Read(scratch.data(),
+                          static_cast<size_t>(std::min<int64_t>(length - read, kCountingBytes)));
             if (n <= 0) break;
         }
         if (bytesReadOut) *bytesReadOut = read;
@@ -290,8 +294,9 @@ OSStatus ReadAndCreateBlockBuffer(int fileHandle, int64_t length, int64_t offset
     }
     const size_t size = static_cast<size_t>(length);
     CFHolder<CMBlockBufferRef> block;
-    const OSStatus status = CMBlockBufferCreateWithMemoryBlock(nullptr, nullptr, size, kCFAllocatorDefault, nullptr, 0,
-                                                               size, kCMBlockBufferAssureMemoryNowFlag, block.Out());
+    const OSStatus status =
+        CMBlockBufferCreateWithMemoryBlock(nullptr, nullptr, size, kCFAllocatorDefault, nullptr, 0, size,
+                                           kCMBlockBufferAssureMemoryNowFlag, block.Out());
     if (status != 0) return status;
     char* data = nullptr;
     const OSStatus pointer = CMBlockBufferGetDataPointer(block.Get(), 0, nullptr, nullptr, &data);

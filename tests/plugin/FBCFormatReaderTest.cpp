@@ -18,7 +18,9 @@ namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
 
-CMTimeRange Range(int64_t duration, int32_t scale) { return CMTimeRangeMake(CMTimeMake(0, scale), CMTimeMake(duration, scale)); }
+CMTimeRange Range(int64_t duration, int32_t scale) {
+    return CMTimeRangeMake(CMTimeMake(0, scale), CMTimeMake(duration, scale));
+}
 
 }  // namespace
 
@@ -31,14 +33,31 @@ TEST(FBCFormatReaderTest, TracksOnlyWhereTheMovieHasTheirDescription) {
         std::vector<FourCharCode> types;
         CMTimeRange video, audio;
     } cases[] = {
-        {"25P stereo", cw::FrameRate::k25p, {10, 15}, 2, 16,
-         {kMIORADMediaType_Video, kMIORADMediaType_TimeCode, kMIORADMediaType_Audio}, Range(25, 25),
+        {"25P stereo",
+         cw::FrameRate::k25p,
+         {10, 15},
+         2,
+         16,
+         {kMIORADMediaType_Video, kMIORADMediaType_TimeCode, kMIORADMediaType_Audio},
+         Range(25, 25),
          Range(48000, 48000)},
-        {"one sound track", cw::FrameRate::k25p, {5}, 1, 16, {kMIORADMediaType_Video, kMIORADMediaType_TimeCode},
-         Range(5, 25), {}},
+        {"one sound track",
+         cw::FrameRate::k25p,
+         {5},
+         1,
+         16,
+         {kMIORADMediaType_Video, kMIORADMediaType_TimeCode},
+         Range(5, 25),
+         {}},
         // The movie cannot deliver 24-bit audio: no 'soun' track of null buffers.
-        {"two 24-bit tracks", cw::FrameRate::k29_97p, {6}, 2, 24,
-         {kMIORADMediaType_Video, kMIORADMediaType_TimeCode}, Range(6006, 30000), {}},
+        {"two 24-bit tracks",
+         cw::FrameRate::k29_97p,
+         {6},
+         2,
+         24,
+         {kMIORADMediaType_Video, kMIORADMediaType_TimeCode},
+         Range(6006, 30000),
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -81,8 +100,8 @@ TEST(FBCFormatReaderTest, TimeFactoryFlagsTheTrackEdges) {
         CMTime time;
         bool before, after, cursor;
     } cases[] = {
-        {CMTimeMake(-1, 25), true, false, false}, {CMTimeMake(0, 25), false, false, true},
-        {CMTimeMake(11, 25), false, false, true}, {CMTimeMake(12, 25), false, true, false},
+        {CMTimeMake(-1, 25), true, false, false},      {CMTimeMake(0, 25), false, false, true},
+        {CMTimeMake(11, 25), false, false, true},      {CMTimeMake(12, 25), false, true, false},
         {kCMTimePositiveInfinity, false, true, false},
     };
     for (FourCharCode type : {kMIORADMediaType_Video, kMIORADMediaType_TimeCode, kMIORADMediaType_Audio}) {

@@ -89,7 +89,8 @@ TEST(FBCSampleCursorTest, VideoStepsVisitEveryPictureInBothOrders) {
                       Every(from, step, n));
         }
         // Every stored picture against the writer's record.
-        auto cursor = std::dynamic_pointer_cast<FBCVideoSampleCursor>(track->cursorAtFirstSampleInDecodeOrder());
+        auto cursor =
+            std::dynamic_pointer_cast<FBCVideoSampleCursor>(track->cursorAtFirstSampleInDecodeOrder());
         ASSERT_TRUE(cursor);
         for (int64_t i = 0; i < n; ++i, cursor->stepInDecodeOrder(1)) {
             const qztest::WrittenFrame& w = open.clip.frames[size_t(i)];
@@ -134,7 +135,8 @@ TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {
         const int64_t frames = int64_t(open.clip.frames.size());
         for (int64_t f = 0; f < frames; ++f) {
             SCOPED_TRACE(f);
-            const int64_t a = movie.audioSampleIndexAtFrameIndex(f), n = movie.audioSampleCountAtFrameIndex(f);
+            const int64_t a = movie.audioSampleIndexAtFrameIndex(f),
+                          n = movie.audioSampleCountAtFrameIndex(f);
             auto cursor = track->audioCursorAtPresentationTimeStamp(CMTimeMake(a, 48000));
             ASSERT_TRUE(cursor);
             EXPECT_EQ(cursor->presentationIndex(), f);
@@ -148,7 +150,8 @@ TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {
             EXPECT_EQ(cursor->timecodeCounter(), movie.StartTimecode() + f - 1);
         }
         // From the first sample, a run ends at the end cursor.
-        auto first = std::dynamic_pointer_cast<FBCAudioSampleCursor>(track->cursorAtFirstSampleInDecodeOrder());
+        auto first =
+            std::dynamic_pointer_cast<FBCAudioSampleCursor>(track->cursorAtFirstSampleInDecodeOrder());
         auto end = std::dynamic_pointer_cast<FBCAudioSampleCursor>(first->copy());
         ASSERT_EQ(end->stepInDecodeOrder(300), 0);
         SampleHolder run = SampleHolder::Adopt(first->createSampleBuffer(end.get()));
@@ -194,21 +197,23 @@ TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
     for (const auto& r : rates) {
         const OpenClip written = Write(folder.Path() + "/" + r.name, r.rate, {14, 12});
         const std::string ffmpegFile = folder.Path() + "/" + r.name + ".mxf";
-        ASSERT_EQ(qztest::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=1280x720:rate=" +
-                                     std::string(r.ffmpegRate) +
-                                     " -f lavfi -i sine=sample_rate=48000 -frames:v 30 -c:v mpeg2video "
-                                     "-pix_fmt yuv422p -bf 0 -g 12 -c:a pcm_s16le -timecode 10:59:59:00 -f mxf " +
-                                     qztest::ShellQuote(ffmpegFile))
-                      .exitCode,
-                  0);
+        ASSERT_EQ(
+            qztest::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=1280x720:rate=" +
+                               std::string(r.ffmpegRate) +
+                               " -f lavfi -i sine=sample_rate=48000 -frames:v 30 -c:v mpeg2video "
+                               "-pix_fmt yuv422p -bf 0 -g 12 -c:a pcm_s16le -timecode 10:59:59:00 -f mxf " +
+                               qztest::ShellQuote(ffmpegFile))
+                .exitCode,
+            0);
         const struct {
             std::string kind;
             std::shared_ptr<FBCFormatReader> reader;
             std::vector<File> files;
         } clips[] = {
-            {"card writer", written.reader,
-             {{written.clip.mxfPaths[0], 0}, {written.clip.mxfPaths[1], 14}}},
-            {"ffmpeg", FBCFormatReader::initWithMovieSample(plugin_test::Open(ffmpegFile)), {{ffmpegFile, 0}}},
+            {"card writer", written.reader, {{written.clip.mxfPaths[0], 0}, {written.clip.mxfPaths[1], 14}}},
+            {"ffmpeg",
+             FBCFormatReader::initWithMovieSample(plugin_test::Open(ffmpegFile)),
+             {{ffmpegFile, 0}}},
         };
         for (const auto& c : clips) {
             SCOPED_TRACE(std::string(r.name) + " " + c.kind);
