@@ -10,6 +10,7 @@
 #include "FBCAudioSampleCursor.h"
 #include "FBCTimeCodeSampleCursor.h"
 #include "FBCVideoSampleCursor.h"
+#include "FfprobePackets.h"
 #include "PluginTestSupport.h"
 #include "ScratchFolder.h"
 #include "WrittenClip.h"
@@ -179,8 +180,9 @@ TEST(FBCSampleCursorTest, AudioTimeInTheLastHalfSampleIsTheLastSample) {
     EXPECT_EQ(cursor->presentationIndex(), 2);
 }
 
-// Counters of the picture displayed at each position run on by one, and
-// each member file's first one is the start ffprobe reads from that file.
+// Counters of the picture displayed at each position run on by one, each
+// member file's first one is the start ffprobe reads from that file, and
+// each frame's location holds ffprobe's packet.
 TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
     QZ_REQUIRE_TOOL("ffmpeg");
     QZ_REQUIRE_TOOL("ffprobe");
@@ -227,11 +229,13 @@ TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
             auto counter = timecode->timeCodeCursorAtDecodeIndex(0);
             ASSERT_TRUE(picture && picture->moveCursorAtPresentationIndex(0) && counter);
             std::vector<int64_t> counters{picture->timecodeCounter()};
+            std::vector<int64_t> lengths{counter->sectionLength()};
             while (picture->stepInPresentationOrder(1) == 0) {
                 ASSERT_EQ(counter->stepInDecodeOrder(1), 0);
                 EXPECT_EQ(picture->timecodeCounter(), counters.back() + 1);
                 EXPECT_EQ(counter->timecodeCounter(), picture->timecodeCounter());
                 counters.push_back(picture->timecodeCounter());
+                lengths.push_back(counter->sectionLength());
             }
             EXPECT_EQ(counters.size(), movie.FrameCountInClip());
             for (const File& file : c.files) {
@@ -241,6 +245,10 @@ TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
                 cw::Timecode start;
                 bool drop = false;
                 ASSERT_TRUE(cw::ParseTimecode(probe.output.substr(0, 11), start, drop)) << probe.output;
+                // The picture is found by its track's place, after ffmpeg's system item.
+                const std::vector<qztest::ProbedPacket> packets = qztest::ProbePackets(file.path);
+                for (size_t k = 0; k < packets.size(); ++k)
+                    EXPECT_EQ(lengths.at(size_t(file.firstFrame) + k), int64_t(packets[k].size)) << k;
                 EXPECT_EQ(counters[size_t(file.firstFrame)],
                           int64_t(cw::TimecodeToFrameCount(start, movie.RoundedTimecodeBase(), drop)))
                     << file.path;
