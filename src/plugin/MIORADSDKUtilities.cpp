@@ -42,9 +42,10 @@ CMSampleTimingInfo TimingOf(MIORADSampleCursorProtocol& cursor) {
 // The first section's offset and length of the cursor's sample.
 bool FirstSection(MIORADSampleCursorProtocol& cursor, int64_t* offset, int64_t* length) {
     int64_t count = 0;
+    CFHolder<CFURLRef> source;
     *offset = -1;
     *length = -1;
-    return cursor.sampleLocation(1, &count, offset, length, nullptr) == 0 && count >= 1 && *offset >= 0 &&
+    return cursor.sampleLocation(1, &count, offset, length, &source) == 0 && count >= 1 && *offset >= 0 &&
            *length >= 0;
 }
 
@@ -59,7 +60,9 @@ void AudioChunkSampleBuffer(MIORADSampleCursorProtocol& cursor, int fileHandle, 
                             CMSampleBufferRef* out) {
     int64_t chunkOffset = 0, chunkSize = 0, sampleCount = 0, sampleIndex = 0;
     bool sameSize = false, sameDuration = false, sameFormat = false;
-    if (cursor.chunkDetails(nullptr, &chunkOffset, &chunkSize, &sampleCount, &sampleIndex, &sameSize,
+    // Every out-argument is given: a host's cursor may fill them all.
+    CFHolder<CFURLRef> source;
+    if (cursor.chunkDetails(&source, &chunkOffset, &chunkSize, &sampleCount, &sampleIndex, &sameSize,
                             &sameDuration, &sameFormat) != 0)
         return;
     int64_t sectionOffset = 0, sectionLength = 0, chunkEnd = 0;
@@ -119,12 +122,13 @@ void SectionsSampleBuffer(MIORADSampleCursorProtocol& cursor, int fileHandle, CM
                           CMSampleBufferRef* out) {
     if (!cursor.respondsTo(Message::sampleLocation)) return;
     int64_t count = 0;
-    if (cursor.sampleLocation(0, &count, nullptr, nullptr, nullptr) != 0 || count < 1 || count > kMaxSections)
+    CFHolder<CFURLRef> source;
+    if (cursor.sampleLocation(0, &count, nullptr, nullptr, &source) != 0 || count < 1 || count > kMaxSections)
         return;
     std::vector<int64_t> offsets(static_cast<size_t>(count), -1);
     std::vector<int64_t> lengths(static_cast<size_t>(count), -1);
     int64_t given = 0;
-    if (cursor.sampleLocation(count, &given, offsets.data(), lengths.data(), nullptr) != 0 || given != count)
+    if (cursor.sampleLocation(count, &given, offsets.data(), lengths.data(), &source) != 0 || given != count)
         return;
     HostFileHandle file(fileHandle);
     int64_t total = 0;

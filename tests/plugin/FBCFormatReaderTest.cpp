@@ -83,9 +83,6 @@ TEST(FBCFormatReaderTest, TracksOnlyWhereTheMovieHasTheirDescription) {
             EXPECT_TRUE(CMTimeRangeEqual(track->trackEditWithIndex(7).target, expected));
             EXPECT_EQ(track->locationSize(), int64_t(std::filesystem::file_size(clip.mxfPaths[0])));
             EXPECT_EQ(track->frameCount(), int32_t(clip.frames.size()));
-            auto copy = std::dynamic_pointer_cast<FBCTrackReader>(track->copy());
-            EXPECT_EQ(copy->formatDescription(), track->formatDescription());
-            EXPECT_TRUE(CMTimeRangeEqual(copy->timeRange(), expected));
         }
     }
     EXPECT_FALSE(FBCFormatReader::initWithMovieSample({}));
