@@ -18,6 +18,14 @@ constexpr AudioChannelLayoutTag kAudioChannelLayoutTag_UseChannelBitmap = 1u << 
 constexpr AudioChannelLayoutTag kAudioChannelLayoutTag_Mono = (100u << 16) | 1;
 constexpr AudioChannelLayoutTag kAudioChannelLayoutTag_Stereo = (101u << 16) | 2;  // 0x650002
 
+// Channel labels: the speaker a channel is for, a discrete channel N
+// (kAudioChannelLabel_Discrete_0 + N) when it is for none, or unknown.
+constexpr AudioChannelLabel kAudioChannelLabel_Unknown = 0xFFFFFFFFu;
+constexpr AudioChannelLabel kAudioChannelLabel_Left = 1;
+constexpr AudioChannelLabel kAudioChannelLabel_Right = 2;
+constexpr AudioChannelLabel kAudioChannelLabel_Mono = 42;
+constexpr AudioChannelLabel kAudioChannelLabel_Discrete_0 = 1u << 16;
+
 struct AudioChannelDescription {
     AudioChannelLabel mChannelLabel;
     AudioChannelFlags mChannelFlags;

@@ -6,8 +6,10 @@
 #include "CUArray.h"
 #include "CUStringMac.h"
 #include "FBCFormatClip.h"
+#include "FBCFormatReader.h"
 #include "FBCFormatUtility.h"
 #include "FBCMovieSampleForFCPX.h"
+#include "FBCTrackReader.h"
 #include "HostAlert.h"
 #include "HostBundle.h"
 #include "ScratchFolder.h"
@@ -33,6 +35,14 @@ inline qz::CUSharedPtr<qz::FBCMovieSampleForFCPX> Open(const std::string& path,
                                                        qz::CFStringRef formatName = nullptr,
                                                        uint32_t codec = qz::kFBCDefaultCodecType) {
     return qz::FBCMovieSampleForFCPX::Create(qz::CUStringMac::Create(path.c_str()), formatName, codec);
+}
+
+// The track reader of `mediaType` a format reader offers, or null.
+inline std::shared_ptr<qz::FBCTrackReader> TrackOf(qz::MIORADFormatReaderProtocol& reader,
+                                                   qz::FourCharCode mediaType) {
+    for (const auto& track : reader.trackReaders())
+        if (track->mediaType() == mediaType) return std::dynamic_pointer_cast<qz::FBCTrackReader>(track);
+    return nullptr;
 }
 
 // The bytes a sample buffer's block buffer holds (empty without one).
