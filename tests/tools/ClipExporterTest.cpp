@@ -100,7 +100,7 @@ Exported Export(const qztest::WrittenClip& clip, const std::string& out, qzcard:
     request.cardFolder = clip.root;
     request.outputFolder = out;
     Exported exported;
-    exported.result = qzcard::ClipExporter(progress).Export(request, ingest, movie.Get(), *reader);
+    exported.result = qzcard::ClipExporter(progress).Export(request, ingest, movie.get(), *reader);
     std::ifstream json(out + "/QZ0001.json");
     if (json) exported.record = nlohmann::json::parse(json);
     return exported;
@@ -145,7 +145,8 @@ TEST(ClipExporterTest, OutputsEqualFfmpegsExtractionOfTheMemberFiles) {
         EXPECT_EQ(e.record["audioSamples"], stereo.size() / 4);
         EXPECT_EQ(e.record["memberFiles"].size(), c.members.size());
         EXPECT_EQ(e.record["values"]["ClipID"], "QZ0001");
-        EXPECT_EQ(e.record["firstTimecode"], e.record["values"]["StartTimecode"]);
+        EXPECT_EQ(e.record["startTimecode"], e.record["values"]["StartTimecode"]);
+        EXPECT_EQ(e.record["endTimecode"], e.record["values"]["EndTimecode"]);
     }
 }
 

@@ -19,6 +19,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,9 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
         OutputFile& audioFile = outputs.Add(id + ".wav");
         WavWriter audio(audioFile, 2);
         std::string firstTimecode, lastTimecode;
+        // Delivery is in decode order: the earliest and latest pictures
+        // presented are the lowest and highest counters.
+        std::optional<MIORADIngestMedia> earliest, latest;
         {
             IngestSession session(ingest, refCon);
             if (request.inFrame)
@@ -231,6 +235,10 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
                 audio.WriteFrames(pcm.data(), static_cast<size_t>(samples));
                 if (result.frames == 0) firstTimecode = timecode;
                 lastTimecode = timecode;
+                MIORADIngestMedia stamp = media;  // its timecode only: the buffers are released
+                stamp.videoSampleBuffer = stamp.audioSampleBuffer = nullptr;
+                if (!earliest || stamp.timecodeCounter < earliest->timecodeCounter) earliest = stamp;
+                if (!latest || stamp.timecodeCounter > latest->timecodeCounter) latest = stamp;
                 result.audioSamples += static_cast<uint64_t>(samples);
                 if (++result.frames > limit)
                     throw ExportError("the plug-in delivers more frames than the clip has (" +
@@ -252,6 +260,8 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
                               {"frame", total > 0 ? ordered_json(movie->LastIndex()) : ordered_json()}};
         record["firstTimecode"] = firstTimecode.empty() ? ordered_json() : ordered_json(firstTimecode);
         record["lastTimecode"] = lastTimecode.empty() ? ordered_json() : ordered_json(lastTimecode);
+        record["startTimecode"] = earliest ? ordered_json(RecordTimecode(*earliest)) : ordered_json();
+        record["endTimecode"] = latest ? ordered_json(RecordTimecode(*latest)) : ordered_json();
         record["frames"] = result.frames;
         record["audioSamples"] = result.audioSamples;
         record["channelSamples"] = request.allChannels ? ordered_json(channelSamples) : ordered_json();
