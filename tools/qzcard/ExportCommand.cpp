@@ -97,9 +97,6 @@ void RunExport(const ExportArguments& args) {
     if (qzcard::IsInsideFolder(args.output, args.card))
         throw CLI::ValidationError("--output", args.output + " lies inside the card " + args.card +
                                                    "; the importer never writes to a card");
-    std::error_code error;
-    std::filesystem::create_directories(args.output, error);
-    if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
 
     std::unique_ptr<qzcard::PluginHost> host;
     try {
@@ -131,6 +128,10 @@ void RunExport(const ExportArguments& args) {
                                    "export");  // exits 3 when the card has no such clip
             Fail(qzcard::kExitNoSuchClip, "the plug-in does not offer clip " + id + " of " + args.card);
         }
+
+    std::error_code error;
+    std::filesystem::create_directories(args.output, error);
+    if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
 
     const qzcard::ProgressMode mode = args.progress ? qzcard::ProgressMode::kLines
                                       : HostProcess::StandardErrorIsTerminal()
