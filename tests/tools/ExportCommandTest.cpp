@@ -2,12 +2,15 @@
 // every sample-card clip against ffmpeg's own extraction of its member
 // files, the card untouched (bytes, sizes, modification times), an output
 // folder inside the card refused, existing outputs kept unless --force, a
-// clip whose member file is cut inside its essence failing alone with
-// nothing of it left behind, and the exit codes of the other refusals.
+// damaged clip (a member file cut inside its essence, a picture element
+// whose key is gone) failing alone with nothing of it left behind, and the
+// exit codes of the other refusals.
 #include <gtest/gtest.h>
 #include "ExternalTool.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -111,22 +114,46 @@ TEST(ExportCommandTest, EverySampleCardClipEqualsFfmpegsExtractionAndTheCardIsUn
     EXPECT_TRUE(Take(card) == before) << "the card changed";
 }
 
-TEST(ExportCommandTest, AClipCutInsideItsEssenceFailsAloneAndLeavesNothingBehind) {
-    qztest::ScratchFolder folder("export-cut");
-    const std::string card = folder.Path() + "/card", out = folder.Path() + "/out";
-    ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(card) + " --clips 2 --frames 12").exitCode, 0);
-    const std::string member = MemberFiles(card, "QZ0002").at(0);
-    fs::resize_file(member, fs::file_size(member) / 2);
-
-    const qztest::CommandResult run =
-        Qzcard("export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out));
-    EXPECT_EQ(run.exitCode, 4) << run.output;
-    EXPECT_NE(run.output.find("QZ0002: "), std::string::npos) << run.output;
-    EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v"));
-    for (const auto& entry : fs::directory_iterator(out)) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_EQ(name.find("QZ0002"), std::string::npos) << name;
-        EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+// Damaged copies of QZ0002: the clip fails alone, naming the frame when one
+// frame fails, and leaves no output or partial of it behind.
+TEST(ExportCommandTest, ADamagedClipFailsAloneAndLeavesNothingBehind) {
+    const struct {
+        const char* damage;
+        const char* reason;
+    } cases[] = {
+        {"member file cut inside its essence", "QZ0002: "},
+        {"picture element key of frame 5 wiped",
+         "QZ0002: frame 5 (01:14:59:24): the plug-in could not make its video buffer"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        qztest::ScratchFolder folder("export-damaged");
+        const std::string card = folder.Path() + "/card", out = folder.Path() + "/out";
+        ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(card) + " --clips 2 --frames 12").exitCode, 0);
+        const std::string member = MemberFiles(card, "QZ0002").at(0);
+        if (c.damage[0] == 'm') {
+            fs::resize_file(member, fs::file_size(member) / 2);
+        } else {
+            const nlohmann::json frames =
+                nlohmann::json::parse(qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " frames " +
+                                                         qztest::ShellQuote(card) + " QZ0002 --json")
+                                          .output);
+            std::vector<uint8_t> bytes = qztest::ReadFile(member);
+            const size_t key =
+                frames["frames"][5]["offset"].get<size_t>() - 20;  // 16-byte key, 4-byte length
+            std::fill(bytes.begin() + key, bytes.begin() + key + 16, 0);
+            ASSERT_TRUE(qztest::WriteFile(member, bytes));
+        }
+        const qztest::CommandResult run =
+            Qzcard("export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out));
+        EXPECT_EQ(run.exitCode, 4) << run.output;
+        EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
+        EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v"));
+        for (const auto& entry : fs::directory_iterator(out)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_EQ(name.find("QZ0002"), std::string::npos) << name;
+            EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+        }
     }
 }
 

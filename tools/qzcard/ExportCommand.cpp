@@ -5,6 +5,7 @@
 
 #include "CFBCClip.h"
 #include "CFBCContent.h"
+#include "CUArray.h"
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "ClipExporter.h"
@@ -121,13 +122,20 @@ void RunExport(const ExportArguments& args) {
         byID[*name] = clip;
         order.push_back(*name);
     }
-    const std::vector<std::string> wanted = args.clipIDs.empty() ? order : args.clipIDs;
-    for (const std::string& id : wanted)
-        if (!byID.count(id)) {
-            qzcard::FindClipOrFail(*content, args.card, id,
-                                   "export");  // exits 3 when the card has no such clip
-            Fail(qzcard::kExitNoSuchClip, "the plug-in does not offer clip " + id + " of " + args.card);
+    // Without clip IDs: every clip the volume offers, and every other clip
+    // of the card too, so that one the plug-in leaves out (missing or
+    // unreadable files) is reported instead of silently not imported.
+    std::vector<std::string> wanted = args.clipIDs.empty() ? order : args.clipIDs;
+    if (args.clipIDs.empty()) {
+        CUSharedPtr<CUArray> clips = content->ClipList();
+        for (size_t i = 0; clips && i < clips->Count(); ++i) {
+            CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
+            CUSharedPtr<CUStringMac> id = clip ? clip->GetClipID() : nullptr;
+            if (id && !byID.count(id->Utf8())) wanted.push_back(id->Utf8());
         }
+    }
+    // A clip the card does not have ends the run before anything is written.
+    for (const std::string& id : wanted) qzcard::FindClipOrFail(*content, args.card, id, "export");
 
     std::error_code error;
     std::filesystem::create_directories(args.output, error);
@@ -142,8 +150,15 @@ void RunExport(const ExportArguments& args) {
     const nlohmann::ordered_json targets = qzcard::PluginTargetFormats(host->Plugin());
     size_t failed = 0;
     for (const std::string& id : wanted) {
+        size_t index = 0;
+        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "export", &index);
+        if (!byID.count(id)) {
+            std::fprintf(stderr, "qzcard export: %s: the plug-in does not offer it (%s)\n", id.c_str(),
+                         qzcard::ClipStateText(*content, index).c_str());
+            ++failed;
+            continue;
+        }
         MIORADClipDataSourceProtocol& descriptor = *byID[id];
-        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "export");
         qzcard::ExportRequest request;
         request.clipID = id;
         request.cardFolder = args.card;
