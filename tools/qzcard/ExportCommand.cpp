@@ -21,6 +21,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -57,7 +58,7 @@ std::optional<int64_t> FrameOf(const std::string& text, CFBCClip& clip) {
         size_t used = 0;
         try {
             const long long frame = std::stoll(text, &used);
-            if (used == text.size() && frame >= 0) return frame;
+            if (used == text.size() && frame >= 0 && frame <= UINT32_MAX) return frame;  // frame indices are 32-bit
         } catch (const std::logic_error&) {
         }
         return std::nullopt;
