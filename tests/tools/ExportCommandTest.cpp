@@ -1,5 +1,5 @@
 // qzcard export run as a person runs it, through the built plug-in bundle:
-// every sample-card clip against ffmpeg's own extraction of its member
+// every sample-card clip of the three families against ffmpeg's own extraction of its member
 // files, the card untouched (bytes, sizes, modification times), an output
 // folder inside the card refused, existing outputs kept unless --force, a
 // damaged clip (a member file cut inside its essence, a picture element
@@ -59,35 +59,42 @@ std::vector<std::string> MemberFiles(const std::string& card, const std::string&
     return files;
 }
 
-TEST(ExportCommandTest, EverySampleCardClipEqualsFfmpegsExtractionAndTheCardIsUntouched) {
+TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCardIsUntouched) {
     QZ_REQUIRE_TOOL("ffmpeg");
     qztest::ScratchFolder folder("export-cmd");
-    const std::string card = folder.Path() + "/card", out = folder.Path() + "/out";
-    ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(card) + " --frames 12").exitCode, 0);
-    const Snapshot before = Take(card);
-
-    const qztest::CommandResult run = Qzcard("export " + qztest::ShellQuote(card) + " -o " +
-                                             qztest::ShellQuote(out) + " --all-channels --progress");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_TRUE(Take(card) == before) << "the card changed";
-    for (int n = 1; n <= 6; ++n) {
-        const std::string id = "QZ000" + std::to_string(n);
-        SCOPED_TRACE(id);
-        const size_t frames = id == "QZ0004" ? 36 : 12;  // the spanned clip has three files
-        EXPECT_NE(run.output.find("clip=" + id + " frame=" + std::to_string(frames) +
-                                  " total=" + std::to_string(frames)),
-                  std::string::npos);
-        std::string video, stereo, left;
-        for (const std::string& file : MemberFiles(card, id)) {
-            video += Ffmpeg(file, "-map 0:v -c copy -f mpeg2video -");
-            stereo +=
-                Ffmpeg(file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
-            left += Ffmpeg(file, "-map 0:a:0 -f s16le -");
+    // Every rate: the 59.94 family's card last, for the checks that follow.
+    std::string card, out;
+    Snapshot before;
+    for (const char* family : {"50", "24", "59.94"}) {
+        SCOPED_TRACE(family);
+        card = folder.Path() + "/card" + family, out = folder.Path() + "/out" + family;
+        ASSERT_EQ(
+            Qzcard("sample-card " + qztest::ShellQuote(card) + " --frames 12 --family " + family).exitCode,
+            0);
+        before = Take(card);
+        const qztest::CommandResult run = Qzcard("export " + qztest::ShellQuote(card) + " -o " +
+                                                 qztest::ShellQuote(out) + " --all-channels --progress");
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_TRUE(Take(card) == before) << "the card changed";
+        for (int n = 1; n <= 6; ++n) {
+            const std::string id = "QZ000" + std::to_string(n);
+            SCOPED_TRACE(id);
+            const size_t frames = id == "QZ0004" ? 36 : 12;  // the spanned clip has three files
+            EXPECT_NE(run.output.find("clip=" + id + " frame=" + std::to_string(frames) +
+                                      " total=" + std::to_string(frames)),
+                      std::string::npos);
+            std::string video, stereo, left;
+            for (const std::string& file : MemberFiles(card, id)) {
+                video += Ffmpeg(file, "-map 0:v -c copy -f mpeg2video -");
+                stereo +=
+                    Ffmpeg(file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
+                left += Ffmpeg(file, "-map 0:a:0 -f s16le -");
+            }
+            EXPECT_TRUE(Bytes(out + "/" + id + ".m2v") == video);
+            EXPECT_TRUE(Bytes(out + "/" + id + ".wav", 44) == stereo);
+            EXPECT_TRUE(Bytes(out + "/" + id + "_ch1.wav", 44) == left);
+            EXPECT_TRUE(fs::exists(out + "/" + id + ".json"));
         }
-        EXPECT_TRUE(Bytes(out + "/" + id + ".m2v") == video);
-        EXPECT_TRUE(Bytes(out + "/" + id + ".wav", 44) == stereo);
-        EXPECT_TRUE(Bytes(out + "/" + id + "_ch1.wav", 44) == left);
-        EXPECT_TRUE(fs::exists(out + "/" + id + ".json"));
     }
 
     // Existing outputs are kept (the clip is not exported) unless --force.
