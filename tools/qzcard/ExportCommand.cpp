@@ -29,6 +29,8 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -58,7 +60,8 @@ std::optional<int64_t> FrameOf(const std::string& text, CFBCClip& clip) {
         size_t used = 0;
         try {
             const long long frame = std::stoll(text, &used);
-            if (used == text.size() && frame >= 0 && frame <= UINT32_MAX) return frame;  // frame indices are 32-bit
+            if (used == text.size() && frame >= 0 && frame <= UINT32_MAX)
+                return frame;  // frame indices are 32-bit
         } catch (const std::logic_error&) {
         }
         return std::nullopt;
@@ -135,8 +138,17 @@ void RunExport(const ExportArguments& args) {
             if (id && !byID.count(id->Utf8())) wanted.push_back(id->Utf8());
         }
     }
-    // A clip the card does not have ends the run before anything is written.
-    for (const std::string& id : wanted) qzcard::FindClipOrFail(*content, args.card, id, "export");
+    // A clip the card does not have, or an in or out point that is no frame
+    // of a clip, ends the run before anything is written.
+    std::map<std::string, std::pair<std::optional<int64_t>, std::optional<int64_t>>> points;
+    for (const std::string& id : wanted) {
+        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "export");
+        auto& [in, out] = points[id];
+        if (!args.in.empty() && !(in = FrameOf(args.in, *clip)))
+            throw CLI::ValidationError("--in", args.in + " is no frame or timecode of clip " + id);
+        if (!args.out.empty() && !(out = FrameOf(args.out, *clip)))
+            throw CLI::ValidationError("--out", args.out + " is no frame or timecode of clip " + id);
+    }
 
     std::error_code error;
     std::filesystem::create_directories(args.output, error);
@@ -166,10 +178,7 @@ void RunExport(const ExportArguments& args) {
         request.outputFolder = args.output;
         request.replace = args.force;
         request.allChannels = args.allChannels;
-        if (!args.in.empty() && !(request.inFrame = FrameOf(args.in, *clip)))
-            throw CLI::ValidationError("--in", args.in + " is no frame or timecode of clip " + id);
-        if (!args.out.empty() && !(request.outFrame = FrameOf(args.out, *clip)))
-            throw CLI::ValidationError("--out", args.out + " is no frame or timecode of clip " + id);
+        std::tie(request.inFrame, request.outFrame) = points[id];
         request.pluginProperties = qzcard::PluginClipProperties(descriptor);
         request.pluginProperties["targetFormats"] = targets;
         std::shared_ptr<MIORADIngestObject> ingest = descriptor.ingestObject();
