@@ -58,8 +58,16 @@ private:
 
 }  // namespace
 
+// Pixels that do not fill the stated size exactly would make every reader of
+// rgba() overrun or misplace rows: such an image is empty (0 x 0) instead.
 HostImage::HostImage(uint32_t width, uint32_t height, std::vector<uint8_t> rgba)
-    : m_width(width), m_height(height), m_rgba(std::move(rgba)) {}
+    : m_width(width), m_height(height), m_rgba(std::move(rgba)) {
+    if (m_rgba.size() != static_cast<uint64_t>(width) * height * 4) {
+        m_width = 0;
+        m_height = 0;
+        m_rgba.clear();
+    }
+}
 
 std::shared_ptr<HostImage> HostImage::Blank(uint32_t width, uint32_t height) {
     width = std::min(width, kMaxSide);

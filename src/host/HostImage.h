@@ -18,6 +18,7 @@ public:
     // (every size is checked against the bytes present).
     static std::shared_ptr<HostImage> ImageWithContentsOfFile(const std::string& path, CUFailure* why = nullptr);
 
+    // `rgba` must hold width x height x 4 bytes; otherwise the image is 0 x 0.
     HostImage(uint32_t width, uint32_t height, std::vector<uint8_t> rgba);
 
     uint32_t width() const { return m_width; }

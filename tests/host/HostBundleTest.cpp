@@ -176,4 +176,10 @@ TEST(HostImageTest, MalformedImagesAreRefusedBeforeAllocating) {
     std::shared_ptr<HostImage> blank = HostImage::Blank(17, 17);
     EXPECT_EQ(blank->rgba().size(), 17u * 17u * 4u);
     EXPECT_TRUE(blank->isBlank());
+    // Pixels that do not fill the stated size make an empty image, never one
+    // whose readers run past its pixels.
+    for (size_t bytes : {size_t{0}, size_t{15}, size_t{17}}) {
+        const HostImage image(2, 2, std::vector<uint8_t>(bytes, 255));
+        EXPECT_EQ(image.width() + image.height() + image.rgba().size(), 0u) << bytes;
+    }
 }

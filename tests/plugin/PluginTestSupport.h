@@ -3,14 +3,24 @@
 // sample model and reading back what its sample buffers hold.
 #include "CFBoolean.h"
 #include "CFHolder.h"
+#include "CUArray.h"
 #include "CUStringMac.h"
+#include "FBCFormatClip.h"
+#include "FBCFormatUtility.h"
 #include "FBCMovieSampleForFCPX.h"
+#include "HostAlert.h"
+#include "HostBundle.h"
+#include "ScratchFolder.h"
 #include "ToneGenerator.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace plugin_test {
@@ -62,6 +72,49 @@ inline bool BooleanAttachment(qz::CMSampleBufferRef sample, qz::CFStringRef key)
     auto value = qz::CFCast<qz::CFBoolean>(qz::CFDictionaryGetValue(dictionary, key));
     EXPECT_TRUE(value) << qz::CFStringGetStdString(key);
     return value && value->Value();
+}
+
+// The descriptor of the first clip of the card at `root` (the card stays
+// open while the descriptor lives through its clip), or null.
+inline std::shared_ptr<qz::FBCFormatClip> FirstClipDescriptor(const std::string& root) {
+    qz::CUSharedPtr<qz::CFBCContent> media = qz::FBCFormatUtility::FBCMediaWithPath(root);
+    if (!media || media->GetClipCnt() == 0) return nullptr;
+    return qz::FBCFormatClip::initWithClip(
+        qz::CUDynamicCast<qz::CFBCClip>(media->ClipList()->ObjectAtIndex(0)));
+}
+
+// The alerts shown while it lives (title, message), in order.
+struct AlertRecorder {
+    std::vector<std::pair<std::string, std::string>> alerts;
+    AlertRecorder() {
+        qz::HostAlert::SetPresenter([this](const std::string& title, const std::string& message) {
+            alerts.emplace_back(title, message);
+        });
+    }
+    ~AlertRecorder() { qz::HostAlert::SetPresenter(nullptr); }
+};
+
+// A copy of the built plug-in bundle in a scratch folder, which tests may
+// change before registering it (a later registration replaces an earlier).
+struct BundleCopy {
+    qztest::ScratchFolder folder{"bundle-copy"};
+    std::filesystem::path root = std::filesystem::path(folder.Path()) / "FBCFormatRADPlugin.bundle";
+    BundleCopy() { std::filesystem::copy(QZ_PLUGIN_BUNDLE, root, std::filesystem::copy_options::recursive); }
+    void Write(const std::string& relative, const std::string& text) const {
+        std::ofstream(root / relative, std::ios::binary | std::ios::trunc) << text;
+    }
+    std::shared_ptr<qz::HostBundle> Register() const { return qz::HostBundle::BundleWithPath(root.string()); }
+};
+
+// A strings table of the bundle's three keys, with the texts given.
+inline std::string StringsTable(const std::string& invalid, const std::string& title,
+                                const std::string& message) {
+    auto entry = [](const char* key, const std::string& text) {
+        return "<key>" + std::string(key) + "</key><string>" + text + "</string>";
+    };
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" +
+           entry("IDS_FCP_CLIP_INVALID", invalid) + entry("IDS_FCP_CLIP_ERR_TITLE", title) +
+           entry("IDS_FCP_CLIP_ERR_MESSAGE", message) + "</dict></plist>\n";
 }
 
 }  // namespace plugin_test
