@@ -1,12 +1,19 @@
 #!/bin/sh
-# Installs what is missing, builds qzcard, writes the built-in sample card and
-# lists its clips.
+# Installs what is missing, builds qzcard and the plug-in bundle, writes the
+# built-in sample card, lists its clips, exports one clip through the bundle
+# and shows what ffprobe reads of the outputs (they play in ffplay or mpv).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset dev >/dev/null
-cmake --build --preset dev -j "$(nproc)" --target qzcard
+cmake --build --preset dev -j "$(nproc)" --target qzcard FBCFormatRADPlugin
 CARD="${1:-build/sample-card}"
-rm -rf "$CARD"
+OUT="${2:-build/sample-export}"
+rm -rf "$CARD" "$OUT"
 build/dev/tools/qzcard/qzcard sample-card "$CARD"
 build/dev/tools/qzcard/qzcard list "$CARD"
+build/dev/tools/qzcard/qzcard export "$CARD" QZ0001 -o "$OUT" --all-channels
+for f in "$OUT"/QZ0001.m2v "$OUT"/QZ0001.wav; do
+    ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate,channels \
+        -show_entries format=duration -of compact "$f"
+done

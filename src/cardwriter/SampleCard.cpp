@@ -3,6 +3,7 @@
 #include "CardWriter.h"
 #include "Mpeg2EssenceStream.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -213,6 +214,73 @@ CardDescription SampleCardDescription(const SampleCardOptions& options) {
         card.clips.push_back(std::move(clip));
     }
     return card;
+}
+
+std::vector<CardDescription> RelaySampleCardDescriptions(uint32_t cardCount,
+                                                         const SampleCardOptions& options) {
+    if (cardCount < 1 || cardCount > 99) throw CardWriterError("relay sample cards: card count outside 1-99");
+    const FrameRate rate = options.rate.value_or(FrameRate::k59_94i);
+    const FrameRateTraits traits = TraitsOf(rate);
+    if (!traits.known) throw CardWriterError("relay sample cards: unknown frame rate");
+    // Every second picture advances the timecode at 50 and 59.94 progressive.
+    const uint32_t step = traits.roundedBase / traits.recordedBase;
+    const uint32_t pieceFrames = std::max<uint32_t>(step, (options.durationFrames + step - 1) / step * step);
+    const bool dropFrame = traits.dropFrameAllowed;
+    const Timecode recordingStart{2, 9, 58, 0};
+
+    auto clipAt = [&](uint32_t number, uint32_t frames) {
+        ClipDescription clip;
+        clip.id = ClipId{"QZ", number};
+        clip.frameRate = rate;
+        clip.pictureSize = SizeForRate(PictureSize::k1920x1080, rate);
+        clip.bitRate = BitRate::k50Mbps;
+        clip.durationFrames = frames;
+        clip.dropFrame = dropFrame;
+        clip.gopLength = traits.roundedBase >= 50 ? 30 : traits.roundedBase == 24 ? 12 : 15;
+        clip.xml = SampleXml(number, clip);
+        return clip;
+    };
+    // Wall clock of a clip starting `frames` pictures into the recording.
+    auto recordedAt = [&](uint64_t frames) {
+        const uint64_t seconds = frames * traits.editRateDenominator / traits.editRateNumerator;
+        RecordDateTime date = RecordedAfter(RecordDateTime{}, 10 * 60 + seconds / 60);
+        date.second = static_cast<uint32_t>(seconds % 60);
+        return date;
+    };
+
+    std::vector<CardDescription> cards(cardCount);
+    uint32_t number = 1;
+    for (uint32_t k = 0; k < cardCount; ++k) {
+        CardDescription& card = cards[k];
+        card.mediaUuid[14] = static_cast<uint8_t>(k + 1);  // every card a medium of its own
+        if (k == 0) {
+            ClipDescription before = clipAt(number++, pieceFrames);
+            before.audioChannels = 2;
+            before.startTimecode = Timecode{1, 0, 0, 0};
+            before.recorded = recordedAt(0);
+            before.recorded.hour = 8;
+            card.clips.push_back(std::move(before));
+        }
+        ClipDescription piece = clipAt(number++, pieceFrames);
+        const uint64_t framesBefore = uint64_t{pieceFrames} * k;
+        piece.startTimecode = FrameCountToTimecode(
+            TimecodeToFrameCount(recordingStart, traits.recordedBase, dropFrame) + framesBefore / step,
+            traits.recordedBase, dropFrame);
+        piece.recorded = recordedAt(framesBefore);
+        piece.xml.title =
+            "Recording over " + std::to_string(cardCount) + " cards, piece " + std::to_string(k + 1);
+        card.clips.push_back(std::move(piece));
+        if (k > 0) LinkRelayClips(cards[k - 1], cards[k - 1].clips.size() - 1, card, card.clips.size() - 1);
+        if (k + 1 == cardCount) {
+            ClipDescription after = clipAt(number++, pieceFrames);
+            after.audioChannels = 2;
+            after.startTimecode = Timecode{3, 0, 0, 0};
+            after.recorded = recordedAt(0);
+            after.recorded.hour = 11;
+            card.clips.push_back(std::move(after));
+        }
+    }
+    return cards;
 }
 
 CardDescription LongClipCardDescription(uint32_t frames, FrameRate rate) {

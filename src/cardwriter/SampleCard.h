@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug::CardWriter {
 
@@ -30,6 +31,19 @@ struct SampleCardOptions {
 // three MXF files, drop-frame timecode and full XML metadata.
 // Throws CardWriterError for essence that cannot fill the card's clips.
 CardDescription SampleCardDescription(const SampleCardOptions& options = {});
+
+// One recording that fills `cardCount` cards, as a camera writes it: each
+// card holds one piece of it (clip numbers continue from card to card),
+// linked to the piece before and after by relay links naming the other
+// card's medium, clip ID and relay UMID. The first card also holds a
+// standalone clip before the recording and the last card one after it.
+// Pieces carry `durationFrames` frames each (made even at 50 and 59.94
+// progressive, whose timecode counts every second picture) at `rate`
+// (59.94i when empty); their start timecodes and record times continue
+// across the joints. `clipCount`, `family` and `essence` are not used.
+// Throws CardWriterError for a card count outside 1-99.
+std::vector<CardDescription> RelaySampleCardDescriptions(uint32_t cardCount,
+                                                         const SampleCardOptions& options = {});
 
 // One 1920x1080 50 Mbps clip of `frames` pictures (at least 3000 by default)
 // in a card of its own.

@@ -125,3 +125,40 @@ TEST(SampleCardTest, TheWriterRefusesAnImpossibleRecordTime) {
     leap.clips[0].recorded.year = 2028, leap.clips[0].recorded.month = 2, leap.clips[0].recorded.day = 29;
     EXPECT_NO_THROW(BuildClipInformation(leap, 0));
 }
+
+// Each card's piece continues the one before: its start timecode is the
+// frame after the previous piece's last (every second picture at 50 and
+// 59.94 progressive), its relay links name the neighbouring clips, and each
+// card is a medium of its own.
+TEST(SampleCardTest, RelayCardsHoldOneRecordingContinuedFromCardToCard) {
+    for (FrameRate rate : {FrameRate::k59_94i, FrameRate::k59_94p, FrameRate::k25p}) {
+        SCOPED_TRACE(FrameRateName(rate));
+        SampleCardOptions options;
+        options.rate = rate;
+        options.durationFrames = 31;
+        const std::vector<CardDescription> cards = RelaySampleCardDescriptions(3, options);
+        ASSERT_EQ(cards.size(), 3u);
+        const FrameRateTraits traits = TraitsOf(rate);
+        const uint32_t step = traits.roundedBase / traits.recordedBase;
+        const ClipDescription* previous = nullptr;
+        std::set<Uuid> media;
+        for (size_t k = 0; k < cards.size(); ++k) {
+            media.insert(cards[k].mediaUuid);
+            const ClipDescription& piece = k == 0 ? cards[k].clips.back() : cards[k].clips.front();
+            EXPECT_EQ(piece.durationFrames % step, 0u);
+            if (previous) {
+                EXPECT_EQ(TimecodeToFrameCount(piece.startTimecode, traits.recordedBase, piece.dropFrame),
+                          TimecodeToFrameCount(previous->startTimecode, traits.recordedBase, piece.dropFrame) +
+                              previous->durationFrames / step);
+                EXPECT_EQ(previous->relay.next.clipId, ClipIdText(piece.id));
+                EXPECT_EQ(piece.relay.previous.clipId, ClipIdText(previous->id));
+                EXPECT_EQ(piece.relay.previous.mediumId, cards[k - 1].mediaUuid);
+                EXPECT_EQ(piece.relay.previous.umid, RelayPackageUmidOf(cards[k - 1], cards[k - 1].clips.size() - 1));
+            }
+            previous = &piece;
+        }
+        EXPECT_EQ(media.size(), 3u);
+        EXPECT_TRUE(cards[2].clips.back().relay.previous.clipId.empty());  // the clip after the recording
+    }
+    EXPECT_THROW(RelaySampleCardDescriptions(0), CardWriterError);
+}

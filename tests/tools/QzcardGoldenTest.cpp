@@ -1,6 +1,6 @@
 // Golden output of the commands whose output is fixed by the deterministic
-// writer: sample-card, write-mxf, mxf-info (text, JSON, edit units), list
-// and clip on the files and cards they write, and mxf-info's answer to files
+// writer: sample-card, write-mxf, mxf-info (text, JSON, edit units), list,
+// clip and spans on the files and cards they write, and mxf-info's answer to files
 // it cannot read. Every command runs inside one scratch folder with relative
 // paths, so the output names no machine path; run times are the only varying
 // text and are masked.
@@ -44,6 +44,14 @@ const GoldenCase kCases[] = {
     {"list.json", "list card --json"},
     {"clip-spanned.txt", "clip card QZ0004"},
     {"clip-df.json", "clip card QZ0001 --json"},
+    {"sample-card-relay.txt", "sample-card relay --cards 3 --frames 30"},
+    // The same recordings whatever order the cards are given in; without
+    // the middle card its piece is named as missing.
+    {"spans-3.txt", "spans relay/CARD2 relay/CARD3 relay/CARD1"},
+    {"spans-3.txt", "spans relay/CARD3 relay/CARD1 relay/CARD2"},
+    {"spans-3.json", "spans relay/CARD1 relay/CARD3 relay/CARD2 --json"},
+    {"spans-2.txt", "spans relay/CARD3 relay/CARD1"},
+    {"spans-2.json", "spans relay/CARD1 relay/CARD3 --json"},
     {"mxf-info-missing.txt", "mxf-info missing.mxf"},
     {"mxf-info-garbage.txt", "mxf-info garbage.mxf"},
 };

@@ -1,7 +1,8 @@
 // qzcard sample-card DIR: writes the built-in sample card (several clips of
 // one frame-rate family, the three picture sizes, 2 and 4 channels, a clip
 // spanned over three MXF files, drop-frame timecode, full XML metadata);
-// with --essence every clip carries the pictures of an MPEG-2 4:2:2 stream.
+// with --essence every clip carries the pictures of an MPEG-2 4:2:2 stream;
+// with --cards N, N cards holding one recording linked across them.
 #include "CommandRegistry.h"
 
 #include "CardWriter.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -27,7 +29,49 @@ struct SampleCardArguments {
     std::string family = "59.94";
     std::string essence;
     bool framesGiven = false;
+    uint32_t cards = 0;  // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
 };
+
+void PrintClips(const CardDescription& card, const std::string& prefix) {
+    for (const ClipDescription& clip : card.clips) {
+        std::printf("%s%s  %-15s %4ux%-4u %2llu Mbps %s  %u ch  %5u frames in %zu file(s)  start %s\n",
+                    prefix.c_str(), ClipIdText(clip.id).c_str(), FrameRateName(clip.frameRate).c_str(),
+                    PictureWidth(clip.pictureSize), PictureHeight(clip.pictureSize),
+                    static_cast<unsigned long long>(BitsPerSecond(clip.bitRate) / 1000000),
+                    clip.constantBitRate ? "CBR" : "VBR", clip.audioChannels, clip.durationFrames,
+                    EffectiveMembers(clip).size(), TimecodeText(clip.startTimecode, clip.dropFrame).c_str());
+        if (!clip.relay.previous.clipId.empty() || !clip.relay.next.clipId.empty())
+            std::printf("%s        relay: previous %s, next %s\n", std::string(prefix.size(), ' ').c_str(),
+                        clip.relay.previous.clipId.empty() ? "-" : clip.relay.previous.clipId.c_str(),
+                        clip.relay.next.clipId.empty() ? "-" : clip.relay.next.clipId.c_str());
+    }
+}
+
+// DIR/CARD1 .. DIR/CARDn, one piece of the recording on each.
+void RunRelayCards(const SampleCardArguments& args, const SampleCardOptions& options) {
+    if (!args.essence.empty()) {
+        std::fprintf(stderr, "qzcard sample-card: --essence cannot be combined with --cards\n");
+        throw CLI::RuntimeError(2);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<CardDescription> cards;
+    try {
+        cards = RelaySampleCardDescriptions(args.cards, options);
+        for (size_t k = 0; k < cards.size(); ++k)
+            WriteCard(cards[k], args.folder + "/CARD" + std::to_string(k + 1));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qzcard sample-card: %s\n", e.what());
+        throw CLI::RuntimeError(1);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    size_t clips = 0;
+    for (size_t k = 0; k < cards.size(); ++k) {
+        PrintClips(cards[k], "CARD" + std::to_string(k + 1) + "  ");
+        clips += cards[k].clips.size();
+    }
+    std::printf("wrote %zu cards (%zu clips) to %s in %.1f s\n", cards.size(), clips, args.folder.c_str(),
+                seconds);
+}
 
 void RunSampleCard(const SampleCardArguments& args) {
     SampleCardOptions options;
@@ -47,6 +91,7 @@ void RunSampleCard(const SampleCardArguments& args) {
         options.family = kFamily24;
     else
         options.family = kFamily59_94;
+    if (args.cards > 0) return RunRelayCards(args, options);
 
     const auto started = std::chrono::steady_clock::now();
     CardDescription card;
@@ -62,14 +107,7 @@ void RunSampleCard(const SampleCardArguments& args) {
         throw CLI::RuntimeError(1);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    for (const ClipDescription& clip : card.clips) {
-        std::printf("%s  %-15s %4ux%-4u %2llu Mbps %s  %u ch  %5u frames in %zu file(s)  start %s\n",
-                    ClipIdText(clip.id).c_str(), FrameRateName(clip.frameRate).c_str(),
-                    PictureWidth(clip.pictureSize), PictureHeight(clip.pictureSize),
-                    static_cast<unsigned long long>(BitsPerSecond(clip.bitRate) / 1000000),
-                    clip.constantBitRate ? "CBR" : "VBR", clip.audioChannels, clip.durationFrames,
-                    EffectiveMembers(clip).size(), TimecodeText(clip.startTimecode, clip.dropFrame).c_str());
-    }
+    PrintClips(card, "");
     std::printf("wrote %zu clips to %s in %.1f s\n", card.clips.size(), args.folder.c_str(), seconds);
 }
 
@@ -92,6 +130,11 @@ void InstallSampleCard(CLI::App& app) {
     command->add_option(
         "--rate", args->rate,
         "Every clip at this rate: 59.94i 50i 29.97p 25p 23.98p 59.94p 50p 23.98p-pulldown 24p");
+    command
+        ->add_option("--cards", args->cards,
+                     "Write DIR/CARD1..CARDn holding one recording continued from card to card by "
+                     "relay links (--frames per piece, --rate; --clips and --family unused)")
+        ->check(CLI::Range(1, 99));
     command->add_option("--family", args->family, "Frame-rate family of the mixed card")
         ->check(CLI::IsMember({"59.94", "50", "24"}));
     command->callback([args, frames] {

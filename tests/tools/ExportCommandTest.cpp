@@ -1,0 +1,175 @@
+// qzcard export run as a person runs it, through the built plug-in bundle:
+// every sample-card clip of the three families against ffmpeg's own extraction of its member
+// files, the card untouched (bytes, sizes, modification times), an output
+// folder inside the card refused, existing outputs kept unless --force, a
+// damaged clip (a member file cut inside its essence, a picture element
+// whose key is gone) failing alone with nothing of it left behind, and the
+// exit codes of the other refusals.
+#include <gtest/gtest.h>
+#include "ExternalTool.h"
+#include "ScratchFolder.h"
+#include "TestFiles.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+qztest::CommandResult Qzcard(const std::string& arguments) {
+    return qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " " + arguments,
+                              qztest::Capture::StdoutAndStderr);
+}
+
+// Every file of a folder tree with its bytes, size and modification time.
+using Snapshot = std::map<std::string, std::tuple<std::vector<uint8_t>, uintmax_t, fs::file_time_type>>;
+Snapshot Take(const std::string& root) {
+    Snapshot snapshot;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            snapshot[entry.path().string()] = {qztest::ReadFile(entry.path().string()), entry.file_size(),
+                                               entry.last_write_time()};
+    return snapshot;
+}
+
+std::string Ffmpeg(const std::string& file, const std::string& arguments) {
+    const qztest::CommandResult run = qztest::RunCommand("ffmpeg -nostdin -loglevel error -i " +
+                                                         qztest::ShellQuote(file) + " " + arguments);
+    EXPECT_EQ(run.exitCode, 0) << arguments;
+    return run.output;
+}
+
+std::string Bytes(const std::string& path, size_t skip = 0) {
+    const std::vector<uint8_t> bytes = qztest::ReadFile(path);
+    return bytes.size() < skip ? std::string() : std::string(bytes.begin() + skip, bytes.end());
+}
+
+std::vector<std::string> MemberFiles(const std::string& card, const std::string& clip) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(card + "/CONTENTS/CLIPS001/" + clip))
+        if (entry.path().extension() == ".MXF") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCardIsUntouched) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    qztest::ScratchFolder folder("export-cmd");
+    // Every rate: the 59.94 family's card last, for the checks that follow.
+    std::string card, out;
+    Snapshot before;
+    for (const char* family : {"50", "24", "59.94"}) {
+        SCOPED_TRACE(family);
+        card = folder.Path() + "/card" + family, out = folder.Path() + "/out" + family;
+        ASSERT_EQ(
+            Qzcard("sample-card " + qztest::ShellQuote(card) + " --frames 12 --family " + family).exitCode,
+            0);
+        before = Take(card);
+        const qztest::CommandResult run = Qzcard("export " + qztest::ShellQuote(card) + " -o " +
+                                                 qztest::ShellQuote(out) + " --all-channels --progress");
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_TRUE(Take(card) == before) << "the card changed";
+        for (int n = 1; n <= 6; ++n) {
+            const std::string id = "QZ000" + std::to_string(n);
+            SCOPED_TRACE(id);
+            const size_t frames = id == "QZ0004" ? 36 : 12;  // the spanned clip has three files
+            EXPECT_NE(run.output.find("clip=" + id + " frame=" + std::to_string(frames) +
+                                      " total=" + std::to_string(frames)),
+                      std::string::npos);
+            std::string video, stereo, left;
+            for (const std::string& file : MemberFiles(card, id)) {
+                video += Ffmpeg(file, "-map 0:v -c copy -f mpeg2video -");
+                stereo +=
+                    Ffmpeg(file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
+                left += Ffmpeg(file, "-map 0:a:0 -f s16le -");
+            }
+            EXPECT_TRUE(Bytes(out + "/" + id + ".m2v") == video);
+            EXPECT_TRUE(Bytes(out + "/" + id + ".wav", 44) == stereo);
+            EXPECT_TRUE(Bytes(out + "/" + id + "_ch1.wav", 44) == left);
+            EXPECT_TRUE(fs::exists(out + "/" + id + ".json"));
+        }
+    }
+
+    // Existing outputs are kept (the clip is not exported) unless --force.
+    const Snapshot exported = Take(out);
+    const qztest::CommandResult again =
+        Qzcard("export " + qztest::ShellQuote(card) + " QZ0001 -o " + qztest::ShellQuote(out));
+    EXPECT_EQ(again.exitCode, 4) << again.output;
+    EXPECT_NE(again.output.find("QZ0001.m2v exists"), std::string::npos) << again.output;
+    EXPECT_TRUE(Take(out) == exported);
+    EXPECT_EQ(
+        Qzcard("export " + qztest::ShellQuote(card) + " QZ0001 -o " + qztest::ShellQuote(out) + " --force")
+            .exitCode,
+        0);
+
+    // Refusals, each leaving the card as it was.
+    const struct {
+        std::string arguments;
+        int exitCode;
+    } refusals[] = {
+        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(card + "/CONTENTS/out"), 105},
+        {"export " + qztest::ShellQuote(card) + " QZ0099 -o " + qztest::ShellQuote(out), 3},
+        {"export " + qztest::ShellQuote(folder.Path()) + " -o " + qztest::ShellQuote(out), 2},
+        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out) + " --in 99:00", 105},
+        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out) + " --host-version 10.0.2",
+         1},
+        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out) + " --plugin " +
+             qztest::ShellQuote(folder.Path()),
+         1},
+    };
+    for (const auto& r : refusals) EXPECT_EQ(Qzcard(r.arguments).exitCode, r.exitCode) << r.arguments;
+    EXPECT_FALSE(fs::exists(card + "/CONTENTS/out"));
+    EXPECT_TRUE(Take(card) == before) << "the card changed";
+}
+
+// Damaged copies of QZ0002: the clip fails alone, naming the frame when one
+// frame fails, and leaves no output or partial of it behind.
+TEST(ExportCommandTest, ADamagedClipFailsAloneAndLeavesNothingBehind) {
+    const struct {
+        const char* damage;
+        const char* reason;
+    } cases[] = {
+        {"member file cut inside its essence", "QZ0002: "},
+        {"picture element key of frame 5 wiped",
+         "QZ0002: frame 5 (01:14:59:24): the plug-in could not make its video buffer"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        qztest::ScratchFolder folder("export-damaged");
+        const std::string card = folder.Path() + "/card", out = folder.Path() + "/out";
+        ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(card) + " --clips 2 --frames 12").exitCode, 0);
+        const std::string member = MemberFiles(card, "QZ0002").at(0);
+        if (c.damage[0] == 'm') {
+            fs::resize_file(member, fs::file_size(member) / 2);
+        } else {
+            const nlohmann::json frames =
+                nlohmann::json::parse(qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " frames " +
+                                                         qztest::ShellQuote(card) + " QZ0002 --json")
+                                          .output);
+            std::vector<uint8_t> bytes = qztest::ReadFile(member);
+            const size_t key =
+                frames["frames"][5]["offset"].get<size_t>() - 20;  // 16-byte key, 4-byte length
+            std::fill(bytes.begin() + key, bytes.begin() + key + 16, 0);
+            ASSERT_TRUE(qztest::WriteFile(member, bytes));
+        }
+        const qztest::CommandResult run =
+            Qzcard("export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out));
+        EXPECT_EQ(run.exitCode, 4) << run.output;
+        EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
+        EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v"));
+        for (const auto& entry : fs::directory_iterator(out)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_EQ(name.find("QZ0002"), std::string::npos) << name;
+            EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+        }
+    }
+}
+
+}  // namespace

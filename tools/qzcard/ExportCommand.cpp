@@ -1,0 +1,234 @@
+// qzcard export CARD [CLIPID...] -o DIR: imports clips through the plug-in
+// bundle's ingest object as a host does (ID.m2v, ID.wav, ID_chN.wav with
+// --all-channels, ID.json), never writing to the card.
+#include "CommandRegistry.h"
+
+#include "CFBCClip.h"
+#include "CFBCContent.h"
+#include "CUArray.h"
+#include "CUStringMac.h"
+#include "CardText.h"
+#include "ClipExporter.h"
+#include "ClipOutputs.h"
+#include "ExportProgress.h"
+#include "FBC_Utl_Timecode.h"
+#include "HostEventCycle.h"
+#include "HostProcess.h"
+#include "MIORADIngestObject.h"
+#include "PluginClipProperties.h"
+#include "PluginHost.h"
+#include "TimecodeInfo.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+struct ExportArguments {
+    std::string card;
+    std::vector<std::string> clipIDs;
+    std::string output;
+    std::string in;
+    std::string out;
+    bool allChannels = false;
+    bool force = false;
+    bool progress = false;
+    std::string plugin;
+    std::string hostVersion = qzcard::PluginHost::kDefaultHostVersion;
+};
+
+constexpr int kExitNotDelivered = 4;
+
+// A frame index of the clip from "N" or from a timecode "HH:MM:SS:FF" /
+// "HH:MM:SS;FF" of the clip's own timecode; nothing when the text is
+// neither or lies before the clip's start.
+std::optional<int64_t> FrameOf(const std::string& text, CFBCClip& clip) {
+    if (text.find_first_of(":;") == std::string::npos) {
+        size_t used = 0;
+        try {
+            const long long frame = std::stoll(text, &used);
+            if (used == text.size() && frame >= 0 && frame <= UINT32_MAX)
+                return frame;  // frame indices are 32-bit
+        } catch (const std::logic_error&) {
+        }
+        return std::nullopt;
+    }
+    unsigned h = 0, m = 0, s = 0, f = 0;
+    char sep = 0;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%u:%u:%u%c%u%n", &h, &m, &s, &sep, &f, &consumed) != 5 ||
+        static_cast<size_t>(consumed) != text.size() || (sep != ':' && sep != ';') || h > 255 || m > 59 ||
+        s > 59 || f > 59)
+        return std::nullopt;
+    CUSharedPtr<TimecodeInfo> start = CUDynamicCast<TimecodeInfo>(clip.ValueForTag(kClipValueStartTimecode));
+    uint32_t base = clip.RoundedTimecodeBase();
+    if (!start || base == 0) return std::nullopt;
+    // At 50 and 60 pictures per second a timecode labels every second one.
+    const int64_t step = base >= 50 ? 2 : 1;
+    base /= static_cast<uint32_t>(step);
+    CUSharedPtr<TimecodeInfo> at = CUSharedPtr<TimecodeInfo>(new TimecodeInfo());
+    at->hours = static_cast<uint8_t>(h);
+    at->minutes = static_cast<uint8_t>(m);
+    at->seconds = static_cast<uint8_t>(s);
+    at->frames = static_cast<uint8_t>(f);
+    const uint32_t flags = clip.isDropFrame() ? 1u : 0u;
+    const int64_t frame = (static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(at, base, flags)) -
+                           static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(start, base, flags))) *
+                          step;
+    if (frame < 0) return std::nullopt;
+    return frame;
+}
+
+[[noreturn]] void Fail(int code, const std::string& message) {
+    std::fprintf(stderr, "qzcard export: %s\n", message.c_str());
+    throw CLI::RuntimeError(code);
+}
+
+void RunExport(const ExportArguments& args) {
+    CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.card, "export");
+    if (qzcard::IsInsideFolder(args.output, args.card))
+        throw CLI::ValidationError("--output", args.output + " lies inside the card " + args.card +
+                                                   "; the importer never writes to a card");
+
+    std::unique_ptr<qzcard::PluginHost> host;
+    try {
+        host = std::make_unique<qzcard::PluginHost>(
+            args.plugin.empty() ? qzcard::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
+    } catch (const qzcard::PluginHostError& e) {
+        Fail(1, e.what());
+    }
+    HostEventCycle cycle;
+    if (!host->PathIsValidVolume(args.card))
+        Fail(qzcard::kExitNotACard, "the plug-in does not take " + args.card + " as a card");
+    std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host->VolumeWithPath(args.card);
+    if (!volume) Fail(qzcard::kExitNotACard, "the plug-in makes no volume of " + args.card);
+
+    // The clips the volume offers, by name (the clip ID).
+    std::vector<std::shared_ptr<MIORADClipDataSourceProtocol>> offered = host->Clips(volume);
+    std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>> byID;
+    std::vector<std::string> order;
+    for (const auto& clip : offered) {
+        const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
+        if (!name || byID.count(*name)) continue;
+        byID[*name] = clip;
+        order.push_back(*name);
+    }
+    // Without clip IDs: every clip the volume offers, and every other clip
+    // of the card too, so that one the plug-in leaves out (missing or
+    // unreadable files) is reported instead of silently not imported.
+    std::vector<std::string> wanted = args.clipIDs.empty() ? order : args.clipIDs;
+    if (args.clipIDs.empty()) {
+        CUSharedPtr<CUArray> clips = content->ClipList();
+        for (size_t i = 0; clips && i < clips->Count(); ++i) {
+            CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
+            CUSharedPtr<CUStringMac> id = clip ? clip->GetClipID() : nullptr;
+            if (id && !byID.count(id->Utf8())) wanted.push_back(id->Utf8());
+        }
+    }
+    // A clip the card does not have, or an in or out point that is no frame
+    // of a clip, ends the run before anything is written.
+    std::map<std::string, std::pair<std::optional<int64_t>, std::optional<int64_t>>> points;
+    for (const std::string& id : wanted) {
+        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "export");
+        auto& [in, out] = points[id];
+        if (!args.in.empty() && !(in = FrameOf(args.in, *clip)))
+            throw CLI::ValidationError("--in", args.in + " is no frame or timecode of clip " + id);
+        if (!args.out.empty() && !(out = FrameOf(args.out, *clip)))
+            throw CLI::ValidationError("--out", args.out + " is no frame or timecode of clip " + id);
+    }
+
+    std::error_code error;
+    std::filesystem::create_directories(args.output, error);
+    if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
+
+    const qzcard::ProgressMode mode = args.progress ? qzcard::ProgressMode::kLines
+                                      : HostProcess::StandardErrorIsTerminal()
+                                          ? qzcard::ProgressMode::kTerminal
+                                          : qzcard::ProgressMode::kSilent;
+    qzcard::ExportProgress progress(mode, stderr);
+    qzcard::ClipExporter exporter(progress);
+    const nlohmann::ordered_json targets = qzcard::PluginTargetFormats(host->Plugin());
+    size_t failed = 0;
+    for (const std::string& id : wanted) {
+        size_t index = 0;
+        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "export", &index);
+        if (!byID.count(id)) {
+            std::fprintf(stderr, "qzcard export: %s: the plug-in does not offer it (%s)\n", id.c_str(),
+                         qzcard::ClipStateText(*content, index).c_str());
+            ++failed;
+            continue;
+        }
+        MIORADClipDataSourceProtocol& descriptor = *byID[id];
+        qzcard::ExportRequest request;
+        request.clipID = id;
+        request.cardFolder = args.card;
+        request.outputFolder = args.output;
+        request.replace = args.force;
+        request.allChannels = args.allChannels;
+        std::tie(request.inFrame, request.outFrame) = points[id];
+        request.pluginProperties = qzcard::PluginClipProperties(descriptor);
+        request.pluginProperties["targetFormats"] = targets;
+        std::shared_ptr<MIORADIngestObject> ingest = descriptor.ingestObject();
+        if (!ingest) {
+            std::fprintf(stderr, "qzcard export: %s: the plug-in gives no ingest object\n", id.c_str());
+            ++failed;
+            continue;
+        }
+        const qzcard::ExportResult result =
+            exporter.Export(request, *ingest, descriptor.ingestObjectRefCon(), *clip);
+        if (!result.ok) {
+            std::fprintf(stderr, "qzcard export: %s: %s; nothing of it was written\n", id.c_str(),
+                         result.failure.c_str());
+            ++failed;
+            continue;
+        }
+        std::printf("%s  %llu frames  %llu samples  ->", id.c_str(),
+                    static_cast<unsigned long long>(result.frames),
+                    static_cast<unsigned long long>(result.audioSamples));
+        for (const std::string& name : result.outputs) std::printf(" %s", name.c_str());
+        std::printf("\n");
+    }
+    if (failed > 0)
+        Fail(kExitNotDelivered,
+             std::to_string(failed) + " of " + std::to_string(wanted.size()) + " clips not exported");
+}
+
+void InstallExport(CLI::App& app) {
+    auto args = std::make_shared<ExportArguments>();
+    CLI::App* command = app.add_subcommand(
+        "export", "Import clips through the plug-in bundle into .m2v, .wav and .json files");
+    command->add_option("CARD", args->card, "Card root folder")->required();
+    command->add_option("CLIPID", args->clipIDs, "Clips to export (default: every clip the volume offers)");
+    command
+        ->add_option("-o,--output", args->output, "Output folder (created if missing; not inside the card)")
+        ->required();
+    command->add_option("--in", args->in, "In point: frame index or timecode HH:MM:SS:FF of the clip");
+    command->add_option("--out", args->out, "Out point: frame index or timecode HH:MM:SS:FF of the clip");
+    command->add_flag("--all-channels", args->allChannels,
+                      "Also write one mono WAV per sound track (ID_chN.wav)");
+    command->add_flag("--force", args->force, "Replace existing outputs");
+    command->add_flag("--progress", args->progress,
+                      "Progress as key=value lines on stderr (clip= frame= total= bytes= done=)");
+    command->add_option("--plugin", args->plugin,
+                        "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
+    command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
+        ->default_val(qzcard::PluginHost::kDefaultHostVersion);
+    command->callback([args] { RunExport(*args); });
+}
+
+const bool kRegistered = qzcard::RegisterCommand(&InstallExport);
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "ExportProgress.h"
+
+#include <cinttypes>
+
+namespace qzcard {
+
+ExportProgress::ExportProgress(ProgressMode mode, std::FILE* out) : m_mode(mode), m_out(out) {}
+
+std::string ExportProgress::TerminalLine(const std::string& clipID, uint64_t done, uint64_t total,
+                                         uint64_t bytes, double seconds) {
+    char text[160];
+    const double rate = seconds > 0 ? bytes / 1e6 / seconds : 0;
+    std::string left = "-:--";
+    if (done > 0 && total >= done && seconds > 0) {
+        const uint64_t remaining = static_cast<uint64_t>(seconds * (total - done) / done + 0.5);
+        char t[32];
+        std::snprintf(t, sizeof t, "%" PRIu64 ":%02" PRIu64, remaining / 60, remaining % 60);
+        left = t;
+    }
+    std::snprintf(text, sizeof text, "%s  %" PRIu64 "/%" PRIu64 " frames  %.1f MB/s  %s left", clipID.c_str(),
+                  done, total, rate, left.c_str());
+    return text;
+}
+
+void ExportProgress::StartClip(const std::string& clipID, uint64_t totalFrames) {
+    m_clip = clipID;
+    m_total = totalFrames;
+    m_done = 0;
+    m_bytes = 0;
+    m_started = m_drawn = std::chrono::steady_clock::now();
+    m_open = true;
+    if (m_mode == ProgressMode::kTerminal) Print(false);
+}
+
+void ExportProgress::Frame(uint64_t framesDone, uint64_t bytes) {
+    m_done = framesDone;
+    m_bytes = bytes;
+    if (m_mode == ProgressMode::kLines) return Print(false);
+    if (m_mode != ProgressMode::kTerminal) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_drawn < std::chrono::milliseconds(100)) return;
+    m_drawn = now;
+    Print(false);
+}
+
+void ExportProgress::FinishClip() {
+    if (!m_open) return;
+    m_open = false;
+    Print(true);
+}
+
+void ExportProgress::Print(bool done) {
+    if (m_mode == ProgressMode::kLines) {
+        std::fprintf(m_out, "clip=%s frame=%" PRIu64 " total=%" PRIu64 " bytes=%" PRIu64 " done=%d\n",
+                     m_clip.c_str(), m_done, m_total, m_bytes, done ? 1 : 0);
+    } else if (m_mode == ProgressMode::kTerminal) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+        // "\r" and clearing to the end of the line redraw it in place.
+        std::fprintf(m_out, "\r%s\x1b[K%s", TerminalLine(m_clip, m_done, m_total, m_bytes, seconds).c_str(),
+                     done ? "\n" : "");
+    }
+    std::fflush(m_out);
+}
+
+}  // namespace qzcard

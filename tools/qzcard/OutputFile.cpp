@@ -1,0 +1,72 @@
+#include "OutputFile.h"
+
+#include "ExportError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace qzcard {
+
+namespace {
+
+std::string SystemReason() {
+    return std::strerror(errno);
+}
+
+}  // namespace
+
+std::string OutputFile::PartialPathOf(const std::string& finalPath) {
+    const std::filesystem::path path(finalPath);
+    return (path.parent_path() / ("." + path.filename().string() + ".partial")).string();
+}
+
+OutputFile::OutputFile(std::string finalPath)
+    : m_finalPath(std::move(finalPath)), m_partialPath(PartialPathOf(m_finalPath)) {
+    m_file = std::fopen(m_partialPath.c_str(), "wb");
+    if (!m_file) throw ExportError("cannot create " + m_partialPath + ": " + SystemReason());
+}
+
+OutputFile::~OutputFile() {
+    Discard();
+}
+
+void OutputFile::Write(const void* bytes, size_t size) {
+    if (!m_file) throw ExportError(m_partialPath + " is closed");
+    if (size != 0 && std::fwrite(bytes, 1, size, m_file) != size)
+        throw ExportError("cannot write " + m_partialPath + ": " + SystemReason());
+    m_size += size;
+}
+
+void OutputFile::WriteAt(uint64_t offset, const void* bytes, size_t size) {
+    if (!m_file) throw ExportError(m_partialPath + " is closed");
+    if (offset + size > m_size) throw ExportError("write beyond the end of " + m_partialPath);
+    if (std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0 ||
+        std::fwrite(bytes, 1, size, m_file) != size || std::fseek(m_file, 0, SEEK_END) != 0)
+        throw ExportError("cannot write " + m_partialPath + ": " + SystemReason());
+}
+
+void OutputFile::Commit() {
+    if (m_committed) return;
+    if (!m_file) throw ExportError(m_partialPath + " is closed");
+    const bool flushed = std::fflush(m_file) == 0;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    if (!flushed || !closed) throw ExportError("cannot write " + m_partialPath + ": " + SystemReason());
+    std::error_code error;
+    std::filesystem::rename(m_partialPath, m_finalPath, error);
+    if (error)
+        throw ExportError("cannot rename " + m_partialPath + " to " + m_finalPath + ": " + error.message());
+    m_committed = true;
+}
+
+void OutputFile::Discard() {
+    if (m_committed) return;
+    if (m_file) std::fclose(m_file);
+    m_file = nullptr;
+    std::error_code ignored;  // a partial that is already gone is what we want
+    std::filesystem::remove(m_partialPath, ignored);
+}
+
+}  // namespace qzcard

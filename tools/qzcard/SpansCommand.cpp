@@ -1,0 +1,104 @@
+// qzcard spans CARD... [--json]: recordings that continue across clips and
+// cards, each as its pieces in order (card, clip, frames, start and end
+// timecode), naming the pieces that no card given holds.
+#include "CommandRegistry.h"
+
+#include "CFBCContent.h"
+#include "CardText.h"
+#include "RecordingSpans.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ComVantoVantoQZ64RADPlug;
+using nlohmann::ordered_json;
+
+struct SpansArguments {
+    std::vector<std::string> cards;
+    bool json = false;
+};
+
+ordered_json TextOrNull(const std::string& text) {
+    return text.empty() ? ordered_json() : ordered_json(text);
+}
+
+ordered_json PieceJson(const qzcard::RecordingPiece& piece) {
+    ordered_json j;
+    j["missing"] = piece.missing;
+    j["card"] = piece.missing ? ordered_json() : ordered_json(piece.card);
+    j["mediumId"] = TextOrNull(piece.identity.mediumID);
+    j["clipId"] = TextOrNull(piece.identity.clipID);
+    j["umid"] = TextOrNull(piece.identity.umid);
+    if (piece.missing) return j;
+    j["frames"] = piece.frames;
+    j["startTimecode"] = TextOrNull(piece.startTimecode);
+    j["endTimecode"] = TextOrNull(piece.endTimecode);
+    return j;
+}
+
+void RunSpans(const SpansArguments& args) {
+    std::vector<CUSharedPtr<CFBCContent>> cards;
+    for (const std::string& folder : args.cards) cards.push_back(qzcard::OpenCardOrFail(folder, "spans"));
+    const std::vector<qzcard::Recording> recordings = qzcard::FindRecordings(args.cards, cards);
+
+    if (args.json) {
+        ordered_json out;
+        out["cards"] = args.cards;
+        out["recordings"] = ordered_json::array();
+        for (const qzcard::Recording& r : recordings) {
+            ordered_json j;
+            j["firstClipId"] = r.FirstPresent().identity.clipID;
+            j["complete"] = r.MissingCount() == 0;
+            j["pieceCount"] = r.pieces.size();
+            j["missingCount"] = r.MissingCount();
+            j["framesPresent"] = r.FramesPresent();
+            j["pieces"] = ordered_json::array();
+            for (const qzcard::RecordingPiece& p : r.pieces) j["pieces"].push_back(PieceJson(p));
+            out["recordings"].push_back(j);
+        }
+        std::cout << out.dump(2) << '\n';
+        return;
+    }
+    for (size_t i = 0; i < recordings.size(); ++i) {
+        const qzcard::Recording& r = recordings[i];
+        const size_t missing = r.MissingCount();
+        std::printf("%srecording %zu: %zu piece%s, %llu frames present%s\n", i ? "\n" : "", i + 1,
+                    r.pieces.size(), r.pieces.size() == 1 ? "" : "s",
+                    static_cast<unsigned long long>(r.FramesPresent()),
+                    missing ? (", " + std::to_string(missing) + " missing").c_str() : "");
+        for (size_t k = 0; k < r.pieces.size(); ++k) {
+            const qzcard::RecordingPiece& p = r.pieces[k];
+            if (p.missing) {
+                std::printf("  %2zu  MISSING  clip %s on medium %s\n", k + 1,
+                            p.identity.clipID.empty() ? "-" : p.identity.clipID.c_str(),
+                            p.identity.mediumID.empty() ? "-" : p.identity.mediumID.c_str());
+                continue;
+            }
+            std::printf("  %2zu  %s  %s  %llu frames  %s - %s\n", k + 1, p.card.c_str(),
+                        p.identity.clipID.c_str(), static_cast<unsigned long long>(p.frames),
+                        p.startTimecode.empty() ? "-" : p.startTimecode.c_str(),
+                        p.endTimecode.empty() ? "-" : p.endTimecode.c_str());
+        }
+    }
+}
+
+void InstallSpans(CLI::App& app) {
+    auto args = std::make_shared<SpansArguments>();
+    CLI::App* command = app.add_subcommand(
+        "spans", "List the recordings that continue across clips and cards, piece by piece");
+    command->add_option("CARD", args->cards, "Card root folders, in any order")->required();
+    command->add_flag("--json", args->json, "Print JSON instead of text");
+    command->callback([args] { RunSpans(*args); });
+}
+
+const bool kRegistered = qzcard::RegisterCommand(&InstallSpans);
+
+}  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+// A 16-bit linear PCM WAV file (48 kHz unless told, mono or stereo) written
+// into an OutputFile: a canonical 44-byte header whose sizes are filled in
+// by Finish, then the samples interleaved and little-endian. Refuses more
+// data than the header's 32-bit sizes can describe. Used by one thread.
+#include <cstddef>
+#include <cstdint>
+
+namespace qzcard {
+
+class OutputFile;
+
+class WavWriter {
+public:
+    static constexpr uint32_t kHeaderBytes = 44;
+
+    // Writes the header. Throws ExportError for 0 or more than 2 channels.
+    WavWriter(OutputFile& file, uint16_t channels, uint32_t sampleRate = 48000);
+
+    // `frames` sample frames of `channels` interleaved samples each, in the
+    // machine's byte order. Throws ExportError when the file cannot take
+    // them.
+    void WriteFrames(const int16_t* samples, size_t frames);
+    // Fills in the header's sizes; the file can then be committed.
+    void Finish();
+
+    uint64_t FrameCount() const { return m_frames; }
+
+private:
+    OutputFile& m_file;
+    uint16_t m_channels;
+    uint32_t m_sampleRate;
+    uint64_t m_frames = 0;
+};
+
+}  // namespace qzcard
