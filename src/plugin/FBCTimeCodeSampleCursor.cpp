@@ -9,7 +9,7 @@ std::shared_ptr<FBCTimeCodeSampleCursor> FBCTimeCodeSampleCursor::sampleCursorWi
 }
 
 FBCTimeCodeSampleCursor::FBCTimeCodeSampleCursor(CUSharedPtr<FBCMovieSampleForFCPX> movie)
-    : FBCSampleCursor(std::move(movie)) {}
+    : FBCFrameSampleCursor(std::move(movie)) {}
 
 bool FBCTimeCodeSampleCursor::respondsTo(Message message) const {
     return message == Message::sampleLocation || message == Message::chunkDetails ||
@@ -49,36 +49,6 @@ bool FBCTimeCodeSampleCursor::moveCursorAtDecodeIndex(int64_t index) {
 
 bool FBCTimeCodeSampleCursor::moveCursorAtPresentationIndex(int64_t index) {
     return moveCursorAtDecodeIndex(index);
-}
-
-bool FBCTimeCodeSampleCursor::moveCursorAtPresentationTime(CMTime time) {
-    int64_t frame = 0;
-    return FrameAtTime(time, &frame) && moveCursorAtPresentationIndex(frame);
-}
-
-bool FBCTimeCodeSampleCursor::moveCursorAtDecodeTime(CMTime time) {
-    int64_t frame = 0;
-    return FrameAtTime(time, &frame) && moveCursorAtDecodeIndex(frame);
-}
-
-OSStatus FBCTimeCodeSampleCursor::stepInDecodeOrder(int64_t stepCount) {
-    const int64_t target = StepTarget(m_decodeIndex, stepCount);
-    return StepResult(target >= 0 && target < FrameCount() && moveCursorAtDecodeIndex(target));
-}
-
-OSStatus FBCTimeCodeSampleCursor::stepInPresentationOrder(int64_t stepCount) {
-    const int64_t target = StepTarget(m_presentationIndex, stepCount);
-    return StepResult(target >= 0 && target < FrameCount() && moveCursorAtPresentationIndex(target));
-}
-
-OSStatus FBCTimeCodeSampleCursor::stepByDecodeTime(CMTime deltaDecodeTime) {
-    const CMTime target = CMTimeAdd(m_decodeTimeStamp, deltaDecodeTime);
-    return StepResult(CMTimeRangeContainsTime(m_timeRange, target) && moveCursorAtDecodeTime(target));
-}
-
-OSStatus FBCTimeCodeSampleCursor::stepByPresentationTime(CMTime deltaPresentationTime) {
-    const CMTime target = CMTimeAdd(m_presentationTimeStamp, deltaPresentationTime);
-    return StepResult(CMTimeRangeContainsTime(m_timeRange, target) && moveCursorAtPresentationTime(target));
 }
 
 OSStatus FBCTimeCodeSampleCursor::sampleLocation(int64_t arraySize, int64_t* sectionCountOut,

@@ -3,13 +3,13 @@
 // order, without reordering. It tells where the frame lies in its own
 // member file; it makes no buffer of its own.
 // One host thread at a time; copies are independent.
-#include "FBCSampleCursor.h"
+#include "FBCFrameSampleCursor.h"
 
 #include <memory>
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class FBCTimeCodeSampleCursor : public FBCSampleCursor {
+class FBCTimeCodeSampleCursor : public FBCFrameSampleCursor {
 public:
     // Unpositioned; null without a movie.
     static std::shared_ptr<FBCTimeCodeSampleCursor> sampleCursorWithMovieSample(
@@ -20,17 +20,10 @@ public:
     std::shared_ptr<MIORADSampleCursorProtocol> copy() const override;
     CMFormatDescriptionRef formatDescription() override;
 
-    OSStatus stepInDecodeOrder(int64_t stepCount) override;
-    OSStatus stepInPresentationOrder(int64_t stepCount) override;
-    OSStatus stepByDecodeTime(CMTime deltaDecodeTime) override;
-    OSStatus stepByPresentationTime(CMTime deltaPresentationTime) override;
-
     // Frame `index` (0 <= index < frame count) whose picture element is
     // present (at least one byte) in its file.
-    bool moveCursorAtDecodeIndex(int64_t index);
+    bool moveCursorAtDecodeIndex(int64_t index) override;
     bool moveCursorAtPresentationIndex(int64_t index) override;
-    bool moveCursorAtPresentationTime(CMTime time) override;
-    bool moveCursorAtDecodeTime(CMTime time);
 
     // One section: the frame's element, in the member file holding the
     // frame (handed out in dataSourceOut when asked for).
@@ -42,16 +35,7 @@ public:
                           int64_t* sampleCount, int64_t* sampleIndex, bool* allSameSize,
                           bool* allSameDuration, bool* allSameFormatDescription) override;
 
-    int32_t decodeIndex() const { return m_decodeIndex; }
-    int32_t presentationIndex() const { return m_presentationIndex; }
-    int64_t sectionOffset() const { return m_sectionOffset; }
-    int64_t sectionLength() const { return m_sectionLength; }
-
 private:
-    int64_t m_sectionOffset = -1;
-    int64_t m_sectionLength = 0;
-    int32_t m_decodeIndex = -1;
-    int32_t m_presentationIndex = -1;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

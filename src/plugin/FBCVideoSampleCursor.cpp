@@ -17,17 +17,13 @@ std::shared_ptr<FBCVideoSampleCursor> FBCVideoSampleCursor::sampleCursorWithMovi
 }
 
 FBCVideoSampleCursor::FBCVideoSampleCursor(CUSharedPtr<FBCMovieSampleForFCPX> movie)
-    : FBCSampleCursor(std::move(movie)) {}
+    : FBCFrameSampleCursor(std::move(movie)) {}
 
 FBCVideoSampleCursor::FBCVideoSampleCursor(const FBCVideoSampleCursor& other)
-    : FBCSampleCursor(other),
-      m_decodeIndex(other.m_decodeIndex),
-      m_presentationIndex(other.m_presentationIndex),
+    : FBCFrameSampleCursor(other),
       m_mpeg2FrameType(other.m_mpeg2FrameType),
       m_openGOP(other.m_openGOP),
       m_brokenLink(other.m_brokenLink),
-      m_sectionOffset(other.m_sectionOffset),
-      m_sectionLength(other.m_sectionLength),
       m_dataSource(CFHolder<CFTypeRef>::Retain(other.m_dataSource.Get())) {}
 
 bool FBCVideoSampleCursor::respondsTo(Message message) const {
@@ -88,36 +84,6 @@ bool FBCVideoSampleCursor::moveCursorAtPresentationIndex(int64_t index) {
     int8_t temporalOffset = 0;
     if (!m_movie->FrameInfoAtIndex(static_cast<uint32_t>(index), &temporalOffset)) return false;
     return moveCursorAtDecodeIndex(index + temporalOffset);
-}
-
-bool FBCVideoSampleCursor::moveCursorAtPresentationTime(CMTime time) {
-    int64_t frame = 0;
-    return FrameAtTime(time, &frame) && moveCursorAtPresentationIndex(frame);
-}
-
-bool FBCVideoSampleCursor::moveCursorAtDecodeTime(CMTime time) {
-    int64_t frame = 0;
-    return FrameAtTime(time, &frame) && moveCursorAtDecodeIndex(frame);
-}
-
-OSStatus FBCVideoSampleCursor::stepInDecodeOrder(int64_t stepCount) {
-    const int64_t target = StepTarget(m_decodeIndex, stepCount);
-    return StepResult(target >= 0 && target < FrameCount() && moveCursorAtDecodeIndex(target));
-}
-
-OSStatus FBCVideoSampleCursor::stepInPresentationOrder(int64_t stepCount) {
-    const int64_t target = StepTarget(m_presentationIndex, stepCount);
-    return StepResult(target >= 0 && target < FrameCount() && moveCursorAtPresentationIndex(target));
-}
-
-OSStatus FBCVideoSampleCursor::stepByDecodeTime(CMTime deltaDecodeTime) {
-    const CMTime target = CMTimeAdd(m_decodeTimeStamp, deltaDecodeTime);
-    return StepResult(CMTimeRangeContainsTime(m_timeRange, target) && moveCursorAtDecodeTime(target));
-}
-
-OSStatus FBCVideoSampleCursor::stepByPresentationTime(CMTime deltaPresentationTime) {
-    const CMTime target = CMTimeAdd(m_presentationTimeStamp, deltaPresentationTime);
-    return StepResult(CMTimeRangeContainsTime(m_timeRange, target) && moveCursorAtPresentationTime(target));
 }
 
 CFHolder<CFDictionaryRef> FBCVideoSampleCursor::sampleDependencyAttributes() {

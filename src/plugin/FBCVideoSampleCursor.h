@@ -5,13 +5,13 @@
 // the picture's sample buffer through the movie.
 // One host thread at a time; copies are independent.
 #include "CFHolder.h"
-#include "FBCSampleCursor.h"
+#include "FBCFrameSampleCursor.h"
 
 #include <memory>
 
 namespace ComVantoVantoQZ64RADPlug {
 
-class FBCVideoSampleCursor : public FBCSampleCursor {
+class FBCVideoSampleCursor : public FBCFrameSampleCursor {
 public:
     // Unpositioned (every index -1); null without a movie.
     static std::shared_ptr<FBCVideoSampleCursor> sampleCursorWithMovieSample(
@@ -24,20 +24,11 @@ public:
     std::shared_ptr<MIORADSampleCursorProtocol> copy() const override;
     CMFormatDescriptionRef formatDescription() override;
 
-    OSStatus stepInDecodeOrder(int64_t stepCount) override;
-    OSStatus stepInPresentationOrder(int64_t stepCount) override;
-    OSStatus stepByDecodeTime(CMTime deltaDecodeTime) override;
-    OSStatus stepByPresentationTime(CMTime deltaPresentationTime) override;
-
     // Stored position i (0 <= i < frame count) whose index entry and picture
     // element can be read.
-    bool moveCursorAtDecodeIndex(int64_t index);
+    bool moveCursorAtDecodeIndex(int64_t index) override;
     // The picture displayed at position `index`.
     bool moveCursorAtPresentationIndex(int64_t index) override;
-    // The picture displayed, respectively stored, at the frame holding
-    // `time`, which the track's time range must hold.
-    bool moveCursorAtPresentationTime(CMTime time) override;
-    bool moveCursorAtDecodeTime(CMTime time);
 
     CFHolder<CFDictionaryRef> sampleDependencyAttributes() override;
     OSStatus dependencyInfo(bool* fullSync, bool* partialSync, int32_t* partialSyncThreshold,
@@ -48,22 +39,14 @@ public:
     // The endCursor is not used: a video sample is one picture.
     CMSampleBufferRef createSampleBuffer(const MIORADSampleCursorProtocol* endCursor) override;
 
-    int32_t decodeIndex() const { return m_decodeIndex; }
-    int32_t presentationIndex() const { return m_presentationIndex; }
-    int64_t sectionOffset() const { return m_sectionOffset; }
-    int64_t sectionLength() const { return m_sectionLength; }
     // Kept for the host, which may set it; never set by the cursor.
     CFTypeRef dataSource() const { return m_dataSource.Get(); }
     void setDataSource(CFTypeRef source) { m_dataSource = CFHolder<CFTypeRef>::Retain(source); }
 
 private:
-    int32_t m_decodeIndex = -1;
-    int32_t m_presentationIndex = -1;
     char m_mpeg2FrameType = 0;
     bool m_openGOP = false;
     bool m_brokenLink = false;
-    int64_t m_sectionOffset = -1;
-    int64_t m_sectionLength = 0;
     CFHolder<CFTypeRef> m_dataSource;
 };
 
