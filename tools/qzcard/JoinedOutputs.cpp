@@ -109,7 +109,8 @@ std::vector<std::string> JoinPieceOutputs(const std::string& scratch, const std:
     record["frames"] = Sum(pieces, "frames");
     record["audioSamples"] = Sum(pieces, "audioSamples");
     record["channelSamples"] = channelFiles ? ordered_json(Sum(pieces, "channelSamples")) : ordered_json();
-    record["outPoint"] = {{"requestedFrame", nullptr}, {"frame", Sum(pieces, "frames") - 1}};
+    const uint64_t frames = Sum(pieces, "frames");
+    record["outPoint"] = {{"requestedFrame", nullptr}, {"frame", frames ? ordered_json(frames - 1) : ordered_json()}};
     record["pieces"] = ordered_json::array();
     for (const JoinedPiece& p : pieces) {
         ordered_json piece = p.record;
