@@ -14,9 +14,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -173,3 +175,44 @@ TEST(ExportCommandTest, ADamagedClipFailsAloneAndLeavesNothingBehind) {
 }
 
 }  // namespace
+
+// A recording over three cards joins into one set of outputs: its stream is
+// the three pieces' single exports appended, its audio their samples, its
+// timecode continuous; without the middle card it fails naming that piece.
+TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFailsIt) {
+    qztest::ScratchFolder folder("export-join");
+    const std::string root = folder.Path() + "/relay", out = folder.Path() + "/joined",
+                      single = folder.Path() + "/single";
+    ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(root) + " --cards 3 --frames 30").exitCode, 0);
+    const auto card = [&](int n) { return qztest::ShellQuote(root + "/CARD" + std::to_string(n)) + " "; };
+    qztest::CommandResult run =
+        Qzcard("export --join " + card(3) + card(1) + card(2) + "-o " + qztest::ShellQuote(out) + " --all-channels");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The recording of QZ0002 (card 1), QZ0003 (card 2), QZ0004 (card 3).
+    std::string m2v, wav, ch1;
+    for (const auto& [n, id] : std::vector<std::pair<int, std::string>>{{1, "QZ0002"}, {2, "QZ0003"}, {3, "QZ0004"}}) {
+        ASSERT_EQ(Qzcard("export " + card(n) + id + " -o " + qztest::ShellQuote(single) + " --all-channels").exitCode, 0);
+        m2v += Bytes(single + "/" + id + ".m2v");
+        wav += Bytes(single + "/" + id + ".wav", 44);
+        ch1 += Bytes(single + "/" + id + "_ch1.wav", 44);
+    }
+    EXPECT_TRUE(Bytes(out + "/QZ0002.m2v") == m2v);
+    EXPECT_TRUE(Bytes(out + "/QZ0002.wav", 44) == wav);
+    EXPECT_TRUE(Bytes(out + "/QZ0002_ch1.wav", 44) == ch1);
+    const auto record = nlohmann::json::parse(Bytes(out + "/QZ0002.json"));
+    EXPECT_EQ(record["frames"], 90);
+    EXPECT_EQ(record["startTimecode"], "02:09:58;00");
+    EXPECT_EQ(record["endTimecode"], "02:10:00;29");
+    ASSERT_EQ(record["pieces"].size(), 3u);
+    EXPECT_EQ(record["pieces"][1]["clipId"], "QZ0003");
+    EXPECT_EQ(record["pieces"][2]["continuesPrevious"], true);
+    EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v") && fs::exists(out + "/QZ0005.m2v"));
+
+    const std::string partial = folder.Path() + "/partial";
+    run = Qzcard("export --join " + card(1) + card(3) + "-o " + qztest::ShellQuote(partial));
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_NE(run.output.find("QZ0003"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(partial + "/QZ0002.m2v"));
+    EXPECT_TRUE(fs::exists(partial + "/QZ0001.m2v") && fs::exists(partial + "/QZ0005.m2v"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(partial), fs::directory_iterator()), 6);  // no scratch left
+}

@@ -1,4 +1,5 @@
-// qzcard clip CARD CLIPID [--json]: every value of one clip, by tag name.
+// qzcard clip CARD CLIPID [--json]: every value of one clip, by tag name,
+// and what the plug-in bundle tells a host about it.
 #include "CommandRegistry.h"
 
 #include "CFBCClip.h"
@@ -7,6 +8,9 @@
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "FBCClipValueTag.h"
+#include "HostEventCycle.h"
+#include "PluginClipProperties.h"
+#include "PluginHost.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -16,6 +20,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -27,7 +32,41 @@ struct ClipArguments {
     std::string folder;
     std::string clipID;
     bool json = false;
+    std::string plugin;
+    std::string hostVersion = qzcard::PluginHost::kDefaultHostVersion;
 };
+
+// The descriptor's properties and the target formats for the host
+// version, as the "plugin" object; null (with the reason on stderr) when
+// the bundle cannot be loaded or does not offer the clip, so the reader's
+// own values still show.
+ordered_json PluginView(const ClipArguments& args) {
+    try {
+        qzcard::PluginHost host(args.plugin.empty() ? qzcard::PluginHost::DefaultBundlePath() : args.plugin,
+                                args.hostVersion);
+        HostEventCycle cycle;
+        std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(args.folder);
+        if (!volume) {
+            std::fprintf(stderr, "qzcard clip: the plug-in makes no volume of %s\n", args.folder.c_str());
+            return ordered_json();
+        }
+        for (const auto& descriptor : host.Clips(volume)) {
+            if (!descriptor || descriptor->name() != std::optional<std::string>(args.clipID)) continue;
+            ordered_json view = qzcard::PluginClipProperties(*descriptor);
+            view["hostVersion"] = args.hostVersion;
+            view["targetFormats"] = qzcard::PluginTargetFormats(host.Plugin());
+            return view;
+        }
+        std::fprintf(stderr, "qzcard clip: the plug-in does not offer %s\n", args.clipID.c_str());
+    } catch (const qzcard::PluginHostError& e) {
+        std::fprintf(stderr, "qzcard clip: %s\n", e.what());
+    }
+    return ordered_json();
+}
+
+std::string PlainText(const ordered_json& value) {
+    return value.is_string() ? value.get<std::string>() : value.is_null() ? "-" : value.dump();
+}
 
 void RunClip(const ClipArguments& args) {
     CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.folder, "clip");
@@ -47,6 +86,7 @@ void RunClip(const ClipArguments& args) {
             values[qzcard::ClipValueTagName(t)] = qzcard::ValueJson(clip->ValueForTag(t));
         }
         out["values"] = values;
+        out["plugin"] = PluginView(args);
         std::cout << out.dump(2) << '\n';
         return;
     }
@@ -59,6 +99,17 @@ void RunClip(const ClipArguments& args) {
         std::printf("%2u  %-*s  %s\n", tag, static_cast<int>(width), qzcard::ClipValueTagName(t),
                     qzcard::ClipValueText(*clip, t).c_str());
     }
+    const ordered_json view = PluginView(args);
+    if (view.is_null()) return;
+    std::printf("\nplugin (host version %s)\n", args.hostVersion.c_str());
+    width = 0;
+    for (const auto& item : view.items()) width = std::max(width, item.key().size());
+    for (const auto& item : view.items()) {
+        if (item.key() == "targetFormats") continue;
+        std::printf("    %-*s  %s\n", static_cast<int>(width), item.key().c_str(), PlainText(item.value()).c_str());
+    }
+    std::printf("target formats\n");
+    for (const ordered_json& entry : view["targetFormats"]) std::printf("    %s\n", PlainText(entry).c_str());
 }
 
 void InstallClip(CLI::App& app) {
@@ -67,6 +118,10 @@ void InstallClip(CLI::App& app) {
     command->add_option("CARD", args->folder, "Card root folder")->required();
     command->add_option("CLIPID", args->clipID, "Clip ID, e.g. QZ0001")->required();
     command->add_flag("--json", args->json, "Print JSON instead of text");
+    command->add_option("--plugin", args->plugin,
+                        "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
+    command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
+        ->default_val(qzcard::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunClip(*args); });
 }
 

@@ -1,6 +1,8 @@
 // qzcard export CARD [CLIPID...] -o DIR: imports clips through the plug-in
 // bundle's ingest object as a host does (ID.m2v, ID.wav, ID_chN.wav with
-// --all-channels, ID.json), never writing to the card.
+// --all-channels, ID.json), never writing to the card. With --join, every
+// recording that continues across the cards given becomes one set of
+// outputs named after its first clip.
 #include "CommandRegistry.h"
 
 #include "CFBCClip.h"
@@ -10,13 +12,16 @@
 #include "CardText.h"
 #include "ClipExporter.h"
 #include "ClipOutputs.h"
+#include "ExportError.h"
 #include "ExportProgress.h"
 #include "FBC_Utl_Timecode.h"
 #include "HostEventCycle.h"
 #include "HostProcess.h"
+#include "JoinedOutputs.h"
 #include "MIORADIngestObject.h"
 #include "PluginClipProperties.h"
 #include "PluginHost.h"
+#include "RecordingSpans.h"
 #include "TimecodeInfo.h"
 
 #include <CLI/CLI.hpp>
@@ -24,6 +29,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -46,6 +52,7 @@ struct ExportArguments {
     bool allChannels = false;
     bool force = false;
     bool progress = false;
+    bool join = false;
     std::string plugin;
     std::string hostVersion = qzcard::PluginHost::kDefaultHostVersion;
 };
@@ -97,35 +104,184 @@ std::optional<int64_t> FrameOf(const std::string& text, CFBCClip& clip) {
     throw CLI::RuntimeError(code);
 }
 
+using OfferedClips = std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>>;
+
+std::unique_ptr<qzcard::PluginHost> LoadHost(const ExportArguments& args) {
+    try {
+        return std::make_unique<qzcard::PluginHost>(
+            args.plugin.empty() ? qzcard::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
+    } catch (const qzcard::PluginHostError& e) {
+        Fail(1, e.what());
+    }
+}
+
+// The clips the plug-in's volume of `card` offers, by name (the clip ID),
+// in the volume's order in `order`.
+OfferedClips Offered(qzcard::PluginHost& host, const std::string& card, std::vector<std::string>* order) {
+    if (!host.PathIsValidVolume(card)) Fail(qzcard::kExitNotACard, "the plug-in does not take " + card + " as a card");
+    std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(card);
+    if (!volume) Fail(qzcard::kExitNotACard, "the plug-in makes no volume of " + card);
+    OfferedClips byID;
+    for (const auto& clip : host.Clips(volume)) {
+        const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
+        if (!name || byID.count(*name)) continue;
+        byID[*name] = clip;
+        if (order) order->push_back(*name);
+    }
+    return byID;
+}
+
+qzcard::ProgressMode ModeOf(const ExportArguments& args) {
+    return args.progress                          ? qzcard::ProgressMode::kLines
+           : HostProcess::StandardErrorIsTerminal() ? qzcard::ProgressMode::kTerminal
+                                                    : qzcard::ProgressMode::kSilent;
+}
+
+// One clip through its descriptor's ingest object; false (the reason on
+// stderr) when it was not exported.
+bool ExportOne(qzcard::ClipExporter& exporter, MIORADClipDataSourceProtocol& descriptor, CFBCClip& clip,
+               qzcard::ExportRequest request, const nlohmann::ordered_json& targets, qzcard::ExportResult* out) {
+    request.pluginProperties = qzcard::PluginClipProperties(descriptor);
+    request.pluginProperties["targetFormats"] = targets;
+    std::shared_ptr<MIORADIngestObject> ingest = descriptor.ingestObject();
+    if (!ingest) {
+        std::fprintf(stderr, "qzcard export: %s: the plug-in gives no ingest object\n", request.clipID.c_str());
+        return false;
+    }
+    *out = exporter.Export(request, *ingest, descriptor.ingestObjectRefCon(), clip);
+    if (!out->ok)
+        std::fprintf(stderr, "qzcard export: %s: %s; nothing of it was written\n", request.clipID.c_str(),
+                     out->failure.c_str());
+    return out->ok;
+}
+
+// Exports one recording's pieces into a scratch folder and joins them;
+// false (the reason on stderr) when any piece is missing or fails.
+bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recording,
+                     const std::vector<OfferedClips>& offered, qzcard::ClipExporter& exporter,
+                     const nlohmann::ordered_json& targets) {
+    const std::string firstID = recording.FirstPresent().identity.clipID;
+    for (const qzcard::RecordingPiece& piece : recording.pieces)
+        if (piece.missing) {
+            std::fprintf(stderr,
+                         "qzcard export: recording %s: its piece %s (medium %s) is on no card given; nothing "
+                         "of it was written\n",
+                         firstID.c_str(), piece.identity.clipID.empty() ? "-" : piece.identity.clipID.c_str(),
+                         piece.identity.mediumID.empty() ? "-" : piece.identity.mediumID.c_str());
+            return false;
+        }
+    // Hidden in the output folder so that the joined files are renamed
+    // within one file system; removed on every path out.
+    const std::string scratch = args.output + "/.join-" + firstID + ".partial";
+    struct ScratchGuard {
+        std::string path;
+        ~ScratchGuard() {
+            std::error_code ignored;  // a leftover scratch folder holds nothing final
+            std::filesystem::remove_all(path, ignored);
+        }
+    } guard{scratch};
+    std::error_code error;
+    std::filesystem::remove_all(scratch, error);
+    if (!std::filesystem::create_directory(scratch, error)) {
+        std::fprintf(stderr, "qzcard export: cannot create %s: %s\n", scratch.c_str(), error.message().c_str());
+        return false;
+    }
+    std::vector<qzcard::JoinedPiece> joined;
+    for (size_t k = 0; k < recording.pieces.size(); ++k) {
+        const qzcard::RecordingPiece& piece = recording.pieces[k];
+        const std::string& id = piece.identity.clipID;
+        const auto descriptor = offered[piece.cardIndex].find(id);
+        if (descriptor == offered[piece.cardIndex].end()) {
+            std::fprintf(stderr, "qzcard export: recording %s: %s on %s: the plug-in does not offer it\n",
+                         firstID.c_str(), id.c_str(), piece.card.c_str());
+            return false;
+        }
+        qzcard::ExportRequest request;
+        request.clipID = id;
+        request.cardFolder = piece.card;
+        request.outputFolder = scratch;
+        request.replace = true;
+        request.allChannels = args.allChannels;
+        qzcard::ExportResult result;
+        if (!ExportOne(exporter, *descriptor->second, *piece.clip, request, targets, &result)) return false;
+        std::ifstream in(scratch + "/" + id + ".json");
+        qzcard::JoinedPiece j{id, nlohmann::ordered_json::parse(in, nullptr, false)};
+        if (j.record.is_discarded()) {
+            std::fprintf(stderr, "qzcard export: %s: its record cannot be read back\n", id.c_str());
+            return false;
+        }
+        // The joint is continuous when this piece starts on the timecode
+        // that follows the previous piece's last frame.
+        if (k > 0) {
+            const qzcard::RecordingPiece& previous = recording.pieces[k - 1];
+            const std::optional<int64_t> at = FrameOf(piece.startTimecode, *previous.clip);
+            const bool continuous = at && static_cast<uint64_t>(*at) == previous.frames;
+            j.record["continuesPrevious"] = continuous;
+            if (!continuous)
+                std::fprintf(stderr, "qzcard export: recording %s: %s starts at %s, not after %s\n",
+                             firstID.c_str(), id.c_str(), piece.startTimecode.c_str(),
+                             previous.endTimecode.c_str());
+        }
+        joined.push_back(std::move(j));
+    }
+    try {
+        const std::vector<std::string> names = qzcard::JoinPieceOutputs(scratch, joined, args.output, args.force);
+        std::printf("%s  %zu piece%s  %llu frames  ->", firstID.c_str(), joined.size(), joined.size() == 1 ? "" : "s",
+                    static_cast<unsigned long long>(recording.FramesPresent()));
+        for (const std::string& name : names) std::printf(" %s", name.c_str());
+        std::printf("\n");
+        return true;
+    } catch (const qzcard::ExportError& e) {
+        std::fprintf(stderr, "qzcard export: recording %s: %s; nothing of it was written\n", firstID.c_str(),
+                     e.what());
+        return false;
+    }
+}
+
+void RunJoin(const ExportArguments& args) {
+    if (!args.in.empty() || !args.out.empty())
+        throw CLI::ValidationError("--join", "--in and --out apply to single clips, not joined recordings");
+    // With --join every positional argument is a card.
+    std::vector<std::string> folders = {args.card};
+    folders.insert(folders.end(), args.clipIDs.begin(), args.clipIDs.end());
+    std::vector<CUSharedPtr<CFBCContent>> cards;
+    for (const std::string& folder : folders) {
+        cards.push_back(qzcard::OpenCardOrFail(folder, "export"));
+        if (qzcard::IsInsideFolder(args.output, folder))
+            throw CLI::ValidationError("--output", args.output + " lies inside the card " + folder +
+                                                       "; the importer never writes to a card");
+    }
+    std::unique_ptr<qzcard::PluginHost> host = LoadHost(args);
+    HostEventCycle cycle;
+    std::vector<OfferedClips> offered;
+    for (const std::string& folder : folders) offered.push_back(Offered(*host, folder, nullptr));
+    const std::vector<qzcard::Recording> recordings = qzcard::FindRecordings(folders, cards);
+
+    std::error_code error;
+    std::filesystem::create_directories(args.output, error);
+    if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
+    qzcard::ExportProgress progress(ModeOf(args), stderr);
+    qzcard::ClipExporter exporter(progress);
+    const nlohmann::ordered_json targets = qzcard::PluginTargetFormats(host->Plugin());
+    size_t failed = 0;
+    for (const qzcard::Recording& recording : recordings)
+        if (!ExportRecording(args, recording, offered, exporter, targets)) ++failed;
+    if (failed > 0)
+        Fail(kExitNotDelivered, std::to_string(failed) + " of " + std::to_string(recordings.size()) +
+                                    " recordings not exported");
+}
+
 void RunExport(const ExportArguments& args) {
+    if (args.join) return RunJoin(args);
     CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.card, "export");
     if (qzcard::IsInsideFolder(args.output, args.card))
         throw CLI::ValidationError("--output", args.output + " lies inside the card " + args.card +
                                                    "; the importer never writes to a card");
 
-    std::unique_ptr<qzcard::PluginHost> host;
-    try {
-        host = std::make_unique<qzcard::PluginHost>(
-            args.plugin.empty() ? qzcard::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
-    } catch (const qzcard::PluginHostError& e) {
-        Fail(1, e.what());
-    }
+    std::unique_ptr<qzcard::PluginHost> host = LoadHost(args);
     HostEventCycle cycle;
-    if (!host->PathIsValidVolume(args.card))
-        Fail(qzcard::kExitNotACard, "the plug-in does not take " + args.card + " as a card");
-    std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host->VolumeWithPath(args.card);
-    if (!volume) Fail(qzcard::kExitNotACard, "the plug-in makes no volume of " + args.card);
-
-    // The clips the volume offers, by name (the clip ID).
-    std::vector<std::shared_ptr<MIORADClipDataSourceProtocol>> offered = host->Clips(volume);
-    std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>> byID;
     std::vector<std::string> order;
-    for (const auto& clip : offered) {
-        const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
-        if (!name || byID.count(*name)) continue;
-        byID[*name] = clip;
-        order.push_back(*name);
-    }
+    OfferedClips byID = Offered(*host, args.card, &order);
     // Without clip IDs: every clip the volume offers, and every other clip
     // of the card too, so that one the plug-in leaves out (missing or
     // unreadable files) is reported instead of silently not imported.
@@ -154,11 +310,7 @@ void RunExport(const ExportArguments& args) {
     std::filesystem::create_directories(args.output, error);
     if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
 
-    const qzcard::ProgressMode mode = args.progress ? qzcard::ProgressMode::kLines
-                                      : HostProcess::StandardErrorIsTerminal()
-                                          ? qzcard::ProgressMode::kTerminal
-                                          : qzcard::ProgressMode::kSilent;
-    qzcard::ExportProgress progress(mode, stderr);
+    qzcard::ExportProgress progress(ModeOf(args), stderr);
     qzcard::ClipExporter exporter(progress);
     const nlohmann::ordered_json targets = qzcard::PluginTargetFormats(host->Plugin());
     size_t failed = 0;
@@ -171,7 +323,6 @@ void RunExport(const ExportArguments& args) {
             ++failed;
             continue;
         }
-        MIORADClipDataSourceProtocol& descriptor = *byID[id];
         qzcard::ExportRequest request;
         request.clipID = id;
         request.cardFolder = args.card;
@@ -179,19 +330,8 @@ void RunExport(const ExportArguments& args) {
         request.replace = args.force;
         request.allChannels = args.allChannels;
         std::tie(request.inFrame, request.outFrame) = points[id];
-        request.pluginProperties = qzcard::PluginClipProperties(descriptor);
-        request.pluginProperties["targetFormats"] = targets;
-        std::shared_ptr<MIORADIngestObject> ingest = descriptor.ingestObject();
-        if (!ingest) {
-            std::fprintf(stderr, "qzcard export: %s: the plug-in gives no ingest object\n", id.c_str());
-            ++failed;
-            continue;
-        }
-        const qzcard::ExportResult result =
-            exporter.Export(request, *ingest, descriptor.ingestObjectRefCon(), *clip);
-        if (!result.ok) {
-            std::fprintf(stderr, "qzcard export: %s: %s; nothing of it was written\n", id.c_str(),
-                         result.failure.c_str());
+        qzcard::ExportResult result;
+        if (!ExportOne(exporter, *byID[id], *clip, request, targets, &result)) {
             ++failed;
             continue;
         }
@@ -211,7 +351,8 @@ void InstallExport(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "export", "Import clips through the plug-in bundle into .m2v, .wav and .json files");
     command->add_option("CARD", args->card, "Card root folder")->required();
-    command->add_option("CLIPID", args->clipIDs, "Clips to export (default: every clip the volume offers)");
+    command->add_option("CLIPID", args->clipIDs,
+                        "Clips to export (default: every clip the volume offers); with --join, more cards");
     command
         ->add_option("-o,--output", args->output, "Output folder (created if missing; not inside the card)")
         ->required();
@@ -220,6 +361,8 @@ void InstallExport(CLI::App& app) {
     command->add_flag("--all-channels", args->allChannels,
                       "Also write one mono WAV per sound track (ID_chN.wav)");
     command->add_flag("--force", args->force, "Replace existing outputs");
+    command->add_flag("--join", args->join,
+                      "Export each recording continuing across the cards given as one set of outputs");
     command->add_flag("--progress", args->progress,
                       "Progress as key=value lines on stderr (clip= frame= total= bytes= done=)");
     command->add_option("--plugin", args->plugin,
