@@ -1,0 +1,138 @@
+// qzcard verify through the built plug-in bundle: clean on the sample card,
+// and each planted fault of a damaged copy reported with its clip, frame and
+// check, the other clips clean, exit 4 and the card untouched.
+#include <gtest/gtest.h>
+#include "ExternalTool.h"
+#include "FolderSnapshot.h"
+#include "ScratchFolder.h"
+#include "TestFiles.h"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Qzcard(const std::string& arguments, int* exitCode = nullptr) {
+    const qztest::CommandResult run = qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " " + arguments);
+    if (exitCode) *exitCode = run.exitCode;
+    return run.output;
+}
+
+std::string Member(const std::string& card, const std::string& clip, int n) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%s%02d.MXF", clip.c_str(), n);
+    return card + "/CONTENTS/CLIPS001/" + clip + "/" + name;
+}
+
+nlohmann::json Frames(const std::string& card, const std::string& clip) {
+    return nlohmann::json::parse(
+        Qzcard("frames " + qztest::ShellQuote(card) + " " + clip + " --json"))["frames"];
+}
+
+// Flips the picture_coding_type of clip frame `frame` (I <-> P) in its file.
+void PatchPictureType(const std::string& card, const std::string& clip, size_t frame) {
+    const nlohmann::json row = Frames(card, clip).at(frame);
+    const std::string file = Member(card, clip, 1);
+    std::vector<uint8_t> bytes = qztest::ReadFile(file);
+    for (size_t i = row["offset"].get<size_t>(); i + 5 < bytes.size(); ++i)
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == 0) {
+            const int type = (bytes[i + 5] >> 3) & 7;
+            bytes[i + 5] = static_cast<uint8_t>((bytes[i + 5] & ~0x38) | ((type == 1 ? 2 : 1) << 3));
+            break;
+        }
+    ASSERT_TRUE(qztest::WriteFile(file, bytes));
+}
+
+// Moves every start timecode (local tag 15 01, 8 bytes) of the file's
+// header on by 5 frames.
+void PatchStartTimecode(const std::string& file) {
+    std::vector<uint8_t> bytes = qztest::ReadFile(file);
+    for (size_t i = 0; i + 12 < bytes.size() && i < 65536; ++i)
+        if (bytes[i] == 0x15 && bytes[i + 1] == 0x01 && bytes[i + 2] == 0 && bytes[i + 3] == 8)
+            bytes[i + 11] += 5;
+    ASSERT_TRUE(qztest::WriteFile(file, bytes));
+}
+
+TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipAndFrame) {
+    struct Case {
+        const char* damage;
+        std::function<void(const std::string&)> plant;
+        const char* clip;  // the one clip with problems (none: clean)
+        int frame;         // of its first problem, -1 for the clip as a whole
+        const char* check;
+    };
+    const Case cases[] = {
+        {"none", [](const std::string&) {}, "", 0, ""},
+        // The reader takes no frame of a cut file: its first frame is named.
+        {"member file cut inside its essence",
+         [](const std::string& card) {
+             fs::resize_file(Member(card, "QZ0004", 2),
+                             Frames(card, "QZ0004")[17]["offset"].get<size_t>() + 10);
+         },
+         "QZ0004", 12, "picture"},
+        {"last member file missing", [](const std::string& card) { fs::remove(Member(card, "QZ0004", 3)); },
+         "QZ0004", 24, "picture"},
+        {"only member file missing", [](const std::string& card) { fs::remove(Member(card, "QZ0002", 1)); },
+         "QZ0002", -1, "offered"},
+        {"picture header type against the index",
+         [](const std::string& card) { PatchPictureType(card, "QZ0001", 3); }, "QZ0001", 3, "picture-type"},
+        {"timecode jump at the second member file",
+         [](const std::string& card) { PatchStartTimecode(Member(card, "QZ0004", 2)); }, "QZ0004", 12,
+         "timecode"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damage);
+        qztest::ScratchFolder folder("verify-cmd");
+        const std::string card = folder.Path() + "/card";
+        ASSERT_EQ(qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " sample-card " +
+                                     qztest::ShellQuote(card) + " --frames 12")
+                      .exitCode,
+                  0);
+        c.plant(card);
+        const qztest::FolderSnapshot before = qztest::TakeSnapshot(card);
+        int exitCode = -1;
+        const std::string output = Qzcard("verify " + qztest::ShellQuote(card) + " --json", &exitCode);
+        EXPECT_TRUE(qztest::TakeSnapshot(card) == before) << "the card changed";
+        const nlohmann::json report = nlohmann::json::parse(output);
+        EXPECT_EQ(exitCode, *c.clip ? 4 : 0) << output;
+        EXPECT_EQ(report["clean"], !*c.clip);
+        ASSERT_EQ(report["clips"].size(), 6u);
+        for (const auto& clip : report["clips"]) {
+            SCOPED_TRACE(clip["clipId"].get<std::string>());
+            if (clip["clipId"] != c.clip) {
+                EXPECT_TRUE(clip["problems"].empty()) << clip.dump(2);
+                continue;
+            }
+            ASSERT_FALSE(clip["problems"].empty());
+            const auto& first = clip["problems"][0];
+            EXPECT_EQ(first["check"], c.check) << clip.dump(2);
+            if (c.frame < 0)
+                EXPECT_TRUE(first["frame"].is_null() && first["timecode"].is_null());
+            else
+                EXPECT_EQ(first["frame"], c.frame) << clip.dump(2);
+        }
+    }
+    qztest::ScratchFolder folder("verify-cmd");
+    const std::string card = folder.Path() + "/card";
+    ASSERT_EQ(qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " sample-card " +
+                                 qztest::ShellQuote(card) + " --clips 1 --frames 6")
+                  .exitCode,
+              0);
+    for (const auto& [arguments, code] :
+         std::vector<std::pair<std::string, int>>{{qztest::ShellQuote(card) + " QZ0001", 0},
+                                                  {qztest::ShellQuote(card) + " QZ0099", 3},
+                                                  {qztest::ShellQuote(folder.Path()), 2}}) {
+        int exitCode = -1;
+        Qzcard("verify " + arguments, &exitCode);
+        EXPECT_EQ(exitCode, code) << arguments;
+    }
+}
+
+}  // namespace

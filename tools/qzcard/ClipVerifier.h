@@ -1,0 +1,37 @@
+#pragma once
+// Checks one clip as a host sees it through the plug-in: every frame walked
+// by the video cursors in decode and in presentation order, the audio
+// cursor's run of samples per frame and the timecode track, set against what
+// the reader finds in the member files themselves (picture elements, picture
+// headers, sound elements, each file's start timecode). Used by one thread.
+#include "CFBCClip.h"
+#include "MIORADClipDataSourceProtocol.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qzcard {
+
+struct VerifyProblem {
+    int64_t frame = -1;    // decode-order frame index; -1 for the clip as a whole
+    std::string timecode;  // of the picture that frame presents; empty with frame -1
+    std::string check;     // "picture", "picture-type", "decode-order", ...
+    std::string detail;
+};
+
+struct ClipVerification {
+    uint64_t frames = 0;
+    std::vector<VerifyProblem> problems;
+};
+
+class ClipVerifier {
+public:
+    // `clip` is the reader's clip of the descriptor's ID; without a
+    // descriptor (a clip the volume does not offer) only the member files
+    // are checked.
+    static ClipVerification Verify(ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol* descriptor,
+                                   ComVantoVantoQZ64RADPlug::CFBCClip& clip);
+};
+
+}  // namespace qzcard
