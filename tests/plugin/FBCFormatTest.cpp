@@ -76,33 +76,51 @@ TEST(FBCFormatTest, HostVersionDecidesThePackedVersionTheOfferAndThePrincipal) {
     }
 }
 
-TEST(FBCFormatTest, MissingOrMalformedBundlePartsGiveNilAnswersOrABlankIcon) {
-    HostBundle::SetMainBundleShortVersionString(std::string("11.0"));
+namespace {
+
+struct BundleAnswers {
     plugin_test::AlertRecorder recorder;
     FBCFormatFactory factory;
     FBCFormat plugin;
-    auto expectNoIdentity = [&] {
+    BundleAnswers() { HostBundle::SetMainBundleShortVersionString(std::string("11.0")); }
+    void expectNoIdentity() {
         EXPECT_FALSE(plugin.version() || plugin.name() || plugin.uuid());
         EXPECT_FALSE(factory.pluginForID(std::string(kPluginID)));
-    };
-    auto expectBlankIcon = [&] {
+    }
+    void expectBlankIcon() {
         std::shared_ptr<HostImage> icon = plugin.iconForVolumeWithPath(std::string("/"));
         ASSERT_TRUE(icon);
         EXPECT_TRUE(icon->width() == 17 && icon->height() == 17 && icon->isBlank());
-    };
-    // No bundle registered yet, then one whose information dictionary cannot be read.
-    expectNoIdentity();
-    expectBlankIcon();
+    }
+};
+
+}  // namespace
+
+// The registry keeps a bundle for the life of the process, so this case only
+// means something in a process where no test has registered one yet (CTest
+// runs each test in its own process).
+TEST(FBCFormatTest, WithoutARegisteredBundleEveryAnswerIsNilOrBlank) {
+    if (HostBundle::BundleWithIdentifier(kFBCPluginBundleIdentifier))
+        GTEST_SKIP() << "a bundle was registered earlier in this process";
+    BundleAnswers answers;
+    answers.expectNoIdentity();
+    answers.expectBlankIcon();
     EXPECT_FALSE(FBCFormatUtility::messageForKey("IDS_FCP_CLIP_INVALID"));
     FBCFormatUtility::showMessage("IDS_FCP_CLIP_INVALID");
+    // An information dictionary that cannot be read registers nothing.
     for (const char* info :
          {"", "<plist><dict><key>RADPlugins</key>", "<?xml version=\"1.0\"?><plist><array/></plist>"}) {
         plugin_test::BundleCopy copy;
         copy.Write("Contents/Info.plist", info);
         EXPECT_FALSE(copy.Register());
-        expectNoIdentity();
+        answers.expectNoIdentity();
     }
+    EXPECT_TRUE(answers.recorder.alerts.empty());
+}
 
+TEST(FBCFormatTest, MalformedBundlePartsGiveNilAnswersOrABlankIcon) {
+    BundleAnswers answers;
+    FBCFormat& plugin = answers.plugin;
     const std::string head = "<?xml version=\"1.0\"?><plist><dict><key>CFBundleIdentifier</key><string>" +
                              std::string(kFBCPluginBundleIdentifier) + "</string>";
     for (const char* plugins :
@@ -114,7 +132,7 @@ TEST(FBCFormatTest, MissingOrMalformedBundlePartsGiveNilAnswersOrABlankIcon) {
         copy.Write("Contents/Info.plist", head + plugins + "</dict></plist>");
         ASSERT_TRUE(copy.Register());
         EXPECT_FALSE(plugin.uuid() || plugin.version());
-        EXPECT_FALSE(factory.pluginForID(std::string(kPluginID)));
+        EXPECT_FALSE(answers.factory.pluginForID(std::string(kPluginID)));
     }
 
     // A bundle without its icon, and one whose icon or strings are malformed.
@@ -135,11 +153,11 @@ TEST(FBCFormatTest, MissingOrMalformedBundlePartsGiveNilAnswersOrABlankIcon) {
         ASSERT_TRUE(copy.Register());
         EXPECT_EQ(plugin.uuid(), kPluginID);
         if (file == &icon) {
-            expectBlankIcon();
+            answers.expectBlankIcon();
         } else {
             EXPECT_EQ(FBCFormatUtility::messageForKey("IDS_FCP_CLIP_INVALID"), "");
             FBCFormatUtility::showMessage("IDS_FCP_CLIP_INVALID");
         }
     }
-    EXPECT_TRUE(recorder.alerts.empty());
+    EXPECT_TRUE(answers.recorder.alerts.empty());
 }
