@@ -43,6 +43,15 @@ inline std::string ShellQuote(const std::string& text) {
     return quoted + "'";
 }
 
+// What ffmpeg writes to stdout for `arguments` applied to one input file;
+// a failed run fails the calling test.
+inline std::string FfmpegOutput(const std::string& file, const std::string& arguments) {
+    const CommandResult run =
+        RunCommand("ffmpeg -nostdin -loglevel error -i " + ShellQuote(file) + " " + arguments);
+    EXPECT_EQ(run.exitCode, 0) << arguments;
+    return run.output;
+}
+
 inline bool HasTool(const std::string& name) {
     return RunCommand("command -v " + ShellQuote(name) + " >/dev/null 2>&1").exitCode == 0;
 }

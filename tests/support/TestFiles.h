@@ -26,6 +26,13 @@ inline std::string ReadText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The text after the first `skip` bytes (a WAV file's samples after its
+// 44-byte header, say); empty when the file is shorter.
+inline std::string ReadTextAfter(const std::string& path, size_t skip) {
+    const std::string text = ReadText(path);
+    return text.size() < skip ? std::string() : text.substr(skip);
+}
+
 inline bool WriteText(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;

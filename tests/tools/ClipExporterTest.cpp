@@ -67,18 +67,6 @@ private:
     static FBCMovieSampleForFCPX& Movie(void* refCon) { return *static_cast<FBCMovieSampleForFCPX*>(refCon); }
 };
 
-std::string Ffmpeg(const std::string& file, const std::string& arguments) {
-    const qztest::CommandResult run = qztest::RunCommand("ffmpeg -nostdin -loglevel error -i " +
-                                                         qztest::ShellQuote(file) + " " + arguments);
-    EXPECT_EQ(run.exitCode, 0) << arguments;
-    return run.output;
-}
-
-std::string Bytes(const std::string& path, size_t skip = 0) {
-    const std::vector<uint8_t> bytes = qztest::ReadFile(path);
-    return bytes.size() < skip ? std::string() : std::string(bytes.begin() + skip, bytes.end());
-}
-
 struct Exported {
     qzcard::ExportResult result;
     nlohmann::json record;
@@ -129,17 +117,17 @@ TEST(ClipExporterTest, OutputsEqualFfmpegsExtractionOfTheMemberFiles) {
         std::string video, stereo;
         std::vector<std::string> channels(c.channels);
         for (const std::string& file : clip.mxfPaths) {
-            video += Ffmpeg(file, "-map 0:v -c copy -f mpeg2video -");
-            stereo +=
-                Ffmpeg(file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
+            video += qztest::FfmpegOutput(file, "-map 0:v -c copy -f mpeg2video -");
+            stereo += qztest::FfmpegOutput(
+                file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
             for (uint32_t t = 0; t < c.channels; ++t)
-                channels[t] += Ffmpeg(file, "-map 0:a:" + std::to_string(t) + " -f s16le -");
+                channels[t] += qztest::FfmpegOutput(file, "-map 0:a:" + std::to_string(t) + " -f s16le -");
         }
-        EXPECT_TRUE(Bytes(folder.Path() + "/QZ0001.m2v") == video);
-        EXPECT_TRUE(Bytes(folder.Path() + "/QZ0001.wav", 44) == stereo);
+        EXPECT_TRUE(qztest::ReadText(folder.Path() + "/QZ0001.m2v") == video);
+        EXPECT_TRUE(qztest::ReadTextAfter(folder.Path() + "/QZ0001.wav", 44) == stereo);
         for (uint32_t t = 0; t < c.channels; ++t)
-            EXPECT_TRUE(Bytes(folder.Path() + "/QZ0001_ch" + std::to_string(t + 1) + ".wav", 44) ==
-                        channels[t])
+            EXPECT_TRUE(qztest::ReadTextAfter(folder.Path() + "/QZ0001_ch" + std::to_string(t + 1) + ".wav",
+                                              44) == channels[t])
                 << t;
         EXPECT_EQ(e.record["frames"], clip.frames.size());
         EXPECT_EQ(e.record["audioSamples"], stereo.size() / 4);
@@ -169,7 +157,7 @@ TEST(ClipExporterTest, InAndOutPointsStartAtTheKeyFrameAndEndAtTheOutPoint) {
         const cw::MxfFrameRecord& r = clip.frames[f].record;
         expected.append(mxf.begin() + r.pictureOffset, mxf.begin() + r.pictureOffset + r.pictureSize);
     }
-    EXPECT_TRUE(Bytes(folder.Path() + "/QZ0001.m2v") == expected);
+    EXPECT_TRUE(qztest::ReadText(folder.Path() + "/QZ0001.m2v") == expected);
     EXPECT_EQ(e.result.frames, uint64_t(last - first + 1));
 }
 

@@ -7,6 +7,7 @@
 // exit codes of the other refusals.
 #include <gtest/gtest.h>
 #include "ExternalTool.h"
+#include "FolderSnapshot.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
@@ -30,29 +31,6 @@ qztest::CommandResult Qzcard(const std::string& arguments) {
                               qztest::Capture::StdoutAndStderr);
 }
 
-// Every file of a folder tree with its bytes, size and modification time.
-using Snapshot = std::map<std::string, std::tuple<std::vector<uint8_t>, uintmax_t, fs::file_time_type>>;
-Snapshot Take(const std::string& root) {
-    Snapshot snapshot;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file())
-            snapshot[entry.path().string()] = {qztest::ReadFile(entry.path().string()), entry.file_size(),
-                                               entry.last_write_time()};
-    return snapshot;
-}
-
-std::string Ffmpeg(const std::string& file, const std::string& arguments) {
-    const qztest::CommandResult run = qztest::RunCommand("ffmpeg -nostdin -loglevel error -i " +
-                                                         qztest::ShellQuote(file) + " " + arguments);
-    EXPECT_EQ(run.exitCode, 0) << arguments;
-    return run.output;
-}
-
-std::string Bytes(const std::string& path, size_t skip = 0) {
-    const std::vector<uint8_t> bytes = qztest::ReadFile(path);
-    return bytes.size() < skip ? std::string() : std::string(bytes.begin() + skip, bytes.end());
-}
-
 std::vector<std::string> MemberFiles(const std::string& card, const std::string& clip) {
     std::vector<std::string> files;
     for (const auto& entry : fs::directory_iterator(card + "/CONTENTS/CLIPS001/" + clip))
@@ -66,18 +44,18 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
     qztest::ScratchFolder folder("export-cmd");
     // Every rate: the 59.94 family's card last, for the checks that follow.
     std::string card, out;
-    Snapshot before;
+    qztest::FolderSnapshot before;
     for (const char* family : {"50", "24", "59.94"}) {
         SCOPED_TRACE(family);
         card = folder.Path() + "/card" + family, out = folder.Path() + "/out" + family;
         ASSERT_EQ(
             Qzcard("sample-card " + qztest::ShellQuote(card) + " --frames 12 --family " + family).exitCode,
             0);
-        before = Take(card);
+        before = qztest::TakeSnapshot(card);
         const qztest::CommandResult run = Qzcard("export " + qztest::ShellQuote(card) + " -o " +
                                                  qztest::ShellQuote(out) + " --all-channels --progress");
         ASSERT_EQ(run.exitCode, 0) << run.output;
-        EXPECT_TRUE(Take(card) == before) << "the card changed";
+        EXPECT_TRUE(qztest::TakeSnapshot(card) == before) << "the card changed";
         for (int n = 1; n <= 6; ++n) {
             const std::string id = "QZ000" + std::to_string(n);
             SCOPED_TRACE(id);
@@ -87,25 +65,25 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
                       std::string::npos);
             std::string video, stereo, left;
             for (const std::string& file : MemberFiles(card, id)) {
-                video += Ffmpeg(file, "-map 0:v -c copy -f mpeg2video -");
-                stereo +=
-                    Ffmpeg(file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
-                left += Ffmpeg(file, "-map 0:a:0 -f s16le -");
+                video += qztest::FfmpegOutput(file, "-map 0:v -c copy -f mpeg2video -");
+                stereo += qztest::FfmpegOutput(
+                    file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
+                left += qztest::FfmpegOutput(file, "-map 0:a:0 -f s16le -");
             }
-            EXPECT_TRUE(Bytes(out + "/" + id + ".m2v") == video);
-            EXPECT_TRUE(Bytes(out + "/" + id + ".wav", 44) == stereo);
-            EXPECT_TRUE(Bytes(out + "/" + id + "_ch1.wav", 44) == left);
+            EXPECT_TRUE(qztest::ReadText(out + "/" + id + ".m2v") == video);
+            EXPECT_TRUE(qztest::ReadTextAfter(out + "/" + id + ".wav", 44) == stereo);
+            EXPECT_TRUE(qztest::ReadTextAfter(out + "/" + id + "_ch1.wav", 44) == left);
             EXPECT_TRUE(fs::exists(out + "/" + id + ".json"));
         }
     }
 
     // Existing outputs are kept (the clip is not exported) unless --force.
-    const Snapshot exported = Take(out);
+    const qztest::FolderSnapshot exported = qztest::TakeSnapshot(out);
     const qztest::CommandResult again =
         Qzcard("export " + qztest::ShellQuote(card) + " QZ0001 -o " + qztest::ShellQuote(out));
     EXPECT_EQ(again.exitCode, 4) << again.output;
     EXPECT_NE(again.output.find("QZ0001.m2v exists"), std::string::npos) << again.output;
-    EXPECT_TRUE(Take(out) == exported);
+    EXPECT_TRUE(qztest::TakeSnapshot(out) == exported);
     EXPECT_EQ(
         Qzcard("export " + qztest::ShellQuote(card) + " QZ0001 -o " + qztest::ShellQuote(out) + " --force")
             .exitCode,
@@ -128,7 +106,7 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
     };
     for (const auto& r : refusals) EXPECT_EQ(Qzcard(r.arguments).exitCode, r.exitCode) << r.arguments;
     EXPECT_FALSE(fs::exists(card + "/CONTENTS/out"));
-    EXPECT_TRUE(Take(card) == before) << "the card changed";
+    EXPECT_TRUE(qztest::TakeSnapshot(card) == before) << "the card changed";
 }
 
 // Damaged copies of QZ0002: the clip fails alone, naming the frame when one
@@ -185,21 +163,24 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
                       single = folder.Path() + "/single";
     ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(root) + " --cards 3 --frames 30").exitCode, 0);
     const auto card = [&](int n) { return qztest::ShellQuote(root + "/CARD" + std::to_string(n)) + " "; };
-    qztest::CommandResult run =
-        Qzcard("export --join " + card(3) + card(1) + card(2) + "-o " + qztest::ShellQuote(out) + " --all-channels");
+    qztest::CommandResult run = Qzcard("export --join " + card(3) + card(1) + card(2) + "-o " +
+                                       qztest::ShellQuote(out) + " --all-channels");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     // The recording of QZ0002 (card 1), QZ0003 (card 2), QZ0004 (card 3).
     std::string m2v, wav, ch1;
-    for (const auto& [n, id] : std::vector<std::pair<int, std::string>>{{1, "QZ0002"}, {2, "QZ0003"}, {3, "QZ0004"}}) {
-        ASSERT_EQ(Qzcard("export " + card(n) + id + " -o " + qztest::ShellQuote(single) + " --all-channels").exitCode, 0);
-        m2v += Bytes(single + "/" + id + ".m2v");
-        wav += Bytes(single + "/" + id + ".wav", 44);
-        ch1 += Bytes(single + "/" + id + "_ch1.wav", 44);
+    for (const auto& [n, id] :
+         std::vector<std::pair<int, std::string>>{{1, "QZ0002"}, {2, "QZ0003"}, {3, "QZ0004"}}) {
+        ASSERT_EQ(Qzcard("export " + card(n) + id + " -o " + qztest::ShellQuote(single) + " --all-channels")
+                      .exitCode,
+                  0);
+        m2v += qztest::ReadText(single + "/" + id + ".m2v");
+        wav += qztest::ReadTextAfter(single + "/" + id + ".wav", 44);
+        ch1 += qztest::ReadTextAfter(single + "/" + id + "_ch1.wav", 44);
     }
-    EXPECT_TRUE(Bytes(out + "/QZ0002.m2v") == m2v);
-    EXPECT_TRUE(Bytes(out + "/QZ0002.wav", 44) == wav);
-    EXPECT_TRUE(Bytes(out + "/QZ0002_ch1.wav", 44) == ch1);
-    const auto record = nlohmann::json::parse(Bytes(out + "/QZ0002.json"));
+    EXPECT_TRUE(qztest::ReadText(out + "/QZ0002.m2v") == m2v);
+    EXPECT_TRUE(qztest::ReadTextAfter(out + "/QZ0002.wav", 44) == wav);
+    EXPECT_TRUE(qztest::ReadTextAfter(out + "/QZ0002_ch1.wav", 44) == ch1);
+    const auto record = nlohmann::json::parse(qztest::ReadText(out + "/QZ0002.json"));
     EXPECT_EQ(record["frames"], 90);
     EXPECT_EQ(record["startTimecode"], "02:09:58;00");
     EXPECT_EQ(record["endTimecode"], "02:10:00;29");
@@ -214,5 +195,6 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
     EXPECT_NE(run.output.find("QZ0003"), std::string::npos) << run.output;
     EXPECT_FALSE(fs::exists(partial + "/QZ0002.m2v"));
     EXPECT_TRUE(fs::exists(partial + "/QZ0001.m2v") && fs::exists(partial + "/QZ0005.m2v"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(partial), fs::directory_iterator()), 6);  // no scratch left
+    EXPECT_EQ(std::distance(fs::directory_iterator(partial), fs::directory_iterator()),
+              6);  // no scratch left
 }
