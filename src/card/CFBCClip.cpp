@@ -56,6 +56,21 @@ CUSharedPtr<CUStringMac> CopyOf(const CUSharedPtr<CUStringMac>& text) {
     return CUSharedPtr<CUStringMac>(new CUStringMac(*text));
 }
 
+// The whole file when it exists and holds at most `limit` bytes, else null.
+CUSharedPtr<CUVector<unsigned char>> ReadSmallFile(const CUSharedPtr<CUStringMac>& path, uint64_t limit) {
+    if (!path || !CUFile::Exists(path)) return nullptr;
+    std::ifstream in(path->Utf8(), std::ios::binary);
+    if (!in) return nullptr;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<uint64_t>(size) > limit) return nullptr;
+    in.seekg(0, std::ios::beg);
+    CUSharedPtr<CUVector<unsigned char>> data = CUVector<unsigned char>::Create();
+    data->resize(static_cast<size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(data->data()), size)) return nullptr;
+    return data;
+}
+
 CUSharedPtr<UMID> CopyOf(const CUSharedPtr<UMID>& umid) {
     if (!umid) return CUSharedPtr<UMID>();
     return CUSharedPtr<UMID>(new UMID(*umid));
@@ -223,18 +238,7 @@ uint32_t CFBCClip::CheckFiles() {
 }
 
 void CFBCClip::LoadCustomPictureData() {
-    m_CustomPictureData = nullptr;
-    if (!m_CPFPath || !CUFile::Exists(m_CPFPath)) return;
-    std::ifstream in(m_CPFPath->Utf8(), std::ios::binary);
-    if (!in) return;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<uint64_t>(size) > kMaxCustomPictureBytes) return;
-    in.seekg(0, std::ios::beg);
-    CUSharedPtr<CUVector<unsigned char>> data = CUVector<unsigned char>::Create();
-    data->resize(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data->data()), size)) return;
-    m_CustomPictureData = data;
+    m_CustomPictureData = ReadSmallFile(m_CPFPath, kMaxCustomPictureBytes);
 }
 
 void CFBCClip::LoadClipMetaData() {
@@ -284,6 +288,36 @@ uint64_t CFBCClip::GetMediaInstanceID() const {
 uint64_t CFBCClip::GetInstanceID() const {
     CUAutoLock lock(&m_Lock);
     return m_InstanceID;
+}
+
+uint32_t CFBCClip::SetClipsPath(const CUSharedPtr<CUStringMac>& clipsPath) {
+    CUAutoLock lock(&m_Lock);
+    if (!clipsPath || clipsPath->IsNull()) return kResultNullArgument;
+    m_ClipsPath = CopyOf(clipsPath);
+    m_Thumbnail = nullptr;
+    return UpdateFilePath();
+}
+
+void CFBCClip::SetSelected(bool selected) {
+    CUAutoLock lock(&m_Lock);
+    m_Selected = selected;
+}
+
+bool CFBCClip::IsSelected() const {
+    CUAutoLock lock(&m_Lock);
+    return m_Selected;
+}
+
+CUSharedPtr<CUVector<unsigned char>> CFBCClip::GetThumbnailData() {
+    CUAutoLock lock(&m_Lock);
+    if (!m_Thumbnail) m_Thumbnail = ReadSmallFile(m_THMPath, kMaxThumbnailBytes);
+    if (!m_Thumbnail) return nullptr;
+    return CUSharedPtr<CUVector<unsigned char>>(new CUVector<unsigned char>(*m_Thumbnail));
+}
+
+void CFBCClip::ResetThumbnail() {
+    CUAutoLock lock(&m_Lock);
+    m_Thumbnail = nullptr;
 }
 
 void CFBCClip::LockForFileOperation() {

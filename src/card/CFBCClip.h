@@ -35,6 +35,8 @@ public:
     // Custom picture files are small presets; a bigger one is not loaded
     // rather than read whole into memory.
     static constexpr uint64_t kMaxCustomPictureBytes = 1024 * 1024;
+    // The same bound for a thumbnail picture file.
+    static constexpr uint64_t kMaxThumbnailBytes = 1024 * 1024;
 
     CFBCClip();
     CFBCClip(const CFBCClip&) = delete;
@@ -79,6 +81,21 @@ public:
     // The content's instance ID; 0 without content.
     uint64_t GetMediaInstanceID() const;
     uint64_t GetInstanceID() const;
+
+    // Moves the clip to another clips folder (its card mounted elsewhere)
+    // and recomputes its paths; no file is touched. 0, kResultNullArgument
+    // for a missing path, or the path code.
+    uint32_t SetClipsPath(const CUSharedPtr<CUStringMac>& clipsPath);
+
+    // Selection of a managing application; false for a new clip.
+    void SetSelected(bool selected);
+    bool IsSelected() const;
+
+    // The bytes of the clip's .THM file, read once and then kept (a copy per
+    // call); null when the file is missing or larger than kMaxThumbnailBytes.
+    CUSharedPtr<CUVector<unsigned char>> GetThumbnailData();
+    // Forgets the kept thumbnail, so the next GetThumbnailData reads again.
+    void ResetThumbnail();
 
     void LockForFileOperation();
     void UnlockForFileOperation();
@@ -189,6 +206,8 @@ private:
     // Keeps the first failure of a read (under m_Lock).
     void NoteFailure(const CUFailure& failure) const;
     int64_t m_ClipFileSize = -1;  // -1 until computed
+    bool m_Selected = false;
+    CUSharedPtr<CUVector<unsigned char>> m_Thumbnail;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

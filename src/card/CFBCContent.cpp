@@ -1,20 +1,30 @@
 #include "CFBCContent.h"
 
 #include "CFBCClip.h"
+#include "CIFStream.h"
 #include "CUArray.h"
 #include "CUAutoLock.h"
 #include "CUDateTime.h"
+#include "CUDirectory.h"
+#include "CUDriveInfo.h"
 #include "CUFailure.h"
 #include "CUFile.h"
 #include "CUIdentifierGenerator.h"
 #include "CULog.h"
 #include "CUMutableArray.h"
+#include "CUNumber.h"
 #include "CUStringMac.h"
+#include "CUUUID.h"
+#include "ClipIDInfo.h"
+#include "FBCClipTypes.h"
 #include "FBCResultCodes.h"
 #include "FBC_Utl_File.h"
 #include "FBC_Utl_Path.h"
 #include "MIFStream.h"
 
+#include <cstdio>
+#include <cstring>
+#include <set>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -56,6 +66,13 @@ CUSharedPtr<CFBCContent> CFBCContent::Create(const CUSharedPtr<CUStringMac>& roo
 uint32_t CFBCContent::Init(const CUSharedPtr<CUStringMac>& rootPath,
                            const CUSharedPtr<CUStringMac>& displayName, _ContentsMediaType mediaType) {
     CUAutoLock lock(&m_Lock);
+    const uint32_t code = InitFields(rootPath, displayName, mediaType);
+    if (code != 0) return code;
+    return UpdateMifStream();
+}
+
+uint32_t CFBCContent::InitFields(const CUSharedPtr<CUStringMac>& rootPath,
+                                 const CUSharedPtr<CUStringMac>& displayName, _ContentsMediaType mediaType) {
     m_InstanceID = static_cast<uint64_t>(CUIdentifierGenerator::SharedInstance()->GenerateIdentifier());
     if (!rootPath || !displayName) return kResultNullArgument;
     m_ClipArray = CUMutableArray::Create();
@@ -63,9 +80,7 @@ uint32_t CFBCContent::Init(const CUSharedPtr<CUStringMac>& rootPath,
     m_MediaType = mediaType;
     m_RootPath = CUSharedPtr<CUStringMac>(new CUStringMac(rootPath));
     m_DisplayName = CUSharedPtr<CUStringMac>(new CUStringMac(displayName));
-    const uint32_t code = UpdateFilePath();
-    if (code != 0) return code;
-    return UpdateMifStream();
+    return UpdateFilePath();
 }
 
 _ContentState CFBCContent::ContentState() const {
@@ -144,15 +159,17 @@ uint32_t CFBCContent::UpdateMifStream() {
         m_IndexModifyTime = modifyTime;
         if (m_MIFStream->GetState() == MIFStream::kStateUsable) return UpdateClipArray();
         // The content exists, but it is not a card this system reads.
-        m_ClipArray->RemoveAllObjects();
-        m_ClipCheckResults.clear();
-        m_ClipOffered.clear();
+        DropClips();
         return 0;
     }
+    DropClips();
+    return m_MediaType != kContentsMediaTypeVirtual ? kResultReadFailure : 0;
+}
+
+void CFBCContent::DropClips() {
     m_ClipArray->RemoveAllObjects();
     m_ClipCheckResults.clear();
     m_ClipOffered.clear();
-    return m_MediaType != kContentsMediaTypeVirtual ? kResultReadFailure : 0;
 }
 
 uint32_t CFBCContent::UpdateClipArray() {
@@ -252,6 +269,242 @@ CUSharedPtr<CUStringMac> CFBCContent::Description() const {
     text += CU_NEWLINE_CHAR;
     text += "}";
     return CUStringMac::Create(text.c_str());
+}
+
+CUSharedPtr<CFBCContent> CFBCContent::CreateNewMedia(const CUSharedPtr<CUStringMac>& rootPath,
+                                                     const CUSharedPtr<CUStringMac>& displayName,
+                                                     _ContentsMediaType mediaType,
+                                                     const CUSharedPtr<CUUUID>& mediaID,
+                                                     uint8_t frameRateType) {
+    if (!rootPath || !displayName) return nullptr;
+    CUSharedPtr<CFBCContent> content;
+    uint32_t code = kResultNotReady;
+    try {
+        content = CUSharedPtr<CFBCContent>(new CFBCContent());
+        code = content->InitNewMedia(rootPath, displayName, mediaType, mediaID, frameRateType);
+    } catch (const CUError&) {
+        code = kResultNotReady;
+    }
+    CULog::Write(kCULogLevelInfo, "Create New Media Path[%s] Name[%s] Type[%d] FrameRateType[%d]",
+                 rootPath->Utf8().c_str(), displayName->Utf8().c_str(), static_cast<int>(mediaType),
+                 static_cast<int>(frameRateType));
+    if (code != 0) return nullptr;
+    return content;
+}
+
+uint32_t CFBCContent::InitNewMedia(const CUSharedPtr<CUStringMac>& rootPath,
+                                   const CUSharedPtr<CUStringMac>& displayName, _ContentsMediaType mediaType,
+                                   const CUSharedPtr<CUUUID>& mediaID, uint8_t frameRateType) {
+    CUAutoLock lock(&m_Lock);
+    uint32_t code = InitFields(rootPath, displayName, mediaType);
+    if (code != 0) return code;
+    // Only a type the new index's version allows makes a card that opens.
+    if (frameRateType != MIFStream::kFrameRateType5994 && frameRateType != MIFStream::kFrameRateType50 &&
+        frameRateType != MIFStream::kFrameRateType24)
+        return kResultNullArgument;
+    try {
+        if (!CUDirectory::Exists(m_RootPath)) return kResultPathMissing;
+        // Never over an existing card (or anything else at the index path).
+        if (CUFile::Exists(m_IndexPath) || CUDirectory::Exists(m_IndexPath))
+            return kResultFileOperationFailure;
+        CUSharedPtr<MIFStream> index = MIFStream::Create();
+        if (!index) return kResultNotReady;
+        if (mediaID && (code = index->SetValueForTag(mediaID, kContentValueMediaID)) != 0) return code;
+        index->setFrameRateType(frameRateType);
+        CUDirectory::CreateDirectory(m_ClipsPath);
+        if ((code = index->WriteToFile(m_IndexPath)) != 0) return code;
+    } catch (const CUError&) {
+        return kResultFileOperationFailure;  // a folder could not be made
+    }
+    m_MediaCreationType = kMediaCreationTypeNew;
+    return UpdateMifStream();
+}
+
+uint32_t CFBCContent::SetRootPath(const CUSharedPtr<CUStringMac>& rootPath) {
+    CUAutoLock lock(&m_Lock);
+    if (!rootPath || rootPath->IsNull()) return kResultNullArgument;
+    m_RootPath = CUSharedPtr<CUStringMac>(new CUStringMac(rootPath));
+    uint32_t code = UpdateFilePath();
+    if (code != 0) return code;
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        const uint32_t clipCode = clip ? clip->SetClipsPath(m_ClipsPath) : 0;
+        if (code == 0) code = clipCode;
+    }
+    return code;
+}
+
+uint32_t CFBCContent::SetDisplayName(const CUSharedPtr<CUStringMac>& displayName) {
+    CUAutoLock lock(&m_Lock);
+    if (!displayName || displayName->IsNull()) return kResultNullArgument;
+    m_DisplayName = CUSharedPtr<CUStringMac>(new CUStringMac(displayName));
+    return 0;
+}
+
+uint32_t CFBCContent::Flush() {
+    CUAutoLock lock(&m_Lock);
+    if (!m_MIFStream || !m_IndexPath) return kResultPathMissing;
+    if (!m_MIFStream->isModify()) return 0;
+    const uint32_t code = m_MIFStream->WriteToFile(m_IndexPath);
+    if (code != 0) return code;
+    // Our own write is not a change made by another process.
+    m_IndexModifyTime = FBC_Utl_GetFileModifyTimeWithLock(m_IndexPath);
+    return m_MIFStream->GetState() == MIFStream::kStateUsable ? UpdateClipArray() : 0;
+}
+
+uint32_t CFBCContent::DeleteContent() {
+    CUAutoLock lock(&m_Lock);
+    CULog::Write(kCULogLevelInfo, "Delete Media Path [%s]", m_RootPath ? m_RootPath->Utf8().c_str() : "");
+    if (!m_MIFStream || !m_RootPath || !m_IndexPath) return kResultPathMissing;
+    // The folder must still hold the card this object opened: another card
+    // (or none) mounted at the same path in the meantime is left alone.
+    CUSharedPtr<MIFStream> onDisk = MIFStream::Create(m_IndexPath);
+    CUSharedPtr<CUUUID> opened = m_MIFStream->ValueForTag(kContentValueMediaID);
+    CUSharedPtr<CUUUID> found = onDisk ? onDisk->ValueForTag(kContentValueMediaID) : nullptr;
+    if (!opened || !found || !(*opened == *found)) return kResultReadFailure;
+    const uint32_t code =
+        FBC_Utl_DeleteFolderTree(FBC_Utl_PathAppending(m_RootPath, CUStringMac::Create(kContentsFolderName)));
+    m_MIFStream = nullptr;
+    m_IndexModifyTime = nullptr;
+    DropClips();
+    return code;
+}
+
+uint32_t CFBCContent::CheckClipNumber(const CUSharedPtr<CUStringMac>& userID, uint32_t* number) const {
+    CUAutoLock lock(&m_Lock);
+    if (!number || !userID || userID->IsNull()) return kResultNullArgument;
+    const std::string user = userID->Utf8();
+    if (user.size() != 2 || !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(user[0])) ||
+        !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(user[1])))
+        return kResultNullArgument;
+    if (m_ClipArray->Count() >= MIFStream::kMaxClipCount) return kResultNotReady;
+    std::set<uint32_t> used;
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        CUSharedPtr<ClipIDInfo> id = clip ? clip->GetClipIDInfo() : nullptr;
+        if (id && id->UserID() && id->UserID()->Utf8() == user) used.insert(id->ClipNumber());
+    }
+    for (uint32_t candidate = ClipIDInfo::kMinClipNumber; candidate <= ClipIDInfo::kMaxClipNumber;
+         ++candidate) {
+        if (used.count(candidate)) continue;
+        char clipID[16];
+        std::snprintf(clipID, sizeof clipID, "%s%04u", user.c_str(), candidate);
+        if (ClipFileExist(CUStringMac::Create(clipID))) continue;
+        *number = candidate;
+        return 0;
+    }
+    return kResultNotReady;
+}
+
+bool CFBCContent::ClipFileExist(const CUSharedPtr<CUStringMac>& clipID) const {
+    CUAutoLock lock(&m_Lock);
+    if (!clipID || clipID->IsNull() || !m_ClipsPath) return false;
+    // Only a clip ID: two user-ID characters and four digits, so the name
+    // can never lead out of the clips folder.
+    const std::string text = clipID->Utf8();
+    if (text.size() != 6 || !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(text[0])) ||
+        !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(text[1])) ||
+        text.find_first_not_of("0123456789", 2) != std::string::npos)
+        return false;
+    try {
+        CUSharedPtr<CUStringMac> path = FBC_Utl_PathAppending(m_ClipsPath, clipID);
+        return path && (CUFile::Exists(path) || CUDirectory::Exists(path));
+    } catch (const CUError&) {
+        return false;
+    }
+}
+
+bool CFBCContent::CheckContainSameClip(const CUSharedPtr<CFBCClip>& clip) const {
+    CUAutoLock lock(&m_Lock);
+    CUSharedPtr<CUStringMac> id = clip ? clip->GetClipID() : nullptr;
+    CUSharedPtr<CIFStream> block = clip ? clip->GetCIFStream() : nullptr;
+    if (!id || !block || !block->Bytes()) return false;
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> mine = object;
+        CUSharedPtr<CUStringMac> mineID = mine ? mine->GetClipID() : nullptr;
+        CUSharedPtr<CIFStream> mineBlock = mine ? mine->GetCIFStream() : nullptr;
+        if (mineID && mineBlock && mineBlock->Bytes() && mineID->Utf8() == id->Utf8() &&
+            std::memcmp(mineBlock->Bytes(), block->Bytes(), CIFStream::kBlockSize) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool CFBCContent::CheckContainBackupClip() const {
+    CUAutoLock lock(&m_Lock);
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        CUSharedPtr<CUNumber> flag =
+            clip ? CUDynamicCast<CUNumber>(clip->ValueForTag(kClipValueBackupFlag)) : nullptr;
+        if (flag && flag->SInt32Value() == kBackupFlagOn) return true;
+    }
+    return false;
+}
+
+void CFBCContent::SetSelectedAllClip(bool selected) {
+    CUAutoLock lock(&m_Lock);
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        if (clip) clip->SetSelected(selected);
+    }
+}
+
+void CFBCContent::ResetAllClipThumbnail() {
+    CUAutoLock lock(&m_Lock);
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        if (clip) clip->ResetThumbnail();
+    }
+}
+
+uint32_t CFBCContent::ClearClipThumbnailFiles() {
+    CUAutoLock lock(&m_Lock);
+    uint32_t code = 0;
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        if (!clip) continue;
+        const uint32_t deleted = FBC_Utl_DeleteFile(clip->GetTHMPath());
+        clip->ResetThumbnail();
+        if (code == 0) code = deleted;
+    }
+    return code;
+}
+
+CUSharedPtr<CUStringMac> CFBCContent::GetDriveLetter() const {
+    CUAutoLock lock(&m_Lock);
+    if (!m_RootPath) return nullptr;
+    try {
+        CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(m_RootPath);
+        return drive ? drive->GetName() : nullptr;
+    } catch (const CUError&) {
+        return nullptr;
+    }
+}
+
+void CFBCContent::UnlockMedia() {
+    CUAutoLock lock(&m_Lock);
+    m_MIFStream = nullptr;
+    DropClips();
+}
+
+void CFBCContent::SetFBCData(const CUSharedPtr<CUObject>& data) {
+    CUAutoLock lock(&m_Lock);
+    m_FBCData = data;
+}
+
+CUSharedPtr<CUObject> CFBCContent::GetFBCData() const {
+    CUAutoLock lock(&m_Lock);
+    return m_FBCData;
+}
+
+void CFBCContent::SetMediaCreationType(_MediaCreationType type) {
+    CUAutoLock lock(&m_Lock);
+    m_MediaCreationType = type;
+}
+
+_MediaCreationType CFBCContent::GetMediaCreationType() const {
+    CUAutoLock lock(&m_Lock);
+    return m_MediaCreationType;
 }
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -6,8 +6,9 @@
 // its state and is left out of OfferedClipList; the card stays usable.
 // Built and queried on the caller's thread: the content object serialises
 // its own operations with its lock, but the shared clip array must not be
-// walked while another thread re-opens the card. Nothing here writes to the
-// card.
+// walked while another thread re-opens the card. Reading never writes to
+// the card; only the management operations at the end (which no import path
+// calls) do.
 #include "CUDateTime.h"
 #include "CUMutableArray.h"
 #include "CUObject.h"
@@ -23,6 +24,7 @@
 namespace ComVantoVantoQZ64RADPlug {
 
 class CFBCClip;
+class CUUUID;
 
 enum _ContentsMediaType : uint32_t {
     kContentsMediaTypeCard = 3,
@@ -35,6 +37,12 @@ enum _ContentState : uint32_t {
     kContentStateInvalid = 1,      // no readable index, or no media metadata
     kContentStateUnsupported = 2,  // index or media metadata major version not 1
     kContentStateBadSystem = 3,    // frame-rate type not allowed for the index version
+};
+
+// How a content object came to be (Get/SetMediaCreationType).
+enum _MediaCreationType : uint32_t {
+    kMediaCreationTypeOpened = 0,  // an existing card, opened with Create
+    kMediaCreationTypeNew = 1,     // a new empty card made by CreateNewMedia
 };
 
 // Fixed names of the card layout.
@@ -119,7 +127,91 @@ public:
 
     CUSharedPtr<CUStringMac> Description() const override;
 
+    // Card management. No import path calls these; they are the only
+    // operations of this class that write to a card.
+
+    // Makes a new empty card at `rootPath` (an existing folder holding no
+    // INDEX.MIF): CONTENTS/CLIPS001 and an index of version 0x0101 with the
+    // frame-rate type (1, 2 or 4), the medium UUID `mediaID` (a fresh one
+    // when null) and no clips, then opens it. Null when InitNewMedia fails.
+    // After InitNewMedia - failed or not - logs "Create New Media Path[%s]
+    // Name[%s] Type[%d] FrameRateType[%d]" at level 3.
+    static CUSharedPtr<CFBCContent> CreateNewMedia(const CUSharedPtr<CUStringMac>& rootPath,
+                                                   const CUSharedPtr<CUStringMac>& displayName,
+                                                   _ContentsMediaType mediaType,
+                                                   const CUSharedPtr<CUUUID>& mediaID, uint8_t frameRateType);
+    // 0; kResultNullArgument for a null string or a frame-rate type other
+    // than 1, 2 or 4; kResultPathMissing when the root is not an existing
+    // folder; kResultFileOperationFailure when something is at the index
+    // path already (an existing card is never overwritten) or the folders or
+    // the index cannot be written; else the code of opening the new card.
+    uint32_t InitNewMedia(const CUSharedPtr<CUStringMac>& rootPath,
+                          const CUSharedPtr<CUStringMac>& displayName, _ContentsMediaType mediaType,
+                          const CUSharedPtr<CUUUID>& mediaID, uint8_t frameRateType);
+
+    // A new root folder (the card mounted elsewhere): re-derives the paths
+    // and hands the new clips path to every clip; reads nothing. 0,
+    // kResultNullArgument for a null path, or the first path code.
+    uint32_t SetRootPath(const CUSharedPtr<CUStringMac>& rootPath);
+    // 0, or kResultNullArgument for a null name.
+    uint32_t SetDisplayName(const CUSharedPtr<CUStringMac>& displayName);
+    // Writes the media index back to the index path when it was modified
+    // (values, frame-rate type, clip array), then takes over its clip list
+    // and its new modification time. 0 (also when nothing was modified);
+    // kResultPathMissing without an index; else MIFStream::WriteToFile's code.
+    uint32_t Flush();
+    // Logs "Delete Media Path [%s]" and deletes the root's CONTENTS tree,
+    // following no symbolic link out of it. Refused (nothing deleted) unless
+    // this object opened a card and the index now at its path is still that
+    // card's (same medium UUID): kResultPathMissing without an opened index,
+    // kResultReadFailure when the index cannot be read or names another
+    // medium; kResultFileOperationFailure when CONTENTS is no real folder or
+    // not everything could be deleted. The clip list is emptied afterwards.
+    uint32_t DeleteContent();
+
+    // The smallest clip number for user ID `userID` (two characters) that no
+    // clip of the card uses and whose clip folder name is free in the clips
+    // folder: 0 and *number; kResultNullArgument for an invalid user ID or a
+    // null out pointer; kResultNotReady when the index is full (999 clips)
+    // or no number 1-9999 is free.
+    uint32_t CheckClipNumber(const CUSharedPtr<CUStringMac>& userID, uint32_t* number) const;
+    // A file or folder named `clipID` (a clip ID such as "QZ0001") exists in
+    // the clips folder; false for anything that is not a clip ID.
+    bool ClipFileExist(const CUSharedPtr<CUStringMac>& clipID) const;
+    // The card holds a clip with the same clip ID and the same clip
+    // information record as `clip` (a clip of another card, say).
+    bool CheckContainSameClip(const CUSharedPtr<CFBCClip>& clip) const;
+    // A clip of the card has its backup flag on.
+    bool CheckContainBackupClip() const;
+    // Selects or deselects every clip.
+    void SetSelectedAllClip(bool selected);
+    // Every clip forgets its kept thumbnail (read again when next asked).
+    void ResetAllClipThumbnail();
+    // Deletes every clip's .THM file and forgets the kept thumbnails: 0, or
+    // the first deletion's failure code (the other files are still tried).
+    uint32_t ClearClipThumbnailFiles();
+    // The root folder of the volume that holds the card (its mount point);
+    // null when it cannot be determined.
+    CUSharedPtr<CUStringMac> GetDriveLetter() const;
+    // Lets go of the medium: drops the index and the clips held in memory so
+    // nothing of the card is retained (it may then be ejected);
+    // ReOpenContentData reads it again. The content holds no file open or
+    // locked between calls, so nothing else is released.
+    void UnlockMedia();
+    // An object of the managing application kept with the content.
+    void SetFBCData(const CUSharedPtr<CUObject>& data);
+    CUSharedPtr<CUObject> GetFBCData() const;
+    // See _MediaCreationType; Create sets kMediaCreationTypeOpened,
+    // CreateNewMedia kMediaCreationTypeNew.
+    void SetMediaCreationType(_MediaCreationType type);
+    _MediaCreationType GetMediaCreationType() const;
+
 private:
+    // Instance ID, clip array and copies of the strings (Init steps 1-5).
+    uint32_t InitFields(const CUSharedPtr<CUStringMac>& rootPath, const CUSharedPtr<CUStringMac>& displayName,
+                        _ContentsMediaType mediaType);
+    void DropClips();
+
     mutable CURecursiveLock m_Lock;
     uint64_t m_InstanceID = 0;
     CUSharedPtr<CUStringMac> m_RootPath;
@@ -134,6 +226,8 @@ private:
     // Per clip of m_ClipArray, as found when the list was built.
     std::vector<uint32_t> m_ClipCheckResults;
     std::vector<bool> m_ClipOffered;
+    CUSharedPtr<CUObject> m_FBCData;
+    _MediaCreationType m_MediaCreationType = kMediaCreationTypeOpened;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

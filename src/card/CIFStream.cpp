@@ -190,4 +190,8 @@ CUSharedPtr<CUObject> CIFStream::ReadValue(_CIFValueTag tag) const {
     return nullptr;
 }
 
+const unsigned char* CIFStream::Bytes() const {
+    return m_Data ? m_Data->GetPtr() : nullptr;
+}
+
 }  // namespace ComVantoVantoQZ64RADPlug

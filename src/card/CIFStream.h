@@ -76,6 +76,9 @@ public:
     // none.
     CUSharedPtr<CIFStream> Copy() const;
 
+    // The block's kBlockSize bytes as read; null before Init.
+    const unsigned char* Bytes() const;
+
     // 0 when the magic did not match (or before Init).
     uint16_t CIFVersion() const { return m_CIFVersion; }
     uint16_t MetadataVersion() const { return m_MetadataVersion; }

@@ -4,7 +4,6 @@
 #include "CIFStream.h"
 #include "CUArray.h"
 #include "CUFailure.h"
-#include "CUFileStream.h"
 #include "CUMemoryStream.h"
 #include "CUMutableArray.h"
 #include "CUNumber.h"
@@ -12,12 +11,14 @@
 #include "CUUUID.h"
 #include "ClipIDInfo.h"
 #include "FBCResultCodes.h"
+#include "FBC_Utl_File.h"
 #include "FBC_Utl_Path.h"
 #include "MediaMetadata.h"
 #include "MetaDataManager.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -37,22 +38,24 @@ uint8_t FrameRateTypeMask(uint16_t version) {
     return MinorVersion(version) != 0 ? 0x07 : 0x03;
 }
 
-// At most the index's fixed size, copied into memory, so that an oversized
-// or growing file cannot make the reader allocate without bound. Null when
-// the path cannot be opened for reading (missing file, a folder, refused).
+// At most the index's fixed size, read under the index's exclusive lock so
+// that a rewrite by another process is never seen half done, and so that an
+// oversized or growing file cannot make the reader allocate without bound.
+// Null when the path cannot be opened and read (missing file, a folder,
+// refused). An empty file still yields a stream: its first field then lies
+// beyond the end, which is a read failure, not a missing file.
 CUSharedPtr<CUStream> ReadIndexBytes(const CUSharedPtr<CUStringMac>& path) {
-    try {
-        CUSharedPtr<CUFileStream> file(new CUFileStream(path, kCUStreamModeOpen, kCUStreamAccessRead, true));
-        if (!file->IsOSFileHandleValid() || !file->CanRead()) return nullptr;
-        const uint64_t length = std::min<uint64_t>(file->Length(), MIFStream::kFileSize);
-        // An empty file still yields a stream: its first field then lies
-        // beyond the end, which is a read failure, not a missing file.
-        if (length == 0) return CUSharedPtr<CUStream>(new CUMemoryStream(nullptr, 0, false));
-        return CUSharedPtr<CUStream>(
-            CUMemoryStream::CreateMemoryStreamPtr(CUSharedPtr<CUStream>(file), _CURange{0, length}));
-    } catch (const CUError&) {
-        return nullptr;
-    }
+    return CUSharedPtr<CUStream>(FBC_Utl_ExclusiveFileRead(path, MIFStream::kFileSize));
+}
+
+void PutU16(unsigned char* at, uint16_t value) {
+    at[0] = static_cast<unsigned char>(value >> 8);
+    at[1] = static_cast<unsigned char>(value);
+}
+
+void PutU32(unsigned char* at, uint32_t value) {
+    PutU16(at, static_cast<uint16_t>(value >> 16));
+    PutU16(at + 2, static_cast<uint16_t>(value));
 }
 
 }  // namespace
@@ -93,6 +96,7 @@ uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr
     m_Version = 0;
     m_SystemBitmap = 0;
     m_StoredClipCount = 0;
+    m_Extension = 0;
     m_MediaMetadata = nullptr;
     m_FailedStep = kMIFReadStepFile;
     if (!path || path->IsNull()) return kResultNullArgument;
@@ -192,9 +196,8 @@ uint32_t MIFStream::ReadMediaMetadata(MetaDataManager& reader) {
 }
 
 uint32_t MIFStream::ReadExtension(MetaDataManager& reader) {
-    uint32_t extension = 0;
     m_FailedStep = kMIFReadStepExtension;
-    if (!reader.SetOffset(kOffsetExtension, kCUStreamSeekBegin) || !reader.GetUInt32(extension))
+    if (!reader.SetOffset(kOffsetExtension, kCUStreamSeekBegin) || !reader.GetUInt32(m_Extension))
         return kResultReadFailure;
     return 0;
 }
@@ -266,6 +269,48 @@ uint32_t MIFStream::SetValueForTag(const CUSharedPtr<CUObject>& value, _ContentV
     }
     m_Modified = true;
     return 0;
+}
+
+uint32_t MIFStream::WriteToFile(const CUSharedPtr<CUStringMac>& path) {
+    if (!path || path->IsNull()) return kResultNullArgument;
+    // An index of another major version was not read past its header:
+    // writing it would drop everything it holds.
+    if (MajorVersion(m_Version) != kSupportedMajorVersion || !m_MediaMetadata || !m_ClipArray ||
+        m_ClipArray->Count() > kMaxClipCount)
+        return kResultNotReady;
+    try {
+        CUSharedPtr<CUMemoryStream> image(new CUMemoryStream(uint64_t{kFileSize}));
+        unsigned char* bytes = image->GetPtr();
+        if (!bytes) return kResultNotReady;
+        std::memset(bytes, 0, kFileSize);
+        PutU16(bytes + kOffsetMagic, kMagic);
+        PutU16(bytes + kOffsetVersion, m_Version);
+        bytes[kOffsetSystemBitmap] = m_SystemBitmap;
+        std::memcpy(bytes + kOffsetReserved5, m_Reserved5.data(), m_Reserved5.size());
+        const uint32_t count = static_cast<uint32_t>(m_ClipArray->Count());
+        PutU32(bytes + kOffsetClipCount, count);
+        std::memcpy(bytes + kOffsetReserved12000, m_Reserved12000.data(), m_Reserved12000.size());
+        for (uint32_t i = 0; i < count; ++i) {
+            CUSharedPtr<CFBCClip> clip = m_ClipArray->ObjectAtIndex(i);
+            CUSharedPtr<ClipIDInfo> id = clip ? clip->GetClipIDInfo() : nullptr;
+            CUSharedPtr<CIFStream> block = clip ? clip->GetCIFStream() : nullptr;
+            if (!id || !block || !block->Bytes()) return kResultNotReady;
+            std::memcpy(bytes + kOffsetClipIDTable + size_t{i} * ClipIDInfo::kRecordSize, id->Bytes(),
+                        ClipIDInfo::kRecordSize);
+            std::memcpy(bytes + kOffsetCIFTable + size_t{i} * CIFStream::kBlockSize, block->Bytes(),
+                        CIFStream::kBlockSize);
+        }
+        const uint32_t code = m_MediaMetadata->WriteToFileStream(image, kOffsetMediaMetadata);
+        if (code != 0) return code;
+        PutU32(bytes + kOffsetExtension, m_Extension);
+        if (!FBC_Utl_ExclusiveFileWrite(path, image)) return kResultFileOperationFailure;
+        m_Path = CUSharedPtr<CUStringMac>(new CUStringMac(path));
+        m_StoredClipCount = count;
+        m_Modified = false;
+        return 0;
+    } catch (const CUError&) {
+        return kResultFileOperationFailure;
+    }
 }
 
 CUSharedPtr<CUStringMac> MIFStream::Description() const {

@@ -1,10 +1,10 @@
 #pragma once
 // Reader of the card's media index INDEX.MIF: header, clip identifier table,
 // clip information table, media metadata block and extension word at fixed
-// offsets. Create reads at most kFileSize bytes of the file into memory,
-// checks them and turns every index entry into a CFBCClip, in index order.
-// Built on one thread; afterwards the getters may be called from several
-// threads as long as nobody calls a setter.
+// offsets. Create reads at most kFileSize bytes of the file into memory
+// under the file's exclusive advisory lock, checks them and turns every index entry into a CFBCClip, in index
+// order. Built on one thread; afterwards the getters may be called from several threads as long as nobody
+// calls a setter.
 #include "CUMutableArray.h"
 #include "CUObject.h"
 #include "CUSharedPtr.h"
@@ -122,6 +122,19 @@ public:
     // an unknown tag or (media ID) no media metadata.
     uint32_t SetValueForTag(const CUSharedPtr<CUObject>& value, _ContentValueTag tag);
 
+    // Writes the index as it stands in memory to `path`: every field at its
+    // offset, one identifier and information record per clip of the clip
+    // array, the media metadata block; the reserved bytes and the extension
+    // word as read (zero for a new index). The file is replaced whole under
+    // its exclusive lock (written beside it, then renamed), so a failed write
+    // leaves it as it was. 0 (the path is then this index's path and the
+    // modified flag is cleared); kResultNullArgument without a path;
+    // kResultNotReady for an index of another major version (never read past
+    // its header), without media metadata, with more than 999 clips or a
+    // clip without its records; kResultFileOperationFailure when the file
+    // cannot be written.
+    uint32_t WriteToFile(const CUSharedPtr<CUStringMac>& path);
+
     // Where the last Init stopped; kMIFReadStepNone after a success.
     _MIFReadStep FailedStep() const { return m_FailedStep; }
 
@@ -141,6 +154,7 @@ private:
     uint16_t m_Version = 0;
     uint8_t m_SystemBitmap = 0;
     uint32_t m_StoredClipCount = 0;
+    uint32_t m_Extension = 0;
     std::array<unsigned char, kReserved5Size> m_Reserved5{};
     std::array<unsigned char, kReserved12000Size> m_Reserved12000{};
     CUSharedPtr<MediaMetadata> m_MediaMetadata;

@@ -8,6 +8,7 @@
 #include "MetaDataManager.h"
 
 #include <array>
+#include <cstring>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -88,6 +89,15 @@ uint32_t MediaMetadata::SetValueForTag(const CUSharedPtr<CUObject>& value, _Cont
     if (!uuid) return kResultNullArgument;
     CUAutoLock lock(m_Reader.get());
     uuid->GetBytes(m_Data->GetPtr() + kOffsetMediaID);
+    return 0;
+}
+
+uint32_t MediaMetadata::WriteToFileStream(const CUSharedPtr<CUMemoryStream>& image, uint64_t offset) const {
+    if (!image || !image->GetPtr() || !m_Data || !m_Data->GetPtr()) return kResultNullArgument;
+    const uint64_t length = image->Length();
+    if (offset > length || length - offset < kBlockSize) return kResultFileOperationFailure;
+    CUAutoLock lock(m_Reader.get());
+    std::memcpy(image->GetPtr() + offset, m_Data->GetPtr(), kBlockSize);
     return 0;
 }
 

@@ -52,6 +52,12 @@ public:
     // kResultNullArgument for another value type, tag or an unread block.
     uint32_t SetValueForTag(const CUSharedPtr<CUObject>& value, _ContentValueTag tag);
 
+    // Copies the block into the file image `image` at `offset` (the media
+    // index's bytes before they are written): 0; kResultNullArgument for a
+    // null image or an unread block; kResultFileOperationFailure when the
+    // block does not lie wholly inside the image.
+    uint32_t WriteToFileStream(const CUSharedPtr<CUMemoryStream>& image, uint64_t offset) const;
+
     // The block's bytes (kBlockSize of them), null before Init.
     const unsigned char* Bytes() const;
 

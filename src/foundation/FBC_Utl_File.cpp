@@ -7,15 +7,20 @@
 #include "CUFileInfo.h"
 #include "CUMemoryStream.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -53,30 +58,113 @@ private:
 };
 
 // Opens `path` and takes the exclusive advisory lock, waiting for other
-// holders; -1 when either fails. Only files and folders are opened: opening
-// a FIFO for reading would wait for a writer that may never come.
+// holders; -1 when either fails (errno tells why). Only files and folders are
+// opened: opening a FIFO for reading would wait for a writer that may never
+// come. A writer replaces a file by renaming a new one into place while it
+// holds the old one's lock; a waiter that then gets the old file's lock
+// opens the path again, so that it locks and reads what the path names now.
 int OpenLocked(const std::string& path, int flags) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return -1;
+    constexpr int kMaxReopens = 64;  // a path renamed over without end still answers
+    for (int attempt = 0;; ++attempt) {
+        int fd;
+        do {
+            fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return -1;
+        struct stat info {};
+        const int fileFlags = ::fcntl(fd, F_GETFL);
+        if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) || fileFlags < 0 ||
+            ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+            ::close(fd);
+            errno = EINVAL;
+            return -1;
+        }
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+        if (locked != 0) {
+            ::close(fd);
+            return -1;
+        }
+        struct stat now {};
+        const bool replaced =
+            ::stat(path.c_str(), &now) != 0 || now.st_dev != info.st_dev || now.st_ino != info.st_ino;
+        if (!replaced || attempt == kMaxReopens) return fd;
+        ::close(fd);
+    }
+}
+
+// Writes every byte; false on an error (a full file system, a size limit).
+bool WriteAll(int fd, const unsigned char* data, uint64_t length) {
+    uint64_t done = 0;
+    while (done < length) {
+        const ssize_t put = ::write(fd, data + done, length - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += static_cast<uint64_t>(put);
+    }
+    return true;
+}
+
+// The folder part and the last component of a path ("." for a bare name).
+void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const size_t slash = trimmed.rfind('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : trimmed.substr(0, slash));
+    name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+// A new hidden file beside the target, created exclusively so that no other
+// file is ever reused: ".NAME.<pid>.<n>.partial". -1 when none can be made.
+int CreateBeside(const std::string& folder, const std::string& name, std::string& created) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        created = folder + "/." + name + "." + std::to_string(::getpid()) + "." +
+                  std::to_string(counter.fetch_add(1)) + ".partial";
+        const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Removes the folder `name` of the open folder `parentFd` with everything in
+// it, never following a symbolic link (a link is removed as a link) and
+// never entering another file system mounted inside. False when anything
+// could not be removed.
+bool RemoveTreeAt(int parentFd, const std::string& name, dev_t device, int depth) {
+    constexpr int kMaxDepth = 256;
+    if (depth > kMaxDepth) return false;
+    const int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
     struct stat info {};
-    const int fileFlags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) || fileFlags < 0 ||
-        ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, &info) != 0 || info.st_dev != device) {
         ::close(fd);
-        return -1;
+        return false;
     }
-    int locked;
-    do {
-        locked = ::flock(fd, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
         ::close(fd);
-        return -1;
+        return false;
     }
-    return fd;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    bool removed = true;
+    for (const std::string& entry : names) {
+        struct stat item {};
+        if (::fstatat(::dirfd(dir), entry.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
+            removed = false;
+        } else if (S_ISDIR(item.st_mode)) {
+            removed = RemoveTreeAt(::dirfd(dir), entry, device, depth + 1) && removed;
+        } else if (::unlinkat(::dirfd(dir), entry.c_str(), 0) != 0) {
+            removed = false;
+        }
+    }
+    ::closedir(dir);
+    return removed && ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 // The whole second of the time as a CUDateTime.
@@ -160,6 +248,11 @@ CUSharedPtr<CUDateTime> FBC_Utl_GetFileModifyTimeWithLock(const CUSharedPtr<CUSt
 }
 
 CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path) {
+    return FBC_Utl_ExclusiveFileRead(path, UINT64_MAX);
+}
+
+CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path,
+                                                      uint64_t maxLength) {
     std::string native;
     if (!NativePath(path, native)) return nullptr;
     try {
@@ -171,7 +264,7 @@ CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUString
         if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
         const off_t end = ::lseek(fd.get(), 0, SEEK_END);
         if (end < 0 || ::lseek(fd.get(), 0, SEEK_SET) != 0) return nullptr;
-        const uint64_t length = static_cast<uint64_t>(end);
+        const uint64_t length = std::min(static_cast<uint64_t>(end), maxLength);
         CUSharedPtr<CUMemoryStream> stream(new CUMemoryStream(length));
         unsigned char* data = stream->GetPtr();
         if (length != 0 && !data) return nullptr;
@@ -199,23 +292,47 @@ bool FBC_Utl_ExclusiveFileWrite(const CUSharedPtr<CUStringMac>& path,
         const uint64_t length = stream->Length();
         const unsigned char* data = stream->GetPtr();
         if (length != 0 && !data) return false;
-        // No O_TRUNC here: the old content is cut only once the lock is
-        // held, so a reader holding the lock never sees it vanish.
-        FileDescriptor fd(OpenLocked(native, O_RDWR | O_CREAT));
-        if (fd.get() < 0) return false;
-        if (::ftruncate(fd.get(), 0) != 0) return false;
-        uint64_t done = 0;
-        while (done < length) {
-            const ssize_t put = ::write(fd.get(), data + done, length - done);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) break;
-            done += static_cast<uint64_t>(put);
+        // The lock of the file being replaced is held until the new one is
+        // in place: readers and writers that take it wait, then open the new
+        // file. A missing file has no lock to take.
+        FileDescriptor current(OpenLocked(native, O_RDONLY));
+        if (current.get() < 0 && errno != ENOENT) return false;
+        struct stat old {};
+        if (current.get() >= 0 && (::fstat(current.get(), &old) != 0 || !S_ISREG(old.st_mode))) return false;
+
+        // Written beside the file and renamed into place: a failed write
+        // (a full file system, a size limit) leaves the old content whole.
+        std::string folder, name, partial;
+        SplitPath(native, folder, name);
+        FileDescriptor out(CreateBeside(folder, name, partial));
+        if (out.get() < 0) return false;
+        const bool written = (current.get() < 0 || ::fchmod(out.get(), old.st_mode & 07777) == 0) &&
+                             WriteAll(out.get(), data, length) && ::fsync(out.get()) == 0;
+        if (!out.Close() || !written || ::rename(partial.c_str(), native.c_str()) != 0) {
+            ::unlink(partial.c_str());
+            return false;
         }
-        const bool closed = fd.Close();
-        return done == length && closed;
+        // The rename itself reaches the disk with the folder.
+        FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0) ::fsync(dir.get());
+        return true;
     } catch (const CUError&) {
         return false;
     }
+}
+
+uint32_t FBC_Utl_DeleteFolderTree(const CUSharedPtr<CUStringMac>& path) {
+    std::string native;
+    if (!NativePath(path, native)) return kResultNullArgument;
+    std::string folder, name;
+    SplitPath(native, folder, name);
+    if (name.empty() || name == "." || name == ".." || name == "/") return kResultFileOperationFailure;
+    FileDescriptor parent(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat info {};
+    if (parent.get() < 0 || ::fstatat(parent.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISDIR(info.st_mode))
+        return kResultFileOperationFailure;
+    return RemoveTreeAt(parent.get(), name, info.st_dev, 0) ? 0 : kResultFileOperationFailure;
 }
 
 uint64_t FBC_Utl_GetFileSize(const CUSharedPtr<CUFileInfo>& info) {

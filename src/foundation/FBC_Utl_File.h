@@ -52,9 +52,17 @@ CUSharedPtr<CUDateTime> FBC_Utl_GetFileModifyTimeWithLock(const CUSharedPtr<CUSt
 // any failure, including a file that is not a regular file or changed size
 // while being read.
 CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path);
-// Replaces the file's content by the stream's bytes under the exclusive lock
-// (waits for other holders); creates the file when missing. The old content
-// is cut only once the lock is held. True when every byte was written.
+// The same, but at most the first `maxLength` bytes: a longer file is not
+// refused, its bytes beyond are not read (nor allocated for).
+CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path,
+                                                      uint64_t maxLength);
+// Replaces the file by one holding the stream's bytes; creates it when
+// missing. The new content is written to a hidden file beside it and renamed
+// into place while the old file's exclusive lock is held (waiting for other
+// holders), so a reader sees the old or the new content whole and a failed
+// write leaves the old file as it was. The old file's permissions are kept.
+// True when every byte was written and the file is in place; false for a
+// path that is not a regular file.
 bool FBC_Utl_ExclusiveFileWrite(const CUSharedPtr<CUStringMac>& path,
                                 const CUSharedPtr<CUMemoryStream>& stream);
 // The file's size in bytes; 0 for a null object or when it cannot be read.
@@ -66,5 +74,12 @@ uint32_t FBC_Utl_DeleteFile(const CUSharedPtr<CUStringMac>& path);
 // its modification time one minute on and back. The original time is put
 // back exactly (to the nanosecond). False for a missing path.
 bool FBC_Utl_CheckReadOnly(const CUSharedPtr<CUStringMac>& path);
+// Deletes the folder at `path` with everything in it. Symbolic links are
+// removed as links, never followed, and a file system mounted inside is
+// left alone; a path whose last component is a link is refused. 0;
+// kResultNullArgument for a missing path; kResultFileOperationFailure when
+// the path is not a folder or something in it could not be removed (what
+// could be removed is gone).
+uint32_t FBC_Utl_DeleteFolderTree(const CUSharedPtr<CUStringMac>& path);
 
 }  // namespace ComVantoVantoQZ64RADPlug
