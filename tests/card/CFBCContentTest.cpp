@@ -359,3 +359,229 @@ TEST(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
 }
 
 }  // namespace
+
+namespace {
+
+CUSharedPtr<CFBCContent> NewMedia(const std::string& root, const CUSharedPtr<qz::CUUUID>& id, uint8_t type) {
+    return CFBCContent::CreateNewMedia(Str(root), Str("New"), qz::kContentsMediaTypeCard, id, type);
+}
+
+TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
+    for (uint8_t type : {1, 2, 4}) {
+        SCOPED_TRACE(int{type});
+        ScratchFolder folder;
+        cw::CardDescription expected;
+        expected.index.systemBitmap = type;
+        CUSharedPtr<qz::CUUUID> id = qz::CUUUID::Create(expected.mediaUuid.data());
+        CUSharedPtr<CFBCContent> made = NewMedia(folder.Path(), id, type);
+        ASSERT_TRUE(made);
+        EXPECT_EQ(made->GetMediaCreationType(), qz::kMediaCreationTypeNew);
+        EXPECT_EQ(made->ContentState(), qz::kContentStateReady);
+        EXPECT_TRUE(ReadBytes(cw::MediaIndexPath(folder.Path())) == cw::BuildMediaIndex(expected));
+        CUSharedPtr<CFBCContent> opened = Open(folder.Path());
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(opened->ContentState(), qz::kContentStateReady);
+        EXPECT_EQ(opened->GetClipCnt(), 0u);
+        EXPECT_EQ(opened->GetMediaCreationType(), qz::kMediaCreationTypeOpened);
+        CUSharedPtr<qz::CUNumber> readType = opened->ValueForTag(qz::kContentValueFrameRateType);
+        ASSERT_TRUE(readType);
+        EXPECT_EQ(readType->UInt8Value(), type);
+        CUSharedPtr<qz::CUUUID> readID = opened->ValueForTag(qz::kContentValueMediaID);
+        ASSERT_TRUE(readID);
+        EXPECT_TRUE(*readID == *id);
+    }
+
+    // Refused: a type the new index cannot hold, a root that is no folder,
+    // and above all an existing card, which stays as it was.
+    ScratchFolder folder;
+    EXPECT_FALSE(NewMedia(folder.Path(), nullptr, 0));
+    EXPECT_FALSE(NewMedia(folder.Path(), nullptr, 3));
+    EXPECT_FALSE(NewMedia(folder.Path() + "/missing", nullptr, 1));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/CONTENTS"));
+    CUSharedPtr<CFBCContent> fresh = NewMedia(folder.Path(), nullptr, 1);  // a fresh UUID
+    ASSERT_TRUE(fresh);
+    EXPECT_TRUE(fresh->ValueForTag(qz::kContentValueMediaID));
+    ScratchFolder existing;
+    cw::WriteCard(SmallCard(1), existing.Path());
+    const auto before = Snapshot(existing.Path());
+    EXPECT_FALSE(NewMedia(existing.Path(), nullptr, 1));
+    ExpectUntouched(before, existing.Path());
+}
+
+TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
+    ScratchFolder folder;
+    cw::WriteCard(SmallCard(3), folder.Path());
+    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    ASSERT_TRUE(content);
+    const auto before = Snapshot(folder.Path());
+    EXPECT_EQ(content->Flush(), 0u);  // nothing changed: nothing written
+    ExpectUntouched(before, folder.Path());
+
+    CUSharedPtr<qz::CUUUID> id = qz::CUUUID::Create();
+    ASSERT_EQ(content->SetValueForTag(id, qz::kContentValueMediaID), 0u);
+    CUSharedPtr<qz::CUMutableArray> clips = qz::CUMutableArray::Create();
+    clips->AddObject(ClipAt(*content, 2));
+    clips->AddObject(ClipAt(*content, 0));
+    content->GetMIFStream()->SetClipArray(clips);
+    ASSERT_EQ(content->Flush(), 0u);
+    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_FALSE(content->isMidifyFromOther());
+
+    CUSharedPtr<CFBCContent> back = Open(folder.Path());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->ContentState(), qz::kContentStateReady);
+    EXPECT_EQ(IDs(back->OfferedClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    CUSharedPtr<qz::CUUUID> readID = back->ValueForTag(qz::kContentValueMediaID);
+    ASSERT_TRUE(readID);
+    EXPECT_TRUE(*readID == *id);
+}
+
+TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
+    ScratchFolder folder;
+    const std::string card = folder.Path() + "/card", outside = folder.Path() + "/outside";
+    cw::WriteCard(SmallCard(2), card);
+    std::filesystem::create_directories(outside + "/folder");
+    WriteBytes(outside + "/file", {1, 2, 3});
+    WriteBytes(outside + "/folder/inner", {4, 5});
+    const std::string clip = cw::ClipFolderPath(card, cw::ClipId{"QZ", 1});
+    std::filesystem::create_directory_symlink(outside + "/folder", clip + "/link-to-folder");
+    std::filesystem::create_symlink(outside + "/file", clip + "/link-to-file");
+    std::filesystem::create_directory_symlink(outside, card + "/CONTENTS/link-to-outside");
+    const auto outsideBefore = Snapshot(outside);
+
+    CUSharedPtr<CFBCContent> content = Open(card);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->DeleteContent(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(card + "/CONTENTS"));
+    EXPECT_TRUE(std::filesystem::is_directory(card));
+    ExpectUntouched(outsideBefore, outside);
+    EXPECT_EQ(content->GetClipCnt(), 0u);
+    EXPECT_EQ(content->DeleteContent(), qz::kResultPathMissing);  // nothing opened any more
+
+    // Another card now at the path, or a CONTENTS that is a link to a copy
+    // of the card elsewhere: left alone.
+    cw::WriteCard(SmallCard(1), card);
+    content = Open(card);
+    ASSERT_TRUE(content);
+    cw::CardDescription other = SmallCard(1);
+    other.mediaUuid[15] ^= 0xFF;
+    cw::WriteCard(other, card);
+    auto cardBefore = Snapshot(card);
+    EXPECT_EQ(content->DeleteContent(), qz::kResultReadFailure);
+    ExpectUntouched(cardBefore, card);
+
+    const std::string copy = folder.Path() + "/copy";
+    cw::WriteCard(other, copy);
+    std::filesystem::remove_all(card + "/CONTENTS");
+    std::filesystem::create_directory_symlink(copy + "/CONTENTS", card + "/CONTENTS");
+    content = Open(card);
+    ASSERT_TRUE(content);
+    const auto copyBefore = Snapshot(copy);
+    EXPECT_EQ(content->DeleteContent(), qz::kResultFileOperationFailure);
+    ExpectUntouched(copyBefore, copy);
+
+    // A folder that is no card is never deleted.
+    std::filesystem::create_directories(folder.Path() + "/plain/CONTENTS/CLIPS001");
+    CUSharedPtr<CFBCContent> virtualMedium =
+        CFBCContent::Create(Str(folder.Path() + "/plain"), Str(""), qz::kContentsMediaTypeVirtual);
+    ASSERT_TRUE(virtualMedium);
+    EXPECT_EQ(virtualMedium->DeleteContent(), qz::kResultPathMissing);
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() + "/plain/CONTENTS/CLIPS001"));
+}
+
+TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
+    ScratchFolder folder;
+    const std::string root = folder.Path() + "/card";
+    cw::WriteCard(SmallCard(3), root);
+    CUSharedPtr<CFBCContent> content = Open(root);
+    ASSERT_TRUE(content);
+
+    // Free clip numbers: not in the index, no folder of that name.
+    std::filesystem::create_directory(cw::ClipsFolderPath(root) + "/QZ0004");
+    const struct {
+        const char* user;
+        uint32_t code, number;
+    } numbers[] = {
+        {"QZ", 0, 5}, {"AB", 0, 1}, {"Q", qz::kResultNullArgument, 0}, {"Q/", qz::kResultNullArgument, 0}};
+    for (const auto& n : numbers) {
+        uint32_t number = 0;
+        EXPECT_EQ(content->CheckClipNumber(Str(n.user), &number), n.code) << n.user;
+        EXPECT_EQ(number, n.number) << n.user;
+    }
+    for (const auto& [id, exists] : std::vector<std::pair<const char*, bool>>{
+             {"QZ0001", true}, {"QZ0004", true}, {"QZ0009", false}, {"INDEX.MIF", false}, {"../../x", false}})
+        EXPECT_EQ(content->ClipFileExist(Str(id)), exists) << id;
+
+    // The same clip: same ID and clip information, from any card.
+    EXPECT_TRUE(content->CheckContainSameClip(ClipAt(*Open(root), 1)));
+    ScratchFolder otherFolder;
+    cw::WriteCard(SmallCard(3, 9), otherFolder.Path());
+    EXPECT_FALSE(content->CheckContainSameClip(ClipAt(*Open(otherFolder.Path()), 1)));
+    EXPECT_FALSE(content->CheckContainSameClip(nullptr));
+    EXPECT_FALSE(content->CheckContainBackupClip());
+
+    content->SetSelectedAllClip(true);
+    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(ClipAt(*content, i)->IsSelected());
+    content->SetSelectedAllClip(false);
+    EXPECT_FALSE(ClipAt(*content, 2)->IsSelected());
+
+    // Thumbnails are read once and kept until reset; clearing deletes them.
+    CUSharedPtr<CFBCClip> first = ClipAt(*content, 0);
+    const std::string thm = first->GetTHMPath()->Utf8();
+    WriteBytes(thm, {1, 2});
+    ASSERT_TRUE(first->GetThumbnailData());
+    WriteBytes(thm, {3});
+    EXPECT_EQ(first->GetThumbnailData()->size(), 2u);
+    content->ResetAllClipThumbnail();
+    EXPECT_EQ(first->GetThumbnailData()->size(), 1u);
+    EXPECT_EQ(content->ClearClipThumbnailFiles(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(thm));
+    EXPECT_FALSE(first->GetThumbnailData());
+
+    CUSharedPtr<qz::CUStringMac> drive = content->GetDriveLetter();
+    ASSERT_TRUE(drive);
+    EXPECT_EQ(root.rfind(drive->Utf8(), 0), 0u) << drive->Utf8();
+
+    CUSharedPtr<qz::CUObject> data = qz::CUNumber::Create<uint32_t>(7);
+    content->SetFBCData(data);
+    EXPECT_EQ(content->GetFBCData().get(), data.get());
+    content->SetMediaCreationType(qz::kMediaCreationTypeNew);
+    EXPECT_EQ(content->GetMediaCreationType(), qz::kMediaCreationTypeNew);
+    EXPECT_EQ(content->SetDisplayName(Str("Card A")), 0u);
+    EXPECT_EQ(content->GetDisplayName()->Utf8(), "Card A");
+    EXPECT_EQ(content->SetDisplayName(nullptr), qz::kResultNullArgument);
+
+    // The card mounted elsewhere: every path follows, nothing is read.
+    const std::string moved = folder.Path() + "/moved";
+    std::filesystem::rename(root, moved);
+    EXPECT_EQ(content->SetRootPath(Str(moved)), 0u);
+    EXPECT_EQ(content->GetIndexPath()->Utf8(), cw::MediaIndexPath(moved));
+    EXPECT_EQ(ClipAt(*content, 2)->GetClipPath()->Utf8(), cw::ClipFolderPath(moved, cw::ClipId{"QZ", 3}));
+    EXPECT_EQ(content->SetRootPath(nullptr), qz::kResultNullArgument);
+
+    content->UnlockMedia();
+    EXPECT_EQ(content->GetClipCnt(), 0u);
+    EXPECT_NE(content->ContentState(), qz::kContentStateReady);
+    EXPECT_EQ(content->ReOpenContentData(), 0u);
+    EXPECT_EQ(IDs(content->OfferedClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
+}
+
+TEST(CFBCContentTest, NewMediaAndDeletionAreLogged) {
+    ScratchFolder folder;
+    const std::string logs = folder.Path() + "/logs", root = folder.Path() + "/card";
+    std::filesystem::create_directories(root);
+    qz::CULog::InitializeWithName(Str(logs), Str("manage"), qz::kCULogLevelDebug);
+    CUSharedPtr<CFBCContent> content = NewMedia(root, nullptr, 2);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->DeleteContent(), 0u);
+    qz::CULog::Terminate();
+    std::ifstream in(logs + "/manage0.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("Create New Media Path[" + root + "] Name[New] Type[3] FrameRateType[2]"),
+              std::string::npos)
+        << text.str();
+    EXPECT_NE(text.str().find("Delete Media Path [" + root + "]"), std::string::npos) << text.str();
+}
+
+}  // namespace

@@ -6,11 +6,22 @@
 #include "CUUUID.h"
 #include "ContentTestSupport.h"
 #include "FBCResultCodes.h"
+#include "FBC_Utl_File.h"
 #include "MediaMetadata.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -329,6 +340,202 @@ TEST(MIFStreamTest, SettersChangeValuesInMemoryAndMarkTheIndexModified) {
     EXPECT_EQ(fresh->GetState(), 3u);  // no frame-rate type yet
     EXPECT_TRUE(fresh->ValueForTag(qz::kContentValueMediaID));
     EXPECT_EQ(fresh->GetMediaMetadata()->MetadataVersion(), qz::MediaMetadata::kNewVersion);
+}
+
+}  // namespace
+
+namespace {
+
+// The written file of `stream`, read back.
+std::vector<uint8_t> Written(MIFStream& stream, const std::string& path) {
+    EXPECT_EQ(stream.WriteToFile(Str(path)), 0u);
+    EXPECT_FALSE(stream.isModify());
+    return ReadBytes(path);
+}
+
+CUSharedPtr<qz::CUMutableArray> ClipsAt(const MIFStream& stream, std::vector<size_t> positions) {
+    CUSharedPtr<qz::CUMutableArray> clips = qz::CUMutableArray::Create();
+    for (size_t i : positions) clips->AddObject(stream.ClipArray()->ObjectAtIndex(i));
+    return clips;
+}
+
+TEST(MIFStreamTest, WrittenIndexIsTheCardWritersImageByteForByte) {
+    std::vector<cw::CardDescription> cards(4, SmallCard(3));
+    cards[0].clipOrder = {2, 0, 1};
+    cards[1].index.version = 0x0100;
+    cards[1].index.systemBitmap = 0x02;
+    cards[2].index.reserved5 = {1, 2, 3};
+    cards[2].index.extensionWord = 0xDEADBEEF;
+    cards[3] = cw::CardDescription{};
+    cards[3].index.systemBitmap = 0x04;
+    ScratchFolder folder;
+    const std::string path = folder.Path() + "/INDEX.MIF";
+    for (size_t i = 0; i < cards.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::vector<uint8_t> image = cw::BuildMediaIndex(cards[i]);
+        const ReadResult r = ReadImage(image);
+        ASSERT_EQ(r.code, 0u);
+        EXPECT_TRUE(Written(*r.stream, path) == image);
+        CUSharedPtr<MIFStream> back = MIFStream::Create(Str(path));
+        ASSERT_TRUE(back);
+        EXPECT_EQ(ClipIDs(*back), ClipIDs(*r.stream));
+        EXPECT_EQ(back->GetState(), r.stream->GetState());
+    }
+}
+
+TEST(MIFStreamTest, NewAndEditedIndexesReadBackWithTheirValues) {
+    ScratchFolder folder;
+    const std::string path = folder.Path() + "/INDEX.MIF";
+    CUSharedPtr<MIFStream> fresh = MIFStream::Create();
+    ASSERT_TRUE(fresh);
+    fresh->setFrameRateType(MIFStream::kFrameRateType50);
+    cw::CardDescription expected;
+    expected.index.systemBitmap = 0x02;
+    CUSharedPtr<qz::CUUUID> uuid = qz::CUUUID::Create(expected.mediaUuid.data());
+    ASSERT_EQ(fresh->SetValueForTag(uuid, qz::kContentValueMediaID), 0u);
+    EXPECT_TRUE(Written(*fresh, path) == cw::BuildMediaIndex(expected));
+    CUSharedPtr<MIFStream> back = MIFStream::Create(Str(path));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->GetState(), 0u);
+    EXPECT_EQ(back->IndexVersion(), MIFStream::kNewVersion);
+    EXPECT_EQ(back->FrameRateType(), MIFStream::kFrameRateType50);
+    EXPECT_EQ(back->GetMediaMetadata()->MetadataVersion(), qz::MediaMetadata::kNewVersion);
+    EXPECT_EQ(back->ClipArray()->Count(), 0u);
+    CUSharedPtr<qz::CUUUID> readID = back->ValueForTag(qz::kContentValueMediaID);
+    ASSERT_TRUE(readID);
+    EXPECT_TRUE(*readID == *uuid);
+
+    // Values and a clip array changed in memory, written, read back.
+    const ReadResult r = ReadImage(cw::BuildMediaIndex(SmallCard(3)));
+    ASSERT_EQ(r.code, 0u);
+    r.stream->SetClipArray(ClipsAt(*r.stream, {2, 0}));
+    ASSERT_EQ(r.stream->SetValueForTag(qz::CUNumber::Create<uint8_t>(4), qz::kContentValueFrameRateType), 0u);
+    Written(*r.stream, path);
+    back = MIFStream::Create(Str(path));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ClipIDs(*back), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(back->FrameRateType(), 4);
+    EXPECT_EQ(back->GetState(), 0u);
+
+    // What cannot be written whole is not written at all.
+    cw::CardDescription other = SmallCard(1);
+    other.index.version = 0x0201;
+    const ReadResult unread = ReadImage(cw::BuildMediaIndex(other));
+    EXPECT_EQ(unread.stream->WriteToFile(Str(folder.Path() + "/v2.MIF")), qz::kResultNotReady);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/v2.MIF"));
+    EXPECT_EQ(r.stream->WriteToFile(nullptr), qz::kResultNullArgument);
+    EXPECT_EQ(r.stream->WriteToFile(Str(folder.Path() + "/no/such/INDEX.MIF")),
+              qz::kResultFileOperationFailure);
+}
+
+// A write that fails on the way leaves the old index as it was, and nothing
+// beside it.
+TEST(MIFStreamTest, AFailedWriteLeavesTheOldIndexWhole) {
+    struct Case {
+        const char* what;
+        bool needsNonRoot;
+        void (*arrange)(const std::string& folder);  // in the writing child
+    };
+    const Case cases[] = {
+        {"file system full (a 1 MiB file size limit)", false,
+         [](const std::string&) {
+             ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+             const struct rlimit limit = {1 << 20, 1 << 20};
+             ::setrlimit(RLIMIT_FSIZE, &limit);
+         }},
+        {"read-only folder", true, [](const std::string& folder) { ::chmod(folder.c_str(), 0555); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsNonRoot && ::geteuid() == 0) continue;  // root writes into read-only folders
+        ScratchFolder folder;
+        const std::string path = folder.Path() + "/INDEX.MIF";
+        const std::vector<uint8_t> old = cw::BuildMediaIndex(SmallCard(2));
+        WriteBytes(path, old);
+        CUSharedPtr<MIFStream> stream = MIFStream::Create(Str(path));
+        ASSERT_TRUE(stream);
+        stream->setFrameRateType(MIFStream::kFrameRateType50);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            c.arrange(folder.Path());
+            ::_exit(stream->WriteToFile(Str(path)) == qz::kResultFileOperationFailure ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::chmod(folder.Path().c_str(), 0755);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_TRUE(ReadBytes(path) == old);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                                std::filesystem::directory_iterator()),
+                  1);
+    }
+}
+
+// Another process rewrites the index while this one reads it, from two
+// threads: every read finds one whole index or the other, never a mix.
+TEST(MIFStreamTest, ReadersNeverSeeAHalfWrittenIndex) {
+    const std::vector<uint8_t> images[2] = {cw::BuildMediaIndex(SmallCard(2)),
+                                            cw::BuildMediaIndex(SmallCard(3))};
+    struct Case {
+        const char* what;
+        // Writes image `round % 2`, in the child.
+        bool (*write)(const std::string& path, const std::vector<uint8_t>& image);
+    };
+    const Case cases[] = {
+        {"rewritten in place under the lock",
+         [](const std::string& path, const std::vector<uint8_t>& image) {
+             const int fd = ::open(path.c_str(), O_RDWR);
+             if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::ftruncate(fd, 0) != 0) return false;
+             const size_t half = image.size() / 2;
+             bool ok = ::pwrite(fd, image.data(), half, 0) == static_cast<ssize_t>(half);
+             ::usleep(20 * 1000);  // a reader that does not wait sees half a file
+             ok = ok && ::pwrite(fd, image.data() + half, image.size() - half, static_cast<off_t>(half)) ==
+                            static_cast<ssize_t>(image.size() - half);
+             ::close(fd);
+             return ok;
+         }},
+        {"replaced beside and renamed",
+         [](const std::string& path, const std::vector<uint8_t>& image) {
+             std::vector<uint8_t> copy = image;
+             return qz::FBC_Utl_ExclusiveFileWrite(
+                 Str(path),
+                 CUSharedPtr<qz::CUMemoryStream>(new qz::CUMemoryStream(copy.data(), copy.size(), false)));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        const std::string path = folder.Path() + "/INDEX.MIF";
+        WriteBytes(path, images[0]);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (int round = 1; round <= 8; ++round) {
+                if (!c.write(path, images[round % 2])) ::_exit(1);
+                ::usleep(5 * 1000);
+            }
+            ::_exit(0);
+        }
+        std::atomic<bool> done{false};
+        std::atomic<int> reads{0}, bad{0};
+        auto reader = [&] {
+            while (!done) {
+                uint32_t code = 1;
+                CUSharedPtr<MIFStream> s = MIFStream::Create(Str(path), &code);
+                const size_t clips = s ? s->ClipArray()->Count() : 0;
+                if (code != 0 || (clips != 2 && clips != 3)) ++bad;
+                ++reads;
+            }
+        };
+        std::thread first(reader), second(reader);
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        done = true;
+        first.join();
+        second.join();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_GT(reads.load(), 0);
+        EXPECT_EQ(bad.load(), 0) << "of " << reads.load() << " reads";
+    }
 }
 
 }  // namespace
