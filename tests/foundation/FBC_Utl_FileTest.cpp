@@ -228,6 +228,81 @@ TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsContentWhileOtherHolds) {
     EXPECT_EQ(ReadText(file), "replacement");
 }
 
+// The bound cuts what is read, never refuses what fits.
+TEST_F(FBC_Utl_FileTest, ExclusiveReadWithABoundReadsAtMostThatMany) {
+    const struct {
+        size_t fileLength;
+        uint64_t bound;
+        size_t read;
+    } cases[] = {{5, 3, 3}, {5, 5, 5}, {5, 6, 5}, {5, UINT64_MAX, 5}, {0, 3, 0}, {5, 0, 0}};
+    const std::string file = Path("index");
+    for (const auto& c : cases) {
+        WriteText(file, std::string("abcde").substr(0, c.fileLength));
+        auto stream = FBC_Utl_ExclusiveFileRead(S(file), c.bound);
+        ASSERT_FALSE(stream.IsNull()) << c.fileLength << " " << c.bound;
+        EXPECT_EQ(StreamBytes(stream), std::string("abcde").substr(0, c.read))
+            << c.fileLength << " " << c.bound;
+    }
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileRead(S(Path("missing")), 3).IsNull());
+}
+
+// A writer that replaces the file by renaming a new one into place while it
+// holds the lock: the waiting reader reads the new file, not the old one it
+// opened first.
+TEST_F(FBC_Utl_FileTest, ExclusiveReadWaitingOnAReplacedFileReadsItsReplacement) {
+    const std::string file = Path("index"), beside = Path(".index.new");
+    WriteText(file, "old content");
+    LockHolder holder(file, [file, beside](int) {
+        return WriteText(beside, "new content") && ::rename(beside.c_str(), file.c_str()) == 0 ? 'K' : 'X';
+    });
+    auto stream = FBC_Utl_ExclusiveFileRead(S(file));
+    EXPECT_EQ(holder.Pending(), "KR");
+    ASSERT_FALSE(stream.IsNull());
+    EXPECT_EQ(StreamBytes(stream), "new content");
+}
+
+TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsPermissionsAndLeavesNothingBeside) {
+    const std::string file = Path("index");
+    WriteText(file, "old");
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    std::string fresh = "new";
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(
+        S(file), CUSharedPtr<CUMemoryStream>(new CUMemoryStream(fresh.data(), fresh.size(), false))));
+    EXPECT_EQ(ReadText(file), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(m_Dir), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(FBC_Utl_FileTest, DeleteFolderTreeRefusesWhatIsNoFolderAndNeverFollowsLinks) {
+    std::filesystem::create_directories(Path("keep/inner"));
+    WriteText(Path("keep/inner/file"), "kept");
+    WriteText(Path("file"), "kept");
+    std::filesystem::create_directory_symlink(Path("keep"), Path("link"));
+    const struct {
+        CUSharedPtr<CUStringMac> path;
+        uint32_t code;
+    } refused[] = {{nullptr, kResultNullArgument},
+                   {S(Path("missing")), kResultFileOperationFailure},
+                   {S(Path("file")), kResultFileOperationFailure},
+                   {S(Path("link")), kResultFileOperationFailure},
+                   {S(Path("link/")), kResultFileOperationFailure}};
+    for (const auto& r : refused) EXPECT_EQ(FBC_Utl_DeleteFolderTree(r.path), r.code);
+    EXPECT_EQ(ReadText(Path("keep/inner/file")), "kept");
+    EXPECT_EQ(ReadText(Path("file")), "kept");
+
+    // A tree holding links to the kept folder and file loses only the links.
+    std::filesystem::create_directories(Path("tree/a/b"));
+    std::filesystem::create_directory_symlink(Path("keep"), Path("tree/a/b/folder-link"));
+    std::filesystem::create_symlink(Path("file"), Path("tree/a/file-link"));
+    EXPECT_EQ(FBC_Utl_DeleteFolderTree(S(Path("tree"))), 0u);
+    EXPECT_FALSE(std::filesystem::exists(Path("tree")));
+    EXPECT_EQ(ReadText(Path("keep/inner/file")), "kept");
+    EXPECT_EQ(ReadText(Path("file")), "kept");
+}
+
 TEST_F(FBC_Utl_FileTest, ModifyTimeWithLockWaitsForOtherHolder) {
     const std::string file = Path("index");
     WriteText(file, "x");
