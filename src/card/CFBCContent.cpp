@@ -29,6 +29,16 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 
+namespace {
+
+// `text` starts with two characters a user ID may hold.
+bool StartsWithUserID(const std::string& text) {
+    return text.size() >= 2 && ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(text[0])) &&
+           ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(text[1]));
+}
+
+}  // namespace
+
 const char* const kContentsFolderName = "CONTENTS";
 const char* const kClipsFolderName = "CLIPS001";
 const char* const kMediaIndexFileName = "INDEX.MIF";
@@ -164,6 +174,15 @@ uint32_t CFBCContent::UpdateMifStream() {
     }
     DropClips();
     return m_MediaType != kContentsMediaTypeVirtual ? kResultReadFailure : 0;
+}
+
+std::vector<CUSharedPtr<CFBCClip>> CFBCContent::Clips() const {
+    std::vector<CUSharedPtr<CFBCClip>> clips;
+    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
+        CUSharedPtr<CFBCClip> clip = object;
+        if (clip) clips.push_back(clip);
+    }
+    return clips;
 }
 
 void CFBCContent::DropClips() {
@@ -326,9 +345,8 @@ uint32_t CFBCContent::SetRootPath(const CUSharedPtr<CUStringMac>& rootPath) {
     m_RootPath = CUSharedPtr<CUStringMac>(new CUStringMac(rootPath));
     uint32_t code = UpdateFilePath();
     if (code != 0) return code;
-    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        const uint32_t clipCode = clip ? clip->SetClipsPath(m_ClipsPath) : 0;
+    for (const CUSharedPtr<CFBCClip>& clip : Clips()) {
+        const uint32_t clipCode = clip->SetClipsPath(m_ClipsPath);
         if (code == 0) code = clipCode;
     }
     return code;
@@ -374,14 +392,11 @@ uint32_t CFBCContent::CheckClipNumber(const CUSharedPtr<CUStringMac>& userID, ui
     CUAutoLock lock(&m_Lock);
     if (!number || !userID || userID->IsNull()) return kResultNullArgument;
     const std::string user = userID->Utf8();
-    if (user.size() != 2 || !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(user[0])) ||
-        !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(user[1])))
-        return kResultNullArgument;
+    if (user.size() != 2 || !StartsWithUserID(user)) return kResultNullArgument;
     if (m_ClipArray->Count() >= MIFStream::kMaxClipCount) return kResultNotReady;
     std::set<uint32_t> used;
-    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        CUSharedPtr<ClipIDInfo> id = clip ? clip->GetClipIDInfo() : nullptr;
+    for (const CUSharedPtr<CFBCClip>& clip : Clips()) {
+        CUSharedPtr<ClipIDInfo> id = clip->GetClipIDInfo();
         if (id && id->UserID() && id->UserID()->Utf8() == user) used.insert(id->ClipNumber());
     }
     for (uint32_t candidate = ClipIDInfo::kMinClipNumber; candidate <= ClipIDInfo::kMaxClipNumber;
@@ -402,8 +417,7 @@ bool CFBCContent::ClipFileExist(const CUSharedPtr<CUStringMac>& clipID) const {
     // Only a clip ID: two user-ID characters and four digits, so the name
     // can never lead out of the clips folder.
     const std::string text = clipID->Utf8();
-    if (text.size() != 6 || !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(text[0])) ||
-        !ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(text[1])) ||
+    if (text.size() != 6 || !StartsWithUserID(text) ||
         text.find_first_not_of("0123456789", 2) != std::string::npos)
         return false;
     try {
@@ -419,10 +433,9 @@ bool CFBCContent::CheckContainSameClip(const CUSharedPtr<CFBCClip>& clip) const 
     CUSharedPtr<CUStringMac> id = clip ? clip->GetClipID() : nullptr;
     CUSharedPtr<CIFStream> block = clip ? clip->GetCIFStream() : nullptr;
     if (!id || !block || !block->Bytes()) return false;
-    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> mine = object;
-        CUSharedPtr<CUStringMac> mineID = mine ? mine->GetClipID() : nullptr;
-        CUSharedPtr<CIFStream> mineBlock = mine ? mine->GetCIFStream() : nullptr;
+    for (const CUSharedPtr<CFBCClip>& mine : Clips()) {
+        CUSharedPtr<CUStringMac> mineID = mine->GetClipID();
+        CUSharedPtr<CIFStream> mineBlock = mine->GetCIFStream();
         if (mineID && mineBlock && mineBlock->Bytes() && mineID->Utf8() == id->Utf8() &&
             std::memcmp(mineBlock->Bytes(), block->Bytes(), CIFStream::kBlockSize) == 0)
             return true;
@@ -432,10 +445,8 @@ bool CFBCContent::CheckContainSameClip(const CUSharedPtr<CFBCClip>& clip) const 
 
 bool CFBCContent::CheckContainBackupClip() const {
     CUAutoLock lock(&m_Lock);
-    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        CUSharedPtr<CUNumber> flag =
-            clip ? CUDynamicCast<CUNumber>(clip->ValueForTag(kClipValueBackupFlag)) : nullptr;
+    for (const CUSharedPtr<CFBCClip>& clip : Clips()) {
+        CUSharedPtr<CUNumber> flag = CUDynamicCast<CUNumber>(clip->ValueForTag(kClipValueBackupFlag));
         if (flag && flag->SInt32Value() == kBackupFlagOn) return true;
     }
     return false;
@@ -443,26 +454,18 @@ bool CFBCContent::CheckContainBackupClip() const {
 
 void CFBCContent::SetSelectedAllClip(bool selected) {
     CUAutoLock lock(&m_Lock);
-    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        if (clip) clip->SetSelected(selected);
-    }
+    for (const CUSharedPtr<CFBCClip>& clip : Clips()) clip->SetSelected(selected);
 }
 
 void CFBCContent::ResetAllClipThumbnail() {
     CUAutoLock lock(&m_Lock);
-    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        if (clip) clip->ResetThumbnail();
-    }
+    for (const CUSharedPtr<CFBCClip>& clip : Clips()) clip->ResetThumbnail();
 }
 
 uint32_t CFBCContent::ClearClipThumbnailFiles() {
     CUAutoLock lock(&m_Lock);
     uint32_t code = 0;
-    for (const CUSharedPtr<CUObject>& object : m_ClipArray->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        if (!clip) continue;
+    for (const CUSharedPtr<CFBCClip>& clip : Clips()) {
         const uint32_t deleted = FBC_Utl_DeleteFile(clip->GetTHMPath());
         clip->ResetThumbnail();
         if (code == 0) code = deleted;

@@ -211,6 +211,8 @@ private:
     uint32_t InitFields(const CUSharedPtr<CUStringMac>& rootPath, const CUSharedPtr<CUStringMac>& displayName,
                         _ContentsMediaType mediaType);
     void DropClips();
+    // The clips of the clip array (other objects left out).
+    std::vector<CUSharedPtr<CFBCClip>> Clips() const;
 
     mutable CURecursiveLock m_Lock;
     uint64_t m_InstanceID = 0;
