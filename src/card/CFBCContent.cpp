@@ -330,8 +330,15 @@ uint32_t CFBCContent::InitNewMedia(const CUSharedPtr<CUStringMac>& rootPath,
         if (!index) return kResultNotReady;
         if (mediaID && (code = index->SetValueForTag(mediaID, kContentValueMediaID)) != 0) return code;
         index->setFrameRateType(frameRateType);
+        CUSharedPtr<CUStringMac> contents = FBC_Utl_RemoveLastComponent(m_ClipsPath);
+        const bool hadContents = CUDirectory::Exists(contents), hadClips = CUDirectory::Exists(m_ClipsPath);
         CUDirectory::CreateDirectory(m_ClipsPath);
-        if ((code = index->WriteToFile(m_IndexPath)) != 0) return code;
+        if ((code = index->WriteToFile(m_IndexPath)) != 0) {
+            // A failed card leaves no folders of its own behind.
+            if (!hadClips) CUDirectory::Delete(m_ClipsPath);
+            if (!hadContents) CUDirectory::Delete(contents);
+            return code;
+        }
     } catch (const CUError&) {
         return kResultFileOperationFailure;  // a folder could not be made
     }

@@ -13,7 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <sstream>
@@ -398,6 +403,17 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
     EXPECT_FALSE(NewMedia(folder.Path(), nullptr, 3));
     EXPECT_FALSE(NewMedia(folder.Path() + "/missing", nullptr, 1));
     EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/CONTENTS"));
+    const pid_t child = ::fork();  // a file system too full for the index
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit = {1 << 20, 1 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(NewMedia(folder.Path(), nullptr, 1) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
     CUSharedPtr<CFBCContent> fresh = NewMedia(folder.Path(), nullptr, 1);  // a fresh UUID
     ASSERT_TRUE(fresh);
     EXPECT_TRUE(fresh->ValueForTag(qz::kContentValueMediaID));
