@@ -389,10 +389,15 @@ uint32_t CFBCContent::DeleteContent() {
     if (!opened || !found || !(*opened == *found)) return kResultReadFailure;
     const uint32_t code =
         FBC_Utl_DeleteFolderTree(FBC_Utl_PathAppending(m_RootPath, CUStringMac::Create(kContentsFolderName)));
+    if (code != 0) {
+        // Nothing, or not all, was deleted: hold what is left.
+        UpdateMifStream();
+        return code;
+    }
     m_MIFStream = nullptr;
     m_IndexModifyTime = nullptr;
     DropClips();
-    return code;
+    return 0;
 }
 
 uint32_t CFBCContent::CheckClipNumber(const CUSharedPtr<CUStringMac>& userID, uint32_t* number) const {

@@ -166,7 +166,8 @@ public:
     // card's (same medium UUID): kResultPathMissing without an opened index,
     // kResultReadFailure when the index cannot be read or names another
     // medium; kResultFileOperationFailure when CONTENTS is no real folder or
-    // not everything could be deleted. The clip list is emptied afterwards.
+    // not everything could be deleted (the card is then read again). After a
+    // deletion the clip list is empty.
     uint32_t DeleteContent();
 
     // The smallest clip number for user ID `userID` (two characters) that no

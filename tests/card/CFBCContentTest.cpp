@@ -495,6 +495,7 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
     const auto copyBefore = Snapshot(copy);
     EXPECT_EQ(content->DeleteContent(), qz::kResultFileOperationFailure);
     ExpectUntouched(copyBefore, copy);
+    EXPECT_EQ(content->GetClipCnt(), 1u);  // still holds what is still there
 
     // A folder that is no card is never deleted.
     std::filesystem::create_directories(folder.Path() + "/plain/CONTENTS/CLIPS001");
