@@ -37,6 +37,18 @@ bool StartsWithUserID(const std::string& text) {
            ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(text[1]));
 }
 
+// A new content object prepared by `init` (its Init or InitNewMedia); null
+// when that fails or throws.
+template <class Initialise>
+CUSharedPtr<CFBCContent> MakeContent(Initialise init) {
+    try {
+        CUSharedPtr<CFBCContent> content(new CFBCContent());
+        return init(*content) == 0 ? content : nullptr;
+    } catch (const CUError&) {
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 const char* const kContentsFolderName = "CONTENTS";
@@ -59,17 +71,10 @@ CUSharedPtr<CFBCContent> CFBCContent::Create(const CUSharedPtr<CUStringMac>& roo
                                              const CUSharedPtr<CUStringMac>& displayName,
                                              _ContentsMediaType mediaType) {
     if (!rootPath || !displayName) return nullptr;
-    CUSharedPtr<CFBCContent> content;
-    uint32_t code = kResultNotReady;
-    try {
-        content = CUSharedPtr<CFBCContent>(new CFBCContent());
-        code = content->Init(rootPath, displayName, mediaType);
-    } catch (const CUError&) {
-        code = kResultNotReady;
-    }
+    CUSharedPtr<CFBCContent> content =
+        MakeContent([&](CFBCContent& c) { return c.Init(rootPath, displayName, mediaType); });
     CULog::Write(kCULogLevelInfo, "Create Media Path[%s] Name[%s] Type[%d]", rootPath->Utf8().c_str(),
                  displayName->Utf8().c_str(), static_cast<int>(mediaType));
-    if (code != 0) return nullptr;
     return content;
 }
 
@@ -296,18 +301,12 @@ CUSharedPtr<CFBCContent> CFBCContent::CreateNewMedia(const CUSharedPtr<CUStringM
                                                      const CUSharedPtr<CUUUID>& mediaID,
                                                      uint8_t frameRateType) {
     if (!rootPath || !displayName) return nullptr;
-    CUSharedPtr<CFBCContent> content;
-    uint32_t code = kResultNotReady;
-    try {
-        content = CUSharedPtr<CFBCContent>(new CFBCContent());
-        code = content->InitNewMedia(rootPath, displayName, mediaType, mediaID, frameRateType);
-    } catch (const CUError&) {
-        code = kResultNotReady;
-    }
+    CUSharedPtr<CFBCContent> content = MakeContent([&](CFBCContent& c) {
+        return c.InitNewMedia(rootPath, displayName, mediaType, mediaID, frameRateType);
+    });
     CULog::Write(kCULogLevelInfo, "Create New Media Path[%s] Name[%s] Type[%d] FrameRateType[%d]",
                  rootPath->Utf8().c_str(), displayName->Utf8().c_str(), static_cast<int>(mediaType),
                  static_cast<int>(frameRateType));
-    if (code != 0) return nullptr;
     return content;
 }
 
