@@ -17,6 +17,7 @@ import bisect
 import glob
 import os
 import re
+import resource
 import shutil
 import statistics
 import subprocess
@@ -25,6 +26,7 @@ import tempfile
 import time
 
 MIB = 1024 * 1024
+TIME = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
 
 
 def log(text):
@@ -81,24 +83,33 @@ class Command:
             os.makedirs(self.outputs)
 
     def run(self, prefix=()):
+        """Wall seconds, peak RSS in KiB and user + system seconds of one run."""
         self.prepare()
         # Dirty pages of earlier runs would be written back during this one.
         os.sync()
-        out = open(self.stdout, "wb") if self.stdout else subprocess.DEVNULL
-        try:
-            started = time.perf_counter()
-            process = subprocess.Popen(list(prefix) + self.argv, stdout=out, stderr=subprocess.PIPE)
-            _, status, usage = os.wait4(process.pid, 0)
-            elapsed = time.perf_counter() - started
-            process.returncode = os.waitstatus_to_exitcode(status)
-            errors = process.stderr.read().decode(errors="replace")
-            process.stderr.close()
-        finally:
-            if self.stdout:
-                out.close()
-        if process.returncode != 0:
-            sys.exit("compare: %s failed (%d): %s" % (" ".join(self.argv), process.returncode, errors.strip()))
-        return elapsed, usage.ru_maxrss, usage.ru_utime + usage.ru_stime
+        # A child forked from this interpreter starts out with its pages, so
+        # its own getrusage would count them: /usr/bin/time measures the
+        # command alone.
+        with tempfile.NamedTemporaryFile("r", prefix="qz-time-") as usage:
+            argv = list(prefix) + self.argv
+            if TIME:
+                argv = [TIME, "-f", "%M %U %S", "-o", usage.name] + argv
+            out = open(self.stdout, "wb") if self.stdout else subprocess.DEVNULL
+            try:
+                started = time.perf_counter()
+                process = subprocess.run(argv, stdout=out, stderr=subprocess.PIPE)
+                elapsed = time.perf_counter() - started
+            finally:
+                if self.stdout:
+                    out.close()
+            if process.returncode != 0:
+                sys.exit("compare: %s failed (%d): %s"
+                         % (" ".join(self.argv), process.returncode, process.stderr.decode(errors="replace").strip()))
+            if TIME:
+                rss, user, system = usage.read().split()[-3:]
+                return elapsed, int(rss), float(user) + float(system)
+        child = resource.getrusage(resource.RUSAGE_CHILDREN)
+        return elapsed, child.ru_maxrss, child.ru_utime + child.ru_stime
 
     def median(self):
         return statistics.median(self.times)
@@ -137,7 +148,8 @@ def traced_reads(command, scratch):
     for old in glob.glob(prefix + "*"):
         os.remove(old)
     command.run(["strace", "-ff", "-ttt", "-qq", "-s", "0", "-o", prefix,
-                 "-e", "trace=open,openat,read,pread64,readv,preadv,preadv2,lseek,close,dup,dup2,dup3"])
+                 "-e", "trace=open,openat,read,pread64,readv,preadv,preadv2,copy_file_range,sendfile,splice,"
+                 "lseek,close,dup,dup2,dup3"])
     lines = []
     for path in glob.glob(prefix + "*"):
         with open(path, errors="replace") as f:
@@ -158,7 +170,10 @@ def traced_reads(command, scratch):
             if result >= 0:
                 fds[result] = [path, 0] if path else None
             continue
-        fd = int(args.split(",", 1)[0]) if args[:1].isdigit() else -1
+        fields = [f.strip() for f in args.split(",")]
+        # The file read from: sendfile(out, in, ...) names it second.
+        source = fields[1] if call == "sendfile" and len(fields) > 1 else fields[0]
+        fd = int(source) if source.isdigit() else -1
         if call == "close":
             fds.pop(fd, None)
             continue
@@ -173,7 +188,9 @@ def traced_reads(command, scratch):
             entry[1] = result
             continue
         if call in ("pread64", "preadv", "preadv2"):
-            start = int(args.rsplit(",", 2)[-1] if call == "preadv2" else args.rsplit(",", 1)[-1])
+            start = int(fields[-2] if call == "preadv2" else fields[-1])
+        elif call in ("copy_file_range", "splice", "sendfile") and re.match(r"\[\d+\]", fields[2 if call == "sendfile" else 1]):
+            start = int(fields[2 if call == "sendfile" else 1][1:-1]) - result  # the offset printed after the call
         else:
             start = entry[1]
             entry[1] += result
