@@ -252,6 +252,8 @@ CUSharedPtr<MXFStream> FBCMovieStream::mxfAtFrameIndex(uint32_t frame, uint32_t*
             SetFailure(CUFailure(kMovieErrReadFailed, "the MXF file cannot be parsed", PathText(info.path)));
             return CUSharedPtr<MXFStream>();
         }
+        // Frames are asked for in order: the file is read front to back.
+        stream->AdviseSequentialReading();
         info.stream = stream;
     }
     // The member list may promise more frames than the file holds.
@@ -275,6 +277,22 @@ uint32_t FBCMovieStream::ReadSampleData(uint32_t frame, _MxfTrackType type, uint
     CUSharedPtr<MXFStream> stream = mxfAtFrameIndex(frame, &local);
     if (!stream) return 0;
     return stream->ReadEssenceData(local, static_cast<uint32_t>(track), buffer, size);
+}
+
+uint32_t FBCMovieStream::ReadSampleElements(uint32_t frame, _MxfTrackType type, uint32_t number,
+                                            uint32_t count, unsigned char* buffer, uint32_t size,
+                                            MXFEssenceRange* values) {
+    CUAutoLock lock(&m_lock);
+    if (!buffer || size == 0 || count == 0) return 0;
+    const int32_t first = trackIndexFromType(type, number);
+    if (first < 0) return 0;
+    // The tracks must be consecutive elements of the edit unit.
+    for (uint32_t k = 1; k < count; ++k)
+        if (trackIndexFromType(type, number + k) != first + static_cast<int32_t>(k)) return 0;
+    uint32_t local = 0;
+    CUSharedPtr<MXFStream> stream = mxfAtFrameIndex(frame, &local);
+    if (!stream) return 0;
+    return stream->ReadEssenceElements(local, static_cast<uint32_t>(first), count, buffer, size, values);
 }
 
 bool FBCMovieStream::FrameInfoAtIndex(uint32_t frame, int8_t* temporalOffset, int8_t* keyFrameOffset,

@@ -14,6 +14,7 @@
 #include "CURecursiveLock.h"
 #include "CUSharedPtr.h"
 #include "FBCMovieTypes.h"
+#include "MXFStream.h"
 
 #include <cstdint>
 #include <map>
@@ -65,6 +66,12 @@ public:
     // 0 on any failure (nothing is read for a null buffer or size 0).
     uint32_t ReadSampleData(uint32_t frame, _MxfTrackType type, uint32_t number, unsigned char* buffer,
                             uint32_t size);
+    // The values of the frame's essence elements of tracks number ..
+    // number + count - 1 of the type, in one read when they follow one
+    // another in the file (MXFStream::ReadEssenceElements); 0 when they do
+    // not, or on any failure.
+    uint32_t ReadSampleElements(uint32_t frame, _MxfTrackType type, uint32_t number, uint32_t count,
+                                unsigned char* buffer, uint32_t size, MXFEssenceRange* values);
     // Index values of the frame's entry; false when any asked-for value
     // cannot be read.
     bool FrameInfoAtIndex(uint32_t frame, int8_t* temporalOffset = nullptr, int8_t* keyFrameOffset = nullptr,

@@ -99,6 +99,12 @@ uint64_t CacheFileStream::Seek(int64_t offset, CUStream_Seek_Origin origin) {
     return m_Position;
 }
 
+void CacheFileStream::AdviseSequential() {
+    CUAutoLock guard(m_Lock);
+    // Advice only: a platform that ignores it reads the same bytes.
+    if (m_ForkRef >= 0) (void)::posix_fadvise(m_ForkRef, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
 void CacheFileStream::EraseCache() {
     CUAutoLock guard(m_Lock);
     m_Cache = nullptr;
@@ -138,7 +144,24 @@ uint64_t CacheFileStream::Read(unsigned char* buffer, uint64_t size, int64_t off
                 lost = true;
             } else {
                 piece = ReadFromCache(cache, at, buffer + done, count - done);
-                if (piece == 0) piece = ReadFromFile(cache, at, buffer + done, count - done);
+                if (piece == 0) {
+                    // A large read (a picture) goes straight into the caller's
+                    // buffer up to its last block boundary; the partial last
+                    // block is cached, since the keys that follow lie in it.
+                    const uint64_t end = range.location + count;
+                    const uint64_t wholeEnd = end - end % kBlockSize;
+                    if (count >= kBlockSize && wholeEnd > at) {
+                        piece = ReadDirect(at, buffer + done, wholeEnd - at);
+                        // A file that shrank gives only its whole blocks, as
+                        // block by block: both ways end at the same byte.
+                        if (piece < wholeEnd - at) {
+                            const uint64_t whole = (at + piece) - (at + piece) % kBlockSize;
+                            piece = whole > at ? whole - at : 0;
+                        }
+                    } else {
+                        piece = ReadFromFile(cache, at, buffer + done, count - done);
+                    }
+                }
                 if (piece == 0) break;
             }
         }

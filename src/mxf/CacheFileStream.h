@@ -30,13 +30,19 @@ public:
     bool CanSeek() const override;
     // A null buffer throws 2; a closed file reads nothing. Returns the bytes
     // placed in `buffer` (short at the end of the file or when the file
-    // cannot be read).
+    // cannot be read). Cached blocks serve what they hold; a read of a block
+    // or more reads the uncached whole blocks it covers straight into
+    // `buffer` in one call, so that each byte of a picture is copied once.
     uint64_t Read(unsigned char* buffer, uint64_t size, int64_t offset, CUStream_Seek_Origin origin) override;
     // Origin 0 sets, 1 adds to the position, 2 adds to the length.
     uint64_t Seek(int64_t offset, CUStream_Seek_Origin origin) override;
 
     void EraseCache() override;
     void SetUseCache(FBCMemoryCache* cache) override;
+
+    // Tells the platform the file will be read front to back (import), so
+    // that it reads further ahead.
+    void AdviseSequential();
 
     // True when the platform may keep its own copy of what is read.
     bool UsesSystemCache() const { return m_UseSystemCache; }

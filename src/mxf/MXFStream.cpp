@@ -576,6 +576,35 @@ uint32_t MXFStream::ReadEssenceData(int64_t editUnit, uint32_t element, unsigned
     return static_cast<uint32_t>(n + m);
 }
 
+uint32_t MXFStream::ReadEssenceElements(int64_t editUnit, uint32_t first, uint32_t count,
+                                        unsigned char* buffer, uint32_t size, MXFEssenceRange* values) {
+    // Between two values lie the next key and length and, in files aligned
+    // to a KAG, a fill item: read along with the values, never more than this.
+    constexpr uint64_t kMaxGap = 1024;
+    CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    if (!buffer || !values || count == 0) return 0;
+    uint64_t start = 0, end = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        const MXFEssenceRange range = RangeEssenceData(editUnit, first + k);
+        if (range.first == kNoEssenceOffset) return 0;
+        if (k == 0) {
+            start = range.first;
+        } else if (range.first < end || range.first - end > kMaxGap) {
+            return 0;
+        }
+        if (range.second > uint64_t{size} || range.first - start > uint64_t{size} - range.second) return 0;
+        values[k] = MXFEssenceRange(range.first - start, range.second);
+        end = range.first + range.second;
+    }
+    const uint64_t total = end - start;
+    if (!SeekTo(*m_Reader, start) || !m_Reader->GetBytes(buffer, total)) return 0;
+    return static_cast<uint32_t>(total);
+}
+
+void MXFStream::AdviseSequentialReading() {
+    if (CacheFileStream* file = CUDynamicCast<CacheFileStream>(m_FileStream).get()) file->AdviseSequential();
+}
+
 CUSharedPtr<StreamFileSequenceInfo> MXFStream::GetStreamFileSequenceInfoAtOffset(uint64_t offset) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     CUSharedPtr<StreamFileSequenceInfo> info(new (std::nothrow) StreamFileSequenceInfo());

@@ -74,6 +74,20 @@ public:
     // 0 on any failure or when the buffer is too small.
     uint32_t ReadEssenceData(int64_t editUnit, uint32_t element, unsigned char* buffer, uint32_t size);
 
+    // The file will be read front to back from here on (an import): asks
+    // the platform to read ahead. Nothing over a stream that is no file.
+    void AdviseSequentialReading();
+
+    // Reads the values of elements first .. first + count - 1 of the edit
+    // unit in one read when they follow one another in the file (only keys,
+    // lengths and fill, at most 1024 bytes, between one and the next, as the
+    // sound elements of a frame lie): the bytes from the first value to the
+    // end of the last, with values[k] = (offset in buffer, length) of
+    // element first + k. 0 when they cannot be located, are no essence
+    // elements, do not lie so, or do not fit in `size`.
+    uint32_t ReadEssenceElements(int64_t editUnit, uint32_t first, uint32_t count, unsigned char* buffer,
+                                 uint32_t size, MXFEssenceRange* values);
+
     // Index values of a file-local edit unit; false when it cannot be found.
     bool GetTemporalOffsetAtIndex(int64_t editUnit, int8_t& value);
     bool GetKeyOffsetAtIndex(int64_t editUnit, int8_t& value);

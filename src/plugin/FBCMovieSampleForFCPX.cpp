@@ -57,6 +57,28 @@ bool IsMono16At48k(FBCMovieStream& movie, uint32_t number) {
            channels == 1 && blockAlign == 2;
 }
 
+// Left and right 16-bit samples into stereo pairs in one pass; samples
+// past a track's `held` are silent.
+void Interleave(const unsigned char* left, int64_t leftHeld, const unsigned char* right, int64_t rightHeld,
+                int64_t count, unsigned char* out) {
+    const int64_t both = std::min(leftHeld, rightHeld);
+    int64_t i = 0;
+    for (; i < both; ++i, out += kStereoBytesPerSample) {
+        std::memcpy(out, left + 2 * i, 2);
+        std::memcpy(out + 2, right + 2 * i, 2);
+    }
+    for (; i < count; ++i, out += kStereoBytesPerSample) {
+        if (i < leftHeld)
+            std::memcpy(out, left + 2 * i, 2);
+        else
+            out[0] = out[1] = 0;
+        if (i < rightHeld)
+            std::memcpy(out + 2, right + 2 * i, 2);
+        else
+            out[2] = out[3] = 0;
+    }
+}
+
 }  // namespace
 
 FBCMovieSampleForFCPX::FBCMovieSampleForFCPX() = default;
@@ -382,31 +404,31 @@ CMSampleBufferRef FBCMovieSampleForFCPX::createAudioSampleBufferAtIndex(int64_t 
         if (CMBlockBufferGetDataPointer(block.Get(), 0, nullptr, nullptr, &data) != 0 || !data)
             return nullptr;
         // Each track's element holds its own sample count: samples it does
-        // not hold are silent, the rest are copied as stored.
-        unsigned char scratch[2][kAudioScratchBytes];
+        // not hold are silent, the rest are copied as stored. The two
+        // elements lie one after the other and are read in one call.
+        unsigned char scratch[3 * kAudioScratchBytes];  // two elements and what lies between
+        MXFEssenceRange values[2];
+        const unsigned char* stored[2];
         int64_t held[2];
-        for (uint32_t track = 0; track < 2; ++track) {
-            const int64_t stored =
-                ReadSampleData(f, kMxfTrackSound, track, scratch[track], kAudioScratchBytes) / 2;
-            held[track] = std::clamp<int64_t>(stored - offset, 0, count);
-        }
-        const unsigned char* left = scratch[0] + 2 * offset;
-        const unsigned char* right = scratch[1] + 2 * offset;
-        unsigned char* out = reinterpret_cast<unsigned char*>(data);
-        for (int64_t i = 0; i < count; ++i, out += kStereoBytesPerSample) {
-            if (i < held[0]) {
-                out[0] = left[2 * i];
-                out[1] = left[2 * i + 1];
-            } else {
-                out[0] = out[1] = 0;
+        if (ReadSampleElements(f, kMxfTrackSound, 0, 2, scratch, sizeof scratch, values) != 0) {
+            for (uint32_t track = 0; track < 2; ++track) {
+                stored[track] = scratch + values[track].first;
+                // An element too large for a frame's audio is not delivered.
+                const int64_t samples =
+                    values[track].second <= kAudioScratchBytes ? values[track].second / 2 : 0;
+                held[track] = std::clamp<int64_t>(samples - offset, 0, count);
             }
-            if (i < held[1]) {
-                out[2] = right[2 * i];
-                out[3] = right[2 * i + 1];
-            } else {
-                out[2] = out[3] = 0;
+        } else {
+            for (uint32_t track = 0; track < 2; ++track) {
+                unsigned char* into = scratch + track * kAudioScratchBytes;
+                stored[track] = into;
+                const int64_t samples =
+                    ReadSampleData(f, kMxfTrackSound, track, into, kAudioScratchBytes) / 2;
+                held[track] = std::clamp<int64_t>(samples - offset, 0, count);
             }
         }
+        Interleave(stored[0] + 2 * offset, held[0], stored[1] + 2 * offset, held[1], count,
+                   reinterpret_cast<unsigned char*>(data));
     }
 
     CMSampleTimingInfo timing;

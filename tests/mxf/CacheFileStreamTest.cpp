@@ -213,3 +213,43 @@ TEST_F(CacheFileStreamTest, ManyThreadsOverMoreStreamsThanCaches) {
 }
 
 }  // namespace
+
+TEST_F(CacheFileStreamTest, OneLargeReadGivesWhatTheCacheGives) {
+    // One read of a block or more goes straight into the buffer for its
+    // whole blocks; in small pieces every byte goes through the cache. Both
+    // give the same bytes and stop at the same byte of a file that shrank
+    // after it was opened.
+    const auto bytes = Pattern(5 * kBlock + 777, 9);
+    const uint64_t n = bytes.size();
+    const struct {
+        const char* what;
+        uint64_t offset, size, shrinkTo;  // shrinkTo 0: the file keeps its size
+    } cases[] = {
+        {"whole first block", 0, kBlock, 0},
+        {"mid-block to mid-block", 300, 3 * kBlock + 5, 0},
+        {"straddling two boundaries", kBlock - 10, kBlock + 20, 0},
+        {"to the end of the file", 2 * kBlock + 1, n - (2 * kBlock + 1), 0},
+        {"across the end", 3 * kBlock + 9, 4 * kBlock, 0},
+        {"beyond the end", n + 1, 2 * kBlock, 0},
+        {"shrunk inside the range", 300, 3 * kBlock + 5, 2 * kBlock + 100},
+        {"shrunk to a block boundary", 300, 3 * kBlock + 5, 2 * kBlock},
+        {"shrunk inside the last block", kBlock, n - kBlock, n - 50},
+        {"shrunk before the range", 3 * kBlock, 2 * kBlock, kBlock + 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = MakeFile("large.bin", bytes);
+        auto whole = Open(path), pieces = Open(path);
+        ASSERT_TRUE(whole && pieces);
+        if (c.shrinkTo) {
+            ASSERT_EQ(::truncate(path.c_str(), off_t(c.shrinkTo)), 0);
+        }
+        std::vector<uint8_t> one(c.size);
+        one.resize(whole->Read(one.data(), c.size, int64_t(c.offset), kCUStreamSeekBegin));
+        EXPECT_EQ(one, mxftest::ReadInPieces(*pieces, c.offset, c.size));
+        const uint64_t end = std::min(n, c.offset + c.size);
+        if (!c.shrinkTo) {
+            EXPECT_EQ(one, std::vector<uint8_t>(bytes.begin() + std::min(c.offset, n), bytes.begin() + end));
+        }
+    }
+}

@@ -8,6 +8,8 @@
 #include "BodyPartitionArray.h"
 #include "CUFailure.h"
 #include "CUStringMac.h"
+#include "CacheFileStream.h"
+#include "FBCMemoryCacheManager.h"
 #include "FileBytes.h"
 #include "HeaderMetadata.h"
 #include "MDValue.h"
@@ -25,6 +27,8 @@
 #include "MxfFileWriter.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -695,3 +699,71 @@ TEST_F(FfmpegFilesTest, Hd720p5994) {
 }
 
 }  // namespace
+
+TEST_F(CardWriterFilesTest, WholeElementReadsGiveWhatTheCacheGives) {
+    // Pictures of 50 Mbps CBR span several cache blocks and are read
+    // straight into the caller's buffer; the same ranges read in small
+    // pieces come through the cache. Sound elements are also read together
+    // in one call. Intact and shrunk under the open streams (cut inside a
+    // picture), both ways give the same bytes or fail alike.
+    cw::MxfFileDescription d = Description(cw::FrameRate::k59_94i, 30);
+    d.video.bitRate = 50000000;
+    d.video.constantBitRate = true;
+    d.audioChannels = 4;
+    const std::string path = dir_ + "/large.mxf";
+    const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
+    const std::vector<uint8_t> intact = mxftest::ReadFile(path);
+    std::vector<unsigned char> buf(4 << 20);
+    for (uint64_t shrinkTo : {uint64_t{0}, layout.frames[20].pictureOffset + 70000}) {
+        SCOPED_TRACE(shrinkTo);
+        ASSERT_TRUE(mxftest::WriteFile(path, intact));
+        auto direct = Open(path), cached = Open(path);
+        ASSERT_EQ(direct->Parse(), 0u);
+        ASSERT_EQ(cached->Parse(), 0u);
+        // Index segments are loaded before the file shrinks: both streams
+        // then look for every element where it was.
+        for (int64_t e = 0; e < direct->Duration(); ++e) {
+            ASSERT_NE(direct->RangeEssenceData(e, cw::kMxfPictureElement).second, 0u);
+            ASSERT_NE(cached->RangeEssenceData(e, cw::kMxfPictureElement).second, 0u);
+        }
+        if (shrinkTo) {
+            ASSERT_EQ(::truncate(path.c_str(), off_t(shrinkTo)), 0);
+        }
+        // Neither keeps blocks it read before: every byte is read anew.
+        for (auto* mxf : {&direct, &cached})
+            FBCMemoryCacheManager::GetInstance()->removeCache(
+                CUDynamicCast<CacheFileStream>((*mxf)->GetFileStream()).get());
+        size_t failed = 0;
+        for (int64_t e = 0; e < direct->Duration(); ++e) {
+            SCOPED_TRACE(e);
+            std::vector<std::vector<uint8_t>> sounds;
+            for (uint32_t k = cw::kMxfPictureElement; k < cw::kMxfFirstSoundElement + d.audioChannels; ++k) {
+                const MXFEssenceRange r = cached->RangeEssenceData(e, k);
+                std::vector<uint8_t> pieces;
+                if (r.second != 0)
+                    pieces = mxftest::ReadInPieces(*cached->GetFileStream(), r.first, r.second);
+                const bool whole = r.second != 0 && pieces.size() == r.second;
+                const uint32_t n = direct->ReadEssenceData(e, k, buf.data(), uint32_t(buf.size()));
+                ASSERT_EQ(n, whole ? r.second : 0u) << "element " << k;
+                EXPECT_TRUE(std::equal(pieces.begin(), pieces.begin() + n, buf.begin()));
+                if (k == cw::kMxfPictureElement && shrinkTo == 0) {
+                    EXPECT_GT(r.second, 0x10000u);  // the direct path is taken
+                }
+                if (k >= uint32_t(cw::kMxfFirstSoundElement))
+                    sounds.push_back(whole ? pieces : std::vector<uint8_t>());
+                failed += !whole;
+            }
+            MXFEssenceRange values[4];
+            const uint32_t together = direct->ReadEssenceElements(e, cw::kMxfFirstSoundElement, 4, buf.data(),
+                                                                  uint32_t(buf.size()), values);
+            const bool allSounds =
+                std::none_of(sounds.begin(), sounds.end(), [](auto& s) { return s.empty(); });
+            ASSERT_EQ(together != 0, allSounds);
+            for (size_t c = 0; together && c < 4; ++c)
+                EXPECT_EQ(std::vector<uint8_t>(buf.begin() + values[c].first,
+                                               buf.begin() + values[c].first + values[c].second),
+                          sounds[c]);
+        }
+        EXPECT_EQ(failed != 0, shrinkTo != 0);
+    }
+}

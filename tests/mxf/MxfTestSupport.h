@@ -12,6 +12,7 @@
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -68,6 +69,24 @@ inline Bytes Uid(uint8_t n) {
     u[0] = 0xA0;
     u[15] = n;
     return u;
+}
+
+// What `size` bytes from `offset` of `stream` read as in reads of `piece`
+// bytes (below a cache block, so every byte comes through the block cache),
+// up to the first short one.
+inline std::vector<uint8_t> ReadInPieces(ComVantoVantoQZ64RADPlug::CUStream& stream, uint64_t offset,
+                                         uint64_t size, uint64_t piece = 4096) {
+    std::vector<uint8_t> out(size);
+    uint64_t done = 0;
+    while (done < size) {
+        const uint64_t want = std::min(piece, size - done);
+        const uint64_t got = stream.Read(out.data() + done, want, int64_t(offset + done),
+                                         ComVantoVantoQZ64RADPlug::kCUStreamSeekBegin);
+        done += got;
+        if (got < want) break;
+    }
+    out.resize(done);
+    return out;
 }
 
 }  // namespace mxftest

@@ -17,6 +17,7 @@
 #include "HostEventCycle.h"
 #include "WavWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -36,12 +37,22 @@ using SampleHolder = CFHolder<CMSampleBufferRef>;
 // than this is not a frame's audio.
 constexpr size_t kMaxSoundElementBytes = 64 * 1024;
 
-std::vector<uint8_t> BytesOf(CMSampleBufferRef sample) {
+// Calls visit(data, length) for each contiguous piece of the sample's
+// bytes, in order, without copying them; the byte count.
+template <class Visit>
+size_t ForEachPiece(CMSampleBufferRef sample, Visit visit) {
     CMBlockBufferRef block = CMSampleBufferGetDataBuffer(sample);
-    std::vector<uint8_t> bytes(block ? CMBlockBufferGetDataLength(block) : 0);
-    if (!bytes.empty() && CMBlockBufferCopyDataBytes(block, 0, bytes.size(), bytes.data()) != 0)
-        throw ExportError("a sample buffer's bytes cannot be read");
-    return bytes;
+    const size_t total = block ? CMBlockBufferGetDataLength(block) : 0;
+    for (size_t at = 0; at < total;) {
+        size_t length = 0;
+        char* data = nullptr;
+        if (CMBlockBufferGetDataPointer(block, at, &length, nullptr, &data) != 0 || !data || length == 0)
+            throw ExportError("a sample buffer's bytes cannot be read");
+        length = std::min(length, total - at);
+        visit(reinterpret_cast<const uint8_t*>(data), length);
+        at += length;
+    }
+    return total;
 }
 
 // The timecode the media record gives its frame. At 50 and 60 pictures
@@ -165,9 +176,12 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
     }
     const int64_t timescale = movie->timescale();
     const int64_t frameDuration = movie->durationPerFrame();
+    const bool write = !request.discard;
     ClipOutputs outputs(request.outputFolder, request.replace);
-    const std::vector<std::string> existing = outputs.ExistingOutputs(
-        OutputNames(id, request.allChannels, movie->trackCountFromType(kMxfTrackSound)));
+    const std::vector<std::string> existing =
+        write ? outputs.ExistingOutputs(
+                    OutputNames(id, request.allChannels, movie->trackCountFromType(kMxfTrackSound)))
+              : std::vector<std::string>();
     if (!existing.empty()) {
         result.failure = existing.front() + " exists in " + request.outputFolder + " (--force replaces it)";
         return result;
@@ -184,9 +198,9 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
 
     m_progress.StartClip(id, total);
     try {
-        OutputFile& video = outputs.Add(id + ".m2v");
-        OutputFile& audioFile = outputs.Add(id + ".wav");
-        WavWriter audio(audioFile, 2);
+        OutputFile* video = write ? &outputs.Add(id + ".m2v") : nullptr;
+        std::optional<WavWriter> audio;
+        if (write) audio.emplace(outputs.Add(id + ".wav"), 2);
         std::string firstTimecode, lastTimecode;
         // Delivery is in decode order: the earliest and latest pictures
         // presented are the lowest and highest counters.
@@ -222,17 +236,19 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
                 if (!audioSample)
                     throw ExportError(FrameText(index, timecode) +
                                       ": the plug-in could not make its audio buffer");
-                const std::vector<uint8_t> picture = BytesOf(videoSample.Get());
-                video.Write(picture.data(), picture.size());
-                const std::vector<uint8_t> sound = BytesOf(audioSample.Get());
+                // Written from the buffers' own bytes: no copy on the way out.
+                result.bytes += ForEachPiece(videoSample.Get(), [&](const uint8_t* data, size_t length) {
+                    if (video) video->Write(data, length);
+                });
                 const CMItemCount samples = CMSampleBufferGetNumSamples(audioSample.Get());
-                if (samples < 0 || sound.size() != static_cast<size_t>(samples) * 4)
+                const size_t sound = ForEachPiece(audioSample.Get(), [&](const uint8_t* data, size_t length) {
+                    if (audio) audio->WriteBytes(data, length);
+                });
+                if (samples < 0 || sound != static_cast<size_t>(samples) * 4)
                     throw ExportError(FrameText(index, timecode) + ": its audio buffer holds " +
-                                      std::to_string(sound.size()) + " bytes for " + std::to_string(samples) +
+                                      std::to_string(sound) + " bytes for " + std::to_string(samples) +
                                       " stereo 16-bit samples");
-                std::vector<int16_t> pcm(sound.size() / 2);
-                std::memcpy(pcm.data(), sound.data(), sound.size());  // delivered in the machine's byte order
-                audio.WriteFrames(pcm.data(), static_cast<size_t>(samples));
+                result.bytes += sound;
                 if (result.frames == 0) firstTimecode = timecode;
                 lastTimecode = timecode;
                 MIORADIngestMedia stamp = media;  // its timecode only: the buffers are released
@@ -243,10 +259,15 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
                 if (++result.frames > limit)
                     throw ExportError("the plug-in delivers more frames than the clip has (" +
                                       std::to_string(movie->FrameCountInClip()) + ")");
-                m_progress.Frame(result.frames, video.Size() + audioFile.Size());
+                m_progress.Frame(result.frames, result.bytes);
             }
         }
-        audio.Finish();
+        if (!write) {
+            result.ok = true;
+            m_progress.FinishClip();
+            return result;
+        }
+        audio->Finish();
         uint64_t channelSamples = 0;
         if (request.allChannels) channelSamples = WriteChannelFiles(*movie, outputs, id, result.frames);
 

@@ -27,6 +27,9 @@ struct ExportRequest {
     std::string cardFolder;    // as given on the command line (named in the record)
     std::string outputFolder;  // exists
     bool replace = false;      // --force
+    // --null: every buffer is built and dropped, nothing is written (the
+    // output folder is unused).
+    bool discard = false;
     bool allChannels = false;
     // Frame indices of the clip (presentation order, 0 = first picture).
     std::optional<int64_t> inFrame;
@@ -42,6 +45,7 @@ struct ExportResult {
     uint64_t frames = 0;
     uint64_t audioSamples = 0;
     std::vector<std::string> outputs;  // names in the output folder, once committed
+    uint64_t bytes = 0;                // of the video and audio buffers delivered
 };
 
 class ClipExporter {

@@ -53,6 +53,7 @@ struct ExportArguments {
     bool force = false;
     bool progress = false;
     bool join = false;
+    bool discard = false;  // --null
     std::string plugin;
     std::string hostVersion = qzcard::PluginHost::kDefaultHostVersion;
 };
@@ -118,7 +119,8 @@ std::unique_ptr<qzcard::PluginHost> LoadHost(const ExportArguments& args) {
 // The clips the plug-in's volume of `card` offers, by name (the clip ID),
 // in the volume's order in `order`.
 OfferedClips Offered(qzcard::PluginHost& host, const std::string& card, std::vector<std::string>* order) {
-    if (!host.PathIsValidVolume(card)) Fail(qzcard::kExitNotACard, "the plug-in does not take " + card + " as a card");
+    if (!host.PathIsValidVolume(card))
+        Fail(qzcard::kExitNotACard, "the plug-in does not take " + card + " as a card");
     std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(card);
     if (!volume) Fail(qzcard::kExitNotACard, "the plug-in makes no volume of " + card);
     OfferedClips byID;
@@ -132,7 +134,7 @@ OfferedClips Offered(qzcard::PluginHost& host, const std::string& card, std::vec
 }
 
 qzcard::ProgressMode ModeOf(const ExportArguments& args) {
-    return args.progress                          ? qzcard::ProgressMode::kLines
+    return args.progress                            ? qzcard::ProgressMode::kLines
            : HostProcess::StandardErrorIsTerminal() ? qzcard::ProgressMode::kTerminal
                                                     : qzcard::ProgressMode::kSilent;
 }
@@ -140,12 +142,14 @@ qzcard::ProgressMode ModeOf(const ExportArguments& args) {
 // One clip through its descriptor's ingest object; false (the reason on
 // stderr) when it was not exported.
 bool ExportOne(qzcard::ClipExporter& exporter, MIORADClipDataSourceProtocol& descriptor, CFBCClip& clip,
-               qzcard::ExportRequest request, const nlohmann::ordered_json& targets, qzcard::ExportResult* out) {
+               qzcard::ExportRequest request, const nlohmann::ordered_json& targets,
+               qzcard::ExportResult* out) {
     request.pluginProperties = qzcard::PluginClipProperties(descriptor);
     request.pluginProperties["targetFormats"] = targets;
     std::shared_ptr<MIORADIngestObject> ingest = descriptor.ingestObject();
     if (!ingest) {
-        std::fprintf(stderr, "qzcard export: %s: the plug-in gives no ingest object\n", request.clipID.c_str());
+        std::fprintf(stderr, "qzcard export: %s: the plug-in gives no ingest object\n",
+                     request.clipID.c_str());
         return false;
     }
     *out = exporter.Export(request, *ingest, descriptor.ingestObjectRefCon(), clip);
@@ -183,7 +187,8 @@ bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recor
     std::error_code error;
     std::filesystem::remove_all(scratch, error);
     if (!std::filesystem::create_directory(scratch, error)) {
-        std::fprintf(stderr, "qzcard export: cannot create %s: %s\n", scratch.c_str(), error.message().c_str());
+        std::fprintf(stderr, "qzcard export: cannot create %s: %s\n", scratch.c_str(),
+                     error.message().c_str());
         return false;
     }
     std::vector<qzcard::JoinedPiece> joined;
@@ -225,8 +230,10 @@ bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recor
         joined.push_back(std::move(j));
     }
     try {
-        const std::vector<std::string> names = qzcard::JoinPieceOutputs(scratch, joined, args.output, args.force);
-        std::printf("%s  %zu piece%s  %llu frames  ->", firstID.c_str(), joined.size(), joined.size() == 1 ? "" : "s",
+        const std::vector<std::string> names =
+            qzcard::JoinPieceOutputs(scratch, joined, args.output, args.force);
+        std::printf("%s  %zu piece%s  %llu frames  ->", firstID.c_str(), joined.size(),
+                    joined.size() == 1 ? "" : "s",
                     static_cast<unsigned long long>(recording.FramesPresent()));
         for (const std::string& name : names) std::printf(" %s", name.c_str());
         std::printf("\n");
@@ -272,9 +279,10 @@ void RunJoin(const ExportArguments& args) {
 }
 
 void RunExport(const ExportArguments& args) {
+    if (args.output.empty() && !args.discard) throw CLI::RequiredError("--output");
     if (args.join) return RunJoin(args);
     CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.card, "export");
-    if (qzcard::IsInsideFolder(args.output, args.card))
+    if (!args.discard && qzcard::IsInsideFolder(args.output, args.card))
         throw CLI::ValidationError("--output", args.output + " lies inside the card " + args.card +
                                                    "; the importer never writes to a card");
 
@@ -307,7 +315,7 @@ void RunExport(const ExportArguments& args) {
     }
 
     std::error_code error;
-    std::filesystem::create_directories(args.output, error);
+    if (!args.discard) std::filesystem::create_directories(args.output, error);
     if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
 
     qzcard::ExportProgress progress(ModeOf(args), stderr);
@@ -329,6 +337,7 @@ void RunExport(const ExportArguments& args) {
         request.outputFolder = args.output;
         request.replace = args.force;
         request.allChannels = args.allChannels;
+        request.discard = args.discard;
         std::tie(request.inFrame, request.outFrame) = points[id];
         qzcard::ExportResult result;
         if (!ExportOne(exporter, *byID[id], *clip, request, targets, &result)) {
@@ -339,6 +348,9 @@ void RunExport(const ExportArguments& args) {
                     static_cast<unsigned long long>(result.frames),
                     static_cast<unsigned long long>(result.audioSamples));
         for (const std::string& name : result.outputs) std::printf(" %s", name.c_str());
+        if (args.discard)
+            std::printf(" nothing written (%llu bytes delivered)",
+                        static_cast<unsigned long long>(result.bytes));
         std::printf("\n");
     }
     if (failed > 0)
@@ -353,18 +365,25 @@ void InstallExport(CLI::App& app) {
     command->add_option("CARD", args->card, "Card root folder")->required();
     command->add_option("CLIPID", args->clipIDs,
                         "Clips to export (default: every clip the volume offers); with --join, more cards");
-    command
-        ->add_option("-o,--output", args->output, "Output folder (created if missing; not inside the card)")
-        ->required();
+    CLI::Option* output = command->add_option("-o,--output", args->output,
+                                              "Output folder (created if missing; not inside the card)");
     command->add_option("--in", args->in, "In point: frame index or timecode HH:MM:SS:FF of the clip");
     command->add_option("--out", args->out, "Out point: frame index or timecode HH:MM:SS:FF of the clip");
-    command->add_flag("--all-channels", args->allChannels,
-                      "Also write one mono WAV per sound track (ID_chN.wav)");
-    command->add_flag("--force", args->force, "Replace existing outputs");
-    command->add_flag("--join", args->join,
-                      "Export each recording continuing across the cards given as one set of outputs");
+    CLI::Option* allChannels = command->add_flag("--all-channels", args->allChannels,
+                                                 "Also write one mono WAV per sound track (ID_chN.wav)");
+    CLI::Option* force = command->add_flag("--force", args->force, "Replace existing outputs");
+    CLI::Option* join =
+        command->add_flag("--join", args->join,
+                          "Export each recording continuing across the cards given as one set of outputs");
     command->add_flag("--progress", args->progress,
                       "Progress as key=value lines on stderr (clip= frame= total= bytes= done=)");
+    command
+        ->add_flag("--null", args->discard,
+                   "Import through the ingest object, building and dropping every buffer; write nothing")
+        ->excludes(output)
+        ->excludes(join)
+        ->excludes(allChannels)
+        ->excludes(force);
     command->add_option("--plugin", args->plugin,
                         "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")

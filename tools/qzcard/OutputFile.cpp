@@ -11,6 +11,8 @@ namespace qzcard {
 
 namespace {
 
+constexpr size_t kWriteBufferBytes = 1u << 20;
+
 std::string SystemReason() {
     return std::strerror(errno);
 }
@@ -26,6 +28,9 @@ OutputFile::OutputFile(std::string finalPath)
     : m_finalPath(std::move(finalPath)), m_partialPath(PartialPathOf(m_finalPath)) {
     m_file = std::fopen(m_partialPath.c_str(), "wb");
     if (!m_file) throw ExportError("cannot create " + m_partialPath + ": " + SystemReason());
+    // Frames arrive a few hundred kilobytes at a time; the disk gets them in
+    // large sequential writes.
+    std::setvbuf(m_file, nullptr, _IOFBF, kWriteBufferBytes);
 }
 
 OutputFile::~OutputFile() {

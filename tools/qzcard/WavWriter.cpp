@@ -21,6 +21,10 @@ void PutTag(HeaderBytes& out, size_t at, const char* tag) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(tag[i]);
 }
 
+constexpr bool IsLittleEndian() {
+    return __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+}
+
 // RIFF and data chunk sizes are 32-bit: the data may not pass this.
 constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - (WavWriter::kHeaderBytes - 8);
 
@@ -55,21 +59,25 @@ WavWriter::WavWriter(OutputFile& file, uint16_t channels, uint32_t sampleRate)
 }
 
 void WavWriter::WriteFrames(const int16_t* samples, size_t frames) {
-    const uint64_t bytes = uint64_t{frames} * m_channels * 2;
-    if ((m_frames * m_channels * 2) + bytes > kMaxDataBytes)
+    WriteBytes(reinterpret_cast<const uint8_t*>(samples), frames * m_channels * 2);
+}
+
+void WavWriter::WriteBytes(const uint8_t* bytes, size_t size) {
+    if (size % 2 != 0) throw ExportError(m_file.FinalPath() + ": half a 16-bit sample was delivered");
+    if (m_dataBytes + size > kMaxDataBytes)
         throw ExportError(m_file.FinalPath() + " would pass the 4 GiB a WAV file can describe");
-    std::vector<uint8_t> out(static_cast<size_t>(bytes));
-    for (size_t i = 0; i < frames * m_channels; ++i) {
-        const uint16_t sample = static_cast<uint16_t>(samples[i]);
-        out[2 * i] = static_cast<uint8_t>(sample);
-        out[2 * i + 1] = static_cast<uint8_t>(sample >> 8);
+    if constexpr (IsLittleEndian()) {
+        m_file.Write(bytes, size);
+    } else {
+        m_scratch.resize(size);
+        for (size_t i = 0; i < size; i += 2) m_scratch[i] = bytes[i + 1], m_scratch[i + 1] = bytes[i];
+        m_file.Write(m_scratch.data(), size);
     }
-    m_file.Write(out.data(), out.size());
-    m_frames += frames;
+    m_dataBytes += size;
 }
 
 void WavWriter::Finish() {
-    const HeaderBytes header = Header(m_channels, m_sampleRate, m_frames * m_channels * 2);
+    const HeaderBytes header = Header(m_channels, m_sampleRate, m_dataBytes);
     m_file.WriteAt(0, header.data(), header.size());
 }
 

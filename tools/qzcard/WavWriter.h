@@ -5,6 +5,7 @@
 // data than the header's 32-bit sizes can describe. Used by one thread.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace qzcard {
 
@@ -21,16 +22,20 @@ public:
     // machine's byte order. Throws ExportError when the file cannot take
     // them.
     void WriteFrames(const int16_t* samples, size_t frames);
+    // The same from the bytes of interleaved 16-bit samples in the
+    // machine's byte order (a host audio buffer); `size` is even.
+    void WriteBytes(const uint8_t* bytes, size_t size);
     // Fills in the header's sizes; the file can then be committed.
     void Finish();
 
-    uint64_t FrameCount() const { return m_frames; }
+    uint64_t FrameCount() const { return m_dataBytes / (m_channels * 2u); }
 
 private:
     OutputFile& m_file;
     uint16_t m_channels;
     uint32_t m_sampleRate;
-    uint64_t m_frames = 0;
+    uint64_t m_dataBytes = 0;
+    std::vector<uint8_t> m_scratch;  // little-endian samples on a big-endian machine
 };
 
 }  // namespace qzcard

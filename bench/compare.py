@@ -1,0 +1,307 @@
+#!/usr/bin/env python3
+"""Whole-process import benchmark of qzcard against ffmpeg and cat.
+
+Writes, once, into a cache folder a card holding one long clip (1920x1080
+59.94i 50 Mbps CBR, four channels, three member files) and a card of 999 short
+clips, then runs the commands below in turn, each round in another order, with
+the page cache warm, and prints the median wall time of each with its
+throughput, its ratio to its ffmpeg peer and to cat, its peak resident memory,
+and (from one extra run under strace) the bytes and read calls it spends on the
+member files against their size.
+
+Run through bench/compare.sh, which builds what it needs first.
+"""
+
+import argparse
+import bisect
+import glob
+import os
+import re
+import resource
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+MIB = 1024 * 1024
+TIME = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
+
+
+def log(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def run_quiet(argv, **kwargs):
+    result = subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, **kwargs)
+    if result.returncode != 0:
+        sys.exit("compare: %s failed (%d): %s" % (" ".join(argv), result.returncode, result.stderr.strip()))
+
+
+def make_once(folder, make):
+    """Runs make(scratch) unless `folder` is complete; renames scratch into place."""
+    if os.path.exists(os.path.join(folder, ".complete")):
+        return
+    shutil.rmtree(folder, ignore_errors=True)
+    scratch = folder + ".partial"
+    shutil.rmtree(scratch, ignore_errors=True)
+    started = time.monotonic()
+    make(scratch)
+    open(os.path.join(scratch, ".complete"), "w").close()
+    os.rename(scratch, folder)
+    log("compare: wrote %s in %.0f s" % (folder, time.monotonic() - started))
+
+
+def member_files(card, clip):
+    return sorted(glob.glob(os.path.join(card, "CONTENTS", "CLIPS001", clip, clip + "[0-9][0-9].MXF")))
+
+
+def warm(paths):
+    for path in paths:
+        with open(path, "rb") as f:
+            while f.read(8 * MIB):
+                pass
+
+
+class Command:
+    def __init__(self, name, argv, peer=None, stdout=None, outputs=None, files=None):
+        self.name = name
+        self.argv = argv
+        self.peer = peer  # name of the ffmpeg command it is set against
+        self.stdout = stdout  # a file the output goes to (cat)
+        self.outputs = outputs  # a folder emptied before every run
+        self.files = files or []  # the member files whose reads count
+        self.times = []
+        self.rss = []  # KiB
+        self.cpu = []  # user + system seconds
+        self.reads = None
+
+    def prepare(self):
+        if self.outputs:
+            shutil.rmtree(self.outputs, ignore_errors=True)
+            os.makedirs(self.outputs)
+
+    def run(self, prefix=()):
+        """Wall seconds, peak RSS in KiB and user + system seconds of one run."""
+        self.prepare()
+        # Dirty pages of earlier runs would be written back during this one.
+        os.sync()
+        # A child forked from this interpreter starts out with its pages, so
+        # its own getrusage would count them: /usr/bin/time measures the
+        # command alone.
+        with tempfile.NamedTemporaryFile("r", prefix="qz-time-") as usage:
+            argv = list(prefix) + self.argv
+            if TIME:
+                argv = [TIME, "-f", "%M %U %S", "-o", usage.name] + argv
+            out = open(self.stdout, "wb") if self.stdout else subprocess.DEVNULL
+            try:
+                started = time.perf_counter()
+                process = subprocess.run(argv, stdout=out, stderr=subprocess.PIPE)
+                elapsed = time.perf_counter() - started
+            finally:
+                if self.stdout:
+                    out.close()
+            if process.returncode != 0:
+                sys.exit("compare: %s failed (%d): %s"
+                         % (" ".join(self.argv), process.returncode, process.stderr.decode(errors="replace").strip()))
+            if TIME:
+                rss, user, system = usage.read().split()[-3:]
+                return elapsed, int(rss), float(user) + float(system)
+        child = resource.getrusage(resource.RUSAGE_CHILDREN)
+        return elapsed, child.ru_maxrss, child.ru_utime + child.ru_stime
+
+    def median(self):
+        return statistics.median(self.times)
+
+
+class Intervals:
+    """A union of byte ranges; add() answers how many of the new bytes were already in it."""
+
+    def __init__(self):
+        self.starts = []
+        self.ends = []
+
+    def add(self, start, end):
+        if end <= start:
+            return 0
+        i = bisect.bisect_left(self.ends, start)
+        overlap = 0
+        new_start, new_end = start, end
+        j = i
+        while j < len(self.starts) and self.starts[j] <= end:
+            overlap += max(0, min(end, self.ends[j]) - max(start, self.starts[j]))
+            new_start = min(new_start, self.starts[j])
+            new_end = max(new_end, self.ends[j])
+            j += 1
+        self.starts[i:j] = [new_start]
+        self.ends[i:j] = [new_end]
+        return overlap
+
+
+SYSCALL = re.compile(r"^(\d+\.\d+) (\w+)\((.*)\)\s+= (-?\d+)")
+
+
+def traced_reads(command, scratch):
+    """Bytes, read calls and re-read bytes of the member files, from one run under strace."""
+    prefix = os.path.join(scratch, "trace")
+    for old in glob.glob(prefix + "*"):
+        os.remove(old)
+    command.run(["strace", "-ff", "-ttt", "-qq", "-s", "0", "-o", prefix,
+                 "-e", "trace=open,openat,read,pread64,readv,preadv,preadv2,copy_file_range,sendfile,splice,"
+                 "lseek,close,dup,dup2,dup3"])
+    lines = []
+    for path in glob.glob(prefix + "*"):
+        with open(path, errors="replace") as f:
+            lines.extend(f.readlines())
+    lines.sort(key=lambda line: float(line.split(" ", 1)[0]) if line[:1].isdigit() else 0.0)
+    real = {os.path.realpath(p): p for p in command.files}
+    fds = {}  # fd -> [member path, position]
+    seen = {p: Intervals() for p in command.files}
+    total = calls = reread = 0
+    for line in lines:
+        m = SYSCALL.match(line)
+        if not m:
+            continue
+        call, args, result = m.group(2), m.group(3), int(m.group(4))
+        if call in ("open", "openat"):
+            name = re.search(r'"((?:[^"\\]|\\.)*)"', args)
+            path = real.get(os.path.realpath(name.group(1))) if name else None
+            if result >= 0:
+                fds[result] = [path, 0] if path else None
+            continue
+        fields = [f.strip() for f in args.split(",")]
+        # The file read from: sendfile(out, in, ...) names it second.
+        source = fields[1] if call == "sendfile" and len(fields) > 1 else fields[0]
+        fd = int(source) if source.isdigit() else -1
+        if call == "close":
+            fds.pop(fd, None)
+            continue
+        if call.startswith("dup"):
+            if result >= 0 and fds.get(fd):
+                fds[result] = [fds[fd][0], fds[fd][1]]
+            continue
+        entry = fds.get(fd)
+        if not entry or result < 0:
+            continue
+        if call == "lseek":
+            entry[1] = result
+            continue
+        if call in ("pread64", "preadv", "preadv2"):
+            start = int(fields[-2] if call == "preadv2" else fields[-1])
+        elif call in ("copy_file_range", "splice", "sendfile") and re.match(r"\[\d+\]", fields[2 if call == "sendfile" else 1]):
+            start = int(fields[2 if call == "sendfile" else 1][1:-1]) - result  # the offset printed after the call
+        else:
+            start = entry[1]
+            entry[1] += result
+        calls += 1
+        total += result
+        reread += seen[entry[0]].add(start, start + result)
+    return total, calls, reread
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", default=os.path.join(here, "..", "build", "dev"),
+                        help="build folder holding qzcard, the bundle and bench/bench-card")
+    parser.add_argument("--cache", default=os.environ.get("QZ_BENCH_CACHE"),
+                        help="folder for the cards (default BUILD/bench-cache)")
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--frames", type=int, default=3000, help="pictures of the long clip")
+    parser.add_argument("--no-trace", action="store_true", help="skip the strace run")
+    args = parser.parse_args()
+    if args.rounds < 1:
+        sys.exit("compare: --rounds must be at least 1")
+    build = os.path.abspath(args.build)
+    qzcard = os.path.join(build, "tools", "qzcard", "qzcard")
+    bench_card = os.path.join(build, "bench", "bench-card")
+    for tool in (qzcard, bench_card):
+        if not os.access(tool, os.X_OK):
+            sys.exit("compare: %s is not built (run bench/compare.sh)" % tool)
+    for tool in ["ffmpeg", "cat"] + ([] if args.no_trace else ["strace"]):
+        if not shutil.which(tool):
+            sys.exit("compare: %s is not installed" % tool)
+    cache = os.path.abspath(args.cache or os.path.join(build, "bench-cache"))
+    os.makedirs(cache, exist_ok=True)
+
+    long_card = os.path.join(cache, "long%d" % args.frames)
+    many_card = os.path.join(cache, "many999")
+    make_once(long_card, lambda d: run_quiet([bench_card, d, str(args.frames)]))
+    make_once(many_card, lambda d: run_quiet([qzcard, "sample-card", d, "--clips", "999", "--frames", "6"]))
+    members = member_files(long_card, "QZ0001")
+    many_members = sorted(glob.glob(os.path.join(many_card, "CONTENTS", "CLIPS001", "*", "*.MXF")))
+    size = sum(os.path.getsize(p) for p in members)
+
+    out = os.path.join(cache, "out")
+    concat = os.path.join(cache, "long-members.txt")
+    with open(concat, "w") as f:
+        for path in members:
+            f.write("file '%s'\n" % path)
+    ffmpeg = ["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i", concat]
+    commands = [
+        Command("export", [qzcard, "export", long_card, "QZ0001", "-o", out + "/export", "--force"],
+                peer="ffmpeg extract", outputs=out + "/export", files=members),
+        Command("ffmpeg extract",
+                ffmpeg + ["-map", "0:v", "-c", "copy", "-f", "mpeg2video", out + "/ffmpeg/QZ0001.m2v",
+                          "-filter_complex", "[0:a:0][0:a:1]amerge=inputs=2[s]", "-map", "[s]",
+                          "-c:a", "pcm_s16le", out + "/ffmpeg/QZ0001.wav"],
+                outputs=out + "/ffmpeg", files=members),
+        Command("cat", ["cat"] + members, stdout=out + "/cat/QZ0001.mxf", outputs=out + "/cat", files=members),
+        Command("export --null", [qzcard, "export", long_card, "QZ0001", "--null"], peer="ffmpeg null",
+                files=members),
+        Command("ffmpeg null", ffmpeg + ["-map", "0", "-c", "copy", "-f", "null", "-"], files=members),
+        Command("verify", [qzcard, "verify", long_card, "QZ0001"], files=members),
+        Command("list 999", [qzcard, "list", many_card], files=many_members),
+    ]
+    by_name = {c.name: c for c in commands}
+
+    warm(members + many_members)
+    for command in commands:  # warm-up, not counted
+        command.run()
+    for r in range(args.rounds):
+        # Each round starts one command later, so that no command always
+        # follows the same one.
+        order = commands[r % len(commands):] + commands[:r % len(commands)]
+        for command in order:
+            elapsed, rss, cpu = command.run()
+            command.times.append(elapsed)
+            command.rss.append(rss)
+            command.cpu.append(cpu)
+        log("compare: round %d of %d done" % (r + 1, args.rounds))
+    if not args.no_trace:
+        with tempfile.TemporaryDirectory(prefix="qz-trace-") as scratch:
+            for command in commands:
+                command.reads = traced_reads(command, scratch)
+
+    cat_time = by_name["cat"].median()
+    print("long clip: %d frames in %d member files, %.1f MB; list: 999 clips; %d rounds, medians"
+          % (args.frames, len(members), size / 1e6, args.rounds))
+    header = ("command", "median s", "cpu s", "MB/s", "x ffmpeg", "x cat", "peak RSS MiB", "read MB", "read ampl",
+              "read calls", "re-read MB")
+    rows = []
+    for c in commands:
+        t = c.median()
+        peer = by_name[c.peer].median() / t if c.peer else None
+        to_cat = cat_time / t if c.name in ("export", "ffmpeg extract") else None
+        files_size = sum(os.path.getsize(p) for p in c.files)
+        row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu), "%.0f" % (size / 1e6 / t) if c.name != "list 999" else "-",
+               "%.2f" % peer if peer else "-", "%.2f" % to_cat if to_cat else "-",
+               "%.1f" % (max(c.rss) / 1024)]
+        if c.reads:
+            total, calls, reread = c.reads
+            row += ["%.1f" % (total / 1e6), "%.3f" % (total / files_size), str(calls), "%.2f" % (reread / 1e6)]
+        else:
+            row += ["-"] * 4
+        rows.append(row)
+    widths = [max(len(str(x)) for x in col) for col in zip(header, *rows)]
+    for row in [header] + rows:
+        print("  ".join(str(x).rjust(w) if i else str(x).ljust(w) for i, (x, w) in enumerate(zip(row, widths))))
+    print("cpu s: median user + system time of the process (the machine may be shared: wall times wait for it);"
+          " MB/s: the long clip's member files over the median wall time")
+    print("x ffmpeg: the ffmpeg peer's time over this command's (above 1 is faster); x cat: likewise for cat;"
+          " read ampl: bytes read from the member files over their size (list: over all 999 clips' files)")
+
+
+if __name__ == "__main__":
+    main()
