@@ -122,7 +122,7 @@ bool CUFileStream::CanSeek() const {
 
 uint64_t CUFileStream::Read(unsigned char* buffer, uint64_t size, int64_t offset,
                             CUStream_Seek_Origin origin) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     if (!buffer || !CanRead()) return 0;
     const _CURange range = CalcReadRange(size, offset, origin);
     if (range.length == 0) return 0;
@@ -150,7 +150,7 @@ uint64_t CUFileStream::Read(unsigned char* buffer, uint64_t size, int64_t offset
 
 uint64_t CUFileStream::Write(unsigned char* buffer, uint64_t size, int64_t offset,
                              CUStream_Seek_Origin origin) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     if (!buffer || !CanWrite()) return 0;
     uint64_t start = 0;
     if (!CalcStart(offset, origin, start)) return 0;
@@ -175,7 +175,7 @@ uint64_t CUFileStream::Write(unsigned char* buffer, uint64_t size, int64_t offse
 }
 
 uint64_t CUFileStream::Seek(int64_t offset, CUStream_Seek_Origin origin) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     if (!CanSeek()) {
         CloseLocked();
         return m_Position;
@@ -194,13 +194,13 @@ uint64_t CUFileStream::Seek(int64_t offset, CUStream_Seek_Origin origin) {
 }
 
 uint64_t CUFileStream::Position() {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     if (!CanSeek()) CloseLocked();
     return m_Position;
 }
 
 void CUFileStream::SetLength(uint64_t length) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     if (!CanSeek() || !CanWrite() || length > static_cast<uint64_t>(INT64_MAX)) {
         CloseLocked();
         return;
@@ -218,7 +218,7 @@ void CUFileStream::SetLength(uint64_t length) {
 }
 
 void CUFileStream::Close() {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     CloseLocked();
 }
 

@@ -113,7 +113,7 @@ bool CUMemoryStream::CanSeek() const {
 
 uint64_t CUMemoryStream::Read(unsigned char* buffer, uint64_t size, int64_t offset,
                               CUStream_Seek_Origin origin) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     if (!buffer || !m_Data) return 0;
     const _CURange range = CalcReadRange(size, offset, origin);
     if (range.length > 0) std::memcpy(buffer, m_Data + range.location, range.length);

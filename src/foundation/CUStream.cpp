@@ -6,6 +6,9 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 
+// Guards take the stream's lock by plain pointer: the stream owns it for its
+// whole life, and a guard holding a shared pointer would add two retain-count
+// round trips (each through the process-wide count mutex) to every small read.
 CUStream::CUStream() : m_Lock(new CURecursiveLock()) {}
 
 CUStream::~CUStream() = default;
@@ -42,7 +45,7 @@ void CUStream::SetLength(uint64_t) {
 
 uint64_t CUStream::WriteCFData(const std::vector<unsigned char>* data, int64_t offset,
                                CUStream_Seek_Origin origin) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     if (!data) return 0;
     return Write(const_cast<unsigned char*>(data->data()), data->size(), offset, origin);
 }
@@ -56,7 +59,7 @@ CUStream& CUStream::operator=(const CUStream&) {
 }
 
 uint64_t CUStream::Length() {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     return m_Length;
 }
 
@@ -65,7 +68,7 @@ uint64_t CUStream::SetPosition(uint64_t position) {
 }
 
 uint32_t CUStream::SetReadaleRange(const _CURange& range) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     // Written as two comparisons so that no sum can wrap around.
     if (!CanRead() || range.length > m_Length || range.location > m_Length - range.length) return 0x10001;
     m_ReadableRange = range;
@@ -73,12 +76,12 @@ uint32_t CUStream::SetReadaleRange(const _CURange& range) {
 }
 
 void CUStream::ResetReadaleRange() {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     m_ReadableRange = _CURange{0, m_Length};
 }
 
 _CURange CUStream::GetReadableRange() {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     return m_ReadableRange;
 }
 
@@ -104,7 +107,7 @@ bool CUStream::CalcStart(int64_t offset, CUStream_Seek_Origin origin, uint64_t& 
 }
 
 _CURange CUStream::CalcReadRange(uint64_t size, int64_t offset, CUStream_Seek_Origin origin) {
-    CUAutoLock lock(m_Lock);
+    CUAutoLock lock(m_Lock.get());
     uint64_t start = 0;
     if (size == 0 || !CalcStart(offset, origin, start)) return _CURange{};
     // SetReadaleRange guarantees location + length does not wrap.

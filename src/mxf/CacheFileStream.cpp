@@ -33,7 +33,7 @@ CacheFileStream::CacheFileStream() {
 
 CacheFileStream::~CacheFileStream() {
     {
-        CUAutoLock guard(m_Lock);
+        CUAutoLock guard(m_Lock.get());
         if (m_ForkRef >= 0) ::close(m_ForkRef);
         m_ForkRef = -1;
     }
@@ -51,7 +51,7 @@ uint32_t CacheFileStream::Init(const CUSharedPtr<CUStringMac>& path) {
     if (!path || path->IsNull()) return 0x130001;
     const std::string utf8 = path->Utf8();
     if (utf8.empty()) return 0x130001;
-    CUAutoLock guard(m_Lock);
+    CUAutoLock guard(m_Lock.get());
     if (m_ForkRef >= 0) ::close(m_ForkRef);
     m_ForkRef = -1;
     int fd;
@@ -81,7 +81,7 @@ bool CacheFileStream::CanSeek() const {
 }
 
 uint64_t CacheFileStream::Seek(int64_t offset, CUStream_Seek_Origin origin) {
-    CUAutoLock guard(m_Lock);
+    CUAutoLock guard(m_Lock.get());
     if (!CanRead()) throw CUError(CUFailure(kCUErrNotSupported, "seek on a closed file"));
     switch (origin) {
         case kCUStreamSeekBegin:
@@ -100,25 +100,25 @@ uint64_t CacheFileStream::Seek(int64_t offset, CUStream_Seek_Origin origin) {
 }
 
 void CacheFileStream::AdviseSequential() {
-    CUAutoLock guard(m_Lock);
+    CUAutoLock guard(m_Lock.get());
     // Advice only: a platform that ignores it reads the same bytes.
     if (m_ForkRef >= 0) (void)::posix_fadvise(m_ForkRef, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 void CacheFileStream::EraseCache() {
-    CUAutoLock guard(m_Lock);
+    CUAutoLock guard(m_Lock.get());
     m_Cache = nullptr;
 }
 
 void CacheFileStream::SetUseCache(FBCMemoryCache* cache) {
-    CUAutoLock guard(m_Lock);
+    CUAutoLock guard(m_Lock.get());
     m_Cache = cache;
 }
 
 uint64_t CacheFileStream::Read(unsigned char* buffer, uint64_t size, int64_t offset,
                                CUStream_Seek_Origin origin) {
     if (!buffer) throw CUError(CUFailure(kCUErrNullArgument, "read into an absent buffer"));
-    CUAutoLock guard(m_Lock);
+    CUAutoLock guard(m_Lock.get());
     if (m_ForkRef < 0) return 0;
     _CURange range = CalcReadRange(size, offset, origin);
     if (range.length == 0 || range.location >= m_Length) return 0;

@@ -10,6 +10,7 @@
 #include "UMID.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -27,21 +28,35 @@ uint64_t BigEndian(const unsigned char* bytes, int count) {
 
 ParseMetaData::ParseMetaData() = default;
 
-ParseMetaData::ParseMetaData(const CUSharedPtr<CUStream>& stream) : m_Stream(stream) {}
+ParseMetaData::ParseMetaData(const CUSharedPtr<CUStream>& stream) {
+    TakeStream(stream);
+}
 
 ParseMetaData::~ParseMetaData() = default;
 
-void ParseMetaData::SetStream(const CUSharedPtr<CUStream>& stream) {
+void ParseMetaData::TakeStream(const CUSharedPtr<CUStream>& stream) {
     m_Stream = stream;
+    m_Bytes = nullptr;
+    m_BytesLength = 0;
+    const auto* memory = dynamic_cast<const CUMemoryStream*>(stream.get());
+    if (memory && memory->GetPtr()) {
+        m_Bytes = memory->GetPtr();
+        m_BytesLength = m_Stream->Length();
+    }
+}
+
+void ParseMetaData::SetStream(const CUSharedPtr<CUStream>& stream) {
+    TakeStream(stream);
     m_Offset = 0;
 }
 
 void ParseMetaData::ResetStream() {
-    m_Stream = nullptr;
+    TakeStream(nullptr);
     m_Offset = 0;
 }
 
 uint64_t ParseMetaData::StreamLength() const {
+    if (m_Bytes) return m_BytesLength;
     return m_Stream ? m_Stream->Length() : 0;
 }
 
@@ -78,6 +93,10 @@ bool ParseMetaData::Peek(unsigned char* buffer, uint64_t count) const {
     if (!m_Stream) return false;
     if (count == 0) return true;
     if (!buffer || m_Offset > kMaxStreamOffset || count > RestLength()) return false;
+    if (m_Bytes) {
+        std::memcpy(buffer, m_Bytes + m_Offset, count);
+        return true;
+    }
     return m_Stream->Read(buffer, count, static_cast<int64_t>(m_Offset), kCUStreamSeekBegin) == count;
 }
 

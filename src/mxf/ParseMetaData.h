@@ -111,8 +111,14 @@ private:
     // Reads count bytes at the cursor without moving it; true when all came.
     bool Peek(unsigned char* buffer, uint64_t count) const;
 
+    // Remembers the bytes of a memory stream (which never change once made)
+    // so that small reads of a copied set skip the stream's lock.
+    void TakeStream(const CUSharedPtr<CUStream>& stream);
+
     uint64_t m_Offset = 0;
     CUSharedPtr<CUStream> m_Stream;
+    const unsigned char* m_Bytes = nullptr;
+    uint64_t m_BytesLength = 0;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

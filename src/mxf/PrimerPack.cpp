@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -45,14 +46,14 @@ uint32_t PrimerPack::Import(const CUSharedPtr<CUStream>& stream, uint64_t offset
     uint64_t room = reader->RestLength();
     if (m_Length != 0) room = std::min<uint64_t>(room, m_Length >= 8 ? m_Length - 8 : 0);
     if (static_cast<uint64_t>(count) * kPrimerItemLength > room) return kMxfErrFormat;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint16_t tag = 0;
-        MxfUUID label;
-        if (!reader->GetUInt16(tag) || !reader->GetUUID(label)) {
-            m_Map.clear();
-            return kMxfErrFormat;
-        }
-        AddEntry(label, tag);
+    // All items in one read (the bound above keeps it within the pack), then
+    // taken apart in memory: one stream read per item would cost a lock round
+    // trip each, and a header holds hundreds of items.
+    std::vector<unsigned char> items(static_cast<size_t>(count) * kPrimerItemLength);
+    if (!reader->GetBytes(items.data(), items.size())) return kMxfErrFormat;
+    for (size_t at = 0; at < items.size(); at += kPrimerItemLength) {
+        const uint16_t tag = static_cast<uint16_t>((items[at] << 8) | items[at + 1]);
+        AddEntry(MxfUUID(&items[at + 2]), tag);
     }
     return 0;
 }
