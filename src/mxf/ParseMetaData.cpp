@@ -24,6 +24,25 @@ uint64_t BigEndian(const unsigned char* bytes, int count) {
     for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
     return value;
 }
+
+// A BER length from the `available` bytes at `bytes`: the short form, or a
+// long form of 1 to 8 bytes whose value fits in 32 bits (0x80, indefinite
+// length, has no place in MXF). `used` is the length's own size.
+bool DecodeBER(const unsigned char* bytes, uint64_t available, uint32_t& value, uint64_t& used) {
+    if (available < 1) return false;
+    if (bytes[0] < 0x80) {
+        value = bytes[0];
+        used = 1;
+        return true;
+    }
+    const int n = bytes[0] & 0x7F;
+    if (n < 1 || n > 8 || available < 1 + static_cast<uint64_t>(n)) return false;
+    const uint64_t decoded = BigEndian(bytes + 1, n);
+    if (decoded > 0xFFFFFFFFull) return false;
+    value = static_cast<uint32_t>(decoded);
+    used = 1 + static_cast<uint64_t>(n);
+    return true;
+}
 }  // namespace
 
 ParseMetaData::ParseMetaData() = default;
@@ -169,20 +188,11 @@ bool ParseMetaData::GetInt64(int64_t& value) {
 bool ParseMetaData::GetBER(uint32_t& value) {
     unsigned char bytes[9];
     if (!Peek(bytes, 1)) return false;
-    if (bytes[0] < 0x80) {
-        value = bytes[0];
-        m_Offset += 1;
-        return true;
-    }
-    // Long form of 1 to 8 bytes; the value must fit in 32 bits. 0x80
-    // (indefinite length) has no place in MXF.
-    const int n = bytes[0] & 0x7F;
-    if (n < 1 || n > 8) return false;
-    if (!Peek(bytes, 1 + static_cast<uint64_t>(n))) return false;
-    const uint64_t decoded = BigEndian(bytes + 1, n);
-    if (decoded > 0xFFFFFFFFull) return false;
-    value = static_cast<uint32_t>(decoded);
-    m_Offset += 1 + static_cast<uint64_t>(n);
+    const uint64_t size = bytes[0] < 0x80 ? 1 : 1 + static_cast<uint64_t>(bytes[0] & 0x7F);
+    if (size > sizeof bytes || (size > 1 && !Peek(bytes, size))) return false;
+    uint64_t used = 0;
+    if (!DecodeBER(bytes, size, value, used)) return false;
+    m_Offset += used;
     return true;
 }
 
@@ -347,20 +357,19 @@ CUSharedPtr<CUMemoryStream> ParseMetaData::CopyMemoryStream(uint64_t count) {
 bool ParseMetaData::ParseKeyAndLength(KLVPacket* packet) {
     if (!packet || !m_Stream) return false;
     const uint64_t start = m_Offset;
-    unsigned char key[16];
+    // Key and length in one read (16 key bytes, at most 9 length bytes): a
+    // header walk reads thousands of them, each read a lock round trip.
+    unsigned char head[16 + 9];
+    const uint64_t have = std::min<uint64_t>(sizeof head, RestLength());
     uint32_t length = 0;
-    if (!GetBytes(key, 16) || !GetBER(length)) {
-        m_Offset = start;
-        return false;
-    }
+    uint64_t lengthSize = 0;
+    if (have <= 16 || !Peek(head, have) || !DecodeBER(head + 16, have - 16, length, lengthSize)) return false;
     // A value running past the end of the stream is a failure: callers reuse
     // one scratch packet and must not act on the previous packet's values.
-    const uint64_t valueOffset = m_Offset;
-    if (length > RestLength()) {
-        m_Offset = start;
-        return false;
-    }
-    packet->SetPacket(ULKey(key), start, length, valueOffset);
+    const uint64_t valueOffset = start + 16 + lengthSize;
+    if (length > StreamLength() - valueOffset) return false;
+    m_Offset = valueOffset;
+    packet->SetPacket(ULKey(head), start, length, valueOffset);
     return true;
 }
 
