@@ -8,6 +8,7 @@
 #include "CUDateTime.h"
 #include "CUFile.h"
 #include "CUFileInfo.h"
+#include "CUFileStream.h"
 #include "CUIdentifierGenerator.h"
 #include "CULog.h"
 #include "CUNumber.h"
@@ -29,7 +30,6 @@
 #include "UMID.h"
 
 #include <climits>
-#include <fstream>
 #include <set>
 #include <string>
 
@@ -225,15 +225,19 @@ uint32_t CFBCClip::CheckFiles() {
 void CFBCClip::LoadCustomPictureData() {
     m_CustomPictureData = nullptr;
     if (!m_CPFPath || !CUFile::Exists(m_CPFPath)) return;
-    std::ifstream in(m_CPFPath->Utf8(), std::ios::binary);
-    if (!in) return;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<uint64_t>(size) > kMaxCustomPictureBytes) return;
-    in.seekg(0, std::ios::beg);
+    // The file stream opens regular files only: a named pipe or a device in
+    // the clip folder is no custom picture file.
+    CUFileStream in(m_CPFPath, kCUStreamModeOpen, kCUStreamAccessRead, /*noThrow=*/true);
+    if (!in.CanRead()) return;
+    const uint64_t size = in.Length();
+    if (size > kMaxCustomPictureBytes) return;
     CUSharedPtr<CUVector<unsigned char>> data = CUVector<unsigned char>::Create();
     data->resize(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data->data()), size)) return;
+    try {
+        if (size > 0 && in.Read(data->data(), size, 0, kCUStreamSeekBegin) != size) return;
+    } catch (const CUError&) {
+        return;  // an unreadable custom picture file is one the clip does not have
+    }
     m_CustomPictureData = data;
 }
 
