@@ -5,15 +5,14 @@
 // asked for its keys and strings (the module is never loaded).
 #include "CFType.h"
 #include "CUFailure.h"
+#include "FuzzScratch.h"
 #include "HostBundle.h"
 #include "HostPropertyList.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -22,33 +21,24 @@ namespace {
 
 const std::string& BundleFolder() {
     static const std::string folder = [] {
-        const char* base = getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/qz-bundle-fuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) abort();
+        const std::string made = qzfuzz::MakeScratchFolder("qz-bundle-fuzz");
         for (const char* sub : {"/Contents", "/Contents/Resources", "/Contents/Resources/en.lproj"})
-            mkdir((pattern + sub).c_str(), 0700);
-        return pattern;
+            mkdir((made + sub).c_str(), 0700);
+        return made;
     }();
     return folder;
-}
-
-void Write(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) abort();
-    if (size && fwrite(data, 1, size, file) != size) abort();
-    fclose(file);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    const size_t infoSize = (size_t{data[0]} << 8) | data[1];
+    const size_t infoSize = qzfuzz::BigEndianPrefix(data, 2);
     if (infoSize > size - 2) return 0;
     const std::string infoPath = BundleFolder() + "/Contents/Info.plist";
     const std::string stringsPath = BundleFolder() + "/Contents/Resources/en.lproj/Localizable.strings";
-    Write(infoPath, data + 2, infoSize);
-    Write(stringsPath, data + 2 + infoSize, size - 2 - infoSize);
+    qzfuzz::WriteWholeFile(infoPath, data + 2, infoSize);
+    qzfuzz::WriteWholeFile(stringsPath, data + 2 + infoSize, size - 2 - infoSize);
 
     CUFailure why;
     CFHolder<CFTypeRef> strings = HostPropertyList::ReadFile(stringsPath, &why);

@@ -6,6 +6,7 @@
 #include "CardDescription.h"
 #include "CardWriter.h"
 #include "ClipDescription.h"
+#include "SmallClip.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
@@ -43,22 +45,13 @@ Bytes Joined(const Bytes& first, const Bytes& second, int width) {
     return out;
 }
 
-cw::ClipDescription Clip(uint32_t number, cw::FrameRate rate, std::vector<uint32_t> memberFrames) {
-    cw::ClipDescription clip;
+// One of the tests' small clips (1280x720 at 25 Mbps) with short GOPs.
+cw::ClipDescription Clip(uint32_t number, cw::FrameRate rate, std::vector<uint32_t> memberFrames,
+                         uint32_t gop) {
+    cw::ClipDescription clip = qztest::SmallClip(rate, std::move(memberFrames));
     clip.id.number = number;
-    clip.frameRate = rate;
-    clip.pictureSize = cw::PictureSize::k1280x720;
-    clip.bitRate = cw::BitRate::k25Mbps;
-    clip.gopLength = 3;
-    clip.bPictures = 2;
-    clip.audioChannels = 2;
-    clip.durationFrames = 0;
-    for (uint32_t frames : memberFrames) {
-        cw::MemberFile member;
-        member.frameCount = frames;
-        clip.members.push_back(member);
-        clip.durationFrames += frames;
-    }
+    clip.gopLength = gop;
+    clip.bPictures = gop > 2 ? 2 : 0;
     return clip;
 }
 
@@ -74,12 +67,10 @@ int main(int argc, char** argv) {
         const fs::path card = out / "card";
         fs::remove_all(card);
         cw::CardDescription description;
-        description.clips.push_back(Clip(1, cw::FrameRate::k25p, {4}));
-        description.clips.push_back(Clip(2, cw::FrameRate::k59_94p, {3, 3}));
+        description.clips.push_back(Clip(1, cw::FrameRate::k25p, {4}, 3));
+        description.clips.push_back(Clip(2, cw::FrameRate::k59_94p, {3, 3}, 3));
         // The smallest clip: one intra picture (the pictures are most of a file).
-        description.clips.push_back(Clip(3, cw::FrameRate::k25p, {1}));
-        description.clips.back().gopLength = 1;
-        description.clips.back().bPictures = 0;
+        description.clips.push_back(Clip(3, cw::FrameRate::k25p, {1}, 1));
         cw::WriteCard(description, card.string());
 
         Write(out / "MIFStreamFuzz" / "index", Read(cw::MediaIndexPath(card.string())));

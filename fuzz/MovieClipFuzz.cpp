@@ -12,13 +12,10 @@
 #include "CMTime.h"
 #include "CUStringMac.h"
 #include "FBCMovieSampleForFCPX.h"
-
-#include <stdlib.h>
-#include <unistd.h>
+#include "FuzzScratch.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -28,20 +25,8 @@ namespace {
 constexpr int64_t kPlayedFrames = 24;
 
 const std::string& ClipFolder() {
-    static const std::string folder = [] {
-        const char* base = getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/qz-movie-fuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) abort();
-        return pattern;
-    }();
+    static const std::string folder = qzfuzz::MakeScratchFolder("qz-movie-fuzz");
     return folder;
-}
-
-void Write(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) abort();
-    if (size && fwrite(data, 1, size, file) != size) abort();
-    fclose(file);
 }
 
 void Release(CFTypeRef object) {
@@ -56,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (size_t{data[0]} << 24) | (size_t{data[1]} << 16) | (size_t{data[2]} << 8) | data[3];
     if (cifSize > size - 4) return 0;
     const std::string cifPath = ClipFolder() + "/QZ0001.CIF";
-    Write(cifPath, data + 4, cifSize);
-    Write(ClipFolder() + "/QZ000101.MXF", data + 4 + cifSize, size - 4 - cifSize);
+    qzfuzz::WriteWholeFile(cifPath, data + 4, cifSize);
+    qzfuzz::WriteWholeFile(ClipFolder() + "/QZ000101.MXF", data + 4 + cifSize, size - 4 - cifSize);
 
     CUSharedPtr<CUStringMac> path(new CUStringMac(cifPath.c_str()));
     CUSharedPtr<FBCMovieSampleForFCPX> movie =
