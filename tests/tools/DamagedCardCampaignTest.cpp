@@ -170,6 +170,15 @@ std::vector<Damage> Damages(const std::string& clean, uint32_t seed, const std::
                        replace([](const std::string& path) { fs::create_directory(path); })});
     damages.push_back({"member file replaced by a named pipe", "QZ0002",
                        replace([](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); })});
+    // Every other file a reader opens, a named pipe too (.CPF is optional).
+    for (const char* file : {"INDEX.MIF", "QZ0002/QZ0002.CIF", "QZ0002/QZ0002.XML", "QZ0002/QZ0002.CPF"}) {
+        const std::string relative = std::string("CONTENTS/CLIPS001/") + file;
+        damages.push_back({relative + " a named pipe", std::string(file) == "INDEX.MIF" ? "" : "QZ0002",
+                           [relative](const std::string& card) {
+                               fs::remove(card + "/" + relative);
+                               ASSERT_EQ(mkfifo((card + "/" + relative).c_str(), 0644), 0);
+                           }});
+    }
     damages.push_back({"member file replaced by a link out of the card", "QZ0002",
                        replace([outside](const std::string& path) { fs::create_symlink(outside, path); })});
     damages.push_back({"member file replaced by a link to an endless device", "QZ0002",
