@@ -5,6 +5,7 @@
 // the child before the program starts (resource limits).
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +57,22 @@ inline BoundedResult RunBounded(const std::vector<std::string>& argv, std::chron
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
 }
+
+// For `beforeExec`: sets a resource limit of the child, which ends with
+// exit code 126 when it cannot.
+inline void LimitResource(int resource, rlim_t value) {
+    const rlimit limit{value, value};
+    if (setrlimit(resource, &limit) != 0) _exit(126);
+}
+
+// Whether this build runs under a sanitizer, which reserves far more address
+// space than any limit worth setting.
+inline constexpr bool kSanitizedBuild =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#else
+    false;
+#endif
 
 // A count scaled by QZ_CAMPAIGN_SCALE (at least 1), for tests that run
 // longer when asked to.

@@ -10,30 +10,21 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/resource.h>
-
 #include <string>
 
 namespace {
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
-void Limit(int resource, rlim_t value) {
-    const rlimit limit{value, value};
-    if (setrlimit(resource, &limit) != 0) _exit(126);
-}
-
 TEST(ResourceLimitsTest, ThreeThousandFrameExportInHalfAGibibyteOfAddressSpace) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "sanitizers reserve far more address space than the limit";
-#endif
+    if (qztest::kSanitizedBuild) GTEST_SKIP() << "sanitizers reserve far more address space than the limit";
     qztest::ScratchFolder scratch("vlimit");
     const std::string card = scratch.Path() + "/card", out = scratch.Path() + "/out";
     cw::CardDescription description;
     description.clips.push_back(qztest::SmallClip(cw::FrameRate::k25p, {1500, 1500}));
     cw::WriteCard(description, card);
-    const qztest::BoundedResult run =
-        qztest::RunBounded({QZCARD_BINARY, "export", card, "-o", out}, std::chrono::seconds(240),
-                           scratch.Path() + "/log.txt", [] { Limit(RLIMIT_AS, rlim_t{512} << 20); });
+    const qztest::BoundedResult run = qztest::RunBounded(
+        {QZCARD_BINARY, "export", card, "-o", out}, std::chrono::seconds(240), scratch.Path() + "/log.txt",
+        [] { qztest::LimitResource(RLIMIT_AS, rlim_t{512} << 20); });
     ASSERT_EQ(run.exitCode, 0) << qztest::ReadText(scratch.Path() + "/log.txt");
     EXPECT_EQ(nlohmann::json::parse(qztest::ReadText(out + "/QZ0001.json"))["frames"], 3000);
 }
@@ -50,7 +41,7 @@ TEST(ResourceLimitsTest, NineHundredNinetyNineClipCardListsWithSixtyFourFileDesc
     const std::string log = scratch.Path() + "/list.json";
     const qztest::BoundedResult run =
         qztest::RunBounded({QZCARD_BINARY, "list", card, "--json"}, std::chrono::seconds(240), log,
-                           [] { Limit(RLIMIT_NOFILE, 64); });
+                           [] { qztest::LimitResource(RLIMIT_NOFILE, 64); });
     ASSERT_EQ(run.exitCode, 0) << qztest::ReadText(log).substr(0, 2000);
     const nlohmann::json list = nlohmann::json::parse(qztest::ReadText(log), nullptr, false);
     ASSERT_FALSE(list.is_discarded()) << qztest::ReadText(log).substr(0, 2000);
