@@ -35,6 +35,8 @@ for target in $TARGETS; do
     mkdir -p "$work" "$findings"
     dict=""
     case "$target" in Mxf* | MXF* | Movie*) dict="-dict=fuzz/mxf.dict" ;; esac
+    # A whole media index image is 0x274600 bytes, beyond libFuzzer's 1 MiB default.
+    [ "$target" = MIFStreamFuzz ] && dict="-max_len=2573824"
     log="$BUILD/findings/$target.log"
     start=$(date +%s)
     # shellcheck disable=SC2086
