@@ -33,14 +33,14 @@ for target in $TARGETS; do
     work="$BUILD/work/$target"
     findings="$BUILD/findings/$target"
     mkdir -p "$work" "$findings"
-    dict=""
-    case "$target" in Mxf* | MXF* | Movie*) dict="-dict=fuzz/mxf.dict" ;; esac
+    extra=""
+    case "$target" in Mxf* | MXF* | Movie*) extra="-dict=fuzz/mxf.dict" ;; esac
     # A whole media index image is 0x274600 bytes, beyond libFuzzer's 1 MiB default.
-    [ "$target" = MIFStreamFuzz ] && dict="-max_len=2573824"
+    [ "$target" = MIFStreamFuzz ] && extra="-max_len=2573824"
     log="$BUILD/findings/$target.log"
     start=$(date +%s)
     # shellcheck disable=SC2086
-    "$BUILD/fuzz/$target" "$work" "$BUILD/fuzz/corpus/$target" $dict \
+    "$BUILD/fuzz/$target" "$work" "$BUILD/fuzz/corpus/$target" $extra \
         -max_total_time="$SECONDS_EACH" -rss_limit_mb=256 -malloc_limit_mb=256 -timeout=1 \
         -print_final_stats=1 -artifact_prefix="$findings/" >"$log" 2>&1 || true
     elapsed=$(( $(date +%s) - start ))
