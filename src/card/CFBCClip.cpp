@@ -8,6 +8,7 @@
 #include "CUDateTime.h"
 #include "CUFile.h"
 #include "CUFileInfo.h"
+#include "CUFileStream.h"
 #include "CUIdentifierGenerator.h"
 #include "CULog.h"
 #include "CUNumber.h"
@@ -29,7 +30,6 @@
 #include "UMID.h"
 
 #include <climits>
-#include <fstream>
 #include <set>
 #include <string>
 
@@ -57,17 +57,23 @@ CUSharedPtr<CUStringMac> CopyOf(const CUSharedPtr<CUStringMac>& text) {
 }
 
 // The whole file when it exists and holds at most `limit` bytes, else null.
+// The whole of a small file of the clip folder (custom picture, thumbnail);
+// null when it is missing, unreadable or larger than `limit`. The file stream
+// opens regular files only: a named pipe or a device in the clip folder is no
+// such file and must not block the reader.
 CUSharedPtr<CUVector<unsigned char>> ReadSmallFile(const CUSharedPtr<CUStringMac>& path, uint64_t limit) {
     if (!path || !CUFile::Exists(path)) return nullptr;
-    std::ifstream in(path->Utf8(), std::ios::binary);
-    if (!in) return nullptr;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<uint64_t>(size) > limit) return nullptr;
-    in.seekg(0, std::ios::beg);
+    CUFileStream in(path, kCUStreamModeOpen, kCUStreamAccessRead, /*noThrow=*/true);
+    if (!in.CanRead()) return nullptr;
+    const uint64_t size = in.Length();
+    if (size > limit) return nullptr;
     CUSharedPtr<CUVector<unsigned char>> data = CUVector<unsigned char>::Create();
     data->resize(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data->data()), size)) return nullptr;
+    try {
+        if (size > 0 && in.Read(data->data(), size, 0, kCUStreamSeekBegin) != size) return nullptr;
+    } catch (const CUError&) {
+        return nullptr;  // an unreadable file is one the clip does not have
+    }
     return data;
 }
 

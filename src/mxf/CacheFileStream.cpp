@@ -55,8 +55,10 @@ uint32_t CacheFileStream::Init(const CUSharedPtr<CUStringMac>& path) {
     if (m_ForkRef >= 0) ::close(m_ForkRef);
     m_ForkRef = -1;
     int fd;
+    // Not blocking: a named pipe in place of a file would wait for a writer
+    // forever; it is refused below like every file that is not regular.
     do {
-        fd = ::open(utf8.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(utf8.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return 0x130001;
     struct stat st;

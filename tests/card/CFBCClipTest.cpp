@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -237,6 +239,11 @@ TEST_F(WrittenClipCard, CustomPictureDataIsPassedOnAsBytes) {
 
     // An oversized file is not loaded (the file is sparse: nothing is written).
     fs::resize_file(ClipFile(0, ".CPF"), CFBCClip::kMaxCustomPictureBytes + 1);
+    EXPECT_FALSE(OpenWrittenClip(folder.Path(), card, 0)->ValueForTag(kClipValueCustomPictureData));
+
+    // A named pipe in its place is no custom picture file (and is not waited on).
+    fs::remove(ClipFile(0, ".CPF"));
+    ASSERT_EQ(mkfifo(ClipFile(0, ".CPF").c_str(), 0644), 0);
     EXPECT_FALSE(OpenWrittenClip(folder.Path(), card, 0)->ValueForTag(kClipValueCustomPictureData));
 }
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -76,6 +77,14 @@ TEST_F(CacheFileStreamTest, MissingFileGivesNoStream) {
     EXPECT_FALSE(Open(dir_ + "/missing.bin"));
     EXPECT_FALSE(Open(dir_));  // a folder
     EXPECT_FALSE(CacheFileStream::Create(CUSharedPtr<CUStringMac>()));
+}
+
+// Opening a named pipe would wait for a writer; it is refused at once, as
+// every file that is not regular (a device too).
+TEST_F(CacheFileStreamTest, OnlyRegularFilesOpenAndAPipeDoesNotWaitForAWriter) {
+    const std::string pipe = dir_ + "/p.MXF";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    for (const std::string& path : {pipe, std::string("/dev/zero")}) EXPECT_FALSE(Open(path)) << path;
 }
 
 TEST_F(CacheFileStreamTest, LeastRecentlyUsedBlockMakesRoom) {

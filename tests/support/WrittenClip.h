@@ -5,6 +5,7 @@
 #include "CardDescription.h"
 #include "CardWriter.h"
 #include "ClipFrameRate.h"
+#include "SmallClip.h"
 
 #include <gtest/gtest.h>
 
@@ -30,29 +31,6 @@ struct WrittenClip {
     std::vector<cw::MxfFileLayout> layouts;
     std::vector<WrittenFrame> frames;  // clip frames, stored order
 };
-
-// A small, fast clip: 1280x720 at 25 Mbps (1440x1080 for interlaced rates),
-// 6-picture GOPs with 2 B pictures, the member frame counts given.
-inline cw::ClipDescription SmallClip(cw::FrameRate rate, std::vector<uint32_t> memberFrames,
-                                     bool closedGop = false, uint32_t channels = 2) {
-    cw::ClipDescription clip;
-    clip.frameRate = rate;
-    clip.pictureSize =
-        cw::TraitsOf(rate).interlaced ? cw::PictureSize::k1440x1080 : cw::PictureSize::k1280x720;
-    clip.bitRate = cw::BitRate::k25Mbps;
-    clip.gopLength = 6;
-    clip.bPictures = 2;
-    clip.closedGop = closedGop;
-    clip.audioChannels = channels;
-    clip.durationFrames = 0;
-    for (uint32_t frames : memberFrames) {
-        cw::MemberFile member;
-        member.frameCount = frames;
-        clip.members.push_back(member);
-        clip.durationFrames += frames;
-    }
-    return clip;
-}
 
 // Writes a card of the one clip under `root`.
 inline WrittenClip WriteClip(const std::string& root, const cw::ClipDescription& clip) {

@@ -1,0 +1,105 @@
+// Writes the seed corpora of the fuzz targets from the card writer's output:
+// a small card (clips of one member file, one of two) is written into a
+// scratch folder and its files, or the pieces a target's input is made of,
+// are copied into one folder per target under OUT.
+// Usage: FuzzSeedWriter OUT INFO_PLIST STRINGS_TABLE
+#include "CardDescription.h"
+#include "CardWriter.h"
+#include "ClipDescription.h"
+#include "SmallClip.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write(const fs::path& path, const Bytes& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// A length prefix of `width` bytes, big-endian, then both parts.
+Bytes Joined(const Bytes& first, const Bytes& second, int width) {
+    Bytes out;
+    for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(first.size() >> (8 * i)));
+    out.insert(out.end(), first.begin(), first.end());
+    out.insert(out.end(), second.begin(), second.end());
+    return out;
+}
+
+// One of the tests' small clips (1280x720 at 25 Mbps) with short GOPs.
+cw::ClipDescription Clip(uint32_t number, cw::FrameRate rate, std::vector<uint32_t> memberFrames,
+                         uint32_t gop) {
+    cw::ClipDescription clip = qztest::SmallClip(rate, std::move(memberFrames));
+    clip.id.number = number;
+    clip.gopLength = gop;
+    clip.bPictures = gop > 2 ? 2 : 0;
+    return clip;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: FuzzSeedWriter OUT INFO_PLIST STRINGS_TABLE\n");
+        return 1;
+    }
+    try {
+        const fs::path out = argv[1];
+        const fs::path card = out / "card";
+        fs::remove_all(card);
+        cw::CardDescription description;
+        description.clips.push_back(Clip(1, cw::FrameRate::k25p, {4}, 3));
+        description.clips.push_back(Clip(2, cw::FrameRate::k59_94p, {3, 3}, 3));
+        // The smallest clip: one intra picture (the pictures are most of a file).
+        description.clips.push_back(Clip(3, cw::FrameRate::k25p, {1}, 1));
+        cw::WriteCard(description, card.string());
+
+        Write(out / "MIFStreamFuzz" / "index", Read(cw::MediaIndexPath(card.string())));
+        int n = 0;
+        for (const cw::ClipDescription& clip : description.clips) {
+            const std::string tag = std::to_string(++n);
+            const Bytes cif = Read(cw::ClipFilePath(card.string(), clip.id, ".CIF"));
+            const Bytes xml = Read(cw::ClipFilePath(card.string(), clip.id, ".XML"));
+            Write(out / "CIFStreamFuzz" / ("clip" + tag), cif);
+            Write(out / "ClipMetaDataFuzz" / ("clip" + tag), xml);
+            Write(out / "CUXmlDomDocumentFuzz" / ("clip" + tag), xml);
+            for (const cw::MemberFile& member : cw::EffectiveMembers(clip)) {
+                const Bytes mxf = Read(cw::MemberMxfPath(card.string(), clip.id, member.number));
+                const std::string name = "clip" + tag + "-" + std::to_string(member.number);
+                Write(out / "MXFStreamFuzz" / name, mxf);
+                // The header partition and its metadata lie at the start.
+                Write(out / "MxfHeaderFuzz" / name,
+                      Bytes(mxf.begin(), mxf.begin() + std::min<size_t>(mxf.size(), 65536)));
+                if (cw::EffectiveMembers(clip).size() == 1)
+                    Write(out / "MovieClipFuzz" / name, Joined(cif, mxf, 4));
+            }
+        }
+        const Bytes info = Read(argv[2]), strings = Read(argv[3]);
+        Write(out / "BundlePropertyListFuzz" / "bundle", Joined(info, strings, 2));
+        Write(out / "CUXmlDomDocumentFuzz" / "info", info);
+        fs::remove_all(card);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "FuzzSeedWriter: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,103 @@
+// Eight host threads importing every clip of a card at once through the one
+// loaded plug-in, each with its own volume and clip descriptors as a host's
+// import threads have, several rounds: every import gives the same bytes as
+// every other. Labelled "threaded", so that it also runs under ThreadSanitizer.
+#include "CFBCContent.h"
+#include "CUArray.h"
+#include "CUStringMac.h"
+#include "ClipExporter.h"
+#include "ExportProgress.h"
+#include "HostEventCycle.h"
+#include "PluginHost.h"
+
+#include <gtest/gtest.h>
+#include "ScratchFolder.h"
+#include "TestFiles.h"
+#include "WrittenClip.h"
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace ComVantoVantoQZ64RADPlug;
+namespace fs = std::filesystem;
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+
+constexpr int kThreads = 8;
+constexpr int kRounds = 2;
+
+// Imports every clip the volume offers into `out`; the clip IDs imported.
+std::vector<std::string> ImportAll(qzcard::PluginHost& host, const std::string& card,
+                                   const std::string& out) {
+    HostEventCycle cycle;
+    std::vector<std::string> imported;
+    CUSharedPtr<CFBCContent> content =
+        CFBCContent::Create(CUSharedPtr<CUStringMac>(new CUStringMac(card.c_str())),
+                            CUSharedPtr<CUStringMac>(new CUStringMac("card")));
+    std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(card);
+    if (!content || !volume) return imported;
+    qzcard::ExportProgress progress(qzcard::ProgressMode::kSilent, stderr);
+    qzcard::ClipExporter exporter(progress);
+    fs::create_directories(out);
+    for (const auto& descriptor : host.Clips(volume)) {
+        const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
+        CUSharedPtr<CUArray> clips = content->ClipList();
+        for (size_t i = 0; name && clips && i < clips->Count(); ++i) {
+            CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
+            if (!clip || !clip->GetClipID() || clip->GetClipID()->Utf8() != *name) continue;
+            std::shared_ptr<MIORADIngestObject> ingest = descriptor->ingestObject();
+            if (!ingest) break;
+            qzcard::ExportRequest request;
+            request.clipID = *name;
+            request.cardFolder = card;
+            request.outputFolder = out;
+            if (exporter.Export(request, *ingest, descriptor->ingestObjectRefCon(), *clip).ok)
+                imported.push_back(*name);
+        }
+    }
+    return imported;
+}
+
+TEST(ThreadedImportTest, EightHostThreadsImportingEveryClipAtOnceGetTheSameBytes) {
+    qztest::ScratchFolder scratch("threaded");
+    const std::string card = scratch.Path() + "/card";
+    cw::CardDescription description;
+    const cw::FrameRate rates[] = {cw::FrameRate::k29_97p, cw::FrameRate::k59_94i, cw::FrameRate::k23_98p};
+    const std::vector<uint32_t> members[] = {{8}, {6}, {6, 6}};
+    for (uint32_t i = 0; i < 3; ++i) {
+        description.clips.push_back(qztest::SmallClip(rates[i], members[i]));
+        description.clips.back().id.number = i + 1;
+    }
+    cw::WriteCard(description, card);
+
+    qzcard::PluginHost host(qzcard::PluginHost::DefaultBundlePath(), qzcard::PluginHost::kDefaultHostVersion);
+    std::map<std::string, std::vector<uint8_t>> reference;  // output name -> bytes
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::vector<std::string>> imported(kThreads);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                imported[t] = ImportAll(
+                    host, card, scratch.Path() + "/out" + std::to_string(round) + "-" + std::to_string(t));
+            });
+        for (std::thread& thread : threads) thread.join();
+        for (int t = 0; t < kThreads; ++t) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", thread " + std::to_string(t));
+            EXPECT_EQ(imported[t], (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
+            const std::string out = scratch.Path() + "/out" + std::to_string(round) + "-" + std::to_string(t);
+            for (const std::string& id : imported[t])
+                for (const std::string suffix : {".m2v", ".wav"}) {
+                    const std::vector<uint8_t> bytes = qztest::ReadFile(out + "/" + id + suffix);
+                    EXPECT_FALSE(bytes.empty()) << id << suffix;
+                    if (!reference.count(id + suffix)) reference[id + suffix] = bytes;
+                    EXPECT_TRUE(bytes == reference[id + suffix]) << id << suffix << " differs";
+                }
+        }
+    }
+}
+
+}  // namespace
