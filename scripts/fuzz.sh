@@ -5,6 +5,7 @@
 # findings per target; exits 1 when any target found something (the inputs
 # are kept in build/fuzz/findings/TARGET/).
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+# JOBS: build parallelism (2); FUZZ_PARALLEL: targets run at once (1).
 set -eu
 cd "$(dirname "$0")/.."
 SECONDS_EACH="${1:-60}"
@@ -28,8 +29,9 @@ trap 'rm -rf "$TMPDIR"' EXIT
 
 TABLE="$BUILD/fuzz-table.txt"
 printf '%-24s %12s %9s %8s\n' target executions findings seconds >"$TABLE"
-FAILED=0
-for target in $TARGETS; do
+# Runs one target; its table row goes to ROWS/TARGET.
+run_target() {
+    target="$1"
     work="$BUILD/work/$target"
     findings="$BUILD/findings/$target"
     mkdir -p "$work" "$findings"
@@ -48,8 +50,26 @@ for target in $TARGETS; do
     [ -n "$runs" ] || runs=$(sed -n 's/^#\([0-9]*\).*/\1/p' "$log" | tail -n 1)
     count=$(find "$findings" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
         -o -name 'oom-*' -o -name 'slow-unit-*' \) | wc -l)
-    [ "$count" -eq 0 ] || FAILED=1
-    printf '%-24s %12s %9s %8s\n' "$target" "${runs:-0}" "$count" "$elapsed" >>"$TABLE"
+    printf '%-24s %12s %9s %8s\n' "$target" "${runs:-0}" "$count" "$elapsed" >"$ROWS/$target"
+}
+
+# FUZZ_PARALLEL targets run side by side (1 by default), in batches.
+ROWS="$TMPDIR/rows"
+mkdir -p "$ROWS"
+running=0
+for target in $TARGETS; do
+    run_target "$target" &
+    running=$((running + 1))
+    if [ "$running" -ge "${FUZZ_PARALLEL:-1}" ]; then
+        wait
+        running=0
+    fi
+done
+wait
+FAILED=0
+for target in $TARGETS; do
+    cat "$ROWS/$target" >>"$TABLE"
+    [ "$(awk '{ print $3 }' "$ROWS/$target")" -eq 0 ] || FAILED=1
 done
 cat "$TABLE"
 exit "$FAILED"
