@@ -143,7 +143,7 @@ TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {
             EXPECT_EQ(cursor->presentationIndex(), f);
             EXPECT_EQ(cursor->sampleIndex(), 0);
             SampleHolder rest = SampleHolder::Adopt(cursor->createSampleBuffer(cursor.get()));
-            EXPECT_EQ(BytesOf(rest.Get()), plugin_test::StereoTones(a, n));
+            EXPECT_EQ(BytesOf(rest.Get()), plugin_test::Tones(a, n));
             ASSERT_EQ(cursor->stepInPresentationOrder(-1), f == 0 ? kMIORADSampleCursorEndOfTrackErr : 0);
             if (f == 0) continue;
             EXPECT_EQ(cursor->presentationIndex(), f - 1);
@@ -156,7 +156,7 @@ TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {
         auto end = std::dynamic_pointer_cast<FBCAudioSampleCursor>(first->copy());
         ASSERT_EQ(end->stepInDecodeOrder(300), 0);
         SampleHolder run = SampleHolder::Adopt(first->createSampleBuffer(end.get()));
-        EXPECT_EQ(BytesOf(run.Get()), plugin_test::StereoTones(0, 300));
+        EXPECT_EQ(BytesOf(run.Get()), plugin_test::Tones(0, 300));
         EXPECT_EQ(first->stepByDecodeTime(CMTimeMake(-1, 48000)), kMIORADSampleCursorEndOfTrackErr);
         auto last = track->cursorAtLastSampleInDecodeOrder();
         ASSERT_TRUE(last);
