@@ -196,9 +196,9 @@ TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {
     ScratchFolder folder("movie");
     const qztest::WrittenClip clip =
         WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k59_94i, {6}, false, 0));
-    const std::vector<uint8_t> written = movie_test::ReadBytes(clip.mxfPaths[0]);
+    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     const uint64_t header = clip.layouts[0].bodyPartitions.at(0);
-    using movie_test::BigEndian;
+    using qztest::BigEndian;
     struct Case {
         const char* name;
         uint16_t tag, length, newTag;
@@ -218,9 +218,9 @@ TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> bytes = written;
-        ASSERT_GE(movie_test::PatchItems(bytes, header, c.tag, c.length, c.newTag, c.value), 1);
+        ASSERT_GE(qztest::PatchItems(bytes, header, c.tag, c.length, c.newTag, c.value), 1);
         const std::string path = folder.Path() + "/case.MXF";
-        movie_test::WriteBytes(path, bytes);
+        qztest::WriteBytes(path, bytes);
         CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(path));
         ASSERT_TRUE(movie);
         int32_t width = -1, height = -1;
