@@ -84,29 +84,10 @@ TEST(FBCMovieSampleForFCPXTest, AudioSampleTablesOfEveryRateOverADay) {
     EXPECT_EQ(FBCMovieSampleForFCPX::FrameAtAudioSampleIndex({1, 25, 1, 48000}, -1), -1);
 }
 
-TEST(FBCMovieSampleForFCPXTest, MappingsOfAWrittenClip) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
-    auto movie = Open(clip.cifPath);
-    ASSERT_TRUE(movie);
-    const int64_t starts[] = {0, 1602, 3203, 4805, 6406, 8008};
-    for (int64_t f = 0; f <= 5; ++f) EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(f), starts[f]);
-    EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(6), 9610);  // the end index is allowed
-    EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(7), -1);
-    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(5), 1602);
-    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(6), -1);
-    EXPECT_EQ(movie->audioSampleCount(), 9610);
-    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(1601), 0u);
-    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(1602), 1u);
-    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(-1), 0xFFFFFFFFu);
-    EXPECT_EQ(CMTimeCompare(movie->presentationTimeAtIndex(5), CMTimeMake(5005, 30000)), 0);
-    EXPECT_TRUE(CMTIME_IS_INVALID(movie->presentationTimeAtIndex(6)));
-    EXPECT_TRUE(CMTIME_IS_INVALID(movie->presentationTimeAtIndex(-1)));
-}
-
-// A time belongs to the frame whose span holds it (the floor), at one tick
-// per frame (25P) and at 1001 ticks per frame (29.97P).
-TEST(FBCMovieSampleForFCPXTest, TimesLandOnTheFrameThatHoldsThem) {
+// Sample and time mappings of written clips, with their ends. A time belongs
+// to the frame whose span holds it (the floor), at one tick per frame (25P)
+// and at 1001 ticks per frame (29.97P).
+TEST(FBCMovieSampleForFCPXTest, SamplesAndTimesLandOnTheFrameThatHoldsThem) {
     ScratchFolder folder("plugin");
     auto ten =
         Open(qztest::WriteClip(folder.Path() + "/a", qztest::SmallClip(cw::FrameRate::k25p, {250})).cifPath);
@@ -115,6 +96,19 @@ TEST(FBCMovieSampleForFCPXTest, TimesLandOnTheFrameThatHoldsThem) {
     auto ntsc =
         Open(qztest::WriteClip(folder.Path() + "/c", qztest::SmallClip(cw::FrameRate::k29_97p, {6})).cifPath);
     ASSERT_TRUE(ten && three && ntsc);
+    const int64_t starts[] = {0, 1602, 3203, 4805, 6406, 8008};
+    for (int64_t f = 0; f <= 5; ++f) EXPECT_EQ(ntsc->audioSampleIndexAtFrameIndex(f), starts[f]);
+    EXPECT_EQ(ntsc->audioSampleIndexAtFrameIndex(6), 9610);  // the end index is allowed
+    EXPECT_EQ(ntsc->audioSampleIndexAtFrameIndex(7), -1);
+    EXPECT_EQ(ntsc->audioSampleCountAtFrameIndex(5), 1602);
+    EXPECT_EQ(ntsc->audioSampleCountAtFrameIndex(6), -1);
+    EXPECT_EQ(ntsc->audioSampleCount(), 9610);
+    EXPECT_EQ(ntsc->frameIndexAtAudioSampleIndex(1601), 0u);
+    EXPECT_EQ(ntsc->frameIndexAtAudioSampleIndex(1602), 1u);
+    EXPECT_EQ(ntsc->frameIndexAtAudioSampleIndex(-1), 0xFFFFFFFFu);
+    EXPECT_EQ(CMTimeCompare(ntsc->presentationTimeAtIndex(5), CMTimeMake(5005, 30000)), 0);
+    EXPECT_TRUE(CMTIME_IS_INVALID(ntsc->presentationTimeAtIndex(6)));
+    EXPECT_TRUE(CMTIME_IS_INVALID(ntsc->presentationTimeAtIndex(-1)));
     const struct {
         FBCMovieSampleForFCPX* movie;
         CMTime time;
@@ -166,6 +160,7 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
             const qztest::WrittenFrame& w = clip.frames[f];
             SampleHolder sample = SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(f));
             ASSERT_TRUE(sample);
+            ASSERT_LE(w.record.pictureOffset + w.record.pictureSize, files[w.member].size());
             const auto picture = files[w.member].begin() + static_cast<long>(w.record.pictureOffset);
             EXPECT_EQ(BytesOf(sample.Get()), std::vector<uint8_t>(picture, picture + w.record.pictureSize));
             EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 1);
