@@ -6,6 +6,7 @@
 #include "ConcurrentReads.h"
 #include "FBCMovieSample.h"
 #include "MovieTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -170,9 +171,8 @@ TEST(FBCMovieSampleTest, AudioDescriptionCoversEverySoundTrack) {
 // Eight threads walk one spanned movie from different frames while one of
 // them keeps closing its files; each gets what a single thread got.
 TEST(FBCMovieSampleTest, EightThreadsReadWhatOneThreadReads) {
-    ScratchFolder folder("sample");
-    const qztest::WrittenClip clip =
-        qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {17, 20, 13}, false, 2));
+    const qztest::ScratchClip clip("sample",
+                                   qztest::SmallClip(cw::FrameRate::k29_97p, {17, 20, 13}, false, 2));
     CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
     ASSERT_TRUE(movie);
     struct Frame {

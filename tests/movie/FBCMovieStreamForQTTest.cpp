@@ -2,6 +2,7 @@
 // at their edges, and edit rates that are not rates.
 #include "FBCMovieStreamForQT.h"
 #include "MovieTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -52,9 +53,7 @@ TEST(FBCMovieStreamForQTTest, TimesBecomeFramesClampedToTheClip) {
 // An edit rate of 30000/0 or 30000/-1001 gives no time base: the movie does
 // not initialise and no conversion divides by it.
 TEST(FBCMovieStreamForQTTest, EditRateMustBePositiveOverPositive) {
-    ScratchFolder folder("timing");
-    const qztest::WrittenClip clip =
-        qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {12}));
+    const qztest::ScratchClip clip("timing", qztest::SmallClip(cw::FrameRate::k29_97p, {12}));
     const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     for (int64_t denominator : {0, -1001}) {
         std::vector<uint8_t> bytes = written;

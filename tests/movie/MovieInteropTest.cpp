@@ -9,6 +9,7 @@
 #include "FfprobePackets.h"
 #include "MXFStream.h"
 #include "MovieTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -68,9 +69,7 @@ TEST(MovieInteropTest, PicturesOfWrittenClipsDecodeInPresentationOrder) {
     namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
     for (cw::FrameRate rate : {cw::FrameRate::k25p, cw::FrameRate::k59_94i}) {
         SCOPED_TRACE(cw::FrameRateName(rate));
-        qztest::ScratchFolder folder("interop");
-        const qztest::WrittenClip clip =
-            qztest::WriteClip(folder.Path(), qztest::SmallClip(rate, {10, 14, 9}, false, 0));
+        const qztest::ScratchClip clip("interop", qztest::SmallClip(rate, {10, 14, 9}, false, 0));
         CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
         ASSERT_TRUE(movie);
         int32_t width = 0, height = 0;
@@ -84,8 +83,7 @@ TEST(MovieInteropTest, PicturesOfWrittenClipsDecodeInPresentationOrder) {
             ASSERT_GT(n, 0u);
             pictures.emplace_back(buffer.begin(), buffer.begin() + n);
         }
-        const qztest::DecodedPictures decoded =
-            qztest::DecodePictures(folder.Path(), pictures, width, height);
+        const qztest::DecodedPictures decoded = qztest::DecodePictures(clip.root, pictures, width, height);
         ASSERT_EQ(decoded.stored.size(), pictures.size());
         ASSERT_EQ(decoded.numbers.size(), pictures.size());
         for (size_t k = 0; k < pictures.size(); ++k) {

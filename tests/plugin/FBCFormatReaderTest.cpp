@@ -5,8 +5,7 @@
 #include "FBCTrackReader.h"
 #include "FBCVideoSampleCursor.h"
 #include "PluginTestSupport.h"
-#include "ScratchFolder.h"
-#include "WrittenClip.h"
+#include "ScratchClip.h"
 
 #include <gtest/gtest.h>
 
@@ -39,10 +38,9 @@ TEST(FBCFormatReaderTest, TracksOnlyWhereTheMovieHasTheirDescription) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        qztest::ScratchFolder folder("reader");
         cw::ClipDescription description = qztest::SmallClip(c.rate, c.members, false, c.channels);
         description.audioBitsPerSample = c.bits;
-        const qztest::WrittenClip clip = qztest::WriteClip(folder.Path(), description);
+        const qztest::ScratchClip clip("reader", description);
         auto reader = FBCFormatReader::initWithMovieSample(plugin_test::Open(clip.cifPath));
         ASSERT_TRUE(reader);
         std::vector<FourCharCode> types, expectedTypes = {kMIORADMediaType_Video, kMIORADMediaType_TimeCode};
@@ -68,8 +66,7 @@ TEST(FBCFormatReaderTest, TracksOnlyWhereTheMovieHasTheirDescription) {
 }
 
 TEST(FBCFormatReaderTest, TimeFactoryFlagsTheTrackEdges) {
-    qztest::ScratchFolder folder("reader");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {12}));
+    const qztest::ScratchClip clip("reader", qztest::SmallClip(cw::FrameRate::k25p, {12}));
     auto reader = FBCFormatReader::initWithMovieSample(plugin_test::Open(clip.cifPath));
     ASSERT_TRUE(reader);
     const struct {
@@ -96,8 +93,7 @@ TEST(FBCFormatReaderTest, TimeFactoryFlagsTheTrackEdges) {
 // The host keeps only a cursor and a track reader: both still reach the
 // clip's files (under asan a freed movie would be caught here).
 TEST(FBCFormatReaderTest, CursorsAndTracksKeepTheMovie) {
-    qztest::ScratchFolder folder("reader");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
+    const qztest::ScratchClip clip("reader", qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
     std::shared_ptr<MIORADSampleCursorProtocol> cursor;
     std::shared_ptr<MIORADTrackReaderProtocol> audio;
     {

@@ -9,6 +9,7 @@
 #include "ConcurrentReads.h"
 #include "FileBytes.h"
 #include "PluginTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 #include "WrittenClip.h"
 
@@ -145,8 +146,7 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(cw::FrameRateName(c.rate));
-        ScratchFolder folder("plugin");
-        const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(c.rate, c.members, c.closedGop));
+        const qztest::ScratchClip clip("plugin", qztest::SmallClip(c.rate, c.members, c.closedGop));
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         ASSERT_EQ(movie->FrameCountInClip(), clip.frames.size());
@@ -195,8 +195,7 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
 TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
     for (cw::FrameRate rate : {cw::FrameRate::k29_97p, cw::FrameRate::k59_94p, cw::FrameRate::k25p}) {
         SCOPED_TRACE(cw::FrameRateName(rate));
-        ScratchFolder folder("plugin");
-        const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(rate, {7, 8}, false, 4));
+        const qztest::ScratchClip clip("plugin", qztest::SmallClip(rate, {7, 8}, false, 4));
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         std::vector<uint8_t> run;
@@ -252,8 +251,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
 // samples it holds (only the missing ones are silent); one holding more
 // still fills the frame.
 TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
     const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     const uint32_t frame = 3;
     uint64_t valueOffset = 0;
@@ -447,8 +445,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionOnlyForTwoMono16BitTracks) {
 // Element ranges are refused unless present, at most 2^31 - 1 bytes and
 // inside the file; a picture refused so, or an empty one, gives no buffer.
 TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k25p, {6}));
     const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     const uint32_t frame = 2;
     const cw::MxfFrameRecord& record = clip.frames[frame].record;
@@ -489,8 +486,7 @@ TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
 // Frames of a member file that is gone have no buffers and no element
 // ranges (not silence); the other file's frames are unaffected.
 TEST(FBCMovieSampleForFCPXTest, FramesOfAMissingFileHaveNoBuffers) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6, 6}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k25p, {6, 6}));
     auto movie = Open(clip.cifPath);
     ASSERT_TRUE(movie);
     movie->ReleaseMXFStream();
@@ -514,8 +510,7 @@ TEST(FBCMovieSampleForFCPXTest, FramesOfAMissingFileHaveNoBuffers) {
 // at once, one of them closing its files now and then, get the bytes one
 // thread gets.
 TEST(FBCMovieSampleForFCPXTest, EightThreadsBuildWhatOneThreadBuilds) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {11, 13}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k29_97p, {11, 13}));
     auto movie = Open(clip.cifPath);
     ASSERT_TRUE(movie);
     auto build = [&](uint32_t f) {
