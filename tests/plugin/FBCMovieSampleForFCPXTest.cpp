@@ -371,7 +371,7 @@ TEST(FBCMovieSampleForFCPXTest, TimecodeDescriptionCountsFrames) {
 // a frame would hold 4800 samples, more than one element of the camera's
 // holds: video still, but no audio buffers (and nothing allocated for them).
 // A clip whose picture size cannot be read cannot be created.
-TEST(FBCMovieSampleForFCPXTest, AudioDescriptionOnlyForTwoMono16BitTracks) {
+TEST(FBCMovieSampleForFCPXTest, AudioDescriptionAndBuffersFollowTheHeaderValues) {
     ScratchFolder folder("plugin");
     const auto clip = qztest::WriteClip(folder.Path() + "/two", qztest::SmallClip(cw::FrameRate::k50p, {3}));
     {
