@@ -59,11 +59,7 @@ TEST(CMSampleBufferTest, EntryCountsAndSizesAreChecked) {
     }
     EXPECT_EQ(CFGetRetainCount(block.Get()), 1);  // refused buffers hold nothing
     // Audio of 4-byte packets: 25 fit in 100 bytes, 26 do not.
-    AudioStreamBasicDescription asbd;
-    asbd.mSampleRate = 48000;
-    asbd.mFormatID = kAudioFormatLinearPCM;
-    asbd.mBytesPerPacket = asbd.mBytesPerFrame = 4;
-    asbd.mFramesPerPacket = 1;
+    const AudioStreamBasicDescription asbd{48000, kAudioFormatLinearPCM, 0, 4, 1, 4};
     CMFormatDescriptionRef audio = nullptr;
     ASSERT_EQ(CMAudioFormatDescriptionCreate(nullptr, &asbd, 0, nullptr, 0, nullptr, nullptr, &audio), 0);
     auto audioHolder = CFHolder<CMFormatDescriptionRef>::Adopt(audio);
@@ -131,14 +127,8 @@ TEST(CMSampleBufferTest, DescriptionsCarryExactlyTheValuesGiven) {
     EXPECT_EQ(CMVideoFormatDescriptionGetDimensions(video.Get()).height, 1080);
     EXPECT_EQ(CMFormatDescriptionGetExtension(video.Get(), kCVImageBufferFieldCountKey), count.Get());
 
-    AudioStreamBasicDescription asbd;
-    asbd.mSampleRate = 48000;
-    asbd.mFormatID = kAudioFormatLinearPCM;
-    asbd.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
-    asbd.mBytesPerPacket = asbd.mBytesPerFrame = 4;
-    asbd.mFramesPerPacket = 1;
-    asbd.mChannelsPerFrame = 2;
-    asbd.mBitsPerChannel = 16;
+    const uint32_t flags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
+    const AudioStreamBasicDescription asbd{48000, kAudioFormatLinearPCM, flags, 4, 1, 4, 2, 16};
     AudioChannelLayout layout = {};
     layout.mChannelLayoutTag = kAudioChannelLayoutTag_Stereo;
     CMFormatDescriptionRef audio = nullptr;
@@ -166,9 +156,7 @@ TEST(CMSampleBufferTest, DescriptionsCarryExactlyTheValuesGiven) {
 }
 
 TEST(CMSampleBufferTest, DescriptionsRefuseWhatTheyCannotCarry) {
-    AudioStreamBasicDescription asbd;
-    asbd.mSampleRate = 48000;
-    asbd.mFormatID = kAudioFormatLinearPCM;
+    const AudioStreamBasicDescription asbd{48000, kAudioFormatLinearPCM};
     AudioChannelLayout layout = {};
     layout.mNumberChannelDescriptions = 2;  // needs 52 bytes
     CMFormatDescriptionRef out = nullptr;

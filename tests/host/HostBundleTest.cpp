@@ -29,7 +29,8 @@ std::string Plist(const std::string& body) {
 std::string InfoBody(const std::string& identifier, const std::string& executable = "test.so") {
     return "<dict>\n  <key>CFBundleIdentifier</key><string>" + identifier +
            "</string>\n  <key>CFBundleExecutable</key><string>" + executable +
-           "</string>\n  <key>Count</key><integer>-42</integer>\n  <key>Flags</key><array><true/><real>2.5</real></array>\n</dict>";
+           "</string>\n  <key>Count</key><integer>-42</integer>\n  "
+           "<key>Flags</key><array><true/><real>2.5</real></array>\n</dict>";
 }
 
 // A bundle folder with the test module; parts can be replaced per case.
@@ -78,32 +79,31 @@ TEST(HostBundleTest, LoadsInfoStringsImagesAndTheModulesFactory) {
 TEST(HostBundleTest, BrokenBundlesGiveAReasonNamingTheFile) {
     const struct {
         const char* name;
-        std::string info;        // empty: no Info.plist at all
-        const char* module;      // module file name in Contents/Linux
-        const char* expected;    // part of the reason
-        bool loads;              // BundleWithPath succeeds, the factory fails
+        std::string info;      // empty: no Info.plist at all
+        const char* expected;  // part of the reason
+        bool loads;            // BundleWithPath succeeds, the factory fails
     } cases[] = {
-        {"no information dictionary", "", "test.so", "cannot be opened", false},
-        {"not XML", "<plist><dict>", "test.so", "not well-formed", false},
-        {"document type", "<!DOCTYPE plist SYSTEM \"x.dtd\">" + Plist("<dict/>"), "test.so", "not well-formed", false},
-        {"root not plist", "<dict/>", "test.so", "not <plist>", false},
-        {"not a dictionary", Plist("<array/>"), "test.so", "not a dictionary", false},
-        {"key without value", Plist("<dict><key>a</key></dict>"), "test.so", "without a value", false},
-        {"bad integer", Plist("<dict><key>a</key><integer>12x</integer></dict>"), "test.so", "not a 64-bit", false},
-        {"unknown element", Plist("<dict><key>a</key><date>2026</date></dict>"), "test.so", "unsupported", false},
-        {"no executable key", Plist("<dict><key>CFBundleIdentifier</key><string>x</string></dict>"), "test.so",
+        {"no information dictionary", "", "cannot be opened", false},
+        {"not XML", "<plist><dict>", "not well-formed", false},
+        {"document type", "<!DOCTYPE plist SYSTEM \"x.dtd\">" + Plist("<dict/>"), "not well-formed", false},
+        {"root not plist", "<dict/>", "not <plist>", false},
+        {"not a dictionary", Plist("<array/>"), "not a dictionary", false},
+        {"key without value", Plist("<dict><key>a</key></dict>"), "without a value", false},
+        {"bad integer", Plist("<dict><key>a</key><integer>12x</integer></dict>"), "not a 64-bit", false},
+        {"unknown element", Plist("<dict><key>a</key><date>2026</date></dict>"), "unsupported", false},
+        {"no executable key", Plist("<dict><key>CFBundleIdentifier</key><string>x</string></dict>"),
          "names no module", true},
-        {"executable escapes", Plist(InfoBody("org.qzcard.test.escape", "../Info.plist")), "test.so", "names no module",
+        {"executable escapes", Plist(InfoBody("org.qzcard.test.escape", "../Info.plist")), "names no module",
          true},
-        {"module missing", Plist(InfoBody("org.qzcard.test.missing", "other.so")), "test.so", "module file is missing",
+        {"module missing", Plist(InfoBody("org.qzcard.test.missing", "other.so")), "module file is missing",
          true},
-        {"module not a module", Plist(InfoBody("org.qzcard.test.junk", "junk.so")), "junk.so", "does not load", true},
+        {"module not a module", Plist(InfoBody("org.qzcard.test.junk", "junk.so")), "does not load", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestBundle bundle(c.info);
         if (c.info.empty()) std::filesystem::remove(bundle.root / "Contents/Info.plist");
-        if (std::string(c.module) == "junk.so") WriteFile(bundle.root / "Contents/Linux/junk.so", "not ELF");
+        WriteFile(bundle.root / "Contents/Linux/junk.so", "not ELF");  // named by one case
         CUFailure why;
         std::shared_ptr<HostBundle> loaded = HostBundle::BundleWithPath(bundle.root.string(), &why);
         if (loaded) {
@@ -122,10 +122,11 @@ TEST(HostBundleTest, BrokenBundlesGiveAReasonNamingTheFile) {
 
 TEST(HostBundleTest, MissingOrMalformedStringsGiveTheDefaults) {
     for (const std::string& strings : {std::string(), std::string("<plist><dict><key>K</key>"),
-                                      Plist("<array><string>K</string></array>")}) {
+                                       Plist("<array><string>K</string></array>")}) {
         SCOPED_TRACE(strings);
         TestBundle bundle(Plist(InfoBody("org.qzcard.test.strings")));
-        if (!strings.empty()) WriteFile(bundle.root / "Contents/Resources/en.lproj/Localizable.strings", strings);
+        if (!strings.empty())
+            WriteFile(bundle.root / "Contents/Resources/en.lproj/Localizable.strings", strings);
         std::shared_ptr<HostBundle> loaded = HostBundle::BundleWithPath(bundle.root.string());
         ASSERT_TRUE(loaded);
         EXPECT_EQ(loaded->localizedStringForKey("K", "default"), "default");
@@ -134,7 +135,8 @@ TEST(HostBundleTest, MissingOrMalformedStringsGiveTheDefaults) {
 
 TEST(HostBundleTest, MainBundleCarriesTheHostVersion) {
     auto version = [] {
-        const auto* text = CFCast<CFString>(HostBundle::MainBundle()->objectForInfoDictionaryKey("CFBundleShortVersionString"));
+        const auto* text = CFCast<CFString>(
+            HostBundle::MainBundle()->objectForInfoDictionaryKey("CFBundleShortVersionString"));
         return text ? std::optional<std::string>(CFStringGetStdString(text)) : std::nullopt;
     };
     HostBundle::SetMainBundleShortVersionString("10.0.3");

@@ -3,8 +3,10 @@
 // finite; import sequences as the host runs them; time stamps and timecode
 // counters of whole clips; the audio description; one movie read from
 // eight threads at once.
+#include "ConcurrentReads.h"
 #include "FBCMovieSample.h"
 #include "MovieTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +15,6 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
-#include <thread>
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -170,12 +171,10 @@ TEST(FBCMovieSampleTest, AudioDescriptionCoversEverySoundTrack) {
 // Eight threads walk one spanned movie from different frames while one of
 // them keeps closing its files; each gets what a single thread got.
 TEST(FBCMovieSampleTest, EightThreadsReadWhatOneThreadReads) {
-    ScratchFolder folder("sample");
-    const qztest::WrittenClip clip =
-        qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {17, 20, 13}, false, 2));
+    const qztest::ScratchClip clip("sample",
+                                   qztest::SmallClip(cw::FrameRate::k29_97p, {17, 20, 13}, false, 2));
     CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
     ASSERT_TRUE(movie);
-    const uint32_t count = movie->FrameCountInClip();
     struct Frame {
         int8_t temporal = 0, key = 0;
         uint8_t flags = 0;
@@ -197,23 +196,8 @@ TEST(FBCMovieSampleTest, EightThreadsReadWhatOneThreadReads) {
             movie->ReadSampleData(f, kMxfTrackSound, 1, frame.sound.data(), frame.sound.size()));
         return frame;
     };
-    std::vector<Frame> expected;
-    for (uint32_t f = 0; f < count; ++f) expected.push_back(read(f));
-    std::vector<std::vector<Frame>> got(8, std::vector<Frame>(count));
-    std::vector<std::thread> threads;
-    for (uint32_t t = 0; t < 8; ++t) {
-        threads.emplace_back([&, t] {
-            for (uint32_t n = 0; n < 2 * count; ++n) {
-                const uint32_t f = (t * 7 + n * (t % 2 ? 1 : count - 1)) % count;
-                got[t][f] = read(f);
-                if (t == 0 && n % 9 == 0) movie->ReleaseMXFStream();
-            }
-        });
-    }
-    for (std::thread& thread : threads) thread.join();
-    for (uint32_t t = 0; t < 8; ++t)
-        for (uint32_t f = 0; f < count; ++f)
-            EXPECT_TRUE(got[t][f] == expected[f]) << "thread " << t << " frame " << f;
+    const auto expected = qztest::ExpectEightThreadsReadAsOne(
+        movie->FrameCountInClip(), read, [&] { movie->ReleaseMXFStream(); }, 2);
     EXPECT_FALSE(expected[0].picture.empty());
     EXPECT_FALSE(expected[0].sound.empty());
 }

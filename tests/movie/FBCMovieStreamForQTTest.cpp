@@ -2,6 +2,7 @@
 // at their edges, and edit rates that are not rates.
 #include "FBCMovieStreamForQT.h"
 #include "MovieTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -52,17 +53,14 @@ TEST(FBCMovieStreamForQTTest, TimesBecomeFramesClampedToTheClip) {
 // An edit rate of 30000/0 or 30000/-1001 gives no time base: the movie does
 // not initialise and no conversion divides by it.
 TEST(FBCMovieStreamForQTTest, EditRateMustBePositiveOverPositive) {
-    ScratchFolder folder("timing");
-    const qztest::WrittenClip clip =
-        qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {12}));
-    const std::vector<uint8_t> written = movie_test::ReadBytes(clip.mxfPaths[0]);
+    const qztest::ScratchClip clip("timing", qztest::SmallClip(cw::FrameRate::k29_97p, {12}));
+    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     for (int64_t denominator : {0, -1001}) {
         std::vector<uint8_t> bytes = written;
-        std::vector<uint8_t> rate = movie_test::BigEndian(30000, 4);
-        for (uint8_t b : movie_test::BigEndian(static_cast<uint32_t>(denominator), 4)) rate.push_back(b);
-        ASSERT_GE(
-            movie_test::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate), 2);
-        movie_test::WriteBytes(clip.mxfPaths[0], bytes);
+        const std::vector<uint8_t> rate = qztest::BigEndian(30000ull << 32 | uint32_t(denominator), 8);
+        ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate),
+                  2);
+        qztest::WriteBytes(clip.mxfPaths[0], bytes);
         EXPECT_FALSE(FBCMovieStreamForQT::Create(Str(clip.cifPath)));
         CUSharedPtr<FBCMovieStreamForQT> movie(new FBCMovieStreamForQT());
         EXPECT_FALSE(movie->Init(Str(clip.cifPath)));

@@ -5,7 +5,7 @@
 #include "FBCMovieSample.h"
 #include "MXFStream.h"
 #include "MovieTestSupport.h"
-#include "ScratchFolder.h"
+#include "ScratchClip.h"
 
 #include "ClipMxfWriter.h"
 
@@ -18,8 +18,6 @@
 
 using namespace ComVantoVantoQZ64RADPlug;
 using movie_test::Str;
-using qztest::ScratchFolder;
-using qztest::WriteClip;
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
@@ -56,9 +54,7 @@ TEST(FBCMovieStreamTest, WrittenClipsAtEveryRateMatchTheWritersRecord) {
             const uint32_t channels = channelCounts[run++ % 4];
             SCOPED_TRACE(cw::FrameRateName(rate) + (closed ? " closed" : " open") + " GOP, " +
                          std::to_string(channels) + " sound tracks");
-            ScratchFolder folder("movie");
-            const qztest::WrittenClip clip =
-                WriteClip(folder.Path(), qztest::SmallClip(rate, {7, 11, 9}, closed, channels));
+            const qztest::ScratchClip clip("movie", qztest::SmallClip(rate, {7, 11, 9}, closed, channels));
             CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
             ASSERT_TRUE(movie);
             ASSERT_EQ(movie->FrameCountInClip(), 27u);
@@ -95,9 +91,7 @@ TEST(FBCMovieStreamTest, WrittenClipsAtEveryRateMatchTheWritersRecord) {
 }
 
 TEST(FBCMovieStreamTest, OpensFilesOnlyWhenAFrameOfThemIsAskedForAndNeverWrites) {
-    ScratchFolder folder("movie");
-    const qztest::WrittenClip clip =
-        WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6, 6, 6}));
+    const qztest::ScratchClip clip("movie", qztest::SmallClip(cw::FrameRate::k25p, {6, 6, 6}));
     std::vector<std::filesystem::file_time_type> times;
     for (const std::string& path : clip.mxfPaths) times.push_back(std::filesystem::last_write_time(path));
     CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(clip.cifPath));
@@ -120,20 +114,19 @@ TEST(FBCMovieStreamTest, OpensFilesOnlyWhenAFrameOfThemIsAskedForAndNeverWrites)
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(std::filesystem::last_write_time(clip.mxfPaths[i]), times[i]);
 
     // A single MXF file, whatever the case of its extension; other extensions fail.
-    const std::string lower = folder.Path() + "/single.mxf";
+    const std::string lower = clip.root + "/single.mxf";
     std::filesystem::copy_file(clip.mxfPaths[1], lower);
     CUSharedPtr<FBCMovieStream> single = FBCMovieStream::Create(Str(lower));
     ASSERT_TRUE(single);
     EXPECT_EQ(single->FrameCountInClip(), 6u);
-    EXPECT_FALSE(FBCMovieStream::Create(Str(folder.Path() + "/single.xml")));
+    EXPECT_FALSE(FBCMovieStream::Create(Str(clip.root + "/single.xml")));
 }
 
 // The member list and the stored duration are checked against each other
 // and against the files.
 TEST(FBCMovieStreamTest, ClipLengthIsWhatTheMembersHoldAndFitsInThirtyTwoBits) {
-    ScratchFolder folder("movie");
     cw::ClipDescription description = qztest::SmallClip(cw::FrameRate::k29_97p, {13, 12});
-    const qztest::WrittenClip clip = WriteClip(folder.Path(), description);
+    const qztest::ScratchClip clip("movie", description);
     struct Case {
         std::vector<uint32_t> members;
         std::optional<uint32_t> duration;
@@ -151,7 +144,7 @@ TEST(FBCMovieStreamTest, ClipLengthIsWhatTheMembersHoldAndFitsInThirtyTwoBits) {
         card.clips.push_back(qztest::SmallClip(cw::FrameRate::k29_97p, c.members));
         card.clips[0].writeMxfFiles = false;
         card.clips[0].coding.duration = c.duration;
-        cw::WriteCard(card, folder.Path());
+        cw::WriteCard(card, clip.root);
         CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(clip.cifPath));
         ASSERT_EQ(bool(movie), c.frames >= 0);
         if (movie) {
@@ -179,9 +172,7 @@ TEST(FBCMovieStreamTest, ClipLengthIsWhatTheMembersHoldAndFitsInThirtyTwoBits) {
 // Leading pictures of a file whose key-frame offsets point before its first
 // edit unit (a group begun in the previous file).
 TEST(FBCMovieStreamTest, KeyFrameBeforeTheFilesStartWalksFromItsFirstEditUnit) {
-    ScratchFolder folder("movie");
-    const qztest::WrittenClip clip =
-        WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {12, 12}));
+    const qztest::ScratchClip clip("movie", qztest::SmallClip(cw::FrameRate::k25p, {12, 12}));
     cw::MxfFileDescription second = cw::MemberMxfDescription(clip.card, 0, 1);
     second.faults.keyFrameOffsets = {0, -4, -5};
     cw::WriteMxfFile(second, clip.mxfPaths[1]);
@@ -193,12 +184,10 @@ TEST(FBCMovieStreamTest, KeyFrameBeforeTheFilesStartWalksFromItsFirstEditUnit) {
 }
 
 TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {
-    ScratchFolder folder("movie");
-    const qztest::WrittenClip clip =
-        WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k59_94i, {6}, false, 0));
-    const std::vector<uint8_t> written = movie_test::ReadBytes(clip.mxfPaths[0]);
+    const qztest::ScratchClip clip("movie", qztest::SmallClip(cw::FrameRate::k59_94i, {6}, false, 0));
+    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     const uint64_t header = clip.layouts[0].bodyPartitions.at(0);
-    using movie_test::BigEndian;
+    using qztest::BigEndian;
     struct Case {
         const char* name;
         uint16_t tag, length, newTag;
@@ -218,9 +207,9 @@ TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> bytes = written;
-        ASSERT_GE(movie_test::PatchItems(bytes, header, c.tag, c.length, c.newTag, c.value), 1);
-        const std::string path = folder.Path() + "/case.MXF";
-        movie_test::WriteBytes(path, bytes);
+        ASSERT_GE(qztest::PatchItems(bytes, header, c.tag, c.length, c.newTag, c.value), 1);
+        const std::string path = clip.root + "/case.MXF";
+        qztest::WriteBytes(path, bytes);
         CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(path));
         ASSERT_TRUE(movie);
         int32_t width = -1, height = -1;

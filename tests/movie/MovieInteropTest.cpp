@@ -2,21 +2,19 @@
 // that ffmpeg writes (open and closed GOPs, leading B pictures), against
 // ffprobe's packet list of the same file; the picture elements of whole
 // written clips decoded by ffmpeg.
-#include "DrawnNumber.h"
+#include "DecodedPictures.h"
 #include "ExternalTool.h"
 #include "FBCMovieSample.h"
 #include "FBCMovieStreamForQT.h"
 #include "FfprobePackets.h"
 #include "MXFStream.h"
 #include "MovieTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -71,51 +69,27 @@ TEST(MovieInteropTest, PicturesOfWrittenClipsDecodeInPresentationOrder) {
     namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
     for (cw::FrameRate rate : {cw::FrameRate::k25p, cw::FrameRate::k59_94i}) {
         SCOPED_TRACE(cw::FrameRateName(rate));
-        qztest::ScratchFolder folder("interop");
-        const qztest::WrittenClip clip =
-            qztest::WriteClip(folder.Path(), qztest::SmallClip(rate, {10, 14, 9}, false, 0));
+        const qztest::ScratchClip clip("interop", qztest::SmallClip(rate, {10, 14, 9}, false, 0));
         CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
         ASSERT_TRUE(movie);
         int32_t width = 0, height = 0;
         ASSERT_EQ(movie->GetVideoInfoFromTrack(movie->MxfTrackInfoFromType(kMxfTrackPicture, 0)->track,
                                                &width, &height),
                   0u);
-        const std::string es = folder.Path() + "/clip.m2v";
-        std::map<int64_t, uint32_t> frameAt;  // byte position in the stream -> stored frame
-        {
-            std::ofstream out(es, std::ios::binary);
-            std::vector<unsigned char> buffer(1 << 20);
-            for (uint32_t f = 0; f < movie->FrameCountInClip(); ++f) {
-                const uint32_t n =
-                    movie->ReadSampleData(f, kMxfTrackPicture, 0, buffer.data(), buffer.size());
-                ASSERT_GT(n, 0u);
-                frameAt[out.tellp()] = f;
-                out.write(reinterpret_cast<const char*>(buffer.data()), n);
-            }
+        std::vector<std::vector<uint8_t>> pictures;
+        std::vector<unsigned char> buffer(1 << 20);
+        for (uint32_t f = 0; f < movie->FrameCountInClip(); ++f) {
+            const uint32_t n = movie->ReadSampleData(f, kMxfTrackPicture, 0, buffer.data(), buffer.size());
+            ASSERT_GT(n, 0u);
+            pictures.emplace_back(buffer.begin(), buffer.begin() + n);
         }
-        const qztest::CommandResult probe =
-            qztest::RunCommand("ffprobe -v error -f mpegvideo -show_entries frame=pkt_pos -of csv=p=0 " +
-                               qztest::ShellQuote(es));
-        std::vector<int64_t> order;  // stored frame of each decoded picture, in output order
-        std::istringstream lines(probe.output);
-        for (std::string line; std::getline(lines, line);)
-            if (!line.empty())
-                order.push_back(frameAt.count(std::stoll(line)) ? frameAt[std::stoll(line)] : -1);
-        ASSERT_EQ(order.size(), movie->FrameCountInClip());
-        for (size_t k = 0; k < order.size(); ++k)
-            EXPECT_EQ(
-                order[k] < 0 ? -1 : order[k] + movie->DisplayOffsetAtIndex(static_cast<uint32_t>(order[k])),
-                static_cast<int64_t>(k));
-
-        const std::string gray = folder.Path() + "/clip.gray";
-        ASSERT_EQ(qztest::RunCommand("ffmpeg -nostdin -v error -f mpegvideo -i " + qztest::ShellQuote(es) +
-                                     " -f rawvideo -pix_fmt gray -y " + qztest::ShellQuote(gray))
-                      .exitCode,
-                  0);
-        const std::vector<uint8_t> pixels = movie_test::ReadBytes(gray);
-        const size_t frameBytes = static_cast<size_t>(width) * static_cast<size_t>(height);
-        ASSERT_EQ(pixels.size(), frameBytes * order.size());
-        for (size_t k = 0; k < order.size(); ++k)
-            EXPECT_EQ(qztest::ReadNumber(&pixels[k * frameBytes], width, height), static_cast<int64_t>(k));
+        const qztest::DecodedPictures decoded = qztest::DecodePictures(clip.root, pictures, width, height);
+        ASSERT_EQ(decoded.stored.size(), pictures.size());
+        ASSERT_EQ(decoded.numbers.size(), pictures.size());
+        for (size_t k = 0; k < pictures.size(); ++k) {
+            const int64_t f = decoded.stored[k];
+            EXPECT_EQ(f < 0 ? -1 : f + movie->DisplayOffsetAtIndex(static_cast<uint32_t>(f)), int64_t(k));
+            EXPECT_EQ(decoded.numbers[k], int64_t(k));
+        }
     }
 }

@@ -9,7 +9,7 @@
 #include "CFDictionary.h"
 #include "CFString.h"
 #include "CardWriter.h"
-#include "DrawnNumber.h"
+#include "DecodedPictures.h"
 #include "ExternalTool.h"
 #include "HostEventCycle.h"
 #include "HostImage.h"
@@ -29,7 +29,6 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <map>
 #include <sstream>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -86,39 +85,9 @@ double LocalSeconds(const cw::RecordDateTime& r) {
 
 // One imported frame as the ingest record gave it.
 struct Imported {
-    std::vector<uint8_t> picture;
     int64_t pts = 0, dts = 0;  // in frame durations
     uint32_t counter = 0;
 };
-
-// Stored frames in ffmpeg's output order and the numbers the output pictures show.
-void DecodeInOutputOrder(const std::string& folder, const std::vector<Imported>& frames, int width,
-                         int height, std::vector<int64_t>* order, std::vector<int64_t>* numbers) {
-    const std::string es = folder + "/clip.m2v", gray = folder + "/clip.gray";
-    std::map<int64_t, int64_t> frameAt;  // byte position -> stored frame
-    {
-        std::ofstream out(es, std::ios::binary);
-        for (size_t f = 0; f < frames.size(); ++f) {
-            frameAt[out.tellp()] = int64_t(f);
-            out.write(reinterpret_cast<const char*>(frames[f].picture.data()),
-                      std::streamsize(frames[f].picture.size()));
-        }
-    }
-    const qztest::CommandResult probe = qztest::RunCommand(
-        "ffprobe -v error -f mpegvideo -show_entries frame=pkt_pos -of csv=p=0 " + qztest::ShellQuote(es));
-    std::istringstream lines(probe.output);
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty()) order->push_back(frameAt.count(std::stoll(line)) ? frameAt[std::stoll(line)] : -1);
-    ASSERT_EQ(qztest::RunCommand("ffmpeg -nostdin -v error -f mpegvideo -i " + qztest::ShellQuote(es) +
-                                 " -f rawvideo -pix_fmt gray -y " + qztest::ShellQuote(gray))
-                  .exitCode,
-              0);
-    std::ifstream in(gray, std::ios::binary);
-    const std::vector<uint8_t> pixels((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t frameBytes = size_t(width) * size_t(height);
-    for (size_t k = 0; k + frameBytes <= pixels.size(); k += frameBytes)
-        numbers->push_back(qztest::ReadNumber(&pixels[k], width, height));
-}
 
 }  // namespace
 
@@ -236,6 +205,7 @@ TEST(FBCFormatBundleTest, HostLoadsTheBundleListsTheSampleCardAndImportsEveryCli
         EXPECT_EQ(ingest->initialize(refCon), 0);
         EXPECT_EQ(ingest->setInPoint(CMTimeMake(0, int32_t(scale)), refCon), 0);
         std::vector<Imported> frames;
+        std::vector<std::vector<uint8_t>> pictures;
         std::vector<uint8_t> audio;
         MIORADIngestMedia media;
         for (uint32_t guard = 0; guard <= d.durationFrames + 1; ++guard) {
@@ -248,14 +218,14 @@ TEST(FBCFormatBundleTest, HostLoadsTheBundleListsTheSampleCardAndImportsEveryCli
             EXPECT_EQ(media.timecodeBase, rate.roundedBase);
             const CMTime pts = CMSampleBufferGetPresentationTimeStamp(video.Get());
             const CMTime dts = CMSampleBufferGetDecodeTimeStamp(video.Get());
-            frames.push_back(
-                {BytesOf(video.Get()), pts.value / duration, dts.value / duration, media.timecodeCounter});
+            frames.push_back({pts.value / duration, dts.value / duration, media.timecodeCounter});
+            pictures.push_back(BytesOf(video.Get()));
             const std::vector<uint8_t> bytes = BytesOf(sound.Get());
             audio.insert(audio.end(), bytes.begin(), bytes.end());
         }
         ASSERT_TRUE(media.endOfClip && !media.hasFrame);
         ASSERT_EQ(frames.size(), d.durationFrames);
-        EXPECT_EQ(audio, plugin_test::StereoTones(0, int64_t(audio.size() / 4)));
+        EXPECT_EQ(audio, plugin_test::Tones(0, int64_t(audio.size() / 4)));
         EXPECT_NEAR(double(audio.size() / 4),
                     double(d.durationFrames) * 48000 * double(duration) / double(scale), 1.0);
         std::vector<int64_t> byPts(frames.size(), -1);
@@ -272,14 +242,14 @@ TEST(FBCFormatBundleTest, HostLoadsTheBundleListsTheSampleCardAndImportsEveryCli
             ASSERT_GE(byPts[k], 0) << "no picture presents at " << k;
             EXPECT_EQ(frames[size_t(byPts[k])].counter, frames[size_t(byPts[0])].counter + k) << k;
         }
-        std::vector<int64_t> order, numbers;
-        DecodeInOutputOrder(folder.Path(), frames, int(cw::PictureWidth(d.pictureSize)),
-                            int(cw::PictureHeight(d.pictureSize)), &order, &numbers);
-        ASSERT_EQ(order.size(), frames.size());
-        ASSERT_EQ(numbers.size(), frames.size());
+        const qztest::DecodedPictures decoded =
+            qztest::DecodePictures(folder.Path(), pictures, int(cw::PictureWidth(d.pictureSize)),
+                                   int(cw::PictureHeight(d.pictureSize)));
+        ASSERT_EQ(decoded.stored.size(), frames.size());
+        ASSERT_EQ(decoded.numbers.size(), frames.size());
         for (size_t k = 0; k < frames.size(); ++k) {
-            EXPECT_EQ(order[k], byPts[k]) << "output picture " << k;
-            EXPECT_EQ(numbers[k], int64_t(k)) << "output picture " << k;
+            EXPECT_EQ(decoded.stored[k], byPts[k]) << "output picture " << k;
+            EXPECT_EQ(decoded.numbers[k], int64_t(k)) << "output picture " << k;
         }
         EXPECT_EQ(ingest->teardown(refCon), 0);
     }
@@ -291,9 +261,9 @@ TEST(FBCFormatBundleTest, ModuleExportsOnlyTheEntryPointAndTheBufferUtilities) {
     const qztest::CommandResult symbols =
         qztest::RunCommand("nm -D --defined-only --format=posix " + qztest::ShellQuote(QZ_PLUGIN_MODULE));
     ASSERT_EQ(symbols.exitCode, 0);
-    std::vector<std::string> expected = {
-        "MIORADPluginCreateFactory", "CreateSampleBufferFromSampleCursor", "CoalesceAudioSampleBuffers",
-        "ReadAndCreateBlockBuffer", "GetAvailableLengthAtOffset"};
+    std::vector<std::string> expected = {"MIORADPluginCreateFactory", "CreateSampleBufferFromSampleCursor",
+                                         "CoalesceAudioSampleBuffers", "ReadAndCreateBlockBuffer",
+                                         "GetAvailableLengthAtOffset"};
     std::vector<std::string> exported;
     std::istringstream lines(symbols.output);
     for (std::string line; std::getline(lines, line);) {

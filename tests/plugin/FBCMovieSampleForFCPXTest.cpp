@@ -6,8 +6,10 @@
 // clips that get none, refused element ranges and missing files, and one
 // clip built from eight threads at once.
 #include "ClipTimecode.h"
+#include "ConcurrentReads.h"
 #include "FileBytes.h"
 #include "PluginTestSupport.h"
+#include "ScratchClip.h"
 #include "ScratchFolder.h"
 #include "WrittenClip.h"
 
@@ -18,14 +20,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 using namespace ComVantoVantoQZ64RADPlug;
 using plugin_test::BytesOf;
 using plugin_test::FrameAudio;
 using plugin_test::Open;
 using plugin_test::SampleHolder;
-using plugin_test::StereoTones;
+using plugin_test::Tones;
 using qztest::ScratchFolder;
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
@@ -36,17 +37,6 @@ int64_t NumberValue(CFTypeRef number) {
     auto n = CFCast<CFNumber>(number);
     EXPECT_TRUE(n && CFNumberGetValue(n, kCFNumberSInt64Type, &value));
     return value;
-}
-
-std::vector<uint8_t> FileRange(const std::string& path, uint64_t offset, uint64_t size) {
-    std::vector<uint8_t> bytes(size);
-    FILE* file = std::fopen(path.c_str(), "rb");
-    EXPECT_TRUE(file) << path;
-    if (!file) return {};
-    std::fseek(file, static_cast<long>(offset), SEEK_SET);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-    std::fclose(file);
-    return bytes;
 }
 
 }  // namespace
@@ -95,29 +85,10 @@ TEST(FBCMovieSampleForFCPXTest, AudioSampleTablesOfEveryRateOverADay) {
     EXPECT_EQ(FBCMovieSampleForFCPX::FrameAtAudioSampleIndex({1, 25, 1, 48000}, -1), -1);
 }
 
-TEST(FBCMovieSampleForFCPXTest, MappingsOfAWrittenClip) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
-    auto movie = Open(clip.cifPath);
-    ASSERT_TRUE(movie);
-    const int64_t starts[] = {0, 1602, 3203, 4805, 6406, 8008};
-    for (int64_t f = 0; f <= 5; ++f) EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(f), starts[f]);
-    EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(6), 9610);  // the end index is allowed
-    EXPECT_EQ(movie->audioSampleIndexAtFrameIndex(7), -1);
-    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(5), 1602);
-    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(6), -1);
-    EXPECT_EQ(movie->audioSampleCount(), 9610);
-    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(1601), 0u);
-    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(1602), 1u);
-    EXPECT_EQ(movie->frameIndexAtAudioSampleIndex(-1), 0xFFFFFFFFu);
-    EXPECT_EQ(CMTimeCompare(movie->presentationTimeAtIndex(5), CMTimeMake(5005, 30000)), 0);
-    EXPECT_TRUE(CMTIME_IS_INVALID(movie->presentationTimeAtIndex(6)));
-    EXPECT_TRUE(CMTIME_IS_INVALID(movie->presentationTimeAtIndex(-1)));
-}
-
-// A time belongs to the frame whose span holds it (the floor), at one tick
-// per frame (25P) and at 1001 ticks per frame (29.97P).
-TEST(FBCMovieSampleForFCPXTest, TimesLandOnTheFrameThatHoldsThem) {
+// Sample and time mappings of written clips, with their ends. A time belongs
+// to the frame whose span holds it (the floor), at one tick per frame (25P)
+// and at 1001 ticks per frame (29.97P).
+TEST(FBCMovieSampleForFCPXTest, SamplesAndTimesLandOnTheFrameThatHoldsThem) {
     ScratchFolder folder("plugin");
     auto ten =
         Open(qztest::WriteClip(folder.Path() + "/a", qztest::SmallClip(cw::FrameRate::k25p, {250})).cifPath);
@@ -126,6 +97,19 @@ TEST(FBCMovieSampleForFCPXTest, TimesLandOnTheFrameThatHoldsThem) {
     auto ntsc =
         Open(qztest::WriteClip(folder.Path() + "/c", qztest::SmallClip(cw::FrameRate::k29_97p, {6})).cifPath);
     ASSERT_TRUE(ten && three && ntsc);
+    const int64_t starts[] = {0, 1602, 3203, 4805, 6406, 8008};
+    for (int64_t f = 0; f <= 5; ++f) EXPECT_EQ(ntsc->audioSampleIndexAtFrameIndex(f), starts[f]);
+    EXPECT_EQ(ntsc->audioSampleIndexAtFrameIndex(6), 9610);  // the end index is allowed
+    EXPECT_EQ(ntsc->audioSampleIndexAtFrameIndex(7), -1);
+    EXPECT_EQ(ntsc->audioSampleCountAtFrameIndex(5), 1602);
+    EXPECT_EQ(ntsc->audioSampleCountAtFrameIndex(6), -1);
+    EXPECT_EQ(ntsc->audioSampleCount(), 9610);
+    EXPECT_EQ(ntsc->frameIndexAtAudioSampleIndex(1601), 0u);
+    EXPECT_EQ(ntsc->frameIndexAtAudioSampleIndex(1602), 1u);
+    EXPECT_EQ(ntsc->frameIndexAtAudioSampleIndex(-1), 0xFFFFFFFFu);
+    EXPECT_EQ(CMTimeCompare(ntsc->presentationTimeAtIndex(5), CMTimeMake(5005, 30000)), 0);
+    EXPECT_TRUE(CMTIME_IS_INVALID(ntsc->presentationTimeAtIndex(6)));
+    EXPECT_TRUE(CMTIME_IS_INVALID(ntsc->presentationTimeAtIndex(-1)));
     const struct {
         FBCMovieSampleForFCPX* movie;
         CMTime time;
@@ -162,21 +146,23 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(cw::FrameRateName(c.rate));
-        ScratchFolder folder("plugin");
-        const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(c.rate, c.members, c.closedGop));
+        const qztest::ScratchClip clip("plugin", qztest::SmallClip(c.rate, c.members, c.closedGop));
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         ASSERT_EQ(movie->FrameCountInClip(), clip.frames.size());
         const cw::FrameRateTraits traits = cw::TraitsOf(c.rate);
         const int64_t d = traits.editRateDenominator;
         const int32_t scale = static_cast<int32_t>(traits.editRateNumerator);
+        std::vector<std::vector<uint8_t>> files;
+        for (const std::string& path : clip.mxfPaths) files.push_back(qztest::ReadBytes(path));
         for (uint32_t f = 0; f < clip.frames.size(); ++f) {
             SCOPED_TRACE(f);
             const qztest::WrittenFrame& w = clip.frames[f];
             SampleHolder sample = SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(f));
             ASSERT_TRUE(sample);
-            EXPECT_EQ(BytesOf(sample.Get()),
-                      FileRange(clip.mxfPaths[w.member], w.record.pictureOffset, w.record.pictureSize));
+            ASSERT_LE(w.record.pictureOffset + w.record.pictureSize, files[w.member].size());
+            const auto picture = files[w.member].begin() + static_cast<long>(w.record.pictureOffset);
+            EXPECT_EQ(BytesOf(sample.Get()), std::vector<uint8_t>(picture, picture + w.record.pictureSize));
             EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 1);
             EXPECT_EQ(CMSampleBufferGetSampleSize(sample.Get(), 0), w.record.pictureSize);
             EXPECT_EQ(CMSampleBufferGetFormatDescription(sample.Get()), movie->videoFormatDescription());
@@ -209,8 +195,7 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
 TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
     for (cw::FrameRate rate : {cw::FrameRate::k29_97p, cw::FrameRate::k59_94p, cw::FrameRate::k25p}) {
         SCOPED_TRACE(cw::FrameRateName(rate));
-        ScratchFolder folder("plugin");
-        const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(rate, {7, 8}, false, 4));
+        const qztest::ScratchClip clip("plugin", qztest::SmallClip(rate, {7, 8}, false, 4));
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         std::vector<uint8_t> run;
@@ -224,7 +209,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
             const std::vector<uint8_t> bytes = BytesOf(sample.Get());
             run.insert(run.end(), bytes.begin(), bytes.end());
         }
-        EXPECT_EQ(run, StereoTones(0, movie->audioSampleCount()));
+        EXPECT_EQ(run, Tones(0, movie->audioSampleCount()));
 
         const int64_t f = 9;  // in the second file
         const int64_t a = movie->audioSampleIndexAtFrameIndex(f);
@@ -252,7 +237,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
             ASSERT_EQ(bool(sample), r.samples >= 0);
             if (!sample) continue;
             EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), r.samples);
-            EXPECT_EQ(BytesOf(sample.Get()), StereoTones(a + r.offset, r.samples));
+            EXPECT_EQ(BytesOf(sample.Get()), Tones(a + r.offset, r.samples));
             EXPECT_EQ(CMTimeCompare(CMSampleBufferGetPresentationTimeStamp(sample.Get()),
                                     CMTimeMake(a + r.offset, 48000)),
                       0);
@@ -266,8 +251,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
 // samples it holds (only the missing ones are silent); one holding more
 // still fills the frame.
 TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
     const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     const uint32_t frame = 3;
     uint64_t valueOffset = 0;
@@ -293,7 +277,7 @@ TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
         ASSERT_EQ(movie->audioSampleCountAtFrameIndex(frame), n);
         SampleHolder sample = FrameAudio(*movie, frame);
         ASSERT_TRUE(sample);
-        std::vector<uint8_t> expected = StereoTones(movie->audioSampleIndexAtFrameIndex(frame), n);
+        std::vector<uint8_t> expected = Tones(movie->audioSampleIndexAtFrameIndex(frame), n);
         for (int64_t i = n + change; i < n; ++i) expected[size_t(4 * i)] = expected[size_t(4 * i + 1)] = 0;
         EXPECT_EQ(BytesOf(sample.Get()), expected);
     }
@@ -383,41 +367,19 @@ TEST(FBCMovieSampleForFCPXTest, TimecodeDescriptionCountsFrames) {
 }
 
 // Interleaved 16-bit stereo of the first two tracks, offered only when
-// both are 16-bit mono at 48000/1 with 2-byte blocks.
-TEST(FBCMovieSampleForFCPXTest, AudioDescriptionOnlyForTwoMono16BitTracks) {
+// both are 16-bit mono at 48000/1 with 2-byte blocks. At 10 frames a second
+// a frame would hold 4800 samples, more than one element of the camera's
+// holds: video still, but no audio buffers (and nothing allocated for them).
+// A clip whose picture size cannot be read cannot be created.
+TEST(FBCMovieSampleForFCPXTest, AudioDescriptionAndBuffersFollowTheHeaderValues) {
     ScratchFolder folder("plugin");
     const auto clip = qztest::WriteClip(folder.Path() + "/two", qztest::SmallClip(cw::FrameRate::k50p, {3}));
-    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
-    const uint64_t header = clip.layouts[0].bodyPartitions.at(0);
-    using qztest::BigEndian;
-    std::vector<uint8_t> rational = BigEndian(0x7FFFFFFF, 4);
-    for (uint8_t b : BigEndian(1, 4)) rational.push_back(b);
-    std::vector<uint8_t> halfRate = BigEndian(48000, 4);
-    for (uint8_t b : BigEndian(2, 4)) halfRate.push_back(b);
-    const struct {
-        const char* name;
-        uint16_t tag, length;
-        std::vector<uint8_t> value;
-        bool offered;
-    } cases[] = {
-        {"as written", 0x3D07, 4, BigEndian(1, 4), true},
-        {"two channels per track", 0x3D07, 4, BigEndian(2, 4), false},
-        {"block align 4", 0x3D0A, 2, BigEndian(4, 2), false},
-        {"rate 2^31 - 1", 0x3D03, 8, rational, false},
-        {"rate 48000/2", 0x3D03, 8, halfRate, false},
-        {"20 bits", 0x3D01, 4, BigEndian(20, 4), false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<uint8_t> bytes = written;
-        ASSERT_GE(qztest::PatchItems(bytes, header, c.tag, c.length, c.tag, c.value), 2);
-        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+    {
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
-        EXPECT_EQ(movie->audioFormatDescription() != nullptr, c.offered);
         SampleHolder sample = FrameAudio(*movie, 1);
-        EXPECT_EQ(bool(sample), c.offered);
-        if (!c.offered) continue;
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 960);
         const AudioStreamBasicDescription* asbd =
             CMAudioFormatDescriptionGetStreamBasicDescription(movie->audioFormatDescription());
         ASSERT_TRUE(asbd);
@@ -431,7 +393,39 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionOnlyForTwoMono16BitTracks) {
         EXPECT_EQ(layout->mChannelLayoutTag, 0x650002u);
         EXPECT_EQ(layout->mNumberChannelDescriptions, 0u);
         EXPECT_EQ(CMFormatDescriptionGetExtensions(movie->audioFormatDescription()), nullptr);
-        EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 960);
+    }
+    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    using qztest::BigEndian;
+    const struct {
+        const char* name;
+        uint16_t tag, length, newTag;
+        std::vector<uint8_t> value;
+        bool opens, described;
+    } cases[] = {
+        {"two channels per track", 0x3D07, 4, 0x3D07, BigEndian(2, 4), true, false},
+        {"block align 4", 0x3D0A, 2, 0x3D0A, BigEndian(4, 2), true, false},
+        {"rate 2^31 - 1", 0x3D03, 8, 0x3D03, BigEndian(0x7FFFFFFFull << 32 | 1, 8), true, false},
+        {"rate 48000/2", 0x3D03, 8, 0x3D03, BigEndian(48000ull << 32 | 2, 8), true, false},
+        {"20 bits", 0x3D01, 4, 0x3D01, BigEndian(20, 4), true, false},
+        {"edit rate 10/1", 0x4B01, 8, 0x4B01, BigEndian(10ull << 32 | 1, 8), true, true},
+        {"no picture size", 0x3209, 4, 0x7F09, {}, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = written;
+        ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), c.tag, c.length, c.newTag,
+                                     c.value),
+                  c.opens ? 2 : 1);
+        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        auto movie = Open(clip.cifPath);
+        ASSERT_EQ(bool(movie), c.opens);
+        if (!movie) continue;
+        EXPECT_EQ(movie->audioFormatDescription() != nullptr, c.described);
+        EXPECT_TRUE(SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(1)));
+        EXPECT_FALSE(FrameAudio(*movie, 1));
+        if (c.described) {
+            EXPECT_EQ(movie->audioSampleCountAtFrameIndex(1), 4800);
+        }
     }
     const struct { uint32_t channels, bits; } written_without[] = {{1, 16}, {2, 24}, {4, 24}, {0, 16}};
     for (const auto& c : written_without) {
@@ -448,42 +442,10 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionOnlyForTwoMono16BitTracks) {
     }
 }
 
-// At 10 frames a second a frame would hold 4800 samples, more than one
-// element of the camera's holds: video still, but no audio buffers, and
-// nothing allocated for them.
-TEST(FBCMovieSampleForFCPXTest, NoAudioBuffersForFramesLongerThanAnElement) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {3}));
-    std::vector<uint8_t> bytes = qztest::ReadBytes(clip.mxfPaths[0]);
-    std::vector<uint8_t> rate = qztest::BigEndian(10, 4);
-    for (uint8_t b : qztest::BigEndian(1, 4)) rate.push_back(b);
-    ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate), 2);
-    qztest::WriteBytes(clip.mxfPaths[0], bytes);
-    auto movie = Open(clip.cifPath);
-    ASSERT_TRUE(movie);
-    ASSERT_TRUE(movie->audioFormatDescription());
-    EXPECT_EQ(movie->audioSampleCountAtFrameIndex(1), 4800);
-    EXPECT_TRUE(SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(1)));
-    EXPECT_FALSE(FrameAudio(*movie, 1));
-}
-
-// A clip whose picture size cannot be read has no video description and
-// cannot be created.
-TEST(FBCMovieSampleForFCPXTest, NoClipWithoutAPictureSize) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {3}));
-    ASSERT_TRUE(Open(clip.cifPath));
-    std::vector<uint8_t> bytes = qztest::ReadBytes(clip.mxfPaths[0]);
-    ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x3209, 4, 0x7F09), 1);
-    qztest::WriteBytes(clip.mxfPaths[0], bytes);
-    EXPECT_FALSE(Open(clip.cifPath));
-}
-
 // Element ranges are refused unless present, at most 2^31 - 1 bytes and
 // inside the file; a picture refused so, or an empty one, gives no buffer.
 TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k25p, {6}));
     const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
     const uint32_t frame = 2;
     const cw::MxfFrameRecord& record = clip.frames[frame].record;
@@ -524,8 +486,7 @@ TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
 // Frames of a member file that is gone have no buffers and no element
 // ranges (not silence); the other file's frames are unaffected.
 TEST(FBCMovieSampleForFCPXTest, FramesOfAMissingFileHaveNoBuffers) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k25p, {6, 6}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k25p, {6, 6}));
     auto movie = Open(clip.cifPath);
     ASSERT_TRUE(movie);
     movie->ReleaseMXFStream();
@@ -549,11 +510,9 @@ TEST(FBCMovieSampleForFCPXTest, FramesOfAMissingFileHaveNoBuffers) {
 // at once, one of them closing its files now and then, get the bytes one
 // thread gets.
 TEST(FBCMovieSampleForFCPXTest, EightThreadsBuildWhatOneThreadBuilds) {
-    ScratchFolder folder("plugin");
-    const auto clip = qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {11, 13}));
+    const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k29_97p, {11, 13}));
     auto movie = Open(clip.cifPath);
     ASSERT_TRUE(movie);
-    const uint32_t count = movie->FrameCountInClip();
     auto build = [&](uint32_t f) {
         SampleHolder video = SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(f));
         SampleHolder audio = FrameAudio(*movie, f);
@@ -564,21 +523,7 @@ TEST(FBCMovieSampleForFCPXTest, EightThreadsBuildWhatOneThreadBuilds) {
         bytes.push_back(static_cast<uint8_t>(pts.value));
         return bytes;
     };
-    std::vector<std::vector<uint8_t>> expected;
-    for (uint32_t f = 0; f < count; ++f) expected.push_back(build(f));
-    std::vector<std::vector<std::vector<uint8_t>>> got(8, std::vector<std::vector<uint8_t>>(count));
-    std::vector<std::thread> threads;
-    for (uint32_t t = 0; t < 8; ++t)
-        threads.emplace_back([&, t] {
-            for (uint32_t n = 0; n < count; ++n) {
-                const uint32_t f = (t * 5 + n * (t % 2 ? 1 : count - 1)) % count;
-                got[t][f] = build(f);
-                if (t == 0 && n % 7 == 0) movie->ReleaseMXFStream();
-            }
-        });
-    for (std::thread& thread : threads) thread.join();
-    for (uint32_t t = 0; t < 8; ++t)
-        for (uint32_t f = 0; f < count; ++f)
-            EXPECT_TRUE(got[t][f] == expected[f]) << "thread " << t << " frame " << f;
+    const auto expected = qztest::ExpectEightThreadsReadAsOne(movie->FrameCountInClip(), build,
+                                                              [&] { movie->ReleaseMXFStream(); });
     EXPECT_GT(expected[0].size(), 1000u);
 }

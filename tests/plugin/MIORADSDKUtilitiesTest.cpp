@@ -31,13 +31,8 @@ namespace {
 using Layout = std::vector<AudioChannelLabel>;  // empty: tag-only layout; {0}: no layout
 
 CFHolder<CMFormatDescriptionRef> MonoFormat(const Layout& labels, double rate = 48000) {
-    AudioStreamBasicDescription mono;
-    mono.mSampleRate = rate;
-    mono.mFormatID = kAudioFormatLinearPCM;
-    mono.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
-    mono.mBytesPerPacket = mono.mBytesPerFrame = 2;
-    mono.mFramesPerPacket = mono.mChannelsPerFrame = 1;
-    mono.mBitsPerChannel = 16;
+    const uint32_t flags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
+    const AudioStreamBasicDescription mono{rate, kAudioFormatLinearPCM, flags, 2, 1, 2, 1, 16, 0};
     AudioChannelLayout layout{};
     layout.mChannelLayoutTag = labels.empty() ? kAudioChannelLayoutTag_Mono : 0;
     layout.mNumberChannelDescriptions = labels.empty() ? 0 : 1;
@@ -105,16 +100,6 @@ struct File {
     int fd;
 };
 
-std::vector<uint8_t> MonoTones(int64_t first, int64_t count) {
-    std::vector<uint8_t> bytes;
-    for (int64_t i = 0; i < count; ++i) {
-        const int32_t v = cw::ToneGenerator::Sample(0, first + i, 16);
-        bytes.push_back(uint8_t(v));
-        bytes.push_back(uint8_t(v >> 8));
-    }
-    return bytes;
-}
-
 class UtilitiesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -157,7 +142,7 @@ TEST_F(UtilitiesTest, ChunkFromTheCursorsOwnSample) {
         ASSERT_TRUE(sample);
         EXPECT_EQ(chunk_.index, 3);  // put back
         EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 1599);
-        EXPECT_EQ(BytesOf(sample.Get()), MonoTones(3203 + 3, 1599));
+        EXPECT_EQ(BytesOf(sample.Get()), plugin_test::Tones(3203 + 3, 1599, 1));
         EXPECT_EQ(CMSampleBufferGetPresentationTimeStamp(sample.Get()).value, 1003);
         CMSampleTimingInfo timing;
         ASSERT_EQ(CMSampleBufferGetSampleTimingInfo(sample.Get(), 1598, &timing), 0);
@@ -216,7 +201,7 @@ TEST_F(UtilitiesTest, PluginCursorsThroughTheSectionPath) {
     chunk_.answersChunk = false;
     SampleHolder one = Create(chunk_);
     ASSERT_TRUE(one);
-    EXPECT_EQ(BytesOf(one.Get()), MonoTones(3203, 1));
+    EXPECT_EQ(BytesOf(one.Get()), plugin_test::Tones(3203, 1, 1));
 }
 
 TEST(MIORADSDKUtilitiesTest, CoalescedChannelsKeepTheirOwnLabels) {

@@ -6,8 +6,7 @@
 #include "ExternalTool.h"
 #include "FfprobePackets.h"
 #include "PluginTestSupport.h"
-#include "ScratchFolder.h"
-#include "WrittenClip.h"
+#include "ScratchClip.h"
 
 #include <gtest/gtest.h>
 
@@ -34,9 +33,8 @@ TEST(PluginInteropTest, VideoAndStereoAudioEqualFfmpegsOwn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(cw::FrameRateName(c.rate));
-        qztest::ScratchFolder folder("plugin-interop");
-        const qztest::WrittenClip clip =
-            qztest::WriteClip(folder.Path(), qztest::SmallClip(c.rate, c.members, c.closedGop, c.channels));
+        const qztest::ScratchClip clip("plugin-interop",
+                                       qztest::SmallClip(c.rate, c.members, c.closedGop, c.channels));
         auto movie = plugin_test::Open(clip.cifPath);
         ASSERT_TRUE(movie);
         const int64_t duration = movie->FrameDuration();

@@ -56,16 +56,16 @@ inline std::vector<uint8_t> BytesOf(qz::CMSampleBufferRef sample) {
     return bytes;
 }
 
-// Interleaved 16-bit stereo of tone channels 0 and 1 from absolute sample
-// `first`, `count` samples, as the card writer generated them.
-inline std::vector<uint8_t> StereoTones(int64_t first, int64_t count) {
+// Interleaved 16-bit samples of tone channels 0 to `channels` - 1 from
+// absolute sample `first`, `count` samples, as the card writer generated them.
+inline std::vector<uint8_t> Tones(int64_t first, int64_t count, int channels = 2) {
     namespace cw = qz::CardWriter;
-    std::vector<uint8_t> bytes(static_cast<size_t>(count) * 4);
+    std::vector<uint8_t> bytes;
     for (int64_t i = 0; i < count; ++i)
-        for (int c = 0; c < 2; ++c) {
+        for (int c = 0; c < channels; ++c) {
             const int32_t v = cw::ToneGenerator::Sample(c, first + i, 16);
-            bytes[size_t(4 * i + 2 * c)] = static_cast<uint8_t>(v);
-            bytes[size_t(4 * i + 2 * c + 1)] = static_cast<uint8_t>(v >> 8);
+            bytes.push_back(static_cast<uint8_t>(v));
+            bytes.push_back(static_cast<uint8_t>(v >> 8));
         }
     return bytes;
 }
