@@ -41,11 +41,7 @@ CUSharedPtr<PartitionPack> Body(uint64_t at, uint64_t bodyOffset, size_t tail) {
     file.fill(at);
     file.klv(mxftest::kBodyPartitionKey, mxftest::PartitionValue(512, at, 0, 0, 0, 0, 0, bodyOffset, 2));
     file.fill(tail);
-    ParseMetaData reader(Stream(file));
-    CUSharedPtr<PartitionPack> pack(new PartitionPack());
-    if (!reader.SetOffset(static_cast<int64_t>(at), 0) || !reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)))
-        return nullptr;
-    return pack;
+    return mxftest::PackAt(file, at);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "ExternalTool.h"
 #include "MxfTestBytes.h"
 #include "ParseMetaData.h"
+#include "PartitionPack.h"
 #include "STMetadataSets.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
@@ -36,6 +37,21 @@ inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::STMetadat
     ParseMetaData reader(Stream(file));
     CUSharedPtr<STMetadataSets> set(new STMetadataSets());
     return reader.ParsePacket(CUSharedPtr<KLVPacket>(set)) ? set : nullptr;
+}
+
+// The partition pack at `at` of what `reader` reads; empty when none is there.
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::PartitionPack> PackAt(
+    ComVantoVantoQZ64RADPlug::ParseMetaData& reader, uint64_t at) {
+    using namespace ComVantoVantoQZ64RADPlug;
+    CUSharedPtr<PartitionPack> pack(new PartitionPack());
+    if (!reader.SetOffset(static_cast<int64_t>(at), 0) || !reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)))
+        return nullptr;
+    return pack;
+}
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::PartitionPack> PackAt(
+    const std::vector<uint8_t>& file, uint64_t at = 0) {
+    ComVantoVantoQZ64RADPlug::ParseMetaData reader(Stream(file));
+    return PackAt(reader, at);
 }
 
 using qztest::ReadFile;

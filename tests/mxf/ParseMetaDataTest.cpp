@@ -193,36 +193,32 @@ TEST(ParseMetaDataTest, UmidLengthsAndLengthByte) {
     Bytes extended = basic;
     extended[12] = 0x33;
     extended.fill(32, 0x43);
-    {
-        ParseMetaData r(Stream(basic));
-        CUSharedPtr<UMID> u = r.GetUMID();
-        ASSERT_TRUE(u);
-        EXPECT_EQ(u->Length(), 32u);
-        EXPECT_EQ(r.offset(), 32u);
-    }
-    {
-        ParseMetaData r(Stream(extended));
-        CUSharedPtr<UMID> u = r.GetUMID();
-        ASSERT_TRUE(u);
-        EXPECT_EQ(u->Length(), 64u);
-        EXPECT_EQ(u->ValueAtIndex(63), 0x43);
-    }
-    {
-        // An extended length byte with only 32 bytes present.
-        std::vector<uint8_t> cut(extended.begin(), extended.begin() + 40);
-        ParseMetaData r(Stream(cut));
-        EXPECT_FALSE(r.GetUMID());
-        EXPECT_EQ(r.offset(), 0u);
-    }
-    {
-        // Read at the item's own length: the length byte must agree.
-        ParseMetaData r(Stream(extended));
-        EXPECT_FALSE(r.GetUMID(32));
-        EXPECT_TRUE(r.GetUMID(64));
-        ParseMetaData r2(Stream(basic));
-        EXPECT_FALSE(r2.GetUMID(33));
-        EXPECT_FALSE(r2.GetUMID(64));
-        EXPECT_TRUE(r2.GetUMID(32));
+    // Read at the item's own length (0: none), the length byte must agree.
+    const struct {
+        const char* name;
+        Bytes bytes;
+        uint32_t itemLength;
+        uint32_t length;  // 0: refused, the cursor left alone
+    } cases[] = {
+        {"basic", basic, 0, 32},
+        {"extended", extended, 0, 64},
+        {"extended length byte, only 40 bytes present", Bytes(extended.begin(), extended.begin() + 40), 0, 0},
+        {"extended at 32", extended, 32, 0},
+        {"extended at 64", extended, 64, 64},
+        {"basic at 33", basic, 33, 0},
+        {"basic at 64", basic, 64, 0},
+        {"basic at 32", basic, 32, 32},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParseMetaData r(Stream(c.bytes));
+        CUSharedPtr<UMID> u = c.itemLength ? r.GetUMID(c.itemLength) : r.GetUMID();
+        ASSERT_EQ(bool(u), c.length != 0);
+        EXPECT_EQ(r.offset(), c.length);
+        if (u) {
+            EXPECT_EQ(u->Length(), c.length);
+            EXPECT_EQ(u->ValueAtIndex(c.length - 1), c.bytes[c.length - 1]);
+        }
     }
 }
 

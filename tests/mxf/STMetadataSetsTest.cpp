@@ -127,17 +127,11 @@ TEST(STMetadataSetsTest, WrongLengthsGiveEmptyResults) {
     value.item(0x3F01, Bytes().u32(1));                            // batch header cut
     CUSharedPtr<STMetadataSets> set = MakeSet(value);
     ASSERT_TRUE(set);
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_InstanceUID));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_AudioSamplingRate));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_CompanyName));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_ProductName));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_PackageUID));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_LinkedPackageUID));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_StructuralComponents));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_VideoLineMap));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_ChannelStatusMode));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_FixedChannelStatusData));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_SubDescriptors));
+    for (uint32_t tag : {kLocalTag_InstanceUID, kLocalTag_AudioSamplingRate, kLocalTag_CompanyName,
+                         kLocalTag_ProductName, kLocalTag_PackageUID, kLocalTag_LinkedPackageUID,
+                         kLocalTag_StructuralComponents, kLocalTag_VideoLineMap, kLocalTag_ChannelStatusMode,
+                         kLocalTag_FixedChannelStatusData, kLocalTag_SubDescriptors})
+        EXPECT_FALSE(set->ValueForTag(tag)) << std::hex << tag;
     // Integers must be 4 bytes wide, whatever the count.
     EXPECT_FALSE(set->SInt32ArrayForTag(kLocalTag_FixedChannelStatusData));
     EXPECT_FALSE(set->ValueForTagAndType(kLocalTag_AudioSamplingRate, kMDValueRational, 8));
@@ -180,19 +174,16 @@ TEST(STMetadataSetsTest, PrimerMappedMpegItems) {
     primer->AddEntry(FBC_UL_MER_BPictureCount, 0x8009);
     primer->AddEntry(FBC_UL_PictureEssenceTrack, 0x3C0A);
 
-    CUSharedPtr<MDValue> rate = As<MDValue>(set->ValueForUUID(FBC_UL_MER_BitRate, primer));
-    ASSERT_TRUE(rate);
-    EXPECT_EQ(static_cast<unsigned int>(*rate), 50000000u);
-    CUSharedPtr<MDValue> profile = As<MDValue>(set->ValueForUUID(FBC_UL_MER_ProfileAndLevel, primer));
-    ASSERT_TRUE(profile);
-    EXPECT_EQ(static_cast<unsigned char>(*profile), 0x82);
-    CUSharedPtr<MDValue> gop = As<MDValue>(set->ValueForUUID(FBC_UL_MER_MaxGOP, primer));
-    ASSERT_TRUE(gop);
-    EXPECT_EQ(static_cast<unsigned short>(*gop), 15);
-    CUSharedPtr<CUVector<unsigned char>> scanning =
-        As<CUVector<unsigned char>>(set->ValueForUUID(FBC_UL_MER_CodedContentScanning, primer));
-    ASSERT_TRUE(scanning);
-    EXPECT_EQ((*scanning)[0], 2);
+    const auto shown = [&](const MxfUUID& label) {
+        const CUSharedPtr<CUObject> v = set->ValueForUUID(label, primer);
+        if (auto n = As<MDValue>(v))
+            return "value" + std::to_string(n->ValueType()) + " " + n->Description()->Utf8();
+        return v ? "bytes " + v->Description()->Utf8() : std::string("<none>");
+    };
+    EXPECT_EQ(shown(FBC_UL_MER_BitRate), "value3 50000000");
+    EXPECT_EQ(shown(FBC_UL_MER_ProfileAndLevel), "value1 130");
+    EXPECT_EQ(shown(FBC_UL_MER_MaxGOP), "value2 15");
+    EXPECT_EQ(shown(FBC_UL_MER_CodedContentScanning), "bytes { 2 }");
     EXPECT_TRUE(set->ValueForUUID(FBC_UL_MER_BPictureCount, primer));
     // Absent from the primer: tag 0, which the set does not hold.
     EXPECT_FALSE(set->ValueForUUID(FBC_UL_MER_ClosedGOP, primer));

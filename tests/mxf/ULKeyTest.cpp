@@ -4,13 +4,10 @@
 #include "CUStringMac.h"
 #include "MxfLabels.h"
 #include "MxfUUID.h"
-#include "UMID.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstring>
-#include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -125,27 +122,4 @@ TEST(ULKeyTest, IdentifierConstructionOrderAndIndexErrors) {
     EXPECT_EQ(zero, words);
     const MxfUUID fromNull(static_cast<const unsigned char*>(nullptr));
     EXPECT_EQ(fromNull, MxfUUID());
-}
-
-TEST(ULKeyTest, UmidSizesAndEquality) {
-    unsigned char bytes[64];
-    for (int i = 0; i < 64; ++i) bytes[i] = static_cast<unsigned char>(i);
-    UMID a, b;
-    EXPECT_EQ(a.SetData(bytes, 33), 0x130001u);
-    EXPECT_EQ(a.SetData(nullptr, 32), 0x130001u);
-    EXPECT_EQ(a.Length(), 0u);
-    EXPECT_THROW(a.ValueAtIndex(0), CUError);
-    ASSERT_EQ(a.SetData(bytes, 32), 0u);
-    ASSERT_EQ(b.SetData(bytes, 64), 0u);
-    EXPECT_FALSE(a.isEqualToUMID(b));  // same first 32 bytes, other length
-    EXPECT_FALSE(a.isEqualToUMID(CUSharedPtr<UMID>()));
-    UMID c;
-    ASSERT_EQ(c.SetData(bytes, 32), 0u);
-    EXPECT_TRUE(a.isEqualToUMID(c));
-    EXPECT_EQ(b.ValueAtIndex(63), 63);
-    EXPECT_THROW(a.ValueAtIndex(32), CUError);
-    CUSharedPtr<CUStringMac> text = a.Description();
-    const std::string s = static_cast<const char*>(*text);
-    EXPECT_EQ(s.substr(0, 12), "00.01.02.03.");
-    EXPECT_EQ(s.size(), 32u * 3 - 1);
 }
