@@ -3,7 +3,6 @@
 // delta entries and slices, malformed segments refused.
 #include "IndexTableSegment.h"
 
-#include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "MxfTestSupport.h"
 #include "ParseMetaData.h"
@@ -13,81 +12,16 @@
 #include <functional>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using mxftest::Bytes;
+using mxftest::ImportSegment;
+using mxftest::SegmentKLV;
+using mxftest::SegmentSpec;
 
 namespace {
-
-struct Entry {
-    int8_t t, k;
-    uint8_t flags;
-    uint64_t stream;
-    uint32_t slice;
-};
-
-struct SegmentSpec {
-    int64_t start = 100;
-    int64_t duration = 3;
-    uint8_t nsl = 1;
-    bool npePresent = false;
-    uint8_t npe = 0;
-    std::vector<Entry> entries{{0, 0, 0xC0, 0, 5000}, {2, -1, 0x22, 9000, 4000}, {-1, -2, 0x33, 15000, 3000}};
-    // Overrides of the index entry batch header (count, length).
-    int64_t entryCount = -1, entryLength = -1;
-    bool delta = true;
-    uint32_t deltaCount = 2;
-    uint16_t sliceCountTag = 0x3F08;  // another tag: the required item is missing
-};
-
-Bytes SegmentKLV(const SegmentSpec& s) {
-    mxftest::LocalSet set;
-    set.Item(0x3C0A, mxftest::Uid(9))
-        .Rational(0x3F0B, 25, 1)
-        .U64(0x3F0C, uint64_t(s.start))
-        .U64(0x3F0D, uint64_t(s.duration))
-        .U32(0x3F05, 0)
-        .U32(0x3F06, 1)
-        .U32(0x3F07, 2)
-        .U8(s.sliceCountTag, s.nsl);
-    if (s.npePresent) set.U8(0x3F0E, s.npe);
-    if (s.delta) {
-        Bytes d;
-        d.u32(s.deltaCount);
-        d.u32(6);
-        d.u8(0), d.u8(0), d.u32(0);
-        d.u8(0), d.u8(1), d.u32(20);
-        set.Item(0x3F09, d);
-    }
-    const uint32_t length = 11 + 4u * s.nsl + 8u * s.npe;
-    Bytes e;
-    e.u32(s.entryCount >= 0 ? uint32_t(s.entryCount) : uint32_t(s.entries.size()));
-    e.u32(s.entryLength >= 0 ? uint32_t(s.entryLength) : length);
-    for (const Entry& x : s.entries) {
-        e.u8(uint8_t(x.t));
-        e.u8(uint8_t(x.k));
-        e.u8(x.flags);
-        e.u64(x.stream);
-        for (uint8_t i = 0; i < s.nsl; ++i) e.u32(x.slice + i);
-        for (uint8_t i = 0; i < s.npe; ++i) e.u64(0x0000000100000002ull);
-    }
-    set.Item(0x3F0A, e);
-    Bytes klv;
-    klv.klv(mxftest::kIndexSegmentKey, set.value, 3);
-    return klv;
-}
-
-// Imports the segment; the code of ParsePacket (true = 0).
-CUSharedPtr<IndexTableSegment> Import(const Bytes& klv, bool& ok) {
-    CUSharedPtr<CUStream> stream(new CUMemoryStream(const_cast<uint8_t*>(klv.data()), klv.size(), false));
-    ParseMetaData reader(stream);
-    CUSharedPtr<IndexTableSegment> segment(new IndexTableSegment());
-    ok = reader.ParsePacket(segment.get());
-    return segment;
-}
 
 TEST(IndexTableSegmentTest, ReadsEntriesDeltasAndSlices) {
     SegmentSpec s;
     bool ok = false;
-    auto seg = Import(SegmentKLV(s), ok);
+    auto seg = ImportSegment(SegmentKLV(s), ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(seg->IndexStartPosition(), 100);
     EXPECT_EQ(seg->IndexDuration(), 3);
@@ -115,7 +49,7 @@ TEST(IndexTableSegmentTest, DurationBeyondTheEntriesHeldIsRefused) {
     SegmentSpec s;
     s.duration = 1000000;  // three entries held
     bool ok = false;
-    auto seg = Import(SegmentKLV(s), ok);
+    auto seg = ImportSegment(SegmentKLV(s), ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(seg->IndexEntryCount(), 3u);
     uint8_t f;
@@ -126,12 +60,12 @@ TEST(IndexTableSegmentTest, DurationBeyondTheEntriesHeldIsRefused) {
     // A start position near the limits does not overflow the range test.
     s.start = INT64_MAX - 1;
     s.duration = INT64_MAX;
-    seg = Import(SegmentKLV(s), ok);
+    seg = ImportSegment(SegmentKLV(s), ok);
     ASSERT_TRUE(ok);
     EXPECT_TRUE(seg->GetFlags(INT64_MAX - 1, f));
     EXPECT_TRUE(seg->GetFlags(INT64_MAX, f));  // entry 1 of 3
     s.start = INT64_MIN;
-    seg = Import(SegmentKLV(s), ok);
+    seg = ImportSegment(SegmentKLV(s), ok);
     ASSERT_TRUE(ok);
     EXPECT_FALSE(seg->GetFlags(0, f));
 }
@@ -156,7 +90,7 @@ TEST(IndexTableSegmentTest, MalformedSegmentsAreRefusedBeforeReading) {
         SegmentSpec s;
         c.change(s);
         bool ok = true;
-        Import(SegmentKLV(s), ok);
+        ImportSegment(SegmentKLV(s), ok);
         EXPECT_FALSE(ok);
     }
     // A delta batch claiming 0xFFFFFFFF entries: no delta entries, the
@@ -164,7 +98,7 @@ TEST(IndexTableSegmentTest, MalformedSegmentsAreRefusedBeforeReading) {
     SegmentSpec s;
     s.deltaCount = 0xFFFFFFFF;
     bool ok = false;
-    auto seg = Import(SegmentKLV(s), ok);
+    auto seg = ImportSegment(SegmentKLV(s), ok);
     ASSERT_TRUE(ok);
     EXPECT_EQ(seg->DeltaEntryCount(), 0u);
     uint64_t so;
@@ -201,7 +135,7 @@ TEST(IndexTableSegmentTest, StreamOffsetsFollowSlicesAndDeltas) {
         SegmentSpec s;
         c.change(s);
         bool ok = false;
-        auto seg = Import(SegmentKLV(s), ok);
+        auto seg = ImportSegment(SegmentKLV(s), ok);
         ASSERT_TRUE(ok);
         EXPECT_EQ(seg->IndexEntryLength(), c.entryLength);
         uint64_t so = kNone;

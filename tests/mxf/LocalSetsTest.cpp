@@ -21,13 +21,8 @@ Key16 SetKey(uint8_t byte5) {
     return key;
 }
 
-// Reads the set's key and length from a file holding it at 0, then imports.
 uint32_t ImportSet(LocalSets& set, const Key16& key, const Bytes& value) {
-    Bytes file;
-    file.klv(key, value);
-    ParseMetaData reader(Stream(file));
-    if (!reader.ParseKeyAndLength(&set)) return 0xFFFFFFFF;
-    return set.Import(reader.Stream(), set.ValueOffset());
+    return mxftest::ImportValue(set, key, value);
 }
 
 }  // namespace
