@@ -368,6 +368,10 @@ TEST_F(CardWriterFilesTest, EveryFrameRateReadsAsWritten) {
 }
 
 TEST_F(CardWriterFilesTest, FaultSwitches) {
+    const auto underSid1 = [](MXFStream& mxf, const cw::MxfFileDescription& d, const cw::MxfFileLayout&) {
+        EXPECT_EQ(mxf.EssenceBodySID(), 1u);
+        ExpectFileMatchesWriter(mxf, d);
+    };
     const struct {
         const char* name;
         std::function<void(cw::MxfFaults&)> set;
@@ -380,20 +384,13 @@ TEST_F(CardWriterFilesTest, FaultSwitches) {
              EXPECT_EQ(BodyPartitionOffsets(mxf), layout.bodyPartitions);
              ExpectFileMatchesWriter(mxf, d);
          }},
-        {"essence under BodySID 1", [](cw::MxfFaults& f) { f.bodySid = 1; },
-         [](MXFStream& mxf, const cw::MxfFileDescription& d, const cw::MxfFileLayout&) {
-             EXPECT_EQ(mxf.EssenceBodySID(), 1u);
-             ExpectFileMatchesWriter(mxf, d);
-         }},
+        {"essence under BodySID 1", [](cw::MxfFaults& f) { f.bodySid = 1; }, underSid1},
         {"essence under BodySID 1, no random index pack",
          [](cw::MxfFaults& f) {
              f.bodySid = 1;
              f.omitRandomIndexPack = true;
          },
-         [](MXFStream& mxf, const cw::MxfFileDescription& d, const cw::MxfFileLayout&) {
-             EXPECT_EQ(mxf.EssenceBodySID(), 1u);
-             ExpectFileMatchesWriter(mxf, d);
-         }},
+         underSid1},
         {"index entry length disagreeing with NSL/NPE",
          [](cw::MxfFaults& f) { f.badIndexEntryLength = true; },
          [](MXFStream& mxf, const cw::MxfFileDescription&, const cw::MxfFileLayout&) {
