@@ -91,62 +91,49 @@ TEST(ParseMetaDataTest, SetOffsetBoundsForEachOrigin) {
     EXPECT_FALSE(r.SetOffset(0, 3));
 }
 
-TEST(ParseMetaDataTest, BerLengthForms) {
+// BER lengths (values over 32 bits refused) and BER object identifier tags
+// (over 28 bits refused); a refusal consumes nothing.
+TEST(ParseMetaDataTest, BerLengthsAndObjectIdentifierTags) {
     struct Case {
+        bool tag;  // an object identifier tag, else a length
         Bytes bytes;
         bool ok;
         uint32_t value;
         uint64_t consumed;
     };
     const Case cases[] = {
-        {{0x00}, true, 0, 1},
-        {{0x7F}, true, 127, 1},
-        {{0x80, 0x01}, false, 0, 0},  // indefinite length
-        {{0x81, 0xFF}, true, 255, 2},
-        {{0x83, 0x00, 0x01, 0x00}, true, 256, 4},
-        {{0x84, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 5},
+        {false, {0x00}, true, 0, 1},
+        {false, {0x7F}, true, 127, 1},
+        {false, {0x80, 0x01}, false, 0, 0},  // indefinite length
+        {false, {0x81, 0xFF}, true, 255, 2},
+        {false, {0x83, 0x00, 0x01, 0x00}, true, 256, 4},
+        {false, {0x84, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 5},
         // Longer forms whose value fits in 32 bits.
-        {{0x85, 0x00, 0x12, 0x34, 0x56, 0x78}, true, 0x12345678u, 6},
-        {{0x88, 0, 0, 0, 0, 0, 0, 0x01, 0x00}, true, 256, 9},
-        {{0x88, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 9},
+        {false, {0x85, 0x00, 0x12, 0x34, 0x56, 0x78}, true, 0x12345678u, 6},
+        {false, {0x88, 0, 0, 0, 0, 0, 0, 0x01, 0x00}, true, 256, 9},
+        {false, {0x88, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 9},
         // ... and those whose value does not.
-        {{0x85, 0x01, 0x00, 0x00, 0x00, 0x00}, false, 0, 0},
-        {{0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
-        {{0x89, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
-        {{0xFF}, false, 0, 0},
+        {false, {0x85, 0x01, 0x00, 0x00, 0x00, 0x00}, false, 0, 0},
+        {false, {0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {false, {0x89, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {false, {0xFF}, false, 0, 0},
         // Truncated long forms.
-        {{0x84, 0x00, 0x00}, false, 0, 0},
-        {{0x88, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
-        {{}, false, 0, 0},
+        {false, {0x84, 0x00, 0x00}, false, 0, 0},
+        {false, {0x88, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {false, {}, false, 0, 0},
+        // Object identifier tags.
+        {true, {0x05}, true, 5, 1},
+        {true, {0x81, 0x01}, true, 129, 2},
+        {true, {0xFF, 0xFF, 0xFF, 0x7F}, true, (1u << 28) - 1, 4},
+        {true, {0x81, 0x81, 0x81, 0x81, 0x01}, false, 0, 0},  // more than 28 bits
+        {true, {0x81, 0x81}, false, 0, 0},                    // cut
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.tag ? "tag" : "length") << " of " << c.bytes.size()
+                                        << " bytes, first " << (c.bytes.empty() ? -1 : c.bytes[0]));
         ParseMetaData r(Stream(c.bytes));
         uint32_t v = 0;
-        EXPECT_EQ(r.GetBER(v), c.ok) << "first byte " << (c.bytes.empty() ? -1 : c.bytes[0]);
-        if (c.ok) {
-            EXPECT_EQ(v, c.value);
-        }
-        EXPECT_EQ(r.offset(), c.consumed);
-    }
-}
-
-TEST(ParseMetaDataTest, ObjectIdentifierTags) {
-    const struct {
-        Bytes bytes;
-        bool ok;
-        uint32_t value;
-        uint64_t consumed;
-    } cases[] = {
-        {{0x05}, true, 5, 1},
-        {{0x81, 0x01}, true, 129, 2},
-        {{0xFF, 0xFF, 0xFF, 0x7F}, true, (1u << 28) - 1, 4},
-        {{0x81, 0x81, 0x81, 0x81, 0x01}, false, 0, 0},  // more than 28 bits
-        {{0x81, 0x81}, false, 0, 0},                    // cut
-    };
-    for (const auto& c : cases) {
-        ParseMetaData r(Stream(c.bytes));
-        uint32_t v = 0;
-        EXPECT_EQ(r.GetOIDBER(v), c.ok) << c.bytes.size();
+        EXPECT_EQ(c.tag ? r.GetOIDBER(v) : r.GetBER(v), c.ok);
         if (c.ok) {
             EXPECT_EQ(v, c.value);
         }
@@ -223,19 +210,18 @@ TEST(ParseMetaDataTest, UmidLengthsAndLengthByte) {
 }
 
 TEST(ParseMetaDataTest, Utf16StringsDecodeWholeLength) {
-    {
-        Bytes b{0x00, 'Q', 0x00, 'Z', 0x00, 0x00};
-        ParseMetaData r(Stream(b));
-        CUSharedPtr<CUStringMac> s = r.GetUTF16String(6);
-        ASSERT_TRUE(s);
-        EXPECT_EQ(s->Text(), (std::u16string{u'Q', u'Z', u'\0'}));
-    }
-    {
-        Bytes b{0xFF, 0xFE, 'a', 0x00, 0xAC, 0x20};  // little-endian with mark: "a€"
-        ParseMetaData r(Stream(b));
-        CUSharedPtr<CUStringMac> s = r.GetUTF16String(6);
-        ASSERT_TRUE(s);
-        EXPECT_EQ(s->Text(), (std::u16string{u'a', u'\u20AC'}));
+    const struct {
+        Bytes bytes;
+        std::u16string text;
+    } strings[] = {
+        {{0x00, 'Q', 0x00, 'Z', 0x00, 0x00}, {u'Q', u'Z', u'\0'}},
+        {{0xFF, 0xFE, 'a', 0x00, 0xAC, 0x20}, {u'a', u'\u20AC'}},  // little-endian with mark: "a€"
+    };
+    for (const auto& c : strings) {
+        ParseMetaData r(Stream(c.bytes));
+        CUSharedPtr<CUStringMac> text = r.GetUTF16String(6);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(text->Text(), c.text);
     }
     Bytes b{0x00, 'a', 0x00};
     ParseMetaData r(Stream(b));
