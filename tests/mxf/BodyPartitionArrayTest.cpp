@@ -2,7 +2,6 @@
 
 #include "IndexTableSegment.h"
 #include "MxfTestSupport.h"
-#include "ParseMetaData.h"
 #include "PartitionPack.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,7 @@
 // items, timecode, and the link rules (first UID wins, missing links).
 #include "HeaderMetadata.h"
 
-#include "CUArray.h"
 #include "CUFailure.h"
-#include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "MDValue.h"
 #include "MXFStream.h"
@@ -13,7 +11,6 @@
 #include "MxfKlvWalk.h"
 #include "MxfLabels.h"
 #include "MxfTestSupport.h"
-#include "ParseMetaData.h"
 #include "STMetadataSets.h"
 #include "STTrack.h"
 

@@ -5,7 +5,6 @@
 
 #include "CUStringMac.h"
 #include "MxfTestSupport.h"
-#include "ParseMetaData.h"
 
 #include <gtest/gtest.h>
 

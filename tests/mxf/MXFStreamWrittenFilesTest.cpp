@@ -20,7 +20,6 @@
 #include "MxfTestSupport.h"
 #include "ParseMetaData.h"
 #include "PartitionPack.h"
-#include "STMetadataSets.h"
 #include "STTrack.h"
 #include "StreamFileSequenceInfo.h"
 #include "UMID.h"

@@ -7,7 +7,6 @@
 #include "MxfLabels.h"
 #include "MxfTestSupport.h"
 #include "MxfUUID.h"
-#include "ParseMetaData.h"
 #include "PrimerPack.h"
 #include "UMID.h"
 
