@@ -42,6 +42,21 @@ CUSharedPtr<T> As(const CUSharedPtr<CUObject>& object) {
     return CUDynamicCast<T>(object);
 }
 
+// The kind of object a value is, and its text (for numbers, the value type:
+// 1 UInt8, 2 UInt16, 3 UInt32, 5 SInt8, 6 SInt16, 7 SInt32, 8 SInt64, 9
+// timestamp, 10 rational).
+std::string Shown(const CUSharedPtr<CUObject>& v) {
+    if (!v) return "<none>";
+    const std::string text = v->Description()->Utf8();
+    if (auto n = As<MDValue>(v)) return "value" + std::to_string(n->ValueType()) + " " + text;
+    if (As<MxfUUID>(v)) return "uuid " + text;
+    if (As<UMID>(v)) return "umid " + text;
+    if (As<CUStringMac>(v)) return "text " + text;
+    if (As<CUVector<int>>(v)) return "ints " + text;
+    if (As<CUVector<unsigned char>>(v)) return "bytes " + text;
+    return As<CUMutableArray>(v) ? "array " + text : "other";
+}
+
 }  // namespace
 
 TEST(STMetadataSetsTest, ValueForTagGivesTheKindOfTheTable) {
@@ -66,21 +81,8 @@ TEST(STMetadataSetsTest, ValueForTagGivesTheKindOfTheTable) {
     ASSERT_TRUE(set);
     EXPECT_EQ(set->Kind(), 0x08010128u);
 
-    // Each tag gives the kind of object its table names (for numbers, the
-    // value type: 3 UInt32, 5 SInt8, 6 SInt16, 7 SInt32, 8 SInt64, 9
-    // timestamp, 10 rational, 1 UInt8).
-    const auto shown = [&](uint32_t tag) -> std::string {
-        const CUSharedPtr<CUObject> v = set->ValueForTag(tag);
-        if (!v) return "<none>";
-        const std::string text = v->Description()->Utf8();
-        if (auto n = As<MDValue>(v)) return "value" + std::to_string(n->ValueType()) + " " + text;
-        if (As<MxfUUID>(v)) return "uuid " + text;
-        if (As<UMID>(v)) return "umid " + text;
-        if (As<CUStringMac>(v)) return "text " + text;
-        if (As<CUVector<int>>(v)) return "ints " + text;
-        if (As<CUVector<unsigned char>>(v)) return "bytes " + text;
-        return As<CUMutableArray>(v) ? "array " + text : "other";
-    };
+    // Each tag gives the kind of object its table names.
+    const auto shown = [&](uint32_t tag) { return Shown(set->ValueForTag(tag)); };
     const std::string ones = "01.01.01.01.01.01.01.01.01.01.01.01.01.01.01.01";
     const std::pair<uint32_t, std::string> cases[] = {
         {kLocalTag_InstanceUID, "uuid " + ones},
@@ -173,12 +175,7 @@ TEST(STMetadataSetsTest, PrimerMappedMpegItems) {
     primer->AddEntry(FBC_UL_MER_BPictureCount, 0x8009);
     primer->AddEntry(FBC_UL_PictureEssenceTrack, 0x3C0A);
 
-    const auto shown = [&](const MxfUUID& label) {
-        const CUSharedPtr<CUObject> v = set->ValueForUUID(label, primer);
-        if (auto n = As<MDValue>(v))
-            return "value" + std::to_string(n->ValueType()) + " " + n->Description()->Utf8();
-        return v ? "bytes " + v->Description()->Utf8() : std::string("<none>");
-    };
+    const auto shown = [&](const MxfUUID& label) { return Shown(set->ValueForUUID(label, primer)); };
     EXPECT_EQ(shown(FBC_UL_MER_BitRate), "value3 50000000");
     EXPECT_EQ(shown(FBC_UL_MER_ProfileAndLevel), "value1 130");
     EXPECT_EQ(shown(FBC_UL_MER_MaxGOP), "value2 15");
