@@ -2,7 +2,6 @@
 
 #include "IndexTableSegment.h"
 #include "MxfTestSupport.h"
-#include "ParseMetaData.h"
 #include "PartitionPack.h"
 
 #include <gtest/gtest.h>
@@ -16,24 +15,17 @@ namespace {
 // A segment of `count` edit units from `start`, no slices, no delta entries;
 // entry e has stream offset streamBase + 1000 * (e - start) and flags e.
 CUSharedPtr<IndexTableSegment> Segment(int64_t start, int64_t count, uint64_t streamBase) {
-    Bytes entries;
-    entries.u32(count).u32(11);
-    for (int64_t e = 0; e < count; ++e) entries.u8(0).u8(0).u8(e + start).u64(streamBase + 1000 * e);
-    Bytes value;
-    value.item(0x3F0B, Bytes().u32(25).u32(1));
-    value.item(0x3F0C, Bytes().u64(start));
-    value.item(0x3F0D, Bytes().u64(count));
-    value.item(0x3F05, Bytes().u32(0));
-    value.item(0x3F06, Bytes().u32(1));
-    value.item(0x3F07, Bytes().u32(2));
-    value.item(0x3F08, Bytes().u8(0));
-    value.item(0x3F0A, entries);
-    Bytes file;
-    file.klv(mxftest::kIndexSegmentKey, value);
-    ParseMetaData reader(Stream(file));
-    CUSharedPtr<IndexTableSegment> segment(new IndexTableSegment());
-    if (!reader.ParsePacket(CUSharedPtr<KLVPacket>(segment))) return nullptr;
-    return segment;
+    mxftest::SegmentSpec s;
+    s.start = start;
+    s.duration = count;
+    s.nsl = 0;
+    s.delta = false;
+    s.entries.clear();
+    for (int64_t e = 0; e < count; ++e)
+        s.entries.push_back({0, 0, uint8_t(e + start), streamBase + 1000 * uint64_t(e), 0});
+    bool ok = false;
+    CUSharedPtr<IndexTableSegment> segment = mxftest::ImportSegment(mxftest::SegmentKLV(s), ok);
+    return ok ? segment : nullptr;
 }
 
 CUSharedPtr<PartitionPack> Body(uint64_t at, uint64_t bodyOffset, size_t tail) {
@@ -41,11 +33,7 @@ CUSharedPtr<PartitionPack> Body(uint64_t at, uint64_t bodyOffset, size_t tail) {
     file.fill(at);
     file.klv(mxftest::kBodyPartitionKey, mxftest::PartitionValue(512, at, 0, 0, 0, 0, 0, bodyOffset, 2));
     file.fill(tail);
-    ParseMetaData reader(Stream(file));
-    CUSharedPtr<PartitionPack> pack(new PartitionPack());
-    if (!reader.SetOffset(static_cast<int64_t>(at), 0) || !reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)))
-        return nullptr;
-    return pack;
+    return mxftest::PackAt(file, at);
 }
 
 }  // namespace

@@ -50,41 +50,14 @@ protected:
     const std::string dir_ = scratch_.Path();
 };
 
-TEST_F(CacheFileStreamTest, ReadsAcrossBlocksAndClampsAtTheEnd) {
-    const auto bytes = Pattern(3 * kBlock + 123, 1);
-    auto s = Open(MakeFile("a.bin", bytes));
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->Length(), bytes.size());
-    std::vector<uint8_t> buf(2 * kBlock + 10);
-    // Straddling the first block boundary.
-    ASSERT_EQ(s->Read(buf.data(), 100, int64_t(kBlock - 50), kCUStreamSeekBegin), 100u);
-    EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + 100, bytes.begin() + (kBlock - 50)));
-    // Spanning three blocks at once.
-    ASSERT_EQ(s->Read(buf.data(), buf.size(), 7, kCUStreamSeekBegin), buf.size());
-    EXPECT_TRUE(std::equal(buf.begin(), buf.end(), bytes.begin() + 7));
-    // Crossing the end: clamped. At or beyond the end: nothing.
-    ASSERT_EQ(s->Read(buf.data(), 500, int64_t(bytes.size() - 20), kCUStreamSeekBegin), 20u);
-    EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + 20, bytes.end() - 20));
-    EXPECT_EQ(s->Read(buf.data(), 10, int64_t(bytes.size()), kCUStreamSeekBegin), 0u);
-    EXPECT_EQ(s->Read(buf.data(), 10, int64_t(bytes.size() + kBlock), kCUStreamSeekBegin), 0u);
-    // Relative to the end.
-    ASSERT_EQ(s->Read(buf.data(), 4, -4, kCUStreamSeekEnd), 4u);
-    EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + 4, bytes.end() - 4));
-    EXPECT_THROW(s->Read(nullptr, 4, 0, kCUStreamSeekBegin), CUError);
-}
-
-TEST_F(CacheFileStreamTest, MissingFileGivesNoStream) {
-    EXPECT_FALSE(Open(dir_ + "/missing.bin"));
-    EXPECT_FALSE(Open(dir_));  // a folder
-    EXPECT_FALSE(CacheFileStream::Create(CUSharedPtr<CUStringMac>()));
-}
-
-// Opening a named pipe would wait for a writer; it is refused at once, as
-// every file that is not regular (a device too).
+// Only regular files open: a missing file or a folder gives no stream, and
+// a named pipe (which would wait for a writer) or a device is refused at once.
 TEST_F(CacheFileStreamTest, OnlyRegularFilesOpenAndAPipeDoesNotWaitForAWriter) {
     const std::string pipe = dir_ + "/p.MXF";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
-    for (const std::string& path : {pipe, std::string("/dev/zero")}) EXPECT_FALSE(Open(path)) << path;
+    for (const std::string& path : {dir_ + "/missing.bin", dir_, pipe, std::string("/dev/zero")})
+        EXPECT_FALSE(Open(path)) << path;
+    EXPECT_FALSE(CacheFileStream::Create(CUSharedPtr<CUStringMac>()));
 }
 
 TEST_F(CacheFileStreamTest, LeastRecentlyUsedBlockMakesRoom) {
@@ -223,7 +196,7 @@ TEST_F(CacheFileStreamTest, ManyThreadsOverMoreStreamsThanCaches) {
 
 }  // namespace
 
-TEST_F(CacheFileStreamTest, OneLargeReadGivesWhatTheCacheGives) {
+TEST_F(CacheFileStreamTest, ReadsInOneGoAndInPiecesAgreeAndClampAtTheEnd) {
     // One read of a block or more goes straight into the buffer for its
     // whole blocks; in small pieces every byte goes through the cache. Both
     // give the same bytes and stop at the same byte of a file that shrank
@@ -234,11 +207,16 @@ TEST_F(CacheFileStreamTest, OneLargeReadGivesWhatTheCacheGives) {
         const char* what;
         uint64_t offset, size, shrinkTo;  // shrinkTo 0: the file keeps its size
     } cases[] = {
+        {"straddling the first boundary", kBlock - 50, 100, 0},
+        {"spanning three blocks", 7, 2 * kBlock + 10, 0},
         {"whole first block", 0, kBlock, 0},
         {"mid-block to mid-block", 300, 3 * kBlock + 5, 0},
         {"straddling two boundaries", kBlock - 10, kBlock + 20, 0},
         {"to the end of the file", 2 * kBlock + 1, n - (2 * kBlock + 1), 0},
         {"across the end", 3 * kBlock + 9, 4 * kBlock, 0},
+        {"a few bytes across the end", n - 20, 500, 0},
+        {"at the end", n, 10, 0},
+        {"a block beyond the end", n + kBlock, 10, 0},
         {"beyond the end", n + 1, 2 * kBlock, 0},
         {"shrunk inside the range", 300, 3 * kBlock + 5, 2 * kBlock + 100},
         {"shrunk to a block boundary", 300, 3 * kBlock + 5, 2 * kBlock},
@@ -261,4 +239,11 @@ TEST_F(CacheFileStreamTest, OneLargeReadGivesWhatTheCacheGives) {
             EXPECT_EQ(one, std::vector<uint8_t>(bytes.begin() + std::min(c.offset, n), bytes.begin() + end));
         }
     }
+    auto s = Open(MakeFile("end.bin", bytes));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->Length(), n);
+    std::vector<uint8_t> buf(4);
+    ASSERT_EQ(s->Read(buf.data(), 4, -4, kCUStreamSeekEnd), 4u);
+    EXPECT_TRUE(std::equal(buf.begin(), buf.end(), bytes.end() - 4));
+    EXPECT_THROW(s->Read(nullptr, 4, 0, kCUStreamSeekBegin), CUError);
 }

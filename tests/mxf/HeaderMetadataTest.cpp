@@ -3,9 +3,7 @@
 // items, timecode, and the link rules (first UID wins, missing links).
 #include "HeaderMetadata.h"
 
-#include "CUArray.h"
 #include "CUFailure.h"
-#include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "MDValue.h"
 #include "MXFStream.h"
@@ -13,7 +11,6 @@
 #include "MxfKlvWalk.h"
 #include "MxfLabels.h"
 #include "MxfTestSupport.h"
-#include "ParseMetaData.h"
 #include "STMetadataSets.h"
 #include "STTrack.h"
 
@@ -151,15 +148,13 @@ TEST(HeaderMetadataSets, FirstSetWithAnInstanceUIDStaysAndLinksResolve) {
     EXPECT_EQ(h.Analyze(), 0u);
     EXPECT_EQ(h.MaterialPackageCount(), 0u);
     // A preface without content storage fails the resolution.
-    mxftest::Bytes klv;
-    klv.klv(mxftest::SetKey(0x2F), mxftest::LocalSet()
-                                       .Item(0x3C0A, mxftest::Uid(1))
-                                       .Array(0x3B06, {mxftest::Uid(7), mxftest::Uid(8)})
-                                       .value);
-    CUSharedPtr<CUStream> s(new CUMemoryStream(klv.data(), klv.size(), false));
-    ParseMetaData reader(s);
-    CUSharedPtr<STMetadataSets> preface(new STMetadataSets());
-    ASSERT_TRUE(reader.ParsePacket(preface.get()));
+    CUSharedPtr<STMetadataSets> preface =
+        mxftest::MakeSet(mxftest::LocalSet()
+                             .Item(0x3C0A, mxftest::Uid(1))
+                             .Array(0x3B06, {mxftest::Uid(7), mxftest::Uid(8)})
+                             .value,
+                         mxftest::SetKey(0x2F));
+    ASSERT_TRUE(preface);
     h.AddMetadata(preface);
     EXPECT_EQ(h.SetIdentification(), 0u);
     EXPECT_EQ(h.IdentificationCount(), 1u);  // UID 8 names no set: skipped

@@ -21,13 +21,8 @@ Key16 SetKey(uint8_t byte5) {
     return key;
 }
 
-// Reads the set's key and length from a file holding it at 0, then imports.
 uint32_t ImportSet(LocalSets& set, const Key16& key, const Bytes& value) {
-    Bytes file;
-    file.klv(key, value);
-    ParseMetaData reader(Stream(file));
-    if (!reader.ParseKeyAndLength(&set)) return 0xFFFFFFFF;
-    return set.Import(reader.Stream(), set.ValueOffset());
+    return mxftest::ImportValue(set, key, value);
 }
 
 }  // namespace
@@ -59,48 +54,33 @@ TEST(LocalSetsTest, TwoByteTagsAndLengths) {
 }
 
 TEST(LocalSetsTest, CodingsFollowKeyByte5) {
-    {
-        // 0x13: two-byte tags, BER lengths.
+    const struct {
+        const char* what;
+        uint8_t byte5;
         Bytes value;
-        value.u16(0x3C0A).ber(16, 0).fill(16, 1).u16(0x4801).ber(4, 3).u32(9);
+        uint32_t tags, lengths;
+        uint32_t tag, length;
+    } cases[] = {
+        {"0x13: two-byte tags, BER lengths", 0x13,
+         Bytes().u16(0x3C0A).ber(16, 0).fill(16, 1).u16(0x4801).ber(4, 3).u32(9), kLocalSetCoding2Byte,
+         kLocalSetCodingBER, 0x4801, 4},
+        {"0x0B: BER object-identifier tags and BER lengths", 0x0B,
+         Bytes().u8(0x05).ber(2, 0).u16(0xBEEF).u8(0x81).u8(0x01).ber(1, 1).u8(0xAA), kLocalSetCodingBER,
+         kLocalSetCodingBER, 129, 1},
+        {"0x03: one-byte tags, BER lengths", 0x03, Bytes().u8(0x07).ber(1, 0).u8(1), kLocalSetCoding1Byte,
+         kLocalSetCodingBER, 7, 1},
+        {"0x3B: four-byte tags, one-byte lengths", 0x3B, Bytes().u32(0x01020304).u8(2).u16(0),
+         kLocalSetCoding4Byte, kLocalSetCoding1Byte, 0x01020304, 2},
+        {"0x73: two-byte tags, four-byte lengths", 0x73, Bytes().u16(0x3C0A).u32(1).u8(0),
+         kLocalSetCoding2Byte, kLocalSetCoding4Byte, 0x3C0A, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         LocalSets set;
-        ASSERT_EQ(ImportSet(set, SetKey(0x13), value), 0u);
-        EXPECT_EQ(set.TagType(), kLocalSetCoding2Byte);
-        EXPECT_EQ(set.LengthType(), kLocalSetCodingBER);
-        EXPECT_EQ(set.LengthForTag(0x4801), 4u);
-    }
-    {
-        // 0x0B: BER object-identifier tags and BER lengths.
-        Bytes value;
-        value.u8(0x05).ber(2, 0).u16(0xBEEF).u8(0x81).u8(0x01).ber(1, 1).u8(0xAA);
-        LocalSets set;
-        ASSERT_EQ(ImportSet(set, SetKey(0x0B), value), 0u);
-        EXPECT_EQ(set.TagType(), kLocalSetCodingBER);
-        EXPECT_EQ(set.LengthType(), kLocalSetCodingBER);
-        EXPECT_EQ(set.LengthForTag(5), 2u);
-        EXPECT_EQ(set.LengthForTag(129), 1u);
-    }
-    {
-        // 0x03: one-byte tags, BER lengths; 0x3B: four-byte tags, one-byte lengths.
-        Bytes value;
-        value.u8(0x07).ber(1, 0).u8(1);
-        LocalSets set;
-        ASSERT_EQ(ImportSet(set, SetKey(0x03), value), 0u);
-        EXPECT_EQ(set.TagType(), kLocalSetCoding1Byte);
-        EXPECT_EQ(set.LengthForTag(7), 1u);
-        Bytes wide;
-        wide.u32(0x01020304).u8(2).u16(0);
-        LocalSets set4;
-        ASSERT_EQ(ImportSet(set4, SetKey(0x3B), wide), 0u);
-        EXPECT_EQ(set4.TagType(), kLocalSetCoding4Byte);
-        EXPECT_EQ(set4.LengthType(), kLocalSetCoding1Byte);
-        EXPECT_EQ(set4.LengthForTag(0x01020304), 2u);
-        // 0x73: two-byte tags, four-byte lengths.
-        Bytes longLengths;
-        longLengths.u16(0x3C0A).u32(1).u8(0);
-        LocalSets set73;
-        ASSERT_EQ(ImportSet(set73, SetKey(0x73), longLengths), 0u);
-        EXPECT_EQ(set73.LengthType(), kLocalSetCoding4Byte);
+        ASSERT_EQ(ImportSet(set, SetKey(c.byte5), c.value), 0u);
+        EXPECT_EQ(set.TagType(), c.tags);
+        EXPECT_EQ(set.LengthType(), c.lengths);
+        EXPECT_EQ(set.LengthForTag(c.tag), c.length);
     }
 }
 

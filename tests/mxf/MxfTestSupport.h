@@ -6,8 +6,10 @@
 #include "CUSharedPtr.h"
 #include "CUStream.h"
 #include "ExternalTool.h"
+#include "IndexTableSegment.h"
 #include "MxfTestBytes.h"
 #include "ParseMetaData.h"
+#include "PartitionPack.h"
 #include "STMetadataSets.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
@@ -36,6 +38,32 @@ inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::STMetadat
     ParseMetaData reader(Stream(file));
     CUSharedPtr<STMetadataSets> set(new STMetadataSets());
     return reader.ParsePacket(CUSharedPtr<KLVPacket>(set)) ? set : nullptr;
+}
+
+// The partition pack at `at` of what `reader` reads; empty when none is there.
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::PartitionPack> PackAt(
+    ComVantoVantoQZ64RADPlug::ParseMetaData& reader, uint64_t at) {
+    using namespace ComVantoVantoQZ64RADPlug;
+    CUSharedPtr<PartitionPack> pack(new PartitionPack());
+    if (!reader.SetOffset(static_cast<int64_t>(at), 0) || !reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)))
+        return nullptr;
+    return pack;
+}
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::PartitionPack> PackAt(
+    const std::vector<uint8_t>& file, uint64_t at = 0) {
+    ComVantoVantoQZ64RADPlug::ParseMetaData reader(Stream(file));
+    return PackAt(reader, at);
+}
+
+// Reads the key and length of `packet` from a file holding only it, then
+// imports its value; 0xFFFFFFFF when the key and length do not read.
+template <class Packet>
+uint32_t ImportValue(Packet& packet, const Key16& key, const Bytes& value) {
+    Bytes file;
+    file.klv(key, value);
+    ComVantoVantoQZ64RADPlug::ParseMetaData reader(Stream(file));
+    if (!reader.ParseKeyAndLength(&packet)) return 0xFFFFFFFF;
+    return packet.Import(reader.Stream(), packet.ValueOffset());
 }
 
 using qztest::ReadFile;
@@ -69,6 +97,71 @@ inline Bytes Uid(uint8_t n) {
     u[0] = 0xA0;
     u[15] = n;
     return u;
+}
+
+// An index table segment: edit units from `start`, the entries given (the
+// stream offset and the slice offsets counting up from `slice`), two delta
+// entries; IndexSID 1, BodySID 2.
+struct IndexEntry {
+    int8_t t, k;
+    uint8_t flags;
+    uint64_t stream;
+    uint32_t slice;
+};
+
+struct SegmentSpec {
+    int64_t start = 100;
+    int64_t duration = 3;
+    uint8_t nsl = 1;
+    bool npePresent = false;
+    uint8_t npe = 0;
+    std::vector<IndexEntry> entries{
+        {0, 0, 0xC0, 0, 5000}, {2, -1, 0x22, 9000, 4000}, {-1, -2, 0x33, 15000, 3000}};
+    // Overrides of the index entry batch header (count, length).
+    int64_t entryCount = -1, entryLength = -1;
+    bool delta = true;
+    uint32_t deltaCount = 2;
+    uint16_t sliceCountTag = 0x3F08;  // another tag: the required item is missing
+};
+
+inline Bytes SegmentKLV(const SegmentSpec& s) {
+    LocalSet set;
+    set.Item(0x3C0A, Uid(9))
+        .Rational(0x3F0B, 25, 1)
+        .U64(0x3F0C, uint64_t(s.start))
+        .U64(0x3F0D, uint64_t(s.duration))
+        .U32(0x3F05, 0)
+        .U32(0x3F06, 1)
+        .U32(0x3F07, 2)
+        .U8(s.sliceCountTag, s.nsl);
+    if (s.npePresent) set.U8(0x3F0E, s.npe);
+    if (s.delta) {
+        // Element 0 in slice 0 at delta 0, element 1 in slice 1 at delta 20.
+        set.Item(0x3F09, Bytes().u32(s.deltaCount).u32(6).u8(0).u8(0).u32(0).u8(0).u8(1).u32(20));
+    }
+    const uint32_t length = 11 + 4u * s.nsl + 8u * s.npe;
+    Bytes e;
+    e.u32(s.entryCount >= 0 ? uint32_t(s.entryCount) : uint32_t(s.entries.size()));
+    e.u32(s.entryLength >= 0 ? uint32_t(s.entryLength) : length);
+    for (const IndexEntry& x : s.entries) {
+        e.u8(uint8_t(x.t)).u8(uint8_t(x.k)).u8(x.flags).u64(x.stream);
+        for (uint8_t i = 0; i < s.nsl; ++i) e.u32(x.slice + i);
+        for (uint8_t i = 0; i < s.npe; ++i) e.u64(0x0000000100000002ull);
+    }
+    set.Item(0x3F0A, e);
+    Bytes klv;
+    klv.klv(kIndexSegmentKey, set.value, 3);
+    return klv;
+}
+
+// Imports the segment; ok tells whether ParsePacket took it.
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::IndexTableSegment> ImportSegment(
+    const Bytes& klv, bool& ok) {
+    using namespace ComVantoVantoQZ64RADPlug;
+    ParseMetaData reader(Stream(klv));
+    CUSharedPtr<IndexTableSegment> segment(new IndexTableSegment());
+    ok = reader.ParsePacket(segment.get());
+    return segment;
 }
 
 // What `size` bytes from `offset` of `stream` read as in reads of `piece`

@@ -91,62 +91,49 @@ TEST(ParseMetaDataTest, SetOffsetBoundsForEachOrigin) {
     EXPECT_FALSE(r.SetOffset(0, 3));
 }
 
-TEST(ParseMetaDataTest, BerLengthForms) {
+// BER lengths (values over 32 bits refused) and BER object identifier tags
+// (over 28 bits refused); a refusal consumes nothing.
+TEST(ParseMetaDataTest, BerLengthsAndObjectIdentifierTags) {
     struct Case {
+        bool tag;  // an object identifier tag, else a length
         Bytes bytes;
         bool ok;
         uint32_t value;
         uint64_t consumed;
     };
     const Case cases[] = {
-        {{0x00}, true, 0, 1},
-        {{0x7F}, true, 127, 1},
-        {{0x80, 0x01}, false, 0, 0},  // indefinite length
-        {{0x81, 0xFF}, true, 255, 2},
-        {{0x83, 0x00, 0x01, 0x00}, true, 256, 4},
-        {{0x84, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 5},
+        {false, {0x00}, true, 0, 1},
+        {false, {0x7F}, true, 127, 1},
+        {false, {0x80, 0x01}, false, 0, 0},  // indefinite length
+        {false, {0x81, 0xFF}, true, 255, 2},
+        {false, {0x83, 0x00, 0x01, 0x00}, true, 256, 4},
+        {false, {0x84, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 5},
         // Longer forms whose value fits in 32 bits.
-        {{0x85, 0x00, 0x12, 0x34, 0x56, 0x78}, true, 0x12345678u, 6},
-        {{0x88, 0, 0, 0, 0, 0, 0, 0x01, 0x00}, true, 256, 9},
-        {{0x88, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 9},
+        {false, {0x85, 0x00, 0x12, 0x34, 0x56, 0x78}, true, 0x12345678u, 6},
+        {false, {0x88, 0, 0, 0, 0, 0, 0, 0x01, 0x00}, true, 256, 9},
+        {false, {0x88, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, true, 0xFFFFFFFFu, 9},
         // ... and those whose value does not.
-        {{0x85, 0x01, 0x00, 0x00, 0x00, 0x00}, false, 0, 0},
-        {{0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
-        {{0x89, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
-        {{0xFF}, false, 0, 0},
+        {false, {0x85, 0x01, 0x00, 0x00, 0x00, 0x00}, false, 0, 0},
+        {false, {0x88, 0x80, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {false, {0x89, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {false, {0xFF}, false, 0, 0},
         // Truncated long forms.
-        {{0x84, 0x00, 0x00}, false, 0, 0},
-        {{0x88, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
-        {{}, false, 0, 0},
+        {false, {0x84, 0x00, 0x00}, false, 0, 0},
+        {false, {0x88, 0, 0, 0, 0, 0, 0, 0}, false, 0, 0},
+        {false, {}, false, 0, 0},
+        // Object identifier tags.
+        {true, {0x05}, true, 5, 1},
+        {true, {0x81, 0x01}, true, 129, 2},
+        {true, {0xFF, 0xFF, 0xFF, 0x7F}, true, (1u << 28) - 1, 4},
+        {true, {0x81, 0x81, 0x81, 0x81, 0x01}, false, 0, 0},  // more than 28 bits
+        {true, {0x81, 0x81}, false, 0, 0},                    // cut
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.tag ? "tag" : "length") << " of " << c.bytes.size()
+                                        << " bytes, first " << (c.bytes.empty() ? -1 : c.bytes[0]));
         ParseMetaData r(Stream(c.bytes));
         uint32_t v = 0;
-        EXPECT_EQ(r.GetBER(v), c.ok) << "first byte " << (c.bytes.empty() ? -1 : c.bytes[0]);
-        if (c.ok) {
-            EXPECT_EQ(v, c.value);
-        }
-        EXPECT_EQ(r.offset(), c.consumed);
-    }
-}
-
-TEST(ParseMetaDataTest, ObjectIdentifierTags) {
-    const struct {
-        Bytes bytes;
-        bool ok;
-        uint32_t value;
-        uint64_t consumed;
-    } cases[] = {
-        {{0x05}, true, 5, 1},
-        {{0x81, 0x01}, true, 129, 2},
-        {{0xFF, 0xFF, 0xFF, 0x7F}, true, (1u << 28) - 1, 4},
-        {{0x81, 0x81, 0x81, 0x81, 0x01}, false, 0, 0},  // more than 28 bits
-        {{0x81, 0x81}, false, 0, 0},                    // cut
-    };
-    for (const auto& c : cases) {
-        ParseMetaData r(Stream(c.bytes));
-        uint32_t v = 0;
-        EXPECT_EQ(r.GetOIDBER(v), c.ok) << c.bytes.size();
+        EXPECT_EQ(c.tag ? r.GetOIDBER(v) : r.GetBER(v), c.ok);
         if (c.ok) {
             EXPECT_EQ(v, c.value);
         }
@@ -193,53 +180,48 @@ TEST(ParseMetaDataTest, UmidLengthsAndLengthByte) {
     Bytes extended = basic;
     extended[12] = 0x33;
     extended.fill(32, 0x43);
-    {
-        ParseMetaData r(Stream(basic));
-        CUSharedPtr<UMID> u = r.GetUMID();
-        ASSERT_TRUE(u);
-        EXPECT_EQ(u->Length(), 32u);
-        EXPECT_EQ(r.offset(), 32u);
-    }
-    {
-        ParseMetaData r(Stream(extended));
-        CUSharedPtr<UMID> u = r.GetUMID();
-        ASSERT_TRUE(u);
-        EXPECT_EQ(u->Length(), 64u);
-        EXPECT_EQ(u->ValueAtIndex(63), 0x43);
-    }
-    {
-        // An extended length byte with only 32 bytes present.
-        std::vector<uint8_t> cut(extended.begin(), extended.begin() + 40);
-        ParseMetaData r(Stream(cut));
-        EXPECT_FALSE(r.GetUMID());
-        EXPECT_EQ(r.offset(), 0u);
-    }
-    {
-        // Read at the item's own length: the length byte must agree.
-        ParseMetaData r(Stream(extended));
-        EXPECT_FALSE(r.GetUMID(32));
-        EXPECT_TRUE(r.GetUMID(64));
-        ParseMetaData r2(Stream(basic));
-        EXPECT_FALSE(r2.GetUMID(33));
-        EXPECT_FALSE(r2.GetUMID(64));
-        EXPECT_TRUE(r2.GetUMID(32));
+    // Read at the item's own length (0: none), the length byte must agree.
+    const struct {
+        const char* name;
+        Bytes bytes;
+        uint32_t itemLength;
+        uint32_t length;  // 0: refused, the cursor left alone
+    } cases[] = {
+        {"basic", basic, 0, 32},
+        {"extended", extended, 0, 64},
+        {"extended length byte, only 40 bytes present", Bytes(extended.begin(), extended.begin() + 40), 0, 0},
+        {"extended at 32", extended, 32, 0},
+        {"extended at 64", extended, 64, 64},
+        {"basic at 33", basic, 33, 0},
+        {"basic at 64", basic, 64, 0},
+        {"basic at 32", basic, 32, 32},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParseMetaData r(Stream(c.bytes));
+        CUSharedPtr<UMID> u = c.itemLength ? r.GetUMID(c.itemLength) : r.GetUMID();
+        ASSERT_EQ(bool(u), c.length != 0);
+        EXPECT_EQ(r.offset(), c.length);
+        if (u) {
+            EXPECT_EQ(u->Length(), c.length);
+            EXPECT_EQ(u->ValueAtIndex(c.length - 1), c.bytes[c.length - 1]);
+        }
     }
 }
 
 TEST(ParseMetaDataTest, Utf16StringsDecodeWholeLength) {
-    {
-        Bytes b{0x00, 'Q', 0x00, 'Z', 0x00, 0x00};
-        ParseMetaData r(Stream(b));
-        CUSharedPtr<CUStringMac> s = r.GetUTF16String(6);
-        ASSERT_TRUE(s);
-        EXPECT_EQ(s->Text(), (std::u16string{u'Q', u'Z', u'\0'}));
-    }
-    {
-        Bytes b{0xFF, 0xFE, 'a', 0x00, 0xAC, 0x20};  // little-endian with mark: "a€"
-        ParseMetaData r(Stream(b));
-        CUSharedPtr<CUStringMac> s = r.GetUTF16String(6);
-        ASSERT_TRUE(s);
-        EXPECT_EQ(s->Text(), (std::u16string{u'a', u'\u20AC'}));
+    const struct {
+        Bytes bytes;
+        std::u16string text;
+    } strings[] = {
+        {{0x00, 'Q', 0x00, 'Z', 0x00, 0x00}, {u'Q', u'Z', u'\0'}},
+        {{0xFF, 0xFE, 'a', 0x00, 0xAC, 0x20}, {u'a', u'\u20AC'}},  // little-endian with mark: "a€"
+    };
+    for (const auto& c : strings) {
+        ParseMetaData r(Stream(c.bytes));
+        CUSharedPtr<CUStringMac> text = r.GetUTF16String(6);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(text->Text(), c.text);
     }
     Bytes b{0x00, 'a', 0x00};
     ParseMetaData r(Stream(b));
@@ -300,20 +282,12 @@ TEST(ParseMetaDataTest, KeyAndLengthFailsWhenValuePassesStreamEnd) {
     EXPECT_EQ(p.Offset(), 0u);
     EXPECT_EQ(p.Length(), 4u);
 
-    // A value ending exactly at the end of the stream is fine.
-    Bytes exact;
-    exact.klv(mxftest::kPictureKey, std::vector<uint8_t>(7, 1));
-    ParseMetaData r2(Stream(exact));
-    ASSERT_TRUE(r2.ParseKeyAndLength(&p));
-    EXPECT_EQ(p.NextOffset(), exact.size());
-    EXPECT_EQ(p.PacketType(), kMxfKeyPictureElement);
-
     // A key without a readable length.
     Bytes noLength;
     noLength.key(mxftest::kPictureKey).u8(0x80);
-    ParseMetaData r3(Stream(noLength));
-    EXPECT_FALSE(r3.ParseKeyAndLength(&p));
-    EXPECT_EQ(r3.offset(), 0u);
+    ParseMetaData r2(Stream(noLength));
+    EXPECT_FALSE(r2.ParseKeyAndLength(&p));
+    EXPECT_EQ(r2.offset(), 0u);
 }
 
 TEST(ParseMetaDataTest, ParsePacketChecksKindAndRestoresOffset) {

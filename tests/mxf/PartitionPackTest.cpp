@@ -17,15 +17,6 @@ using mxftest::Stream;
 
 namespace {
 
-// Reads a whole partition pack at `at` of `file`.
-CUSharedPtr<PartitionPack> ReadPack(const std::vector<uint8_t>& file, uint64_t at = 0) {
-    ParseMetaData reader(Stream(file));
-    CUSharedPtr<PartitionPack> pack(new PartitionPack());
-    if (!reader.SetOffset(static_cast<int64_t>(at), 0) || !reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)))
-        return nullptr;
-    return pack;
-}
-
 // A file: partition pack at `at` (fill before it), its value, then `tail` bytes.
 Bytes FileWithPack(uint64_t at, const Bytes& value, size_t tail,
                    const mxftest::Key16& key = mxftest::kBodyPartitionKey) {
@@ -41,19 +32,14 @@ Bytes FileWithPack(uint64_t at, const Bytes& value, size_t tail,
 TEST(PartitionPackTest, ImportsEveryField) {
     const Bytes value = mxftest::PartitionValue(512, 0, 0, 0x10000, 0x2000, 0x400, 3, 0x500, 2, 2);
     const Bytes file = FileWithPack(0, value, 0x20000, mxftest::kHeaderPartitionKey);
-    CUSharedPtr<PartitionPack> pack = ReadPack(file);
+    CUSharedPtr<PartitionPack> pack = mxftest::PackAt(file);
     ASSERT_TRUE(pack);
-    EXPECT_EQ(pack->PacketType(), kMxfKeyHeaderPartition);
-    EXPECT_EQ(pack->MajorVersion(), 1);
-    EXPECT_EQ(pack->MinorVersion(), 3);
-    EXPECT_EQ(pack->KAGSize(), 512u);
-    EXPECT_EQ(pack->FooterPartition(), 0x10000u);
-    EXPECT_EQ(pack->HeaderByteCount(), 0x2000u);
-    EXPECT_EQ(pack->IndexByteCount(), 0x400u);
-    EXPECT_EQ(pack->IndexSID(), 3u);
-    EXPECT_EQ(pack->BodyOffset(), 0x500u);
-    EXPECT_EQ(pack->BodySID(), 2u);
-    ASSERT_TRUE(pack->OperationalPattern());
+    EXPECT_EQ(
+        pack->Description()->Utf8(),
+        "PartitionPack type = 0A000001, version = 1.3, KAGSize = 512, ThisPartition = 0000000000000000, "
+        "PreviousPartition = 0000000000000000, FooterPartition = 0000000000010000, HeaderByteCount = 8192, "
+        "IndexByteCount = 1024, IndexSID = 3, BodyOffset = 1280, BodySID = 2, "
+        "OperationalPattern = 06.0E.2B.34.04.01.01.01.0D.01.02.01.01.01.09.00, EssenceContainers = 2");
     EXPECT_EQ(*pack->OperationalPattern(), FBC_UL_OperationalPattern_1a);
     ASSERT_EQ(pack->EssenceCount(), 2u);
     EXPECT_EQ(pack->EssenceAtIndex(1)->ValueAtIndex(15), 1);
@@ -99,7 +85,7 @@ TEST(PartitionPackTest, DerivedPositionsFollowTheKagAndStayInTheFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CUSharedPtr<PartitionPack> pack = ReadPack(FileWithPack(c.at, c.value, c.tail), c.at);
+        CUSharedPtr<PartitionPack> pack = mxftest::PackAt(FileWithPack(c.at, c.value, c.tail), c.at);
         ASSERT_TRUE(pack);
         EXPECT_EQ(pack->HeaderOffset(), c.header);
         EXPECT_EQ(pack->IndexOffset(), c.index);
@@ -108,13 +94,26 @@ TEST(PartitionPackTest, DerivedPositionsFollowTheKagAndStayInTheFile) {
 }
 
 TEST(PartitionPackTest, MalformedPacksFail) {
-    {
-        // Essence label count far beyond the pack.
-        Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0, 0, 0, 0, 2, 1);
-        value[80] = value[81] = value[82] = value[83] = 0xFF;
-        CUSharedPtr<PartitionPack> pack(new PartitionPack());
-        const Bytes file = FileWithPack(0, value, 4096);
+    const Bytes oneLabel = mxftest::PartitionValue(512, 0, 0, 0, 0, 0, 0, 0, 2, 1);
+    const auto labelCount = [&](uint8_t top, uint8_t low) {
+        Bytes value = oneLabel;
+        value[80] = value[81] = value[82] = top;
+        value[83] = low;
+        return value;
+    };
+    const struct {
+        const char* name;
+        Bytes value;
+    } cases[] = {
+        {"essence label count far beyond the pack", labelCount(0xFF, 0xFF)},
+        {"two labels announced, one present", labelCount(0, 2)},
+        {"truncated inside the fixed fields", Bytes(oneLabel.begin(), oneLabel.begin() + 40)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = FileWithPack(0, c.value, 4096);
         ParseMetaData reader(Stream(file));
+        CUSharedPtr<PartitionPack> pack(new PartitionPack());
         EXPECT_FALSE(reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)));
         EXPECT_EQ(reader.offset(), 0u);
         // Imported directly, the code says why.
@@ -122,26 +121,7 @@ TEST(PartitionPackTest, MalformedPacksFail) {
         EXPECT_EQ(pack->Import(Stream(file)), 0x131001u);
         EXPECT_EQ(pack->EssenceCount(), 0u);
     }
-    {
-        // Two labels announced, one present (the pack ends early).
-        Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0, 0, 0, 0, 2, 1);
-        value[83] = 2;
-        CUSharedPtr<PartitionPack> pack(new PartitionPack());
-        const Bytes file = FileWithPack(0, value, 4096);
-        ParseMetaData reader(Stream(file));
-        ASSERT_TRUE(reader.ParseKeyAndLength(CUSharedPtr<KLVPacket>(pack)));
-        EXPECT_EQ(pack->Import(Stream(file)), 0x131001u);
-    }
-    {
-        // Truncated inside the fixed fields.
-        Bytes value = mxftest::PartitionValue(512, 0, 0, 0, 0, 0, 0, 0, 2, 0);
-        value.resize(40);
-        CUSharedPtr<PartitionPack> pack(new PartitionPack());
-        const Bytes file = FileWithPack(0, value, 0);
-        ParseMetaData reader(Stream(file));
-        EXPECT_FALSE(reader.ParsePacket(CUSharedPtr<KLVPacket>(pack)));
-        EXPECT_EQ(pack->Import(CUSharedPtr<CUStream>(), 0), 0x130001u);
-    }
+    EXPECT_EQ(PartitionPack().Import(CUSharedPtr<CUStream>(), 0), 0x130001u);
 }
 
 TEST(PartitionPackTest, BodyPartitionTableFromTheRandomIndexPack) {
@@ -180,7 +160,7 @@ TEST(PartitionPackTest, BodyPartitionTableFromTheRandomIndexPack) {
 
     // A pack at another offset than the record is refused.
     const Bytes value = mxftest::PartitionValue(256, 0x20, 0, 0, 0, 0, 0, 0x800, 2);
-    CUSharedPtr<PartitionPack> body = ReadPack(FileWithPack(0x20, value, 1024), 0x20);
+    CUSharedPtr<PartitionPack> body = mxftest::PackAt(FileWithPack(0x20, value, 1024), 0x20);
     ASSERT_TRUE(body);
     EXPECT_EQ(table->SetBodyPartitionData(0, body), 1u);
     EXPECT_EQ(table->SetBodyPartitionData(9, body), 1u);

@@ -17,13 +17,13 @@ Bytes Label(uint8_t last) {
                  0x04, 0x01, 0x06, 0x02, 0x01, last, 0x00, 0x00};
 }
 
-// Imports a primer whose value is `value`; returns the import result.
 uint32_t Import(PrimerPack& primer, const Bytes& value) {
-    Bytes file;
-    file.klv(mxftest::kPrimerKey, value);
-    ParseMetaData reader(Stream(file));
-    if (!reader.ParseKeyAndLength(&primer)) return 0xFFFFFFFF;
-    return primer.Import(reader.Stream(), primer.ValueOffset());
+    return mxftest::ImportValue(primer, mxftest::kPrimerKey, value);
+}
+
+// A primer value announcing `count` items of 18 bytes and holding two.
+Bytes TwoItems(uint32_t count) {
+    return Bytes().u32(count).u32(18).u16(0x8001).raw(Label(0x0B)).u16(0x8002).raw(Label(0x02));
 }
 
 }  // namespace
@@ -71,12 +71,8 @@ TEST(PrimerPackTest, OddItemLengthOrZeroCountLeavesItEmpty) {
 TEST(PrimerPackTest, CountBeyondThePackFailsBeforeReading) {
     // 0xFFFFFFFF items announced, two present, then other bytes: the count
     // is refused at once instead of reading on through what follows.
-    Bytes value;
-    value.u32(0xFFFFFFFF).u32(18);
-    value.u16(0x8001).raw(Label(0x0B));
-    value.u16(0x8002).raw(Label(0x02));
     Bytes file;
-    file.klv(mxftest::kPrimerKey, value);
+    file.klv(mxftest::kPrimerKey, TwoItems(0xFFFFFFFF));
     file.fill(18 * 1000, 0x06);  // would parse as more items
     ParseMetaData reader(Stream(file));
     PrimerPack primer;
@@ -85,11 +81,7 @@ TEST(PrimerPackTest, CountBeyondThePackFailsBeforeReading) {
     EXPECT_EQ(primer.Count(), 0u);
 
     // Three announced, two present: the pack is short.
-    Bytes shortValue;
-    shortValue.u32(3).u32(18);
-    shortValue.u16(0x8001).raw(Label(0x0B));
-    shortValue.u16(0x8002).raw(Label(0x02));
-    EXPECT_EQ(Import(primer, shortValue), 0x131001u);
+    EXPECT_EQ(Import(primer, TwoItems(3)), 0x131001u);
     EXPECT_EQ(primer.Count(), 0u);
 
     // Without a stream.

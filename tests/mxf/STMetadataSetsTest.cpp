@@ -7,7 +7,6 @@
 #include "MxfLabels.h"
 #include "MxfTestSupport.h"
 #include "MxfUUID.h"
-#include "ParseMetaData.h"
 #include "PrimerPack.h"
 #include "UMID.h"
 
@@ -43,6 +42,21 @@ CUSharedPtr<T> As(const CUSharedPtr<CUObject>& object) {
     return CUDynamicCast<T>(object);
 }
 
+// The kind of object a value is, and its text (for numbers, the value type:
+// 1 UInt8, 2 UInt16, 3 UInt32, 5 SInt8, 6 SInt16, 7 SInt32, 8 SInt64, 9
+// timestamp, 10 rational).
+std::string Shown(const CUSharedPtr<CUObject>& v) {
+    if (!v) return "<none>";
+    const std::string text = v->Description()->Utf8();
+    if (auto n = As<MDValue>(v)) return "value" + std::to_string(n->ValueType()) + " " + text;
+    if (As<MxfUUID>(v)) return "uuid " + text;
+    if (As<UMID>(v)) return "umid " + text;
+    if (As<CUStringMac>(v)) return "text " + text;
+    if (As<CUVector<int>>(v)) return "ints " + text;
+    if (As<CUVector<unsigned char>>(v)) return "bytes " + text;
+    return As<CUMutableArray>(v) ? "array " + text : "other";
+}
+
 }  // namespace
 
 TEST(STMetadataSetsTest, ValueForTagGivesTheKindOfTheTable) {
@@ -67,21 +81,8 @@ TEST(STMetadataSetsTest, ValueForTagGivesTheKindOfTheTable) {
     ASSERT_TRUE(set);
     EXPECT_EQ(set->Kind(), 0x08010128u);
 
-    // Each tag gives the kind of object its table names (for numbers, the
-    // value type: 3 UInt32, 5 SInt8, 6 SInt16, 7 SInt32, 8 SInt64, 9
-    // timestamp, 10 rational, 1 UInt8).
-    const auto shown = [&](uint32_t tag) -> std::string {
-        const CUSharedPtr<CUObject> v = set->ValueForTag(tag);
-        if (!v) return "<none>";
-        const std::string text = v->Description()->Utf8();
-        if (auto n = As<MDValue>(v)) return "value" + std::to_string(n->ValueType()) + " " + text;
-        if (As<MxfUUID>(v)) return "uuid " + text;
-        if (As<UMID>(v)) return "umid " + text;
-        if (As<CUStringMac>(v)) return "text " + text;
-        if (As<CUVector<int>>(v)) return "ints " + text;
-        if (As<CUVector<unsigned char>>(v)) return "bytes " + text;
-        return As<CUMutableArray>(v) ? "array " + text : "other";
-    };
+    // Each tag gives the kind of object its table names.
+    const auto shown = [&](uint32_t tag) { return Shown(set->ValueForTag(tag)); };
     const std::string ones = "01.01.01.01.01.01.01.01.01.01.01.01.01.01.01.01";
     const std::pair<uint32_t, std::string> cases[] = {
         {kLocalTag_InstanceUID, "uuid " + ones},
@@ -127,17 +128,11 @@ TEST(STMetadataSetsTest, WrongLengthsGiveEmptyResults) {
     value.item(0x3F01, Bytes().u32(1));                            // batch header cut
     CUSharedPtr<STMetadataSets> set = MakeSet(value);
     ASSERT_TRUE(set);
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_InstanceUID));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_AudioSamplingRate));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_CompanyName));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_ProductName));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_PackageUID));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_LinkedPackageUID));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_StructuralComponents));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_VideoLineMap));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_ChannelStatusMode));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_FixedChannelStatusData));
-    EXPECT_FALSE(set->ValueForTag(kLocalTag_SubDescriptors));
+    for (uint32_t tag : {kLocalTag_InstanceUID, kLocalTag_AudioSamplingRate, kLocalTag_CompanyName,
+                         kLocalTag_ProductName, kLocalTag_PackageUID, kLocalTag_LinkedPackageUID,
+                         kLocalTag_StructuralComponents, kLocalTag_VideoLineMap, kLocalTag_ChannelStatusMode,
+                         kLocalTag_FixedChannelStatusData, kLocalTag_SubDescriptors})
+        EXPECT_FALSE(set->ValueForTag(tag)) << std::hex << tag;
     // Integers must be 4 bytes wide, whatever the count.
     EXPECT_FALSE(set->SInt32ArrayForTag(kLocalTag_FixedChannelStatusData));
     EXPECT_FALSE(set->ValueForTagAndType(kLocalTag_AudioSamplingRate, kMDValueRational, 8));
@@ -180,19 +175,11 @@ TEST(STMetadataSetsTest, PrimerMappedMpegItems) {
     primer->AddEntry(FBC_UL_MER_BPictureCount, 0x8009);
     primer->AddEntry(FBC_UL_PictureEssenceTrack, 0x3C0A);
 
-    CUSharedPtr<MDValue> rate = As<MDValue>(set->ValueForUUID(FBC_UL_MER_BitRate, primer));
-    ASSERT_TRUE(rate);
-    EXPECT_EQ(static_cast<unsigned int>(*rate), 50000000u);
-    CUSharedPtr<MDValue> profile = As<MDValue>(set->ValueForUUID(FBC_UL_MER_ProfileAndLevel, primer));
-    ASSERT_TRUE(profile);
-    EXPECT_EQ(static_cast<unsigned char>(*profile), 0x82);
-    CUSharedPtr<MDValue> gop = As<MDValue>(set->ValueForUUID(FBC_UL_MER_MaxGOP, primer));
-    ASSERT_TRUE(gop);
-    EXPECT_EQ(static_cast<unsigned short>(*gop), 15);
-    CUSharedPtr<CUVector<unsigned char>> scanning =
-        As<CUVector<unsigned char>>(set->ValueForUUID(FBC_UL_MER_CodedContentScanning, primer));
-    ASSERT_TRUE(scanning);
-    EXPECT_EQ((*scanning)[0], 2);
+    const auto shown = [&](const MxfUUID& label) { return Shown(set->ValueForUUID(label, primer)); };
+    EXPECT_EQ(shown(FBC_UL_MER_BitRate), "value3 50000000");
+    EXPECT_EQ(shown(FBC_UL_MER_ProfileAndLevel), "value1 130");
+    EXPECT_EQ(shown(FBC_UL_MER_MaxGOP), "value2 15");
+    EXPECT_EQ(shown(FBC_UL_MER_CodedContentScanning), "bytes { 2 }");
     EXPECT_TRUE(set->ValueForUUID(FBC_UL_MER_BPictureCount, primer));
     // Absent from the primer: tag 0, which the set does not hold.
     EXPECT_FALSE(set->ValueForUUID(FBC_UL_MER_ClosedGOP, primer));
