@@ -106,24 +106,6 @@ TEST(CFBCClipIdentity, CreateRefusesMissingArguments) {
     EXPECT_EQ(bare.CheckFiles(), kResultPathMissing);
 }
 
-TEST(CFBCClipIdentity, StateFollowsTheBlockVersions) {
-    const std::map<std::tuple<uint16_t, uint16_t, uint16_t>, uint32_t> cases = {
-        {{0x4349, 0x0100, 0x0101}, 0}, {{0x4349, 0x01FF, 0x0100}, 0}, {{0x4349, 0x0200, 0x0101}, 2},
-        {{0x4349, 0x0100, 0x0201}, 2}, {{0x4948, 0x0100, 0x0101}, 2}, {{0x4349, 0x0000, 0x0101}, 2},
-    };
-    for (const auto& [versions, state] : cases) {
-        cwn::CardDescription card;
-        card.clips.push_back(SmallClip("AB", 12));
-        card.clips[0].coding.magic = std::get<0>(versions);
-        card.clips[0].coding.version = std::get<1>(versions);
-        card.clips[0].coding.metadataVersion = std::get<2>(versions);
-        auto clip = ClipInMemory(card);
-        ASSERT_TRUE(clip);
-        EXPECT_EQ(clip->GatClipState(), state)
-            << std::hex << std::get<0>(versions) << " " << std::get<1>(versions);
-    }
-}
-
 class WrittenClipCard : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -20,8 +20,7 @@
 
 #include <csignal>
 
-#include <fstream>
-#include <sstream>
+#include "TestFiles.h"
 
 namespace {
 
@@ -171,30 +170,22 @@ TEST(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
     }
 }
 
-TEST(CFBCContentTest, EmptyIndexIsAReadyCardWithoutClips) {
+// Failing file checks and an unsupported clip block hide only their clips.
+TEST(CFBCContentTest, AFailingClipHidesOnlyThatClip) {
     ScratchFolder folder;
-    cw::CardDescription card;
-    card.index.systemBitmap = 0x01;
+    cw::CardDescription card = SmallCard(4);
+    card.clips[3].coding.version = 0x0200;
     cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
-    ASSERT_TRUE(content);
-    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(content->GetClipCnt(), 0u);
-}
-
-TEST(CFBCContentTest, AFailingLastClipHidesOnlyThatClip) {
-    ScratchFolder folder;
-    cw::CardDescription card = SmallCard(3);
-    cw::WriteCard(card, folder.Path());
-    // The last clip loses its first MXF file, the middle one its whole folder.
+    // The third clip loses its first MXF file, the second its whole folder.
     std::filesystem::remove(cw::MemberMxfPath(folder.Path(), card.clips[2].id, 1));
     std::filesystem::remove_all(cw::ClipFolderPath(folder.Path(), card.clips[1].id));
 
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
+    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003", "QZ0004"}));
     EXPECT_EQ(IDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
+    EXPECT_EQ(ClipAt(*content, 3)->GatClipState(), 2u);
 
     // The hidden clips still answer what their index entry holds; what only
     // the missing files hold is null.
@@ -205,18 +196,6 @@ TEST(CFBCContentTest, AFailingLastClipHidesOnlyThatClip) {
     EXPECT_EQ(frames->UInt32Value(), card.clips[2].durationFrames);
     EXPECT_FALSE(last->ValueForTag(qz::kClipValueRelayPackageUID));
     EXPECT_TRUE(ClipAt(*content, 0)->ValueForTag(qz::kClipValueRelayPackageUID));
-}
-
-TEST(CFBCContentTest, UnsupportedClipBlockHidesOnlyThatClip) {
-    ScratchFolder folder;
-    cw::CardDescription card = SmallCard(2);
-    card.clips[1].coding.version = 0x0200;
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
-    ASSERT_TRUE(content);
-    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(ClipAt(*content, 1)->GatClipState(), 2u);
-    EXPECT_EQ(IDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
 }
 
 // Every value of every clip, so that each reader has looked at its files.
@@ -355,12 +334,9 @@ TEST(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
     EXPECT_FALSE(CFBCContent::Create(Str(notACard), Str("Disp"), qz::kContentsMediaTypeCard));
     EXPECT_FALSE(CFBCContent::Create(nullptr, Str("Null"), qz::kContentsMediaTypeCard));
     qz::CULog::Terminate();
-    std::ifstream in(logs + "/content0.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("Create Media Path[" + notACard + "] Name[Disp] Type[3]"), std::string::npos)
-        << text.str();
-    EXPECT_EQ(text.str().find("Name[Null]"), std::string::npos);
+    const std::string text = qztest::ReadText(logs + "/content0.log");
+    EXPECT_NE(text.find("Create Media Path[" + notACard + "] Name[Disp] Type[3]"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Name[Null]"), std::string::npos);
 }
 
 }  // namespace
@@ -592,13 +568,11 @@ TEST(CFBCContentTest, NewMediaAndDeletionAreLogged) {
     ASSERT_TRUE(content);
     EXPECT_EQ(content->DeleteContent(), 0u);
     qz::CULog::Terminate();
-    std::ifstream in(logs + "/manage0.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("Create New Media Path[" + root + "] Name[New] Type[3] FrameRateType[2]"),
+    const std::string text = qztest::ReadText(logs + "/manage0.log");
+    EXPECT_NE(text.find("Create New Media Path[" + root + "] Name[New] Type[3] FrameRateType[2]"),
               std::string::npos)
-        << text.str();
-    EXPECT_NE(text.str().find("Delete Media Path [" + root + "]"), std::string::npos) << text.str();
+        << text;
+    EXPECT_NE(text.find("Delete Media Path [" + root + "]"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -200,15 +200,9 @@ void ExpectValuesMatch(const CUSharedPtr<CFBCClip>& clip, const cwn::CardDescrip
         EXPECT_TRUE(SameUmid(next, d.relay.next.umid));
     }
 
-    if (d.xml.title) {
-        EXPECT_EQ(Text(clip, kClipValueTitle), *d.xml.title);
-    }
-    if (d.xml.creator) {
-        EXPECT_EQ(Text(clip, kClipValueCreator), *d.xml.creator);
-    }
-    if (d.xml.description) {
-        EXPECT_EQ(Text(clip, kClipValueDescription), *d.xml.description);
-    }
+    EXPECT_EQ(Text(clip, kClipValueTitle), d.xml.title.value());
+    EXPECT_EQ(Text(clip, kClipValueCreator), d.xml.creator.value());
+    EXPECT_EQ(Text(clip, kClipValueDescription), d.xml.description.value());
     EXPECT_EQ(Text(clip, kClipValueDeviceLens), d.xml.lens.value_or(d.device.lens));
 
     EXPECT_FALSE(clip->ValueForTag(kClipValueCustomPictureData));
@@ -417,12 +411,14 @@ TEST(ClipValues, TVSystemTypeAndRoundedBasePerRate) {
     EXPECT_FALSE(clip->ValueForTag(kClipValueDuration));
 }
 
-// Duration of a clip of `frames` pictures, through the clip.
+// Duration of a clip of `frames` pictures, through the clip; `dropFlag`
+// sets the block's drop-frame flag apart from the timecode mode.
 class DurationClip {
 public:
-    DurationClip(cwn::FrameRate rate, bool dropFrame) {
+    DurationClip(cwn::FrameRate rate, bool dropFrame, std::optional<bool> dropFlag = {}) {
         cwn::CardDescription card;
         card.clips.push_back(RichClip(rate, dropFrame, 7));
+        card.clips[0].attributes.dropFrame = dropFlag;
         m_block = cwn::BuildClipInformation(card, 0);
         m_id = card.clips[0].id;
     }
@@ -453,15 +449,7 @@ TEST(ClipDuration, HoursBeyondTheFieldAndDropFrameFlagOutsideBase30) {
     EXPECT_EQ(df.Duration(256u * 107892), "<null>");
 
     // A drop-frame flag at a 25-based rate skips no labels.
-    cwn::CardDescription card;
-    card.clips.push_back(RichClip(cwn::FrameRate::k25p, false, 8));
-    card.clips[0].attributes.dropFrame = true;
-    std::vector<uint8_t> block = cwn::BuildClipInformation(card, 0);
-    block[12] = 0;
-    block[13] = 0;
-    block[14] = 0x05;
-    block[15] = 0xDC;  // 1500 frames
-    EXPECT_EQ(Describe(ClipFromBlock(block, card.clips[0].id)->CalculateDuration()), "0:1:0:0 DF");
+    EXPECT_EQ(DurationClip(cwn::FrameRate::k25p, false, true).Duration(1500), "0:1:0:0 DF");
 }
 
 TEST(ClipDuration, SweepAgreesWithBothConversionsAtEveryRate) {
