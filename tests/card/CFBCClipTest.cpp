@@ -6,9 +6,8 @@
 #include "CIFStream.h"
 #include "CUArray.h"
 #include "CUVector.h"
+#include "CardTestSupport.h"
 #include "ClipIDInfo.h"
-#include "ClipTestSupport.h"
-#include "ContentTestSupport.h"
 #include "FBCResultCodes.h"
 #include "MXFStream.h"
 
@@ -21,7 +20,7 @@
 #include <map>
 #include <thread>
 
-using namespace clip_test;
+using namespace card_test;
 using namespace ComVantoVantoQZ64RADPlug;
 namespace cwn = ComVantoVantoQZ64RADPlug::CardWriter;
 namespace fs = std::filesystem;
@@ -281,7 +280,7 @@ TEST_F(WrittenClipCard, ContentValuesComeFromTheCard) {
 }
 
 TEST_F(WrittenClipCard, ReadingEveryValueLeavesTheCardUntouched) {
-    const auto before = content_test::Snapshot(folder.Path());
+    const auto before = Snapshot(folder.Path());
     for (size_t i = 0; i < card.clips.size(); ++i) {
         auto clip = OpenWrittenClip(folder.Path(), card, i);
         ASSERT_TRUE(clip);
@@ -290,7 +289,7 @@ TEST_F(WrittenClipCard, ReadingEveryValueLeavesTheCardUntouched) {
         clip->GetClipFileSize();
         for (int64_t frame = 0; frame < 10; ++frame) clip->CalculateTimcodeFromFrameNo(frame);
     }
-    content_test::ExpectUntouched(before, folder.Path());
+    ExpectUntouched(before, folder.Path());
 }
 
 TEST_F(WrittenClipCard, EightThreadsAskOneClipAndGetTheSameAnswers) {

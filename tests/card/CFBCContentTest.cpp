@@ -5,7 +5,7 @@
 #include "CULog.h"
 #include "CUNumber.h"
 #include "CUUUID.h"
-#include "ContentTestSupport.h"
+#include "CardTestSupport.h"
 #include "FBCResultCodes.h"
 #include "MIFStream.h"
 #include "SampleCard.h"
@@ -24,22 +24,13 @@
 
 namespace {
 
-using namespace content_test;
+using namespace card_test;
 using qz::CFBCClip;
 using qz::CFBCContent;
 using qz::CUSharedPtr;
 
 CUSharedPtr<CFBCContent> Open(const std::string& root) {
     return CFBCContent::Create(Str(root), Str(""), qz::kContentsMediaTypeCard);
-}
-
-std::vector<std::string> IDs(const CUSharedPtr<qz::CUArray>& clips) {
-    std::vector<std::string> ids;
-    for (const auto& object : clips->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        ids.push_back(clip ? clip->GetClipID()->Utf8() : "<not a clip>");
-    }
-    return ids;
 }
 
 CUSharedPtr<CFBCClip> ClipAt(const CFBCContent& content, size_t index) {
@@ -60,8 +51,8 @@ TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
     ASSERT_EQ(content->GetClipCnt(), card.clips.size());
     std::vector<std::string> expected;
     for (const auto& clip : card.clips) expected.push_back(cw::ClipIdText(clip.id));
-    EXPECT_EQ(IDs(content->ClipList()), expected);
-    EXPECT_EQ(IDs(content->OfferedClipList()), expected);
+    EXPECT_EQ(ClipIDs(content->ClipList()), expected);
+    EXPECT_EQ(ClipIDs(content->OfferedClipList()), expected);
 
     CUSharedPtr<qz::CUUUID> uuid = content->ValueForTag(qz::kContentValueMediaID);
     ASSERT_TRUE(uuid);
@@ -97,13 +88,14 @@ TEST(CFBCContentTest, ClipOrderIsTheIndexOrderNotTheFolderOrder) {
     cw::WriteCard(card, folder.Path());
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
     ASSERT_TRUE(content);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0004", "QZ0002", "QZ0001", "QZ0003"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()),
+              (std::vector<std::string>{"QZ0004", "QZ0002", "QZ0001", "QZ0003"}));
     // A clip folder the index does not name is not a clip of the card.
     card.clipOrder = {1, 0};
     cw::WriteCard(card, folder.Path());
     content = Open(folder.Path());
     ASSERT_TRUE(content);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0002", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0002", "QZ0001"}));
 }
 
 TEST(CFBCContentTest, FolderWithoutIndexIsNotACard) {
@@ -183,8 +175,9 @@ TEST(CFBCContentTest, AFailingClipHidesOnlyThatClip) {
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003", "QZ0004"}));
-    EXPECT_EQ(IDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
+    EXPECT_EQ(ClipIDs(content->ClipList()),
+              (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003", "QZ0004"}));
+    EXPECT_EQ(ClipIDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
     EXPECT_EQ(ClipAt(*content, 3)->GatClipState(), 2u);
 
     // The hidden clips still answer what their index entry holds; what only
@@ -262,7 +255,7 @@ TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
     EXPECT_TRUE(content->isMidifyFromOther());
     EXPECT_EQ(content->ReOpenContentDataIfDataExistStateChanged(&changed), 0u);
     EXPECT_TRUE(changed);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
     EXPECT_EQ(content->ClipList(), array);  // same array, new content
     EXPECT_FALSE(content->isMidifyFromOther());
 
@@ -416,13 +409,13 @@ TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
     clips->AddObject(ClipAt(*content, 0));
     content->GetMIFStream()->SetClipArray(clips);
     ASSERT_EQ(content->Flush(), 0u);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
     EXPECT_FALSE(content->isMidifyFromOther());
 
     CUSharedPtr<CFBCContent> back = Open(folder.Path());
     ASSERT_TRUE(back);
     EXPECT_EQ(back->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(IDs(back->OfferedClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(back->OfferedClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
     CUSharedPtr<qz::CUUUID> readID = back->ValueForTag(qz::kContentValueMediaID);
     ASSERT_TRUE(readID);
     EXPECT_TRUE(*readID == *id);
@@ -556,7 +549,7 @@ TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     EXPECT_EQ(content->GetClipCnt(), 0u);
     EXPECT_NE(content->ContentState(), qz::kContentStateReady);
     EXPECT_EQ(content->ReOpenContentData(), 0u);
-    EXPECT_EQ(IDs(content->OfferedClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
+    EXPECT_EQ(ClipIDs(content->OfferedClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
 }
 
 TEST(CFBCContentTest, NewMediaAndDeletionAreLogged) {

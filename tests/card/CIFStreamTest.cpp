@@ -25,7 +25,7 @@
 #include "MifWriter.h"
 
 #include <gtest/gtest.h>
-#include "ScratchFolder.h"
+#include "CardTestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -36,19 +36,15 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace card_test;
 namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-CUSharedPtr<CUStream> MemoryStream(const Bytes& bytes) {
-    return CUSharedPtr<CUStream>(
-        new CUMemoryStream(const_cast<uint8_t*>(bytes.data()), bytes.size(), /*noCopy=*/false));
-}
-
 CUSharedPtr<CIFStream> Read(const Bytes& bytes, uint64_t offset = 0, uint32_t* result = nullptr) {
-    return CIFStream::Create(MemoryStream(bytes), offset, result);
+    return CifFromBytes(bytes, offset, result);
 }
 
 CW::CardDescription OneClipCard(const CW::ClipDescription& clip) {
@@ -64,10 +60,6 @@ Bytes Block(const CW::ClipDescription& clip) {
 template <class T>
 CUSharedPtr<T> Value(const CUSharedPtr<CIFStream>& cif, _CIFValueTag tag) {
     return CUDynamicCast<T>(cif->ValueForTag(tag));
-}
-
-std::string Text(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
 }
 
 std::string Padded(const std::string& text) {
@@ -401,8 +393,8 @@ TEST(CIFStreamTest, ShortOrMissingDataIsNotRead) {
 
     // Only a whole block is accepted by Init.
     CIFStream cif;
-    EXPECT_EQ(cif.Init(MemoryStream(block), _CURange{0, 100}), kResultCIFNoStream);
-    EXPECT_EQ(cif.Init(MemoryStream(block), _CURange{0, CIFStream::kBlockSize}), 0u);
+    EXPECT_EQ(cif.Init(Memory(block), _CURange{0, 100}), kResultCIFNoStream);
+    EXPECT_EQ(cif.Init(Memory(block), _CURange{0, CIFStream::kBlockSize}), 0u);
 
     // The last block of a longer stream is read.
     Bytes two = block;
@@ -580,7 +572,7 @@ TEST(CIFStreamTest, CopiesAndIndexSlotsReadTheSame) {
     }
 
     // The index's table of blocks through the cursor: exactly 2560 bytes each.
-    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(MemoryStream(index));
+    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(Memory(index));
     ASSERT_TRUE(cursor->SetOffset(12288, kCUStreamSeekBegin));
     CUSharedPtr<CUMutableArray> blocks = cursor->GetCIFStreamArray(3);
     ASSERT_TRUE(blocks);
@@ -624,7 +616,7 @@ TEST(CIFStreamTest, ConcurrentRequestsAgree) {
 
 TEST(CIFStreamTest, CursorRecordReadersLeaveTheCursorOnFailure) {
     const Bytes bytes = {0x12, 0x3A, 0x00, 0x00, 0x00, 0x01};
-    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(MemoryStream(bytes));
+    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(Memory(bytes));
     ASSERT_TRUE(cursor);
     EXPECT_FALSE(MetaDataManager::Create(CUSharedPtr<CUStream>()));
     uint8_t value = 0;

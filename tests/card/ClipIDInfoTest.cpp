@@ -13,12 +13,14 @@
 #include "MifWriter.h"
 
 #include <gtest/gtest.h>
+#include "CardTestSupport.h"
 
 #include <array>
 #include <string>
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace card_test;
 namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
@@ -29,14 +31,6 @@ Record MakeRecord(unsigned char a, unsigned char b, uint32_t number) {
     Record r{a, b};
     for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<unsigned char>(number >> (24 - 8 * i));
     return r;
-}
-
-std::string Text(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
-}
-
-CUSharedPtr<CUStringMac> Str(const char* s) {
-    return CUStringMac::Create(s);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "CFBCClip.h"
 #include "CUDateTime.h"
 #include "CUVector.h"
-#include "ClipTestSupport.h"
+#include "CardTestSupport.h"
 #include "FBC_Utl_Timecode.h"
 #include "RecordTimeandDate.h"
 #include "RecordingModeInformation.h"
@@ -17,7 +17,7 @@
 #include <map>
 #include <set>
 
-using namespace clip_test;
+using namespace card_test;
 using namespace ComVantoVantoQZ64RADPlug;
 namespace cwn = ComVantoVantoQZ64RADPlug::CardWriter;
 

@@ -4,7 +4,7 @@
 #include "CUMutableArray.h"
 #include "CUNumber.h"
 #include "CUUUID.h"
-#include "ContentTestSupport.h"
+#include "CardTestSupport.h"
 #include "FBCResultCodes.h"
 #include "FBC_Utl_File.h"
 #include "MediaMetadata.h"
@@ -25,7 +25,7 @@
 
 namespace {
 
-using namespace content_test;
+using namespace card_test;
 using qz::CUSharedPtr;
 using qz::MIFStream;
 
@@ -41,15 +41,6 @@ ReadResult ReadImage(const std::vector<uint8_t>& image) {
     r.stream = CUSharedPtr<MIFStream>(new MIFStream());
     r.code = r.stream->Init(Str(kIndexPath), Memory(image));
     return r;
-}
-
-std::vector<std::string> ClipIDs(const MIFStream& stream) {
-    std::vector<std::string> ids;
-    for (const auto& object : stream.ClipArray()->GetInternalArray()) {
-        CUSharedPtr<qz::CFBCClip> clip = object;
-        ids.push_back(clip ? clip->GetClipID()->Utf8() : "<not a clip>");
-    }
-    return ids;
 }
 
 uint64_t NumberOf(const CUSharedPtr<qz::CUObject>& value) {
@@ -71,7 +62,7 @@ TEST(MIFStreamTest, ReadsWrittenIndexValuesAndClipsInIndexOrder) {
     EXPECT_EQ(s.SystemBitmap(), 0x01);
     EXPECT_EQ(s.FrameRateType(), 1);
     EXPECT_EQ(s.StoredClipCount(), 4u);
-    EXPECT_EQ(ClipIDs(s), (std::vector<std::string>{"QZ0003", "QZ0001", "QZ0004", "QZ0002"}));
+    EXPECT_EQ(ClipIDs(s.ClipArray()), (std::vector<std::string>{"QZ0003", "QZ0001", "QZ0004", "QZ0002"}));
     for (const auto& object : s.ClipArray()->GetInternalArray()) {
         CUSharedPtr<qz::CFBCClip> clip = object;
         ASSERT_TRUE(clip);
@@ -96,7 +87,7 @@ TEST(MIFStreamTest, CreateReadsAWrittenCardAndRefusesWhatIsNotAnIndexFile) {
     CUSharedPtr<MIFStream> s = MIFStream::Create(Str(cw::MediaIndexPath(folder.Path())), &code);
     ASSERT_TRUE(s);
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(ClipIDs(*s), (std::vector<std::string>{"QZ0001", "QZ0002"}));
+    EXPECT_EQ(ClipIDs(s->ClipArray()), (std::vector<std::string>{"QZ0001", "QZ0002"}));
     EXPECT_EQ(s->FilePath()->Utf8(), cw::MediaIndexPath(folder.Path()));
 
     EXPECT_FALSE(MIFStream::Create(nullptr, &code));
@@ -172,7 +163,7 @@ TEST(MIFStreamTest, ClipCountAboveTheTableIsRefusedAndAFullTableIsRead) {
     const ReadResult r = ReadImage(image);
     ASSERT_EQ(r.code, 0u);
     ASSERT_EQ(r.stream->ClipArray()->Count(), 999u);
-    EXPECT_EQ(ClipIDs(*r.stream).back(), "QZ0999");
+    EXPECT_EQ(ClipIDs(r.stream->ClipArray()).back(), "QZ0999");
     EXPECT_EQ(r.stream->GetState(), 0u);
 }
 
@@ -282,7 +273,7 @@ TEST(MIFStreamTest, BytesBeyondTheFixedSizeAreNeverRead) {
     CUSharedPtr<MIFStream> s = MIFStream::Create(Str(path), &code);
     ASSERT_TRUE(s);
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(ClipIDs(*s), std::vector<std::string>{"QZ0001"});
+    EXPECT_EQ(ClipIDs(s->ClipArray()), std::vector<std::string>{"QZ0001"});
 }
 
 TEST(MIFStreamTest, RandomlyDamagedIndexesNeverCrash) {
@@ -374,7 +365,7 @@ TEST(MIFStreamTest, WrittenIndexIsTheCardWritersImageByteForByte) {
         EXPECT_TRUE(Written(*r.stream, path) == image);
         CUSharedPtr<MIFStream> back = MIFStream::Create(Str(path));
         ASSERT_TRUE(back);
-        EXPECT_EQ(ClipIDs(*back), ClipIDs(*r.stream));
+        EXPECT_EQ(ClipIDs(back->ClipArray()), ClipIDs(r.stream->ClipArray()));
         EXPECT_EQ(back->GetState(), r.stream->GetState());
     }
 }
@@ -409,7 +400,7 @@ TEST(MIFStreamTest, NewAndEditedIndexesReadBackWithTheirValues) {
     Written(*r.stream, path);
     back = MIFStream::Create(Str(path));
     ASSERT_TRUE(back);
-    EXPECT_EQ(ClipIDs(*back), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(back->ClipArray()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
     EXPECT_EQ(back->FrameRateType(), 4);
     EXPECT_EQ(back->GetState(), 0u);
 

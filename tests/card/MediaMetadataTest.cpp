@@ -1,14 +1,14 @@
 #include "MediaMetadata.h"
 
 #include "CUUUID.h"
-#include "ContentTestSupport.h"
+#include "CardTestSupport.h"
 #include "FBCResultCodes.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace content_test;
+using namespace card_test;
 using qz::CUSharedPtr;
 using qz::MediaMetadata;
 

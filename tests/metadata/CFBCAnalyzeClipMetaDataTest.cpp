@@ -107,31 +107,18 @@ cw::ClipDescription FullMetadataClip() {
     return clip;
 }
 
-// Every stored key, for comparing two analysers value by value.
+// Every stored key, for comparing two analysers value by value: the texts,
+// then the location's numbers and display texts.
 std::vector<CUSharedPtr<CUStringMac>> AllKeys() {
-    return {key_TITLE,
-            key_CREATOR,
-            key_DESCRIPTION,
-            key_MANUFACTURER,
-            key_SERIAL_NO,
-            key_MODELNAME,
-            key_FIRM_VERSION,
-            key_DEVICE_LENS,
-            key_SOURCE,
-            key_PLACENAME,
-            key_ALTITUDE,
-            key_LONGITUDE_TYPE,
-            key_LONGITUDE_DEGREES,
-            key_LONGITUDE_MINUTES,
-            key_LONGITUDE_SECONDS,
-            key_LONGITUDE_VALUE,
-            key_LATITUDE_TYPE,
-            key_LATITUDE_DEGREES,
-            key_LATITUDE_MINUTES,
-            key_LATITUDE_SECONDS,
-            key_LATITUDE_VALUE,
-            XML_TAG_LONGITUDE,
-            XML_TAG_LATITUDE};
+    std::vector<CUSharedPtr<CUStringMac>> keys = {
+        key_TITLE,     key_CREATOR,      key_DESCRIPTION, key_MANUFACTURER, key_SERIAL_NO,
+        key_MODELNAME, key_FIRM_VERSION, key_DEVICE_LENS, key_SOURCE,       key_PLACENAME};
+    for (const auto& key : {key_ALTITUDE, key_LONGITUDE_TYPE, key_LONGITUDE_DEGREES, key_LONGITUDE_MINUTES,
+                            key_LONGITUDE_SECONDS, key_LONGITUDE_VALUE, key_LATITUDE_TYPE,
+                            key_LATITUDE_DEGREES, key_LATITUDE_MINUTES, key_LATITUDE_SECONDS,
+                            key_LATITUDE_VALUE, XML_TAG_LONGITUDE, XML_TAG_LATITUDE})
+        keys.push_back(key);
+    return keys;
 }
 
 // Describes a value with its type so that 1 (int) and 1.0 (double) differ.
