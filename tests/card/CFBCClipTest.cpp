@@ -3,21 +3,14 @@
 #include "CFBCClip.h"
 
 #include "CFBCContent.h"
-#include "CIFStream.h"
-#include "CUArray.h"
 #include "CUVector.h"
-#include "CardTestSupport.h"
-#include "ClipIDInfo.h"
 #include "FBCResultCodes.h"
 #include "MXFStream.h"
 
 #include <gtest/gtest.h>
+#include "CardTestSupport.h"
 
-#include <sys/stat.h>
-
-#include <filesystem>
 #include <fstream>
-#include <map>
 #include <thread>
 
 using namespace card_test;

@@ -1,25 +1,19 @@
 #include "CFBCContent.h"
 
-#include "CFBCClip.h"
-#include "CUArray.h"
 #include "CULog.h"
-#include "CUNumber.h"
 #include "CUUUID.h"
-#include "CardTestSupport.h"
 #include "FBCResultCodes.h"
 #include "MIFStream.h"
 #include "SampleCard.h"
-#include "UMID.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 
+#include <gtest/gtest.h>
+#include "CardTestSupport.h"
 #include "TestFiles.h"
 
 namespace {

@@ -3,12 +3,9 @@
 // (magic, versions, member counts, short data, non-BCD bytes) read as null
 // values instead of failing or crashing.
 #include "CIFStream.h"
-#include "CUArray.h"
+
 #include "CUFailure.h"
-#include "CUMemoryStream.h"
 #include "CUMutableArray.h"
-#include "CUNumber.h"
-#include "CUStringMac.h"
 #include "CUUUID.h"
 #include "CUVector.h"
 #include "ClipAttributes.h"
@@ -18,22 +15,13 @@
 #include "RecordTimeandDate.h"
 #include "RecordingModeInformation.h"
 #include "RelayInformation.h"
-#include "TimecodeInfo.h"
-#include "UMID.h"
-
-#include "CifWriter.h"
-#include "MifWriter.h"
 
 #include <gtest/gtest.h>
 #include "CardTestSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <limits>
-#include <string>
 #include <thread>
-#include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace card_test;

@@ -1,23 +1,13 @@
 // The 12-byte clip identifier record (validity rules, texts, setters), the
 // cursor's table reader, and the names of a clip's member files.
-#include "CUArray.h"
-#include "CUMemoryStream.h"
 #include "CUMutableArray.h"
-#include "CUStringMac.h"
-#include "ClipIDInfo.h"
 #include "FBC_Utl_ClipMemberFilePath.h"
 #include "FBC_Utl_File.h"
 #include "MemberStreamInfo.h"
 #include "MetaDataManager.h"
 
-#include "MifWriter.h"
-
 #include <gtest/gtest.h>
 #include "CardTestSupport.h"
-
-#include <array>
-#include <string>
-#include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace card_test;

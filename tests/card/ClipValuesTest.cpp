@@ -2,19 +2,16 @@
 // cards were written from; duration and frame timecodes against the
 // writer's own (independent) timecode arithmetic.
 #include "CFBCAnalyzeClipMetaData.h"
-#include "CFBCClip.h"
 #include "CUDateTime.h"
 #include "CUVector.h"
-#include "CardTestSupport.h"
 #include "FBC_Utl_Timecode.h"
 #include "RecordTimeandDate.h"
 #include "RecordingModeInformation.h"
 
 #include <gtest/gtest.h>
+#include "CardTestSupport.h"
 
 #include <ctime>
-#include <filesystem>
-#include <map>
 #include <set>
 
 using namespace card_test;

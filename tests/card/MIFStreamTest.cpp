@@ -1,22 +1,18 @@
 #include "MIFStream.h"
 
-#include "CFBCClip.h"
 #include "CUMutableArray.h"
-#include "CUNumber.h"
 #include "CUUUID.h"
-#include "CardTestSupport.h"
 #include "FBCResultCodes.h"
 #include "FBC_Utl_File.h"
 #include "MediaMetadata.h"
 
+#include <gtest/gtest.h>
+#include "CardTestSupport.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>

@@ -1,10 +1,10 @@
 #include "MediaMetadata.h"
 
 #include "CUUUID.h"
-#include "CardTestSupport.h"
 #include "FBCResultCodes.h"
 
 #include <gtest/gtest.h>
+#include "CardTestSupport.h"
 
 namespace {
 
