@@ -102,26 +102,10 @@ CW::ClipDescription RichClip() {
     clip.device.serialNumber = std::string(32, 'S');  // no padding at all
     clip.device.firmware = {2, 5, 13, 1};
     clip.recorded = {1999, 12, 31, 23, 59, 58, true, true, 9, true};
-    CW::RecordingModeInfo& mode = clip.recordingMode;
-    mode.recordingMode = (1 << 10) | (1 << 13) | 1;
-    mode.preRecordingTime = 3;
-    mode.intervalFrameNumber = 4;
-    mode.intervalUnit = 2;
-    mode.intervalTime = 5;
-    mode.frameRecordingNumber = 6;
-    mode.variableFrameRate = 0x1234;
-    mode.aeMode = 0xA5;
-    mode.whiteBalanceMode = 5;
-    mode.whiteBalancePreset = 0x13;
-    mode.accurateFlag = true;
-    mode.colorTemperature = 3200;
-    mode.infraredMode = true;
-    mode.logGamma = true;
-    mode.gammaSetting = 0x0B;
-    clip.attributes.okMark = 2;
-    clip.attributes.customPresetFile = true;
-    clip.attributes.thumbnailFile = true;
-    clip.attributes.clipMetadataFile = false;
+    // In field order; the expected record text below names each one.
+    clip.recordingMode = {
+        (1 << 10) | (1 << 13) | 1, 3, 4, 2, 5, 6, 0x1234, 0xA5, 5, 0x13, true, 3200, true, true, 0x0B};
+    clip.attributes = {2, true, true, false, {}};  // OK mark 2, preset, thumbnail, no XML
     clip.coding.value976 = 0xDEADBEEF;
     clip.coding.value1140 = 0x11;
     clip.coding.value1141 = 0xFE;

@@ -66,25 +66,11 @@ cwn::ClipDescription RichClip(cwn::FrameRate rate, bool dropFrame, uint32_t numb
     clip.device.firmware = {2, 7, static_cast<uint8_t>(number)};
     const auto zoneHours = static_cast<uint8_t>(number % 12);
     clip.recorded = {2024, 2, 29, 23, 59, 58, number % 2 == 0, number % 3 == 0, zoneHours, number % 2 == 1};
-    auto& mode = clip.recordingMode;
-    mode.recordingMode = static_cast<uint16_t>(number % 2 ? 0x0400 : 0x2000);
-    mode.preRecordingTime = 3;
-    mode.intervalFrameNumber = 4;
-    mode.intervalUnit = 2;
-    mode.intervalTime = 5;
-    mode.frameRecordingNumber = 6;
-    mode.variableFrameRate = 2997;
-    mode.aeMode = 7;
-    mode.whiteBalanceMode = 5;
-    mode.whiteBalancePreset = 17;
-    mode.accurateFlag = true;
-    mode.colorTemperature = 3200;
-    mode.infraredMode = number % 2 == 0;
-    mode.logGamma = number % 2 == 1;
-    mode.gammaSetting = static_cast<uint8_t>(number % 16);
-    clip.attributes.okMark = static_cast<uint8_t>(number % 4);
-    clip.attributes.customPresetFile = true;
-    clip.attributes.thumbnailFile = number % 2 == 0;
+    const bool odd = number % 2 == 1;
+    const auto bits = static_cast<uint16_t>(odd ? 0x0400 : 0x2000);
+    const auto gamma = static_cast<uint8_t>(number % 16);
+    clip.recordingMode = {bits, 3, 4, 2, 5, 6, 2997, 7, 5, 17, true, 3200, !odd, odd, gamma};  // field order
+    clip.attributes = {static_cast<uint8_t>(number % 4), true, !odd, {}, {}};  // OK mark, preset, thumbnail
     clip.coding.value976 = 0xA0B0C0D0u + number;
     clip.coding.value1140 = 11;
     clip.xml.title = "Take " + std::to_string(number);
