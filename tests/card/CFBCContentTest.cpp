@@ -27,6 +27,11 @@ CUSharedPtr<CFBCContent> Open(const std::string& root) {
     return CFBCContent::Create(Str(root), Str(""), qz::kContentsMediaTypeCard);
 }
 
+CUSharedPtr<CFBCContent> WriteAndOpen(const cw::CardDescription& card, const std::string& root) {
+    cw::WriteCard(card, root);
+    return Open(root);
+}
+
 CUSharedPtr<CFBCClip> ClipAt(const CFBCContent& content, size_t index) {
     return content.ClipList()->ObjectAtIndex(index);
 }
@@ -34,8 +39,7 @@ CUSharedPtr<CFBCClip> ClipAt(const CFBCContent& content, size_t index) {
 TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
     ScratchFolder folder;
     const cw::CardDescription card = cw::SampleCardDescription();
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
     EXPECT_EQ(content->GetClipsPath()->Utf8(), cw::ClipsFolderPath(folder.Path()));
@@ -79,15 +83,13 @@ TEST(CFBCContentTest, ClipOrderIsTheIndexOrderNotTheFolderOrder) {
     ScratchFolder folder;
     cw::CardDescription card = SmallCard(4);
     card.clipOrder = {3, 1, 0, 2};
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(ClipIDs(content->ClipList()),
               (std::vector<std::string>{"QZ0004", "QZ0002", "QZ0001", "QZ0003"}));
     // A clip folder the index does not name is not a clip of the card.
     card.clipOrder = {1, 0};
-    cw::WriteCard(card, folder.Path());
-    content = Open(folder.Path());
+    content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0002", "QZ0001"}));
 }
@@ -140,12 +142,10 @@ TEST(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        cw::CardDescription card = SmallCard(2);
-        for (auto& clip : card.clips) clip.writeMxfFiles = false;  // the index is what is tested
+        cw::CardDescription card = SmallCard(2, 6, false);  // the index is what is tested
         c.edit(card);
         const std::string root = folder.Path() + "/" + std::to_string(&c - cases);
-        cw::WriteCard(card, root);
-        CUSharedPtr<CFBCContent> content = Open(root);
+        CUSharedPtr<CFBCContent> content = WriteAndOpen(card, root);
         EXPECT_EQ(static_cast<bool>(content), c.created);
         CFBCContent direct;
         const uint32_t code = direct.Init(Str(root), Str(""), qz::kContentsMediaTypeCard);
@@ -228,10 +228,8 @@ TEST(CFBCContentTest, OpeningListingAndReadingLeaveTheCardUntouched) {
 
 TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(3);
-    for (auto& clip : card.clips) clip.writeMxfFiles = false;
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    cw::CardDescription card = SmallCard(3, 6, false);
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
     CUSharedPtr<qz::CUArray> array = content->ClipList();
     bool changed = true;
@@ -267,8 +265,7 @@ TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
 
 TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(1);
-    card.clips[0].writeMxfFiles = false;
+    cw::CardDescription card = SmallCard(1, 6, false);
     cw::WriteCard(card, folder.Path());
     const std::vector<uint8_t> before = ReadBytes(cw::MediaIndexPath(folder.Path()));
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
@@ -291,8 +288,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
 
 TEST(CFBCContentTest, AClipKeptAfterItsCardIsGoneNoLongerReachesTheCard) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(1);
-    card.clips[0].writeMxfFiles = false;
+    cw::CardDescription card = SmallCard(1, 6, false);
     cw::WriteCard(card, folder.Path());
     CUSharedPtr<CFBCClip> clip;
     {
@@ -389,8 +385,7 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
 
 TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
     ScratchFolder folder;
-    cw::WriteCard(SmallCard(3), folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(SmallCard(3), folder.Path());
     ASSERT_TRUE(content);
     const auto before = Snapshot(folder.Path());
     EXPECT_EQ(content->Flush(), 0u);  // nothing changed: nothing written
@@ -439,8 +434,7 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
 
     // Another card now at the path, or a CONTENTS that is a link to a copy
     // of the card elsewhere: left alone.
-    cw::WriteCard(SmallCard(1), card);
-    content = Open(card);
+    content = WriteAndOpen(SmallCard(1), card);
     ASSERT_TRUE(content);
     cw::CardDescription other = SmallCard(1);
     other.mediaUuid[15] ^= 0xFF;
@@ -472,8 +466,7 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
 TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     ScratchFolder folder;
     const std::string root = folder.Path() + "/card";
-    cw::WriteCard(SmallCard(3), root);
-    CUSharedPtr<CFBCContent> content = Open(root);
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(SmallCard(3), root);
     ASSERT_TRUE(content);
 
     // Free clip numbers: not in the index, no folder of that name.

@@ -60,8 +60,9 @@ inline std::vector<std::string> ClipIDs(const qz::CUSharedPtr<qz::CUArray>& clip
     return ids;
 }
 
-// `count` short clips QZ0001.. of alternating rates of the 59.94 family.
-inline cw::CardDescription SmallCard(size_t count, uint32_t frames = 6) {
+// `count` short clips QZ0001.. of alternating rates of the 59.94 family;
+// without `mxfFiles`, only the index and the clips' own files are written.
+inline cw::CardDescription SmallCard(size_t count, uint32_t frames = 6, bool mxfFiles = true) {
     static const cw::FrameRate kRates[] = {cw::FrameRate::k59_94i, cw::FrameRate::k29_97p,
                                            cw::FrameRate::k59_94p};
     cw::CardDescription card;
@@ -74,6 +75,7 @@ inline cw::CardDescription SmallCard(size_t count, uint32_t frames = 6) {
         clip.bPictures = 0;
         clip.audioChannels = 2;
         clip.xml.title = "Clip " + std::to_string(i + 1);
+        clip.writeMxfFiles = mxfFiles;
         card.clips.push_back(clip);
     }
     return card;

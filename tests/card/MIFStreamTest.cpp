@@ -258,8 +258,7 @@ TEST(MIFStreamTest, BytesBeyondTheFixedSizeAreNeverRead) {
 
     // A 64 GiB (sparse) file: read whole, it could not even be allocated.
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(1);
-    card.clips[0].writeMxfFiles = false;
+    cw::CardDescription card = SmallCard(1, 6, false);
     cw::WriteCard(card, folder.Path());
     const std::string path = cw::MediaIndexPath(folder.Path());
     std::error_code error;
