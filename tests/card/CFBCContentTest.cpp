@@ -52,9 +52,7 @@ TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
     EXPECT_EQ(ClipIDs(content->ClipList()), expected);
     EXPECT_EQ(ClipIDs(content->OfferedClipList()), expected);
 
-    CUSharedPtr<qz::CUUUID> uuid = content->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(uuid);
-    EXPECT_TRUE(*uuid == card.mediaUuid);
+    EXPECT_TRUE(IsUUID(content->ValueForTag(qz::kContentValueMediaID), card.mediaUuid));
     CUSharedPtr<qz::CUNumber> version = content->ValueForTag(qz::kContentValueIndexVersion);
     ASSERT_TRUE(version);
     EXPECT_EQ(version->UInt32Value(), 0x0101u);
@@ -275,9 +273,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
               qz::kResultPathMissing);
     CUSharedPtr<qz::CUUUID> uuid = qz::CUUUID::Create();
     EXPECT_EQ(content->SetValueForTag(uuid, qz::kContentValueMediaID), 0u);
-    CUSharedPtr<qz::CUUUID> now = content->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(now);
-    EXPECT_TRUE(*now == *uuid);
+    EXPECT_TRUE(IsUUID(content->ValueForTag(qz::kContentValueMediaID), *uuid));
     EXPECT_TRUE(content->GetMIFStream()->isModify());
     EXPECT_EQ(ReadBytes(cw::MediaIndexPath(folder.Path())), before);
 
@@ -350,9 +346,7 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
         CUSharedPtr<qz::CUNumber> readType = opened->ValueForTag(qz::kContentValueFrameRateType);
         ASSERT_TRUE(readType);
         EXPECT_EQ(readType->UInt8Value(), type);
-        CUSharedPtr<qz::CUUUID> readID = opened->ValueForTag(qz::kContentValueMediaID);
-        ASSERT_TRUE(readID);
-        EXPECT_TRUE(*readID == *id);
+        EXPECT_TRUE(IsUUID(opened->ValueForTag(qz::kContentValueMediaID), *id));
     }
 
     // Refused: a type the new index cannot hold, a root that is no folder,
@@ -405,9 +399,7 @@ TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
     ASSERT_TRUE(back);
     EXPECT_EQ(back->ContentState(), qz::kContentStateReady);
     EXPECT_EQ(ClipIDs(back->OfferedClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
-    CUSharedPtr<qz::CUUUID> readID = back->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(readID);
-    EXPECT_TRUE(*readID == *id);
+    EXPECT_TRUE(IsUUID(back->ValueForTag(qz::kContentValueMediaID), *id));
 }
 
 TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {

@@ -10,6 +10,7 @@
 #include "CUMemoryStream.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
+#include "CUUUID.h"
 #include "CardDescription.h"
 #include "CardWriter.h"
 #include "CifWriter.h"
@@ -48,6 +49,14 @@ inline qz::CUSharedPtr<qz::CUStringMac> Str(const std::string& text) {
 // The text of a string value; "<null>" for none.
 inline std::string Text(const qz::CUSharedPtr<qz::CUStringMac>& text) {
     return text ? text->Utf8() : std::string("<null>");
+}
+
+// Whether `value` is a UUID equal to `expected` (a CUUUID or the bytes of one).
+template <class U>
+::testing::AssertionResult IsUUID(const qz::CUSharedPtr<qz::CUObject>& value, const U& expected) {
+    qz::CUSharedPtr<qz::CUUUID> uuid = value;
+    if (uuid && *uuid == expected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << (uuid ? "another UUID" : "no UUID");
 }
 
 // The clip IDs of an array of clips, in array order.

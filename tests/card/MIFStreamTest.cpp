@@ -65,9 +65,7 @@ TEST(MIFStreamTest, ReadsWrittenIndexValuesAndClipsInIndexOrder) {
         EXPECT_EQ(clip->GetClipsPath()->Utf8(), "/nowhere/CONTENTS/CLIPS001");
     }
 
-    CUSharedPtr<qz::CUUUID> uuid = s.ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(uuid);
-    EXPECT_TRUE(*uuid == card.mediaUuid);
+    EXPECT_TRUE(IsUUID(s.ValueForTag(qz::kContentValueMediaID), card.mediaUuid));
     EXPECT_EQ(NumberOf(s.ValueForTag(qz::kContentValueIndexVersion)), 0x0101u);
     EXPECT_EQ(NumberOf(s.ValueForTag(qz::kContentValueSystemBitmap)), 0x01u);
     EXPECT_EQ(NumberOf(s.ValueForTag(qz::kContentValueFrameRateType)), 1u);
@@ -311,9 +309,7 @@ TEST(MIFStreamTest, SettersChangeValuesInMemoryAndMarkTheIndexModified) {
     EXPECT_EQ(s.FrameRateType(), 2);
     CUSharedPtr<qz::CUUUID> uuid = qz::CUUUID::Create();
     EXPECT_EQ(s.SetValueForTag(uuid, qz::kContentValueMediaID), 0u);
-    CUSharedPtr<qz::CUUUID> read = s.ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(read);
-    EXPECT_TRUE(*read == *uuid);
+    EXPECT_TRUE(IsUUID(s.ValueForTag(qz::kContentValueMediaID), *uuid));
 
     CUSharedPtr<MIFStream> fresh = MIFStream::Create();
     ASSERT_TRUE(fresh);
@@ -383,9 +379,7 @@ TEST(MIFStreamTest, NewAndEditedIndexesReadBackWithTheirValues) {
     EXPECT_EQ(back->FrameRateType(), MIFStream::kFrameRateType50);
     EXPECT_EQ(back->GetMediaMetadata()->MetadataVersion(), qz::MediaMetadata::kNewVersion);
     EXPECT_EQ(back->ClipArray()->Count(), 0u);
-    CUSharedPtr<qz::CUUUID> readID = back->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(readID);
-    EXPECT_TRUE(*readID == *uuid);
+    EXPECT_TRUE(IsUUID(back->ValueForTag(qz::kContentValueMediaID), *uuid));
 
     // Values and a clip array changed in memory, written, read back.
     const ReadResult r = ReadImage(cw::BuildMediaIndex(SmallCard(3)));
