@@ -53,12 +53,8 @@ TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
     EXPECT_EQ(ClipIDs(content->OfferedClipList()), expected);
 
     EXPECT_TRUE(IsUUID(content->ValueForTag(qz::kContentValueMediaID), card.mediaUuid));
-    CUSharedPtr<qz::CUNumber> version = content->ValueForTag(qz::kContentValueIndexVersion);
-    ASSERT_TRUE(version);
-    EXPECT_EQ(version->UInt32Value(), 0x0101u);
-    CUSharedPtr<qz::CUNumber> bitmap = content->ValueForTag(qz::kContentValueSystemBitmap);
-    ASSERT_TRUE(bitmap);
-    EXPECT_EQ(bitmap->UInt32Value(), cw::DefaultSystemBitmap(card));
+    EXPECT_EQ(NumberOf(content->ValueForTag(qz::kContentValueIndexVersion)), 0x0101u);
+    EXPECT_EQ(NumberOf(content->ValueForTag(qz::kContentValueSystemBitmap)), cw::DefaultSystemBitmap(card));
     EXPECT_FALSE(content->ValueForTag(qz::kContentValueTagCount));
 
     for (size_t i = 0; i < content->GetClipCnt(); ++i) {
@@ -176,9 +172,7 @@ TEST(CFBCContentTest, AFailingClipHidesOnlyThatClip) {
     // the missing files hold is null.
     CUSharedPtr<CFBCClip> last = ClipAt(*content, 2);
     EXPECT_EQ(last->GatClipState(), 0u);
-    CUSharedPtr<qz::CUNumber> frames = last->ValueForTag(qz::kClipValueDurationFrames);
-    ASSERT_TRUE(frames);
-    EXPECT_EQ(frames->UInt32Value(), card.clips[2].durationFrames);
+    EXPECT_EQ(NumberOf(last->ValueForTag(qz::kClipValueDurationFrames)), card.clips[2].durationFrames);
     EXPECT_FALSE(last->ValueForTag(qz::kClipValueRelayPackageUID));
     EXPECT_TRUE(ClipAt(*content, 0)->ValueForTag(qz::kClipValueRelayPackageUID));
 }
@@ -343,9 +337,7 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
         EXPECT_EQ(opened->ContentState(), qz::kContentStateReady);
         EXPECT_EQ(opened->GetClipCnt(), 0u);
         EXPECT_EQ(opened->GetMediaCreationType(), qz::kMediaCreationTypeOpened);
-        CUSharedPtr<qz::CUNumber> readType = opened->ValueForTag(qz::kContentValueFrameRateType);
-        ASSERT_TRUE(readType);
-        EXPECT_EQ(readType->UInt8Value(), type);
+        EXPECT_EQ(NumberOf(opened->ValueForTag(qz::kContentValueFrameRateType)), type);
         EXPECT_TRUE(IsUUID(opened->ValueForTag(qz::kContentValueMediaID), *id));
     }
 

@@ -59,6 +59,13 @@ template <class U>
     return ::testing::AssertionFailure() << (uuid ? "another UUID" : "no UUID");
 }
 
+// The value of a number (a failure and all bits set when it is none).
+inline uint64_t NumberOf(const qz::CUSharedPtr<qz::CUObject>& value) {
+    qz::CUSharedPtr<qz::CUNumber> number = value;
+    EXPECT_TRUE(number);
+    return number ? number->UInt64Value() : ~uint64_t{0};
+}
+
 // The clip IDs of an array of clips, in array order.
 inline std::vector<std::string> ClipIDs(const qz::CUSharedPtr<qz::CUArray>& clips) {
     std::vector<std::string> ids;

@@ -39,12 +39,6 @@ ReadResult ReadImage(const std::vector<uint8_t>& image) {
     return r;
 }
 
-uint64_t NumberOf(const CUSharedPtr<qz::CUObject>& value) {
-    CUSharedPtr<qz::CUNumber> number = value;
-    EXPECT_TRUE(number);
-    return number ? number->UInt64Value() : ~uint64_t{0};
-}
-
 TEST(MIFStreamTest, ReadsWrittenIndexValuesAndClipsInIndexOrder) {
     cw::CardDescription card = SmallCard(4);
     card.clipOrder = {2, 0, 3, 1};
