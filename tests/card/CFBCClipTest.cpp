@@ -37,17 +37,6 @@ cwn::CardDescription TwoClipCard() {
     return card;
 }
 
-// Every value of every tag as text, in tag order.
-std::vector<std::string> AllValues(const CUSharedPtr<CFBCClip>& clip) {
-    std::vector<std::string> values;
-    for (uint32_t tag = 0; tag <= kClipValueTagCount; ++tag) {
-        auto value = clip->ValueForTag(static_cast<_ClipValueTag>(tag));
-        auto date = CUDynamicCast<CUDateTime>(value);
-        values.push_back(date ? std::to_string(date->GetAbsoluteTime()) : Describe(value));
-    }
-    return values;
-}
-
 }  // namespace
 
 TEST(CFBCClipIdentity, PathsFollowTheClipIdentifier) {

@@ -181,10 +181,8 @@ TEST(CFBCContentTest, AFailingClipHidesOnlyThatClip) {
 void ReadEverything(CFBCContent& content) {
     for (size_t i = 0; i < content.GetClipCnt(); ++i) {
         CUSharedPtr<CFBCClip> clip = ClipAt(content, i);
-        for (uint32_t tag = 0; tag <= qz::kClipValueTagCount; ++tag) {
-            CUSharedPtr<qz::CUObject> value = clip->ValueForTag(static_cast<qz::_ClipValueTag>(tag));
-            if (value) value->Description();
-        }
+        AllValues(clip);  // the date as its time: its text as well
+        if (auto date = clip->ValueForTag(qz::kClipValueShootingDateTime)) date->Description();
         clip->CalculateDuration();
         clip->ExistsPlayableFiles();
         clip->GetClipFileSize();

@@ -7,6 +7,7 @@
 #include "CFBCClip.h"
 #include "CIFStream.h"
 #include "CUArray.h"
+#include "CUDateTime.h"
 #include "CUMemoryStream.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
@@ -217,6 +218,17 @@ inline std::string Describe(const qz::CUSharedPtr<qz::CUObject>& object) {
     if (!object) return "<null>";
     auto text = object->Description();
     return text ? text->Utf8() : std::string("<no text>");
+}
+
+// Every value of every tag of a clip as text, in tag order.
+inline std::vector<std::string> AllValues(const qz::CUSharedPtr<qz::CFBCClip>& clip) {
+    std::vector<std::string> values;
+    for (uint32_t tag = 0; tag <= qz::kClipValueTagCount; ++tag) {
+        auto value = clip->ValueForTag(static_cast<qz::_ClipValueTag>(tag));
+        auto date = qz::CUDynamicCast<qz::CUDateTime>(value);
+        values.push_back(date ? std::to_string(date->GetAbsoluteTime()) : Describe(value));
+    }
+    return values;
 }
 
 // "h:m:s:f[ DF]" of a card-writer timecode, as TimecodeInfo describes itself.
