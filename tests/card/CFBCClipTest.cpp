@@ -3,25 +3,17 @@
 #include "CFBCClip.h"
 
 #include "CFBCContent.h"
-#include "CIFStream.h"
-#include "CUArray.h"
 #include "CUVector.h"
-#include "ClipIDInfo.h"
-#include "ClipTestSupport.h"
-#include "ContentTestSupport.h"
 #include "FBCResultCodes.h"
 #include "MXFStream.h"
 
 #include <gtest/gtest.h>
+#include "CardTestSupport.h"
 
-#include <sys/stat.h>
-
-#include <filesystem>
 #include <fstream>
-#include <map>
 #include <thread>
 
-using namespace clip_test;
+using namespace card_test;
 using namespace ComVantoVantoQZ64RADPlug;
 namespace cwn = ComVantoVantoQZ64RADPlug::CardWriter;
 namespace fs = std::filesystem;
@@ -43,17 +35,6 @@ cwn::CardDescription TwoClipCard() {
     spanned.members = {{3, 1, {}}, {3, 2, {}}, {3, 3, {}}};
     card.clips.push_back(spanned);
     return card;
-}
-
-// Every value of every tag as text, in tag order.
-std::vector<std::string> AllValues(const CUSharedPtr<CFBCClip>& clip) {
-    std::vector<std::string> values;
-    for (uint32_t tag = 0; tag <= kClipValueTagCount; ++tag) {
-        auto value = clip->ValueForTag(static_cast<_ClipValueTag>(tag));
-        auto date = CUDynamicCast<CUDateTime>(value);
-        values.push_back(date ? std::to_string(date->GetAbsoluteTime()) : Describe(value));
-    }
-    return values;
 }
 
 }  // namespace
@@ -104,24 +85,6 @@ TEST(CFBCClipIdentity, CreateRefusesMissingArguments) {
     EXPECT_FALSE(bare.ValueForTag(kClipValueClipID));
     EXPECT_FALSE(bare.ValueForTag(kClipValueDuration));
     EXPECT_EQ(bare.CheckFiles(), kResultPathMissing);
-}
-
-TEST(CFBCClipIdentity, StateFollowsTheBlockVersions) {
-    const std::map<std::tuple<uint16_t, uint16_t, uint16_t>, uint32_t> cases = {
-        {{0x4349, 0x0100, 0x0101}, 0}, {{0x4349, 0x01FF, 0x0100}, 0}, {{0x4349, 0x0200, 0x0101}, 2},
-        {{0x4349, 0x0100, 0x0201}, 2}, {{0x4948, 0x0100, 0x0101}, 2}, {{0x4349, 0x0000, 0x0101}, 2},
-    };
-    for (const auto& [versions, state] : cases) {
-        cwn::CardDescription card;
-        card.clips.push_back(SmallClip("AB", 12));
-        card.clips[0].coding.magic = std::get<0>(versions);
-        card.clips[0].coding.version = std::get<1>(versions);
-        card.clips[0].coding.metadataVersion = std::get<2>(versions);
-        auto clip = ClipInMemory(card);
-        ASSERT_TRUE(clip);
-        EXPECT_EQ(clip->GatClipState(), state)
-            << std::hex << std::get<0>(versions) << " " << std::get<1>(versions);
-    }
 }
 
 class WrittenClipCard : public ::testing::Test {
@@ -299,7 +262,7 @@ TEST_F(WrittenClipCard, ContentValuesComeFromTheCard) {
 }
 
 TEST_F(WrittenClipCard, ReadingEveryValueLeavesTheCardUntouched) {
-    const auto before = content_test::Snapshot(folder.Path());
+    const auto before = Snapshot(folder.Path());
     for (size_t i = 0; i < card.clips.size(); ++i) {
         auto clip = OpenWrittenClip(folder.Path(), card, i);
         ASSERT_TRUE(clip);
@@ -308,7 +271,7 @@ TEST_F(WrittenClipCard, ReadingEveryValueLeavesTheCardUntouched) {
         clip->GetClipFileSize();
         for (int64_t frame = 0; frame < 10; ++frame) clip->CalculateTimcodeFromFrameNo(frame);
     }
-    content_test::ExpectUntouched(before, folder.Path());
+    ExpectUntouched(before, folder.Path());
 }
 
 TEST_F(WrittenClipCard, EightThreadsAskOneClipAndGetTheSameAnswers) {

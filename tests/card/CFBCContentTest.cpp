@@ -1,31 +1,24 @@
 #include "CFBCContent.h"
 
-#include "CFBCClip.h"
-#include "CUArray.h"
 #include "CULog.h"
-#include "CUNumber.h"
 #include "CUUUID.h"
-#include "ContentTestSupport.h"
 #include "FBCResultCodes.h"
 #include "MIFStream.h"
 #include "SampleCard.h"
-#include "UMID.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 
-#include <fstream>
-#include <sstream>
+#include <gtest/gtest.h>
+#include "CardTestSupport.h"
+#include "TestFiles.h"
 
 namespace {
 
-using namespace content_test;
+using namespace card_test;
 using qz::CFBCClip;
 using qz::CFBCContent;
 using qz::CUSharedPtr;
@@ -34,13 +27,9 @@ CUSharedPtr<CFBCContent> Open(const std::string& root) {
     return CFBCContent::Create(Str(root), Str(""), qz::kContentsMediaTypeCard);
 }
 
-std::vector<std::string> IDs(const CUSharedPtr<qz::CUArray>& clips) {
-    std::vector<std::string> ids;
-    for (const auto& object : clips->GetInternalArray()) {
-        CUSharedPtr<CFBCClip> clip = object;
-        ids.push_back(clip ? clip->GetClipID()->Utf8() : "<not a clip>");
-    }
-    return ids;
+CUSharedPtr<CFBCContent> WriteAndOpen(const cw::CardDescription& card, const std::string& root) {
+    cw::WriteCard(card, root);
+    return Open(root);
 }
 
 CUSharedPtr<CFBCClip> ClipAt(const CFBCContent& content, size_t index) {
@@ -50,8 +39,7 @@ CUSharedPtr<CFBCClip> ClipAt(const CFBCContent& content, size_t index) {
 TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
     ScratchFolder folder;
     const cw::CardDescription card = cw::SampleCardDescription();
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
     EXPECT_EQ(content->GetClipsPath()->Utf8(), cw::ClipsFolderPath(folder.Path()));
@@ -61,18 +49,12 @@ TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
     ASSERT_EQ(content->GetClipCnt(), card.clips.size());
     std::vector<std::string> expected;
     for (const auto& clip : card.clips) expected.push_back(cw::ClipIdText(clip.id));
-    EXPECT_EQ(IDs(content->ClipList()), expected);
-    EXPECT_EQ(IDs(content->OfferedClipList()), expected);
+    EXPECT_EQ(ClipIDs(content->ClipList()), expected);
+    EXPECT_EQ(ClipIDs(content->OfferedClipList()), expected);
 
-    CUSharedPtr<qz::CUUUID> uuid = content->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(uuid);
-    EXPECT_TRUE(*uuid == card.mediaUuid);
-    CUSharedPtr<qz::CUNumber> version = content->ValueForTag(qz::kContentValueIndexVersion);
-    ASSERT_TRUE(version);
-    EXPECT_EQ(version->UInt32Value(), 0x0101u);
-    CUSharedPtr<qz::CUNumber> bitmap = content->ValueForTag(qz::kContentValueSystemBitmap);
-    ASSERT_TRUE(bitmap);
-    EXPECT_EQ(bitmap->UInt32Value(), cw::DefaultSystemBitmap(card));
+    EXPECT_TRUE(IsUUID(content->ValueForTag(qz::kContentValueMediaID), card.mediaUuid));
+    EXPECT_EQ(NumberOf(content->ValueForTag(qz::kContentValueIndexVersion)), 0x0101u);
+    EXPECT_EQ(NumberOf(content->ValueForTag(qz::kContentValueSystemBitmap)), cw::DefaultSystemBitmap(card));
     EXPECT_FALSE(content->ValueForTag(qz::kContentValueTagCount));
 
     for (size_t i = 0; i < content->GetClipCnt(); ++i) {
@@ -95,16 +77,15 @@ TEST(CFBCContentTest, ClipOrderIsTheIndexOrderNotTheFolderOrder) {
     ScratchFolder folder;
     cw::CardDescription card = SmallCard(4);
     card.clipOrder = {3, 1, 0, 2};
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0004", "QZ0002", "QZ0001", "QZ0003"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()),
+              (std::vector<std::string>{"QZ0004", "QZ0002", "QZ0001", "QZ0003"}));
     // A clip folder the index does not name is not a clip of the card.
     card.clipOrder = {1, 0};
-    cw::WriteCard(card, folder.Path());
-    content = Open(folder.Path());
+    content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0002", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0002", "QZ0001"}));
 }
 
 TEST(CFBCContentTest, FolderWithoutIndexIsNotACard) {
@@ -155,12 +136,10 @@ TEST(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        cw::CardDescription card = SmallCard(2);
-        for (auto& clip : card.clips) clip.writeMxfFiles = false;  // the index is what is tested
+        cw::CardDescription card = SmallCard(2, 6, false);  // the index is what is tested
         c.edit(card);
         const std::string root = folder.Path() + "/" + std::to_string(&c - cases);
-        cw::WriteCard(card, root);
-        CUSharedPtr<CFBCContent> content = Open(root);
+        CUSharedPtr<CFBCContent> content = WriteAndOpen(card, root);
         EXPECT_EQ(static_cast<bool>(content), c.created);
         CFBCContent direct;
         const uint32_t code = direct.Init(Str(root), Str(""), qz::kContentsMediaTypeCard);
@@ -171,62 +150,39 @@ TEST(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
     }
 }
 
-TEST(CFBCContentTest, EmptyIndexIsAReadyCardWithoutClips) {
+// Failing file checks and an unsupported clip block hide only their clips.
+TEST(CFBCContentTest, AFailingClipHidesOnlyThatClip) {
     ScratchFolder folder;
-    cw::CardDescription card;
-    card.index.systemBitmap = 0x01;
+    cw::CardDescription card = SmallCard(4);
+    card.clips[3].coding.version = 0x0200;
     cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
-    ASSERT_TRUE(content);
-    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(content->GetClipCnt(), 0u);
-}
-
-TEST(CFBCContentTest, AFailingLastClipHidesOnlyThatClip) {
-    ScratchFolder folder;
-    cw::CardDescription card = SmallCard(3);
-    cw::WriteCard(card, folder.Path());
-    // The last clip loses its first MXF file, the middle one its whole folder.
+    // The third clip loses its first MXF file, the second its whole folder.
     std::filesystem::remove(cw::MemberMxfPath(folder.Path(), card.clips[2].id, 1));
     std::filesystem::remove_all(cw::ClipFolderPath(folder.Path(), card.clips[1].id));
 
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
-    EXPECT_EQ(IDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
+    EXPECT_EQ(ClipIDs(content->ClipList()),
+              (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003", "QZ0004"}));
+    EXPECT_EQ(ClipIDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
+    EXPECT_EQ(ClipAt(*content, 3)->GatClipState(), 2u);
 
     // The hidden clips still answer what their index entry holds; what only
     // the missing files hold is null.
     CUSharedPtr<CFBCClip> last = ClipAt(*content, 2);
     EXPECT_EQ(last->GatClipState(), 0u);
-    CUSharedPtr<qz::CUNumber> frames = last->ValueForTag(qz::kClipValueDurationFrames);
-    ASSERT_TRUE(frames);
-    EXPECT_EQ(frames->UInt32Value(), card.clips[2].durationFrames);
+    EXPECT_EQ(NumberOf(last->ValueForTag(qz::kClipValueDurationFrames)), card.clips[2].durationFrames);
     EXPECT_FALSE(last->ValueForTag(qz::kClipValueRelayPackageUID));
     EXPECT_TRUE(ClipAt(*content, 0)->ValueForTag(qz::kClipValueRelayPackageUID));
-}
-
-TEST(CFBCContentTest, UnsupportedClipBlockHidesOnlyThatClip) {
-    ScratchFolder folder;
-    cw::CardDescription card = SmallCard(2);
-    card.clips[1].coding.version = 0x0200;
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
-    ASSERT_TRUE(content);
-    EXPECT_EQ(content->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(ClipAt(*content, 1)->GatClipState(), 2u);
-    EXPECT_EQ(IDs(content->OfferedClipList()), std::vector<std::string>{"QZ0001"});
 }
 
 // Every value of every clip, so that each reader has looked at its files.
 void ReadEverything(CFBCContent& content) {
     for (size_t i = 0; i < content.GetClipCnt(); ++i) {
         CUSharedPtr<CFBCClip> clip = ClipAt(content, i);
-        for (uint32_t tag = 0; tag <= qz::kClipValueTagCount; ++tag) {
-            CUSharedPtr<qz::CUObject> value = clip->ValueForTag(static_cast<qz::_ClipValueTag>(tag));
-            if (value) value->Description();
-        }
+        AllValues(clip);  // the date as its time: its text as well
+        if (auto date = clip->ValueForTag(qz::kClipValueShootingDateTime)) date->Description();
         clip->CalculateDuration();
         clip->ExistsPlayableFiles();
         clip->GetClipFileSize();
@@ -262,10 +218,8 @@ TEST(CFBCContentTest, OpeningListingAndReadingLeaveTheCardUntouched) {
 
 TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(3);
-    for (auto& clip : card.clips) clip.writeMxfFiles = false;
-    cw::WriteCard(card, folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    cw::CardDescription card = SmallCard(3, 6, false);
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
     CUSharedPtr<qz::CUArray> array = content->ClipList();
     bool changed = true;
@@ -283,7 +237,7 @@ TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
     EXPECT_TRUE(content->isMidifyFromOther());
     EXPECT_EQ(content->ReOpenContentDataIfDataExistStateChanged(&changed), 0u);
     EXPECT_TRUE(changed);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
     EXPECT_EQ(content->ClipList(), array);  // same array, new content
     EXPECT_FALSE(content->isMidifyFromOther());
 
@@ -301,8 +255,7 @@ TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
 
 TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(1);
-    card.clips[0].writeMxfFiles = false;
+    cw::CardDescription card = SmallCard(1, 6, false);
     cw::WriteCard(card, folder.Path());
     const std::vector<uint8_t> before = ReadBytes(cw::MediaIndexPath(folder.Path()));
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
@@ -312,9 +265,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
               qz::kResultPathMissing);
     CUSharedPtr<qz::CUUUID> uuid = qz::CUUUID::Create();
     EXPECT_EQ(content->SetValueForTag(uuid, qz::kContentValueMediaID), 0u);
-    CUSharedPtr<qz::CUUUID> now = content->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(now);
-    EXPECT_TRUE(*now == *uuid);
+    EXPECT_TRUE(IsUUID(content->ValueForTag(qz::kContentValueMediaID), *uuid));
     EXPECT_TRUE(content->GetMIFStream()->isModify());
     EXPECT_EQ(ReadBytes(cw::MediaIndexPath(folder.Path())), before);
 
@@ -325,8 +276,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
 
 TEST(CFBCContentTest, AClipKeptAfterItsCardIsGoneNoLongerReachesTheCard) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(1);
-    card.clips[0].writeMxfFiles = false;
+    cw::CardDescription card = SmallCard(1, 6, false);
     cw::WriteCard(card, folder.Path());
     CUSharedPtr<CFBCClip> clip;
     {
@@ -355,12 +305,9 @@ TEST(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
     EXPECT_FALSE(CFBCContent::Create(Str(notACard), Str("Disp"), qz::kContentsMediaTypeCard));
     EXPECT_FALSE(CFBCContent::Create(nullptr, Str("Null"), qz::kContentsMediaTypeCard));
     qz::CULog::Terminate();
-    std::ifstream in(logs + "/content0.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("Create Media Path[" + notACard + "] Name[Disp] Type[3]"), std::string::npos)
-        << text.str();
-    EXPECT_EQ(text.str().find("Name[Null]"), std::string::npos);
+    const std::string text = qztest::ReadText(logs + "/content0.log");
+    EXPECT_NE(text.find("Create Media Path[" + notACard + "] Name[Disp] Type[3]"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Name[Null]"), std::string::npos);
 }
 
 }  // namespace
@@ -388,12 +335,8 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
         EXPECT_EQ(opened->ContentState(), qz::kContentStateReady);
         EXPECT_EQ(opened->GetClipCnt(), 0u);
         EXPECT_EQ(opened->GetMediaCreationType(), qz::kMediaCreationTypeOpened);
-        CUSharedPtr<qz::CUNumber> readType = opened->ValueForTag(qz::kContentValueFrameRateType);
-        ASSERT_TRUE(readType);
-        EXPECT_EQ(readType->UInt8Value(), type);
-        CUSharedPtr<qz::CUUUID> readID = opened->ValueForTag(qz::kContentValueMediaID);
-        ASSERT_TRUE(readID);
-        EXPECT_TRUE(*readID == *id);
+        EXPECT_EQ(NumberOf(opened->ValueForTag(qz::kContentValueFrameRateType)), type);
+        EXPECT_TRUE(IsUUID(opened->ValueForTag(qz::kContentValueMediaID), *id));
     }
 
     // Refused: a type the new index cannot hold, a root that is no folder,
@@ -426,8 +369,7 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
 
 TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
     ScratchFolder folder;
-    cw::WriteCard(SmallCard(3), folder.Path());
-    CUSharedPtr<CFBCContent> content = Open(folder.Path());
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(SmallCard(3), folder.Path());
     ASSERT_TRUE(content);
     const auto before = Snapshot(folder.Path());
     EXPECT_EQ(content->Flush(), 0u);  // nothing changed: nothing written
@@ -440,16 +382,14 @@ TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
     clips->AddObject(ClipAt(*content, 0));
     content->GetMIFStream()->SetClipArray(clips);
     ASSERT_EQ(content->Flush(), 0u);
-    EXPECT_EQ(IDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
     EXPECT_FALSE(content->isMidifyFromOther());
 
     CUSharedPtr<CFBCContent> back = Open(folder.Path());
     ASSERT_TRUE(back);
     EXPECT_EQ(back->ContentState(), qz::kContentStateReady);
-    EXPECT_EQ(IDs(back->OfferedClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
-    CUSharedPtr<qz::CUUUID> readID = back->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(readID);
-    EXPECT_TRUE(*readID == *id);
+    EXPECT_EQ(ClipIDs(back->OfferedClipList()), (std::vector<std::string>{"QZ0003", "QZ0001"}));
+    EXPECT_TRUE(IsUUID(back->ValueForTag(qz::kContentValueMediaID), *id));
 }
 
 TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
@@ -476,8 +416,7 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
 
     // Another card now at the path, or a CONTENTS that is a link to a copy
     // of the card elsewhere: left alone.
-    cw::WriteCard(SmallCard(1), card);
-    content = Open(card);
+    content = WriteAndOpen(SmallCard(1), card);
     ASSERT_TRUE(content);
     cw::CardDescription other = SmallCard(1);
     other.mediaUuid[15] ^= 0xFF;
@@ -509,8 +448,7 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
 TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     ScratchFolder folder;
     const std::string root = folder.Path() + "/card";
-    cw::WriteCard(SmallCard(3), root);
-    CUSharedPtr<CFBCContent> content = Open(root);
+    CUSharedPtr<CFBCContent> content = WriteAndOpen(SmallCard(3), root);
     ASSERT_TRUE(content);
 
     // Free clip numbers: not in the index, no folder of that name.
@@ -580,7 +518,7 @@ TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     EXPECT_EQ(content->GetClipCnt(), 0u);
     EXPECT_NE(content->ContentState(), qz::kContentStateReady);
     EXPECT_EQ(content->ReOpenContentData(), 0u);
-    EXPECT_EQ(IDs(content->OfferedClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
+    EXPECT_EQ(ClipIDs(content->OfferedClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
 }
 
 TEST(CFBCContentTest, NewMediaAndDeletionAreLogged) {
@@ -592,13 +530,11 @@ TEST(CFBCContentTest, NewMediaAndDeletionAreLogged) {
     ASSERT_TRUE(content);
     EXPECT_EQ(content->DeleteContent(), 0u);
     qz::CULog::Terminate();
-    std::ifstream in(logs + "/manage0.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("Create New Media Path[" + root + "] Name[New] Type[3] FrameRateType[2]"),
+    const std::string text = qztest::ReadText(logs + "/manage0.log");
+    EXPECT_NE(text.find("Create New Media Path[" + root + "] Name[New] Type[3] FrameRateType[2]"),
               std::string::npos)
-        << text.str();
-    EXPECT_NE(text.str().find("Delete Media Path [" + root + "]"), std::string::npos) << text.str();
+        << text;
+    EXPECT_NE(text.find("Delete Media Path [" + root + "]"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -1,24 +1,16 @@
 // The 12-byte clip identifier record (validity rules, texts, setters), the
 // cursor's table reader, and the names of a clip's member files.
-#include "CUArray.h"
-#include "CUMemoryStream.h"
 #include "CUMutableArray.h"
-#include "CUStringMac.h"
-#include "ClipIDInfo.h"
 #include "FBC_Utl_ClipMemberFilePath.h"
 #include "FBC_Utl_File.h"
 #include "MemberStreamInfo.h"
 #include "MetaDataManager.h"
 
-#include "MifWriter.h"
-
 #include <gtest/gtest.h>
-
-#include <array>
-#include <string>
-#include <vector>
+#include "CardTestSupport.h"
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace card_test;
 namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
@@ -29,14 +21,6 @@ Record MakeRecord(unsigned char a, unsigned char b, uint32_t number) {
     Record r{a, b};
     for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<unsigned char>(number >> (24 - 8 * i));
     return r;
-}
-
-std::string Text(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
-}
-
-CUSharedPtr<CUStringMac> Str(const char* s) {
-    return CUStringMac::Create(s);
 }
 
 }  // namespace

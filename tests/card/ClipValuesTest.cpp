@@ -2,22 +2,19 @@
 // cards were written from; duration and frame timecodes against the
 // writer's own (independent) timecode arithmetic.
 #include "CFBCAnalyzeClipMetaData.h"
-#include "CFBCClip.h"
 #include "CUDateTime.h"
 #include "CUVector.h"
-#include "ClipTestSupport.h"
 #include "FBC_Utl_Timecode.h"
 #include "RecordTimeandDate.h"
 #include "RecordingModeInformation.h"
 
 #include <gtest/gtest.h>
+#include "CardTestSupport.h"
 
 #include <ctime>
-#include <filesystem>
-#include <map>
 #include <set>
 
-using namespace clip_test;
+using namespace card_test;
 using namespace ComVantoVantoQZ64RADPlug;
 namespace cwn = ComVantoVantoQZ64RADPlug::CardWriter;
 
@@ -69,25 +66,11 @@ cwn::ClipDescription RichClip(cwn::FrameRate rate, bool dropFrame, uint32_t numb
     clip.device.firmware = {2, 7, static_cast<uint8_t>(number)};
     const auto zoneHours = static_cast<uint8_t>(number % 12);
     clip.recorded = {2024, 2, 29, 23, 59, 58, number % 2 == 0, number % 3 == 0, zoneHours, number % 2 == 1};
-    auto& mode = clip.recordingMode;
-    mode.recordingMode = static_cast<uint16_t>(number % 2 ? 0x0400 : 0x2000);
-    mode.preRecordingTime = 3;
-    mode.intervalFrameNumber = 4;
-    mode.intervalUnit = 2;
-    mode.intervalTime = 5;
-    mode.frameRecordingNumber = 6;
-    mode.variableFrameRate = 2997;
-    mode.aeMode = 7;
-    mode.whiteBalanceMode = 5;
-    mode.whiteBalancePreset = 17;
-    mode.accurateFlag = true;
-    mode.colorTemperature = 3200;
-    mode.infraredMode = number % 2 == 0;
-    mode.logGamma = number % 2 == 1;
-    mode.gammaSetting = static_cast<uint8_t>(number % 16);
-    clip.attributes.okMark = static_cast<uint8_t>(number % 4);
-    clip.attributes.customPresetFile = true;
-    clip.attributes.thumbnailFile = number % 2 == 0;
+    const bool odd = number % 2 == 1;
+    const auto bits = static_cast<uint16_t>(odd ? 0x0400 : 0x2000);
+    const auto gamma = static_cast<uint8_t>(number % 16);
+    clip.recordingMode = {bits, 3, 4, 2, 5, 6, 2997, 7, 5, 17, true, 3200, !odd, odd, gamma};  // field order
+    clip.attributes = {static_cast<uint8_t>(number % 4), true, !odd, {}, {}};  // OK mark, preset, thumbnail
     clip.coding.value976 = 0xA0B0C0D0u + number;
     clip.coding.value1140 = 11;
     clip.xml.title = "Take " + std::to_string(number);
@@ -200,15 +183,9 @@ void ExpectValuesMatch(const CUSharedPtr<CFBCClip>& clip, const cwn::CardDescrip
         EXPECT_TRUE(SameUmid(next, d.relay.next.umid));
     }
 
-    if (d.xml.title) {
-        EXPECT_EQ(Text(clip, kClipValueTitle), *d.xml.title);
-    }
-    if (d.xml.creator) {
-        EXPECT_EQ(Text(clip, kClipValueCreator), *d.xml.creator);
-    }
-    if (d.xml.description) {
-        EXPECT_EQ(Text(clip, kClipValueDescription), *d.xml.description);
-    }
+    EXPECT_EQ(Text(clip, kClipValueTitle), d.xml.title.value());
+    EXPECT_EQ(Text(clip, kClipValueCreator), d.xml.creator.value());
+    EXPECT_EQ(Text(clip, kClipValueDescription), d.xml.description.value());
     EXPECT_EQ(Text(clip, kClipValueDeviceLens), d.xml.lens.value_or(d.device.lens));
 
     EXPECT_FALSE(clip->ValueForTag(kClipValueCustomPictureData));
@@ -417,12 +394,14 @@ TEST(ClipValues, TVSystemTypeAndRoundedBasePerRate) {
     EXPECT_FALSE(clip->ValueForTag(kClipValueDuration));
 }
 
-// Duration of a clip of `frames` pictures, through the clip.
+// Duration of a clip of `frames` pictures, through the clip; `dropFlag`
+// sets the block's drop-frame flag apart from the timecode mode.
 class DurationClip {
 public:
-    DurationClip(cwn::FrameRate rate, bool dropFrame) {
+    DurationClip(cwn::FrameRate rate, bool dropFrame, std::optional<bool> dropFlag = {}) {
         cwn::CardDescription card;
         card.clips.push_back(RichClip(rate, dropFrame, 7));
+        card.clips[0].attributes.dropFrame = dropFlag;
         m_block = cwn::BuildClipInformation(card, 0);
         m_id = card.clips[0].id;
     }
@@ -453,15 +432,7 @@ TEST(ClipDuration, HoursBeyondTheFieldAndDropFrameFlagOutsideBase30) {
     EXPECT_EQ(df.Duration(256u * 107892), "<null>");
 
     // A drop-frame flag at a 25-based rate skips no labels.
-    cwn::CardDescription card;
-    card.clips.push_back(RichClip(cwn::FrameRate::k25p, false, 8));
-    card.clips[0].attributes.dropFrame = true;
-    std::vector<uint8_t> block = cwn::BuildClipInformation(card, 0);
-    block[12] = 0;
-    block[13] = 0;
-    block[14] = 0x05;
-    block[15] = 0xDC;  // 1500 frames
-    EXPECT_EQ(Describe(ClipFromBlock(block, card.clips[0].id)->CalculateDuration()), "0:1:0:0 DF");
+    EXPECT_EQ(DurationClip(cwn::FrameRate::k25p, false, true).Duration(1500), "0:1:0:0 DF");
 }
 
 TEST(ClipDuration, SweepAgreesWithBothConversionsAtEveryRate) {

@@ -1,14 +1,14 @@
 #include "MediaMetadata.h"
 
 #include "CUUUID.h"
-#include "ContentTestSupport.h"
 #include "FBCResultCodes.h"
 
 #include <gtest/gtest.h>
+#include "CardTestSupport.h"
 
 namespace {
 
-using namespace content_test;
+using namespace card_test;
 using qz::CUSharedPtr;
 using qz::MediaMetadata;
 
@@ -30,11 +30,9 @@ TEST(MediaMetadataTest, ReadsTheBlockAtItsOffset) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(m->MetadataVersion(), 0x0100);
     EXPECT_EQ(m->GetState(), 0u);
-    CUSharedPtr<qz::CUUUID> uuid = m->ValueForTag(qz::kContentValueMediaID);
-    ASSERT_TRUE(uuid);
     unsigned char expected[16];
     for (int i = 0; i < 16; ++i) expected[i] = static_cast<unsigned char>(0x10 + i);
-    EXPECT_TRUE(*uuid == *qz::CUUUID::Create(expected));
+    EXPECT_TRUE(IsUUID(m->ValueForTag(qz::kContentValueMediaID), *qz::CUUUID::Create(expected)));
     EXPECT_FALSE(m->ValueForTag(qz::kContentValueIndexVersion));
 }
 
@@ -68,8 +66,7 @@ TEST(MediaMetadataTest, NewBlockAndUUIDReplacement) {
     ASSERT_TRUE(ua && ub);
     EXPECT_FALSE(*ua == *ub);
     EXPECT_EQ(a->SetValueForTag(ub, qz::kContentValueMediaID), 0u);
-    CUSharedPtr<qz::CUUUID> now = a->ValueForTag(qz::kContentValueMediaID);
-    EXPECT_TRUE(*now == *ub);
+    EXPECT_TRUE(IsUUID(a->ValueForTag(qz::kContentValueMediaID), *ub));
     EXPECT_EQ(a->SetValueForTag(ub, qz::kContentValueFrameRateType), qz::kResultNullArgument);
     EXPECT_EQ(a->SetValueForTag(nullptr, qz::kContentValueMediaID), qz::kResultNullArgument);
     EXPECT_EQ(MediaMetadata().SetValueForTag(ub, qz::kContentValueMediaID), qz::kResultNullArgument);

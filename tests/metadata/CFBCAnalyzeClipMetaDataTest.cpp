@@ -36,6 +36,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using Meta = CFBCAnalyzeClipMetaData;
+constexpr uint32_t kOk = Meta::kResultSuccess;
 
 CUSharedPtr<CUStringMac> S(const std::string& utf8) {
     return CUStringMac::Create(utf8.c_str());
@@ -56,7 +57,7 @@ public:
     std::string bytes;
 };
 
-CUSharedPtr<Meta> Read(const std::string& document, uint32_t expected = Meta::kResultSuccess) {
+CUSharedPtr<Meta> Read(const std::string& document, uint32_t expected = kOk) {
     CUSharedPtr<Meta> meta = Meta::Create();
     EXPECT_TRUE(meta);
     EXPECT_EQ(meta->ReadFromFile(MemoryStream(document)), expected) << document;
@@ -65,7 +66,7 @@ CUSharedPtr<Meta> Read(const std::string& document, uint32_t expected = Meta::kR
 
 std::string Written(const CUSharedPtr<Meta>& meta) {
     CUSharedPtr<CollectingStream> out(new CollectingStream());
-    EXPECT_EQ(meta->WriteToFile(CUSharedPtr<CUStream>(out)), Meta::kResultSuccess);
+    EXPECT_EQ(meta->WriteToFile(CUSharedPtr<CUStream>(out)), kOk);
     return out->bytes;
 }
 
@@ -106,31 +107,18 @@ cw::ClipDescription FullMetadataClip() {
     return clip;
 }
 
-// Every stored key, for comparing two analysers value by value.
+// Every stored key, for comparing two analysers value by value: the texts,
+// then the location's numbers and display texts.
 std::vector<CUSharedPtr<CUStringMac>> AllKeys() {
-    return {key_TITLE,
-            key_CREATOR,
-            key_DESCRIPTION,
-            key_MANUFACTURER,
-            key_SERIAL_NO,
-            key_MODELNAME,
-            key_FIRM_VERSION,
-            key_DEVICE_LENS,
-            key_SOURCE,
-            key_PLACENAME,
-            key_ALTITUDE,
-            key_LONGITUDE_TYPE,
-            key_LONGITUDE_DEGREES,
-            key_LONGITUDE_MINUTES,
-            key_LONGITUDE_SECONDS,
-            key_LONGITUDE_VALUE,
-            key_LATITUDE_TYPE,
-            key_LATITUDE_DEGREES,
-            key_LATITUDE_MINUTES,
-            key_LATITUDE_SECONDS,
-            key_LATITUDE_VALUE,
-            XML_TAG_LONGITUDE,
-            XML_TAG_LATITUDE};
+    std::vector<CUSharedPtr<CUStringMac>> keys = {
+        key_TITLE,     key_CREATOR,      key_DESCRIPTION, key_MANUFACTURER, key_SERIAL_NO,
+        key_MODELNAME, key_FIRM_VERSION, key_DEVICE_LENS, key_SOURCE,       key_PLACENAME};
+    for (const auto& key : {key_ALTITUDE, key_LONGITUDE_TYPE, key_LONGITUDE_DEGREES, key_LONGITUDE_MINUTES,
+                            key_LONGITUDE_SECONDS, key_LONGITUDE_VALUE, key_LATITUDE_TYPE,
+                            key_LATITUDE_DEGREES, key_LATITUDE_MINUTES, key_LATITUDE_SECONDS,
+                            key_LATITUDE_VALUE, XML_TAG_LONGITUDE, XML_TAG_LATITUDE})
+        keys.push_back(key);
+    return keys;
 }
 
 // Describes a value with its type so that 1 (int) and 1.0 (double) differ.
@@ -235,7 +223,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, ReadsTheDocumentOfAWrittenCardAndLeavesTheFile
     const auto timeBefore = fs::last_write_time(xml);
 
     auto meta = Meta::Create();
-    EXPECT_EQ(meta->ReadFromFile(S(xml.string())), Meta::kResultSuccess);
+    EXPECT_EQ(meta->ReadFromFile(S(xml.string())), kOk);
     EXPECT_EQ(Text(meta->ObjectForKey(key_TITLE)), *clip.xml.title);
     EXPECT_EQ(Text(meta->ObjectForKeyDefault(XML_TAG_LATITUDE)), "N35.68950");
 
@@ -267,24 +255,19 @@ TEST(CFBCAnalyzeClipMetaDataTest, NamespaceIsNotCheckedAndMissingElementsGiveNoV
 }
 
 TEST(CFBCAnalyzeClipMetaDataTest, BrokenDocumentsGiveTheirStatusAndNeverCrash) {
-    cw::ClipDescription clip = FullMetadataClip();
-
-    clip.xml.rawDocument = "";
-    Read(cw::BuildClipXml(clip), Meta::kResultFileEmpty);
-    clip.xml.rawDocument = Doc("<!-- a comment --><Title>t</Title>");
-    Read(cw::BuildClipXml(clip), Meta::kResultNotXml);
-    clip.xml.rawDocument = Doc("<Title>t</Title");  // not well-formed
-    Read(cw::BuildClipXml(clip), Meta::kResultNotXml);
-    clip.xml.rawDocument = "\xEF\xBB\xBF";  // a byte-order mark and nothing else
-    Read(cw::BuildClipXml(clip), Meta::kResultNotXml);
-    // Bytes that are not UTF-8 in a document declared as UTF-8.
-    clip.xml.rawDocument = Doc("<Title>caf\xE9</Title>");
-    Read(cw::BuildClipXml(clip), Meta::kResultNotXml);
-    // Entities of a document type (and so external files) are never loaded.
-    clip.xml.rawDocument =
-        "<?xml version=\"1.0\"?><!DOCTYPE VideoClip [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
-        "<VideoClip><Title>&x;</Title></VideoClip>";
-    Read(cw::BuildClipXml(clip), Meta::kResultNotXml);
+    const std::pair<std::string, uint32_t> broken[] = {
+        {"", Meta::kResultFileEmpty},
+        {Doc("<!-- a comment --><Title>t</Title>"), Meta::kResultNotXml},
+        {Doc("<Title>t</Title"), Meta::kResultNotXml},  // not well-formed
+        {"\xEF\xBB\xBF", Meta::kResultNotXml},          // a byte-order mark and nothing else
+        // Bytes that are not UTF-8 in a document declared as UTF-8.
+        {Doc("<Title>caf\xE9</Title>"), Meta::kResultNotXml},
+        // Entities of a document type (and so external files) are never loaded.
+        {"<?xml version=\"1.0\"?><!DOCTYPE VideoClip [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+         "<VideoClip><Title>&x;</Title></VideoClip>",
+         Meta::kResultNotXml},
+    };
+    for (const auto& [document, status] : broken) Read(document, status);
 
     cw::ClipDescription foreign = FullMetadataClip();
     foreign.xml.rootElement = "AudioClip";
@@ -312,7 +295,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, DeepNestingIsRefusedOrKeptButNeverOverflows) {
 TEST(CFBCAnalyzeClipMetaDataTest, DocumentsBeyondTheSizeLimitAreNotLoaded) {
     const std::string padding(Meta::kMaxDocumentBytes, ' ');
     Read(Doc("<Title>t</Title>") + padding, Meta::kResultNotXml);
-    Read(Doc("<Title>t</Title>") + std::string(Meta::kMaxDocumentBytes / 2, ' '), Meta::kResultSuccess);
+    Read(Doc("<Title>t</Title>") + std::string(Meta::kMaxDocumentBytes / 2, ' '), kOk);
 }
 
 TEST(CFBCAnalyzeClipMetaDataTest, AFailedReadLeavesNoValuesOfTheEarlierDocument) {
@@ -326,7 +309,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, AFailedReadLeavesNoValuesOfTheEarlierDocument)
     EXPECT_FALSE(meta->ObjectForKey(key_TITLE));
     // A document without unknown elements writes none back from an earlier one.
     meta = Read(Doc("<Extra>old</Extra>"));
-    EXPECT_EQ(meta->ReadFromFile(MemoryStream(Doc("<Title>new</Title>"))), Meta::kResultSuccess);
+    EXPECT_EQ(meta->ReadFromFile(MemoryStream(Doc("<Title>new</Title>"))), kOk);
     EXPECT_EQ(Written(meta).find("Extra"), std::string::npos);
 
     // Null arguments change nothing.
@@ -381,14 +364,14 @@ TEST(CFBCAnalyzeClipMetaDataTest, AltitudeNeedsASignAndIsShownWithOneFromOne) {
         const char* shown;  // nullptr: no value
     };
     const Case cases[] = {
-        {"+123", Meta::kResultSuccess, "+123"},
-        {"+0", Meta::kResultSuccess, "0"},
-        {"-0", Meta::kResultSuccess, "0"},
-        {"+1", Meta::kResultSuccess, "+1"},
-        {"-45", Meta::kResultSuccess, "-45"},
-        {"+999999", Meta::kResultSuccess, "+999999"},
-        {"-999999", Meta::kResultSuccess, "-999999"},
-        {"+0000001", Meta::kResultSuccess, nullptr},  // 8 characters: refused quietly
+        {"+123", kOk, "+123"},
+        {"+0", kOk, "0"},
+        {"-0", kOk, "0"},
+        {"+1", kOk, "+1"},
+        {"-45", kOk, "-45"},
+        {"+999999", kOk, "+999999"},
+        {"-999999", kOk, "-999999"},
+        {"+0000001", kOk, nullptr},  // 8 characters: refused quietly
         {"123", Meta::kResultInvalid, nullptr},
         {"+", Meta::kResultInvalid, nullptr},
         {"+-1", Meta::kResultInvalid, nullptr},
@@ -429,7 +412,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, PositionTextsSplitIntoTenthsOfArcSeconds) {
         float seconds = -1;
         double value = -1;
         ASSERT_EQ(Meta::ParsePositionString(S(c.text), c.longitude, type, degrees, minutes, seconds, value),
-                  Meta::kResultSuccess)
+                  kOk)
             << c.text;
         EXPECT_EQ(type, c.type) << c.text;
         EXPECT_EQ(degrees, c.degrees) << c.text;
@@ -454,8 +437,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, PositionTextsSplitIntoTenthsOfArcSeconds) {
     unsigned type = 0, degrees = 0, minutes = 0;
     float seconds = 0;
     double value = 0;
-    EXPECT_EQ(Meta::ParsePositionString(S("N10"), false, type, degrees, minutes, seconds, value),
-              Meta::kResultSuccess);
+    EXPECT_EQ(Meta::ParsePositionString(S("N10"), false, type, degrees, minutes, seconds, value), kOk);
     EXPECT_EQ(Meta::ParsePositionString(S("E10"), false, type, degrees, minutes, seconds, value),
               Meta::kResultInvalid);
     EXPECT_EQ(Meta::ParsePositionString(nullptr, false, type, degrees, minutes, seconds, value),
@@ -564,20 +546,20 @@ TEST(CFBCAnalyzeClipMetaDataTest, CheckNodeValueAppliesEachKeysLimits) {
 
 TEST(CFBCAnalyzeClipMetaDataTest, SetObjectForKeyStoresCheckedValuesInTheKeysType) {
     auto meta = Meta::Create();
-    EXPECT_EQ(meta->SetObjectForKey(S("A title"), key_TITLE), Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(S("A title"), key_TITLE), kOk);
     EXPECT_EQ(meta->SetObjectForKey(S("bad\ncreator"), key_CREATOR), Meta::kResultInvalid);
     EXPECT_FALSE(meta->ObjectForKey(key_CREATOR));
     EXPECT_EQ(meta->SetObjectForKey(nullptr, key_TITLE), Meta::kResultInvalid);
     EXPECT_EQ(Text(meta->ObjectForKey(key_TITLE)), "A title");
 
-    EXPECT_EQ(meta->SetObjectForKey(S("+0"), key_ALTITUDE), Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(S("+0"), key_ALTITUDE), kOk);
     EXPECT_TRUE(HoldsNumber<int>(meta->ObjectForKey(key_ALTITUDE), 0));
     EXPECT_EQ(Text(meta->ObjectForKeyDefault(key_ALTITUDE)), "0");
     EXPECT_EQ(meta->SetObjectForKey(S("12"), key_ALTITUDE), Meta::kResultInvalid);
-    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<int64_t>(-45), key_ALTITUDE), Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<int64_t>(-45), key_ALTITUDE), kOk);
     EXPECT_TRUE(HoldsNumber<int>(meta->ObjectForKey(key_ALTITUDE), -45));
 
-    EXPECT_EQ(meta->SetObjectForKey(S("W0.5"), XML_TAG_LONGITUDE), Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(S("W0.5"), XML_TAG_LONGITUDE), kOk);
     EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LONGITUDE_TYPE), 1u));
     EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LONGITUDE_MINUTES), 30u));
     EXPECT_EQ(Text(meta->ObjectForKey(XML_TAG_LONGITUDE)), "W0.50000");
@@ -586,25 +568,20 @@ TEST(CFBCAnalyzeClipMetaDataTest, SetObjectForKeyStoresCheckedValuesInTheKeysTyp
 
     // Parts: the decimal value no longer matches and is dropped; the display
     // text then comes from the parts.
-    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(2), key_LATITUDE_TYPE), Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(2), key_LATITUDE_TYPE), kOk);
     EXPECT_FALSE(meta->ObjectForKey(XML_TAG_LATITUDE));  // no degrees yet
-    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<unsigned int>(10), key_LATITUDE_DEGREES),
-              Meta::kResultSuccess);
-    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<unsigned int>(30), key_LATITUDE_MINUTES),
-              Meta::kResultSuccess);
-    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<double>(15.5), key_LATITUDE_SECONDS),
-              Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<unsigned int>(10), key_LATITUDE_DEGREES), kOk);
+    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<unsigned int>(30), key_LATITUDE_MINUTES), kOk);
+    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<double>(15.5), key_LATITUDE_SECONDS), kOk);
     EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LATITUDE_TYPE), 2u));
     EXPECT_TRUE(HoldsNumber<float>(meta->ObjectForKey(key_LATITUDE_SECONDS), 15.5f));
     EXPECT_EQ(Text(meta->ObjectForKeyDefault(XML_TAG_LATITUDE)), "S10.50431");
-    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<unsigned int>(9), key_LONGITUDE_DEGREES),
-              Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<unsigned int>(9), key_LONGITUDE_DEGREES), kOk);
     EXPECT_FALSE(meta->ObjectForKey(key_LONGITUDE_VALUE));
     EXPECT_EQ(Text(meta->ObjectForKey(XML_TAG_LONGITUDE)), "W9.50000");
 
     // A decimal value is rounded to 5 decimals and gives the parts.
-    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<double>(1.0 / 3.0), key_LATITUDE_VALUE),
-              Meta::kResultSuccess);
+    EXPECT_EQ(meta->SetObjectForKey(CUNumber::Create<double>(1.0 / 3.0), key_LATITUDE_VALUE), kOk);
     EXPECT_TRUE(HoldsNumber<double>(meta->ObjectForKey(key_LATITUDE_VALUE), 0.33333));
     EXPECT_TRUE(HoldsNumber<unsigned int>(meta->ObjectForKey(key_LATITUDE_MINUTES), 20u));
     EXPECT_EQ(Text(meta->ObjectForKey(XML_TAG_LATITUDE)), "S0.33333");
@@ -636,14 +613,13 @@ TEST(CFBCAnalyzeClipMetaDataTest, WrittenDocumentLoadsBackToTheSameValues) {
     // Values set here, the zero altitude and positions with more than five
     // decimals included.
     auto edited = Meta::Create();
-    ASSERT_EQ(edited->SetObjectForKey(S("+0"), key_ALTITUDE), Meta::kResultSuccess);
-    ASSERT_EQ(edited->SetObjectForKey(S("E1.1234567"), XML_TAG_LONGITUDE), Meta::kResultSuccess);
-    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<int>(2), key_LATITUDE_TYPE), Meta::kResultSuccess);
-    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<int>(10), key_LATITUDE_DEGREES), Meta::kResultSuccess);
-    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<int>(30), key_LATITUDE_MINUTES), Meta::kResultSuccess);
-    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<float>(15.5f), key_LATITUDE_SECONDS),
-              Meta::kResultSuccess);
-    ASSERT_EQ(edited->SetObjectForKey(S("Tab\there & <there>\r\n"), key_DESCRIPTION), Meta::kResultSuccess);
+    ASSERT_EQ(edited->SetObjectForKey(S("+0"), key_ALTITUDE), kOk);
+    ASSERT_EQ(edited->SetObjectForKey(S("E1.1234567"), XML_TAG_LONGITUDE), kOk);
+    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<int>(2), key_LATITUDE_TYPE), kOk);
+    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<int>(10), key_LATITUDE_DEGREES), kOk);
+    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<int>(30), key_LATITUDE_MINUTES), kOk);
+    ASSERT_EQ(edited->SetObjectForKey(CUNumber::Create<float>(15.5f), key_LATITUDE_SECONDS), kOk);
+    ASSERT_EQ(edited->SetObjectForKey(S("Tab\there & <there>\r\n"), key_DESCRIPTION), kOk);
     const std::string editedText = Written(edited);
     EXPECT_NE(editedText.find("<Altitude>+0</Altitude>"), std::string::npos) << editedText;
     auto reread = Read(editedText);
@@ -694,7 +670,7 @@ TEST(CFBCAnalyzeClipMetaDataTest, CopyHoldsTheSameValuesIndependently) {
     ASSERT_TRUE(copy);
     ExpectSameValues(meta, copy);
     EXPECT_EQ(Written(copy), Written(meta));
-    ASSERT_EQ(copy->SetObjectForKey(S("Changed"), key_TITLE), Meta::kResultSuccess);
+    ASSERT_EQ(copy->SetObjectForKey(S("Changed"), key_TITLE), kOk);
     EXPECT_EQ(Text(meta->ObjectForKey(key_TITLE)), *FullMetadataClip().xml.title);
 }
 
@@ -704,28 +680,28 @@ TEST(CFBCAnalyzeClipMetaDataTest, WriteToFileReplacesOnlyWhenAskedAndNeverHalfwa
     const fs::path path = folder / "QZ0001.XML";
     auto meta = Read(cw::BuildClipXml(FullMetadataClip()));
 
-    EXPECT_EQ(meta->WriteToFile(S(path.string()), false), Meta::kResultSuccess);
+    EXPECT_EQ(meta->WriteToFile(S(path.string()), false), kOk);
     auto back = Meta::Create();
-    EXPECT_EQ(back->ReadFromFile(S(path.string())), Meta::kResultSuccess);
+    EXPECT_EQ(back->ReadFromFile(S(path.string())), kOk);
     ExpectSameValues(meta, back);
 
     const std::string before = qztest::ReadText(path);
-    ASSERT_EQ(meta->SetObjectForKey(S("Second take"), key_TITLE), Meta::kResultSuccess);
+    ASSERT_EQ(meta->SetObjectForKey(S("Second take"), key_TITLE), kOk);
     EXPECT_EQ(meta->WriteToFile(S(path.string()), false), Meta::kResultFileNotReplaced);
     EXPECT_EQ(qztest::ReadText(path), before);
-    EXPECT_EQ(meta->WriteToFile(S(path.string()), true), Meta::kResultSuccess);
+    EXPECT_EQ(meta->WriteToFile(S(path.string()), true), kOk);
     EXPECT_NE(qztest::ReadText(path).find("Second take"), std::string::npos);
 
     // A position past 180 degrees cannot be written: the file stays as it was.
     const std::string current = qztest::ReadText(path);
-    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(180), key_LONGITUDE_DEGREES), Meta::kResultSuccess);
-    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(30), key_LONGITUDE_MINUTES), Meta::kResultSuccess);
+    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(180), key_LONGITUDE_DEGREES), kOk);
+    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(30), key_LONGITUDE_MINUTES), kOk);
     EXPECT_EQ(meta->WriteToFile(S(path.string()), true), Meta::kResultInvalid);
     EXPECT_EQ(qztest::ReadText(path), current);
 
     // No folder to write into, a folder in the way, no path.
-    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(0), key_LONGITUDE_MINUTES), Meta::kResultSuccess);
-    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<float>(0), key_LONGITUDE_SECONDS), Meta::kResultSuccess);
+    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<int>(0), key_LONGITUDE_MINUTES), kOk);
+    ASSERT_EQ(meta->SetObjectForKey(CUNumber::Create<float>(0), key_LONGITUDE_SECONDS), kOk);
     EXPECT_EQ(meta->WriteToFile(S((folder / "missing" / "x.XML").string()), true),
               Meta::kResultFileNotReplaced);
     fs::create_directory(folder / "dir.XML");
@@ -744,6 +720,6 @@ TEST(CFBCAnalyzeClipMetaDataTest, CheckDicRefusesANullDocument) {
     auto meta = Meta::Create();
     EXPECT_EQ(meta->CheckDic(nullptr), Meta::kResultInvalid);
     auto document = CUXmlDomDocumentNode::Create();
-    EXPECT_EQ(meta->CheckDic(document), Meta::kResultSuccess);
+    EXPECT_EQ(meta->CheckDic(document), kOk);
     EXPECT_EQ(document->GetChildNodes()->Count(), 2u);  // declaration and root
 }
