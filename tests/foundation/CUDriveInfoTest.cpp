@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CUFailure.h"
+#include "FoundationTestSupport.h"
 #include "ScratchFolder.h"
 
 #include <sys/stat.h>
@@ -14,6 +14,7 @@
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
@@ -28,10 +29,6 @@ std::string RunShell(const std::string& command) {
     while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
     while (!out.empty() && out.front() == ' ') out.erase(0, 1);
     return out;
-}
-
-CUSharedPtr<CUStringMac> P(const std::string& s) {
-    return CUStringMac::Create(s.c_str());
 }
 
 void MakeDirs(const std::string& path) {
@@ -61,7 +58,7 @@ protected:
 }  // namespace
 
 TEST_F(CUDriveInfoTest, TemporaryFolderMatchesFindmntAndDf) {
-    CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(P(m_Dir));
+    CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(S(m_Dir));
     ASSERT_TRUE(drive);
     const std::string root = drive->GetName()->Utf8();
     ASSERT_FALSE(root.empty());
@@ -87,56 +84,41 @@ TEST_F(CUDriveInfoTest, TemporaryFolderMatchesFindmntAndDf) {
     }
 
     // A missing path below the folder belongs to the same volume.
-    CUSharedPtr<CUDriveInfo> below = CUDriveInfo::CreateCUDriveInfo(P(m_Dir + "/no/such/file"));
+    CUSharedPtr<CUDriveInfo> below = CUDriveInfo::CreateCUDriveInfo(S(m_Dir + "/no/such/file"));
     ASSERT_TRUE(below);
     EXPECT_EQ(below->GetName()->Utf8(), root);
     EXPECT_EQ(below->GetDriveType(), drive->GetDriveType());
 }
 
 TEST_F(CUDriveInfoTest, FileSystemsWithoutBlockDevice) {
-    CUSharedPtr<CUDriveInfo> proc = CUDriveInfo::CreateCUDriveInfo(P("/proc/self"));
+    CUSharedPtr<CUDriveInfo> proc = CUDriveInfo::CreateCUDriveInfo(S("/proc/self"));
     ASSERT_TRUE(proc);
     EXPECT_EQ(proc->GetName()->Utf8(), "/proc");
     EXPECT_EQ(proc->GetDriveType(), kCUDriveTypeNoBlockDevice);
-    CUSharedPtr<CUDriveInfo> root = CUDriveInfo::CreateCUDriveInfo(P("/"));
+    CUSharedPtr<CUDriveInfo> root = CUDriveInfo::CreateCUDriveInfo(S("/"));
     ASSERT_TRUE(root);
     EXPECT_TRUE(root->IsSysytemDrive());
 }
 
 TEST_F(CUDriveInfoTest, EmptyAndRelativePathsFailInsteadOfHanging) {
-    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("")));
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(S("")));
     EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(CUSharedPtr<CUStringMac>()));
     EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(CUStringMac::Null()));
-    try {
-        CUDriveInfo bad(CUSharedPtr<CUStringMac>{});
-        FAIL();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 2u);
-    }
-    try {
-        CUDriveInfo bad(P(""));
-        FAIL();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 1u);
-    }
-    char cwd[4096];
-    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(::chdir(m_Dir.c_str()), 0);
-    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("nosuch")));
-    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("nosuch/deeper/")));
+    EXPECT_EQ(ThrownBy([] { CUDriveInfo bad(CUSharedPtr<CUStringMac>{}); }), 2u);
+    EXPECT_EQ(ThrownBy([] { CUDriveInfo bad(S("")); }), 1u);
+    const InFolder here(m_Dir);
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(S("nosuch")));
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(S("nosuch/deeper/")));
     ASSERT_EQ(::mkdir("here", 0777), 0);
-    CUSharedPtr<CUDriveInfo> relative = CUDriveInfo::CreateCUDriveInfo(P("here/missing"));
+    CUSharedPtr<CUDriveInfo> relative = CUDriveInfo::CreateCUDriveInfo(S("here/missing"));
     EXPECT_TRUE(relative);
-    EXPECT_TRUE(CUDriveInfo::CreateCUDriveInfo(P(".")));
-    ASSERT_EQ(::chdir(cwd), 0);
+    EXPECT_TRUE(CUDriveInfo::CreateCUDriveInfo(S(".")));
 }
 
 TEST_F(CUDriveInfoTest, MissingVolumesUnderMountFolders) {
     for (const char* path : {"/Volumes/QZCARD_MISSING", "/mnt/qzcard_missing_card", "/media/someone/QZCARD",
                              "/run/media/someone/QZCARD"}) {
-        CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(P(path));
+        CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(S(path));
         ASSERT_TRUE(drive) << path;
         EXPECT_EQ(drive->GetName()->Utf8(), path);
         EXPECT_EQ(drive->GetDriveType(), kCUDriveTypeUnknown);
@@ -145,7 +127,7 @@ TEST_F(CUDriveInfoTest, MissingVolumesUnderMountFolders) {
     }
     // Deeper inside a missing volume, the volume's folder is the root.
     CUSharedPtr<CUDriveInfo> deep =
-        CUDriveInfo::CreateCUDriveInfo(P("/Volumes/QZCARD_MISSING/CONTENTS/CLIPS001"));
+        CUDriveInfo::CreateCUDriveInfo(S("/Volumes/QZCARD_MISSING/CONTENTS/CLIPS001"));
     ASSERT_TRUE(deep);
     EXPECT_EQ(deep->GetName()->Utf8(), "/Volumes/QZCARD_MISSING");
 }

@@ -1,7 +1,7 @@
 #include "CUFileStream.h"
 
-#include "CUFailure.h"
 #include "CUStringMac.h"
+#include "FoundationTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +22,7 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
@@ -33,20 +34,15 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-CUSharedPtr<CUStringMac> P(const std::string& s) {
-    return CUStringMac::Create(s.c_str());
-}
-
 // Opens with throwing enabled; answers the thrown value or 0.
 uint32_t OpenCode(const std::string& path, uint32_t mode, uint32_t access) {
-    try {
-        CUFileStream s(P(path), static_cast<CUStream_FileMode>(mode),
+    uint32_t code = 0;
+    const uint32_t thrown = ThrownBy([&] {
+        CUFileStream s(S(path), static_cast<CUStream_FileMode>(mode),
                        static_cast<CUStream_FileAccess>(access), false);
-        return s.IsOSFileHandleValid() ? 0 : 0xFFFF;
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        return code;
-    }
+        code = s.IsOSFileHandleValid() ? 0 : 0xFFFF;
+    });
+    return thrown ? thrown : code;
 }
 
 class CUFileStreamTest : public ::testing::Test {
@@ -113,7 +109,7 @@ TEST_F(CUFileStreamTest, OpenTable) {
                 }
                 // The no-throw flag leaves a closed stream instead.
                 if (want == Fail4 || want == Fail9) {
-                    CUFileStream quiet(P(path), static_cast<CUStream_FileMode>(row.mode),
+                    CUFileStream quiet(S(path), static_cast<CUStream_FileMode>(row.mode),
                                        static_cast<CUStream_FileAccess>(access), true);
                     EXPECT_FALSE(quiet.IsOSFileHandleValid());
                     EXPECT_FALSE(quiet.CanRead() || quiet.CanWrite() || quiet.CanSeek());
@@ -130,7 +126,7 @@ TEST_F(CUFileStreamTest, FlagsLengthAndAppendPosition) {
     const std::string path = Path("f");
     WriteText(path, "hello");
     {
-        CUFileStream r(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+        CUFileStream r(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
         EXPECT_TRUE(r.CanRead() && r.CanSeek() && !r.CanWrite());
         EXPECT_EQ(r.Length(), 5u);
         EXPECT_EQ(r.Position(), 0u);
@@ -138,13 +134,13 @@ TEST_F(CUFileStreamTest, FlagsLengthAndAppendPosition) {
         EXPECT_EQ(r.Write(b, 1, 0, kCUStreamSeekBegin), 0u);
     }
     {
-        CUFileStream w(P(path), kCUStreamModeOpen, kCUStreamAccessWrite, true);
+        CUFileStream w(S(path), kCUStreamModeOpen, kCUStreamAccessWrite, true);
         EXPECT_TRUE(w.CanWrite() && !w.CanRead());
         unsigned char b[4];
         EXPECT_EQ(w.Read(b, 4, 0, kCUStreamSeekBegin), 0u);
     }
     {
-        CUFileStream a(P(path), kCUStreamModeAppend, kCUStreamAccessReadWrite, true);
+        CUFileStream a(S(path), kCUStreamModeAppend, kCUStreamAccessReadWrite, true);
         EXPECT_EQ(a.Position(), 5u);
         std::vector<unsigned char> more{'!', '?'};
         EXPECT_EQ(a.WriteCFData(&more, 0, kCUStreamSeekCurrent), 2u);
@@ -159,13 +155,10 @@ TEST_F(CUFileStreamTest, BadPaths) {
     EXPECT_EQ(OpenCode("", 3, 0), 1u);
     EXPECT_EQ(OpenCode(m_Dir, 3, 0), 5u);
     EXPECT_EQ(OpenCode(m_Dir, 4, 1), 5u);
-    try {
-        CUFileStream s(CUSharedPtr<CUStringMac>(), kCUStreamModeOpen, kCUStreamAccessRead, false);
-        FAIL();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 2u);
-    }
+    EXPECT_EQ(ThrownBy([] {
+                  CUFileStream s(CUSharedPtr<CUStringMac>(), kCUStreamModeOpen, kCUStreamAccessRead, false);
+              }),
+              2u);
     CUFileStream quiet(static_cast<const CUStringMac*>(nullptr), kCUStreamModeOpen, kCUStreamAccessRead,
                        true);
     EXPECT_FALSE(quiet.IsOSFileHandleValid());
@@ -180,7 +173,7 @@ TEST_F(CUFileStreamTest, ReadsClampedToRangeAndFile) {
     for (int i = 0; i < 256; ++i) bytes[i] = static_cast<char>(i);
     const std::string path = Path("ramp");
     WriteText(path, bytes);
-    CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+    CUFileStream s(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     unsigned char b[300];
     EXPECT_EQ(s.Read(b, 300, 0, kCUStreamSeekBegin), 256u);
     EXPECT_EQ(s.Position(), 256u);
@@ -204,7 +197,7 @@ TEST_F(CUFileStreamTest, ShortReadThenContiguousReadGetsTheRightBytes) {
     for (int i = 0; i < 100; ++i) bytes[i] = static_cast<char>(i);
     const std::string path = Path("shrinks");
     WriteText(path, bytes);
-    CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+    CUFileStream s(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     ASSERT_EQ(s.Length(), 100u);
 
     // Another writer cuts the file to 50 bytes: a read of 80 delivers 50.
@@ -224,7 +217,7 @@ TEST_F(CUFileStreamTest, ShortReadThenContiguousReadGetsTheRightBytes) {
 TEST_F(CUFileStreamTest, WritesExtendTheFile) {
     const std::string path = Path("grow");
     {
-        CUFileStream w(P(path), kCUStreamModeCreate, kCUStreamAccessWrite, true);
+        CUFileStream w(S(path), kCUStreamModeCreate, kCUStreamAccessWrite, true);
         ASSERT_TRUE(w.IsOSFileHandleValid());
         unsigned char b[4] = {'a', 'b', 'c', 'd'};
         EXPECT_EQ(w.Write(b, 4, 100, kCUStreamSeekBegin), 4u);
@@ -246,7 +239,7 @@ TEST_F(CUFileStreamTest, WritesExtendTheFile) {
 TEST_F(CUFileStreamTest, SeekSetLengthAndClose) {
     const std::string path = Path("seek");
     WriteText(path, std::string(50, 'x'));
-    CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessReadWrite, true);
+    CUFileStream s(S(path), kCUStreamModeOpen, kCUStreamAccessReadWrite, true);
     EXPECT_EQ(s.Seek(10, kCUStreamSeekBegin), 10u);
     EXPECT_EQ(s.Seek(5, kCUStreamSeekCurrent), 15u);
     EXPECT_EQ(s.Seek(-5, kCUStreamSeekEnd), 45u);
@@ -268,7 +261,7 @@ TEST_F(CUFileStreamTest, SeekSetLengthAndClose) {
     EXPECT_EQ(s.Read(b, 4, 0, kCUStreamSeekBegin), 0u);
 
     // SetLength on a read-only stream closes it too.
-    CUFileStream r(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+    CUFileStream r(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     r.SetLength(5);
     EXPECT_FALSE(r.IsOSFileHandleValid());
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -281,7 +274,7 @@ TEST_F(CUFileStreamTest, ConcurrentReadersAtExplicitOffsets) {
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     const std::string path = Path("shared");
     WriteText(path, bytes);
-    CUSharedPtr<CUFileStream> s(new CUFileStream(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true));
+    CUSharedPtr<CUFileStream> s(new CUFileStream(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true));
     std::vector<std::thread> threads;
     std::vector<int> errors(8, 0);
     for (int t = 0; t < 8; ++t) {

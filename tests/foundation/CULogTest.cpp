@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
@@ -19,13 +21,10 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-CUSharedPtr<CUStringMac> S(const std::string& utf8) {
-    return CUStringMac::Create(utf8.c_str());
-}
 
 class CULogTest : public ::testing::Test {
 protected:

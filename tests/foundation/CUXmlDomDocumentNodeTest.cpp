@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
@@ -22,15 +24,9 @@
 #include <utility>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
-
-CUSharedPtr<CUStringMac> S(const char* text) {
-    return CUStringMac::Create(text);
-}
-std::string Str(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
-}
 
 CUSharedPtr<CUStream> MemoryStream(const std::string& bytes) {
     return CUSharedPtr<CUStream>(new CUMemoryStream(const_cast<char*>(bytes.data()), bytes.size(), false));

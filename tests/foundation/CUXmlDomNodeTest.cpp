@@ -11,21 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
-
-namespace {
-
-CUSharedPtr<CUStringMac> S(const char* text) {
-    return CUStringMac::Create(text);
-}
-
-std::string Str(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
-}
-
-}  // namespace
+using namespace foundation_test;
 
 TEST(CUXmlDomNodeTest, KindsAndRefusingSetters) {
     auto doc = CUXmlDomDocumentNode::Create();
