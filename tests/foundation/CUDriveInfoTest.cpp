@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "FoundationTestSupport.h"
-#include "ScratchFolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,7 +40,7 @@ void Link(const std::string& target, const std::string& link) {
     (void)::symlink(target.c_str(), link.c_str());
 }
 
-class CUDriveInfoTest : public ::testing::Test {
+class CUDriveInfoTest : public ScratchTest {
 protected:
     void SetUp() override {
         char* real = ::realpath(m_Dir.c_str(), nullptr);
@@ -50,8 +49,6 @@ protected:
         std::free(real);
     }
 
-    qztest::ScratchFolder m_Scratch{"fbdrive"};
-    const std::string m_Dir = m_Scratch.Path();
     std::string m_Real;
 };
 
@@ -84,7 +81,7 @@ TEST_F(CUDriveInfoTest, TemporaryFolderMatchesFindmntAndDf) {
     }
 
     // A missing path below the folder belongs to the same volume.
-    CUSharedPtr<CUDriveInfo> below = CUDriveInfo::CreateCUDriveInfo(S(m_Dir + "/no/such/file"));
+    CUSharedPtr<CUDriveInfo> below = CUDriveInfo::CreateCUDriveInfo(S(Path("no/such/file")));
     ASSERT_TRUE(below);
     EXPECT_EQ(below->GetName()->Utf8(), root);
     EXPECT_EQ(below->GetDriveType(), drive->GetDriveType());
@@ -134,7 +131,7 @@ TEST_F(CUDriveInfoTest, MissingVolumesUnderMountFolders) {
 
 // Classification of block devices against a made-up sysfs tree.
 TEST_F(CUDriveInfoTest, DriveTypeFromSysfs) {
-    const std::string sys = m_Dir + "/sys";
+    const std::string sys = Path("sys");
     const std::string pci = sys + "/devices/pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0/block";
     const std::string usb = sys + "/devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/block";
     const std::string mmc = sys + "/devices/platform/mmc_host/mmc0/mmc0:0001/block";

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 #include <fcntl.h>
@@ -45,13 +44,7 @@ uint32_t OpenCode(const std::string& path, uint32_t mode, uint32_t access) {
     return thrown ? thrown : code;
 }
 
-class CUFileStreamTest : public ::testing::Test {
-protected:
-    std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
-
-    qztest::ScratchFolder m_Scratch{"fbstream"};
-    const std::string m_Dir = m_Scratch.Path();
-};
+class CUFileStreamTest : public ScratchTest {};
 
 // Streams own a handle and a lock: they are never copied.
 static_assert(!std::is_copy_constructible_v<CUFileStream> && !std::is_copy_assignable_v<CUFileStream>);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include "FoundationTestSupport.h"
-#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 #include <sys/stat.h>
@@ -45,13 +44,7 @@ std::set<std::string> Paths(const CUSharedPtr<CUArray>& items) {
     return out;
 }
 
-class CUFileTest : public ::testing::Test {
-protected:
-    std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
-
-    qztest::ScratchFolder m_Scratch{"fbfile"};
-    const std::string m_Dir = m_Scratch.Path();
-};
+class CUFileTest : public ScratchTest {};
 
 }  // namespace
 
@@ -166,7 +159,7 @@ TEST_F(CUFileTest, ListingFilesAndFolders) {
     ASSERT_EQ(::mkdir(Path("sub").c_str(), 0777), 0);
     ASSERT_EQ(::mkdir(Path(".subhidden").c_str(), 0777), 0);
     EXPECT_EQ(Paths(CUDirectory::GetFiles(S(m_Dir))), (std::set<std::string>{Path("one"), Path(".hidden")}));
-    EXPECT_EQ(Paths(CUDirectory::GetDirectories(S(m_Dir + "/"))),
+    EXPECT_EQ(Paths(CUDirectory::GetDirectories(S(Path("")))),
               (std::set<std::string>{Path("sub"), Path(".subhidden")}));
     EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(S(Path("one"))); }), 4u);
     EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(S(Path("none"))); }), 4u);

@@ -5,7 +5,6 @@
 
 #include "FoundationTestSupport.h"
 
-#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 #include <fcntl.h>
@@ -26,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CULogTest : public ::testing::Test {
+class CULogTest : public ScratchTest {
 protected:
     void SetUp() override { CULog::Terminate(); }
     void TearDown() override { CULog::Terminate(); }
@@ -48,9 +47,6 @@ protected:
         EXPECT_EQ(log->Init(S(m_Dir.string()), S("app"), level), 0u);
         return log;
     }
-
-    qztest::ScratchFolder m_Scratch{"culog"};
-    const fs::path m_Dir = m_Scratch.Path();
 };
 
 // Length of one line "[YYYY/MM/DD hh:mm:ss]\t[INFO]\t<message>\r\n".

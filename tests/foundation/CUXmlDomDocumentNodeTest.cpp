@@ -15,7 +15,6 @@
 
 #include "FoundationTestSupport.h"
 
-#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 #include <filesystem>
@@ -40,11 +39,11 @@ CUSharedPtr<CUXmlDomNode> Child(const CUSharedPtr<CUXmlDomNode>& node, size_t in
     return CUDynamicCast<CUXmlDomNode>(node->GetChildNodes()->ObjectAtIndex(index));
 }
 
-class CUXmlDomDocumentNodeWriteTest : public ::testing::Test {
+class CUXmlDomDocumentNodeWriteTest : public ScratchTest {
 protected:
     // Writes the document into a new file and returns the file's bytes.
     uint32_t Write(const CUSharedPtr<CUXmlDomDocumentNode>& doc, std::string& bytes) {
-        const std::string path = (m_Dir / "out.xml").string();
+        const std::string path = Path("out.xml");
         std::filesystem::remove(path);
         CUSharedPtr<CUStringMac> p = S(path.c_str());
         CUSharedPtr<CUStream> stream(new CUFileStream(p, kCUStreamModeCreate, kCUStreamAccessWrite, true));
@@ -53,9 +52,6 @@ protected:
         bytes = qztest::ReadText(path);
         return status;
     }
-
-    qztest::ScratchFolder m_Scratch{"xml"};
-    const std::filesystem::path m_Dir = m_Scratch.Path();
 };
 
 // Compares two subtrees by kind, name, value, attributes and children.

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include "FoundationTestSupport.h"
-#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 #include <cstdlib>
@@ -112,13 +111,7 @@ private:
     pid_t m_Pid = -1;
 };
 
-class FBC_Utl_FileTest : public ::testing::Test {
-protected:
-    std::string Path(const char* name) const { return (m_Dir / name).string(); }
-
-    qztest::ScratchFolder m_Scratch{"utl"};
-    const std::filesystem::path m_Dir = m_Scratch.Path();
-};
+class FBC_Utl_FileTest : public ScratchTest {};
 
 }  // namespace
 

@@ -1,9 +1,13 @@
 #pragma once
 // Helpers shared by the foundation tests: strings in and out, the code a
-// failure throws, and the working folder changed for one scope.
+// failure throws, a scratch folder per test, and the working folder and
+// time zone changed for one scope.
 #include "CUDateTime.h"
 #include "CUFailure.h"
 #include "CUStringMac.h"
+#include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -28,6 +32,15 @@ inline CUSharedPtr<CUStringMac> NullS() {
 inline std::string Str(const CUSharedPtr<CUStringMac>& s) {
     return s ? s->Utf8() : std::string("<null>");
 }
+
+// A test with a fresh folder of its own, removed afterwards.
+class ScratchTest : public ::testing::Test {
+protected:
+    std::string Path(const std::string& name) const { return (m_Dir / name).string(); }
+
+    qztest::ScratchFolder m_Scratch{"foundation"};
+    const std::filesystem::path m_Dir = m_Scratch.Path();
+};
 
 // The code of the CUError that f throws; 0 when it throws none.
 template <class F>
