@@ -58,6 +58,17 @@ using ScratchFolder = qztest::ScratchFolder;
 using qztest::CommandResult;
 using qztest::ShellQuote;
 
+// Runs `f`, which must throw an `Error` whose message names `reason`.
+template <class Error, class F>
+void ExpectThrowNaming(F&& f, const std::string& reason) {
+    try {
+        f();
+        ADD_FAILURE() << "nothing thrown, expected: " << reason;
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+    }
+}
+
 // Peers report problems on stderr: the card writer tests read both streams.
 inline CommandResult RunPeer(const std::string& command) {
     return qztest::RunCommand(command, qztest::Capture::StdoutAndStderr);

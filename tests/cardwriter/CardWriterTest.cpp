@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -83,39 +84,25 @@ TEST(CardWriterTest, PathsFollowTheNamingRules) {
 }
 
 TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
-    auto refused = [](const ClipDescription& clip) {
+    const MemberFile numberOne{30, 1};  // two of them would overwrite each other
+    const std::function<void(ClipDescription&)> breaks[] = {
+        [](auto& c) { c.members.assign(2, MemberFile{25}); },  // 50 != 60
+        [](auto& c) { c.frameRate = FrameRate::k25p, c.dropFrame = true; },
+        [](auto& c) { c.frameRate = static_cast<FrameRate>(12); },
+        [](auto& c) { c.members.assign(1, MemberFile{60}), c.members.push_back(MemberFile{0}); },
+        [numberOne](auto& c) { c.members.assign(2, numberOne); },
+        [](auto& c) { c.id.number = 10000; },                                   // seven characters
+        [](auto& c) { c.xml.title = "bell \x07"; },                             // no XML document can hold it
+        [](auto& c) { c.writeMxfFiles = false, c.startTimecode.hours = 123; },  // not two BCD digits
+    };
+    for (const auto& change : breaks) {
         ScratchFolder folder;
         CardDescription card;
-        card.clips.push_back(clip);
+        card.clips.emplace_back();
+        change(card.clips[0]);
         EXPECT_THROW(WriteCard(card, folder.Path()), CardWriterError);
         EXPECT_TRUE(fs::is_empty(folder.Path()));  // nothing written
-    };
-    ClipDescription clip;
-    clip.members = {MemberFile{30}, MemberFile{20}};  // 50 != 60
-    refused(clip);
-    clip = ClipDescription{};
-    clip.frameRate = FrameRate::k25p;
-    clip.dropFrame = true;
-    refused(clip);
-    clip = ClipDescription{};
-    clip.frameRate = static_cast<FrameRate>(12);
-    refused(clip);
-    clip = ClipDescription{};
-    clip.members = {MemberFile{60}, MemberFile{0}};
-    refused(clip);
-    clip = ClipDescription{};
-    clip.members = {MemberFile{30, 1}, MemberFile{30, 1}};  // would overwrite each other
-    refused(clip);
-    clip = ClipDescription{};
-    clip.id.number = 10000;  // seven characters
-    refused(clip);
-    clip = ClipDescription{};
-    clip.xml.title = "bell \x07";  // no XML document can hold it
-    refused(clip);
-    clip = ClipDescription{};
-    clip.writeMxfFiles = false;
-    clip.startTimecode.hours = 123;  // not two BCD digits
-    refused(clip);
+    }
 
     ScratchFolder folder;
     CardDescription card;
