@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FoundationTestSupport.h"
+#include "TestFiles.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,16 +29,6 @@ std::string RunShell(const std::string& command) {
     while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
     while (!out.empty() && out.front() == ' ') out.erase(0, 1);
     return out;
-}
-
-void MakeDirs(const std::string& path) {
-    (void)std::system(("mkdir -p '" + path + "'").c_str());
-}
-void Put(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text << "\n";
-}
-void Link(const std::string& target, const std::string& link) {
-    (void)::symlink(target.c_str(), link.c_str());
 }
 
 class CUDriveInfoTest : public ScratchTest {
@@ -136,19 +127,20 @@ TEST_F(CUDriveInfoTest, DriveTypeFromSysfs) {
     const std::string usb = sys + "/devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/block";
     const std::string mmc = sys + "/devices/platform/mmc_host/mmc0/mmc0:0001/block";
     const std::string virt = sys + "/devices/virtual/block";
-    MakeDirs(sys + "/dev/block");
+    std::filesystem::create_directories(sys + "/dev/block");
     auto disk = [&](const std::string& parent, const std::string& name, const std::string& majmin,
                     const std::string& removable, const std::string& type) {
-        MakeDirs(parent + "/" + name + "/device");
-        Put(parent + "/" + name + "/removable", removable);
-        if (!type.empty()) Put(parent + "/" + name + "/device/type", type);
-        Link(parent + "/" + name, sys + "/dev/block/" + majmin);
+        std::filesystem::create_directories(parent + "/" + name + "/device");
+        qztest::WriteText(parent + "/" + name + "/removable", removable + "\n");
+        if (!type.empty()) qztest::WriteText(parent + "/" + name + "/device/type", type + "\n");
+        std::filesystem::create_directory_symlink(parent + "/" + name, sys + "/dev/block/" + majmin);
     };
     auto partition = [&](const std::string& parent, const std::string& name, const std::string& part,
                          const std::string& majmin) {
-        MakeDirs(parent + "/" + name + "/" + part);
-        Put(parent + "/" + name + "/" + part + "/partition", "1");
-        Link(parent + "/" + name + "/" + part, sys + "/dev/block/" + majmin);
+        std::filesystem::create_directories(parent + "/" + name + "/" + part);
+        qztest::WriteText(parent + "/" + name + "/" + part + "/partition", "1\n");
+        std::filesystem::create_directory_symlink(parent + "/" + name + "/" + part,
+                                                  sys + "/dev/block/" + majmin);
     };
     disk(pci, "sda", "8:0", "0", "0");
     partition(pci, "sda", "sda1", "8:1");
