@@ -127,22 +127,9 @@ TEST(CifWriterTest, ProgressiveHighRatesCountTimecodeAtTheRecordedBase) {
 TEST(CifWriterTest, RecordDateFlagsAndRecordingModeBits) {
     ClipDescription clip;
     clip.recorded = RecordDateTime{1999, 2, 28, 23, 59, 58, true, true, 15, true};
-    RecordingModeInfo& m = clip.recordingMode;
-    m.recordingMode = 0x2400;
-    m.preRecordingTime = 3;
-    m.intervalFrameNumber = 4;
-    m.intervalUnit = 2;
-    m.intervalTime = 5;
-    m.frameRecordingNumber = 6;
-    m.variableFrameRate = 0x1234;
-    m.aeMode = 7;
-    m.whiteBalanceMode = 5;
-    m.whiteBalancePreset = 0x11;
-    m.accurateFlag = true;
-    m.colorTemperature = 3200;
-    m.infraredMode = true;
-    m.logGamma = true;
-    m.gammaSetting = 9;
+    // Every field, in declaration order: the bytes from 981 on mirror them.
+    clip.recordingMode =
+        RecordingModeInfo{0x2400, 3, 4, 2, 5, 6, 0x1234, 7, 5, 0x11, true, 3200, true, true, 9};
     clip.attributes.okMark = 3;
     clip.attributes.customPresetFile = true;
     clip.attributes.thumbnailFile = true;

@@ -81,16 +81,8 @@ ParsedHeaders Parse(const std::vector<uint8_t>& b) {
 
 CW::Mpeg2Settings Settings(int width, int height, int num, int den, bool interlaced, int gop = 15, int b = 2,
                            bool closed = true) {
-    CW::Mpeg2Settings s;
-    s.width = width;
-    s.height = height;
-    s.rateNumerator = num;
-    s.rateDenominator = den;
-    s.interlaced = interlaced;
-    s.gopLength = gop;
-    s.bPictures = b;
-    s.closedGop = closed;
-    return s;
+    // Top field first, 50 Mbps CBR: the defaults.
+    return {width, height, num, den, interlaced, true, 50000000, true, gop, b, closed};
 }
 
 }  // namespace

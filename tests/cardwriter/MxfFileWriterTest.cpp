@@ -25,12 +25,8 @@ std::string Tmp(const ScratchFolder& folder, const std::string& name) {
 
 MxfFileDescription Small(int num, int den, bool interlaced, int width, int height, uint32_t frames) {
     MxfFileDescription d;
-    d.video.rateNumerator = num;
-    d.video.rateDenominator = den;
-    d.video.interlaced = interlaced;
-    d.video.width = width;
-    d.video.height = height;
-    d.video.bitRate = 25000000;
+    // Top field first, CBR, closed GOPs of 15 with 2 B pictures: the defaults.
+    d.video = {width, height, num, den, interlaced, true, 25000000, true, 15, 2, true};
     d.frameCount = frames;
     return d;
 }
