@@ -21,13 +21,9 @@ ClipDescription FullMetadataClip() {
     clip.xml.title = "Harbour & pier <north>";
     clip.xml.creator = "A. \"Quoted\" O'Brien";
     clip.xml.description = "Line one\nLine two\twith tab\r\nand CR > end ]]>";
-    ClipLocation location;
-    location.altitude = "+123";
-    location.longitude = "E139.69170";
-    location.latitude = "N35.68950";
-    location.source = "CAPTURED";
-    location.placeName = "Quay 3 \xE2\x80\x94 \xC3\xA9tage";  // UTF-8 passes through
-    clip.xml.location = location;
+    // Altitude, longitude, latitude, source and a place name in UTF-8.
+    clip.xml.location =
+        ClipLocation{"+123", "E139.69170", "N35.68950", "CAPTURED", "Quay 3 \xE2\x80\x94 \xC3\xA9tage"};
     return clip;
 }
 
