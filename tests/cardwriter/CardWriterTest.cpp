@@ -8,6 +8,7 @@
 #include "ClipMxfWriter.h"
 #include "MifWriter.h"
 #include "SampleCard.h"
+#include "SmallClip.h"
 
 #include <gtest/gtest.h>
 
@@ -112,14 +113,9 @@ TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
 
 TEST(CardWriterTest, MemberFilesCountFromTheClipStartInTheMxfTimecodeBase) {
     CardDescription card;
-    ClipDescription clip;
-    clip.frameRate = FrameRate::k59_94p;
-    clip.pictureSize = PictureSize::k1280x720;
+    ClipDescription clip = qztest::SmallClip(FrameRate::k59_94p, {40, 60});  // 720 lines, 2 channels
     clip.startTimecode = Timecode{1, 0, 0, 0};
     clip.dropFrame = true;
-    clip.durationFrames = 100;
-    clip.members = {MemberFile{40}, MemberFile{60}};
-    clip.audioChannels = 2;
     card.clips.push_back(clip);
 
     const MxfFileDescription first = MemberMxfDescription(card, 0, 0);
