@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the card writer tests: big-endian reads of written
-// images, whole-file reads, running peer tools and an XML dump script.
+// images, whole-file reads, errors that must name their reason, running peer
+// tools and an XML dump script.
 #include <gtest/gtest.h>
 #include "ExternalTool.h"
 #include "ScratchFolder.h"
@@ -73,10 +74,6 @@ void ExpectThrowNaming(F&& f, const std::string& reason) {
 inline CommandResult RunPeer(const std::string& command) {
     return qztest::RunCommand(command, qztest::Capture::StdoutAndStderr);
 }
-
-}  // namespace cardwriter_test
-
-namespace cardwriter_test {
 
 // Path of a python3 script (written once per process) that parses an XML
 // file with the standard library's parser and prints "ns=<root namespace>",
