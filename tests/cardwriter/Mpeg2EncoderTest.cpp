@@ -321,15 +321,6 @@ void PrintTo(const DecodeCase& c, std::ostream* os) {
 
 class Mpeg2DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
-// Whole-file read in one call (decoded video runs to tens of megabytes).
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    std::vector<uint8_t> bytes(in ? static_cast<size_t>(in.tellg()) : 0);
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
 std::map<std::string, std::string> ProbeFields(const std::string& output) {
     std::map<std::string, std::string> fields;
     std::istringstream lines(output);
@@ -385,7 +376,7 @@ TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
                                 " -f rawvideo -pix_fmt gray -y " + ShellQuote(raw));
     EXPECT_EQ(decode.exitCode, 0);
     EXPECT_EQ(decode.output, "") << "decoder reported problems";
-    const std::vector<uint8_t> frames = ReadAll(raw);
+    const std::vector<uint8_t> frames = cardwriter_test::ReadFile(raw);
     const size_t frameBytes = static_cast<size_t>(c.width) * c.height;
     ASSERT_EQ(frames.size(), frameBytes * static_cast<size_t>(c.frames));
     for (int64_t f = 0; f < c.frames; ++f) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -27,11 +28,6 @@ namespace {
 
 using qztest::ReadText;
 using qztest::WriteText;
-
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
 
 // Opens with throwing enabled; answers the thrown value or 0.
 uint32_t OpenCode(const std::string& path, uint32_t mode, uint32_t access) {
@@ -84,7 +80,7 @@ TEST_F(CUFileStreamTest, OpenTable) {
                 // it there, emptied unless kept.
                 const bool failed = want == Fail4 || want == Fail9;
                 EXPECT_EQ(code, want == Fail4 ? 4u : want == Fail9 ? 9u : 0u);
-                EXPECT_EQ(FileExists(path), exists || !failed);
+                EXPECT_EQ(std::filesystem::exists(path), exists || !failed);
                 EXPECT_EQ(ReadText(path), want == Keep || (failed && exists) ? "hello" : "");
                 // The no-throw flag leaves a closed stream instead.
                 if (failed) {
