@@ -41,6 +41,31 @@ CUSharedPtr<CUXmlDomNode> Child(const CUSharedPtr<CUXmlDomNode>& node, size_t in
     return CUDynamicCast<CUXmlDomNode>(node->GetChildNodes()->ObjectAtIndex(index));
 }
 
+// The tree below `node` on one line: each node's name, "=" and its value
+// when it has one, its attributes in key order in brackets and its children
+// in parentheses, e.g. "#document(r[a=1](#text=x,b))".
+std::string Outline(const CUXmlDomNode* node) {
+    if (!node) return "<null>";
+    std::string out = Str(node->GetNodeName());
+    if (auto value = node->GetNodeValue()) out += "=" + value->Utf8();
+    if (auto attributes = node->GetAttributes(); attributes && attributes->Count()) {
+        std::string list;
+        for (const auto& entry : attributes->GetInternalMap()) {
+            const CUSharedPtr<CUStringMac> key(new CUStringMac(entry.first));
+            list += (list.empty() ? "" : ",") + key->Utf8() + "=" + Str(node->GetAttribute(key));
+        }
+        out += "[" + list + "]";
+    }
+    if (auto children = node->GetChildNodes(); children && children->Count()) {
+        out += "(";
+        for (size_t i = 0; i < children->Count(); ++i)
+            out +=
+                (i ? "," : "") + Outline(dynamic_cast<const CUXmlDomNode*>(children->ObjectAtIndex(i).get()));
+        out += ")";
+    }
+    return out;
+}
+
 class CUXmlDomDocumentNodeWriteTest : public ScratchTest {
 protected:
     // Writes the document into a new file and returns the file's bytes.
@@ -210,73 +235,43 @@ TEST(CUXmlDomNodeTest, DumpRefusesTooDeepAndCyclicTrees) {
     EXPECT_EQ(CUXmlDomNode::DumpDOMNode(ok.get(), kCUXmlMaxNestingDepth + 1, out), 0x10001u);
 }
 
-TEST(CUXmlDomDocumentNodeTest, LoadMergesTextAndPredefinedEntities) {
-    auto doc = CUXmlDomDocumentNode::Create();
-    ASSERT_EQ(Load(doc, "<a>a &amp; b</a>"), 0u);
-    ASSERT_EQ(doc->GetChildNodes()->Count(), 1u);
-    auto a = Child(doc, 0);
-    ASSERT_EQ(a->GetChildNodes()->Count(), 1u);
-    EXPECT_EQ(Child(a, 0)->GetNodeType(), kCUXmlDomNode_Text);
-    EXPECT_EQ(Str(Child(a, 0)->GetNodeValue()), "a & b");
-
-    auto all = CUXmlDomDocumentNode::Create();
-    ASSERT_EQ(Load(all, "<a>&lt;&gt;&amp;&quot;&apos;&#38;&#x20AC;</a>"), 0u);
-    EXPECT_EQ(Str(Child(Child(all, 0), 0)->GetNodeValue()), "<>&\"'&\xE2\x82\xAC");
-
-    // Text pieces around a child element are joined at the first piece's place.
-    auto mixed = CUXmlDomDocumentNode::Create();
-    ASSERT_EQ(Load(mixed, "<a><b/>x<c/>y</a>"), 0u);
-    auto m = Child(mixed, 0);
-    ASSERT_EQ(m->GetChildNodes()->Count(), 3u);
-    EXPECT_EQ(Str(Child(m, 0)->GetNodeName()), "b");
-    EXPECT_EQ(Str(Child(m, 1)->GetNodeValue()), "xy");
-    EXPECT_EQ(Str(Child(m, 2)->GetNodeName()), "c");
-
-    // Whitespace-only text is dropped; other text keeps its blanks.
-    auto ws = CUXmlDomDocumentNode::Create();
-    ASSERT_EQ(Load(ws, "<a>\n  <b> x </b>\n\t</a>\n"), 0u);
-    auto w = Child(ws, 0);
-    ASSERT_EQ(w->GetChildNodes()->Count(), 1u);
-    EXPECT_EQ(Str(Child(Child(w, 0), 0)->GetNodeValue()), " x ");
-}
-
-TEST(CUXmlDomDocumentNodeTest, LoadDeclarationAttributesAndNamespaces) {
-    auto doc = CUXmlDomDocumentNode::Create();
-    ASSERT_EQ(Load(doc,
-                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<?style sheet?>"
-                   "<r xmlns=\"urn:a\" xmlns:p=\"urn:p\" b=\"&lt;2&gt;\" a='1' p:c=\"3\"><p:s/></r>"),
-              0u);
-    ASSERT_EQ(doc->GetChildNodes()->Count(), 3u);
-    auto decl = Child(doc, 0);
-    EXPECT_EQ(decl->GetNodeType(), kCUXmlDomNode_ProcessingInstruction);
-    EXPECT_EQ(Str(decl->GetNodeName()), "xml");
-    EXPECT_EQ(Str(decl->GetNodeValue()), "version=\"1.0\" encoding=\"UTF-8\"");
-    EXPECT_EQ(Str(Child(doc, 1)->GetNodeName()), "style");
-    EXPECT_EQ(Str(Child(doc, 1)->GetNodeValue()), "sheet");
-    auto r = Child(doc, 2);
-    EXPECT_EQ(r->GetAttributes()->Count(), 5u);  // namespace declarations are attributes
-    EXPECT_EQ(Str(r->GetAttribute(S("a"))), "1");
-    EXPECT_EQ(Str(r->GetAttribute(S("b"))), "<2>");
-    EXPECT_EQ(Str(r->GetAttribute(S("p:c"))), "3");
-    EXPECT_EQ(Str(Child(r, 0)->GetNodeName()), "p:s");
-
-    // No declaration, no "xml" instruction.
-    auto bare = CUXmlDomDocumentNode::Create();
-    ASSERT_EQ(Load(bare, "<r/>"), 0u);
-    ASSERT_EQ(bare->GetChildNodes()->Count(), 1u);
-    EXPECT_EQ(Child(bare, 0)->GetNodeType(), kCUXmlDomNode_Element);
-
-    // UTF-16 with a byte-order mark.
+TEST(CUXmlDomDocumentNodeTest, LoadMergesTextAndReadsDeclarationsAttributesAndNamespaces) {
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("<r>\xE9</r>")) utf16 += std::string{c, '\0'};
-    auto wide = CUXmlDomDocumentNode::Create();
-    ASSERT_EQ(Load(wide, utf16), 0u);
-    EXPECT_EQ(Str(Child(Child(wide, 0), 0)->GetNodeValue()), "\xC3\xA9");
-
+    const struct {
+        std::string xml;
+        const char* outline;
+    } cases[] = {
+        {"<a>a &amp; b</a>", "#document(a(#text=a & b))"},
+        {"<a>&lt;&gt;&amp;&quot;&apos;&#38;&#x20AC;</a>", "#document(a(#text=<>&\"'&\xE2\x82\xAC))"},
+        // Text pieces around a child element are joined at the first piece's place.
+        {"<a><b/>x<c/>y</a>", "#document(a(b,#text=xy,c))"},
+        // Whitespace-only text is dropped; other text keeps its blanks.
+        {"<a>\n  <b> x </b>\n\t</a>\n", "#document(a(b(#text= x )))"},
+        // Declaration and instructions; namespace declarations are attributes.
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<?style sheet?>"
+         "<r xmlns=\"urn:a\" xmlns:p=\"urn:p\" b=\"&lt;2&gt;\" a='1' p:c=\"3\"><p:s/></r>",
+         "#document(xml=version=\"1.0\" encoding=\"UTF-8\",style=sheet,"
+         "r[a=1,b=<2>,p:c=3,xmlns=urn:a,xmlns:p=urn:p](p:s))"},
+        // No declaration, no "xml" instruction.
+        {"<r/>", "#document(r)"},
+        // UTF-16 with a byte-order mark.
+        {utf16, "#document(r(#text=\xC3\xA9))"},
+    };
+    for (const auto& c : cases) {
+        auto doc = CUXmlDomDocumentNode::Create();
+        ASSERT_EQ(Load(doc, c.xml), 0u) << c.xml;
+        EXPECT_EQ(Outline(doc.get()), c.outline);
+    }
+    // The kinds of the loaded nodes.
+    auto doc = CUXmlDomDocumentNode::Create();
+    ASSERT_EQ(Load(doc, "<?p d?><a>t<b/></a>"), 0u);
+    EXPECT_EQ(Child(doc, 0)->GetNodeType(), kCUXmlDomNode_ProcessingInstruction);
+    EXPECT_EQ(Child(doc, 1)->GetNodeType(), kCUXmlDomNode_Element);
+    EXPECT_EQ(Child(Child(doc, 1), 0)->GetNodeType(), kCUXmlDomNode_Text);
     // Loading appends; it replaces nothing.
-    ASSERT_EQ(Load(bare, "<s/>"), 0u);
-    ASSERT_EQ(bare->GetChildNodes()->Count(), 2u);
-    EXPECT_EQ(Str(Child(bare, 1)->GetNodeName()), "s");
+    ASSERT_EQ(Load(doc, "<s/>"), 0u);
+    EXPECT_EQ(Outline(doc.get()), "#document(p=d,a(#text=t,b),s)");
 }
 
 TEST(CUXmlDomDocumentNodeTest, LoadRefusesUnsupportedAndMalformedContent) {
@@ -366,10 +361,8 @@ TEST_F(CUXmlDomDocumentNodeWriteTest, WriteModelBuiltInMemory) {
 
     auto back = CUXmlDomDocumentNode::Create();
     ASSERT_EQ(Load(back, bytes), 0u);
-    auto r = Child(back, 1);
-    EXPECT_EQ(Str(Child(back, 0)->GetNodeValue()), "version=\"1.0\" encoding=\"UTF-8\"");
-    EXPECT_EQ(Str(r->GetAttribute(S("b"))), "x\"y&z<");
-    EXPECT_EQ(Str(Child(Child(r, 0), 0)->GetNodeValue()), "x & <y>");
+    EXPECT_EQ(Outline(back.get()),
+              "#document(xml=version=\"1.0\" encoding=\"UTF-8\",root[a=1,b=x\"y&z<](t(#text=x & <y>)))");
 
     // Without an "xml" instruction no declaration is written.
     doc->GetChildNodes()->RemoveObjectAtIndex(0);
