@@ -61,7 +61,11 @@ public:
     explicit InFolder(const std::string& folder) : m_Old(std::filesystem::current_path()) {
         std::filesystem::current_path(folder);
     }
-    ~InFolder() { std::filesystem::current_path(m_Old); }
+    ~InFolder() {
+        std::error_code error;  // reported, not thrown, from a destructor
+        std::filesystem::current_path(m_Old, error);
+        if (error) ADD_FAILURE() << "cannot return to " << m_Old << ": " << error.message();
+    }
     InFolder(const InFolder&) = delete;
     InFolder& operator=(const InFolder&) = delete;
 
