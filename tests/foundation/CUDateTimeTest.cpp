@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace foundation_test;
@@ -67,12 +68,9 @@ TEST(CUDateTimeTest, ExplicitGmtOffsets) {
     _DateTimeInfo newYork{2010, 12, 31, 20, 30, 15, -5 * 3600, 1};
     d = CUDateTime::Create(newYork);
     ASSERT_TRUE(d);
-    EXPECT_EQ(d->GetYear(false), 2010u + 1);
-    EXPECT_EQ(d->GetMonth(false), 1u);
-    EXPECT_EQ(d->GetDay(false), 1u);
-    EXPECT_EQ(d->GetHour(false), 0u);
-    EXPECT_EQ(d->GetMinute(false), 30u);
-    EXPECT_EQ(d->GetSecond(false), 15u);
+    EXPECT_EQ((std::vector<uint32_t>{d->GetYear(false), d->GetMonth(false), d->GetDay(false),
+                                     d->GetHour(false), d->GetMinute(false), d->GetSecond(false)}),
+              (std::vector<uint32_t>{2011, 1, 1, 0, 30, 15}));
 
     // Offsets far outside any real zone are plain arithmetic, not overflow.
     _DateTimeInfo extreme{2010, 1, 1, 0, 0, 0, std::numeric_limits<int32_t>::min(), 1};
