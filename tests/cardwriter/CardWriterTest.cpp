@@ -160,15 +160,9 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
     const CardDescription card = SampleCardDescription(options);
     WriteCard(card, folder.Path());
 
-    std::set<FrameRate> rates;
-    std::set<PictureSize> sizes;
-    std::set<uint32_t> channelCounts;
     size_t files = 0;
     for (size_t c = 0; c < card.clips.size(); ++c) {
         const ClipDescription& clip = card.clips[c];
-        rates.insert(clip.frameRate);
-        sizes.insert(clip.pictureSize);
-        channelCounts.insert(clip.audioChannels);
         const auto xml = RunPeer("python3 " + ShellQuote(XmlDumpScript()) + " " +
                                  ShellQuote(ClipFilePath(folder.Path(), clip.id, ".XML")));
         EXPECT_EQ(xml.exitCode, 0) << xml.output;
@@ -202,9 +196,6 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
     EXPECT_EQ(timecode(ClipId{"QZ", 4}, 2), "TAG:timecode=01:35:00:20\n");
     EXPECT_EQ(timecode(ClipId{"QZ", 4}, 3), "TAG:timecode=01:35:01:20\n");
 
-    // The sample card covers what it promises.
-    EXPECT_GE(rates.size(), 3u);
-    EXPECT_EQ(sizes.size(), 3u);
-    EXPECT_EQ(channelCounts, (std::set<uint32_t>{2, 4}));
+    // Every file was probed (what the card covers is the sample card's test).
     EXPECT_EQ(files, card.clips.size() + 2);  // one clip in three files
 }

@@ -15,6 +15,7 @@ using cardwriter_test::ExpectThrowNaming;
 
 TEST(SampleCardTest, DefaultCardCoversTheFormatsItPromises) {
     const CardDescription card = SampleCardDescription();
+    std::set<FrameRate> rates;
     std::set<PictureSize> sizes;
     std::set<uint32_t> channels;
     std::set<std::string> ids;
@@ -26,6 +27,7 @@ TEST(SampleCardTest, DefaultCardCoversTheFormatsItPromises) {
         dropFrame |= clip.dropFrame;
         spanned |= clip.members.size() == 3;
         vbr |= !clip.constantBitRate;
+        rates.insert(clip.frameRate);
         sizes.insert(clip.pictureSize);
         channels.insert(clip.audioChannels);
         ids.insert(ClipIdText(clip.id));
@@ -33,6 +35,7 @@ TEST(SampleCardTest, DefaultCardCoversTheFormatsItPromises) {
         EXPECT_FALSE(traits.interlaced && clip.pictureSize == PictureSize::k1280x720);
     }
     EXPECT_TRUE(interlaced && progressive && dropFrame && spanned && vbr);
+    EXPECT_GE(rates.size(), 3u);
     EXPECT_EQ(sizes.size(), 3u);
     EXPECT_EQ(channels, (std::set<uint32_t>{2, 4}));
     EXPECT_EQ(ids.size(), card.clips.size());
