@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the card writer tests: big-endian reads of written
-// images, whole-file reads, running peer tools and an XML dump script.
+// images, whole-file reads, errors that must name their reason, running peer
+// tools and an XML dump script.
 #include <gtest/gtest.h>
 #include "ExternalTool.h"
 #include "ScratchFolder.h"
@@ -58,14 +59,21 @@ using ScratchFolder = qztest::ScratchFolder;
 using qztest::CommandResult;
 using qztest::ShellQuote;
 
+// Runs `f`, which must throw an `Error` whose message names `reason`.
+template <class Error, class F>
+void ExpectThrowNaming(F&& f, const std::string& reason) {
+    try {
+        f();
+        ADD_FAILURE() << "nothing thrown, expected: " << reason;
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+    }
+}
+
 // Peers report problems on stderr: the card writer tests read both streams.
 inline CommandResult RunPeer(const std::string& command) {
     return qztest::RunCommand(command, qztest::Capture::StdoutAndStderr);
 }
-
-}  // namespace cardwriter_test
-
-namespace cardwriter_test {
 
 // Path of a python3 script (written once per process) that parses an XML
 // file with the standard library's parser and prints "ns=<root namespace>",

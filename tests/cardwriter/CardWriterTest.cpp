@@ -8,10 +8,12 @@
 #include "ClipMxfWriter.h"
 #include "MifWriter.h"
 #include "SampleCard.h"
+#include "SmallClip.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -83,39 +85,25 @@ TEST(CardWriterTest, PathsFollowTheNamingRules) {
 }
 
 TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
-    auto refused = [](const ClipDescription& clip) {
+    const MemberFile numberOne{30, 1};  // two of them would overwrite each other
+    const std::function<void(ClipDescription&)> breaks[] = {
+        [](auto& c) { c.members.assign(2, MemberFile{25}); },  // 50 != 60
+        [](auto& c) { c.frameRate = FrameRate::k25p, c.dropFrame = true; },
+        [](auto& c) { c.frameRate = static_cast<FrameRate>(12); },
+        [](auto& c) { c.members.assign(1, MemberFile{60}), c.members.push_back(MemberFile{0}); },
+        [numberOne](auto& c) { c.members.assign(2, numberOne); },
+        [](auto& c) { c.id.number = 10000; },                                   // seven characters
+        [](auto& c) { c.xml.title = "bell \x07"; },                             // no XML document can hold it
+        [](auto& c) { c.writeMxfFiles = false, c.startTimecode.hours = 123; },  // not two BCD digits
+    };
+    for (const auto& change : breaks) {
         ScratchFolder folder;
         CardDescription card;
-        card.clips.push_back(clip);
+        card.clips.emplace_back();
+        change(card.clips[0]);
         EXPECT_THROW(WriteCard(card, folder.Path()), CardWriterError);
         EXPECT_TRUE(fs::is_empty(folder.Path()));  // nothing written
-    };
-    ClipDescription clip;
-    clip.members = {MemberFile{30}, MemberFile{20}};  // 50 != 60
-    refused(clip);
-    clip = ClipDescription{};
-    clip.frameRate = FrameRate::k25p;
-    clip.dropFrame = true;
-    refused(clip);
-    clip = ClipDescription{};
-    clip.frameRate = static_cast<FrameRate>(12);
-    refused(clip);
-    clip = ClipDescription{};
-    clip.members = {MemberFile{60}, MemberFile{0}};
-    refused(clip);
-    clip = ClipDescription{};
-    clip.members = {MemberFile{30, 1}, MemberFile{30, 1}};  // would overwrite each other
-    refused(clip);
-    clip = ClipDescription{};
-    clip.id.number = 10000;  // seven characters
-    refused(clip);
-    clip = ClipDescription{};
-    clip.xml.title = "bell \x07";  // no XML document can hold it
-    refused(clip);
-    clip = ClipDescription{};
-    clip.writeMxfFiles = false;
-    clip.startTimecode.hours = 123;  // not two BCD digits
-    refused(clip);
+    }
 
     ScratchFolder folder;
     CardDescription card;
@@ -125,14 +113,9 @@ TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
 
 TEST(CardWriterTest, MemberFilesCountFromTheClipStartInTheMxfTimecodeBase) {
     CardDescription card;
-    ClipDescription clip;
-    clip.frameRate = FrameRate::k59_94p;
-    clip.pictureSize = PictureSize::k1280x720;
+    ClipDescription clip = qztest::SmallClip(FrameRate::k59_94p, {40, 60});  // 720 lines, 2 channels
     clip.startTimecode = Timecode{1, 0, 0, 0};
     clip.dropFrame = true;
-    clip.durationFrames = 100;
-    clip.members = {MemberFile{40}, MemberFile{60}};
-    clip.audioChannels = 2;
     card.clips.push_back(clip);
 
     const MxfFileDescription first = MemberMxfDescription(card, 0, 0);
@@ -177,15 +160,9 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
     const CardDescription card = SampleCardDescription(options);
     WriteCard(card, folder.Path());
 
-    std::set<FrameRate> rates;
-    std::set<PictureSize> sizes;
-    std::set<uint32_t> channelCounts;
     size_t files = 0;
     for (size_t c = 0; c < card.clips.size(); ++c) {
         const ClipDescription& clip = card.clips[c];
-        rates.insert(clip.frameRate);
-        sizes.insert(clip.pictureSize);
-        channelCounts.insert(clip.audioChannels);
         const auto xml = RunPeer("python3 " + ShellQuote(XmlDumpScript()) + " " +
                                  ShellQuote(ClipFilePath(folder.Path(), clip.id, ".XML")));
         EXPECT_EQ(xml.exitCode, 0) << xml.output;
@@ -219,9 +196,6 @@ TEST(CardWriterTest, SampleCardOpensAndDecodesInFfmpegWithTheRightStreams) {
     EXPECT_EQ(timecode(ClipId{"QZ", 4}, 2), "TAG:timecode=01:35:00:20\n");
     EXPECT_EQ(timecode(ClipId{"QZ", 4}, 3), "TAG:timecode=01:35:01:20\n");
 
-    // The sample card covers what it promises.
-    EXPECT_GE(rates.size(), 3u);
-    EXPECT_EQ(sizes.size(), 3u);
-    EXPECT_EQ(channelCounts, (std::set<uint32_t>{2, 4}));
+    // Every file was probed (what the card covers is the sample card's test).
     EXPECT_EQ(files, card.clips.size() + 2);  // one clip in three files
 }

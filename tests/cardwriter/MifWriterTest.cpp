@@ -114,13 +114,9 @@ TEST(MifWriterTest, FullCardOf999ClipsFitsAndOneMoreIsRefused) {
 
 TEST(MifWriterTest, OverridesWriteUnsupportedIndexesOnPurpose) {
     CardDescription card = ThreeClipCard();
-    card.index.magic = 0x4D4A;
-    card.index.version = 0x0200;
-    card.index.clipCount = 1000;
-    card.index.reserved5 = {1, 2, 3};
-    card.index.mediaMetadataMagic = 0;
-    card.index.mediaMetadataVersion = 0x0200;
-    card.index.extensionWord = 0xDEADBEEF;
+    // Magic, version, no bitmap override, reserved bytes, clip count, media
+    // metadata magic and version, extension word; written.
+    card.index = {0x4D4A, 0x0200, std::nullopt, {1, 2, 3}, 1000, 0, 0x0200, 0xDEADBEEF, true};
     const auto image = BuildMediaIndex(card);
     EXPECT_EQ(U16(image, 0), 0x4D4Au);
     EXPECT_EQ(U16(image, 2), 0x0200u);

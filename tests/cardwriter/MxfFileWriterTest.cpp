@@ -25,14 +25,17 @@ std::string Tmp(const ScratchFolder& folder, const std::string& name) {
 
 MxfFileDescription Small(int num, int den, bool interlaced, int width, int height, uint32_t frames) {
     MxfFileDescription d;
-    d.video.rateNumerator = num;
-    d.video.rateDenominator = den;
-    d.video.interlaced = interlaced;
-    d.video.width = width;
-    d.video.height = height;
-    d.video.bitRate = 25000000;
+    // Top field first, CBR, closed GOPs of 15 with 2 B pictures: the defaults.
+    d.video = {width, height, num, den, interlaced, true, 25000000, true, 15, 2, true};
     d.frameCount = frames;
     return d;
+}
+
+// The 16 bytes at `at`: a key, label or reference.
+Key16 KeyIn(const std::vector<uint8_t>& f, uint64_t at) {
+    Key16 k{};
+    std::copy_n(f.begin() + static_cast<long>(at), 16, k.begin());
+    return k;
 }
 
 MxfUmid TestUmid(uint8_t seed) {
@@ -101,8 +104,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     const uint32_t ripLength = static_cast<uint32_t>(BE(f, f.size() - 4, 4));
     Klv rip;
     ASSERT_TRUE(ReadKlv(f, f.size() - ripLength, rip));
-    EXPECT_TRUE(KeyStarts(
-        rip.key, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x11}));
+    EXPECT_EQ(rip.key, kRandomIndexKey);
     EXPECT_EQ(rip.End(), f.size());
     ASSERT_EQ((rip.length - 4) % 12, 0u);
     std::vector<std::pair<uint32_t, uint64_t>> ripEntries;
@@ -118,8 +120,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     Klv info;
     ASSERT_TRUE(ReadKlv(f, 6724, info));
     EXPECT_EQ(layout.sequenceInfo, 6724u);
-    EXPECT_EQ(info.key, (Key16{0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x0D, 0x0E, 0x15, 0x00, 0x00, 0x00,
-                               0x01, 0x00, 0x00}));
+    EXPECT_EQ(info.key, kSequenceInfoKey);
     EXPECT_LT(info.End(), header.Content());
     auto items = Items(f, info);
     ASSERT_EQ(items.count(0x4401), 1u);
@@ -169,26 +170,20 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
     const Klv* preface = nullptr;
     for (const Klv& k : pf.klvs) {
         if (k.offset >= header.Content()) break;
-        if (KeyStarts(k.key,
-                      {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x05})) {
+        if (k.key == kPrimerKey) {
             EXPECT_EQ(k.offset, 512u) << "primer first in the header metadata";
             const uint64_t n = BE(f, k.valueOffset, 4);
             ASSERT_EQ(BE(f, k.valueOffset + 4, 4), 18u);
             for (uint64_t i = 0; i < n; ++i) {
                 const uint64_t at = k.valueOffset + 8 + 18 * i;
-                Key16 ul;
-                std::copy(f.begin() + static_cast<long>(at + 2), f.begin() + static_cast<long>(at + 18),
-                          ul.begin());
-                primer[ul] = static_cast<uint16_t>(BE(f, at, 2));
+                primer[KeyIn(f, at + 2)] = static_cast<uint16_t>(BE(f, at, 2));
             }
         }
         if (KeyStarts(k.key,
                       {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01})) {
             auto it = Items(f, k);
             ASSERT_EQ(it.count(0x3C0A), 1u);
-            Key16 uid;
-            std::copy(f.begin() + static_cast<long>(it[0x3C0A].first),
-                      f.begin() + static_cast<long>(it[0x3C0A].first + 16), uid.begin());
+            const Key16 uid = KeyIn(f, it[0x3C0A].first);
             EXPECT_TRUE(sets.emplace(uid, k).second) << "instance UIDs are unique";
             if (IsSet(k.key, 0x2F)) preface = &sets[uid];
         }
@@ -201,21 +196,12 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
         const uint64_t at = it[tag].first;
         const uint64_t n = BE(f, at, 4);
         EXPECT_EQ(BE(f, at + 4, 4), 16u);
-        for (uint64_t i = 0; i < n; ++i) {
-            Key16 r;
-            std::copy(f.begin() + static_cast<long>(at + 8 + 16 * i),
-                      f.begin() + static_cast<long>(at + 24 + 16 * i), r.begin());
-            out.push_back(r);
-        }
+        for (uint64_t i = 0; i < n; ++i) out.push_back(KeyIn(f, at + 8 + 16 * i));
         return out;
     };
     auto ref = [&](const Klv& set, uint16_t tag) {
         auto it = Items(f, set);
-        Key16 r{};
-        if (it.count(tag) && it[tag].second == 16)
-            std::copy(f.begin() + static_cast<long>(it[tag].first),
-                      f.begin() + static_cast<long>(it[tag].first + 16), r.begin());
-        return r;
+        return it.count(tag) && it[tag].second == 16 ? KeyIn(f, it[tag].first) : Key16{};
     };
     auto value = [&](const Klv& set, uint16_t tag, int width) -> uint64_t {
         auto it = Items(f, set);
@@ -223,9 +209,7 @@ TEST(MxfFileWriterTest, ThreeHundredFrame5994iFileHasTheCameraStructure) {
         return BE(f, it[tag].first, width);
     };
 
-    EXPECT_EQ(Slice(f, Items(f, *preface)[0x3B09].first, 16),
-              (std::vector<uint8_t>{0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01,
-                                    0x01, 0x01, 0x09, 0x00}));
+    EXPECT_EQ(ref(*preface, 0x3B09), kOP1a);
     ASSERT_EQ(refs(*preface, 0x3B06).size(), 1u);
     const Klv& storage = sets.at(ref(*preface, 0x3B03));
     const auto packages = refs(storage, 0x1901);
@@ -376,6 +360,7 @@ void CheckIndexAgainstEssence(const MxfFileDescription& d, const std::string& pa
     // Stored order: picture header facts per edit unit, from the essence.
     std::vector<PictureHeader> stored;
     std::vector<int64_t> displayOf;
+    std::vector<Segment> segments;  // the index of each body partition
     int64_t gopStart = 0;
     int64_t editUnit = 0;
     for (size_t b = 0; b < bodies.size(); ++b) {
@@ -397,6 +382,7 @@ void CheckIndexAgainstEssence(const MxfFileDescription& d, const std::string& pa
             at = k.End();
         }
         ASSERT_NE(last, nullptr) << "no index for body partition " << b;
+        segments.push_back(segment);
         EXPECT_EQ(segment.start, editUnit);
         ASSERT_EQ(segment.deltas.size(), 2u + d.audioChannels);
         EXPECT_EQ(segment.entryLength, 11u + 4u * segment.sliceCount);
@@ -454,15 +440,7 @@ void CheckIndexAgainstEssence(const MxfFileDescription& d, const std::string& pa
         storedAt[static_cast<size_t>(displayOf[s])] = static_cast<int64_t>(s);
     }
     editUnit = 0;
-    for (size_t b = 0; b < bodies.size(); ++b) {
-        const Partition& body = *bodies[b];
-        const Partition& next =
-            *std::find_if(pf.partitions.begin(), pf.partitions.end(),
-                          [&](const Partition& p) { return p.klv.offset > body.klv.offset; });
-        Klv k;
-        uint64_t at = next.thisPartition + next.kag;
-        while (ReadKlv(f, at, k) && !IsIndexSegment(k.key)) at = k.End();
-        const Segment segment = ReadSegment(f, k);
+    for (const Segment& segment : segments) {
         for (int64_t e = 0; e < segment.duration; ++e, ++editUnit) {
             const uint64_t entry = segment.entries + static_cast<uint64_t>(e) * segment.entryLength;
             const int8_t temporal = static_cast<int8_t>(f[entry]);
@@ -479,35 +457,28 @@ void CheckIndexAgainstEssence(const MxfFileDescription& d, const std::string& pa
 
 TEST(MxfFileWriterTest, IndexEntriesAndDeltasLandOnTheElementsTheyName) {
     ScratchFolder folder;
-    {
-        MxfFileDescription d;  // 59.94i, 4 channels of 1602/1601 samples, closed GOPs
-        d.frameCount = 95;
-        d.firstFrame = 3;
-        d.video.bitRate = 25000000;
-        d.video.closedGop = true;
-        SCOPED_TRACE("59.94i closed GOP");
-        WriteMxfFile(d, Tmp(folder, "a.mxf"));
-        CheckIndexAgainstEssence(d, Tmp(folder, "a.mxf"));
-    }
-    {
-        // Open GOPs, partitions not aligned to GOPs, a short last GOP.
-        MxfFileDescription d = Small(24000, 1001, false, 1440, 1080, 100);
-        d.video.closedGop = false;
-        d.audioChannels = 2;
-        d.framesPerBodyPartition = 37;
-        SCOPED_TRACE("23.976p open GOP");
-        WriteMxfFile(d, Tmp(folder, "b.mxf"));
-        CheckIndexAgainstEssence(d, Tmp(folder, "b.mxf"));
-    }
-    {
-        MxfFileDescription d = Small(50, 1, false, 1280, 720, 40);
-        d.audioChannels = 0;
-        d.video.gopLength = 12;
-        d.video.bPictures = 0;
-        SCOPED_TRACE("720/50p without audio or B pictures");
-        WriteMxfFile(d, Tmp(folder, "c.mxf"));
-        CheckIndexAgainstEssence(d, Tmp(folder, "c.mxf"));
-    }
+    auto check = [&](const char* name, const MxfFileDescription& d) {
+        SCOPED_TRACE(name);
+        WriteMxfFile(d, Tmp(folder, "i.mxf"));
+        CheckIndexAgainstEssence(d, Tmp(folder, "i.mxf"));
+    };
+    MxfFileDescription d;  // 59.94i, 4 channels of 1602/1601 samples, closed GOPs
+    d.frameCount = 95;
+    d.firstFrame = 3;
+    d.video.bitRate = 25000000;
+    d.video.closedGop = true;
+    check("59.94i closed GOP", d);
+    // Open GOPs, partitions not aligned to GOPs, a short last GOP.
+    d = Small(24000, 1001, false, 1440, 1080, 100);
+    d.video.closedGop = false;
+    d.audioChannels = 2;
+    d.framesPerBodyPartition = 37;
+    check("23.976p open GOP", d);
+    d = Small(50, 1, false, 1280, 720, 40);
+    d.audioChannels = 0;
+    d.video.gopLength = 12;
+    d.video.bPictures = 0;
+    check("720/50p without audio or B pictures", d);
 }
 
 // ---------------------------------------------------------------------------
@@ -560,17 +531,12 @@ TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {
     EXPECT_EQ(ProbeValue(out, "field_order"), c.interlaced ? "tt" : "progressive");
     EXPECT_EQ(ProbeValue(out, "nb_read_frames"), "18");
     EXPECT_EQ(ProbeValue(out, "TAG:timecode"), c.timecode);
-    size_t audio = 0;
-    for (size_t at = out.find("codec_type=audio"); at != std::string::npos;
-         at = out.find("codec_type=audio", at + 1)) {
-        const std::string stream =
-            out.substr(out.rfind("[STREAM]", at), out.find("[/STREAM]", at) - out.rfind("[STREAM]", at));
-        EXPECT_EQ(ProbeValue(stream, "codec_name"), "pcm_s16le");
-        EXPECT_EQ(ProbeValue(stream, "sample_rate"), "48000");
-        EXPECT_EQ(ProbeValue(stream, "channels"), "1");
-        ++audio;
-    }
-    EXPECT_EQ(audio, 2u);
+    // Two mono 16-bit 48 kHz tracks.
+    const CommandResult audio = RunPeer(
+        "ffprobe -v error -select_streams a -show_entries stream=codec_name,sample_rate,channels -of "
+        "csv=p=0 " +
+        ShellQuote(path));
+    EXPECT_EQ(audio.output, "pcm_s16le,48000,1\npcm_s16le,48000,1\n");
 
     // Decoding reports nothing.
     const CommandResult decode = RunPeer("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f null -");
@@ -642,72 +608,56 @@ TEST(MxfFileWriterTest, FaultsBreakWhatTheySay) {
     const std::string path = Tmp(folder, "F.MXF");
     MxfFileDescription base = Small(25, 1, true, 1920, 1080, 30);
     base.audioChannels = 2;
-    {
+    // Writes the base file with the faults `change` sets and reads it back.
+    MxfFileLayout layout;
+    auto faulty = [&](const std::function<void(MxfFaults&)>& change) {
         MxfFileDescription d = base;
-        d.faults.omitRandomIndexPack = true;
-        const MxfFileLayout layout = WriteMxfFile(d, path);
-        const ParsedFile pf = Parse(path);
-        EXPECT_EQ(layout.randomIndexPack, 0u);
-        EXPECT_EQ(PartitionKind(pf.partitions.back().klv.key), 4);
-        EXPECT_FALSE(KeyStarts(pf.klvs.back().key, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D,
-                                                    0x01, 0x02, 0x01, 0x01, 0x11}));
-    }
-    {
-        MxfFileDescription d = base;
-        d.faults.sequenceInfoOffsetShift = 40;
-        WriteMxfFile(d, path);
-        const std::vector<uint8_t> f = ReadFile(path);
-        EXPECT_EQ(KeyAt(f, 6724 + 40)[9], 0x15);
-        EXPECT_NE(KeyAt(f, 6724)[9], 0x15);
-        d.faults.omitSequenceInfo = true;
-        EXPECT_EQ(WriteMxfFile(d, path).sequenceInfo, 0u);
-        for (const Klv& k : Parse(path).klvs) EXPECT_FALSE(k.key[8] == 0x0E && k.key[9] == 0x15);
-    }
-    {
-        MxfFileDescription d = base;
-        d.faults.bodySid = 3;
-        d.faults.badIndexEntryLength = true;
-        WriteMxfFile(d, path);
-        const ParsedFile pf = Parse(path);
-        for (const Partition& p : pf.partitions)
-            if (p.kind == 3) {
-                EXPECT_EQ(p.bodySid, 3u);
-            }
-        for (const Klv& k : pf.klvs)
-            if (IsIndexSegment(k.key)) {
-                EXPECT_EQ(ReadSegment(pf.bytes, k).entryLength, 16u);
-            }
-    }
-    {
-        MxfFileDescription d = base;
-        d.faults.omitIndexTables = true;
-        d.faults.omitTimecodeTrack = true;
-        WriteMxfFile(d, path);
-        const ParsedFile pf = Parse(path);
-        for (const Partition& p : pf.partitions) EXPECT_EQ(p.indexBytes, 0u);
-        for (const Klv& k : pf.klvs) {
-            EXPECT_FALSE(IsIndexSegment(k.key));
-            EXPECT_FALSE(IsSet(k.key, 0x14)) << "no timecode component";
+        change(d.faults);
+        layout = WriteMxfFile(d, path);
+        return Parse(path);
+    };
+    ParsedFile pf = faulty([](auto& x) { x.omitRandomIndexPack = true; });
+    EXPECT_EQ(layout.randomIndexPack, 0u);
+    EXPECT_EQ(PartitionKind(pf.partitions.back().klv.key), 4);
+    EXPECT_FALSE(
+        std::equal(kRandomIndexKey.begin(), kRandomIndexKey.begin() + 14, pf.klvs.back().key.begin()));
+
+    pf = faulty([](auto& x) { x.sequenceInfoOffsetShift = 40; });
+    EXPECT_EQ(KeyAt(pf.bytes, 6724 + 40)[9], 0x15);
+    EXPECT_NE(KeyAt(pf.bytes, 6724)[9], 0x15);
+    pf = faulty([](auto& x) { x.sequenceInfoOffsetShift = 40, x.omitSequenceInfo = true; });
+    EXPECT_EQ(layout.sequenceInfo, 0u);
+    for (const Klv& k : pf.klvs) EXPECT_FALSE(k.key[8] == 0x0E && k.key[9] == 0x15);
+
+    pf = faulty([](auto& x) { x.bodySid = 3, x.badIndexEntryLength = true; });
+    for (const Partition& p : pf.partitions)
+        if (p.kind == 3) {
+            EXPECT_EQ(p.bodySid, 3u);
         }
+    for (const Klv& k : pf.klvs)
+        if (IsIndexSegment(k.key)) {
+            EXPECT_EQ(ReadSegment(pf.bytes, k).entryLength, 16u);
+        }
+
+    pf = faulty([](auto& x) { x.omitIndexTables = true, x.omitTimecodeTrack = true; });
+    for (const Partition& p : pf.partitions) EXPECT_EQ(p.indexBytes, 0u);
+    for (const Klv& k : pf.klvs) {
+        EXPECT_FALSE(IsIndexSegment(k.key));
+        EXPECT_FALSE(IsSet(k.key, 0x14)) << "no timecode component";
     }
-    {
-        MxfFileDescription d = base;
-        d.faults.omitPrimerMpegItems = true;
-        WriteMxfFile(d, path);
-        const ParsedFile pf = Parse(path);
-        Klv primer;
-        ASSERT_TRUE(ReadKlv(pf.bytes, 512, primer));
-        for (uint64_t at = primer.valueOffset + 8; at + 18 <= primer.End(); at += 18)
-            EXPECT_FALSE(pf.bytes[at + 2 + 8] == 0x04 && pf.bytes[at + 2 + 10] == 0x06 &&
-                         pf.bytes[at + 2 + 11] == 0x02)
-                << "MPEG item label in the primer";
-    }
-    {
-        MxfFileDescription d = base;
-        d.faults.truncateToBytes = 100000;
-        EXPECT_EQ(WriteMxfFile(d, path).fileSize, 100000u);
-        EXPECT_EQ(std::filesystem::file_size(path), 100000u);
-    }
+
+    pf = faulty([](auto& x) { x.omitPrimerMpegItems = true; });
+    Klv primer;
+    ASSERT_TRUE(ReadKlv(pf.bytes, 512, primer));
+    for (uint64_t at = primer.valueOffset + 8; at + 18 <= primer.End(); at += 18)
+        EXPECT_FALSE(pf.bytes[at + 2 + 8] == 0x04 && pf.bytes[at + 2 + 10] == 0x06 &&
+                     pf.bytes[at + 2 + 11] == 0x02)
+            << "MPEG item label in the primer";
+
+    MxfFileDescription d = base;
+    d.faults.truncateToBytes = 100000;
+    EXPECT_EQ(WriteMxfFile(d, path).fileSize, 100000u);
+    EXPECT_EQ(std::filesystem::file_size(path), 100000u);
 }
 
 TEST(MxfFileWriterTest, RefusesDescriptionsItCannotWrite) {

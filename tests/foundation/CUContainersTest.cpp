@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -16,12 +18,10 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
-CUSharedPtr<CUStringMac> S(const char* utf8) {
-    return CUStringMac::Create(utf8);
-}
 CUSharedPtr<CUObject> Num(int v) {
     return CUNumber::Create<int>(v);
 }

@@ -5,14 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
@@ -24,29 +28,8 @@ constexpr double kAutumn2021 = 657331200.0;
 
 // Runs the test with the system time zone set to Europe/Berlin.
 class CUDateTimeBerlinTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) m_OldTz = tz;
-        ::setenv("TZ", "Europe/Berlin", 1);
-        ::tzset();
-        CUDateTime::ResetSystemTimeZone();
-    }
-    void TearDown() override {
-        if (m_OldTz)
-            ::setenv("TZ", m_OldTz->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-        CUDateTime::ResetSystemTimeZone();
-    }
-
-private:
-    std::optional<std::string> m_OldTz;
+    BerlinTimeZone m_Zone;
 };
-
-std::string Text(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
-}
 
 }  // namespace
 
@@ -85,12 +68,9 @@ TEST(CUDateTimeTest, ExplicitGmtOffsets) {
     _DateTimeInfo newYork{2010, 12, 31, 20, 30, 15, -5 * 3600, 1};
     d = CUDateTime::Create(newYork);
     ASSERT_TRUE(d);
-    EXPECT_EQ(d->GetYear(false), 2010u + 1);
-    EXPECT_EQ(d->GetMonth(false), 1u);
-    EXPECT_EQ(d->GetDay(false), 1u);
-    EXPECT_EQ(d->GetHour(false), 0u);
-    EXPECT_EQ(d->GetMinute(false), 30u);
-    EXPECT_EQ(d->GetSecond(false), 15u);
+    EXPECT_EQ((std::vector<uint32_t>{d->GetYear(false), d->GetMonth(false), d->GetDay(false),
+                                     d->GetHour(false), d->GetMinute(false), d->GetSecond(false)}),
+              (std::vector<uint32_t>{2011, 1, 1, 0, 30, 15}));
 
     // Offsets far outside any real zone are plain arithmetic, not overflow.
     _DateTimeInfo extreme{2010, 1, 1, 0, 0, 0, std::numeric_limits<int32_t>::min(), 1};
@@ -132,8 +112,8 @@ TEST_F(CUDateTimeBerlinTest, FallBackRepeatsAnHour) {
     EXPECT_EQ(first.GetMinute(true), 30u);
     EXPECT_EQ(second.GetMinute(true), 30u);
     EXPECT_TRUE(first < second);
-    EXPECT_EQ(Text(first.Description()), "2021/10/31 02:30:00");
-    EXPECT_EQ(Text(second.Description()), "2021/10/31 02:30:00");
+    EXPECT_EQ(Str(first.Description()), "2021/10/31 02:30:00");
+    EXPECT_EQ(Str(second.Description()), "2021/10/31 02:30:00");
     // Local calendar fields on both sides of the switch.
     CFGregorianDate g = CUDateTime(kAutumn2021 + 2 * 3600.0).GregorianDate(true);  // 02:00 GMT = 03:00 CET
     EXPECT_EQ(g.hour, 3);
@@ -145,26 +125,26 @@ TEST_F(CUDateTimeBerlinTest, GetStringShowsLocalOrGmtWallClock) {
     // a Berlin wall-clock time 02:30 does not exist; the GMT text must still
     // say 2:30.
     CUDateTime d(kSpring2021 + 2.5 * 3600.0);
-    const std::string gmt = Text(d.GetTimeString(false));
-    const std::string local = Text(d.GetTimeString(true));
+    const std::string gmt = Str(d.GetTimeString(false));
+    const std::string local = Str(d.GetTimeString(true));
     EXPECT_NE(gmt.find("2:30"), std::string::npos) << gmt;
     EXPECT_NE(local.find("4:30"), std::string::npos) << local;
-    EXPECT_NE(Text(d.GetString(false)).find("2:30"), std::string::npos);
-    EXPECT_NE(Text(d.GetDateString(true)).find("2021"), std::string::npos);
-    EXPECT_EQ(Text(d.GetDateString(true)).find("4:30"), std::string::npos);
+    EXPECT_NE(Str(d.GetString(false)).find("2:30"), std::string::npos);
+    EXPECT_NE(Str(d.GetDateString(true)).find("2021"), std::string::npos);
+    EXPECT_EQ(Str(d.GetDateString(true)).find("4:30"), std::string::npos);
     for (long style = 1; style <= 4; ++style) {
-        EXPECT_NE(Text(d.GetString(true, style, style)), "(NULL)") << style;
-        EXPECT_FALSE(Text(d.GetString(true, style, style)).empty()) << style;
+        EXPECT_NE(Str(d.GetString(true, style, style)), "(NULL)") << style;
+        EXPECT_FALSE(Str(d.GetString(true, style, style)).empty()) << style;
     }
-    EXPECT_EQ(Text(d.GetString(true, 0, 0)), "");
-    EXPECT_EQ(Text(d.GetString(true, 5, 2)), "(NULL)");
+    EXPECT_EQ(Str(d.GetString(true, 0, 0)), "");
+    EXPECT_EQ(Str(d.GetString(true, 5, 2)), "(NULL)");
 }
 
 TEST(CUDateTimeTest, NullDate) {
     CUSharedPtr<CUDateTime> null = CUDateTime::CreateNull();
     ASSERT_TRUE(null);
-    EXPECT_EQ(Text(null->GetString(true)), "(NULL)");
-    EXPECT_EQ(Text(null->Description()), "(NULL)");
+    EXPECT_EQ(Str(null->GetString(true)), "(NULL)");
+    EXPECT_EQ(Str(null->Description()), "(NULL)");
     EXPECT_EQ(null->GetYear(true), 0u);
     EXPECT_EQ(null->GregorianDate(false).month, 0);
     EXPECT_FALSE(null->AddDays(1));
@@ -177,13 +157,7 @@ TEST(CUDateTimeTest, NullDate) {
 }
 
 TEST(CUDateTimeTest, ConstructionFailuresThrowOne) {
-    try {
-        CUDateTime bad(std::nan(""));
-        FAIL() << "no throw";
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 1u);
-    }
+    EXPECT_EQ(ThrownBy([] { CUDateTime bad(std::nan("")); }), 1u);
     EXPECT_FALSE(CUDateTime::Create(std::numeric_limits<double>::infinity()));
     // Calendar fields far outside any calendar: refused or lenient, never a crash.
     CUSharedPtr<CUDateTime> wild = CUDateTime::Create(INT32_MAX, INT32_MAX, INT32_MIN, 99, -99, INT32_MAX);

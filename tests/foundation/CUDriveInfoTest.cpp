@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CUFailure.h"
-#include "ScratchFolder.h"
+#include "FoundationTestSupport.h"
+#include "TestFiles.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
@@ -30,21 +31,7 @@ std::string RunShell(const std::string& command) {
     return out;
 }
 
-CUSharedPtr<CUStringMac> P(const std::string& s) {
-    return CUStringMac::Create(s.c_str());
-}
-
-void MakeDirs(const std::string& path) {
-    (void)std::system(("mkdir -p '" + path + "'").c_str());
-}
-void Put(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text << "\n";
-}
-void Link(const std::string& target, const std::string& link) {
-    (void)::symlink(target.c_str(), link.c_str());
-}
-
-class CUDriveInfoTest : public ::testing::Test {
+class CUDriveInfoTest : public ScratchTest {
 protected:
     void SetUp() override {
         char* real = ::realpath(m_Dir.c_str(), nullptr);
@@ -53,15 +40,13 @@ protected:
         std::free(real);
     }
 
-    qztest::ScratchFolder m_Scratch{"fbdrive"};
-    const std::string m_Dir = m_Scratch.Path();
     std::string m_Real;
 };
 
 }  // namespace
 
 TEST_F(CUDriveInfoTest, TemporaryFolderMatchesFindmntAndDf) {
-    CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(P(m_Dir));
+    CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(S(m_Dir));
     ASSERT_TRUE(drive);
     const std::string root = drive->GetName()->Utf8();
     ASSERT_FALSE(root.empty());
@@ -87,56 +72,41 @@ TEST_F(CUDriveInfoTest, TemporaryFolderMatchesFindmntAndDf) {
     }
 
     // A missing path below the folder belongs to the same volume.
-    CUSharedPtr<CUDriveInfo> below = CUDriveInfo::CreateCUDriveInfo(P(m_Dir + "/no/such/file"));
+    CUSharedPtr<CUDriveInfo> below = CUDriveInfo::CreateCUDriveInfo(S(Path("no/such/file")));
     ASSERT_TRUE(below);
     EXPECT_EQ(below->GetName()->Utf8(), root);
     EXPECT_EQ(below->GetDriveType(), drive->GetDriveType());
 }
 
 TEST_F(CUDriveInfoTest, FileSystemsWithoutBlockDevice) {
-    CUSharedPtr<CUDriveInfo> proc = CUDriveInfo::CreateCUDriveInfo(P("/proc/self"));
+    CUSharedPtr<CUDriveInfo> proc = CUDriveInfo::CreateCUDriveInfo(S("/proc/self"));
     ASSERT_TRUE(proc);
     EXPECT_EQ(proc->GetName()->Utf8(), "/proc");
     EXPECT_EQ(proc->GetDriveType(), kCUDriveTypeNoBlockDevice);
-    CUSharedPtr<CUDriveInfo> root = CUDriveInfo::CreateCUDriveInfo(P("/"));
+    CUSharedPtr<CUDriveInfo> root = CUDriveInfo::CreateCUDriveInfo(S("/"));
     ASSERT_TRUE(root);
     EXPECT_TRUE(root->IsSysytemDrive());
 }
 
 TEST_F(CUDriveInfoTest, EmptyAndRelativePathsFailInsteadOfHanging) {
-    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("")));
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(S("")));
     EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(CUSharedPtr<CUStringMac>()));
     EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(CUStringMac::Null()));
-    try {
-        CUDriveInfo bad(CUSharedPtr<CUStringMac>{});
-        FAIL();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 2u);
-    }
-    try {
-        CUDriveInfo bad(P(""));
-        FAIL();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 1u);
-    }
-    char cwd[4096];
-    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(::chdir(m_Dir.c_str()), 0);
-    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("nosuch")));
-    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(P("nosuch/deeper/")));
+    EXPECT_EQ(ThrownBy([] { CUDriveInfo bad(CUSharedPtr<CUStringMac>{}); }), 2u);
+    EXPECT_EQ(ThrownBy([] { CUDriveInfo bad(S("")); }), 1u);
+    const InFolder here(m_Dir);
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(S("nosuch")));
+    EXPECT_FALSE(CUDriveInfo::CreateCUDriveInfo(S("nosuch/deeper/")));
     ASSERT_EQ(::mkdir("here", 0777), 0);
-    CUSharedPtr<CUDriveInfo> relative = CUDriveInfo::CreateCUDriveInfo(P("here/missing"));
+    CUSharedPtr<CUDriveInfo> relative = CUDriveInfo::CreateCUDriveInfo(S("here/missing"));
     EXPECT_TRUE(relative);
-    EXPECT_TRUE(CUDriveInfo::CreateCUDriveInfo(P(".")));
-    ASSERT_EQ(::chdir(cwd), 0);
+    EXPECT_TRUE(CUDriveInfo::CreateCUDriveInfo(S(".")));
 }
 
 TEST_F(CUDriveInfoTest, MissingVolumesUnderMountFolders) {
     for (const char* path : {"/Volumes/QZCARD_MISSING", "/mnt/qzcard_missing_card", "/media/someone/QZCARD",
                              "/run/media/someone/QZCARD"}) {
-        CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(P(path));
+        CUSharedPtr<CUDriveInfo> drive = CUDriveInfo::CreateCUDriveInfo(S(path));
         ASSERT_TRUE(drive) << path;
         EXPECT_EQ(drive->GetName()->Utf8(), path);
         EXPECT_EQ(drive->GetDriveType(), kCUDriveTypeUnknown);
@@ -145,31 +115,32 @@ TEST_F(CUDriveInfoTest, MissingVolumesUnderMountFolders) {
     }
     // Deeper inside a missing volume, the volume's folder is the root.
     CUSharedPtr<CUDriveInfo> deep =
-        CUDriveInfo::CreateCUDriveInfo(P("/Volumes/QZCARD_MISSING/CONTENTS/CLIPS001"));
+        CUDriveInfo::CreateCUDriveInfo(S("/Volumes/QZCARD_MISSING/CONTENTS/CLIPS001"));
     ASSERT_TRUE(deep);
     EXPECT_EQ(deep->GetName()->Utf8(), "/Volumes/QZCARD_MISSING");
 }
 
 // Classification of block devices against a made-up sysfs tree.
 TEST_F(CUDriveInfoTest, DriveTypeFromSysfs) {
-    const std::string sys = m_Dir + "/sys";
+    const std::string sys = Path("sys");
     const std::string pci = sys + "/devices/pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0/block";
     const std::string usb = sys + "/devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/block";
     const std::string mmc = sys + "/devices/platform/mmc_host/mmc0/mmc0:0001/block";
     const std::string virt = sys + "/devices/virtual/block";
-    MakeDirs(sys + "/dev/block");
+    std::filesystem::create_directories(sys + "/dev/block");
     auto disk = [&](const std::string& parent, const std::string& name, const std::string& majmin,
                     const std::string& removable, const std::string& type) {
-        MakeDirs(parent + "/" + name + "/device");
-        Put(parent + "/" + name + "/removable", removable);
-        if (!type.empty()) Put(parent + "/" + name + "/device/type", type);
-        Link(parent + "/" + name, sys + "/dev/block/" + majmin);
+        std::filesystem::create_directories(parent + "/" + name + "/device");
+        qztest::WriteText(parent + "/" + name + "/removable", removable + "\n");
+        if (!type.empty()) qztest::WriteText(parent + "/" + name + "/device/type", type + "\n");
+        std::filesystem::create_directory_symlink(parent + "/" + name, sys + "/dev/block/" + majmin);
     };
     auto partition = [&](const std::string& parent, const std::string& name, const std::string& part,
                          const std::string& majmin) {
-        MakeDirs(parent + "/" + name + "/" + part);
-        Put(parent + "/" + name + "/" + part + "/partition", "1");
-        Link(parent + "/" + name + "/" + part, sys + "/dev/block/" + majmin);
+        std::filesystem::create_directories(parent + "/" + name + "/" + part);
+        qztest::WriteText(parent + "/" + name + "/" + part + "/partition", "1\n");
+        std::filesystem::create_directory_symlink(parent + "/" + name + "/" + part,
+                                                  sys + "/dev/block/" + majmin);
     };
     disk(pci, "sda", "8:0", "0", "0");
     partition(pci, "sda", "sda1", "8:1");

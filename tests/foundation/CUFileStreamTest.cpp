@@ -1,11 +1,10 @@
 #include "CUFileStream.h"
 
-#include "CUFailure.h"
 #include "CUStringMac.h"
+#include "FoundationTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 #include <fcntl.h>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -22,40 +22,25 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
 using qztest::ReadText;
 using qztest::WriteText;
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-CUSharedPtr<CUStringMac> P(const std::string& s) {
-    return CUStringMac::Create(s.c_str());
-}
-
 // Opens with throwing enabled; answers the thrown value or 0.
 uint32_t OpenCode(const std::string& path, uint32_t mode, uint32_t access) {
-    try {
-        CUFileStream s(P(path), static_cast<CUStream_FileMode>(mode),
+    uint32_t code = 0;
+    const uint32_t thrown = ThrownBy([&] {
+        CUFileStream s(S(path), static_cast<CUStream_FileMode>(mode),
                        static_cast<CUStream_FileAccess>(access), false);
-        return s.IsOSFileHandleValid() ? 0 : 0xFFFF;
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        return code;
-    }
+        code = s.IsOSFileHandleValid() ? 0 : 0xFFFF;
+    });
+    return thrown ? thrown : code;
 }
 
-class CUFileStreamTest : public ::testing::Test {
-protected:
-    std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
-
-    qztest::ScratchFolder m_Scratch{"fbstream"};
-    const std::string m_Dir = m_Scratch.Path();
-};
+class CUFileStreamTest : public ScratchTest {};
 
 // Streams own a handle and a lock: they are never copied.
 static_assert(!std::is_copy_constructible_v<CUFileStream> && !std::is_copy_assignable_v<CUFileStream>);
@@ -91,29 +76,15 @@ TEST_F(CUFileStreamTest, OpenTable) {
                 SCOPED_TRACE("mode " + std::to_string(row.mode) + " access " + std::to_string(access) +
                              (exists ? " existing" : " missing"));
                 const uint32_t code = OpenCode(path, row.mode, access);
-                switch (want) {
-                    case Fail4:
-                    case Fail9:
-                        EXPECT_EQ(code, want == Fail4 ? 4u : 9u);
-                        if (exists)
-                            EXPECT_EQ(ReadText(path), "hello");
-                        else
-                            EXPECT_FALSE(FileExists(path));
-                        break;
-                    case Keep:
-                        EXPECT_EQ(code, 0u);
-                        EXPECT_EQ(ReadText(path), "hello");
-                        break;
-                    case Truncate:
-                    case Create:
-                        EXPECT_EQ(code, 0u);
-                        EXPECT_TRUE(FileExists(path));
-                        EXPECT_EQ(ReadText(path), "");
-                        break;
-                }
+                // A failed open leaves the file as it was; the others leave
+                // it there, emptied unless kept.
+                const bool failed = want == Fail4 || want == Fail9;
+                EXPECT_EQ(code, want == Fail4 ? 4u : want == Fail9 ? 9u : 0u);
+                EXPECT_EQ(std::filesystem::exists(path), exists || !failed);
+                EXPECT_EQ(ReadText(path), want == Keep || (failed && exists) ? "hello" : "");
                 // The no-throw flag leaves a closed stream instead.
-                if (want == Fail4 || want == Fail9) {
-                    CUFileStream quiet(P(path), static_cast<CUStream_FileMode>(row.mode),
+                if (failed) {
+                    CUFileStream quiet(S(path), static_cast<CUStream_FileMode>(row.mode),
                                        static_cast<CUStream_FileAccess>(access), true);
                     EXPECT_FALSE(quiet.IsOSFileHandleValid());
                     EXPECT_FALSE(quiet.CanRead() || quiet.CanWrite() || quiet.CanSeek());
@@ -130,7 +101,7 @@ TEST_F(CUFileStreamTest, FlagsLengthAndAppendPosition) {
     const std::string path = Path("f");
     WriteText(path, "hello");
     {
-        CUFileStream r(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+        CUFileStream r(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
         EXPECT_TRUE(r.CanRead() && r.CanSeek() && !r.CanWrite());
         EXPECT_EQ(r.Length(), 5u);
         EXPECT_EQ(r.Position(), 0u);
@@ -138,13 +109,13 @@ TEST_F(CUFileStreamTest, FlagsLengthAndAppendPosition) {
         EXPECT_EQ(r.Write(b, 1, 0, kCUStreamSeekBegin), 0u);
     }
     {
-        CUFileStream w(P(path), kCUStreamModeOpen, kCUStreamAccessWrite, true);
+        CUFileStream w(S(path), kCUStreamModeOpen, kCUStreamAccessWrite, true);
         EXPECT_TRUE(w.CanWrite() && !w.CanRead());
         unsigned char b[4];
         EXPECT_EQ(w.Read(b, 4, 0, kCUStreamSeekBegin), 0u);
     }
     {
-        CUFileStream a(P(path), kCUStreamModeAppend, kCUStreamAccessReadWrite, true);
+        CUFileStream a(S(path), kCUStreamModeAppend, kCUStreamAccessReadWrite, true);
         EXPECT_EQ(a.Position(), 5u);
         std::vector<unsigned char> more{'!', '?'};
         EXPECT_EQ(a.WriteCFData(&more, 0, kCUStreamSeekCurrent), 2u);
@@ -159,13 +130,10 @@ TEST_F(CUFileStreamTest, BadPaths) {
     EXPECT_EQ(OpenCode("", 3, 0), 1u);
     EXPECT_EQ(OpenCode(m_Dir, 3, 0), 5u);
     EXPECT_EQ(OpenCode(m_Dir, 4, 1), 5u);
-    try {
-        CUFileStream s(CUSharedPtr<CUStringMac>(), kCUStreamModeOpen, kCUStreamAccessRead, false);
-        FAIL();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 2u);
-    }
+    EXPECT_EQ(ThrownBy([] {
+                  CUFileStream s(CUSharedPtr<CUStringMac>(), kCUStreamModeOpen, kCUStreamAccessRead, false);
+              }),
+              2u);
     CUFileStream quiet(static_cast<const CUStringMac*>(nullptr), kCUStreamModeOpen, kCUStreamAccessRead,
                        true);
     EXPECT_FALSE(quiet.IsOSFileHandleValid());
@@ -180,7 +148,7 @@ TEST_F(CUFileStreamTest, ReadsClampedToRangeAndFile) {
     for (int i = 0; i < 256; ++i) bytes[i] = static_cast<char>(i);
     const std::string path = Path("ramp");
     WriteText(path, bytes);
-    CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+    CUFileStream s(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     unsigned char b[300];
     EXPECT_EQ(s.Read(b, 300, 0, kCUStreamSeekBegin), 256u);
     EXPECT_EQ(s.Position(), 256u);
@@ -204,7 +172,7 @@ TEST_F(CUFileStreamTest, ShortReadThenContiguousReadGetsTheRightBytes) {
     for (int i = 0; i < 100; ++i) bytes[i] = static_cast<char>(i);
     const std::string path = Path("shrinks");
     WriteText(path, bytes);
-    CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+    CUFileStream s(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     ASSERT_EQ(s.Length(), 100u);
 
     // Another writer cuts the file to 50 bytes: a read of 80 delivers 50.
@@ -224,7 +192,7 @@ TEST_F(CUFileStreamTest, ShortReadThenContiguousReadGetsTheRightBytes) {
 TEST_F(CUFileStreamTest, WritesExtendTheFile) {
     const std::string path = Path("grow");
     {
-        CUFileStream w(P(path), kCUStreamModeCreate, kCUStreamAccessWrite, true);
+        CUFileStream w(S(path), kCUStreamModeCreate, kCUStreamAccessWrite, true);
         ASSERT_TRUE(w.IsOSFileHandleValid());
         unsigned char b[4] = {'a', 'b', 'c', 'd'};
         EXPECT_EQ(w.Write(b, 4, 100, kCUStreamSeekBegin), 4u);
@@ -246,7 +214,7 @@ TEST_F(CUFileStreamTest, WritesExtendTheFile) {
 TEST_F(CUFileStreamTest, SeekSetLengthAndClose) {
     const std::string path = Path("seek");
     WriteText(path, std::string(50, 'x'));
-    CUFileStream s(P(path), kCUStreamModeOpen, kCUStreamAccessReadWrite, true);
+    CUFileStream s(S(path), kCUStreamModeOpen, kCUStreamAccessReadWrite, true);
     EXPECT_EQ(s.Seek(10, kCUStreamSeekBegin), 10u);
     EXPECT_EQ(s.Seek(5, kCUStreamSeekCurrent), 15u);
     EXPECT_EQ(s.Seek(-5, kCUStreamSeekEnd), 45u);
@@ -268,7 +236,7 @@ TEST_F(CUFileStreamTest, SeekSetLengthAndClose) {
     EXPECT_EQ(s.Read(b, 4, 0, kCUStreamSeekBegin), 0u);
 
     // SetLength on a read-only stream closes it too.
-    CUFileStream r(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
+    CUFileStream r(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true);
     r.SetLength(5);
     EXPECT_FALSE(r.IsOSFileHandleValid());
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -281,7 +249,7 @@ TEST_F(CUFileStreamTest, ConcurrentReadersAtExplicitOffsets) {
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     const std::string path = Path("shared");
     WriteText(path, bytes);
-    CUSharedPtr<CUFileStream> s(new CUFileStream(P(path), kCUStreamModeOpen, kCUStreamAccessRead, true));
+    CUSharedPtr<CUFileStream> s(new CUFileStream(S(path), kCUStreamModeOpen, kCUStreamAccessRead, true));
     std::vector<std::thread> threads;
     std::vector<int> errors(8, 0);
     for (int t = 0; t < 8; ++t) {

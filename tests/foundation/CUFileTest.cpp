@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CUFailure.h"
-#include "ScratchFolder.h"
+#include "FoundationTestSupport.h"
 #include "TestFiles.h"
 
 #include <sys/stat.h>
@@ -19,6 +18,7 @@
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
@@ -35,20 +35,6 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-CUSharedPtr<CUStringMac> P(const std::string& s) {
-    return CUStringMac::Create(s.c_str());
-}
-
-uint32_t ThrownBy(auto&& f) {
-    try {
-        f();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        return code;
-    }
-    return 0;
-}
-
 std::set<std::string> Paths(const CUSharedPtr<CUArray>& items) {
     std::set<std::string> out;
     for (const CUSharedPtr<CUObject>& item : items->GetInternalArray()) {
@@ -58,53 +44,47 @@ std::set<std::string> Paths(const CUSharedPtr<CUArray>& items) {
     return out;
 }
 
-class CUFileTest : public ::testing::Test {
-protected:
-    std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
-
-    qztest::ScratchFolder m_Scratch{"fbfile"};
-    const std::string m_Dir = m_Scratch.Path();
-};
+class CUFileTest : public ScratchTest {};
 
 }  // namespace
 
 TEST_F(CUFileTest, ExistsDistinguishesFilesAndFolders) {
     WriteText(Path("f"), "x");
-    EXPECT_TRUE(CUFile::Exists(P(Path("f"))));
-    EXPECT_FALSE(CUFile::Exists(P(m_Dir)));
-    EXPECT_FALSE(CUFile::Exists(P(Path("none"))));
-    EXPECT_TRUE(CUDirectory::Exists(P(m_Dir)));
-    EXPECT_FALSE(CUDirectory::Exists(P(Path("f"))));
+    EXPECT_TRUE(CUFile::Exists(S(Path("f"))));
+    EXPECT_FALSE(CUFile::Exists(S(m_Dir)));
+    EXPECT_FALSE(CUFile::Exists(S(Path("none"))));
+    EXPECT_TRUE(CUDirectory::Exists(S(m_Dir)));
+    EXPECT_FALSE(CUDirectory::Exists(S(Path("f"))));
     EXPECT_FALSE(CUFile::Exists(CUSharedPtr<CUStringMac>()));
     EXPECT_FALSE(CUDirectory::Exists(static_cast<const CUStringMac*>(nullptr)));
-    EXPECT_FALSE(CUFile::Exists(P("")));
-    EXPECT_EQ(CUFileInfo(P(Path("f"))).Length(), 1u);
-    EXPECT_EQ(CUFileInfo(P(Path("none"))).Length(), 0u);
-    EXPECT_EQ(CUFileInfo(P(m_Dir)).Length(), 0u);
+    EXPECT_FALSE(CUFile::Exists(S("")));
+    EXPECT_EQ(CUFileInfo(S(Path("f"))).Length(), 1u);
+    EXPECT_EQ(CUFileInfo(S(Path("none"))).Length(), 0u);
+    EXPECT_EQ(CUFileInfo(S(m_Dir)).Length(), 0u);
     EXPECT_EQ(ThrownBy([] { CUFileInfo info(CUSharedPtr<CUStringMac>{}); }), 2u);
 }
 
 TEST_F(CUFileTest, DeleteFile) {
     WriteText(Path("f"), "x");
-    CUFile::Delete(P(Path("f")));
+    CUFile::Delete(S(Path("f")));
     EXPECT_FALSE(Exists(Path("f")));
-    EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(Path("f"))); }), 0u);  // missing: no error
-    EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(m_Dir)); }), 7u);
+    EXPECT_EQ(ThrownBy([&] { CUFile::Delete(S(Path("f"))); }), 0u);  // missing: no error
+    EXPECT_EQ(ThrownBy([&] { CUFile::Delete(S(m_Dir)); }), 7u);
     ASSERT_EQ(::mkdir(Path("ro").c_str(), 0777), 0);
     WriteText(Path("ro/f"), "x");
     ASSERT_EQ(::chmod(Path("ro").c_str(), 0555), 0);
     if (::geteuid() != 0) {  // root may delete anyway
-        EXPECT_EQ(ThrownBy([&] { CUFile::Delete(P(Path("ro/f"))); }), 8u);
+        EXPECT_EQ(ThrownBy([&] { CUFile::Delete(S(Path("ro/f"))); }), 8u);
     }
     ::chmod(Path("ro").c_str(), 0777);
 }
 
 TEST_F(CUFileTest, RenameInPlace) {
     WriteText(Path("old"), "data");
-    CUFileInfo info(P(Path("old")));
+    CUFileInfo info(S(Path("old")));
     EXPECT_EQ(ThrownBy([&] { info.Rename(CUSharedPtr<CUStringMac>()); }), 2u);
-    EXPECT_EQ(ThrownBy([&] { info.Rename(P("")); }), 1u);
-    info.Rename(P("new"));
+    EXPECT_EQ(ThrownBy([&] { info.Rename(S("")); }), 1u);
+    info.Rename(S("new"));
     EXPECT_EQ(info.GetFullName()->Utf8(), Path("new"));
     EXPECT_EQ(ReadText(Path("new")), "data");
     EXPECT_FALSE(Exists(Path("old")));
@@ -112,55 +92,52 @@ TEST_F(CUFileTest, RenameInPlace) {
     // An existing entry of that name is never replaced; separators cannot
     // move the entry elsewhere.
     WriteText(Path("other"), "keep");
-    EXPECT_EQ(ThrownBy([&] { info.Rename(P("other")); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { info.Rename(S("other")); }), 4u);
     EXPECT_EQ(ReadText(Path("other")), "keep");
-    EXPECT_EQ(ThrownBy([&] { info.Rename(P("../escaped")); }), 4u);
-    EXPECT_EQ(ThrownBy([&] { info.Rename(P("..")); }), 4u);
-    EXPECT_EQ(ThrownBy([&] { CUFile::Rename(P(Path("missing")), P("x")); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { info.Rename(S("../escaped")); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { info.Rename(S("..")); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUFile::Rename(S(Path("missing")), S("x")); }), 4u);
 
     ASSERT_EQ(::mkdir(Path("folder").c_str(), 0777), 0);
-    CUDirectory::Rename(P(Path("folder/")), P("renamed"));
+    CUDirectory::Rename(S(Path("folder/")), S("renamed"));
     EXPECT_TRUE(IsDir(Path("renamed")));
 }
 
 TEST_F(CUFileTest, CreateDirectoryWalksUpToTheNearestExistingFolder) {
     ASSERT_EQ(::mkdir(Path("a").c_str(), 0777), 0);
-    CUDirectoryInfo info(P(Path("a/b/c")));
+    CUDirectoryInfo info(S(Path("a/b/c")));
     info.Create();
     EXPECT_TRUE(IsDir(Path("a/b")));
     EXPECT_TRUE(IsDir(Path("a/b/c")));
     info.Create();  // already there: nothing happens
-    CUDirectory::CreateDirectory(P(Path("x/y/z/")));
+    CUDirectory::CreateDirectory(S(Path("x/y/z/")));
     EXPECT_TRUE(IsDir(Path("x/y/z")));
 
     // A file in the way.
     WriteText(Path("file"), "x");
-    EXPECT_EQ(ThrownBy([&] { CUDirectory::CreateDirectory(P(Path("file/sub"))); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::CreateDirectory(S(Path("file/sub"))); }), 4u);
 }
 
 TEST_F(CUFileTest, CreateDirectoryEndsForEmptyAndRelativePaths) {
     // The parent of "" is "" again and a relative path runs out of parents:
     // both must fail instead of walking forever.
-    EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(P("")); }), 4u);
-    char cwd[4096];
-    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(::chdir(m_Dir.c_str()), 0);
-    EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(P("nosuch/deeper/folder")); }), 4u);
+    EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(S("")); }), 4u);
+    const InFolder here(m_Dir);
+    EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(S("nosuch/deeper/folder")); }), 4u);
     EXPECT_FALSE(IsDir("nosuch"));
     ASSERT_EQ(::mkdir("rel", 0777), 0);
-    CUDirectory::CreateDirectory(P("rel/one/two"));
+    CUDirectory::CreateDirectory(S("rel/one/two"));
     EXPECT_TRUE(IsDir("rel/one/two"));
-    ASSERT_EQ(::chdir(cwd), 0);
 }
 
 TEST_F(CUFileTest, DeleteFolders) {
-    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("none"))); }), 3u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(S(Path("none"))); }), 3u);
     ASSERT_EQ(::mkdir(Path("full").c_str(), 0777), 0);
     WriteText(Path("full/f"), "x");
-    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full"))); }), 4u);
-    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full")), false); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(S(Path("full"))); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(S(Path("full")), false); }), 4u);
     ASSERT_EQ(::mkdir(Path("empty").c_str(), 0777), 0);
-    CUDirectory::Delete(P(Path("empty")));
+    CUDirectory::Delete(S(Path("empty")));
     EXPECT_FALSE(Exists(Path("empty")));
 
     // Recursive delete removes the tree but not what a link inside points to.
@@ -170,10 +147,10 @@ TEST_F(CUFileTest, DeleteFolders) {
     ASSERT_EQ(::mkdir(Path("full/sub/deeper").c_str(), 0777), 0);
     WriteText(Path("full/sub/deeper/.hidden"), "x");
     ASSERT_EQ(::symlink(Path("outside").c_str(), Path("full/sub/link").c_str()), 0);
-    CUDirectory::Delete(P(Path("full")), true);
+    CUDirectory::Delete(S(Path("full")), true);
     EXPECT_FALSE(Exists(Path("full")));
     EXPECT_EQ(ReadText(Path("outside/precious")), "keep");
-    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(P(Path("full")), true); }), 3u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(S(Path("full")), true); }), 3u);
 }
 
 TEST_F(CUFileTest, ListingFilesAndFolders) {
@@ -181,11 +158,11 @@ TEST_F(CUFileTest, ListingFilesAndFolders) {
     WriteText(Path(".hidden"), "2");
     ASSERT_EQ(::mkdir(Path("sub").c_str(), 0777), 0);
     ASSERT_EQ(::mkdir(Path(".subhidden").c_str(), 0777), 0);
-    EXPECT_EQ(Paths(CUDirectory::GetFiles(P(m_Dir))), (std::set<std::string>{Path("one"), Path(".hidden")}));
-    EXPECT_EQ(Paths(CUDirectory::GetDirectories(P(m_Dir + "/"))),
+    EXPECT_EQ(Paths(CUDirectory::GetFiles(S(m_Dir))), (std::set<std::string>{Path("one"), Path(".hidden")}));
+    EXPECT_EQ(Paths(CUDirectory::GetDirectories(S(Path("")))),
               (std::set<std::string>{Path("sub"), Path(".subhidden")}));
-    EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(P(Path("one"))); }), 4u);
-    EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(P(Path("none"))); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(S(Path("one"))); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUDirectory::GetFiles(S(Path("none"))); }), 4u);
 }
 
 TEST_F(CUFileTest, CopyAndMoveWithProgress) {
@@ -199,27 +176,27 @@ TEST_F(CUFileTest, CopyAndMoveWithProgress) {
         lastDone = done;
         return true;
     }};
-    CUFile::CopyWithProgress(P(Path("src")), P(Path("copy")), false, &progress);
+    CUFile::CopyWithProgress(S(Path("src")), S(Path("copy")), false, &progress);
     EXPECT_EQ(ReadText(Path("copy")), data);
     EXPECT_EQ(lastDone, data.size());
 
     // No silent overwrite, never onto itself, and a cancelled copy leaves no partial file.
     WriteText(Path("taken"), "keep");
-    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("taken")), false, nullptr); }),
+    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(S(Path("src")), S(Path("taken")), false, nullptr); }),
               4u);
     EXPECT_EQ(ReadText(Path("taken")), "keep");
-    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("src")), true, nullptr); }), 4u);
+    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(S(Path("src")), S(Path("src")), true, nullptr); }), 4u);
     EXPECT_EQ(ReadText(Path("src")), data);
     _CUFileProgress cancel{[](uint64_t, uint64_t) { return false; }};
-    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(P(Path("src")), P(Path("partial")), false, &cancel); }),
+    EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(S(Path("src")), S(Path("partial")), false, &cancel); }),
               4u);
     EXPECT_FALSE(Exists(Path("partial")));
 
-    CUFileInfo moving(P(Path("copy")));
-    moving.MoveWithProgress(P(Path("moved")), false, nullptr);
+    CUFileInfo moving(S(Path("copy")));
+    moving.MoveWithProgress(S(Path("moved")), false, nullptr);
     EXPECT_FALSE(Exists(Path("copy")));
     EXPECT_EQ(moving.GetFullName()->Utf8(), Path("moved"));
-    EXPECT_EQ(ThrownBy([&] { CUFile::MoveWithProgress(P(Path("moved")), P(Path("taken")), false, nullptr); }),
+    EXPECT_EQ(ThrownBy([&] { CUFile::MoveWithProgress(S(Path("moved")), S(Path("taken")), false, nullptr); }),
               4u);
     EXPECT_TRUE(Exists(Path("moved")));
 }

@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchFolder.h"
+#include "FoundationTestSupport.h"
+
 #include "TestFiles.h"
 
 #include <fcntl.h>
@@ -19,15 +20,12 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 namespace fs = std::filesystem;
 
 namespace {
 
-CUSharedPtr<CUStringMac> S(const std::string& utf8) {
-    return CUStringMac::Create(utf8.c_str());
-}
-
-class CULogTest : public ::testing::Test {
+class CULogTest : public ScratchTest {
 protected:
     void SetUp() override { CULog::Terminate(); }
     void TearDown() override { CULog::Terminate(); }
@@ -49,9 +47,6 @@ protected:
         EXPECT_EQ(log->Init(S(m_Dir.string()), S("app"), level), 0u);
         return log;
     }
-
-    qztest::ScratchFolder m_Scratch{"culog"};
-    const fs::path m_Dir = m_Scratch.Path();
 };
 
 // Length of one line "[YYYY/MM/DD hh:mm:ss]\t[INFO]\t<message>\r\n".

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <cstdint>
 #include <numeric>
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
@@ -36,16 +39,6 @@ public:
     }
     int reads = 0;
 };
-
-uint32_t ThrownBy(auto&& f) {
-    try {
-        f();
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        return code;
-    }
-    return 0;
-}
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -10,18 +12,11 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
 constexpr uint32_t kFail = 0x10001;
-
-CUSharedPtr<CUStringMac> S(const char* utf8) {
-    return CUStringMac::Create(utf8);
-}
-
-CUSharedPtr<CUStringMac> NullS() {
-    return CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null()));
-}
 
 std::vector<std::string> Components(const char* path, uint32_t* status = nullptr) {
     CUSharedPtr<CUArray> parts;

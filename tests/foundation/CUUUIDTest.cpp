@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <set>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
@@ -58,11 +61,5 @@ TEST(CUUUIDTest, DescriptionCarriesTheTextForm) {
 TEST(CUUUIDTest, MissingInputThrowsTwo) {
     EXPECT_FALSE(CUUUID::Create(static_cast<const unsigned char*>(nullptr)));
     EXPECT_FALSE(CUUUID::Create(static_cast<CFUUIDRef>(nullptr)));
-    try {
-        CUUUID bad(static_cast<const unsigned char*>(nullptr));
-        FAIL() << "no throw";
-    } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        EXPECT_EQ(code, 2u);
-    }
+    EXPECT_EQ(ThrownBy([] { CUUUID bad(static_cast<const unsigned char*>(nullptr)); }), 2u);
 }

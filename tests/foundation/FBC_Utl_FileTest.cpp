@@ -14,25 +14,23 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchFolder.h"
+#include "FoundationTestSupport.h"
 #include "TestFiles.h"
 
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace foundation_test;
 
 namespace {
 
 constexpr int64_t kUnixToAbsolute = 978307200;
-
-CUSharedPtr<CUStringMac> S(const std::string& text) {
-    return CUStringMac::Create(text.c_str());
-}
 
 struct timespec MTime(const std::string& path) {
     struct stat info {};
@@ -47,6 +45,12 @@ void SetMTime(const std::string& path, time_t seconds, long nanoseconds) {
 
 using qztest::ReadText;
 using qztest::WriteText;
+
+// A stream holding its own copy of `bytes`.
+CUSharedPtr<CUMemoryStream> Memory(const std::string& bytes) {
+    return CUSharedPtr<CUMemoryStream>(
+        new CUMemoryStream(const_cast<char*>(bytes.data()), bytes.size(), false));
+}
 
 std::string StreamBytes(const CUSharedPtr<CUMemoryStream>& stream) {
     const uint64_t length = stream->Length();
@@ -107,13 +111,7 @@ private:
     pid_t m_Pid = -1;
 };
 
-class FBC_Utl_FileTest : public ::testing::Test {
-protected:
-    std::string Path(const char* name) const { return (m_Dir / name).string(); }
-
-    qztest::ScratchFolder m_Scratch{"utl"};
-    const std::filesystem::path m_Dir = m_Scratch.Path();
-};
+class FBC_Utl_FileTest : public ScratchTest {};
 
 }  // namespace
 
@@ -178,8 +176,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadAndWrite) {
     // Writing replaces the whole content (a longer old content is cut) and
     // creates missing files.
     WriteText(file, "a much longer old content");
-    std::string fresh = "new";
-    auto source = CUSharedPtr<CUMemoryStream>(new CUMemoryStream(fresh.data(), fresh.size(), false));
+    const auto source = Memory("new");
     EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), source));
     EXPECT_EQ(ReadText(file), "new");
     EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(Path("created")), source));
@@ -194,22 +191,31 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadAndWrite) {
     EXPECT_FALSE(FBC_Utl_ExclusiveFileWrite(S(Path("no/such/folder")), source));
 }
 
-// The helpers wait for another process's lock and then see its finished work.
+// The helpers wait for another process's lock and then see its finished
+// work: a rewrite in two steps, or a new file renamed into place (the waiting
+// reader reads the new file, not the old one it opened first).
 TEST_F(FBC_Utl_FileTest, ExclusiveReadWaitsForOtherHolder) {
-    const std::string file = Path("index");
-    WriteText(file, "old content");
-    LockHolder holder(file, [](int fd) {
-        // Rewrite in two steps under the lock: a reader that did not wait
-        // could see the empty file in between.
-        if (::ftruncate(fd, 0) != 0) return 'X';
-        ::usleep(200 * 1000);
-        const char text[] = "new content";
-        return ::pwrite(fd, text, sizeof text - 1, 0) == sizeof text - 1 ? 'K' : 'X';
-    });
-    auto stream = FBC_Utl_ExclusiveFileRead(S(file));
-    EXPECT_EQ(holder.Pending(), "KR");
-    ASSERT_FALSE(stream.IsNull());
-    EXPECT_EQ(StreamBytes(stream), "new content");
+    const std::string file = Path("index"), beside = Path(".index.new");
+    const std::function<char(int)> writers[] = {
+        [](int fd) {
+            // A reader that did not wait could see the empty file in between.
+            if (::ftruncate(fd, 0) != 0) return 'X';
+            ::usleep(200 * 1000);
+            const char text[] = "new content";
+            return ::pwrite(fd, text, sizeof text - 1, 0) == sizeof text - 1 ? 'K' : 'X';
+        },
+        [&](int) {
+            return WriteText(beside, "new content") && ::rename(beside.c_str(), file.c_str()) == 0 ? 'K'
+                                                                                                   : 'X';
+        }};
+    for (const auto& writer : writers) {
+        WriteText(file, "old content");
+        LockHolder holder(file, writer);
+        auto stream = FBC_Utl_ExclusiveFileRead(S(file));
+        EXPECT_EQ(holder.Pending(), "KR");
+        ASSERT_FALSE(stream.IsNull());
+        EXPECT_EQ(StreamBytes(stream), "new content");
+    }
 }
 
 TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsContentWhileOtherHolds) {
@@ -220,10 +226,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsContentWhileOtherHolds) {
         struct stat info {};
         return ::fstat(fd, &info) == 0 && info.st_size == 16 ? 'K' : 'X';
     });
-    std::string replacement = "replacement";
-    auto source =
-        CUSharedPtr<CUMemoryStream>(new CUMemoryStream(replacement.data(), replacement.size(), false));
-    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), source));
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), Memory("replacement")));
     EXPECT_EQ(holder.Pending(), "KR");
     EXPECT_EQ(ReadText(file), "replacement");
 }
@@ -246,28 +249,11 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadWithABoundReadsAtMostThatMany) {
     EXPECT_TRUE(FBC_Utl_ExclusiveFileRead(S(Path("missing")), 3).IsNull());
 }
 
-// A writer that replaces the file by renaming a new one into place while it
-// holds the lock: the waiting reader reads the new file, not the old one it
-// opened first.
-TEST_F(FBC_Utl_FileTest, ExclusiveReadWaitingOnAReplacedFileReadsItsReplacement) {
-    const std::string file = Path("index"), beside = Path(".index.new");
-    WriteText(file, "old content");
-    LockHolder holder(file, [file, beside](int) {
-        return WriteText(beside, "new content") && ::rename(beside.c_str(), file.c_str()) == 0 ? 'K' : 'X';
-    });
-    auto stream = FBC_Utl_ExclusiveFileRead(S(file));
-    EXPECT_EQ(holder.Pending(), "KR");
-    ASSERT_FALSE(stream.IsNull());
-    EXPECT_EQ(StreamBytes(stream), "new content");
-}
-
 TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsPermissionsAndLeavesNothingBeside) {
     const std::string file = Path("index");
     WriteText(file, "old");
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
-    std::string fresh = "new";
-    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(
-        S(file), CUSharedPtr<CUMemoryStream>(new CUMemoryStream(fresh.data(), fresh.size(), false))));
+    EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), Memory("new")));
     EXPECT_EQ(ReadText(file), "new");
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
@@ -348,12 +334,7 @@ TEST_F(FBC_Utl_FileTest, FileSizeAndDelete) {
 // The write test moves the time and puts the original back exactly, to the
 // nanosecond, also inside a repeated daylight-saving hour.
 TEST_F(FBC_Utl_FileTest, CheckReadOnlyKeepsExactModificationTime) {
-    const char* oldTz = std::getenv("TZ");
-    const std::string savedTz = oldTz ? oldTz : "";
-    ::setenv("TZ", "Europe/Berlin", 1);
-    ::tzset();
-    CUDateTime::ResetSystemTimeZone();
-
+    const BerlinTimeZone zone;
     const std::string file = Path("f");
     WriteText(file, "x");
     // 2021-10-31 02:30:00.123456789 CET, the second 02:30 of that night.
@@ -371,13 +352,6 @@ TEST_F(FBC_Utl_FileTest, CheckReadOnlyKeepsExactModificationTime) {
 
     EXPECT_FALSE(FBC_Utl_CheckReadOnly(S(Path("missing"))));
     EXPECT_FALSE(FBC_Utl_CheckReadOnly(nullptr));
-
-    if (oldTz)
-        ::setenv("TZ", savedTz.c_str(), 1);
-    else
-        ::unsetenv("TZ");
-    ::tzset();
-    CUDateTime::ResetSystemTimeZone();
 }
 
 // A path the caller may not change: the root folder, owned by root, tested

@@ -5,23 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
-
-namespace {
-
-CUSharedPtr<CUStringMac> S(const char* text) {
-    return CUStringMac::Create(text);
-}
-CUSharedPtr<CUStringMac> NullString() {
-    return CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null()));
-}
-std::string Str(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
-}
-
-}  // namespace
+using namespace foundation_test;
 
 TEST(FBC_Utl_PathTest, ResultsAndFailures) {
     EXPECT_EQ(Str(FBC_Utl_PathAppending(S("/Volumes/CARD"), S("CONTENTS"))), "/Volumes/CARD/CONTENTS");
@@ -38,7 +27,7 @@ TEST(FBC_Utl_PathTest, ResultsAndFailures) {
     EXPECT_EQ(Str(FBC_Utl_RemoveLastComponent(S("abc"))), "<null>");
     EXPECT_EQ(Str(FBC_Utl_LastPathComponent(S(""))), "<null>");
     EXPECT_EQ(Str(FBC_Utl_PathGetFileNameNoExtension(S("abc.d"))), "<null>");
-    for (const CUSharedPtr<CUStringMac>& missing : {CUSharedPtr<CUStringMac>(), NullString()}) {
+    for (const CUSharedPtr<CUStringMac>& missing : {CUSharedPtr<CUStringMac>(), NullS()}) {
         EXPECT_FALSE(FBC_Utl_PathAppending(missing, S("a")));
         EXPECT_FALSE(FBC_Utl_PathAppending(S("a"), missing));
         EXPECT_FALSE(FBC_Utl_RemoveLastComponent(missing));

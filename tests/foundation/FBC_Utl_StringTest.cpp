@@ -4,41 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include "FoundationTestSupport.h"
+
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
-
-namespace {
-
-CUSharedPtr<CUStringMac> S(const char* text) {
-    return CUStringMac::Create(text);
-}
-CUSharedPtr<CUStringMac> NullString() {
-    return CUSharedPtr<CUStringMac>(new CUStringMac(CUStringMac::Null()));
-}
-std::string Str(const CUSharedPtr<CUStringMac>& s) {
-    return s ? s->Utf8() : std::string("<null>");
-}
-
-}  // namespace
+using namespace foundation_test;
 
 TEST(FBC_Utl_StringTest, AppendAndCompare) {
     EXPECT_EQ(Str(FBC_Utl_AppendString(S("AB"), S("0001"))), "AB0001");
     EXPECT_EQ(Str(FBC_Utl_AppendString(nullptr, S("a"))), "<null>");
     // A null string has no text to join (operator+ would turn it into "").
-    EXPECT_EQ(Str(FBC_Utl_AppendString(NullString(), S("a"))), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_AppendString(S("a"), NullString())), "<null>");
+    EXPECT_EQ(Str(FBC_Utl_AppendString(NullS(), S("a"))), "<null>");
+    EXPECT_EQ(Str(FBC_Utl_AppendString(S("a"), NullS())), "<null>");
 
     EXPECT_TRUE(FBC_Utl_IsEqualString(S("clip"), S("clip")));
     EXPECT_FALSE(FBC_Utl_IsEqualString(S("clip"), S("CLIP")));
     EXPECT_FALSE(FBC_Utl_IsEqualString(nullptr, nullptr));
-    EXPECT_FALSE(FBC_Utl_IsEqualString(NullString(), NullString()));
+    EXPECT_FALSE(FBC_Utl_IsEqualString(NullS(), NullS()));
 }
 
 TEST(FBC_Utl_StringTest, TrailingSpaces) {
     EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S("ABC  ")), 2u);
     EXPECT_EQ(FBC_Utl_GetEndSpaceCount(S("A\t")), 0u);  // only U+0020 counts
-    EXPECT_EQ(FBC_Utl_GetEndSpaceCount(NullString()), 0u);
+    EXPECT_EQ(FBC_Utl_GetEndSpaceCount(NullS()), 0u);
 
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("ABC  "))), "ABC");
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("   "))), "");
@@ -47,5 +36,5 @@ TEST(FBC_Utl_StringTest, TrailingSpaces) {
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(S("\xE6\x97\xA5 \xF0\x9F\x8E\xA5  "))),
               "\xE6\x97\xA5 \xF0\x9F\x8E\xA5");
     EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(nullptr)), "<null>");
-    EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(NullString())), "<null>");
+    EXPECT_EQ(Str(FBC_Utl_DeleteEndSpace(NullS())), "<null>");
 }
