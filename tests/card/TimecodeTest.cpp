@@ -160,11 +160,14 @@ TEST(TimecodeTest, SumCarriesAtTheRecordedBase) {
     EXPECT_EQ(Text(FBC_Utl_AddTimecode(Tc(250, 0, 0, 0), Tc(10, 0, 0, 0), kFrameRate24P, true)), "4:0:0:0");
 }
 
-TEST(TimecodeTest, DescriptionAndOrder) {
+// Order ignores the drop-frame flag; equality does not.
+TEST(TimecodeTest, DescriptionOrderAndEquality) {
     EXPECT_EQ(Text(Tc(1, 2, 3, 4, true)), "1:2:3:4 DF");
     EXPECT_TRUE(*Tc(0, 0, 0, 29) < *Tc(0, 0, 1, 0));
     EXPECT_FALSE(*Tc(0, 0, 1, 0, true) < *Tc(0, 0, 1, 0, false));
     EXPECT_FALSE(*Tc(0, 0, 1, 0, false) < *Tc(0, 0, 1, 0, true));
+    EXPECT_TRUE(*Tc(0, 0, 1, 0) == *Tc(0, 0, 1, 0));
+    EXPECT_FALSE(*Tc(0, 0, 1, 0, true) == *Tc(0, 0, 1, 0, false));
 }
 
 }  // namespace

@@ -305,4 +305,13 @@ TEST(ParseMetaDataTest, ParsePacketChecksKindAndRestoresOffset) {
     EXPECT_EQ(pack->ThisPartition(), 3u);
     EXPECT_EQ(pack->BodySID(), 2u);
     EXPECT_FALSE(r.ParsePacket(static_cast<KLVPacket*>(nullptr)));
+
+    // The value alone, after its key and length, as the header walk reads it.
+    ASSERT_TRUE(r.SetOffset(3, 0));
+    KLVPacket packet;
+    ASSERT_TRUE(r.ParseKeyAndLength(&packet));
+    CUSharedPtr<PartitionPack> value(new PartitionPack(packet));
+    ASSERT_TRUE(r.ParsePacketValue(CUSharedPtr<KLVPacket>(value)));
+    EXPECT_EQ(r.offset(), b.size());
+    EXPECT_EQ(value->BodySID(), 2u);
 }
