@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
@@ -41,7 +42,12 @@ icu::TimeZone* CreateZone(bool local) {
 }
 
 // A Gregorian calendar in the system zone (local) or GMT; null on failure.
+// Calendars are made one at a time: ICU fills shared calendar data lazily on
+// first use, with synchronisation inside the uninstrumented library that the
+// thread sanitizer cannot see, and host threads make dates concurrently.
 std::unique_ptr<icu::Calendar> CreateCalendar(bool local) {
+    static std::mutex creation;
+    std::lock_guard<std::mutex> lock(creation);
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Calendar> cal(new icu::GregorianCalendar(CreateZone(local), status));
     if (U_FAILURE(status)) return nullptr;
