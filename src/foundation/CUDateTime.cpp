@@ -41,13 +41,18 @@ icu::TimeZone* CreateZone(bool local) {
     return local ? icu::TimeZone::createDefault() : icu::TimeZone::getGMT()->clone();
 }
 
+// Calendars, and the formatters that hold one, are made one at a time: ICU
+// fills shared calendar data lazily on first use, with synchronisation inside
+// the uninstrumented library that the thread sanitizer cannot see, and host
+// threads make dates concurrently.
+std::mutex& CalendarCreationLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 // A Gregorian calendar in the system zone (local) or GMT; null on failure.
-// Calendars are made one at a time: ICU fills shared calendar data lazily on
-// first use, with synchronisation inside the uninstrumented library that the
-// thread sanitizer cannot see, and host threads make dates concurrently.
 std::unique_ptr<icu::Calendar> CreateCalendar(bool local) {
-    static std::mutex creation;
-    std::lock_guard<std::mutex> lock(creation);
+    std::lock_guard<std::mutex> lock(CalendarCreationLock());
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Calendar> cal(new icu::GregorianCalendar(CreateZone(local), status));
     if (U_FAILURE(status)) return nullptr;
@@ -189,7 +194,9 @@ bool CUDateTime::operator<(const CUDateTime& other) const {
 CUSharedPtr<CUStringMac> CUDateTime::Description() const {
     if (!m_Date) return NullText();
     UErrorCode status = U_ZERO_ERROR;
+    std::unique_lock<std::mutex> creation(CalendarCreationLock());
     icu::SimpleDateFormat format(icu::UnicodeString(u"yyyy/MM/dd HH:mm:ss"), icu::Locale::getRoot(), status);
+    creation.unlock();
     if (U_FAILURE(status)) return NullText();
     icu::UnicodeString text;
     format.format(ToUDate(*m_Date), text);
@@ -258,8 +265,11 @@ CUSharedPtr<CUStringMac> CUDateTime::GetString(bool local, long dateStyle, long 
     icu::DateFormat::EStyle ds, ts;
     if (!ToStyle(dateStyle, ds) || !ToStyle(timeStyle, ts)) return NullText();
     if (ds == icu::DateFormat::kNone && ts == icu::DateFormat::kNone) return CUStringMac::Create("");
-    std::unique_ptr<icu::DateFormat> format(
-        icu::DateFormat::createDateTimeInstance(ds, ts, icu::Locale::getDefault()));
+    std::unique_ptr<icu::DateFormat> format;
+    {
+        std::lock_guard<std::mutex> creation(CalendarCreationLock());
+        format.reset(icu::DateFormat::createDateTimeInstance(ds, ts, icu::Locale::getDefault()));
+    }
     if (!format) return NullText();
     // The GMT wall clock is shown by formatting in GMT rather than by reading
     // the GMT fields back as a local time: the latter shifts the times that
