@@ -257,7 +257,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     ScratchFolder folder;
     cw::CardDescription card = SmallCard(1, 6, false);
     cw::WriteCard(card, folder.Path());
-    const std::vector<uint8_t> before = ReadBytes(cw::MediaIndexPath(folder.Path()));
+    const std::vector<uint8_t> before = ReadFile(cw::MediaIndexPath(folder.Path()));
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->SetValueForTag(nullptr, qz::kContentValueMediaID), qz::kResultNullArgument);
@@ -267,7 +267,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     EXPECT_EQ(content->SetValueForTag(uuid, qz::kContentValueMediaID), 0u);
     EXPECT_TRUE(IsUUID(content->ValueForTag(qz::kContentValueMediaID), *uuid));
     EXPECT_TRUE(content->GetMIFStream()->isModify());
-    EXPECT_EQ(ReadBytes(cw::MediaIndexPath(folder.Path())), before);
+    EXPECT_EQ(ReadFile(cw::MediaIndexPath(folder.Path())), before);
 
     CFBCContent empty;
     EXPECT_EQ(empty.SetValueForTag(uuid, qz::kContentValueMediaID), qz::kResultPathMissing);
@@ -329,7 +329,7 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
         ASSERT_TRUE(made);
         EXPECT_EQ(made->GetMediaCreationType(), qz::kMediaCreationTypeNew);
         EXPECT_EQ(made->ContentState(), qz::kContentStateReady);
-        EXPECT_TRUE(ReadBytes(cw::MediaIndexPath(folder.Path())) == cw::BuildMediaIndex(expected));
+        EXPECT_TRUE(ReadFile(cw::MediaIndexPath(folder.Path())) == cw::BuildMediaIndex(expected));
         CUSharedPtr<CFBCContent> opened = Open(folder.Path());
         ASSERT_TRUE(opened);
         EXPECT_EQ(opened->ContentState(), qz::kContentStateReady);
@@ -397,8 +397,8 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
     const std::string card = folder.Path() + "/card", outside = folder.Path() + "/outside";
     cw::WriteCard(SmallCard(2), card);
     std::filesystem::create_directories(outside + "/folder");
-    WriteBytes(outside + "/file", {1, 2, 3});
-    WriteBytes(outside + "/folder/inner", {4, 5});
+    WriteFile(outside + "/file", {1, 2, 3});
+    WriteFile(outside + "/folder/inner", {4, 5});
     const std::string clip = cw::ClipFolderPath(card, cw::ClipId{"QZ", 1});
     std::filesystem::create_directory_symlink(outside + "/folder", clip + "/link-to-folder");
     std::filesystem::create_symlink(outside + "/file", clip + "/link-to-file");
@@ -483,9 +483,9 @@ TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     // Thumbnails are read once and kept until reset; clearing deletes them.
     CUSharedPtr<CFBCClip> first = ClipAt(*content, 0);
     const std::string thm = first->GetTHMPath()->Utf8();
-    WriteBytes(thm, {1, 2});
+    WriteFile(thm, {1, 2});
     ASSERT_TRUE(first->GetThumbnailData());
-    WriteBytes(thm, {3});
+    WriteFile(thm, {3});
     EXPECT_EQ(first->GetThumbnailData()->size(), 2u);
     content->ResetAllClipThumbnail();
     EXPECT_EQ(first->GetThumbnailData()->size(), 1u);

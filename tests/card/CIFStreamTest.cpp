@@ -126,7 +126,7 @@ TEST(CIFStreamTest, EveryFrameRateDropAndNonDropReadsBack) {
             CUSharedPtr<CodingInfo> coding = Value<CodingInfo>(cif, kCIFValueCodingInfo);
             ASSERT_TRUE(coding);
             EXPECT_EQ(static_cast<int>(coding->FrameRate()), static_cast<int>(rate));
-            EXPECT_EQ(Value<CUNumber>(cif, kCIFValueDuration)->UInt32Value(), 1801u);
+            EXPECT_EQ(NumberOf(cif->ValueForTag(kCIFValueDuration)), 1801u);
             EXPECT_EQ(TimecodeText(cif, kCIFValueStartTimecode), TcText(clip.startTimecode, drop));
             EXPECT_EQ(TimecodeText(cif, kCIFValueEndTimecode), TcText(CW::LastFrameTimecode(clip), drop));
             CUSharedPtr<ClipAttributes> attributes = Value<ClipAttributes>(cif, kCIFValueClipAttributes);
@@ -152,7 +152,7 @@ TEST(CIFStreamTest, EveryRecordFieldReadsBack) {
                   " audioType=" + std::to_string(kAudioTypeLinearPCM) +
                   " samplingFrequency=" + std::to_string(kSamplingFrequency48kHz) +
                   " audioChannel=" + std::to_string(kAudioChannel2ch));
-    EXPECT_EQ(Value<CUNumber>(cif, kCIFValueMemberStreamCount)->UInt32Value(), 3u);
+    EXPECT_EQ(NumberOf(cif->ValueForTag(kCIFValueMemberStreamCount)), 3u);
     CUSharedPtr<CUArray> members = Value<CUArray>(cif, kCIFValueMemberStreams);
     ASSERT_TRUE(members);
     ASSERT_EQ(members->Count(), 3u);
@@ -171,7 +171,7 @@ TEST(CIFStreamTest, EveryRecordFieldReadsBack) {
     EXPECT_EQ(text(kCIFValueRecordTimeAndDate), "1999-12-31 23:59:58 -09:30 DST");
 
     EXPECT_EQ(TimecodeText(cif, kCIFValueStartTimecode), TcText(clip.startTimecode, true));
-    EXPECT_EQ(Value<CUNumber>(cif, kCIFValue976)->UInt32Value(), 0xDEADBEEFu);
+    EXPECT_EQ(NumberOf(cif->ValueForTag(kCIFValue976)), 0xDEADBEEFu);
 
     CUSharedPtr<RecordingModeInformation> mode =
         Value<RecordingModeInformation>(cif, kCIFValueRecordingModeInfo);
@@ -314,7 +314,7 @@ TEST(CIFStreamTest, MemberCountsAreBounded) {
         ASSERT_TRUE(cif);
         EXPECT_FALSE(cif->ValueForTag(kCIFValueMemberStreams)) << count;
         // The stored count itself is still answered.
-        EXPECT_EQ(Value<CUNumber>(cif, kCIFValueMemberStreamCount)->UInt32Value(), count);
+        EXPECT_EQ(NumberOf(cif->ValueForTag(kCIFValueMemberStreamCount)), count);
         EXPECT_EQ(cif->GatState(), 0u);
     }
 
@@ -369,7 +369,7 @@ TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
     CUSharedPtr<CIFStream> cif = CIFStream::Create(CUStringMac::Create(good.c_str()), &result);
     ASSERT_TRUE(cif);
     EXPECT_EQ(result, 0u);
-    EXPECT_EQ(Value<CUNumber>(cif, kCIFValueDuration)->UInt32Value(), 450u);
+    EXPECT_EQ(NumberOf(cif->ValueForTag(kCIFValueDuration)), 450u);
 
     EXPECT_FALSE(CIFStream::Create(CUStringMac::Create(shortFile.c_str()), &result));
     EXPECT_EQ(result, kResultCIFNoStream);
@@ -380,7 +380,7 @@ TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
     EXPECT_EQ(result, kResultCIFNoStream);
 
     // The block was copied: the reader keeps answering without its file.
-    EXPECT_EQ(Value<CUNumber>(cif, kCIFValueDuration)->UInt32Value(), 450u);
+    EXPECT_EQ(NumberOf(cif->ValueForTag(kCIFValueDuration)), 450u);
 }
 
 TEST(CIFStreamTest, TimecodeBytesAreDecodedAsBCD) {
@@ -528,10 +528,9 @@ TEST(CIFStreamTest, CopiesAndIndexSlotsReadTheSame) {
     ASSERT_TRUE(blocks);
     ASSERT_EQ(blocks->Count(), 3u);
     EXPECT_EQ(cursor->offset(), 12288u + 3 * 2560);
-    EXPECT_EQ(CUDynamicCast<CUNumber>(
-                  CUDynamicCast<CIFStream>(blocks->ObjectAtIndex(2))->ValueForTag(kCIFValueDuration))
-                  ->UInt32Value(),
-              900u);
+    CUSharedPtr<CIFStream> third = CUDynamicCast<CIFStream>(blocks->ObjectAtIndex(2));
+    ASSERT_TRUE(third);
+    EXPECT_EQ(NumberOf(third->ValueForTag(kCIFValueDuration)), 900u);
     // All 999 slots fit; a block that runs past the end does not, and the
     // cursor stays.
     ASSERT_TRUE(cursor->SetOffset(12288, kCUStreamSeekBegin));

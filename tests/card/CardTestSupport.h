@@ -98,8 +98,8 @@ inline cw::CardDescription SmallCard(size_t count, uint32_t frames = 6, bool mxf
     return card;
 }
 
-using qztest::ReadBytes;
-using qztest::WriteBytes;
+using qztest::ReadFile;
+using qztest::WriteFile;
 
 inline void PutU16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     b.at(at) = static_cast<uint8_t>(v >> 8);
@@ -139,7 +139,7 @@ inline std::map<std::string, FileState> Snapshot(const std::string& root) {
         s.size = info.st_size;
         s.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
         s.changed = int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
-        if (!s.folder) s.bytes = ReadBytes(path.string());
+        if (!s.folder) s.bytes = ReadFile(path.string());
     };
     add(root);
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) add(entry.path());

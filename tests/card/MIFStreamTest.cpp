@@ -322,7 +322,7 @@ namespace {
 std::vector<uint8_t> Written(MIFStream& stream, const std::string& path) {
     EXPECT_EQ(stream.WriteToFile(Str(path)), 0u);
     EXPECT_FALSE(stream.isModify());
-    return ReadBytes(path);
+    return ReadFile(path);
 }
 
 CUSharedPtr<qz::CUMutableArray> ClipsAt(const MIFStream& stream, std::vector<size_t> positions) {
@@ -421,7 +421,7 @@ TEST(MIFStreamTest, AFailedWriteLeavesTheOldIndexWhole) {
         ScratchFolder folder;
         const std::string path = folder.Path() + "/INDEX.MIF";
         const std::vector<uint8_t> old = cw::BuildMediaIndex(SmallCard(2));
-        WriteBytes(path, old);
+        WriteFile(path, old);
         CUSharedPtr<MIFStream> stream = MIFStream::Create(Str(path));
         ASSERT_TRUE(stream);
         stream->setFrameRateType(MIFStream::kFrameRateType50);
@@ -434,7 +434,7 @@ TEST(MIFStreamTest, AFailedWriteLeavesTheOldIndexWhole) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ::chmod(folder.Path().c_str(), 0755);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        EXPECT_TRUE(ReadBytes(path) == old);
+        EXPECT_TRUE(ReadFile(path) == old);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
                                 std::filesystem::directory_iterator()),
                   1);
@@ -476,7 +476,7 @@ TEST(MIFStreamTest, ReadersNeverSeeAHalfWrittenIndex) {
         SCOPED_TRACE(c.what);
         ScratchFolder folder;
         const std::string path = folder.Path() + "/INDEX.MIF";
-        WriteBytes(path, images[0]);
+        WriteFile(path, images[0]);
         const pid_t child = ::fork();
         if (child == 0) {
             for (int round = 1; round <= 8; ++round) {

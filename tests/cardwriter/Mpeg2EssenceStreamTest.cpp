@@ -25,7 +25,7 @@ std::vector<uint8_t> Encode(const std::string& folder, const std::string& option
         "20M "
         "-g 6 -bf 2 -flags +ilme+ildct " +
         options + " -f mpeg2video " + ShellQuote(path));
-    return qztest::ReadBytes(path);
+    return qztest::ReadFile(path);
 }
 
 size_t NthStartCode(const std::vector<uint8_t>& b, uint8_t code, int n) {

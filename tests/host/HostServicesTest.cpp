@@ -23,7 +23,9 @@ TEST(HostEventCycleTest, DeferredObjectsLiveUntilTheirCycleEnds) {
             object = std::make_shared<int>(2);
             watch = object;
             HostEventCycle::Defer(std::move(object));
-            std::thread([] { HostEventCycle::Defer(std::make_shared<int>(3)); }).join();  // other thread: no cycle
+            std::thread([] {
+                HostEventCycle::Defer(std::make_shared<int>(3));
+            }).join();  // other thread: no cycle
             EXPECT_FALSE(watch.expired());
         }
         EXPECT_TRUE(watch.expired());

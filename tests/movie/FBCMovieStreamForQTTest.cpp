@@ -54,13 +54,13 @@ TEST(FBCMovieStreamForQTTest, TimesBecomeFramesClampedToTheClip) {
 // not initialise and no conversion divides by it.
 TEST(FBCMovieStreamForQTTest, EditRateMustBePositiveOverPositive) {
     const qztest::ScratchClip clip("timing", qztest::SmallClip(cw::FrameRate::k29_97p, {12}));
-    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const std::vector<uint8_t> written = qztest::ReadFile(clip.mxfPaths[0]);
     for (int64_t denominator : {0, -1001}) {
         std::vector<uint8_t> bytes = written;
         const std::vector<uint8_t> rate = qztest::BigEndian(30000ull << 32 | uint32_t(denominator), 8);
         ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate),
                   2);
-        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        qztest::WriteFile(clip.mxfPaths[0], bytes);
         EXPECT_FALSE(FBCMovieStreamForQT::Create(Str(clip.cifPath)));
         CUSharedPtr<FBCMovieStreamForQT> movie(new FBCMovieStreamForQT());
         EXPECT_FALSE(movie->Init(Str(clip.cifPath)));

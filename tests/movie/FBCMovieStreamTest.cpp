@@ -185,7 +185,7 @@ TEST(FBCMovieStreamTest, KeyFrameBeforeTheFilesStartWalksFromItsFirstEditUnit) {
 
 TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {
     const qztest::ScratchClip clip("movie", qztest::SmallClip(cw::FrameRate::k59_94i, {6}, false, 0));
-    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const std::vector<uint8_t> written = qztest::ReadFile(clip.mxfPaths[0]);
     const uint64_t header = clip.layouts[0].bodyPartitions.at(0);
     using qztest::BigEndian;
     struct Case {
@@ -209,7 +209,7 @@ TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {
         std::vector<uint8_t> bytes = written;
         ASSERT_GE(qztest::PatchItems(bytes, header, c.tag, c.length, c.newTag, c.value), 1);
         const std::string path = clip.root + "/case.MXF";
-        qztest::WriteBytes(path, bytes);
+        qztest::WriteFile(path, bytes);
         CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(path));
         ASSERT_TRUE(movie);
         int32_t width = -1, height = -1;

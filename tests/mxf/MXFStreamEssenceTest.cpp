@@ -86,7 +86,7 @@ TEST_P(MXFStreamEssenceTest, MemberFilesCarryTheInputPicturesAndIndexThem) {
                                  ShellQuote(input))
                   .exitCode,
               0);
-    const std::vector<InputPicture> in = SplitInput(qztest::ReadBytes(input));
+    const std::vector<InputPicture> in = SplitInput(qztest::ReadFile(input));
     const int64_t n = int64_t(in.size());
 
     cw::ClipDescription clip = qztest::SmallClip(c.rate, c.members);
@@ -107,7 +107,7 @@ TEST_P(MXFStreamEssenceTest, MemberFilesCarryTheInputPicturesAndIndexThem) {
         const std::string copy = folder.Path() + "/copy.m2v";
         qztest::RunCommand("ffmpeg -nostdin -v error -y -i " + ShellQuote(path) + " -c copy -f mpeg2video " +
                            ShellQuote(copy));
-        const std::vector<InputPicture> copied = SplitInput(qztest::ReadBytes(copy));
+        const std::vector<InputPicture> copied = SplitInput(qztest::ReadFile(copy));
         const std::vector<qztest::ProbedPacket> packets = qztest::ProbePackets(path);
         ASSERT_EQ(int64_t(copied.size()), frames);
         ASSERT_EQ(int64_t(packets.size()), frames);

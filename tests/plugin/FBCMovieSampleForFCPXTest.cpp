@@ -154,7 +154,7 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
         const int64_t d = traits.editRateDenominator;
         const int32_t scale = static_cast<int32_t>(traits.editRateNumerator);
         std::vector<std::vector<uint8_t>> files;
-        for (const std::string& path : clip.mxfPaths) files.push_back(qztest::ReadBytes(path));
+        for (const std::string& path : clip.mxfPaths) files.push_back(qztest::ReadFile(path));
         for (uint32_t f = 0; f < clip.frames.size(); ++f) {
             SCOPED_TRACE(f);
             const qztest::WrittenFrame& w = clip.frames[f];
@@ -252,7 +252,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioBuffersAreTheTonesAtTheirSampleIndex) {
 // still fills the frame.
 TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
     const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
-    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const std::vector<uint8_t> written = qztest::ReadFile(clip.mxfPaths[0]);
     const uint32_t frame = 3;
     uint64_t valueOffset = 0;
     int32_t element = -1;
@@ -271,7 +271,7 @@ TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
         const std::vector<uint8_t> ber = qztest::BigEndian(0x83000000u | uint32_t(2 * (n + change)), 4);
         ASSERT_EQ(bytes[valueOffset - 4], 0x83);
         std::copy(ber.begin(), ber.end(), bytes.begin() + static_cast<long>(valueOffset - 4));
-        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        qztest::WriteFile(clip.mxfPaths[0], bytes);
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         ASSERT_EQ(movie->audioSampleCountAtFrameIndex(frame), n);
@@ -394,7 +394,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionAndBuffersFollowTheHeaderValues)
         EXPECT_EQ(layout->mNumberChannelDescriptions, 0u);
         EXPECT_EQ(CMFormatDescriptionGetExtensions(movie->audioFormatDescription()), nullptr);
     }
-    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const std::vector<uint8_t> written = qztest::ReadFile(clip.mxfPaths[0]);
     using qztest::BigEndian;
     const struct {
         const char* name;
@@ -416,7 +416,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionAndBuffersFollowTheHeaderValues)
         ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), c.tag, c.length, c.newTag,
                                      c.value),
                   c.opens ? 2 : 1);
-        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        qztest::WriteFile(clip.mxfPaths[0], bytes);
         auto movie = Open(clip.cifPath);
         ASSERT_EQ(bool(movie), c.opens);
         if (!movie) continue;
@@ -446,7 +446,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionAndBuffersFollowTheHeaderValues)
 // inside the file; a picture refused so, or an empty one, gives no buffer.
 TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
     const qztest::ScratchClip clip("plugin", qztest::SmallClip(cw::FrameRate::k25p, {6}));
-    const std::vector<uint8_t> written = qztest::ReadBytes(clip.mxfPaths[0]);
+    const std::vector<uint8_t> written = qztest::ReadFile(clip.mxfPaths[0]);
     const uint32_t frame = 2;
     const cw::MxfFrameRecord& record = clip.frames[frame].record;
     const struct {
@@ -464,7 +464,7 @@ TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
         ASSERT_EQ(bytes[record.pictureOffset - 4], 0x83);
         const std::vector<uint8_t> ber = qztest::BigEndian(0x83000000u | c.length, 4);
         std::copy(ber.begin(), ber.end(), bytes.begin() + static_cast<long>(record.pictureOffset - 4));
-        qztest::WriteBytes(clip.mxfPaths[0], bytes);
+        qztest::WriteFile(clip.mxfPaths[0], bytes);
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         const int32_t picture = movie->trackIndexFromType(kMxfTrackPicture, 0);

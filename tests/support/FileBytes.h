@@ -1,23 +1,13 @@
 #pragma once
-// Reading, writing and patching the bytes of written files: local set
-// items of header metadata replaced in place, big-endian values.
+// Patching the bytes of written files (read and written with TestFiles.h):
+// local set items of header metadata replaced in place, big-endian values.
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 namespace qztest {
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Every local set item `tag` of length `length` before `end` (the header
 // metadata): its tag replaced by `newTag` and its value by `value` (when
