@@ -397,8 +397,8 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
     const std::string card = folder.Path() + "/card", outside = folder.Path() + "/outside";
     cw::WriteCard(SmallCard(2), card);
     std::filesystem::create_directories(outside + "/folder");
-    WriteFile(outside + "/file", {1, 2, 3});
-    WriteFile(outside + "/folder/inner", {4, 5});
+    ASSERT_TRUE(WriteFile(outside + "/file", {1, 2, 3}));
+    ASSERT_TRUE(WriteFile(outside + "/folder/inner", {4, 5}));
     const std::string clip = cw::ClipFolderPath(card, cw::ClipId{"QZ", 1});
     std::filesystem::create_directory_symlink(outside + "/folder", clip + "/link-to-folder");
     std::filesystem::create_symlink(outside + "/file", clip + "/link-to-file");
@@ -483,9 +483,9 @@ TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     // Thumbnails are read once and kept until reset; clearing deletes them.
     CUSharedPtr<CFBCClip> first = ClipAt(*content, 0);
     const std::string thm = first->GetTHMPath()->Utf8();
-    WriteFile(thm, {1, 2});
+    ASSERT_TRUE(WriteFile(thm, {1, 2}));
     ASSERT_TRUE(first->GetThumbnailData());
-    WriteFile(thm, {3});
+    ASSERT_TRUE(WriteFile(thm, {3}));
     EXPECT_EQ(first->GetThumbnailData()->size(), 2u);
     content->ResetAllClipThumbnail();
     EXPECT_EQ(first->GetThumbnailData()->size(), 1u);

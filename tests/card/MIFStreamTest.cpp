@@ -421,7 +421,7 @@ TEST(MIFStreamTest, AFailedWriteLeavesTheOldIndexWhole) {
         ScratchFolder folder;
         const std::string path = folder.Path() + "/INDEX.MIF";
         const std::vector<uint8_t> old = cw::BuildMediaIndex(SmallCard(2));
-        WriteFile(path, old);
+        ASSERT_TRUE(WriteFile(path, old));
         CUSharedPtr<MIFStream> stream = MIFStream::Create(Str(path));
         ASSERT_TRUE(stream);
         stream->setFrameRateType(MIFStream::kFrameRateType50);
@@ -476,7 +476,7 @@ TEST(MIFStreamTest, ReadersNeverSeeAHalfWrittenIndex) {
         SCOPED_TRACE(c.what);
         ScratchFolder folder;
         const std::string path = folder.Path() + "/INDEX.MIF";
-        WriteFile(path, images[0]);
+        ASSERT_TRUE(WriteFile(path, images[0]));
         const pid_t child = ::fork();
         if (child == 0) {
             for (int round = 1; round <= 8; ++round) {

@@ -23,9 +23,8 @@ TEST(HostEventCycleTest, DeferredObjectsLiveUntilTheirCycleEnds) {
             object = std::make_shared<int>(2);
             watch = object;
             HostEventCycle::Defer(std::move(object));
-            std::thread([] {
-                HostEventCycle::Defer(std::make_shared<int>(3));
-            }).join();  // other thread: no cycle
+            // Another thread has no event cycle of its own.
+            std::thread([] { HostEventCycle::Defer(std::make_shared<int>(3)); }).join();
             EXPECT_FALSE(watch.expired());
         }
         EXPECT_TRUE(watch.expired());

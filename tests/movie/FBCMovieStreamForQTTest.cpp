@@ -60,7 +60,7 @@ TEST(FBCMovieStreamForQTTest, EditRateMustBePositiveOverPositive) {
         const std::vector<uint8_t> rate = qztest::BigEndian(30000ull << 32 | uint32_t(denominator), 8);
         ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), 0x4B01, 8, 0x4B01, rate),
                   2);
-        qztest::WriteFile(clip.mxfPaths[0], bytes);
+        ASSERT_TRUE(qztest::WriteFile(clip.mxfPaths[0], bytes));
         EXPECT_FALSE(FBCMovieStreamForQT::Create(Str(clip.cifPath)));
         CUSharedPtr<FBCMovieStreamForQT> movie(new FBCMovieStreamForQT());
         EXPECT_FALSE(movie->Init(Str(clip.cifPath)));

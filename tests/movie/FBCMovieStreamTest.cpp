@@ -209,7 +209,7 @@ TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {
         std::vector<uint8_t> bytes = written;
         ASSERT_GE(qztest::PatchItems(bytes, header, c.tag, c.length, c.newTag, c.value), 1);
         const std::string path = clip.root + "/case.MXF";
-        qztest::WriteFile(path, bytes);
+        ASSERT_TRUE(qztest::WriteFile(path, bytes));
         CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(path));
         ASSERT_TRUE(movie);
         int32_t width = -1, height = -1;

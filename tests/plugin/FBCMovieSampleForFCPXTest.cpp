@@ -271,7 +271,7 @@ TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
         const std::vector<uint8_t> ber = qztest::BigEndian(0x83000000u | uint32_t(2 * (n + change)), 4);
         ASSERT_EQ(bytes[valueOffset - 4], 0x83);
         std::copy(ber.begin(), ber.end(), bytes.begin() + static_cast<long>(valueOffset - 4));
-        qztest::WriteFile(clip.mxfPaths[0], bytes);
+        ASSERT_TRUE(qztest::WriteFile(clip.mxfPaths[0], bytes));
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         ASSERT_EQ(movie->audioSampleCountAtFrameIndex(frame), n);
@@ -416,7 +416,7 @@ TEST(FBCMovieSampleForFCPXTest, AudioDescriptionAndBuffersFollowTheHeaderValues)
         ASSERT_GE(qztest::PatchItems(bytes, clip.layouts[0].bodyPartitions.at(0), c.tag, c.length, c.newTag,
                                      c.value),
                   c.opens ? 2 : 1);
-        qztest::WriteFile(clip.mxfPaths[0], bytes);
+        ASSERT_TRUE(qztest::WriteFile(clip.mxfPaths[0], bytes));
         auto movie = Open(clip.cifPath);
         ASSERT_EQ(bool(movie), c.opens);
         if (!movie) continue;
@@ -464,7 +464,7 @@ TEST(FBCMovieSampleForFCPXTest, ElementRangesAreChecked) {
         ASSERT_EQ(bytes[record.pictureOffset - 4], 0x83);
         const std::vector<uint8_t> ber = qztest::BigEndian(0x83000000u | c.length, 4);
         std::copy(ber.begin(), ber.end(), bytes.begin() + static_cast<long>(record.pictureOffset - 4));
-        qztest::WriteFile(clip.mxfPaths[0], bytes);
+        ASSERT_TRUE(qztest::WriteFile(clip.mxfPaths[0], bytes));
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         const int32_t picture = movie->trackIndexFromType(kMxfTrackPicture, 0);

@@ -266,7 +266,7 @@ TEST(MIORADSDKUtilitiesTest, BlockReadsAndAvailableLengthsAtTheFileEnd) {
     const std::string path = folder.Path() + "/f.bin";
     std::vector<uint8_t> bytes(1000);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7);
-    qztest::WriteFile(path, bytes);
+    ASSERT_TRUE(qztest::WriteFile(path, bytes));
     File file(path);
     const struct {
         int64_t length, offset;

@@ -2,7 +2,6 @@
 // Patching the bytes of written files (read and written with TestFiles.h):
 // local set items of header metadata replaced in place, big-endian values.
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "TestFiles.h"
