@@ -1,6 +1,6 @@
-// Whole cards: the folder layout, the .CIF files against the index copies,
-// refusal of descriptions that cannot be written, and the sample card's MXF
-// files opened by an independent reader (ffprobe).
+// Whole cards: refusal of descriptions that cannot be written, member files
+// counted in the MXF timecode base, and the sample card's MXF files opened by
+// an independent reader (ffprobe). The layout is checked by the reader tests.
 #include "CardWriter.h"
 
 #include "CardTestSupport.h"
@@ -14,7 +14,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <sstream>
 
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
@@ -22,13 +21,6 @@ using namespace cardwriter_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::set<std::string> Listing(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        names.insert(fs::relative(entry.path(), folder).generic_string());
-    return names;
-}
 
 std::string Probe(const std::string& file, const std::string& entries) {
     const auto result =
@@ -46,43 +38,6 @@ int CountLines(const std::string& text, const std::string& line) {
 }
 
 }  // namespace
-
-TEST(CardWriterTest, FolderLayoutWithoutEssence) {
-    ScratchFolder folder;
-    CardDescription card;
-    ClipDescription clip;
-    clip.writeMxfFiles = false;
-    clip.id = ClipId{"AB", 12};
-    card.clips.push_back(clip);
-    clip.id = ClipId{"QZ", 9999};
-    clip.xml.write = false;
-    clip.durationFrames = 20;
-    clip.members = {MemberFile{10}, MemberFile{10}};
-    card.clips.push_back(clip);
-    WriteCard(card, folder.Path());
-
-    EXPECT_EQ(Listing(folder.Path()),
-              (std::set<std::string>{"CONTENTS", "CONTENTS/CLIPS001", "CONTENTS/CLIPS001/INDEX.MIF",
-                                     "CONTENTS/CLIPS001/AB0012", "CONTENTS/CLIPS001/AB0012/AB0012.CIF",
-                                     "CONTENTS/CLIPS001/AB0012/AB0012.XML", "CONTENTS/CLIPS001/QZ9999",
-                                     "CONTENTS/CLIPS001/QZ9999/QZ9999.CIF"}));
-    const auto index = ReadFile(MediaIndexPath(folder.Path()));
-    ASSERT_EQ(index.size(), 2573824u);
-    // The clip's own .CIF and its copy in the index are the same block.
-    EXPECT_EQ(ReadFile(ClipFilePath(folder.Path(), ClipId{"AB", 12}, ".CIF")), Slice(index, 0x3000, 2560));
-    const auto second = ReadFile(ClipFilePath(folder.Path(), ClipId{"QZ", 9999}, ".CIF"));
-    EXPECT_EQ(second, Slice(index, 0x3000 + 2560, 2560));
-    EXPECT_EQ(U8(second, 1004) & 0x04, 0u);  // no clip metadata file
-    EXPECT_EQ(U32(second, 56), 2u);
-}
-
-TEST(CardWriterTest, PathsFollowTheNamingRules) {
-    const ClipId id{"AB", 12};
-    EXPECT_EQ(ClipIdText(id), "AB0012");
-    EXPECT_EQ(ClipFilePath("/c", id, ".CIF"), "/c/CONTENTS/CLIPS001/AB0012/AB0012.CIF");
-    EXPECT_EQ(MemberMxfPath("/c", id, 1), "/c/CONTENTS/CLIPS001/AB0012/AB001201.MXF");
-    EXPECT_EQ(MemberMxfPath("/c", id, 99), "/c/CONTENTS/CLIPS001/AB0012/AB001299.MXF");
-}
 
 TEST(CardWriterTest, DescriptionsThatCannotBeWrittenAreRefusedBeforeAnyFile) {
     const MemberFile numberOne{30, 1};  // two of them would overwrite each other

@@ -175,28 +175,6 @@ TEST(Mpeg2EncoderTest, LayoutInvariantsForAllShapes) {
     }
 }
 
-TEST(Mpeg2EncoderTest, SequenceAndPictureFlagsFollowScanType) {
-    CW::Mpeg2Settings interlaced = Settings(1920, 1080, 25, 1, true, 12, 2);
-    interlaced.topFieldFirst = false;
-    ParsedHeaders h = Parse(CW::Mpeg2Encoder(interlaced, 3).Picture(0).bytes);
-    EXPECT_EQ(h.profileAndLevel, 0x82);
-    EXPECT_EQ(h.chromaFormat, 2);
-    EXPECT_EQ(h.progressiveSequence, 0);
-    EXPECT_EQ(h.pictureStructure, 3);
-    EXPECT_EQ(h.topFieldFirst, 0);
-    EXPECT_EQ(h.progressiveFrame, 0);
-    EXPECT_EQ(h.slices, 68);  // 1080 lines coded as 1088
-
-    interlaced.topFieldFirst = true;
-    EXPECT_EQ(Parse(CW::Mpeg2Encoder(interlaced, 3).Picture(1).bytes).topFieldFirst, 1);
-
-    h = Parse(CW::Mpeg2Encoder(Settings(1280, 720, 60000, 1001, false), 3).Picture(0).bytes);
-    EXPECT_EQ(h.progressiveSequence, 1);
-    EXPECT_EQ(h.progressiveFrame, 1);
-    EXPECT_EQ(h.topFieldFirst, 0);
-    EXPECT_EQ(h.slices, 45);
-}
-
 TEST(Mpeg2EncoderTest, ConstantBitRateGivesEqualSizesAndExactAverage) {
     CW::Mpeg2Settings s = Settings(1920, 1080, 30000, 1001, true);
     s.bitRate = 50000000;
