@@ -4,9 +4,7 @@
 #include "CardWriter.h"
 
 #include "CardTestSupport.h"
-#include "CifWriter.h"
 #include "ClipMxfWriter.h"
-#include "MifWriter.h"
 #include "SampleCard.h"
 #include "SmallClip.h"
 

@@ -39,12 +39,6 @@ struct ParsedHeaders {
     int brokenLink = -1;
     int temporalReference = -1;
     int codingType = -1;
-    int profileAndLevel = -1;
-    int progressiveSequence = -1;
-    int chromaFormat = -1;
-    int pictureStructure = -1;
-    int topFieldFirst = -1;
-    int progressiveFrame = -1;
     int slices = 0;
     size_t firstSlice = 0;
 };
@@ -64,14 +58,6 @@ ParsedHeaders Parse(const std::vector<uint8_t>& b) {
         } else if (code == 0x00) {
             h.temporalReference = (p[0] << 2) | (p[1] >> 6);
             h.codingType = (p[1] >> 3) & 7;
-        } else if (code == 0xB5 && (p[0] >> 4) == 1) {
-            h.profileAndLevel = ((p[0] & 0x0F) << 4) | (p[1] >> 4);
-            h.progressiveSequence = (p[1] >> 3) & 1;
-            h.chromaFormat = (p[1] >> 1) & 3;
-        } else if (code == 0xB5 && (p[0] >> 4) == 8) {
-            h.pictureStructure = p[2] & 3;
-            h.topFieldFirst = (p[3] >> 7) & 1;
-            h.progressiveFrame = (p[4] >> 7) & 1;
         } else if (code >= 0x01 && code <= 0xAF) {
             if (h.slices++ == 0) h.firstSlice = at - 3;
         }
