@@ -21,12 +21,13 @@ using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
-CFStringRef Str(const char* text) {
-    return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
+CFHolder<CFStringRef> Str(const char* text) {
+    return CFHolder<CFStringRef>::Adopt(CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8));
 }
 
-CFNumberRef Int(int32_t value) {
-    return CFNumberCreate(nullptr, kCFNumberSInt32Type, &value);
+template <class T>
+CFHolder<CFNumberRef> Number(CFNumberType type, T value) {
+    return CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, type, &value));
 }
 
 // Counts its own deletions, to see the last release delete exactly once.
@@ -40,8 +41,8 @@ public:
 }  // namespace
 
 TEST(CFTypeTest, ContainersRetainWhatTheyHoldAndReleaseItOnce) {
-    auto key = CFHolder<CFStringRef>::Adopt(Str("key"));
-    auto value = CFHolder<CFNumberRef>::Adopt(Int(7));
+    auto key = Str("key");
+    auto value = Number(kCFNumberSInt32Type, int32_t{7});
     EXPECT_EQ(CFGetRetainCount(value.Get()), 1);
     {
         auto dictionary = CFHolder<CFMutableDictionaryRef>::Adopt(CFDictionaryCreateMutable(
@@ -68,16 +69,11 @@ TEST(CFTypeTest, ContainersRetainWhatTheyHoldAndReleaseItOnce) {
 }
 
 TEST(CFTypeTest, ValuesCompareByContent) {
-    auto a = CFHolder<CFStringRef>::Adopt(Str("Framenumber"));
-    auto b = CFHolder<CFStringRef>::Adopt(Str("Framenumber"));
-    auto i = CFHolder<CFNumberRef>::Adopt(Int(2));
-    const double two = 2.0, half = 2.5;
-    auto f = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberFloat64Type, &two));
-    auto g = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberFloat64Type, &half));
-    const int64_t max = INT64_MAX;
-    const double twoTo63 = 9223372036854775808.0;  // INT64_MAX as a double, one above it
-    auto nMax = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberSInt64Type, &max));
-    auto fMax = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberFloat64Type, &twoTo63));
+    auto a = Str("Framenumber"), b = Str("Framenumber");
+    auto i = Number(kCFNumberSInt32Type, int32_t{2});
+    auto f = Number(kCFNumberFloat64Type, 2.0), g = Number(kCFNumberFloat64Type, 2.5);
+    auto nMax = Number(kCFNumberSInt64Type, int64_t{INT64_MAX});
+    auto fMax = Number(kCFNumberFloat64Type, 9223372036854775808.0);  // INT64_MAX as a double, one above it
     const uint8_t bytes[] = {1, 2, 3};
     auto d1 = CFHolder<CFDataRef>::Adopt(CFDataCreate(nullptr, bytes, 3));
     auto d2 = CFHolder<CFDataRef>::Adopt(CFDataCreate(nullptr, bytes, 2));
@@ -114,7 +110,7 @@ TEST(CFTypeTest, RefusedInputGivesNoObject) {
     EXPECT_EQ(CFArrayCreate(nullptr, nullptr, 1, &kCFTypeArrayCallBacks), nullptr);
     EXPECT_EQ(CFURLCreateWithFileSystemPath(nullptr, nullptr, kCFURLPOSIXPathStyle, false), nullptr);
 
-    auto s = CFHolder<CFStringRef>::Adopt(Str("caf\xC3\xA9\xF0\x9F\x8E\xA5"));  // 2 UTF-16 units for the last
+    auto s = Str("caf\xC3\xA9\xF0\x9F\x8E\xA5");  // 2 UTF-16 units for the last
     EXPECT_EQ(CFStringGetLength(s.Get()), 6);
     char small[9], fits[10];
     EXPECT_FALSE(CFStringGetCString(s.Get(), small, sizeof small, kCFStringEncodingUTF8));
@@ -123,9 +119,8 @@ TEST(CFTypeTest, RefusedInputGivesNoObject) {
 
     // A number read as a narrower or integer type reports the loss.
     const int64_t big = int64_t(1) << 40;
-    const double half = 0.5;
-    auto n64 = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberSInt64Type, &big));
-    auto real = CFHolder<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberDoubleType, &half));
+    auto n64 = Number(kCFNumberSInt64Type, big);
+    auto real = Number(kCFNumberDoubleType, 0.5);
     int32_t i32;
     int64_t i64;
     EXPECT_FALSE(CFNumberGetValue(n64.Get(), kCFNumberSInt32Type, &i32));
@@ -135,7 +130,7 @@ TEST(CFTypeTest, RefusedInputGivesNoObject) {
 }
 
 TEST(CFTypeTest, UrlsKeepTheirPath) {
-    auto path = CFHolder<CFStringRef>::Adopt(Str("/Volumes/CARD/CONTENTS/CLIPS001/AB0001/AB000101.MXF"));
+    auto path = Str("/Volumes/CARD/CONTENTS/CLIPS001/AB0001/AB000101.MXF");
     auto url = CFHolder<CFURLRef>::Adopt(
         CFURLCreateWithFileSystemPath(nullptr, path.Get(), kCFURLPOSIXPathStyle, false));
     auto back = CFHolder<CFStringRef>::Adopt(CFURLCopyFileSystemPath(url.Get(), kCFURLPOSIXPathStyle));
@@ -146,7 +141,7 @@ TEST(CFTypeTest, UrlsKeepTheirPath) {
 // Eight threads retain, release and store shared objects; the counts end
 // where they began and the last release deletes exactly once.
 TEST(CFTypeTest, CountsStayExactUnderEightThreads) {
-    auto shared = CFHolder<CFStringRef>::Adopt(Str("shared"));
+    auto shared = Str("shared");
     auto* probe = new Probe();
     Probe::deleted = 0;
     for (int t = 0; t < 8; ++t) CFRetain(probe);  // one count per thread

@@ -33,49 +33,44 @@ TEST(CMSampleBufferTest, EntryCountsAndSizesAreChecked) {
     auto block = CFHolder<CMBlockBufferRef>::Adopt(Block(100));
     const CMSampleTimingInfo timing[3] = {};
     const size_t sizes[3] = {40, 40, 40};
-    struct Case {
-        CMItemCount samples, timingEntries, sizeEntries;
-        bool arrays;
-        OSStatus expected;
-    } cases[] = {
-        {3, 1, 1, true, kCMSampleBufferError_ArrayTooSmall},  // 3 × 40 > 100
-        {3, 3, 3, true, kCMSampleBufferError_ArrayTooSmall},
-        {2, 1, 1, true, 0},
-        {2, 2, 0, true, 0},
-        {3, 2, 0, true, kCMSampleBufferError_InvalidEntryCount},
-        {-1, 0, 0, true, kCMSampleBufferError_InvalidEntryCount},
-        {2, 1, 1, false, kCMSampleBufferError_RequiredParameterMissing},
-        {0, 0, 0, true, 0},
-    };
-    for (const Case& c : cases) {
-        CMSampleBufferRef sample = nullptr;
-        EXPECT_EQ(CMSampleBufferCreate(nullptr, block.Get(), true, nullptr, nullptr, nullptr, c.samples,
-                                       c.timingEntries, c.arrays ? timing : nullptr, c.sizeEntries,
-                                       c.arrays ? sizes : nullptr, &sample),
-                  c.expected)
-            << c.samples << " samples";
-        EXPECT_EQ(sample != nullptr, c.expected == 0);
-        CFRelease(sample);
-    }
-    EXPECT_EQ(CFGetRetainCount(block.Get()), 1);  // refused buffers hold nothing
+    const size_t huge = size_t(1) << 63;
     // Audio of 4-byte packets: 25 fit in 100 bytes, 26 do not.
     const AudioStreamBasicDescription asbd{48000, kAudioFormatLinearPCM, 0, 4, 1, 4};
     CMFormatDescriptionRef audio = nullptr;
     ASSERT_EQ(CMAudioFormatDescriptionCreate(nullptr, &asbd, 0, nullptr, 0, nullptr, nullptr, &audio), 0);
     auto audioHolder = CFHolder<CMFormatDescriptionRef>::Adopt(audio);
-    for (CMItemCount samples : {25, 26}) {
+    struct Case {
+        CMFormatDescriptionRef format;
+        CMItemCount samples, timingEntries;
+        const CMSampleTimingInfo* timing;
+        CMItemCount sizeEntries;
+        const size_t* sizes;
+        OSStatus expected;
+    } cases[] = {
+        {nullptr, 3, 1, timing, 1, sizes, kCMSampleBufferError_ArrayTooSmall},  // 3 × 40 > 100
+        {nullptr, 3, 3, timing, 3, sizes, kCMSampleBufferError_ArrayTooSmall},
+        {nullptr, 2, 1, timing, 1, sizes, 0},
+        {nullptr, 2, 2, timing, 0, sizes, 0},
+        {nullptr, 3, 2, timing, 0, sizes, kCMSampleBufferError_InvalidEntryCount},
+        {nullptr, -1, 0, timing, 0, sizes, kCMSampleBufferError_InvalidEntryCount},
+        {nullptr, 2, 1, nullptr, 1, nullptr, kCMSampleBufferError_RequiredParameterMissing},
+        {nullptr, 0, 0, timing, 0, sizes, 0},
+        {audio, 25, 1, timing, 0, nullptr, 0},
+        {audio, 26, 1, timing, 0, nullptr, kCMSampleBufferError_ArrayTooSmall},
+        // The largest count times a size must not wrap to a small total.
+        {nullptr, 2, 0, nullptr, 1, &huge, kCMSampleBufferError_ArrayTooSmall},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
         CMSampleBufferRef sample = nullptr;
-        EXPECT_EQ(CMSampleBufferCreate(nullptr, block.Get(), true, nullptr, nullptr, audio, samples, 1,
-                                       timing, 0, nullptr, &sample),
-                  samples == 25 ? 0 : kCMSampleBufferError_ArrayTooSmall);
+        EXPECT_EQ(CMSampleBufferCreate(nullptr, block.Get(), true, nullptr, nullptr, c.format, c.samples,
+                                       c.timingEntries, c.timing, c.sizeEntries, c.sizes, &sample),
+                  c.expected)
+            << "case " << i;
+        EXPECT_EQ(sample != nullptr, c.expected == 0) << "case " << i;
         CFRelease(sample);
     }
-    // The largest count times a size must not wrap to a small total.
-    const size_t huge = size_t(1) << 63;
-    CMSampleBufferRef sample = nullptr;
-    EXPECT_EQ(CMSampleBufferCreate(nullptr, block.Get(), true, nullptr, nullptr, nullptr, 2, 0, nullptr, 1,
-                                   &huge, &sample),
-              kCMSampleBufferError_ArrayTooSmall);
+    EXPECT_EQ(CFGetRetainCount(block.Get()), 1);  // refused buffers hold nothing
 }
 
 TEST(CMSampleBufferTest, RetainsItsPartsAndGivesMutableAttachments) {
