@@ -13,14 +13,12 @@ using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
-struct FreeCounter {
-    int frees = 0;
-};
 void* AllocateBlock(void*, size_t size) {
     return std::malloc(size);
 }
+// Counts its calls in the int that refCon points to.
 void FreeBlock(void* refCon, void* block, size_t) {
-    ++static_cast<FreeCounter*>(refCon)->frees;
+    ++*static_cast<int*>(refCon);
     std::free(block);
 }
 
@@ -65,16 +63,16 @@ TEST(CMBlockBufferTest, SizesAreCheckedBeforeAllocation) {
 }
 
 TEST(CMBlockBufferTest, BlocksAreFreedByTheirOwnerOnce) {
-    FreeCounter counter;
-    const CMBlockBufferCustomBlockSource source = {0, AllocateBlock, FreeBlock, &counter};
+    int frees = 0;
+    const CMBlockBufferCustomBlockSource source = {0, AllocateBlock, FreeBlock, &frees};
     CMBlockBufferRef owner, reference;
     ASSERT_EQ(CMBlockBufferCreateWithMemoryBlock(nullptr, nullptr, 64, nullptr, &source, 0, 64, 0, &owner),
               0);
     ASSERT_EQ(CMBlockBufferCreateWithBufferReference(nullptr, owner, 8, 16, 0, &reference), 0);
     CFRelease(owner);
-    EXPECT_EQ(counter.frees, 0);  // the reference keeps the block
+    EXPECT_EQ(frees, 0);  // the reference keeps the block
     CFRelease(reference);
-    EXPECT_EQ(counter.frees, 1);
+    EXPECT_EQ(frees, 1);
 
     // Memory given with the null allocator stays the caller's.
     std::vector<uint8_t> mine(32, 7);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -12,6 +11,7 @@
 #include "CMTimeRange.h"
 #include "ExternalTool.h"
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -67,14 +67,12 @@ TEST(CMTimeTest, ConvertScaleAgreesWithPythonFractions) {
     const std::string input = scratch.Path() + "/times.txt";
     Generator gen;
     std::vector<std::pair<CMTime, int32_t>> cases;
-    {
-        std::ofstream out(input);
-        for (int i = 0; i < 4000; ++i) {
-            cases.emplace_back(gen.Time(), gen.Timescale());
-            out << cases.back().first.value << " " << cases.back().first.timescale << " "
-                << cases.back().second << "\n";
-        }
+    std::ostringstream times;
+    for (int i = 0; i < 4000; ++i) {
+        const auto& [time, scale] = cases.emplace_back(gen.Time(), gen.Timescale());
+        times << time.value << " " << time.timescale << " " << scale << "\n";
     }
+    ASSERT_TRUE(qztest::WriteText(input, times.str()));
     const char* script =
         "import sys, math\n"
         "from fractions import Fraction as F\n"
