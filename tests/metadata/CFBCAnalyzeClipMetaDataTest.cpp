@@ -73,8 +73,8 @@ std::string Text(const CUSharedPtr<CUObject>& object) {
     return text ? text->Utf8() : std::string("<null>");
 }
 
-// What ParsePositionString gives; the parts start at values it never gives,
-// to show which it wrote.
+// What ParsePositionString gives; the fields start at 7 (seconds and value
+// at -7) so that one it did not write shows.
 struct Position {
     uint32_t status;
     unsigned type = 7, degrees = 7, minutes = 7;
