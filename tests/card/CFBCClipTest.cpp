@@ -7,10 +7,8 @@
 #include "FBCResultCodes.h"
 #include "MXFStream.h"
 
-#include <gtest/gtest.h>
 #include "CardTestSupport.h"
 
-#include <fstream>
 #include <thread>
 
 using namespace card_test;
@@ -29,22 +27,18 @@ cwn::ClipDescription SmallClip(const std::string& user, uint32_t number, uint32_
 }
 
 cwn::CardDescription TwoClipCard() {
-    cwn::CardDescription card;
-    card.clips.push_back(SmallClip("AB", 12));
-    cwn::ClipDescription spanned = SmallClip("AB", 13, 9);
-    spanned.members = {{3, 1, {}}, {3, 2, {}}, {3, 3, {}}};
-    card.clips.push_back(spanned);
+    cwn::CardDescription card = OneClipCard(SmallClip("AB", 12));
+    card.clips.push_back(SmallClip("AB", 13, 9));
+    card.clips[1].members = {{3, 1, {}}, {3, 2, {}}, {3, 3, {}}};  // spanned over three files
     return card;
 }
 
 }  // namespace
 
 TEST(CFBCClipIdentity, PathsFollowTheClipIdentifier) {
-    const unsigned char bytes[12] = {0x41, 0x42, 0, 0, 0, 0, 0, 0x0C, 0, 0, 0, 0};
-    cwn::CardDescription card;
-    card.clips.push_back(SmallClip("AB", 12));
-    auto clip = CFBCClip::Create(Str("/cards/one/CONTENTS/CLIPS001"), ClipIDInfo::Create(bytes),
-                                 CifFromBytes(cwn::BuildClipInformation(card, 0)));
+    const cwn::CardDescription card = OneClipCard(SmallClip("AB", 12));
+    auto clip =
+        ClipFromBlock(cwn::BuildClipInformation(card, 0), card.clips[0].id, "/cards/one/CONTENTS/CLIPS001");
     ASSERT_TRUE(clip);
     EXPECT_EQ(clip->GetClipID()->Utf8(), "AB0012");
     EXPECT_EQ(clip->GetClipPath()->Utf8(), "/cards/one/CONTENTS/CLIPS001/AB0012");
@@ -69,9 +63,8 @@ TEST(CFBCClipIdentity, PathsFollowTheClipIdentifier) {
 }
 
 TEST(CFBCClipIdentity, CreateRefusesMissingArguments) {
-    cwn::CardDescription card;
-    card.clips.push_back(SmallClip("AB", 12));
-    const auto id = ClipIdBytes(card.clips[0].id);
+    const cwn::CardDescription card = OneClipCard(SmallClip("AB", 12));
+    const auto id = cwn::ClipIdRecord(card.clips[0].id);
     auto cif = CifFromBytes(cwn::BuildClipInformation(card, 0));
     auto info = ClipIDInfo::Create(id.data());
     EXPECT_FALSE(CFBCClip::Create(CUSharedPtr<CUStringMac>(), info, cif));
@@ -132,10 +125,7 @@ TEST_F(WrittenClipCard, ClipFileSizeIsKeptAfterTheFirstAnswer) {
     ASSERT_TRUE(clip);
     const int64_t before = Int(clip, kClipValueClipFileSize);
     const int64_t mxfBefore = Int(clip, kClipValueMxfFileSize);
-    {
-        std::ofstream thumbnail(ClipFile(0, ".THM"), std::ios::binary);
-        thumbnail << std::string(1000, 'x');
-    }
+    ASSERT_TRUE(qztest::WriteText(ClipFile(0, ".THM"), std::string(1000, 'x')));
     EXPECT_EQ(Int(clip, kClipValueClipFileSize), before);
     EXPECT_EQ(Int(clip, kClipValueMxfFileSize), mxfBefore);
     auto fresh = OpenWrittenClip(folder.Path(), card, 0);
@@ -157,10 +147,7 @@ TEST_F(WrittenClipCard, MissingFirstMxfFileLeavesItsValuesEmpty) {
 }
 
 TEST_F(WrittenClipCard, UnreadableMxfFileGivesNoValuesAndNoCrash) {
-    {
-        std::ofstream garbage(Member(0, 1), std::ios::binary | std::ios::trunc);
-        garbage << std::string(5000, '\x06');
-    }
+    ASSERT_TRUE(qztest::WriteText(Member(0, 1), std::string(5000, '\x06')));
     auto clip = OpenWrittenClip(folder.Path(), card, 0);
     ASSERT_TRUE(clip);
     EXPECT_FALSE(clip->FirstMxfUMID());
@@ -171,10 +158,8 @@ TEST_F(WrittenClipCard, UnreadableMxfFileGivesNoValuesAndNoCrash) {
 
 TEST_F(WrittenClipCard, MissingOrBrokenMetadataDocumentAnswersNoDocumentValues) {
     fs::remove(ClipFile(0, ".XML"));
-    {
-        std::ofstream broken(ClipFile(1, ".XML"), std::ios::trunc);
-        broken << "<?xml version=\"1.0\"?><Other><Title>x</Title></Other>";
-    }
+    ASSERT_TRUE(
+        qztest::WriteText(ClipFile(1, ".XML"), "<?xml version=\"1.0\"?><Other><Title>x</Title></Other>"));
     for (size_t index : {0u, 1u}) {
         auto clip = OpenWrittenClip(folder.Path(), card, index);
         ASSERT_TRUE(clip);
@@ -188,10 +173,7 @@ TEST_F(WrittenClipCard, MissingOrBrokenMetadataDocumentAnswersNoDocumentValues) 
 
 TEST_F(WrittenClipCard, CustomPictureDataIsPassedOnAsBytes) {
     const std::string bytes = std::string("CPF\0\x01\xFFpreset", 12);
-    {
-        std::ofstream cpf(ClipFile(0, ".CPF"), std::ios::binary);
-        cpf << bytes;
-    }
+    ASSERT_TRUE(qztest::WriteText(ClipFile(0, ".CPF"), bytes));
     auto clip = OpenWrittenClip(folder.Path(), card, 0);
     auto data = Value<CUVector<unsigned char>>(clip, kClipValueCustomPictureData);
     ASSERT_TRUE(data);
@@ -299,9 +281,7 @@ TEST_F(WrittenClipCard, EightThreadsAskOneClipAndGetTheSameAnswers) {
 }
 
 TEST(CFBCClipLocks, FileOperationLockIsRecursiveAndSeparate) {
-    cwn::CardDescription card;
-    card.clips.push_back(SmallClip("AB", 12));
-    auto clip = ClipInMemory(card);
+    auto clip = ClipInMemory(OneClipCard(SmallClip("AB", 12)));
     clip->LockForFileOperation();
     clip->LockForFileOperation();
     // Values stay available while a file operation holds its own lock.

@@ -1,20 +1,11 @@
 #include "CFBCContent.h"
 
 #include "CULog.h"
-#include "CUUUID.h"
 #include "FBCResultCodes.h"
 #include "MIFStream.h"
 #include "SampleCard.h"
 
-#include <sys/resource.h>
-#include <sys/time.h>
-#include <sys/wait.h>
-
-#include <csignal>
-
-#include <gtest/gtest.h>
 #include "CardTestSupport.h"
-#include "TestFiles.h"
 
 namespace {
 
@@ -255,8 +246,7 @@ TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
 
 TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(1, 6, false);
-    cw::WriteCard(card, folder.Path());
+    cw::WriteCard(SmallCard(1, 6, false), folder.Path());
     const std::vector<uint8_t> before = ReadFile(cw::MediaIndexPath(folder.Path()));
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
     ASSERT_TRUE(content);
@@ -276,8 +266,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
 
 TEST(CFBCContentTest, AClipKeptAfterItsCardIsGoneNoLongerReachesTheCard) {
     ScratchFolder folder;
-    cw::CardDescription card = SmallCard(1, 6, false);
-    cw::WriteCard(card, folder.Path());
+    cw::WriteCard(SmallCard(1, 6, false), folder.Path());
     CUSharedPtr<CFBCClip> clip;
     {
         CUSharedPtr<CFBCContent> content = Open(folder.Path());
@@ -309,10 +298,6 @@ TEST(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
     EXPECT_NE(text.find("Create Media Path[" + notACard + "] Name[Disp] Type[3]"), std::string::npos) << text;
     EXPECT_EQ(text.find("Name[Null]"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 CUSharedPtr<CFBCContent> NewMedia(const std::string& root, const CUSharedPtr<qz::CUUUID>& id, uint8_t type) {
     return CFBCContent::CreateNewMedia(Str(root), Str("New"), qz::kContentsMediaTypeCard, id, type);
@@ -346,16 +331,12 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
     EXPECT_FALSE(NewMedia(folder.Path(), nullptr, 3));
     EXPECT_FALSE(NewMedia(folder.Path() + "/missing", nullptr, 1));
     EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/CONTENTS"));
-    const pid_t child = ::fork();  // a file system too full for the index
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit = {1 << 20, 1 << 20};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(NewMedia(folder.Path(), nullptr, 1) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // A file system too full for the index.
+    EXPECT_EQ(ExitCodeInChild([&] {
+                  LimitFileSize(1 << 20);
+                  return NewMedia(folder.Path(), nullptr, 1) ? 1 : 0;
+              }),
+              0);
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
     CUSharedPtr<CFBCContent> fresh = NewMedia(folder.Path(), nullptr, 1);  // a fresh UUID
     ASSERT_TRUE(fresh);

@@ -6,7 +6,6 @@
 
 #include "CUFailure.h"
 #include "CUMutableArray.h"
-#include "CUUUID.h"
 #include "CUVector.h"
 #include "ClipAttributes.h"
 #include "CodingInfo.h"
@@ -16,10 +15,8 @@
 #include "RecordingModeInformation.h"
 #include "RelayInformation.h"
 
-#include <gtest/gtest.h>
 #include "CardTestSupport.h"
 
-#include <fstream>
 #include <limits>
 #include <thread>
 
@@ -36,9 +33,7 @@ CUSharedPtr<CIFStream> Read(const Bytes& bytes, uint64_t offset = 0, uint32_t* r
 }
 
 Bytes Block(const CW::ClipDescription& clip) {
-    CW::CardDescription card;
-    card.clips.push_back(clip);
-    return CW::BuildClipInformation(card, 0);
+    return CW::BuildClipInformation(OneClipCard(clip), 0);
 }
 
 template <class T>
@@ -66,12 +61,6 @@ CW::Uuid SomeUuid(uint8_t seed) {
     CW::Uuid id{};
     for (size_t i = 0; i < id.size(); ++i) id[i] = static_cast<uint8_t>(seed * 3 + i);
     return id;
-}
-
-void ExpectUuid(const CUSharedPtr<CUUUID>& actual, const CW::Uuid& expected) {
-    ASSERT_TRUE(actual);
-    const CFUUIDBytes bytes = actual->GetUUIDBytes();
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), Bytes(expected.begin(), expected.end()));
 }
 
 // A clip that sets every field of the block to something other than its
@@ -105,6 +94,25 @@ CW::ClipDescription RichClip() {
     clip.relay.next = {SomeUuid(3), "XY0005", SomeUmid(0x80)};
     return clip;
 }
+
+// A stream that claims a whole block but cannot deliver it: its reads come
+// back short, or throw as the stream layer does.
+class FailingStream : public CUStream {
+public:
+    explicit FailingStream(bool throwOnRead) : m_Throw(throwOnRead) {
+        m_Length = CIFStream::kBlockSize;
+        m_ReadableRange = {0, CIFStream::kBlockSize};
+    }
+    bool CanRead() const override { return true; }
+    uint64_t Read(unsigned char* buffer, uint64_t size, int64_t, CUStream_Seek_Origin) override {
+        if (m_Throw) throw CUError(CUFailure(kCUErrPlatform, "read refused"));
+        if (size > 0) buffer[0] = 0x43;
+        return size > 0 ? 1 : 0;
+    }
+
+private:
+    bool m_Throw;
+};
 
 }  // namespace
 
@@ -142,10 +150,7 @@ TEST(CIFStreamTest, EveryRecordFieldReadsBack) {
     const CW::ClipDescription clip = RichClip();
     CUSharedPtr<CIFStream> cif = Read(Block(clip));
     ASSERT_TRUE(cif);
-    auto text = [&](_CIFValueTag tag) {
-        CUSharedPtr<CUObject> value = cif->ValueForTag(tag);
-        return value ? Text(value->Description()) : std::string("<null>");
-    };
+    auto text = [&](_CIFValueTag tag) { return Describe(cif->ValueForTag(tag)); };
     EXPECT_EQ(text(kCIFValueCodingInfo),
               "videoType=" + std::to_string(kVideoTypeMPEG2LongGOP422) + " aspectRatio=3 videoFormat=" +
                   std::to_string(kVideoFormat1440x1080) + " frameRate=" + std::to_string(kFrameRate2997P) +
@@ -231,7 +236,7 @@ TEST(CIFStreamTest, RelayPlacesAndAbsentLinks) {
         EXPECT_EQ(static_cast<bool>(relay->previousUMID), c.previous);
         EXPECT_FALSE(relay->nextUMID);
         EXPECT_EQ(static_cast<bool>(relay->nextClipID), c.next);
-        ExpectUuid(relay->mediumID, CW::CardDescription().mediaUuid);
+        EXPECT_TRUE(IsUUID(relay->mediumID, CW::CardDescription().mediaUuid));
     }
 }
 
@@ -361,21 +366,21 @@ TEST(CIFStreamTest, ReadsFilesAndRejectsShortOnes) {
     Bytes block = Block(clip);
     block.resize(4000, 0xEE);  // bytes past the block are ignored
     const std::string good = (folder / "AB0012.CIF").string();
-    std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(block.data()), block.size());
+    ASSERT_TRUE(WriteFile(good, block));
     const std::string shortFile = (folder / "SHORT.CIF").string();
-    std::ofstream(shortFile, std::ios::binary).write(reinterpret_cast<const char*>(block.data()), 2559);
+    ASSERT_TRUE(WriteFile(shortFile, Bytes(block.begin(), block.begin() + 2559)));
 
     uint32_t result = 1;
-    CUSharedPtr<CIFStream> cif = CIFStream::Create(CUStringMac::Create(good.c_str()), &result);
+    CUSharedPtr<CIFStream> cif = CIFStream::Create(Str(good), &result);
     ASSERT_TRUE(cif);
     EXPECT_EQ(result, 0u);
     EXPECT_EQ(NumberOf(cif->ValueForTag(kCIFValueDuration)), 450u);
 
-    EXPECT_FALSE(CIFStream::Create(CUStringMac::Create(shortFile.c_str()), &result));
+    EXPECT_FALSE(CIFStream::Create(Str(shortFile), &result));
     EXPECT_EQ(result, kResultCIFNoStream);
-    EXPECT_FALSE(CIFStream::Create(CUStringMac::Create((folder / "MISSING.CIF").string().c_str()), &result));
+    EXPECT_FALSE(CIFStream::Create(Str((folder / "MISSING.CIF").string()), &result));
     EXPECT_EQ(result, kResultCIFNoStream);
-    EXPECT_FALSE(CIFStream::Create(CUStringMac::Create(folder.string().c_str()), &result));  // a folder
+    EXPECT_FALSE(CIFStream::Create(Str(folder.string()), &result));  // a folder
     EXPECT_FALSE(CIFStream::Create(CUSharedPtr<CUStringMac>(), &result));
     EXPECT_EQ(result, kResultCIFNoStream);
 
@@ -590,29 +595,6 @@ TEST(CIFStreamTest, CursorRecordReadersLeaveTheCursorOnFailure) {
     EXPECT_TRUE(cursor->GetFixedASCIIString(4));
 }
 
-namespace {
-
-// A stream that claims a whole block but cannot deliver it: its reads come
-// back short, or throw as the stream layer does.
-class FailingStream : public CUStream {
-public:
-    explicit FailingStream(bool throwOnRead) : m_Throw(throwOnRead) {
-        m_Length = CIFStream::kBlockSize;
-        m_ReadableRange = {0, CIFStream::kBlockSize};
-    }
-    bool CanRead() const override { return true; }
-    uint64_t Read(unsigned char* buffer, uint64_t size, int64_t, CUStream_Seek_Origin) override {
-        if (m_Throw) throw CUError(CUFailure(kCUErrPlatform, "read refused"));
-        if (size > 0) buffer[0] = 0x43;
-        return size > 0 ? 1 : 0;
-    }
-
-private:
-    bool m_Throw;
-};
-
-}  // namespace
-
 TEST(CIFStreamTest, StreamFailuresAreReportedNotThrown) {
     for (bool throwOnRead : {false, true}) {
         uint32_t result = 0;
@@ -621,7 +603,6 @@ TEST(CIFStreamTest, StreamFailuresAreReportedNotThrown) {
     }
 }
 
-namespace {
 // A record time the camera could not have recorded is shown, but marked.
 TEST(CIFStreamTest, RecordTimeTextMarksAnImpossibleTime) {
     struct Case {
@@ -644,4 +625,3 @@ TEST(CIFStreamTest, RecordTimeTextMarksAnImpossibleTime) {
         EXPECT_EQ(r->IsValidTime(), std::string(c.text).find("invalid") == std::string::npos) << c.text;
     }
 }
-}  // namespace

@@ -21,17 +21,20 @@
 #include "UMID.h"
 
 #include <gtest/gtest.h>
+#include "BoundedRun.h"
 #include "FileBytes.h"
 #include "ScratchFolder.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -98,6 +101,13 @@ inline cw::CardDescription SmallCard(size_t count, uint32_t frames = 6, bool mxf
     return card;
 }
 
+// A card of the one clip.
+inline cw::CardDescription OneClipCard(const cw::ClipDescription& clip) {
+    cw::CardDescription card;
+    card.clips.push_back(clip);
+    return card;
+}
+
 using qztest::ReadFile;
 using qztest::WriteFile;
 
@@ -108,6 +118,23 @@ inline void PutU16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 inline void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     PutU16(b, at, v >> 16);
     PutU16(b, at + 2, v & 0xFFFF);
+}
+
+// The exit code of `run` in a forked child (-1 when it did not exit), for
+// what must not touch this process: resource limits, permissions.
+inline int ExitCodeInChild(const std::function<int()>& run) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(run());
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// In a child: a limit on the size of written files, whose writes past it
+// then fail with EFBIG (instead of raising SIGXFSZ), as on a full file system.
+inline void LimitFileSize(rlim_t bytes) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    qztest::LimitResource(RLIMIT_FSIZE, bytes);
 }
 
 // A memory stream holding a copy of the bytes.
@@ -154,17 +181,6 @@ inline void ExpectUntouched(const std::map<std::string, FileState>& before, cons
         EXPECT_TRUE(after.count(path) && after.at(path) == state) << path << " changed";
 }
 
-inline std::array<unsigned char, 12> ClipIdBytes(const cw::ClipId& id) {
-    std::array<unsigned char, 12> bytes{};
-    for (size_t i = 0; i < 2 && i < id.userId.size(); ++i)
-        bytes[i] = static_cast<unsigned char>(id.userId[i]);
-    bytes[4] = static_cast<unsigned char>(id.number >> 24);
-    bytes[5] = static_cast<unsigned char>(id.number >> 16);
-    bytes[6] = static_cast<unsigned char>(id.number >> 8);
-    bytes[7] = static_cast<unsigned char>(id.number);
-    return bytes;
-}
-
 inline qz::CUSharedPtr<qz::CIFStream> CifFromBytes(const std::vector<uint8_t>& bytes, uint64_t offset = 0,
                                                    uint32_t* result = nullptr) {
     return qz::CIFStream::Create(Memory(bytes), offset, result);
@@ -174,7 +190,7 @@ inline qz::CUSharedPtr<qz::CIFStream> CifFromBytes(const std::vector<uint8_t>& b
 // touched (the clips folder need not exist).
 inline qz::CUSharedPtr<qz::CFBCClip> ClipFromBlock(const std::vector<uint8_t>& block, const cw::ClipId& id,
                                                    const std::string& clipsPath = "/nonexistent/CLIPS001") {
-    const auto idBytes = ClipIdBytes(id);
+    const auto idBytes = cw::ClipIdRecord(id);
     return qz::CFBCClip::Create(Str(clipsPath), qz::ClipIDInfo::Create(idBytes.data()), CifFromBytes(block));
 }
 
@@ -187,7 +203,7 @@ inline qz::CUSharedPtr<qz::CFBCClip> ClipInMemory(const cw::CardDescription& car
 inline qz::CUSharedPtr<qz::CFBCClip> OpenWrittenClip(const std::string& root, const cw::CardDescription& card,
                                                      size_t index = 0) {
     const cw::ClipId& id = card.clips.at(index).id;
-    const auto idBytes = ClipIdBytes(id);
+    const auto idBytes = cw::ClipIdRecord(id);
     auto cif = qz::CIFStream::Create(Str(cw::ClipFilePath(root, id, ".CIF")));
     auto clip =
         qz::CFBCClip::Create(Str(cw::ClipsFolderPath(root)), qz::ClipIDInfo::Create(idBytes.data()), cif);

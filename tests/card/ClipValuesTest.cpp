@@ -8,7 +8,6 @@
 #include "RecordTimeandDate.h"
 #include "RecordingModeInformation.h"
 
-#include <gtest/gtest.h>
 #include "CardTestSupport.h"
 
 #include <ctime>
@@ -227,11 +226,9 @@ protected:
         delete card;
         delete folder;
     }
-    static ScratchFolder* folder;
-    static cwn::CardDescription* card;
+    static inline ScratchFolder* folder = nullptr;
+    static inline cwn::CardDescription* card = nullptr;
 };
-ScratchFolder* WrittenRatesCard::folder = nullptr;
-cwn::CardDescription* WrittenRatesCard::card = nullptr;
 
 }  // namespace
 
@@ -286,8 +283,7 @@ TEST_F(WrittenRatesCard, MetadataDocumentValuesAndTheirDisplayForms) {
 }
 
 TEST(ClipValues, ShootingDateWithoutTimeZoneIsLocalWallClock) {
-    cwn::CardDescription card;
-    card.clips.push_back(RichClip(cwn::FrameRate::k25p, false, 2));
+    cwn::CardDescription card = OneClipCard(RichClip(cwn::FrameRate::k25p, false, 2));
     card.clips[0].recorded = {2026, 7, 1, 12, 0, 0, false, false, 15, false};
     auto clip = ClipInMemory(card);
     auto date = Value<CUDateTime>(clip, kClipValueShootingDateTime);
@@ -307,8 +303,7 @@ TEST(ClipValues, ShootingDateWithoutTimeZoneIsLocalWallClock) {
 }
 
 TEST(ClipValues, PaddedDeviceTextsAndStableLogGammaTexts) {
-    cwn::CardDescription card;
-    card.clips.push_back(RichClip(cwn::FrameRate::k50i, false, 4));
+    cwn::CardDescription card = OneClipCard(RichClip(cwn::FrameRate::k50i, false, 4));
     card.clips[0].device.manufacturer = "Vanto   ";
     card.clips[0].device.serialNumber = "";
     EXPECT_EQ(Text(ClipInMemory(card), kClipValueDeviceManufacturer), "Vanto");
@@ -327,8 +322,7 @@ TEST(ClipValues, PaddedDeviceTextsAndStableLogGammaTexts) {
 }
 
 TEST(ClipValues, NoValueForReservedAndUnknownTagsOrUnsupportedSources) {
-    cwn::CardDescription card;
-    card.clips.push_back(RichClip(cwn::FrameRate::k24p, false, 5));
+    cwn::CardDescription card = OneClipCard(RichClip(cwn::FrameRate::k24p, false, 5));
     auto clip = ClipInMemory(card);
     for (uint32_t tag : {0u, 39u, 40u, 41u, 42u, 43u, 76u, 77u, 1000u, 0xFFFFFFFFu})
         EXPECT_FALSE(clip->ValueForTag(static_cast<_ClipValueTag>(tag))) << tag;
@@ -378,14 +372,11 @@ TEST(ClipValues, TVSystemTypeAndRoundedBasePerRate) {
         {cwn::FrameRate::k24p, {3, 24}},
     };
     for (const auto& [rate, values] : expected) {
-        cwn::CardDescription card;
-        card.clips.push_back(RichClip(rate, false, 6));
-        auto clip = ClipInMemory(card);
+        auto clip = ClipInMemory(OneClipCard(RichClip(rate, false, 6)));
         EXPECT_EQ(clip->TVSystemType(), values.first) << cwn::FrameRateName(rate);
         EXPECT_EQ(clip->RoundedTimecodeBase(), values.second) << cwn::FrameRateName(rate);
     }
-    cwn::CardDescription card;
-    card.clips.push_back(RichClip(cwn::FrameRate::k24p, false, 6));
+    cwn::CardDescription card = OneClipCard(RichClip(cwn::FrameRate::k24p, false, 6));
     card.clips[0].coding.frameRate = 12;  // a code without a name
     auto clip = ClipInMemory(card);
     EXPECT_EQ(clip->TVSystemType(), 0u);
@@ -399,17 +390,13 @@ TEST(ClipValues, TVSystemTypeAndRoundedBasePerRate) {
 class DurationClip {
 public:
     DurationClip(cwn::FrameRate rate, bool dropFrame, std::optional<bool> dropFlag = {}) {
-        cwn::CardDescription card;
-        card.clips.push_back(RichClip(rate, dropFrame, 7));
+        cwn::CardDescription card = OneClipCard(RichClip(rate, dropFrame, 7));
         card.clips[0].attributes.dropFrame = dropFlag;
         m_block = cwn::BuildClipInformation(card, 0);
         m_id = card.clips[0].id;
     }
     std::string Duration(uint32_t frames) {
-        m_block[12] = static_cast<uint8_t>(frames >> 24);
-        m_block[13] = static_cast<uint8_t>(frames >> 16);
-        m_block[14] = static_cast<uint8_t>(frames >> 8);
-        m_block[15] = static_cast<uint8_t>(frames);
+        PutU32(m_block, 12, frames);
         auto clip = ClipFromBlock(m_block, m_id);
         return clip ? Describe(clip->CalculateDuration()) : "<no clip>";
     }
@@ -474,8 +461,7 @@ TEST(ClipDuration, SweepAgreesWithBothConversionsAtEveryRate) {
 }
 
 TEST(ClipFrameTimecode, ProgressivePairsShareALabelAndDropFrameSkips) {
-    cwn::CardDescription card;
-    card.clips.push_back(RichClip(cwn::FrameRate::k59_94p, true, 9));
+    cwn::CardDescription card = OneClipCard(RichClip(cwn::FrameRate::k59_94p, true, 9));
     card.clips[0].startTimecode = {0, 0, 59, 28};
     auto clip = ClipInMemory(card);
     EXPECT_EQ(Describe(clip->CalculateTimcodeFromFrameNo(0)), "0:0:59:28 DF");

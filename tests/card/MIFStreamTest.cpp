@@ -1,21 +1,17 @@
 #include "MIFStream.h"
 
 #include "CUMutableArray.h"
-#include "CUUUID.h"
 #include "FBCResultCodes.h"
 #include "FBC_Utl_File.h"
 #include "MediaMetadata.h"
 
-#include <gtest/gtest.h>
 #include "CardTestSupport.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <atomic>
-#include <csignal>
 #include <random>
 #include <thread>
 
@@ -314,10 +310,6 @@ TEST(MIFStreamTest, SettersChangeValuesInMemoryAndMarkTheIndexModified) {
     EXPECT_EQ(fresh->GetMediaMetadata()->MetadataVersion(), qz::MediaMetadata::kNewVersion);
 }
 
-}  // namespace
-
-namespace {
-
 // The written file of `stream`, read back.
 std::vector<uint8_t> Written(MIFStream& stream, const std::string& path) {
     EXPECT_EQ(stream.WriteToFile(Str(path)), 0u);
@@ -408,11 +400,7 @@ TEST(MIFStreamTest, AFailedWriteLeavesTheOldIndexWhole) {
     };
     const Case cases[] = {
         {"file system full (a 1 MiB file size limit)", false,
-         [](const std::string&) {
-             ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
-             const struct rlimit limit = {1 << 20, 1 << 20};
-             ::setrlimit(RLIMIT_FSIZE, &limit);
-         }},
+         [](const std::string&) { LimitFileSize(1 << 20); }},
         {"read-only folder", true, [](const std::string& folder) { ::chmod(folder.c_str(), 0555); }},
     };
     for (const Case& c : cases) {
@@ -425,15 +413,12 @@ TEST(MIFStreamTest, AFailedWriteLeavesTheOldIndexWhole) {
         CUSharedPtr<MIFStream> stream = MIFStream::Create(Str(path));
         ASSERT_TRUE(stream);
         stream->setFrameRateType(MIFStream::kFrameRateType50);
-        const pid_t child = ::fork();
-        if (child == 0) {
+        const int exitCode = ExitCodeInChild([&] {
             c.arrange(folder.Path());
-            ::_exit(stream->WriteToFile(Str(path)) == qz::kResultFileOperationFailure ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
+            return stream->WriteToFile(Str(path)) == qz::kResultFileOperationFailure ? 0 : 1;
+        });
         ::chmod(folder.Path().c_str(), 0755);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(exitCode, 0);
         EXPECT_TRUE(ReadFile(path) == old);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
                                 std::filesystem::directory_iterator()),
