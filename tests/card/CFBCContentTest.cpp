@@ -27,8 +27,13 @@ CUSharedPtr<CFBCClip> ClipAt(const CFBCContent& content, size_t index) {
     return content.ClipList()->ObjectAtIndex(index);
 }
 
-TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
+// Every case has a scratch folder for its cards.
+class CFBCContentTest : public ::testing::Test {
+protected:
     ScratchFolder folder;
+};
+
+TEST_F(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
     const cw::CardDescription card = cw::SampleCardDescription();
     CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
@@ -64,8 +69,7 @@ TEST(CFBCContentTest, SampleCardIsReadyWithEveryClipInIndexOrder) {
                                                   "disp = " + nl + "type = Card" + nl + "}");
 }
 
-TEST(CFBCContentTest, ClipOrderIsTheIndexOrderNotTheFolderOrder) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, ClipOrderIsTheIndexOrderNotTheFolderOrder) {
     cw::CardDescription card = SmallCard(4);
     card.clipOrder = {3, 1, 0, 2};
     CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
@@ -79,8 +83,7 @@ TEST(CFBCContentTest, ClipOrderIsTheIndexOrderNotTheFolderOrder) {
     EXPECT_EQ(ClipIDs(content->ClipList()), (std::vector<std::string>{"QZ0002", "QZ0001"}));
 }
 
-TEST(CFBCContentTest, FolderWithoutIndexIsNotACard) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, FolderWithoutIndexIsNotACard) {
     EXPECT_FALSE(Open(folder.Path()));
     EXPECT_FALSE(Open(folder.Path() + "/does-not-exist"));
     CFBCContent content;
@@ -101,8 +104,7 @@ TEST(CFBCContentTest, FolderWithoutIndexIsNotACard) {
     EXPECT_NE(nullArguments.GetInstanceID(), 0u);
 }
 
-TEST(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
     struct Case {
         const char* what;
         void (*edit)(cw::CardDescription&);
@@ -142,8 +144,7 @@ TEST(CFBCContentTest, BrokenIndexesGiveTheStateTheyStandFor) {
 }
 
 // Failing file checks and an unsupported clip block hide only their clips.
-TEST(CFBCContentTest, AFailingClipHidesOnlyThatClip) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, AFailingClipHidesOnlyThatClip) {
     cw::CardDescription card = SmallCard(4);
     card.clips[3].coding.version = 0x0200;
     cw::WriteCard(card, folder.Path());
@@ -187,8 +188,7 @@ void ReadEverything(CFBCContent& content) {
     EXPECT_FALSE(changed);
 }
 
-TEST(CFBCContentTest, OpeningListingAndReadingLeaveTheCardUntouched) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, OpeningListingAndReadingLeaveTheCardUntouched) {
     cw::SampleCardOptions options;
     options.clipCount = 3;
     options.durationFrames = 6;
@@ -207,8 +207,7 @@ TEST(CFBCContentTest, OpeningListingAndReadingLeaveTheCardUntouched) {
     ExpectUntouched(before, folder.Path());
 }
 
-TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
     cw::CardDescription card = SmallCard(3, 6, false);
     CUSharedPtr<CFBCContent> content = WriteAndOpen(card, folder.Path());
     ASSERT_TRUE(content);
@@ -244,8 +243,7 @@ TEST(CFBCContentTest, ReOpensWhenTheIndexChangesOrDisappears) {
     EXPECT_EQ(content->GetClipCnt(), 2u);
 }
 
-TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     cw::WriteCard(SmallCard(1, 6, false), folder.Path());
     const std::vector<uint8_t> before = ReadFile(cw::MediaIndexPath(folder.Path()));
     CUSharedPtr<CFBCContent> content = Open(folder.Path());
@@ -264,8 +262,7 @@ TEST(CFBCContentTest, SetValueForTagChangesMemoryOnly) {
     EXPECT_FALSE(empty.ValueForTag(qz::kContentValueMediaID));
 }
 
-TEST(CFBCContentTest, AClipKeptAfterItsCardIsGoneNoLongerReachesTheCard) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, AClipKeptAfterItsCardIsGoneNoLongerReachesTheCard) {
     cw::WriteCard(SmallCard(1, 6, false), folder.Path());
     CUSharedPtr<CFBCClip> clip;
     {
@@ -284,8 +281,7 @@ TEST(CFBCContentTest, AClipKeptAfterItsCardIsGoneNoLongerReachesTheCard) {
     EXPECT_EQ(clip->GetClipID()->Utf8(), "QZ0001");
 }
 
-TEST(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, CreationIsLoggedForAFailedInitialisationToo) {
     const std::string logs = folder.Path() + "/logs";
     qz::CULog::InitializeWithName(Str(logs), Str("content"), qz::kCULogLevelDebug);
     ASSERT_TRUE(qz::CULog::GetInstance());
@@ -303,19 +299,19 @@ CUSharedPtr<CFBCContent> NewMedia(const std::string& root, const CUSharedPtr<qz:
     return CFBCContent::CreateNewMedia(Str(root), Str("New"), qz::kContentsMediaTypeCard, id, type);
 }
 
-TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
+TEST_F(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
     for (uint8_t type : {1, 2, 4}) {
         SCOPED_TRACE(int{type});
-        ScratchFolder folder;
+        ScratchFolder empty;
         cw::CardDescription expected;
         expected.index.systemBitmap = type;
         CUSharedPtr<qz::CUUUID> id = qz::CUUUID::Create(expected.mediaUuid.data());
-        CUSharedPtr<CFBCContent> made = NewMedia(folder.Path(), id, type);
+        CUSharedPtr<CFBCContent> made = NewMedia(empty.Path(), id, type);
         ASSERT_TRUE(made);
         EXPECT_EQ(made->GetMediaCreationType(), qz::kMediaCreationTypeNew);
         EXPECT_EQ(made->ContentState(), qz::kContentStateReady);
-        EXPECT_TRUE(ReadFile(cw::MediaIndexPath(folder.Path())) == cw::BuildMediaIndex(expected));
-        CUSharedPtr<CFBCContent> opened = Open(folder.Path());
+        EXPECT_TRUE(ReadFile(cw::MediaIndexPath(empty.Path())) == cw::BuildMediaIndex(expected));
+        CUSharedPtr<CFBCContent> opened = Open(empty.Path());
         ASSERT_TRUE(opened);
         EXPECT_EQ(opened->ContentState(), qz::kContentStateReady);
         EXPECT_EQ(opened->GetClipCnt(), 0u);
@@ -326,7 +322,6 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
 
     // Refused: a type the new index cannot hold, a root that is no folder,
     // and above all an existing card, which stays as it was.
-    ScratchFolder folder;
     EXPECT_FALSE(NewMedia(folder.Path(), nullptr, 0));
     EXPECT_FALSE(NewMedia(folder.Path(), nullptr, 3));
     EXPECT_FALSE(NewMedia(folder.Path() + "/missing", nullptr, 1));
@@ -348,8 +343,7 @@ TEST(CFBCContentTest, CreateNewMediaMakesAnEmptyCardThatReadsBack) {
     ExpectUntouched(before, existing.Path());
 }
 
-TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
     CUSharedPtr<CFBCContent> content = WriteAndOpen(SmallCard(3), folder.Path());
     ASSERT_TRUE(content);
     const auto before = Snapshot(folder.Path());
@@ -373,8 +367,7 @@ TEST(CFBCContentTest, FlushWritesChangedValuesAndClipsBackAndOnlyThen) {
     EXPECT_TRUE(IsUUID(back->ValueForTag(qz::kContentValueMediaID), *id));
 }
 
-TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
     const std::string card = folder.Path() + "/card", outside = folder.Path() + "/outside";
     cw::WriteCard(SmallCard(2), card);
     std::filesystem::create_directories(outside + "/folder");
@@ -426,8 +419,7 @@ TEST(CFBCContentTest, DeleteContentRemovesOnlyTheContentsTreeOfItsOwnCard) {
     EXPECT_TRUE(std::filesystem::exists(folder.Path() + "/plain/CONTENTS/CLIPS001"));
 }
 
-TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     const std::string root = folder.Path() + "/card";
     CUSharedPtr<CFBCContent> content = WriteAndOpen(SmallCard(3), root);
     ASSERT_TRUE(content);
@@ -502,8 +494,7 @@ TEST(CFBCContentTest, ClipNumbersThumbnailsSelectionAndTheSmallOperations) {
     EXPECT_EQ(ClipIDs(content->OfferedClipList()), (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
 }
 
-TEST(CFBCContentTest, NewMediaAndDeletionAreLogged) {
-    ScratchFolder folder;
+TEST_F(CFBCContentTest, NewMediaAndDeletionAreLogged) {
     const std::string logs = folder.Path() + "/logs", root = folder.Path() + "/card";
     std::filesystem::create_directories(root);
     qz::CULog::InitializeWithName(Str(logs), Str("manage"), qz::kCULogLevelDebug);

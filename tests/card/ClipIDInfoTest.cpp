@@ -6,27 +6,15 @@
 #include "MemberStreamInfo.h"
 #include "MetaDataManager.h"
 
-#include <gtest/gtest.h>
 #include "CardTestSupport.h"
 
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace card_test;
 namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
 
-namespace {
-
-using Record = std::array<unsigned char, 12>;
-
-Record MakeRecord(unsigned char a, unsigned char b, uint32_t number) {
-    Record r{a, b};
-    for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<unsigned char>(number >> (24 - 8 * i));
-    return r;
-}
-
-}  // namespace
-
 TEST(ClipIDInfoTest, RecordGivesIdentifierTexts) {
-    const Record bytes = {0x41, 0x42, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x9A, 0xBC, 0xDE, 0xF0};
+    const std::array<unsigned char, 12> bytes = {0x41, 0x42, 0x00, 0x00, 0x00, 0x00,
+                                                 0x00, 0x0C, 0x9A, 0xBC, 0xDE, 0xF0};
     CUSharedPtr<ClipIDInfo> id = ClipIDInfo::Create(bytes.data());
     ASSERT_TRUE(id);
     EXPECT_EQ(id->ClipNumber(), 12u);
@@ -40,26 +28,25 @@ TEST(ClipIDInfoTest, RecordGivesIdentifierTexts) {
 
 TEST(ClipIDInfoTest, ValidityBoundaries) {
     EXPECT_FALSE(ClipIDInfo::Create(nullptr));
-    EXPECT_FALSE(ClipIDInfo::Create(MakeRecord('A', 'B', 0).data()));
-    EXPECT_FALSE(ClipIDInfo::Create(MakeRecord('A', 'B', 10000).data()));
-    EXPECT_FALSE(ClipIDInfo::Create(MakeRecord('A', 'B', 0xFFFFFFFF).data()));
-    EXPECT_TRUE(ClipIDInfo::Create(MakeRecord('A', 'B', 1).data()));
-    EXPECT_EQ(Text(ClipIDInfo::Create(MakeRecord('A', 'B', 9999).data())->ClipIDString()), "AB9999");
+    for (uint32_t number : {0u, 10000u, 0xFFFFFFFFu})
+        EXPECT_FALSE(ClipIDInfo::Create(CW::ClipIdRecord({"AB", number}).data())) << number;
+    EXPECT_TRUE(ClipIDInfo::Create(CW::ClipIdRecord({"AB", 1}).data()));
+    EXPECT_EQ(Text(ClipIDInfo::Create(CW::ClipIdRecord({"AB", 9999}).data())->ClipIDString()), "AB9999");
 
     for (unsigned char c :
          {':', '"', '*', '/', '<', '>', '?', '\\', '|', '\x7F', '\x1F', '\0', '\x80', '\xFF'}) {
-        EXPECT_FALSE(ClipIDInfo::Create(MakeRecord(c, 'B', 1).data())) << int(c);
-        EXPECT_FALSE(ClipIDInfo::Create(MakeRecord('A', c, 1).data())) << int(c);
+        EXPECT_FALSE(ClipIDInfo::Create(CW::ClipIdRecord({{char(c), 'B'}, 1}).data())) << int(c);
+        EXPECT_FALSE(ClipIDInfo::Create(CW::ClipIdRecord({{'A', char(c)}, 1}).data())) << int(c);
     }
     // Every other printable character is allowed, the blank and '~' included.
-    EXPECT_EQ(Text(ClipIDInfo::Create(MakeRecord(' ', '~', 7).data())->ClipIDString()), " ~0007");
+    EXPECT_EQ(Text(ClipIDInfo::Create(CW::ClipIdRecord({" ~", 7}).data())->ClipIDString()), " ~0007");
     int valid = 0;
     for (int c = 0; c < 256; ++c) valid += ClipIDInfo::IsValidUserIDCharacter(static_cast<unsigned char>(c));
     EXPECT_EQ(valid, 95 - 9);
 }
 
 TEST(ClipIDInfoTest, SettersKeepTheRecordValid) {
-    CUSharedPtr<ClipIDInfo> id = ClipIDInfo::Create(MakeRecord('Q', 'Z', 1).data());
+    CUSharedPtr<ClipIDInfo> id = ClipIDInfo::Create(CW::ClipIdRecord({"QZ", 1}).data());
     ASSERT_TRUE(id);
     CUSharedPtr<ClipIDInfo> copy = id->Copy();
 
@@ -92,8 +79,7 @@ TEST(ClipIDInfoTest, WrittenRecordsAndIndexTable) {
         EXPECT_EQ(Text(id->ClipIDString()), CW::ClipIdText(clip.id));
     }
     const std::vector<uint8_t> index = CW::BuildMediaIndex(card);
-    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(
-        CUSharedPtr<CUStream>(new CUMemoryStream(const_cast<uint8_t*>(index.data()), index.size(), false)));
+    CUSharedPtr<MetaDataManager> cursor = MetaDataManager::Create(Memory(index));
     ASSERT_TRUE(cursor->SetOffset(12, kCUStreamSeekBegin));
     CUSharedPtr<CUMutableArray> ids = cursor->GetClipIDInfoArray(3);
     ASSERT_TRUE(ids);
