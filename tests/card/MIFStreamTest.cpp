@@ -121,6 +121,14 @@ TEST(MIFStreamTest, MajorVersionTwoIsKeptUnreadWithStateTwo) {
     EXPECT_EQ(r.stream->FrameRateType(), 0);
     EXPECT_EQ(NumberOf(r.stream->ValueForTag(qz::kContentValueIndexVersion)), 0x0201u);
     EXPECT_FALSE(r.stream->ValueForTag(qz::kContentValueMediaID));
+
+    // The media metadata block's major version 2 as well.
+    cw::CardDescription metadata = SmallCard(1);
+    metadata.index.mediaMetadataVersion = 0x0200;
+    const ReadResult m = ReadImage(cw::BuildMediaIndex(metadata));
+    ASSERT_EQ(m.code, 0u);
+    EXPECT_EQ(m.stream->GetState(), 2u);
+    EXPECT_EQ(m.stream->GetMediaMetadata()->MetadataVersion(), 0x0200);
 }
 
 TEST(MIFStreamTest, ClipCountAboveTheTableIsRefusedAndAFullTableIsRead) {
@@ -159,81 +167,58 @@ TEST(MIFStreamTest, ClipCountZeroGivesAnEmptyIndex) {
     EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);
 }
 
-TEST(MIFStreamTest, OneInvalidClipIdentifierRecordRejectsTheWholeIndex) {
-    const std::vector<uint8_t> good = cw::BuildMediaIndex(SmallCard(3));
-    const size_t second = MIFStream::kOffsetClipIDTable + 12;
-    struct Patch {
-        size_t offset;
-        uint8_t byte;
+// One damage per row to the index of a card of `clips` clips: the read
+// fails at the step that finds it, and keeps no clip (not even those made
+// before the failing block).
+TEST(MIFStreamTest, DamagedIndexFailsAtTheStepThatFindsTheDamage) {
+    using Image = std::vector<uint8_t>;
+    const size_t second = MIFStream::kOffsetClipIDTable + 12;  // the second clip ID record
+    const auto set = [](size_t at, uint8_t byte) { return [at, byte](Image& i) { i.at(at) = byte; }; };
+    const auto number = [=](uint32_t n) { return [=](Image& i) { PutU32(i, second + 4, n); }; };
+    const auto cut = [](size_t length) { return [length](Image& i) { i.resize(length); }; };
+    const struct Case {
         const char* what;
-    };
-    for (const Patch& p : {Patch{second + 7, 0, "clip number 0"}, Patch{second, ':', "user ID ':'"},
-                           Patch{second + 1, 0x7F, "user ID 0x7F"}, Patch{second, 0, "user ID NUL"}}) {
-        std::vector<uint8_t> image = good;
-        if (p.offset == second + 7) PutU32(image, second + 4, 0);
-        image[p.offset] = p.byte;
-        const ReadResult r = ReadImage(image);
-        EXPECT_EQ(r.code, qz::kResultReadFailure) << p.what;
-        EXPECT_EQ(r.stream->FailedStep(), qz::kMIFReadStepClipIDTable) << p.what;
-        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u) << p.what;
-    }
-    std::vector<uint8_t> image = good;
-    PutU32(image, second + 4, 10000);
-    EXPECT_EQ(ReadImage(image).code, qz::kResultReadFailure);
-    PutU32(image, second + 4, 9999);
-    EXPECT_EQ(ReadImage(image).code, 0u);
-}
-
-TEST(MIFStreamTest, WrongMagicsAndMediaMetadataVersion) {
-    const struct {
-        void (*edit)(cw::CardDescription&);
+        size_t clips;
+        std::function<void(Image&)> damage;
         qz::_MIFReadStep step;
     } cases[] = {
-        {[](cw::CardDescription& c) { c.index.magic = 0x494D; }, qz::kMIFReadStepMagic},  // "IM"
-        {[](cw::CardDescription& c) { c.index.mediaMetadataMagic = 0x4D4E; }, qz::kMIFReadStepMediaMetadata},
-    };
-    for (const auto& c : cases) {
-        cw::CardDescription card = SmallCard(1);
-        c.edit(card);
-        const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
-        EXPECT_EQ(r.code, qz::kResultReadFailure);
-        EXPECT_EQ(r.stream->FailedStep(), c.step);
-        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);  // clips made before the failing block are dropped
-    }
-    cw::CardDescription card = SmallCard(1);
-    card.index.mediaMetadataVersion = 0x0200;
-    const ReadResult r = ReadImage(cw::BuildMediaIndex(card));
-    ASSERT_EQ(r.code, 0u);
-    EXPECT_EQ(r.stream->GetState(), 2u);
-    EXPECT_EQ(r.stream->GetMediaMetadata()->MetadataVersion(), 0x0200);
-}
-
-TEST(MIFStreamTest, TruncatedIndexFailsAtTheFirstFieldBeyondItsEnd) {
-    const std::vector<uint8_t> image = cw::BuildMediaIndex(SmallCard(2));
-    ASSERT_EQ(image.size(), MIFStream::kFileSize);
-    struct Case {
-        size_t length;
-        qz::_MIFReadStep step;
-    };
-    const Case cases[] = {
-        {0, qz::kMIFReadStepMagic},
-        {1, qz::kMIFReadStepMagic},
-        {3, qz::kMIFReadStepHeader},
-        {7, qz::kMIFReadStepHeader},
-        {11, qz::kMIFReadStepClipCount},
-        {12 + 2 * 12 - 1, qz::kMIFReadStepClipIDTable},
-        {12100, qz::kMIFReadStepCIFTable},
-        {MIFStream::kOffsetCIFTable + 2 * 2560 - 1, qz::kMIFReadStepCIFTable},
-        {MIFStream::kOffsetMediaMetadata + 4091, qz::kMIFReadStepMediaMetadata},
-        {MIFStream::kOffsetExtension + 3, qz::kMIFReadStepExtension},
+        {"magic IM", 1, [](Image& i) { PutU16(i, 0, 0x494D); }, qz::kMIFReadStepMagic},
+        {"media metadata magic", 1, [](Image& i) { PutU16(i, MIFStream::kOffsetMediaMetadata, 0x4D4E); },
+         qz::kMIFReadStepMediaMetadata},
+        {"clip number 0", 3, number(0), qz::kMIFReadStepClipIDTable},
+        {"clip number 10000", 3, number(10000), qz::kMIFReadStepClipIDTable},
+        {"user ID ':'", 3, set(second, ':'), qz::kMIFReadStepClipIDTable},
+        {"user ID 0x7F", 3, set(second + 1, 0x7F), qz::kMIFReadStepClipIDTable},
+        {"user ID NUL", 3, set(second, 0), qz::kMIFReadStepClipIDTable},
+        // Truncated: the first field beyond the end fails.
+        {"no byte", 2, cut(0), qz::kMIFReadStepMagic},
+        {"half the magic", 2, cut(1), qz::kMIFReadStepMagic},
+        {"in the version", 2, cut(3), qz::kMIFReadStepHeader},
+        {"in the header", 2, cut(7), qz::kMIFReadStepHeader},
+        {"in the clip count", 2, cut(11), qz::kMIFReadStepClipCount},
+        {"in the second clip ID", 2, cut(12 + 2 * 12 - 1), qz::kMIFReadStepClipIDTable},
+        {"before the information blocks", 2, cut(12100), qz::kMIFReadStepCIFTable},
+        {"in the second block", 2, cut(MIFStream::kOffsetCIFTable + 2 * 2560 - 1), qz::kMIFReadStepCIFTable},
+        {"in the media metadata", 2, cut(MIFStream::kOffsetMediaMetadata + 4091),
+         qz::kMIFReadStepMediaMetadata},
+        {"in the extension word", 2, cut(MIFStream::kOffsetExtension + 3), qz::kMIFReadStepExtension},
     };
     for (const Case& c : cases) {
-        const ReadResult r =
-            ReadImage(std::vector<uint8_t>(image.begin(), image.begin() + static_cast<long>(c.length)));
-        EXPECT_EQ(r.code, qz::kResultReadFailure) << c.length;
-        EXPECT_EQ(r.stream->FailedStep(), c.step) << c.length;
-        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u) << c.length;
+        SCOPED_TRACE(c.what);
+        Image image = cw::BuildMediaIndex(SmallCard(c.clips));
+        c.damage(image);
+        const ReadResult r = ReadImage(image);
+        EXPECT_EQ(r.code, qz::kResultReadFailure);
+        EXPECT_EQ(r.stream->FailedStep(), c.step);
+        EXPECT_EQ(r.stream->ClipArray()->Count(), 0u);
     }
+
+    // What is just inside: clip number 9999, and the whole file.
+    Image image = cw::BuildMediaIndex(SmallCard(3));
+    number(9999)(image);
+    EXPECT_EQ(ReadImage(image).code, 0u);
+    image = cw::BuildMediaIndex(SmallCard(2));
+    ASSERT_EQ(image.size(), MIFStream::kFileSize);
     EXPECT_EQ(ReadImage(image).code, 0u);
 }
 
