@@ -1,9 +1,7 @@
 #include "MediaMetadata.h"
 
-#include "CUUUID.h"
 #include "FBCResultCodes.h"
 
-#include <gtest/gtest.h>
 #include "CardTestSupport.h"
 
 namespace {
@@ -30,9 +28,8 @@ TEST(MediaMetadataTest, ReadsTheBlockAtItsOffset) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(m->MetadataVersion(), 0x0100);
     EXPECT_EQ(m->GetState(), 0u);
-    unsigned char expected[16];
-    for (int i = 0; i < 16; ++i) expected[i] = static_cast<unsigned char>(0x10 + i);
-    EXPECT_TRUE(IsUUID(m->ValueForTag(qz::kContentValueMediaID), *qz::CUUUID::Create(expected)));
+    // The UUID is the block's bytes 4 to 19: 0x10, 0x11, ...
+    EXPECT_TRUE(IsUUID(m->ValueForTag(qz::kContentValueMediaID), *qz::CUUUID::Create(block.data() + 4)));
     EXPECT_FALSE(m->ValueForTag(qz::kContentValueIndexVersion));
 }
 
