@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include "ExternalTool.h"
+#include "QzcardRun.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 #include "WrittenClip.h"
@@ -114,21 +114,8 @@ TEST(ClipExporterTest, OutputsEqualFfmpegsExtractionOfTheMemberFiles) {
         request.allChannels = true;
         const Exported e = Export(clip, folder.Path(), request);
         ASSERT_TRUE(e.result.ok) << e.result.failure;
-        std::string video, stereo;
-        std::vector<std::string> channels(c.channels);
-        for (const std::string& file : clip.mxfPaths) {
-            video += qztest::FfmpegOutput(file, "-map 0:v -c copy -f mpeg2video -");
-            stereo += qztest::FfmpegOutput(
-                file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
-            for (uint32_t t = 0; t < c.channels; ++t)
-                channels[t] += qztest::FfmpegOutput(file, "-map 0:a:" + std::to_string(t) + " -f s16le -");
-        }
-        EXPECT_TRUE(qztest::ReadText(folder.Path() + "/QZ0001.m2v") == video);
-        EXPECT_TRUE(qztest::ReadTextAfter(folder.Path() + "/QZ0001.wav", 44) == stereo);
-        for (uint32_t t = 0; t < c.channels; ++t)
-            EXPECT_TRUE(qztest::ReadTextAfter(folder.Path() + "/QZ0001_ch" + std::to_string(t + 1) + ".wav",
-                                              44) == channels[t])
-                << t;
+        const std::string stereo =
+            qztest::ExpectFfmpegsExtraction(clip.mxfPaths, c.channels, folder.Path(), "QZ0001");
         EXPECT_EQ(e.record["frames"], clip.frames.size());
         EXPECT_EQ(e.record["audioSamples"], stereo.size() / 4);
         EXPECT_EQ(e.record["memberFiles"].size(), c.members.size());

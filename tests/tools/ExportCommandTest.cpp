@@ -6,8 +6,8 @@
 // whose key is gone) failing alone with nothing of it left behind, and the
 // exit codes of the other refusals.
 #include <gtest/gtest.h>
-#include "ExternalTool.h"
 #include "FolderSnapshot.h"
+#include "QzcardRun.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
@@ -16,28 +16,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
-#include <map>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-qztest::CommandResult Qzcard(const std::string& arguments) {
-    return qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " " + arguments,
-                              qztest::Capture::StdoutAndStderr);
-}
-
-std::vector<std::string> MemberFiles(const std::string& card, const std::string& clip) {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(card + "/CONTENTS/CLIPS001/" + clip))
-        if (entry.path().extension() == ".MXF") files.push_back(entry.path().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+using qztest::Qzcard;
 
 TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCardIsUntouched) {
     QZ_REQUIRE_TOOL("ffmpeg");
@@ -48,63 +34,45 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
     for (const char* family : {"50", "24", "59.94"}) {
         SCOPED_TRACE(family);
         card = folder.Path() + "/card" + family, out = folder.Path() + "/out" + family;
-        ASSERT_EQ(
-            Qzcard("sample-card " + qztest::ShellQuote(card) + " --frames 12 --family " + family).exitCode,
-            0);
+        ASSERT_EQ(Qzcard({"sample-card", card, "--frames", "12", "--family", family}).exitCode, 0);
         before = qztest::TakeSnapshot(card);
-        const qztest::CommandResult run = Qzcard("export " + qztest::ShellQuote(card) + " -o " +
-                                                 qztest::ShellQuote(out) + " --all-channels --progress");
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const qztest::QzcardRun run = Qzcard({"export", card, "-o", out, "--all-channels", "--progress"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_TRUE(qztest::TakeSnapshot(card) == before) << "the card changed";
         for (int n = 1; n <= 6; ++n) {
             const std::string id = "QZ000" + std::to_string(n);
             SCOPED_TRACE(id);
             const size_t frames = id == "QZ0004" ? 36 : 12;  // the spanned clip has three files
-            EXPECT_NE(run.output.find("clip=" + id + " frame=" + std::to_string(frames) +
-                                      " total=" + std::to_string(frames)),
+            EXPECT_NE(run.err.find("clip=" + id + " frame=" + std::to_string(frames) +
+                                   " total=" + std::to_string(frames)),
                       std::string::npos);
-            std::string video, stereo, left;
-            for (const std::string& file : MemberFiles(card, id)) {
-                video += qztest::FfmpegOutput(file, "-map 0:v -c copy -f mpeg2video -");
-                stereo += qztest::FfmpegOutput(
-                    file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
-                left += qztest::FfmpegOutput(file, "-map 0:a:0 -f s16le -");
-            }
-            EXPECT_TRUE(qztest::ReadText(out + "/" + id + ".m2v") == video);
-            EXPECT_TRUE(qztest::ReadTextAfter(out + "/" + id + ".wav", 44) == stereo);
-            EXPECT_TRUE(qztest::ReadTextAfter(out + "/" + id + "_ch1.wav", 44) == left);
+            qztest::ExpectFfmpegsExtraction(qztest::MemberFiles(card, id), 1, out, id);
             EXPECT_TRUE(fs::exists(out + "/" + id + ".json"));
         }
     }
 
     // Existing outputs are kept (the clip is not exported) unless --force.
     const qztest::FolderSnapshot exported = qztest::TakeSnapshot(out);
-    const qztest::CommandResult again =
-        Qzcard("export " + qztest::ShellQuote(card) + " QZ0001 -o " + qztest::ShellQuote(out));
-    EXPECT_EQ(again.exitCode, 4) << again.output;
-    EXPECT_NE(again.output.find("QZ0001.m2v exists"), std::string::npos) << again.output;
+    const qztest::QzcardRun again = Qzcard({"export", card, "QZ0001", "-o", out});
+    EXPECT_EQ(again.exitCode, 4) << again.err;
+    EXPECT_NE(again.err.find("QZ0001.m2v exists"), std::string::npos) << again.err;
     EXPECT_TRUE(qztest::TakeSnapshot(out) == exported);
-    EXPECT_EQ(
-        Qzcard("export " + qztest::ShellQuote(card) + " QZ0001 -o " + qztest::ShellQuote(out) + " --force")
-            .exitCode,
-        0);
+    EXPECT_EQ(Qzcard({"export", card, "QZ0001", "-o", out, "--force"}).exitCode, 0);
 
     // Refusals, each leaving the card as it was.
     const struct {
-        std::string arguments;
+        std::vector<std::string> arguments;
         int exitCode;
     } refusals[] = {
-        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(card + "/CONTENTS/out"), 105},
-        {"export " + qztest::ShellQuote(card) + " QZ0099 -o " + qztest::ShellQuote(out), 3},
-        {"export " + qztest::ShellQuote(folder.Path()) + " -o " + qztest::ShellQuote(out), 2},
-        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out) + " --in 99:00", 105},
-        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out) + " --host-version 10.0.2",
-         1},
-        {"export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out) + " --plugin " +
-             qztest::ShellQuote(folder.Path()),
-         1},
+        {{"export", card, "-o", card + "/CONTENTS/out"}, 105},
+        {{"export", card, "QZ0099", "-o", out}, 3},
+        {{"export", folder.Path(), "-o", out}, 2},
+        {{"export", card, "-o", out, "--in", "99:00"}, 105},
+        {{"export", card, "-o", out, "--host-version", "10.0.2"}, 1},
+        {{"export", card, "-o", out, "--plugin", folder.Path()}, 1},
     };
-    for (const auto& r : refusals) EXPECT_EQ(Qzcard(r.arguments).exitCode, r.exitCode) << r.arguments;
+    for (const auto& r : refusals)
+        EXPECT_EQ(Qzcard(r.arguments).exitCode, r.exitCode) << testing::PrintToString(r.arguments);
     EXPECT_FALSE(fs::exists(card + "/CONTENTS/out"));
     EXPECT_TRUE(qztest::TakeSnapshot(card) == before) << "the card changed";
 }
@@ -124,25 +92,21 @@ TEST(ExportCommandTest, ADamagedClipFailsAloneAndLeavesNothingBehind) {
         SCOPED_TRACE(c.damage);
         qztest::ScratchFolder folder("export-damaged");
         const std::string card = folder.Path() + "/card", out = folder.Path() + "/out";
-        ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(card) + " --clips 2 --frames 12").exitCode, 0);
-        const std::string member = MemberFiles(card, "QZ0002").at(0);
+        ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "2", "--frames", "12"}).exitCode, 0);
+        const std::string member = qztest::MemberFiles(card, "QZ0002").at(0);
         if (c.damage[0] == 'm') {
             fs::resize_file(member, fs::file_size(member) / 2);
         } else {
-            const nlohmann::json frames =
-                nlohmann::json::parse(qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " frames " +
-                                                         qztest::ShellQuote(card) + " QZ0002 --json")
-                                          .output);
+            const nlohmann::json frames = qztest::QzcardJson({"frames", card, "QZ0002", "--json"});
             std::vector<uint8_t> bytes = qztest::ReadFile(member);
             const size_t key =
                 frames["frames"][5]["offset"].get<size_t>() - 20;  // 16-byte key, 4-byte length
             std::fill(bytes.begin() + key, bytes.begin() + key + 16, 0);
             ASSERT_TRUE(qztest::WriteFile(member, bytes));
         }
-        const qztest::CommandResult run =
-            Qzcard("export " + qztest::ShellQuote(card) + " -o " + qztest::ShellQuote(out));
-        EXPECT_EQ(run.exitCode, 4) << run.output;
-        EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
+        const qztest::QzcardRun run = Qzcard({"export", card, "-o", out});
+        EXPECT_EQ(run.exitCode, 4) << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
         EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v"));
         for (const auto& entry : fs::directory_iterator(out)) {
             const std::string name = entry.path().filename().string();
@@ -152,8 +116,6 @@ TEST(ExportCommandTest, ADamagedClipFailsAloneAndLeavesNothingBehind) {
     }
 }
 
-}  // namespace
-
 // A recording over three cards joins into one set of outputs: its stream is
 // the three pieces' single exports appended, its audio their samples, its
 // timecode continuous; without the middle card it fails naming that piece.
@@ -161,18 +123,16 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
     qztest::ScratchFolder folder("export-join");
     const std::string root = folder.Path() + "/relay", out = folder.Path() + "/joined",
                       single = folder.Path() + "/single";
-    ASSERT_EQ(Qzcard("sample-card " + qztest::ShellQuote(root) + " --cards 3 --frames 30").exitCode, 0);
-    const auto card = [&](int n) { return qztest::ShellQuote(root + "/CARD" + std::to_string(n)) + " "; };
-    qztest::CommandResult run = Qzcard("export --join " + card(3) + card(1) + card(2) + "-o " +
-                                       qztest::ShellQuote(out) + " --all-channels");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_EQ(Qzcard({"sample-card", root, "--cards", "3", "--frames", "30"}).exitCode, 0);
+    const auto card = [&](int n) { return root + "/CARD" + std::to_string(n); };
+    qztest::QzcardRun run =
+        Qzcard({"export", "--join", card(3), card(1), card(2), "-o", out, "--all-channels"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
     // The recording of QZ0002 (card 1), QZ0003 (card 2), QZ0004 (card 3).
     std::string m2v, wav, ch1;
     for (const auto& [n, id] :
          std::vector<std::pair<int, std::string>>{{1, "QZ0002"}, {2, "QZ0003"}, {3, "QZ0004"}}) {
-        ASSERT_EQ(Qzcard("export " + card(n) + id + " -o " + qztest::ShellQuote(single) + " --all-channels")
-                      .exitCode,
-                  0);
+        ASSERT_EQ(Qzcard({"export", card(n), id, "-o", single, "--all-channels"}).exitCode, 0);
         m2v += qztest::ReadText(single + "/" + id + ".m2v");
         wav += qztest::ReadTextAfter(single + "/" + id + ".wav", 44);
         ch1 += qztest::ReadTextAfter(single + "/" + id + "_ch1.wav", 44);
@@ -190,11 +150,13 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
     EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v") && fs::exists(out + "/QZ0005.m2v"));
 
     const std::string partial = folder.Path() + "/partial";
-    run = Qzcard("export --join " + card(1) + card(3) + "-o " + qztest::ShellQuote(partial));
+    run = Qzcard({"export", "--join", card(1), card(3), "-o", partial});
     EXPECT_EQ(run.exitCode, 4);
-    EXPECT_NE(run.output.find("QZ0003"), std::string::npos) << run.output;
+    EXPECT_NE(run.err.find("QZ0003"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(partial + "/QZ0002.m2v"));
     EXPECT_TRUE(fs::exists(partial + "/QZ0001.m2v") && fs::exists(partial + "/QZ0005.m2v"));
     EXPECT_EQ(std::distance(fs::directory_iterator(partial), fs::directory_iterator()),
               6);  // no scratch left
 }
+
+}  // namespace

@@ -2,18 +2,17 @@
 // against the card writer's record and against ffprobe's packet list of
 // each member file; in/out ranges; the exit codes of its failures.
 #include "CardWriter.h"
-#include "ExternalTool.h"
 #include "FfprobePackets.h"
+#include "QzcardRun.h"
 #include "ScratchFolder.h"
 #include "WrittenClip.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,25 +21,12 @@ namespace {
 namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 using nlohmann::json;
 
-struct FramesRun {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-FramesRun Frames(const std::string& arguments, const std::string& scratch) {
-    const std::string errPath = scratch + "/frames-stderr.txt";
-    const qztest::CommandResult result = qztest::RunCommand(std::string(QZCARD_BINARY) + " frames " +
-                                                            arguments + " 2>" + qztest::ShellQuote(errPath));
-    std::ifstream err(errPath);
-    std::stringstream text;
-    text << err.rdbuf();
-    return {result.exitCode, result.output, text.str()};
-}
-
-json FramesJson(const std::string& root, const std::string& clip, const std::string& extra = "") {
-    const FramesRun run = Frames(qztest::ShellQuote(root) + " " + clip + " --json " + extra, root);
+// The frames of QZ0001 as JSON, with `options` (shell words).
+json FramesJson(const std::string& root, const std::string& options = "") {
+    const qztest::QzcardRun run =
+        qztest::RunQzcard("frames " + qztest::ShellQuote(root) + " QZ0001 --json " + options);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    return json::parse(run.out, nullptr, false);
+    return qztest::ParseJson(run.out);
 }
 
 qztest::WrittenClip WriteSpanned(const std::string& root, cw::FrameRate rate, bool closed = false) {
@@ -56,7 +42,7 @@ TEST(FramesCommandTest, SpannedClipsAtEveryRateAreWhatTheWriterWroteAndWhatFfpro
         SCOPED_TRACE(cw::FrameRateName(rate));
         qztest::ScratchFolder folder("frames");
         const qztest::WrittenClip clip = WriteSpanned(folder.Path(), rate, closed = !closed);
-        const json out = FramesJson(folder.Path(), "QZ0001");
+        const json out = FramesJson(folder.Path());
         const cw::FrameRateTraits traits = cw::TraitsOf(rate);
         EXPECT_EQ(out["clip"], "QZ0001");
         EXPECT_EQ(out["timescale"], traits.editRateNumerator);
@@ -113,7 +99,7 @@ TEST(FramesCommandTest, InAndOutFramesSelectWholeGroups) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
-        const json out = FramesJson(folder.Path(), "QZ0001", c.options);
+        const json out = FramesJson(folder.Path(), c.options);
         ASSERT_FALSE(out["frames"].empty());
         EXPECT_EQ(out["frames"].front()["index"], c.first);
         EXPECT_EQ(out["frames"].back()["index"], c.last);
@@ -125,19 +111,20 @@ TEST(FramesCommandTest, InAndOutFramesSelectWholeGroups) {
 TEST(FramesCommandTest, FailuresHaveTheCardCommandsExitCodes) {
     qztest::ScratchFolder folder("frames");
     const qztest::WrittenClip clip = WriteSpanned(folder.Path(), cw::FrameRate::k50i);
-    const std::string root = qztest::ShellQuote(folder.Path());
-    EXPECT_EQ(Frames(qztest::ShellQuote(folder.Path() + "/nothing") + " QZ0001", folder.Path()).exitCode, 2);
-    EXPECT_EQ(Frames(root + " QZ0002", folder.Path()).exitCode, 3);
+    const std::string root = folder.Path();
+    using qztest::Qzcard;
+    EXPECT_EQ(Qzcard({"frames", root + "/nothing", "QZ0001"}).exitCode, 2);
+    EXPECT_EQ(Qzcard({"frames", root, "QZ0002"}).exitCode, 3);
     // A broken second file: the frames up to it are readable, the clip is not.
     std::ofstream(clip.mxfPaths[1], std::ios::trunc) << "not an MXF file";
-    FramesRun run = Frames(root + " QZ0001 --json", folder.Path());
+    qztest::QzcardRun run = Qzcard({"frames", root, "QZ0001", "--json"});
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_TRUE(run.out.empty());
     EXPECT_NE(run.err.find("cannot be read"), std::string::npos) << run.err;
-    EXPECT_EQ(Frames(root + " QZ0001 --out 3", folder.Path()).exitCode, 0);
+    EXPECT_EQ(Qzcard({"frames", root, "QZ0001", "--out", "3"}).exitCode, 0);
     // A broken first file: no movie at all.
     std::ofstream(clip.mxfPaths[0], std::ios::trunc) << "not an MXF file";
-    run = Frames(root + " QZ0001", folder.Path());
+    run = Qzcard({"frames", root, "QZ0001"});
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_NE(run.err.find("QZ000101.MXF"), std::string::npos) << run.err;
 }

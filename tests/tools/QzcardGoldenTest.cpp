@@ -7,14 +7,13 @@
 // QZ_UPDATE_GOLDEN=1 rewrites the golden files instead of comparing.
 #include <gtest/gtest.h>
 
-#include "ExternalTool.h"
+#include "QzcardRun.h"
 #include "ScratchFolder.h"
+#include "TestFiles.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -56,22 +55,12 @@ const GoldenCase kCases[] = {
     {"mxf-info-garbage.txt", "mxf-info garbage.mxf"},
 };
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // What a golden file holds: stdout; for a failing command its exit code and
 // stderr follow.
 std::string Capture(const std::string& folder, const std::string& arguments) {
-    const std::string errPath = folder + "/stderr.txt";
-    const qztest::CommandResult run =
-        qztest::RunCommand("cd " + qztest::ShellQuote(folder) + " && " + qztest::ShellQuote(QZCARD_BINARY) +
-                           " " + arguments + " 2>" + qztest::ShellQuote(errPath));
-    std::string text = run.output;
-    if (run.exitCode != 0) text += "exit " + std::to_string(run.exitCode) + "\n" + ReadAll(errPath);
+    const qztest::QzcardRun run = qztest::RunQzcard(arguments, folder);
+    std::string text = run.out;
+    if (run.exitCode != 0) text += "exit " + std::to_string(run.exitCode) + "\n" + run.err;
     // Run times and throughput differ from run to run.
     static const std::regex kSeconds(" in [0-9.]+ s( \\([0-9.]+ MB/s\\))?\n");
     return std::regex_replace(text, kSeconds, " in <time>\n");
@@ -79,7 +68,7 @@ std::string Capture(const std::string& folder, const std::string& arguments) {
 
 TEST(QzcardGoldenTest, CommandsPrintTheirGoldenOutput) {
     qztest::ScratchFolder folder("qz-golden");
-    std::ofstream(folder.Path() + "/garbage.mxf") << "not an MXF file at all\n";
+    ASSERT_TRUE(qztest::WriteText(folder.Path() + "/garbage.mxf", "not an MXF file at all\n"));
     const char* update = std::getenv("QZ_UPDATE_GOLDEN");
     const bool rewrite = update && std::string(update) == "1";
     for (const GoldenCase& c : kCases) {
@@ -87,26 +76,19 @@ TEST(QzcardGoldenTest, CommandsPrintTheirGoldenOutput) {
         const std::string actual = Capture(folder.Path(), c.command);
         const std::string goldenPath = std::string(QZ_GOLDEN_DIR) + "/" + c.golden;
         if (rewrite) {
-            std::ofstream(goldenPath, std::ios::binary) << actual;
+            EXPECT_TRUE(qztest::WriteText(goldenPath, actual)) << goldenPath;
             continue;
         }
-        EXPECT_EQ(actual, ReadAll(goldenPath)) << "golden " << c.golden << " (QZ_UPDATE_GOLDEN=1 rewrites)";
+        EXPECT_EQ(actual, qztest::ReadText(goldenPath))
+            << "golden " << c.golden << " (QZ_UPDATE_GOLDEN=1 rewrites)";
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Broken copies of one written file: mxf-info fails with exit 3 and names
 // what failed and at which byte.
 TEST(QzcardGoldenTest, BrokenFilesNameWhatFailedAndWhere) {
     qztest::ScratchFolder folder("qz-broken");
-    ASSERT_EQ(
-        qztest::RunCommand("cd " + qztest::ShellQuote(folder.Path()) + " && " +
-                           qztest::ShellQuote(QZCARD_BINARY) + " write-mxf df.mxf --frames 30 >/dev/null")
-            .exitCode,
-        0);
+    ASSERT_EQ(qztest::RunQzcard("write-mxf df.mxf --frames 30", folder.Path()).exitCode, 0);
     // Written layout: header pack at 0 (12800 bytes of header metadata),
     // footer pack at 6726144, then the random index pack.
     struct Broken {

@@ -2,8 +2,8 @@
 // and each planted fault of a damaged copy reported with its clip, frame and
 // check, the other clips clean, exit 4 and the card untouched.
 #include <gtest/gtest.h>
-#include "ExternalTool.h"
 #include "FolderSnapshot.h"
+#include "QzcardRun.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
@@ -18,22 +18,15 @@
 namespace {
 
 namespace fs = std::filesystem;
+using qztest::Qzcard;
 
-std::string Qzcard(const std::string& arguments, int* exitCode = nullptr) {
-    const qztest::CommandResult run = qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " " + arguments);
-    if (exitCode) *exitCode = run.exitCode;
-    return run.output;
-}
-
+// Member file `n` (from 1) of the clip.
 std::string Member(const std::string& card, const std::string& clip, int n) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%s%02d.MXF", clip.c_str(), n);
-    return card + "/CONTENTS/CLIPS001/" + clip + "/" + name;
+    return qztest::MemberFiles(card, clip).at(n - 1);
 }
 
 nlohmann::json Frames(const std::string& card, const std::string& clip) {
-    return nlohmann::json::parse(
-        Qzcard("frames " + qztest::ShellQuote(card) + " " + clip + " --json"))["frames"];
+    return qztest::QzcardJson({"frames", card, clip, "--json"})["frames"];
 }
 
 // Flips the picture_coding_type of clip frame `frame` (I <-> P) in its file.
@@ -91,17 +84,13 @@ TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipA
         SCOPED_TRACE(c.damage);
         qztest::ScratchFolder folder("verify-cmd");
         const std::string card = folder.Path() + "/card";
-        ASSERT_EQ(qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " sample-card " +
-                                     qztest::ShellQuote(card) + " --frames 12")
-                      .exitCode,
-                  0);
+        ASSERT_EQ(Qzcard({"sample-card", card, "--frames", "12"}).exitCode, 0);
         c.plant(card);
         const qztest::FolderSnapshot before = qztest::TakeSnapshot(card);
-        int exitCode = -1;
-        const std::string output = Qzcard("verify " + qztest::ShellQuote(card) + " --json", &exitCode);
+        const qztest::QzcardRun run = Qzcard({"verify", card, "--json"});
         EXPECT_TRUE(qztest::TakeSnapshot(card) == before) << "the card changed";
-        const nlohmann::json report = nlohmann::json::parse(output);
-        EXPECT_EQ(exitCode, *c.clip ? 4 : 0) << output;
+        const nlohmann::json report = nlohmann::json::parse(run.out);
+        EXPECT_EQ(run.exitCode, *c.clip ? 4 : 0) << run.out;
         EXPECT_EQ(report["clean"], !*c.clip);
         ASSERT_EQ(report["clips"].size(), 6u);
         for (const auto& clip : report["clips"]) {
@@ -121,18 +110,12 @@ TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipA
     }
     qztest::ScratchFolder folder("verify-cmd");
     const std::string card = folder.Path() + "/card";
-    ASSERT_EQ(qztest::RunCommand(qztest::ShellQuote(QZCARD_BINARY) + " sample-card " +
-                                 qztest::ShellQuote(card) + " --clips 1 --frames 6")
-                  .exitCode,
-              0);
+    ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "1", "--frames", "6"}).exitCode, 0);
     for (const auto& [arguments, code] :
-         std::vector<std::pair<std::string, int>>{{qztest::ShellQuote(card) + " QZ0001", 0},
-                                                  {qztest::ShellQuote(card) + " QZ0099", 3},
-                                                  {qztest::ShellQuote(folder.Path()), 2}}) {
-        int exitCode = -1;
-        Qzcard("verify " + arguments, &exitCode);
-        EXPECT_EQ(exitCode, code) << arguments;
-    }
+         std::vector<std::pair<std::vector<std::string>, int>>{{{"verify", card, "QZ0001"}, 0},
+                                                               {{"verify", card, "QZ0099"}, 3},
+                                                               {{"verify", folder.Path()}, 2}})
+        EXPECT_EQ(Qzcard(arguments).exitCode, code) << testing::PrintToString(arguments);
 }
 
 }  // namespace
