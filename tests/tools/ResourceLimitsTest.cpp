@@ -19,9 +19,7 @@ TEST(ResourceLimitsTest, ThreeThousandFrameExportInHalfAGibibyteOfAddressSpace) 
     if (qztest::kSanitizedBuild) GTEST_SKIP() << "sanitizers reserve far more address space than the limit";
     qztest::ScratchFolder scratch("vlimit");
     const std::string card = scratch.Path() + "/card", out = scratch.Path() + "/out";
-    cw::CardDescription description;
-    description.clips.push_back(qztest::SmallClip(cw::FrameRate::k25p, {1500, 1500}));
-    cw::WriteCard(description, card);
+    qztest::WriteClip(card, qztest::SmallClip(cw::FrameRate::k25p, {1500, 1500}));
     const qztest::BoundedResult run = qztest::RunBounded(
         {QZCARD_BINARY, "export", card, "-o", out}, std::chrono::seconds(240), scratch.Path() + "/log.txt",
         [] { qztest::LimitResource(RLIMIT_AS, rlim_t{512} << 20); });
@@ -33,10 +31,8 @@ TEST(ResourceLimitsTest, NineHundredNinetyNineClipCardListsWithSixtyFourFileDesc
     qztest::ScratchFolder scratch("nlimit");
     const std::string card = scratch.Path() + "/card";
     cw::CardDescription description;
-    for (uint32_t n = 1; n <= 999; ++n) {
-        description.clips.push_back(qztest::SmallClip(cw::FrameRate::k25p, {1}));
-        description.clips.back().id.number = n;
-    }
+    description.clips.assign(999, qztest::SmallClip(cw::FrameRate::k25p, {1}));
+    for (uint32_t n = 1; n <= 999; ++n) description.clips[n - 1].id.number = n;
     cw::WriteCard(description, card);
     const std::string log = scratch.Path() + "/list.json";
     const qztest::BoundedResult run =

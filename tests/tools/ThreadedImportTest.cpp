@@ -66,12 +66,10 @@ TEST(ThreadedImportTest, EightHostThreadsImportingEveryClipAtOnceGetTheSameBytes
     qztest::ScratchFolder scratch("threaded");
     const std::string card = scratch.Path() + "/card";
     cw::CardDescription description;
-    const cw::FrameRate rates[] = {cw::FrameRate::k29_97p, cw::FrameRate::k59_94i, cw::FrameRate::k23_98p};
-    const std::vector<uint32_t> members[] = {{8}, {6}, {6, 6}};
-    for (uint32_t i = 0; i < 3; ++i) {
-        description.clips.push_back(qztest::SmallClip(rates[i], members[i]));
-        description.clips.back().id.number = i + 1;
-    }
+    description.clips = {qztest::SmallClip(cw::FrameRate::k29_97p, {8}),
+                         qztest::SmallClip(cw::FrameRate::k59_94i, {6}),
+                         qztest::SmallClip(cw::FrameRate::k23_98p, {6, 6})};
+    for (uint32_t i = 0; i < 3; ++i) description.clips[i].id.number = i + 1;
     cw::WriteCard(description, card);
 
     qzcard::PluginHost host(qzcard::PluginHost::DefaultBundlePath(), qzcard::PluginHost::kDefaultHostVersion);
@@ -79,19 +77,18 @@ TEST(ThreadedImportTest, EightHostThreadsImportingEveryClipAtOnceGetTheSameBytes
     for (int round = 0; round < kRounds; ++round) {
         std::vector<std::vector<std::string>> imported(kThreads);
         std::vector<std::thread> threads;
+        const auto out = [&](int t) {
+            return scratch.Path() + "/out" + std::to_string(round) + "-" + std::to_string(t);
+        };
         for (int t = 0; t < kThreads; ++t)
-            threads.emplace_back([&, t] {
-                imported[t] = ImportAll(
-                    host, card, scratch.Path() + "/out" + std::to_string(round) + "-" + std::to_string(t));
-            });
+            threads.emplace_back([&, t] { imported[t] = ImportAll(host, card, out(t)); });
         for (std::thread& thread : threads) thread.join();
         for (int t = 0; t < kThreads; ++t) {
             SCOPED_TRACE("round " + std::to_string(round) + ", thread " + std::to_string(t));
             EXPECT_EQ(imported[t], (std::vector<std::string>{"QZ0001", "QZ0002", "QZ0003"}));
-            const std::string out = scratch.Path() + "/out" + std::to_string(round) + "-" + std::to_string(t);
             for (const std::string& id : imported[t])
                 for (const std::string suffix : {".m2v", ".wav"}) {
-                    const std::vector<uint8_t> bytes = qztest::ReadFile(out + "/" + id + suffix);
+                    const std::vector<uint8_t> bytes = qztest::ReadFile(out(t) + "/" + id + suffix);
                     EXPECT_FALSE(bytes.empty()) << id << suffix;
                     if (!reference.count(id + suffix)) reference[id + suffix] = bytes;
                     EXPECT_TRUE(bytes == reference[id + suffix]) << id << suffix << " differs";
