@@ -20,11 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using qztest::Qzcard;
 
-// Member file `n` (from 1) of the clip.
-std::string Member(const std::string& card, const std::string& clip, int n) {
-    return qztest::MemberFiles(card, clip).at(n - 1);
-}
-
 nlohmann::json Frames(const std::string& card, const std::string& clip) {
     return qztest::QzcardJson({"frames", card, clip, "--json"})["frames"];
 }
@@ -32,7 +27,7 @@ nlohmann::json Frames(const std::string& card, const std::string& clip) {
 // Flips the picture_coding_type of clip frame `frame` (I <-> P) in its file.
 void PatchPictureType(const std::string& card, const std::string& clip, size_t frame) {
     const nlohmann::json row = Frames(card, clip).at(frame);
-    const std::string file = Member(card, clip, 1);
+    const std::string file = qztest::MemberFiles(card, clip).at(0);
     std::vector<uint8_t> bytes = qztest::ReadFile(file);
     for (size_t i = row["offset"].get<size_t>(); i + 5 < bytes.size(); ++i)
         if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == 0) {
@@ -66,19 +61,21 @@ TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipA
         // The reader takes no frame of a cut file: its first frame is named.
         {"member file cut inside its essence",
          [](const std::string& card) {
-             fs::resize_file(Member(card, "QZ0004", 2),
+             fs::resize_file(qztest::MemberFiles(card, "QZ0004").at(1),
                              Frames(card, "QZ0004")[17]["offset"].get<size_t>() + 10);
          },
          "QZ0004", 12, "picture"},
-        {"last member file missing", [](const std::string& card) { fs::remove(Member(card, "QZ0004", 3)); },
-         "QZ0004", 24, "picture"},
-        {"only member file missing", [](const std::string& card) { fs::remove(Member(card, "QZ0002", 1)); },
-         "QZ0002", -1, "offered"},
+        {"last member file missing",
+         [](const std::string& card) { fs::remove(qztest::MemberFiles(card, "QZ0004").at(2)); }, "QZ0004", 24,
+         "picture"},
+        {"only member file missing",
+         [](const std::string& card) { fs::remove(qztest::MemberFiles(card, "QZ0002").at(0)); }, "QZ0002", -1,
+         "offered"},
         {"picture header type against the index",
          [](const std::string& card) { PatchPictureType(card, "QZ0001", 3); }, "QZ0001", 3, "picture-type"},
         {"timecode jump at the second member file",
-         [](const std::string& card) { PatchStartTimecode(Member(card, "QZ0004", 2)); }, "QZ0004", 12,
-         "timecode"},
+         [](const std::string& card) { PatchStartTimecode(qztest::MemberFiles(card, "QZ0004").at(1)); },
+         "QZ0004", 12, "timecode"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.damage);
