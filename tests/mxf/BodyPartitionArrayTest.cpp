@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using mxftest::Bytes;
-using mxftest::Stream;
 
 namespace {
 
@@ -23,17 +21,12 @@ CUSharedPtr<IndexTableSegment> Segment(int64_t start, int64_t count, uint64_t st
     s.entries.clear();
     for (int64_t e = 0; e < count; ++e)
         s.entries.push_back({0, 0, uint8_t(e + start), streamBase + 1000 * uint64_t(e), 0});
-    bool ok = false;
-    CUSharedPtr<IndexTableSegment> segment = mxftest::ImportSegment(mxftest::SegmentKLV(s), ok);
-    return ok ? segment : nullptr;
+    return mxftest::ImportSegment(s);
 }
 
 CUSharedPtr<PartitionPack> Body(uint64_t at, uint64_t bodyOffset, size_t tail) {
-    Bytes file;
-    file.fill(at);
-    file.klv(mxftest::kBodyPartitionKey, mxftest::PartitionValue(512, at, 0, 0, 0, 0, 0, bodyOffset, 2));
-    file.fill(tail);
-    return mxftest::PackAt(file, at);
+    return mxftest::PackAt(
+        mxftest::FileWithPack(at, mxftest::PartitionValue(512, at, 0, 0, 0, 0, 0, bodyOffset, 2), tail), at);
 }
 
 }  // namespace

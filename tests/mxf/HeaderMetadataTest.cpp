@@ -4,7 +4,6 @@
 #include "HeaderMetadata.h"
 
 #include "CUFailure.h"
-#include "CUStringMac.h"
 #include "MDValue.h"
 #include "MXFStream.h"
 #include "MxfFileWriter.h"
@@ -52,7 +51,7 @@ protected:
             patch(pf.bytes, pf.klvs);
             mxftest::WriteFile(path, pf.bytes);
         }
-        CUSharedPtr<MXFStream> mxf(new MXFStream(CUStringMac::Create(path.c_str())));
+        CUSharedPtr<MXFStream> mxf = mxftest::OpenMxf(path);
         EXPECT_EQ(mxf->Parse(), expected);
         return mxf;
     }

@@ -12,16 +12,14 @@
 
 using namespace ComVantoVantoQZ64RADPlug;
 using mxftest::ImportSegment;
-using mxftest::SegmentKLV;
 using mxftest::SegmentSpec;
 
 namespace {
 
 TEST(IndexTableSegmentTest, ReadsEntriesDeltasAndSlices) {
     SegmentSpec s;
-    bool ok = false;
-    auto seg = ImportSegment(SegmentKLV(s), ok);
-    ASSERT_TRUE(ok);
+    auto seg = ImportSegment(s);
+    ASSERT_TRUE(seg);
     EXPECT_EQ(seg->IndexStartPosition(), 100);
     EXPECT_EQ(seg->IndexDuration(), 3);
     EXPECT_EQ(seg->BodySID(), 2u);
@@ -47,9 +45,8 @@ TEST(IndexTableSegmentTest, ReadsEntriesDeltasAndSlices) {
 TEST(IndexTableSegmentTest, DurationBeyondTheEntriesHeldIsRefused) {
     SegmentSpec s;
     s.duration = 1000000;  // three entries held
-    bool ok = false;
-    auto seg = ImportSegment(SegmentKLV(s), ok);
-    ASSERT_TRUE(ok);
+    auto seg = ImportSegment(s);
+    ASSERT_TRUE(seg);
     EXPECT_EQ(seg->IndexEntryCount(), 3u);
     uint8_t f;
     uint64_t so;
@@ -59,13 +56,13 @@ TEST(IndexTableSegmentTest, DurationBeyondTheEntriesHeldIsRefused) {
     // A start position near the limits does not overflow the range test.
     s.start = INT64_MAX - 1;
     s.duration = INT64_MAX;
-    seg = ImportSegment(SegmentKLV(s), ok);
-    ASSERT_TRUE(ok);
+    seg = ImportSegment(s);
+    ASSERT_TRUE(seg);
     EXPECT_TRUE(seg->GetFlags(INT64_MAX - 1, f));
     EXPECT_TRUE(seg->GetFlags(INT64_MAX, f));  // entry 1 of 3
     s.start = INT64_MIN;
-    seg = ImportSegment(SegmentKLV(s), ok);
-    ASSERT_TRUE(ok);
+    seg = ImportSegment(s);
+    ASSERT_TRUE(seg);
     EXPECT_FALSE(seg->GetFlags(0, f));
 }
 
@@ -88,17 +85,14 @@ TEST(IndexTableSegmentTest, MalformedSegmentsAreRefusedBeforeReading) {
         SCOPED_TRACE(c.name);
         SegmentSpec s;
         c.change(s);
-        bool ok = true;
-        ImportSegment(SegmentKLV(s), ok);
-        EXPECT_FALSE(ok);
+        EXPECT_FALSE(ImportSegment(s));
     }
     // A delta batch claiming 0xFFFFFFFF entries: no delta entries, the
     // segment itself stays usable.
     SegmentSpec s;
     s.deltaCount = 0xFFFFFFFF;
-    bool ok = false;
-    auto seg = ImportSegment(SegmentKLV(s), ok);
-    ASSERT_TRUE(ok);
+    auto seg = ImportSegment(s);
+    ASSERT_TRUE(seg);
     EXPECT_EQ(seg->DeltaEntryCount(), 0u);
     uint64_t so;
     EXPECT_TRUE(seg->GetStreamOffset(100, 0, so));
@@ -133,9 +127,8 @@ TEST(IndexTableSegmentTest, StreamOffsetsFollowSlicesAndDeltas) {
         SCOPED_TRACE(c.name);
         SegmentSpec s;
         c.change(s);
-        bool ok = false;
-        auto seg = ImportSegment(SegmentKLV(s), ok);
-        ASSERT_TRUE(ok);
+        auto seg = ImportSegment(s);
+        ASSERT_TRUE(seg);
         EXPECT_EQ(seg->IndexEntryLength(), c.entryLength);
         uint64_t so = kNone;
         EXPECT_EQ(seg->GetStreamOffset(c.unit, c.element, so), c.offset != kNone);

@@ -10,6 +10,7 @@
 
 using namespace ComVantoVantoQZ64RADPlug;
 using mxftest::Bytes;
+using mxftest::ImportValue;
 using mxftest::Key16;
 using mxftest::Stream;
 
@@ -21,17 +22,13 @@ Key16 SetKey(uint8_t byte5) {
     return key;
 }
 
-uint32_t ImportSet(LocalSets& set, const Key16& key, const Bytes& value) {
-    return mxftest::ImportValue(set, key, value);
-}
-
 }  // namespace
 
 TEST(LocalSetsTest, TwoByteTagsAndLengths) {
     Bytes value;
     value.item(0x3C0A, Bytes().fill(16, 0x11)).item(0x4801, Bytes().u32(7)).item(0x0202, Bytes());
     LocalSets set;
-    ASSERT_EQ(ImportSet(set, mxftest::kPrefaceKey, value), 0u);
+    ASSERT_EQ(ImportValue(set, mxftest::kPrefaceKey, value), 0u);
     EXPECT_TRUE(set.isImportable());
     EXPECT_EQ(set.TagType(), kLocalSetCoding2Byte);
     EXPECT_EQ(set.LengthType(), kLocalSetCoding2Byte);
@@ -77,7 +74,7 @@ TEST(LocalSetsTest, CodingsFollowKeyByte5) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         LocalSets set;
-        ASSERT_EQ(ImportSet(set, SetKey(c.byte5), c.value), 0u);
+        ASSERT_EQ(ImportValue(set, SetKey(c.byte5), c.value), 0u);
         EXPECT_EQ(set.TagType(), c.tags);
         EXPECT_EQ(set.LengthType(), c.lengths);
         EXPECT_EQ(set.LengthForTag(c.tag), c.length);
@@ -100,7 +97,7 @@ TEST(LocalSetsTest, MalformedSetsFailWholly) {
     };
     for (const auto& c : cases) {
         LocalSets set;
-        EXPECT_EQ(ImportSet(set, c.key, c.value), 0x131001u) << c.what;
+        EXPECT_EQ(ImportValue(set, c.key, c.value), 0x131001u) << c.what;
         EXPECT_EQ(set.ItemCount(), 0u) << c.what;
         EXPECT_FALSE(set.GetParserForTag(0x4801)) << c.what;
     }

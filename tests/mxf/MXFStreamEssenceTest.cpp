@@ -5,12 +5,8 @@
 // names, ffprobe's presentation order is the input's.
 #include "MXFStream.h"
 
-#include "CUStringMac.h"
-
-#include "ExternalTool.h"
 #include "FfprobePackets.h"
-#include "FileBytes.h"
-#include "ScratchFolder.h"
+#include "MxfTestSupport.h"
 #include "WrittenClip.h"
 
 #include "Mpeg2EssenceStream.h"
@@ -19,6 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using mxftest::OpenMxf;
 using qztest::ShellQuote;
 namespace cw = CardWriter;
 
@@ -55,10 +52,6 @@ std::vector<InputPicture> SplitInput(const std::vector<uint8_t>& b) {
     }
     close(b.size());
     return pictures;
-}
-
-CUSharedPtr<MXFStream> Open(const std::string& path) {
-    return CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
 }
 
 struct EssenceCase {
@@ -112,7 +105,7 @@ TEST_P(MXFStreamEssenceTest, MemberFilesCarryTheInputPicturesAndIndexThem) {
         ASSERT_EQ(int64_t(copied.size()), frames);
         ASSERT_EQ(int64_t(packets.size()), frames);
 
-        auto mxf = Open(path);
+        auto mxf = OpenMxf(path);
         ASSERT_EQ(mxf->Parse(), 0u);
         ASSERT_EQ(mxf->Duration(), frames);
         std::vector<uint8_t> buffer(8 << 20);

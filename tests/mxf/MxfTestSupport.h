@@ -5,8 +5,10 @@
 #include "CUMemoryStream.h"
 #include "CUSharedPtr.h"
 #include "CUStream.h"
+#include "CUStringMac.h"
 #include "ExternalTool.h"
 #include "IndexTableSegment.h"
+#include "MXFStream.h"
 #include "MxfTestBytes.h"
 #include "ParseMetaData.h"
 #include "PartitionPack.h"
@@ -40,6 +42,16 @@ inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::STMetadat
     return reader.ParsePacket(CUSharedPtr<KLVPacket>(set)) ? set : nullptr;
 }
 
+// A file: a partition pack at `at` (fill before it), its value, then `tail` bytes.
+inline Bytes FileWithPack(uint64_t at, const Bytes& value, size_t tail,
+                          const Key16& key = kBodyPartitionKey) {
+    Bytes file;
+    file.fill(at);
+    file.klv(key, value);
+    file.fill(tail);
+    return file;
+}
+
 // The partition pack at `at` of what `reader` reads; empty when none is there.
 inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::PartitionPack> PackAt(
     ComVantoVantoQZ64RADPlug::ParseMetaData& reader, uint64_t at) {
@@ -64,6 +76,13 @@ uint32_t ImportValue(Packet& packet, const Key16& key, const Bytes& value) {
     ComVantoVantoQZ64RADPlug::ParseMetaData reader(Stream(file));
     if (!reader.ParseKeyAndLength(&packet)) return 0xFFFFFFFF;
     return packet.Import(reader.Stream(), packet.ValueOffset());
+}
+
+// A stream of the MXF file at `path`; throws when it does not open.
+inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::MXFStream> OpenMxf(
+    const std::string& path) {
+    using namespace ComVantoVantoQZ64RADPlug;
+    return CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
 }
 
 using qztest::ReadFile;
@@ -154,14 +173,14 @@ inline Bytes SegmentKLV(const SegmentSpec& s) {
     return klv;
 }
 
-// Imports the segment; ok tells whether ParsePacket took it.
+// The segment `spec` describes, imported; empty when ParsePacket refuses it.
 inline ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::IndexTableSegment> ImportSegment(
-    const Bytes& klv, bool& ok) {
+    const SegmentSpec& spec) {
     using namespace ComVantoVantoQZ64RADPlug;
+    const Bytes klv = SegmentKLV(spec);
     ParseMetaData reader(Stream(klv));
     CUSharedPtr<IndexTableSegment> segment(new IndexTableSegment());
-    ok = reader.ParsePacket(segment.get());
-    return segment;
+    return reader.ParsePacket(segment.get()) ? segment : nullptr;
 }
 
 // What `size` bytes from `offset` of `stream` read as in reads of `piece`

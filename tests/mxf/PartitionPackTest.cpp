@@ -15,19 +15,7 @@ using namespace ComVantoVantoQZ64RADPlug;
 using mxftest::Bytes;
 using mxftest::Stream;
 
-namespace {
-
-// A file: partition pack at `at` (fill before it), its value, then `tail` bytes.
-Bytes FileWithPack(uint64_t at, const Bytes& value, size_t tail,
-                   const mxftest::Key16& key = mxftest::kBodyPartitionKey) {
-    Bytes file;
-    file.fill(at);
-    file.klv(key, value);
-    file.fill(tail);
-    return file;
-}
-
-}  // namespace
+using mxftest::FileWithPack;
 
 TEST(PartitionPackTest, ImportsEveryField) {
     const Bytes value = mxftest::PartitionValue(512, 0, 0, 0x10000, 0x2000, 0x400, 3, 0x500, 2, 2);

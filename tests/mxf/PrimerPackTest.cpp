@@ -17,10 +17,6 @@ Bytes Label(uint8_t last) {
                  0x04, 0x01, 0x06, 0x02, 0x01, last, 0x00, 0x00};
 }
 
-uint32_t Import(PrimerPack& primer, const Bytes& value) {
-    return mxftest::ImportValue(primer, mxftest::kPrimerKey, value);
-}
-
 // A primer value announcing `count` items of 18 bytes and holding two.
 Bytes TwoItems(uint32_t count) {
     return Bytes().u32(count).u32(18).u16(0x8001).raw(Label(0x0B)).u16(0x8002).raw(Label(0x02));
@@ -36,7 +32,7 @@ TEST(PrimerPackTest, MapsLabelsToTagsFirstTagWins) {
     value.u16(0x8003).raw(Label(0x0B));  // duplicate label: ignored
     value.u16(0x8001).raw(Label(0x05));  // same tag, later label
     PrimerPack primer;
-    ASSERT_EQ(Import(primer, value), 0u);
+    ASSERT_EQ(mxftest::ImportValue(primer, mxftest::kPrimerKey, value), 0u);
     EXPECT_TRUE(primer.isImportable());
     EXPECT_EQ(primer.Count(), 3u);
     uint16_t tag = 99;
@@ -58,13 +54,13 @@ TEST(PrimerPackTest, OddItemLengthOrZeroCountLeavesItEmpty) {
     value.u32(1).u32(17).u16(0x8001).raw(Label(0x0B)).fill(0);
     value.pop_back();
     PrimerPack primer;
-    EXPECT_EQ(Import(primer, value), 0u);
+    EXPECT_EQ(mxftest::ImportValue(primer, mxftest::kPrimerKey, value), 0u);
     EXPECT_EQ(primer.Count(), 0u);
     uint16_t tag = 1;
     EXPECT_FALSE(primer.UIDToTag(tag, FBC_UL_MER_BitRate));
     Bytes zero;
     zero.u32(0).u32(18);
-    EXPECT_EQ(Import(primer, zero), 0u);
+    EXPECT_EQ(mxftest::ImportValue(primer, mxftest::kPrimerKey, zero), 0u);
     EXPECT_EQ(primer.Count(), 0u);
 }
 
@@ -81,7 +77,7 @@ TEST(PrimerPackTest, CountBeyondThePackFailsBeforeReading) {
     EXPECT_EQ(primer.Count(), 0u);
 
     // Three announced, two present: the pack is short.
-    EXPECT_EQ(Import(primer, TwoItems(3)), 0x131001u);
+    EXPECT_EQ(mxftest::ImportValue(primer, mxftest::kPrimerKey, TwoItems(3)), 0x131001u);
     EXPECT_EQ(primer.Count(), 0u);
 
     // Without a stream.
