@@ -10,6 +10,7 @@
 #include "CUFileStream.h"
 #include "CUStringMac.h"
 #include "CacheFileStream.h"
+#include "ConcurrentReads.h"
 #include "FBCMemoryCacheManager.h"
 #include "FileBytes.h"
 #include "HeaderMetadata.h"
@@ -34,20 +35,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <functional>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
+using mxftest::OpenMxf;
 
 namespace {
-
-CUSharedPtr<MXFStream> Open(const std::string& path) {
-    return CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
-}
 
 template <class T>
 bool Value(const CUSharedPtr<CUObject>& o, T& out) {
@@ -103,7 +99,10 @@ Tracks ReadTracks(MXFStream& mxf, int rateNumerator, int rateDenominator, int64_
     return tracks;
 }
 
-// What one edit unit reads as: ranges and bytes of its first elements.
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+
+// What one edit unit of a written file reads as: the ranges of its system
+// item, picture and two sound elements, its picture's bytes, its index values.
 struct UnitRead {
     std::vector<std::pair<uint64_t, uint64_t>> ranges;
     std::vector<uint8_t> picture;
@@ -115,48 +114,18 @@ struct UnitRead {
     }
 };
 
-UnitRead ReadUnit(MXFStream& mxf, int64_t e, uint32_t pictureElement, uint32_t elements,
-                  std::vector<uint8_t>& scratch) {
+UnitRead ReadUnit(MXFStream& mxf, int64_t e) {
+    thread_local std::vector<uint8_t> scratch(4 << 20);
     UnitRead u;
-    for (uint32_t k = 0; k < elements; ++k) u.ranges.push_back(mxf.RangeEssenceData(e, k));
-    const uint32_t n = mxf.ReadEssenceData(e, pictureElement, scratch.data(), uint32_t(scratch.size()));
+    for (uint32_t k = 0; k < 4; ++k) u.ranges.push_back(mxf.RangeEssenceData(e, k));
+    const uint32_t n =
+        mxf.ReadEssenceData(e, cw::kMxfPictureElement, scratch.data(), uint32_t(scratch.size()));
     u.picture.assign(scratch.begin(), scratch.begin() + n);
     mxf.GetTemporalOffsetAtIndex(e, u.temporal);
     mxf.GetKeyOffsetAtIndex(e, u.key);
     mxf.GetFlagsAtIndex(e, u.flags);
     return u;
 }
-
-// 8 threads read every edit unit of the shared streams in different orders;
-// every result equals the single-threaded one.
-void ExpectConcurrentReadsMatch(const std::vector<CUSharedPtr<MXFStream>>& files, uint32_t pictureElement,
-                                uint32_t elements) {
-    std::vector<std::vector<UnitRead>> expected(files.size());
-    std::vector<uint8_t> scratch(4 << 20);
-    for (size_t f = 0; f < files.size(); ++f)
-        for (int64_t e = 0; e < files[f]->Duration(); ++e)
-            expected[f].push_back(ReadUnit(*files[f], e, pictureElement, elements, scratch));
-    std::atomic<int> mismatches{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&, t] {
-            std::vector<uint8_t> buffer(4 << 20);
-            for (size_t round = 0; round < files.size(); ++round) {
-                const size_t f = (round + size_t(t)) % files.size();
-                const int64_t n = files[f]->Duration();
-                for (int64_t i = 0; i < n; ++i) {
-                    const int64_t e = (t % 2) ? n - 1 - i : (i * 7 + t) % n;
-                    if (!(ReadUnit(*files[f], e, pictureElement, elements, buffer) == expected[f][size_t(e)]))
-                        ++mismatches;
-                }
-            }
-        });
-    }
-    for (auto& th : threads) th.join();
-    EXPECT_EQ(mismatches.load(), 0);
-}
-
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
 class CardWriterFilesTest : public ::testing::Test {
 protected:
@@ -200,7 +169,7 @@ protected:
     }
     CUSharedPtr<MXFStream> Save(const Written& w, const std::string& name = "a.mxf") {
         EXPECT_TRUE(mxftest::WriteFile(dir_ + "/" + name, w.pf.bytes));
-        return Open(dir_ + "/" + name);
+        return OpenMxf(dir_ + "/" + name);
     }
     qztest::ScratchFolder scratch_{"written"};
     const std::string dir_ = scratch_.Path();
@@ -324,7 +293,7 @@ TEST_F(CardWriterFilesTest, EveryFrameRateReadsAsWritten) {
         const std::string path = dir_ + "/rate" + std::to_string(int(rate)) + ".mxf";
         const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
         ExpectPartitionsReadAsWritten(path, d, layout);
-        auto mxf = Open(path);
+        auto mxf = OpenMxf(path);
         ASSERT_EQ(mxf->Parse(), 0u);
         EXPECT_EQ(BodyPartitionOffsets(*mxf), layout.bodyPartitions);
         ExpectFileMatchesWriter(*mxf, d);
@@ -349,12 +318,12 @@ TEST_F(CardWriterFilesTest, EveryFrameRateReadsAsWritten) {
             return u && u->Length() == 32 && std::memcmp(u->Bytes(), expected.data(), 32) == 0;
         };
         EXPECT_EQ(layout.sequenceInfo, cw::MxfSequenceInfoOffset(d.video.height));
-        auto fresh = Open(path);
+        auto fresh = OpenMxf(path);
         EXPECT_TRUE(
             is(FBC_Utl_GetRelayPackageUID(fresh, d.video.height == 720 ? 2 : 1), d.materialPackageUmid));
         EXPECT_TRUE(is(FBC_Utl_GetRelayPackageUID(fresh, 0), d.materialPackageUmid));
-        EXPECT_TRUE(
-            is(FBC_Utl_GetRelayPackageUID(Open(path), d.video.height == 720 ? 1 : 2), d.materialPackageUmid));
+        EXPECT_TRUE(is(FBC_Utl_GetRelayPackageUID(OpenMxf(path), d.video.height == 720 ? 1 : 2),
+                       d.materialPackageUmid));
         EXPECT_TRUE(is(FBC_Utl_SourcePackageUID(fresh), d.filePackageUmid));
         CUSharedPtr<StreamFileSequenceInfo> info =
             fresh->GetStreamFileSequenceInfoAtOffset(layout.sequenceInfo);
@@ -409,7 +378,7 @@ TEST_F(CardWriterFilesTest, FaultSwitches) {
         c.set(d.faults);
         const std::string path = dir_ + "/fault.mxf";
         const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
-        auto mxf = Open(path);
+        auto mxf = OpenMxf(path);
         ASSERT_EQ(mxf->Parse(), 0u);
         c.check(*mxf, d, layout);
     }
@@ -417,15 +386,15 @@ TEST_F(CardWriterFilesTest, FaultSwitches) {
 
 TEST_F(CardWriterFilesTest, EightThreadsReadSharedFilesLikeOne) {
     std::vector<CUSharedPtr<MXFStream>> files;
-    const cw::FrameRate rates[] = {cw::FrameRate::k59_94i, cw::FrameRate::k50i, cw::FrameRate::k23_98p};
-    for (cw::FrameRate rate : rates) {
-        cw::MxfFileDescription d = Description(rate, 45);
+    for (cw::FrameRate rate : {cw::FrameRate::k59_94i, cw::FrameRate::k50i, cw::FrameRate::k23_98p}) {
         const std::string path = dir_ + "/mt" + std::to_string(int(rate)) + ".mxf";
-        cw::WriteMxfFile(d, path);
-        files.push_back(Open(path));
+        cw::WriteMxfFile(Description(rate, 45), path);
+        files.push_back(OpenMxf(path));
         ASSERT_EQ(files.back()->Parse(), 0u);
     }
-    ExpectConcurrentReadsMatch(files, cw::kMxfPictureElement, 4);
+    // Unit u is edit unit u % 45 of file u / 45.
+    qztest::ExpectEightThreadsReadAsOne(
+        uint32_t(45 * files.size()), [&](uint32_t u) { return ReadUnit(*files[u / 45], u % 45); }, [] {});
 }
 
 TEST_F(CardWriterFilesTest, EditUnitsAndElementsOutsideTheFileAreRefused) {
@@ -433,7 +402,7 @@ TEST_F(CardWriterFilesTest, EditUnitsAndElementsOutsideTheFileAreRefused) {
     d.framesPerBodyPartition = 5;
     const std::string path = dir_ + "/a.mxf";
     const cw::MxfFileLayout layout = cw::WriteMxfFile(d, path);
-    auto mxf = Open(path);
+    auto mxf = OpenMxf(path);
     ASSERT_EQ(mxf->Parse(), 0u);
     EXPECT_EQ(mxf->GetBodyPartitions()->Count(), 3u);
     int8_t t;
@@ -657,10 +626,14 @@ protected:
 constexpr uint32_t kFfPicture = 1;
 constexpr uint32_t kFfSound = 2;
 
-void ExpectMatchesFfmpeg(const std::string& path) {
-    auto mxf = Open(path);
+// What ffmpeg and ffprobe see of the file; its tracks at the edit rate
+// given, the picture track `width` wide, and a timecode track.
+void ExpectMatchesFfmpeg(const std::string& path, int rateNumerator, int rateDenominator, unsigned width) {
+    auto mxf = OpenMxf(path);
     ASSERT_EQ(mxf->Parse(), 0u);
     EXPECT_EQ(mxf->EssenceBodySID(), 1u);
+    EXPECT_TRUE(FBC_Utl_TimecodeTrackFromMXF(mxf));
+    EXPECT_EQ(ReadTracks(*mxf, rateNumerator, rateDenominator).width, width);
     // The video elements, concatenated, are what ffmpeg extracts.
     const qztest::CommandResult copy =
         qztest::RunCommand("ffmpeg -nostdin -loglevel error -i " + qztest::ShellQuote(path) +
@@ -709,21 +682,16 @@ void ExpectMatchesFfmpeg(const std::string& path) {
 }
 
 TEST_F(FfmpegFilesTest, NtscInterlacedLongGop) {
-    ExpectMatchesFfmpeg(Make("ntsc.mxf", "1920x1080", "30000/1001", "-bf 2 -g 15 -flags +ildct+ilme"));
+    ExpectMatchesFfmpeg(Make("ntsc.mxf", "1920x1080", "30000/1001", "-bf 2 -g 15 -flags +ildct+ilme"), 30000,
+                        1001, 1920);
 }
 
 TEST_F(FfmpegFilesTest, Pal) {
-    ExpectMatchesFfmpeg(Make("pal.mxf", "1920x1080", "25", "-bf 2 -g 12"));
+    ExpectMatchesFfmpeg(Make("pal.mxf", "1920x1080", "25", "-bf 2 -g 12"), 25, 1, 1920);
 }
 
 TEST_F(FfmpegFilesTest, Hd720p5994) {
-    const std::string path = Make("720p.mxf", "1280x720", "60000/1001");
-    ExpectMatchesFfmpeg(path);
-    // Timecode and tracks.
-    auto mxf = Open(path);
-    ASSERT_EQ(mxf->Parse(), 0u);
-    EXPECT_TRUE(FBC_Utl_TimecodeTrackFromMXF(mxf));
-    EXPECT_EQ(ReadTracks(*mxf, 60000, 1001).width, 1280u);
+    ExpectMatchesFfmpeg(Make("720p.mxf", "1280x720", "60000/1001"), 60000, 1001, 1280);
 }
 
 }  // namespace
@@ -745,7 +713,7 @@ TEST_F(CardWriterFilesTest, WholeElementReadsGiveWhatTheCacheGives) {
     for (uint64_t shrinkTo : {uint64_t{0}, layout.frames[20].pictureOffset + 70000}) {
         SCOPED_TRACE(shrinkTo);
         ASSERT_TRUE(mxftest::WriteFile(path, intact));
-        auto direct = Open(path), cached = Open(path);
+        auto direct = OpenMxf(path), cached = OpenMxf(path);
         ASSERT_EQ(direct->Parse(), 0u);
         ASSERT_EQ(cached->Parse(), 0u);
         // Index segments are loaded before the file shrinks: both streams

@@ -4,6 +4,7 @@
 #include "CUMutableArray.h"
 #include "CUStringMac.h"
 #include "CUVector.h"
+#include "ConcurrentReads.h"
 #include "MxfLabels.h"
 #include "MxfTestSupport.h"
 #include "MxfUUID.h"
@@ -12,14 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
 using mxftest::Bytes;
-using mxftest::Stream;
 
 namespace {
 
@@ -27,19 +25,10 @@ namespace {
 constexpr mxftest::Key16 kDescriptorKey = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01,
                                            0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, 0x28, 0x00};
 
-CUSharedPtr<STMetadataSets> MakeSet(const Bytes& value, const mxftest::Key16& key = kDescriptorKey) {
-    return mxftest::MakeSet(value, key);
-}
-
 Bytes BasicUmid() {
     Bytes b{0x06, 0x0A, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05, 0x01, 0x01, 0x0D, 0x20, 0x13, 0x00, 0x00, 0x00};
     b.fill(16, 0x5A);
     return b;
-}
-
-template <class T>
-CUSharedPtr<T> As(const CUSharedPtr<CUObject>& object) {
-    return CUDynamicCast<T>(object);
 }
 
 // The kind of object a value is, and its text (for numbers, the value type:
@@ -48,13 +37,13 @@ CUSharedPtr<T> As(const CUSharedPtr<CUObject>& object) {
 std::string Shown(const CUSharedPtr<CUObject>& v) {
     if (!v) return "<none>";
     const std::string text = v->Description()->Utf8();
-    if (auto n = As<MDValue>(v)) return "value" + std::to_string(n->ValueType()) + " " + text;
-    if (As<MxfUUID>(v)) return "uuid " + text;
-    if (As<UMID>(v)) return "umid " + text;
-    if (As<CUStringMac>(v)) return "text " + text;
-    if (As<CUVector<int>>(v)) return "ints " + text;
-    if (As<CUVector<unsigned char>>(v)) return "bytes " + text;
-    return As<CUMutableArray>(v) ? "array " + text : "other";
+    if (auto n = CUDynamicCast<MDValue>(v)) return "value" + std::to_string(n->ValueType()) + " " + text;
+    if (CUDynamicCast<MxfUUID>(v)) return "uuid " + text;
+    if (CUDynamicCast<UMID>(v)) return "umid " + text;
+    if (CUDynamicCast<CUStringMac>(v)) return "text " + text;
+    if (CUDynamicCast<CUVector<int>>(v)) return "ints " + text;
+    if (CUDynamicCast<CUVector<unsigned char>>(v)) return "bytes " + text;
+    return CUDynamicCast<CUMutableArray>(v) ? "array " + text : "other";
 }
 
 }  // namespace
@@ -77,7 +66,7 @@ TEST(STMetadataSetsTest, ValueForTagGivesTheKindOfTheTable) {
     value.item(0x3B02, Bytes().u16(2026).u8(12).u8(6).u8(9).u8(30).u8(0).u8(0));
     value.item(0x0202, Bytes().u64(300));
     value.item(0x7777, Bytes().u32(5));  // not in the table
-    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    CUSharedPtr<STMetadataSets> set = mxftest::MakeSet(value, kDescriptorKey);
     ASSERT_TRUE(set);
     EXPECT_EQ(set->Kind(), 0x08010128u);
 
@@ -126,7 +115,7 @@ TEST(STMetadataSetsTest, WrongLengthsGiveEmptyResults) {
     value.item(0x3D10, Bytes().u32(0xFFFFFFFF).u32(0));            // item size 0
     value.item(0x3D11, Bytes().u32(0x40000001).u32(4).u32(7));     // 32-bit product wraps to 4
     value.item(0x3F01, Bytes().u32(1));                            // batch header cut
-    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    CUSharedPtr<STMetadataSets> set = mxftest::MakeSet(value, kDescriptorKey);
     ASSERT_TRUE(set);
     for (uint32_t tag : {kLocalTag_InstanceUID, kLocalTag_AudioSamplingRate, kLocalTag_CompanyName,
                          kLocalTag_ProductName, kLocalTag_PackageUID, kLocalTag_LinkedPackageUID,
@@ -145,7 +134,7 @@ TEST(STMetadataSetsTest, IntegerBatchNeedsItemSizeFour) {
     Bytes value;
     value.item(0x320D, Bytes().u32(2).u32(2).u16(1).u16(2));
     value.item(0x3D10, Bytes().u32(0).u32(1));
-    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    CUSharedPtr<STMetadataSets> set = mxftest::MakeSet(value, kDescriptorKey);
     ASSERT_TRUE(set);
     EXPECT_FALSE(set->SInt32ArrayForTag(kLocalTag_VideoLineMap));
     // The same bytes are a valid byte-vector batch.
@@ -165,7 +154,7 @@ TEST(STMetadataSetsTest, PrimerMappedMpegItems) {
     value.item(0x8007, Bytes().u16(15));        // max GOP
     value.item(0x8008, Bytes{0x02});            // coded content scanning
     value.item(0x8009, Bytes().u16(2));         // B picture count, stored as 2 bytes
-    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    CUSharedPtr<STMetadataSets> set = mxftest::MakeSet(value, kDescriptorKey);
     ASSERT_TRUE(set);
     CUSharedPtr<PrimerPack> primer(new PrimerPack());
     primer->AddEntry(FBC_UL_MER_BitRate, 0x8005);
@@ -198,28 +187,23 @@ TEST(STMetadataSetsTest, ConcurrentReadersOfOneSetAgree) {
     value.item(0x320D, Bytes().u32(2).u32(4).u32(21).u32(584));
     value.item(0x4403, Bytes().u32(3).u32(16).fill(48, 0x33));
     value.item(0x3C01, Bytes{0x00, 'V', 0x00, 'a'});
-    CUSharedPtr<STMetadataSets> set = MakeSet(value);
+    CUSharedPtr<STMetadataSets> set = mxftest::MakeSet(value, kDescriptorKey);
     ASSERT_TRUE(set);
-    std::atomic<int> mismatches{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&set, &mismatches, t] {
-            for (int i = 0; i < 300; ++i) {
-                CUSharedPtr<MDValue> w =
-                    CUDynamicCast<MDValue>(set->ValueForTag((i + t) % 2 ? 0x3203 : 0x3202));
-                const unsigned int expect = (i + t) % 2 ? 1920u : 1088u;
-                if (!w || static_cast<unsigned int>(*w) != expect) ++mismatches;
-                CUSharedPtr<CUVector<int>> map = set->SInt32ArrayForTag(kLocalTag_VideoLineMap);
-                if (!map || map->size() != 2 || (*map)[1] != 584) ++mismatches;
-                CUSharedPtr<CUMutableArray> tracks = set->UUIDArrayValueForTag(kLocalTag_Tracks);
-                if (!tracks || tracks->Count() != 3) ++mismatches;
-                CUSharedPtr<MxfUUID> uid = set->UUIDForTag(kLocalTag_InstanceUID);
-                if (!uid || uid->ValueAtIndex(15) != 0x07) ++mismatches;
-                CUSharedPtr<CUStringMac> name = set->CUStringValueForTag(kLocalTag_CompanyName);
-                if (!name || name->Length() != 2) ++mismatches;
-            }
-        });
-    }
-    for (std::thread& th : threads) th.join();
-    EXPECT_EQ(mismatches.load(), 0);
+    // Read f gives the height (even f) or the width, the second line, the
+    // track count, the UID's last byte and the name's length.
+    const auto read = [&set](uint32_t f) {
+        CUSharedPtr<MDValue> size = CUDynamicCast<MDValue>(set->ValueForTag(f % 2 ? 0x3203 : 0x3202));
+        CUSharedPtr<CUVector<int>> map = set->SInt32ArrayForTag(kLocalTag_VideoLineMap);
+        CUSharedPtr<CUMutableArray> tracks = set->UUIDArrayValueForTag(kLocalTag_Tracks);
+        CUSharedPtr<MxfUUID> uid = set->UUIDForTag(kLocalTag_InstanceUID);
+        CUSharedPtr<CUStringMac> name = set->CUStringValueForTag(kLocalTag_CompanyName);
+        return std::vector<int64_t>{size ? int64_t(static_cast<unsigned int>(*size)) : -1,
+                                    map && map->size() == 2 ? (*map)[1] : -1,
+                                    tracks ? int64_t(tracks->Count()) : -1, uid ? uid->ValueAtIndex(15) : -1,
+                                    name ? int64_t(name->Length()) : -1};
+    };
+    const auto reads = qztest::ExpectEightThreadsReadAsOne(
+        2, read, [] {}, 300);
+    EXPECT_EQ(reads[0], (std::vector<int64_t>{1088, 584, 3, 0x07, 2}));
+    EXPECT_EQ(reads[1], (std::vector<int64_t>{1920, 584, 3, 0x07, 2}));
 }
