@@ -635,11 +635,7 @@ void ExpectMatchesFfmpeg(const std::string& path, int rateNumerator, int rateDen
     EXPECT_TRUE(FBC_Utl_TimecodeTrackFromMXF(mxf));
     EXPECT_EQ(ReadTracks(*mxf, rateNumerator, rateDenominator).width, width);
     // The video elements, concatenated, are what ffmpeg extracts.
-    const qztest::CommandResult copy =
-        qztest::RunCommand("ffmpeg -nostdin -loglevel error -i " + qztest::ShellQuote(path) +
-                           " -map 0:v -c copy -f mpeg2video -");
-    ASSERT_EQ(copy.exitCode, 0);
-    const std::string& extracted = copy.output;
+    const std::string extracted = qztest::FfmpegOutput(path, "-map 0:v -c copy -f mpeg2video -");
     std::string ours;
     std::vector<uint8_t> buf(4 << 20);
     for (int64_t e = 0; e < mxf->Duration(); ++e) {
@@ -654,8 +650,7 @@ void ExpectMatchesFfmpeg(const std::string& path, int rateNumerator, int rateDen
         qztest::RunCommand("ffprobe -v error -show_entries packet=stream_index,pos,size,flags -of csv=p=0 " +
                            qztest::ShellQuote(path));
     ASSERT_EQ(probe.exitCode, 0);
-    const std::string& packets = probe.output;
-    std::istringstream lines(packets);
+    std::istringstream lines(probe.output);
     std::string line;
     int64_t video = 0, audio = 0;
     while (std::getline(lines, line)) {
