@@ -1,12 +1,14 @@
 // The host sample model over written clips: the audio sample tables of the
 // six rates over a day, times to frames, video buffers of every frame
-// (bytes, times, dependency attachments), audio buffers against the
-// generated tones (whole and partial frames, across member files, elements
-// shorter or longer than the pattern), the three descriptions and the
-// clips that get none, refused element ranges and missing files, and one
-// clip built from eight threads at once.
+// (bytes, times, dependency attachments, and ffmpeg's reading of each file),
+// audio buffers against the generated tones (whole and partial frames,
+// across member files, elements shorter or longer than the pattern), the
+// three descriptions and the clips that get none, refused element ranges
+// and missing files, and one clip built from eight threads at once.
 #include "ClipTimecode.h"
 #include "ConcurrentReads.h"
+#include "ExternalTool.h"
+#include "FfprobePackets.h"
 #include "FileBytes.h"
 #include "PluginTestSupport.h"
 #include "ScratchClip.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -133,20 +136,27 @@ TEST(FBCMovieSampleForFCPXTest, SamplesAndTimesLandOnTheFrameThatHoldsThem) {
 
 // Every frame of clips of several rates, spanned and with open or closed
 // groups: the picture element's bytes, exact decode and presentation
-// times, and the dependency attachments of its picture type.
-TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
+// times, and the dependency attachments of its picture type. Against
+// ffmpeg reading each member file: its pictures are the bytes of ffmpeg's
+// stream copy, their presentation times step as ffprobe's packet times do,
+// and its stereo is ffmpeg's first two audio streams merged as 16-bit
+// little-endian.
+TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrameAndFfmpegsReadingOfEachFile) {
     const struct {
         cw::FrameRate rate;
         std::vector<uint32_t> members;
         bool closedGop;
+        uint32_t channels;
     } cases[] = {
-        {cw::FrameRate::k25p, {13, 11}, false}, {cw::FrameRate::k29_97p, {14}, true},
-        {cw::FrameRate::k50i, {12}, false},     {cw::FrameRate::k59_94p, {9, 10}, false},
-        {cw::FrameRate::k23_98p, {8}, false},
+        {cw::FrameRate::k25p, {13, 11}, false, 4}, {cw::FrameRate::k29_97p, {14}, true, 2},
+        {cw::FrameRate::k50i, {12}, false, 2},     {cw::FrameRate::k59_94p, {9, 10}, false, 2},
+        {cw::FrameRate::k23_98p, {8}, false, 2},   {cw::FrameRate::k59_94i, {12}, false, 4},
     };
+    const bool peers = qztest::ShouldRunPeerCheck("ffmpeg") && qztest::ShouldRunPeerCheck("ffprobe");
     for (const auto& c : cases) {
         SCOPED_TRACE(cw::FrameRateName(c.rate));
-        const qztest::ScratchClip clip("plugin", qztest::SmallClip(c.rate, c.members, c.closedGop));
+        const qztest::ScratchClip clip("plugin",
+                                       qztest::SmallClip(c.rate, c.members, c.closedGop, c.channels));
         auto movie = Open(clip.cifPath);
         ASSERT_TRUE(movie);
         ASSERT_EQ(movie->FrameCountInClip(), clip.frames.size());
@@ -155,21 +165,29 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
         const int32_t scale = static_cast<int32_t>(traits.editRateNumerator);
         std::vector<std::vector<uint8_t>> files;
         for (const std::string& path : clip.mxfPaths) files.push_back(qztest::ReadFile(path));
+        // Per member file: its pictures, its stereo and its presentation positions.
+        std::vector<std::string> video(files.size()), audio(files.size());
+        std::vector<std::vector<int64_t>> positions(files.size());
         for (uint32_t f = 0; f < clip.frames.size(); ++f) {
             SCOPED_TRACE(f);
             const qztest::WrittenFrame& w = clip.frames[f];
             SampleHolder sample = SampleHolder::Adopt(movie->createVideoSampleBufferAtIndex(f));
-            ASSERT_TRUE(sample);
+            SampleHolder sound = FrameAudio(*movie, f);
+            ASSERT_TRUE(sample && sound);
             ASSERT_LE(w.record.pictureOffset + w.record.pictureSize, files[w.member].size());
             const auto picture = files[w.member].begin() + static_cast<long>(w.record.pictureOffset);
-            EXPECT_EQ(BytesOf(sample.Get()), std::vector<uint8_t>(picture, picture + w.record.pictureSize));
+            const std::vector<uint8_t> bytes = BytesOf(sample.Get()), stereo = BytesOf(sound.Get());
+            EXPECT_EQ(bytes, std::vector<uint8_t>(picture, picture + w.record.pictureSize));
+            video[w.member].append(bytes.begin(), bytes.end());
+            audio[w.member].append(stereo.begin(), stereo.end());
+            positions[w.member].push_back(int64_t{f} + w.record.displayOffset);
             EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 1);
             EXPECT_EQ(CMSampleBufferGetSampleSize(sample.Get(), 0), w.record.pictureSize);
             EXPECT_EQ(CMSampleBufferGetFormatDescription(sample.Get()), movie->videoFormatDescription());
             EXPECT_EQ(CMTimeCompare(CMSampleBufferGetDecodeTimeStamp(sample.Get()), CMTimeMake(f * d, scale)),
                       0);
             EXPECT_EQ(CMTimeCompare(CMSampleBufferGetPresentationTimeStamp(sample.Get()),
-                                    CMTimeMake((int64_t{f} + w.record.displayOffset) * d, scale)),
+                                    CMTimeMake(positions[w.member].back() * d, scale)),
                       0);
             EXPECT_EQ(CMTimeCompare(CMSampleBufferGetDuration(sample.Get()), CMTimeMake(d, scale)), 0);
             const bool opensFile = w.local == 0;
@@ -186,6 +204,24 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrame) {
         }
         EXPECT_FALSE(movie->createVideoSampleBufferAtIndex(clip.frames.size()));
         EXPECT_FALSE(movie->createVideoSampleBufferAtIndex(-1));
+        for (size_t m = 0; peers && m < files.size(); ++m) {
+            SCOPED_TRACE(clip.mxfPaths[m]);
+            const std::string copy =
+                qztest::FfmpegOutput(clip.mxfPaths[m], "-map 0:v -c copy -f mpeg2video -");
+            EXPECT_TRUE(copy == video[m]) << "ffmpeg " << copy.size() << " bytes, ours " << video[m].size();
+            const std::string stereo = qztest::FfmpegOutput(
+                clip.mxfPaths[m],
+                "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -c:a pcm_s16le -f s16le -");
+            EXPECT_TRUE(stereo == audio[m])
+                << "ffmpeg " << stereo.size() << " bytes, ours " << audio[m].size();
+            const std::vector<qztest::ProbedPacket> packets = qztest::ProbePackets(clip.mxfPaths[m]);
+            ASSERT_EQ(packets.size(), positions[m].size());
+            const int64_t ours0 = *std::min_element(positions[m].begin(), positions[m].end());
+            long theirs0 = packets[0].pts;
+            for (const qztest::ProbedPacket& p : packets) theirs0 = std::min(theirs0, p.pts);
+            for (size_t i = 0; i < packets.size(); ++i)
+                EXPECT_EQ(positions[m][i] - ours0, packets[i].pts - theirs0) << i;
+        }
     }
 }
 
@@ -283,23 +319,34 @@ TEST(FBCMovieSampleForFCPXTest, SoundElementsShorterOrLongerThanThePattern) {
     }
 }
 
-TEST(FBCMovieSampleForFCPXTest, VideoDescriptionOfEachPictureFormat) {
+// The video and timecode descriptions of each picture format and timecode
+// counting.
+TEST(FBCMovieSampleForFCPXTest, VideoAndTimecodeDescriptionsOfEachFormat) {
     const struct {
         cw::FrameRate rate;
         cw::PictureSize size;
+        bool dropFrame;
         int32_t width, height, fields, horizontal, vertical;
+        int64_t duration;  // of a timecode frame
+        int32_t timescale;
+        uint32_t quanta;
     } cases[] = {
-        {cw::FrameRate::k25p, cw::PictureSize::k1280x720, 1280, 720, 1, 1, 1},
-        {cw::FrameRate::k25p, cw::PictureSize::k1920x1080, 1920, 1080, 1, 1, 1},
-        {cw::FrameRate::k50i, cw::PictureSize::k1440x1080, 1440, 1080, 2, 4, 3},
+        {cw::FrameRate::k25p, cw::PictureSize::k1280x720, false, 1280, 720, 1, 1, 1, 1, 25, 25},
+        {cw::FrameRate::k25p, cw::PictureSize::k1920x1080, false, 1920, 1080, 1, 1, 1, 1, 25, 25},
+        {cw::FrameRate::k50i, cw::PictureSize::k1440x1080, false, 1440, 1080, 2, 4, 3, 1, 25, 25},
+        {cw::FrameRate::k29_97p, cw::PictureSize::k1280x720, true, 1280, 720, 1, 1, 1, 1001, 30000, 30},
     };
     CFHolder<CFStringRef> name = CFHolder<CFStringRef>::Adopt(
         CFStringCreateWithCString(nullptr, "QZ 422 Long GOP", kCFStringEncodingUTF8));
+    CFHolder<CFStringRef> frameNumber = CFHolder<CFStringRef>::Adopt(
+        CFStringCreateWithCString(nullptr, "Framenumber", kCFStringEncodingASCII));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.width);
+        SCOPED_TRACE(std::to_string(c.width) + " at " + std::to_string(c.timescale));
         ScratchFolder folder("plugin");
         cw::ClipDescription description = qztest::SmallClip(c.rate, {3});
         description.pictureSize = c.size;
+        description.dropFrame = c.dropFrame;
+        description.startTimecode = {10, 1, 2, 3};
         auto movie = Open(qztest::WriteClip(folder.Path(), description).cifPath, name.Get(), 0x717A7A32);
         ASSERT_TRUE(movie);
         CMFormatDescriptionRef video = movie->videoFormatDescription();
@@ -330,25 +377,7 @@ TEST(FBCMovieSampleForFCPXTest, VideoDescriptionOfEachPictureFormat) {
                             kCVImageBufferTransferFunction_ITU_R_709_2));
         EXPECT_TRUE(CFEqual(extension(kCVImageBufferYCbCrMatrixKey), kCVImageBufferYCbCrMatrix_ITU_R_709_2));
         EXPECT_EQ(CFDictionaryGetCount(CMFormatDescriptionGetExtensions(video)), c.fields == 2 ? 7 : 6);
-    }
-}
 
-TEST(FBCMovieSampleForFCPXTest, TimecodeDescriptionCountsFrames) {
-    const struct {
-        cw::FrameRate rate;
-        bool dropFrame;
-        int64_t duration;
-        int32_t timescale;
-        uint32_t quanta;
-    } cases[] = {{cw::FrameRate::k29_97p, true, 1001, 30000, 30}, {cw::FrameRate::k25p, false, 1, 25, 25}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.timescale);
-        ScratchFolder folder("plugin");
-        cw::ClipDescription description = qztest::SmallClip(c.rate, {3});
-        description.dropFrame = c.dropFrame;
-        description.startTimecode = {10, 1, 2, 3};
-        auto movie = Open(qztest::WriteClip(folder.Path(), description).cifPath);
-        ASSERT_TRUE(movie);
         CMFormatDescriptionRef timecode = movie->timeCodeFormatDescription();
         ASSERT_TRUE(timecode);
         EXPECT_EQ(CMFormatDescriptionGetMediaType(timecode), kCMMediaType_TimeCode);
@@ -358,9 +387,7 @@ TEST(FBCMovieSampleForFCPXTest, TimecodeDescriptionCountsFrames) {
                   0);
         EXPECT_EQ(CMTimeCodeFormatDescriptionGetFrameQuanta(timecode), c.quanta);
         EXPECT_EQ(CMTimeCodeFormatDescriptionGetTimeCodeFlags(timecode), c.dropFrame ? 1u : 0u);
-        CFHolder<CFStringRef> key = CFHolder<CFStringRef>::Adopt(
-            CFStringCreateWithCString(nullptr, "Framenumber", kCFStringEncodingASCII));
-        EXPECT_EQ(NumberValue(CMFormatDescriptionGetExtension(timecode, key.Get())),
+        EXPECT_EQ(NumberValue(CMFormatDescriptionGetExtension(timecode, frameNumber.Get())),
                   int64_t(cw::TimecodeToFrameCount(description.startTimecode, c.quanta, c.dropFrame)));
         EXPECT_EQ(CFDictionaryGetCount(CMFormatDescriptionGetExtensions(timecode)), 1);
     }
