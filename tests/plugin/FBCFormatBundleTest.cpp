@@ -5,12 +5,7 @@
 // the pictures decode with ffmpeg to their frame numbers in presentation
 // order, the audio is the generated tones, the timecode counts on frame by
 // frame. Only the protocols are used: the module's classes are its own.
-#include "CFArray.h"
-#include "CFDictionary.h"
-#include "CFString.h"
-#include "CardWriter.h"
 #include "DecodedPictures.h"
-#include "ExternalTool.h"
 #include "HostEventCycle.h"
 #include "HostImage.h"
 #include "HostNotificationCenter.h"
@@ -24,24 +19,18 @@
 #include "PluginTestSupport.h"
 #include "SampleCard.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cmath>
 #include <ctime>
 #include <sstream>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using plugin_test::BytesOf;
-using plugin_test::SampleHolder;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace plugin_test;
 
 namespace {
 
 std::string StringValue(const CFDictionary* dictionary, const char* key) {
-    CFHolder<CFStringRef> name =
-        CFHolder<CFStringRef>::Adopt(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
-    const auto* value = dictionary ? CFCast<CFString>(CFDictionaryGetValue(dictionary, name.Get())) : nullptr;
+    const auto* value =
+        dictionary ? CFCast<CFString>(CFDictionaryGetValue(dictionary, String(key).Get())) : nullptr;
     return value ? CFStringGetStdString(value) : std::string();
 }
 
@@ -225,7 +214,7 @@ TEST(FBCFormatBundleTest, HostLoadsTheBundleListsTheSampleCardAndImportsEveryCli
         }
         ASSERT_TRUE(media.endOfClip && !media.hasFrame);
         ASSERT_EQ(frames.size(), d.durationFrames);
-        EXPECT_EQ(audio, plugin_test::Tones(0, int64_t(audio.size() / 4)));
+        EXPECT_EQ(audio, Tones(0, int64_t(audio.size() / 4)));
         EXPECT_NEAR(double(audio.size() / 4),
                     double(d.durationFrames) * 48000 * double(duration) / double(scale), 1.0);
         std::vector<int64_t> byPts(frames.size(), -1);

@@ -1,15 +1,11 @@
 // Clip descriptors: the codec table by bit rate, size, rate and host
 // version, the format texts, and descriptors of written clips whose files
 // are incomplete (data size, refused ingest with one message per cycle).
-#include "FBCFormatClip.h"
 #include "HostEventCycle.h"
 #include "PluginTestSupport.h"
-#include "WrittenClip.h"
-
-#include <gtest/gtest.h>
 
 using namespace ComVantoVantoQZ64RADPlug;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace plugin_test;
 
 namespace {
 
@@ -76,7 +72,7 @@ TEST(FBCFormatClipTest, ClipWithAMissingMemberFileHasNoNegativeSizeAndRefusesIng
     description.coding.duration = 10010;
     const qztest::WrittenClip written = qztest::WriteClip(folder.Path(), description);
     std::filesystem::remove(written.mxfPaths[1]);
-    std::shared_ptr<FBCFormatClip> clip = plugin_test::FirstClipDescriptor(folder.Path());
+    std::shared_ptr<FBCFormatClip> clip = FirstClipDescriptor(folder.Path());
     ASSERT_TRUE(clip);
     const double audio = 4 * clip->dataSizeForAudioChannelIndex(0);
     EXPECT_GT(audio, double(std::filesystem::file_size(written.mxfPaths[0])));
@@ -86,7 +82,7 @@ TEST(FBCFormatClipTest, ClipWithAMissingMemberFileHasNoNegativeSizeAndRefusesIng
     ASSERT_TRUE(HostBundle::BundleWithPath(QZ_PLUGIN_BUNDLE));
     const std::string invalid = FBCFormatUtility::messageForKey("IDS_FCP_CLIP_INVALID").value_or("");
     ASSERT_FALSE(invalid.empty());
-    plugin_test::AlertRecorder recorder;
+    AlertRecorder recorder;
     for (int cycle = 1; cycle <= 2; ++cycle) {
         HostEventCycle events;
         for (int request = 0; request < 3; ++request) EXPECT_FALSE(clip->ingestObject());
@@ -105,7 +101,7 @@ TEST(FBCFormatClipTest, StartTimecodeFramesAreShownAtThePictureRate) {
         cw::ClipDescription description = qztest::SmallClip(c.rate, {6}, true, 2);
         description.startTimecode = cw::Timecode{1, 2, 3, 12};
         qztest::WriteClip(folder.Path(), description);
-        std::shared_ptr<FBCFormatClip> clip = plugin_test::FirstClipDescriptor(folder.Path());
+        std::shared_ptr<FBCFormatClip> clip = FirstClipDescriptor(folder.Path());
         ASSERT_TRUE(clip);
         EXPECT_EQ(clip->mediaStart(), c.shown);
     }

@@ -3,13 +3,9 @@
 // once (timed on an injected clock), with the clip name shown literally.
 #include "FBCFormatIngestObject.h"
 #include "PluginTestSupport.h"
-#include "WrittenClip.h"
-
-#include <gtest/gtest.h>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using plugin_test::SampleHolder;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace plugin_test;
 
 namespace {
 
@@ -24,7 +20,7 @@ struct Import {
         cw::ClipDescription description = qztest::SmallClip(cw::FrameRate::k29_97p, {frames}, false, 2);
         description.id.userId = userId;
         qztest::WriteClip(folder.Path(), description);
-        clip = plugin_test::FirstClipDescriptor(folder.Path());
+        clip = FirstClipDescriptor(folder.Path());
         EXPECT_TRUE(clip);
         if (!clip) return;
         ingest = FBCFormatIngestObject::initWithFormatClip(clip);
@@ -97,7 +93,7 @@ TEST(FBCFormatIngestObjectTest, ResetSoonAfterAStopBeforeTheEndReportsTheClip) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        plugin_test::AlertRecorder recorder;
+        AlertRecorder recorder;
         Import run(6);
         ASSERT_TRUE(run.ingest);
         for (int i = 0; i < c.delivered; ++i) run.Next();
@@ -131,11 +127,11 @@ TEST(FBCFormatIngestObjectTest, MessageHoldsTheNameLiterallyAndNeedsExactlyOneOb
     // a table whose message holds two directives shows nothing.
     for (const char* message : {"Clip %@ was stopped.", "Clip %@ of %@"}) {
         SCOPED_TRACE(message);
-        plugin_test::BundleCopy copy;
+        BundleCopy copy;
         copy.Write("Contents/Resources/en.lproj/Localizable.strings",
-                   plugin_test::StringsTable("gone", "Import", message));
+                   StringsTable("gone", "Import", message));
         ASSERT_TRUE(copy.Register());
-        plugin_test::AlertRecorder recorder;
+        AlertRecorder recorder;
         Import run(6, "%n");
         ASSERT_TRUE(run.ingest);
         EXPECT_EQ(run.clip->name(), "%n0001");

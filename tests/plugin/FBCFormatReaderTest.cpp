@@ -1,19 +1,11 @@
 // The tracks a format reader offers for written clips (which, their time
 // ranges and sizes), the edge flags of the time factory, and cursors that
 // outlive the reader, its tracks and the host's movie reference.
-#include "FBCFormatReader.h"
-#include "FBCTrackReader.h"
 #include "FBCVideoSampleCursor.h"
 #include "PluginTestSupport.h"
-#include "ScratchClip.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using plugin_test::TrackOf;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace plugin_test;
 
 namespace {
 
@@ -41,7 +33,7 @@ TEST(FBCFormatReaderTest, TracksOnlyWhereTheMovieHasTheirDescription) {
         cw::ClipDescription description = qztest::SmallClip(c.rate, c.members, false, c.channels);
         description.audioBitsPerSample = c.bits;
         const qztest::ScratchClip clip("reader", description);
-        auto reader = FBCFormatReader::initWithMovieSample(plugin_test::Open(clip.cifPath));
+        auto reader = FBCFormatReader::initWithMovieSample(Open(clip.cifPath));
         ASSERT_TRUE(reader);
         std::vector<FourCharCode> types, expectedTypes = {kMIORADMediaType_Video, kMIORADMediaType_TimeCode};
         if (CMTIME_IS_VALID(c.audio.duration)) expectedTypes.push_back(kMIORADMediaType_Audio);
@@ -67,7 +59,7 @@ TEST(FBCFormatReaderTest, TracksOnlyWhereTheMovieHasTheirDescription) {
 
 TEST(FBCFormatReaderTest, TimeFactoryFlagsTheTrackEdges) {
     const qztest::ScratchClip clip("reader", qztest::SmallClip(cw::FrameRate::k25p, {12}));
-    auto reader = FBCFormatReader::initWithMovieSample(plugin_test::Open(clip.cifPath));
+    auto reader = FBCFormatReader::initWithMovieSample(Open(clip.cifPath));
     ASSERT_TRUE(reader);
     const struct {
         CMTime time;
@@ -97,20 +89,20 @@ TEST(FBCFormatReaderTest, CursorsAndTracksKeepTheMovie) {
     std::shared_ptr<MIORADSampleCursorProtocol> cursor;
     std::shared_ptr<MIORADTrackReaderProtocol> audio;
     {
-        auto reader = FBCFormatReader::initWithMovieSample(plugin_test::Open(clip.cifPath));
+        auto reader = FBCFormatReader::initWithMovieSample(Open(clip.cifPath));
         ASSERT_TRUE(reader);
         cursor = TrackOf(*reader, kMIORADMediaType_Video)->cursorAtFirstSampleInDecodeOrder();
         audio = TrackOf(*reader, kMIORADMediaType_Audio);
     }
     ASSERT_TRUE(cursor && audio);
     ASSERT_EQ(cursor->stepInDecodeOrder(5), 0);
-    plugin_test::SampleHolder picture = plugin_test::SampleHolder::Adopt(cursor->createSampleBuffer(nullptr));
+    SampleHolder picture = SampleHolder::Adopt(cursor->createSampleBuffer(nullptr));
     ASSERT_TRUE(picture);
     EXPECT_EQ(CMSampleBufferGetTotalSampleSize(picture.Get()), clip.frames[5].record.pictureSize);
     auto last = audio->cursorAtLastSampleInDecodeOrder();
     audio.reset();
     ASSERT_TRUE(last);
     EXPECT_EQ(CMTimeCompare(last->presentationTimeStamp(), CMTimeMake(9609, 48000)), 0);
-    plugin_test::SampleHolder sound = plugin_test::SampleHolder::Adopt(last->createSampleBuffer(nullptr));
-    EXPECT_EQ(plugin_test::BytesOf(sound.Get()), plugin_test::Tones(9609, 1));
+    SampleHolder sound = SampleHolder::Adopt(last->createSampleBuffer(nullptr));
+    EXPECT_EQ(BytesOf(sound.Get()), Tones(9609, 1));
 }

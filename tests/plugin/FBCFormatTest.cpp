@@ -1,19 +1,14 @@
 // The principal, the factory and the utility class: the host version's
 // reading, the transcoding offer, the identifier check, and the nil or
 // blank answers of a bundle whose parts are missing or malformed.
-#include "CFArray.h"
-#include "CFDictionary.h"
 #include "CFNumber.h"
-#include "CFString.h"
 #include "FBCFormat.h"
 #include "FBCFormatFactory.h"
-#include "FBCFormatUtility.h"
 #include "HostImage.h"
 #include "PluginTestSupport.h"
 
-#include <gtest/gtest.h>
-
 using namespace ComVantoVantoQZ64RADPlug;
+using namespace plugin_test;
 
 namespace {
 
@@ -23,11 +18,7 @@ std::vector<int32_t> OfferedCodes(FBCFormat& plugin) {
     CFHolder<CFArrayRef> offer = plugin.targetFormats();
     EXPECT_EQ(CFArrayGetCount(offer.Get()), 1);
     const auto* entry = CFCast<CFDictionary>(CFArrayGetValueAtIndex(offer.Get(), 0));
-    auto value = [&](const char* key) {
-        CFHolder<CFStringRef> k =
-            CFHolder<CFStringRef>::Adopt(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
-        return CFDictionaryGetValue(entry, k.Get());
-    };
+    auto value = [&](const char* key) { return CFDictionaryGetValue(entry, String(key).Get()); };
     int32_t preferred = 0;
     CFNumberGetValue(CFCast<CFNumber>(value("preferredTargetFormatIndex")), kCFNumberSInt32Type, &preferred);
     EXPECT_EQ(preferred, 1);
@@ -79,7 +70,7 @@ TEST(FBCFormatTest, HostVersionDecidesThePackedVersionTheOfferAndThePrincipal) {
 namespace {
 
 struct BundleAnswers {
-    plugin_test::AlertRecorder recorder;
+    AlertRecorder recorder;
     FBCFormatFactory factory;
     FBCFormat plugin;
     BundleAnswers() { HostBundle::SetMainBundleShortVersionString(std::string("11.0")); }
@@ -110,7 +101,7 @@ TEST(FBCFormatTest, WithoutARegisteredBundleEveryAnswerIsNilOrBlank) {
     // An information dictionary that cannot be read registers nothing.
     for (const char* info :
          {"", "<plist><dict><key>RADPlugins</key>", "<?xml version=\"1.0\"?><plist><array/></plist>"}) {
-        plugin_test::BundleCopy copy;
+        BundleCopy copy;
         copy.Write("Contents/Info.plist", info);
         EXPECT_FALSE(copy.Register());
         answers.expectNoIdentity();
@@ -128,7 +119,7 @@ TEST(FBCFormatTest, MalformedBundlePartsGiveNilAnswersOrABlankIcon) {
           "<key>RADPlugins</key><array><string>x</string></array>",
           "<key>RADPlugins</key><array><dict><key>PluginName</key><string>n</string></dict></array>"}) {
         SCOPED_TRACE(plugins);
-        plugin_test::BundleCopy copy;
+        BundleCopy copy;
         copy.Write("Contents/Info.plist", head + plugins + "</dict></plist>");
         ASSERT_TRUE(copy.Register());
         EXPECT_FALSE(plugin.uuid() || plugin.version());
@@ -145,7 +136,7 @@ TEST(FBCFormatTest, MalformedBundlePartsGiveNilAnswersOrABlankIcon) {
         {&strings, "<plist><dict><key>IDS_FCP_CLIP_INVALID</key>"}};
     for (const auto& [file, text] : broken) {
         SCOPED_TRACE(*file + ": " + text.value_or("(missing)"));
-        plugin_test::BundleCopy copy;
+        BundleCopy copy;
         if (text)
             copy.Write(*file, *text);
         else

@@ -9,29 +9,18 @@
 #include "ConcurrentReads.h"
 #include "ExternalTool.h"
 #include "FfprobePackets.h"
-#include "FileBytes.h"
 #include "PluginTestSupport.h"
-#include "ScratchClip.h"
-#include "ScratchFolder.h"
-#include "WrittenClip.h"
 
 #include "CFNumber.h"
 #include "CVImageBuffer.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using plugin_test::BytesOf;
-using plugin_test::FrameAudio;
-using plugin_test::Open;
-using plugin_test::SampleHolder;
-using plugin_test::Tones;
+using namespace plugin_test;
 using qztest::ScratchFolder;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 
 namespace {
 
@@ -192,7 +181,6 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrameAndFfmpegsReadingOfEachF
             EXPECT_EQ(CMTimeCompare(CMSampleBufferGetDuration(sample.Get()), CMTimeMake(d, scale)), 0);
             const bool opensFile = w.local == 0;
             const char type = w.record.type;
-            using plugin_test::BooleanAttachment;
             EXPECT_EQ(BooleanAttachment(sample.Get(), kCMSampleAttachmentKey_NotSync),
                       !(type == 'I' && opensFile));
             EXPECT_EQ(BooleanAttachment(sample.Get(), kCMSampleAttachmentKey_PartialSync),
@@ -336,8 +324,7 @@ TEST(FBCMovieSampleForFCPXTest, VideoAndTimecodeDescriptionsOfEachFormat) {
         {cw::FrameRate::k50i, cw::PictureSize::k1440x1080, false, 1440, 1080, 2, 4, 3, 1, 25, 25},
         {cw::FrameRate::k29_97p, cw::PictureSize::k1280x720, true, 1280, 720, 1, 1, 1, 1001, 30000, 30},
     };
-    CFHolder<CFStringRef> name = CFHolder<CFStringRef>::Adopt(
-        CFStringCreateWithCString(nullptr, "QZ 422 Long GOP", kCFStringEncodingUTF8));
+    CFHolder<CFStringRef> name = String("QZ 422 Long GOP");
     CFHolder<CFStringRef> frameNumber = CFHolder<CFStringRef>::Adopt(
         CFStringCreateWithCString(nullptr, "Framenumber", kCFStringEncodingASCII));
     for (const auto& c : cases) {

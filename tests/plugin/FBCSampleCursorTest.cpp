@@ -12,19 +12,12 @@
 #include "FBCVideoSampleCursor.h"
 #include "FfprobePackets.h"
 #include "PluginTestSupport.h"
-#include "ScratchFolder.h"
-#include "WrittenClip.h"
-
-#include <gtest/gtest.h>
 
 #include <limits>
 #include <thread>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using plugin_test::BytesOf;
-using plugin_test::SampleHolder;
-using plugin_test::TrackOf;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace plugin_test;
 
 namespace {
 
@@ -36,7 +29,7 @@ struct OpenClip {
 
 OpenClip Write(const std::string& root, cw::FrameRate rate, std::vector<uint32_t> members) {
     OpenClip open{qztest::WriteClip(root, qztest::SmallClip(rate, std::move(members))), nullptr};
-    open.reader = FBCFormatReader::initWithMovieSample(plugin_test::Open(open.clip.cifPath));
+    open.reader = FBCFormatReader::initWithMovieSample(Open(open.clip.cifPath));
     EXPECT_TRUE(open.reader);
     return open;
 }
@@ -144,7 +137,7 @@ TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {
             EXPECT_EQ(cursor->presentationIndex(), f);
             EXPECT_EQ(cursor->sampleIndex(), 0);
             SampleHolder rest = SampleHolder::Adopt(cursor->createSampleBuffer(cursor.get()));
-            EXPECT_EQ(BytesOf(rest.Get()), plugin_test::Tones(a, n));
+            EXPECT_EQ(BytesOf(rest.Get()), Tones(a, n));
             ASSERT_EQ(cursor->stepInPresentationOrder(-1), f == 0 ? kMIORADSampleCursorEndOfTrackErr : 0);
             if (f == 0) continue;
             EXPECT_EQ(cursor->presentationIndex(), f - 1);
@@ -157,7 +150,7 @@ TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {
         auto end = std::dynamic_pointer_cast<FBCAudioSampleCursor>(first->copy());
         ASSERT_EQ(end->stepInDecodeOrder(300), 0);
         SampleHolder run = SampleHolder::Adopt(first->createSampleBuffer(end.get()));
-        EXPECT_EQ(BytesOf(run.Get()), plugin_test::Tones(0, 300));
+        EXPECT_EQ(BytesOf(run.Get()), Tones(0, 300));
         EXPECT_EQ(first->stepByDecodeTime(CMTimeMake(-1, 48000)), kMIORADSampleCursorEndOfTrackErr);
         auto last = track->cursorAtLastSampleInDecodeOrder();
         ASSERT_TRUE(last);
@@ -207,9 +200,7 @@ TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
             std::vector<File> files;
         } clips[] = {
             {"card writer", written.reader, {{written.clip.mxfPaths[0], 0}, {written.clip.mxfPaths[1], 14}}},
-            {"ffmpeg",
-             FBCFormatReader::initWithMovieSample(plugin_test::Open(ffmpegFile)),
-             {{ffmpegFile, 0}}},
+            {"ffmpeg", FBCFormatReader::initWithMovieSample(Open(ffmpegFile)), {{ffmpegFile, 0}}},
         };
         for (const auto& c : clips) {
             SCOPED_TRACE(std::string(r.name) + " " + c.kind);
@@ -273,9 +264,7 @@ TEST(FBCSampleCursorTest, TimecodeLocationsInTheFramesOwnFile) {
 
         int64_t values[4] = {7, 7, 7, 7};
         bool flags[3] = {true, true, true};
-        CFHolder<CFStringRef> path =
-            CFHolder<CFStringRef>::Adopt(CFStringCreateWithCString(nullptr, "/x", kCFStringEncodingUTF8));
-        source.Reset(CFURLCreateWithFileSystemPath(nullptr, path.Get(), kCFURLPOSIXPathStyle, false));
+        source.Reset(CFURLCreateWithFileSystemPath(nullptr, String("/x").Get(), kCFURLPOSIXPathStyle, false));
         EXPECT_EQ(cursor->chunkDetails(&source, &values[0], &values[1], &values[2], &values[3], &flags[0],
                                        &flags[1], &flags[2]),
                   0);

@@ -6,13 +6,8 @@
 // lengths at the end of a file.
 #include "FBCTimeCodeSampleCursor.h"
 #include "FBCVideoSampleCursor.h"
-#include "FileBytes.h"
 #include "MIORADSDKUtilities.h"
 #include "PluginTestSupport.h"
-#include "ScratchFolder.h"
-#include "WrittenClip.h"
-
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,9 +17,7 @@
 #include <memory>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using plugin_test::BytesOf;
-using plugin_test::SampleHolder;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace plugin_test;
 
 namespace {
 
@@ -104,7 +97,7 @@ class UtilitiesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         clip_ = qztest::WriteClip(folder_.Path(), qztest::SmallClip(cw::FrameRate::k29_97p, {6}));
-        movie_ = plugin_test::Open(clip_.cifPath);
+        movie_ = Open(clip_.cifPath);
         ASSERT_TRUE(movie_);
         // Frame 2's element of the first sound track: 1602 samples from 3203.
         int32_t length = 0;
@@ -142,7 +135,7 @@ TEST_F(UtilitiesTest, ChunkFromTheCursorsOwnSample) {
         ASSERT_TRUE(sample);
         EXPECT_EQ(chunk_.index, 3);  // put back
         EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 1599);
-        EXPECT_EQ(BytesOf(sample.Get()), plugin_test::Tones(3203 + 3, 1599, 1));
+        EXPECT_EQ(BytesOf(sample.Get()), Tones(3203 + 3, 1599, 1));
         EXPECT_EQ(CMSampleBufferGetPresentationTimeStamp(sample.Get()).value, 1003);
         CMSampleTimingInfo timing;
         ASSERT_EQ(CMSampleBufferGetSampleTimingInfo(sample.Get(), 1598, &timing), 0);
@@ -201,7 +194,7 @@ TEST_F(UtilitiesTest, PluginCursorsThroughTheSectionPath) {
     chunk_.answersChunk = false;
     SampleHolder one = Create(chunk_);
     ASSERT_TRUE(one);
-    EXPECT_EQ(BytesOf(one.Get()), plugin_test::Tones(3203, 1, 1));
+    EXPECT_EQ(BytesOf(one.Get()), Tones(3203, 1, 1));
 }
 
 TEST(MIORADSDKUtilitiesTest, CoalescedChannelsKeepTheirOwnLabels) {

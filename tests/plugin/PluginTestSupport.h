@@ -1,6 +1,7 @@
 #pragma once
-// Helpers of the plug-in tests: opening written clips through the host
-// sample model and reading back what its sample buffers hold.
+// Helpers of the plug-in tests: opening written clips (written with
+// ScratchClip.h, patched with FileBytes.h) through the host sample model and
+// reading back what its sample buffers hold.
 #include "CFBoolean.h"
 #include "CFHolder.h"
 #include "CUArray.h"
@@ -10,9 +11,10 @@
 #include "FBCFormatUtility.h"
 #include "FBCMovieSampleForFCPX.h"
 #include "FBCTrackReader.h"
+#include "FileBytes.h"
 #include "HostAlert.h"
 #include "HostBundle.h"
-#include "ScratchFolder.h"
+#include "ScratchClip.h"
 #include "ToneGenerator.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +30,7 @@
 namespace plugin_test {
 
 namespace qz = ComVantoVantoQZ64RADPlug;
+namespace cw = qz::CardWriter;
 
 using SampleHolder = qz::CFHolder<qz::CMSampleBufferRef>;
 
@@ -45,6 +48,11 @@ inline std::shared_ptr<qz::FBCTrackReader> TrackOf(qz::MIORADFormatReaderProtoco
     return nullptr;
 }
 
+inline qz::CFHolder<qz::CFStringRef> String(const char* text) {
+    return qz::CFHolder<qz::CFStringRef>::Adopt(
+        qz::CFStringCreateWithCString(nullptr, text, qz::kCFStringEncodingUTF8));
+}
+
 // The bytes a sample buffer's block buffer holds (empty without one).
 inline std::vector<uint8_t> BytesOf(qz::CMSampleBufferRef sample) {
     qz::CMBlockBufferRef block = sample ? qz::CMSampleBufferGetDataBuffer(sample) : nullptr;
@@ -59,7 +67,6 @@ inline std::vector<uint8_t> BytesOf(qz::CMSampleBufferRef sample) {
 // Interleaved 16-bit samples of tone channels 0 to `channels` - 1 from
 // absolute sample `first`, `count` samples, as the card writer generated them.
 inline std::vector<uint8_t> Tones(int64_t first, int64_t count, int channels = 2) {
-    namespace cw = qz::CardWriter;
     std::vector<uint8_t> bytes;
     for (int64_t i = 0; i < count; ++i)
         for (int c = 0; c < channels; ++c) {
