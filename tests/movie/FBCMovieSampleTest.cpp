@@ -1,15 +1,9 @@
-// The in/out cursor over written clips: in and out points in the first,
-// second and third GOP, at and past the ends and at times that are not
-// finite; import sequences as the host runs them; time stamps and timecode
-// counters of whole clips; the audio description; one movie read from
-// eight threads at once.
+// The in/out cursor over written clips: in and out points (in the first
+// three GOPs, at and past the ends, not finite), imports as the host runs
+// them, time stamps and counters, the audio description, eight threads.
 #include "ConcurrentReads.h"
 #include "FBCMovieSample.h"
 #include "MovieTestSupport.h"
-#include "ScratchClip.h"
-#include "ScratchFolder.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,9 +12,7 @@
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using movie_test::Str;
-using qztest::ScratchFolder;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+using namespace movie_test;
 
 namespace {
 

@@ -1,7 +1,6 @@
-// The movie's presentation order and picture element sizes on OP1a files
-// that ffmpeg writes (open and closed GOPs, leading B pictures), against
-// ffprobe's packet list of the same file; the picture elements of whole
-// written clips decoded by ffmpeg.
+// The movie against ffmpeg: presentation order and picture sizes of files
+// ffmpeg writes against ffprobe's packets, and the pictures of written
+// clips decoded by ffmpeg.
 #include "DecodedPictures.h"
 #include "ExternalTool.h"
 #include "FBCMovieSample.h"
@@ -9,17 +8,13 @@
 #include "FfprobePackets.h"
 #include "MXFStream.h"
 #include "MovieTestSupport.h"
-#include "ScratchClip.h"
-#include "ScratchFolder.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 using namespace ComVantoVantoQZ64RADPlug;
-using movie_test::Str;
+using namespace movie_test;
 
 TEST(MovieInteropTest, PresentationOrderOfFfmpegFilesIsFfprobesPtsOrder) {
     QZ_REQUIRE_TOOL("ffmpeg");
@@ -66,7 +61,6 @@ TEST(MovieInteropTest, PresentationOrderOfFfmpegFilesIsFfprobesPtsOrder) {
 TEST(MovieInteropTest, PicturesOfWrittenClipsDecodeInPresentationOrder) {
     QZ_REQUIRE_TOOL("ffmpeg");
     QZ_REQUIRE_TOOL("ffprobe");
-    namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
     for (cw::FrameRate rate : {cw::FrameRate::k25p, cw::FrameRate::k59_94i}) {
         SCOPED_TRACE(cw::FrameRateName(rate));
         const qztest::ScratchClip clip("interop", qztest::SmallClip(rate, {10, 14, 9}, false, 0));
