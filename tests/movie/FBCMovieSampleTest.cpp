@@ -114,9 +114,8 @@ TEST_F(TwelvePictureGops, ImportsDeliverTheirRangeOnly) {
 }
 
 TEST(FBCMovieSampleTest, ThreeFrameClipStepsThreeTimes) {
-    ScratchFolder folder("sample");
-    CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(
-        Str(qztest::WriteClip(folder.Path(), qztest::SmallClip(cw::FrameRate::k59_94p, {3})).cifPath));
+    const qztest::ScratchClip clip("sample", qztest::SmallClip(cw::FrameRate::k59_94p, {3}));
+    CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
     ASSERT_TRUE(movie);
     movie->InitializeGetSample();
     std::vector<bool> steps;
@@ -139,11 +138,10 @@ TEST(FBCMovieSampleTest, AudioDescriptionCoversEverySoundTrack) {
     } cases[] = {{0, 16, 0}, {1, 16, 2}, {2, 16, 4}, {4, 16, 8}, {4, 24, 12}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.channels);
-        ScratchFolder folder("sample");
         cw::ClipDescription description = qztest::SmallClip(cw::FrameRate::k50i, {6}, true, c.channels);
         description.audioBitsPerSample = c.bits;
-        CUSharedPtr<FBCMovieSample> movie =
-            FBCMovieSample::Create(Str(qztest::WriteClip(folder.Path(), description).cifPath));
+        const qztest::ScratchClip clip("sample", description);
+        CUSharedPtr<FBCMovieSample> movie = FBCMovieSample::Create(Str(clip.cifPath));
         ASSERT_TRUE(movie);
         EXPECT_EQ(movie->FrameDuration(), 1);
         EXPECT_EQ(movie->MediaTimescale(), 25);

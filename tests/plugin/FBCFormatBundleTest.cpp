@@ -1,10 +1,6 @@
-// The built plug-in bundle as a host uses it: loaded from its folder, its
-// factory asked for the principal under several host versions, the sample
-// card recognised and listed, every clip property read against what the
-// card writer wrote, and every clip imported through the ingest object:
-// the pictures decode with ffmpeg to their frame numbers in presentation
-// order, the audio is the generated tones, the timecode counts on frame by
-// frame. Only the protocols are used: the module's classes are its own.
+// The built plug-in bundle as a host uses it, from loading to importing
+// every clip of the sample card, checked against the card writer and
+// ffmpeg. Only the protocols are used: the module's classes are its own.
 #include "DecodedPictures.h"
 #include "HostEventCycle.h"
 #include "HostImage.h"
@@ -59,11 +55,6 @@ const ExpectedClip kSampleCard[] = {
     {cw::FrameRate::k23_98p, cw::PictureSize::k1920x1080, "qzz1", "25Mbps VBR 1920 x 1080 23.98P", 23.98, 24},
     {cw::FrameRate::k29_97p, cw::PictureSize::k1280x720, "qzz1", "25Mbps VBR 1280 x 720 29.97P", 29.97, 30},
 };
-
-uint32_t FourCC(const char* code) {
-    return uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
-           uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]));
-}
 
 double LocalSeconds(const cw::RecordDateTime& r) {
     std::tm t{};
@@ -134,7 +125,7 @@ TEST(FBCFormatBundleTest, HostLoadsTheBundleListsTheSampleCardAndImportsEveryCli
         EXPECT_EQ(clip.name(), cw::ClipIdText(d.id));
         EXPECT_EQ(clip.clipID().value_or("").size(), 36u);
         EXPECT_EQ(clip.format(), "Vanto QZ MPEG2");
-        EXPECT_EQ(clip.sourceFormat(), FourCC(e.codec));
+        EXPECT_EQ(Text(clip.sourceFormat()), e.codec);
         EXPECT_EQ(clip.displayFormat(), e.displayFormat);
         EXPECT_DOUBLE_EQ(clip.transportRate(), e.transportRate);
         EXPECT_DOUBLE_EQ(clip.shootingRate(), e.shootingRate);

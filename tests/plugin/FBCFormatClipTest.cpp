@@ -7,14 +7,6 @@
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace plugin_test;
 
-namespace {
-
-std::string Text(uint32_t code) {
-    return {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
-}
-
-}  // namespace
-
 TEST(FBCFormatClipTest, CodecTypesFollowTheTableOfBitRateSizeAndFrameRate) {
     // Columns: {recording rate, video format}; rows: frame rates 0 to 10.
     const std::pair<uint32_t, uint32_t> columns[] = {{3, 1}, {2, 1}, {2, 3}, {2, 2},
@@ -67,12 +59,11 @@ TEST(FBCFormatClipTest, FormatNamesAndDisplayFormatsNameBitRateSizeAndRate) {
 // A spanned clip whose second member file is gone: the information file
 // still counts the whole duration, so the audio share exceeds the MXF bytes.
 TEST(FBCFormatClipTest, ClipWithAMissingMemberFileHasNoNegativeSizeAndRefusesIngestOncePerCycle) {
-    qztest::ScratchFolder folder("clip-missing-member");
     cw::ClipDescription description = qztest::SmallClip(cw::FrameRate::k29_97p, {10, 10}, false, 4);
     description.coding.duration = 10010;
-    const qztest::WrittenClip written = qztest::WriteClip(folder.Path(), description);
+    const qztest::ScratchClip written("clip-missing-member", description);
     std::filesystem::remove(written.mxfPaths[1]);
-    std::shared_ptr<FBCFormatClip> clip = FirstClipDescriptor(folder.Path());
+    std::shared_ptr<FBCFormatClip> clip = FirstClipDescriptor(written.root);
     ASSERT_TRUE(clip);
     const double audio = 4 * clip->dataSizeForAudioChannelIndex(0);
     EXPECT_GT(audio, double(std::filesystem::file_size(written.mxfPaths[0])));
@@ -97,11 +88,10 @@ TEST(FBCFormatClipTest, StartTimecodeFramesAreShownAtThePictureRate) {
         const char* shown;
     } cases[] = {{cw::FrameRate::k59_94p, "01:02:03:24"}, {cw::FrameRate::k29_97p, "01:02:03:12"}};
     for (const auto& c : cases) {
-        qztest::ScratchFolder folder("clip-start");
         cw::ClipDescription description = qztest::SmallClip(c.rate, {6}, true, 2);
         description.startTimecode = cw::Timecode{1, 2, 3, 12};
-        qztest::WriteClip(folder.Path(), description);
-        std::shared_ptr<FBCFormatClip> clip = FirstClipDescriptor(folder.Path());
+        const qztest::ScratchClip written("clip-start", description);
+        std::shared_ptr<FBCFormatClip> clip = FirstClipDescriptor(written.root);
         ASSERT_TRUE(clip);
         EXPECT_EQ(clip->mediaStart(), c.shown);
     }

@@ -1,10 +1,6 @@
-// The host sample model over written clips: the audio sample tables of the
-// six rates over a day, times to frames, video buffers of every frame
-// (bytes, times, dependency attachments, and ffmpeg's reading of each file),
-// audio buffers against the generated tones (whole and partial frames,
-// across member files, elements shorter or longer than the pattern), the
-// three descriptions and the clips that get none, refused element ranges
-// and missing files, and one clip built from eight threads at once.
+// The host sample model over written clips: sample tables and time mappings,
+// video and audio buffers and the three descriptions against the card
+// writer and ffmpeg, malformed elements, missing files, eight threads.
 #include "ClipTimecode.h"
 #include "ConcurrentReads.h"
 #include "ExternalTool.h"
@@ -329,12 +325,12 @@ TEST(FBCMovieSampleForFCPXTest, VideoAndTimecodeDescriptionsOfEachFormat) {
         CFStringCreateWithCString(nullptr, "Framenumber", kCFStringEncodingASCII));
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " at " + std::to_string(c.timescale));
-        ScratchFolder folder("plugin");
         cw::ClipDescription description = qztest::SmallClip(c.rate, {3});
         description.pictureSize = c.size;
         description.dropFrame = c.dropFrame;
         description.startTimecode = {10, 1, 2, 3};
-        auto movie = Open(qztest::WriteClip(folder.Path(), description).cifPath, name.Get(), 0x717A7A32);
+        const qztest::ScratchClip clip("plugin", description);
+        auto movie = Open(clip.cifPath, name.Get(), 0x717A7A32);
         ASSERT_TRUE(movie);
         CMFormatDescriptionRef video = movie->videoFormatDescription();
         ASSERT_TRUE(video);

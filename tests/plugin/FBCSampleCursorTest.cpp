@@ -1,10 +1,6 @@
-// The three sample cursors over whole written clips: every frame in decode
-// and presentation order (steps 1, 7, -5, by time) against what the card
-// writer recorded, the end-of-track refusals at both ends, audio cursors at
-// every frame boundary of 29.97P and 59.94P, timecode counters frame by
-// frame at 59.94P and 50P (card writer and ffmpeg files, against
-// ffprobe's timecode), timecode locations in the frame's own member file,
-// and cursors on one clip and on several from eight threads at once.
+// The three sample cursors over whole written clips against what the card
+// writer recorded (and ffprobe's timecode of card writer and ffmpeg
+// files), at the track ends and from eight threads at once.
 #include "ClipTimecode.h"
 #include "ExternalTool.h"
 #include "FBCAudioSampleCursor.h"
@@ -13,6 +9,7 @@
 #include "FfprobePackets.h"
 #include "PluginTestSupport.h"
 
+#include <deque>
 #include <limits>
 #include <thread>
 
@@ -21,18 +18,15 @@ using namespace plugin_test;
 
 namespace {
 
-struct OpenClip {
-    qztest::WrittenClip clip;
-    std::shared_ptr<FBCFormatReader> reader;
+// A written clip in a scratch folder of its own, opened through a format reader.
+struct OpenClip : qztest::ScratchClip {
+    std::shared_ptr<FBCFormatReader> reader = FBCFormatReader::initWithMovieSample(Open(cifPath));
+    OpenClip(cw::FrameRate rate, std::vector<uint32_t> members)
+        : ScratchClip("cursor", qztest::SmallClip(rate, std::move(members))) {
+        EXPECT_TRUE(reader);
+    }
     std::shared_ptr<FBCTrackReader> Track(FourCharCode type) const { return TrackOf(*reader, type); }
 };
-
-OpenClip Write(const std::string& root, cw::FrameRate rate, std::vector<uint32_t> members) {
-    OpenClip open{qztest::WriteClip(root, qztest::SmallClip(rate, std::move(members))), nullptr};
-    open.reader = FBCFormatReader::initWithMovieSample(Open(open.clip.cifPath));
-    EXPECT_TRUE(open.reader);
-    return open;
-}
 
 // The indices a cursor visits stepping by `step` until it is refused, and
 // that the refusal leaves it in place.
@@ -55,11 +49,10 @@ std::vector<int64_t> Every(int64_t from, int64_t step, int64_t count) {
 TEST(FBCSampleCursorTest, VideoStepsVisitEveryPictureInBothOrders) {
     for (cw::FrameRate rate : {cw::FrameRate::k29_97p, cw::FrameRate::k59_94i}) {
         SCOPED_TRACE(cw::FrameRateName(rate));
-        qztest::ScratchFolder folder("cursor");
-        const OpenClip open = Write(folder.Path(), rate, {13, 11});
+        const OpenClip open(rate, {13, 11});
         auto track = open.Track(kMIORADMediaType_Video);
         ASSERT_TRUE(track);
-        const int64_t n = int64_t(open.clip.frames.size());
+        const int64_t n = int64_t(open.frames.size());
         const CMTime d = CMTimeMake(track->timeRange().duration.value / n, track->timescale());
         auto decode = [](FBCVideoSampleCursor& c) { return int64_t{c.decodeIndex()}; };
         auto display = [](FBCVideoSampleCursor& c) { return int64_t{c.presentationIndex()}; };
@@ -87,7 +80,7 @@ TEST(FBCSampleCursorTest, VideoStepsVisitEveryPictureInBothOrders) {
             std::dynamic_pointer_cast<FBCVideoSampleCursor>(track->cursorAtFirstSampleInDecodeOrder());
         ASSERT_TRUE(cursor);
         for (int64_t i = 0; i < n; ++i, cursor->stepInDecodeOrder(1)) {
-            const qztest::WrittenFrame& w = open.clip.frames[size_t(i)];
+            const qztest::WrittenFrame& w = open.frames[size_t(i)];
             SCOPED_TRACE(i);
             ASSERT_EQ(cursor->decodeIndex(), i);
             EXPECT_EQ(cursor->presentationIndex(), i + w.record.displayOffset);
@@ -122,12 +115,11 @@ TEST(FBCSampleCursorTest, VideoStepsVisitEveryPictureInBothOrders) {
 TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {
     for (cw::FrameRate rate : {cw::FrameRate::k29_97p, cw::FrameRate::k59_94p}) {
         SCOPED_TRACE(cw::FrameRateName(rate));
-        qztest::ScratchFolder folder("cursor");
-        const OpenClip open = Write(folder.Path(), rate, {7, 5});
+        const OpenClip open(rate, {7, 5});
         auto track = open.Track(kMIORADMediaType_Audio);
         ASSERT_TRUE(track);
         FBCMovieSampleForFCPX& movie = *track->movieSample();
-        const int64_t frames = int64_t(open.clip.frames.size());
+        const int64_t frames = int64_t(open.frames.size());
         for (int64_t f = 0; f < frames; ++f) {
             SCOPED_TRACE(f);
             const int64_t a = movie.audioSampleIndexAtFrameIndex(f),
@@ -184,7 +176,7 @@ TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
         const char* ffmpegRate;
     } rates[] = {{"59.94P", cw::FrameRate::k59_94p, "60000/1001"}, {"50P", cw::FrameRate::k50p, "50"}};
     for (const auto& r : rates) {
-        const OpenClip written = Write(folder.Path() + "/" + r.name, r.rate, {14, 12});
+        const OpenClip written(r.rate, {14, 12});
         const std::string ffmpegFile = folder.Path() + "/" + r.name + ".mxf";
         ASSERT_EQ(
             qztest::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=1280x720:rate=" +
@@ -199,7 +191,7 @@ TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
             std::shared_ptr<FBCFormatReader> reader;
             std::vector<File> files;
         } clips[] = {
-            {"card writer", written.reader, {{written.clip.mxfPaths[0], 0}, {written.clip.mxfPaths[1], 14}}},
+            {"card writer", written.reader, {{written.mxfPaths[0], 0}, {written.mxfPaths[1], 14}}},
             {"ffmpeg", FBCFormatReader::initWithMovieSample(Open(ffmpegFile)), {{ffmpegFile, 0}}},
         };
         for (const auto& c : clips) {
@@ -244,12 +236,11 @@ TEST(FBCSampleCursorTest, TimecodeCountersRunFrameByFrameAt5994And50) {
 
 // A spanned clip's timecode samples lie in their own member files.
 TEST(FBCSampleCursorTest, TimecodeLocationsInTheFramesOwnFile) {
-    qztest::ScratchFolder folder("cursor");
-    const OpenClip open = Write(folder.Path(), cw::FrameRate::k25p, {6, 6});
+    const OpenClip open(cw::FrameRate::k25p, {6, 6});
     auto track = open.Track(kMIORADMediaType_TimeCode);
     ASSERT_TRUE(track);
     for (int64_t frame : {2, 9}) {
-        const qztest::WrittenFrame& w = open.clip.frames[size_t(frame)];
+        const qztest::WrittenFrame& w = open.frames[size_t(frame)];
         auto cursor = track->timeCodeCursorAtDecodeIndex(frame);
         ASSERT_TRUE(cursor && cursor->respondsTo(MIORADSampleCursorProtocol::Message::sampleLocation));
         int64_t count = 0, offset = 0, length = 0;
@@ -259,7 +250,7 @@ TEST(FBCSampleCursorTest, TimecodeLocationsInTheFramesOwnFile) {
         EXPECT_EQ(offset, int64_t(w.record.pictureOffset));
         EXPECT_EQ(length, int64_t(w.record.pictureSize));
         ASSERT_TRUE(source);
-        EXPECT_EQ(source.Get()->Path(), open.clip.mxfPaths[w.member]);
+        EXPECT_EQ(source.Get()->Path(), open.mxfPaths[w.member]);
         EXPECT_EQ(cursor->presentationIndex(), cursor->decodeIndex());
 
         int64_t values[4] = {7, 7, 7, 7};
@@ -298,12 +289,10 @@ std::vector<std::vector<uint8_t>> ReadAll(const FBCFormatReader& shared) {
 }
 
 TEST(FBCSampleCursorTest, EightThreadsOnOneClipAndOnEightReadLikeOne) {
-    qztest::ScratchFolder folder("cursor");
-    std::vector<OpenClip> clips;
+    std::deque<OpenClip> clips;
     const cw::FrameRate rates[] = {cw::FrameRate::k29_97p, cw::FrameRate::k25p, cw::FrameRate::k59_94p,
                                    cw::FrameRate::k50p};
-    for (int i = 0; i < 8; ++i)
-        clips.push_back(Write(folder.Path() + "/" + std::to_string(i), rates[i % 4], {7, uint32_t(5 + i)}));
+    for (int i = 0; i < 8; ++i) clips.emplace_back(rates[i % 4], std::vector<uint32_t>{7, uint32_t(5 + i)});
     std::vector<std::vector<std::vector<uint8_t>>> expected;
     for (const OpenClip& clip : clips) expected.push_back(ReadAll(*clip.reader));
     for (bool oneClip : {true, false}) {

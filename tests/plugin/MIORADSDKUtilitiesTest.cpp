@@ -1,9 +1,6 @@
-// The sample buffer utilities on cursors of written clips: a host's chunk
-// cursor on a mono sound element (three samples in, stepping to the track
-// end, and chunk details that do not hold together), the plug-in's own
-// cursors (the video cursor tells no location), coalescing mono buffers
-// (labels, differing formats and counts), and block reads and available
-// lengths at the end of a file.
+// The sample buffer utilities: buffers from a host's chunk cursor and from
+// the plug-in's own cursors, coalesced mono buffers, and block reads and
+// available lengths at the end of a file.
 #include "FBCTimeCodeSampleCursor.h"
 #include "FBCVideoSampleCursor.h"
 #include "MIORADSDKUtilities.h"

@@ -53,6 +53,11 @@ inline qz::CFHolder<qz::CFStringRef> String(const char* text) {
         qz::CFStringCreateWithCString(nullptr, text, qz::kCFStringEncodingUTF8));
 }
 
+// A four-character code as its text.
+inline std::string Text(uint32_t code) {
+    return {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
+}
+
 // The bytes a sample buffer's block buffer holds (empty without one).
 inline std::vector<uint8_t> BytesOf(qz::CMSampleBufferRef sample) {
     qz::CMBlockBufferRef block = sample ? qz::CMSampleBufferGetDataBuffer(sample) : nullptr;
