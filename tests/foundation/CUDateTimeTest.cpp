@@ -8,10 +8,7 @@
 #include "FoundationTestSupport.h"
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 #include <limits>
-#include <optional>
 #include <string>
 #include <vector>
 

@@ -6,11 +6,9 @@
 #include "TestFiles.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
+#include <filesystem>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -33,14 +31,8 @@ std::string RunShell(const std::string& command) {
 
 class CUDriveInfoTest : public ScratchTest {
 protected:
-    void SetUp() override {
-        char* real = ::realpath(m_Dir.c_str(), nullptr);
-        ASSERT_NE(real, nullptr);
-        m_Real = real;
-        std::free(real);
-    }
-
-    std::string m_Real;
+    // The folder with every link resolved, as the mount table names it.
+    const std::string m_Real = std::filesystem::canonical(m_Dir).string();
 };
 
 }  // namespace
@@ -128,43 +120,42 @@ TEST_F(CUDriveInfoTest, DriveTypeFromSysfs) {
     const std::string mmc = sys + "/devices/platform/mmc_host/mmc0/mmc0:0001/block";
     const std::string virt = sys + "/devices/virtual/block";
     std::filesystem::create_directories(sys + "/dev/block");
-    auto disk = [&](const std::string& parent, const std::string& name, const std::string& majmin,
-                    const std::string& removable, const std::string& type) {
-        std::filesystem::create_directories(parent + "/" + name + "/device");
-        qztest::WriteText(parent + "/" + name + "/removable", removable + "\n");
-        if (!type.empty()) qztest::WriteText(parent + "/" + name + "/device/type", type + "\n");
-        std::filesystem::create_directory_symlink(parent + "/" + name, sys + "/dev/block/" + majmin);
-    };
-    auto partition = [&](const std::string& parent, const std::string& name, const std::string& part,
-                         const std::string& majmin) {
-        std::filesystem::create_directories(parent + "/" + name + "/" + part);
-        qztest::WriteText(parent + "/" + name + "/" + part + "/partition", "1\n");
-        std::filesystem::create_directory_symlink(parent + "/" + name + "/" + part,
-                                                  sys + "/dev/block/" + majmin);
-    };
-    disk(pci, "sda", "8:0", "0", "0");
-    partition(pci, "sda", "sda1", "8:1");
-    disk(pci, "sr0", "11:0", "1", "5");
-    disk(pci, "sdc", "8:32", "0", "5");  // optical by SCSI type
-    disk(usb, "sdb", "8:16", "0", "0");  // USB stick that claims to be fixed
-    partition(usb, "sdb", "sdb1", "8:17");
-    disk(pci, "sdd", "8:48", "1", "0");  // removable flag
-    disk(mmc, "mmcblk0", "179:0", "0", "SD");
-    partition(mmc, "mmcblk0", "mmcblk0p1", "179:1");
-    disk(mmc, "mmcblk1", "179:8", "0", "MMC");  // soldered eMMC
-    disk(virt, "zram0", "253:0", "0", "");
-    disk(virt, "ram0", "1:0", "0", "");
-
+    // Each disk or partition: its folder, its device number, what the kernel
+    // says of it and the type it must be given.
     const struct {
+        std::string folder;
         uint32_t major, minor;
+        const char* removable;  // nullptr for a partition
+        const char* scsiType;   // nullptr when the device has none
         int32_t type;
-    } want[] = {
-        {8, 0, kCUDriveTypeFixed},          {8, 1, kCUDriveTypeFixed},        {11, 0, kCUDriveTypeOptical},
-        {8, 32, kCUDriveTypeOptical},       {8, 16, kCUDriveTypeRemovable},   {8, 17, kCUDriveTypeRemovable},
-        {8, 48, kCUDriveTypeRemovable},     {179, 0, kCUDriveTypeRemovable},  {179, 1, kCUDriveTypeRemovable},
-        {179, 8, kCUDriveTypeFixed},        {253, 0, kCUDriveTypeRamDisk},    {1, 0, kCUDriveTypeRamDisk},
-        {0, 42, kCUDriveTypeNoBlockDevice}, {9, 9, kCUDriveTypeNoBlockDevice}};
-    for (const auto& w : want)
-        EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, w.major, w.minor), w.type)
-            << w.major << ":" << w.minor;
+    } nodes[] = {
+        {pci + "/sda", 8, 0, "0", "0", kCUDriveTypeFixed},
+        {pci + "/sda/sda1", 8, 1, nullptr, nullptr, kCUDriveTypeFixed},
+        {pci + "/sr0", 11, 0, "1", "5", kCUDriveTypeOptical},
+        {pci + "/sdc", 8, 32, "0", "5", kCUDriveTypeOptical},    // optical by SCSI type
+        {usb + "/sdb", 8, 16, "0", "0", kCUDriveTypeRemovable},  // USB stick that claims to be fixed
+        {usb + "/sdb/sdb1", 8, 17, nullptr, nullptr, kCUDriveTypeRemovable},
+        {pci + "/sdd", 8, 48, "1", "0", kCUDriveTypeRemovable},  // removable flag
+        {mmc + "/mmcblk0", 179, 0, "0", "SD", kCUDriveTypeRemovable},
+        {mmc + "/mmcblk0/mmcblk0p1", 179, 1, nullptr, nullptr, kCUDriveTypeRemovable},
+        {mmc + "/mmcblk1", 179, 8, "0", "MMC", kCUDriveTypeFixed},  // soldered eMMC
+        {virt + "/zram0", 253, 0, "0", nullptr, kCUDriveTypeRamDisk},
+        {virt + "/ram0", 1, 0, "0", nullptr, kCUDriveTypeRamDisk},
+    };
+    for (const auto& n : nodes) {
+        std::filesystem::create_directories(n.folder + (n.removable ? "/device" : ""));
+        if (n.removable)
+            qztest::WriteText(n.folder + "/removable", n.removable + std::string("\n"));
+        else
+            qztest::WriteText(n.folder + "/partition", "1\n");
+        if (n.scsiType) qztest::WriteText(n.folder + "/device/type", n.scsiType + std::string("\n"));
+        const std::string number = std::to_string(n.major) + ":" + std::to_string(n.minor);
+        std::filesystem::create_directory_symlink(n.folder, sys + "/dev/block/" + number);
+    }
+    // Asked only once the whole tree exists: a partition is typed by its disk.
+    for (const auto& n : nodes)
+        EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, n.major, n.minor), n.type) << n.folder;
+    // Numbers that no device has.
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 0, 42), kCUDriveTypeNoBlockDevice);
+    EXPECT_EQ(CUDriveInfo::DriveTypeFromSysfs(sys, 9, 9), kCUDriveTypeNoBlockDevice);
 }

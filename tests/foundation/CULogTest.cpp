@@ -9,12 +9,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,11 +71,10 @@ TEST_F(CULogTest, LineFormatAndLevels) {
     std::vector<std::pair<std::string, std::string>> entries;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
         entries.emplace_back((*it)[1], (*it)[2]);
-    ASSERT_EQ(entries.size(), 3u) << text;
-    EXPECT_EQ(entries[0],
-              std::make_pair(std::string("INFO"), std::string("Create Clip Path[/card/C0001] ID[C0001]")));
-    EXPECT_EQ(entries[1], std::make_pair(std::string("ERROR"), std::string("error 5%")));
-    EXPECT_EQ(entries[2], std::make_pair(std::string("WARNING"), std::string("warn")));
+    EXPECT_EQ(entries, (decltype(entries){{"INFO", "Create Clip Path[/card/C0001] ID[C0001]"},
+                                          {"ERROR", "error 5%"},
+                                          {"WARNING", "warn"}}))
+        << text;
     EXPECT_EQ(text.size(), InfoLineLength("Create Clip Path[/card/C0001] ID[C0001]") +
                                InfoLineLength("error 5%") + 1 + InfoLineLength("warn") + 3);
 }

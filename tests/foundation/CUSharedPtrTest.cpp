@@ -1,6 +1,5 @@
 #include "CUObject.h"
 #include "CUSharedPtr.h"
-#include "CUStringMac.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "CUFailure.h"
 #include "CUStringMac.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "FoundationTestSupport.h"
@@ -12,14 +13,6 @@
 
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace foundation_test;
-
-namespace {
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-}  // namespace
 
 TEST(CUUUIDTest, RandomIdentifiersAreVersion4AndDistinct) {
     std::set<CFUUIDBytes> seen;
@@ -54,8 +47,7 @@ TEST(CUUUIDTest, SameBytesEqualUnderAllThreeComparisons) {
 TEST(CUUUIDTest, DescriptionCarriesTheTextForm) {
     CUSharedPtr<CUUUID> null = CUUUID::CreateNull();
     ASSERT_TRUE(null);
-    const std::string text = null->Description()->Utf8();
-    EXPECT_TRUE(EndsWith(text, ") 00000000-0000-0000-0000-000000000000")) << text;
+    EXPECT_THAT(null->Description()->Utf8(), ::testing::EndsWith(") 00000000-0000-0000-0000-000000000000"));
 }
 
 TEST(CUUUIDTest, MissingInputThrowsTwo) {

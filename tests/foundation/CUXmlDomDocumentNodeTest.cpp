@@ -2,7 +2,6 @@
 // loading with entity merging and refused content, writing with escapes and
 // attribute order; the nesting limit of all three.
 #include "CUFileStream.h"
-#include "CUMemoryStream.h"
 #include "CUMutableArray.h"
 #include "CUMutableDictionary.h"
 #include "CUStringMac.h"
@@ -29,12 +28,8 @@ using namespace foundation_test;
 
 namespace {
 
-CUSharedPtr<CUStream> MemoryStream(const std::string& bytes) {
-    return CUSharedPtr<CUStream>(new CUMemoryStream(const_cast<char*>(bytes.data()), bytes.size(), false));
-}
-
 uint32_t Load(const CUSharedPtr<CUXmlDomDocumentNode>& doc, const std::string& bytes) {
-    return doc->LoadXml(MemoryStream(bytes));
+    return doc->LoadXml(Memory(bytes));
 }
 
 CUSharedPtr<CUXmlDomNode> Child(const CUSharedPtr<CUXmlDomNode>& node, size_t index) {
@@ -72,8 +67,8 @@ protected:
     uint32_t Write(const CUSharedPtr<CUXmlDomDocumentNode>& doc, std::string& bytes) {
         const std::string path = Path("out.xml");
         std::filesystem::remove(path);
-        CUSharedPtr<CUStringMac> p = S(path.c_str());
-        CUSharedPtr<CUStream> stream(new CUFileStream(p, kCUStreamModeCreate, kCUStreamAccessWrite, true));
+        CUSharedPtr<CUStream> stream(
+            new CUFileStream(S(path), kCUStreamModeCreate, kCUStreamAccessWrite, true));
         const uint32_t status = doc->WriteXml(stream);
         stream = nullptr;
         bytes = qztest::ReadText(path);
@@ -354,7 +349,7 @@ TEST_F(CUXmlDomDocumentNodeWriteTest, WriteRefusesTreesThatWouldNotLoadBack) {
         EXPECT_EQ(Write(doc, bytes), 0u);
         EXPECT_EQ(doc->WriteXml(nullptr), 0x10001u);
         // A stream that cannot write.
-        EXPECT_EQ(doc->WriteXml(MemoryStream("x")), 0x10005u);
+        EXPECT_EQ(doc->WriteXml(Memory("x")), 0x10005u);
     }
     using D = CUSharedPtr<CUXmlDomDocumentNode>;
     using E = CUSharedPtr<CUXmlDomElementNode>;

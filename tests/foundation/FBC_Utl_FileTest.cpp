@@ -17,10 +17,8 @@
 #include "FoundationTestSupport.h"
 #include "TestFiles.h"
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -45,17 +43,6 @@ void SetMTime(const std::string& path, time_t seconds, long nanoseconds) {
 
 using qztest::ReadText;
 using qztest::WriteText;
-
-// A stream holding its own copy of `bytes`.
-CUSharedPtr<CUMemoryStream> Memory(const std::string& bytes) {
-    return CUSharedPtr<CUMemoryStream>(
-        new CUMemoryStream(const_cast<char*>(bytes.data()), bytes.size(), false));
-}
-
-std::string StreamBytes(const CUSharedPtr<CUMemoryStream>& stream) {
-    const uint64_t length = stream->Length();
-    return length ? std::string(reinterpret_cast<const char*>(stream->GetPtr()), length) : std::string();
-}
 
 // A second process that takes the exclusive lock on a file, reports 'L',
 // runs `whileLocked` (whose result byte it reports), reports 'R' and only
@@ -162,7 +149,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadAndWrite) {
     WriteText(file, std::string("ab\0cd", 5));
     auto stream = FBC_Utl_ExclusiveFileRead(S(file));
     ASSERT_FALSE(stream.IsNull());
-    EXPECT_EQ(StreamBytes(stream), std::string("ab\0cd", 5));
+    EXPECT_EQ(Bytes(stream), std::string("ab\0cd", 5));
 
     WriteText(file, "");
     auto empty = FBC_Utl_ExclusiveFileRead(S(file));
@@ -214,7 +201,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadWaitsForOtherHolder) {
         auto stream = FBC_Utl_ExclusiveFileRead(S(file));
         EXPECT_EQ(holder.Pending(), "KR");
         ASSERT_FALSE(stream.IsNull());
-        EXPECT_EQ(StreamBytes(stream), "new content");
+        EXPECT_EQ(Bytes(stream), "new content");
     }
 }
 
@@ -243,8 +230,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveReadWithABoundReadsAtMostThatMany) {
         WriteText(file, std::string("abcde").substr(0, c.fileLength));
         auto stream = FBC_Utl_ExclusiveFileRead(S(file), c.bound);
         ASSERT_FALSE(stream.IsNull()) << c.fileLength << " " << c.bound;
-        EXPECT_EQ(StreamBytes(stream), std::string("abcde").substr(0, c.read))
-            << c.fileLength << " " << c.bound;
+        EXPECT_EQ(Bytes(stream), std::string("abcde").substr(0, c.read)) << c.fileLength << " " << c.bound;
     }
     EXPECT_TRUE(FBC_Utl_ExclusiveFileRead(S(Path("missing")), 3).IsNull());
 }

@@ -1,9 +1,10 @@
 #pragma once
-// Helpers shared by the foundation tests: strings in and out, the code a
-// failure throws, a scratch folder per test, and the working folder and
-// time zone changed for one scope.
+// Helpers shared by the foundation tests: strings and memory streams in and
+// out, the code a failure throws, a scratch folder per test, and the working
+// folder and time zone changed for one scope.
 #include "CUDateTime.h"
 #include "CUFailure.h"
+#include "CUMemoryStream.h"
 #include "CUStringMac.h"
 #include "ScratchFolder.h"
 
@@ -19,6 +20,7 @@ namespace foundation_test {
 
 using ComVantoVantoQZ64RADPlug::CUDateTime;
 using ComVantoVantoQZ64RADPlug::CUError;
+using ComVantoVantoQZ64RADPlug::CUMemoryStream;
 using ComVantoVantoQZ64RADPlug::CUSharedPtr;
 using ComVantoVantoQZ64RADPlug::CUStringMac;
 
@@ -31,6 +33,16 @@ inline CUSharedPtr<CUStringMac> NullS() {
 }
 inline std::string Str(const CUSharedPtr<CUStringMac>& s) {
     return s ? s->Utf8() : std::string("<null>");
+}
+
+// A stream holding its own copy of `bytes`, and a stream's bytes back.
+inline CUSharedPtr<CUMemoryStream> Memory(const std::string& bytes) {
+    return CUSharedPtr<CUMemoryStream>(
+        new CUMemoryStream(const_cast<char*>(bytes.data()), bytes.size(), false));
+}
+inline std::string Bytes(const CUSharedPtr<CUMemoryStream>& stream) {
+    const uint64_t length = stream->Length();
+    return length ? std::string(reinterpret_cast<const char*>(stream->GetPtr()), length) : std::string();
 }
 
 // A test with a fresh folder of its own, removed afterwards.
@@ -48,8 +60,7 @@ uint32_t ThrownBy(F&& f) {
     try {
         f();
     } catch (const CUError& error) {
-        const uint32_t code = error.Code();
-        return code;
+        return error.Code();
     }
     return 0;
 }
