@@ -25,13 +25,10 @@ namespace {
 CUSharedPtr<CUObject> Num(int v) {
     return CUNumber::Create<int>(v);
 }
-int IntAt(const CUSharedPtr<CUArray>& a, size_t i) {
-    CUSharedPtr<CUNumber> n = a->ObjectAtIndex(i);
-    return n ? n->SInt32Value() : -999;
-}
+// The array's numbers; -999 for an element that is no number.
 std::vector<int> Ints(const CUSharedPtr<CUArray>& a) {
     std::vector<int> out;
-    for (size_t i = 0; i < a->Count(); ++i) out.push_back(IntAt(a, i));
+    for (const CUSharedPtr<CUNumber> n : a->GetInternalArray()) out.push_back(n ? n->SInt32Value() : -999);
     return out;
 }
 

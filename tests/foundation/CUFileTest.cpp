@@ -12,26 +12,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace foundation_test;
+namespace fs = std::filesystem;
 
 namespace {
 
 using qztest::ReadText;
 using qztest::WriteText;
-
-bool IsDir(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
 std::set<std::string> Paths(const CUSharedPtr<CUArray>& items) {
     std::set<std::string> out;
@@ -65,7 +57,7 @@ TEST_F(CUFileTest, ExistsDistinguishesFilesAndFolders) {
 TEST_F(CUFileTest, DeleteFile) {
     WriteText(Path("f"), "x");
     CUFile::Delete(S(Path("f")));
-    EXPECT_FALSE(Exists(Path("f")));
+    EXPECT_FALSE(fs::exists(Path("f")));
     EXPECT_EQ(ThrownBy([&] { CUFile::Delete(S(Path("f"))); }), 0u);  // missing: no error
     EXPECT_EQ(ThrownBy([&] { CUFile::Delete(S(m_Dir)); }), 7u);
     ASSERT_EQ(::mkdir(Path("ro").c_str(), 0777), 0);
@@ -85,7 +77,7 @@ TEST_F(CUFileTest, RenameInPlace) {
     info.Rename(S("new"));
     EXPECT_EQ(info.GetFullName()->Utf8(), Path("new"));
     EXPECT_EQ(ReadText(Path("new")), "data");
-    EXPECT_FALSE(Exists(Path("old")));
+    EXPECT_FALSE(fs::exists(Path("old")));
 
     // An existing entry of that name is never replaced; separators cannot
     // move the entry elsewhere.
@@ -98,18 +90,18 @@ TEST_F(CUFileTest, RenameInPlace) {
 
     ASSERT_EQ(::mkdir(Path("folder").c_str(), 0777), 0);
     CUDirectory::Rename(S(Path("folder/")), S("renamed"));
-    EXPECT_TRUE(IsDir(Path("renamed")));
+    EXPECT_TRUE(fs::is_directory(Path("renamed")));
 }
 
 TEST_F(CUFileTest, CreateDirectoryWalksUpToTheNearestExistingFolder) {
     ASSERT_EQ(::mkdir(Path("a").c_str(), 0777), 0);
     CUDirectoryInfo info(S(Path("a/b/c")));
     info.Create();
-    EXPECT_TRUE(IsDir(Path("a/b")));
-    EXPECT_TRUE(IsDir(Path("a/b/c")));
+    EXPECT_TRUE(fs::is_directory(Path("a/b")));
+    EXPECT_TRUE(fs::is_directory(Path("a/b/c")));
     info.Create();  // already there: nothing happens
     CUDirectory::CreateDirectory(S(Path("x/y/z/")));
-    EXPECT_TRUE(IsDir(Path("x/y/z")));
+    EXPECT_TRUE(fs::is_directory(Path("x/y/z")));
 
     // A file in the way.
     WriteText(Path("file"), "x");
@@ -122,10 +114,10 @@ TEST_F(CUFileTest, CreateDirectoryEndsForEmptyAndRelativePaths) {
     EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(S("")); }), 4u);
     const InFolder here(m_Dir);
     EXPECT_EQ(ThrownBy([] { CUDirectory::CreateDirectory(S("nosuch/deeper/folder")); }), 4u);
-    EXPECT_FALSE(IsDir("nosuch"));
+    EXPECT_FALSE(fs::is_directory("nosuch"));
     ASSERT_EQ(::mkdir("rel", 0777), 0);
     CUDirectory::CreateDirectory(S("rel/one/two"));
-    EXPECT_TRUE(IsDir("rel/one/two"));
+    EXPECT_TRUE(fs::is_directory("rel/one/two"));
 }
 
 TEST_F(CUFileTest, DeleteFolders) {
@@ -136,7 +128,7 @@ TEST_F(CUFileTest, DeleteFolders) {
     EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(S(Path("full")), false); }), 4u);
     ASSERT_EQ(::mkdir(Path("empty").c_str(), 0777), 0);
     CUDirectory::Delete(S(Path("empty")));
-    EXPECT_FALSE(Exists(Path("empty")));
+    EXPECT_FALSE(fs::exists(Path("empty")));
 
     // Recursive delete removes the tree but not what a link inside points to.
     ASSERT_EQ(::mkdir(Path("outside").c_str(), 0777), 0);
@@ -146,7 +138,7 @@ TEST_F(CUFileTest, DeleteFolders) {
     WriteText(Path("full/sub/deeper/.hidden"), "x");
     ASSERT_EQ(::symlink(Path("outside").c_str(), Path("full/sub/link").c_str()), 0);
     CUDirectory::Delete(S(Path("full")), true);
-    EXPECT_FALSE(Exists(Path("full")));
+    EXPECT_FALSE(fs::exists(Path("full")));
     EXPECT_EQ(ReadText(Path("outside/precious")), "keep");
     EXPECT_EQ(ThrownBy([&] { CUDirectory::Delete(S(Path("full")), true); }), 3u);
 }
@@ -188,13 +180,13 @@ TEST_F(CUFileTest, CopyAndMoveWithProgress) {
     _CUFileProgress cancel{[](uint64_t, uint64_t) { return false; }};
     EXPECT_EQ(ThrownBy([&] { CUFile::CopyWithProgress(S(Path("src")), S(Path("partial")), false, &cancel); }),
               4u);
-    EXPECT_FALSE(Exists(Path("partial")));
+    EXPECT_FALSE(fs::exists(Path("partial")));
 
     CUFileInfo moving(S(Path("copy")));
     moving.MoveWithProgress(S(Path("moved")), false, nullptr);
-    EXPECT_FALSE(Exists(Path("copy")));
+    EXPECT_FALSE(fs::exists(Path("copy")));
     EXPECT_EQ(moving.GetFullName()->Utf8(), Path("moved"));
     EXPECT_EQ(ThrownBy([&] { CUFile::MoveWithProgress(S(Path("moved")), S(Path("taken")), false, nullptr); }),
               4u);
-    EXPECT_TRUE(Exists(Path("moved")));
+    EXPECT_TRUE(fs::exists(Path("moved")));
 }

@@ -241,9 +241,7 @@ TEST_F(FBC_Utl_FileTest, ExclusiveWriteKeepsPermissionsAndLeavesNothingBeside) {
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
     EXPECT_TRUE(FBC_Utl_ExclusiveFileWrite(S(file), Memory("new")));
     EXPECT_EQ(ReadText(file), "new");
-    struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(m_Dir), std::filesystem::directory_iterator()), 1);
 }
