@@ -154,10 +154,7 @@ TEST(CUDictionary, KeysAreOrderedByCollationAndCopied) {
 
     CUSharedPtr<CUArray> keys = d->AllKeys();
     std::vector<std::string> order;
-    for (size_t i = 0; i < keys->Count(); ++i) {
-        CUSharedPtr<CUStringMac> k = keys->ObjectAtIndex(i);
-        order.push_back(k->Utf8());
-    }
+    for (const CUSharedPtr<CUStringMac> k : keys->GetInternalArray()) order.push_back(Str(k));
     // "b" and "B" are distinct keys next to each other (either way round), then e < é < f.
     if (order.size() == 6 && order[1] == "B") std::swap(order[1], order[2]);
     EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "B", "e", "\u00e9", "f"}));

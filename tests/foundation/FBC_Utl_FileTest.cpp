@@ -67,7 +67,11 @@ public:
             ::_exit(0);
         }
         ::close(m_Pipe[1]);
-        EXPECT_EQ(Receive(), 'L');
+        char c = 0;
+        EXPECT_EQ(::read(m_Pipe[0], &c, 1), 1);
+        EXPECT_EQ(c, 'L');
+        // From here on Pending() takes only what has been sent, without waiting.
+        ::fcntl(m_Pipe[0], F_SETFL, ::fcntl(m_Pipe[0], F_GETFL) | O_NONBLOCK);
     }
     ~LockHolder() {
         int status = 0;
@@ -75,18 +79,11 @@ public:
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         ::close(m_Pipe[0]);
     }
-    char Receive() {
-        char c = 0;
-        return ::read(m_Pipe[0], &c, 1) == 1 ? c : 0;
-    }
-    // What the holder has sent so far, without waiting.
+    // What the holder has sent so far.
     std::string Pending() {
-        const int flags = ::fcntl(m_Pipe[0], F_GETFL);
-        ::fcntl(m_Pipe[0], F_SETFL, flags | O_NONBLOCK);
         std::string out;
         char c;
         while (::read(m_Pipe[0], &c, 1) == 1) out.push_back(c);
-        ::fcntl(m_Pipe[0], F_SETFL, flags);
         return out;
     }
 
