@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "MxfTestBytes.h"
 #include "TestFiles.h"
 
 namespace qztest {
@@ -27,9 +28,7 @@ inline int PatchItems(std::vector<uint8_t>& file, uint64_t end, uint16_t tag, ui
 }
 
 inline std::vector<uint8_t> BigEndian(uint64_t value, int bytes) {
-    std::vector<uint8_t> out;
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    return out;
+    return mxftest::Bytes().be(value, bytes);
 }
 
 }  // namespace qztest

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <map>
 #include <string>
 #include <utility>
@@ -62,25 +61,18 @@ inline uint64_t BE(const std::vector<uint8_t>& f, uint64_t at, int n) {
     return v;
 }
 
-inline bool KeyStarts(const Key16& key, std::initializer_list<uint8_t> prefix) {
-    return std::equal(prefix.begin(), prefix.end(), key.begin());
+// Whether the first `n` bytes of `key` are those of `reference` (a key of
+// MxfTestBytes.h).
+inline bool SamePrefix(const Key16& key, const Key16& reference, size_t n) {
+    return std::equal(reference.begin(), reference.begin() + static_cast<long>(n), key.begin());
 }
 // Partition pack: kind 2 header, 3 body, 4 footer.
 inline int PartitionKind(const Key16& k) {
-    if (!KeyStarts(k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01}))
-        return 0;
+    if (!SamePrefix(k, kHeaderPartitionKey, 13)) return 0;
     return (k[13] >= 2 && k[13] <= 4) ? k[13] : 0;
 }
-inline bool IsSystemPack(const Key16& k) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x04, 0x01, 0x01});
-}
-inline bool IsPackageMetadata(const Key16& k) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x43, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, 0x04, 0x01, 0x02});
-}
 inline bool IsEssence(const Key16& k, uint8_t item) {
-    return KeyStarts(k, {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01, item});
+    return SamePrefix(k, kPictureKey, 12) && k[12] == item;
 }
 inline bool IsPicture(const Key16& k) {
     return IsEssence(k, 0x15) && k[14] == 0x05;
@@ -88,17 +80,11 @@ inline bool IsPicture(const Key16& k) {
 inline bool IsSound(const Key16& k) {
     return IsEssence(k, 0x16);
 }
-inline bool IsFill(const Key16& k) {
-    return KeyStarts(k, {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01}) && k[8] == 0x03 && k[9] == 0x01 &&
-           k[10] == 0x02 && k[11] == 0x10;
-}
 inline bool IsIndexSegment(const Key16& k) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x02, 0x01, 0x01, 0x10, 0x01});
+    return SamePrefix(k, kIndexSegmentKey, 15);
 }
 inline bool IsSet(const Key16& k, uint8_t kind) {
-    return KeyStarts(
-        k, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01, kind});
+    return SamePrefix(k, SetKey(kind), 15);
 }
 
 struct Partition {

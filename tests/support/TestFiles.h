@@ -34,9 +34,7 @@ inline std::string ReadTextAfter(const std::string& path, size_t skip) {
 }
 
 inline bool WriteText(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return bool(out);
+    return WriteFile(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
 }  // namespace qztest

@@ -15,8 +15,6 @@
 
 namespace qztest {
 
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
-
 struct WrittenFrame {
     size_t member = 0;  // position in the clip's member list
     uint32_t local = 0;
