@@ -1,55 +1,31 @@
 #pragma once
-// Helpers shared by the card writer tests: big-endian reads of written
-// images, whole-file reads, errors that must name their reason, running peer
-// tools and an XML dump script.
+// Helpers shared by the card writer tests: slices of written images, errors
+// that must name their reason, running peer tools and reading what they
+// print, and an XML dump script.
 #include <gtest/gtest.h>
 #include "ExternalTool.h"
+#include "MxfKlvWalk.h"
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace cardwriter_test {
 
-inline uint32_t U8(const std::vector<uint8_t>& b, size_t at) {
-    return b.at(at);
-}
-inline uint32_t U16(const std::vector<uint8_t>& b, size_t at) {
-    return (U8(b, at) << 8) | U8(b, at + 1);
-}
-inline uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-    return (U16(b, at) << 16) | U16(b, at + 2);
-}
+// Big-endian reads of written images (std::out_of_range beyond their end).
+using mxftest::BE;
+
+// The n bytes at `at`; a slice beyond the image fails the test.
 inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& b, size_t at, size_t n) {
     if (at > b.size() || n > b.size() - at)
         ADD_FAILURE() << "slice " << at << "+" << n << " beyond " << b.size();
     if (at > b.size()) return {};
     return std::vector<uint8_t>(b.begin() + static_cast<long>(at),
                                 b.begin() + static_cast<long>(std::min(b.size(), at + n)));
-}
-inline std::string Text(const std::vector<uint8_t>& b, size_t at, size_t n) {
-    const auto s = Slice(b, at, n);
-    return std::string(s.begin(), s.end());
-}
-inline bool AllZero(const std::vector<uint8_t>& b, size_t at, size_t n) {
-    for (uint8_t v : Slice(b, at, n))
-        if (v != 0) return false;
-    return true;
-}
-template <size_t N>
-std::vector<uint8_t> VectorOf(const std::array<uint8_t, N>& a) {
-    return std::vector<uint8_t>(a.begin(), a.end());
 }
 
 using qztest::ReadFile;
@@ -73,6 +49,14 @@ void ExpectThrowNaming(F&& f, const std::string& reason) {
 // Peers report problems on stderr: the card writer tests read both streams.
 inline CommandResult RunPeer(const std::string& command) {
     return qztest::RunCommand(command, qztest::Capture::StdoutAndStderr);
+}
+
+// The value of the first "key=value" line of a peer's output; empty without one.
+inline std::string ProbeValue(const std::string& output, const std::string& key) {
+    const std::string text = "\n" + output, start = "\n" + key + "=";
+    const auto at = text.find(start);
+    if (at == std::string::npos) return {};
+    return text.substr(at + start.size(), text.find('\n', at + 1) - at - start.size());
 }
 
 // Path of a python3 script (written once per process) that parses an XML

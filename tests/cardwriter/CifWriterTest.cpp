@@ -14,14 +14,11 @@ using namespace cardwriter_test;
 
 namespace {
 
-CardDescription OneClipCard(const ClipDescription& clip) {
+// The clip information block of a card holding only `clip`.
+std::vector<uint8_t> Block(const ClipDescription& clip) {
     CardDescription card;
     card.clips.push_back(clip);
-    return card;
-}
-
-std::vector<uint8_t> Block(const ClipDescription& clip) {
-    return BuildClipInformation(OneClipCard(clip), 0);
+    return BuildClipInformation(card, 0);
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ namespace {
 
 constexpr size_t kCifTable = 0x3000, kMediaMetadata = 0x273600;
 
-CardDescription ThreeClipCard() {
+}  // namespace
+
+TEST(MifWriterTest, EntriesFollowTheClipOrderNotTheDescriptionOrder) {
     CardDescription card;
     for (uint32_t i = 0; i < 3; ++i) {
         ClipDescription clip;
@@ -24,19 +26,12 @@ CardDescription ThreeClipCard() {
         clip.frameRate = i == 2 ? FrameRate::k29_97p : FrameRate::k59_94i;
         card.clips.push_back(clip);
     }
-    return card;
-}
-
-}  // namespace
-
-TEST(MifWriterTest, EntriesFollowTheClipOrderNotTheDescriptionOrder) {
-    CardDescription card = ThreeClipCard();
     card.clipOrder = {2, 0};  // clip 1 has a folder but no index entry
     const auto image = BuildMediaIndex(card);
-    EXPECT_EQ(U32(image, 8), 2u);
-    EXPECT_EQ(U32(image, 12 + 4), 32u);
-    EXPECT_EQ(U32(image, 24 + 4), 12u);
-    EXPECT_TRUE(AllZero(image, 36, 12));
+    EXPECT_EQ(BE(image, 8, 4), 2u);
+    EXPECT_EQ(BE(image, 12 + 4, 4), 32u);
+    EXPECT_EQ(BE(image, 24 + 4, 4), 12u);
+    EXPECT_EQ(Slice(image, 36, 12), std::vector<uint8_t>(12, 0));
     EXPECT_EQ(Slice(image, kCifTable, 2560), BuildClipInformation(card, 2));
     EXPECT_EQ(Slice(image, kCifTable + 2560, 2560), BuildClipInformation(card, 0));
 
@@ -53,10 +48,11 @@ TEST(MifWriterTest, FullCardOf999ClipsFitsAndOneMoreIsRefused) {
     }
     const auto image = BuildMediaIndex(card);
     ASSERT_EQ(image.size(), 2573824u);
-    EXPECT_EQ(U32(image, 8), 999u);
-    EXPECT_EQ(U32(image, 12 + 998 * 12 + 4), 999u);
-    EXPECT_EQ(Text(image, kCifTable + 998 * 2560, 2), "CI");  // last slot ends at the metadata block
-    EXPECT_EQ(Text(image, kMediaMetadata, 2), "MM");
+    EXPECT_EQ(BE(image, 8, 4), 999u);
+    EXPECT_EQ(BE(image, 12 + 998 * 12 + 4, 4), 999u);
+    // The last slot ends at the metadata block.
+    EXPECT_EQ(Slice(image, kCifTable + 998 * 2560, 2), (std::vector<uint8_t>{'C', 'I'}));
+    EXPECT_EQ(Slice(image, kMediaMetadata, 2), (std::vector<uint8_t>{'M', 'M'}));
 
     clip.id.number = 1000;
     card.clips.push_back(clip);

@@ -3,18 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <numeric>
-#include <sstream>
 #include <stdexcept>
 
 #include "CardTestSupport.h"
 #include "DrawnNumber.h"
 
 namespace CW = ComVantoVantoQZ64RADPlug::CardWriter;
+using cardwriter_test::ProbeValue;
 using cardwriter_test::RunPeer;
 using cardwriter_test::ScratchFolder;
 using cardwriter_test::ShellQuote;
@@ -285,17 +283,6 @@ void PrintTo(const DecodeCase& c, std::ostream* os) {
 
 class Mpeg2DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
-std::map<std::string, std::string> ProbeFields(const std::string& output) {
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return fields;
-}
-
 }  // namespace
 
 TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
@@ -310,15 +297,13 @@ TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
 
     ScratchFolder folder;
     const std::string es = folder.Path() + "/video.m2v";
-    {
-        std::ofstream out(es, std::ios::binary);
-        CW::CodedPicture p;
-        for (int64_t k = 0; k < c.frames; ++k) {
-            encoder.EncodePicture(k, p);
-            out.write(reinterpret_cast<const char*>(p.bytes.data()),
-                      static_cast<std::streamsize>(p.bytes.size()));
-        }
+    std::vector<uint8_t> stream;
+    CW::CodedPicture p;
+    for (int64_t k = 0; k < c.frames; ++k) {
+        encoder.EncodePicture(k, p);
+        stream.insert(stream.end(), p.bytes.begin(), p.bytes.end());
     }
+    ASSERT_TRUE(qztest::WriteFile(es, stream));
 
     const auto probe = RunPeer(
         "ffprobe -v error -select_streams v:0 -show_entries "
@@ -326,14 +311,14 @@ TEST_P(Mpeg2DecodeTest, FfmpegDecodesEveryFrameShowingItsDisplayIndex) {
         "-of default=noprint_wrappers=1 -f mpegvideo " +
         ShellQuote(es));
     ASSERT_EQ(probe.exitCode, 0) << probe.output;
-    auto fields = ProbeFields(probe.output);
-    EXPECT_EQ(fields["codec_name"], "mpeg2video");
-    EXPECT_EQ(fields["profile"], "4:2:2");
-    EXPECT_EQ(fields["pix_fmt"], "yuv422p");
-    EXPECT_EQ(fields["width"], std::to_string(c.width));
-    EXPECT_EQ(fields["height"], std::to_string(c.height));
-    EXPECT_EQ(fields["field_order"], !c.interlaced ? "progressive" : c.topFieldFirst ? "tt" : "bb");
-    EXPECT_EQ(fields["r_frame_rate"], std::to_string(c.num) + "/" + std::to_string(c.den));
+    const std::string& out = probe.output;
+    EXPECT_EQ(ProbeValue(out, "codec_name"), "mpeg2video");
+    EXPECT_EQ(ProbeValue(out, "profile"), "4:2:2");
+    EXPECT_EQ(ProbeValue(out, "pix_fmt"), "yuv422p");
+    EXPECT_EQ(ProbeValue(out, "width"), std::to_string(c.width));
+    EXPECT_EQ(ProbeValue(out, "height"), std::to_string(c.height));
+    EXPECT_EQ(ProbeValue(out, "field_order"), !c.interlaced ? "progressive" : c.topFieldFirst ? "tt" : "bb");
+    EXPECT_EQ(ProbeValue(out, "r_frame_rate"), std::to_string(c.num) + "/" + std::to_string(c.den));
 
     const std::string raw = folder.Path() + "/video.gray";
     const auto decode = RunPeer("ffmpeg -nostdin -v error -f mpegvideo -i " + ShellQuote(es) +

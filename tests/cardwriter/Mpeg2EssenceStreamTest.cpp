@@ -7,17 +7,18 @@
 #include "Mpeg2EssenceStream.h"
 #include "SampleCard.h"
 
-#include "FileBytes.h"
-#include "WrittenClip.h"
+#include "SmallClip.h"
 
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
 using namespace cardwriter_test;
 
 namespace {
 
+constexpr const char* kMpeg2Video422 = "-c:v mpeg2video -profile:v 0 -pix_fmt yuv422p";
+
 // 12 frames of 1280x720 29.97 interlaced, open GOPs of 6 with 2 B pictures
-// unless `options` says otherwise.
-std::vector<uint8_t> Encode(const std::string& folder, const std::string& options) {
+// unless `options` says otherwise; 4:2:2 MPEG-2 video by default.
+std::vector<uint8_t> Encode(const std::string& folder, const std::string& options = kMpeg2Video422) {
     const std::string path = folder + "/e.m2v";
     std::filesystem::remove(path);
     RunPeer(
@@ -58,8 +59,7 @@ TEST(Mpeg2EssenceStreamTest, RefusesWhatIsNotWholeMpeg2Video422) {
     ScratchFolder folder("refuse");
     for (const Refusal& r : kRefusals) {
         SCOPED_TRACE(r.name);
-        std::vector<uint8_t> bytes =
-            Encode(folder.Path(), *r.options ? r.options : "-c:v mpeg2video -profile:v 0 -pix_fmt yuv422p");
+        std::vector<uint8_t> bytes = Encode(folder.Path(), *r.options ? r.options : kMpeg2Video422);
         if (r.cut) bytes.resize(r.cut(bytes));
         ExpectThrowNaming<CardWriterError>([&] { Mpeg2EssenceStream::Parse(bytes, "e.m2v"); }, r.reason);
     }
@@ -71,8 +71,7 @@ TEST(Mpeg2EssenceStreamTest, RefusesWhatIsNotWholeMpeg2Video422) {
 TEST(Mpeg2EssenceStreamTest, ClipsTheStreamCannotFillAreRefusedAndTheSampleCardCutsAtOpenGops) {
     QZ_REQUIRE_TOOL("ffmpeg");
     ScratchFolder folder("fit");
-    const auto essence = Mpeg2EssenceStream::Parse(
-        Encode(folder.Path(), "-c:v mpeg2video -profile:v 0 -pix_fmt yuv422p"), "e.m2v");
+    const auto essence = Mpeg2EssenceStream::Parse(Encode(folder.Path()), "e.m2v");
     const struct {
         FrameRate rate;
         std::vector<uint32_t> members;
@@ -113,7 +112,7 @@ TEST(Mpeg2EssenceStreamTest, ClipsTheStreamCannotFillAreRefusedAndTheSampleCardC
 TEST(Mpeg2EssenceStreamTest, LoopedOpenFirstGopIsMarkedBrokenLink) {
     QZ_REQUIRE_TOOL("ffmpeg");
     ScratchFolder folder("loop");
-    std::vector<uint8_t> bytes = Encode(folder.Path(), "-c:v mpeg2video -profile:v 0 -pix_fmt yuv422p");
+    std::vector<uint8_t> bytes = Encode(folder.Path());
     bytes.erase(bytes.begin(), bytes.begin() + long(NthStartCode(bytes, 0xB3, 1)));
     const auto essence = Mpeg2EssenceStream::Parse(bytes, "open.m2v");
     const int64_t n = int64_t(essence->PictureCount());

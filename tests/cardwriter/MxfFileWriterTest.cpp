@@ -44,13 +44,6 @@ struct RateCase {
     const char* timecode;  // 01:00:00:00 in the file's timecode
 };
 
-std::string ProbeValue(const std::string& output, const std::string& key) {
-    const auto at = output.find(key + "=");
-    if (at == std::string::npos) return {};
-    const auto end = output.find('\n', at);
-    return output.substr(at + key.size() + 1, end - at - key.size() - 1);
-}
-
 class MxfFileWriterRateTest : public ::testing::TestWithParam<RateCase> {};
 
 TEST_P(MxfFileWriterRateTest, FfprobeAndFfmpegReadWhatIsWritten) {

@@ -9,8 +9,7 @@
 #include <stdexcept>
 
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
-using cardwriter_test::U16;
-using cardwriter_test::U32;
+using cardwriter_test::BE;
 
 TEST(MxfIndexTableWriterTest, SizeAndEntryLengthFollowTheSegment) {
     struct Case {
@@ -37,10 +36,10 @@ TEST(MxfIndexTableWriterTest, SizeAndEntryLengthFollowTheSegment) {
         ASSERT_EQ(b.size() - 1, MxfIndexTableWriter::SegmentSize(c.deltas, c.slices, c.entries, c.bad));
         // The entry array is the last item: tag, length, count, entry length.
         const size_t entryItem = b.size() - c.entries * c.entryLength - 12;
-        EXPECT_EQ(U16(b, entryItem), 0x3F0Au);
-        EXPECT_EQ(U16(b, entryItem + 2), 8 + c.entries * c.entryLength);
-        EXPECT_EQ(U32(b, entryItem + 4), c.entries);
-        EXPECT_EQ(U32(b, entryItem + 8), c.entryLength);
+        EXPECT_EQ(BE(b, entryItem, 2), 0x3F0Au);
+        EXPECT_EQ(BE(b, entryItem + 2, 2), 8 + c.entries * c.entryLength);
+        EXPECT_EQ(BE(b, entryItem + 4, 4), c.entries);
+        EXPECT_EQ(BE(b, entryItem + 8, 4), c.entryLength);
     }
     MxfIndexSegment tooMany;
     tooMany.entries.resize(MxfIndexTableWriter::kMaxEntries + 1);
