@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -28,13 +27,12 @@ inline DecodedPictures DecodePictures(const std::string& folder,
                                       int height) {
     const std::string es = folder + "/pictures.m2v", gray = folder + "/pictures.gray";
     std::map<int64_t, int64_t> storedAt;  // byte position in the stream -> stored picture
-    {
-        std::ofstream out(es, std::ios::binary);
-        for (size_t p = 0; p < pictures.size(); ++p) {
-            storedAt[out.tellp()] = int64_t(p);
-            out.write(reinterpret_cast<const char*>(pictures[p].data()), std::streamsize(pictures[p].size()));
-        }
+    std::vector<uint8_t> stream;
+    for (size_t p = 0; p < pictures.size(); ++p) {
+        storedAt[int64_t(stream.size())] = int64_t(p);
+        stream.insert(stream.end(), pictures[p].begin(), pictures[p].end());
     }
+    EXPECT_TRUE(WriteFile(es, stream)) << es;
     DecodedPictures decoded;
     const CommandResult probe =
         RunCommand("ffprobe -v error -f mpegvideo -show_entries frame=pkt_pos -of csv=p=0 " + ShellQuote(es));
