@@ -6,13 +6,12 @@
 #include "CardDescription.h"
 #include "CardWriter.h"
 #include "ClipDescription.h"
+#include "FileBytes.h"
 #include "SmallClip.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,23 +22,16 @@ namespace fs = std::filesystem;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using qztest::ReadFile;
 
 void Write(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!qztest::WriteFile(path.string(), bytes)) throw std::runtime_error("cannot write " + path.string());
 }
 
 // A length prefix of `width` bytes, big-endian, then both parts.
 Bytes Joined(const Bytes& first, const Bytes& second, int width) {
-    Bytes out;
-    for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(first.size() >> (8 * i)));
+    Bytes out = qztest::BigEndian(first.size(), width);
     out.insert(out.end(), first.begin(), first.end());
     out.insert(out.end(), second.begin(), second.end());
     return out;
@@ -73,17 +65,17 @@ int main(int argc, char** argv) {
         description.clips.push_back(Clip(3, cw::FrameRate::k25p, {1}, 1));
         cw::WriteCard(description, card.string());
 
-        Write(out / "MIFStreamFuzz" / "index", Read(cw::MediaIndexPath(card.string())));
+        Write(out / "MIFStreamFuzz" / "index", ReadFile(cw::MediaIndexPath(card.string())));
         int n = 0;
         for (const cw::ClipDescription& clip : description.clips) {
             const std::string tag = std::to_string(++n);
-            const Bytes cif = Read(cw::ClipFilePath(card.string(), clip.id, ".CIF"));
-            const Bytes xml = Read(cw::ClipFilePath(card.string(), clip.id, ".XML"));
+            const Bytes cif = ReadFile(cw::ClipFilePath(card.string(), clip.id, ".CIF"));
+            const Bytes xml = ReadFile(cw::ClipFilePath(card.string(), clip.id, ".XML"));
             Write(out / "CIFStreamFuzz" / ("clip" + tag), cif);
             Write(out / "ClipMetaDataFuzz" / ("clip" + tag), xml);
             Write(out / "CUXmlDomDocumentFuzz" / ("clip" + tag), xml);
             for (const cw::MemberFile& member : cw::EffectiveMembers(clip)) {
-                const Bytes mxf = Read(cw::MemberMxfPath(card.string(), clip.id, member.number));
+                const Bytes mxf = ReadFile(cw::MemberMxfPath(card.string(), clip.id, member.number));
                 const std::string name = "clip" + tag + "-" + std::to_string(member.number);
                 Write(out / "MXFStreamFuzz" / name, mxf);
                 // The header partition and its metadata lie at the start.
@@ -93,7 +85,7 @@ int main(int argc, char** argv) {
                     Write(out / "MovieClipFuzz" / name, Joined(cif, mxf, 4));
             }
         }
-        const Bytes info = Read(argv[2]), strings = Read(argv[3]);
+        const Bytes info = ReadFile(argv[2]), strings = ReadFile(argv[3]);
         Write(out / "BundlePropertyListFuzz" / "bundle", Joined(info, strings, 2));
         Write(out / "CUXmlDomDocumentFuzz" / "info", info);
         fs::remove_all(card);

@@ -37,8 +37,7 @@ void Release(CFTypeRef object) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
-    const size_t cifSize =
-        (size_t{data[0]} << 24) | (size_t{data[1]} << 16) | (size_t{data[2]} << 8) | data[3];
+    const size_t cifSize = qzfuzz::BigEndianPrefix(data, 4);
     if (cifSize > size - 4) return 0;
     const std::string cifPath = ClipFolder() + "/QZ0001.CIF";
     qzfuzz::WriteWholeFile(cifPath, data + 4, cifSize);
