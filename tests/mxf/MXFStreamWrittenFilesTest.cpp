@@ -635,7 +635,7 @@ void ExpectMatchesFfmpeg(const std::string& path, int rateNumerator, int rateDen
     EXPECT_TRUE(FBC_Utl_TimecodeTrackFromMXF(mxf));
     EXPECT_EQ(ReadTracks(*mxf, rateNumerator, rateDenominator).width, width);
     // The video elements, concatenated, are what ffmpeg extracts.
-    const std::string extracted = qztest::FfmpegOutput(path, "-map 0:v -c copy -f mpeg2video -");
+    const std::string extracted = qztest::FfmpegVideoCopy(path);
     std::string ours;
     std::vector<uint8_t> buf(4 << 20);
     for (int64_t e = 0; e < mxf->Duration(); ++e) {

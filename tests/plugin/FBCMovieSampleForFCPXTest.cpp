@@ -190,12 +190,9 @@ TEST(FBCMovieSampleForFCPXTest, VideoBuffersOfEveryFrameAndFfmpegsReadingOfEachF
         EXPECT_FALSE(movie->createVideoSampleBufferAtIndex(-1));
         for (size_t m = 0; peers && m < files.size(); ++m) {
             SCOPED_TRACE(clip.mxfPaths[m]);
-            const std::string copy =
-                qztest::FfmpegOutput(clip.mxfPaths[m], "-map 0:v -c copy -f mpeg2video -");
+            const std::string copy = qztest::FfmpegVideoCopy(clip.mxfPaths[m]);
             EXPECT_TRUE(copy == video[m]) << "ffmpeg " << copy.size() << " bytes, ours " << video[m].size();
-            const std::string stereo = qztest::FfmpegOutput(
-                clip.mxfPaths[m],
-                "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -c:a pcm_s16le -f s16le -");
+            const std::string stereo = qztest::FfmpegStereo(clip.mxfPaths[m]);
             EXPECT_TRUE(stereo == audio[m])
                 << "ffmpeg " << stereo.size() << " bytes, ours " << audio[m].size();
             const std::vector<qztest::ProbedPacket> packets = qztest::ProbePackets(clip.mxfPaths[m]);

@@ -52,6 +52,18 @@ inline std::string FfmpegOutput(const std::string& file, const std::string& argu
     return run.output;
 }
 
+// ffmpeg's stream copy of a file's pictures, as an MPEG-2 elementary stream.
+inline std::string FfmpegVideoCopy(const std::string& file) {
+    return FfmpegOutput(file, "-map 0:v -c copy -f mpeg2video -");
+}
+
+// ffmpeg's first two audio streams of a file merged into 16-bit
+// little-endian stereo.
+inline std::string FfmpegStereo(const std::string& file) {
+    return FfmpegOutput(
+        file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -c:a pcm_s16le -f s16le -");
+}
+
 inline bool HasTool(const std::string& name) {
     return RunCommand("command -v " + ShellQuote(name) + " >/dev/null 2>&1").exitCode == 0;
 }

@@ -70,9 +70,8 @@ inline std::string ExpectFfmpegsExtraction(const std::vector<std::string>& files
     std::string video, stereo;
     std::vector<std::string> channel(channels);
     for (const std::string& file : files) {
-        video += FfmpegOutput(file, "-map 0:v -c copy -f mpeg2video -");
-        stereo +=
-            FfmpegOutput(file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -f s16le -");
+        video += FfmpegVideoCopy(file);
+        stereo += FfmpegStereo(file);
         for (uint32_t t = 0; t < channels; ++t)
             channel[t] += FfmpegOutput(file, "-map 0:a:" + std::to_string(t) + " -f s16le -");
     }
