@@ -144,11 +144,14 @@ TEST_F(CUDriveInfoTest, DriveTypeFromSysfs) {
     };
     for (const auto& n : nodes) {
         std::filesystem::create_directories(n.folder + (n.removable ? "/device" : ""));
-        if (n.removable)
-            qztest::WriteText(n.folder + "/removable", n.removable + std::string("\n"));
-        else
-            qztest::WriteText(n.folder + "/partition", "1\n");
-        if (n.scsiType) qztest::WriteText(n.folder + "/device/type", n.scsiType + std::string("\n"));
+        if (n.removable) {
+            ASSERT_TRUE(qztest::WriteText(n.folder + "/removable", n.removable + std::string("\n")));
+        } else {
+            ASSERT_TRUE(qztest::WriteText(n.folder + "/partition", "1\n"));
+        }
+        if (n.scsiType) {
+            ASSERT_TRUE(qztest::WriteText(n.folder + "/device/type", n.scsiType + std::string("\n")));
+        }
         const std::string number = std::to_string(n.major) + ":" + std::to_string(n.minor);
         std::filesystem::create_directory_symlink(n.folder, sys + "/dev/block/" + number);
     }
