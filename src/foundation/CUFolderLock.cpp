@@ -1,0 +1,78 @@
+#include "CUFolderLock.h"
+
+#include "CUFailure.h"
+#include "CUInterruption.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace ComVantoVantoQZ64RADPlug {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+
+}  // namespace
+
+CUFolderLock::CUFolderLock(const std::string& folder, const std::string& name, double waitSeconds)
+    : m_LockPath(folder + "/." + name + ".lock") {
+    m_Descriptor = ::open(m_LockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (m_Descriptor < 0)
+        throw CUError(CUFailure(kResultFolderLockFailure,
+                                "cannot open the lock file " + m_LockPath + ": " + std::strerror(errno),
+                                m_LockPath));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
+    for (;;) {
+        if (::flock(m_Descriptor, LOCK_EX | LOCK_NB) == 0) break;
+        const int error = errno;
+        if (error != EWOULDBLOCK && error != EINTR) {
+            ::close(m_Descriptor);
+            throw CUError(CUFailure(kResultFolderLockFailure,
+                                    "cannot lock " + m_LockPath + ": " + std::strerror(error), m_LockPath));
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            const long holder = HolderOf(m_LockPath);
+            ::close(m_Descriptor);
+            throw CUError(CUFailure(
+                kResultFolderBusy,
+                folder + " is busy: " +
+                    (holder > 0 ? "process " + std::to_string(holder) : std::string("another process")) +
+                    " holds it",
+                m_LockPath));
+        }
+        if (CUInterruption::Requested()) {
+            ::close(m_Descriptor);
+            CUInterruption::ThrowIfRequested();
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    // Who holds it, for the one refused; best effort, the lock is what counts.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(m_Descriptor, 0) == 0) {
+        [[maybe_unused]] const ssize_t written = ::pwrite(m_Descriptor, pid.data(), pid.size(), 0);
+    }
+}
+
+CUFolderLock::~CUFolderLock() {
+    if (m_Descriptor >= 0) ::close(m_Descriptor);  // releases the lock
+}
+
+long CUFolderLock::HolderOf(const std::string& lockPath) {
+    const int descriptor = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return 0;
+    char text[32] = {};
+    const ssize_t got = ::pread(descriptor, text, sizeof text - 1, 0);
+    ::close(descriptor);
+    if (got <= 0) return 0;
+    char* end = nullptr;
+    const long pid = std::strtol(text, &end, 10);
+    return end != text && pid > 0 ? pid : 0;
+}
+
+}  // namespace ComVantoVantoQZ64RADPlug

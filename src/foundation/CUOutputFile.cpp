@@ -1,0 +1,224 @@
+#include "CUOutputFile.h"
+
+#include "CUFailure.h"
+#include "CUInterruption.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace ComVantoVantoQZ64RADPlug {
+
+namespace {
+
+// Frames arrive a few hundred kilobytes at a time; the disk gets them in
+// large sequential writes.
+constexpr size_t kBufferBytes = 1u << 20;
+constexpr const char* kPartialSuffix = ".partial";
+
+std::atomic<unsigned long> g_partialCount{0};
+
+[[noreturn]] void Fail(uint32_t code, const std::string& what, const std::string& file) {
+    throw CUError(CUFailure(code, what, file));
+}
+
+std::string Reason() {
+    return std::strerror(errno);
+}
+
+std::string PartialPathOf(const std::string& finalPath) {
+    const std::filesystem::path path(finalPath);
+    return (path.parent_path() / ("." + path.filename().string() + "." + std::to_string(::getpid()) + "." +
+                                  std::to_string(++g_partialCount) + kPartialSuffix))
+        .string();
+}
+
+bool WriteAll(int descriptor, const unsigned char* bytes, size_t size, int64_t offset) {
+    while (size > 0) {
+        const ssize_t done =
+            offset < 0 ? ::write(descriptor, bytes, size) : ::pwrite(descriptor, bytes, size, offset);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            if (done == 0) errno = EIO;
+            return false;
+        }
+        bytes += done;
+        size -= static_cast<size_t>(done);
+        if (offset >= 0) offset += done;
+    }
+    return true;
+}
+
+// Renames without replacing: the kernel decides atomically where it can;
+// link-and-unlink where the file system lacks that (link refuses an
+// existing name too).
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+}  // namespace
+
+CUOutputFile::CUOutputFile(std::string finalPath)
+    : m_FinalPath(std::move(finalPath)), m_PartialPath(PartialPathOf(m_FinalPath)) {
+    m_Descriptor = ::open(m_PartialPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_Descriptor < 0)
+        Fail(kResultOutputFailure, "cannot create " + m_PartialPath + ": " + Reason(), m_FinalPath);
+    m_InterruptSlot = CUInterruption::RegisterFile(m_PartialPath);
+    m_Buffer.reserve(kBufferBytes);
+}
+
+CUOutputFile::~CUOutputFile() {
+    Discard();
+}
+
+void CUOutputFile::FlushBuffer() {
+    if (m_Buffer.empty()) return;
+    if (!WriteAll(m_Descriptor, m_Buffer.data(), m_Buffer.size(), -1))
+        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+    m_Buffer.clear();
+}
+
+void CUOutputFile::Write(const void* bytes, size_t size) {
+    if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
+    const auto* data = static_cast<const unsigned char*>(bytes);
+    if (m_Buffer.size() + size > kBufferBytes) FlushBuffer();
+    if (size >= kBufferBytes) {
+        if (!WriteAll(m_Descriptor, data, size, -1))
+            Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+    } else {
+        m_Buffer.insert(m_Buffer.end(), data, data + size);
+    }
+    m_Size += size;
+}
+
+void CUOutputFile::WriteAt(uint64_t offset, const void* bytes, size_t size) {
+    if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
+    if (offset + size > m_Size)
+        Fail(kResultOutputFailure, "write beyond the end of " + m_PartialPath, m_FinalPath);
+    FlushBuffer();
+    if (!WriteAll(m_Descriptor, static_cast<const unsigned char*>(bytes), size, static_cast<int64_t>(offset)))
+        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+}
+
+void CUOutputFile::Sync() {
+    if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
+    FlushBuffer();
+    if (::fsync(m_Descriptor) != 0)
+        Fail(kResultOutputFailure, "cannot sync " + m_PartialPath + ": " + Reason(), m_FinalPath);
+}
+
+void CUOutputFile::SetModificationTime(const timespec& time) {
+    m_HasTime = true;
+    m_Time = time;
+}
+
+void CUOutputFile::Commit(bool replace) {
+    if (m_Committed) return;
+    Sync();
+    if (m_HasTime) {
+        const timespec times[2] = {{0, UTIME_OMIT}, m_Time};
+        if (::futimens(m_Descriptor, times) != 0)
+            Fail(kResultOutputFailure, "cannot set the time of " + m_PartialPath + ": " + Reason(),
+                 m_FinalPath);
+    }
+    const int descriptor = m_Descriptor;
+    m_Descriptor = -1;
+    if (::close(descriptor) != 0)
+        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+    if (replace ? ::rename(m_PartialPath.c_str(), m_FinalPath.c_str()) != 0
+                : !RenameNoReplace(m_PartialPath, m_FinalPath)) {
+        const bool exists = errno == EEXIST;
+        const std::string reason = Reason();
+        ::unlink(m_PartialPath.c_str());
+        Fail(exists ? kResultOutputExists : kResultOutputFailure,
+             exists ? m_FinalPath + " exists"
+                    : "cannot rename " + m_PartialPath + " to " + m_FinalPath + ": " + reason,
+             m_FinalPath);
+    }
+    m_Committed = true;
+    CUInterruption::ReleaseFile(m_InterruptSlot);
+    m_InterruptSlot = -1;
+    const std::string folder = std::filesystem::path(m_FinalPath).parent_path().string();
+    if (!SyncFolder(folder.empty() ? "." : folder))
+        Fail(kResultOutputFailure, "cannot sync the folder of " + m_FinalPath + ": " + Reason(), m_FinalPath);
+}
+
+void CUOutputFile::Close() {
+    if (m_Descriptor >= 0) ::close(m_Descriptor);
+    m_Descriptor = -1;
+    m_Buffer.clear();
+}
+
+void CUOutputFile::Discard() {
+    if (m_Committed) return;
+    const bool open = m_Descriptor >= 0;
+    Close();
+    if (open || m_InterruptSlot >= 0) ::unlink(m_PartialPath.c_str());
+    CUInterruption::ReleaseFile(m_InterruptSlot);
+    m_InterruptSlot = -1;
+}
+
+bool CUOutputFile::IsPartialName(const std::string& name, long* pid) {
+    const size_t suffix = std::strlen(kPartialSuffix);
+    if (name.size() <= suffix + 1 || name[0] != '.' ||
+        name.compare(name.size() - suffix, suffix, kPartialSuffix) != 0)
+        return false;
+    // ".NAME.<pid>.<n>" before the suffix.
+    const std::string stem = name.substr(0, name.size() - suffix);
+    const size_t countDot = stem.rfind('.');
+    if (countDot == std::string::npos || countDot == 0) return false;
+    const size_t pidDot = stem.rfind('.', countDot - 1);
+    if (pidDot == std::string::npos || pidDot == 0) return false;
+    const std::string count = stem.substr(countDot + 1),
+                      process = stem.substr(pidDot + 1, countDot - pidDot - 1);
+    const auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() <= 18 && s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!digits(count) || !digits(process)) return false;
+    if (pid) *pid = std::stol(process);
+    return true;
+}
+
+std::vector<std::string> CUOutputFile::RemoveStalePartials(const std::string& folder) {
+    std::vector<std::string> removed;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return removed;
+    while (const dirent* entry = ::readdir(dir)) {
+        long pid = 0;
+        const std::string name = entry->d_name;
+        if (!IsPartialName(name, &pid)) continue;
+        // A live process may still be writing it (its own lock keeps other
+        // writers out of its folder); a process that is gone never finishes.
+        if (pid > 0 && pid != ::getpid() && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH))
+            continue;
+        if (pid == ::getpid()) continue;
+        const std::string path = folder + "/" + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(path.c_str()) == 0)
+            removed.push_back(name);
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+bool CUOutputFile::SyncFolder(const std::string& folder) {
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    const bool synced = ::fsync(descriptor) == 0 || errno == EINVAL;  // some file systems cannot sync folders
+    ::close(descriptor);
+    return synced;
+}
+
+}  // namespace ComVantoVantoQZ64RADPlug
