@@ -11,19 +11,20 @@
 #include "CUVector.h"
 #include "FBCClipTypes.h"
 #include "FBCResultCodes.h"
+#include "ImportError.h"
 #include "MIFStream.h"
 #include "MediaMetadata.h"
 #include "TimecodeInfo.h"
 
-#include <CLI/CLI.hpp>
-
+#include <algorithm>
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
-namespace qzcard {
+namespace qzimport {
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -167,28 +168,33 @@ std::string HexText(const unsigned char* bytes, size_t count) {
 
 }  // namespace
 
-CUSharedPtr<CFBCContent> OpenCardOrFail(const std::string& folder, const char* command) {
+bool SameClipID(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+CUSharedPtr<CFBCContent> OpenCard(const std::string& folder) {
     CUSharedPtr<CFBCContent> content = CFBCContent::Create(CUStringMac::Create(folder.c_str()),
                                                            CUStringMac::Create(""), kContentsMediaTypeCard);
     const std::string reason = NotACardReason(folder, content);
     if (reason.empty()) return content;
-    std::fprintf(stderr, "qzcard %s: %s is not a card: %s\n", command, folder.c_str(), reason.c_str());
-    throw CLI::RuntimeError(kExitNotACard);
+    throw ImportError(folder + " is not a card: " + reason, ImportFailure::kNotACard);
 }
 
-CUSharedPtr<CFBCClip> FindClipOrFail(const CFBCContent& content, const std::string& folder,
-                                     const std::string& clipID, const char* command, size_t* index) {
+CUSharedPtr<CFBCClip> FindClip(const CFBCContent& content, const std::string& folder,
+                               const std::string& clipID, size_t* index) {
     CUSharedPtr<CUArray> clips = content.ClipList();
     for (size_t i = 0; clips && i < clips->Count(); ++i) {
         CUSharedPtr<CFBCClip> candidate = clips->ObjectAtIndex(i);
         CUSharedPtr<CUStringMac> id = candidate ? candidate->GetClipID() : nullptr;
-        if (id && id->Utf8() == clipID) {
+        if (id && SameClipID(id->Utf8(), clipID)) {
             if (index) *index = i;
             return candidate;
         }
     }
-    std::fprintf(stderr, "qzcard %s: no clip %s on the card %s\n", command, clipID.c_str(), folder.c_str());
-    throw CLI::RuntimeError(kExitNoSuchClip);
+    throw ImportError("no clip " + clipID + " on the card " + folder, ImportFailure::kNoSuchClip);
 }
 
 std::string NotACardReason(const std::string& folder, const CUSharedPtr<CFBCContent>& content) {
@@ -398,4 +404,4 @@ std::string ClipValueText(CFBCClip& clip, _ClipValueTag tag) {
     return ValueText(clip.ValueForTag(tag));
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

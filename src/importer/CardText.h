@@ -16,27 +16,22 @@ namespace ComVantoVantoQZ64RADPlug {
 class CFBCClip;
 }
 
-namespace qzcard {
+namespace qzimport {
 
-// Exit codes of the card commands.
-constexpr int kExitNotACard = 2;
-constexpr int kExitNoSuchClip = 3;
-// The clip is on the card, but its frames cannot be read (files missing or
-// malformed, no usable time base).
-constexpr int kExitUnreadableClip = 4;
+// The card at `folder`, ready to be read. Otherwise throws ImportError
+// (kNotACard): "<folder> is not a card: <reason>".
+ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> OpenCard(
+    const std::string& folder);
 
-// The card at `folder`, ready to be read. Otherwise prints
-// "qzcard <command>: <folder> is not a card: <reason>" to stderr and throws
-// CLI::RuntimeError(kExitNotACard).
-ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> OpenCardOrFail(
-    const std::string& folder, const char* command);
+// Clip IDs are the same whatever the letter case ("qz0001" is QZ0001).
+bool SameClipID(const std::string& a, const std::string& b);
 
-// The clip of the card whose clip ID is `clipID`, with its position in the
-// clip list. Otherwise prints "qzcard <command>: no clip <ID> on the card
-// <folder>" to stderr and throws CLI::RuntimeError(kExitNoSuchClip).
-ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCClip> FindClipOrFail(
-    const ComVantoVantoQZ64RADPlug::CFBCContent& content, const std::string& folder, const std::string& clipID,
-    const char* command, size_t* index = nullptr);
+// The clip of the card whose clip ID is `clipID` (any letter case), with its
+// position in the clip list. Otherwise throws ImportError (kNoSuchClip):
+// "no clip <ID> on the card <folder>".
+ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCClip> FindClip(
+    const ComVantoVantoQZ64RADPlug::CFBCContent& content, const std::string& folder,
+    const std::string& clipID, size_t* index = nullptr);
 
 // Why the folder is not a card; empty when it is one. `content` is what
 // CFBCContent::Create gave (may be null).
@@ -81,4 +76,4 @@ nlohmann::ordered_json ValueJson(
 std::string ClipValueText(ComVantoVantoQZ64RADPlug::CFBCClip& clip,
                           ComVantoVantoQZ64RADPlug::_ClipValueTag tag);
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -9,12 +9,12 @@
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "ClipOutputs.h"
-#include "ExportError.h"
 #include "ExportProgress.h"
 #include "FBCClipValueTag.h"
 #include "FBCMovieSample.h"
 #include "FBC_Utl_Timecode.h"
 #include "HostEventCycle.h"
+#include "ImportError.h"
 #include "WavWriter.h"
 
 #include <algorithm>
@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
@@ -47,7 +47,7 @@ size_t ForEachPiece(CMSampleBufferRef sample, Visit visit) {
         size_t length = 0;
         char* data = nullptr;
         if (CMBlockBufferGetDataPointer(block, at, &length, nullptr, &data) != 0 || !data || length == 0)
-            throw ExportError("a sample buffer's bytes cannot be read");
+            throw ImportError("a sample buffer's bytes cannot be read");
         length = std::min(length, total - at);
         visit(reinterpret_cast<const uint8_t*>(data), length);
         at += length;
@@ -100,7 +100,7 @@ uint64_t WriteChannelFiles(FBCMovieSample& movie, ClipOutputs& outputs, const st
     for (uint32_t t = 0; t < tracks; ++t) {
         const uint32_t bits = movie.AudioQuantizationbitsAtIndex(t);
         if (bits != 16)
-            throw ExportError("sound track " + std::to_string(t + 1) + " holds " + std::to_string(bits) +
+            throw ImportError("sound track " + std::to_string(t + 1) + " holds " + std::to_string(bits) +
                               "-bit samples; the channel files are 16-bit");
         files.push_back(&outputs.Add(clipID + "_ch" + std::to_string(t + 1) + ".wav"));
     }
@@ -116,7 +116,7 @@ uint64_t WriteChannelFiles(FBCMovieSample& movie, ClipOutputs& outputs, const st
             const uint32_t got = movie.ReadCurrentSampleData(kMxfTrackSound, t, element.data(),
                                                              static_cast<uint32_t>(element.size()));
             if (got == 0 || got % 2 != 0)
-                throw ExportError("frame " + std::to_string(movie.CurrentIndex()) + ": sound track " +
+                throw ImportError("frame " + std::to_string(movie.CurrentIndex()) + ": sound track " +
                                   std::to_string(t + 1) +
                                   " cannot be read: " + MovieFailure(movie, "no sound element"));
             samples.resize(got / 2);
@@ -128,7 +128,7 @@ uint64_t WriteChannelFiles(FBCMovieSample& movie, ClipOutputs& outputs, const st
         if (!movie.nextFrame()) break;
     }
     if (frames != expectedFrames)
-        throw ExportError("the movie layer walks " + std::to_string(frames) +
+        throw ImportError("the movie layer walks " + std::to_string(frames) +
                           " frames where the plug-in delivered " + std::to_string(expectedFrames));
     for (WavWriter& writer : writers) writer.Finish();
     return writers.empty() ? 0 : writers.front().FrameCount();
@@ -228,13 +228,13 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
                 const uint64_t index = firstIndex + result.frames;
                 const std::string timecode = RecordTimecode(media);
                 if (!media.hasFrame)
-                    throw ExportError(FrameText(index, timecode) +
+                    throw ImportError(FrameText(index, timecode) +
                                       ": the plug-in gave neither a frame nor the end");
                 if (!videoSample)
-                    throw ExportError(FrameText(index, timecode) +
+                    throw ImportError(FrameText(index, timecode) +
                                       ": the plug-in could not make its video buffer");
                 if (!audioSample)
-                    throw ExportError(FrameText(index, timecode) +
+                    throw ImportError(FrameText(index, timecode) +
                                       ": the plug-in could not make its audio buffer");
                 // Written from the buffers' own bytes: no copy on the way out.
                 result.bytes += ForEachPiece(videoSample.Get(), [&](const uint8_t* data, size_t length) {
@@ -245,7 +245,7 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
                     if (audio) audio->WriteBytes(data, length);
                 });
                 if (samples < 0 || sound != static_cast<size_t>(samples) * 4)
-                    throw ExportError(FrameText(index, timecode) + ": its audio buffer holds " +
+                    throw ImportError(FrameText(index, timecode) + ": its audio buffer holds " +
                                       std::to_string(sound) + " bytes for " + std::to_string(samples) +
                                       " stereo 16-bit samples");
                 result.bytes += sound;
@@ -257,7 +257,7 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
                 if (!latest || stamp.timecodeCounter > latest->timecodeCounter) latest = stamp;
                 result.audioSamples += static_cast<uint64_t>(samples);
                 if (++result.frames > limit)
-                    throw ExportError("the plug-in delivers more frames than the clip has (" +
+                    throw ImportError("the plug-in delivers more frames than the clip has (" +
                                       std::to_string(movie->FrameCountInClip()) + ")");
                 m_progress.Frame(result.frames, result.bytes);
             }
@@ -302,7 +302,7 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
         outputs.CommitAll();
         result.outputs = record["outputs"].get<std::vector<std::string>>();
         result.ok = true;
-    } catch (const ExportError& e) {
+    } catch (const ImportError& e) {
         outputs.DiscardAll();
         result.failure = e.what();
     }
@@ -310,4 +310,4 @@ ExportResult ClipExporter::Export(const ExportRequest& request, MIORADIngestObje
     return result;
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

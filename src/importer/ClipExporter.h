@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 class ExportProgress;
 
@@ -68,4 +68,4 @@ private:
     ExportProgress& m_progress;
 };
 
-}  // namespace qzcard
+}  // namespace qzimport

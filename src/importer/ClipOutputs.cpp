@@ -1,11 +1,11 @@
 #include "ClipOutputs.h"
 
-#include "ExportError.h"
+#include "ImportError.h"
 
 #include <filesystem>
 #include <system_error>
 
-namespace qzcard {
+namespace qzimport {
 
 ClipOutputs::ClipOutputs(std::string folder, bool replace)
     : m_folder(std::move(folder)), m_replace(replace) {}
@@ -23,7 +23,7 @@ std::vector<std::string> ClipOutputs::ExistingOutputs(const std::vector<std::str
 
 OutputFile& ClipOutputs::Add(const std::string& name) {
     if (!ExistingOutputs({name}).empty())
-        throw ExportError(name + " exists in " + m_folder + " (--force replaces it)");
+        throw ImportError(name + " exists in " + m_folder + " (--force replaces it)");
     m_files.push_back(std::make_unique<OutputFile>((std::filesystem::path(m_folder) / name).string()));
     return *m_files.back();
 }
@@ -50,4 +50,4 @@ bool IsInsideFolder(const std::string& folder, const std::string& card) {
     return true;
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

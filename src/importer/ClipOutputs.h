@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 class ClipOutputs {
 public:
@@ -20,11 +20,11 @@ public:
     // The names (in the folder) that already exist and would be replaced;
     // empty when the export may go ahead.
     std::vector<std::string> ExistingOutputs(const std::vector<std::string>& names) const;
-    // Starts output `name`. Throws ExportError when it exists and may not be
+    // Starts output `name`. Throws ImportError when it exists and may not be
     // replaced, or cannot be created.
     OutputFile& Add(const std::string& name);
 
-    // Renames every output into place. Throws ExportError (outputs renamed
+    // Renames every output into place. Throws ImportError (outputs renamed
     // before the failure stay: each is complete).
     void CommitAll();
     // Removes every partial not yet committed (also done on destruction).
@@ -42,4 +42,4 @@ private:
 // the card itself, comparing real paths (symbolic links and ".." resolved).
 bool IsInsideFolder(const std::string& folder, const std::string& card);
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -23,7 +23,7 @@
 #include <numeric>
 #include <system_error>
 
-namespace qzcard {
+namespace qzimport {
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -414,4 +414,4 @@ ClipVerification ClipVerifier::Verify(MIORADClipDataSourceProtocol* descriptor, 
     return Checker(descriptor, clip).Run();
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 struct VerifyProblem {
     int64_t frame = -1;    // decode-order frame index; -1 for the clip as a whole
@@ -34,4 +34,4 @@ public:
                                    ComVantoVantoQZ64RADPlug::CFBCClip& clip);
 };
 
-}  // namespace qzcard
+}  // namespace qzimport

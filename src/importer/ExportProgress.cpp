@@ -2,7 +2,7 @@
 
 #include <cinttypes>
 
-namespace qzcard {
+namespace qzimport {
 
 ExportProgress::ExportProgress(ProgressMode mode, std::FILE* out) : m_mode(mode), m_out(out) {}
 
@@ -63,4 +63,4 @@ void ExportProgress::Print(bool done) {
     std::fflush(m_out);
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

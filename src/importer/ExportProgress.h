@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-namespace qzcard {
+namespace qzimport {
 
 enum class ProgressMode { kSilent, kTerminal, kLines };
 
@@ -42,4 +42,4 @@ private:
     bool m_open = false;
 };
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -1,13 +1,13 @@
 #include "JoinedOutputs.h"
 
 #include "ClipOutputs.h"
-#include "ExportError.h"
+#include "ImportError.h"
 #include "WavWriter.h"
 
 #include <cstring>
 #include <fstream>
 
-namespace qzcard {
+namespace qzimport {
 
 using nlohmann::ordered_json;
 
@@ -18,7 +18,7 @@ constexpr size_t kChunkBytes = 1 << 20;
 // Appends the bytes of `path` from `skip` on; returns how many.
 uint64_t Append(const std::string& path, uint64_t skip, OutputFile& to) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw ExportError("cannot read " + path);
+    if (!in) throw ImportError("cannot read " + path);
     in.seekg(static_cast<std::streamoff>(skip));
     std::vector<char> chunk(kChunkBytes);
     uint64_t total = 0;
@@ -29,7 +29,7 @@ uint64_t Append(const std::string& path, uint64_t skip, OutputFile& to) {
         to.Write(chunk.data(), got);
         total += got;
     }
-    if (in.bad()) throw ExportError("cannot read " + path);
+    if (in.bad()) throw ImportError("cannot read " + path);
     return total;
 }
 
@@ -41,12 +41,13 @@ void JoinWavs(const std::string& scratch, const std::vector<JoinedPiece>& pieces
     for (const JoinedPiece& piece : pieces) {
         std::ifstream in(scratch + "/" + piece.clipID + suffix, std::ios::binary);
         in.seekg(WavWriter::kHeaderBytes);
-        if (!in) throw ExportError("cannot read the export of " + piece.clipID + suffix);
+        if (!in) throw ImportError("cannot read the export of " + piece.clipID + suffix);
         samples.assign(kChunkBytes / 2, 0);
         while (in) {
-            in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
+            in.read(reinterpret_cast<char*>(samples.data()),
+                    static_cast<std::streamsize>(samples.size() * 2));
             const size_t got = static_cast<size_t>(in.gcount()) / 2;
-            if (got % channels != 0) throw ExportError(piece.clipID + suffix + " ends inside a sample frame");
+            if (got % channels != 0) throw ImportError(piece.clipID + suffix + " ends inside a sample frame");
             // Stored little-endian; WriteFrames takes the machine's order.
             for (size_t i = 0; i < got; ++i) {
                 const auto* b = reinterpret_cast<const uint8_t*>(&samples[i]);
@@ -61,7 +62,8 @@ void JoinWavs(const std::string& scratch, const std::vector<JoinedPiece>& pieces
 uint64_t Sum(const std::vector<JoinedPiece>& pieces, const char* key) {
     uint64_t total = 0;
     for (const JoinedPiece& p : pieces)
-        if (p.record.contains(key) && p.record[key].is_number_unsigned()) total += p.record[key].get<uint64_t>();
+        if (p.record.contains(key) && p.record[key].is_number_unsigned())
+            total += p.record[key].get<uint64_t>();
     return total;
 }
 
@@ -69,20 +71,20 @@ uint64_t Sum(const std::vector<JoinedPiece>& pieces, const char* key) {
 
 std::vector<std::string> JoinPieceOutputs(const std::string& scratch, const std::vector<JoinedPiece>& pieces,
                                           const std::string& outputFolder, bool replace) {
-    if (pieces.empty()) throw ExportError("a recording without pieces");
+    if (pieces.empty()) throw ImportError("a recording without pieces");
     const std::string& id = pieces.front().clipID;
     // The channel files only when every piece has the same channels.
     const size_t channelFiles = pieces.front().record.value("outputs", ordered_json::array()).size() - 3;
     for (const JoinedPiece& p : pieces)
         if (p.record.value("outputs", ordered_json::array()).size() - 3 != channelFiles)
-            throw ExportError(p.clipID + " has other sound tracks than " + id);
+            throw ImportError(p.clipID + " has other sound tracks than " + id);
     std::vector<std::string> names = {id + ".m2v", id + ".wav", id + ".json"};
     for (size_t t = 1; t <= channelFiles; ++t) names.push_back(id + "_ch" + std::to_string(t) + ".wav");
 
     ClipOutputs outputs(outputFolder, replace);
     const std::vector<std::string> existing = outputs.ExistingOutputs(names);
     if (!existing.empty())
-        throw ExportError(existing.front() + " exists in " + outputFolder + " (--force replaces it)");
+        throw ImportError(existing.front() + " exists in " + outputFolder + " (--force replaces it)");
     OutputFile& video = outputs.Add(id + ".m2v");
     for (const JoinedPiece& p : pieces) Append(scratch + "/" + p.clipID + ".m2v", 0, video);
     JoinWavs(scratch, pieces, ".wav", 2, outputs.Add(id + ".wav"));
@@ -110,7 +112,8 @@ std::vector<std::string> JoinPieceOutputs(const std::string& scratch, const std:
     record["audioSamples"] = Sum(pieces, "audioSamples");
     record["channelSamples"] = channelFiles ? ordered_json(Sum(pieces, "channelSamples")) : ordered_json();
     const uint64_t frames = Sum(pieces, "frames");
-    record["outPoint"] = {{"requestedFrame", nullptr}, {"frame", frames ? ordered_json(frames - 1) : ordered_json()}};
+    record["outPoint"] = {{"requestedFrame", nullptr},
+                          {"frame", frames ? ordered_json(frames - 1) : ordered_json()}};
     record["pieces"] = ordered_json::array();
     for (const JoinedPiece& p : pieces) {
         ordered_json piece = p.record;
@@ -124,4 +127,4 @@ std::vector<std::string> JoinPieceOutputs(const std::string& scratch, const std:
     return names;
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 struct JoinedPiece {
     std::string clipID;
@@ -19,8 +19,9 @@ struct JoinedPiece {
 
 // Joins the pieces' files in `scratchFolder` into `outputFolder` (existing
 // outputs replaced only when `replace`). Returns the output names. Throws
-// ExportError, leaving none of the joined outputs behind.
-std::vector<std::string> JoinPieceOutputs(const std::string& scratchFolder, const std::vector<JoinedPiece>& pieces,
+// ImportError, leaving none of the joined outputs behind.
+std::vector<std::string> JoinPieceOutputs(const std::string& scratchFolder,
+                                          const std::vector<JoinedPiece>& pieces,
                                           const std::string& outputFolder, bool replace);
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -1,13 +1,13 @@
 #include "OutputFile.h"
 
-#include "ExportError.h"
+#include "ImportError.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
-namespace qzcard {
+namespace qzimport {
 
 namespace {
 
@@ -27,7 +27,7 @@ std::string OutputFile::PartialPathOf(const std::string& finalPath) {
 OutputFile::OutputFile(std::string finalPath)
     : m_finalPath(std::move(finalPath)), m_partialPath(PartialPathOf(m_finalPath)) {
     m_file = std::fopen(m_partialPath.c_str(), "wb");
-    if (!m_file) throw ExportError("cannot create " + m_partialPath + ": " + SystemReason());
+    if (!m_file) throw ImportError("cannot create " + m_partialPath + ": " + SystemReason());
     // Frames arrive a few hundred kilobytes at a time; the disk gets them in
     // large sequential writes.
     std::setvbuf(m_file, nullptr, _IOFBF, kWriteBufferBytes);
@@ -38,31 +38,31 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::Write(const void* bytes, size_t size) {
-    if (!m_file) throw ExportError(m_partialPath + " is closed");
+    if (!m_file) throw ImportError(m_partialPath + " is closed");
     if (size != 0 && std::fwrite(bytes, 1, size, m_file) != size)
-        throw ExportError("cannot write " + m_partialPath + ": " + SystemReason());
+        throw ImportError("cannot write " + m_partialPath + ": " + SystemReason());
     m_size += size;
 }
 
 void OutputFile::WriteAt(uint64_t offset, const void* bytes, size_t size) {
-    if (!m_file) throw ExportError(m_partialPath + " is closed");
-    if (offset + size > m_size) throw ExportError("write beyond the end of " + m_partialPath);
+    if (!m_file) throw ImportError(m_partialPath + " is closed");
+    if (offset + size > m_size) throw ImportError("write beyond the end of " + m_partialPath);
     if (std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0 ||
         std::fwrite(bytes, 1, size, m_file) != size || std::fseek(m_file, 0, SEEK_END) != 0)
-        throw ExportError("cannot write " + m_partialPath + ": " + SystemReason());
+        throw ImportError("cannot write " + m_partialPath + ": " + SystemReason());
 }
 
 void OutputFile::Commit() {
     if (m_committed) return;
-    if (!m_file) throw ExportError(m_partialPath + " is closed");
+    if (!m_file) throw ImportError(m_partialPath + " is closed");
     const bool flushed = std::fflush(m_file) == 0;
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
-    if (!flushed || !closed) throw ExportError("cannot write " + m_partialPath + ": " + SystemReason());
+    if (!flushed || !closed) throw ImportError("cannot write " + m_partialPath + ": " + SystemReason());
     std::error_code error;
     std::filesystem::rename(m_partialPath, m_finalPath, error);
     if (error)
-        throw ExportError("cannot rename " + m_partialPath + " to " + m_finalPath + ": " + error.message());
+        throw ImportError("cannot rename " + m_partialPath + " to " + m_finalPath + ": " + error.message());
     m_committed = true;
 }
 
@@ -74,4 +74,4 @@ void OutputFile::Discard() {
     std::filesystem::remove(m_partialPath, ignored);
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -7,18 +7,18 @@
 #include <cstdio>
 #include <string>
 
-namespace qzcard {
+namespace qzimport {
 
 class OutputFile {
 public:
     // Creates (or truncates a stale) partial beside `finalPath`. Throws
-    // ExportError when it cannot.
+    // ImportError when it cannot.
     explicit OutputFile(std::string finalPath);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Appends; throws ExportError on a short write (a full disk, ...).
+    // Appends; throws ImportError on a short write (a full disk, ...).
     void Write(const void* bytes, size_t size);
     // Overwrites bytes already written (headers whose sizes come last);
     // the end of the file stays where it is.
@@ -26,7 +26,7 @@ public:
     uint64_t Size() const { return m_size; }
 
     // Flushes, closes and renames the partial onto the final name (an
-    // existing file of that name is replaced). Throws ExportError.
+    // existing file of that name is replaced). Throws ImportError.
     void Commit();
     // Closes and removes the partial; nothing once committed.
     void Discard();
@@ -46,4 +46,4 @@ private:
     bool m_committed = false;
 };
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -9,7 +9,7 @@
 #include <cctype>
 #include <optional>
 
-namespace qzcard {
+namespace qzimport {
 
 using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
@@ -111,4 +111,4 @@ ordered_json PluginTargetFormats(MIORADPlugin& plugin) {
     return j;
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

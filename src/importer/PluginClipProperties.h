@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace qzcard {
+namespace qzimport {
 
 // "qzz1" of a FourCC; the decimal number when it is not four printable
 // characters (-1 ends the target format list).
@@ -21,4 +21,4 @@ nlohmann::ordered_json PluginClipProperties(ComVantoVantoQZ64RADPlug::MIORADClip
 // The principal's target formats, as the property list it returns.
 nlohmann::ordered_json PluginTargetFormats(ComVantoVantoQZ64RADPlug::MIORADPlugin& plugin);
 
-}  // namespace qzcard
+}  // namespace qzimport

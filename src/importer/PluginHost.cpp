@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace qzcard {
+namespace qzimport {
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -95,4 +95,4 @@ std::vector<std::shared_ptr<MIORADClipDataSourceProtocol>> PluginHost::Clips(
     return m_plugin->clipsForVolume(volume);
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -21,7 +21,7 @@ class HostBundle;
 class HostNotificationCenter;
 }  // namespace ComVantoVantoQZ64RADPlug
 
-namespace qzcard {
+namespace qzimport {
 
 // The bundle cannot be loaded, or does not give a plug-in to this host.
 class PluginHostError : public std::runtime_error {
@@ -62,4 +62,4 @@ private:
     std::string m_pluginID;
 };
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -16,7 +16,7 @@
 #include <set>
 #include <tuple>
 
-namespace qzcard {
+namespace qzimport {
 
 using namespace ComVantoVantoQZ64RADPlug;
 
@@ -181,4 +181,4 @@ std::vector<Recording> FindRecordings(const std::vector<std::string>& cardFolder
     return recordings;
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 // Who a relay link or a clip is: the medium, the clip ID text and the
 // clip's relay UMID (dotted hex). Any of them may be empty.
@@ -54,4 +54,4 @@ std::vector<Recording> FindRecordings(
     const std::vector<std::string>& cardFolders,
     const std::vector<ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent>>& cards);
 
-}  // namespace qzcard
+}  // namespace qzimport

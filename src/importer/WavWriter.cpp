@@ -1,13 +1,13 @@
 #include "WavWriter.h"
 
-#include "ExportError.h"
+#include "ImportError.h"
 #include "OutputFile.h"
 
 #include <array>
 #include <string>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 namespace {
 
@@ -53,7 +53,7 @@ HeaderBytes Header(uint16_t channels, uint32_t sampleRate, uint64_t dataBytes) {
 WavWriter::WavWriter(OutputFile& file, uint16_t channels, uint32_t sampleRate)
     : m_file(file), m_channels(channels), m_sampleRate(sampleRate) {
     if (channels < 1 || channels > 2)
-        throw ExportError("a WAV output holds 1 or 2 channels, not " + std::to_string(channels));
+        throw ImportError("a WAV output holds 1 or 2 channels, not " + std::to_string(channels));
     const HeaderBytes header = Header(channels, sampleRate, 0);
     m_file.Write(header.data(), header.size());
 }
@@ -63,9 +63,9 @@ void WavWriter::WriteFrames(const int16_t* samples, size_t frames) {
 }
 
 void WavWriter::WriteBytes(const uint8_t* bytes, size_t size) {
-    if (size % 2 != 0) throw ExportError(m_file.FinalPath() + ": half a 16-bit sample was delivered");
+    if (size % 2 != 0) throw ImportError(m_file.FinalPath() + ": half a 16-bit sample was delivered");
     if (m_dataBytes + size > kMaxDataBytes)
-        throw ExportError(m_file.FinalPath() + " would pass the 4 GiB a WAV file can describe");
+        throw ImportError(m_file.FinalPath() + " would pass the 4 GiB a WAV file can describe");
     if constexpr (IsLittleEndian()) {
         m_file.Write(bytes, size);
     } else {
@@ -81,4 +81,4 @@ void WavWriter::Finish() {
     m_file.WriteAt(0, header.data(), header.size());
 }
 
-}  // namespace qzcard
+}  // namespace qzimport

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace qzcard {
+namespace qzimport {
 
 class OutputFile;
 
@@ -15,11 +15,11 @@ class WavWriter {
 public:
     static constexpr uint32_t kHeaderBytes = 44;
 
-    // Writes the header. Throws ExportError for 0 or more than 2 channels.
+    // Writes the header. Throws ImportError for 0 or more than 2 channels.
     WavWriter(OutputFile& file, uint16_t channels, uint32_t sampleRate = 48000);
 
     // `frames` sample frames of `channels` interleaved samples each, in the
-    // machine's byte order. Throws ExportError when the file cannot take
+    // machine's byte order. Throws ImportError when the file cannot take
     // them.
     void WriteFrames(const int16_t* samples, size_t frames);
     // The same from the bytes of interleaved 16-bit samples in the
@@ -38,4 +38,4 @@ private:
     std::vector<uint8_t> m_scratch;  // little-endian samples on a big-endian machine
 };
 
-}  // namespace qzcard
+}  // namespace qzimport

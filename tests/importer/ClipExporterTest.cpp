@@ -68,11 +68,11 @@ private:
 };
 
 struct Exported {
-    qzcard::ExportResult result;
+    qzimport::ExportResult result;
     nlohmann::json record;
 };
 
-Exported Export(const qztest::WrittenClip& clip, const std::string& out, qzcard::ExportRequest request,
+Exported Export(const qztest::WrittenClip& clip, const std::string& out, qzimport::ExportRequest request,
                 int64_t failVideoAt = -1) {
     CUSharedPtr<CFBCContent> content =
         CFBCContent::Create(CUStringMac::Create(clip.root.c_str()), CUStringMac::Create(""));
@@ -83,12 +83,12 @@ Exported Export(const qztest::WrittenClip& clip, const std::string& out, qzcard:
     EXPECT_TRUE(movie);
     StandInIngest ingest;
     ingest.failVideoAt = failVideoAt;
-    qzcard::ExportProgress progress(qzcard::ProgressMode::kSilent, stderr);
+    qzimport::ExportProgress progress(qzimport::ProgressMode::kSilent, stderr);
     request.clipID = "QZ0001";
     request.cardFolder = clip.root;
     request.outputFolder = out;
     Exported exported;
-    exported.result = qzcard::ClipExporter(progress).Export(request, ingest, movie.get(), *reader);
+    exported.result = qzimport::ClipExporter(progress).Export(request, ingest, movie.get(), *reader);
     std::ifstream json(out + "/QZ0001.json");
     if (json) exported.record = nlohmann::json::parse(json);
     return exported;
@@ -110,7 +110,7 @@ TEST(ClipExporterTest, OutputsEqualFfmpegsExtractionOfTheMemberFiles) {
         qztest::ScratchFolder folder("export-clip");
         const qztest::WrittenClip clip = qztest::WriteClip(
             folder.Path() + "/card", qztest::SmallClip(c.rate, c.members, false, c.channels));
-        qzcard::ExportRequest request;
+        qzimport::ExportRequest request;
         request.allChannels = true;
         const Exported e = Export(clip, folder.Path(), request);
         ASSERT_TRUE(e.result.ok) << e.result.failure;
@@ -129,7 +129,7 @@ TEST(ClipExporterTest, InAndOutPointsStartAtTheKeyFrameAndEndAtTheOutPoint) {
     qztest::ScratchFolder folder("export-inout");
     const qztest::WrittenClip clip =
         qztest::WriteClip(folder.Path() + "/card", qztest::SmallClip(cw::FrameRate::k25p, {30}, false, 2));
-    qzcard::ExportRequest request;
+    qzimport::ExportRequest request;
     request.inFrame = 14;
     request.outFrame = 20;
     const Exported e = Export(clip, folder.Path(), request);
@@ -154,7 +154,7 @@ TEST(ClipExporterTest, AFrameWithoutItsBufferFailsTheClipAndLeavesNothing) {
         qztest::WriteClip(folder.Path() + "/card", qztest::SmallClip(cw::FrameRate::k29_97p, {12}, true, 2));
     const std::string out = folder.Path() + "/out";
     std::filesystem::create_directory(out);
-    qzcard::ExportRequest request;
+    qzimport::ExportRequest request;
     request.allChannels = true;
     const Exported e = Export(clip, out, request, 5);
     EXPECT_FALSE(e.result.ok);

@@ -3,7 +3,7 @@
 // card refused by real path, WAV files as ffprobe reads them, and the
 // key=value progress lines scripts parse.
 #include "ClipOutputs.h"
-#include "ExportError.h"
+#include "ImportError.h"
 #include "ExportProgress.h"
 #include "OutputFile.h"
 #include "WavWriter.h"
@@ -21,8 +21,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qzcard::ClipOutputs;
-using qzcard::OutputFile;
+using qzimport::ClipOutputs;
+using qzimport::OutputFile;
 
 TEST(ExportOutputsTest, OutputsAppearUnderTheirNamesOnlyWhenTheClipIsComplete) {
     qztest::ScratchFolder folder("export-out");
@@ -32,7 +32,7 @@ TEST(ExportOutputsTest, OutputsAppearUnderTheirNamesOnlyWhenTheClipIsComplete) {
         ClipOutputs outputs(folder.Path(), false);
         EXPECT_EQ(outputs.ExistingOutputs({"QZ0001.m2v", "QZ0002.m2v"}),
                   std::vector<std::string>{"QZ0002.m2v"});
-        EXPECT_THROW(outputs.Add("QZ0002.m2v"), qzcard::ExportError);
+        EXPECT_THROW(outputs.Add("QZ0002.m2v"), qzimport::ImportError);
         OutputFile& file = outputs.Add("QZ0001.m2v");
         file.Write("abc", 3);
         EXPECT_EQ(file.PartialPath(), folder.Path() + "/.QZ0001.m2v.partial");
@@ -73,7 +73,7 @@ TEST(ExportOutputsTest, AnOutputFolderInsideTheCardIsToldByItsRealPath) {
         {folder.Path() + "/card2", false},  // a sibling whose name starts alike
         {folder.Path(), false},
     };
-    for (const auto& c : cases) EXPECT_EQ(qzcard::IsInsideFolder(c.output, card), c.inside) << c.output;
+    for (const auto& c : cases) EXPECT_EQ(qzimport::IsInsideFolder(c.output, card), c.inside) << c.output;
 }
 
 TEST(ExportOutputsTest, WavFilesAreSixteenBitPcmAsFfprobeReadsThem) {
@@ -83,7 +83,7 @@ TEST(ExportOutputsTest, WavFilesAreSixteenBitPcmAsFfprobeReadsThem) {
         const std::string path = folder.Path() + "/t" + std::to_string(channels) + ".wav";
         {
             OutputFile file(path);
-            qzcard::WavWriter wav(file, channels);
+            qzimport::WavWriter wav(file, channels);
             std::vector<int16_t> samples(1601 * channels);
             for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i * 37 - 30000);
             wav.WriteFrames(samples.data(), 1601);
@@ -102,13 +102,13 @@ TEST(ExportOutputsTest, WavFilesAreSixteenBitPcmAsFfprobeReadsThem) {
         EXPECT_EQ(probe.output, "pcm_s16le,48000," + std::to_string(channels) + ",1602\n");
     }
     OutputFile file(folder.Path() + "/bad.wav");
-    EXPECT_THROW(qzcard::WavWriter(file, 3), qzcard::ExportError);
+    EXPECT_THROW(qzimport::WavWriter(file, 3), qzimport::ImportError);
 }
 
 TEST(ExportOutputsTest, ProgressLinesCarryTheKeysScriptsRead) {
     std::FILE* out = std::tmpfile();
     ASSERT_TRUE(out);
-    qzcard::ExportProgress progress(qzcard::ProgressMode::kLines, out);
+    qzimport::ExportProgress progress(qzimport::ProgressMode::kLines, out);
     progress.StartClip("QZ0002", 2);
     progress.Frame(1, 100);
     progress.Frame(2, 250);
@@ -121,7 +121,7 @@ TEST(ExportOutputsTest, ProgressLinesCarryTheKeysScriptsRead) {
               "clip=QZ0002 frame=1 total=2 bytes=100 done=0\n"
               "clip=QZ0002 frame=2 total=2 bytes=250 done=0\n"
               "clip=QZ0002 frame=2 total=2 bytes=250 done=1\n");
-    EXPECT_EQ(qzcard::ExportProgress::TerminalLine("QZ0001", 150, 600, 30'000'000, 2.0),
+    EXPECT_EQ(qzimport::ExportProgress::TerminalLine("QZ0001", 150, 600, 30'000'000, 2.0),
               "QZ0001  150/600 frames  15.0 MB/s  0:06 left");
 }
 

@@ -31,7 +31,7 @@ constexpr int kThreads = 8;
 constexpr int kRounds = 2;
 
 // Imports every clip the volume offers into `out`; the clip IDs imported.
-std::vector<std::string> ImportAll(qzcard::PluginHost& host, const std::string& card,
+std::vector<std::string> ImportAll(qzimport::PluginHost& host, const std::string& card,
                                    const std::string& out) {
     HostEventCycle cycle;
     std::vector<std::string> imported;
@@ -40,8 +40,8 @@ std::vector<std::string> ImportAll(qzcard::PluginHost& host, const std::string& 
                             CUSharedPtr<CUStringMac>(new CUStringMac("card")));
     std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(card);
     if (!content || !volume) return imported;
-    qzcard::ExportProgress progress(qzcard::ProgressMode::kSilent, stderr);
-    qzcard::ClipExporter exporter(progress);
+    qzimport::ExportProgress progress(qzimport::ProgressMode::kSilent, stderr);
+    qzimport::ClipExporter exporter(progress);
     fs::create_directories(out);
     for (const auto& descriptor : host.Clips(volume)) {
         const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
@@ -51,7 +51,7 @@ std::vector<std::string> ImportAll(qzcard::PluginHost& host, const std::string& 
             if (!clip || !clip->GetClipID() || clip->GetClipID()->Utf8() != *name) continue;
             std::shared_ptr<MIORADIngestObject> ingest = descriptor->ingestObject();
             if (!ingest) break;
-            qzcard::ExportRequest request;
+            qzimport::ExportRequest request;
             request.clipID = *name;
             request.cardFolder = card;
             request.outputFolder = out;
@@ -72,7 +72,7 @@ TEST(ThreadedImportTest, EightHostThreadsImportingEveryClipAtOnceGetTheSameBytes
     for (uint32_t i = 0; i < 3; ++i) description.clips[i].id.number = i + 1;
     cw::WriteCard(description, card);
 
-    qzcard::PluginHost host(qzcard::PluginHost::DefaultBundlePath(), qzcard::PluginHost::kDefaultHostVersion);
+    qzimport::PluginHost host(qzimport::PluginHost::DefaultBundlePath(), qzimport::PluginHost::kDefaultHostVersion);
     std::map<std::string, std::vector<uint8_t>> reference;  // output name -> bytes
     for (int round = 0; round < kRounds; ++round) {
         std::vector<std::vector<std::string>> imported(kThreads);

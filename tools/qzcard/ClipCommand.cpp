@@ -33,7 +33,7 @@ struct ClipArguments {
     std::string clipID;
     bool json = false;
     std::string plugin;
-    std::string hostVersion = qzcard::PluginHost::kDefaultHostVersion;
+    std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
 };
 
 // The descriptor's properties and the target formats for the host
@@ -42,8 +42,8 @@ struct ClipArguments {
 // own values still show.
 ordered_json PluginView(const ClipArguments& args) {
     try {
-        qzcard::PluginHost host(args.plugin.empty() ? qzcard::PluginHost::DefaultBundlePath() : args.plugin,
-                                args.hostVersion);
+        qzimport::PluginHost host(
+            args.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
         HostEventCycle cycle;
         std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(args.folder);
         if (!volume) {
@@ -52,13 +52,13 @@ ordered_json PluginView(const ClipArguments& args) {
         }
         for (const auto& descriptor : host.Clips(volume)) {
             if (!descriptor || descriptor->name() != std::optional<std::string>(args.clipID)) continue;
-            ordered_json view = qzcard::PluginClipProperties(*descriptor);
+            ordered_json view = qzimport::PluginClipProperties(*descriptor);
             view["hostVersion"] = args.hostVersion;
-            view["targetFormats"] = qzcard::PluginTargetFormats(host.Plugin());
+            view["targetFormats"] = qzimport::PluginTargetFormats(host.Plugin());
             return view;
         }
         std::fprintf(stderr, "qzcard clip: the plug-in does not offer %s\n", args.clipID.c_str());
-    } catch (const qzcard::PluginHostError& e) {
+    } catch (const qzimport::PluginHostError& e) {
         std::fprintf(stderr, "qzcard clip: %s\n", e.what());
     }
     return ordered_json();
@@ -69,12 +69,12 @@ std::string PlainText(const ordered_json& value) {
 }
 
 void RunClip(const ClipArguments& args) {
-    CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.folder, "clip");
+    CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.folder);
     size_t index = 0;
-    CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.folder, args.clipID, "clip", &index);
+    CUSharedPtr<CFBCClip> clip = qzimport::FindClip(*content, args.folder, args.clipID, &index);
 
-    qzcard::ReportClipFailure("clip", *clip);
-    const std::string state = qzcard::ClipStateText(*content, index);
+    qzimport::ReportClipFailure("clip", *clip);
+    const std::string state = qzimport::ClipStateText(*content, index);
     if (args.json) {
         ordered_json out;
         out["clipId"] = args.clipID;
@@ -83,7 +83,7 @@ void RunClip(const ClipArguments& args) {
         ordered_json values = ordered_json::object();
         for (uint32_t tag = 0; tag < kClipValueTagCount; ++tag) {
             const auto t = static_cast<_ClipValueTag>(tag);
-            values[qzcard::ClipValueTagName(t)] = qzcard::ValueJson(clip->ValueForTag(t));
+            values[qzimport::ClipValueTagName(t)] = qzimport::ValueJson(clip->ValueForTag(t));
         }
         out["values"] = values;
         out["plugin"] = PluginView(args);
@@ -92,12 +92,12 @@ void RunClip(const ClipArguments& args) {
     }
     size_t width = 0;
     for (uint32_t tag = 0; tag < kClipValueTagCount; ++tag)
-        width = std::max(width, std::strlen(qzcard::ClipValueTagName(static_cast<_ClipValueTag>(tag))));
+        width = std::max(width, std::strlen(qzimport::ClipValueTagName(static_cast<_ClipValueTag>(tag))));
     std::printf("clip %s (%s)\n", args.clipID.c_str(), state.c_str());
     for (uint32_t tag = 0; tag < kClipValueTagCount; ++tag) {
         const auto t = static_cast<_ClipValueTag>(tag);
-        std::printf("%2u  %-*s  %s\n", tag, static_cast<int>(width), qzcard::ClipValueTagName(t),
-                    qzcard::ClipValueText(*clip, t).c_str());
+        std::printf("%2u  %-*s  %s\n", tag, static_cast<int>(width), qzimport::ClipValueTagName(t),
+                    qzimport::ClipValueText(*clip, t).c_str());
     }
     const ordered_json view = PluginView(args);
     if (view.is_null()) return;
@@ -106,7 +106,8 @@ void RunClip(const ClipArguments& args) {
     for (const auto& item : view.items()) width = std::max(width, item.key().size());
     for (const auto& item : view.items()) {
         if (item.key() == "targetFormats") continue;
-        std::printf("    %-*s  %s\n", static_cast<int>(width), item.key().c_str(), PlainText(item.value()).c_str());
+        std::printf("    %-*s  %s\n", static_cast<int>(width), item.key().c_str(),
+                    PlainText(item.value()).c_str());
     }
     std::printf("target formats\n");
     for (const ordered_json& entry : view["targetFormats"]) std::printf("    %s\n", PlainText(entry).c_str());
@@ -121,7 +122,7 @@ void InstallClip(CLI::App& app) {
     command->add_option("--plugin", args->plugin,
                         "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
-        ->default_val(qzcard::PluginHost::kDefaultHostVersion);
+        ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunClip(*args); });
 }
 

@@ -12,11 +12,11 @@
 #include "CardText.h"
 #include "ClipExporter.h"
 #include "ClipOutputs.h"
-#include "ExportError.h"
 #include "ExportProgress.h"
 #include "FBC_Utl_Timecode.h"
 #include "HostEventCycle.h"
 #include "HostProcess.h"
+#include "ImportError.h"
 #include "JoinedOutputs.h"
 #include "MIORADIngestObject.h"
 #include "PluginClipProperties.h"
@@ -55,7 +55,7 @@ struct ExportArguments {
     bool join = false;
     bool discard = false;  // --null
     std::string plugin;
-    std::string hostVersion = qzcard::PluginHost::kDefaultHostVersion;
+    std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
 };
 
 constexpr int kExitNotDelivered = 4;
@@ -107,22 +107,21 @@ std::optional<int64_t> FrameOf(const std::string& text, CFBCClip& clip) {
 
 using OfferedClips = std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>>;
 
-std::unique_ptr<qzcard::PluginHost> LoadHost(const ExportArguments& args) {
+std::unique_ptr<qzimport::PluginHost> LoadHost(const ExportArguments& args) {
     try {
-        return std::make_unique<qzcard::PluginHost>(
-            args.plugin.empty() ? qzcard::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
-    } catch (const qzcard::PluginHostError& e) {
+        return std::make_unique<qzimport::PluginHost>(
+            args.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
+    } catch (const qzimport::PluginHostError& e) {
         Fail(1, e.what());
     }
 }
 
 // The clips the plug-in's volume of `card` offers, by name (the clip ID),
 // in the volume's order in `order`.
-OfferedClips Offered(qzcard::PluginHost& host, const std::string& card, std::vector<std::string>* order) {
-    if (!host.PathIsValidVolume(card))
-        Fail(qzcard::kExitNotACard, "the plug-in does not take " + card + " as a card");
+OfferedClips Offered(qzimport::PluginHost& host, const std::string& card, std::vector<std::string>* order) {
+    if (!host.PathIsValidVolume(card)) Fail(2, "the plug-in does not take " + card + " as a card");
     std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(card);
-    if (!volume) Fail(qzcard::kExitNotACard, "the plug-in makes no volume of " + card);
+    if (!volume) Fail(2, "the plug-in makes no volume of " + card);
     OfferedClips byID;
     for (const auto& clip : host.Clips(volume)) {
         const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
@@ -133,18 +132,18 @@ OfferedClips Offered(qzcard::PluginHost& host, const std::string& card, std::vec
     return byID;
 }
 
-qzcard::ProgressMode ModeOf(const ExportArguments& args) {
-    return args.progress                            ? qzcard::ProgressMode::kLines
-           : HostProcess::StandardErrorIsTerminal() ? qzcard::ProgressMode::kTerminal
-                                                    : qzcard::ProgressMode::kSilent;
+qzimport::ProgressMode ModeOf(const ExportArguments& args) {
+    return args.progress                            ? qzimport::ProgressMode::kLines
+           : HostProcess::StandardErrorIsTerminal() ? qzimport::ProgressMode::kTerminal
+                                                    : qzimport::ProgressMode::kSilent;
 }
 
 // One clip through its descriptor's ingest object; false (the reason on
 // stderr) when it was not exported.
-bool ExportOne(qzcard::ClipExporter& exporter, MIORADClipDataSourceProtocol& descriptor, CFBCClip& clip,
-               qzcard::ExportRequest request, const nlohmann::ordered_json& targets,
-               qzcard::ExportResult* out) {
-    request.pluginProperties = qzcard::PluginClipProperties(descriptor);
+bool ExportOne(qzimport::ClipExporter& exporter, MIORADClipDataSourceProtocol& descriptor, CFBCClip& clip,
+               qzimport::ExportRequest request, const nlohmann::ordered_json& targets,
+               qzimport::ExportResult* out) {
+    request.pluginProperties = qzimport::PluginClipProperties(descriptor);
     request.pluginProperties["targetFormats"] = targets;
     std::shared_ptr<MIORADIngestObject> ingest = descriptor.ingestObject();
     if (!ingest) {
@@ -161,11 +160,11 @@ bool ExportOne(qzcard::ClipExporter& exporter, MIORADClipDataSourceProtocol& des
 
 // Exports one recording's pieces into a scratch folder and joins them;
 // false (the reason on stderr) when any piece is missing or fails.
-bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recording,
-                     const std::vector<OfferedClips>& offered, qzcard::ClipExporter& exporter,
+bool ExportRecording(const ExportArguments& args, const qzimport::Recording& recording,
+                     const std::vector<OfferedClips>& offered, qzimport::ClipExporter& exporter,
                      const nlohmann::ordered_json& targets) {
     const std::string firstID = recording.FirstPresent().identity.clipID;
-    for (const qzcard::RecordingPiece& piece : recording.pieces)
+    for (const qzimport::RecordingPiece& piece : recording.pieces)
         if (piece.missing) {
             std::fprintf(stderr,
                          "qzcard export: recording %s: its piece %s (medium %s) is on no card given; nothing "
@@ -191,9 +190,9 @@ bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recor
                      error.message().c_str());
         return false;
     }
-    std::vector<qzcard::JoinedPiece> joined;
+    std::vector<qzimport::JoinedPiece> joined;
     for (size_t k = 0; k < recording.pieces.size(); ++k) {
-        const qzcard::RecordingPiece& piece = recording.pieces[k];
+        const qzimport::RecordingPiece& piece = recording.pieces[k];
         const std::string& id = piece.identity.clipID;
         const auto descriptor = offered[piece.cardIndex].find(id);
         if (descriptor == offered[piece.cardIndex].end()) {
@@ -201,16 +200,16 @@ bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recor
                          firstID.c_str(), id.c_str(), piece.card.c_str());
             return false;
         }
-        qzcard::ExportRequest request;
+        qzimport::ExportRequest request;
         request.clipID = id;
         request.cardFolder = piece.card;
         request.outputFolder = scratch;
         request.replace = true;
         request.allChannels = args.allChannels;
-        qzcard::ExportResult result;
+        qzimport::ExportResult result;
         if (!ExportOne(exporter, *descriptor->second, *piece.clip, request, targets, &result)) return false;
         std::ifstream in(scratch + "/" + id + ".json");
-        qzcard::JoinedPiece j{id, nlohmann::ordered_json::parse(in, nullptr, false)};
+        qzimport::JoinedPiece j{id, nlohmann::ordered_json::parse(in, nullptr, false)};
         if (j.record.is_discarded()) {
             std::fprintf(stderr, "qzcard export: %s: its record cannot be read back\n", id.c_str());
             return false;
@@ -218,7 +217,7 @@ bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recor
         // The joint is continuous when this piece starts on the timecode
         // that follows the previous piece's last frame.
         if (k > 0) {
-            const qzcard::RecordingPiece& previous = recording.pieces[k - 1];
+            const qzimport::RecordingPiece& previous = recording.pieces[k - 1];
             const std::optional<int64_t> at = FrameOf(piece.startTimecode, *previous.clip);
             const bool continuous = at && static_cast<uint64_t>(*at) == previous.frames;
             j.record["continuesPrevious"] = continuous;
@@ -231,14 +230,14 @@ bool ExportRecording(const ExportArguments& args, const qzcard::Recording& recor
     }
     try {
         const std::vector<std::string> names =
-            qzcard::JoinPieceOutputs(scratch, joined, args.output, args.force);
+            qzimport::JoinPieceOutputs(scratch, joined, args.output, args.force);
         std::printf("%s  %zu piece%s  %llu frames  ->", firstID.c_str(), joined.size(),
                     joined.size() == 1 ? "" : "s",
                     static_cast<unsigned long long>(recording.FramesPresent()));
         for (const std::string& name : names) std::printf(" %s", name.c_str());
         std::printf("\n");
         return true;
-    } catch (const qzcard::ExportError& e) {
+    } catch (const qzimport::ImportError& e) {
         std::fprintf(stderr, "qzcard export: recording %s: %s; nothing of it was written\n", firstID.c_str(),
                      e.what());
         return false;
@@ -253,25 +252,25 @@ void RunJoin(const ExportArguments& args) {
     folders.insert(folders.end(), args.clipIDs.begin(), args.clipIDs.end());
     std::vector<CUSharedPtr<CFBCContent>> cards;
     for (const std::string& folder : folders) {
-        cards.push_back(qzcard::OpenCardOrFail(folder, "export"));
-        if (qzcard::IsInsideFolder(args.output, folder))
+        cards.push_back(qzimport::OpenCard(folder));
+        if (qzimport::IsInsideFolder(args.output, folder))
             throw CLI::ValidationError("--output", args.output + " lies inside the card " + folder +
                                                        "; the importer never writes to a card");
     }
-    std::unique_ptr<qzcard::PluginHost> host = LoadHost(args);
+    std::unique_ptr<qzimport::PluginHost> host = LoadHost(args);
     HostEventCycle cycle;
     std::vector<OfferedClips> offered;
     for (const std::string& folder : folders) offered.push_back(Offered(*host, folder, nullptr));
-    const std::vector<qzcard::Recording> recordings = qzcard::FindRecordings(folders, cards);
+    const std::vector<qzimport::Recording> recordings = qzimport::FindRecordings(folders, cards);
 
     std::error_code error;
     std::filesystem::create_directories(args.output, error);
     if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
-    qzcard::ExportProgress progress(ModeOf(args), stderr);
-    qzcard::ClipExporter exporter(progress);
-    const nlohmann::ordered_json targets = qzcard::PluginTargetFormats(host->Plugin());
+    qzimport::ExportProgress progress(ModeOf(args), stderr);
+    qzimport::ClipExporter exporter(progress);
+    const nlohmann::ordered_json targets = qzimport::PluginTargetFormats(host->Plugin());
     size_t failed = 0;
-    for (const qzcard::Recording& recording : recordings)
+    for (const qzimport::Recording& recording : recordings)
         if (!ExportRecording(args, recording, offered, exporter, targets)) ++failed;
     if (failed > 0)
         Fail(kExitNotDelivered, std::to_string(failed) + " of " + std::to_string(recordings.size()) +
@@ -281,12 +280,12 @@ void RunJoin(const ExportArguments& args) {
 void RunExport(const ExportArguments& args) {
     if (args.output.empty() && !args.discard) throw CLI::RequiredError("--output");
     if (args.join) return RunJoin(args);
-    CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.card, "export");
-    if (!args.discard && qzcard::IsInsideFolder(args.output, args.card))
+    CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.card);
+    if (!args.discard && qzimport::IsInsideFolder(args.output, args.card))
         throw CLI::ValidationError("--output", args.output + " lies inside the card " + args.card +
                                                    "; the importer never writes to a card");
 
-    std::unique_ptr<qzcard::PluginHost> host = LoadHost(args);
+    std::unique_ptr<qzimport::PluginHost> host = LoadHost(args);
     HostEventCycle cycle;
     std::vector<std::string> order;
     OfferedClips byID = Offered(*host, args.card, &order);
@@ -306,7 +305,7 @@ void RunExport(const ExportArguments& args) {
     // of a clip, ends the run before anything is written.
     std::map<std::string, std::pair<std::optional<int64_t>, std::optional<int64_t>>> points;
     for (const std::string& id : wanted) {
-        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "export");
+        CUSharedPtr<CFBCClip> clip = qzimport::FindClip(*content, args.card, id);
         auto& [in, out] = points[id];
         if (!args.in.empty() && !(in = FrameOf(args.in, *clip)))
             throw CLI::ValidationError("--in", args.in + " is no frame or timecode of clip " + id);
@@ -318,20 +317,20 @@ void RunExport(const ExportArguments& args) {
     if (!args.discard) std::filesystem::create_directories(args.output, error);
     if (error) Fail(1, "cannot create the output folder " + args.output + ": " + error.message());
 
-    qzcard::ExportProgress progress(ModeOf(args), stderr);
-    qzcard::ClipExporter exporter(progress);
-    const nlohmann::ordered_json targets = qzcard::PluginTargetFormats(host->Plugin());
+    qzimport::ExportProgress progress(ModeOf(args), stderr);
+    qzimport::ClipExporter exporter(progress);
+    const nlohmann::ordered_json targets = qzimport::PluginTargetFormats(host->Plugin());
     size_t failed = 0;
     for (const std::string& id : wanted) {
         size_t index = 0;
-        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "export", &index);
+        CUSharedPtr<CFBCClip> clip = qzimport::FindClip(*content, args.card, id, &index);
         if (!byID.count(id)) {
             std::fprintf(stderr, "qzcard export: %s: the plug-in does not offer it (%s)\n", id.c_str(),
-                         qzcard::ClipStateText(*content, index).c_str());
+                         qzimport::ClipStateText(*content, index).c_str());
             ++failed;
             continue;
         }
-        qzcard::ExportRequest request;
+        qzimport::ExportRequest request;
         request.clipID = id;
         request.cardFolder = args.card;
         request.outputFolder = args.output;
@@ -339,7 +338,7 @@ void RunExport(const ExportArguments& args) {
         request.allChannels = args.allChannels;
         request.discard = args.discard;
         std::tie(request.inFrame, request.outFrame) = points[id];
-        qzcard::ExportResult result;
+        qzimport::ExportResult result;
         if (!ExportOne(exporter, *byID[id], *clip, request, targets, &result)) {
             ++failed;
             continue;
@@ -387,7 +386,7 @@ void InstallExport(CLI::App& app) {
     command->add_option("--plugin", args->plugin,
                         "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
-        ->default_val(qzcard::PluginHost::kDefaultHostVersion);
+        ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunExport(*args); });
 }
 

@@ -54,7 +54,7 @@ struct FrameRow {
 [[noreturn]] void Unreadable(const FramesArguments& args, const std::string& why) {
     std::fprintf(stderr, "qzcard frames: the frames of clip %s cannot be read: %s\n", args.clipID.c_str(),
                  why.c_str());
-    throw CLI::RuntimeError(qzcard::kExitUnreadableClip);
+    throw CLI::RuntimeError(4);
 }
 
 std::string FailureText(const FBCMovieStream& movie, const std::string& fallback) {
@@ -95,13 +95,13 @@ FrameRow ReadRow(const FramesArguments& args, FBCMovieSample& movie, CFBCClip& c
     row.offset = range.first;
     row.size = range.second;
     row.timecode =
-        qzcard::TimecodeText(clip.CalculateTimcodeFromFrameNo(int64_t{row.index} + row.displayOffset));
+        qzimport::TimecodeText(clip.CalculateTimcodeFromFrameNo(int64_t{row.index} + row.displayOffset));
     return row;
 }
 
 void RunFrames(const FramesArguments& args) {
-    CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.folder, "frames");
-    CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.folder, args.clipID, "frames");
+    CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.folder);
+    CUSharedPtr<CFBCClip> clip = qzimport::FindClip(*content, args.folder, args.clipID);
     CUSharedPtr<FBCMovieSample> movie(new FBCMovieSample());
     if (!movie->Init(clip->GetCIFPath()))
         Unreadable(args, FailureText(*movie, "the clip has no usable frames"));

@@ -71,24 +71,24 @@ struct ClipRow {
 ClipRow ReadRow(const CFBCContent& content, size_t index, CFBCClip& clip) {
     ClipRow row;
     row.clipID = Text(clip.ValueForTag(kClipValueClipID));
-    row.state = qzcard::ClipStateText(content, index);
+    row.state = qzimport::ClipStateText(content, index);
     row.offered = content.IsClipOffered(index);
-    row.duration = qzcard::TimecodeText(clip.ValueForTag(kClipValueDuration));
+    row.duration = qzimport::TimecodeText(clip.ValueForTag(kClipValueDuration));
     row.durationFrames = clip.ValueForTag(kClipValueDurationFrames);
-    row.start = qzcard::TimecodeText(clip.ValueForTag(kClipValueStartTimecode));
+    row.start = qzimport::TimecodeText(clip.ValueForTag(kClipValueStartTimecode));
 
     CUSharedPtr<CUObject> rate = clip.ValueForTag(kClipValueFrameRate);
     CUSharedPtr<CUObject> format = clip.ValueForTag(kClipValueVideoFormat);
     CUSharedPtr<CUObject> recordingRate = clip.ValueForTag(kClipValueRecordingRate);
     CUSharedPtr<CUObject> cbr = clip.ValueForTag(kClipValueCBRFlag);
     CUSharedPtr<CUObject> channels = clip.ValueForTag(kClipValueAudioChannel);
-    row.frameRate = rate ? qzcard::FrameRateText(static_cast<uint32_t>(Number(rate))) : "";
-    row.pictureSize = format ? qzcard::PictureSizeText(static_cast<uint32_t>(Number(format))) : "";
+    row.frameRate = rate ? qzimport::FrameRateText(static_cast<uint32_t>(Number(rate))) : "";
+    row.pictureSize = format ? qzimport::PictureSizeText(static_cast<uint32_t>(Number(format))) : "";
     if (recordingRate) {
-        row.bitRate = qzcard::RecordingRateText(static_cast<int32_t>(SignedNumber(recordingRate)));
+        row.bitRate = qzimport::RecordingRateText(static_cast<int32_t>(SignedNumber(recordingRate)));
         if (cbr) row.bitRate += SignedNumber(cbr) == 1 ? " CBR" : " VBR";
     }
-    row.audio = channels ? qzcard::AudioChannelText(static_cast<uint32_t>(Number(channels))) : "";
+    row.audio = channels ? qzimport::AudioChannelText(static_cast<uint32_t>(Number(channels))) : "";
 
     const std::string manufacturer = Text(clip.ValueForTag(kClipValueDeviceManufacturer));
     const std::string model = Text(clip.ValueForTag(kClipValueDeviceModelName));
@@ -100,7 +100,7 @@ ClipRow ReadRow(const CFBCContent& content, size_t index, CFBCClip& clip) {
     CUSharedPtr<CUObject> shot = clip.ValueForTag(kClipValueShootingDateTime);
     CUSharedPtr<CUObject> recorded = clip.ValueForTag(kClipValueRecordTimeAndDate);
     // The camera's own wall clock (with its zone when recorded) reads best.
-    row.shot = recorded ? qzcard::ValueText(recorded) : qzcard::DateTimeUTCText(shot);
+    row.shot = recorded ? qzimport::ValueText(recorded) : qzimport::DateTimeUTCText(shot);
     row.title = Text(clip.ValueForTag(kClipValueTitle));
 
     ordered_json& j = row.json;
@@ -109,21 +109,21 @@ ClipRow ReadRow(const CFBCContent& content, size_t index, CFBCClip& clip) {
     j["offered"] = row.offered;
     j["clipState"] = clip.GatClipState();
     j["duration"] = row.duration.empty() ? ordered_json() : ordered_json(row.duration);
-    j["durationFrames"] = qzcard::ValueJson(row.durationFrames);
+    j["durationFrames"] = qzimport::ValueJson(row.durationFrames);
     j["startTimecode"] = row.start.empty() ? ordered_json() : ordered_json(row.start);
     j["dropFrame"] = clip.isDropFrame();
     j["frameRate"] = row.frameRate.empty() ? ordered_json() : ordered_json(row.frameRate);
-    j["frameRateCode"] = qzcard::ValueJson(rate);
+    j["frameRateCode"] = qzimport::ValueJson(rate);
     j["pictureSize"] = row.pictureSize.empty() ? ordered_json() : ordered_json(row.pictureSize);
-    j["videoFormatCode"] = qzcard::ValueJson(format);
+    j["videoFormatCode"] = qzimport::ValueJson(format);
     j["bitRate"] = row.bitRate.empty() ? ordered_json() : ordered_json(row.bitRate);
-    j["recordingRateCode"] = qzcard::ValueJson(recordingRate);
+    j["recordingRateCode"] = qzimport::ValueJson(recordingRate);
     j["cbr"] = cbr ? ordered_json(SignedNumber(cbr) == 1) : ordered_json();
     j["audioChannels"] = row.audio.empty() ? ordered_json() : ordered_json(row.audio);
-    j["audioChannelCode"] = qzcard::ValueJson(channels);
+    j["audioChannelCode"] = qzimport::ValueJson(channels);
     j["device"] = {{"manufacturer", manufacturer}, {"modelName", model}, {"serialNumber", serial}};
-    j["shootingDateTime"] = shot ? ordered_json(qzcard::DateTimeUTCText(shot)) : ordered_json();
-    j["recordTimeAndDate"] = recorded ? ordered_json(qzcard::ValueText(recorded)) : ordered_json();
+    j["shootingDateTime"] = shot ? ordered_json(qzimport::DateTimeUTCText(shot)) : ordered_json();
+    j["recordTimeAndDate"] = recorded ? ordered_json(qzimport::ValueText(recorded)) : ordered_json();
     j["title"] = row.title;
     return row;
 }
@@ -134,7 +134,7 @@ void PrintTable(const std::vector<ClipRow>& rows) {
     std::vector<std::vector<std::string>> cells;
     for (const ClipRow& row : rows) {
         cells.push_back({row.clipID, row.state, row.duration.empty() ? "-" : row.duration,
-                         row.durationFrames ? qzcard::ValueText(row.durationFrames) : "-",
+                         row.durationFrames ? qzimport::ValueText(row.durationFrames) : "-",
                          row.start.empty() ? "-" : row.start, row.frameRate.empty() ? "-" : row.frameRate,
                          row.pictureSize.empty() ? "-" : row.pictureSize,
                          row.bitRate.empty() ? "-" : row.bitRate, row.audio.empty() ? "-" : row.audio,
@@ -160,7 +160,7 @@ void PrintTable(const std::vector<ClipRow>& rows) {
 }
 
 void RunList(const ListArguments& args) {
-    CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.folder, "list");
+    CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.folder);
     CUSharedPtr<CUArray> clips = content->ClipList();
     const size_t count = clips ? clips->Count() : 0;
     std::vector<ClipRow> rows;
@@ -168,12 +168,12 @@ void RunList(const ListArguments& args) {
     for (size_t i = 0; i < count; ++i) {
         CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
         if (!clip) continue;
-        qzcard::ReportClipFailure("list", *clip);
+        qzimport::ReportClipFailure("list", *clip);
         rows.push_back(ReadRow(*content, i, *clip));
         if (rows.back().offered) ++offered;
     }
 
-    const std::string mediaID = qzcard::UUIDText(content->ValueForTag(kContentValueMediaID));
+    const std::string mediaID = qzimport::UUIDText(content->ValueForTag(kContentValueMediaID));
     const uint32_t version = static_cast<uint32_t>(Number(content->ValueForTag(kContentValueIndexVersion)));
     const uint32_t bitmap = static_cast<uint32_t>(Number(content->ValueForTag(kContentValueSystemBitmap)));
     const uint32_t type = static_cast<uint32_t>(Number(content->ValueForTag(kContentValueFrameRateType)));
@@ -188,7 +188,7 @@ void RunList(const ListArguments& args) {
         out["indexVersion"] = versionText;
         out["systemBitmap"] = bitmap;
         out["frameRateType"] = type;
-        out["frameRateTypeText"] = qzcard::FrameRateTypeText(type);
+        out["frameRateTypeText"] = qzimport::FrameRateTypeText(type);
         out["clipCount"] = rows.size();
         out["offeredClipCount"] = offered;
         out["clips"] = ordered_json::array();
@@ -199,7 +199,7 @@ void RunList(const ListArguments& args) {
     std::printf("card        %s\n", args.folder.c_str());
     std::printf("media ID    %s\n", mediaID.c_str());
     std::printf("index       version %u.%02X, system bitmap 0x%02X (%s)\n", version >> 8, version & 0xFF,
-                bitmap, qzcard::FrameRateTypeText(type).c_str());
+                bitmap, qzimport::FrameRateTypeText(type).c_str());
     std::printf("clips       %zu (%zu ready)\n", rows.size(), offered);
     if (rows.empty()) return;
     std::printf("\n");

@@ -30,7 +30,7 @@ ordered_json TextOrNull(const std::string& text) {
     return text.empty() ? ordered_json() : ordered_json(text);
 }
 
-ordered_json PieceJson(const qzcard::RecordingPiece& piece) {
+ordered_json PieceJson(const qzimport::RecordingPiece& piece) {
     ordered_json j;
     j["missing"] = piece.missing;
     j["card"] = piece.missing ? ordered_json() : ordered_json(piece.card);
@@ -46,14 +46,14 @@ ordered_json PieceJson(const qzcard::RecordingPiece& piece) {
 
 void RunSpans(const SpansArguments& args) {
     std::vector<CUSharedPtr<CFBCContent>> cards;
-    for (const std::string& folder : args.cards) cards.push_back(qzcard::OpenCardOrFail(folder, "spans"));
-    const std::vector<qzcard::Recording> recordings = qzcard::FindRecordings(args.cards, cards);
+    for (const std::string& folder : args.cards) cards.push_back(qzimport::OpenCard(folder));
+    const std::vector<qzimport::Recording> recordings = qzimport::FindRecordings(args.cards, cards);
 
     if (args.json) {
         ordered_json out;
         out["cards"] = args.cards;
         out["recordings"] = ordered_json::array();
-        for (const qzcard::Recording& r : recordings) {
+        for (const qzimport::Recording& r : recordings) {
             ordered_json j;
             j["firstClipId"] = r.FirstPresent().identity.clipID;
             j["complete"] = r.MissingCount() == 0;
@@ -61,21 +61,21 @@ void RunSpans(const SpansArguments& args) {
             j["missingCount"] = r.MissingCount();
             j["framesPresent"] = r.FramesPresent();
             j["pieces"] = ordered_json::array();
-            for (const qzcard::RecordingPiece& p : r.pieces) j["pieces"].push_back(PieceJson(p));
+            for (const qzimport::RecordingPiece& p : r.pieces) j["pieces"].push_back(PieceJson(p));
             out["recordings"].push_back(j);
         }
         std::cout << out.dump(2) << '\n';
         return;
     }
     for (size_t i = 0; i < recordings.size(); ++i) {
-        const qzcard::Recording& r = recordings[i];
+        const qzimport::Recording& r = recordings[i];
         const size_t missing = r.MissingCount();
         std::printf("%srecording %zu: %zu piece%s, %llu frames present%s\n", i ? "\n" : "", i + 1,
                     r.pieces.size(), r.pieces.size() == 1 ? "" : "s",
                     static_cast<unsigned long long>(r.FramesPresent()),
                     missing ? (", " + std::to_string(missing) + " missing").c_str() : "");
         for (size_t k = 0; k < r.pieces.size(); ++k) {
-            const qzcard::RecordingPiece& p = r.pieces[k];
+            const qzimport::RecordingPiece& p = r.pieces[k];
             if (p.missing) {
                 std::printf("  %2zu  MISSING  clip %s on medium %s\n", k + 1,
                             p.identity.clipID.empty() ? "-" : p.identity.clipID.c_str(),

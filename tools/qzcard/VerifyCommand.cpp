@@ -33,7 +33,7 @@ struct VerifyArguments {
     std::vector<std::string> clipIDs;
     bool json = false;
     std::string plugin;
-    std::string hostVersion = qzcard::PluginHost::kDefaultHostVersion;
+    std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
 };
 
 constexpr int kExitProblemsFound = 4;
@@ -44,7 +44,7 @@ constexpr int kExitProblemsFound = 4;
 }
 
 void RunVerify(const VerifyArguments& args) {
-    CUSharedPtr<CFBCContent> content = qzcard::OpenCardOrFail(args.card, "verify");
+    CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.card);
     // Every clip of the card when none is named, so that one the plug-in
     // leaves out is a problem too; a named clip the card lacks ends the run.
     std::vector<std::string> wanted = args.clipIDs;
@@ -56,20 +56,19 @@ void RunVerify(const VerifyArguments& args) {
             if (id) wanted.push_back(id->Utf8());
         }
     }
-    for (const std::string& id : wanted) qzcard::FindClipOrFail(*content, args.card, id, "verify");
+    for (const std::string& id : wanted) qzimport::FindClip(*content, args.card, id);
 
-    std::unique_ptr<qzcard::PluginHost> host;
+    std::unique_ptr<qzimport::PluginHost> host;
     try {
-        host = std::make_unique<qzcard::PluginHost>(
-            args.plugin.empty() ? qzcard::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
-    } catch (const qzcard::PluginHostError& e) {
+        host = std::make_unique<qzimport::PluginHost>(
+            args.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
+    } catch (const qzimport::PluginHostError& e) {
         Fail(1, e.what());
     }
     HostEventCycle cycle;
-    if (!host->PathIsValidVolume(args.card))
-        Fail(qzcard::kExitNotACard, "the plug-in does not take " + args.card + " as a card");
+    if (!host->PathIsValidVolume(args.card)) Fail(2, "the plug-in does not take " + args.card + " as a card");
     std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host->VolumeWithPath(args.card);
-    if (!volume) Fail(qzcard::kExitNotACard, "the plug-in makes no volume of " + args.card);
+    if (!volume) Fail(2, "the plug-in makes no volume of " + args.card);
     std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>> offered;
     for (const auto& clip : host->Clips(volume)) {
         const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
@@ -80,18 +79,18 @@ void RunVerify(const VerifyArguments& args) {
     size_t problems = 0;
     for (const std::string& id : wanted) {
         size_t index = 0;
-        CUSharedPtr<CFBCClip> clip = qzcard::FindClipOrFail(*content, args.card, id, "verify", &index);
+        CUSharedPtr<CFBCClip> clip = qzimport::FindClip(*content, args.card, id, &index);
         const auto found = offered.find(id);
-        qzcard::ClipVerification result =
-            qzcard::ClipVerifier::Verify(found == offered.end() ? nullptr : found->second.get(), *clip);
+        qzimport::ClipVerification result =
+            qzimport::ClipVerifier::Verify(found == offered.end() ? nullptr : found->second.get(), *clip);
         if (found == offered.end())
             result.problems.insert(
                 result.problems.begin(),
                 {-1, std::string(), "offered",
-                 "the plug-in does not offer it (" + qzcard::ClipStateText(*content, index) + ")"});
+                 "the plug-in does not offer it (" + qzimport::ClipStateText(*content, index) + ")"});
         problems += result.problems.size();
         ordered_json list = ordered_json::array();
-        for (const qzcard::VerifyProblem& p : result.problems)
+        for (const qzimport::VerifyProblem& p : result.problems)
             list.push_back({{"frame", p.frame < 0 ? ordered_json() : ordered_json(p.frame)},
                             {"timecode", p.timecode.empty() ? ordered_json() : ordered_json(p.timecode)},
                             {"check", p.check},
@@ -101,7 +100,7 @@ void RunVerify(const VerifyArguments& args) {
         std::printf("%s  %llu frames  %s\n", id.c_str(), static_cast<unsigned long long>(result.frames),
                     result.problems.empty() ? "clean"
                                             : (std::to_string(result.problems.size()) + " problems").c_str());
-        for (const qzcard::VerifyProblem& p : result.problems) {
+        for (const qzimport::VerifyProblem& p : result.problems) {
             if (p.frame < 0)
                 std::printf("  clip  %s: %s\n", p.check.c_str(), p.detail.c_str());
             else
@@ -129,7 +128,7 @@ void InstallVerify(CLI::App& app) {
     command->add_option("--plugin", args->plugin,
                         "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
-        ->default_val(qzcard::PluginHost::kDefaultHostVersion);
+        ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunVerify(*args); });
 }
 

@@ -1,8 +1,11 @@
 // qzcard: command-line host for QZ camera cards.
 #include "CommandRegistry.h"
 
+#include "ImportError.h"
+
 #include <cstdio>
 #include <exception>
+#include <string>
 
 namespace qzcard {
 
@@ -22,12 +25,20 @@ int main(int argc, char** argv) {
     CLI::App app{"qzcard: reads QZ camera recording cards"};
     app.require_subcommand(1);
     for (auto& install : qzcard::CommandInstallers()) install(app);
+    // The command that runs, to name it in messages.
+    const auto command = [&app] {
+        const auto ran = app.get_subcommands();
+        return ran.empty() ? std::string("qzcard") : "qzcard " + ran.front()->get_name();
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
+    } catch (const qzimport::ImportError& e) {
+        std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
+        return e.ExitCode();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "qzcard: %s\n", e.what());
+        std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
         return 1;
     }
     return 0;

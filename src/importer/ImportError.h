@@ -1,0 +1,32 @@
+#pragma once
+// Why an import step failed, as the importer's one exception type: the
+// sentence to show (naming the clip, frame or file concerned) and what kind
+// of failure it is, which a command turns into its exit code. Thrown by the
+// importer's classes and caught by type at the command.
+#include <stdexcept>
+#include <string>
+
+namespace qzimport {
+
+// The kinds, numbered as qzcard's exit codes.
+enum class ImportFailure : int {
+    kSetup = 1,         // the plug-in bundle or an output cannot be set up
+    kNotACard = 2,      // a folder that is not a card
+    kNoSuchClip = 3,    // a clip the card does not have
+    kNotDelivered = 4,  // problems found, or not everything delivered
+    kOutputBusy = 5,    // another process works in the output folder
+    kUsage = 64,        // an argument that is refused (a bad in or out point)
+};
+
+class ImportError : public std::runtime_error {
+public:
+    explicit ImportError(const std::string& what, ImportFailure kind = ImportFailure::kNotDelivered)
+        : std::runtime_error(what), m_kind(kind) {}
+    ImportFailure Kind() const { return m_kind; }
+    int ExitCode() const { return static_cast<int>(m_kind); }
+
+private:
+    ImportFailure m_kind;
+};
+
+}  // namespace qzimport
