@@ -64,10 +64,10 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
         std::vector<std::string> arguments;
         int exitCode;
     } refusals[] = {
-        {{"export", card, "-o", card + "/CONTENTS/out"}, 105},
+        {{"export", card, "-o", card + "/CONTENTS/out"}, 64},
         {{"export", card, "QZ0099", "-o", out}, 3},
         {{"export", folder.Path(), "-o", out}, 2},
-        {{"export", card, "-o", out, "--in", "99:00"}, 105},
+        {{"export", card, "-o", out, "--in", "99:00"}, 64},
         {{"export", card, "-o", out, "--host-version", "10.0.2"}, 1},
         {{"export", card, "-o", out, "--plugin", folder.Path()}, 1},
     };

@@ -21,9 +21,16 @@ bool RegisterCommand(CommandInstaller installer) {
 
 }  // namespace qzcard
 
+namespace {
+
+constexpr int kExitUsage = 64;
+
+}  // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"qzcard: reads QZ camera recording cards"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("qzcard ") + QZCARD_VERSION);
     for (auto& install : qzcard::CommandInstallers()) install(app);
     // The command that runs, to name it in messages.
     const auto command = [&app] {
@@ -32,8 +39,14 @@ int main(int argc, char** argv) {
     };
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
+    } catch (const CLI::Success& e) {  // --help, --version
         return app.exit(e);
+    } catch (const CLI::RuntimeError& e) {  // the command has said why
+        return e.get_exit_code();
+    } catch (const CLI::ParseError& e) {
+        // Every refused argument, whatever CLI11 calls it, is a usage error.
+        app.exit(e);
+        return kExitUsage;
     } catch (const qzimport::ImportError& e) {
         std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
         return e.ExitCode();
