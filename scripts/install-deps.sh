@@ -4,7 +4,8 @@
 # and binutils (nm) are peers of the tests, never used by qzcard itself.
 set -eu
 PACKAGES="cmake ninja-build g++ pkg-config libicu-dev libxml2-dev uuid-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcli11-dev nlohmann-json3-dev ffmpeg binutils python3"
+          libbenchmark-dev libcli11-dev nlohmann-json3-dev libavformat-dev libavcodec-dev libavutil-dev
+          ffmpeg binutils python3"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
