@@ -26,16 +26,16 @@ namespace {
 using qztest::FfmpegOutput;
 
 // The pictures (an MPEG-2 elementary stream) and each sound stream
-// (16-bit little-endian) of `files`, appended, as ffmpeg copies them out:
+// (little-endian at `bits`) of `files`, appended, as ffmpeg copies them out:
 // one ffmpeg run per file.
-std::vector<std::string> Essence(const std::vector<std::string>& files, size_t soundStreams) {
+std::vector<std::string> Essence(const std::vector<std::string>& files, size_t soundStreams, uint32_t bits) {
     const qztest::ScratchFolder scratch("rewrap-essence");
     std::vector<std::string> essence(1 + soundStreams);
     for (const std::string& file : files) {
         std::string maps = "-map 0:v -c copy -f mpeg2video -y " + scratch.Path() + "/0";
         for (size_t s = 0; s < soundStreams; ++s)
-            maps += " -map 0:a:" + std::to_string(s) + " -f s16le -y " + scratch.Path() + "/" +
-                    std::to_string(s + 1);
+            maps += " -map 0:a:" + std::to_string(s) + " -f s" + std::to_string(bits) + "le -y " +
+                    scratch.Path() + "/" + std::to_string(s + 1);
         FfmpegOutput(file, maps);
         for (size_t k = 0; k < essence.size(); ++k)
             essence[k] += qztest::ReadText(scratch.Path() + "/" + std::to_string(k));
@@ -43,11 +43,11 @@ std::vector<std::string> Essence(const std::vector<std::string>& files, size_t s
     return essence;
 }
 
-// Two mono 16-bit streams side by side, left first.
-std::string Stereo(const std::string& left, const std::string& right) {
+// Two mono streams of `bytes` per sample side by side, left first.
+std::string Stereo(const std::string& left, const std::string& right, size_t bytes) {
     std::string both;
-    for (size_t i = 0; i + 1 < left.size() && i + 1 < right.size(); i += 2)
-        both += left.substr(i, 2) + right.substr(i, 2);
+    for (size_t i = 0; i + bytes <= left.size() && i + bytes <= right.size(); i += bytes)
+        both += left.substr(i, bytes) + right.substr(i, bytes);
     return both;
 }
 
@@ -124,16 +124,19 @@ void ExpectOutput(const std::string& path, qzrewrap::Container container,
     const nlohmann::json sound =
         Probe(path, "stream=codec_name,sample_rate,channels", "-select_streams a")["streams"];
     ASSERT_EQ(sound.size(), streams);
-    const std::vector<std::string> card = Essence(members, info.soundTracks), out = Essence({path}, streams);
+    const std::vector<std::string> card = Essence(members, info.soundTracks, info.bitsPerSample),
+                                   out = Essence({path}, streams, info.bitsPerSample);
     EXPECT_TRUE(out[0] == card[0]) << "picture bytes differ";
     for (size_t s = 0; s < streams; ++s) {
-        EXPECT_EQ(sound[s]["codec_name"], "pcm_s16le");
+        EXPECT_EQ(sound[s]["codec_name"], "pcm_s" + std::to_string(info.bitsPerSample) + "le");
         EXPECT_EQ(sound[s]["sample_rate"], "48000");
         EXPECT_EQ(sound[s]["channels"], options.stereoPairs ? 2 : 1);
-        const std::string expected =
-            options.stereoPairs ? Stereo(card[1 + 2 * s], card[2 + 2 * s]) : card[1 + s];
+        const std::string expected = options.stereoPairs
+                                         ? Stereo(card[1 + 2 * s], card[2 + 2 * s], info.bitsPerSample / 8)
+                                         : card[1 + s];
         std::string got = out[1 + s];
-        if (!mov && got.size() > expected.size() && got.size() - expected.size() < 2 * 2002 &&
+        if (!mov && got.size() > expected.size() &&
+            got.size() - expected.size() < 2002 * info.bitsPerSample / 8 &&
             got.find_first_not_of('\0', expected.size()) == std::string::npos)
             got.resize(expected.size());
         EXPECT_TRUE(got == expected) << "sound stream " << s << ": " << got.size() << " bytes, the card's "
@@ -150,9 +153,10 @@ TEST_P(SampleCardOutputs, EveryClipAsMovAndMxf) {
     sample.family = GetParam();
     sample.durationFrames = 12;  // the spanned clip 36, over three files
     cw::CardDescription card = cw::SampleCardDescription(sample);
-    if (GetParam() == cw::kFamily59_94) {  // the one rate the sample card leaves out
+    if (GetParam() == cw::kFamily59_94) {  // the one rate the sample card leaves out, with 24-bit sound
         card.clips.push_back(qztest::SmallClip(cw::FrameRate::k23_98pPulldown, {13}, true, 4));
         card.clips.back().id = cw::ClipId{"QZ", 7};
+        card.clips.back().audioBitsPerSample = 24;
     }
     const std::string root = folder.Path() + "/card";
     cw::WriteCard(card, root);
