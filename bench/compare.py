@@ -3,7 +3,9 @@
 
 Writes, once, into a cache folder a card holding one long clip (1920x1080
 59.94i 50 Mbps CBR, four channels, three member files) and a card of 999 short
-clips, then runs the commands below in turn, each round in another order, with
+clips, then runs the commands below (among them `export --format mov` of the
+long clip against ffmpeg joining its member files into one MOV with
+`-f concat -map 0 -c copy`) in turn, each round in another order, with
 the page cache warm, and prints the median wall time of each with its
 throughput, its ratio to its ffmpeg peer and to cat, its peak resident memory,
 and (from one extra run under strace) the bytes and read calls it spends on the
@@ -240,13 +242,19 @@ def main():
             f.write("file '%s'\n" % path)
     ffmpeg = ["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i", concat]
     commands = [
-        Command("export", [qzcard, "export", long_card, "QZ0001", "-o", out + "/export", "--force"],
+        Command("export", [qzcard, "export", long_card, "QZ0001", "-o", out + "/export", "--force", "--format", "es"],
                 peer="ffmpeg extract", outputs=out + "/export", files=members),
         Command("ffmpeg extract",
                 ffmpeg + ["-map", "0:v", "-c", "copy", "-f", "mpeg2video", out + "/ffmpeg/QZ0001.m2v",
                           "-filter_complex", "[0:a:0][0:a:1]amerge=inputs=2[s]", "-map", "[s]",
                           "-c:a", "pcm_s16le", out + "/ffmpeg/QZ0001.wav"],
                 outputs=out + "/ffmpeg", files=members),
+        # One movie of the clip: ours through the plug-in and libavformat,
+        # ffmpeg's joining the same member files.
+        Command("export mov", [qzcard, "export", long_card, "QZ0001", "-o", out + "/mov", "--force", "--format", "mov"],
+                peer="ffmpeg mov", outputs=out + "/mov", files=members),
+        Command("ffmpeg mov", ffmpeg + ["-map", "0", "-c", "copy", out + "/ffmpeg-mov/QZ0001.mov"],
+                outputs=out + "/ffmpeg-mov", files=members),
         Command("cat", ["cat"] + members, stdout=out + "/cat/QZ0001.mxf", outputs=out + "/cat", files=members),
         Command("export --null", [qzcard, "export", long_card, "QZ0001", "--null"], peer="ffmpeg null",
                 files=members),
@@ -283,7 +291,7 @@ def main():
     for c in commands:
         t = c.median()
         peer = by_name[c.peer].median() / t if c.peer else None
-        to_cat = cat_time / t if c.name in ("export", "ffmpeg extract") else None
+        to_cat = cat_time / t if c.name in ("export", "ffmpeg extract", "export mov", "ffmpeg mov") else None
         files_size = sum(os.path.getsize(p) for p in c.files)
         row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu), "%.0f" % (size / 1e6 / t) if c.name != "list 999" else "-",
                "%.2f" % peer if peer else "-", "%.2f" % to_cat if to_cat else "-",

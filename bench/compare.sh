@@ -1,7 +1,7 @@
 #!/bin/sh
-# Whole-process import benchmark: qzcard export, export --null, verify and
-# list against ffmpeg and cat (see bench/compare.py). Builds qzcard, the
-# plug-in bundle and the bench card writer in build/dev first.
+# Whole-process import benchmark: qzcard export (es and mov), export --null,
+# verify and list against ffmpeg and cat (see bench/compare.py). Builds
+# qzcard, the plug-in bundle and the bench card writer in build/dev first.
 #   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
