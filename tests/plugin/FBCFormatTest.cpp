@@ -7,6 +7,9 @@
 #include "HostImage.h"
 #include "PluginTestSupport.h"
 
+#include <atomic>
+#include <thread>
+
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace plugin_test;
 
@@ -65,6 +68,23 @@ TEST(FBCFormatTest, HostVersionDecidesThePackedVersionTheOfferAndThePrincipal) {
         EXPECT_EQ(bool(factory.pluginForID(std::string(kPluginID))), c.served);
         EXPECT_FALSE(factory.pluginForID(std::string("6E1F3A52")));
     }
+}
+
+// The host replaces its main bundle on another thread while the version is read.
+TEST(FBCFormatTest, VersionReadWhileTheHostReplacesItsMainBundle) {
+    std::atomic<bool> done{false};
+    std::thread host([&] {
+        for (int i = 0; !done; ++i) HostBundle::SetMainBundleShortVersionString(i % 2 ? "7.0.3" : "10.1.2");
+    });
+    for (int i = 0; i < 20000; ++i) {
+        const uint32_t version = FBCFormatUtility::GetAppVersion();
+        if (version != 0x70003 && version != 0xA0102 && version != 0x60000) {
+            ADD_FAILURE() << std::hex << version;
+            break;
+        }
+    }
+    done = true;
+    host.join();
 }
 
 namespace {
