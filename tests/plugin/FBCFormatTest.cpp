@@ -74,16 +74,14 @@ TEST(FBCFormatTest, HostVersionDecidesThePackedVersionTheOfferAndThePrincipal) {
 TEST(FBCFormatTest, VersionReadWhileTheHostReplacesItsMainBundle) {
     std::atomic<bool> done{false};
     std::thread host([&] {
-        for (int i = 0; i < 200000; ++i)
+        for (int i = 0; i < 1000000; ++i)
             HostBundle::SetMainBundleShortVersionString(i % 2 ? "7.0.3" : "10.1.2");
         done = true;
     });
-    while (!done) {
+    for (bool expected = true; !done && expected;) {
         const uint32_t version = FBCFormatUtility::GetAppVersion();
-        if (version != 0x70003 && version != 0xA0102 && version != 0x60000) {
-            ADD_FAILURE() << std::hex << version;
-            break;
-        }
+        expected = version == 0x70003 || version == 0xA0102 || version == 0x60000;
+        EXPECT_TRUE(expected) << std::hex << version;
     }
     host.join();
 }

@@ -149,8 +149,6 @@ TEST_F(UtilitiesTest, ChunkFromTheCursorsOwnSample) {
 TEST_F(UtilitiesTest, ChunkAtItsFirstSampleIsTakenWhole) {
     chunk_.sectionShift = 8;
     SampleHolder sample = Create(chunk_);
-    ASSERT_TRUE(sample);
-    EXPECT_EQ(CMSampleBufferGetNumSamples(sample.Get()), 1602);
     EXPECT_EQ(BytesOf(sample.Get()), Tones(3203, 1602, 1));
 }
 
