@@ -260,6 +260,8 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
             throw OffloadError(destinations[d].root.string() + " has " + std::to_string(space.available) +
                                    " bytes free; the copy needs " + std::to_string(needed),
                                OffloadFailure::kSetup);
+    }
+    for (size_t d = 0; d < destinations.size(); ++d) {
         for (const SourceFile& folder : tree.folders) {
             fs::create_directories(destinations[d].root / folder.relativePath, error);
             if (error)
