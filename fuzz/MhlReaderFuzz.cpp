@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (chain) {
             const auto entries = qzoffload::MhlChain::Read(data + 1, size - 1, "chain");
             const auto bytes = qzoffload::MhlChain::Write(entries);
-            if (qzoffload::MhlChain::Read(bytes.data(), bytes.size(), "written chain").size() != entries.size())
+            if (qzoffload::MhlChain::Read(bytes.data(), bytes.size(), "written chain").size() !=
+                entries.size())
                 std::abort();
         } else {
             const qzoffload::HashList list = qzoffload::HashListXml::Read(data + 1, size - 1, "generation");
@@ -26,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             } catch (const qzoffload::OffloadError&) {
                 return 0;  // text XML 1.0 cannot carry
             }
-            const qzoffload::HashList again = qzoffload::HashListXml::Read(bytes.data(), bytes.size(), "written");
+            const qzoffload::HashList again =
+                qzoffload::HashListXml::Read(bytes.data(), bytes.size(), "written");
             if (again.files.size() != list.files.size()) std::abort();
         }
     } catch (const qzoffload::OffloadError&) {
