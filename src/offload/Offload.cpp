@@ -358,6 +358,7 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
             for (auto folder = tree.folders.rbegin(); folder != tree.folders.rend(); ++folder)
                 CUFileStatus::SetModificationTime((destination.root / folder->relativePath).string(),
                                                   folder->modified);
+            CUFileStatus::SetModificationTime(destination.root.string(), tree.rootModified);
         }
         if (!list.files.empty()) {
             try {

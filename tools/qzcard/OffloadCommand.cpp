@@ -192,8 +192,7 @@ void InstallOffload(CLI::App& app) {
         try {
             code = args->check ? RunCheck(*args) : RunOffload(*args);
         } catch (const CUInterrupted& e) {
-            std::fprintf(stderr, "qzcard offload: %s before anything was copied; nothing was written\n",
-                         e.what());
+            std::fprintf(stderr, "qzcard offload: %s before copying began; no file was written\n", e.what());
             code = e.ExitCode();
         }
         if (code != 0) throw CLI::RuntimeError(code);
