@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Whole-process import benchmark of qzcard against ffmpeg and cat.
+"""Whole-process import and offload benchmark of qzcard against ffmpeg, cat and cp.
 
 Writes, once, into a cache folder a card holding one long clip (1920x1080
 59.94i 50 Mbps CBR, four channels, three member files) and a card of 999 short
@@ -9,7 +9,10 @@ long clip against ffmpeg joining its member files into one MOV with
 the page cache warm, and prints the median wall time of each with its
 throughput, its ratio to its ffmpeg peer and to cat, its peak resident memory,
 and (from one extra run under strace) the bytes and read calls it spends on the
-member files against their size.
+member files against their size. The offload rows copy the long-clip card to
+one destination (copy, hash, read-back from the drive) against `cp -r`
+followed by `xxhsum` of the copy, and to two destinations against one; the
+hash formats' in-memory throughput comes from the HashBench benchmark.
 
 Run through bench/compare.sh, which builds what it needs first.
 """
@@ -72,7 +75,7 @@ class Command:
         self.argv = argv
         self.peer = peer  # name of the ffmpeg command it is set against
         self.stdout = stdout  # a file the output goes to (cat)
-        self.outputs = outputs  # a folder emptied before every run
+        self.outputs = outputs if isinstance(outputs, list) else [outputs] if outputs else []  # emptied before every run
         self.files = files or []  # the member files whose reads count
         self.times = []
         self.rss = []  # KiB
@@ -80,9 +83,9 @@ class Command:
         self.reads = None
 
     def prepare(self):
-        if self.outputs:
-            shutil.rmtree(self.outputs, ignore_errors=True)
-            os.makedirs(self.outputs)
+        for folder in self.outputs:
+            shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(folder)
 
     def run(self, prefix=()):
         """Wall seconds, peak RSS in KiB and user + system seconds of one run."""
@@ -212,6 +215,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--frames", type=int, default=3000, help="pictures of the long clip")
     parser.add_argument("--no-trace", action="store_true", help="skip the strace run")
+    parser.add_argument("--only", help="comma-separated names of the commands to run (default: all)")
     args = parser.parse_args()
     if args.rounds < 1:
         sys.exit("compare: --rounds must be at least 1")
@@ -221,7 +225,7 @@ def main():
     for tool in (qzcard, bench_card):
         if not os.access(tool, os.X_OK):
             sys.exit("compare: %s is not built (run bench/compare.sh)" % tool)
-    for tool in ["ffmpeg", "cat"] + ([] if args.no_trace else ["strace"]):
+    for tool in ["ffmpeg", "cat", "cp", "xxhsum"] + ([] if args.no_trace else ["strace"]):
         if not shutil.which(tool):
             sys.exit("compare: %s is not installed" % tool)
     cache = os.path.abspath(args.cache or os.path.join(build, "bench-cache"))
@@ -261,7 +265,19 @@ def main():
         Command("ffmpeg null", ffmpeg + ["-map", "0", "-c", "copy", "-f", "null", "-"], files=members),
         Command("verify", [qzcard, "verify", long_card, "QZ0001"], files=members),
         Command("list 999", [qzcard, "list", many_card], files=many_members),
+        Command("offload 1", [qzcard, "offload", long_card, out + "/offload1"], peer="cp -r + xxhsum",
+                outputs=out + "/offload1", files=members),
+        Command("cp -r + xxhsum", ["sh", "-c", 'cp -r "$1" "$2" && find "$2" -type f -exec xxhsum {} +', "sh",
+                                   long_card, out + "/cp/card"], outputs=out + "/cp", files=members),
+        Command("offload 2", [qzcard, "offload", long_card, out + "/offload2a", out + "/offload2b"],
+                outputs=[out + "/offload2a", out + "/offload2b"], files=members),
     ]
+    if args.only:
+        wanted = set(args.only.split(","))
+        commands = [c for c in commands if c.name in wanted]
+        for c in commands:
+            if c.peer not in wanted:
+                c.peer = None
     by_name = {c.name: c for c in commands}
 
     warm(members + many_members)
@@ -282,7 +298,7 @@ def main():
             for command in commands:
                 command.reads = traced_reads(command, scratch)
 
-    cat_time = by_name["cat"].median()
+    cat_time = by_name["cat"].median() if "cat" in by_name else None
     print("long clip: %d frames in %d member files, %.1f MB; list: 999 clips; %d rounds, medians"
           % (args.frames, len(members), size / 1e6, args.rounds))
     header = ("command", "median s", "cpu s", "MB/s", "x ffmpeg", "x cat", "peak RSS MiB", "read MB", "read ampl",
@@ -291,7 +307,7 @@ def main():
     for c in commands:
         t = c.median()
         peer = by_name[c.peer].median() / t if c.peer else None
-        to_cat = cat_time / t if c.name in ("export", "ffmpeg extract", "export mov", "ffmpeg mov") else None
+        to_cat = cat_time / t if cat_time and c.name in ("export", "ffmpeg extract", "export mov", "ffmpeg mov") else None
         files_size = sum(os.path.getsize(p) for p in c.files)
         row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu), "%.0f" % (size / 1e6 / t) if c.name != "list 999" else "-",
                "%.2f" % peer if peer else "-", "%.2f" % to_cat if to_cat else "-",
@@ -307,8 +323,23 @@ def main():
         print("  ".join(str(x).rjust(w) if i else str(x).ljust(w) for i, (x, w) in enumerate(zip(row, widths))))
     print("cpu s: median user + system time of the process (the machine may be shared: wall times wait for it);"
           " MB/s: the long clip's member files over the median wall time")
-    print("x ffmpeg: the ffmpeg peer's time over this command's (above 1 is faster); x cat: likewise for cat;"
-          " read ampl: bytes read from the member files over their size (list: over all 999 clips' files)")
+    print("x ffmpeg: the peer's time over this command's (above 1 is faster; offload 1: against cp -r + xxhsum);"
+          " x cat: likewise for cat; read ampl: bytes read from the member files over their size (list: over all"
+          " 999 clips' files)")
+    if "offload 1" in by_name and "cp -r + xxhsum" in by_name:
+        print("offload, one destination: %.2fx the speed of cp -r + xxhsum (aim: at least 1.2)"
+              % (by_name["cp -r + xxhsum"].median() / by_name["offload 1"].median()))
+    if "offload 1" in by_name and "offload 2" in by_name:
+        print("offload, two destinations: %.2fx the time of one (aim: at most 1.15)"
+              % (by_name["offload 2"].median() / by_name["offload 1"].median()))
+    hash_bench = os.path.join(build, "bench", "HashBench")
+    if os.access(hash_bench, os.X_OK) and (not args.only or "hash" in args.only.split(",")):
+        result = subprocess.run([hash_bench, "--benchmark_format=json"], capture_output=True, text=True)
+        if result.returncode == 0:
+            import json
+            rates = ["%s %.2f GB/s" % (b["label"], b["bytes_per_second"] / 1e9)
+                     for b in json.loads(result.stdout)["benchmarks"]]
+            print("hash throughput in memory: " + ", ".join(rates))
 
 
 if __name__ == "__main__":

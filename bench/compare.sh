@@ -1,13 +1,14 @@
 #!/bin/sh
 # Whole-process import benchmark: qzcard export (es and mov), export --null,
-# verify and list against ffmpeg and cat (see bench/compare.py). Builds
-# qzcard, the plug-in bundle and the bench card writer in build/dev first.
-#   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace]
+# verify and list against ffmpeg and cat, offload against cp -r + xxhsum, and
+# the hash formats' throughput (see bench/compare.py). Builds qzcard, the
+# plug-in bundle and the bench card writer in build/dev first.
+#   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace] [--only NAME,...]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZ_BENCH_BUILD:-$root/build/dev}
 if [ ! -f "$build/CMakeCache.txt" ]; then
     (cd "$root" && cmake --preset dev >/dev/null)
 fi
-cmake --build "$build" -j"${JOBS:-2}" --target qzcard FBCFormatRADPlugin bench-card >/dev/null
+cmake --build "$build" -j"${JOBS:-2}" --target qzcard FBCFormatRADPlugin bench-card HashBench >/dev/null
 exec python3 "$root/bench/compare.py" --build "$build" "$@"

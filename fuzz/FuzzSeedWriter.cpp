@@ -7,6 +7,7 @@
 #include "CardWriter.h"
 #include "ClipDescription.h"
 #include "FileBytes.h"
+#include "Offload.h"
 #include "SmallClip.h"
 
 #include <cstdint>
@@ -88,6 +89,27 @@ int main(int argc, char** argv) {
         const Bytes info = ReadFile(argv[2]), strings = ReadFile(argv[3]);
         Write(out / "BundlePropertyListFuzz" / "bundle", Joined(info, strings, 2));
         Write(out / "CUXmlDomDocumentFuzz" / "info", info);
+
+        // The history an offload of the card writes: a generation (first
+        // byte even) and the chain (odd).
+        const fs::path copies = out / "copies";
+        fs::remove_all(copies);
+        fs::create_directories(copies);
+        qzoffload::OffloadOptions offload;
+        offload.card = card.string();
+        offload.destinations = {copies.string()};
+        offload.formats = {qzoffload::HashFormat::kMd5, qzoffload::HashFormat::kXxh64};
+        offload.creator.toolVersion = "seed";
+        qzoffload::Offload::Run(offload);
+        for (const auto& entry : fs::directory_iterator(copies / "card" / "ascmhl")) {
+            const bool chain = entry.path().extension() == ".xml";
+            if (!chain && entry.path().extension() != ".mhl") continue;
+            Bytes seed{static_cast<uint8_t>(chain ? 1 : 0)};
+            const Bytes file = ReadFile(entry.path().string());
+            seed.insert(seed.end(), file.begin(), file.end());
+            Write(out / "MhlReaderFuzz" / (chain ? "chain" : "generation"), seed);
+        }
+        fs::remove_all(copies);
         fs::remove_all(card);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "FuzzSeedWriter: %s\n", e.what());

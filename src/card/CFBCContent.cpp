@@ -165,13 +165,10 @@ uint32_t CFBCContent::UpdateFilePath() {
 
 uint32_t CFBCContent::UpdateMifStream() {
     CUAutoLock lock(&m_Lock);
-    // The time is taken before the read: a change made while the index is
-    // being read then shows as a later modification, instead of being
-    // recorded as already seen.
-    CUSharedPtr<CUDateTime> modifyTime = FBC_Utl_GetFileModifyTimeWithLock(m_IndexPath);
+    // The index keeps the identity of the file it read (taken under the
+    // file's lock before the bytes), against which later changes show.
     m_MIFStream = MIFStream::Create(m_IndexPath);
     if (m_MIFStream) {
-        m_IndexModifyTime = modifyTime;
         if (m_MIFStream->GetState() == MIFStream::kStateUsable) return UpdateClipArray();
         // The content exists, but it is not a card this system reads.
         DropClips();
@@ -190,7 +187,15 @@ std::vector<CUSharedPtr<CFBCClip>> CFBCContent::Clips() const {
     return clips;
 }
 
+void CFBCContent::ReleaseClips() {
+    // A clip that leaves the array may live on with whoever holds it; its
+    // plain pointer back to this content must not outlive the content.
+    for (const CUSharedPtr<CFBCClip>& clip : Clips())
+        if (clip->GetMedia() == this) clip->SetMedia(nullptr);
+}
+
 void CFBCContent::DropClips() {
+    ReleaseClips();
     m_ClipArray->RemoveAllObjects();
     m_ClipCheckResults.clear();
     m_ClipOffered.clear();
@@ -199,6 +204,8 @@ void CFBCContent::DropClips() {
 uint32_t CFBCContent::UpdateClipArray() {
     CUAutoLock lock(&m_Lock);
     if (!m_MIFStream || !m_MIFStream->ClipArray()) return kResultPathMissing;
+    // Those staying get their pointer back below.
+    ReleaseClips();
     m_ClipArray->SetArray(CUSharedPtr<CUArray>(m_MIFStream->ClipArray()));
     m_ClipListStale = false;
     m_ClipCheckResults.assign(m_ClipArray->Count(), kResultNotReady);
@@ -237,10 +244,12 @@ bool CFBCContent::ContentDataFileExist() const {
 
 bool CFBCContent::isMidifyFromOther() const {
     CUAutoLock lock(&m_Lock);
-    if (!m_IndexModifyTime) return false;
-    CUSharedPtr<CUDateTime> now = FBC_Utl_GetFileModifyTimeWithLock(m_IndexPath);
-    if (!now) return false;
-    return !(*now == *m_IndexModifyTime);
+    // The whole identity, not the time to the second: a rewrite within the
+    // second of the read, or a replacement keeping the time, shows too.
+    const std::optional<FBC_FileIdentity> read = m_MIFStream ? m_MIFStream->FileIdentity() : std::nullopt;
+    FBC_FileIdentity now;
+    if (!read || !FBC_Utl_GetFileIdentityWithLock(m_IndexPath, &now)) return false;
+    return !(now == *read);
 }
 
 uint32_t CFBCContent::ReOpenContentDataIfDataExistStateChanged(bool* changed) {
@@ -332,7 +341,9 @@ uint32_t CFBCContent::InitNewMedia(const CUSharedPtr<CUStringMac>& rootPath,
         CUSharedPtr<CUStringMac> contents = FBC_Utl_RemoveLastComponent(m_ClipsPath);
         const bool hadContents = CUDirectory::Exists(contents), hadClips = CUDirectory::Exists(m_ClipsPath);
         CUDirectory::CreateDirectory(m_ClipsPath);
-        if ((code = index->WriteToFile(m_IndexPath)) != 0) {
+        // Created only where nothing is yet: another process creating a
+        // card in the same folder meanwhile keeps its own.
+        if ((code = index->WriteToNewFile(m_IndexPath)) != 0) {
             // A failed card leaves no folders of its own behind.
             if (!hadClips) CUDirectory::Delete(m_ClipsPath);
             if (!hadContents) CUDirectory::Delete(contents);
@@ -369,10 +380,10 @@ uint32_t CFBCContent::Flush() {
     CUAutoLock lock(&m_Lock);
     if (!m_MIFStream || !m_IndexPath) return kResultPathMissing;
     if (!m_MIFStream->isModify()) return 0;
+    // Written only over the index as it was read: the index then takes the
+    // identity of its own write, which is not a change made by another.
     const uint32_t code = m_MIFStream->WriteToFile(m_IndexPath);
     if (code != 0) return code;
-    // Our own write is not a change made by another process.
-    m_IndexModifyTime = FBC_Utl_GetFileModifyTimeWithLock(m_IndexPath);
     return m_MIFStream->GetState() == MIFStream::kStateUsable ? UpdateClipArray() : 0;
 }
 
@@ -394,7 +405,6 @@ uint32_t CFBCContent::DeleteContent() {
         return code;
     }
     m_MIFStream = nullptr;
-    m_IndexModifyTime = nullptr;
     DropClips();
     return 0;
 }

@@ -107,8 +107,9 @@ public:
 
     // A file exists at the index path.
     bool ContentDataFileExist() const;
-    // The index file's modification time differs from the one recorded at
-    // the last opening; false when either is missing.
+    // The index file now at the path is not the version last read or
+    // written (another file, size or modification time to the nanosecond);
+    // false when either is missing.
     bool isMidifyFromOther() const;
     // Re-opens when readiness and the index file's existence disagree, or
     // when the index changed on disk; `changed` (may be null) tells whether
@@ -157,8 +158,12 @@ public:
     uint32_t SetDisplayName(const CUSharedPtr<CUStringMac>& displayName);
     // Writes the media index back to the index path when it was modified
     // (values, frame-rate type, clip array), then takes over its clip list
-    // and its new modification time. 0 (also when nothing was modified);
-    // kResultPathMissing without an index; else MIFStream::WriteToFile's code.
+    // and its new identity. Only over the index file this object read (or
+    // last wrote), unchanged and of the same medium: another card mounted at
+    // the path, or a newer version another writer made, is left as it is
+    // (kResultFileChanged; the changes stay in memory). 0 (also when nothing
+    // was modified); kResultPathMissing without an index; else
+    // MIFStream::WriteToFile's code.
     uint32_t Flush();
     // Logs "Delete Media Path [%s]" and deletes the root's CONTENTS tree,
     // following no symbolic link out of it. Refused (nothing deleted) unless
@@ -212,6 +217,8 @@ private:
     uint32_t InitFields(const CUSharedPtr<CUStringMac>& rootPath, const CUSharedPtr<CUStringMac>& displayName,
                         _ContentsMediaType mediaType);
     void DropClips();
+    // Clears the back pointer of every clip of the clip array.
+    void ReleaseClips();
     // The clips of the clip array (other objects left out).
     std::vector<CUSharedPtr<CFBCClip>> Clips() const;
 
@@ -224,7 +231,6 @@ private:
     CUSharedPtr<CUStringMac> m_DisplayName;
     CUSharedPtr<CUMutableArray> m_ClipArray;
     CUSharedPtr<MIFStream> m_MIFStream;
-    CUSharedPtr<CUDateTime> m_IndexModifyTime;
     bool m_ClipListStale = true;
     // Per clip of m_ClipArray, as found when the list was built.
     std::vector<uint32_t> m_ClipCheckResults;

@@ -44,8 +44,20 @@ uint8_t FrameRateTypeMask(uint16_t version) {
 // Null when the path cannot be opened and read (missing file, a folder,
 // refused). An empty file still yields a stream: its first field then lies
 // beyond the end, which is a read failure, not a missing file.
-CUSharedPtr<CUStream> ReadIndexBytes(const CUSharedPtr<CUStringMac>& path) {
-    return CUSharedPtr<CUStream>(FBC_Utl_ExclusiveFileRead(path, MIFStream::kFileSize));
+CUSharedPtr<CUStream> ReadIndexBytes(const CUSharedPtr<CUStringMac>& path, FBC_FileIdentity* identity) {
+    return CUSharedPtr<CUStream>(FBC_Utl_ExclusiveFileRead(path, MIFStream::kFileSize, identity));
+}
+
+// The medium UUID an index image holds; null when it holds none.
+CUSharedPtr<CUUUID> MediaIDOf(const CUSharedPtr<CUMemoryStream>& image) {
+    try {
+        CUSharedPtr<MediaMetadata> metadata =
+            image ? MediaMetadata::Create(CUSharedPtr<CUStream>(image), MIFStream::kOffsetMediaMetadata)
+                  : nullptr;
+        return metadata ? CUSharedPtr<CUUUID>(metadata->ValueForTag(kContentValueMediaID)) : nullptr;
+    } catch (const CUError&) {
+        return nullptr;
+    }
 }
 
 void PutU16(unsigned char* at, uint16_t value) {
@@ -88,7 +100,11 @@ uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path) {
     m_FailedStep = kMIFReadStepFile;
     if (!path || path->IsNull()) return kResultNullArgument;
     // A missing or unreadable file ends in the stream-less Init below.
-    return Init(path, ReadIndexBytes(path));
+    FBC_FileIdentity identity;
+    CUSharedPtr<CUStream> bytes = ReadIndexBytes(path, &identity);
+    const uint32_t code = Init(path, bytes);
+    if (bytes) m_FileIdentity = identity;
+    return code;
 }
 
 uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr<CUStream>& stream) {
@@ -98,6 +114,8 @@ uint32_t MIFStream::Init(const CUSharedPtr<CUStringMac>& path, const CUSharedPtr
     m_StoredClipCount = 0;
     m_Extension = 0;
     m_MediaMetadata = nullptr;
+    m_FileIdentity.reset();
+    m_FileMediaID = nullptr;
     m_FailedStep = kMIFReadStepFile;
     if (!path || path->IsNull()) return kResultNullArgument;
     try {
@@ -192,7 +210,9 @@ uint32_t MIFStream::ReadClipInfo(MetaDataManager& reader) {
 uint32_t MIFStream::ReadMediaMetadata(MetaDataManager& reader) {
     m_FailedStep = kMIFReadStepMediaMetadata;
     m_MediaMetadata = MediaMetadata::Create(reader.Stream(), kOffsetMediaMetadata);
-    return m_MediaMetadata ? 0 : kResultReadFailure;
+    if (!m_MediaMetadata) return kResultReadFailure;
+    m_FileMediaID = m_MediaMetadata->ValueForTag(kContentValueMediaID);
+    return 0;
 }
 
 uint32_t MIFStream::ReadExtension(MetaDataManager& reader) {
@@ -213,9 +233,12 @@ uint32_t MIFStream::GetState() const {
     return m_MediaMetadata->GetState() == 0 ? kStateUsable : kStateUnsupportedVersion;
 }
 
-void MIFStream::SetClipArray(const CUSharedPtr<CUMutableArray>& clips) {
+uint32_t MIFStream::SetClipArray(const CUSharedPtr<CUMutableArray>& clips) {
+    // No array is not an empty one: written, it would drop every clip.
+    if (!clips) return kResultNullArgument;
     m_ClipArray = CUSharedPtr<CUMutableArray>(new CUMutableArray(CUSharedPtr<CUArray>(clips)));
     m_Modified = true;
+    return 0;
 }
 
 uint8_t MIFStream::FrameRateType() const {
@@ -271,42 +294,83 @@ uint32_t MIFStream::SetValueForTag(const CUSharedPtr<CUObject>& value, _ContentV
     return 0;
 }
 
-uint32_t MIFStream::WriteToFile(const CUSharedPtr<CUStringMac>& path) {
-    if (!path || path->IsNull()) return kResultNullArgument;
+uint32_t MIFStream::BuildImage(CUSharedPtr<CUMemoryStream>& image) const {
     // An index of another major version was not read past its header:
     // writing it would drop everything it holds.
     if (MajorVersion(m_Version) != kSupportedMajorVersion || !m_MediaMetadata || !m_ClipArray ||
         m_ClipArray->Count() > kMaxClipCount)
         return kResultNotReady;
+    image = CUSharedPtr<CUMemoryStream>(new CUMemoryStream(uint64_t{kFileSize}));
+    unsigned char* bytes = image->GetPtr();
+    if (!bytes) return kResultNotReady;
+    std::memset(bytes, 0, kFileSize);
+    PutU16(bytes + kOffsetMagic, kMagic);
+    PutU16(bytes + kOffsetVersion, m_Version);
+    bytes[kOffsetSystemBitmap] = m_SystemBitmap;
+    std::memcpy(bytes + kOffsetReserved5, m_Reserved5.data(), m_Reserved5.size());
+    const uint32_t count = static_cast<uint32_t>(m_ClipArray->Count());
+    PutU32(bytes + kOffsetClipCount, count);
+    std::memcpy(bytes + kOffsetReserved12000, m_Reserved12000.data(), m_Reserved12000.size());
+    for (uint32_t i = 0; i < count; ++i) {
+        CUSharedPtr<CFBCClip> clip = m_ClipArray->ObjectAtIndex(i);
+        CUSharedPtr<ClipIDInfo> id = clip ? clip->GetClipIDInfo() : nullptr;
+        CUSharedPtr<CIFStream> block = clip ? clip->GetCIFStream() : nullptr;
+        if (!id || !block || !block->Bytes()) return kResultNotReady;
+        std::memcpy(bytes + kOffsetClipIDTable + size_t{i} * ClipIDInfo::kRecordSize, id->Bytes(),
+                    ClipIDInfo::kRecordSize);
+        std::memcpy(bytes + kOffsetCIFTable + size_t{i} * CIFStream::kBlockSize, block->Bytes(),
+                    CIFStream::kBlockSize);
+    }
+    const uint32_t code = m_MediaMetadata->WriteToFileStream(image, kOffsetMediaMetadata);
+    if (code != 0) return code;
+    PutU32(bytes + kOffsetExtension, m_Extension);
+    return 0;
+}
+
+void MIFStream::Written(const CUSharedPtr<CUStringMac>& path, const FBC_FileIdentity& identity) {
+    m_Path = CUSharedPtr<CUStringMac>(new CUStringMac(path));
+    m_StoredClipCount = static_cast<uint32_t>(m_ClipArray->Count());
+    m_FileIdentity = identity;
+    m_FileMediaID = m_MediaMetadata->ValueForTag(kContentValueMediaID);
+    m_Modified = false;
+}
+
+uint32_t MIFStream::WriteToFile(const CUSharedPtr<CUStringMac>& path) {
+    if (!path || path->IsNull()) return kResultNullArgument;
     try {
-        CUSharedPtr<CUMemoryStream> image(new CUMemoryStream(uint64_t{kFileSize}));
-        unsigned char* bytes = image->GetPtr();
-        if (!bytes) return kResultNotReady;
-        std::memset(bytes, 0, kFileSize);
-        PutU16(bytes + kOffsetMagic, kMagic);
-        PutU16(bytes + kOffsetVersion, m_Version);
-        bytes[kOffsetSystemBitmap] = m_SystemBitmap;
-        std::memcpy(bytes + kOffsetReserved5, m_Reserved5.data(), m_Reserved5.size());
-        const uint32_t count = static_cast<uint32_t>(m_ClipArray->Count());
-        PutU32(bytes + kOffsetClipCount, count);
-        std::memcpy(bytes + kOffsetReserved12000, m_Reserved12000.data(), m_Reserved12000.size());
-        for (uint32_t i = 0; i < count; ++i) {
-            CUSharedPtr<CFBCClip> clip = m_ClipArray->ObjectAtIndex(i);
-            CUSharedPtr<ClipIDInfo> id = clip ? clip->GetClipIDInfo() : nullptr;
-            CUSharedPtr<CIFStream> block = clip ? clip->GetCIFStream() : nullptr;
-            if (!id || !block || !block->Bytes()) return kResultNotReady;
-            std::memcpy(bytes + kOffsetClipIDTable + size_t{i} * ClipIDInfo::kRecordSize, id->Bytes(),
-                        ClipIDInfo::kRecordSize);
-            std::memcpy(bytes + kOffsetCIFTable + size_t{i} * CIFStream::kBlockSize, block->Bytes(),
-                        CIFStream::kBlockSize);
-        }
-        const uint32_t code = m_MediaMetadata->WriteToFileStream(image, kOffsetMediaMetadata);
+        CUSharedPtr<CUMemoryStream> image;
+        uint32_t code = BuildImage(image);
         if (code != 0) return code;
-        PutU32(bytes + kOffsetExtension, m_Extension);
-        if (!FBC_Utl_ExclusiveFileWrite(path, image)) return kResultFileOperationFailure;
-        m_Path = CUSharedPtr<CUStringMac>(new CUStringMac(path));
-        m_StoredClipCount = count;
-        m_Modified = false;
+        // Back to the file it was read from: only over that file as read.
+        // Another card mounted at the path, or another writer's newer
+        // version, would otherwise be overwritten with this one's clips.
+        const bool readFromPath = m_FileIdentity && m_Path && m_Path->Utf8() == path->Utf8();
+        FBC_ReplaceCheck unchanged;
+        if (readFromPath)
+            unchanged = [this](const FBC_FileIdentity* current, const CUSharedPtr<CUMemoryStream>& bytes) {
+                CUSharedPtr<CUUUID> onDisk = current ? MediaIDOf(bytes) : nullptr;
+                return current && *current == *m_FileIdentity && onDisk && m_FileMediaID &&
+                       *onDisk == *m_FileMediaID;
+            };
+        FBC_FileIdentity written;
+        code = FBC_Utl_ExclusiveFileReplace(path, image, kFileSize, unchanged, &written);
+        if (code != 0) return code;
+        Written(path, written);
+        return 0;
+    } catch (const CUError&) {
+        return kResultFileOperationFailure;
+    }
+}
+
+uint32_t MIFStream::WriteToNewFile(const CUSharedPtr<CUStringMac>& path) {
+    if (!path || path->IsNull()) return kResultNullArgument;
+    try {
+        CUSharedPtr<CUMemoryStream> image;
+        const uint32_t code = BuildImage(image);
+        if (code != 0) return code;
+        FBC_FileIdentity written;
+        if (!FBC_Utl_ExclusiveFileCreate(path, image, &written)) return kResultFileOperationFailure;
+        Written(path, written);
         return 0;
     } catch (const CUError&) {
         return kResultFileOperationFailure;

@@ -2,22 +2,26 @@
 // Reader of the card's media index INDEX.MIF: header, clip identifier table,
 // clip information table, media metadata block and extension word at fixed
 // offsets. Create reads at most kFileSize bytes of the file into memory
-// under the file's exclusive advisory lock, checks them and turns every index entry into a CFBCClip, in index
-// order. Built on one thread; afterwards the getters may be called from several threads as long as nobody
-// calls a setter.
+// under the file's exclusive advisory lock, checks them and turns every
+// index entry into a CFBCClip, in index order. Built on one thread; afterwards the getters may be called from
+// several threads as long as nobody calls a setter.
 #include "CUMutableArray.h"
 #include "CUObject.h"
 #include "CUSharedPtr.h"
 #include "CUStringMac.h"
 #include "FBCContentValueTag.h"
+#include "FBC_Utl_File.h"
 #include "MediaMetadata.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace ComVantoVantoQZ64RADPlug {
 
+class CUMemoryStream;
 class CUStream;
+class CUUUID;
 class MetaDataManager;
 
 // Where reading an index stopped (MIFStream::FailedStep); tells a user why a
@@ -97,8 +101,10 @@ public:
 
     // The clips in index order (shared, not copied).
     CUSharedPtr<CUMutableArray> ClipArray() const { return m_ClipArray; }
-    // Replaces the clip array by a copy of `clips` (same objects).
-    void SetClipArray(const CUSharedPtr<CUMutableArray>& clips);
+    // Replaces the clip array by a copy of `clips` (same objects): 0, or
+    // kResultNullArgument (array unchanged) for a null array; an empty
+    // array is how every clip is removed.
+    uint32_t SetClipArray(const CUSharedPtr<CUMutableArray>& clips);
 
     // bitmap & 7 with a non-zero minor version, bitmap & 3 with minor
     // version 0; 0 when the major version is not 1.
@@ -127,13 +133,26 @@ public:
     // array, the media metadata block; the reserved bytes and the extension
     // word as read (zero for a new index). The file is replaced whole under
     // its exclusive lock (written beside it, then renamed), so a failed write
-    // leaves it as it was. 0 (the path is then this index's path and the
-    // modified flag is cleared); kResultNullArgument without a path;
-    // kResultNotReady for an index of another major version (never read past
-    // its header), without media metadata, with more than 999 clips or a
-    // clip without its records; kResultFileOperationFailure when the file
-    // cannot be written.
+    // leaves it as it was. Written back to the file it was read from, it
+    // replaces only that file as it was read: the same file (device and
+    // inode), size and modification time, holding the same medium UUID;
+    // another card mounted there, or another writer's version, is left
+    // alone. 0 (the path is then this index's path and the modified flag is
+    // cleared); kResultNullArgument without a path; kResultNotReady for an
+    // index of another major version (never read past its header), without
+    // media metadata, with more than 999 clips or a clip without its
+    // records; kResultFileChanged when the file at the path is no longer the
+    // one read; kResultFileOperationFailure when the file cannot be written.
     uint32_t WriteToFile(const CUSharedPtr<CUStringMac>& path);
+    // As WriteToFile, but only where nothing is at `path` yet, never
+    // replacing a file created there meanwhile: kResultFileOperationFailure
+    // when something is there or the file cannot be written.
+    uint32_t WriteToNewFile(const CUSharedPtr<CUStringMac>& path);
+
+    // The identity of the file this index was last read from or written
+    // to, taken under the file's lock with the read; none for an index read
+    // from a stream or made in memory.
+    std::optional<FBC_FileIdentity> FileIdentity() const { return m_FileIdentity; }
 
     // Where the last Init stopped; kMIFReadStepNone after a success.
     _MIFReadStep FailedStep() const { return m_FailedStep; }
@@ -149,6 +168,10 @@ private:
     uint32_t ReadClipInfo(MetaDataManager& reader);
     uint32_t ReadMediaMetadata(MetaDataManager& reader);
     uint32_t ReadExtension(MetaDataManager& reader);
+    // The whole file image of the index as it stands in memory (see WriteToFile).
+    uint32_t BuildImage(CUSharedPtr<CUMemoryStream>& image) const;
+    // Takes over the path and identity of a file just written.
+    void Written(const CUSharedPtr<CUStringMac>& path, const FBC_FileIdentity& identity);
 
     CUSharedPtr<CUStringMac> m_Path;
     uint16_t m_Version = 0;
@@ -160,6 +183,9 @@ private:
     CUSharedPtr<MediaMetadata> m_MediaMetadata;
     CUSharedPtr<CUMutableArray> m_ClipArray;
     bool m_Modified = true;
+    // The file as read or last written, and the medium UUID it held.
+    std::optional<FBC_FileIdentity> m_FileIdentity;
+    CUSharedPtr<CUUUID> m_FileMediaID;
     _MIFReadStep m_FailedStep = kMIFReadStepNone;
 };
 

@@ -5,10 +5,12 @@
 #include "CUFailure.h"
 #include "CUFile.h"
 #include "CUFileInfo.h"
+#include "CULog.h"
 #include "CUMemoryStream.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,13 +59,26 @@ private:
     int m_Fd;
 };
 
+// How OpenLocked treats a file system that refuses the lock.
+enum class LockRefused {
+    kFail,          // the open fails (writers: no write without the lock)
+    kReadUnlocked,  // the file is read without the lock, and the log says so
+};
+
+// Whether a refused flock means that the file system does not offer the
+// lock (to this descriptor), rather than a failure of this file: NFS
+// refuses an exclusive lock on a read-only descriptor with EBADF.
+bool LockUnsupported(int error) {
+    return error == EBADF || error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP || error == EINVAL;
+}
+
 // Opens `path` and takes the exclusive advisory lock, waiting for other
 // holders; -1 when either fails (errno tells why). Only files and folders are
 // opened: opening a FIFO for reading would wait for a writer that may never
 // come. A writer replaces a file by renaming a new one into place while it
 // holds the old one's lock; a waiter that then gets the old file's lock
 // opens the path again, so that it locks and reads what the path names now.
-int OpenLocked(const std::string& path, int flags) {
+int OpenLocked(const std::string& path, int flags, LockRefused refused = LockRefused::kFail) {
     constexpr int kMaxReopens = 64;  // a path renamed over without end still answers
     for (int attempt = 0;; ++attempt) {
         int fd;
@@ -84,7 +99,15 @@ int OpenLocked(const std::string& path, int flags) {
             locked = ::flock(fd, LOCK_EX);
         } while (locked != 0 && errno == EINTR);
         if (locked != 0) {
+            const int error = errno;
+            if (refused == LockRefused::kReadUnlocked && LockUnsupported(error)) {
+                CULog::Write(kCULogLevelWarning,
+                             "%s is read without its lock: the file system refuses it (%s)", path.c_str(),
+                             std::strerror(error));
+                return fd;
+            }
             ::close(fd);
+            errno = error;
             return -1;
         }
         struct stat now {};
@@ -93,6 +116,38 @@ int OpenLocked(const std::string& path, int flags) {
         if (!replaced || attempt == kMaxReopens) return fd;
         ::close(fd);
     }
+}
+
+FBC_FileIdentity IdentityOf(const struct stat& info) {
+    FBC_FileIdentity identity;
+    identity.device = static_cast<uint64_t>(info.st_dev);
+    identity.inode = static_cast<uint64_t>(info.st_ino);
+    identity.size = static_cast<int64_t>(info.st_size);
+    identity.modifiedSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+    identity.modifiedNanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+    return identity;
+}
+
+// At most `maxLength` bytes of the open regular file from its start; null
+// when it is no regular file, cannot be read or changes size meanwhile.
+CUSharedPtr<CUMemoryStream> ReadFromStart(int fd, uint64_t maxLength) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    if (end < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+    const uint64_t length = std::min(static_cast<uint64_t>(end), maxLength);
+    CUSharedPtr<CUMemoryStream> stream(new CUMemoryStream(length));
+    unsigned char* data = stream->GetPtr();
+    if (length != 0 && !data) return nullptr;
+    uint64_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::read(fd, data + done, length - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<uint64_t>(got);
+    }
+    if (done != length) return nullptr;
+    return stream;
 }
 
 // Writes every byte; false on an error (a full file system, a size limit).
@@ -127,6 +182,58 @@ int CreateBeside(const std::string& folder, const std::string& name, std::string
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
+}
+
+// Removes the hidden files ".NAME.<pid>.<n>.partial" in `folder` that
+// writers which died mid-write left behind: those of a process that no
+// longer runs. Those of live processes (this one included) are left alone.
+void RemoveStalePartials(const std::string& folder, const std::string& name) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const std::string prefix = "." + name + ".", suffix = ".partial";
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string file = entry->d_name;
+        if (file.size() <= prefix.size() + suffix.size() || file.compare(0, prefix.size(), prefix) != 0 ||
+            file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string middle = file.substr(prefix.size(), file.size() - prefix.size() - suffix.size());
+        const size_t dot = middle.find('.');
+        if (dot == 0 || dot == std::string::npos || dot > 9 ||
+            middle.find_first_not_of("0123456789") != dot ||
+            middle.find_first_not_of("0123456789", dot + 1) != std::string::npos)
+            continue;
+        const pid_t writer = static_cast<pid_t>(std::stol(middle.substr(0, dot)));
+        if (writer <= 0 || writer == ::getpid()) continue;
+        if (::kill(writer, 0) != 0 && errno == ESRCH) stale.push_back(file);
+    }
+    for (const std::string& file : stale) ::unlinkat(::dirfd(dir), file.c_str(), 0);
+    ::closedir(dir);
+}
+
+// Writes the bytes into a new hidden file beside the target (its path in
+// `partial`), with the permissions of `old` when given, and syncs it; its
+// identity in `identity`. False (nothing left behind) when that fails.
+bool WritePartial(const std::string& folder, const std::string& name, const unsigned char* data,
+                  uint64_t length, const struct stat* old, std::string& partial, FBC_FileIdentity& identity) {
+    FileDescriptor out(CreateBeside(folder, name, partial));
+    if (out.get() < 0) return false;
+    struct stat info {};
+    const bool written = (!old || ::fchmod(out.get(), old->st_mode & 07777) == 0) &&
+                         WriteAll(out.get(), data, length) && ::fsync(out.get()) == 0 &&
+                         ::fstat(out.get(), &info) == 0;
+    if (!out.Close() || !written) {
+        ::unlink(partial.c_str());
+        return false;
+    }
+    identity = IdentityOf(info);
+    return true;
+}
+
+// A rename or new name reaches the disk with its folder.
+void SyncFolder(const std::string& folder) {
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
 }
 
 // Removes the folder `name` of the open folder `parentFd` with everything in
@@ -239,12 +346,22 @@ CUSharedPtr<CUDateTime> FBC_Utl_GetFileModifyTimeWithLock(const CUSharedPtr<CUSt
     std::string native;
     if (!NativePath(path, native)) return nullptr;
     try {
-        FileDescriptor fd(OpenLocked(native, O_RDONLY));
+        FileDescriptor fd(OpenLocked(native, O_RDONLY, LockRefused::kReadUnlocked));
         if (fd.get() < 0) return nullptr;
         return ReadTime(fd.get(), native, kFBC_DateTime_Modify);
     } catch (const CUError&) {
         return nullptr;
     }
+}
+
+bool FBC_Utl_GetFileIdentityWithLock(const CUSharedPtr<CUStringMac>& path, FBC_FileIdentity* identity) {
+    std::string native;
+    if (!identity || !NativePath(path, native)) return false;
+    FileDescriptor fd(OpenLocked(native, O_RDONLY, LockRefused::kReadUnlocked));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) return false;
+    *identity = IdentityOf(info);
+    return true;
 }
 
 CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path) {
@@ -253,29 +370,22 @@ CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUString
 
 CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path,
                                                       uint64_t maxLength) {
+    return FBC_Utl_ExclusiveFileRead(path, maxLength, nullptr);
+}
+
+CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUStringMac>& path,
+                                                      uint64_t maxLength, FBC_FileIdentity* identity) {
     std::string native;
     if (!NativePath(path, native)) return nullptr;
     try {
-        FileDescriptor fd(OpenLocked(native, O_RDONLY));
+        FileDescriptor fd(OpenLocked(native, O_RDONLY, LockRefused::kReadUnlocked));
         if (fd.get() < 0) return nullptr;
-        // Only regular files have a length to read (a folder or a device
-        // would report a meaningless one).
+        // Taken before the bytes: a writer that ignores the lock and changes
+        // the file meanwhile leaves a later identity than the one kept.
         struct stat info {};
-        if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-        const off_t end = ::lseek(fd.get(), 0, SEEK_END);
-        if (end < 0 || ::lseek(fd.get(), 0, SEEK_SET) != 0) return nullptr;
-        const uint64_t length = std::min(static_cast<uint64_t>(end), maxLength);
-        CUSharedPtr<CUMemoryStream> stream(new CUMemoryStream(length));
-        unsigned char* data = stream->GetPtr();
-        if (length != 0 && !data) return nullptr;
-        uint64_t done = 0;
-        while (done < length) {
-            const ssize_t got = ::read(fd.get(), data + done, length - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            done += static_cast<uint64_t>(got);
-        }
-        if (done != length) return nullptr;
+        if (::fstat(fd.get(), &info) != 0) return nullptr;
+        CUSharedPtr<CUMemoryStream> stream = ReadFromStart(fd.get(), maxLength);
+        if (stream && identity) *identity = IdentityOf(info);
         return stream;
     } catch (const CUError&) {
         return nullptr;
@@ -286,35 +396,84 @@ CUSharedPtr<CUMemoryStream> FBC_Utl_ExclusiveFileRead(const CUSharedPtr<CUString
 
 bool FBC_Utl_ExclusiveFileWrite(const CUSharedPtr<CUStringMac>& path,
                                 const CUSharedPtr<CUMemoryStream>& stream) {
+    return FBC_Utl_ExclusiveFileReplace(path, stream, 0, nullptr) == 0;
+}
+
+uint32_t FBC_Utl_ExclusiveFileReplace(const CUSharedPtr<CUStringMac>& path,
+                                      const CUSharedPtr<CUMemoryStream>& stream, uint64_t checkLength,
+                                      const FBC_ReplaceCheck& check, FBC_FileIdentity* written) {
+    std::string native;
+    if (!NativePath(path, native) || !stream) return kResultNullArgument;
+    try {
+        const uint64_t length = stream->Length();
+        const unsigned char* data = stream->GetPtr();
+        if (length != 0 && !data) return kResultFileOperationFailure;
+        // The lock of the file being replaced is held until the new one is
+        // in place: readers and writers that take it wait, then open the new
+        // file. A missing file has no lock to take.
+        FileDescriptor current(OpenLocked(native, O_RDONLY));
+        if (current.get() < 0 && errno != ENOENT) return kResultFileOperationFailure;
+        struct stat old {};
+        if (current.get() >= 0 && (::fstat(current.get(), &old) != 0 || !S_ISREG(old.st_mode)))
+            return kResultFileOperationFailure;
+        if (check) {
+            const FBC_FileIdentity identity = IdentityOf(old);
+            CUSharedPtr<CUMemoryStream> bytes;
+            if (current.get() >= 0 && !(bytes = ReadFromStart(current.get(), checkLength)))
+                return kResultFileOperationFailure;
+            if (!check(current.get() >= 0 ? &identity : nullptr, bytes)) return kResultFileChanged;
+        }
+
+        // Written beside the file and renamed into place: a failed write
+        // (a full file system, a size limit) leaves the old content whole.
+        std::string folder, name, partial;
+        SplitPath(native, folder, name);
+        RemoveStalePartials(folder, name);
+        FBC_FileIdentity identity;
+        if (!WritePartial(folder, name, data, length, current.get() >= 0 ? &old : nullptr, partial, identity))
+            return kResultFileOperationFailure;
+        if (::rename(partial.c_str(), native.c_str()) != 0) {
+            ::unlink(partial.c_str());
+            return kResultFileOperationFailure;
+        }
+        SyncFolder(folder);
+        if (written) *written = identity;
+        return 0;
+    } catch (const CUError&) {
+        return kResultFileOperationFailure;
+    } catch (const std::bad_alloc&) {
+        return kResultFileOperationFailure;
+    }
+}
+
+bool FBC_Utl_ExclusiveFileCreate(const CUSharedPtr<CUStringMac>& path,
+                                 const CUSharedPtr<CUMemoryStream>& stream, FBC_FileIdentity* written) {
     std::string native;
     if (!NativePath(path, native) || !stream) return false;
     try {
         const uint64_t length = stream->Length();
         const unsigned char* data = stream->GetPtr();
         if (length != 0 && !data) return false;
-        // The lock of the file being replaced is held until the new one is
-        // in place: readers and writers that take it wait, then open the new
-        // file. A missing file has no lock to take.
-        FileDescriptor current(OpenLocked(native, O_RDONLY));
-        if (current.get() < 0 && errno != ENOENT) return false;
-        struct stat old {};
-        if (current.get() >= 0 && (::fstat(current.get(), &old) != 0 || !S_ISREG(old.st_mode))) return false;
-
-        // Written beside the file and renamed into place: a failed write
-        // (a full file system, a size limit) leaves the old content whole.
         std::string folder, name, partial;
         SplitPath(native, folder, name);
-        FileDescriptor out(CreateBeside(folder, name, partial));
-        if (out.get() < 0) return false;
-        const bool written = (current.get() < 0 || ::fchmod(out.get(), old.st_mode & 07777) == 0) &&
-                             WriteAll(out.get(), data, length) && ::fsync(out.get()) == 0;
-        if (!out.Close() || !written || ::rename(partial.c_str(), native.c_str()) != 0) {
+        struct stat there {};
+        if (::lstat(native.c_str(), &there) == 0) return false;
+        RemoveStalePartials(folder, name);
+        FBC_FileIdentity identity;
+        if (!WritePartial(folder, name, data, length, nullptr, partial, identity)) return false;
+        // The name is taken in one step that fails when another writer took
+        // it since the test above; where the file system has no such rename,
+        // a hard link does the same.
+        int placed = ::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, native.c_str(), RENAME_NOREPLACE);
+        if (placed != 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            placed = ::link(partial.c_str(), native.c_str());
             ::unlink(partial.c_str());
-            return false;
+        } else if (placed != 0) {
+            ::unlink(partial.c_str());
         }
-        // The rename itself reaches the disk with the folder.
-        FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() >= 0) ::fsync(dir.get());
+        if (placed != 0) return false;
+        SyncFolder(folder);
+        if (written) *written = identity;
         return true;
     } catch (const CUError&) {
         return false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "CFHolder.h"
 #include "CMFormatDescription.h"
 #include "CMTime.h"
 #include "CMTimeRange.h"
@@ -25,8 +26,9 @@ public:
     virtual std::shared_ptr<MIORADTrackReaderProtocol> copy() const = 0;
 
     virtual FourCharCode mediaType() = 0;
-    // Borrowed: valid while the reader lives; null when there is none.
-    virtual CMFormatDescriptionRef formatDescription() = 0;
+    // A count of its own for the caller, so the description stays valid
+    // whatever the reader does meanwhile; null when there is none.
+    virtual CFHolder<CMFormatDescriptionRef> formatDescription() = 0;
     virtual int32_t timescale() = 0;
     virtual CMTime uneditedDuration() = 0;
     virtual CMTimeRange timeRange() = 0;
@@ -41,9 +43,11 @@ public:
     // A cursor at the sample presented at `time`, or null. Each flag, when
     // given, tells whether `time` lies before the track's start or at or
     // after its end, whether or not a cursor was made.
-    virtual std::shared_ptr<MIORADSampleCursorProtocol> cursorAtPresentationTimeStamp(CMTime time, bool* beforeStart,
+    virtual std::shared_ptr<MIORADSampleCursorProtocol> cursorAtPresentationTimeStamp(CMTime time,
+                                                                                      bool* beforeStart,
                                                                                       bool* afterEnd) = 0;
-    virtual std::shared_ptr<MIORADSampleCursorProtocol> cursorNearPresentationTimeStamp(CMTime time, bool afterOK,
+    virtual std::shared_ptr<MIORADSampleCursorProtocol> cursorNearPresentationTimeStamp(CMTime time,
+                                                                                        bool afterOK,
                                                                                         bool* beforeStart,
                                                                                         bool* afterEnd) = 0;
     virtual std::shared_ptr<MIORADSampleCursorProtocol> cursorAtFirstSampleInDecodeOrder() = 0;

@@ -400,6 +400,20 @@ nlohmann::ordered_json ValueJson(const CUSharedPtr<CUObject>& value) {
     return ValueText(value);
 }
 
+bool IsInsideFolder(const std::string& folder, const std::string& card) {
+    std::error_code error;
+    const std::filesystem::path inner = std::filesystem::weakly_canonical(folder, error);
+    if (error) return false;
+    const std::filesystem::path outer = std::filesystem::weakly_canonical(card, error);
+    if (error) return false;
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (o->empty()) continue;  // the trailing "" of a path ending in '/'
+        if (i == inner.end() || *i != *o) return false;
+    }
+    return true;
+}
+
 std::string ClipValueText(CFBCClip& clip, _ClipValueTag tag) {
     return ValueText(clip.ValueForTag(tag));
 }

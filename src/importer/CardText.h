@@ -72,6 +72,10 @@ std::string ValueText(const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQ
 nlohmann::ordered_json ValueJson(
     const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CUObject>& value);
 
+// Whether `folder` (existing or not) lies inside the card at `card`, or is
+// the card itself, comparing real paths (symbolic links and ".." resolved).
+bool IsInsideFolder(const std::string& folder, const std::string& card);
+
 // Text of a clip value (ValueText) read under the clip's lock.
 std::string ClipValueText(ComVantoVantoQZ64RADPlug::CFBCClip& clip,
                           ComVantoVantoQZ64RADPlug::_ClipValueTag tag);

@@ -18,6 +18,7 @@
 #include "STMetadataSets.h"
 #include "STTrack.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <numeric>
@@ -124,6 +125,7 @@ public:
                                " frames where the member files hold " + std::to_string(m_frames));
         WalkDecodeOrder(*video);
         WalkPresentationOrder(*video);
+        CheckMemberEnds();
         CheckMemberTimecodes();
         CheckTimecodeTrack(TrackOfType(tracks, kMIORADMediaType_TimeCode));
         CheckSoundElements();
@@ -308,6 +310,28 @@ private:
             if (decode < 0 || decode >= static_cast<int64_t>(m_frames) || seen[decode]++ > 0)
                 Frame(decode < 0 ? slot : decode, "presentation-order",
                       "presentation slot " + std::to_string(slot) + " gives a frame already presented");
+        }
+    }
+
+    // A member entry that ends inside a group of pictures: a picture it
+    // holds is displayed, in its file, past the member's end. The reader
+    // still gives one frame per slot; the entry and the file disagree.
+    void CheckMemberEnds() {
+        for (size_t k = 0; k < m_movie->StreamInfoCount(); ++k) {
+            _MxfStreamInfo* info = m_movie->StreamInfoAtIndex(static_cast<int64_t>(k));
+            CUSharedPtr<MXFStream> mxf =
+                info && info->frameCount > 0 ? m_movie->mxfAtFrameIndex(info->startFrame) : nullptr;
+            const int64_t count = mxf ? std::min<int64_t>(info->frameCount, mxf->Duration()) : 0;
+            for (int64_t shown = count; mxf && shown < std::min<int64_t>(mxf->Duration(), count + 128);
+                 ++shown) {
+                int8_t t = 0;
+                if (!mxf->GetTemporalOffsetAtIndex(shown, t) || shown + t >= count) continue;
+                Frame(info->startFrame + shown + t, "presentation-order",
+                      "member file " + std::filesystem::path(info->path->Utf8()).filename().string() +
+                          " ends inside a group of pictures: this frame is displayed at its position " +
+                          std::to_string(shown) + ", past the member's " + std::to_string(count) + " frames");
+                break;
+            }
         }
     }
 

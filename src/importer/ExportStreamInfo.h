@@ -52,6 +52,9 @@ struct ExportStreamInfo {
     // At 50 and 60 pictures per second a timecode labels every second
     // picture: pictures per timecode frame (1 or 2).
     uint32_t picturesPerTimecodeFrame = 1;
+    // Which picture of its timecode frame the first presented picture is
+    // (0, or 1 when it is the second of two).
+    uint32_t pictureInTimecodeFrame = 0;
 
     // Descriptive metadata, by key: "title", "creator", "description",
     // "clipId", "mediumId" (the card's medium, also the reel name), "umid",

@@ -18,6 +18,15 @@ struct OutputOptions {
     bool stereoPairs = false;  // mov/mxf: stereo tracks of channels 1+2, 3+4 instead of mono tracks
 };
 
+// What the essence of an output set amounts to, for the free-space check.
+struct OutputSizeBasis {
+    uint64_t frames = 0;
+    uint64_t pictureBytes = 0;
+    uint64_t soundSamples = 0;  // per track
+    uint32_t soundTracks = 0;
+    uint32_t bytesPerSample = 2;
+};
+
 class OutputFormat {
 public:
     virtual ~OutputFormat() = default;
@@ -27,6 +36,14 @@ public:
     // of a clip with `soundTracks` tracks, not counting the JSON record.
     virtual std::vector<std::string> FileNames(const std::string& baseName, const OutputOptions& options,
                                                uint32_t soundTracks) const = 0;
+    // The bytes the files of an output set will take: the essence once,
+    // plus the container's own (64 KiB and 64 bytes a frame, unless the
+    // format knows better).
+    virtual uint64_t ExpectedBytes(const OutputSizeBasis& basis, const OutputOptions& options) const {
+        (void)options;
+        return basis.pictureBytes + basis.soundSamples * basis.soundTracks * basis.bytesPerSample +
+               (64u << 10) + 64 * basis.frames;
+    }
     // A writer for the output set; its files are created as partials in
     // `folder` (which exists) as it needs them.
     virtual std::unique_ptr<OutputWriter> CreateWriter(const std::string& folder, const std::string& baseName,

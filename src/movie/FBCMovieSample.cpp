@@ -5,6 +5,7 @@
 #include "STMetadataSets.h"
 #include "STTrack.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -133,8 +134,12 @@ int64_t FBCMovieSample::FramePresentationTimeStamp() {
 }
 
 uint32_t FBCMovieSample::GetTimeCounter() {
-    const int64_t display = DisplayOffsetAtIndex(m_currentIndex);
-    return static_cast<uint32_t>(StartTimecode() + m_currentIndex + display);
+    return TimeCounterAtIndex(m_currentIndex);
+}
+
+uint32_t FBCMovieSample::TimeCounterAtIndex(uint32_t frame) {
+    const int64_t display = DisplayOffsetAtIndex(frame);
+    return static_cast<uint32_t>(StartTimecode() + frame + display);
 }
 
 uint32_t FBCMovieSample::ReadCurrentSampleData(_MxfTrackType type, uint32_t number, unsigned char* buffer,
@@ -144,32 +149,37 @@ uint32_t FBCMovieSample::ReadCurrentSampleData(_MxfTrackType type, uint32_t numb
 }
 
 bool FBCMovieSample::setInPoint(int64_t value, int64_t timescale) {
-    m_startIndex = 0;
-    const double seconds = Seconds(value, timescale);
-    const uint32_t count = FrameCountInClip();
-    if (std::isfinite(seconds) && count > 0) {
-        // At or past the end the in point is the last frame, not one past
-        // it (whose key frame cannot be read).
-        const uint32_t frame = std::min(frameIndexAtMovieTime(seconds), count - 1);
-        const uint32_t key = keyFrameAtIndex(frame);
-        m_startIndex = key;
-        if (key != 0) m_startIndex = keyFrameAtIndex(key - 1);
-    }
+    m_startIndex = InPointIndex(value, timescale);
     // The host rewinds before it sets the points, so the cursor follows.
     m_currentIndex = m_startIndex;
     return true;
 }
 
 bool FBCMovieSample::setOutPoint(int64_t value, int64_t timescale) {
-    m_lastIndex = LastFrame();
+    m_lastIndex = OutPointIndex(value, timescale);
+    return true;
+}
+
+uint32_t FBCMovieSample::InPointIndex(int64_t value, int64_t timescale) {
     const double seconds = Seconds(value, timescale);
-    if (!std::isfinite(seconds)) return true;
+    const uint32_t count = FrameCountInClip();
+    if (!std::isfinite(seconds) || count == 0) return 0;
+    // At or past the end the in point is the last frame, not one past it
+    // (whose key frame cannot be read).
+    const uint32_t frame = std::min(frameIndexAtMovieTime(seconds), count - 1);
+    const uint32_t key = keyFrameAtIndex(frame);
+    return key != 0 ? keyFrameAtIndex(key - 1) : key;
+}
+
+uint32_t FBCMovieSample::OutPointIndex(int64_t value, int64_t timescale) {
+    const uint32_t lastFrame = LastFrame();
+    const double seconds = Seconds(value, timescale);
+    if (!std::isfinite(seconds)) return lastFrame;
     const uint32_t frame = frameIndexAtMovieTime(seconds);
     int8_t temporal = 0;
-    if (!FrameInfoAtIndex(frame, &temporal)) return true;
+    if (!FrameInfoAtIndex(frame, &temporal)) return lastFrame;
     const int64_t last = temporal >= 0 ? int64_t{frame} + temporal : int64_t{frame};
-    m_lastIndex = static_cast<uint32_t>(std::min<int64_t>(last, m_lastIndex));
-    return true;
+    return static_cast<uint32_t>(std::min<int64_t>(last, lastFrame));
 }
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -4,6 +4,8 @@
 // base and the description of the clip's audio.
 // Thread safety: the movie operations it calls take the movie lock; the
 // cursor (current, start and last index) belongs to one caller at a time.
+// Callers that walk the clip at the same time keep cursors of their own
+// (InPointIndex, OutPointIndex, TimeCounterAtIndex).
 #include "AudioStreamBasicDescription.h"
 #include "FBCMovieStreamForQT.h"
 
@@ -55,13 +57,21 @@ public:
     // displayed before it; a time that is not finite keeps the full length.
     bool setOutPoint(int64_t value, int64_t timescale);
 
+    // What the cursor operations compute, for callers that keep a cursor of
+    // their own (one per import): setInPoint's start frame and setOutPoint's
+    // last frame for a time, the timecode counter of the picture a stored
+    // frame presents, and the clip's last frame (0 for an empty clip). None
+    // moves this object's cursor.
+    uint32_t InPointIndex(int64_t value, int64_t timescale);
+    uint32_t OutPointIndex(int64_t value, int64_t timescale);
+    uint32_t TimeCounterAtIndex(uint32_t frame);
+    uint32_t LastFrame();
+
     const AudioStreamBasicDescription* AudioDescription() const { return m_audioDescription.get(); }
     int64_t AudioDuration() const { return m_audioDuration; }
     int32_t AudioTimescale() const { return m_audioTimescale; }
 
 private:
-    uint32_t LastFrame();
-
     uint32_t m_currentIndex = 0;
     uint32_t m_startIndex = 0;
     uint32_t m_lastIndex = 0;

@@ -23,7 +23,8 @@ namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
 
-constexpr uint8_t kPictureTypeBits = 0x30;  // forward / backward prediction: P or B picture
+// Display offsets kept before the map is started afresh (a few bytes each).
+constexpr size_t kMaxKeptDisplayOffsets = size_t{1} << 16;
 
 std::string PathText(const CUSharedPtr<CUStringMac>& path) {
     return path ? path->Utf8() : std::string();
@@ -242,6 +243,10 @@ CUSharedPtr<MXFStream> FBCMovieStream::mxfAtFrameIndex(uint32_t frame, uint32_t*
     _MxfStreamInfo& info = *m_lastAccess;
     const uint32_t edit = frame - info.startFrame;
     if (local) *local = edit;
+    if (info.unreadable) {
+        SetFailure(CUFailure(kMovieErrReadFailed, "the MXF file cannot be parsed", PathText(info.path)));
+        return CUSharedPtr<MXFStream>();
+    }
     if (!info.stream) {
         CUSharedPtr<MXFStream> stream;
         const CUFailure failure = movievalue::Guarded([&] {
@@ -249,6 +254,9 @@ CUSharedPtr<MXFStream> FBCMovieStream::mxfAtFrameIndex(uint32_t frame, uint32_t*
             if (stream->Parse() != 0) stream = nullptr;
         });
         if (!stream || failure.Failed()) {
+            // Parsing it again for every frame would cost a whole parse per
+            // lookup and find the same.
+            info.unreadable = true;
             SetFailure(CUFailure(kMovieErrReadFailed, "the MXF file cannot be parsed", PathText(info.path)));
             return CUSharedPtr<MXFStream>();
         }
@@ -331,7 +339,6 @@ int32_t FBCMovieStream::DisplayOffsetAtIndex(uint32_t frame) {
 }
 
 void FBCMovieStream::BuildDisplayOffsets(uint32_t frame) {
-    m_displayOffsets.clear();
     uint32_t local = 0;
     CUSharedPtr<MXFStream> stream = mxfAtFrameIndex(frame, &local);
     if (!stream || !m_lastAccess) return;
@@ -340,20 +347,41 @@ void FBCMovieStream::BuildDisplayOffsets(uint32_t frame) {
     // give the file fewer frames than it holds, and entries past them belong
     // to the next file's frames.
     const int64_t end = std::min<int64_t>(m_lastAccess->frameCount, stream->Duration());
-    int8_t key = 0;
-    if (!stream->GetKeyOffsetAtIndex(local, key)) key = 0;
-    // A key frame before the file's first edit unit (leading pictures of a
-    // group begun in the previous file): walk from the file's start.
-    int64_t l = std::max<int64_t>(int64_t{local} + key, 0);
-    int64_t j = fileStart + l;
-    for (; l < end; ++l, ++j) {
+    // Entry e names the picture displayed at e, stored at e + t with an 8-bit
+    // t: the entry naming stored frame `local` lies within [local - 127,
+    // local + 128]. Only that window is read, whatever the key-frame offsets
+    // or the picture types say, and what it teaches is kept.
+    if (m_displayOffsets.size() > kMaxKeptDisplayOffsets) m_displayOffsets.clear();
+    const int64_t last = std::min<int64_t>(int64_t{local} + 128, end - 1);
+    const bool reachesEnd = last == end - 1;
+    int64_t first = std::max<int64_t>(int64_t{local} - 127, 0);
+    // At the end of the file's part, every entry that can name one of its
+    // last 128 frames is read, for the pictures cut off there (below).
+    if (reachesEnd) first = std::max<int64_t>(std::min<int64_t>(first, end - 256), 0);
+    std::vector<bool> named(static_cast<size_t>(std::max<int64_t>(end - first, 0)), false);
+    std::vector<int64_t> slotsShowingLater;  // entries whose picture is stored past the end
+    for (int64_t l = first; l <= last; ++l) {
         int8_t temporal = 0;
-        uint8_t flags = 0;
-        if (!stream->GetTemporalOffsetAtIndex(l, temporal) || !stream->GetFlagsAtIndex(l, flags)) break;
-        if ((flags & kPictureTypeBits) == 0 && j > frame) break;
-        const int64_t stored = j + temporal;
-        if (stored >= fileStart && stored < fileStart + end)
-            m_displayOffsets[static_cast<uint32_t>(stored)] = -temporal;
+        if (!stream->GetTemporalOffsetAtIndex(l, temporal)) continue;
+        const int64_t stored = l + temporal;
+        if (stored >= end) slotsShowingLater.push_back(l);
+        if (stored < 0 || stored >= end) continue;
+        m_displayOffsets[static_cast<uint32_t>(fileStart + stored)] = -temporal;
+        if (stored >= first) named[static_cast<size_t>(stored - first)] = true;
+    }
+    if (!reachesEnd) return;
+    // A member that ends inside a group of pictures (a mini-GOP cut after its
+    // anchor) leaves anchors whose display position lies past the end, and
+    // display positions whose picture lies past it. Each such anchor takes,
+    // in order, one of those free positions, so that presentation positions
+    // stay one per frame; a frame of the file's last 128 with no entry at all
+    // is such an anchor (the entries that could name it were all read).
+    const int64_t checkedFrom = first == 0 ? 0 : first + 127;
+    size_t next = 0;
+    for (int64_t s = checkedFrom; s < end && next < slotsShowingLater.size(); ++s) {
+        if (named[static_cast<size_t>(s - first)]) continue;
+        m_displayOffsets[static_cast<uint32_t>(fileStart + s)] =
+            static_cast<int32_t>(slotsShowingLater[next++] - s);
     }
 }
 

@@ -80,6 +80,8 @@ public:
     // displayed at position `frame`; 0 when a read fails.
     uint32_t keyFrameAtIndex(uint32_t frame);
     // Display position minus stored position of the frame; 0 when unknown.
+    // Over a member file's frames the display positions are a permutation
+    // of them, also where the member ends inside a group of pictures.
     int32_t DisplayOffsetAtIndex(uint32_t frame);
 
     // Frame layout, display width and height (doubled for field layouts)
@@ -108,7 +110,8 @@ protected:
     void SetFailure(CUFailure failure);
 
 private:
-    // Walks the group holding `frame` from its key frame and fills m_displayOffsets.
+    // Reads the index entries that can name `frame`'s display position (its
+    // 8-bit reach either side) and adds what they give to m_displayOffsets.
     void BuildDisplayOffsets(uint32_t frame);
 
     mutable CURecursiveLock m_lock;

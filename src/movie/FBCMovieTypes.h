@@ -33,6 +33,8 @@ struct _MxfStreamInfo {
     uint32_t frameCount = 0;
     CUSharedPtr<CUStringMac> path;
     CUSharedPtr<MXFStream> stream;
+    // The file could not be parsed; it is not tried again for the movie's life.
+    bool unreadable = false;
 };
 
 // One track of the first file's header metadata, in header order; its

@@ -80,7 +80,7 @@ OSStatus FBCAudioSampleCursor::stepInDecodeOrder(int64_t stepCount) {
 }
 
 OSStatus FBCAudioSampleCursor::stepByPresentationTime(CMTime deltaPresentationTime) {
-    return StepToTime(CMTimeAdd(m_presentationTimeStamp, deltaPresentationTime));
+    return StepToTime(StepTime(m_presentationTimeStamp, deltaPresentationTime));
 }
 
 OSStatus FBCAudioSampleCursor::stepByDecodeTime(CMTime deltaDecodeTime) {

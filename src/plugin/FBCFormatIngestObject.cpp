@@ -46,7 +46,10 @@ FBCMovieSampleForFCPX* FBCFormatIngestObject::MovieOf(void* refCon) const {
 }
 
 FBCFormatIngestObject::FBCFormatIngestObject(std::shared_ptr<FBCFormatClip> clip)
-    : _targetClip(std::move(clip)), m_clock(WallClockSeconds) {}
+    : _targetClip(std::move(clip)), m_clock(WallClockSeconds) {
+    if (const CUSharedPtr<FBCMovieSampleForFCPX>& movie = _targetClip->movie())
+        m_lastIndex = movie->LastFrame();
+}
 
 std::shared_ptr<FBCFormatIngestObject> FBCFormatIngestObject::initWithFormatClip(
     std::shared_ptr<FBCFormatClip> clip) {
@@ -60,7 +63,9 @@ void FBCFormatIngestObject::setClock(Clock clock) {
 }
 
 OSStatus FBCFormatIngestObject::initialize(void* refCon) {
-    if (FBCMovieSampleForFCPX* movie = MovieOf(refCon)) movie->InitializeGetSample();
+    if (!MovieOf(refCon)) return 0;
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_currentIndex = m_startIndex;
     return 0;
 }
 
@@ -69,13 +74,21 @@ OSStatus FBCFormatIngestObject::start(void*) {
 }
 
 OSStatus FBCFormatIngestObject::setInPoint(CMTime inPoint, void* refCon) {
-    if (FBCMovieSampleForFCPX* movie = MovieOf(refCon)) movie->setInPoint(inPoint.value, inPoint.timescale);
+    FBCMovieSampleForFCPX* movie = MovieOf(refCon);
+    if (!movie) return 0;
+    const uint32_t start = movie->InPointIndex(inPoint.value, inPoint.timescale);
+    std::lock_guard<std::mutex> hold(m_lock);
+    // The host rewinds before it sets the points, so the cursor follows.
+    m_startIndex = m_currentIndex = start;
     return 0;
 }
 
 OSStatus FBCFormatIngestObject::setOutPoint(CMTime outPoint, void* refCon) {
-    if (FBCMovieSampleForFCPX* movie = MovieOf(refCon))
-        movie->setOutPoint(outPoint.value, outPoint.timescale);
+    FBCMovieSampleForFCPX* movie = MovieOf(refCon);
+    if (!movie) return 0;
+    const uint32_t last = movie->OutPointIndex(outPoint.value, outPoint.timescale);
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_lastIndex = last;
     return 0;
 }
 
@@ -90,18 +103,22 @@ OSStatus FBCFormatIngestObject::getNextMedia(MIORADIngestMedia* media, void* ref
     FBCMovieSampleForFCPX* movie = MovieOf(refCon);
     if (!media || !movie) return 0;
     std::memset(static_cast<void*>(media), 0, sizeof *media);
-    if (movie->isEndOfClip()) {
-        media->endOfClip = 1;
-        return 0;
+    uint32_t frame = 0;
+    {
+        // The frame is taken and the cursor moved on in one step.
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_currentIndex > m_lastIndex) {
+            media->endOfClip = 1;
+            return 0;
+        }
+        frame = m_currentIndex++;
     }
-    const uint32_t frame = movie->CurrentIndex();
     media->videoSampleBuffer = movie->createVideoSampleBufferAtIndex(frame);
     media->audioSampleBuffer = movie->createAudioSampleBufferAtIndex(frame, 0, kCMTimePositiveInfinity);
-    media->timecodeCounter = movie->GetTimeCounter();
+    media->timecodeCounter = movie->TimeCounterAtIndex(frame);
     media->timecodeBase = movie->RoundedTimecodeBase();
     media->dropFrame = movie->isDropFrame() ? 1 : 0;
     media->hasFrame = 1;
-    movie->nextFrame();
     return 0;
 }
 
@@ -141,7 +158,7 @@ OSStatus FBCFormatIngestObject::reset(void* refCon) {
         std::lock_guard<std::mutex> hold(m_lock);
         // A stop with only the last frame undelivered still interrupted the import.
         interrupted =
-            _stopDate && !movie->isEndOfClip() && *_stopDate - m_clock() > -kInterruptedResetSeconds;
+            _stopDate && m_currentIndex <= m_lastIndex && *_stopDate - m_clock() > -kInterruptedResetSeconds;
     }
     if (interrupted && FBCFormatUtility::PluginBundle()) {
         const std::optional<std::string> name = _targetClip->name();
@@ -154,7 +171,8 @@ OSStatus FBCFormatIngestObject::reset(void* refCon) {
                 HostAlert::RunModal(*title, *message);
         }
     }
-    movie->InitializeGetSample();
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_currentIndex = m_startIndex;
     return 0;
 }
 

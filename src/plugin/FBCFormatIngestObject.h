@@ -4,8 +4,11 @@
 // timecode. Every call carries the clip's movie as reference constant and
 // answers 0; failures show as null buffers. An import stopped by the user
 // and reset at once is reported with the clip's name.
-// Thread safety: none of its own; one import runs per movie at a time (the
-// movie's frame cursor is not guarded), buffers are made under the movie lock.
+// Each ingest object walks the clip with a frame cursor of its own (in
+// point, out point, current frame), so that two imports of one clip, or an
+// import while the host plays the clip, do not take each other's frames.
+// Thread safety: the cursor and the stop date are guarded by the object's
+// lock; buffers are made under the movie lock.
 #include "MIORADIngestObject.h"
 
 #include <functional>
@@ -59,6 +62,11 @@ private:
     std::mutex m_lock;
     Clock m_clock;                    // guarded by m_lock
     std::optional<double> _stopDate;  // guarded by m_lock
+    // The frame cursor, stored (decode) order, start and last inclusive;
+    // guarded by m_lock. The whole clip until the points are set.
+    uint32_t m_currentIndex = 0;
+    uint32_t m_startIndex = 0;
+    uint32_t m_lastIndex = 0;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

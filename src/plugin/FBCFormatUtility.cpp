@@ -66,8 +66,10 @@ void FBCFormatUtility::showMessage(const std::string& key) {
 }
 
 std::optional<std::vector<uint32_t>> FBCFormatUtility::AppVersionComponents() {
-    const auto* version =
-        CFCast<CFString>(HostBundle::MainBundle()->objectForInfoDictionaryKey("CFBundleShortVersionString"));
+    // The bundle is held while its value is read: the host may replace its
+    // main bundle on another thread, which releases the one it replaces.
+    const std::shared_ptr<HostBundle> host = HostBundle::MainBundle();
+    const auto* version = CFCast<CFString>(host->objectForInfoDictionaryKey("CFBundleShortVersionString"));
     if (!version) return std::nullopt;
     return SplitVersion(CFStringGetStdString(version));
 }

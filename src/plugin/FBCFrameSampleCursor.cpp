@@ -23,12 +23,12 @@ OSStatus FBCFrameSampleCursor::stepInPresentationOrder(int64_t stepCount) {
 }
 
 OSStatus FBCFrameSampleCursor::stepByDecodeTime(CMTime deltaDecodeTime) {
-    const CMTime target = CMTimeAdd(m_decodeTimeStamp, deltaDecodeTime);
+    const CMTime target = StepTime(m_decodeTimeStamp, deltaDecodeTime);
     return StepResult(CMTimeRangeContainsTime(m_timeRange, target) && moveCursorAtDecodeTime(target));
 }
 
 OSStatus FBCFrameSampleCursor::stepByPresentationTime(CMTime deltaPresentationTime) {
-    const CMTime target = CMTimeAdd(m_presentationTimeStamp, deltaPresentationTime);
+    const CMTime target = StepTime(m_presentationTimeStamp, deltaPresentationTime);
     return StepResult(CMTimeRangeContainsTime(m_timeRange, target) && moveCursorAtPresentationTime(target));
 }
 

@@ -268,10 +268,26 @@ int64_t FBCMovieSampleForFCPX::FrameAtAudioSampleIndex(const FBCHostTimeBase& ba
         while (sub < 4 && r > last[sub]) ++sub;
         return 5 * (sample / period) + sub;
     }
-    const CMTime at = CMTimeConvertScale(CMTimeMake(sample, base.audioTimescale), base.mediaTimescale,
-                                         kCMTimeRoundingMethod_RoundTowardZero);
-    if (!CMTIME_IS_NUMERIC(at)) return -1;
-    return at.value / base.frameDuration;
+    // The frame f with index(f) <= sample < index(f + 1), index() rounded as
+    // AudioSampleIndexAtFrame rounds, so that both directions agree at every
+    // edit rate (2997/100 or 120000/1001 as well as 25/1). The exact
+    // quotient of the rates is off by at most one frame from it.
+    const __int128 perFrame = static_cast<__int128>(base.audioTimescale) * base.frameDuration;
+    const __int128 estimate = static_cast<__int128>(sample) * base.mediaTimescale / perFrame;
+    if (estimate >= std::numeric_limits<int64_t>::max() - 4) return -1;
+    int64_t frame = static_cast<int64_t>(estimate);
+    for (int step = 0; step < 4 && frame > 0; ++step) {
+        const int64_t first = AudioSampleIndexAtFrame(base, frame);
+        if (first < 0) return -1;
+        if (first <= sample) break;
+        --frame;
+    }
+    for (int step = 0; step < 4; ++step) {
+        const int64_t next = AudioSampleIndexAtFrame(base, frame + 1);
+        if (next < 0 || next > sample) break;
+        ++frame;
+    }
+    return frame;
 }
 
 int64_t FBCMovieSampleForFCPX::audioSampleIndexAtFrameIndex(int64_t frame) {

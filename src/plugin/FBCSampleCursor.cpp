@@ -26,6 +26,13 @@ int64_t FBCSampleCursor::StepTarget(int64_t index, int64_t step) {
     return step < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
 }
 
+CMTime FBCSampleCursor::StepTime(CMTime time, CMTime delta) {
+    const CMTime sum = CMTimeAdd(time, delta);
+    if (CMTIME_IS_VALID(sum) || !CMTIME_IS_NUMERIC(time) || !CMTIME_IS_NUMERIC(delta)) return sum;
+    return CMTimeAdd(time,
+                     CMTimeConvertScale(delta, time.timescale, kCMTimeRoundingMethod_RoundHalfAwayFromZero));
+}
+
 void FBCSampleCursor::Apply(const Timing& timing) {
     m_presentationTimeStamp = timing.presentation;
     m_decodeTimeStamp = timing.decode;

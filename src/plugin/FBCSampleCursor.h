@@ -44,6 +44,11 @@ public:
     // index + step without wrapping: a step past either end of 64 bits
     // stops at that end, which no track reaches.
     static int64_t StepTarget(int64_t index, int64_t step);
+    // time + delta for a step by time. Where the exact sum has no timescale
+    // of 32 bits (a delta in nanoseconds on a cursor at 30000 or 48000),
+    // the delta is first converted to the cursor's timescale, rounded half
+    // away from zero as the host framework rounds.
+    static CMTime StepTime(CMTime time, CMTime delta);
 
 protected:
     explicit FBCSampleCursor(CUSharedPtr<FBCMovieSampleForFCPX> movie);

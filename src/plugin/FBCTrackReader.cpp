@@ -50,9 +50,12 @@ FourCharCode FBCTrackReader::mediaType() {
     return Snapshot().mediaType;
 }
 
-CMFormatDescriptionRef FBCTrackReader::formatDescription() {
+CFHolder<CMFormatDescriptionRef> FBCTrackReader::formatDescription() {
+    // Retained under the lock: a setter on another thread may release the
+    // reader's own count as soon as the lock is let go.
     std::lock_guard<std::mutex> guard(m_lock);
-    return m_formatDescription.Get();
+    if (!m_formatDescription) return {};
+    return CFHolder<CMFormatDescriptionRef>::Retain(m_formatDescription.Get());
 }
 
 int32_t FBCTrackReader::timescale() {
@@ -177,9 +180,10 @@ std::shared_ptr<FBCTimeCodeSampleCursor> FBCTrackReader::timeCodeCursorAtPresent
     });
 }
 
-CFURLRef FBCTrackReader::url() const {
+CFHolder<CFURLRef> FBCTrackReader::url() const {
     std::lock_guard<std::mutex> guard(m_lock);
-    return m_url.Get();
+    if (!m_url) return {};
+    return CFHolder<CFURLRef>::Retain(m_url.Get());
 }
 
 void FBCTrackReader::setUrl(CFURLRef url) {

@@ -32,7 +32,7 @@ public:
     std::shared_ptr<MIORADTrackReaderProtocol> copy() const override;
 
     FourCharCode mediaType() override;
-    CMFormatDescriptionRef formatDescription() override;
+    CFHolder<CMFormatDescriptionRef> formatDescription() override;
     int32_t timescale() override;
     CMTime uneditedDuration() override;
     CMTimeRange timeRange() override;
@@ -67,8 +67,9 @@ public:
     std::shared_ptr<FBCAudioSampleCursor> audioCursorAtPresentationTimeStamp(CMTime time);
     std::shared_ptr<FBCTimeCodeSampleCursor> timeCodeCursorAtPresentationTimeStamp(CMTime time);
 
-    // Track values. The setters copy (the URL and description are retained).
-    CFURLRef url() const;
+    // Track values. The setters copy (the URL and description are retained);
+    // the URL comes with a count of its own for the caller.
+    CFHolder<CFURLRef> url() const;
     void setUrl(CFURLRef url);
     void setFormatDescription(CMFormatDescriptionRef description);
     void setMediaType(FourCharCode type);

@@ -71,10 +71,14 @@ void AudioChunkSampleBuffer(MIORADSampleCursorProtocol& cursor, int fileHandle, 
     if (chunkOffset < 0 || chunkSize < 0 || __builtin_add_overflow(chunkOffset, chunkSize, &chunkEnd)) return;
     if (sampleCount < 1 || sampleIndex < 0 || sampleIndex >= sampleCount) return;
     if (sectionOffset < chunkOffset || sectionOffset > chunkEnd) return;
-    // The samples before the cursor's are left out.
-    sampleCount -= sampleIndex;
-    chunkOffset = sectionOffset;
-    chunkSize = chunkEnd - sectionOffset;
+    // The samples before the cursor's are left out. A cursor on the chunk's
+    // first sample takes the chunk as it is, wherever its first section
+    // starts (a chunk may begin with bytes before its first sample's).
+    if (sampleIndex > 0) {
+        sampleCount -= sampleIndex;
+        chunkOffset = sectionOffset;
+        chunkSize = chunkEnd - sectionOffset;
+    }
     // Every sample holds at least a byte: a larger count is no real chunk,
     // and its entry arrays are never allocated.
     if (sampleCount > chunkSize) return;

@@ -7,6 +7,24 @@
 
 #include "CardTestSupport.h"
 
+#include <sys/file.h>
+#include <sys/syscall.h>
+
+#include <atomic>
+#include <cerrno>
+
+// While set, flock is refused as a network file system refuses it on a
+// read-only descriptor; otherwise the system call is made as usual.
+static std::atomic<bool> g_refuseLocks{false};
+
+extern "C" int flock(int fd, int operation) noexcept {
+    if (g_refuseLocks) {
+        errno = EBADF;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
+
 namespace {
 
 using namespace card_test;
@@ -507,6 +525,109 @@ TEST_F(CFBCContentTest, NewMediaAndDeletionAreLogged) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("Delete Media Path [" + root + "]"), std::string::npos) << text;
+}
+
+// The clips at `positions` of the content's list, as a new array.
+CUSharedPtr<qz::CUMutableArray> ClipsOf(const CFBCContent& content, std::vector<size_t> positions) {
+    CUSharedPtr<qz::CUMutableArray> clips = qz::CUMutableArray::Create();
+    for (size_t i : positions) clips->AddObject(ClipAt(content, i));
+    return clips;
+}
+
+// Card management over a card of three clips each: it writes only over the
+// index as it read it, creates a card only where none is, reads where the
+// lock is refused, and its dropped clips forget the card.
+TEST_F(CFBCContentTest, ManagementWritesOnlyOverTheIndexItReadAndDroppedClipsForgetTheCard) {
+    const std::function<void(const std::string&)> cases[] = {
+        [](const std::string& root) {  // another medium mounted at the path since the opening
+            CUSharedPtr<CFBCContent> a = Open(root);
+            cw::CardDescription b = SmallCard(2);
+            b.mediaUuid[0] ^= 1;
+            cw::WriteCard(b, root);
+            const std::vector<uint8_t> before = ReadFile(cw::MediaIndexPath(root));
+            a->GetMIFStream()->SetClipArray(ClipsOf(*a, {0}));
+            EXPECT_EQ(a->Flush(), qz::kResultFileChanged);
+            EXPECT_TRUE(ReadFile(cw::MediaIndexPath(root)) == before);
+        },
+        [](const std::string& root) {  // a stale second object after the first removed a clip
+            CUSharedPtr<CFBCContent> first = Open(root), stale = Open(root);
+            first->GetMIFStream()->SetClipArray(ClipsOf(*first, {0, 1}));
+            ASSERT_EQ(first->Flush(), 0u);
+            stale->SetValueForTag(qz::CUNumber::Create<uint8_t>(1), qz::kContentValueFrameRateType);
+            EXPECT_EQ(stale->Flush(), qz::kResultFileChanged);
+            EXPECT_EQ(Open(root)->GetClipCnt(), 2u);
+        },
+        [](const std::string& root) {  // a rewrite within the second of the opening
+            const std::string index = cw::MediaIndexPath(root);
+            const auto second =
+                std::chrono::time_point_cast<std::chrono::seconds>(std::filesystem::last_write_time(index));
+            std::filesystem::last_write_time(index, second + std::chrono::nanoseconds(100));
+            CUSharedPtr<CFBCContent> a = Open(root);
+            cw::WriteCard(SmallCard(2), root);
+            std::filesystem::last_write_time(index, second + std::chrono::nanoseconds(200));
+            EXPECT_TRUE(a->isMidifyFromOther());
+        },
+        [](const std::string& root) {  // a null clip array is not an empty one
+            CUSharedPtr<CFBCContent> a = Open(root);
+            a->GetMIFStream()->SetClipArray(nullptr);
+            EXPECT_EQ(a->Flush(), 0u);
+            EXPECT_EQ(Open(root)->GetClipCnt(), 3u);
+        },
+        [](const std::string& root) {  // what a writer that died mid-write left beside the index
+            const pid_t dead = ::fork();
+            if (dead == 0) ::_exit(0);
+            ::waitpid(dead, nullptr, 0);
+            const std::string partial = cw::ClipsFolderPath(root) + "/.INDEX.MIF.";
+            ASSERT_TRUE(WriteFile(partial + std::to_string(dead) + ".0.partial", {1}));
+            ASSERT_TRUE(WriteFile(partial + std::to_string(::getpid()) + ".0.partial", {2}));
+            CUSharedPtr<CFBCContent> a = Open(root);
+            a->SetValueForTag(qz::CUNumber::Create<uint8_t>(1), qz::kContentValueFrameRateType);
+            ASSERT_EQ(a->Flush(), 0u);
+            EXPECT_FALSE(std::filesystem::exists(partial + std::to_string(dead) + ".0.partial"));
+            EXPECT_TRUE(std::filesystem::exists(partial + std::to_string(::getpid()) + ".0.partial"));
+        },
+        [](const std::string& root) {  // a file system that refuses readers the lock
+            g_refuseLocks = true;
+            CUSharedPtr<CFBCContent> a = Open(root);
+            g_refuseLocks = false;
+            ASSERT_TRUE(a);
+            EXPECT_EQ(a->GetClipCnt(), 3u);
+        },
+        [](const std::string& root) {  // clips the content drops may outlive it
+            CUSharedPtr<CFBCContent> a = Open(root);
+            std::vector<CUSharedPtr<CFBCClip>> kept = {ClipAt(*a, 0), ClipAt(*a, 2)};
+            a->GetMIFStream()->SetClipArray(ClipsOf(*a, {0, 1}));
+            ASSERT_EQ(a->Flush(), 0u);
+            EXPECT_EQ(kept[1]->GetMedia(), nullptr);
+            EXPECT_EQ(kept[0]->GetMedia(), a.get());
+            a->UnlockMedia();
+            EXPECT_EQ(kept[0]->GetMedia(), nullptr);
+        },
+        [](const std::string&) {  // two processes creating a card in one empty folder at once
+            for (int round = 0; round < 5; ++round) {
+                ScratchFolder empty;
+                int go[2], made = 0, status = 0;
+                ASSERT_EQ(::pipe(go), 0);
+                std::vector<pid_t> children;
+                for (int k = 0; k < 2; ++k)
+                    if (children.emplace_back(::fork()) == 0) {
+                        char start = 0;
+                        ::_exit(::read(go[0], &start, 1) == 1 && NewMedia(empty.Path(), nullptr, 1) ? 1 : 0);
+                    }
+                ASSERT_EQ(::write(go[1], "go", 2), 2);
+                for (pid_t child : children)
+                    made += ::waitpid(child, &status, 0) == child && WEXITSTATUS(status);
+                ::close(go[0]), ::close(go[1]);
+                EXPECT_EQ(made, 1) << "round " << round;
+            }
+        },
+    };
+    for (const auto& run : cases) {
+        SCOPED_TRACE(&run - cases);
+        ScratchFolder card;
+        cw::WriteCard(SmallCard(3, 6, false), card.Path());
+        run(card.Path());
+    }
 }
 
 }  // namespace

@@ -135,8 +135,8 @@ TEST(HostBundleTest, MissingOrMalformedStringsGiveTheDefaults) {
 
 TEST(HostBundleTest, MainBundleCarriesTheHostVersion) {
     auto version = [] {
-        const auto* text = CFCast<CFString>(
-            HostBundle::MainBundle()->objectForInfoDictionaryKey("CFBundleShortVersionString"));
+        const std::shared_ptr<HostBundle> main = HostBundle::MainBundle();
+        const auto* text = CFCast<CFString>(main->objectForInfoDictionaryKey("CFBundleShortVersionString"));
         return text ? std::optional<std::string>(CFStringGetStdString(text)) : std::nullopt;
     };
     HostBundle::SetMainBundleShortVersionString("10.0.3");

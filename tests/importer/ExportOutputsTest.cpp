@@ -1,11 +1,10 @@
-// The output side of export: partial files renamed into place only when
-// complete, existing outputs kept unless replaced, output folders inside a
-// card refused by real path, WAV files as ffprobe reads them, and the
-// key=value progress lines scripts parse.
-#include "ClipOutputs.h"
-#include "ImportError.h"
+// The output side of export: output folders inside a card refused by real
+// path, Broadcast Wave files as ffprobe reads them, and the key=value
+// progress lines scripts parse.
+#include "CUOutputFile.h"
+#include "CardText.h"
 #include "ExportProgress.h"
-#include "OutputFile.h"
+#include "ImportError.h"
 #include "WavWriter.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include "ScratchFolder.h"
 #include "TestFiles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -21,37 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qzimport::ClipOutputs;
-using qzimport::OutputFile;
-
-TEST(ExportOutputsTest, OutputsAppearUnderTheirNamesOnlyWhenTheClipIsComplete) {
-    qztest::ScratchFolder folder("export-out");
-    const std::string final = folder.Path() + "/QZ0001.m2v";
-    ASSERT_TRUE(qztest::WriteFile(folder.Path() + "/QZ0002.m2v", {1, 2, 3}));
-    {
-        ClipOutputs outputs(folder.Path(), false);
-        EXPECT_EQ(outputs.ExistingOutputs({"QZ0001.m2v", "QZ0002.m2v"}),
-                  std::vector<std::string>{"QZ0002.m2v"});
-        EXPECT_THROW(outputs.Add("QZ0002.m2v"), qzimport::ImportError);
-        OutputFile& file = outputs.Add("QZ0001.m2v");
-        file.Write("abc", 3);
-        EXPECT_EQ(file.PartialPath(), folder.Path() + "/.QZ0001.m2v.partial");
-        EXPECT_TRUE(fs::exists(file.PartialPath()));
-        EXPECT_FALSE(fs::exists(final));
-        // A clip that fails is dropped without committing.
-    }
-    EXPECT_FALSE(fs::exists(folder.Path() + "/.QZ0001.m2v.partial"));
-    EXPECT_FALSE(fs::exists(final));
-    EXPECT_EQ(qztest::ReadFile(folder.Path() + "/QZ0002.m2v"), (std::vector<uint8_t>{1, 2, 3}));
-
-    ClipOutputs replacing(folder.Path(), true);
-    replacing.Add("QZ0002.m2v").Write("xy", 2);
-    replacing.Add("QZ0001.m2v").Write("abc", 3);
-    replacing.CommitAll();
-    EXPECT_EQ(qztest::ReadFile(folder.Path() + "/QZ0002.m2v"), (std::vector<uint8_t>{'x', 'y'}));
-    EXPECT_EQ(qztest::ReadFile(final), (std::vector<uint8_t>{'a', 'b', 'c'}));
-    EXPECT_FALSE(fs::exists(folder.Path() + "/.QZ0001.m2v.partial"));
-}
+using ComVantoVantoQZ64RADPlug::CUOutputFile;
 
 TEST(ExportOutputsTest, AnOutputFolderInsideTheCardIsToldByItsRealPath) {
     qztest::ScratchFolder folder("export-inside");
@@ -76,33 +46,52 @@ TEST(ExportOutputsTest, AnOutputFolderInsideTheCardIsToldByItsRealPath) {
     for (const auto& c : cases) EXPECT_EQ(qzimport::IsInsideFolder(c.output, card), c.inside) << c.output;
 }
 
-TEST(ExportOutputsTest, WavFilesAreSixteenBitPcmAsFfprobeReadsThem) {
+// Broadcast Wave files as ffprobe reads them: the sample format, the
+// samples little-endian after the header, and the bext chunk's time
+// reference and description that place the audio on a timeline.
+TEST(ExportOutputsTest, WavFilesAreBroadcastWavesAsFfprobeReadsThem) {
     qztest::ScratchFolder folder("export-wav");
-    for (uint16_t channels : {1, 2}) {
-        SCOPED_TRACE(channels);
-        const std::string path = folder.Path() + "/t" + std::to_string(channels) + ".wav";
+    const qzimport::WavPlacement placement{86'400'000ull, "QZ0001 <Title & more>", "2026-12-08", "17:39:41"};
+    const struct {
+        uint16_t channels, bits;
+        const char* codec;
+    } cases[] = {{1, 16, "pcm_s16le"}, {2, 16, "pcm_s16le"}, {1, 24, "pcm_s24le"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codec + std::to_string(c.channels));
+        const std::string path =
+            folder.Path() + "/t" + std::to_string(c.channels) + std::to_string(c.bits) + ".wav";
+        const size_t frameBytes = c.channels * c.bits / 8u;
+        std::vector<uint8_t> samples(1602 * frameBytes);
+        for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 37);
         {
-            OutputFile file(path);
-            qzimport::WavWriter wav(file, channels);
-            std::vector<int16_t> samples(1601 * channels);
-            for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i * 37 - 30000);
-            wav.WriteFrames(samples.data(), 1601);
-            wav.WriteFrames(samples.data(), 1602 - 1601);
+            CUOutputFile file(path);
+            qzimport::WavWriter wav(file, c.channels, c.bits, placement);
+            wav.WriteLittleEndian(samples.data(), 1601 * frameBytes);
+            wav.WriteLittleEndian(samples.data() + 1601 * frameBytes, frameBytes);
+            EXPECT_THROW(wav.WriteLittleEndian(samples.data(), frameBytes - 1), qzimport::ImportError);
             wav.Finish();
-            file.Commit();
+            file.Commit(false);
         }
         const std::vector<uint8_t> bytes = qztest::ReadFile(path);
-        ASSERT_EQ(bytes.size(), 44u + 1602u * 2 * channels);
-        EXPECT_EQ(bytes[44], static_cast<uint8_t>(-30000 & 0xFF));  // little-endian samples
-        EXPECT_EQ(bytes[45], static_cast<uint8_t>((-30000 >> 8) & 0xFF));
+        ASSERT_EQ(bytes.size(), qzimport::WavWriter::kHeaderBytes + samples.size());
+        EXPECT_TRUE(
+            std::equal(samples.begin(), samples.end(), bytes.begin() + qzimport::WavWriter::kHeaderBytes));
         if (!qztest::ShouldRunPeerCheck("ffprobe")) continue;
         const qztest::CommandResult probe = qztest::RunCommand(
-            "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration_ts -of csv=p=0 " +
+            "ffprobe -v error -show_entries "
+            "stream=codec_name,sample_rate,channels,duration_ts:format_tags=comment,"
+            "encoded_by,date,creation_time,time_reference -of default=nw=1 " +
             qztest::ShellQuote(path));
-        EXPECT_EQ(probe.output, "pcm_s16le,48000," + std::to_string(channels) + ",1602\n");
+        EXPECT_EQ(probe.output,
+                  "codec_name=" + std::string(c.codec) +
+                      "\nsample_rate=48000\nchannels=" + std::to_string(c.channels) +
+                      "\nduration_ts=1602\nTAG:comment=QZ0001 <Title & more>\nTAG:encoded_by=qzcard\n"
+                      "TAG:date=2026-12-08\nTAG:creation_time=17:39:41\n"
+                      "TAG:time_reference=86400000\n");
     }
-    OutputFile file(folder.Path() + "/bad.wav");
-    EXPECT_THROW(qzimport::WavWriter(file, 3), qzimport::ImportError);
+    CUOutputFile file(folder.Path() + "/bad.wav");
+    EXPECT_THROW(qzimport::WavWriter(file, 3, 16, placement), qzimport::ImportError);
+    EXPECT_THROW(qzimport::WavWriter(file, 1, 20, placement), qzimport::ImportError);
 }
 
 TEST(ExportOutputsTest, ProgressLinesCarryTheKeysScriptsRead) {

@@ -2,11 +2,9 @@
 // loaded plug-in, each with its own volume and clip descriptors as a host's
 // import threads have, several rounds: every import gives the same bytes as
 // every other. Labelled "threaded", so that it also runs under ThreadSanitizer.
-#include "CFBCContent.h"
-#include "CUArray.h"
-#include "CUStringMac.h"
-#include "ClipExporter.h"
+#include "EsOutputFormat.h"
 #include "ExportProgress.h"
+#include "Exporter.h"
 #include "HostEventCycle.h"
 #include "PluginHost.h"
 
@@ -30,36 +28,25 @@ namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 constexpr int kThreads = 8;
 constexpr int kRounds = 2;
 
-// Imports every clip the volume offers into `out`; the clip IDs imported.
+// Imports every clip the volume offers into `out` through an export of its
+// own; the clip IDs written.
 std::vector<std::string> ImportAll(qzimport::PluginHost& host, const std::string& card,
                                    const std::string& out) {
-    HostEventCycle cycle;
-    std::vector<std::string> imported;
-    CUSharedPtr<CFBCContent> content =
-        CFBCContent::Create(CUSharedPtr<CUStringMac>(new CUStringMac(card.c_str())),
-                            CUSharedPtr<CUStringMac>(new CUStringMac("card")));
-    std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(card);
-    if (!content || !volume) return imported;
-    qzimport::ExportProgress progress(qzimport::ProgressMode::kSilent, stderr);
-    qzimport::ClipExporter exporter(progress);
-    fs::create_directories(out);
-    for (const auto& descriptor : host.Clips(volume)) {
-        const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
-        CUSharedPtr<CUArray> clips = content->ClipList();
-        for (size_t i = 0; name && clips && i < clips->Count(); ++i) {
-            CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
-            if (!clip || !clip->GetClipID() || clip->GetClipID()->Utf8() != *name) continue;
-            std::shared_ptr<MIORADIngestObject> ingest = descriptor->ingestObject();
-            if (!ingest) break;
-            qzimport::ExportRequest request;
-            request.clipID = *name;
-            request.cardFolder = card;
-            request.outputFolder = out;
-            if (exporter.Export(request, *ingest, descriptor->ingestObjectRefCon(), *clip).ok)
-                imported.push_back(*name);
+    struct Written : qzimport::ExportObserver {
+        std::vector<std::string> ids;
+        void Notice(const std::string&) override {}
+        void SetDone(const qzimport::OutputSetResult& result) override {
+            if (result.status == qzimport::OutputSetResult::Status::kWritten) ids.push_back(result.baseName);
         }
-    }
-    return imported;
+    } written;
+    HostEventCycle cycle;
+    qzimport::ExportSettings settings;
+    settings.cards = {card};
+    settings.outputFolder = out;
+    const qzimport::EsOutputFormat format;
+    qzimport::ExportProgress progress(qzimport::ProgressMode::kSilent, stderr);
+    qzimport::Exporter(host, format, progress).Run(settings, written);
+    return written.ids;
 }
 
 TEST(ThreadedImportTest, EightHostThreadsImportingEveryClipAtOnceGetTheSameBytes) {
@@ -72,7 +59,8 @@ TEST(ThreadedImportTest, EightHostThreadsImportingEveryClipAtOnceGetTheSameBytes
     for (uint32_t i = 0; i < 3; ++i) description.clips[i].id.number = i + 1;
     cw::WriteCard(description, card);
 
-    qzimport::PluginHost host(qzimport::PluginHost::DefaultBundlePath(), qzimport::PluginHost::kDefaultHostVersion);
+    qzimport::PluginHost host(qzimport::PluginHost::DefaultBundlePath(),
+                              qzimport::PluginHost::kDefaultHostVersion);
     std::map<std::string, std::vector<uint8_t>> reference;  // output name -> bytes
     for (int round = 0; round < kRounds; ++round) {
         std::vector<std::vector<std::string>> imported(kThreads);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <vector>
@@ -180,6 +181,42 @@ TEST(FBCMovieStreamTest, KeyFrameBeforeTheFilesStartWalksFromItsFirstEditUnit) {
     for (uint32_t f : {13u, 14u, 12u})
         EXPECT_EQ(movie->DisplayOffsetAtIndex(f), clip.frames[f].record.displayOffset) << f;
     EXPECT_TRUE(IsPermutationOfRange(PresentationPositions(*movie)));
+}
+
+// Member entries that disagree with their files: one that ends inside a
+// mini-GOP (30 of the file's 40 frames, 12-picture GOPs with 3 B pictures,
+// so the P picture stored at 28 displays at 31) still gives one frame per
+// presentation slot; a file that cannot be parsed is not parsed again.
+TEST(FBCMovieStreamTest, MemberEntriesThatDisagreeWithTheirFiles) {
+    const std::function<void(const qztest::ScratchClip&)> cases[] = {
+        [](const qztest::ScratchClip& clip) {
+            cw::CardDescription card = clip.card;
+            card.clips[0].members[0].frameCount = card.clips[0].durationFrames = 30;
+            card.clips[0].writeMxfFiles = false;
+            cw::WriteCard(card, clip.root);
+            CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(clip.cifPath));
+            ASSERT_TRUE(movie);
+            ASSERT_EQ(movie->FrameCountInClip(), 30u);
+            EXPECT_TRUE(IsPermutationOfRange(PresentationPositions(*movie)));
+        },
+        [](const qztest::ScratchClip& clip) {
+            CUSharedPtr<FBCMovieStream> movie = FBCMovieStream::Create(Str(clip.cifPath));
+            ASSERT_TRUE(movie);
+            const std::vector<uint8_t> bytes = qztest::ReadFile(clip.mxfPaths[0]);
+            ASSERT_TRUE(qztest::WriteFile(clip.mxfPaths[0], std::vector<uint8_t>(bytes.size(), 0)));
+            movie->ReleaseMXFStream();
+            EXPECT_FALSE(movie->mxfAtFrameIndex(1));
+            ASSERT_TRUE(qztest::WriteFile(clip.mxfPaths[0], bytes));
+            EXPECT_FALSE(movie->mxfAtFrameIndex(1)) << "parsed again";
+        },
+    };
+    for (const auto& run : cases) {
+        SCOPED_TRACE(&run - cases);
+        cw::ClipDescription description = qztest::SmallClip(cw::FrameRate::k29_97p, {40});
+        description.gopLength = 12;
+        description.bPictures = 3;
+        run(qztest::ScratchClip("movie", description));
+    }
 }
 
 TEST(FBCMovieStreamTest, PictureValuesMustBePresentAndInRange) {

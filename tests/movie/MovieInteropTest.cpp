@@ -27,6 +27,7 @@ TEST(MovieInteropTest, PresentationOrderOfFfmpegFilesIsFfprobesPtsOrder) {
         {"closed GOP, 2 B", "-g 12 -bf 2 -flags +cgop"},
         {"open GOP, 3 B", "-g 15 -bf 3 -flags -cgop"},
         {"no B", "-g 6 -bf 0"},
+        {"one group, no later I picture", "-g 300 -bf 2 -flags -cgop"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

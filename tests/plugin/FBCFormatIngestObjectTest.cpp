@@ -73,6 +73,22 @@ TEST(FBCFormatIngestObjectTest, RecordsRunFromTheInPointsKeyFrameToTheEndFlag) {
     EXPECT_EQ(run.Next(), 0);
 }
 
+// Two imports of one clip, their records asked for in turn: each gets every frame.
+TEST(FBCFormatIngestObjectTest, TwoImportsOfOneClipEachGetEveryFrame) {
+    Import run(3);
+    ASSERT_TRUE(run.ingest);
+    std::shared_ptr<FBCFormatIngestObject> other = FBCFormatIngestObject::initWithFormatClip(run.clip);
+    other->initialize(run.refCon);
+    std::vector<int64_t> got[2];
+    for (int i = 0; i < 4; ++i)
+        for (std::vector<int64_t>& frames : got) {
+            frames.push_back(run.Next());
+            std::swap(run.ingest, other);
+        }
+    EXPECT_EQ(got[0], (std::vector<int64_t>{0, 1, 2, -1}));
+    EXPECT_EQ(got[1], got[0]);
+}
+
 TEST(FBCFormatIngestObjectTest, ResetSoonAfterAStopBeforeTheEndReportsTheClip) {
     ASSERT_TRUE(HostBundle::BundleWithPath(QZ_PLUGIN_BUNDLE));
     const std::string format = FBCFormatUtility::messageForKey("IDS_FCP_CLIP_ERR_MESSAGE").value_or("");

@@ -7,6 +7,9 @@
 #include "HostImage.h"
 #include "PluginTestSupport.h"
 
+#include <atomic>
+#include <thread>
+
 using namespace ComVantoVantoQZ64RADPlug;
 using namespace plugin_test;
 
@@ -65,6 +68,22 @@ TEST(FBCFormatTest, HostVersionDecidesThePackedVersionTheOfferAndThePrincipal) {
         EXPECT_EQ(bool(factory.pluginForID(std::string(kPluginID))), c.served);
         EXPECT_FALSE(factory.pluginForID(std::string("6E1F3A52")));
     }
+}
+
+// The host replaces its main bundle on another thread while the version is read.
+TEST(FBCFormatTest, VersionReadWhileTheHostReplacesItsMainBundle) {
+    std::atomic<bool> done{false};
+    std::thread host([&] {
+        for (int i = 0; i < 1000000; ++i)
+            HostBundle::SetMainBundleShortVersionString(i % 2 ? "7.0.3" : "10.1.2");
+        done = true;
+    });
+    for (bool expected = true; !done && expected;) {
+        const uint32_t version = FBCFormatUtility::GetAppVersion();
+        expected = version == 0x70003 || version == 0xA0102 || version == 0x60000;
+        EXPECT_TRUE(expected) << std::hex << version;
+    }
+    host.join();
 }
 
 namespace {

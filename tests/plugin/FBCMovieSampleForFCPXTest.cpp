@@ -61,6 +61,20 @@ TEST(FBCMovieSampleForFCPXTest, AudioSampleTablesOfEveryRateOverADay) {
             expected = next;
         }
     }
+    // Rates not written in their lowest terms or without a pattern of their
+    // own: each sample still lies in the frame whose samples hold it.
+    for (const FBCHostTimeBase& base :
+         {FBCHostTimeBase{100, 2997, 1, 48000}, FBCHostTimeBase{100, 5994, 1, 48000},
+          FBCHostTimeBase{1000, 29970, 1, 48000}, FBCHostTimeBase{1001, 120000, 1, 48000}}) {
+        int64_t mismatches = 0;
+        for (int64_t f = 0; f < 100000; ++f) {
+            const int64_t a = FBCMovieSampleForFCPX::AudioSampleIndexAtFrame(base, f),
+                          b = FBCMovieSampleForFCPX::AudioSampleIndexAtFrame(base, f + 1);
+            mismatches += FBCMovieSampleForFCPX::FrameAtAudioSampleIndex(base, a) != f ||
+                          (b > a && FBCMovieSampleForFCPX::FrameAtAudioSampleIndex(base, b - 1) != f);
+        }
+        EXPECT_EQ(mismatches, 0) << base.mediaTimescale << "/" << base.frameDuration;
+    }
     // The day's end at 25 fps is 86400 s of 48 kHz.
     EXPECT_EQ(FBCMovieSampleForFCPX::AudioSampleIndexAtFrame({1, 25, 1, 48000}, 2160000), 4147200000);
     const FBCHostTimeBase unusable[] = {

@@ -110,6 +110,21 @@ TEST(FBCSampleCursorTest, VideoStepsVisitEveryPictureInBothOrders) {
     }
 }
 
+// Steps by times in nanoseconds, whose exact sum with a time over 30000 or
+// 48000 has no 32-bit timescale: they land on the frame or sample the
+// rounded time names.
+TEST(FBCSampleCursorTest, StepsByTimesInAnotherTimescale) {
+    const OpenClip open(cw::FrameRate::k29_97p, {13});
+    auto video = open.Track(kMIORADMediaType_Video)->videoCursorAtDecodeIndex(0);
+    ASSERT_TRUE(video && video->moveCursorAtPresentationIndex(9));
+    EXPECT_EQ(video->stepByPresentationTime(CMTimeMake(33366667, 1000000000)), 0);
+    EXPECT_EQ(video->presentationIndex(), 10);
+    auto audio = open.Track(kMIORADMediaType_Audio)->audioCursorAtDecodeIndex(0);
+    ASSERT_TRUE(audio);
+    EXPECT_EQ(audio->stepByPresentationTime(CMTimeMake(20833333, 1000000000)), 0);
+    EXPECT_EQ(audio->presentationTimeStamp().value, 1000);
+}
+
 // Every frame boundary: the first sample of a frame and the one before it;
 // both ends of the track.
 TEST(FBCSampleCursorTest, AudioCursorsAtEveryFrameBoundary) {

@@ -144,6 +144,14 @@ TEST_F(UtilitiesTest, ChunkFromTheCursorsOwnSample) {
     }
 }
 
+// A cursor on the chunk's first sample whose section starts after the
+// chunk's first bytes takes the chunk whole.
+TEST_F(UtilitiesTest, ChunkAtItsFirstSampleIsTakenWhole) {
+    chunk_.sectionShift = 8;
+    SampleHolder sample = Create(chunk_);
+    EXPECT_EQ(BytesOf(sample.Get()), Tones(3203, 1602, 1));
+}
+
 TEST_F(UtilitiesTest, ChunkDetailsThatDoNotHoldTogetherGiveNoBuffer) {
     const struct {
         const char* name;

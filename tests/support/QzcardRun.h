@@ -76,9 +76,9 @@ inline std::string ExpectFfmpegsExtraction(const std::vector<std::string>& files
             channel[t] += FfmpegOutput(file, "-map 0:a:" + std::to_string(t) + " -f s16le -");
     }
     EXPECT_TRUE(ReadText(out + "/" + id + ".m2v") == video);
-    EXPECT_TRUE(ReadTextAfter(out + "/" + id + ".wav", 44) == stereo);
+    EXPECT_TRUE(WavSamples(out + "/" + id + ".wav") == stereo);
     for (uint32_t t = 0; t < channels; ++t)
-        EXPECT_TRUE(ReadTextAfter(out + "/" + id + "_ch" + std::to_string(t + 1) + ".wav", 44) == channel[t])
+        EXPECT_TRUE(WavSamples(out + "/" + id + "_ch" + std::to_string(t + 1) + ".wav") == channel[t])
             << "channel " << t + 1;
     return stereo;
 }

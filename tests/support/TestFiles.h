@@ -26,11 +26,18 @@ inline std::string ReadText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The text after the first `skip` bytes (a WAV file's samples after its
-// 44-byte header, say); empty when the file is shorter.
-inline std::string ReadTextAfter(const std::string& path, size_t skip) {
+// The bytes of a WAV file's "data" chunk (its samples), found by walking
+// the RIFF chunks; empty when there is none.
+inline std::string WavSamples(const std::string& path) {
     const std::string text = ReadText(path);
-    return text.size() < skip ? std::string() : text.substr(skip);
+    const auto le32 = [&text](size_t at) {
+        return static_cast<size_t>(static_cast<uint8_t>(text[at]) | static_cast<uint8_t>(text[at + 1]) << 8 |
+                                   static_cast<uint8_t>(text[at + 2]) << 16 |
+                                   static_cast<uint32_t>(static_cast<uint8_t>(text[at + 3])) << 24);
+    };
+    for (size_t at = 12; at + 8 <= text.size(); at += 8 + le32(at + 4) + (le32(at + 4) & 1))
+        if (text.compare(at, 4, "data") == 0) return text.substr(at + 8, le32(at + 4));
+    return std::string();
 }
 
 inline bool WriteText(const std::string& path, const std::string& bytes) {

@@ -51,12 +51,21 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
         }
     }
 
-    // Existing outputs are kept (the clip is not exported) unless --force.
-    const qztest::FolderSnapshot exported = qztest::TakeSnapshot(out);
-    const qztest::QzcardRun again = Qzcard({"export", card, "QZ0001", "-o", out});
-    EXPECT_EQ(again.exitCode, 4) << again.err;
-    EXPECT_NE(again.err.find("QZ0001.m2v exists"), std::string::npos) << again.err;
-    EXPECT_TRUE(qztest::TakeSnapshot(out) == exported);
+    // A repeat finds the clip's own complete outputs up to date; outputs
+    // that are not (another channel choice, a file cut short) are kept and
+    // refused unless --force.
+    qztest::QzcardRun again = Qzcard({"export", card, "QZ0001", "QZ0002", "-o", out, "--all-channels"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.out.find("QZ0002  up to date  -> QZ0002.m2v"), std::string::npos) << again.out;
+    fs::resize_file(out + "/QZ0001_ch1.wav", 100);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"export", card, "QZ0001", "-o", out, "--all-channels"},
+          std::vector<std::string>{"export", card, "QZ0002", "-o", out}}) {
+        again = Qzcard(args);
+        EXPECT_EQ(again.exitCode, 4) << again.err;
+        EXPECT_NE(again.err.find(".m2v exists"), std::string::npos) << again.err;
+    }
+    EXPECT_EQ(fs::file_size(out + "/QZ0001_ch1.wav"), 100u);
     EXPECT_EQ(Qzcard({"export", card, "QZ0001", "-o", out, "--force"}).exitCode, 0);
 
     // Refusals, each leaving the card as it was.
@@ -134,12 +143,12 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
          std::vector<std::pair<int, std::string>>{{1, "QZ0002"}, {2, "QZ0003"}, {3, "QZ0004"}}) {
         ASSERT_EQ(Qzcard({"export", card(n), id, "-o", single, "--all-channels"}).exitCode, 0);
         m2v += qztest::ReadText(single + "/" + id + ".m2v");
-        wav += qztest::ReadTextAfter(single + "/" + id + ".wav", 44);
-        ch1 += qztest::ReadTextAfter(single + "/" + id + "_ch1.wav", 44);
+        wav += qztest::WavSamples(single + "/" + id + ".wav");
+        ch1 += qztest::WavSamples(single + "/" + id + "_ch1.wav");
     }
     EXPECT_TRUE(qztest::ReadText(out + "/QZ0002.m2v") == m2v);
-    EXPECT_TRUE(qztest::ReadTextAfter(out + "/QZ0002.wav", 44) == wav);
-    EXPECT_TRUE(qztest::ReadTextAfter(out + "/QZ0002_ch1.wav", 44) == ch1);
+    EXPECT_TRUE(qztest::WavSamples(out + "/QZ0002.wav") == wav);
+    EXPECT_TRUE(qztest::WavSamples(out + "/QZ0002_ch1.wav") == ch1);
     const auto record = nlohmann::json::parse(qztest::ReadText(out + "/QZ0002.json"));
     EXPECT_EQ(record["frames"], 90);
     EXPECT_EQ(record["startTimecode"], "02:09:58;00");
@@ -156,7 +165,7 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
     EXPECT_FALSE(fs::exists(partial + "/QZ0002.m2v"));
     EXPECT_TRUE(fs::exists(partial + "/QZ0001.m2v") && fs::exists(partial + "/QZ0005.m2v"));
     EXPECT_EQ(std::distance(fs::directory_iterator(partial), fs::directory_iterator()),
-              6);  // no scratch left
+              7);  // the outputs of QZ0001 and QZ0005, the folder's lock file and nothing else
 }
 
 }  // namespace

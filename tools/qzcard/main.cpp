@@ -2,6 +2,7 @@
 #include "CommandRegistry.h"
 
 #include "ImportError.h"
+#include "OffloadError.h"
 
 #include <cstdio>
 #include <exception>
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
         return kExitUsage;
     } catch (const qzimport::ImportError& e) {
         std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
+        return e.ExitCode();
+    } catch (const qzoffload::OffloadError& e) {
+        std::fprintf(stderr, "qzcard offload: %s\n", e.what());
         return e.ExitCode();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());

@@ -1,0 +1,239 @@
+#include "ClipIngest.h"
+
+#include "CFHolder.h"
+#include "CMBlockBuffer.h"
+#include "CMSampleBuffer.h"
+#include "CMTime.h"
+#include "CUInterruption.h"
+#include "CardText.h"
+#include "HostEventCycle.h"
+#include "ImportError.h"
+#include "MIORADIngestObject.h"
+#include "MXFStream.h"
+#include "Mpeg2Headers.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace qzimport {
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+using SampleHolder = CFHolder<CMSampleBufferRef>;
+
+// A sound element of one frame holds at most a few thousand samples; more
+// than this is not a frame's sound.
+constexpr size_t kMaxSoundElementBytes = 64 * 1024;
+
+std::string MovieFailure(const FBCMovieStream& movie, const std::string& fallback) {
+    const CUFailure failure = movie.LastFailure();
+    return failure.Failed() ? failure.Describe() : fallback;
+}
+
+// The sample's bytes appended to `out` (cleared first), piece by piece.
+void CopyBytes(CMSampleBufferRef sample, std::vector<uint8_t>& out, const std::string& what) {
+    out.clear();
+    CMBlockBufferRef block = CMSampleBufferGetDataBuffer(sample);
+    const size_t total = block ? CMBlockBufferGetDataLength(block) : 0;
+    for (size_t at = 0; at < total;) {
+        size_t length = 0;
+        char* data = nullptr;
+        if (CMBlockBufferGetDataPointer(block, at, &length, nullptr, &data) != 0 || !data || length == 0)
+            throw ImportError(what + ": its buffer's bytes cannot be read");
+        length = std::min(length, total - at);
+        out.insert(out.end(), data, data + length);
+        at += length;
+    }
+}
+
+// A sample time in units of `timescale`; exact when the scales divide.
+int64_t InScale(CMTime time, int64_t timescale) {
+    if (time.timescale == timescale) return time.value;
+    return time.timescale > 0 ? time.value * timescale / time.timescale : 0;
+}
+
+// Ends the import on every path out, as a host does once it stops asking.
+class IngestSession {
+public:
+    IngestSession(MIORADIngestObject& ingest, void* refCon) : m_ingest(ingest), m_refCon(refCon) {
+        m_ingest.initialize(m_refCon);
+    }
+    ~IngestSession() { m_ingest.teardown(m_refCon); }
+    IngestSession(const IngestSession&) = delete;
+    IngestSession& operator=(const IngestSession&) = delete;
+
+private:
+    MIORADIngestObject& m_ingest;
+    void* m_refCon;
+};
+
+}  // namespace
+
+ClipIngest::ClipIngest(MIORADClipDataSourceProtocol& descriptor, CFBCClip& clip)
+    : m_descriptor(descriptor), m_clip(clip), m_movie(new FBCMovieSample()) {
+    if (!m_movie->Init(clip.GetCIFPath()))
+        throw ImportError("the clip's frames cannot be read: " + MovieFailure(*m_movie, "no usable frames"));
+    m_timescale = m_movie->timescale();
+    m_frameDuration = m_movie->durationPerFrame();
+    if (m_movie->FrameCountInClip() == 0 || m_timescale <= 0 || m_frameDuration <= 0)
+        throw ImportError("the clip has no frames to import");
+    m_last = m_movie->FrameCountInClip() - 1;
+}
+
+ClipIngest::~ClipIngest() = default;
+
+uint32_t ClipIngest::FrameCount() const {
+    return m_movie->FrameCountInClip();
+}
+
+int32_t ClipIngest::DisplayOffset(uint32_t index) {
+    return m_movie->DisplayOffsetAtIndex(index);
+}
+
+void ClipIngest::SetRange(std::optional<uint32_t> inFrame, std::optional<uint32_t> outFrame) {
+    const uint32_t last = FrameCount() - 1;
+    m_inFrame = inFrame ? std::optional<uint32_t>(std::min(*inFrame, last)) : std::nullopt;
+    m_movie->InitializeGetSample();
+    if (m_inFrame) m_movie->setInPoint(int64_t{*m_inFrame} * m_frameDuration, m_timescale);
+    m_first = m_movie->StartIndex();
+    m_last = last;
+    m_outFrame.reset();
+    if (!outFrame) return;
+    // Grow the end until every picture stored in [first, end] presents
+    // inside it: a B picture that the out point presents needs the
+    // reference picture stored before it, which presents later.
+    uint32_t end = std::max(std::min(*outFrame, last), m_first);
+    for (uint32_t i = m_first; i <= end; ++i) {
+        const int64_t display = int64_t{i} + DisplayOffset(i);
+        if (display > end) end = static_cast<uint32_t>(std::min<int64_t>(display, last));
+    }
+    m_last = end;
+    if (m_last < last)
+        m_outFrame = static_cast<uint32_t>(std::max<int64_t>(int64_t{m_last} + DisplayOffset(m_last), 0));
+}
+
+uint64_t ClipIngest::PictureBytes() {
+    const int32_t track = m_movie->trackIndexFromType(kMxfTrackPicture, 0);
+    uint64_t bytes = 0;
+    for (uint32_t i = m_first; track >= 0 && i <= m_last; ++i) {
+        uint32_t local = 0;
+        CUSharedPtr<MXFStream> stream = m_movie->mxfAtFrameIndex(i, &local);
+        if (!stream) continue;
+        const MXFEssenceRange range = stream->RangeEssenceData(local, static_cast<uint32_t>(track));
+        if (range.first != MXFStream::kNoEssenceOffset) bytes += range.second;
+    }
+    return bytes;
+}
+
+uint32_t ClipIngest::DecodeDelayFrames() {
+    int32_t delay = 0;
+    for (uint32_t i = m_first; i <= m_last; ++i) delay = std::max(delay, -DisplayOffset(i));
+    return static_cast<uint32_t>(delay);
+}
+
+uint32_t ClipIngest::SoundTracks() const {
+    return m_movie->trackCountFromType(kMxfTrackSound);
+}
+
+uint32_t ClipIngest::BitsPerSample() const {
+    return SoundTracks() > 0 ? m_movie->AudioQuantizationbitsAtIndex(0) : 16;
+}
+
+uint32_t ClipIngest::SampleRate() const {
+    return SoundTracks() > 0 ? static_cast<uint32_t>(m_movie->AudioSampleRateAtIndex(0) + 0.5f) : 48000;
+}
+
+std::string ClipIngest::TimecodeOfSlot(uint32_t slot) {
+    const std::string text = TimecodeText(m_clip.CalculateTimcodeFromFrameNo(slot));
+    return text.empty() ? "-" : text;
+}
+
+std::string ClipIngest::FrameText(uint32_t index) {
+    const int64_t slot = int64_t{index} + DisplayOffset(index);
+    return "frame " + std::to_string(index) + " (" +
+           (slot >= 0 ? TimecodeOfSlot(static_cast<uint32_t>(slot)) : "-") + ")";
+}
+
+void ClipIngest::Run(const std::function<void(const IngestRecord&)>& visit) {
+    std::shared_ptr<MIORADIngestObject> ingest = m_descriptor.ingestObject();
+    if (!ingest) throw ImportError("the plug-in gives no ingest object for it");
+    void* refCon = m_descriptor.ingestObjectRefCon();
+
+    const uint32_t tracks = m_readTracks ? SoundTracks() : 0;
+    for (uint32_t t = 0; t < tracks; ++t)
+        if (m_movie->AudioQuantizationbitsAtIndex(t) != BitsPerSample())
+            throw ImportError("its sound tracks differ in sample size");
+    const uint32_t bytesPerSample = std::max<uint32_t>(BitsPerSample() / 8, 1);
+    std::vector<std::vector<uint8_t>> sound(tracks, std::vector<uint8_t>(kMaxSoundElementBytes));
+    std::vector<uint8_t> picture, stereo;
+
+    // The movie layer walks the same frames for the sound of every track.
+    m_movie->InitializeGetSample();
+    if (m_inFrame) m_movie->setInPoint(int64_t{*m_inFrame} * m_frameDuration, m_timescale);
+    if (m_movie->StartIndex() != m_first) throw ImportError("the movie layer starts at another frame");
+
+    IngestSession session(*ingest, refCon);
+    if (m_inFrame)
+        ingest->setInPoint(
+            CMTimeMake(int64_t{*m_inFrame} * m_frameDuration, static_cast<CMTimeScale>(m_timescale)), refCon);
+    if (m_outFrame)
+        ingest->setOutPoint(
+            CMTimeMake(int64_t{*m_outFrame} * m_frameDuration, static_cast<CMTimeScale>(m_timescale)),
+            refCon);
+    IngestRecord record;
+    record.trackSound.resize(tracks);
+    for (uint32_t index = m_first; index <= m_last; ++index) {
+        CUInterruption::ThrowIfRequested();
+        HostEventCycle cycle;
+        MIORADIngestMedia media;
+        ingest->getNextMedia(&media, refCon);
+        SampleHolder videoSample = SampleHolder::Adopt(media.videoSampleBuffer);
+        SampleHolder audioSample = SampleHolder::Adopt(media.audioSampleBuffer);
+        if (media.endOfClip)
+            throw ImportError(FrameText(index) + ": the plug-in ends the import " +
+                              std::to_string(m_last - index + 1) + " frames early");
+        if (!media.hasFrame)
+            throw ImportError(FrameText(index) + ": the plug-in gave neither a frame nor the end");
+        if (!videoSample)
+            throw ImportError(FrameText(index) + ": the plug-in could not make its video buffer");
+        if (!audioSample)
+            throw ImportError(FrameText(index) + ": the plug-in could not make its audio buffer");
+
+        CopyBytes(videoSample.Get(), picture, FrameText(index));
+        CopyBytes(audioSample.Get(), stereo, FrameText(index));
+        const CMItemCount samples = CMSampleBufferGetNumSamples(audioSample.Get());
+        if (samples < 0 || stereo.size() != static_cast<size_t>(samples) * 4)
+            throw ImportError(FrameText(index) + ": its audio buffer holds " + std::to_string(stereo.size()) +
+                              " bytes for " + std::to_string(samples) + " stereo 16-bit samples");
+        if (InScale(CMSampleBufferGetDecodeTimeStamp(videoSample.Get()), m_timescale) !=
+            int64_t{index} * m_frameDuration)
+            throw ImportError(FrameText(index) + ": the plug-in delivers another frame in its place");
+        record.index = index;
+        record.picture = picture.data();
+        record.pictureSize = picture.size();
+        record.pictureType = Mpeg2Headers::PictureCodingType(picture.data(), picture.size());
+        record.decodeTime = InScale(CMSampleBufferGetDecodeTimeStamp(videoSample.Get()), m_timescale);
+        record.presentationTime =
+            InScale(CMSampleBufferGetPresentationTimeStamp(videoSample.Get()), m_timescale);
+        record.timecodeCounter = media.timecodeCounter;
+        record.stereo = stereo.data();
+        record.stereoSize = stereo.size();
+        record.trackSamples = 0;
+        for (uint32_t t = 0; t < tracks; ++t) {
+            const uint32_t got = m_movie->ReadCurrentSampleData(kMxfTrackSound, t, sound[t].data(),
+                                                                static_cast<uint32_t>(sound[t].size()));
+            if (got == 0 || got % bytesPerSample != 0 ||
+                (t > 0 && got / bytesPerSample != record.trackSamples))
+                throw ImportError(FrameText(index) + ": sound track " + std::to_string(t + 1) +
+                                  " cannot be read: " + MovieFailure(*m_movie, "no whole sound element"));
+            record.trackSound[t] = sound[t].data();
+            record.trackSamples = got / bytesPerSample;
+        }
+        visit(record);
+        m_movie->nextFrame();
+    }
+}
+
+}  // namespace qzimport

@@ -1,0 +1,279 @@
+#include "ExportPlan.h"
+
+#include "CUArray.h"
+#include "CUNumber.h"
+#include "CUStringMac.h"
+#include "CardText.h"
+#include "FBCClipValueTag.h"
+#include "FBCContentValueTag.h"
+#include "FBC_Utl_Timecode.h"
+#include "ImportError.h"
+#include "PluginHost.h"
+#include "RecordingSpans.h"
+#include "TimecodeInfo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+namespace qzimport {
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string FolderName(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::weakly_canonical(folder, error);
+    if (error) path = std::filesystem::path(folder).lexically_normal();
+    if (path.filename().empty()) path = path.parent_path();
+    return path.filename().string();
+}
+
+// A frame index of the clip from "N" or from a timecode "HH:MM:SS:FF" /
+// "HH:MM:SS;FF" of the clip's own timecode; nothing when the text is
+// neither or lies before the clip's start.
+std::optional<int64_t> FrameOfText(const std::string& text, CFBCClip& clip) {
+    if (text.find_first_of(":;.") == std::string::npos) {
+        size_t used = 0;
+        try {
+            const long long frame = std::stoll(text, &used);
+            if (used == text.size() && frame >= 0 && frame <= UINT32_MAX) return frame;
+        } catch (const std::logic_error&) {
+        }
+        return std::nullopt;
+    }
+    unsigned h = 0, m = 0, s = 0, f = 0;
+    char sep = 0;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%u:%u:%u%c%u%n", &h, &m, &s, &sep, &f, &consumed) != 5 ||
+        static_cast<size_t>(consumed) != text.size() || (sep != ':' && sep != ';' && sep != '.') || h > 23 ||
+        m > 59 || s > 59)
+        return std::nullopt;
+    CUSharedPtr<TimecodeInfo> start = CUDynamicCast<TimecodeInfo>(clip.ValueForTag(kClipValueStartTimecode));
+    uint32_t base = clip.RoundedTimecodeBase();
+    if (!start || base == 0) return std::nullopt;
+    // At 50 and 60 pictures per second a timecode labels every second one.
+    const int64_t step = base >= 50 ? 2 : 1;
+    base /= static_cast<uint32_t>(step);
+    if (f >= base) return std::nullopt;
+    CUSharedPtr<TimecodeInfo> at = CUSharedPtr<TimecodeInfo>(new TimecodeInfo());
+    at->hours = static_cast<uint8_t>(h);
+    at->minutes = static_cast<uint8_t>(m);
+    at->seconds = static_cast<uint8_t>(s);
+    at->frames = static_cast<uint8_t>(f);
+    const uint32_t flags = clip.isDropFrame() ? kTimecodeFlagDropFrame : 0u;
+    const int64_t frame = (static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(at, base, flags)) -
+                           static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(start, base, flags))) *
+                          step;
+    if (frame < 0) return std::nullopt;
+    return frame;
+}
+
+uint64_t ClipFrames(CFBCClip& clip) {
+    CUSharedPtr<CUNumber> frames = CUDynamicCast<CUNumber>(clip.ValueForTag(kClipValueDurationFrames));
+    return frames ? frames->UInt64Value() : 0;
+}
+
+// The frame of `text` for option `option`, refused when it is no frame of
+// the clip.
+uint32_t PointOf(const std::string& option, const std::string& text, CFBCClip& clip, const std::string& id) {
+    const std::optional<int64_t> frame = FrameOfText(text, clip);
+    const uint64_t frames = ClipFrames(clip);
+    if (!frame)
+        throw ImportError(
+            option + " " + text + " is no frame of clip " + id +
+                ": give a frame index or a timecode HH:MM:SS:FF (;FF for drop frame) inside the clip",
+            ImportFailure::kUsage);
+    if (static_cast<uint64_t>(*frame) >= frames)
+        throw ImportError(option + " " + text + " lies past the last frame of clip " + id + " (" +
+                              std::to_string(frames) + " frames, 0 to " +
+                              std::to_string(frames ? frames - 1 : 0) + ")",
+                          ImportFailure::kUsage);
+    return static_cast<uint32_t>(*frame);
+}
+
+PlannedPiece PieceOf(const std::vector<ExportCard>& cards, size_t card, const CUSharedPtr<CFBCClip>& clip) {
+    PlannedPiece piece;
+    piece.card = card;
+    CUSharedPtr<CUStringMac> id = clip->GetClipID();
+    piece.clipId = id ? id->Utf8() : std::string();
+    piece.clip = clip;
+    const auto offered = cards[card].offered.find(Upper(piece.clipId));
+    if (offered != cards[card].offered.end()) piece.descriptor = offered->second;
+    return piece;
+}
+
+std::string NotOffered(const ExportCard& card, const PlannedPiece& piece) {
+    CUSharedPtr<CUArray> clips = card.content->ClipList();
+    for (size_t i = 0; clips && i < clips->Count(); ++i)
+        if (CUSharedPtr<CFBCClip>(clips->ObjectAtIndex(i)) == piece.clip)
+            return "the plug-in does not offer it (" + ClipStateText(*card.content, i) + ")";
+    return "the plug-in does not offer it";
+}
+
+// Whether a piece's first picture carries the timecode after the previous
+// piece's last.
+bool Continues(const RecordingPiece& previous, const RecordingPiece& piece) {
+    const std::optional<int64_t> at = FrameOfText(piece.startTimecode, *previous.clip);
+    return at && static_cast<uint64_t>(*at) == previous.frames;
+}
+
+std::vector<OutputSetPlan> RecordingSets(const std::vector<ExportCard>& cards, const Recording& recording,
+                                         const ExportSelection& selection) {
+    std::vector<OutputSetPlan> sets;
+    const std::string firstId = recording.FirstPresent().identity.clipID;
+    const auto name = [](const RelayIdentity& id) {
+        return (id.clipID.empty() ? "-" : id.clipID) + " (medium " +
+               (id.mediumID.empty() ? "-" : id.mediumID) + ")";
+    };
+    if (recording.MissingCount() > 0 && !selection.allowMissing) {
+        OutputSetPlan set;
+        set.recording = true;
+        for (const RecordingPiece& piece : recording.pieces)
+            if (!piece.missing) set.pieces.push_back(PieceOf(cards, piece.cardIndex, piece.clip));
+        for (const RecordingPiece& piece : recording.pieces)
+            if (piece.missing) {
+                set.failure = "recording " + firstId + ": its piece " + name(piece.identity) +
+                              " is on no card given (--allow-missing exports the pieces present)";
+                break;
+            }
+        sets.push_back(std::move(set));
+        return sets;
+    }
+    // Each run of present pieces (and, with splitAtBreaks, of continuous
+    // timecode) is one set named after its first clip.
+    const RecordingPiece* previous = nullptr;
+    std::string gapBefore;
+    for (const RecordingPiece& piece : recording.pieces) {
+        if (piece.missing) {
+            gapBefore = name(piece.identity);
+            previous = nullptr;
+            continue;
+        }
+        const bool continues = !previous || Continues(*previous, piece);
+        if (!previous || (!continues && selection.splitAtBreaks)) {
+            sets.emplace_back();
+            sets.back().recording = true;
+            if (!gapBefore.empty())
+                sets.back().notices.push_back("recording " + firstId + ": piece " + gapBefore +
+                                              " is on no card given; exporting from " +
+                                              piece.identity.clipID);
+        }
+        PlannedPiece planned = PieceOf(cards, piece.cardIndex, piece.clip);
+        planned.continuesPrevious = continues;
+        if (!continues)
+            sets.back().notices.push_back("recording " + firstId + ": " + piece.identity.clipID +
+                                          " starts at " + piece.startTimecode + ", not after " +
+                                          previous->endTimecode +
+                                          (selection.splitAtBreaks ? "; a new file starts there" : ""));
+        if (!planned.descriptor && sets.back().failure.empty())
+            sets.back().failure = piece.identity.clipID + " on " + cards[piece.cardIndex].folder + ": " +
+                                  NotOffered(cards[piece.cardIndex], planned);
+        sets.back().pieces.push_back(std::move(planned));
+        previous = &piece;
+        gapBefore.clear();
+    }
+    return sets;
+}
+
+// Gives every set its base name: the first clip's ID, prefixed with its
+// card folder's name where sets of different cards would share it.
+void NameSets(const std::vector<ExportCard>& cards, std::vector<OutputSetPlan>& sets) {
+    std::map<std::string, std::set<size_t>> cardsOfName;
+    for (const OutputSetPlan& set : sets)
+        cardsOfName[Upper(set.pieces.front().clipId)].insert(set.pieces.front().card);
+    std::set<std::string> taken;
+    for (OutputSetPlan& set : sets) {
+        const PlannedPiece& first = set.pieces.front();
+        std::string base = first.clipId;
+        if (cardsOfName[Upper(base)].size() > 1) base = cards[first.card].name + "_" + first.clipId;
+        // Two card folders of one name: their media tell them apart.
+        if (taken.count(Upper(base)))
+            base =
+                cards[first.card].name + "-" + cards[first.card].mediumId.substr(0, 8) + "_" + first.clipId;
+        taken.insert(Upper(base));
+        set.baseName = base;
+    }
+}
+
+}  // namespace
+
+std::vector<ExportCard> ExportPlan::OpenCards(PluginHost& host, const std::vector<std::string>& folders) {
+    std::vector<ExportCard> cards;
+    for (const std::string& folder : folders) {
+        ExportCard card;
+        card.folder = folder;
+        card.name = FolderName(folder);
+        card.content = OpenCard(folder);
+        card.mediumId = UUIDText(card.content->ValueForTag(kContentValueMediaID));
+        if (!host.PathIsValidVolume(folder))
+            throw ImportError("the plug-in does not take " + folder + " as a card", ImportFailure::kNotACard);
+        const auto volume = host.VolumeWithPath(folder);
+        if (!volume) throw ImportError("the plug-in makes no volume of " + folder, ImportFailure::kNotACard);
+        for (const auto& descriptor : host.Clips(volume)) {
+            const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
+            if (!name || card.offered.count(Upper(*name))) continue;
+            card.offered[Upper(*name)] = descriptor;
+            card.order.push_back(*name);
+        }
+        cards.push_back(std::move(card));
+    }
+    return cards;
+}
+
+std::vector<OutputSetPlan> ExportPlan::Build(const std::vector<ExportCard>& cards,
+                                             const ExportSelection& selection) {
+    std::vector<OutputSetPlan> sets;
+    if (selection.join) {
+        std::vector<std::string> folders;
+        std::vector<CUSharedPtr<CFBCContent>> contents;
+        for (const ExportCard& card : cards) folders.push_back(card.folder), contents.push_back(card.content);
+        for (const Recording& recording : FindRecordings(folders, contents))
+            for (OutputSetPlan& set : RecordingSets(cards, recording, selection))
+                sets.push_back(std::move(set));
+        NameSets(cards, sets);
+        return sets;
+    }
+    const ExportCard& card = cards.at(0);
+    // Without clip IDs: every clip the volume offers, and every other clip
+    // of the card too, so that one the plug-in leaves out is reported
+    // instead of silently not imported. A clip named twice counts once.
+    std::vector<CUSharedPtr<CFBCClip>> wanted;
+    const auto add = [&wanted](const CUSharedPtr<CFBCClip>& clip) {
+        if (std::find(wanted.begin(), wanted.end(), clip) == wanted.end()) wanted.push_back(clip);
+    };
+    if (selection.clipIds.empty()) {
+        for (const std::string& id : card.order) add(FindClip(*card.content, card.folder, id));
+        CUSharedPtr<CUArray> clips = card.content->ClipList();
+        for (size_t i = 0; clips && i < clips->Count(); ++i)
+            if (CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i)) add(clip);
+    } else {
+        for (const std::string& id : selection.clipIds) add(FindClip(*card.content, card.folder, id));
+    }
+    for (const CUSharedPtr<CFBCClip>& clip : wanted) {
+        OutputSetPlan set;
+        set.pieces.push_back(PieceOf(cards, 0, clip));
+        const std::string& id = set.pieces.front().clipId;
+        set.inText = selection.inText, set.outText = selection.outText;
+        if (!selection.inText.empty()) set.inFrame = PointOf("--in", selection.inText, *clip, id);
+        if (!selection.outText.empty()) set.outFrame = PointOf("--out", selection.outText, *clip, id);
+        if (set.inFrame && set.outFrame && *set.inFrame > *set.outFrame)
+            throw ImportError(
+                "--in " + selection.inText + " lies after --out " + selection.outText + " in clip " + id,
+                ImportFailure::kUsage);
+        if (!set.pieces.front().descriptor) set.failure = NotOffered(card, set.pieces.front());
+        sets.push_back(std::move(set));
+    }
+    NameSets(cards, sets);
+    return sets;
+}
+
+}  // namespace qzimport

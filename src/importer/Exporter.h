@@ -1,0 +1,83 @@
+#pragma once
+// One export run, as `qzcard export` asks for it: the cards opened through
+// the plug-in, the output sets planned (ExportPlan), then, with the output
+// folder locked against other exports, each set imported through the
+// plug-in's ingest objects and written by the output format's writer, its
+// files renamed into place together with its JSON record last. A set whose
+// outputs already exist as its own complete outputs is "up to date"; one
+// that fails leaves none of its files; an interrupting signal removes what
+// was being written and ends the run. Used by one thread.
+#include "ExportPlan.h"
+#include "OutputFormat.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qzimport {
+
+class ExportProgress;
+class PluginHost;
+
+struct ExportSettings {
+    std::vector<std::string> cards;  // one card, or with selection.join every card of the recordings
+    ExportSelection selection;
+    std::string outputFolder;
+    bool force = false;      // replace existing outputs
+    bool discard = false;    // import every frame, write nothing
+    double waitSeconds = 0;  // for another export holding the output folder
+    OutputOptions options;
+};
+
+struct OutputSetResult {
+    enum class Status { kWritten, kUpToDate, kFailed };
+    Status status = Status::kFailed;
+    std::string baseName;
+    std::string card;  // of its first piece, as given
+    size_t pieces = 1;
+    uint64_t frames = 0;             // presented pictures
+    uint64_t samples = 0;            // per channel
+    uint64_t bytes = 0;              // of essence delivered
+    std::vector<std::string> files;  // names in the output folder, the record last
+    // What the output line adds: an in point moved back, the channels written.
+    std::vector<std::string> notes;
+    std::string failure;  // why nothing of it was written
+};
+
+// Where the run reports as it goes; the command prints.
+class ExportObserver {
+public:
+    virtual ~ExportObserver() = default;
+    virtual void Notice(const std::string& text) = 0;
+    virtual void SetDone(const OutputSetResult& result) = 0;
+};
+
+struct ExportSummary {
+    size_t sets = 0;
+    size_t written = 0;
+    size_t upToDate = 0;
+    size_t failed = 0;
+    bool severalCards = false;
+};
+
+class Exporter {
+public:
+    Exporter(PluginHost& host, const OutputFormat& format, ExportProgress& progress);
+
+    // Throws ImportError for what ends the run before or between sets: a
+    // folder that is not a card (kNotACard), a clip the card lacks
+    // (kNoSuchClip), a refused in or out point or an output folder inside
+    // a card (kUsage), an output folder that cannot be made (kSetup) or is
+    // busy (kOutputBusy), an interruption (kInterrupted).
+    ExportSummary Run(const ExportSettings& settings, ExportObserver& observer);
+
+private:
+    OutputSetResult ExportSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
+                              const ExportSettings& settings);
+
+    PluginHost& m_host;
+    const OutputFormat& m_format;
+    ExportProgress& m_progress;
+};
+
+}  // namespace qzimport

@@ -1,0 +1,33 @@
+#pragma once
+// The hashes of one file in every format asked for, fed the same chunks of
+// one read. Used by one thread at a time.
+#include "HashFormat.h"
+#include "Hasher.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qzoffload {
+
+// Hash text by format.
+using FileHashes = std::map<HashFormat, std::string>;
+
+class HashSet {
+public:
+    explicit HashSet(const std::vector<HashFormat>& formats);
+
+    void Update(const unsigned char* bytes, size_t size);
+    // Every format's text; the set is spent afterwards.
+    FileHashes Finish();
+
+private:
+    std::vector<std::pair<HashFormat, std::unique_ptr<Hasher>>> m_Hashers;
+};
+
+// "xxh64 0123abcd..., md5 ..." for messages.
+std::string DescribeHashes(const FileHashes& hashes);
+
+}  // namespace qzoffload

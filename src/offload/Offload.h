@@ -1,0 +1,54 @@
+#pragma once
+// One offload: a card copied to several destinations (DEST/NAME each),
+// read once, every file hashed, read back from each drive and recorded in
+// an ASC MHL history generation per destination (process "transfer").
+// Before copying: the card must be a card, the destinations existing
+// folders that neither lie inside the card nor hold it, each locked against
+// a second offload (--wait), their histories sound, their free space
+// enough. A re-run resumes: partials of dead processes are removed, files
+// the history vouches for with the card file's size and time are kept
+// after re-hashing them on the destination, and files in the way that no
+// run of ours wrote are never replaced. The card is never written.
+// Setup failures throw OffloadError; what happened to the files is in the
+// report. Run() is called by one thread.
+#include "CopyJob.h"
+#include "HashFormat.h"
+#include "OffloadReport.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qzoffload {
+
+// Who writes a history generation, and when (tests pin both).
+struct MhlCreator {
+    std::string toolVersion;
+    std::string hostName;            // empty: this machine's name
+    std::function<int64_t()> clock;  // seconds since 1970 (UTC); empty: the system clock
+
+    int64_t Now() const;
+    std::string Host() const;
+};
+
+struct OffloadOptions {
+    std::string card;
+    std::vector<std::string> destinations;
+    std::string name;                 // empty: the card folder's name
+    std::vector<HashFormat> formats;  // empty: xxh64
+    bool verify = true;
+    double waitSeconds = 0;  // for another offload into the same DEST/NAME
+    MhlCreator creator;
+    CopyHooks hooks;
+    CopyProgressFunction progress;
+};
+
+class Offload {
+public:
+    static OffloadReport Run(const OffloadOptions& options);
+    // The formats asked for in schema order without repeats; xxh64 when none.
+    static std::vector<HashFormat> Formats(const std::vector<HashFormat>& asked);
+};
+
+}  // namespace qzoffload

@@ -1,0 +1,68 @@
+#pragma once
+// What the offload tests share: small cards written by the card writer,
+// an offload of one through the layer with the clock and host pinned, the
+// partial files left in a tree, and every history file of a copy checked
+// against the ASC MHL schemas with xmllint.
+#include "CardWriter.h"
+#include "ExternalTool.h"
+#include "Offload.h"
+#include "SampleCard.h"
+#include "ScratchFolder.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace offload_test {
+
+namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
+namespace fs = std::filesystem;
+
+// Three clips of 30 frames: member files of several read chunks, and small ones.
+inline void WriteCard(const std::string& folder, uint32_t clips = 3, uint32_t frames = 30) {
+    cw::SampleCardOptions options;
+    options.clipCount = clips;
+    options.durationFrames = frames;
+    cw::WriteCard(cw::SampleCardDescription(options), folder);
+}
+
+inline qzoffload::OffloadOptions Options(const std::string& card, std::vector<std::string> destinations) {
+    qzoffload::OffloadOptions options;
+    options.card = card;
+    options.destinations = std::move(destinations);
+    options.creator = {"test", "testhost", [] { return int64_t{1714555800}; }};
+    return options;
+}
+
+// Hidden partial files anywhere under `root`.
+inline std::vector<std::string> Partials(const std::string& root) {
+    std::vector<std::string> found;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error))
+        if (it->path().extension() == ".partial") found.push_back(it->path().string());
+    return found;
+}
+
+// Every generation and the chain of `copy` validate against the schemas.
+inline void ExpectValidHistory(const std::string& copy) {
+    if (!qztest::ShouldRunPeerCheck("xmllint")) return;
+    const std::string schemas = QZ_ASCMHL_SCHEMAS;
+    size_t generations = 0;
+    for (const auto& entry : fs::directory_iterator(copy + "/ascmhl")) {
+        const std::string path = entry.path().string();
+        const bool chain = entry.path().filename() == "ascmhl_chain.xml";
+        if (!chain && entry.path().extension() != ".mhl") continue;
+        generations += !chain;
+        const std::string schema = schemas + (chain ? "/ASCMHLDirectory.xsd" : "/ASCMHL.xsd");
+        const qztest::CommandResult run = qztest::RunCommand(
+            "xmllint --noout --schema " + qztest::ShellQuote(schema) + " " + qztest::ShellQuote(path),
+            qztest::Capture::StdoutAndStderr);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+    }
+    EXPECT_GT(generations, 0u) << copy;
+}
+
+}  // namespace offload_test
