@@ -2,6 +2,7 @@
 
 #include "ImportError.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <numeric>
 
@@ -138,7 +139,8 @@ ContainerPlan PlanContainer(Container container, const qzimport::ExportStreamInf
             throw qzimport::ImportError("drop-frame timecode at " + std::to_string(labelsPerSecond) +
                                         " frames per second");
         if (container == Container::kMxf) {
-            start.frames *= static_cast<unsigned>(perLabel);
+            start.frames = start.frames * static_cast<unsigned>(perLabel) +
+                           std::min(stream.pictureInTimecodeFrame, static_cast<uint32_t>(perLabel - 1));
             plan.timecodeRate = Reduced(stream.timescale, stream.frameDuration);
         } else {
             plan.timecodeRate = labelRate;

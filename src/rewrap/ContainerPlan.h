@@ -46,8 +46,10 @@ struct ContainerPlan {
     // takes it ("HH:MM:SS:FF", ";" before the frames when drop-frame) and
     // the rate it counts at; empty when the stream has no start timecode.
     // MOV counts at the clip's timecode rate (half the picture rate at 50
-    // and 59.94 progressive); libavformat's MXF writer counts at the edit
-    // rate, so there the frames are given in pictures.
+    // and 59.94 progressive: a first picture that is the second of its
+    // timecode frame starts under that frame's label); libavformat's MXF
+    // writer counts at the edit rate, so there the frames are given in
+    // pictures.
     std::string timecode;
     Rational timecodeRate;
     std::string reelName;  // the card's medium
