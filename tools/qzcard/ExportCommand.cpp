@@ -1,6 +1,7 @@
 // qzcard export CARD [CLIPID...] -o DIR: imports clips through the plug-in
 // bundle's ingest object as a host does and writes each as one set of
-// outputs in the format asked for (es: ID.m2v, ID.wav, ID_chN.wav), with
+// outputs in the format asked for (es: ID.m2v, ID.wav, ID_chN.wav; mov:
+// ID.mov; mxf: ID.mxf), with
 // its record ID.json, never writing to the card. With --join, every
 // recording that continues across the cards given becomes one set named
 // after its first clip. One line per set on stdout; what failed on stderr.
@@ -13,6 +14,7 @@
 #include "HostEventCycle.h"
 #include "HostProcess.h"
 #include "ImportError.h"
+#include "OutputFormatNamed.h"
 #include "PluginHost.h"
 
 #include <CLI/CLI.hpp>
@@ -48,7 +50,7 @@ struct ExportArguments {
 
 std::unique_ptr<qzimport::OutputFormat> FormatNamed(const std::string& name) {
     if (name == "es") return std::make_unique<qzimport::EsOutputFormat>();
-    return nullptr;
+    return qzrewrap::OutputFormatNamed(name);  // mov, mxf
 }
 
 // Prints each output set as it is done.
@@ -148,7 +150,9 @@ void InstallExport(CLI::App& app) {
                         "Clips to export (default: every clip of the card); with --join, more cards");
     CLI::Option* output = command->add_option("-o,--output", args->output,
                                               "Output folder (created if missing; not inside the card)");
-    command->add_option("--format", args->format, "Output format: es (.m2v and .wav files)")
+    command
+        ->add_option("--format", args->format,
+                     "Output format: es (.m2v and .wav files), mov (ID.mov), mxf (ID.mxf, OP1a)")
         ->check(CLI::IsMember({"es", "mov", "mxf"}));
     command->add_option("--in", args->in, "In point: frame index or timecode HH:MM:SS:FF of the clip");
     command->add_option("--out", args->out, "Out point (inclusive): frame index or timecode HH:MM:SS:FF");
