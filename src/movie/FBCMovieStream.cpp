@@ -3,6 +3,7 @@
 #include "CIFStream.h"
 #include "CUArray.h"
 #include "CUAutoLock.h"
+#include "CUFile.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "FBC_Utl_ClipMemberFilePath.h"
@@ -244,12 +245,20 @@ CUSharedPtr<MXFStream> FBCMovieStream::mxfAtFrameIndex(uint32_t frame, uint32_t*
     if (local) *local = edit;
     if (!info.stream) {
         CUSharedPtr<MXFStream> stream;
+        CUFailure why;
         const CUFailure failure = movievalue::Guarded([&] {
+            if (!CUFile::Exists(info.path)) return;
             stream = CUSharedPtr<MXFStream>(new MXFStream(info.path));
-            if (stream->Parse() != 0) stream = nullptr;
+            if (stream->Parse() != 0) why = stream->LastFailure(), stream = nullptr;
         });
         if (!stream || failure.Failed()) {
-            SetFailure(CUFailure(kMovieErrReadFailed, "the MXF file cannot be parsed", PathText(info.path)));
+            // A file that is not there is missing, not unparsable.
+            const bool missing = !failure.Failed() && !why.Failed();
+            const CUFailure& reason = failure.Failed() ? failure : why;
+            SetFailure(CUFailure(kMovieErrReadFailed,
+                                 missing ? std::string("the MXF file is missing")
+                                         : "the MXF file cannot be parsed: " + reason.What(),
+                                 PathText(info.path), missing ? CUFailure::kNoOffset : reason.Offset()));
             return CUSharedPtr<MXFStream>();
         }
         // Frames are asked for in order: the file is read front to back.
