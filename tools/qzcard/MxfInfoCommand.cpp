@@ -439,7 +439,8 @@ void PrintText(const MxfInfoRecord& record) {
         for (const auto& ec : out["essenceContainers"])
             std::cout << "Essence container: " << ec.get<std::string>() << "\n";
     std::cout << "Essence BodySID: " << out["essenceBodySid"].get<uint32_t>() << "\n";
-    std::cout << "Duration: " << out["duration"].get<int64_t>() << " edit units\n";
+    const int64_t duration = out["duration"].get<int64_t>();
+    std::cout << "Duration: " << duration << (duration == 1 ? " edit unit\n" : " edit units\n");
     if (out.contains("startTimecode"))
         std::cout << "Start timecode: " << out["startTimecode"].get<std::string>() << "\n";
     std::cout << "Tracks:\n";
