@@ -19,6 +19,9 @@
 
 namespace {
 
+// An option value the writer cannot use is a usage error, as CLI11's own.
+constexpr int kExitUsage = 64;
+
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
 
 struct SampleCardArguments {
@@ -32,14 +35,20 @@ struct SampleCardArguments {
     uint32_t cards = 0;  // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
 };
 
+// "1 clip", "6 clips".
+std::string Count(uint64_t n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 void PrintClips(const CardDescription& card, const std::string& prefix) {
     for (const ClipDescription& clip : card.clips) {
-        std::printf("%s%s  %-15s %4ux%-4u %2llu Mbps %s  %u ch  %5u frames in %zu file(s)  start %s\n",
+        std::printf("%s%s  %-15s %4ux%-4u %2llu Mbps %s  %u ch  %5u frame%s in %s  start %s\n",
                     prefix.c_str(), ClipIdText(clip.id).c_str(), FrameRateName(clip.frameRate).c_str(),
                     PictureWidth(clip.pictureSize), PictureHeight(clip.pictureSize),
                     static_cast<unsigned long long>(BitsPerSecond(clip.bitRate) / 1000000),
                     clip.constantBitRate ? "CBR" : "VBR", clip.audioChannels, clip.durationFrames,
-                    EffectiveMembers(clip).size(), TimecodeText(clip.startTimecode, clip.dropFrame).c_str());
+                    clip.durationFrames == 1 ? "" : "s", Count(EffectiveMembers(clip).size(), "file").c_str(),
+                    TimecodeText(clip.startTimecode, clip.dropFrame).c_str());
         if (!clip.relay.previous.clipId.empty() || !clip.relay.next.clipId.empty())
             std::printf("%s        relay: previous %s, next %s\n", std::string(prefix.size(), ' ').c_str(),
                         clip.relay.previous.clipId.empty() ? "-" : clip.relay.previous.clipId.c_str(),
@@ -51,7 +60,7 @@ void PrintClips(const CardDescription& card, const std::string& prefix) {
 void RunRelayCards(const SampleCardArguments& args, const SampleCardOptions& options) {
     if (!args.essence.empty()) {
         std::fprintf(stderr, "qzcard sample-card: --essence cannot be combined with --cards\n");
-        throw CLI::RuntimeError(2);
+        throw CLI::RuntimeError(kExitUsage);
     }
     const auto started = std::chrono::steady_clock::now();
     std::vector<CardDescription> cards;
@@ -69,8 +78,8 @@ void RunRelayCards(const SampleCardArguments& args, const SampleCardOptions& opt
         PrintClips(cards[k], "CARD" + std::to_string(k + 1) + "  ");
         clips += cards[k].clips.size();
     }
-    std::printf("wrote %zu cards (%zu clips) to %s in %.1f s\n", cards.size(), clips, args.folder.c_str(),
-                seconds);
+    std::printf("wrote %s (%s) to %s in %.1f s\n", Count(cards.size(), "card").c_str(),
+                Count(clips, "clip").c_str(), args.folder.c_str(), seconds);
 }
 
 void RunSampleCard(const SampleCardArguments& args) {
@@ -81,7 +90,7 @@ void RunSampleCard(const SampleCardArguments& args) {
         FrameRate rate;
         if (!ParseFrameRate(args.rate, rate)) {
             std::fprintf(stderr, "qzcard sample-card: unknown rate '%s'\n", args.rate.c_str());
-            throw CLI::RuntimeError(2);
+            throw CLI::RuntimeError(kExitUsage);
         }
         options.rate = rate;
     }
@@ -108,7 +117,8 @@ void RunSampleCard(const SampleCardArguments& args) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     PrintClips(card, "");
-    std::printf("wrote %zu clips to %s in %.1f s\n", card.clips.size(), args.folder.c_str(), seconds);
+    std::printf("wrote %s to %s in %.1f s\n", Count(card.clips.size(), "clip").c_str(), args.folder.c_str(),
+                seconds);
 }
 
 void InstallSampleCard(CLI::App& app) {
