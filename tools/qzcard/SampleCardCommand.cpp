@@ -32,7 +32,8 @@ struct SampleCardArguments {
     std::string family = "59.94";
     std::string essence;
     bool framesGiven = false;
-    uint32_t cards = 0;  // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
+    uint32_t cards = 0;   // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
+    uint16_t medium = 1;  // the last two bytes of the card's medium UUID
 };
 
 // "1 clip", "6 clips".
@@ -110,6 +111,8 @@ void RunSampleCard(const SampleCardArguments& args) {
             if (!args.framesGiven) options.durationFrames = 0;  // the stream's length
         }
         card = SampleCardDescription(options);
+        card.mediaUuid[14] = static_cast<uint8_t>(args.medium >> 8);
+        card.mediaUuid[15] = static_cast<uint8_t>(args.medium);
         WriteCard(card, args.folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qzcard sample-card: %s\n", e.what());
@@ -145,6 +148,11 @@ void InstallSampleCard(CLI::App& app) {
                      "Write DIR/CARD1..CARDn holding one recording continued from card to card by "
                      "relay links (--frames per piece, --rate; --clips and --family unused)")
         ->check(CLI::Range(1, 99));
+    command
+        ->add_option(
+            "--medium", args->medium,
+            "Medium number: the card's medium UUID ends in it, so cards written apart differ (one card)")
+        ->check(CLI::Range(1, 65535));
     command->add_option("--family", args->family, "Frame-rate family of the mixed card")
         ->check(CLI::IsMember({"59.94", "50", "24"}));
     command->callback([args, frames] {
