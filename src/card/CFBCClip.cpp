@@ -238,6 +238,8 @@ uint32_t CFBCClip::CheckFiles() {
     if (FBCResultFailed(pathResult)) return pathResult;
     const uint32_t result = ReadClipInfoFromMXF();
     if (FBCResultFailed(result)) return result;
+    CheckOwnInformationFile();
+    CheckMemberFileEnds();
     LoadCustomPictureData();
     LoadClipMetaData();
     return result;
@@ -746,6 +748,51 @@ CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(uint32_t number) {
     } catch (const CUError& e) {
         NoteFailure(e.Failure());
         return CUSharedPtr<UMID>();
+    }
+}
+
+void CFBCClip::CheckOwnInformationFile() {
+    // The import opens the clip's own .CIF file, not the index's copy.
+    if (!m_CIFPath || !CUFile::Exists(m_CIFPath)) return;
+    const std::string path = m_CIFPath->Utf8();
+    CUSharedPtr<CIFStream> own = CIFStream::Create(m_CIFPath);
+    if (!own) {
+        const uint64_t size = FileSize(m_CIFPath);
+        NoteFailure(CUFailure(kResultReadFailure,
+                              size < CIFStream::kBlockSize
+                                  ? "the clip information file holds " + std::to_string(size) + " of its " +
+                                        std::to_string(CIFStream::kBlockSize) + " bytes"
+                                  : std::string("the clip information file cannot be read"),
+                              path));
+        return;
+    }
+    if (own->GatState() != 0 || !CUDynamicCast<CUArray>(own->ValueForTag(kCIFValueMemberStreams)) ||
+        !own->ValueForTag(kCIFValueDuration))
+        NoteFailure(CUFailure(kResultReadFailure,
+                              "the clip information file gives no duration or member files (bad magic, "
+                              "unsupported version or a member count above 99)",
+                              path));
+}
+
+void CFBCClip::CheckMemberFileEnds() {
+    CUSharedPtr<CUArray> members = MemberStreams();
+    if (!members) return;
+    // The first and the last member were parsed whole by ReadClipInfoFromMXF.
+    for (size_t i = 1; i + 1 < members->Count(); ++i) {
+        CUSharedPtr<MemberStreamInfo> member = CUDynamicCast<MemberStreamInfo>(members->ObjectAtIndex(i));
+        CUSharedPtr<MXFStream> stream = member ? MXFStreamAtStreamNumber(member->streamNumber) : nullptr;
+        if (!stream) continue;
+        try {
+            // A whole file ends with its random index pack; without one the
+            // chain back from the footer the header partition names must hold.
+            if (stream->ReadRandomIndexPack() == 0) continue;
+            if (stream->ReadHeaderPartitionPack() != 0)
+                NoteFailure(stream->LastFailure());
+            else if (stream->ConstructBodyPartitionArrayFromStream() != 0)
+                NoteFailure(stream->LastFailure().Within("partition chain"));
+        } catch (const CUError& e) {
+            NoteFailure(e.Failure());
+        }
     }
 }
 

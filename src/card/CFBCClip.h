@@ -69,7 +69,11 @@ public:
 
     // Prepares the clip after card opening: paths, values of the MXF files,
     // custom picture data, clip metadata document. 0, or the path code.
-    // Reads only; never writes to the card.
+    // Also checks, cheaply, what an import opens first: the clip's own
+    // information file (a whole block with a member list) and the end of
+    // every member file between the first and the last (which the values
+    // read parses whole); a failure there is kept for LastFailure and does
+    // not change the result. Reads only; never writes to the card.
     uint32_t CheckFiles();
     // 1 without an information block; else 0 when both block versions are
     // supported, 2 when not. Only clips in state 0 are offered.
@@ -119,9 +123,10 @@ public:
     // leaves its values null.
     uint32_t ReadClipInfoFromMXF();
     // Why the clip's last file read (CheckFiles, ReadClipInfoFromMXF) could
-    // not read a member file: what failed, the file and the byte offset, as
-    // the MXF reader reported it. Success when every file read. A copy,
-    // taken under the clip's lock.
+    // not read its information file or a member file: what failed, the file
+    // and the byte offset, as the reader reported it. Success when every
+    // file read (a missing file is no failure here: ExistsPlayableFiles
+    // tells). A copy, taken under the clip's lock.
     CUFailure LastFailure() const;
     // 1 the 59.94 family, 2 the 50 family, 3 24.00P, 0 otherwise.
     uint32_t TVSystemType();
@@ -205,6 +210,9 @@ private:
     CUSharedPtr<UMID> SourcePackageUIDOf(uint32_t number);
     // Keeps the first failure of a read (under m_Lock).
     void NoteFailure(const CUFailure& failure) const;
+    // The import's own reads, done cheaply (see CheckFiles); notes failures.
+    void CheckOwnInformationFile();
+    void CheckMemberFileEnds();
     int64_t m_ClipFileSize = -1;  // -1 until computed
     bool m_Selected = false;
     CUSharedPtr<CUVector<unsigned char>> m_Thumbnail;

@@ -2,6 +2,7 @@
 
 #include "CFBCClip.h"
 #include "CFBCContent.h"
+#include "CIFStream.h"
 #include "CUArray.h"
 #include "CUDateTime.h"
 #include "CUFailure.h"
@@ -14,12 +15,17 @@
 #include "ImportError.h"
 #include "MIFStream.h"
 #include "MediaMetadata.h"
+#include "RecordTimeandDate.h"
 #include "TimecodeInfo.h"
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -166,6 +172,36 @@ std::string HexText(const unsigned char* bytes, size_t count) {
     return text;
 }
 
+// Whether `folder` holds a card's media index (the layout, not its bytes).
+bool HoldsMediaIndex(const std::filesystem::path& folder) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(
+        folder / kContentsFolderName / kClipsFolderName / kMediaIndexFileName, error);
+}
+
+std::string FileName(const CUSharedPtr<CUStringMac>& path) {
+    return path ? std::filesystem::path(path->Utf8()).filename().string() : std::string();
+}
+
+bool FileExists(const CUSharedPtr<CUStringMac>& path) {
+    std::error_code error;
+    return path && std::filesystem::exists(path->Utf8(), error);
+}
+
+// Which of the files an import opens first is not there.
+std::string MissingFileReason(CFBCClip& clip) {
+    if (!FileExists(clip.GetCIFPath()))
+        return "the clip information file " + FileName(clip.GetCIFPath()) + " is missing";
+    CUSharedPtr<CUArray> members = clip.AllMXFFilePath();
+    if (!members || members->Count() == 0) return "the clip information lists no member files";
+    for (size_t i = 0; i < members->Count(); ++i) {
+        CUSharedPtr<CUStringMac> path = members->ObjectAtIndex(i);
+        if (!path) return "member " + std::to_string(i + 1) + " of the clip information has no file name";
+        if (!FileExists(path)) return "member file " + FileName(path) + " is missing";
+    }
+    return "its files were missing when the card was opened";
+}
+
 }  // namespace
 
 bool SameClipID(const std::string& a, const std::string& b) {
@@ -175,7 +211,32 @@ bool SameClipID(const std::string& a, const std::string& b) {
            });
 }
 
+std::string EnclosingCardRoot(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path at = fs::absolute(path, error).lexically_normal();
+    if (error) return std::string();
+    if (!at.has_filename()) at = at.parent_path();
+    for (fs::path up = at.parent_path(); !up.empty() && up != at; at = up, up = up.parent_path()) {
+        if (!HoldsMediaIndex(up)) continue;
+        if (fs::path(path).is_absolute()) return up.string();
+        const fs::path relative = fs::relative(up, error);
+        return error || relative.empty() ? up.string() : relative.string();
+    }
+    return std::string();
+}
+
 CUSharedPtr<CFBCContent> OpenCard(const std::string& folder) {
+    std::error_code error;
+    if (!HoldsMediaIndex(folder)) {
+        const std::string root = EnclosingCardRoot(folder);
+        if (!root.empty())
+            throw ImportError(folder + " lies inside the card " + root + "; give " + root,
+                              ImportFailure::kNotACard);
+        if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error))
+            throw ImportError(folder + " is a file; the card is the folder that holds " + kContentsFolderName,
+                              ImportFailure::kNotACard);
+    }
     CUSharedPtr<CFBCContent> content = CFBCContent::Create(CUStringMac::Create(folder.c_str()),
                                                            CUStringMac::Create(""), kContentsMediaTypeCard);
     const std::string reason = NotACardReason(folder, content);
@@ -236,19 +297,13 @@ std::string NotACardReason(const std::string& folder, const CUSharedPtr<CFBCCont
     }
 }
 
-void ReportClipFailure(const char* command, const CFBCClip& clip) {
-    const CUFailure failure = clip.LastFailure();
-    if (!failure.Failed()) return;
-    CUSharedPtr<CUStringMac> id = clip.GetClipID();
-    std::fprintf(stderr, "qzcard %s: clip %s: %s\n", command, id ? id->Utf8().c_str() : "?",
-                 failure.Describe().c_str());
-}
-
 std::string ClipStateText(const CFBCContent& content, size_t index) {
     CUSharedPtr<CUArray> clips = content.ClipList();
     CUSharedPtr<CFBCClip> clip = clips ? clips->ObjectAtIndex(index) : nullptr;
     if (!clip) return "missing";
-    if (content.IsClipOffered(index)) return "ready";
+    // Offered, but a file the import reads first fails the clip's checks:
+    // the plug-in would refuse the clip or stop inside it.
+    if (content.IsClipOffered(index)) return clip->LastFailure().Failed() ? "damaged" : "ready";
     const uint32_t check = content.ClipCheckResult(index);
     if (check != 0) return Format("check failed (0x%06" PRIX32 ")", check);
     switch (clip->GatClipState()) {
@@ -259,6 +314,26 @@ std::string ClipStateText(const CFBCContent& content, size_t index) {
         default:
             return "invalid";
     }
+}
+
+std::string ClipStateReason(const CFBCContent& content, size_t index) {
+    CUSharedPtr<CUArray> clips = content.ClipList();
+    CUSharedPtr<CFBCClip> clip = clips ? clips->ObjectAtIndex(index) : nullptr;
+    if (!clip) return "the index entry gives no clip";
+    const std::string state = ClipStateText(content, index);
+    if (state == "ready") return std::string();
+    if (state == "damaged") return clip->LastFailure().Describe();
+    if (state == "missing files") return MissingFileReason(*clip);
+    if (state == "unsupported") {
+        CUSharedPtr<CIFStream> cif = clip->GetCIFStream();
+        return cif ? Format(
+                         "clip information version 0x%04X, clip metadata version 0x%04X (only major "
+                         "version 1 is read)",
+                         cif->CIFVersion(), cif->MetadataVersion())
+                   : "unsupported clip information";
+    }
+    if (state == "invalid") return "the clip has no clip information";
+    return "the clip's paths cannot be formed";
 }
 
 std::string TimecodeText(const CUSharedPtr<CUObject>& value) {
@@ -360,6 +435,80 @@ std::string DateTimeUTCText(const CUSharedPtr<CUObject>& value) {
                   static_cast<int>(g.second));
 }
 
+std::string NumberText(const CUNumber& number) {
+    char text[64];
+    std::to_chars_result written{};
+    if (const auto* f = dynamic_cast<const CUNumberConcrete<float>*>(&number))
+        written = std::to_chars(text, text + sizeof text, f->Value());
+    else if (const auto* d = dynamic_cast<const CUNumberConcrete<double>*>(&number))
+        written = std::to_chars(text, text + sizeof text, d->Value());
+    else
+        return Utf8(number.Description());
+    return written.ec == std::errc() ? std::string(text, written.ptr) : Utf8(number.Description());
+}
+
+std::string RecordTimeText(const CUObject& value) {
+    const auto* record = dynamic_cast<const RecordTimeandDate*>(&value);
+    if (!record) return std::string();
+    if (!record->IsValidTime()) return Utf8(record->Description());
+    std::string text = Format("%04u-%02u-%02uT%02u:%02u:%02u", static_cast<unsigned>(record->year),
+                              static_cast<unsigned>(record->month), static_cast<unsigned>(record->day),
+                              static_cast<unsigned>(record->hour), static_cast<unsigned>(record->minute),
+                              static_cast<unsigned>(record->second));
+    if (!record->HasTimeZone()) return text;
+    // The recorded offset leaves daylight saving out; the clock showed it.
+    const int32_t offset = record->TimeZoneOffsetMinutes() + (record->daylightSavingTime == 1 ? 60 : 0);
+    return text + Format("%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+}
+
+std::string HostDateText(double secondsSince1970) {
+    using namespace std::chrono;
+    // Within years 0 to 9999, so that the text keeps its four year digits.
+    if (!std::isfinite(secondsSince1970) || secondsSince1970 < -62167219200.0 ||
+        secondsSince1970 > 253402300799.0)
+        return std::string();
+    const int64_t millis = std::llround(secondsSince1970 * 1000.0);
+    const sys_time<milliseconds> at{milliseconds(millis)};
+    const sys_days day = floor<days>(at);
+    const year_month_day date(day);
+    const hh_mm_ss<milliseconds> time(at - day);
+    std::string text =
+        Format("%04d-%02u-%02uT%02lld:%02lld:%02lld", static_cast<int>(date.year()),
+               static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+               static_cast<long long>(time.hours().count()), static_cast<long long>(time.minutes().count()),
+               static_cast<long long>(time.seconds().count()));
+    if (time.subseconds().count() != 0)
+        text += Format(".%03lld", static_cast<long long>(time.subseconds().count()));
+    return text + "Z";
+}
+
+std::string TableCell(const std::string& text) {
+    std::string cell;
+    cell.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '\\':
+                cell += "\\\\";
+                break;
+            case '\n':
+                cell += "\\n";
+                break;
+            case '\r':
+                cell += "\\r";
+                break;
+            case '\t':
+                cell += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                    cell += Format("\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                else
+                    cell += c;
+        }
+    }
+    return cell;
+}
+
 const char* ClipValueTagName(_ClipValueTag tag) {
     return tag < kClipValueTagCount ? kClipValueTagNames[tag] : "Unknown";
 }
@@ -367,6 +516,8 @@ const char* ClipValueTagName(_ClipValueTag tag) {
 std::string ValueText(const CUSharedPtr<CUObject>& value) {
     if (!value) return "-";
     if (CUSharedPtr<CUStringMac> text = value) return text->Utf8();
+    if (CUSharedPtr<CUNumber> number = value) return NumberText(*number);
+    if (CUSharedPtr<RecordTimeandDate> record = value) return RecordTimeText(*record);
     if (CUSharedPtr<TimecodeInfo> tc = value) return TimecodeText(value);
     if (CUSharedPtr<CUDateTime> date = value) return DateTimeUTCText(value);
     if (CUSharedPtr<CUUUID> uuid = value) return UUIDText(value);
@@ -386,8 +537,14 @@ std::string ValueText(const CUSharedPtr<CUObject>& value) {
 nlohmann::ordered_json ValueJson(const CUSharedPtr<CUObject>& value) {
     if (!value) return nullptr;
     if (CUSharedPtr<CUNumber> number = value) {
-        const std::string text = Utf8(number->Description());
-        if (text.find_first_of(".eEni") != std::string::npos) return number->doubleValue();
+        const std::string text = NumberText(*number);
+        if (text.find_first_of(".eEni") != std::string::npos) {
+            // The double nearest the shortest text, so that a float prints as
+            // the decimal it carries.
+            double shortest = number->doubleValue();
+            std::from_chars(text.data(), text.data() + text.size(), shortest);
+            return shortest;
+        }
         if (!text.empty() && text[0] == '-') return number->SInt64Value();
         return number->UInt64Value();
     }

@@ -14,12 +14,15 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 class CFBCClip;
-}
+class CUNumber;
+}  // namespace ComVantoVantoQZ64RADPlug
 
 namespace qzimport {
 
 // The card at `folder`, ready to be read. Otherwise throws ImportError
-// (kNotACard): "<folder> is not a card: <reason>".
+// (kNotACard) saying what to give instead: "<folder> is a file; the card is
+// the folder that holds CONTENTS", "<folder> lies inside the card <root>;
+// give <root>", or "<folder> is not a card: <reason>".
 ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> OpenCard(
     const std::string& folder);
 
@@ -33,18 +36,24 @@ ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCClip> FindCl
     const ComVantoVantoQZ64RADPlug::CFBCContent& content, const std::string& folder,
     const std::string& clipID, size_t* index = nullptr);
 
+// The card root above `path` (a folder holding CONTENTS/CLIPS001/INDEX.MIF,
+// the path itself excluded), as `path` spells it; empty when there is none.
+std::string EnclosingCardRoot(const std::string& path);
+
 // Why the folder is not a card; empty when it is one. `content` is what
 // CFBCContent::Create gave (may be null).
 std::string NotACardReason(
     const std::string& folder,
     const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent>& content);
 
-// "ready", or why clip `index` of the card's clip list is not offered.
+// "ready", or the state of clip `index` of the card's clip list that keeps
+// it from being imported: "missing files", "damaged" (its files are there
+// but the clip's checks found one the import cannot read), "unsupported",
+// "invalid", "check failed (0x...)".
 std::string ClipStateText(const ComVantoVantoQZ64RADPlug::CFBCContent& content, size_t index);
-// Tells on stderr why the clip's files could not be read, when they could
-// not: "qzcard COMMAND: clip ID: reason (at byte N of FILE) [error 0x...]".
-void ReportClipFailure(const char* command, const ComVantoVantoQZ64RADPlug::CFBCClip& clip);
-
+// Why the clip is in that state (which file is missing, what is damaged and
+// where); empty for a ready clip.
+std::string ClipStateReason(const ComVantoVantoQZ64RADPlug::CFBCContent& content, size_t index);
 // "HH:MM:SS:FF", ";" before the frames in drop-frame mode; empty for
 // anything that is not a TimecodeInfo.
 std::string TimecodeText(
@@ -60,12 +69,31 @@ std::string UUIDText(const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ
 std::string DateTimeUTCText(
     const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CUObject>& value);
 
+// The shortest decimal text that reads back to the same number: a 32-bit
+// float as a float ("30.1", not 30.100000381469727), a double as a double,
+// integers in full.
+std::string NumberText(const ComVantoVantoQZ64RADPlug::CUNumber& number);
+// ISO 8601 of a record date and time: "2026-12-06T09:10:00+01:00" (the
+// recorded offset, an hour more under daylight saving), no offset when no
+// time zone was recorded; the record's own text, ending "(invalid)", when
+// its fields name no time.
+std::string RecordTimeText(const ComVantoVantoQZ64RADPlug::CUObject& value);
+// ISO 8601 UTC of a host date (the host protocols' dates are seconds since
+// 1970-01-01 00:00:00 UTC): "2026-12-06T08:10:00Z", with milliseconds when
+// there is a fraction; empty for a value no calendar holds.
+std::string HostDateText(double secondsSince1970);
+// A text for one cell or line of a table: backslash, line breaks, tabs and
+// other control characters as escapes (\\, \n, \r, \t, \xNN), so that
+// every value stays on its line.
+std::string TableCell(const std::string& text);
+
 // "ClipID", "Duration", ...: the tag's name without its "kClipValue" prefix.
 const char* ClipValueTagName(ComVantoVantoQZ64RADPlug::_ClipValueTag tag);
 
-// A value as text: numbers in decimal, timecodes as TimecodeText, dates as
-// DateTimeUTCText, byte vectors as "<N bytes>", arrays as "[a, b]", records
-// by their description; "-" for null.
+// A value as text: numbers as NumberText, timecodes as TimecodeText, dates
+// as DateTimeUTCText, record dates as RecordTimeText, byte vectors as
+// "<N bytes>", arrays as "[a, b]", records by their description; "-" for
+// null.
 std::string ValueText(const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CUObject>& value);
 // The same as JSON: numbers as numbers, byte vectors as hex strings, arrays
 // as arrays, null as null.

@@ -77,6 +77,11 @@ int64_t SamplesOfFrame(int64_t frame, int64_t timescale, int64_t frameDuration, 
     return audioRate * frameDuration / timescale;
 }
 
+// "1 frame", "12 frames".
+std::string Counted(int64_t n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 Track TrackOfType(const std::vector<Track>& tracks, FourCharCode type) {
     for (const Track& t : tracks)
         if (t && t->mediaType() == type) return t;
@@ -121,8 +126,8 @@ public:
             return std::move(m_result);
         }
         if (video->frameCount() != static_cast<int32_t>(m_frames))
-            Clip("frames", "the video track has " + std::to_string(video->frameCount()) +
-                               " frames where the member files hold " + std::to_string(m_frames));
+            Clip("frames", "the video track has " + Counted(video->frameCount(), "frame") +
+                               " where the member files hold " + std::to_string(m_frames));
         WalkDecodeOrder(*video);
         WalkPresentationOrder(*video);
         CheckMemberEnds();
@@ -341,7 +346,7 @@ private:
         if (!timecode)
             Clip("timecode", "the plug-in gives no timecode track");
         else if (timecode->frameCount() != static_cast<int32_t>(m_frames))
-            Clip("timecode", "the timecode track has " + std::to_string(timecode->frameCount()) + " samples");
+            Clip("timecode", "the timecode track has " + Counted(timecode->frameCount(), "sample"));
     }
 
     void CheckMemberTimecodes() {
@@ -382,8 +387,8 @@ private:
                                                              element.data(), kMaxSoundElementBytes);
                 if (static_cast<int64_t>(got) != expected * bytes)
                     Frame(i, "audio",
-                          "sound track " + std::to_string(t + 1) + " holds " + std::to_string(got) +
-                              " bytes where " + std::to_string(expected) + " samples take " +
+                          "sound track " + std::to_string(t + 1) + " holds " + Counted(got, "byte") +
+                              " where " + Counted(expected, "sample") + " take " +
                               std::to_string(expected * bytes));
             }
         }
@@ -416,7 +421,7 @@ private:
             if (count != expected ||
                 CMTimeCompare(pts, CMTimeMake(first, static_cast<CMTimeScale>(rate))) != 0)
                 Frame(i, "audio",
-                      "the audio buffer carries " + std::to_string(count) + " samples from sample " +
+                      "the audio buffer carries " + Counted(count, "sample") + " from sample " +
                           std::to_string(pts.value) + " where the rate gives " + std::to_string(expected) +
                           " from sample " + std::to_string(first));
         }

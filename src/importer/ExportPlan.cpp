@@ -4,6 +4,7 @@
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "CardText.h"
+#include "ClipFramePoints.h"
 #include "FBCClipValueTag.h"
 #include "FBCContentValueTag.h"
 #include "FBC_Utl_Timecode.h"
@@ -14,9 +15,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <set>
+#include <utility>
 
 namespace qzimport {
 
@@ -37,67 +38,22 @@ std::string FolderName(const std::string& folder) {
     return path.filename().string();
 }
 
-// A frame index of the clip from "N" or from a timecode "HH:MM:SS:FF" /
-// "HH:MM:SS;FF" of the clip's own timecode; nothing when the text is
-// neither or lies before the clip's start.
-std::optional<int64_t> FrameOfText(const std::string& text, CFBCClip& clip) {
-    if (text.find_first_of(":;.") == std::string::npos) {
-        size_t used = 0;
-        try {
-            const long long frame = std::stoll(text, &used);
-            if (used == text.size() && frame >= 0 && frame <= UINT32_MAX) return frame;
-        } catch (const std::logic_error&) {
-        }
-        return std::nullopt;
-    }
-    unsigned h = 0, m = 0, s = 0, f = 0;
-    char sep = 0;
-    int consumed = 0;
-    if (std::sscanf(text.c_str(), "%u:%u:%u%c%u%n", &h, &m, &s, &sep, &f, &consumed) != 5 ||
-        static_cast<size_t>(consumed) != text.size() || (sep != ':' && sep != ';' && sep != '.') || h > 23 ||
-        m > 59 || s > 59)
-        return std::nullopt;
+// The pictures since midnight that the clip's first picture's timecode
+// stands for, and the pictures of a day, at the clip's own rate; nothing
+// without a start timecode or a known rate.
+std::optional<std::pair<int64_t, int64_t>> StartPicture(CFBCClip& clip) {
     CUSharedPtr<TimecodeInfo> start = CUDynamicCast<TimecodeInfo>(clip.ValueForTag(kClipValueStartTimecode));
-    uint32_t base = clip.RoundedTimecodeBase();
+    const uint32_t base = clip.RoundedTimecodeBase();
     if (!start || base == 0) return std::nullopt;
     // At 50 and 60 pictures per second a timecode labels every second one.
     const int64_t step = base >= 50 ? 2 : 1;
-    base /= static_cast<uint32_t>(step);
-    if (f >= base) return std::nullopt;
-    CUSharedPtr<TimecodeInfo> at = CUSharedPtr<TimecodeInfo>(new TimecodeInfo());
-    at->hours = static_cast<uint8_t>(h);
-    at->minutes = static_cast<uint8_t>(m);
-    at->seconds = static_cast<uint8_t>(s);
-    at->frames = static_cast<uint8_t>(f);
-    const uint32_t flags = clip.isDropFrame() ? kTimecodeFlagDropFrame : 0u;
-    const int64_t frame = (static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(at, base, flags)) -
-                           static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(start, base, flags))) *
-                          step;
-    if (frame < 0) return std::nullopt;
-    return frame;
-}
-
-uint64_t ClipFrames(CFBCClip& clip) {
-    CUSharedPtr<CUNumber> frames = CUDynamicCast<CUNumber>(clip.ValueForTag(kClipValueDurationFrames));
-    return frames ? frames->UInt64Value() : 0;
-}
-
-// The frame of `text` for option `option`, refused when it is no frame of
-// the clip.
-uint32_t PointOf(const std::string& option, const std::string& text, CFBCClip& clip, const std::string& id) {
-    const std::optional<int64_t> frame = FrameOfText(text, clip);
-    const uint64_t frames = ClipFrames(clip);
-    if (!frame)
-        throw ImportError(
-            option + " " + text + " is no frame of clip " + id +
-                ": give a frame index or a timecode HH:MM:SS:FF (;FF for drop frame) inside the clip",
-            ImportFailure::kUsage);
-    if (static_cast<uint64_t>(*frame) >= frames)
-        throw ImportError(option + " " + text + " lies past the last frame of clip " + id + " (" +
-                              std::to_string(frames) + " frames, 0 to " +
-                              std::to_string(frames ? frames - 1 : 0) + ")",
-                          ImportFailure::kUsage);
-    return static_cast<uint32_t>(*frame);
+    const uint32_t timecodeBase = base / static_cast<uint32_t>(step);
+    const bool drop = clip.isDropFrame() && timecodeBase == 30;
+    // A drop-frame day skips two labels a minute but every tenth.
+    const int64_t day = (86400 * int64_t{timecodeBase} - (drop ? 2 * (1440 - 144) : 0)) * step;
+    const auto count = static_cast<int64_t>(
+        FBC_Utl_TimecodeFromFrame(start, timecodeBase, clip.isDropFrame() ? kTimecodeFlagDropFrame : 0u));
+    return std::make_pair(count * step, day);
 }
 
 PlannedPiece PieceOf(const std::vector<ExportCard>& cards, size_t card, const CUSharedPtr<CFBCClip>& clip) {
@@ -120,10 +76,14 @@ std::string NotOffered(const ExportCard& card, const PlannedPiece& piece) {
 }
 
 // Whether a piece's first picture carries the timecode after the previous
-// piece's last.
+// piece's last (across midnight too).
 bool Continues(const RecordingPiece& previous, const RecordingPiece& piece) {
-    const std::optional<int64_t> at = FrameOfText(piece.startTimecode, *previous.clip);
-    return at && static_cast<uint64_t>(*at) == previous.frames;
+    if (previous.clip->RoundedTimecodeBase() != piece.clip->RoundedTimecodeBase() ||
+        previous.clip->isDropFrame() != piece.clip->isDropFrame())
+        return false;
+    const auto before = StartPicture(*previous.clip), after = StartPicture(*piece.clip);
+    if (!before || !after) return false;
+    return (before->first + static_cast<int64_t>(previous.frames)) % before->second == after->first;
 }
 
 std::vector<OutputSetPlan> RecordingSets(const std::vector<ExportCard>& cards, const Recording& recording,
@@ -261,14 +221,13 @@ std::vector<OutputSetPlan> ExportPlan::Build(const std::vector<ExportCard>& card
     for (const CUSharedPtr<CFBCClip>& clip : wanted) {
         OutputSetPlan set;
         set.pieces.push_back(PieceOf(cards, 0, clip));
-        const std::string& id = set.pieces.front().clipId;
         set.inText = selection.inText, set.outText = selection.outText;
-        if (!selection.inText.empty()) set.inFrame = PointOf("--in", selection.inText, *clip, id);
-        if (!selection.outText.empty()) set.outFrame = PointOf("--out", selection.outText, *clip, id);
-        if (set.inFrame && set.outFrame && *set.inFrame > *set.outFrame)
-            throw ImportError(
-                "--in " + selection.inText + " lies after --out " + selection.outText + " in clip " + id,
-                ImportFailure::kUsage);
+        const auto text = [](const std::string& t) {
+            return t.empty() ? std::nullopt : std::optional<std::string>(t);
+        };
+        const FramePoints points = ClipFramePoints(text(selection.inText), text(selection.outText), *clip);
+        if (points.in) set.inFrame = static_cast<uint32_t>(*points.in);
+        if (points.out) set.outFrame = static_cast<uint32_t>(*points.out);
         if (!set.pieces.front().descriptor) set.failure = NotOffered(card, set.pieces.front());
         sets.push_back(std::move(set));
     }

@@ -10,6 +10,7 @@
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "ClipIngest.h"
+#include "ClipValues.h"
 #include "ExportProgress.h"
 #include "ExportRecord.h"
 #include "FBCClipTypes.h"
@@ -18,6 +19,7 @@
 #include "OutputAssembler.h"
 #include "PluginClipProperties.h"
 #include "PluginHost.h"
+#include "QzcardVersion.h"
 #include "UMID.h"
 
 #include <cmath>
@@ -94,15 +96,6 @@ ordered_json MemberFiles(CFBCClip& clip) {
         files.push_back(relative.empty() ? path->Utf8() : relative.string());
     }
     return files;
-}
-
-ordered_json ClipValues(CFBCClip& clip) {
-    ordered_json values = ordered_json::object();
-    for (uint32_t tag = 0; tag < kClipValueTagCount; ++tag) {
-        const auto t = static_cast<_ClipValueTag>(tag);
-        values[ClipValueTagName(t)] = ValueJson(clip.ValueForTag(t));
-    }
-    return values;
 }
 
 ordered_json TextOrNull(const std::string& text) {
@@ -364,7 +357,7 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         std::vector<CUOutputFile*> files = writer->Files();
         ordered_json record;
         CFBCClip& firstClip = *first.clip;
-        record["qzcardVersion"] = QZCARD_VERSION;
+        record["qzcardVersion"] = QzcardVersion();
         record["clipId"] = first.clipId;
         record["card"] = cards[first.card].folder;
         record["mediumId"] = cards[first.card].mediumId;
@@ -415,7 +408,9 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         ordered_json facts = ordered_json::object();
         for (const auto& [key, value] : writer->RecordFacts()) facts[key] = value;
         if (!facts.empty()) record["outputFormat"] = facts;
-        record["values"] = ClipValues(firstClip);
+        const ordered_json values = ClipValuesJson(firstClip);
+        record["values"] = values["values"];
+        record["valueTexts"] = values["valueTexts"];
         const std::string text = record.dump(2) + "\n";
         CUOutputFile json((std::filesystem::path(folder) / (set.baseName + ".json")).string());
         json.Write(text.data(), text.size());

@@ -5,8 +5,10 @@
 #include "CFDictionary.h"
 #include "CFNumber.h"
 #include "CFString.h"
+#include "CardText.h"
 
 #include <cctype>
+#include <cmath>
 #include <optional>
 
 namespace qzimport {
@@ -70,7 +72,7 @@ std::string FourCCText(int64_t code) {
 
 ordered_json PluginClipProperties(MIORADClipDataSourceProtocol& clip) {
     ordered_json j;
-    j["clipID"] = OrNull(clip.clipID());
+    j["clipId"] = OrNull(clip.clipID());
     j["name"] = OrNull(clip.name());
     j["format"] = OrNull(clip.format());
     j["sourceFormatName"] = OrNull(clip.sourceFormatName());
@@ -85,12 +87,18 @@ ordered_json PluginClipProperties(MIORADClipDataSourceProtocol& clip) {
     j["videoWidth"] = clip.videoWidth();
     j["videoHeight"] = clip.videoHeight();
     j["videoBitrate"] = clip.videoBitrate();
-    j["videoDataSize"] = clip.videoDataSize();
+    // The host's property is a double of bytes; a byte count is whole.
+    j["videoDataSize"] = std::llround(clip.videoDataSize());
     j["sampleRate"] = clip.sampleRate();
     j["bitsPerSample"] = clip.bitsPerSample();
     j["numberOfAudioChannels"] = clip.numberOfAudioChannels();
-    j["creationDate"] = OrNull(clip.creationDate());
-    j["lastChangeDate"] = OrNull(clip.lastChangeDate());
+    // Host dates are seconds since 1970-01-01 UTC; each has its ISO twin.
+    const std::optional<double> created = clip.creationDate();
+    const std::optional<double> changed = clip.lastChangeDate();
+    j["creationDate"] = OrNull(created);
+    j["creationDateText"] = created ? ordered_json(HostDateText(*created)) : ordered_json();
+    j["lastChangeDate"] = OrNull(changed);
+    j["lastChangeDateText"] = changed ? ordered_json(HostDateText(*changed)) : ordered_json();
     j["deviceManufacturer"] = OrNull(clip.deviceManufacturer());
     j["deviceModelName"] = OrNull(clip.deviceModelName());
     j["deviceSerialNumber"] = OrNull(clip.deviceSerialNumber());

@@ -16,7 +16,11 @@ namespace qzimport {
 // characters (-1 ends the target format list).
 std::string FourCCText(int64_t code);
 
-// The descriptor's properties by message name; nil answers are null.
+// The descriptor's properties by message name (clipID as clipId); nil
+// answers are null. The host dates (creationDate, lastChangeDate: seconds
+// since 1970-01-01 UTC) are followed by their ISO 8601 texts
+// (creationDateText, lastChangeDateText), and videoDataSize, a byte count
+// the host takes as a double, is rounded to whole bytes.
 nlohmann::ordered_json PluginClipProperties(ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol& clip);
 // The principal's target formats, as the property list it returns.
 nlohmann::ordered_json PluginTargetFormats(ComVantoVantoQZ64RADPlug::MIORADPlugin& plugin);

@@ -3,6 +3,7 @@
 #include "CIFStream.h"
 #include "CUArray.h"
 #include "CUAutoLock.h"
+#include "CUFile.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "FBC_Utl_ClipMemberFilePath.h"
@@ -243,21 +244,30 @@ CUSharedPtr<MXFStream> FBCMovieStream::mxfAtFrameIndex(uint32_t frame, uint32_t*
     _MxfStreamInfo& info = *m_lastAccess;
     const uint32_t edit = frame - info.startFrame;
     if (local) *local = edit;
-    if (info.unreadable) {
-        SetFailure(CUFailure(kMovieErrReadFailed, "the MXF file cannot be parsed", PathText(info.path)));
+    if (info.unreadable.Failed()) {
+        SetFailure(info.unreadable);
         return CUSharedPtr<MXFStream>();
     }
     if (!info.stream) {
         CUSharedPtr<MXFStream> stream;
+        CUFailure why;
         const CUFailure failure = movievalue::Guarded([&] {
+            if (!CUFile::Exists(info.path)) return;
             stream = CUSharedPtr<MXFStream>(new MXFStream(info.path));
-            if (stream->Parse() != 0) stream = nullptr;
+            if (stream->Parse() != 0) why = stream->LastFailure(), stream = nullptr;
         });
         if (!stream || failure.Failed()) {
+            // A file that is not there is missing, not unparsable.
+            const bool missing = !failure.Failed() && !why.Failed();
+            const CUFailure& reason = failure.Failed() ? failure : why;
             // Parsing it again for every frame would cost a whole parse per
             // lookup and find the same.
-            info.unreadable = true;
-            SetFailure(CUFailure(kMovieErrReadFailed, "the MXF file cannot be parsed", PathText(info.path)));
+            info.unreadable =
+                CUFailure(kMovieErrReadFailed,
+                          missing ? std::string("the MXF file is missing")
+                                  : "the MXF file cannot be parsed: " + reason.What(),
+                          PathText(info.path), missing ? CUFailure::kNoOffset : reason.Offset());
+            SetFailure(info.unreadable);
             return CUSharedPtr<MXFStream>();
         }
         // Frames are asked for in order: the file is read front to back.

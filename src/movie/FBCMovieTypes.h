@@ -3,6 +3,7 @@
 // file and one per track of the first file's header metadata, and the
 // movie engine's result codes. Plain values, guarded by the movie that
 // holds them.
+#include "CUFailure.h"
 #include "CUSharedPtr.h"
 
 #include <cstdint>
@@ -33,8 +34,9 @@ struct _MxfStreamInfo {
     uint32_t frameCount = 0;
     CUSharedPtr<CUStringMac> path;
     CUSharedPtr<MXFStream> stream;
-    // The file could not be parsed; it is not tried again for the movie's life.
-    bool unreadable = false;
+    // Why the file could not be opened or parsed; it is not tried again for
+    // the movie's life.
+    CUFailure unreadable;
 };
 
 // One track of the first file's header metadata, in header order; its

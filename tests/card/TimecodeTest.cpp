@@ -3,11 +3,13 @@
 // conversions at every frame of a day.
 #include "CUStringMac.h"
 #include "FBC_Utl_Timecode.h"
+#include "FBC_Utl_TimecodeParse.h"
 #include "TimecodeInfo.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 using namespace ComVantoVantoQZ64RADPlug;
@@ -171,3 +173,50 @@ TEST(TimecodeTest, DescriptionOrderAndEquality) {
 }
 
 }  // namespace
+
+// Typed timecodes: the text forms and every range rule, and in drop-frame
+// exactly the labels the counting shows (17982 in ten minutes, plus the
+// first minute of the next ten).
+TEST(TimecodeTest, ParsedLabelsAreThoseAClockShows) {
+    const struct {
+        const char* text;
+        uint32_t base;
+        bool drop;
+        const char* refusal;  // nullptr: accepted
+    } cases[] = {
+        {"01:02:03:04", 25, false, nullptr},
+        {"1:2:3;4", 30, true, nullptr},
+        {"23:59:59.29", 30, true, nullptr},
+        {"24:00:00:00", 25, false, "hours must be below 24"},
+        {"00:60:00:00", 25, false, "minutes"},
+        {"00:00:60:00", 25, false, "seconds"},
+        {"00:00:00:25", 25, false, "frames must be below 25"},
+        {"00:00:00:29", 30, false, nullptr},
+        {"00:01:00;01", 30, true, "skips"},
+        {"00:01:00;01", 30, false, nullptr},
+        {"00:10:00;00", 30, true, nullptr},
+        {"00:00:00", 25, false, "not HH:MM:SS:FF"},
+        {"00:00:00:000", 25, false, "not"},
+        {"00;00:00:00", 25, false, "not"},
+        {"00:00:00:00 ", 25, false, "not"},
+        {"-1:00:00:00", 25, false, "not"},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        auto tc = FBC_Utl_ParseTimecode(c.text, c.base, c.drop, &why);
+        EXPECT_EQ(tc == nullptr, c.refusal != nullptr) << c.text << ": " << why;
+        if (c.refusal) {
+            EXPECT_NE(why.find(c.refusal), std::string::npos) << c.text << ": " << why;
+        }
+    }
+    EXPECT_EQ(Text(FBC_Utl_ParseTimecode("1:02:03;04", 30, true)), "1:2:3:4 DF");
+    int accepted = 0;
+    for (int m = 0; m <= 10; ++m)
+        for (int s = 0; s < 60; ++s)
+            for (int f = 0; f <= 30; ++f) {
+                char text[16];
+                std::snprintf(text, sizeof text, "00:%02d:%02d;%02d", m, s, f);
+                accepted += FBC_Utl_ParseTimecode(text, 30, true) != nullptr;
+            }
+    EXPECT_EQ(accepted, 17982 + 1800);
+}

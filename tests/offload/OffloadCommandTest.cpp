@@ -5,14 +5,10 @@
 #include "FolderSnapshot.h"
 #include "OffloadTestSupport.h"
 #include "QzcardRun.h"
+#include "SignalledRun.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -28,30 +24,16 @@ TEST(OffloadCommandTest, InterruptedOffloadLeavesNoPartialAndResumes) {
         fs::create_directories(one);
         fs::create_directories(two);
         const qztest::FolderSnapshot before = qztest::TakeSnapshot(card);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            execl(QZCARD_BINARY, QZCARD_BINARY, "offload", card.c_str(), one.c_str(), two.c_str(), nullptr);
-            _exit(127);
-        }
         // Midway: once the first file is in place.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!fs::exists(one + "/CARD/CONTENTS/CLIPS001/INDEX.MIF") &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        kill(pid, signal);
-        int status = 0;
-        waitpid(pid, &status, 0);
+        const qztest::SignalledRun run = qztest::RunAndSignal(
+            {"offload", card, one, two}, [&] { return fs::exists(one + "/CARD/CONTENTS/CLIPS001/INDEX.MIF"); },
+            signal, scratch.Path() + "/err.txt");
         if (signal == SIGINT) {
-            ASSERT_TRUE(WIFEXITED(status));
-            EXPECT_EQ(WEXITSTATUS(status), 130);
+            EXPECT_EQ(run.exitCode, 130) << run.err;
             EXPECT_EQ(Partials(one), std::vector<std::string>());
             EXPECT_EQ(Partials(two), std::vector<std::string>());
         } else {
-            EXPECT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(run.signal, SIGKILL);
         }
         const qztest::QzcardRun resumed = qztest::Qzcard({"offload", card, one, two, "--json"});
         ASSERT_EQ(resumed.exitCode, 0) << resumed.err;

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace qztest {
 
@@ -62,6 +64,15 @@ inline std::string FfmpegVideoCopy(const std::string& file) {
 inline std::string FfmpegStereo(const std::string& file) {
     return FfmpegOutput(
         file, "-filter_complex '[0:a:0][0:a:1]amerge=inputs=2[s]' -map '[s]' -c:a pcm_s16le -f s16le -");
+}
+
+// The MD5 of every picture ffmpeg decodes from `file`, in presentation order.
+inline std::vector<std::string> FfmpegPictureHashes(const std::string& file) {
+    std::vector<std::string> hashes;
+    std::istringstream lines(FfmpegOutput(file, "-map 0:v -f framemd5 -"));
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(',') + 1));
+    return hashes;
 }
 
 inline bool HasTool(const std::string& name) {

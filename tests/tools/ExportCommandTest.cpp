@@ -169,3 +169,75 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
 }
 
 }  // namespace
+
+namespace {
+
+// In and out points on open groups of pictures, on a written clip and on
+// ffmpeg's own pictures: the output starts at the I picture the plug-in
+// starts from, without the B pictures that refer to the group before; every
+// picture decodes and equals the same picture decoded from the whole clip,
+// and the sound is the whole clip's from the same frame on.
+TEST(ExportCommandTest, InAndOutPointsGiveOutputsThatDecodeLikeTheWholeClip) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    qztest::ScratchFolder folder("export-points");
+    const std::string written = folder.Path() + "/written", real = folder.Path() + "/real",
+                      stream = folder.Path() + "/real.m2v";
+    ASSERT_EQ(Qzcard({"sample-card", written, "--clips", "1", "--frames", "60"}).exitCode, 0);
+    ASSERT_EQ(
+        qztest::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=1920x1080:rate=30000/1001 "
+                           "-frames:v 90 -c:v mpeg2video -pix_fmt yuv422p -g 15 -bf 2 -b:v 30M -flags "
+                           "+ilme+ildct " +
+                           qztest::ShellQuote(stream))
+            .exitCode,
+        0);
+    ASSERT_EQ(Qzcard({"sample-card", real, "--essence", stream, "--clips", "1"}).exitCode, 0);
+    const struct {
+        std::string card, in, out;
+    } cases[] = {
+        {written, "40", ""}, {written, "01:05:00;20", "01:05:01;08"}, {real, "50", ""}, {real, "20", "44"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.card + " --in " + c.in + " --out " + c.out);
+        const std::string whole = c.card + "-whole", part = folder.Path() + "/part" + c.in;
+        ASSERT_EQ(Qzcard({"export", c.card, "-o", whole}).exitCode, 0);
+        std::vector<std::string> args = {"export", c.card, "-o", part, "--in", c.in};
+        if (!c.out.empty()) args.insert(args.end(), {"--out", c.out});
+        const qztest::QzcardRun run = Qzcard(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find("moved back to its key frame"), std::string::npos) << run.out;
+        const nlohmann::json record = qztest::ParseJson(qztest::ReadText(part + "/QZ0001.json"));
+        const int first = record["inPoint"]["frame"], last = record["outPoint"]["frame"];
+        EXPECT_EQ(record["frames"], last - first + 1);
+        const std::vector<std::string> all = qztest::FfmpegPictureHashes(whole + "/QZ0001.m2v");
+        ASSERT_LT(last, int(all.size()));
+        EXPECT_EQ(qztest::FfmpegPictureHashes(part + "/QZ0001.m2v"),
+                  std::vector<std::string>(all.begin() + first, all.begin() + last + 1));
+        // 48 kHz at 30000/1001 frames a second: 1601.6 stereo samples a frame.
+        const std::string sound = qztest::WavSamples(part + "/QZ0001.wav");
+        const size_t before = size_t(first * 1601.6 + 0.5) * 4;
+        EXPECT_EQ(sound.size(), (size_t((last + 1) * 1601.6 + 0.5) * 4) - before);
+        EXPECT_TRUE(qztest::WavSamples(whole + "/QZ0001.wav").substr(before, sound.size()) == sound);
+    }
+}
+
+// In and out points that name no frame of the clip end the run before
+// anything is written, as usage errors naming the option.
+TEST(ExportCommandTest, InAndOutPointsOutsideTheClipAreRefused) {
+    qztest::ScratchFolder folder("export-refused");
+    const std::string card = folder.Path() + "/card", out = folder.Path() + "/out";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "1", "--frames", "60"}).exitCode, 0);
+    const std::vector<std::string> refused[] = {{"--in", "99:00:00;00"}, {"--in", "01:05:00:45"},
+                                                {"--in", "24:00:00;00"}, {"--in", "01:60:00;00"},
+                                                {"--in", "00:00:00;00"}, {"--in", "30", "--out", "10"},
+                                                {"--out", "1000"},       {"--in", "60"}};
+    for (const std::vector<std::string>& points : refused) {
+        SCOPED_TRACE(testing::PrintToString(points));
+        std::vector<std::string> args = {"export", card, "-o", out};
+        args.insert(args.end(), points.begin(), points.end());
+        const qztest::QzcardRun run = Qzcard(args);
+        EXPECT_EQ(run.exitCode, 64);
+        EXPECT_NE(run.err.find(points[points.size() - 2]), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+}  // namespace

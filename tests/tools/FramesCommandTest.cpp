@@ -44,9 +44,9 @@ TEST(FramesCommandTest, SpannedClipsAtEveryRateAreWhatTheWriterWroteAndWhatFfpro
         const qztest::WrittenClip clip = WriteSpanned(folder.Path(), rate, closed = !closed);
         const json out = FramesJson(folder.Path());
         const cw::FrameRateTraits traits = cw::TraitsOf(rate);
-        EXPECT_EQ(out["clip"], "QZ0001");
+        EXPECT_EQ(out["clipId"], "QZ0001");
         EXPECT_EQ(out["timescale"], traits.editRateNumerator);
-        EXPECT_EQ(out["frame_duration"], traits.editRateDenominator);
+        EXPECT_EQ(out["frameDuration"], traits.editRateDenominator);
         const json& frames = out["frames"];
         ASSERT_EQ(frames.size(), clip.frames.size());
         std::vector<std::vector<qztest::ProbedPacket>> packets;
@@ -58,18 +58,18 @@ TEST(FramesCommandTest, SpannedClipsAtEveryRateAreWhatTheWriterWroteAndWhatFfpro
             SCOPED_TRACE(row.dump());
             EXPECT_EQ(row["index"], f);
             EXPECT_EQ(row["file"], std::filesystem::path(clip.mxfPaths[w.member]).filename().string());
-            EXPECT_EQ(row["local_index"], w.local);
+            EXPECT_EQ(row["localIndex"], w.local);
             EXPECT_EQ(row["type"], std::string(1, w.record.type));
             const char* sync = w.record.type != 'I' ? "none" : w.local == 0 ? "full" : "partial";
             EXPECT_EQ(row["sync"], sync);
-            EXPECT_EQ(row["temporal_offset"], w.record.temporalOffset);
-            EXPECT_EQ(row["key_frame_offset"], w.record.keyFrameOffset);
-            EXPECT_EQ(row["display_offset"], w.record.displayOffset);
+            EXPECT_EQ(row["temporalOffset"], w.record.temporalOffset);
+            EXPECT_EQ(row["keyFrameOffset"], w.record.keyFrameOffset);
+            EXPECT_EQ(row["displayOffset"], w.record.displayOffset);
             EXPECT_EQ(row["offset"], w.record.pictureOffset);
             EXPECT_EQ(row["size"], w.record.pictureSize);
-            EXPECT_EQ(row["decode_time"], f * traits.editRateDenominator);
+            EXPECT_EQ(row["decodeTime"], f * traits.editRateDenominator);
             const int64_t position = static_cast<int64_t>(f) + w.record.displayOffset;
-            EXPECT_EQ(row["presentation_time"], position * traits.editRateDenominator);
+            EXPECT_EQ(row["presentationTime"], position * traits.editRateDenominator);
             if (position >= 0 && position < static_cast<int64_t>(frames.size())) presented[position] = true;
             EXPECT_TRUE(position != 0 || row["timecode"] == "01:00:00:00") << row["timecode"];
 
@@ -80,7 +80,7 @@ TEST(FramesCommandTest, SpannedClipsAtEveryRateAreWhatTheWriterWroteAndWhatFfpro
             EXPECT_EQ(file[w.local].size, w.record.pictureSize);
             EXPECT_EQ(file[w.local].key, w.record.type == 'I');
             EXPECT_EQ(file[w.local].rank,
-                      static_cast<int64_t>(w.local) + row["display_offset"].get<int64_t>());
+                      static_cast<int64_t>(w.local) + row["displayOffset"].get<int64_t>());
         }
         EXPECT_EQ(std::count(presented.begin(), presented.end(), true), static_cast<long>(frames.size()));
     }
@@ -94,8 +94,15 @@ TEST(FramesCommandTest, InAndOutFramesSelectWholeGroups) {
         std::string options;
         uint32_t first, last;
     } cases[] = {
-        {"", 0, 26},         {"--in 3 --out 4", 0, 5},         {"--in 13 --out 20", 7, 20},
-        {"--in 20", 13, 26}, {"--in 1000 --out 1000", 18, 26}, {"--out 0", 0, 1},
+        {"", 0, 26},
+        {"--in 3 --out 4", 0, 5},
+        {"--in 13 --out 20", 7, 20},
+        {"--in 20", 13, 26},
+        {"--in 26 --out 26", 18, 26},
+        {"--out 0", 0, 1},
+        // Timecodes of the clip (it starts at 01:00:00:00, 25 per second).
+        {"--in 01:00:00:13 --out 01:00:00:20", 7, 20},
+        {"--in 01:00:01:01", 18, 26},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
@@ -104,7 +111,45 @@ TEST(FramesCommandTest, InAndOutFramesSelectWholeGroups) {
         EXPECT_EQ(out["frames"].front()["index"], c.first);
         EXPECT_EQ(out["frames"].back()["index"], c.last);
         EXPECT_EQ(out["frames"].size(), c.last - c.first + 1);
-        EXPECT_EQ(out["frames"].front()["decode_time"], 0);
+        EXPECT_EQ(out["frames"].front()["decodeTime"], 0);
+    }
+}
+
+// In and out points that name no frame of the 27-frame clip are refused
+// with the option and what it accepts, not clamped.
+TEST(FramesCommandTest, PointsThatAreNoFrameOfTheClipAreRefused) {
+    qztest::ScratchFolder folder("frames");
+    WriteSpanned(folder.Path(), cw::FrameRate::k25p);
+    const struct {
+        const char* options;
+        const char* why;
+    } cases[] = {
+        {"--in 27", "has 27 frames"},
+        {"--in 500", "has 27 frames"},
+        {"--out 99999999999999999999", "has 27 frames"},
+        {"--in 00:59:59:24", "before the clip's first frame"},
+        {"--out 01:00:01:02", "after the clip's last frame"},
+        {"--in 01:00:00:25", "frames must be below 25"},
+        {"--in 24:00:00:00", "hours must be below 24"},
+        {"--in 01:60:00:00", "minutes must be below 60"},
+        {"--out 01:00:60:00", "seconds must be below 60"},
+        {"--in 01:00", "not HH:MM:SS:FF"},
+        {"--in 3f", "neither a frame index nor a timecode"},
+        {"--in 20 --out 01:00:00:10", "the in point must not come after the out point"},
+    };
+    for (const auto& c : cases) {
+        const qztest::QzcardRun run =
+            qztest::RunQzcard("frames " + qztest::ShellQuote(folder.Path()) + " QZ0001 " + c.options);
+        EXPECT_EQ(run.exitCode, 64) << c.options << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.options;
+        EXPECT_NE(run.err.find(c.why), std::string::npos) << c.options << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        if (std::string(c.why).find("in point") == std::string::npos) {
+            EXPECT_NE(run.err.find(
+                          "takes a frame index from 0 to 26 or a timecode from 01:00:00:00 to 01:00:01:01"),
+                      std::string::npos)
+                << run.err;
+        }
     }
 }
 

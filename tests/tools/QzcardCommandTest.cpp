@@ -1,19 +1,25 @@
 // The qzcard binary run on written cards: list and clip as JSON, compared
 // with the card descriptions and with what ffprobe reads from the
-// same MXF files; folders that are not cards.
+// same MXF files; folders that are not cards; damaged clips; the JSON key
+// convention of every command.
 #include "CardDescription.h"
 #include "CardWriter.h"
 #include "ClipFrameRate.h"
 #include "ClipTimecode.h"
 #include "FBCClipValueTag.h"
 #include "QzcardRun.h"
+#include "QzcardVersion.h"
 #include "SampleCard.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include "ExternalTool.h"
 #include "ScratchFolder.h"
 
+#include <filesystem>
+#include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -197,9 +203,110 @@ TEST(QzcardCommandTest, FoldersThatAreNotCardsFailWithTheReasonOnStderr) {
             EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
         }
     }
-    const QzcardRun plain = Qzcard({"list", folder.Path() + "/nothing-here", "--json"});
-    EXPECT_EQ(plain.exitCode, 2);
-    EXPECT_NE(plain.err.find("no such folder"), std::string::npos) << plain.err;
+    // A folder given wrongly is named with what to give instead; list --json
+    // answers in JSON too.
+    cw::CardDescription card;
+    card.clips.resize(1);
+    card.clips[0].writeMxfFiles = false;
+    const std::string root = folder.Path() + "/card";
+    cw::WriteCard(card, root);
+    ASSERT_TRUE(qztest::WriteText(folder.Path() + "/notes.txt", "not a card\n"));
+    const struct {
+        std::string path;
+        std::string message;
+    } wrong[] = {
+        {folder.Path() + "/nothing-here", "no such folder"},
+        {root + "/CONTENTS/CLIPS001/INDEX.MIF", "INDEX.MIF lies inside the card " + root + "; give " + root},
+        {root + "/CONTENTS/CLIPS001/QZ0001", "QZ0001 lies inside the card " + root + "; give " + root},
+        {root + "/CONTENTS/CLIPS001/QZ0001/QZ0001.XML/..", "lies inside the card " + root},
+        {folder.Path() + "/notes.txt", "notes.txt is a file; the card is the folder that holds CONTENTS"},
+    };
+    for (const auto& w : wrong) {
+        const QzcardRun run = Qzcard({"list", w.path, "--json"});
+        EXPECT_EQ(run.exitCode, 2) << w.path;
+        EXPECT_NE(run.err.find(w.message), std::string::npos) << run.err;
+        const json out = qztest::ParseJson(run.out);
+        EXPECT_EQ(out["isCard"], false);
+        EXPECT_NE(out["reason"].get<std::string>().find(w.message), std::string::npos) << out;
+    }
+}
+
+// Clips whose files are there but cannot be imported are "damaged" in list,
+// with the reason, and the plug-in's import agrees; a missing member file is
+// named as missing wherever it shows.
+TEST(QzcardCommandTest, DamagedClipsAreListedWithTheReasonThePluginRefusesThem) {
+    ScratchFolder folder;
+    const std::string clean = folder.Path() + "/clean";
+    ASSERT_EQ(Qzcard({"sample-card", clean, "--frames", "12"}).exitCode, 0);
+    const std::string clips = "/CONTENTS/CLIPS001/";
+    const struct {
+        const char* file;  // under the clips folder
+        int64_t keep;      // bytes kept; -1 removes the file
+        const char* state;
+        const char* reason;
+    } cases[] = {
+        {"QZ0004/QZ000401.MXF", 40000, "damaged", "lies beyond the end of the file (40000 bytes)"},
+        {"QZ0004/QZ000402.MXF", 40000, "damaged", "QZ000402.MXF"},
+        {"QZ0004/QZ000403.MXF", 0, "damaged", "QZ000403.MXF"},
+        {"QZ0004/QZ0004.CIF", 100, "damaged", "holds 100 of its 2560 bytes"},
+        {"QZ0004/QZ000402.MXF", -1, "missing files", "member file QZ000402.MXF is missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file + std::string(" ") + std::to_string(c.keep));
+        const std::string card = folder.Path() + "/card";
+        std::filesystem::remove_all(card);
+        std::filesystem::copy(clean, card, std::filesystem::copy_options::recursive);
+        if (c.keep < 0)
+            std::filesystem::remove(card + clips + c.file);
+        else
+            std::filesystem::resize_file(card + clips + c.file, static_cast<uintmax_t>(c.keep));
+        const json list = qztest::QzcardJson({"list", card, "--json"});
+        const json& row = list["clips"][3];
+        EXPECT_EQ(row["state"], c.state);
+        EXPECT_EQ(row["offered"], false);
+        EXPECT_NE(row["stateReason"].get<std::string>().find(c.reason), std::string::npos)
+            << row["stateReason"];
+        EXPECT_EQ(list["offeredClipCount"], 5);
+        const QzcardRun text = Qzcard({"list", card});
+        EXPECT_NE(text.out.find(std::string("QZ0004  ") + c.state + ": "), std::string::npos) << text.out;
+        EXPECT_EQ(Qzcard({"export", card, "QZ0004", "--null"}).exitCode, 4);
+    }
+    // The frames command names the missing file as missing, too.
+    const QzcardRun frames = Qzcard({"frames", folder.Path() + "/card", "QZ0004"});
+    EXPECT_EQ(frames.exitCode, 4);
+    EXPECT_NE(frames.err.find("the MXF file is missing"), std::string::npos) << frames.err;
+}
+
+// Every key of every command's JSON is camelCase (the clip values keep the
+// tag names they are listed under), and every output names the version.
+TEST(QzcardCommandTest, EveryJsonKeyIsCamelCaseAndTheVersionIsNamed) {
+    ScratchFolder folder;
+    const std::string card = folder.Path() + "/card";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "1", "--frames", "6"}).exitCode, 0);
+    const std::string mxf = card + "/CONTENTS/CLIPS001/QZ0001/QZ000101.MXF";
+    static const std::regex kCamelCase("[a-z][a-z0-9]*([A-Z][a-z0-9]+)*");
+    std::function<void(const json&, const std::string&)> check = [&](const json& j, const std::string& at) {
+        for (const auto& [key, value] : j.items()) {
+            const bool tagNames = at.ends_with(".values") || at.ends_with(".valueTexts");
+            if (j.is_object() && !tagNames) {
+                EXPECT_TRUE(std::regex_match(key, kCamelCase)) << at << "." << key;
+            }
+            if (value.is_structured()) check(value, at + "." + key);
+        }
+    };
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"list", card, "--json"},
+                                               {"list", folder.Path(), "--json"},
+                                               {"clip", card, "qz0001", "--json"},
+                                               {"frames", card, "QZ0001", "--json"},
+                                               {"spans", card, "--json"},
+                                               {"verify", card, "--json"},
+                                               {"mxf-info", mxf, "--json", "--units"}}) {
+        const QzcardRun run = Qzcard(args);
+        const json out = qztest::ParseJson(run.out);
+        EXPECT_EQ(out.value("qzcardVersion", ""), qzimport::QzcardVersion()) << args[0];
+        check(out, args[0]);
+    }
 }
 
 }  // namespace

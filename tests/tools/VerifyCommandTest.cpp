@@ -116,3 +116,52 @@ TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipA
 }
 
 }  // namespace
+
+namespace {
+
+// A card whose index was rewritten for two clips still holds the folders of
+// the other four, and a clip folder holds a file no clip names: verify
+// reports them as unlisted and fails; with clips named, only their folders
+// are looked in, and a clip named twice (in any letter case) counts once.
+TEST(VerifyCommandTest, FoldersAndFilesTheIndexDoesNotListAreReported) {
+    qztest::ScratchFolder folder("verify-cmd");
+    const std::string card = folder.Path() + "/card", two = folder.Path() + "/two";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--frames", "6"}).exitCode, 0);
+    ASSERT_EQ(Qzcard({"sample-card", two, "--clips", "2", "--frames", "6"}).exitCode, 0);
+    const std::string clips = card + "/CONTENTS/CLIPS001/";
+    fs::copy_file(two + "/CONTENTS/CLIPS001/INDEX.MIF", clips + "INDEX.MIF",
+                  fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(qztest::WriteText(clips + "QZ0001/notes.txt", "left behind\n"));
+
+    const auto unlisted = [](const nlohmann::json& report) {
+        std::vector<std::string> paths;
+        for (const auto& entry : report["unlisted"]) paths.push_back(entry["path"]);
+        return paths;
+    };
+    qztest::QzcardRun run = Qzcard({"verify", card, "--json"});
+    EXPECT_EQ(run.exitCode, 4);
+    nlohmann::json report = qztest::ParseJson(run.out);
+    EXPECT_EQ(report["clean"], false);
+    EXPECT_EQ(report["clips"].size(), 2u);
+    for (const auto& clip : report["clips"]) EXPECT_TRUE(clip["problems"].empty()) << clip.dump(2);
+    const std::string at = "CONTENTS/CLIPS001/";
+    EXPECT_EQ(unlisted(report), (std::vector<std::string>{at + "QZ0001/notes.txt", at + "QZ0003",
+                                                          at + "QZ0004", at + "QZ0005", at + "QZ0006"}));
+    run = Qzcard({"verify", card});
+    EXPECT_NE(run.out.find("unlisted  CONTENTS/CLIPS001/QZ0003  a clip folder the index does not list"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\n5 unlisted entries\n"), std::string::npos) << run.out;
+
+    run = Qzcard({"verify", card, "QZ0002", "--json"});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(unlisted(qztest::ParseJson(run.out)).empty());
+    run = Qzcard({"verify", card, "qz0001", "QZ0001", "--json"});
+    EXPECT_EQ(run.exitCode, 4);
+    report = qztest::ParseJson(run.out);
+    ASSERT_EQ(report["clips"].size(), 1u);
+    EXPECT_EQ(report["clips"][0]["clipId"], "QZ0001");
+    EXPECT_EQ(unlisted(report), std::vector<std::string>{at + "QZ0001/notes.txt"});
+}
+
+}  // namespace

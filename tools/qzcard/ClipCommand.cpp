@@ -7,10 +7,12 @@
 #include "CUArray.h"
 #include "CUStringMac.h"
 #include "CardText.h"
+#include "ClipValues.h"
 #include "FBCClipValueTag.h"
 #include "HostEventCycle.h"
 #include "PluginClipProperties.h"
 #include "PluginHost.h"
+#include "QzcardVersion.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -40,7 +42,7 @@ struct ClipArguments {
 // version, as the "plugin" object; null (with the reason on stderr) when
 // the bundle cannot be loaded or does not offer the clip, so the reader's
 // own values still show.
-ordered_json PluginView(const ClipArguments& args) {
+ordered_json PluginView(const ClipArguments& args, const std::string& clipID) {
     try {
         qzimport::PluginHost host(
             args.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
@@ -51,13 +53,14 @@ ordered_json PluginView(const ClipArguments& args) {
             return ordered_json();
         }
         for (const auto& descriptor : host.Clips(volume)) {
-            if (!descriptor || descriptor->name() != std::optional<std::string>(args.clipID)) continue;
+            const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
+            if (!name || !qzimport::SameClipID(*name, clipID)) continue;
             ordered_json view = qzimport::PluginClipProperties(*descriptor);
             view["hostVersion"] = args.hostVersion;
             view["targetFormats"] = qzimport::PluginTargetFormats(host.Plugin());
             return view;
         }
-        std::fprintf(stderr, "qzcard clip: the plug-in does not offer %s\n", args.clipID.c_str());
+        std::fprintf(stderr, "qzcard clip: the plug-in does not offer %s\n", clipID.c_str());
     } catch (const qzimport::PluginHostError& e) {
         std::fprintf(stderr, "qzcard clip: %s\n", e.what());
     }
@@ -65,41 +68,59 @@ ordered_json PluginView(const ClipArguments& args) {
 }
 
 std::string PlainText(const ordered_json& value) {
-    return value.is_string() ? value.get<std::string>() : value.is_null() ? "-" : value.dump();
+    return qzimport::TableCell(value.is_string() ? value.get<std::string>()
+                               : value.is_null() ? "-"
+                                                 : value.dump());
+}
+
+// "Vanto QZ MPEG2: apch, apcn (preferred), apcs, apco": the codec types of
+// each target format, the list's closing -1 left out.
+std::string TargetFormatText(const ordered_json& entry) {
+    if (!entry.is_object() || !entry.contains("supportedTargetFormats")) return PlainText(entry);
+    std::string text = PlainText(entry.value("name", ordered_json())) + ":";
+    const ordered_json& formats = entry["supportedTargetFormats"];
+    const ordered_json preferred = entry.value("preferredTargetFormatIndex", ordered_json());
+    for (size_t i = 0; formats.is_array() && i < formats.size(); ++i) {
+        if (formats[i] == "-1") continue;
+        text += (i ? ", " : " ") + PlainText(formats[i]);
+        if (preferred.is_number_integer() && preferred.get<int64_t>() == static_cast<int64_t>(i))
+            text += " (preferred)";
+    }
+    return text;
 }
 
 void RunClip(const ClipArguments& args) {
     CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.folder);
     size_t index = 0;
     CUSharedPtr<CFBCClip> clip = qzimport::FindClip(*content, args.folder, args.clipID, &index);
+    // The clip's own ID, however the command line spelled it.
+    const std::string clipID = qzimport::ClipValueText(*clip, kClipValueClipID);
 
-    qzimport::ReportClipFailure("clip", *clip);
     const std::string state = qzimport::ClipStateText(*content, index);
+    const std::string reason = qzimport::ClipStateReason(*content, index);
     if (args.json) {
         ordered_json out;
-        out["clipId"] = args.clipID;
+        out["qzcardVersion"] = qzimport::QzcardVersion();
+        out["clipId"] = clipID;
         out["state"] = state;
-        out["offered"] = content->IsClipOffered(index);
-        ordered_json values = ordered_json::object();
-        for (uint32_t tag = 0; tag < kClipValueTagCount; ++tag) {
-            const auto t = static_cast<_ClipValueTag>(tag);
-            values[qzimport::ClipValueTagName(t)] = qzimport::ValueJson(clip->ValueForTag(t));
-        }
-        out["values"] = values;
-        out["plugin"] = PluginView(args);
+        out["stateReason"] = reason.empty() ? ordered_json() : ordered_json(reason);
+        out["offered"] = state == "ready";
+        out.update(qzimport::ClipValuesJson(*clip));
+        out["plugin"] = PluginView(args, clipID);
         std::cout << out.dump(2) << '\n';
         return;
     }
     size_t width = 0;
     for (uint32_t tag = 0; tag < kClipValueTagCount; ++tag)
         width = std::max(width, std::strlen(qzimport::ClipValueTagName(static_cast<_ClipValueTag>(tag))));
-    std::printf("clip %s (%s)\n", args.clipID.c_str(), state.c_str());
+    std::printf("clip %s (%s)\n", clipID.c_str(),
+                reason.empty() ? state.c_str() : (state + ": " + qzimport::TableCell(reason)).c_str());
     for (uint32_t tag = 0; tag < kClipValueTagCount; ++tag) {
         const auto t = static_cast<_ClipValueTag>(tag);
         std::printf("%2u  %-*s  %s\n", tag, static_cast<int>(width), qzimport::ClipValueTagName(t),
-                    qzimport::ClipValueText(*clip, t).c_str());
+                    qzimport::ClipValueLine(*clip, t).c_str());
     }
-    const ordered_json view = PluginView(args);
+    const ordered_json view = PluginView(args, clipID);
     if (view.is_null()) return;
     std::printf("\nplugin (host version %s)\n", args.hostVersion.c_str());
     width = 0;
@@ -109,8 +130,9 @@ void RunClip(const ClipArguments& args) {
         std::printf("    %-*s  %s\n", static_cast<int>(width), item.key().c_str(),
                     PlainText(item.value()).c_str());
     }
-    std::printf("target formats\n");
-    for (const ordered_json& entry : view["targetFormats"]) std::printf("    %s\n", PlainText(entry).c_str());
+    std::printf("target formats (what the host may transcode to)\n");
+    for (const ordered_json& entry : view["targetFormats"])
+        std::printf("    %s\n", TargetFormatText(entry).c_str());
 }
 
 void InstallClip(CLI::App& app) {

@@ -20,6 +20,7 @@
 #include "MxfUUID.h"
 #include "ParseMetaData.h"
 #include "PartitionPack.h"
+#include "QzcardVersion.h"
 #include "RandomIndexPack.h"
 #include "STMetadataSets.h"
 #include "STTrack.h"
@@ -30,6 +31,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -184,8 +186,8 @@ ordered_json Partitions(MXFStream& mxf, ParseMetaData& reader) {
         j["footerPartition"] = p->FooterPartition();
         j["headerByteCount"] = p->HeaderByteCount();
         j["indexByteCount"] = p->IndexByteCount();
-        j["indexSID"] = p->IndexSID();
-        j["bodySID"] = p->BodySID();
+        j["indexSid"] = p->IndexSID();
+        j["bodySid"] = p->BodySID();
         j["bodyOffset"] = p->BodyOffset();
         list.push_back(j);
     }
@@ -204,7 +206,7 @@ ordered_json TrackJson(const CUSharedPtr<STTrack>& track) {
             type = "timecode";
     }
     j["type"] = type;
-    j["trackID"] = track->TrackID();
+    j["trackId"] = track->TrackID();
     j["trackNumber"] = track->TrackNumber();
     j["editRate"] = Rational(track->EditRate());
     j["origin"] = track->Origin();
@@ -226,9 +228,9 @@ ordered_json TrackJson(const CUSharedPtr<STTrack>& track) {
         put("verticalSubsampling", kLocalTag_VerticalSubsampling);
         if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_BitRate, 0))) j["bitRate"] = *v;
         if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_ProfileAndLevel, 0))) j["profileAndLevel"] = *v;
-        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_MaxGOP, 0))) j["maxGOP"] = *v;
+        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_MaxGOP, 0))) j["maxGop"] = *v;
         if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_BPictureCount, 0))) j["bPictureCount"] = *v;
-        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_ClosedGOP, 0))) j["closedGOP"] = *v;
+        if (auto v = ValueJson(track->ValueForUUID(FBC_UL_MER_ClosedGOP, 0))) j["closedGop"] = *v;
     } else if (type == "sound") {
         put("audioSamplingRate", kLocalTag_AudioSamplingRate);
         put("quantizationBits", kLocalTag_QuantizationBits);
@@ -270,6 +272,11 @@ struct MxfInfoRecord {
 int Gather(const std::string& path, bool units, MxfInfoRecord& gathered) {
     gathered.path = path;
     gathered.units = units;
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        std::cerr << "qzcard mxf-info: " << path << " is a folder; give one MXF file\n";
+        return 2;
+    }
     CUSharedPtr<MXFStream> mxf;
     try {
         mxf = CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
@@ -298,7 +305,7 @@ int Gather(const std::string& path, bool units, MxfInfoRecord& gathered) {
             if (CUSharedPtr<MxfUUID> ec = hp->EssenceAtIndex(i)) ecs.push_back(Text(ec->Description()));
         out["essenceContainers"] = ecs;
     }
-    out["essenceBodySID"] = mxf->EssenceBodySID();
+    out["essenceBodySid"] = mxf->EssenceBodySID();
     out["duration"] = mxf->Duration();
 
     ordered_json tracks = ordered_json::array();
@@ -314,12 +321,12 @@ int Gather(const std::string& path, bool units, MxfInfoRecord& gathered) {
                 Timecode(frames->get<int64_t>(), base->get<unsigned>(), drop && drop->get<unsigned>());
     }
     if (CUSharedPtr<UMID> source = FBC_Utl_SourcePackageUID(mxf))
-        out["sourcePackageUID"] = Text(source->Description());
+        out["sourcePackageUid"] = Text(source->Description());
     if (CUSharedPtr<StreamFileSequenceInfo> info = mxf->GetStreamFileSequenceInfo()) {
         ordered_json s;
         if (info->StartPosition()) s["startPosition"] = info->StartPosition()->SInt64Value();
         if (info->StartTimecode()) s["startTimecode"] = info->StartTimecode()->SInt64Value();
-        if (info->PackageUID()) s["packageUID"] = Text(info->PackageUID()->Description());
+        if (info->PackageUID()) s["packageUid"] = Text(info->PackageUID()->Description());
         out["sequenceInfo"] = s;
     }
 
@@ -346,8 +353,8 @@ int Gather(const std::string& path, bool units, MxfInfoRecord& gathered) {
             b["indexDuration"] = count;
             if (CUSharedPtr<IndexTableSegment> seg = SegmentOfRecord(*mxf, i)) {
                 b["indexEditRate"] = Rational(seg->IndexEditRate());
-                b["indexSID"] = seg->IndexSID();
-                b["bodySID"] = seg->BodySID();
+                b["indexSid"] = seg->IndexSID();
+                b["bodySid"] = seg->BodySID();
                 b["sliceCount"] = seg->SliceCount();
                 b["deltaEntries"] = seg->DeltaEntryCount();
                 b["indexEntries"] = seg->IndexEntryCount();
@@ -402,7 +409,9 @@ int Gather(const std::string& path, bool units, MxfInfoRecord& gathered) {
 }
 
 void PrintJson(const MxfInfoRecord& record) {
-    std::cout << record.info.dump(2) << "\n";
+    ordered_json out = {{"qzcardVersion", qzimport::QzcardVersion()}};
+    out.update(record.info);
+    std::cout << out.dump(2) << "\n";
 }
 
 void PrintText(const MxfInfoRecord& record) {
@@ -417,8 +426,8 @@ void PrintText(const MxfInfoRecord& record) {
             continue;
         }
         std::cout << "  " << p["kind"].get<std::string>() << " (" << p["status"].get<std::string>() << ") @"
-                  << p["offset"].get<uint64_t>() << " BodySID " << p["bodySID"].get<uint32_t>()
-                  << " IndexSID " << p["indexSID"].get<uint32_t>() << " KAG " << p["kagSize"].get<uint32_t>()
+                  << p["offset"].get<uint64_t>() << " BodySID " << p["bodySid"].get<uint32_t>()
+                  << " IndexSID " << p["indexSid"].get<uint32_t>() << " KAG " << p["kagSize"].get<uint32_t>()
                   << " header " << p["headerByteCount"].get<uint64_t>() << " index "
                   << p["indexByteCount"].get<uint64_t>() << " bodyOffset " << p["bodyOffset"].get<uint64_t>()
                   << "\n";
@@ -429,8 +438,9 @@ void PrintText(const MxfInfoRecord& record) {
     if (out.contains("essenceContainers"))
         for (const auto& ec : out["essenceContainers"])
             std::cout << "Essence container: " << ec.get<std::string>() << "\n";
-    std::cout << "Essence BodySID: " << out["essenceBodySID"].get<uint32_t>() << "\n";
-    std::cout << "Duration: " << out["duration"].get<int64_t>() << " edit units\n";
+    std::cout << "Essence BodySID: " << out["essenceBodySid"].get<uint32_t>() << "\n";
+    const int64_t duration = out["duration"].get<int64_t>();
+    std::cout << "Duration: " << duration << (duration == 1 ? " edit unit\n" : " edit units\n");
     if (out.contains("startTimecode"))
         std::cout << "Start timecode: " << out["startTimecode"].get<std::string>() << "\n";
     std::cout << "Tracks:\n";

@@ -11,6 +11,7 @@
 #include "Offload.h"
 #include "OffloadError.h"
 #include "OffloadProgress.h"
+#include "QzcardVersion.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -65,7 +66,7 @@ int RunCheck(const OffloadArguments& args) {
     qzoffload::CheckOptions options;
     options.folder = args.paths[0];
     options.waitSeconds = args.wait;
-    options.creator.toolVersion = QZCARD_VERSION;
+    options.creator.toolVersion = qzimport::QzcardVersion();
     const qzoffload::CheckReport report = qzoffload::HistoryCheck::Run(options);
     if (args.json) {
         ordered_json failures = ordered_json::array();
@@ -100,7 +101,7 @@ int RunOffload(const OffloadArguments& args) {
     for (const std::string& name : args.hashes) options.formats.push_back(*qzoffload::HashFormatNamed(name));
     options.verify = !args.noVerify;
     options.waitSeconds = args.wait;
-    options.creator.toolVersion = QZCARD_VERSION;
+    options.creator.toolVersion = qzimport::QzcardVersion();
     qzoffload::OffloadProgress progress(args.progress ? qzoffload::ProgressMode::kLines
                                         : HostProcess::StandardErrorIsTerminal()
                                             ? qzoffload::ProgressMode::kTerminal

@@ -19,6 +19,9 @@
 
 namespace {
 
+// An option value the writer cannot use is a usage error, as CLI11's own.
+constexpr int kExitUsage = 64;
+
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
 
 struct SampleCardArguments {
@@ -29,17 +32,24 @@ struct SampleCardArguments {
     std::string family = "59.94";
     std::string essence;
     bool framesGiven = false;
-    uint32_t cards = 0;  // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
+    uint32_t cards = 0;   // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
+    uint16_t medium = 1;  // the last two bytes of the card's medium UUID
 };
+
+// "1 clip", "6 clips".
+std::string Count(uint64_t n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
 
 void PrintClips(const CardDescription& card, const std::string& prefix) {
     for (const ClipDescription& clip : card.clips) {
-        std::printf("%s%s  %-15s %4ux%-4u %2llu Mbps %s  %u ch  %5u frames in %zu file(s)  start %s\n",
+        std::printf("%s%s  %-15s %4ux%-4u %2llu Mbps %s  %u ch  %5u frame%s in %s  start %s\n",
                     prefix.c_str(), ClipIdText(clip.id).c_str(), FrameRateName(clip.frameRate).c_str(),
                     PictureWidth(clip.pictureSize), PictureHeight(clip.pictureSize),
                     static_cast<unsigned long long>(BitsPerSecond(clip.bitRate) / 1000000),
                     clip.constantBitRate ? "CBR" : "VBR", clip.audioChannels, clip.durationFrames,
-                    EffectiveMembers(clip).size(), TimecodeText(clip.startTimecode, clip.dropFrame).c_str());
+                    clip.durationFrames == 1 ? "" : "s", Count(EffectiveMembers(clip).size(), "file").c_str(),
+                    TimecodeText(clip.startTimecode, clip.dropFrame).c_str());
         if (!clip.relay.previous.clipId.empty() || !clip.relay.next.clipId.empty())
             std::printf("%s        relay: previous %s, next %s\n", std::string(prefix.size(), ' ').c_str(),
                         clip.relay.previous.clipId.empty() ? "-" : clip.relay.previous.clipId.c_str(),
@@ -51,7 +61,7 @@ void PrintClips(const CardDescription& card, const std::string& prefix) {
 void RunRelayCards(const SampleCardArguments& args, const SampleCardOptions& options) {
     if (!args.essence.empty()) {
         std::fprintf(stderr, "qzcard sample-card: --essence cannot be combined with --cards\n");
-        throw CLI::RuntimeError(2);
+        throw CLI::RuntimeError(kExitUsage);
     }
     const auto started = std::chrono::steady_clock::now();
     std::vector<CardDescription> cards;
@@ -69,8 +79,8 @@ void RunRelayCards(const SampleCardArguments& args, const SampleCardOptions& opt
         PrintClips(cards[k], "CARD" + std::to_string(k + 1) + "  ");
         clips += cards[k].clips.size();
     }
-    std::printf("wrote %zu cards (%zu clips) to %s in %.1f s\n", cards.size(), clips, args.folder.c_str(),
-                seconds);
+    std::printf("wrote %s (%s) to %s in %.1f s\n", Count(cards.size(), "card").c_str(),
+                Count(clips, "clip").c_str(), args.folder.c_str(), seconds);
 }
 
 void RunSampleCard(const SampleCardArguments& args) {
@@ -81,7 +91,7 @@ void RunSampleCard(const SampleCardArguments& args) {
         FrameRate rate;
         if (!ParseFrameRate(args.rate, rate)) {
             std::fprintf(stderr, "qzcard sample-card: unknown rate '%s'\n", args.rate.c_str());
-            throw CLI::RuntimeError(2);
+            throw CLI::RuntimeError(kExitUsage);
         }
         options.rate = rate;
     }
@@ -101,6 +111,8 @@ void RunSampleCard(const SampleCardArguments& args) {
             if (!args.framesGiven) options.durationFrames = 0;  // the stream's length
         }
         card = SampleCardDescription(options);
+        card.mediaUuid[14] = static_cast<uint8_t>(args.medium >> 8);
+        card.mediaUuid[15] = static_cast<uint8_t>(args.medium);
         WriteCard(card, args.folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qzcard sample-card: %s\n", e.what());
@@ -108,7 +120,8 @@ void RunSampleCard(const SampleCardArguments& args) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     PrintClips(card, "");
-    std::printf("wrote %zu clips to %s in %.1f s\n", card.clips.size(), args.folder.c_str(), seconds);
+    std::printf("wrote %s to %s in %.1f s\n", Count(card.clips.size(), "clip").c_str(), args.folder.c_str(),
+                seconds);
 }
 
 void InstallSampleCard(CLI::App& app) {
@@ -135,6 +148,11 @@ void InstallSampleCard(CLI::App& app) {
                      "Write DIR/CARD1..CARDn holding one recording continued from card to card by "
                      "relay links (--frames per piece, --rate; --clips and --family unused)")
         ->check(CLI::Range(1, 99));
+    command
+        ->add_option(
+            "--medium", args->medium,
+            "Medium number: the card's medium UUID ends in it, so cards written apart differ (one card)")
+        ->check(CLI::Range(1, 65535));
     command->add_option("--family", args->family, "Frame-rate family of the mixed card")
         ->check(CLI::IsMember({"59.94", "50", "24"}));
     command->callback([args, frames] {

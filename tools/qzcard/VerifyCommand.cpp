@@ -1,6 +1,7 @@
 // qzcard verify CARD [CLIPID...] [--json]: walks every frame of every clip
 // through the plug-in bundle's cursors as a host does and reports each
-// problem with its clip, frame and timecode; exits 0 only for a clean card.
+// problem with its clip, frame and timecode, and what the clips folder holds
+// that the index does not list; exits 0 only for a clean card.
 #include "CommandRegistry.h"
 
 #include "CFBCClip.h"
@@ -11,10 +12,13 @@
 #include "ClipVerifier.h"
 #include "HostEventCycle.h"
 #include "PluginHost.h"
+#include "QzcardVersion.h"
+#include "UnlistedFiles.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -38,6 +42,11 @@ struct VerifyArguments {
 
 constexpr int kExitProblemsFound = 4;
 
+// "1 problem", "2 problems".
+std::string Count(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 [[noreturn]] void Fail(int code, const std::string& message) {
     std::fprintf(stderr, "qzcard verify: %s\n", message.c_str());
     throw CLI::RuntimeError(code);
@@ -47,8 +56,8 @@ void RunVerify(const VerifyArguments& args) {
     CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.card);
     // Every clip of the card when none is named, so that one the plug-in
     // leaves out is a problem too; a named clip the card lacks ends the run.
-    std::vector<std::string> wanted = args.clipIDs;
-    if (wanted.empty()) {
+    std::vector<std::string> wanted;
+    if (args.clipIDs.empty()) {
         CUSharedPtr<CUArray> clips = content->ClipList();
         for (size_t i = 0; clips && i < clips->Count(); ++i) {
             CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
@@ -56,7 +65,13 @@ void RunVerify(const VerifyArguments& args) {
             if (id) wanted.push_back(id->Utf8());
         }
     }
-    for (const std::string& id : wanted) qzimport::FindClip(*content, args.card, id);
+    // Named clips by their own IDs, whatever the letter case; one named
+    // twice is verified once.
+    for (const std::string& named : args.clipIDs) {
+        CUSharedPtr<CUStringMac> id = qzimport::FindClip(*content, args.card, named)->GetClipID();
+        if (id && std::find(wanted.begin(), wanted.end(), id->Utf8()) == wanted.end())
+            wanted.push_back(id->Utf8());
+    }
 
     std::unique_ptr<qzimport::PluginHost> host;
     try {
@@ -75,7 +90,8 @@ void RunVerify(const VerifyArguments& args) {
         if (name && !offered.count(*name)) offered[*name] = clip;
     }
 
-    ordered_json report = {{"card", args.card}, {"clips", ordered_json::array()}};
+    ordered_json report = {
+        {"qzcardVersion", qzimport::QzcardVersion()}, {"card", args.card}, {"clips", ordered_json::array()}};
     size_t problems = 0;
     for (const std::string& id : wanted) {
         size_t index = 0;
@@ -83,11 +99,14 @@ void RunVerify(const VerifyArguments& args) {
         const auto found = offered.find(id);
         qzimport::ClipVerification result =
             qzimport::ClipVerifier::Verify(found == offered.end() ? nullptr : found->second.get(), *clip);
-        if (found == offered.end())
+        if (found == offered.end()) {
+            const std::string reason = qzimport::ClipStateReason(*content, index);
             result.problems.insert(
                 result.problems.begin(),
                 {-1, std::string(), "offered",
-                 "the plug-in does not offer it (" + qzimport::ClipStateText(*content, index) + ")"});
+                 "the plug-in does not offer it (" + qzimport::ClipStateText(*content, index) +
+                     (reason.empty() ? "" : ": " + reason) + ")"});
+        }
         problems += result.problems.size();
         ordered_json list = ordered_json::array();
         for (const qzimport::VerifyProblem& p : result.problems)
@@ -97,9 +116,9 @@ void RunVerify(const VerifyArguments& args) {
                             {"detail", p.detail}});
         report["clips"].push_back({{"clipId", id}, {"frames", result.frames}, {"problems", list}});
         if (args.json) continue;
-        std::printf("%s  %llu frames  %s\n", id.c_str(), static_cast<unsigned long long>(result.frames),
-                    result.problems.empty() ? "clean"
-                                            : (std::to_string(result.problems.size()) + " problems").c_str());
+        std::printf(
+            "%s  %s  %s\n", id.c_str(), Count(result.frames, "frame", "frames").c_str(),
+            result.problems.empty() ? "clean" : Count(result.problems.size(), "problem", "problems").c_str());
         for (const qzimport::VerifyProblem& p : result.problems) {
             if (p.frame < 0)
                 std::printf("  clip  %s: %s\n", p.check.c_str(), p.detail.c_str());
@@ -108,14 +127,30 @@ void RunVerify(const VerifyArguments& args) {
                             p.timecode.c_str(), p.check.c_str(), p.detail.c_str());
         }
     }
-    report["clean"] = problems == 0;
-    if (args.json)
+    // What the clips folder holds that no clip of the index names (only in
+    // the named clips' folders when clips are named).
+    const std::vector<qzimport::UnlistedEntry> unlisted = qzimport::FindUnlisted(*content, args.clipIDs);
+    report["unlisted"] = ordered_json::array();
+    for (const qzimport::UnlistedEntry& entry : unlisted) {
+        report["unlisted"].push_back({{"path", entry.path}, {"folder", entry.folder}, {"what", entry.what}});
+        if (!args.json) std::printf("unlisted  %s  %s\n", entry.path.c_str(), entry.what.c_str());
+    }
+    const bool clean = problems == 0 && unlisted.empty();
+    report["clean"] = clean;
+    if (args.json) {
         std::cout << report.dump(2) << "\n";
-    else
-        std::printf("%s\n",
-                    problems == 0 ? "card clean" : (std::to_string(problems) + " problems found").c_str());
+    } else if (clean) {
+        std::printf("card clean\n");
+    } else {
+        std::string summary;
+        if (problems > 0) summary = Count(problems, "problem", "problems") + " found";
+        if (!unlisted.empty())
+            summary +=
+                (summary.empty() ? "" : ", ") + Count(unlisted.size(), "unlisted entry", "unlisted entries");
+        std::printf("%s\n", summary.c_str());
+    }
     std::fflush(stdout);
-    if (problems > 0) throw CLI::RuntimeError(kExitProblemsFound);
+    if (!clean) throw CLI::RuntimeError(kExitProblemsFound);
 }
 
 void InstallVerify(CLI::App& app) {

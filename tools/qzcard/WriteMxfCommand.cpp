@@ -13,6 +13,9 @@
 
 namespace {
 
+// An option value the writer cannot use is a usage error, as CLI11's own.
+constexpr int kExitUsage = 64;
+
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
 
 struct WriteMxfArguments {
@@ -38,7 +41,7 @@ struct WriteMxfArguments {
 
 void RunWriteMxf(const WriteMxfArguments& args) {
     ClipDescription clip;
-    if (!ParseFrameRate(args.rate, clip.frameRate)) Fail("unknown rate '" + args.rate + "'", 2);
+    if (!ParseFrameRate(args.rate, clip.frameRate)) Fail("unknown rate '" + args.rate + "'", kExitUsage);
     if (args.size == "1920x1080")
         clip.pictureSize = PictureSize::k1920x1080;
     else if (args.size == "1440x1080")
@@ -46,7 +49,7 @@ void RunWriteMxf(const WriteMxfArguments& args) {
     else if (args.size == "1280x720")
         clip.pictureSize = PictureSize::k1280x720;
     else
-        Fail("unknown picture size '" + args.size + "'", 2);
+        Fail("unknown picture size '" + args.size + "'", kExitUsage);
     clip.bitRate = args.megabits == 25   ? BitRate::k25Mbps
                    : args.megabits == 35 ? BitRate::k35Mbps
                                          : BitRate::k50Mbps;
@@ -54,9 +57,9 @@ void RunWriteMxf(const WriteMxfArguments& args) {
     clip.audioChannels = args.channels;
     clip.audioBitsPerSample = args.bits;
     if (!ParseTimecode(args.startTimecode, clip.startTimecode, clip.dropFrame))
-        Fail("start timecode must read HH:MM:SS:FF (or HH:MM:SS;FF for drop frame)", 2);
+        Fail("start timecode must read HH:MM:SS:FF (or HH:MM:SS;FF for drop frame)", kExitUsage);
     if (clip.dropFrame && !TraitsOf(clip.frameRate).dropFrameAllowed)
-        Fail("drop-frame timecode at " + args.rate, 2);
+        Fail("drop-frame timecode at " + args.rate, kExitUsage);
     const uint32_t roundedBase = TraitsOf(clip.frameRate).roundedBase;
     clip.gopLength = args.gop != 0 ? args.gop : (roundedBase == 25 || roundedBase == 24 ? 12 : 15);
     if (roundedBase >= 50 && args.gop == 0) clip.gopLength *= 2;
@@ -70,7 +73,7 @@ void RunWriteMxf(const WriteMxfArguments& args) {
     try {
         description = MemberMxfDescription(card, 0, 0);
     } catch (const std::exception& e) {
-        Fail(e.what(), 2);
+        Fail(e.what(), kExitUsage);
     }
     description.firstFrame = args.firstFrame;
     description.startTimecode += args.firstFrame;
@@ -83,9 +86,9 @@ void RunWriteMxf(const WriteMxfArguments& args) {
         Fail(e.what(), 1);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("wrote %s: %u frames %s %s, %u ch, %llu bytes in %.2f s (%.1f MB/s)\n", args.file.c_str(),
-                args.frames, FrameRateName(clip.frameRate).c_str(), args.size.c_str(), args.channels,
-                static_cast<unsigned long long>(layout.fileSize), seconds,
+    std::printf("wrote %s: %u frame%s %s %s, %u ch, %llu bytes in %.2f s (%.1f MB/s)\n", args.file.c_str(),
+                args.frames, args.frames == 1 ? "" : "s", FrameRateName(clip.frameRate).c_str(),
+                args.size.c_str(), args.channels, static_cast<unsigned long long>(layout.fileSize), seconds,
                 seconds > 0 ? static_cast<double>(layout.fileSize) / 1e6 / seconds : 0.0);
 }
 

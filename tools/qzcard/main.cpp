@@ -3,6 +3,7 @@
 
 #include "ImportError.h"
 #include "OffloadError.h"
+#include "QzcardVersion.h"
 
 #include <cstdio>
 #include <exception>
@@ -31,7 +32,7 @@ constexpr int kExitUsage = 64;
 int main(int argc, char** argv) {
     CLI::App app{"qzcard: reads QZ camera recording cards"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("qzcard ") + QZCARD_VERSION);
+    app.set_version_flag("--version", std::string("qzcard ") + qzimport::QzcardVersion());
     for (auto& install : qzcard::CommandInstallers()) install(app);
     // The command that runs, to name it in messages.
     const auto command = [&app] {
