@@ -99,7 +99,7 @@ void ContainerWriter::Begin(const qzimport::ExportStreamInfo& stream) {
         av_dict_set(&format->metadata, "timecode", m_plan.timecode.c_str(), 0);
     WriteHeader();
     m_decodeShift = int64_t{stream.decodeDelayFrames} * stream.frameDuration;
-    m_soundPosition.assign(m_plan.sound.size(), 0);
+    m_sound.assign(m_plan.sound.size(), PendingSound());
     m_state = State::kWriting;
 }
 
@@ -190,8 +190,8 @@ void ContainerWriter::WriteHeader() {
 void ContainerWriter::WritePacket(int stream, const uint8_t* bytes, size_t size, int64_t pts, int64_t dts,
                                   int64_t duration, const AVRational& timeBase, bool key) {
     AVPacket* packet = m_packet.get();
-    // Borrowed bytes in a packet without a buffer: the interleaving writer
-    // copies what it keeps and never writes into them.
+    // Borrowed bytes in a packet without a buffer: libavformat copies what
+    // it keeps and never writes into them.
     packet->data = const_cast<uint8_t*>(bytes);
     packet->size = static_cast<int>(size);
     packet->stream_index = stream;
@@ -200,7 +200,13 @@ void ContainerWriter::WritePacket(int stream, const uint8_t* bytes, size_t size,
     packet->duration = duration;
     packet->flags = key ? AV_PKT_FLAG_KEY : 0;
     av_packet_rescale_ts(packet, timeBase, m_format->streams[stream]->time_base);
-    Call("cannot write to " + m_path, [&] { return av_interleaved_write_frame(m_format.get(), packet); });
+    // The MXF writer groups each edit unit's packets in its interleaving
+    // queue; the mov writer takes them in any order across streams, so they
+    // go straight into the file without being queued or copied.
+    if (m_container == Container::kMxf)
+        Call("cannot write to " + m_path, [&] { return av_interleaved_write_frame(m_format.get(), packet); });
+    else
+        Call("cannot write to " + m_path, [&] { return av_write_frame(m_format.get(), packet); });
 }
 
 void ContainerWriter::WriteFrame(const qzimport::ExportFrame& frame) {
@@ -243,27 +249,38 @@ void ContainerWriter::WriteSound(const qzimport::ExportFrame& frame) {
                           " tracks where the stream has " + std::to_string(m_stream.soundTracks));
     const size_t sampleBytes = m_stream.bitsPerSample / 8;
     const size_t trackBytes = size_t{frame.soundSamples} * sampleBytes;
-    const AVRational timeBase{1, static_cast<int>(m_stream.sampleRate)};
     for (size_t s = 0; s < m_plan.sound.size(); ++s) {
         const SoundStream& sound = m_plan.sound[s];
         for (uint32_t c = 0; c < sound.channels; ++c)
             if (!frame.trackSound[sound.firstTrack + c])
                 throw ImportError("a frame slot for " + m_path + " has no samples of sound track " +
                                   std::to_string(sound.firstTrack + c + 1));
-        const uint8_t* bytes = frame.trackSound[sound.firstTrack];
-        if (sound.channels > 1) {
+        PendingSound& pending = m_sound[s];
+        const size_t at = pending.bytes.size();
+        if (sound.channels == 1) {
+            const uint8_t* track = frame.trackSound[sound.firstTrack];
+            pending.bytes.insert(pending.bytes.end(), track, track + trackBytes);
+        } else {
             // Stereo: the tracks' samples side by side, left first.
-            m_interleaved.resize(trackBytes * sound.channels);
+            pending.bytes.resize(at + trackBytes * sound.channels);
             for (size_t i = 0; i < frame.soundSamples; ++i)
                 for (uint32_t c = 0; c < sound.channels; ++c)
-                    std::memcpy(&m_interleaved[(i * sound.channels + c) * sampleBytes],
+                    std::memcpy(&pending.bytes[at + (i * sound.channels + c) * sampleBytes],
                                 frame.trackSound[sound.firstTrack + c] + i * sampleBytes, sampleBytes);
-            bytes = m_interleaved.data();
         }
-        WritePacket(static_cast<int>(1 + s), bytes, trackBytes * sound.channels, m_soundPosition[s],
-                    m_soundPosition[s], frame.soundSamples, timeBase, true);
-        m_soundPosition[s] += frame.soundSamples;
+        pending.samples += frame.soundSamples;
+        if (m_container == Container::kMxf || pending.samples >= m_stream.sampleRate / 2) FlushSound(s);
     }
+}
+
+void ContainerWriter::FlushSound(size_t stream) {
+    PendingSound& pending = m_sound[stream];
+    if (pending.samples == 0) return;
+    WritePacket(static_cast<int>(1 + stream), pending.bytes.data(), pending.bytes.size(), pending.start,
+                pending.start, pending.samples, AVRational{1, static_cast<int>(m_stream.sampleRate)}, true);
+    pending.start += pending.samples;
+    pending.samples = 0;
+    pending.bytes.clear();
 }
 
 void ContainerWriter::Finish() {
@@ -272,17 +289,12 @@ void ContainerWriter::Finish() {
     if (correct && m_earliestPresentation != 0)
         throw ImportError(m_path + ": no picture is presented at time 0 (the earliest at " +
                           std::to_string(m_earliestPresentation) + ")");
-    // The movie header is the last thing the mov writer writes, once the
-    // packets still queued for interleaving are out (it has no bitstream
-    // filter holding any back): kept, to set the first picture's
+    for (size_t s = 0; s < m_sound.size(); ++s) FlushSound(s);
+    // The movie header is the last thing the mov writer writes (nothing of
+    // it waits in an interleaving queue): kept, to set the first picture's
     // composition offset in it.
-    int64_t headerAt = 0;
-    if (correct) {
-        Call("cannot write to " + m_path,
-             [&] { return av_interleaved_write_frame(m_format.get(), nullptr); });
-        headerAt = avio_tell(m_format->pb);
-        m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
-    }
+    const int64_t headerAt = avio_tell(m_format->pb);
+    if (correct) m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
     Call("cannot complete " + m_path, [&] { return av_write_trailer(m_format.get()); });
     if (correct) {
         std::vector<uint8_t> header = m_io->KeptBytes();

@@ -48,11 +48,12 @@ private:
     void AddPictureStream();
     void AddSoundStreams();
     void WriteHeader();
-    // Hands one packet of borrowed bytes to the interleaving writer, which
-    // copies them; times in units of `timeBase`.
+    // Hands one packet of borrowed bytes to libavformat; times in units of
+    // `timeBase`.
     void WritePacket(int stream, const uint8_t* bytes, size_t size, int64_t pts, int64_t dts,
                      int64_t duration, const AVRational& timeBase, bool key);
     void WriteSound(const qzimport::ExportFrame& frame);
+    void FlushSound(size_t stream);
     // Throws ImportError naming `what` with libav's reason for a negative result.
     void Check(int result, const std::string& what) const;
     // Runs one libav call (its messages kept for the reason) and checks its result.
@@ -80,8 +81,17 @@ private:
     int64_t m_firstPresentation = 0;
     int64_t m_firstDecode = 0;
     int64_t m_earliestPresentation = 0;
-    std::vector<int64_t> m_soundPosition;  // samples written per sound stream
-    std::vector<uint8_t> m_interleaved;
+    // The sound of each output stream not yet written: MOV gathers half a
+    // second into one packet (a sample-table entry each, kept in memory by
+    // the mov writer until its end: one per frame slot and track would be
+    // megabytes at 30000 frames); MXF writes each frame slot's sound as its
+    // edit unit's.
+    struct PendingSound {
+        std::vector<uint8_t> bytes;
+        int64_t start = 0;  // in samples from the first
+        uint32_t samples = 0;
+    };
+    std::vector<PendingSound> m_sound;
     bool m_firstOffsetSet = false;  // the mov header's first composition offset set after the writer
     enum class State { kNew, kWriting, kFinished } m_state = State::kNew;
 };

@@ -20,9 +20,10 @@ using ComVantoVantoQZ64RADPlug::CUOutputFile;
 
 namespace {
 
-// The muxer hands the file a megabyte at a time: CUOutputFile writes
-// blocks this large straight to the disk without copying them again.
-constexpr int kBufferBytes = 1 << 20;
+// Only the muxer's own small fields pass through this buffer: the context
+// is direct, so packet bytes go straight to the file, whose own buffer
+// gathers them into large writes.
+constexpr int kBufferBytes = 64 << 10;
 
 // A seek past the end is filled with zeros when written after; never more
 // than this at once.
@@ -45,6 +46,7 @@ OutputFileIO::OutputFileIO(CUOutputFile& file) : m_file(file), m_position(file.S
         av_free(buffer);
         throw qzimport::ImportError("no memory for the output context of " + file.FinalPath());
     }
+    m_context->direct = 1;
 }
 
 OutputFileIO::~OutputFileIO() = default;
