@@ -299,9 +299,10 @@ void ContainerWriter::Finish() {
     if (correct) {
         std::vector<uint8_t> header = m_io->KeptBytes();
         const AVRational from{1, static_cast<int>(m_stream.timescale)}, to = m_format->streams[0]->time_base;
+        // In the writer's time base, rounded as it rounds each time.
+        const int64_t decode = av_rescale_q(m_firstDecode, from, to);
         const HeaderPatch patch =
-            SetFirstCompositionOffset(header, av_rescale_q(-m_firstDecode, from, to),
-                                      av_rescale_q(m_firstPresentation - m_firstDecode, from, to));
+            SetFirstCompositionOffset(header, -decode, av_rescale_q(m_firstPresentation, from, to) - decode);
         try {
             m_file->WriteAt(static_cast<uint64_t>(headerAt) + patch.offset, header.data() + patch.offset,
                             patch.length);

@@ -21,6 +21,7 @@ public:
     // its result.
     template <class Call>
     int During(Call call) {
+        m_lastError.clear();
         LibavMessages* outer = t_listening;
         t_listening = this;
         const int result = call();
@@ -28,7 +29,8 @@ public:
         return result;
     }
 
-    // The last error libav logged for the context, "" when none.
+    // The last error libav logged for the context during the last call, ""
+    // when none.
     const std::string& LastError() const { return m_lastError; }
     // "what: <the error code's text> (<libav's last error>)".
     std::string Describe(const std::string& what, int code) const;
