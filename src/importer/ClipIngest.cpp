@@ -27,11 +27,6 @@ using SampleHolder = CFHolder<CMSampleBufferRef>;
 // than this is not a frame's sound.
 constexpr size_t kMaxSoundElementBytes = 64 * 1024;
 
-std::string MovieFailure(const FBCMovieStream& movie, const std::string& fallback) {
-    const CUFailure failure = movie.LastFailure();
-    return failure.Failed() ? failure.Describe() : fallback;
-}
-
 // The sample's bytes appended to `out` (cleared first), piece by piece.
 void CopyBytes(CMSampleBufferRef sample, std::vector<uint8_t>& out, const std::string& what) {
     out.clear();
