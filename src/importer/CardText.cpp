@@ -11,6 +11,7 @@
 #include "CUUUID.h"
 #include "CUVector.h"
 #include "FBCClipTypes.h"
+#include "FBCMovieStream.h"
 #include "FBCResultCodes.h"
 #include "ImportError.h"
 #include "MIFStream.h"
@@ -573,6 +574,11 @@ bool IsInsideFolder(const std::string& folder, const std::string& card) {
 
 std::string ClipValueText(CFBCClip& clip, _ClipValueTag tag) {
     return ValueText(clip.ValueForTag(tag));
+}
+
+std::string MovieFailure(const FBCMovieStream& movie, const std::string& fallback) {
+    const CUFailure failure = movie.LastFailure();
+    return failure.Failed() ? failure.Describe() : fallback;
 }
 
 }  // namespace qzimport

@@ -15,6 +15,7 @@
 namespace ComVantoVantoQZ64RADPlug {
 class CFBCClip;
 class CUNumber;
+class FBCMovieStream;
 }  // namespace ComVantoVantoQZ64RADPlug
 
 namespace qzimport {
@@ -107,5 +108,9 @@ bool IsInsideFolder(const std::string& folder, const std::string& card);
 // Text of a clip value (ValueText) read under the clip's lock.
 std::string ClipValueText(ComVantoVantoQZ64RADPlug::CFBCClip& clip,
                           ComVantoVantoQZ64RADPlug::_ClipValueTag tag);
+
+// Why the movie's last step failed, as its last failure describes it;
+// `fallback` when it recorded none.
+std::string MovieFailure(const ComVantoVantoQZ64RADPlug::FBCMovieStream& movie, const std::string& fallback);
 
 }  // namespace qzimport

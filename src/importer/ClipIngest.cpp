@@ -27,11 +27,6 @@ using SampleHolder = CFHolder<CMSampleBufferRef>;
 // than this is not a frame's sound.
 constexpr size_t kMaxSoundElementBytes = 64 * 1024;
 
-std::string MovieFailure(const FBCMovieStream& movie, const std::string& fallback) {
-    const CUFailure failure = movie.LastFailure();
-    return failure.Failed() ? failure.Describe() : fallback;
-}
-
 // The sample's bytes appended to `out` (cleared first), piece by piece.
 void CopyBytes(CMSampleBufferRef sample, std::vector<uint8_t>& out, const std::string& what) {
     out.clear();
@@ -115,16 +110,25 @@ void ClipIngest::SetRange(std::optional<uint32_t> inFrame, std::optional<uint32_
 }
 
 uint64_t ClipIngest::PictureBytes() {
-    const int32_t track = m_movie->trackIndexFromType(kMxfTrackPicture, 0);
-    uint64_t bytes = 0;
-    for (uint32_t i = m_first; track >= 0 && i <= m_last; ++i) {
+    // From the index alone: an edit unit's bytes run from its offset to the
+    // next one's; reading each picture's key to size it would read the
+    // essence once more. The last unit of a member file counts as the
+    // average of the others.
+    uint64_t units = 0, known = 0, unknown = 0;
+    for (uint32_t i = m_first; i <= m_last; ++i) {
         uint32_t local = 0;
         CUSharedPtr<MXFStream> stream = m_movie->mxfAtFrameIndex(i, &local);
-        if (!stream) continue;
-        const MXFEssenceRange range = stream->RangeEssenceData(local, static_cast<uint32_t>(track));
-        if (range.first != MXFStream::kNoEssenceOffset) bytes += range.second;
+        uint64_t at = 0, next = 0;
+        if (stream && int64_t{local} + 1 < stream->Duration() && stream->GetEssenceOffset(local, 0, at) == 0 &&
+            stream->GetEssenceOffset(local + 1, 0, next) == 0 && next > at)
+            units += next - at, ++known;
+        else
+            ++unknown;
     }
-    return bytes;
+    if (known > 0) units += unknown * (units / known);
+    const uint64_t sound = uint64_t{SoundTracks()} * (BitsPerSample() / 8) * SampleRate() * RecordCount() *
+                           static_cast<uint64_t>(m_frameDuration) / static_cast<uint64_t>(m_timescale);
+    return units > sound ? units - sound : units;
 }
 
 uint32_t ClipIngest::DecodeDelayFrames() {

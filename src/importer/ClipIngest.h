@@ -63,7 +63,9 @@ public:
     uint32_t LastIndex() const { return m_last; }
     uint64_t RecordCount() const { return uint64_t{m_last} - m_first + 1; }
     int32_t DisplayOffset(uint32_t index);
-    // Bytes of the pictures in the range (read from the index, not the essence).
+    // Bytes of the pictures in the range, as the index tells them (edit units
+    // less their sound): an upper bound by the elements' keys, read without
+    // touching the essence.
     uint64_t PictureBytes();
     // Frames a decode time may lie after its presentation time in the range.
     uint32_t DecodeDelayFrames();

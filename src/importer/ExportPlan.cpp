@@ -174,15 +174,10 @@ std::vector<ExportCard> ExportPlan::OpenCards(PluginHost& host, const std::vecto
         card.name = FolderName(folder);
         card.content = OpenCard(folder);
         card.mediumId = UUIDText(card.content->ValueForTag(kContentValueMediaID));
-        if (!host.PathIsValidVolume(folder))
-            throw ImportError("the plug-in does not take " + folder + " as a card", ImportFailure::kNotACard);
-        const auto volume = host.VolumeWithPath(folder);
-        if (!volume) throw ImportError("the plug-in makes no volume of " + folder, ImportFailure::kNotACard);
-        for (const auto& descriptor : host.Clips(volume)) {
-            const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
-            if (!name || card.offered.count(Upper(*name))) continue;
-            card.offered[Upper(*name)] = descriptor;
-            card.order.push_back(*name);
+        for (const NamedClip& clip : host.NamedClips(host.CardVolume(folder))) {
+            if (card.offered.count(Upper(clip.name))) continue;
+            card.offered[Upper(clip.name)] = clip.descriptor;
+            card.order.push_back(clip.name);
         }
         cards.push_back(std::move(card));
     }

@@ -6,6 +6,8 @@
 #include "CFNumber.h"
 #include "CFString.h"
 #include "CardText.h"
+#include "ImportError.h"
+#include "PluginHost.h"
 
 #include <cctype>
 #include <cmath>
@@ -117,6 +119,20 @@ ordered_json PluginTargetFormats(MIORADPlugin& plugin) {
                 for (auto& code : entry["supportedTargetFormats"])
                     if (code.is_number_integer()) code = FourCCText(code.get<int64_t>());
     return j;
+}
+
+ordered_json PluginClipView(PluginHost& host, const std::string& folder, const std::string& clipID,
+                            const std::string& hostVersion) {
+    const auto volume = host.VolumeWithPath(folder);
+    if (!volume) throw ImportError("the plug-in makes no volume of " + folder, ImportFailure::kNotACard);
+    for (const NamedClip& clip : host.NamedClips(volume)) {
+        if (!SameClipID(clip.name, clipID)) continue;
+        ordered_json view = PluginClipProperties(*clip.descriptor);
+        view["hostVersion"] = hostVersion;
+        view["targetFormats"] = PluginTargetFormats(host.Plugin());
+        return view;
+    }
+    throw ImportError("the plug-in does not offer " + clipID);
 }
 
 }  // namespace qzimport

@@ -12,6 +12,8 @@
 
 namespace qzimport {
 
+class PluginHost;
+
 // "qzz1" of a FourCC; the decimal number when it is not four printable
 // characters (-1 ends the target format list).
 std::string FourCCText(int64_t code);
@@ -24,5 +26,13 @@ std::string FourCCText(int64_t code);
 nlohmann::ordered_json PluginClipProperties(ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol& clip);
 // The principal's target formats, as the property list it returns.
 nlohmann::ordered_json PluginTargetFormats(ComVantoVantoQZ64RADPlug::MIORADPlugin& plugin);
+
+// What the plug-in tells `host` about clip `clipID` (any letter case) of the
+// card at `folder`: PluginClipProperties of the first descriptor of that
+// name its volume offers, then hostVersion (as `host` announced it) and
+// targetFormats. Throws ImportError: kNotACard, "the plug-in makes no
+// volume of <folder>"; kNotDelivered, "the plug-in does not offer <clipID>".
+nlohmann::ordered_json PluginClipView(PluginHost& host, const std::string& folder, const std::string& clipID,
+                                      const std::string& hostVersion);
 
 }  // namespace qzimport

@@ -8,9 +8,11 @@
 #include "HostBundle.h"
 #include "HostNotificationCenter.h"
 #include "HostProcess.h"
+#include "ImportError.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace qzimport {
@@ -93,6 +95,23 @@ std::shared_ptr<MIORADVolumeDataSourceProtocol> PluginHost::VolumeWithPath(const
 std::vector<std::shared_ptr<MIORADClipDataSourceProtocol>> PluginHost::Clips(
     const std::shared_ptr<MIORADVolumeDataSourceProtocol>& volume) {
     return m_plugin->clipsForVolume(volume);
+}
+
+std::shared_ptr<MIORADVolumeDataSourceProtocol> PluginHost::CardVolume(const std::string& folder) {
+    if (!PathIsValidVolume(folder))
+        throw ImportError("the plug-in does not take " + folder + " as a card", ImportFailure::kNotACard);
+    std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = VolumeWithPath(folder);
+    if (!volume) throw ImportError("the plug-in makes no volume of " + folder, ImportFailure::kNotACard);
+    return volume;
+}
+
+std::vector<NamedClip> PluginHost::NamedClips(const std::shared_ptr<MIORADVolumeDataSourceProtocol>& volume) {
+    std::vector<NamedClip> named;
+    for (const auto& descriptor : Clips(volume)) {
+        const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
+        if (name) named.push_back({*name, descriptor});
+    }
+    return named;
 }
 
 }  // namespace qzimport

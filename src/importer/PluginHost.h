@@ -29,6 +29,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A clip a volume offers, by the name its descriptor gives.
+struct NamedClip {
+    std::string name;
+    std::shared_ptr<ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol> descriptor;
+};
+
 class PluginHost {
 public:
     static constexpr const char* kDefaultHostVersion = "11.0";
@@ -52,6 +58,16 @@ public:
     std::shared_ptr<ComVantoVantoQZ64RADPlug::MIORADVolumeDataSourceProtocol> VolumeWithPath(
         const std::string& path);
     std::vector<std::shared_ptr<ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol>> Clips(
+        const std::shared_ptr<ComVantoVantoQZ64RADPlug::MIORADVolumeDataSourceProtocol>& volume);
+
+    // The volume of the card at `folder`, once the plug-in takes the path as
+    // a card. Throws ImportError (kNotACard): "the plug-in does not take
+    // <folder> as a card", "the plug-in makes no volume of <folder>".
+    std::shared_ptr<ComVantoVantoQZ64RADPlug::MIORADVolumeDataSourceProtocol> CardVolume(
+        const std::string& folder);
+    // The clips of the volume in its order, by name; a descriptor without a
+    // name is left out.
+    std::vector<NamedClip> NamedClips(
         const std::shared_ptr<ComVantoVantoQZ64RADPlug::MIORADVolumeDataSourceProtocol>& volume);
 
 private:

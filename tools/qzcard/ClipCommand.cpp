@@ -10,6 +10,7 @@
 #include "ClipValues.h"
 #include "FBCClipValueTag.h"
 #include "HostEventCycle.h"
+#include "ImportError.h"
 #include "PluginClipProperties.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
@@ -22,7 +23,6 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace {
@@ -47,21 +47,10 @@ ordered_json PluginView(const ClipArguments& args, const std::string& clipID) {
         qzimport::PluginHost host(
             args.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
         HostEventCycle cycle;
-        std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host.VolumeWithPath(args.folder);
-        if (!volume) {
-            std::fprintf(stderr, "qzcard clip: the plug-in makes no volume of %s\n", args.folder.c_str());
-            return ordered_json();
-        }
-        for (const auto& descriptor : host.Clips(volume)) {
-            const std::optional<std::string> name = descriptor ? descriptor->name() : std::nullopt;
-            if (!name || !qzimport::SameClipID(*name, clipID)) continue;
-            ordered_json view = qzimport::PluginClipProperties(*descriptor);
-            view["hostVersion"] = args.hostVersion;
-            view["targetFormats"] = qzimport::PluginTargetFormats(host.Plugin());
-            return view;
-        }
-        std::fprintf(stderr, "qzcard clip: the plug-in does not offer %s\n", clipID.c_str());
+        return qzimport::PluginClipView(host, args.folder, clipID, args.hostVersion);
     } catch (const qzimport::PluginHostError& e) {
+        std::fprintf(stderr, "qzcard clip: %s\n", e.what());
+    } catch (const qzimport::ImportError& e) {
         std::fprintf(stderr, "qzcard clip: %s\n", e.what());
     }
     return ordered_json();

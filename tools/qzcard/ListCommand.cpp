@@ -5,10 +5,9 @@
 #include "CommandRegistry.h"
 
 #include "CFBCContent.h"
-#include "CUNumber.h"
+#include "CardSummary.h"
 #include "CardText.h"
 #include "ClipSummary.h"
-#include "FBCContentValueTag.h"
 #include "ImportError.h"
 #include "QzcardVersion.h"
 
@@ -31,11 +30,6 @@ struct ListArguments {
     std::string folder;
     bool json = false;
 };
-
-uint32_t Number(const CUSharedPtr<CUObject>& value) {
-    CUSharedPtr<CUNumber> number = value;
-    return number ? number->UInt32Value() : 0;
-}
 
 void PrintTable(const std::vector<qzimport::ClipSummary>& rows) {
     const std::vector<std::string> headers = {"CLIP", "STATE",    "DURATION", "FRAMES", "START", "RATE",
@@ -85,42 +79,31 @@ CUSharedPtr<CFBCContent> OpenCard(const ListArguments& args) {
 
 void RunList(const ListArguments& args) {
     CUSharedPtr<CFBCContent> content = OpenCard(args);
-    std::vector<qzimport::ClipSummary> rows;
-    size_t ready = 0;
-    for (size_t i = 0; i < content->GetClipCnt(); ++i) {
-        rows.push_back(qzimport::SummarizeClip(*content, i));
-        if (rows.back().ready) ++ready;
-    }
-
-    const std::string mediaID = qzimport::UUIDText(content->ValueForTag(kContentValueMediaID));
-    const uint32_t version = Number(content->ValueForTag(kContentValueIndexVersion));
-    const uint32_t bitmap = Number(content->ValueForTag(kContentValueSystemBitmap));
-    const uint32_t type = Number(content->ValueForTag(kContentValueFrameRateType));
-    char versionText[16];
-    std::snprintf(versionText, sizeof versionText, "%u.%02X", version >> 8, version & 0xFF);
+    const qzimport::CardSummary card = qzimport::SummarizeCard(*content);
+    const std::vector<qzimport::ClipSummary>& rows = card.clips;
 
     if (args.json) {
         ordered_json out;
         out["qzcardVersion"] = qzimport::QzcardVersion();
         out["card"] = args.folder;
         out["isCard"] = true;
-        out["mediaId"] = mediaID;
-        out["indexVersion"] = versionText;
-        out["systemBitmap"] = bitmap;
-        out["frameRateType"] = type;
-        out["frameRateTypeText"] = qzimport::FrameRateTypeText(type);
+        out["mediaId"] = card.mediaID;
+        out["indexVersion"] = card.indexVersion;
+        out["systemBitmap"] = card.systemBitmap;
+        out["frameRateType"] = card.frameRateType;
+        out["frameRateTypeText"] = qzimport::FrameRateTypeText(card.frameRateType);
         out["clipCount"] = rows.size();
-        out["offeredClipCount"] = ready;
+        out["offeredClipCount"] = card.readyCount;
         out["clips"] = ordered_json::array();
         for (const qzimport::ClipSummary& row : rows) out["clips"].push_back(row.json);
         std::cout << out.dump(2) << '\n';
         return;
     }
     std::printf("card        %s\n", args.folder.c_str());
-    std::printf("media ID    %s\n", mediaID.c_str());
-    std::printf("index       version %s, system bitmap 0x%02X (%s)\n", versionText, bitmap,
-                qzimport::FrameRateTypeText(type).c_str());
-    std::printf("clips       %zu (%zu ready)\n", rows.size(), ready);
+    std::printf("media ID    %s\n", card.mediaID.c_str());
+    std::printf("index       version %s, system bitmap 0x%02X (%s)\n", card.indexVersion.c_str(),
+                card.systemBitmap, qzimport::FrameRateTypeText(card.frameRateType).c_str());
+    std::printf("clips       %zu (%zu ready)\n", rows.size(), card.readyCount);
     if (rows.empty()) return;
     std::printf("\n");
     PrintTable(rows);

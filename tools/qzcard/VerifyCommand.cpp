@@ -4,11 +4,9 @@
 // that the index does not list; exits 0 only for a clean card.
 #include "CommandRegistry.h"
 
-#include "CFBCClip.h"
 #include "CFBCContent.h"
-#include "CUArray.h"
-#include "CUStringMac.h"
 #include "CardText.h"
+#include "CardVerifier.h"
 #include "ClipVerifier.h"
 #include "HostEventCycle.h"
 #include "PluginHost.h"
@@ -18,12 +16,9 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,24 +49,9 @@ std::string Count(size_t n, const char* one, const char* many) {
 
 void RunVerify(const VerifyArguments& args) {
     CUSharedPtr<CFBCContent> content = qzimport::OpenCard(args.card);
-    // Every clip of the card when none is named, so that one the plug-in
-    // leaves out is a problem too; a named clip the card lacks ends the run.
-    std::vector<std::string> wanted;
-    if (args.clipIDs.empty()) {
-        CUSharedPtr<CUArray> clips = content->ClipList();
-        for (size_t i = 0; clips && i < clips->Count(); ++i) {
-            CUSharedPtr<CFBCClip> clip = clips->ObjectAtIndex(i);
-            CUSharedPtr<CUStringMac> id = clip ? clip->GetClipID() : nullptr;
-            if (id) wanted.push_back(id->Utf8());
-        }
-    }
-    // Named clips by their own IDs, whatever the letter case; one named
-    // twice is verified once.
-    for (const std::string& named : args.clipIDs) {
-        CUSharedPtr<CUStringMac> id = qzimport::FindClip(*content, args.card, named)->GetClipID();
-        if (id && std::find(wanted.begin(), wanted.end(), id->Utf8()) == wanted.end())
-            wanted.push_back(id->Utf8());
-    }
+    // A named clip the card lacks ends the run before the plug-in is loaded.
+    const std::vector<std::string> wanted =
+        qzimport::CardVerifier::ClipsToVerify(*content, args.card, args.clipIDs);
 
     std::unique_ptr<qzimport::PluginHost> host;
     try {
@@ -81,32 +61,13 @@ void RunVerify(const VerifyArguments& args) {
         Fail(1, e.what());
     }
     HostEventCycle cycle;
-    if (!host->PathIsValidVolume(args.card)) Fail(2, "the plug-in does not take " + args.card + " as a card");
-    std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = host->VolumeWithPath(args.card);
-    if (!volume) Fail(2, "the plug-in makes no volume of " + args.card);
-    std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>> offered;
-    for (const auto& clip : host->Clips(volume)) {
-        const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
-        if (name && !offered.count(*name)) offered[*name] = clip;
-    }
+    qzimport::CardVerifier verifier(*host, content, args.card);
 
     ordered_json report = {
         {"qzcardVersion", qzimport::QzcardVersion()}, {"card", args.card}, {"clips", ordered_json::array()}};
     size_t problems = 0;
     for (const std::string& id : wanted) {
-        size_t index = 0;
-        CUSharedPtr<CFBCClip> clip = qzimport::FindClip(*content, args.card, id, &index);
-        const auto found = offered.find(id);
-        qzimport::ClipVerification result =
-            qzimport::ClipVerifier::Verify(found == offered.end() ? nullptr : found->second.get(), *clip);
-        if (found == offered.end()) {
-            const std::string reason = qzimport::ClipStateReason(*content, index);
-            result.problems.insert(
-                result.problems.begin(),
-                {-1, std::string(), "offered",
-                 "the plug-in does not offer it (" + qzimport::ClipStateText(*content, index) +
-                     (reason.empty() ? "" : ": " + reason) + ")"});
-        }
+        const qzimport::ClipVerification result = verifier.Verify(id);
         problems += result.problems.size();
         ordered_json list = ordered_json::array();
         for (const qzimport::VerifyProblem& p : result.problems)

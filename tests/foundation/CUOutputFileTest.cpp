@@ -1,0 +1,92 @@
+// Output files and the folder lock: the partial's name and what becomes of
+// it, a commit that may not replace losing to a file that appeared first,
+// partials of a process that is gone swept up while a live one's are kept,
+// and a held folder refused with its holder named.
+#include "CUFolderLock.h"
+#include "CUOutputFile.h"
+#include "FoundationTestSupport.h"
+#include "TestFiles.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using ComVantoVantoQZ64RADPlug::CUError;
+using ComVantoVantoQZ64RADPlug::CUFolderLock;
+using ComVantoVantoQZ64RADPlug::CUOutputFile;
+
+TEST(CUOutputFileTest, PartialsBecomeFinalOnlyByCommitAndNeverReplaceUnasked) {
+    qztest::ScratchFolder folder("output-file");
+    const std::string final = folder.Path() + "/QZ0001.m2v";
+    long pid = 0;
+    {
+        CUOutputFile dropped(final);
+        dropped.Write("abc", 3);
+        EXPECT_TRUE(CUOutputFile::IsPartialName(fs::path(dropped.PartialPath()).filename().string(), &pid));
+        EXPECT_EQ(pid, getpid());
+        EXPECT_TRUE(fs::exists(dropped.PartialPath()));
+    }
+    EXPECT_TRUE(fs::is_empty(folder.Path())) << "a file never committed leaves nothing";
+
+    // Two writers of one name: the first commit wins, the second is refused.
+    CUOutputFile first(final), second(final);
+    first.Write("first", 5);
+    second.Write("second", 6);
+    EXPECT_NE(first.PartialPath(), second.PartialPath());
+    first.Commit(false);
+    EXPECT_THROW(second.Commit(false), CUError);
+    EXPECT_EQ(fs::file_size(final), 5u);
+    CUOutputFile third(final);
+    third.Write("xy", 2);
+    third.WriteAt(0, "X", 1);
+    third.Commit(true);
+    EXPECT_EQ(qztest::ReadText(final), "Xy");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(CUOutputFileTest, OnlyPartialsOfGoneProcessesAreSweptUp) {
+    qztest::ScratchFolder folder("output-stale");
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const struct {
+        std::string name;
+        bool removed;
+    } files[] = {{".A.m2v." + std::to_string(gone) + ".1.partial", true},
+                 {".A.wav." + std::to_string(getppid()) + ".1.partial", false},  // alive
+                 {".A.partial", false},                                          // not ours
+                 {"A." + std::to_string(gone) + ".1.partial", false},            // not hidden
+                 {"A.m2v", false}};
+    for (const auto& f : files) ASSERT_TRUE(qztest::WriteText(folder.Path() + "/" + f.name, "x"));
+    const std::vector<std::string> removed = CUOutputFile::RemoveStalePartials(folder.Path());
+    for (const auto& f : files) EXPECT_EQ(!fs::exists(folder.Path() + "/" + f.name), f.removed) << f.name;
+    EXPECT_EQ(removed.size(), 1u);
+}
+
+TEST(CUOutputFileTest, AHeldFolderIsRefusedNamingItsHolder) {
+    qztest::ScratchFolder folder("folder-lock");
+    const CUFolderLock held(folder.Path(), "test", 0);
+    const pid_t child = fork();
+    if (child == 0) {  // another process: flock is per open file, so a child's own open is refused
+        try {
+            CUFolderLock refused(folder.Path(), "test", 0.2);
+        } catch (const CUError& e) {
+            _exit(e.Code() == ComVantoVantoQZ64RADPlug::kResultFolderBusy &&
+                          e.Failure().What().find("process " + std::to_string(getppid())) != std::string::npos
+                      ? 0
+                      : 2);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
