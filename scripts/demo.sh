@@ -12,7 +12,7 @@ OUT="${2:-build/sample-export}"
 rm -rf "$CARD" "$OUT"
 build/dev/tools/qzcard/qzcard sample-card "$CARD"
 build/dev/tools/qzcard/qzcard list "$CARD"
-build/dev/tools/qzcard/qzcard export "$CARD" QZ0001 -o "$OUT" --all-channels
+build/dev/tools/qzcard/qzcard export "$CARD" QZ0001 -o "$OUT" --format es --all-channels
 for f in "$OUT"/QZ0001.m2v "$OUT"/QZ0001.wav; do
     ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate,channels \
         -show_entries format=duration -of compact "$f"

@@ -246,7 +246,9 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         const PlannedPiece& first = set.pieces.front();
         ingest = std::make_unique<ClipIngest>(*first.descriptor, *first.clip);
         ingest->SetRange(set.inFrame, set.outFrame);
-        const bool tracks = m_format.Name() != "es" || settings.options.allChannels;
+        // Every track is read for the formats that write them all, not for an
+        // import that writes nothing.
+        const bool tracks = !settings.discard && (m_format.Name() != "es" || settings.options.allChannels);
         ingest->ReadTrackSound(tracks);
         std::vector<std::string> names =
             m_format.FileNames(set.baseName, settings.options, ingest->SoundTracks());

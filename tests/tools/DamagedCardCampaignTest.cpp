@@ -213,8 +213,10 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
     const std::string outside = scratch.Path() + "/outside.MXF";
     fs::copy_file(clean + "/CONTENTS/CLIPS001/QZ0001/QZ000101.MXF", outside);
     const std::string qzcard = QZCARD_BINARY;
-    ASSERT_EQ(
-        qztest::RunBounded({qzcard, "export", clean, "-o", reference, "--all-channels"}, kBound).exitCode, 0);
+    ASSERT_EQ(qztest::RunBounded(
+                  {qzcard, "export", "--format", "es", clean, "-o", reference, "--all-channels"}, kBound)
+                  .exitCode,
+              0);
 
     std::vector<Damage> damages = Damages(clean, seed, outside);
     if (geteuid() == 0) {
@@ -244,7 +246,7 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
             {qzcard, "clip", card, clip, "--json"},
             {qzcard, "frames", card, clip, "--json"},
             {qzcard, "verify", card, "--json"},
-            {qzcard, "export", card, "-o", out, "--all-channels"},
+            {qzcard, "export", "--format", "es", card, "-o", out, "--all-channels"},
         };
         for (const auto& command : commands) {
             const qztest::BoundedResult run =

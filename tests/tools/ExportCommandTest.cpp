@@ -36,7 +36,8 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
         card = folder.Path() + "/card" + family, out = folder.Path() + "/out" + family;
         ASSERT_EQ(Qzcard({"sample-card", card, "--frames", "12", "--family", family}).exitCode, 0);
         before = qztest::TakeSnapshot(card);
-        const qztest::QzcardRun run = Qzcard({"export", card, "-o", out, "--all-channels", "--progress"});
+        const qztest::QzcardRun run =
+            Qzcard({"export", "--format", "es", card, "-o", out, "--all-channels", "--progress"});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_TRUE(qztest::TakeSnapshot(card) == before) << "the card changed";
         for (int n = 1; n <= 6; ++n) {
@@ -54,31 +55,32 @@ TEST(ExportCommandTest, SampleCardClipsOfEveryRateEqualFfmpegsExtractionAndTheCa
     // A repeat finds the clip's own complete outputs up to date; outputs
     // that are not (another channel choice, a file cut short) are kept and
     // refused unless --force.
-    qztest::QzcardRun again = Qzcard({"export", card, "QZ0001", "QZ0002", "-o", out, "--all-channels"});
+    qztest::QzcardRun again =
+        Qzcard({"export", "--format", "es", card, "QZ0001", "QZ0002", "-o", out, "--all-channels"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.out.find("QZ0002  up to date  -> QZ0002.m2v"), std::string::npos) << again.out;
     fs::resize_file(out + "/QZ0001_ch1.wav", 100);
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"export", card, "QZ0001", "-o", out, "--all-channels"},
-          std::vector<std::string>{"export", card, "QZ0002", "-o", out}}) {
+         {std::vector<std::string>{"export", "--format", "es", card, "QZ0001", "-o", out, "--all-channels"},
+          std::vector<std::string>{"export", "--format", "es", card, "QZ0002", "-o", out}}) {
         again = Qzcard(args);
         EXPECT_EQ(again.exitCode, 4) << again.err;
         EXPECT_NE(again.err.find(".m2v exists"), std::string::npos) << again.err;
     }
     EXPECT_EQ(fs::file_size(out + "/QZ0001_ch1.wav"), 100u);
-    EXPECT_EQ(Qzcard({"export", card, "QZ0001", "-o", out, "--force"}).exitCode, 0);
+    EXPECT_EQ(Qzcard({"export", "--format", "es", card, "QZ0001", "-o", out, "--force"}).exitCode, 0);
 
     // Refusals, each leaving the card as it was.
     const struct {
         std::vector<std::string> arguments;
         int exitCode;
     } refusals[] = {
-        {{"export", card, "-o", card + "/CONTENTS/out"}, 64},
-        {{"export", card, "QZ0099", "-o", out}, 3},
-        {{"export", folder.Path(), "-o", out}, 2},
-        {{"export", card, "-o", out, "--in", "99:00"}, 64},
-        {{"export", card, "-o", out, "--host-version", "10.0.2"}, 1},
-        {{"export", card, "-o", out, "--plugin", folder.Path()}, 1},
+        {{"export", "--format", "es", card, "-o", card + "/CONTENTS/out"}, 64},
+        {{"export", "--format", "es", card, "QZ0099", "-o", out}, 3},
+        {{"export", "--format", "es", folder.Path(), "-o", out}, 2},
+        {{"export", "--format", "es", card, "-o", out, "--in", "99:00"}, 64},
+        {{"export", "--format", "es", card, "-o", out, "--host-version", "10.0.2"}, 1},
+        {{"export", "--format", "es", card, "-o", out, "--plugin", folder.Path()}, 1},
     };
     for (const auto& r : refusals)
         EXPECT_EQ(Qzcard(r.arguments).exitCode, r.exitCode) << testing::PrintToString(r.arguments);
@@ -113,7 +115,7 @@ TEST(ExportCommandTest, ADamagedClipFailsAloneAndLeavesNothingBehind) {
             std::fill(bytes.begin() + key, bytes.begin() + key + 16, 0);
             ASSERT_TRUE(qztest::WriteFile(member, bytes));
         }
-        const qztest::QzcardRun run = Qzcard({"export", card, "-o", out});
+        const qztest::QzcardRun run = Qzcard({"export", "--format", "es", card, "-o", out});
         EXPECT_EQ(run.exitCode, 4) << run.err;
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
         EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v"));
@@ -134,14 +136,15 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
                       single = folder.Path() + "/single";
     ASSERT_EQ(Qzcard({"sample-card", root, "--cards", "3", "--frames", "30"}).exitCode, 0);
     const auto card = [&](int n) { return root + "/CARD" + std::to_string(n); };
-    qztest::QzcardRun run =
-        Qzcard({"export", "--join", card(3), card(1), card(2), "-o", out, "--all-channels"});
+    qztest::QzcardRun run = Qzcard(
+        {"export", "--format", "es", "--join", card(3), card(1), card(2), "-o", out, "--all-channels"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // The recording of QZ0002 (card 1), QZ0003 (card 2), QZ0004 (card 3).
     std::string m2v, wav, ch1;
     for (const auto& [n, id] :
          std::vector<std::pair<int, std::string>>{{1, "QZ0002"}, {2, "QZ0003"}, {3, "QZ0004"}}) {
-        ASSERT_EQ(Qzcard({"export", card(n), id, "-o", single, "--all-channels"}).exitCode, 0);
+        ASSERT_EQ(Qzcard({"export", "--format", "es", card(n), id, "-o", single, "--all-channels"}).exitCode,
+                  0);
         m2v += qztest::ReadText(single + "/" + id + ".m2v");
         wav += qztest::WavSamples(single + "/" + id + ".wav");
         ch1 += qztest::WavSamples(single + "/" + id + "_ch1.wav");
@@ -159,7 +162,7 @@ TEST(ExportCommandTest, JoinedRecordingEqualsItsPiecesAppendedAndAMissingPieceFa
     EXPECT_TRUE(fs::exists(out + "/QZ0001.m2v") && fs::exists(out + "/QZ0005.m2v"));
 
     const std::string partial = folder.Path() + "/partial";
-    run = Qzcard({"export", "--join", card(1), card(3), "-o", partial});
+    run = Qzcard({"export", "--format", "es", "--join", card(1), card(3), "-o", partial});
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_NE(run.err.find("QZ0003"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(partial + "/QZ0002.m2v"));
@@ -198,8 +201,8 @@ TEST(ExportCommandTest, InAndOutPointsGiveOutputsThatDecodeLikeTheWholeClip) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.card + " --in " + c.in + " --out " + c.out);
         const std::string whole = c.card + "-whole", part = folder.Path() + "/part" + c.in;
-        ASSERT_EQ(Qzcard({"export", c.card, "-o", whole}).exitCode, 0);
-        std::vector<std::string> args = {"export", c.card, "-o", part, "--in", c.in};
+        ASSERT_EQ(Qzcard({"export", "--format", "es", c.card, "-o", whole}).exitCode, 0);
+        std::vector<std::string> args = {"export", "--format", "es", c.card, "-o", part, "--in", c.in};
         if (!c.out.empty()) args.insert(args.end(), {"--out", c.out});
         const qztest::QzcardRun run = Qzcard(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -231,7 +234,7 @@ TEST(ExportCommandTest, InAndOutPointsOutsideTheClipAreRefused) {
                                                 {"--out", "1000"},       {"--in", "60"}};
     for (const std::vector<std::string>& points : refused) {
         SCOPED_TRACE(testing::PrintToString(points));
-        std::vector<std::string> args = {"export", card, "-o", out};
+        std::vector<std::string> args = {"export", "--format", "es", card, "-o", out};
         args.insert(args.end(), points.begin(), points.end());
         const qztest::QzcardRun run = Qzcard(args);
         EXPECT_EQ(run.exitCode, 64);

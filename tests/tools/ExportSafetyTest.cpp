@@ -55,14 +55,17 @@ TEST(ExportSafetyTest, AnInterruptedExportLeavesNothingAndTheNextRunIsClean) {
         SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.join ? " in a join" : ""));
         const std::string out = scratch.Path() + "/out" + std::to_string(c.signal) + (c.join ? "j" : "");
         fs::create_directories(out);
-        const std::vector<std::string> args = c.join ? std::vector<std::string>{"export",
-                                                                                "--join",
-                                                                                relay + "/CARD1",
-                                                                                relay + "/CARD2",
-                                                                                relay + "/CARD3",
-                                                                                "-o",
-                                                                                out}
-                                                     : std::vector<std::string>{"export", card, "-o", out};
+        const std::vector<std::string> args =
+            c.join ? std::vector<std::string>{"export",
+                                              "--format",
+                                              "es",
+                                              "--join",
+                                              relay + "/CARD1",
+                                              relay + "/CARD2",
+                                              relay + "/CARD3",
+                                              "-o",
+                                              out}
+                   : std::vector<std::string>{"export", "--format", "es", card, "-o", out};
         const qztest::SignalledRun run = qztest::RunAndSignal(
             args, [&] { return PartialHolds(out, 8 << 20); }, c.signal, scratch.Path() + "/err.txt");
         if (c.signal == SIGKILL) {
@@ -91,8 +94,9 @@ TEST(ExportSafetyTest, TwoExportsRacingOnOneFolderLeaveOneConsistentSet) {
     for (const char* wait : {"0", "60"}) {
         SCOPED_TRACE(std::string("--wait ") + wait);
         fs::remove_all(out);
-        const std::vector<std::string> whole = {"export", card, "-o", out, "--wait", wait},
-                                       part = {"export", card, "-o", out, "--out", "150", "--wait", wait};
+        const std::vector<std::string> whole = {"export", "--format", "es", card, "-o", out, "--wait", wait},
+                                       part = {"export", "--format", "es",  card,     "-o",
+                                               out,      "--out",    "150", "--wait", wait};
         qztest::QzcardRun first, second;
         std::thread racing([&] { first = Qzcard(whole); });
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -122,7 +126,7 @@ TEST(ExportSafetyTest, ClipsSharingIDsAcrossCardsAndASalvagedRecordingKeepApart)
     ASSERT_EQ(Qzcard({"sample-card", a, "--clips", "2", "--frames", "12"}).exitCode, 0);
     ASSERT_EQ(Qzcard({"sample-card", b, "--clips", "2", "--frames", "12", "--medium", "2"}).exitCode, 0);
     ASSERT_EQ(Qzcard({"sample-card", relay, "--cards", "3", "--frames", "12"}).exitCode, 0);
-    qztest::QzcardRun run = Qzcard({"export", "--join", a, b, "-o", out});
+    qztest::QzcardRun run = Qzcard({"export", "--format", "es", "--join", a, b, "-o", out});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("A_QZ0001 (" + a + ")  12 frames"), std::string::npos) << run.out;
     for (const std::string name : {"A_QZ0001", "A_QZ0002", "B_QZ0001", "B_QZ0002"}) {
@@ -130,12 +134,13 @@ TEST(ExportSafetyTest, ClipsSharingIDsAcrossCardsAndASalvagedRecordingKeepApart)
         EXPECT_EQ(qztest::ParseJson(qztest::ReadText(out + "/" + name + ".json"))["card"],
                   name[0] == 'A' ? a : b);
     }
-    run = Qzcard({"export", "--join", b, a, "-o", out});
+    run = Qzcard({"export", "--format", "es", "--join", b, a, "-o", out});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4);
     EXPECT_EQ(run.out.find("frames"), std::string::npos) << "every set up to date: " << run.out;
 
-    run = Qzcard({"export", "--join", relay + "/CARD1", relay + "/CARD3", "-o", out, "--allow-missing"});
+    run = Qzcard({"export", "--format", "es", "--join", relay + "/CARD1", relay + "/CARD3", "-o", out,
+                  "--allow-missing"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("QZ0003 (medium"), std::string::npos) << run.err;
     for (const std::string name : {"QZ0002", "QZ0004"})
@@ -150,7 +155,7 @@ TEST(ExportSafetyTest, AJoinFitsAFileSystemWithJustItsSizeFree) {
     ASSERT_EQ(Qzcard({"sample-card", relay, "--cards", "3", "--frames", "60"}).exitCode, 0);
     const std::vector<std::string> cards = {relay + "/CARD1", relay + "/CARD2", relay + "/CARD3"};
     const auto join = [&](const std::string& out) {
-        std::vector<std::string> args = {"export", "--join"};
+        std::vector<std::string> args = {"export", "--format", "es", "--join"};
         args.insert(args.end(), cards.begin(), cards.end());
         args.insert(args.end(), {"-o", out, "--all-channels"});
         return Qzcard(args);

@@ -269,7 +269,7 @@ TEST(QzcardCommandTest, DamagedClipsAreListedWithTheReasonThePluginRefusesThem) 
         EXPECT_EQ(list["offeredClipCount"], 5);
         const QzcardRun text = Qzcard({"list", card});
         EXPECT_NE(text.out.find(std::string("QZ0004  ") + c.state + ": "), std::string::npos) << text.out;
-        EXPECT_EQ(Qzcard({"export", card, "QZ0004", "--null"}).exitCode, 4);
+        EXPECT_EQ(Qzcard({"export", "--format", "es", card, "QZ0004", "--null"}).exitCode, 4);
     }
     // The frames command names the missing file as missing, too.
     const QzcardRun frames = Qzcard({"frames", folder.Path() + "/card", "QZ0004"});

@@ -21,8 +21,8 @@ TEST(ResourceLimitsTest, ThreeThousandFrameExportInHalfAGibibyteOfAddressSpace) 
     const std::string card = scratch.Path() + "/card", out = scratch.Path() + "/out";
     qztest::WriteClip(card, qztest::SmallClip(cw::FrameRate::k25p, {1500, 1500}));
     const qztest::BoundedResult run = qztest::RunBounded(
-        {QZCARD_BINARY, "export", card, "-o", out}, std::chrono::seconds(240), scratch.Path() + "/log.txt",
-        [] { qztest::LimitResource(RLIMIT_AS, rlim_t{512} << 20); });
+        {QZCARD_BINARY, "export", "--format", "es", card, "-o", out}, std::chrono::seconds(240),
+        scratch.Path() + "/log.txt", [] { qztest::LimitResource(RLIMIT_AS, rlim_t{512} << 20); });
     ASSERT_EQ(run.exitCode, 0) << qztest::ReadText(scratch.Path() + "/log.txt");
     EXPECT_EQ(nlohmann::json::parse(qztest::ReadText(out + "/QZ0001.json"))["frames"], 3000);
 }

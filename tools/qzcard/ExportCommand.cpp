@@ -32,7 +32,7 @@ struct ExportArguments {
     std::string card;
     std::vector<std::string> clipIDs;
     std::string output;
-    std::string format = "es";
+    std::string format = "mov";
     std::string in;
     std::string out;
     std::string audio = "mono";
@@ -152,7 +152,7 @@ void InstallExport(CLI::App& app) {
                                               "Output folder (created if missing; not inside the card)");
     command
         ->add_option("--format", args->format,
-                     "Output format: es (.m2v and .wav files), mov (ID.mov), mxf (ID.mxf, OP1a)")
+                     "Output format: mov (ID.mov, the default), mxf (ID.mxf, OP1a) or es (ID.m2v and ID.wav)")
         ->check(CLI::IsMember({"es", "mov", "mxf"}));
     command->add_option("--in", args->in, "In point: frame index or timecode HH:MM:SS:FF of the clip");
     command->add_option("--out", args->out, "Out point (inclusive): frame index or timecode HH:MM:SS:FF");
