@@ -223,6 +223,9 @@ ReportResult CardReport::Write(const ReportOptions& options) {
     fs::create_directories(thumbs, error);
     if (error || !fs::is_directory(thumbs))
         throw ReportError("the report folder " + thumbs.string() + " cannot be made: " + error.message());
+    // What an interrupted report left unfinished.
+    CUOutputFile::RemoveStalePartials(options.output);
+    CUOutputFile::RemoveStalePartials(thumbs.string());
 
     // Every clip, and the thumbnails asked of it.
     std::vector<ClipEntry> entries;
@@ -267,6 +270,20 @@ ReportResult CardReport::Write(const ReportOptions& options) {
             if (done % 50 == 0 || done == all)
                 say("thumbnails: " + std::to_string(done) + " of " + std::to_string(all) + " clips");
         });
+
+    // Every thumbnail's bytes reach the drive in one sync before any is
+    // renamed into place (a sync per file would cost more than the pictures).
+    if (!CUOutputFile::SyncFileSystem(thumbs.string()))
+        throw ReportError("the thumbnails cannot be synced to their drive: " + thumbs.string());
+    try {
+        for (const ClipPictures& clip : pictures)
+            for (const Thumbnail& t : clip.thumbnails)
+                if (t.file) t.file->CommitFinished(true);
+    } catch (const CUError& e) {
+        throw ReportError(std::string("a thumbnail cannot be written: ") + e.what());
+    }
+    if (!CUOutputFile::SyncFolder(thumbs.string()))
+        throw ReportError("the folder " + thumbs.string() + " cannot be synced");
 
     ReportResult result;
     result.cards = contents.size();

@@ -113,25 +113,29 @@ private:
         const int64_t frames = m_result.frames;
         if (point < 0 || point >= frames)
             return Failed(point, "the clip has no picture " + std::to_string(point));
-        // The I picture presented last at or before the point: each
-        // presentation slot's entry names the stored picture it shows.
-        for (int64_t shown = point; shown >= 0 && shown > point - kMaxGopReach; --shown) {
+        // The I picture presented last at or before the point (each
+        // presentation slot's entry names the stored picture it shows);
+        // before the first one (the leading B pictures of an open group) the first.
+        auto isIPicture = [&](int64_t shown) {
             int8_t temporal = 0;
             uint8_t flags = 0;
-            const int64_t stored =
-                shown +
-                (m_movie->FrameInfoAtIndex(static_cast<uint32_t>(shown), &temporal) ? temporal : frames);
+            if (!m_movie->FrameInfoAtIndex(static_cast<uint32_t>(shown), &temporal)) return false;
+            const int64_t stored = shown + temporal;
             if (stored < 0 || stored >= frames ||
-                !m_movie->FrameInfoAtIndex(static_cast<uint32_t>(stored), nullptr, nullptr, &flags))
-                continue;
-            if ((flags & kPredicted) == 0) {
-                t.frame = shown;
-                t.decodeFrame = stored;
-                break;
-            }
-        }
+                !m_movie->FrameInfoAtIndex(static_cast<uint32_t>(stored), nullptr, nullptr, &flags) ||
+                (flags & kPredicted) != 0)
+                return false;
+            t.frame = shown;
+            t.decodeFrame = stored;
+            return true;
+        };
+        bool found = false;
+        for (int64_t shown = point; !found && shown >= 0 && shown > point - kMaxGopReach; --shown)
+            found = isIPicture(shown);
+        for (int64_t shown = point + 1; !found && shown < frames && shown <= point + kMaxGopReach; ++shown)
+            found = isIPicture(shown);
         if (t.frame < 0)
-            return Failed(point, "no I picture is presented at or before picture " + std::to_string(point));
+            return Failed(point, "no I picture is presented near picture " + std::to_string(point));
         t.timecode = TimecodeOf(t.frame);
 
         std::vector<uint8_t> bytes = PictureBytes(static_cast<uint32_t>(t.decodeFrame));
@@ -219,9 +223,9 @@ private:
         if (sent < 0) throw ReportError("the JPEG encoder fails: " + LibavErrorText(sent));
 
         try {
-            CUOutputFile file(output);
-            file.Write(packet->data, static_cast<size_t>(packet->size));
-            file.Commit(true);
+            t.file = std::make_shared<CUOutputFile>(output);
+            t.file->Write(packet->data, static_cast<size_t>(packet->size));
+            t.file->Finish();
         } catch (const CUError& e) {
             throw ReportError(std::string("a thumbnail cannot be written: ") + e.what());
         }

@@ -1,12 +1,16 @@
 #pragma once
 // Thumbnails of one clip: for each point asked for (a picture in
-// presentation order), the I picture presented at or before it is read
-// through the movie layer (one picture element), decoded with libavcodec,
+// presentation order), the I picture presented at or before it (before
+// the clip's first I picture, that one) is read through the movie layer
+// (one picture element), decoded with libavcodec,
 // shown at the picture's display aspect, interlaced pictures from their
-// first field alone (no combing), scaled with libswscale and written as a
-// JPEG by libavcodec's own encoder. One object per clip and thread; any
+// first field alone (no combing), scaled with libswscale and encoded as a
+// JPEG by libavcodec's own encoder, written beside its final name. One object per clip and thread; any
 // number of objects run at once.
+#include "CUOutputFile.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +28,11 @@ struct Thumbnail {
     int64_t frame = -1;        // presentation index of the I picture shown
     int64_t decodeFrame = -1;  // its decode-order index
     std::string timecode;      // of the picture shown
-    std::string output;        // the JPEG written; empty when none
+    std::string output;        // the JPEG's final path; empty when none
+    // The JPEG, finished beside its final name but neither synced nor
+    // renamed: the caller syncs the file system once for every thumbnail,
+    // then commits each (CUOutputFile::CommitFinished).
+    std::shared_ptr<ComVantoVantoQZ64RADPlug::CUOutputFile> file;
     int width = 0, height = 0;
     bool interlaced = false;  // shown from its first field
     std::string damage;       // what the decoder found wrong in the picture shown
