@@ -64,12 +64,13 @@ std::string SizeText(uint64_t bytes) {
     return text;
 }
 
-// "1:02:03" (hours:minutes:seconds, rounded down)
+// "1:02:03.4" (hours:minutes:seconds and tenths, rounded down)
 std::string SecondsText(double seconds) {
-    const int64_t whole = static_cast<int64_t>(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d", whole / 3600, int(whole / 60 % 60),
-                  int(whole % 60));
+    const int64_t tenths = static_cast<int64_t>(seconds * 10);
+    const int64_t whole = tenths / 10;
+    char text[40];
+    std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d.%d", whole / 3600, int(whole / 60 % 60),
+                  int(whole % 60), int(tenths % 10));
     return text;
 }
 
