@@ -153,3 +153,48 @@ TEST(CardReportTest, RefusedArgumentsWriteNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// --copies: an offload's history shown next to the card it copies; a copy
+// whose later check found a changed file, and a folder holding no card and
+// no history, are not verified (exit 4).
+TEST(CardReportTest, CopiesAreShownWithTheirHistories) {
+    qztest::ScratchFolder scratch("report");
+    const std::string s = scratch.Path(), card = s + "/card";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "2", "--frames", "6"}).exitCode, 0);
+    fs::create_directories(s + "/drive");
+    ASSERT_EQ(Qzcard({"offload", card, s + "/drive"}).exitCode, 0);
+    const std::string copy = s + "/drive/card";
+    const auto report = [&](const std::vector<std::string>& copies, int exitCode) {
+        std::vector<std::string> args = {"report", card, "-o", s + "/out", "--thumbnails", "0", "--copies"};
+        args.insert(args.end(), copies.begin(), copies.end());
+        const qztest::QzcardRun run = Qzcard(args);
+        EXPECT_EQ(run.exitCode, exitCode) << run.out << run.err;
+        return qztest::ParseJson(qztest::ReadText(s + "/out/report.json"));
+    };
+    nlohmann::json r = report({copy}, 0);
+    ASSERT_EQ(r["cards"][0]["copies"].size(), 1u);
+    const nlohmann::json& good = r["cards"][0]["copies"][0];
+    EXPECT_EQ(good["status"], "verified");
+    EXPECT_GT(good["files"], 4);
+    EXPECT_EQ(good["verifiedFiles"], good["files"]);
+    EXPECT_EQ(good["lastGeneration"]["sequence"], 1);
+
+    const std::string changed = copy + "/CONTENTS/CLIPS001/QZ0001/QZ0001.CIF";
+    std::vector<uint8_t> bytes = qztest::ReadFile(changed);
+    bytes[bytes.size() / 2] ^= 1;
+    ASSERT_TRUE(qztest::WriteFile(changed, bytes));
+    EXPECT_EQ(Qzcard({"offload", "--check", copy}).exitCode, 4);
+    fs::create_directories(s + "/empty");
+    r = report({copy, s + "/empty"}, 4);
+    const nlohmann::json& bad = r["cards"][0]["copies"][0];
+    EXPECT_EQ(bad["status"], "failed");
+    EXPECT_EQ(bad["failedFiles"], nlohmann::json::array({"CONTENTS/CLIPS001/QZ0001/QZ0001.CIF"}));
+    EXPECT_EQ(bad["lastGeneration"]["sequence"], 2);
+    ASSERT_EQ(r["otherCopies"].size(), 1u);
+    EXPECT_EQ(r["otherCopies"][0]["status"], "failed");
+    EXPECT_EQ(r["summary"]["failedCopies"], 2);
+}
+
+}  // namespace
