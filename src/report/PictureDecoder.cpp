@@ -45,7 +45,7 @@ PictureDecoder::PictureDecoder(int threads) {
     // a slice that does not end where it should.
     context->err_recognition = AV_EF_CRCCHECK | AV_EF_BUFFER | AV_EF_EXPLODE | AV_EF_CAREFUL;
     context->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT;
-    context->thread_count = threads < 1 ? 1 : threads;
+    context->thread_count = threads < 0 ? 1 : threads;
     context->thread_type = FF_THREAD_SLICE;
     const int opened = avcodec_open2(context.get(), codec, nullptr);
     if (opened < 0) throw ReportError("the MPEG-2 video decoder cannot be opened: " + LibavErrorText(opened));

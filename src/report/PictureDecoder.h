@@ -16,9 +16,10 @@ namespace qzreport {
 
 class PictureDecoder {
 public:
-    // `threads`: slice threads the decoder may use (1: none). Throws
+    // `threads`: slice threads the decoder may use (1: none; 0: as many as
+    // libavcodec chooses for the cores, as the ffmpeg tool does). Throws
     // ReportError (kSetup) when libavcodec has no MPEG-2 decoder.
-    explicit PictureDecoder(int threads = 1);
+    explicit PictureDecoder(int threads = 1);  // the MPEG-2 decoder has no frame threads
     ~PictureDecoder();
     PictureDecoder(const PictureDecoder&) = delete;
     PictureDecoder& operator=(const PictureDecoder&) = delete;
