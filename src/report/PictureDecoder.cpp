@@ -29,7 +29,7 @@ std::string DamageOf(const AVFrame& frame) {
 
 }  // namespace
 
-PictureDecoder::PictureDecoder(int threads) {
+PictureDecoder::PictureDecoder(int threads, bool halfSize) {
     // What the decoder finds is reported through Send and Receive; its own
     // log lines would only interleave with the command's output.
     static std::once_flag quiet;
@@ -47,6 +47,7 @@ PictureDecoder::PictureDecoder(int threads) {
     context->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT;
     context->thread_count = threads < 0 ? 1 : threads;
     context->thread_type = FF_THREAD_SLICE;
+    if (halfSize) context->lowres = 1;
     const int opened = avcodec_open2(context.get(), codec, nullptr);
     if (opened < 0) throw ReportError("the MPEG-2 video decoder cannot be opened: " + LibavErrorText(opened));
     m_context = context.release();

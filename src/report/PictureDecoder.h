@@ -19,7 +19,10 @@ public:
     // `threads`: slice threads the decoder may use (1: none; 0: as many as
     // libavcodec chooses for the cores, as the ffmpeg tool does). Throws
     // ReportError (kSetup) when libavcodec has no MPEG-2 decoder.
-    explicit PictureDecoder(int threads = 1);  // the MPEG-2 decoder has no frame threads
+    // `halfSize`: decode at half the width and height (libavcodec's lowres),
+    // which costs a quarter of the work, for pictures shown small.
+    explicit PictureDecoder(int threads = 1,
+                            bool halfSize = false);  // the MPEG-2 decoder has no frame threads
     ~PictureDecoder();
     PictureDecoder(const PictureDecoder&) = delete;
     PictureDecoder& operator=(const PictureDecoder&) = delete;

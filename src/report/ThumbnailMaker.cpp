@@ -148,7 +148,9 @@ private:
             std::vector<uint8_t> headers = SequenceHeaders(PictureBytes(0));
             bytes.insert(bytes.begin(), headers.begin(), headers.end());
         }
-        PictureDecoder decoder(1);
+        // Every stored size is at least twice a thumbnail's width: half of
+        // it is plenty, and a quarter of the decoding work.
+        PictureDecoder decoder(1, /*halfSize=*/m_request.width * 2 <= 1280);
         std::string damage = decoder.Send(bytes.data(), bytes.size(), t.decodeFrame);
         decoder.Drain();
         const AVFrame* picture = nullptr;
