@@ -2,7 +2,8 @@
 // (every file cut at structure boundaries and at random points, seeded byte
 // flips in every file type, a member file replaced by a folder, a named
 // pipe, a link out of the card or an unreadable file, the whole card read
-// only), and every reading command run on it. Each must end in time with a
+// only), and every reading command run on it (report making its
+// thumbnails too). Each must end in time with a
 // documented exit code, the clips the damage did not touch must still
 // export byte for byte as from the undamaged card, and the card must keep
 // its bytes and modification times; each command runs in 1 GiB of address
@@ -245,6 +246,7 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
             {qzcard, "frames", card, clip, "--json"},
             {qzcard, "verify", card, "--json"},
             {qzcard, "export", card, "-o", out, "--all-channels"},
+            {qzcard, "report", card, "-o", scratch.Path() + "/report"},
         };
         for (const auto& command : commands) {
             const qztest::BoundedResult run =
@@ -277,6 +279,7 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
         EXPECT_EQ(qztest::RunCommand("chmod -R u+rwx " + qztest::ShellQuote(card)).exitCode, 0);
         fs::remove_all(card);
         fs::remove_all(out);
+        fs::remove_all(scratch.Path() + "/report");
     }
     std::printf("damaged cards tried: %zu, intact clips exported: %d (seed %u)\n", damages.size(),
                 intactExports, seed);
