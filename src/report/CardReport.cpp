@@ -154,10 +154,10 @@ public:
 
     void Open(const std::string& card) {
         m_offered.clear();
-        std::shared_ptr<MIORADVolumeDataSourceProtocol> volume =
-            m_host->PathIsValidVolume(card) ? m_host->VolumeWithPath(card) : nullptr;
-        m_volume = volume;
-        for (const auto& clip : volume ? m_host->Clips(volume) : decltype(m_host->Clips(volume)){}) {
+        // A card the plug-in does not take offers no clip: each is then a problem.
+        m_volume = m_host->PathIsValidVolume(card) ? m_host->VolumeWithPath(card) : nullptr;
+        if (!m_volume) return;
+        for (const auto& clip : m_host->Clips(m_volume)) {
             const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
             if (name && !m_offered.count(*name)) m_offered[*name] = clip;
         }
@@ -353,17 +353,17 @@ ReportResult CardReport::Write(const ReportOptions& options) {
             clip["bytes"] = 0;
             clip["valueTexts"] = ordered_json::object();
             if (entry.clip) {
-                CFBCClip& c2 = *entry.clip;
-                const uint64_t folderBytes = ClipFolderBytes(c2);
+                CFBCClip& source = *entry.clip;
+                const uint64_t folderBytes = ClipFolderBytes(source);
                 bytes += folderBytes;
                 clip["endTimecode"] =
-                    TextOrNull(qzimport::TimecodeText(c2.ValueForTag(kClipValueEndTimecode)));
-                clip["creator"] = TextOrNull(ValueString(c2, kClipValueCreator));
-                clip["description"] = TextOrNull(ValueString(c2, kClipValueDescription));
-                clip["location"] = TextOrNull(LocationText(c2));
+                    TextOrNull(qzimport::TimecodeText(source.ValueForTag(kClipValueEndTimecode)));
+                clip["creator"] = TextOrNull(ValueString(source, kClipValueCreator));
+                clip["description"] = TextOrNull(ValueString(source, kClipValueDescription));
+                clip["location"] = TextOrNull(LocationText(source));
                 clip["bytes"] = folderBytes;
                 clip["sizeText"] = SizeText(folderBytes);
-                clip["valueTexts"] = qzimport::ClipValuesJson(c2)["valueTexts"];
+                clip["valueTexts"] = qzimport::ClipValuesJson(source)["valueTexts"];
             }
             ordered_json thumbnails = ordered_json::array();
             for (const Thumbnail& t : clipPictures.thumbnails) {
