@@ -233,6 +233,7 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
     }
     std::map<std::string, std::map<int, int>> outcomes;  // command -> exit code -> runs
     int intactExports = 0;
+    size_t tried = 0;
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.name + " (seed " + std::to_string(seed) + ")");
         const std::string card = scratch.Path() + "/card", out = scratch.Path() + "/out";
@@ -240,14 +241,17 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
         damage.apply(card);
         const qztest::FolderSnapshot before = qztest::TakeSnapshot(card);
         const std::string clip = damage.clip.size() == 6 ? damage.clip : "QZ0001";
-        const std::vector<std::vector<std::string>> commands = {
+        std::vector<std::vector<std::string>> commands = {
             {qzcard, "list", card, "--json"},
             {qzcard, "clip", card, clip, "--json"},
             {qzcard, "frames", card, clip, "--json"},
             {qzcard, "verify", card, "--json"},
             {qzcard, "export", card, "-o", out, "--all-channels"},
-            {qzcard, "report", card, "-o", scratch.Path() + "/report"},
         };
+        // Under the sanitizers, which make every run several times slower,
+        // report takes every fourth damage so that the campaign keeps its time.
+        if (!qztest::kSanitizedBuild || tried++ % 4 == 0)
+            commands.push_back({qzcard, "report", card, "-o", scratch.Path() + "/report"});
         for (const auto& command : commands) {
             const qztest::BoundedResult run =
                 qztest::RunBounded(command, kBound, scratch.Path() + "/output.txt", [&damage] {
