@@ -3,13 +3,15 @@
 
 Writes, once, into a cache folder a card holding one long clip (1920x1080
 59.94i 50 Mbps CBR, four channels, three member files) and a card of 999 short
-clips, then runs the commands below (among them `export --format mov` of the
-long clip against ffmpeg joining its member files into one MOV with
-`-f concat -map 0 -c copy`) in turn, each round in another order, with
+clips (listed, and reported with a thumbnail per clip), then runs the
+commands below (among them `export --format mov` of the long clip against
+ffmpeg joining its member files into one MOV with `-f concat -map 0 -c
+copy`) in turn, each round in another order, with
 the page cache warm, and prints the median wall time of each with its
 throughput, its ratio to its ffmpeg peer and to cat, its peak resident memory,
 and (from one extra run under strace) the bytes and read calls it spends on the
-member files against their size. The offload rows copy the long-clip card to
+member files against their size. verify --decode is set against ffmpeg
+decoding the member files' pictures (-map 0:v -f null -). The offload rows copy the long-clip card to
 one destination (copy, hash, read-back from the drive) against `cp -r`
 followed by `xxhsum` of the copy, and to two destinations against one; the
 hash formats' in-memory throughput comes from the HashBench benchmark.
@@ -264,7 +266,13 @@ def main():
                 files=members),
         Command("ffmpeg null", ffmpeg + ["-map", "0", "-c", "copy", "-f", "null", "-"], files=members),
         Command("verify", [qzcard, "verify", long_card, "QZ0001"], files=members),
+        Command("verify --decode", [qzcard, "verify", long_card, "QZ0001", "--decode"], peer="ffmpeg decode",
+                files=members),
+        Command("ffmpeg decode", ["sh", "-c", 'for f; do ffmpeg -nostdin -v error -i "$f" -map 0:v -f null - || exit; done',
+                                  "sh"] + members, files=members),
         Command("list 999", [qzcard, "list", many_card], files=many_members),
+        Command("report 999", [qzcard, "report", many_card, "-o", out + "/report"], outputs=out + "/report",
+                files=many_members),
         Command("offload 1", [qzcard, "offload", long_card, out + "/offload1"], peer="cp -r + xxhsum",
                 outputs=out + "/offload1", files=members),
         Command("cp -r + xxhsum", ["sh", "-c", 'cp -r "$1" "$2" && find "$2" -type f -exec xxhsum {} +', "sh",
@@ -299,7 +307,7 @@ def main():
                 command.reads = traced_reads(command, scratch)
 
     cat_time = by_name["cat"].median() if "cat" in by_name else None
-    print("long clip: %d frames in %d member files, %.1f MB; list: 999 clips; %d rounds, medians"
+    print("long clip: %d frames in %d member files, %.1f MB; list and report: 999 clips; %d rounds, medians"
           % (args.frames, len(members), size / 1e6, args.rounds))
     header = ("command", "median s", "cpu s", "MB/s", "x ffmpeg", "x cat", "peak RSS MiB", "read MB", "read ampl",
               "read calls", "re-read MB")
@@ -309,7 +317,7 @@ def main():
         peer = by_name[c.peer].median() / t if c.peer else None
         to_cat = cat_time / t if cat_time and c.name in ("export", "ffmpeg extract", "export mov", "ffmpeg mov") else None
         files_size = sum(os.path.getsize(p) for p in c.files)
-        row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu), "%.0f" % (size / 1e6 / t) if c.name != "list 999" else "-",
+        row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu), "%.0f" % (size / 1e6 / t) if not c.name.endswith(" 999") else "-",
                "%.2f" % peer if peer else "-", "%.2f" % to_cat if to_cat else "-",
                "%.1f" % (max(c.rss) / 1024)]
         if c.reads:
@@ -321,6 +329,11 @@ def main():
     widths = [max(len(str(x)) for x in col) for col in zip(header, *rows)]
     for row in [header] + rows:
         print("  ".join(str(x).rjust(w) if i else str(x).ljust(w) for i, (x, w) in enumerate(zip(row, widths))))
+    if "report 999" in by_name:
+        print("report of the 999-clip card, one thumbnail per clip: %.2f s (aim: at most 10)" % by_name["report 999"].median())
+    if "verify --decode" in by_name and "ffmpeg decode" in by_name:
+        print("verify --decode: %.2fx the speed of ffmpeg decoding the member files (aim: at least 1)"
+              % (by_name["ffmpeg decode"].median() / by_name["verify --decode"].median()))
     print("cpu s: median user + system time of the process (the machine may be shared: wall times wait for it);"
           " MB/s: the long clip's member files over the median wall time")
     print("x ffmpeg: the peer's time over this command's (above 1 is faster; offload 1: against cp -r + xxhsum);"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Whole-process import benchmark: qzcard export (es and mov), export --null,
-# verify and list against ffmpeg and cat, offload against cp -r + xxhsum, and
+# verify (and --decode against ffmpeg decoding), list and report of a
+# 999-clip card against ffmpeg and cat, offload against cp -r + xxhsum, and
 # the hash formats' throughput (see bench/compare.py). Builds qzcard, the
 # plug-in bundle and the bench card writer in build/dev first.
 #   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace] [--only NAME,...]

@@ -155,6 +155,44 @@ void CUOutputFile::Commit(bool replace) {
         Fail(kResultOutputFailure, "cannot sync the folder of " + m_FinalPath + ": " + Reason(), m_FinalPath);
 }
 
+void CUOutputFile::Finish() {
+    if (m_Committed || m_Finished) return;
+    if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
+    FlushBuffer();
+    const int descriptor = m_Descriptor;
+    m_Descriptor = -1;
+    if (::close(descriptor) != 0)
+        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+    std::vector<unsigned char>().swap(m_Buffer);  // many finished files may wait for their commit
+    m_Finished = true;
+}
+
+void CUOutputFile::CommitFinished(bool replace) {
+    if (m_Committed) return;
+    if (!m_Finished) Fail(kResultOutputFailure, m_PartialPath + " is not finished", m_FinalPath);
+    if (replace ? ::rename(m_PartialPath.c_str(), m_FinalPath.c_str()) != 0
+                : !RenameNoReplace(m_PartialPath, m_FinalPath)) {
+        const bool exists = errno == EEXIST;
+        const std::string reason = Reason();
+        ::unlink(m_PartialPath.c_str());
+        Fail(exists ? kResultOutputExists : kResultOutputFailure,
+             exists ? m_FinalPath + " exists"
+                    : "cannot rename " + m_PartialPath + " to " + m_FinalPath + ": " + reason,
+             m_FinalPath);
+    }
+    m_Committed = true;
+    CUInterruption::ReleaseFile(m_InterruptSlot);
+    m_InterruptSlot = -1;
+}
+
+bool CUOutputFile::SyncFileSystem(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    const bool synced = ::syncfs(descriptor) == 0;
+    ::close(descriptor);
+    return synced;
+}
+
 void CUOutputFile::Close() {
     if (m_Descriptor >= 0) ::close(m_Descriptor);
     m_Descriptor = -1;
@@ -165,7 +203,7 @@ void CUOutputFile::Discard() {
     if (m_Committed) return;
     const bool open = m_Descriptor >= 0;
     Close();
-    if (open || m_InterruptSlot >= 0) ::unlink(m_PartialPath.c_str());
+    if (open || m_Finished || m_InterruptSlot >= 0) ::unlink(m_PartialPath.c_str());
     CUInterruption::ReleaseFile(m_InterruptSlot);
     m_InterruptSlot = -1;
 }

@@ -43,6 +43,17 @@ public:
     // Closes and removes the partial; nothing once committed.
     void Discard();
 
+    // For many small files written together: Finish flushes and closes the
+    // partial without syncing it; once the caller has synced their file
+    // system (SyncFileSystem), CommitFinished renames it into place (the
+    // folder is the caller's to sync). A finished file that is dropped
+    // uncommitted is removed like any partial.
+    void Finish();
+    void CommitFinished(bool replace);
+    // Syncs the whole file system holding `path` (every file written to it,
+    // in one go); false when it cannot.
+    static bool SyncFileSystem(const std::string& path);
+
     const std::string& FinalPath() const { return m_FinalPath; }
     const std::string& PartialPath() const { return m_PartialPath; }
     bool Committed() const { return m_Committed; }
@@ -69,6 +80,7 @@ private:
     bool m_HasTime = false;
     timespec m_Time{};
     bool m_Committed = false;
+    bool m_Finished = false;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -37,12 +37,12 @@ CardVerifier::CardVerifier(PluginHost& host, CUSharedPtr<CFBCContent> content, c
         if (!m_offered.count(clip.name)) m_offered[clip.name] = clip.descriptor;
 }
 
-ClipVerification CardVerifier::Verify(const std::string& clipID) {
+ClipVerification CardVerifier::Verify(const std::string& clipID, PictureObserver* observer) {
     size_t index = 0;
     CUSharedPtr<CFBCClip> clip = FindClip(*m_content, m_folder, clipID, &index);
     const auto found = m_offered.find(clipID);
     ClipVerification result =
-        ClipVerifier::Verify(found == m_offered.end() ? nullptr : found->second.get(), *clip);
+        ClipVerifier::Verify(found == m_offered.end() ? nullptr : found->second.get(), *clip, observer);
     if (found == m_offered.end()) {
         const std::string reason = ClipStateReason(*m_content, index);
         result.problems.insert(result.problems.begin(),

@@ -40,8 +40,9 @@ public:
 
     // Clip `clipID` (its own ID) checked; one the plug-in does not offer
     // has the problem "offered" first, with the clip's state and why.
+    // `observer`, when given, sees every picture (ClipVerifier::Verify).
     // Throws ImportError (kNoSuchClip) for a clip the card lacks.
-    ClipVerification Verify(const std::string& clipID);
+    ClipVerification Verify(const std::string& clipID, PictureObserver* observer = nullptr);
 
 private:
     ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> m_content;

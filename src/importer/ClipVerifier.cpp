@@ -90,8 +90,8 @@ Track TrackOfType(const std::vector<Track>& tracks, FourCharCode type) {
 
 class Checker {
 public:
-    Checker(MIORADClipDataSourceProtocol* descriptor, CFBCClip& clip)
-        : m_descriptor(descriptor), m_clip(clip) {}
+    Checker(MIORADClipDataSourceProtocol* descriptor, CFBCClip& clip, PictureObserver* observer)
+        : m_descriptor(descriptor), m_clip(clip), m_observer(observer) {}
 
     ClipVerification Run() {
         m_movie = CUSharedPtr<FBCMovieSample>(new FBCMovieSample());
@@ -129,6 +129,11 @@ public:
             Clip("frames", "the video track has " + Counted(video->frameCount(), "frame") +
                                " where the member files hold " + std::to_string(m_frames));
         WalkDecodeOrder(*video);
+        if (m_observer)
+            for (VerifyProblem& found : m_observer->Finish()) {
+                if (found.frame >= 0) found.timecode = TimecodeOf(found.frame);
+                m_result.problems.push_back(std::move(found));
+            }
         WalkPresentationOrder(*video);
         CheckMemberEnds();
         CheckMemberTimecodes();
@@ -293,6 +298,7 @@ private:
                       " bytes where its picture element has " + std::to_string(m_elementSize[i]));
             return;
         }
+        if (m_observer) m_observer->Picture(i, bytes);
         const char header = PictureHeaderType(bytes);
         if (header == 0)
             Frame(i, "picture-type", "its picture element holds no picture header");
@@ -429,6 +435,7 @@ private:
 
     MIORADClipDataSourceProtocol* m_descriptor;  // null: a clip the plug-in leaves out
     CFBCClip& m_clip;
+    PictureObserver* m_observer;  // may be null
     CUSharedPtr<FBCMovieSample> m_movie;
     ClipVerification m_result;
     uint32_t m_frames = 0;
@@ -439,8 +446,9 @@ private:
 
 }  // namespace
 
-ClipVerification ClipVerifier::Verify(MIORADClipDataSourceProtocol* descriptor, CFBCClip& clip) {
-    return Checker(descriptor, clip).Run();
+ClipVerification ClipVerifier::Verify(MIORADClipDataSourceProtocol* descriptor, CFBCClip& clip,
+                                      PictureObserver* observer) {
+    return Checker(descriptor, clip, observer).Run();
 }
 
 }  // namespace qzimport

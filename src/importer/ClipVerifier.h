@@ -20,6 +20,19 @@ struct VerifyProblem {
     std::string detail;
 };
 
+// Sees each picture the video sample buffers deliver, for checks of the
+// picture bytes themselves (decoding). Called on the verifying thread.
+class PictureObserver {
+public:
+    virtual ~PictureObserver() = default;
+    // Frame `frame` (decode order) as its video buffer holds it; called in
+    // decode order, for every frame whose buffer has its picture element's size.
+    virtual void Picture(int64_t frame, const std::vector<uint8_t>& bytes) = 0;
+    // After the last picture: what the observer found, each with its frame
+    // (the verifier fills in the timecodes).
+    virtual std::vector<VerifyProblem> Finish() = 0;
+};
+
 struct ClipVerification {
     uint64_t frames = 0;
     std::vector<VerifyProblem> problems;
@@ -30,8 +43,11 @@ public:
     // `clip` is the reader's clip of the descriptor's ID; without a
     // descriptor (a clip the volume does not offer) only the member files
     // are checked.
+    // `observer`, when given, sees every picture the decode-order walk gets
+    // and its problems are added to the clip's.
     static ClipVerification Verify(ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol* descriptor,
-                                   ComVantoVantoQZ64RADPlug::CFBCClip& clip);
+                                   ComVantoVantoQZ64RADPlug::CFBCClip& clip,
+                                   PictureObserver* observer = nullptr);
 };
 
 }  // namespace qzimport

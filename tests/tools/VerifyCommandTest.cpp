@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -162,6 +163,63 @@ TEST(VerifyCommandTest, FoldersAndFilesTheIndexDoesNotListAreReported) {
     ASSERT_EQ(report["clips"].size(), 1u);
     EXPECT_EQ(report["clips"][0]["clipId"], "QZ0001");
     EXPECT_EQ(unlisted(report), std::vector<std::string>{at + "QZ0001/notes.txt"});
+}
+
+}  // namespace
+
+namespace {
+
+// Zeroes `count` bytes of clip frame `frame`'s picture element, `skip` bytes in.
+void ZeroPictureBytes(const std::string& card, const std::string& clip, size_t frame, size_t skip,
+                      size_t count) {
+    const nlohmann::json row = Frames(card, clip).at(frame);
+    const std::string file = qztest::MemberFiles(card, clip).at(0);
+    std::vector<uint8_t> bytes = qztest::ReadFile(file);
+    const size_t at = row["offset"].get<size_t>() + skip;
+    ASSERT_LE(at + count, bytes.size());
+    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+              bytes.begin() + static_cast<std::ptrdiff_t>(at + count), 0);
+    ASSERT_TRUE(qztest::WriteFile(file, bytes));
+}
+
+// --decode: clean cards of every rate stay clean (the zero stuffing of a
+// constant bit rate is no damage); a run of zeroed slice bytes in an I and
+// in a B picture, which every other check passes, is named with its clip,
+// frame and timecode, and ffmpeg's decoder agrees that the file is damaged.
+TEST(VerifyCommandTest, DecodeNamesEachPictureWhoseBytesWereZeroed) {
+    for (const char* family : {"59.94", "50", "24"}) {
+        qztest::ScratchFolder folder("verify-decode");
+        const std::string card = folder.Path() + "/card";
+        ASSERT_EQ(Qzcard({"sample-card", card, "--family", family, "--frames", "15"}).exitCode, 0);
+        const qztest::QzcardRun run = Qzcard({"verify", card, "--decode"});
+        EXPECT_EQ(run.exitCode, 0) << family << "\n" << run.out;
+    }
+    qztest::ScratchFolder folder("verify-decode");
+    const std::string card = folder.Path() + "/card";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "2", "--frames", "30"}).exitCode, 0);
+    ZeroPictureBytes(card, "QZ0001", 0, 400, 1000);  // the first I picture's slices
+    ZeroPictureBytes(card, "QZ0001", 4, 300, 600);   // a B picture
+    EXPECT_EQ(Qzcard({"verify", card}).exitCode, 0) << "without --decode the damage is not seen";
+    const qztest::QzcardRun run = Qzcard({"verify", card, "--decode", "--json"});
+    EXPECT_EQ(run.exitCode, 4) << run.out;
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    const nlohmann::json frames = Frames(card, "QZ0001");
+    std::vector<int> damaged;
+    for (const auto& p : report["clips"][0]["problems"]) {
+        EXPECT_EQ(p["check"], "decode");
+        EXPECT_EQ(p["timecode"], frames.at(p["frame"].get<size_t>())["timecode"]);
+        damaged.push_back(p["frame"]);
+    }
+    EXPECT_EQ(damaged, (std::vector<int>{0, 4})) << run.out;
+    EXPECT_TRUE(report["clips"][1]["problems"].empty());
+    EXPECT_EQ(report["clips"][0]["picturesDecoded"], 30);
+    if (qztest::ShouldRunPeerCheck("ffmpeg")) {
+        const qztest::CommandResult peer = qztest::RunCommand(
+            "ffmpeg -nostdin -v error -i " + qztest::ShellQuote(qztest::MemberFiles(card, "QZ0001").at(0)) +
+                " -map 0:v -f null -",
+            qztest::Capture::StdoutAndStderr);
+        EXPECT_FALSE(peer.output.empty()) << "ffmpeg finds the damaged clip clean";
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// qzcard verify CARD [CLIPID...] [--json]: walks every frame of every clip
-// through the plug-in bundle's cursors as a host does and reports each
-// problem with its clip, frame and timecode, and what the clips folder holds
-// that the index does not list; exits 0 only for a clean card.
+// qzcard verify CARD [CLIPID...] [--json] [--decode]: walks every frame of
+// every clip through the plug-in bundle's cursors as a host does and reports
+// each problem with its clip, frame and timecode, and what the clips folder
+// holds that the index does not list; with --decode also each picture the
+// decoder finds damaged. Exits 0 only for a clean card.
 #include "CommandRegistry.h"
 
 #include "CFBCContent.h"
@@ -9,6 +10,7 @@
 #include "CardVerifier.h"
 #include "ClipVerifier.h"
 #include "HostEventCycle.h"
+#include "PictureDecodeCheck.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 #include "UnlistedFiles.h"
@@ -31,6 +33,7 @@ struct VerifyArguments {
     std::string card;
     std::vector<std::string> clipIDs;
     bool json = false;
+    bool decode = false;
     std::string plugin;
     std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
 };
@@ -67,7 +70,9 @@ void RunVerify(const VerifyArguments& args) {
         {"qzcardVersion", qzimport::QzcardVersion()}, {"card", args.card}, {"clips", ordered_json::array()}};
     size_t problems = 0;
     for (const std::string& id : wanted) {
-        const qzimport::ClipVerification result = verifier.Verify(id);
+        std::unique_ptr<qzreport::PictureDecodeCheck> decoding;
+        if (args.decode) decoding = std::make_unique<qzreport::PictureDecodeCheck>();
+        const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
         problems += result.problems.size();
         ordered_json list = ordered_json::array();
         for (const qzimport::VerifyProblem& p : result.problems)
@@ -76,6 +81,7 @@ void RunVerify(const VerifyArguments& args) {
                             {"check", p.check},
                             {"detail", p.detail}});
         report["clips"].push_back({{"clipId", id}, {"frames", result.frames}, {"problems", list}});
+        if (decoding) report["clips"].back()["picturesDecoded"] = decoding->PicturesDecoded();
         if (args.json) continue;
         std::printf(
             "%s  %s  %s\n", id.c_str(), Count(result.frames, "frame", "frames").c_str(),
@@ -121,6 +127,8 @@ void InstallVerify(CLI::App& app) {
     command->add_option("CARD", args->card, "Card root folder")->required();
     command->add_option("CLIPID", args->clipIDs, "Clips to verify (default: every clip of the card)");
     command->add_flag("--json", args->json, "JSON output");
+    command->add_flag("--decode", args->decode,
+                      "Also decode every picture and report those the decoder finds damaged");
     command->add_option("--plugin", args->plugin,
                         "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")

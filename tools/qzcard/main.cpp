@@ -4,6 +4,7 @@
 #include "ImportError.h"
 #include "OffloadError.h"
 #include "QzcardVersion.h"
+#include "ReportError.h"
 
 #include <cstdio>
 #include <exception>
@@ -54,6 +55,9 @@ int main(int argc, char** argv) {
         return e.ExitCode();
     } catch (const qzoffload::OffloadError& e) {
         std::fprintf(stderr, "qzcard offload: %s\n", e.what());
+        return e.ExitCode();
+    } catch (const qzreport::ReportError& e) {
+        std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
         return e.ExitCode();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());

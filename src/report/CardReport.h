@@ -1,0 +1,47 @@
+#pragma once
+// `qzcard report`: the report of a shooting day's cards for people and
+// scripts. Gathers each card (its clips as `list` shows them, every clip
+// value's meaning, a thumbnail or several per clip), the recordings across
+// the cards as `spans` finds them, with --check each clip's `verify` result
+// (pictures decoded too) and with --copies each copy's ASC MHL history next
+// to the card it copies; writes DIR/thumbs/*.jpg, DIR/report.json and, last,
+// DIR/index.html. Write() is called by one thread (thumbnails are made on a
+// pool of its own).
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qzreport {
+
+struct ReportOptions {
+    std::vector<std::string> cards;
+    std::string output;               // the report's folder (made when missing)
+    unsigned thumbnails = 1;          // per clip, 0 to 10
+    std::string at = "10%";           // where the first is taken (ThumbnailPoint)
+    bool check = false;               // verify every clip and decode its pictures
+    std::vector<std::string> copies;  // offload destinations' card copies
+    std::string plugin;               // bundle for --check; empty: the build's
+    std::string hostVersion = "11.0";
+    unsigned threads = 2;                              // thumbnail workers
+    int thumbnailWidth = 480;                          // pixels
+    std::function<void(const std::string&)> progress;  // a line of progress; may be empty
+};
+
+struct ReportResult {
+    std::string page;  // DIR/index.html
+    std::string json;  // DIR/report.json
+    std::string thumbnailFolder;
+    size_t cards = 0, clips = 0, thumbnails = 0;
+    size_t problems = 0;      // found by --check
+    size_t failedCopies = 0;  // copies whose history is missing, refused or has failed files
+};
+
+class CardReport {
+public:
+    // Throws ReportError (kUsage for options, kSetup for the output or the
+    // plug-in) and ImportError (kNotACard for a folder that is not a card).
+    static ReportResult Write(const ReportOptions& options);
+};
+
+}  // namespace qzreport
