@@ -64,6 +64,12 @@ size_t CUDriveFileReader::Read(unsigned char* buffer, size_t size) {
     return done;
 }
 
+void CUDriveFileReader::ReadAhead(size_t size) {
+    if (!m_Direct && size > 0)
+        ::posix_fadvise(m_Descriptor, static_cast<off_t>(m_Offset), static_cast<off_t>(size),
+                        POSIX_FADV_WILLNEED);
+}
+
 CUFileStatus CUDriveFileReader::Status() const {
     std::string reason;
     const std::optional<CUFileStatus> status = CUFileStatus::OfOpenFile(m_Descriptor, &reason);
