@@ -29,7 +29,9 @@ public:
         void operator()(unsigned char* bytes) const { std::free(bytes); }
     };
     using Buffer = std::unique_ptr<unsigned char, BufferFree>;
-    // `size` bytes (rounded up to kAlignment) aligned for direct reads.
+    // `size` bytes (rounded up to kAlignment) aligned for direct reads and
+    // writes; a size of whole 2 MiB pages is backed by huge pages where the
+    // system has them.
     static Buffer AllocateBuffer(size_t size);
 
     CUDriveFileReader(std::string path, Source source);
