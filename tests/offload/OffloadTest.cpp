@@ -106,6 +106,27 @@ TEST(OffloadTest, ByteFlippedBeforeTheReadBackFailsThatFileOnThatDestinationOnly
     ExpectOnlyTrueClaims(s.card, report);
 }
 
+TEST(OffloadTest, ReadBackFailureStopsThatDestinationAndDropsTheFilesWrittenAhead) {
+    Scratch s;
+    const std::string first = "CONTENTS/CLIPS001/INDEX.MIF";
+    qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
+    // The drive loses the first partial between its sync and its read-back,
+    // while the writer is files ahead.
+    options.hooks.afterSync = [&first](size_t d, const std::string& partial, const std::string& path) {
+        if (d == 0 && path == first) fs::remove(partial);
+    };
+    const OffloadReport report = qzoffload::Offload::Run(options);
+    const qzoffload::DestinationReport& lost = report.destinations[0];
+    EXPECT_FALSE(lost.verified);
+    ASSERT_EQ(lost.failures.size(), 1u);
+    EXPECT_EQ(lost.failures[0].path, first);
+    // A stopped destination takes no more files, not even those written.
+    for (const auto& entry : fs::recursive_directory_iterator(lost.path + "/CONTENTS"))
+        EXPECT_FALSE(entry.is_regular_file()) << entry.path();
+    EXPECT_TRUE(report.destinations[1].verified);
+    ExpectOnlyTrueClaims(s.card, report);
+}
+
 TEST(OffloadTest, CardFileTruncatedWhileCopiedStopsEveryDestination) {
     Scratch s;
     qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
