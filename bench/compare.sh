@@ -1,10 +1,11 @@
 #!/bin/sh
 # Whole-process import benchmark: qzcard export (es and mov), export --null,
 # verify (and --decode against ffmpeg decoding), list and report of a
-# 999-clip card against ffmpeg and cat, offload against cp -r + xxhsum, and
-# the hash formats' throughput (see bench/compare.py). Builds qzcard, the
-# plug-in bundle and the bench card writer in build/dev first.
-#   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace] [--only NAME,...]
+# 999-clip card against ffmpeg and cat, offload against cp -r + sync + xxhsum
+# (and without the sync), two destinations on the disk and with the second
+# on tmpfs, and the hash formats' throughput (see bench/compare.py). Builds
+# qzcard, the plug-in bundle and the bench card writer in build/dev first.
+#   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace] [--only NAME,...] [--ram DIR]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZ_BENCH_BUILD:-$root/build/dev}

@@ -29,7 +29,9 @@ public:
         void operator()(unsigned char* bytes) const { std::free(bytes); }
     };
     using Buffer = std::unique_ptr<unsigned char, BufferFree>;
-    // `size` bytes (rounded up to kAlignment) aligned for direct reads.
+    // `size` bytes (rounded up to kAlignment) aligned for direct reads and
+    // writes; a size of whole 2 MiB pages is backed by huge pages where the
+    // system has them.
     static Buffer AllocateBuffer(size_t size);
 
     CUDriveFileReader(std::string path, Source source);
@@ -41,6 +43,10 @@ public:
     // the end of the file, 0 once there. With DirectIO() the buffer must come
     // from AllocateBuffer and `size` be a multiple of kAlignment.
     size_t Read(unsigned char* buffer, size_t size);
+    // Asks the kernel to start reading the next `size` bytes into the page
+    // cache now, so that they are there when asked for (cached reads only;
+    // a hint, nothing when it cannot).
+    void ReadAhead(size_t size);
     // Bytes read so far.
     uint64_t Offset() const { return m_Offset; }
     // Whether reads bypass the page cache.

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -20,8 +21,9 @@ namespace ComVantoVantoQZ64RADPlug {
 namespace {
 
 // Frames arrive a few hundred kilobytes at a time; the disk gets them in
-// large sequential writes.
+// large sequential writes (whole blocks, for direct writes).
 constexpr size_t kBufferBytes = 1u << 20;
+static_assert(kBufferBytes % CUOutputFile::kAlignment == 0);
 constexpr const char* kPartialSuffix = ".partial";
 
 std::atomic<unsigned long> g_partialCount{0};
@@ -43,8 +45,7 @@ std::string PartialPathOf(const std::string& finalPath) {
 
 bool WriteAll(int descriptor, const unsigned char* bytes, size_t size, int64_t offset) {
     while (size > 0) {
-        const ssize_t done =
-            offset < 0 ? ::write(descriptor, bytes, size) : ::pwrite(descriptor, bytes, size, offset);
+        const ssize_t done = ::pwrite(descriptor, bytes, size, offset);
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
             if (done == 0) errno = EIO;
@@ -52,7 +53,7 @@ bool WriteAll(int descriptor, const unsigned char* bytes, size_t size, int64_t o
         }
         bytes += done;
         size -= static_cast<size_t>(done);
-        if (offset >= 0) offset += done;
+        offset += done;
     }
     return true;
 }
@@ -70,37 +71,90 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-CUOutputFile::CUOutputFile(std::string finalPath)
+CUOutputFile::CUOutputFile(std::string finalPath, Caching caching)
     : m_FinalPath(std::move(finalPath)), m_PartialPath(PartialPathOf(m_FinalPath)) {
     m_Descriptor = ::open(m_PartialPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_Descriptor < 0)
         Fail(kResultOutputFailure, "cannot create " + m_PartialPath + ": " + Reason(), m_FinalPath);
     m_InterruptSlot = CUInterruption::RegisterFile(m_PartialPath);
-    m_Buffer.reserve(kBufferBytes);
+    // Asked of the open file rather than at open: a file system without
+    // direct I/O refuses the flag here (EINVAL) and the file stays buffered.
+    if (caching == Caching::kDirect) {
+        const int flags = ::fcntl(m_Descriptor, F_GETFL);
+        m_Direct = flags >= 0 && ::fcntl(m_Descriptor, F_SETFL, flags | O_DIRECT) == 0;
+    }
 }
 
 CUOutputFile::~CUOutputFile() {
     Discard();
 }
 
-void CUOutputFile::FlushBuffer() {
-    if (m_Buffer.empty()) return;
-    if (!WriteAll(m_Descriptor, m_Buffer.data(), m_Buffer.size(), -1))
+void CUOutputFile::WriteOut(const unsigned char* bytes, size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(m_Descriptor, bytes, size);
+        if (done < 0 && errno == EINTR) continue;
+        // A file system may take the flag yet refuse a direct write: the
+        // page cache takes it instead (nothing of it was written).
+        if (done < 0 && errno == EINVAL && m_Direct) {
+            StopDirect();
+            continue;
+        }
+        if (done <= 0) {
+            if (done == 0) errno = EIO;
+            Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        }
+        bytes += done;
+        size -= static_cast<size_t>(done);
+    }
+}
+
+void CUOutputFile::StopDirect() {
+    if (!m_Direct) return;
+    const int flags = ::fcntl(m_Descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(m_Descriptor, F_SETFL, flags & ~O_DIRECT) != 0)
         Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
-    m_Buffer.clear();
+    m_Direct = false;
+}
+
+void CUOutputFile::FlushBuffer() {
+    if (m_Fill == 0) return;
+    // Direct, the file offset stays a whole number of blocks: the buffer
+    // is written whole when full, and only the end of the file is not.
+    const size_t whole = m_Direct ? m_Fill / kAlignment * kAlignment : m_Fill;
+    WriteOut(m_Buffer.get(), whole);
+    if (whole < m_Fill) {
+        StopDirect();
+        WriteOut(m_Buffer.get() + whole, m_Fill - whole);
+    }
+    m_Fill = 0;
 }
 
 void CUOutputFile::Write(const void* bytes, size_t size) {
     if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
     const auto* data = static_cast<const unsigned char*>(bytes);
-    if (m_Buffer.size() + size > kBufferBytes) FlushBuffer();
-    if (size >= kBufferBytes) {
-        if (!WriteAll(m_Descriptor, data, size, -1))
-            Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
-    } else {
-        m_Buffer.insert(m_Buffer.end(), data, data + size);
+    // Large runs skip the buffer: direct, the whole blocks of aligned memory.
+    size_t through = 0;
+    if (m_Direct) {
+        if (m_Fill == 0 && reinterpret_cast<uintptr_t>(data) % kAlignment == 0)
+            through = size / kAlignment * kAlignment;
+    } else if (size >= kBufferBytes) {
+        FlushBuffer();
+        through = size;
     }
-    m_Size += size;
+    if (through > 0) WriteOut(data, through);
+    m_Size += through;
+    data += through;
+    size -= through;
+    while (size > 0) {
+        if (!m_Buffer) m_Buffer = CUDriveFileReader::AllocateBuffer(kBufferBytes);
+        if (m_Fill == kBufferBytes) FlushBuffer();
+        const size_t part = std::min(size, kBufferBytes - m_Fill);
+        std::memcpy(m_Buffer.get() + m_Fill, data, part);
+        m_Fill += part;
+        m_Size += part;
+        data += part;
+        size -= part;
+    }
 }
 
 void CUOutputFile::WriteAt(uint64_t offset, const void* bytes, size_t size) {
@@ -108,13 +162,19 @@ void CUOutputFile::WriteAt(uint64_t offset, const void* bytes, size_t size) {
     if (offset + size > m_Size)
         Fail(kResultOutputFailure, "write beyond the end of " + m_PartialPath, m_FinalPath);
     FlushBuffer();
+    StopDirect();  // an overwrite rarely fills whole aligned blocks
     if (!WriteAll(m_Descriptor, static_cast<const unsigned char*>(bytes), size, static_cast<int64_t>(offset)))
         Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
 }
 
-void CUOutputFile::Sync() {
+void CUOutputFile::Flush() {
     if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
     FlushBuffer();
+    m_Buffer.reset();
+}
+
+void CUOutputFile::Sync() {
+    Flush();
     if (::fsync(m_Descriptor) != 0)
         Fail(kResultOutputFailure, "cannot sync " + m_PartialPath + ": " + Reason(), m_FinalPath);
 }
@@ -163,7 +223,7 @@ void CUOutputFile::Finish() {
     m_Descriptor = -1;
     if (::close(descriptor) != 0)
         Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
-    std::vector<unsigned char>().swap(m_Buffer);  // many finished files may wait for their commit
+    m_Buffer.reset();  // many finished files may wait for their commit
     m_Finished = true;
 }
 
@@ -196,7 +256,8 @@ bool CUOutputFile::SyncFileSystem(const std::string& path) {
 void CUOutputFile::Close() {
     if (m_Descriptor >= 0) ::close(m_Descriptor);
     m_Descriptor = -1;
-    m_Buffer.clear();
+    m_Buffer.reset();
+    m_Fill = 0;
 }
 
 void CUOutputFile::Discard() {

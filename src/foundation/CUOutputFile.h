@@ -5,7 +5,9 @@
 // then syncs the folder. Dropping a file that was not committed removes its
 // partial; so does a second interrupting signal (CUInterruption). Failures
 // throw CUError naming the file and the system's reason. One object is used
-// by one thread at a time.
+// by one thread at a time (it may be handed from one thread to another).
+#include "CUDriveFileReader.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -19,8 +21,18 @@ constexpr uint32_t kResultOutputExists = 0x10021;   // the final name is taken a
 
 class CUOutputFile {
 public:
+    // kDirect: bytes whose memory address, size and file offset are whole
+    // multiples of kAlignment (buffers from CUDriveFileReader::AllocateBuffer)
+    // go from the caller's memory to the drive, skipping the page cache's
+    // copy; other bytes are gathered into whole blocks first, and the end of
+    // the file that fills no block goes through the page cache. Where the
+    // file system takes no direct I/O the file is written through the page
+    // cache. Either way Sync is what makes the bytes durable.
+    enum class Caching { kBuffered, kDirect };
+    static constexpr size_t kAlignment = CUDriveFileReader::kAlignment;
+
     // Creates the partial beside `finalPath` (its folder must exist).
-    explicit CUOutputFile(std::string finalPath);
+    explicit CUOutputFile(std::string finalPath, Caching caching = Caching::kBuffered);
     ~CUOutputFile();
     CUOutputFile(const CUOutputFile&) = delete;
     CUOutputFile& operator=(const CUOutputFile&) = delete;
@@ -32,6 +44,13 @@ public:
     void WriteAt(uint64_t offset, const void* bytes, size_t size);
     uint64_t Size() const { return m_Size; }
 
+    // Whether writes skip the page cache now (kDirect on a file system that
+    // takes it, until an overwrite or an unaligned end).
+    bool WritesDirect() const { return m_Direct; }
+
+    // Hands what is buffered to the file system (not synced) and frees the
+    // buffer: a file written whole and waiting for its sync holds no memory.
+    void Flush();
     // Flushes and syncs the partial to its device (it keeps its partial name).
     void Sync();
     // The modification time the final file gets at Commit.
@@ -69,14 +88,20 @@ public:
 
 private:
     void FlushBuffer();
+    // Appends `size` bytes at the end of what the descriptor holds.
+    void WriteOut(const unsigned char* bytes, size_t size);
+    // Later writes go through the page cache.
+    void StopDirect();
     void Close();
 
     std::string m_FinalPath;
     std::string m_PartialPath;
     int m_Descriptor = -1;
     int m_InterruptSlot = -1;
+    bool m_Direct = false;
     uint64_t m_Size = 0;
-    std::vector<unsigned char> m_Buffer;
+    CUDriveFileReader::Buffer m_Buffer;  // kBufferBytes, aligned; allocated when first needed
+    size_t m_Fill = 0;                   // bytes of m_Buffer waiting to be written
     bool m_HasTime = false;
     timespec m_Time{};
     bool m_Committed = false;

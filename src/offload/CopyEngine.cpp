@@ -96,6 +96,8 @@ CopyEngine::Result CopyEngine::Run(const std::vector<CopyJob>& jobs) {
                                             [] { return CUInterruption::Requested(); });
                 CUInterruption::ThrowIfRequested();
                 chunk->size = reader.Read(chunk->data, pool.ChunkBytes());
+                // A card on a slow reader: the next chunk comes in while this one is handed out.
+                if (reader.Offset() < job.size) reader.ReadAhead(pool.ChunkBytes());
                 if (chunk->size == 0) {
                     for (size_t u = 0; u < consumers.size(); ++u) pool.Release(chunk);
                     break;

@@ -2,8 +2,10 @@
 // Copies files of a card to several destinations reading each file once:
 // the reading thread reads it in large sequential reads into the chunks of
 // a fixed pool and hands the same chunks to one writer thread per
-// destination (DestinationWriter) and to one hashing thread that hashes the
-// card's bytes in every format. A read error on the card, or a card file
+// destination (DestinationWriter, which reads each file back on a thread
+// of its own while it writes the next) and to one hashing thread that
+// hashes the card's bytes in every format. The reading thread waits only
+// for chunks to come back, never for a read-back. A read error on the card, or a card file
 // that changes while it is read, stops the copy for every destination
 // (named with the file and the offset); an interruption (CUInterruption)
 // stops it too. Either way every writer removes the partial it was writing

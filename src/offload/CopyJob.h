@@ -45,13 +45,14 @@ struct DestinationRun {
 
 // Fault points for tests; each may be empty. Called on the thread named.
 struct CopyHooks {
-    // Writer thread of `destination`: the partial of `relativePath` is
+    // Read-back thread of `destination`: the partial of `relativePath` is
     // written and synced, not yet read back.
     std::function<void(size_t destination, const std::string& partialPath, const std::string& relativePath)>
         afterSync;
     // Reading thread: a chunk of `relativePath` ending at `offset` was read.
     std::function<void(const std::string& relativePath, uint64_t offset)> afterCardRead;
-    // Writer thread of `destination`: it finished its `filesDone`th file.
+    // Read-back thread of `destination`: it finished its `filesDone`th file
+    // (the writer is then at most DestinationWriter::kFilesAhead files on).
     std::function<void(size_t destination, size_t filesDone)> afterFile;
 };
 

@@ -6,6 +6,7 @@
 #include "CUOutputFile.h"
 
 #include <chrono>
+#include <thread>
 
 namespace qzoffload {
 
@@ -29,11 +30,20 @@ DestinationWriter::~DestinationWriter() = default;
 
 void DestinationWriter::Run() {
     const auto started = std::chrono::steady_clock::now();
+    std::thread readBack([this] { CheckWrittenFiles(); });
+    WriteFiles();
+    m_Written.Close();
+    readBack.join();
+    m_Run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+void DestinationWriter::WriteFiles() {
     for (;;) {
         const ChunkItem item = m_Queue.Pop();
         if (item.kind == ChunkItem::Kind::kStop) break;
         // A stopped destination only gives the chunks back.
         if (m_Failed.load()) {
+            m_Output.reset();
             m_Pool.Release(item.chunk);
             continue;
         }
@@ -41,7 +51,8 @@ void DestinationWriter::Run() {
         try {
             switch (item.kind) {
                 case ChunkItem::Kind::kBegin:
-                    m_Output = std::make_unique<CUOutputFile>(m_Run.root + "/" + job.relativePath);
+                    m_Output = std::make_unique<CUOutputFile>(m_Run.root + "/" + job.relativePath,
+                                                              CUOutputFile::Caching::kDirect);
                     break;
                 case ChunkItem::Kind::kData:
                     m_Output->Write(item.chunk->data, item.chunk->size);
@@ -49,7 +60,10 @@ void DestinationWriter::Run() {
                     m_Pool.Release(item.chunk);
                     break;
                 case ChunkItem::Kind::kEnd:
-                    FinishFile(item.job);
+                    m_Output->Flush();
+                    m_Output->SetModificationTime(job.modified);
+                    // Refused once the destination has stopped: the partial goes.
+                    m_Written.Push({item.job, std::move(m_Output)});
                     break;
                 case ChunkItem::Kind::kStop:
                     break;
@@ -57,54 +71,66 @@ void DestinationWriter::Run() {
         } catch (const CUError& e) {
             if (item.kind == ChunkItem::Kind::kData) m_Pool.Release(item.chunk);
             Fail(item.job, e.Failure().What());
+            m_Output.reset();
         }
     }
     // Stopped in the middle of a file: its partial goes.
     m_Output.reset();
-    m_Run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 }
 
-void DestinationWriter::FinishFile(size_t index) {
-    const CopyJob& job = m_Jobs[index];
-    CopyOutcome& outcome = m_Run.outcomes[index];
-    m_Output->SetModificationTime(job.modified);
-    m_Output->Sync();
-    if (m_Hooks.afterSync) m_Hooks.afterSync(m_Index, m_Output->PartialPath(), job.relativePath);
+void DestinationWriter::CheckWrittenFiles() {
+    CUDriveFileReader::Buffer buffer;  // allocated at the first read-back
+    while (std::optional<WrittenFile> file = m_Written.Pop()) {
+        // Once stopped or interrupted, files not yet checked are not done.
+        if (!m_Failed.load() && !CUInterruption::Requested()) {
+            try {
+                FinishFile(*file, buffer);
+            } catch (const CUError& e) {
+                Fail(file->job, e.Failure().What());
+            }
+        }
+        file->output.reset();  // not committed: the partial goes
+        m_Written.Done();
+    }
+}
+
+void DestinationWriter::FinishFile(WrittenFile& file, CUDriveFileReader::Buffer& buffer) {
+    const CopyJob& job = m_Jobs[file.job];
+    CopyOutcome& outcome = m_Run.outcomes[file.job];
+    CUOutputFile& output = *file.output;
+    output.Sync();
+    if (m_Hooks.afterSync) m_Hooks.afterSync(m_Index, output.PartialPath(), job.relativePath);
     if (m_Verify) {
         uint64_t bytes = 0;
-        const std::optional<FileHashes> copy = ReadBack(m_Output->PartialPath(), bytes);
-        if (!copy) {  // interrupted: the partial goes, the file is not done
-            m_Output.reset();
-            return;
-        }
+        const std::optional<FileHashes> copy = ReadBack(output.PartialPath(), bytes, buffer);
+        if (!copy) return;  // interrupted: the partial goes, the file is not done
         outcome.copyHashes = *copy;
         if (bytes != job.size)
             outcome.reason = "read back " + std::to_string(bytes) + " bytes of " + std::to_string(job.size);
     }
-    const std::optional<FileHashes> card = m_CardHashes[index].get();
-    if (!card) {  // the card file was abandoned
-        m_Output.reset();
-        return;
-    }
+    const std::optional<FileHashes> card = m_CardHashes[file.job].get();
+    if (!card) return;  // the card file was abandoned
     outcome.cardHashes = *card;
     if (m_Verify && outcome.reason.empty() && outcome.copyHashes != outcome.cardHashes)
         outcome.reason = "read back from the drive, the copy hashes " + DescribeHashes(outcome.copyHashes) +
                          " but the card " + DescribeHashes(outcome.cardHashes);
     if (!outcome.reason.empty()) {
         // Nothing that looks finished may hold bytes that are not the card's.
-        m_Output->Discard();
+        output.Discard();
         outcome.state = CopyOutcome::State::kFailed;
     } else {
-        m_Output->Commit(true);
+        output.Commit(true);
         outcome.state = m_Verify ? CopyOutcome::State::kVerified : CopyOutcome::State::kCopied;
     }
-    m_Output.reset();
     ++m_FilesDone;
+    // Before the file's place in the queue is freed: the writer is then
+    // at most kFilesAhead files further on.
     if (m_Hooks.afterFile) m_Hooks.afterFile(m_Index, m_FilesDone);
 }
 
-std::optional<FileHashes> DestinationWriter::ReadBack(const std::string& path, uint64_t& bytes) {
-    static thread_local CUDriveFileReader::Buffer buffer = CUDriveFileReader::AllocateBuffer(kReadBackBytes);
+std::optional<FileHashes> DestinationWriter::ReadBack(const std::string& path, uint64_t& bytes,
+                                                      CUDriveFileReader::Buffer& buffer) {
+    if (!buffer) buffer = CUDriveFileReader::AllocateBuffer(kReadBackBytes);
     CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
     HashSet hashes(m_Formats);
     while (const size_t got = reader.Read(buffer.get(), kReadBackBytes)) {
@@ -116,10 +142,16 @@ std::optional<FileHashes> DestinationWriter::ReadBack(const std::string& path, u
 }
 
 void DestinationWriter::Fail(size_t job, const std::string& reason) {
-    m_Output.reset();
-    m_Run.failure = reason;
-    m_Run.failedFile = m_Jobs[job].relativePath;
-    m_Failed.store(true);
+    {
+        std::lock_guard<std::mutex> lock(m_FailureMutex);
+        if (!m_Failed.load()) {
+            m_Run.failure = reason;
+            m_Run.failedFile = m_Jobs[job].relativePath;
+        }
+        m_Failed.store(true);
+    }
+    // A writer waiting for room gives up; the files handed over are dropped.
+    m_Written.Close();
 }
 
 }  // namespace qzoffload

@@ -2,6 +2,7 @@
 // each, nothing the histories call original or verified differs from the
 // card, no partial file is left, and the other destination goes on.
 #include "CUFileStatus.h"
+#include "DestinationWriter.h"
 #include "FolderSnapshot.h"
 #include "HashListXml.h"
 #include "OffloadError.h"
@@ -105,6 +106,27 @@ TEST(OffloadTest, ByteFlippedBeforeTheReadBackFailsThatFileOnThatDestinationOnly
     ExpectOnlyTrueClaims(s.card, report);
 }
 
+TEST(OffloadTest, ReadBackFailureStopsThatDestinationAndDropsTheFilesWrittenAhead) {
+    Scratch s;
+    const std::string first = "CONTENTS/CLIPS001/INDEX.MIF";
+    qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
+    // The drive loses the first partial between its sync and its read-back,
+    // while the writer is files ahead.
+    options.hooks.afterSync = [&first](size_t d, const std::string& partial, const std::string& path) {
+        if (d == 0 && path == first) fs::remove(partial);
+    };
+    const OffloadReport report = qzoffload::Offload::Run(options);
+    const qzoffload::DestinationReport& lost = report.destinations[0];
+    EXPECT_FALSE(lost.verified);
+    ASSERT_EQ(lost.failures.size(), 1u);
+    EXPECT_EQ(lost.failures[0].path, first);
+    // A stopped destination takes no more files, not even those written.
+    for (const auto& entry : fs::recursive_directory_iterator(lost.path + "/CONTENTS"))
+        EXPECT_FALSE(entry.is_regular_file()) << entry.path();
+    EXPECT_TRUE(report.destinations[1].verified);
+    ExpectOnlyTrueClaims(s.card, report);
+}
+
 TEST(OffloadTest, CardFileTruncatedWhileCopiedStopsEveryDestination) {
     Scratch s;
     qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
@@ -177,7 +199,10 @@ TEST(OffloadTest, NoSpaceOnOneOfTwoDestinationsStopsOnlyThatOne) {
 TEST(OffloadTest, DestinationMadeUnwritableMidwayStopsOnlyThatOne) {
     QZ_REQUIRE_TOOL("chattr");
     Scratch s;
-    const std::string locked = s.one + "/CARD/CONTENTS";
+    // A folder the writer has not reached when the first file is done (it
+    // runs a few files ahead of the read-back), so no partial is caught in it.
+    static_assert(qzoffload::DestinationWriter::kFilesAhead <= 5, "the writer could be in QZ0003");
+    const std::string locked = s.one + "/CARD/CONTENTS/CLIPS001/QZ0003";
     // Root ignores permissions but not the immutable attribute.
     const std::string lock = ::geteuid() == 0 ? "chattr -R +i " : "chmod -R a-w ";
     const std::string unlock = ::geteuid() == 0 ? "chattr -R -i " : "chmod -R u+w ";
@@ -187,7 +212,7 @@ TEST(OffloadTest, DestinationMadeUnwritableMidwayStopsOnlyThatOne) {
     } unlocked{unlock + qztest::ShellQuote(locked)};
     qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
     options.hooks.afterFile = [&](size_t d, size_t done) {
-        if (d == 0 && done == 2) qztest::RunCommand(lock + qztest::ShellQuote(locked));
+        if (d == 0 && done == 1) qztest::RunCommand(lock + qztest::ShellQuote(locked));
     };
     const OffloadReport report = qzoffload::Offload::Run(options);
     EXPECT_FALSE(report.destinations[0].verified);
