@@ -232,6 +232,7 @@ CUSharedPtr<MXFStream> FBCMovieStream::mxfAtFrameIndex(uint32_t frame, uint32_t*
         return frame >= info.startFrame && frame - info.startFrame < info.frameCount;
     };
     if (!m_lastAccess || !holds(*m_lastAccess)) {
+        _MxfStreamInfo* previous = m_lastAccess;
         m_lastAccess = nullptr;
         for (_MxfStreamInfo& info : m_streamInfos) {
             if (holds(info)) {
@@ -240,6 +241,11 @@ CUSharedPtr<MXFStream> FBCMovieStream::mxfAtFrameIndex(uint32_t frame, uint32_t*
             }
         }
         if (!m_lastAccess) return CUSharedPtr<MXFStream>();
+        // Moving on to a later file, as an import does: the file left
+        // behind gives its block cache back, so the next file reuses that
+        // memory instead of taking a fresh cache of the pool.
+        if (previous && previous->stream && previous->startFrame < m_lastAccess->startFrame)
+            previous->stream->ReleaseBlockCache();
     }
     _MxfStreamInfo& info = *m_lastAccess;
     const uint32_t edit = frame - info.startFrame;

@@ -112,6 +112,13 @@ void CacheFileStream::EraseCache() {
     m_Cache = nullptr;
 }
 
+void CacheFileStream::ReleaseCache() {
+    CUAutoLock guard(m_Lock.get());  // lock order: stream, manager, cache
+    if (FBCMemoryCacheManager* manager = FBCMemoryCacheManager::ExistingInstance())
+        manager->removeCache(this);
+    m_Cache = nullptr;
+}
+
 void CacheFileStream::SetUseCache(FBCMemoryCache* cache) {
     CUAutoLock guard(m_Lock.get());
     m_Cache = cache;

@@ -38,6 +38,8 @@ public:
     uint64_t Seek(int64_t offset, CUStream_Seek_Origin origin) override;
 
     void EraseCache() override;
+    // Returns the cache it holds to the manager's pool, emptied.
+    void ReleaseCache();
     void SetUseCache(FBCMemoryCache* cache) override;
 
     // Tells the platform the file will be read front to back (import), so

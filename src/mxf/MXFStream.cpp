@@ -605,6 +605,10 @@ void MXFStream::AdviseSequentialReading() {
     if (CacheFileStream* file = CUDynamicCast<CacheFileStream>(m_FileStream).get()) file->AdviseSequential();
 }
 
+void MXFStream::ReleaseBlockCache() {
+    if (CacheFileStream* file = CUDynamicCast<CacheFileStream>(m_FileStream).get()) file->ReleaseCache();
+}
+
 CUSharedPtr<StreamFileSequenceInfo> MXFStream::GetStreamFileSequenceInfoAtOffset(uint64_t offset) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     CUSharedPtr<StreamFileSequenceInfo> info(new (std::nothrow) StreamFileSequenceInfo());

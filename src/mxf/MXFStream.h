@@ -77,6 +77,9 @@ public:
     // The file will be read front to back from here on (an import): asks
     // the platform to read ahead. Nothing over a stream that is no file.
     void AdviseSequentialReading();
+    // Gives the file's block cache back to the pool (a reader that has
+    // moved on to the next file of a clip); a later read takes one again.
+    void ReleaseBlockCache();
 
     // Reads the values of elements first .. first + count - 1 of the edit
     // unit in one read when they follow one another in the file (only keys,
