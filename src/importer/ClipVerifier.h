@@ -31,6 +31,8 @@ public:
     // After the last picture: what the observer found, each with its frame
     // (the verifier fills in the timecodes).
     virtual std::vector<VerifyProblem> Finish() = 0;
+    // The pictures it has checked so far.
+    virtual uint64_t PicturesChecked() const = 0;
 };
 
 struct ClipVerification {

@@ -180,7 +180,7 @@ public:
         for (const qzimport::VerifyProblem& p : result.problems) list.push_back(ProblemJson(p));
         return {{"clean", result.problems.empty()},
                 {"frames", result.frames},
-                {"picturesDecoded", decoding.PicturesDecoded()},
+                {"picturesDecoded", decoding.PicturesChecked()},
                 {"problemCount", result.problems.size()},
                 {"problems", list}};
     }

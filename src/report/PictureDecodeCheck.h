@@ -35,7 +35,7 @@ public:
     std::vector<qzimport::VerifyProblem> Finish() override;
 
     // After Finish.
-    uint64_t PicturesDecoded() const { return m_decoded; }
+    uint64_t PicturesChecked() const override { return m_decoded; }
 
 private:
     void Decode();  // the decoding thread

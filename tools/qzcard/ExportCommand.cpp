@@ -14,7 +14,7 @@
 #include "HostEventCycle.h"
 #include "HostProcess.h"
 #include "ImportError.h"
-#include "OutputFormatNamed.h"
+#include "MediaCommands.h"
 #include "PluginHost.h"
 
 #include <CLI/CLI.hpp>
@@ -50,7 +50,7 @@ struct ExportArguments {
 
 std::unique_ptr<qzimport::OutputFormat> FormatNamed(const std::string& name) {
     if (name == "es") return std::make_unique<qzimport::EsOutputFormat>();
-    return qzrewrap::OutputFormatNamed(name);  // mov, mxf
+    return qzcard::MediaOutputFormat(name);  // mov, mxf
 }
 
 // Prints each output set as it is done.
@@ -95,7 +95,8 @@ void RunExport(const ExportArguments& args) {
     if (args.output.empty() && !args.discard) throw CLI::RequiredError("--output");
     if (args.join && (!args.in.empty() || !args.out.empty()))
         throw CLI::ValidationError("--join", "--in and --out apply to single clips, not joined recordings");
-    const std::unique_ptr<qzimport::OutputFormat> format = FormatNamed(args.format);
+    // An import that writes nothing needs no format of its own.
+    const std::unique_ptr<qzimport::OutputFormat> format = FormatNamed(args.discard ? "es" : args.format);
     if (!format) throw CLI::ValidationError("--format", "gives es, mov or mxf, not " + args.format);
     CUInterruption::Install();
 

@@ -6,8 +6,10 @@
 #include "CommandRegistry.h"
 
 #include "CardReport.h"
+#include "ImportError.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
+#include "ReportError.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -90,7 +92,13 @@ void InstallReport(CLI::App& app) {
     command->add_option("--plugin", o.plugin, "Plug-in bundle folder for --check (default: the build's)");
     command->add_option("--host-version", o.hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
-    command->callback([args] { RunReport(*args); });
+    command->callback([args] {
+        try {
+            RunReport(*args);
+        } catch (const qzreport::ReportError& e) {  // the kinds are numbered as the exit codes
+            throw qzimport::ImportError(e.what(), static_cast<qzimport::ImportFailure>(e.ExitCode()));
+        }
+    });
 }
 
 const bool kRegistered = qzcard::RegisterCommand(&InstallReport);

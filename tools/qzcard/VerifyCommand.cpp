@@ -10,7 +10,7 @@
 #include "CardVerifier.h"
 #include "ClipVerifier.h"
 #include "HostEventCycle.h"
-#include "PictureDecodeCheck.h"
+#include "MediaCommands.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 #include "UnlistedFiles.h"
@@ -70,8 +70,8 @@ void RunVerify(const VerifyArguments& args) {
         {"qzcardVersion", qzimport::QzcardVersion()}, {"card", args.card}, {"clips", ordered_json::array()}};
     size_t problems = 0;
     for (const std::string& id : wanted) {
-        std::unique_ptr<qzreport::PictureDecodeCheck> decoding;
-        if (args.decode) decoding = std::make_unique<qzreport::PictureDecodeCheck>();
+        std::unique_ptr<qzimport::PictureObserver> decoding;
+        if (args.decode) decoding = qzcard::MediaPictureCheck();
         const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
         problems += result.problems.size();
         ordered_json list = ordered_json::array();
@@ -81,7 +81,7 @@ void RunVerify(const VerifyArguments& args) {
                             {"check", p.check},
                             {"detail", p.detail}});
         report["clips"].push_back({{"clipId", id}, {"frames", result.frames}, {"problems", list}});
-        if (decoding) report["clips"].back()["picturesDecoded"] = decoding->PicturesDecoded();
+        if (decoding) report["clips"].back()["picturesDecoded"] = decoding->PicturesChecked();
         if (args.json) continue;
         std::printf(
             "%s  %s  %s\n", id.c_str(), Count(result.frames, "frame", "frames").c_str(),

@@ -1,13 +1,14 @@
 // qzcard: command-line host for QZ camera cards.
 #include "CommandRegistry.h"
+#include "MediaCommands.h"
 
 #include "ImportError.h"
 #include "OffloadError.h"
 #include "QzcardVersion.h"
-#include "ReportError.h"
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace qzcard {
@@ -31,6 +32,7 @@ constexpr int kExitUsage = 64;
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> failed = qzcard::RunInMediaExecutable(argc, argv)) return *failed;
     CLI::App app{"qzcard: reads QZ camera recording cards"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("qzcard ") + qzimport::QzcardVersion());
@@ -55,9 +57,6 @@ int main(int argc, char** argv) {
         return e.ExitCode();
     } catch (const qzoffload::OffloadError& e) {
         std::fprintf(stderr, "qzcard offload: %s\n", e.what());
-        return e.ExitCode();
-    } catch (const qzreport::ReportError& e) {
-        std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
         return e.ExitCode();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
