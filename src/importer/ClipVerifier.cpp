@@ -128,6 +128,7 @@ public:
         if (video->frameCount() != static_cast<int32_t>(m_frames))
             Clip("frames", "the video track has " + Counted(video->frameCount(), "frame") +
                                " where the member files hold " + std::to_string(m_frames));
+        StartAudio(TrackOfType(tracks, kMIORADMediaType_Audio));
         WalkDecodeOrder(*video);
         if (m_observer)
             for (VerifyProblem& found : m_observer->Finish()) {
@@ -196,7 +197,7 @@ private:
                 unreadable = info;
                 continue;
             }
-            const MXFEssenceRange range = mxf->RangeEssenceData(local, static_cast<uint32_t>(picture));
+            const MXFEssenceRange range = mxf->PeekEssenceRange(local, static_cast<uint32_t>(picture));
             std::error_code error;
             const uintmax_t fileSize = std::filesystem::file_size(info->path->Utf8(), error);
             if (range.second == 0)
@@ -245,6 +246,7 @@ private:
                 ++unreachable;
                 if (m_elementSize[i] > 0)
                     Frame(i, "decode-order", "the plug-in's cursor cannot reach it in decode order");
+                CheckAudioOfFrame(i);
                 continue;
             }
             cursor = here;
@@ -266,6 +268,7 @@ private:
             else
                 presentedBy[slot] = i;
             CheckPicture(i, *here);
+            CheckAudioOfFrame(i);
         }
         // A frame the cursor cannot reach leaves its slot empty; it is named above.
         for (int64_t slot = 0; unreachable == 0 && slot < static_cast<int64_t>(m_frames); ++slot)
@@ -383,54 +386,63 @@ private:
     // pattern of the rate (48 kHz).
     void CheckSoundElements() {
         const uint32_t tracks = m_movie->trackCountFromType(kMxfTrackSound);
-        std::vector<unsigned char> element(kMaxSoundElementBytes);
         for (int64_t i = 0; tracks > 0 && i < static_cast<int64_t>(m_frames); ++i) {
             if (m_elementSize[i] == 0) continue;  // named with its picture
             const int64_t expected = SamplesOfFrame(i, m_timescale, m_frameDuration, 48000);
-            for (uint32_t t = 0; t < tracks; ++t) {
+            uint32_t local = 0;
+            CUSharedPtr<MXFStream> mxf = m_movie->mxfAtFrameIndex(static_cast<uint32_t>(i), &local);
+            for (uint32_t t = 0; mxf && t < tracks; ++t) {
                 const uint32_t bytes = m_movie->AudioQuantizationbitsAtIndex(t) / 8;
-                const uint32_t got = m_movie->ReadSampleData(static_cast<uint32_t>(i), kMxfTrackSound, t,
-                                                             element.data(), kMaxSoundElementBytes);
+                // The element's length from its key alone: the pictures are
+                // read once, by the plug-in, and the sound beside them.
+                const int32_t element = m_movie->trackIndexFromType(kMxfTrackSound, t);
+                const uint64_t got =
+                    element < 0 ? 0 : mxf->PeekEssenceRange(local, static_cast<uint32_t>(element)).second;
                 if (static_cast<int64_t>(got) != expected * bytes)
                     Frame(i, "audio",
-                          "sound track " + std::to_string(t + 1) + " holds " + Counted(got, "byte") +
-                              " where " + Counted(expected, "sample") + " take " +
-                              std::to_string(expected * bytes));
+                          "sound track " + std::to_string(t + 1) + " holds " +
+                              Counted(static_cast<int64_t>(got), "byte") + " where " + Counted(expected, "sample") +
+                              " take " + std::to_string(expected * bytes));
             }
         }
     }
 
-    // Each frame's run of samples from the plug-in's audio cursor.
-    void CheckAudio(const Track& audio) {
-        if (m_movie->trackCountFromType(kMxfTrackSound) < 2) return;  // no stereo audio to offer
-        if (!audio) {
-            Clip("audio", "the plug-in gives no audio track");
+    // Each frame's run of samples from the plug-in's audio cursor, asked for
+    // during the decode-order walk right after the frame's picture (whose
+    // last block the plug-in still holds: the sound lies just after it);
+    // what it finds is reported here, after the member files' own sound.
+    void StartAudio(const Track& audio) {
+        m_audio = m_movie->trackCountFromType(kMxfTrackSound) >= 2 ? audio : nullptr;
+        m_audioRate = m_audio ? m_audio->timescale() : 0;
+        m_audioStart = 0;
+    }
+    void CheckAudioOfFrame(int64_t i) {
+        if (!m_audio) return;
+        const int64_t first = m_audioStart;
+        const int64_t expected = SamplesOfFrame(i, m_timescale, m_frameDuration, m_audioRate);
+        m_audioStart += expected;
+        if (m_elementSize[i] == 0) return;  // named with its picture
+        HostEventCycle cycle;
+        Cursor cursor = m_audio->cursorAtPresentationTimeStamp(
+            CMTimeMake(first, static_cast<CMTimeScale>(m_audioRate)), nullptr, nullptr);
+        SampleHolder sample = cursor ? SampleHolder::Adopt(cursor->createSampleBuffer(nullptr)) : SampleHolder();
+        if (!sample) {
+            m_audioProblems.push_back(
+                {i, TimecodeOf(i), "audio", "the plug-in gives no audio buffer at sample " + std::to_string(first)});
             return;
         }
-        const int64_t rate = audio->timescale();
-        int64_t first = 0;
-        for (int64_t i = 0; i < static_cast<int64_t>(m_frames);
-             first += SamplesOfFrame(i, m_timescale, m_frameDuration, rate), ++i) {
-            if (m_elementSize[i] == 0) continue;  // named with its picture
-            HostEventCycle cycle;
-            const int64_t expected = SamplesOfFrame(i, m_timescale, m_frameDuration, rate);
-            Cursor cursor = audio->cursorAtPresentationTimeStamp(
-                CMTimeMake(first, static_cast<CMTimeScale>(rate)), nullptr, nullptr);
-            SampleHolder sample =
-                cursor ? SampleHolder::Adopt(cursor->createSampleBuffer(nullptr)) : SampleHolder();
-            if (!sample) {
-                Frame(i, "audio", "the plug-in gives no audio buffer at sample " + std::to_string(first));
-                continue;
-            }
-            const CMItemCount count = CMSampleBufferGetNumSamples(sample.Get());
-            const CMTime pts = CMSampleBufferGetPresentationTimeStamp(sample.Get());
-            if (count != expected ||
-                CMTimeCompare(pts, CMTimeMake(first, static_cast<CMTimeScale>(rate))) != 0)
-                Frame(i, "audio",
-                      "the audio buffer carries " + Counted(count, "sample") + " from sample " +
-                          std::to_string(pts.value) + " where the rate gives " + std::to_string(expected) +
-                          " from sample " + std::to_string(first));
-        }
+        const CMItemCount count = CMSampleBufferGetNumSamples(sample.Get());
+        const CMTime pts = CMSampleBufferGetPresentationTimeStamp(sample.Get());
+        if (count != expected || CMTimeCompare(pts, CMTimeMake(first, static_cast<CMTimeScale>(m_audioRate))) != 0)
+            m_audioProblems.push_back({i, TimecodeOf(i), "audio",
+                                       "the audio buffer carries " + Counted(count, "sample") + " from sample " +
+                                           std::to_string(pts.value) + " where the rate gives " +
+                                           std::to_string(expected) + " from sample " + std::to_string(first)});
+    }
+    void CheckAudio(const Track& audio) {
+        if (m_movie->trackCountFromType(kMxfTrackSound) < 2) return;  // no stereo audio to offer
+        if (!audio) Clip("audio", "the plug-in gives no audio track");
+        for (VerifyProblem& problem : m_audioProblems) m_result.problems.push_back(std::move(problem));
     }
 
     MIORADClipDataSourceProtocol* m_descriptor;  // null: a clip the plug-in leaves out
@@ -442,6 +454,10 @@ private:
     int64_t m_timescale = 0;
     int64_t m_frameDuration = 0;
     std::vector<uint64_t> m_elementSize;  // 0 where the picture element is missing or broken
+    Track m_audio;                        // the plug-in's audio track, while the decode walk asks it
+    int64_t m_audioRate = 0;
+    int64_t m_audioStart = 0;  // the first audio sample of the frame the walk is at
+    std::vector<VerifyProblem> m_audioProblems;
 };
 
 }  // namespace

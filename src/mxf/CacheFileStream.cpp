@@ -112,6 +112,12 @@ void CacheFileStream::EraseCache() {
     m_Cache = nullptr;
 }
 
+uint64_t CacheFileStream::ReadUncached(unsigned char* buffer, uint64_t count, uint64_t offset) {
+    CUAutoLock guard(m_Lock.get());
+    if (m_ForkRef < 0 || offset >= m_Length) return 0;
+    return ReadDirect(offset, buffer, std::min(count, m_Length - offset));
+}
+
 void CacheFileStream::ReleaseCache() {
     CUAutoLock guard(m_Lock.get());  // lock order: stream, manager, cache
     if (FBCMemoryCacheManager* manager = FBCMemoryCacheManager::ExistingInstance())

@@ -553,6 +553,25 @@ MXFEssenceRange MXFStream::RangeEssenceData(int64_t editUnit, uint32_t element) 
     return MXFEssenceRange(m_Packet->ValueOffset(), m_Packet->Length());
 }
 
+MXFEssenceRange MXFStream::PeekEssenceRange(int64_t editUnit, uint32_t element) {
+    const MXFEssenceRange none(kNoEssenceOffset, 0);
+    CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    if (editUnit < 0 || editUnit >= m_Duration) return none;
+    uint64_t at = 0;
+    if (GetEssenceOffset(editUnit, element, at) != 0) return none;
+    CacheFileStream* file = CUDynamicCast<CacheFileStream>(m_FileStream).get();
+    if (!file) return RangeEssenceData(editUnit, element);
+    // A 16-byte key and a BER length of at most 9 bytes.
+    unsigned char head[25];
+    const uint64_t got = file->ReadUncached(head, sizeof head, at);
+    uint32_t length = 0;
+    uint64_t valueStart = 0;
+    if (!ParseMetaData::DecodeKeyAndLength(head, got, length, valueStart) ||
+        ULKey(head).GetKeyKind() != kMxfKeyEssenceElement || length > file->Length() - (at + valueStart))
+        return none;
+    return MXFEssenceRange(at + valueStart, length);
+}
+
 uint32_t MXFStream::ReadEssenceData(int64_t editUnit, uint32_t element, unsigned char* buffer,
                                     uint32_t size) {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));

@@ -69,6 +69,10 @@ public:
     // (0 = first edit unit of the file); (0x7FFFFFFFFFFFFFFF, 0) when it
     // cannot be located or is not an essence element.
     MXFEssenceRange RangeEssenceData(int64_t editUnit, uint32_t element);
+    // The same from the element's key and length alone, read from the file
+    // without the block cache: a checker that needs only where elements lie
+    // reads a few bytes each instead of a block.
+    MXFEssenceRange PeekEssenceRange(int64_t editUnit, uint32_t element);
     // Copies the element's value into buffer (a system metadata pack is
     // followed by its package metadata set when both fit); the byte count,
     // 0 on any failure or when the buffer is too small.

@@ -362,14 +362,22 @@ bool ParseMetaData::ParseKeyAndLength(KLVPacket* packet) {
     unsigned char head[16 + 9];
     const uint64_t have = std::min<uint64_t>(sizeof head, RestLength());
     uint32_t length = 0;
-    uint64_t lengthSize = 0;
-    if (have <= 16 || !Peek(head, have) || !DecodeBER(head + 16, have - 16, length, lengthSize)) return false;
+    uint64_t valueStart = 0;
+    if (!Peek(head, have) || !DecodeKeyAndLength(head, have, length, valueStart)) return false;
     // A value running past the end of the stream is a failure: callers reuse
     // one scratch packet and must not act on the previous packet's values.
-    const uint64_t valueOffset = start + 16 + lengthSize;
+    const uint64_t valueOffset = start + valueStart;
     if (length > StreamLength() - valueOffset) return false;
     m_Offset = valueOffset;
     packet->SetPacket(ULKey(head), start, length, valueOffset);
+    return true;
+}
+
+bool ParseMetaData::DecodeKeyAndLength(const unsigned char* head, uint64_t available, uint32_t& length,
+                                       uint64_t& valueStart) {
+    uint64_t lengthSize = 0;
+    if (available <= 16 || !DecodeBER(head + 16, available - 16, length, lengthSize)) return false;
+    valueStart = 16 + lengthSize;
     return true;
 }
 

@@ -99,6 +99,11 @@ public:
     // length and value offset and the cursor stands on the first value byte.
     bool ParseKeyAndLength(KLVPacket* packet);
     bool ParseKeyAndLength(const CUSharedPtr<KLVPacket>& packet);
+    // The BER length after the 16-byte key in the `available` bytes at
+    // `head`, and where the value starts counted from the key; false when
+    // they do not decode. The value's end is the caller's to check.
+    static bool DecodeKeyAndLength(const unsigned char* head, uint64_t available, uint32_t& length,
+                                   uint64_t& valueStart);
     // Imports the value at the current offset (packet->Import(stream,
     // offset)); on success the cursor moves to the end of the value.
     bool ParsePacketValue(KLVPacket* packet);

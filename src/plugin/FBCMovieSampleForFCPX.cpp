@@ -465,7 +465,9 @@ bool FBCMovieSampleForFCPX::editInfoAtIndex(int64_t frame, uint32_t element, int
     uint32_t local = 0;
     CUSharedPtr<MXFStream> stream = mxfAtFrameIndex(static_cast<uint32_t>(frame), &local);
     if (!stream) return false;
-    const MXFEssenceRange range = stream->RangeEssenceData(local, element);
+    // Its key and length alone: a cursor moving over pictures it does not
+    // read costs a few bytes each, not a cache block.
+    const MXFEssenceRange range = stream->PeekEssenceRange(local, element);
     if (range.first == MXFStream::kNoEssenceOffset) return false;
     if (range.second > uint64_t{std::numeric_limits<int32_t>::max()}) return false;
     CUSharedPtr<CUStream> file = stream->GetFileStream();

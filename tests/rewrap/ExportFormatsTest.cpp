@@ -78,7 +78,8 @@ void ExpectOutput(const std::string& out, const cw::ClipDescription& clip, const
     EXPECT_EQ(v["start_time"], "0.000000");
     // Every picture presented once, from time 0: no edit cuts one off.
     std::vector<long> pts;
-    for (const json& p : Probe(path, "packet=pts", "-select_streams v:0")["packets"]) pts.push_back(p["pts"]);
+    const json packets = Probe(path, "packet=pts", "-select_streams v:0")["packets"];
+    for (const json& p : packets) pts.push_back(p["pts"]);
     std::sort(pts.begin(), pts.end());
     for (size_t k = 0; k < pts.size(); ++k)
         EXPECT_EQ(pts[k], long(k) * (pts.at(1) - pts[0])) << "picture " << k;
