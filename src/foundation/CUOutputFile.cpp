@@ -25,6 +25,10 @@ namespace {
 constexpr size_t kBufferBytes = 1u << 20;
 static_assert(kBufferBytes % CUOutputFile::kAlignment == 0);
 constexpr const char* kPartialSuffix = ".partial";
+// Written through the page cache, each run of this many bytes is handed to
+// the drive at once: the sync at the end then waits for the last run, not
+// for the whole file.
+constexpr uint64_t kWritebackBytes = 8u << 20;
 
 std::atomic<unsigned long> g_partialCount{0};
 
@@ -105,6 +109,13 @@ void CUOutputFile::WriteOut(const unsigned char* bytes, size_t size) {
         }
         bytes += done;
         size -= static_cast<size_t>(done);
+        m_Appended += static_cast<uint64_t>(done);
+    }
+    // Only a start: a failure here shows again, and is reported, at the sync.
+    if (!m_Direct && m_Appended - m_WrittenBack >= kWritebackBytes) {
+        (void)::sync_file_range(m_Descriptor, static_cast<off_t>(m_WrittenBack),
+                                static_cast<off_t>(m_Appended - m_WrittenBack), SYNC_FILE_RANGE_WRITE);
+        m_WrittenBack = m_Appended;
     }
 }
 

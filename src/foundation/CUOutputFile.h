@@ -100,6 +100,8 @@ private:
     int m_InterruptSlot = -1;
     bool m_Direct = false;
     uint64_t m_Size = 0;
+    uint64_t m_Appended = 0;     // bytes handed to the descriptor by WriteOut
+    uint64_t m_WrittenBack = 0;  // of those, the ones whose writeback was started
     CUDriveFileReader::Buffer m_Buffer;  // kBufferBytes, aligned; allocated when first needed
     size_t m_Fill = 0;                   // bytes of m_Buffer waiting to be written
     bool m_HasTime = false;
