@@ -718,28 +718,29 @@ uint32_t CFBCClip::ReadClipInfoFromMXF() {
     if (format) kind = format->UInt32Value();
 
     if (first) {
-        // The relay read may parse the file itself; the source package UID
-        // is read from a reader of its own so neither depends on the other.
-        try {
-            CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
-            if (stream) m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
-        } catch (const CUError& e) {
-            NoteFailure(e.Failure());
+        // One reader serves both reads: the relay read may parse the file,
+        // and a stream parses only once.
+        CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
+        if (stream) {
+            try {
+                m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
+            } catch (const CUError& e) {
+                NoteFailure(e.Failure());
+            }
+            m_FirstMxfUMID = SourcePackageUIDOf(stream);
         }
-        m_FirstMxfUMID = SourcePackageUIDOf(first->streamNumber);
     }
     if (last && first && last->streamNumber == first->streamNumber) {
         m_LastMxfUMID = CopyOf(m_FirstMxfUMID);
     } else if (last) {
-        m_LastMxfUMID = SourcePackageUIDOf(last->streamNumber);
+        CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(last->streamNumber);
+        if (stream) m_LastMxfUMID = SourcePackageUIDOf(stream);
     }
     return 0;
 }
 
-CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(uint32_t number) {
+CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(const CUSharedPtr<MXFStream>& stream) {
     try {
-        CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(number);
-        if (!stream) return CUSharedPtr<UMID>();
         if (stream->Parse() != 0) {
             NoteFailure(stream->LastFailure());
             return CUSharedPtr<UMID>();

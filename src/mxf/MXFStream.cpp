@@ -127,6 +127,18 @@ uint32_t MXFStream::Fail(uint32_t code, std::string what) {
 
 uint32_t MXFStream::Parse() {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    // The file is read once: callers that share one stream (the relay
+    // package UID read and the clip's header values) ask in turn.
+    if (!m_Parsed) {
+        m_ParseResult = ParseFile();
+        m_ParseFailure = m_LastFailure;
+        m_Parsed = true;
+    }
+    m_LastFailure = m_ParseFailure;
+    return m_ParseResult;
+}
+
+uint32_t MXFStream::ParseFile() {
     m_EssenceBodySID = kCameraBodySID;
     m_LastFailure = CUFailure();
     // A file without a readable random index pack is read by walking its
