@@ -718,16 +718,17 @@ uint32_t CFBCClip::ReadClipInfoFromMXF() {
     if (format) kind = format->UInt32Value();
 
     if (first) {
-        // One reader serves both reads: the relay read may parse the file,
-        // and a stream parses only once.
+        // One reader serves both reads (a stream parses only once). Parsed
+        // first, it holds the header partition in memory, where the relay
+        // read's element lies in camera files.
         CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
         if (stream) {
+            m_FirstMxfUMID = SourcePackageUIDOf(stream);
             try {
                 m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
             } catch (const CUError& e) {
                 NoteFailure(e.Failure());
             }
-            m_FirstMxfUMID = SourcePackageUIDOf(stream);
         }
     }
     if (last && first && last->streamNumber == first->streamNumber) {

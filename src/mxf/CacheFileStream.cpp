@@ -184,6 +184,15 @@ uint64_t CacheFileStream::Read(unsigned char* buffer, uint64_t size, int64_t off
     return done;
 }
 
+uint64_t CacheFileStream::ReadUncached(unsigned char* buffer, uint64_t size, uint64_t offset) {
+    if (!buffer) throw CUError(CUFailure(kCUErrNullArgument, "read into an absent buffer"));
+    CUAutoLock guard(m_Lock.get());
+    if (m_ForkRef < 0 || offset >= m_Length) return 0;
+    const uint64_t done = ReadDirect(offset, buffer, std::min(size, m_Length - offset));
+    m_Position = offset + done;
+    return done;
+}
+
 uint64_t CacheFileStream::ReadFromCache(FBCMemoryCache* cache, uint64_t offset, unsigned char* dst,
                                         uint64_t count) {
     if (offset >= m_Length) return 0;

@@ -141,6 +141,13 @@ private:
     // with each pack's offset and BodySID, last partition first.
     template <class Found>
     uint32_t WalkBackFromFooter(Found found);
+    // Keeps bytes [start, end) of the file in memory for the reader (see
+    // FileRegionStream); bytes already held are kept when the new stretch
+    // contains them. Nothing changes when the stretch cannot be held.
+    void HoldFileRegion(uint64_t start, uint64_t end);
+    // Holds the KLV packet at `at`: its key and length, then the whole packet
+    // when it is no longer than a cache block.
+    void HoldPacketAt(uint64_t at);
     // Records why an operation failed and returns `code`.
     uint32_t Fail(uint32_t code, std::string what, uint64_t offset);
     uint32_t Fail(uint32_t code, std::string what);
