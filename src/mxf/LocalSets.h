@@ -12,7 +12,7 @@
 #include "ParseMetaData.h"
 
 #include <cstdint>
-#include <map>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -68,6 +68,7 @@ public:
 
 protected:
     struct Item {
+        uint32_t tag;
         uint32_t offset;
         uint32_t length;
     };
@@ -77,7 +78,7 @@ protected:
 
     CUSharedPtr<CUMemoryStream> m_ValueCopy;
     CUSharedPtr<ParseMetaData> m_Reader;
-    std::map<uint32_t, Item> m_Items;
+    std::vector<Item> m_Items;  // ordered by tag, each tag once
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug
