@@ -39,16 +39,14 @@ CUSharedPtr<FileRegionStream> FileRegionStream::Create(const CUSharedPtr<CUStrea
     if (start > static_cast<uint64_t>(INT64_MAX)) return nullptr;
     CUSharedPtr<FileRegionStream> region(new (std::nothrow) FileRegionStream(file, start));
     if (!region) return nullptr;
-    try {
-        region->m_Held.resize(end - start);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-    unsigned char* held = region->m_Held.data();
+    region->m_Held.reset(new (std::nothrow) unsigned char[end - start]);
+    if (!region->m_Held) return nullptr;
+    region->m_HeldLength = end - start;
+    unsigned char* held = region->m_Held.get();
     if (previous && previous->m_File.get() == file.get() && start <= previous->HeldStart() &&
         previous->HeldEnd() <= end) {
         const uint64_t before = previous->HeldStart() - start;
-        std::memcpy(held + before, previous->HeldBytes(), previous->m_Held.size());
+        std::memcpy(held + before, previous->HeldBytes(), previous->m_HeldLength);
         const uint64_t after = previous->HeldEnd() - start;
         if (!ReadFile(*file, start, before, held) ||
             !ReadFile(*file, previous->HeldEnd(), end - previous->HeldEnd(), held + after))
@@ -67,8 +65,8 @@ uint64_t FileRegionStream::Read(unsigned char* buffer, uint64_t size, int64_t of
                                 CUStream_Seek_Origin origin) {
     if (buffer && origin == kCUStreamSeekBegin && offset >= 0) {
         const uint64_t at = static_cast<uint64_t>(offset);
-        if (at >= m_Start && size <= m_Held.size() && at - m_Start <= m_Held.size() - size) {
-            if (size > 0) std::memcpy(buffer, m_Held.data() + (at - m_Start), size);
+        if (Holds(at, size)) {
+            if (size > 0) std::memcpy(buffer, m_Held.get() + (at - m_Start), size);
             return size;
         }
     }

@@ -11,7 +11,7 @@
 #include "CUStream.h"
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -37,15 +37,20 @@ public:
     const CUSharedPtr<CUStream>& File() const { return m_File; }
     // File offsets of the first held byte and of the byte after the last.
     uint64_t HeldStart() const { return m_Start; }
-    uint64_t HeldEnd() const { return m_Start + m_Held.size(); }
-    const unsigned char* HeldBytes() const { return m_Held.data(); }
+    uint64_t HeldEnd() const { return m_Start + m_HeldLength; }
+    const unsigned char* HeldBytes() const { return m_Held.get(); }
+    // Whether bytes [offset, offset + count) of the file are all held.
+    bool Holds(uint64_t offset, uint64_t count) const {
+        return offset >= m_Start && count <= m_HeldLength && offset - m_Start <= m_HeldLength - count;
+    }
 
 private:
     FileRegionStream(const CUSharedPtr<CUStream>& file, uint64_t start);
 
     CUSharedPtr<CUStream> m_File;
     uint64_t m_Start = 0;
-    std::vector<unsigned char> m_Held;
+    std::unique_ptr<unsigned char[]> m_Held;
+    uint64_t m_HeldLength = 0;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -4,11 +4,14 @@
 #include "CUMemoryStream.h"
 #include "CUStream.h"
 #include "CUStringMac.h"
+#include "FileRegionStream.h"
 #include "MxfTypes.h"
 #include "ParseMetaData.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -64,26 +67,44 @@ uint32_t LocalSets::Import(const CUSharedPtr<CUStream>& stream, uint64_t offset)
     if (!stream) return kMxfErrInvalidArgument;
     m_Reader->ResetStream();
     m_ValueCopy = nullptr;
+    m_ValueOwner = nullptr;
     m_Items.clear();
     // A set without any item is malformed (and there is nothing to copy).
     if (m_Length == 0) return kMxfErrFormat;
-    // The copy checks the range against what the source holds before it
-    // allocates anything.
     if (offset > static_cast<uint64_t>(INT64_MAX)) return kMxfErrAuxiliaryObject;
-    CUSharedPtr<CUMemoryStream> copy =
-        CUMemoryStream::CreateMemoryStreamPtr(stream, _CURange{offset, m_Length});
-    if (!copy) return kMxfErrAuxiliaryObject;
+    CUSharedPtr<CUMemoryStream> copy;
+    const auto* region = dynamic_cast<const FileRegionStream*>(stream.get());
+    if (region && region->Holds(offset, m_Length)) {
+        // A held stretch of the file never changes: its bytes serve as the
+        // copy, kept alive with the set, instead of being copied again.
+        auto* bytes = const_cast<unsigned char*>(region->HeldBytes() + (offset - region->HeldStart()));
+        copy =
+            CUSharedPtr<CUMemoryStream>(new (std::nothrow) CUMemoryStream(bytes, m_Length, /*noCopy=*/true));
+        m_ValueOwner = stream;
+    } else {
+        // The copy checks the range against what the source holds before it
+        // allocates anything.
+        copy = CUMemoryStream::CreateMemoryStreamPtr(stream, _CURange{offset, m_Length});
+    }
+    if (!copy) {
+        m_ValueOwner = nullptr;
+        return kMxfErrAuxiliaryObject;
+    }
     m_ValueCopy = copy;
-    m_Reader->SetStream(CUSharedPtr<CUStream>(copy));
+    m_Reader->SetStream(CUSharedPtr<CUStream>(std::move(copy)));
     const uint32_t result = ParseItems();
     if (result != 0) {
         m_ValueCopy = nullptr;
+        m_ValueOwner = nullptr;
         m_Reader->ResetStream();
     }
     return result;
 }
 
 namespace {
+
+// Items a structural set usually holds at most.
+constexpr uint64_t kItemsReserved = 32;
 
 // Big-endian unsigned integer of `size` bytes at `at`; false when they do
 // not all lie before `end`.
@@ -142,9 +163,12 @@ uint32_t LocalSets::ParseItems() {
         return kMxfErrFormat;
     const uint64_t end = m_Length;
     const unsigned char* bytes = m_ValueCopy->GetPtr();
-    if (end == 0 || !bytes || end > m_ValueCopy->Length()) return kMxfErrFormat;
+    if (end == 0 || !bytes || end > m_Reader->StreamLength()) return kMxfErrFormat;
     // The item table is read straight from the copy (it holds exactly the
-    // value), each read checked against its end.
+    // value), each read checked against its end. Room for the items of a
+    // usual set (2-byte tags and lengths) at once, never more than the value
+    // could hold.
+    m_Items.reserve(static_cast<size_t>(std::min<uint64_t>(end / 4, kItemsReserved)));
     uint64_t at = 0;
     while (at < end) {
         uint32_t tag = 0;
@@ -218,6 +242,14 @@ bool LocalSets::ItemForTag(uint32_t tag, uint32_t& offset, uint32_t& length) con
     if (!item) return false;
     offset = item->offset;
     length = item->length;
+    return true;
+}
+
+bool LocalSets::CopyItem(uint32_t tag, unsigned char* into, uint32_t size) const {
+    const Item* item = FindItem(tag);
+    const unsigned char* bytes = m_ValueCopy ? m_ValueCopy->GetPtr() : nullptr;
+    if (!item || item->length != size || !bytes || !into) return false;
+    std::memcpy(into, bytes + item->offset, size);
     return true;
 }
 
