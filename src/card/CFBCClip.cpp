@@ -754,10 +754,13 @@ CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(const CUSharedPtr<MXFStream>& str
 }
 
 void CFBCClip::CheckOwnInformationFile() {
-    // The import opens the clip's own .CIF file, not the index's copy.
-    if (!m_CIFPath || !CUFile::Exists(m_CIFPath)) return;
-    const std::string path = m_CIFPath->Utf8();
+    // The import opens the clip's own .CIF file, not the index's copy. A
+    // missing file is no failure here; whether it exists is asked only when
+    // it does not open.
+    if (!m_CIFPath) return;
     CUSharedPtr<CIFStream> own = CIFStream::Create(m_CIFPath);
+    if (!own && !CUFile::Exists(m_CIFPath)) return;
+    const std::string path = m_CIFPath->Utf8();
     if (!own) {
         const uint64_t size = FileSize(m_CIFPath);
         NoteFailure(CUFailure(kResultReadFailure,
@@ -809,10 +812,13 @@ CUFailure CFBCClip::LastFailure() const {
 
 CUSharedPtr<MXFStream> CFBCClip::MXFStreamAtStreamNumber(uint32_t number) const {
     CUSharedPtr<CUStringMac> path = MXFPathFromNumber(number);
-    if (!path || !CUFile::Exists(path)) return CUSharedPtr<MXFStream>();
+    if (!path) return CUSharedPtr<MXFStream>();
     try {
         return CUSharedPtr<MXFStream>(new MXFStream(path));
     } catch (const CUError& e) {
+        // Asked only when the open failed: a missing file is no failure of
+        // the read (ExistsPlayableFiles tells of it).
+        if (!CUFile::Exists(path)) return CUSharedPtr<MXFStream>();
         CUAutoLock lock(&m_Lock);
         NoteFailure(e.Failure());
         return CUSharedPtr<MXFStream>();
