@@ -389,6 +389,8 @@ bool CUStringMac::operator==(const CUStringMac& other) const {
 
 bool CUStringMac::operator<(const CUStringMac& other) const {
     if (!m_Text || !other.m_Text) return false;
+    // The same text is never less than itself (the collation ranks it equal).
+    if (*m_Text == *other.m_Text) return false;
     const int r = Collator().Compare(*m_Text, *other.m_Text);
     if (r != 0) return r < 0;
     // Texts the collation ranks equal (canonically equivalent forms,

@@ -35,6 +35,8 @@ public:
     uint64_t Read(unsigned char* buffer, uint64_t size, int64_t offset, CUStream_Seek_Origin origin) override;
 
     const CUSharedPtr<CUStream>& File() const { return m_File; }
+    // The file's length when the stretch was read; it never changes.
+    uint64_t FileLength() const { return m_Length; }
     // File offsets of the first held byte and of the byte after the last.
     uint64_t HeldStart() const { return m_Start; }
     uint64_t HeldEnd() const { return m_Start + m_HeldLength; }

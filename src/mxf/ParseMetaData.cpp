@@ -62,20 +62,21 @@ void ParseMetaData::TakeStream(const CUSharedPtr<CUStream>& stream) {
     m_BytesOnly = false;
     m_FixedLength = false;
     m_Length = 0;
+    // Both keep the length they were made with.
     if (const auto* memory = dynamic_cast<const CUMemoryStream*>(stream.get()); memory && memory->GetPtr()) {
         m_Bytes = memory->GetPtr();
-        m_BytesLength = m_Stream->Length();
+        m_BytesLength = memory->Size();
         m_BytesOnly = true;
+        m_Length = memory->Size();
     } else if (const auto* region = dynamic_cast<const FileRegionStream*>(stream.get())) {
         m_Bytes = region->HeldBytes();
         m_BytesStart = region->HeldStart();
         m_BytesLength = region->HeldEnd() - region->HeldStart();
+        m_Length = region->FileLength();
     } else {
         return;
     }
-    // Both keep the length they were made with.
     m_FixedLength = true;
-    m_Length = m_Stream->Length();
 }
 
 void ParseMetaData::SetStream(const CUSharedPtr<CUStream>& stream) {
