@@ -718,28 +718,30 @@ uint32_t CFBCClip::ReadClipInfoFromMXF() {
     if (format) kind = format->UInt32Value();
 
     if (first) {
-        // The relay read may parse the file itself; the source package UID
-        // is read from a reader of its own so neither depends on the other.
-        try {
-            CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
-            if (stream) m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
-        } catch (const CUError& e) {
-            NoteFailure(e.Failure());
+        // One reader serves both reads (a stream parses only once). Parsed
+        // first, it holds the header partition in memory, where the relay
+        // read's element lies in camera files.
+        CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(first->streamNumber);
+        if (stream) {
+            m_FirstMxfUMID = SourcePackageUIDOf(stream);
+            try {
+                m_RelayPackageUID = CopyOf(FBC_Utl_GetRelayPackageUID(stream, kind));
+            } catch (const CUError& e) {
+                NoteFailure(e.Failure());
+            }
         }
-        m_FirstMxfUMID = SourcePackageUIDOf(first->streamNumber);
     }
     if (last && first && last->streamNumber == first->streamNumber) {
         m_LastMxfUMID = CopyOf(m_FirstMxfUMID);
     } else if (last) {
-        m_LastMxfUMID = SourcePackageUIDOf(last->streamNumber);
+        CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(last->streamNumber);
+        if (stream) m_LastMxfUMID = SourcePackageUIDOf(stream);
     }
     return 0;
 }
 
-CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(uint32_t number) {
+CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(const CUSharedPtr<MXFStream>& stream) {
     try {
-        CUSharedPtr<MXFStream> stream = MXFStreamAtStreamNumber(number);
-        if (!stream) return CUSharedPtr<UMID>();
         if (stream->Parse() != 0) {
             NoteFailure(stream->LastFailure());
             return CUSharedPtr<UMID>();
@@ -752,10 +754,13 @@ CUSharedPtr<UMID> CFBCClip::SourcePackageUIDOf(uint32_t number) {
 }
 
 void CFBCClip::CheckOwnInformationFile() {
-    // The import opens the clip's own .CIF file, not the index's copy.
-    if (!m_CIFPath || !CUFile::Exists(m_CIFPath)) return;
-    const std::string path = m_CIFPath->Utf8();
+    // The import opens the clip's own .CIF file, not the index's copy. A
+    // missing file is no failure here; whether it exists is asked only when
+    // it does not open.
+    if (!m_CIFPath) return;
     CUSharedPtr<CIFStream> own = CIFStream::Create(m_CIFPath);
+    if (!own && !CUFile::Exists(m_CIFPath)) return;
+    const std::string path = m_CIFPath->Utf8();
     if (!own) {
         const uint64_t size = FileSize(m_CIFPath);
         NoteFailure(CUFailure(kResultReadFailure,
@@ -807,10 +812,13 @@ CUFailure CFBCClip::LastFailure() const {
 
 CUSharedPtr<MXFStream> CFBCClip::MXFStreamAtStreamNumber(uint32_t number) const {
     CUSharedPtr<CUStringMac> path = MXFPathFromNumber(number);
-    if (!path || !CUFile::Exists(path)) return CUSharedPtr<MXFStream>();
+    if (!path) return CUSharedPtr<MXFStream>();
     try {
         return CUSharedPtr<MXFStream>(new MXFStream(path));
     } catch (const CUError& e) {
+        // Asked only when the open failed: a missing file is no failure of
+        // the read (ExistsPlayableFiles tells of it).
+        if (!CUFile::Exists(path)) return CUSharedPtr<MXFStream>();
         CUAutoLock lock(&m_Lock);
         NoteFailure(e.Failure());
         return CUSharedPtr<MXFStream>();

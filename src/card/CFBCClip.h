@@ -205,9 +205,9 @@ private:
     bool m_MXFRead = false;
     // Written by the const opener too, always under m_Lock.
     mutable CUFailure m_LastFailure;
-    // The source package UID of member file `number`; null when it does not
-    // open or parse (the reason is noted).
-    CUSharedPtr<UMID> SourcePackageUIDOf(uint32_t number);
+    // The source package UID of an opened member file; null when it does not
+    // parse (the reason is noted).
+    CUSharedPtr<UMID> SourcePackageUIDOf(const CUSharedPtr<MXFStream>& stream);
     // Keeps the first failure of a read (under m_Lock).
     void NoteFailure(const CUFailure& failure) const;
     // The import's own reads, done cheaply (see CheckFiles); notes failures.

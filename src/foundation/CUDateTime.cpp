@@ -59,10 +59,27 @@ std::unique_ptr<icu::Calendar> CreateCalendar(bool local) {
     return cal;
 }
 
+// This thread's calendar in the system zone (local) or GMT, made at its
+// first use: making a calendar costs far more than using one. The local one
+// takes the system zone afresh each time, as a new calendar would. Callers
+// set every field they read (clear and set, or setTime). Null on failure.
+icu::Calendar* ThreadCalendar(bool local) {
+    thread_local std::unique_ptr<icu::Calendar> calendars[2];
+    std::unique_ptr<icu::Calendar>& cal = calendars[local ? 1 : 0];
+    if (!cal) {
+        cal = CreateCalendar(local);
+    } else if (local) {
+        icu::TimeZone* zone = CreateZone(true);
+        if (!zone) return nullptr;
+        cal->adoptTimeZone(zone);
+    }
+    return cal.get();
+}
+
 // The absolute time of a wall-clock time in the system zone or GMT.
 bool WallClockToAbsolute(bool local, int year, int month, int day, int hour, int minute, double second,
                          CFAbsoluteTime& out) {
-    std::unique_ptr<icu::Calendar> cal = CreateCalendar(local);
+    icu::Calendar* cal = ThreadCalendar(local);
     if (!cal) return false;
     const double whole = std::floor(second);
     if (!std::isfinite(whole) || whole < INT32_MIN || whole > INT32_MAX) return false;
@@ -206,7 +223,7 @@ CUSharedPtr<CUStringMac> CUDateTime::Description() const {
 CFGregorianDate CUDateTime::GregorianDate(bool local) const {
     CFGregorianDate out;
     if (!m_Date) return out;
-    std::unique_ptr<icu::Calendar> cal = CreateCalendar(local);
+    icu::Calendar* cal = ThreadCalendar(local);
     if (!cal) return out;
     UErrorCode status = U_ZERO_ERROR;
     cal->setTime(ToUDate(*m_Date), status);

@@ -94,9 +94,13 @@ void CUFileStream::Open(const CUStringMac* path, CUStream_FileMode mode, CUStrea
     // The path may have changed between the check and the open.
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         Fail(kCUErrPlatform, "opened path is not a regular file", utf8);
-    const int fileFlags = ::fcntl(fd, F_GETFL);
-    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0)
-        Fail(kCUErrPlatform, "file cannot be set to blocking reads", utf8);
+    // Reading a regular file never waits, O_NONBLOCK or not: only a stream
+    // that writes is set back to blocking.
+    if (access != kCUStreamAccessRead) {
+        const int fileFlags = ::fcntl(fd, F_GETFL);
+        if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0)
+            Fail(kCUErrPlatform, "file cannot be set to blocking reads", utf8);
+    }
 
     m_CanRead = access == kCUStreamAccessRead || access == kCUStreamAccessReadWrite;
     m_CanWrite = writable;

@@ -41,6 +41,9 @@ public:
     uint64_t Read(unsigned char* buffer, uint64_t size, int64_t offset, CUStream_Seek_Origin origin) override;
 
     unsigned char* GetPtr() const;
+    // The length, which a memory stream never changes after construction:
+    // read without the lock.
+    uint64_t Size() const { return m_Length; }
 
 private:
     void InitFromSource(CUStream* source, const _CURange& range);

@@ -25,6 +25,14 @@ public:
     CUSharedPtr(const CUSharedPtr<U>& other) : m_Ptr(other.get()) {
         if (m_Ptr) Retain(m_Ptr);
     }
+    // A move takes over the count the source held and leaves it null, so
+    // handing a pointer on (into a container, a member, a return value)
+    // costs no retain and no release.
+    CUSharedPtr(CUSharedPtr&& other) noexcept : m_Ptr(other.m_Ptr) { other.m_Ptr = nullptr; }
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    CUSharedPtr(CUSharedPtr<U>&& other) noexcept : m_Ptr(other.m_Ptr) {
+        other.m_Ptr = nullptr;
+    }
     virtual ~CUSharedPtr() { Reset(); }
 
     // Retains the new object before releasing the old one, so
@@ -34,6 +42,16 @@ public:
         if (incoming) Retain(incoming);
         T* old = m_Ptr;
         m_Ptr = incoming;
+        if (old) SafeRelease(old);
+        return *this;
+    }
+    // The old object is released after the source was taken over and
+    // cleared, so releasing it may destroy the source's owner.
+    CUSharedPtr& operator=(CUSharedPtr&& other) noexcept {
+        if (this == &other) return *this;
+        T* old = m_Ptr;
+        m_Ptr = other.m_Ptr;
+        other.m_Ptr = nullptr;
         if (old) SafeRelease(old);
         return *this;
     }
@@ -62,6 +80,9 @@ public:
     }
 
 private:
+    template <class U>
+    friend class CUSharedPtr;
+
     static void Retain(T* p) { static_cast<const CUObject*>(p)->Retain(); }
     // An exception raised while releasing is swallowed: releasing runs in
     // destructors and assignments, which must not throw, and a destructor

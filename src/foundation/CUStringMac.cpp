@@ -158,6 +158,12 @@ std::optional<std::u16string> Decode(const char* bytes, size_t length, _CUString
             }
             if (length == 0) return std::u16string();
             if (length > static_cast<size_t>(INT32_MAX)) return std::nullopt;
+            // ASCII text (names, keys, paths, most element text) is its own
+            // UTF-16: widened directly, without the converter.
+            size_t ascii = 0;
+            const auto* text = reinterpret_cast<const unsigned char*>(bytes);
+            while (ascii < length && text[ascii] < 0x80) ++ascii;
+            if (ascii == length) return std::u16string(text, text + length);
             // Strict: ill-formed sequences (overlong forms, surrogates,
             // truncation) fail instead of being substituted.
             std::u16string out(length, u'\0');
@@ -383,6 +389,8 @@ bool CUStringMac::operator==(const CUStringMac& other) const {
 
 bool CUStringMac::operator<(const CUStringMac& other) const {
     if (!m_Text || !other.m_Text) return false;
+    // The same text is never less than itself (the collation ranks it equal).
+    if (*m_Text == *other.m_Text) return false;
     const int r = Collator().Compare(*m_Text, *other.m_Text);
     if (r != 0) return r < 0;
     // Texts the collation ranks equal (canonically equivalent forms,

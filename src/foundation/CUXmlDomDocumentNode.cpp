@@ -84,6 +84,11 @@ uint32_t ConvertChildren(const xmlNode* first, CUMutableArray& into, int nesting
 // Replaces the text and entity-reference children of an element by one text
 // node holding their joined text, at the place of the first of them.
 uint32_t MergeText(CUMutableArray& children) {
+    // One text node alone (an element holding plain text) is merged already.
+    if (children.Count() == 1) {
+        const auto* only = dynamic_cast<const CUXmlDomNode*>(children.GetInternalArray()[0].get());
+        if (only && only->GetNodeType() == kCUXmlDomNode_Text) return 0;
+    }
     std::u16string text;
     bool found = false;
     size_t firstIndex = 0;

@@ -112,12 +112,6 @@ void CacheFileStream::EraseCache() {
     m_Cache = nullptr;
 }
 
-uint64_t CacheFileStream::ReadUncached(unsigned char* buffer, uint64_t count, uint64_t offset) {
-    CUAutoLock guard(m_Lock.get());
-    if (m_ForkRef < 0 || offset >= m_Length) return 0;
-    return ReadDirect(offset, buffer, std::min(count, m_Length - offset));
-}
-
 void CacheFileStream::ReleaseCache() {
     CUAutoLock guard(m_Lock.get());  // lock order: stream, manager, cache
     if (FBCMemoryCacheManager* manager = FBCMemoryCacheManager::ExistingInstance())
@@ -194,6 +188,15 @@ uint64_t CacheFileStream::Read(unsigned char* buffer, uint64_t size, int64_t off
         at += piece;
         m_Position = at;
     }
+    return done;
+}
+
+uint64_t CacheFileStream::ReadUncached(unsigned char* buffer, uint64_t size, uint64_t offset) {
+    if (!buffer) throw CUError(CUFailure(kCUErrNullArgument, "read into an absent buffer"));
+    CUAutoLock guard(m_Lock.get());
+    if (m_ForkRef < 0 || offset >= m_Length) return 0;
+    const uint64_t done = ReadDirect(offset, buffer, std::min(size, m_Length - offset));
+    m_Position = offset + done;
     return done;
 }
 

@@ -34,9 +34,11 @@ public:
     // or more reads the uncached whole blocks it covers straight into
     // `buffer` in one call, so that each byte of a picture is copied once.
     uint64_t Read(unsigned char* buffer, uint64_t size, int64_t offset, CUStream_Seek_Origin origin) override;
-    // `count` bytes at `offset` straight from the file, past the block cache
-    // (a few bytes that would otherwise cost a whole block); the bytes read.
-    uint64_t ReadUncached(unsigned char* buffer, uint64_t count, uint64_t offset);
+    // Reads `size` bytes at `offset` straight from the file, neither using
+    // nor filling the blocks: for a stretch the caller reads once and keeps
+    // (FileRegionStream). Short at the end of the file or when it cannot be
+    // read; a null buffer throws 2.
+    uint64_t ReadUncached(unsigned char* buffer, uint64_t size, uint64_t offset);
     // Origin 0 sets, 1 adds to the position, 2 adds to the length.
     uint64_t Seek(int64_t offset, CUStream_Seek_Origin origin) override;
 

@@ -32,10 +32,10 @@ void HeaderMetadata::SetPrimerPack(const CUSharedPtr<PrimerPack>& primer) {
 
 void HeaderMetadata::AddMetadata(const CUSharedPtr<STMetadataSets>& set) {
     if (!set) return;
-    CUSharedPtr<MxfUUID> uid = set->UUIDForTag(kLocalTag_InstanceUID);
-    if (!uid) return;
+    unsigned char uid[16];
+    if (!set->CopyItem(kLocalTag_InstanceUID, uid, sizeof uid)) return;
     if ((set->PacketType() & 0xFFFF0000u) != kMxfKeyStructuralSet) return;
-    m_Sets.emplace(*uid, set);  // a second set with the same UID is ignored
+    m_Sets.emplace(MxfUUID(uid), set);  // a second set with the same UID is ignored
     if (set->PacketType() == kMxfSetPreface) m_Preface = set;
 }
 

@@ -4,10 +4,14 @@
 #include "CUMemoryStream.h"
 #include "CUStream.h"
 #include "CUStringMac.h"
+#include "FileRegionStream.h"
 #include "MxfTypes.h"
 #include "ParseMetaData.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -63,25 +67,93 @@ uint32_t LocalSets::Import(const CUSharedPtr<CUStream>& stream, uint64_t offset)
     if (!stream) return kMxfErrInvalidArgument;
     m_Reader->ResetStream();
     m_ValueCopy = nullptr;
+    m_ValueOwner = nullptr;
     m_Items.clear();
     // A set without any item is malformed (and there is nothing to copy).
     if (m_Length == 0) return kMxfErrFormat;
-    // Copy through a cursor so the length is checked against what the source
-    // holds before anything is allocated.
-    ParseMetaData source(stream);
-    if (offset > static_cast<uint64_t>(INT64_MAX) || !source.SetOffset(static_cast<int64_t>(offset), 0))
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return kMxfErrAuxiliaryObject;
+    CUSharedPtr<CUMemoryStream> copy;
+    const auto* region = dynamic_cast<const FileRegionStream*>(stream.get());
+    if (region && region->Holds(offset, m_Length)) {
+        // A held stretch of the file never changes: its bytes serve as the
+        // copy, kept alive with the set, instead of being copied again.
+        auto* bytes = const_cast<unsigned char*>(region->HeldBytes() + (offset - region->HeldStart()));
+        copy =
+            CUSharedPtr<CUMemoryStream>(new (std::nothrow) CUMemoryStream(bytes, m_Length, /*noCopy=*/true));
+        m_ValueOwner = stream;
+    } else {
+        // The copy checks the range against what the source holds before it
+        // allocates anything.
+        copy = CUMemoryStream::CreateMemoryStreamPtr(stream, _CURange{offset, m_Length});
+    }
+    if (!copy) {
+        m_ValueOwner = nullptr;
         return kMxfErrAuxiliaryObject;
-    CUSharedPtr<CUMemoryStream> copy = source.CopyMemoryStream(m_Length);
-    if (!copy) return kMxfErrAuxiliaryObject;
+    }
     m_ValueCopy = copy;
-    m_Reader->SetStream(CUSharedPtr<CUStream>(copy));
+    m_Reader->SetStream(CUSharedPtr<CUStream>(std::move(copy)));
     const uint32_t result = ParseItems();
     if (result != 0) {
         m_ValueCopy = nullptr;
+        m_ValueOwner = nullptr;
         m_Reader->ResetStream();
     }
     return result;
 }
+
+namespace {
+
+// Items a structural set usually holds at most.
+constexpr uint64_t kItemsReserved = 32;
+
+// Big-endian unsigned integer of `size` bytes at `at`; false when they do
+// not all lie before `end`.
+bool ReadFixed(const unsigned char* bytes, uint64_t& at, uint64_t end, int size, uint32_t& value) {
+    if (end - at < static_cast<uint64_t>(size)) return false;
+    value = 0;
+    for (int i = 0; i < size; ++i) value = (value << 8) | bytes[at + i];
+    at += static_cast<uint64_t>(size);
+    return true;
+}
+
+// A BER object-identifier coded tag of at most four bytes (as
+// ParseMetaData::GetOIDBER reads it).
+bool ReadOIDBER(const unsigned char* bytes, uint64_t& at, uint64_t end, uint32_t& value) {
+    uint32_t result = 0;
+    for (uint64_t i = 0; i < 4 && at + i < end; ++i) {
+        const unsigned char b = bytes[at + i];
+        if (b & 0x80) {
+            result = (result + (b & 0x7Fu)) * 128u;
+            continue;
+        }
+        value = result + b;
+        at += i + 1;
+        return true;
+    }
+    return false;
+}
+
+// A BER length: the short form, or a long form of 1 to 8 bytes whose value
+// fits in 32 bits (as ParseMetaData::GetBER reads it).
+bool ReadBER(const unsigned char* bytes, uint64_t& at, uint64_t end, uint32_t& value) {
+    if (at >= end) return false;
+    const unsigned char first = bytes[at];
+    if (first < 0x80) {
+        value = first;
+        at += 1;
+        return true;
+    }
+    const uint64_t n = first & 0x7Fu;
+    if (n < 1 || n > 8 || end - at < 1 + n) return false;
+    uint64_t decoded = 0;
+    for (uint64_t i = 1; i <= n; ++i) decoded = (decoded << 8) | bytes[at + i];
+    if (decoded > 0xFFFFFFFFull) return false;
+    value = static_cast<uint32_t>(decoded);
+    at += 1 + n;
+    return true;
+}
+
+}  // namespace
 
 uint32_t LocalSets::ParseItems() {
     m_Items.clear();
@@ -89,70 +161,71 @@ uint32_t LocalSets::ParseItems() {
     const uint32_t lengthType = LengthType();
     if (tagType == kLocalSetCodingUnknown || lengthType == kLocalSetCodingUnknown || !m_ValueCopy)
         return kMxfErrFormat;
-    ParseMetaData& reader = *m_Reader;
-    if (!reader.SetOffset(0, 0)) return kMxfErrFormat;
     const uint64_t end = m_Length;
-    if (end == 0 || end > reader.StreamLength()) return kMxfErrFormat;
-    while (reader.offset() < end) {
+    const unsigned char* bytes = m_ValueCopy->GetPtr();
+    if (end == 0 || !bytes || end > m_Reader->StreamLength()) return kMxfErrFormat;
+    // The item table is read straight from the copy (it holds exactly the
+    // value), each read checked against its end. Room for the items of a
+    // usual set (2-byte tags and lengths) at once, never more than the value
+    // could hold.
+    m_Items.reserve(static_cast<size_t>(std::min<uint64_t>(end / 4, kItemsReserved)));
+    uint64_t at = 0;
+    while (at < end) {
         uint32_t tag = 0;
         bool ok = false;
         switch (tagType) {
             case kLocalSetCodingBER:
-                ok = reader.GetOIDBER(tag);
+                ok = ReadOIDBER(bytes, at, end, tag);
                 break;
-            case kLocalSetCoding1Byte: {
-                uint8_t v;
-                ok = reader.GetUInt8(v);
-                tag = v;
+            case kLocalSetCoding1Byte:
+                ok = ReadFixed(bytes, at, end, 1, tag);
                 break;
-            }
-            case kLocalSetCoding2Byte: {
-                uint16_t v;
-                ok = reader.GetUInt16(v);
-                tag = v;
+            case kLocalSetCoding2Byte:
+                ok = ReadFixed(bytes, at, end, 2, tag);
                 break;
-            }
             default:
-                ok = reader.GetUInt32(tag);
+                ok = ReadFixed(bytes, at, end, 4, tag);
                 break;
         }
         uint32_t length = 0;
         if (ok) {
             switch (lengthType) {
                 case kLocalSetCodingBER:
-                    ok = reader.GetBER(length);
+                    ok = ReadBER(bytes, at, end, length);
                     break;
-                case kLocalSetCoding1Byte: {
-                    uint8_t v;
-                    ok = reader.GetUInt8(v);
-                    length = v;
+                case kLocalSetCoding1Byte:
+                    ok = ReadFixed(bytes, at, end, 1, length);
                     break;
-                }
-                case kLocalSetCoding2Byte: {
-                    uint16_t v;
-                    ok = reader.GetUInt16(v);
-                    length = v;
+                case kLocalSetCoding2Byte:
+                    ok = ReadFixed(bytes, at, end, 2, length);
                     break;
-                }
                 default:
-                    ok = reader.GetUInt32(length);
+                    ok = ReadFixed(bytes, at, end, 4, length);
                     break;
             }
         }
-        const uint64_t valueOffset = reader.offset();
-        // The copy holds exactly the value, so the skip fails past its end.
-        if (!ok || m_Items.count(tag) != 0 || !reader.SetOffset(static_cast<int64_t>(length), 1)) {
+        if (!ok || length > end - at) {
             m_Items.clear();
             return kMxfErrFormat;
         }
-        m_Items.emplace(tag, Item{static_cast<uint32_t>(valueOffset), length});
+        m_Items.push_back(Item{tag, static_cast<uint32_t>(at), length});
+        at += length;
+    }
+    // Ordered by tag for the look-ups; a tag given twice fails the set.
+    std::sort(m_Items.begin(), m_Items.end(), [](const Item& a, const Item& b) { return a.tag < b.tag; });
+    for (size_t i = 1; i < m_Items.size(); ++i) {
+        if (m_Items[i].tag == m_Items[i - 1].tag) {
+            m_Items.clear();
+            return kMxfErrFormat;
+        }
     }
     return 0;
 }
 
 const LocalSets::Item* LocalSets::FindItem(uint32_t tag) const {
-    const auto it = m_Items.find(tag);
-    return it == m_Items.end() ? nullptr : &it->second;
+    const auto it = std::lower_bound(m_Items.begin(), m_Items.end(), tag,
+                                     [](const Item& item, uint32_t t) { return item.tag < t; });
+    return it == m_Items.end() || it->tag != tag ? nullptr : &*it;
 }
 
 uint32_t LocalSets::LengthForTag(uint32_t tag) const {
@@ -169,6 +242,14 @@ bool LocalSets::ItemForTag(uint32_t tag, uint32_t& offset, uint32_t& length) con
     if (!item) return false;
     offset = item->offset;
     length = item->length;
+    return true;
+}
+
+bool LocalSets::CopyItem(uint32_t tag, unsigned char* into, uint32_t size) const {
+    const Item* item = FindItem(tag);
+    const unsigned char* bytes = m_ValueCopy ? m_ValueCopy->GetPtr() : nullptr;
+    if (!item || item->length != size || !bytes || !into) return false;
+    std::memcpy(into, bytes + item->offset, size);
     return true;
 }
 
@@ -191,8 +272,9 @@ CUSharedPtr<CUStringMac> LocalSets::Description() const {
     std::string text = head ? std::string(static_cast<const char*>(*head)) : std::string();
     text += " {\n";
     char line[64];
-    for (const auto& [tag, item] : m_Items) {
-        std::snprintf(line, sizeof line, "\t%04X: offset %u, length %u\n", tag, item.offset, item.length);
+    for (const Item& item : m_Items) {
+        std::snprintf(line, sizeof line, "\t%04X: offset %u, length %u\n", item.tag, item.offset,
+                      item.length);
         text += line;
     }
     text += "}";

@@ -12,7 +12,7 @@
 #include "ParseMetaData.h"
 
 #include <cstdint>
-#include <map>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -39,7 +39,8 @@ public:
     using KLVPacket::Import;
     // Copies the Length() value bytes at offset (0x130001 without a stream,
     // 0x130002 when they cannot be copied - nothing is allocated unless the
-    // stream holds them) and parses the item table: 0x131001 for an unknown
+    // stream holds them; bytes a FileRegionStream holds are shared, not
+    // copied) and parses the item table: 0x131001 for an unknown
     // coding, an empty value, an unreadable tag or length, an item passing
     // the end of the value, or a repeated tag (the table is then empty).
     uint32_t Import(const CUSharedPtr<CUStream>& stream, uint64_t offset) override;
@@ -49,6 +50,9 @@ public:
     bool HasTag(uint32_t tag) const;
     // Offset (within the value copy) and length of an item.
     bool ItemForTag(uint32_t tag, uint32_t& offset, uint32_t& length) const;
+    // Copies the item's value into `into` when it is exactly `size` bytes
+    // long; false otherwise.
+    bool CopyItem(uint32_t tag, unsigned char* into, uint32_t size) const;
     uint32_t ItemCount() const { return static_cast<uint32_t>(m_Items.size()); }
     // The set's reader positioned at the item's first value byte; empty
     // when the tag is absent.
@@ -68,6 +72,7 @@ public:
 
 protected:
     struct Item {
+        uint32_t tag;
         uint32_t offset;
         uint32_t length;
     };
@@ -76,8 +81,10 @@ protected:
     const Item* FindItem(uint32_t tag) const;
 
     CUSharedPtr<CUMemoryStream> m_ValueCopy;
+    // What holds the bytes m_ValueCopy borrows (a FileRegionStream), if any.
+    CUSharedPtr<CUStream> m_ValueOwner;
     CUSharedPtr<ParseMetaData> m_Reader;
-    std::map<uint32_t, Item> m_Items;
+    std::vector<Item> m_Items;  // ordered by tag, each tag once
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -7,6 +7,7 @@
 #include "CUStream.h"
 #include "CUStringMac.h"
 #include "CacheFileStream.h"
+#include "FileRegionStream.h"
 #include "HeaderMetadata.h"
 #include "IndexTableSegment.h"
 #include "KLVPacket.h"
@@ -31,6 +32,11 @@ namespace {
 // The search for the partition of an edit unit gives up after this many
 // neighbouring partitions.
 constexpr int kMaxIndexSearchSteps = 100;
+// A KLV key and the longest BER length.
+constexpr uint64_t kKeyAndLengthBytes = 16 + 9;
+// A pack (partition pack, random index pack) is held in memory when it is no
+// longer than one block of the cache, which would read as much.
+constexpr uint64_t kMaxHeldPacketBytes = 0x10000;
 
 bool IsStructuralSet(uint32_t keyType) {
     return (keyType & 0xFFFF0000u) == kMxfKeyStructuralSet;
@@ -127,6 +133,18 @@ uint32_t MXFStream::Fail(uint32_t code, std::string what) {
 
 uint32_t MXFStream::Parse() {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
+    // The file is read once: callers that share one stream (the relay
+    // package UID read and the clip's header values) ask in turn.
+    if (!m_Parsed) {
+        m_ParseResult = ParseFile();
+        m_ParseFailure = m_LastFailure;
+        m_Parsed = true;
+    }
+    m_LastFailure = m_ParseFailure;
+    return m_ParseResult;
+}
+
+uint32_t MXFStream::ParseFile() {
     m_EssenceBodySID = kCameraBodySID;
     m_LastFailure = CUFailure();
     // A file without a readable random index pack is read by walking its
@@ -191,15 +209,35 @@ uint32_t MXFStream::FillBodyPartitions(uint32_t bodySID) {
     return ConstructBodyPartitionArrayFromStream(bodySID);
 }
 
+void MXFStream::HoldFileRegion(uint64_t start, uint64_t end) {
+    CUSharedPtr<FileRegionStream> held = CUDynamicCast<FileRegionStream>(m_Reader->Stream());
+    if (held && held->HeldStart() <= start && end <= held->HeldEnd()) return;
+    CUSharedPtr<FileRegionStream> region = FileRegionStream::Create(m_FileStream, start, end, held.get());
+    if (region) m_Reader->SetStream(CUSharedPtr<CUStream>(region));
+}
+
+void MXFStream::HoldPacketAt(uint64_t at) {
+    const uint64_t length = m_FileStream->Length();
+    if (at >= length) return;
+    HoldFileRegion(at, at + std::min<uint64_t>(kKeyAndLengthBytes, length - at));
+    if (SeekTo(*m_Reader, at) && m_Reader->ParseKeyAndLength(m_Packet.get()) &&
+        m_Packet->NextOffset() - at <= kMaxHeldPacketBytes)
+        HoldFileRegion(at, m_Packet->NextOffset());
+}
+
 uint32_t MXFStream::ReadRandomIndexPack() {
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     m_RandomIndexPack = nullptr;
     CUSharedPtr<RandomIndexPack> pack(new (std::nothrow) RandomIndexPack());
     if (!pack) return Fail(kMxfErrAuxiliaryObject, "random index pack cannot be created");
     const uint64_t length = m_FileStream->Length();
+    if (length >= 4) HoldFileRegion(length - 4, length);
     uint32_t overall = 0;
     if (!m_Reader->SetOffset(-4, 2) || !m_Reader->GetUInt32(overall))
         return Fail(kMxfErrFormat, "file too short for a random index pack length", 0);
+    // Only the pack is read; a length no pack could have (a file cut short)
+    // is left to the reads below.
+    if (overall <= length && overall <= kMaxHeldPacketBytes) HoldFileRegion(length - overall, length);
     if (!m_Reader->SetOffset(-static_cast<int64_t>(overall), 2))
         return Fail(kMxfErrFormat,
                     "random index pack length " + std::to_string(overall) + " is longer than the file",
@@ -218,6 +256,8 @@ uint32_t MXFStream::ReadHeaderPartitionPack() {
     CUSharedPtr<PartitionPack> pack(new (std::nothrow) PartitionPack());
     if (!pack) return Fail(kMxfErrAuxiliaryObject, "header partition pack cannot be created");
     uint64_t first = 0;
+    if (m_RandomIndexPack && m_RandomIndexPack->Count() > 0 && m_RandomIndexPack->GetOffsetAtIndex(0, first))
+        HoldPacketAt(first);
     if (m_RandomIndexPack && m_RandomIndexPack->Count() > 0 &&
         m_RandomIndexPack->GetOffsetAtIndex(0, first) && SeekTo(*m_Reader, first) &&
         m_Reader->ParsePacket(pack.get()) && pack->PacketType() == kMxfKeyHeaderPartition) {
@@ -336,6 +376,9 @@ uint32_t MXFStream::ParseHeaderPartition() {
         return Fail(kMxfErrFormat, "header metadata byte count " + std::to_string(count) + " wraps around",
                     packAt);
     const uint64_t end = start + count;
+    // The whole header partition, from its pack to the end of its metadata,
+    // in one read: the walk below then reads memory.
+    HoldFileRegion(std::min(start, m_HeaderPartition->Offset()), end);
     if (!SeekTo(*m_Reader, start))
         return Fail(kMxfErrFormat,
                     "header metadata at byte " + At(start) + " lies beyond the end of the file", start);

@@ -48,11 +48,13 @@ public:
     // header metadata, duration. A file that fails must not be queried;
     // LastFailure() then says what failed and at which byte. A partition
     // chain that cannot be walked back from the footer fails the parse
-    // (after the header metadata, whose failure is told first).
+    // (after the header metadata, whose failure is told first). The file is
+    // read at the first call only; a later call answers the same result and
+    // failure.
     uint32_t Parse();
     // Why the last failed operation of this stream failed: the code it
     // returned, what failed, the file and the byte offset. Success (code 0)
-    // until something fails; Parse starts afresh. A copy, taken under the
+    // until something fails; Parse sets it to its own outcome. A copy, taken under the
     // reader's lock.
     CUFailure LastFailure() const;
 
@@ -137,6 +139,8 @@ public:
 
 private:
     void InitWithStream(const CUSharedPtr<CUStream>& stream);
+    // The steps of Parse.
+    uint32_t ParseFile();
     // Fills the body partition table with the partitions of `bodySID`
     // (random index pack, else the footer walk).
     uint32_t FillBodyPartitions(uint32_t bodySID);
@@ -144,6 +148,13 @@ private:
     // with each pack's offset and BodySID, last partition first.
     template <class Found>
     uint32_t WalkBackFromFooter(Found found);
+    // Keeps bytes [start, end) of the file in memory for the reader (see
+    // FileRegionStream); bytes already held are kept when the new stretch
+    // contains them. Nothing changes when the stretch cannot be held.
+    void HoldFileRegion(uint64_t start, uint64_t end);
+    // Holds the KLV packet at `at`: its key and length, then the whole packet
+    // when it is no longer than a cache block.
+    void HoldPacketAt(uint64_t at);
     // Records why an operation failed and returns `code`.
     uint32_t Fail(uint32_t code, std::string what, uint64_t offset);
     uint32_t Fail(uint32_t code, std::string what);
@@ -162,6 +173,9 @@ private:
     // The first structural set of the header metadata that did not parse.
     uint64_t m_SkippedSetOffset = PartitionPack::kNoOffset;
     CUFailure m_LastFailure;
+    bool m_Parsed = false;
+    uint32_t m_ParseResult = 0;
+    CUFailure m_ParseFailure;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -5,6 +5,7 @@
 #include "CUStream.h"
 #include "CUStringMac.h"
 #include "CUVector.h"
+#include "FileRegionStream.h"
 #include "KLVPacket.h"
 #include "MxfUUID.h"
 #include "UMID.h"
@@ -56,12 +57,26 @@ ParseMetaData::~ParseMetaData() = default;
 void ParseMetaData::TakeStream(const CUSharedPtr<CUStream>& stream) {
     m_Stream = stream;
     m_Bytes = nullptr;
+    m_BytesStart = 0;
     m_BytesLength = 0;
-    const auto* memory = dynamic_cast<const CUMemoryStream*>(stream.get());
-    if (memory && memory->GetPtr()) {
+    m_BytesOnly = false;
+    m_FixedLength = false;
+    m_Length = 0;
+    // Both keep the length they were made with.
+    if (const auto* memory = dynamic_cast<const CUMemoryStream*>(stream.get()); memory && memory->GetPtr()) {
         m_Bytes = memory->GetPtr();
-        m_BytesLength = m_Stream->Length();
+        m_BytesLength = memory->Size();
+        m_BytesOnly = true;
+        m_Length = memory->Size();
+    } else if (const auto* region = dynamic_cast<const FileRegionStream*>(stream.get())) {
+        m_Bytes = region->HeldBytes();
+        m_BytesStart = region->HeldStart();
+        m_BytesLength = region->HeldEnd() - region->HeldStart();
+        m_Length = region->FileLength();
+    } else {
+        return;
     }
+    m_FixedLength = true;
 }
 
 void ParseMetaData::SetStream(const CUSharedPtr<CUStream>& stream) {
@@ -75,13 +90,13 @@ void ParseMetaData::ResetStream() {
 }
 
 uint64_t ParseMetaData::StreamLength() const {
-    if (m_Bytes) return m_BytesLength;
+    if (m_FixedLength) return m_Length;
     return m_Stream ? m_Stream->Length() : 0;
 }
 
 bool ParseMetaData::SetOffset(int64_t value, uint32_t origin) {
     if (!m_Stream) return false;
-    const __int128 length = static_cast<__int128>(m_Stream->Length());
+    const __int128 length = static_cast<__int128>(StreamLength());
     __int128 target;
     switch (origin) {
         case 0:
@@ -111,11 +126,13 @@ uint64_t ParseMetaData::RestLength() const {
 bool ParseMetaData::Peek(unsigned char* buffer, uint64_t count) const {
     if (!m_Stream) return false;
     if (count == 0) return true;
-    if (!buffer || m_Offset > kMaxStreamOffset || count > RestLength()) return false;
-    if (m_Bytes) {
-        std::memcpy(buffer, m_Bytes + m_Offset, count);
+    if (!buffer) return false;
+    if (m_Bytes && m_Offset >= m_BytesStart && count <= m_BytesLength &&
+        m_Offset - m_BytesStart <= m_BytesLength - count) {
+        std::memcpy(buffer, m_Bytes + (m_Offset - m_BytesStart), count);
         return true;
     }
+    if (m_BytesOnly || m_Offset > kMaxStreamOffset || count > RestLength()) return false;
     return m_Stream->Read(buffer, count, static_cast<int64_t>(m_Offset), kCUStreamSeekBegin) == count;
 }
 

@@ -116,14 +116,22 @@ private:
     // Reads count bytes at the cursor without moving it; true when all came.
     bool Peek(unsigned char* buffer, uint64_t count) const;
 
-    // Remembers the bytes of a memory stream (which never change once made)
-    // so that small reads of a copied set skip the stream's lock.
+    // Remembers the bytes of a memory stream, or the held stretch of a
+    // FileRegionStream (neither changes once made), and their length, so
+    // that small reads skip the stream's lock.
     void TakeStream(const CUSharedPtr<CUStream>& stream);
 
     uint64_t m_Offset = 0;
     CUSharedPtr<CUStream> m_Stream;
+    // Stream offsets [m_BytesStart, m_BytesStart + m_BytesLength) are in memory
+    // at m_Bytes; with m_BytesOnly nothing else can be read.
     const unsigned char* m_Bytes = nullptr;
+    uint64_t m_BytesStart = 0;
     uint64_t m_BytesLength = 0;
+    bool m_BytesOnly = false;
+    // The stream's length when it cannot change.
+    bool m_FixedLength = false;
+    uint64_t m_Length = 0;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ bool PrimerPack::isImportable() const {
 }
 
 uint32_t PrimerPack::Import(const CUSharedPtr<CUStream>& stream, uint64_t offset) {
-    m_Map.clear();
+    m_Entries.clear();
     if (!stream) return kMxfErrInvalidArgument;
     CUSharedPtr<ParseMetaData> reader;
     try {
@@ -51,28 +52,55 @@ uint32_t PrimerPack::Import(const CUSharedPtr<CUStream>& stream, uint64_t offset
     // trip each, and a header holds hundreds of items.
     std::vector<unsigned char> items(static_cast<size_t>(count) * kPrimerItemLength);
     if (!reader->GetBytes(items.data(), items.size())) return kMxfErrFormat;
+    m_Entries.reserve(count);
     for (size_t at = 0; at < items.size(); at += kPrimerItemLength) {
-        const uint16_t tag = static_cast<uint16_t>((items[at] << 8) | items[at + 1]);
-        AddEntry(MxfUUID(&items[at + 2]), tag);
+        Entry entry;
+        entry.tag = static_cast<uint16_t>((items[at] << 8) | items[at + 1]);
+        std::memcpy(entry.label, &items[at + 2], sizeof entry.label);
+        m_Entries.push_back(entry);
     }
+    // Ordered by label; of a label given twice the first tag stays (the
+    // stable sort keeps the file's order among equal labels).
+    std::stable_sort(m_Entries.begin(), m_Entries.end(), LabelLess);
+    m_Entries.erase(
+        std::unique(m_Entries.begin(), m_Entries.end(),
+                    [](const Entry& a, const Entry& b) { return !LabelLess(a, b) && !LabelLess(b, a); }),
+        m_Entries.end());
     return 0;
 }
 
+bool PrimerPack::LabelLess(const Entry& a, const Entry& b) {
+    return std::memcmp(a.label, b.label, sizeof a.label) < 0;
+}
+
+const PrimerPack::Entry* PrimerPack::FindEntry(const MxfUUID& label) const {
+    Entry key;
+    std::memcpy(key.label, label.Bytes(), sizeof key.label);
+    const auto it = std::lower_bound(m_Entries.begin(), m_Entries.end(), key, LabelLess);
+    if (it == m_Entries.end() || LabelLess(key, *it)) return nullptr;
+    return &*it;
+}
+
 void PrimerPack::AddEntry(const MxfUUID& label, uint16_t tag) {
-    m_Map.emplace(label, tag);
+    Entry entry;
+    entry.tag = tag;
+    std::memcpy(entry.label, label.Bytes(), sizeof entry.label);
+    const auto it = std::lower_bound(m_Entries.begin(), m_Entries.end(), entry, LabelLess);
+    if (it != m_Entries.end() && !LabelLess(entry, *it)) return;
+    m_Entries.insert(it, entry);
 }
 
 bool PrimerPack::UIDToTag(uint16_t& tag, const MxfUUID& label) const {
     tag = 0;
-    const auto it = m_Map.find(label);
-    if (it == m_Map.end()) return false;
-    tag = it->second;
+    const Entry* entry = FindEntry(label);
+    if (!entry) return false;
+    tag = entry->tag;
     return true;
 }
 
 CUSharedPtr<MxfUUID> PrimerPack::UIDAtTag(uint16_t tag) const {
-    for (const auto& [label, itemTag] : m_Map) {
-        if (itemTag == tag) return CUSharedPtr<MxfUUID>(new MxfUUID(label));
+    for (const Entry& entry : m_Entries) {
+        if (entry.tag == tag) return CUSharedPtr<MxfUUID>(new MxfUUID(entry.label));
     }
     return nullptr;
 }
@@ -80,9 +108,10 @@ CUSharedPtr<MxfUUID> PrimerPack::UIDAtTag(uint16_t tag) const {
 CUSharedPtr<CUStringMac> PrimerPack::Description() const {
     std::string text = "PrimerPack {\n";
     char line[96];
-    for (const auto& [label, tag] : m_Map) {
-        CUSharedPtr<CUStringMac> name = label.Description();
-        std::snprintf(line, sizeof line, "\t%04X = %s\n", tag, name ? static_cast<const char*>(*name) : "");
+    for (const Entry& entry : m_Entries) {
+        CUSharedPtr<CUStringMac> name = MxfUUID(entry.label).Description();
+        std::snprintf(line, sizeof line, "\t%04X = %s\n", entry.tag,
+                      name ? static_cast<const char*>(*name) : "");
         text += line;
     }
     text += "}";

@@ -6,7 +6,7 @@
 #include "MxfUUID.h"
 
 #include <cstdint>
-#include <map>
+#include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -30,14 +30,21 @@ public:
     bool UIDToTag(uint16_t& tag, const MxfUUID& label) const;
     // The first label in label order with this tag; empty when none.
     CUSharedPtr<MxfUUID> UIDAtTag(uint16_t tag) const;
-    uint32_t Count() const { return static_cast<uint32_t>(m_Map.size()); }
+    uint32_t Count() const { return static_cast<uint32_t>(m_Entries.size()); }
     // Adds an entry unless the label is present (first tag wins).
     void AddEntry(const MxfUUID& label, uint16_t tag);
 
     CUSharedPtr<CUStringMac> Description() const override;
 
 private:
-    std::map<MxfUUID, uint16_t> m_Map;
+    struct Entry {
+        unsigned char label[16];
+        uint16_t tag;
+    };
+    static bool LabelLess(const Entry& a, const Entry& b);
+    const Entry* FindEntry(const MxfUUID& label) const;
+
+    std::vector<Entry> m_Entries;  // ordered by label, each label once
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug
