@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds qzcard and the plug-in bundle, writes the
 # built-in sample card, lists its clips, exports one clip through the bundle
-# and shows what ffprobe reads of the outputs (they play in ffplay or mpv),
+# into one MOV and shows what ffprobe reads of it (it plays in ffplay or mpv),
 # then writes the card's report and prints the page's path.
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,10 +14,8 @@ REPORT="${3:-build/sample-report}"
 rm -rf "$CARD" "$OUT" "$REPORT"
 build/dev/tools/qzcard/qzcard sample-card "$CARD"
 build/dev/tools/qzcard/qzcard list "$CARD"
-build/dev/tools/qzcard/qzcard export "$CARD" QZ0001 -o "$OUT" --format es --all-channels
-for f in "$OUT"/QZ0001.m2v "$OUT"/QZ0001.wav; do
-    ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate,channels \
-        -show_entries format=duration -of compact "$f"
-done
+build/dev/tools/qzcard/qzcard export "$CARD" QZ0001 -o "$OUT"
+ffprobe -v error -show_entries stream=codec_type,codec_tag_string,width,height,r_frame_rate,sample_rate \
+    -show_entries stream_tags=timecode -show_entries format=duration -of compact "$OUT"/QZ0001.mov
 build/dev/tools/qzcard/qzcard report "$CARD" -o "$REPORT" --check >/dev/null
 echo "report: $(cd "$REPORT" && pwd)/index.html"
