@@ -208,6 +208,13 @@ void CUOutputFile::Commit(bool replace) {
     m_Descriptor = -1;
     if (::close(descriptor) != 0)
         Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+    RenameIntoPlace(replace);
+    const std::string folder = std::filesystem::path(m_FinalPath).parent_path().string();
+    if (!SyncFolder(folder.empty() ? "." : folder))
+        Fail(kResultOutputFailure, "cannot sync the folder of " + m_FinalPath + ": " + Reason(), m_FinalPath);
+}
+
+void CUOutputFile::RenameIntoPlace(bool replace) {
     if (replace ? ::rename(m_PartialPath.c_str(), m_FinalPath.c_str()) != 0
                 : !RenameNoReplace(m_PartialPath, m_FinalPath)) {
         const bool exists = errno == EEXIST;
@@ -221,9 +228,6 @@ void CUOutputFile::Commit(bool replace) {
     m_Committed = true;
     CUInterruption::ReleaseFile(m_InterruptSlot);
     m_InterruptSlot = -1;
-    const std::string folder = std::filesystem::path(m_FinalPath).parent_path().string();
-    if (!SyncFolder(folder.empty() ? "." : folder))
-        Fail(kResultOutputFailure, "cannot sync the folder of " + m_FinalPath + ": " + Reason(), m_FinalPath);
 }
 
 void CUOutputFile::Finish() {
@@ -241,19 +245,7 @@ void CUOutputFile::Finish() {
 void CUOutputFile::CommitFinished(bool replace) {
     if (m_Committed) return;
     if (!m_Finished) Fail(kResultOutputFailure, m_PartialPath + " is not finished", m_FinalPath);
-    if (replace ? ::rename(m_PartialPath.c_str(), m_FinalPath.c_str()) != 0
-                : !RenameNoReplace(m_PartialPath, m_FinalPath)) {
-        const bool exists = errno == EEXIST;
-        const std::string reason = Reason();
-        ::unlink(m_PartialPath.c_str());
-        Fail(exists ? kResultOutputExists : kResultOutputFailure,
-             exists ? m_FinalPath + " exists"
-                    : "cannot rename " + m_PartialPath + " to " + m_FinalPath + ": " + reason,
-             m_FinalPath);
-    }
-    m_Committed = true;
-    CUInterruption::ReleaseFile(m_InterruptSlot);
-    m_InterruptSlot = -1;
+    RenameIntoPlace(replace);
 }
 
 bool CUOutputFile::SyncFileSystem(const std::string& path) {

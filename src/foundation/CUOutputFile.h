@@ -93,6 +93,9 @@ private:
     // Later writes go through the page cache.
     void StopDirect();
     void Close();
+    // Renames the closed partial onto the final name (the partial removed
+    // when it cannot be) and marks the file committed.
+    void RenameIntoPlace(bool replace);
 
     std::string m_FinalPath;
     std::string m_PartialPath;

@@ -181,4 +181,35 @@ std::vector<Recording> FindRecordings(const std::vector<std::string>& cardFolder
     return recordings;
 }
 
+namespace {
+nlohmann::ordered_json TextOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+}  // namespace
+
+nlohmann::ordered_json RecordingJson(const Recording& recording) {
+    nlohmann::ordered_json j;
+    j["firstClipId"] = recording.FirstPresent().identity.clipID;
+    j["complete"] = recording.MissingCount() == 0;
+    j["pieceCount"] = recording.pieces.size();
+    j["missingCount"] = recording.MissingCount();
+    j["framesPresent"] = recording.FramesPresent();
+    j["pieces"] = nlohmann::ordered_json::array();
+    for (const RecordingPiece& piece : recording.pieces) {
+        nlohmann::ordered_json p;
+        p["missing"] = piece.missing;
+        p["card"] = piece.missing ? nlohmann::ordered_json() : nlohmann::ordered_json(piece.card);
+        p["mediumId"] = TextOrNull(piece.identity.mediumID);
+        p["clipId"] = TextOrNull(piece.identity.clipID);
+        p["umid"] = TextOrNull(piece.identity.umid);
+        if (!piece.missing) {
+            p["frames"] = piece.frames;
+            p["startTimecode"] = TextOrNull(piece.startTimecode);
+            p["endTimecode"] = TextOrNull(piece.endTimecode);
+        }
+        j["pieces"].push_back(std::move(p));
+    }
+    return j;
+}
+
 }  // namespace qzimport

@@ -7,6 +7,8 @@
 #include "CFBCContent.h"
 #include "CUSharedPtr.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,5 +55,10 @@ struct Recording {
 std::vector<Recording> FindRecordings(
     const std::vector<std::string>& cardFolders,
     const std::vector<ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent>>& cards);
+
+// A recording as `spans --json` and the report print it: firstClipId,
+// complete, pieceCount, missingCount, framesPresent and pieces (missing,
+// card, mediumId, clipId, umid; frames and timecodes of present pieces).
+nlohmann::ordered_json RecordingJson(const Recording& recording);
 
 }  // namespace qzimport

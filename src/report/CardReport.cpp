@@ -125,19 +125,6 @@ ordered_json ProblemJson(const qzimport::VerifyProblem& p) {
             {"detail", p.detail}};
 }
 
-ordered_json PieceJson(const qzimport::RecordingPiece& piece) {
-    ordered_json j;
-    j["missing"] = piece.missing;
-    j["card"] = piece.missing ? ordered_json() : ordered_json(piece.card);
-    j["mediumId"] = TextOrNull(piece.identity.mediumID);
-    j["clipId"] = TextOrNull(piece.identity.clipID);
-    j["umid"] = TextOrNull(piece.identity.umid);
-    j["frames"] = piece.missing ? ordered_json() : ordered_json(piece.frames);
-    j["startTimecode"] = TextOrNull(piece.startTimecode);
-    j["endTimecode"] = TextOrNull(piece.endTimecode);
-    return j;
-}
-
 // Each clip's verify result, pictures decoded too, through the plug-in as
 // `verify --decode` runs it; the clips folder's unlisted entries.
 class CardCheck {
@@ -423,17 +410,8 @@ ReportResult CardReport::Write(const ReportOptions& options) {
         if (!copyMatched[k]) report["otherCopies"].push_back(copies[k].Json());
 
     report["recordings"] = ordered_json::array();
-    for (const qzimport::Recording& r : qzimport::FindRecordings(options.cards, contents)) {
-        ordered_json j;
-        j["firstClipId"] = r.FirstPresent().identity.clipID;
-        j["complete"] = r.MissingCount() == 0;
-        j["pieceCount"] = r.pieces.size();
-        j["missingCount"] = r.MissingCount();
-        j["framesPresent"] = r.FramesPresent();
-        j["pieces"] = ordered_json::array();
-        for (const qzimport::RecordingPiece& p : r.pieces) j["pieces"].push_back(PieceJson(p));
-        report["recordings"].push_back(std::move(j));
-    }
+    for (const qzimport::Recording& r : qzimport::FindRecordings(options.cards, contents))
+        report["recordings"].push_back(qzimport::RecordingJson(r));
     report["summary"] = {{"cards", result.cards},
                          {"clips", result.clips},
                          {"thumbnails", result.thumbnails},

@@ -34,24 +34,6 @@ std::string Frames(uint64_t n) {
     return std::to_string(n) + (n == 1 ? " frame" : " frames");
 }
 
-ordered_json TextOrNull(const std::string& text) {
-    return text.empty() ? ordered_json() : ordered_json(text);
-}
-
-ordered_json PieceJson(const qzimport::RecordingPiece& piece) {
-    ordered_json j;
-    j["missing"] = piece.missing;
-    j["card"] = piece.missing ? ordered_json() : ordered_json(piece.card);
-    j["mediumId"] = TextOrNull(piece.identity.mediumID);
-    j["clipId"] = TextOrNull(piece.identity.clipID);
-    j["umid"] = TextOrNull(piece.identity.umid);
-    if (piece.missing) return j;
-    j["frames"] = piece.frames;
-    j["startTimecode"] = TextOrNull(piece.startTimecode);
-    j["endTimecode"] = TextOrNull(piece.endTimecode);
-    return j;
-}
-
 void RunSpans(const SpansArguments& args) {
     std::vector<CUSharedPtr<CFBCContent>> cards;
     for (const std::string& folder : args.cards) cards.push_back(qzimport::OpenCard(folder));
@@ -62,17 +44,7 @@ void RunSpans(const SpansArguments& args) {
         out["qzcardVersion"] = qzimport::QzcardVersion();
         out["cards"] = args.cards;
         out["recordings"] = ordered_json::array();
-        for (const qzimport::Recording& r : recordings) {
-            ordered_json j;
-            j["firstClipId"] = r.FirstPresent().identity.clipID;
-            j["complete"] = r.MissingCount() == 0;
-            j["pieceCount"] = r.pieces.size();
-            j["missingCount"] = r.MissingCount();
-            j["framesPresent"] = r.FramesPresent();
-            j["pieces"] = ordered_json::array();
-            for (const qzimport::RecordingPiece& p : r.pieces) j["pieces"].push_back(PieceJson(p));
-            out["recordings"].push_back(j);
-        }
+        for (const qzimport::Recording& r : recordings) out["recordings"].push_back(qzimport::RecordingJson(r));
         std::cout << out.dump(2) << '\n';
     }
     for (size_t i = 0; !args.json && i < recordings.size(); ++i) {
