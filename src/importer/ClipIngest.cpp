@@ -28,19 +28,36 @@ using SampleHolder = CFHolder<CMSampleBufferRef>;
 constexpr size_t kMaxSoundElementBytes = 64 * 1024;
 
 // The sample's bytes appended to `out` (cleared first), piece by piece.
-void CopyBytes(CMSampleBufferRef sample, std::vector<uint8_t>& out, const std::string& what) {
-    out.clear();
+// The bytes of a sample buffer: where they lie in one piece (as the
+// plug-in makes them), in place, valid while the sample is held; else
+// gathered into `scratch`.
+std::pair<const uint8_t*, size_t> BytesOf(CMSampleBufferRef sample, std::vector<uint8_t>& scratch,
+                                          const std::string& what) {
     CMBlockBufferRef block = CMSampleBufferGetDataBuffer(sample);
     const size_t total = block ? CMBlockBufferGetDataLength(block) : 0;
+    if (total == 0) return {nullptr, 0};
+    size_t length = 0;
+    char* data = nullptr;
+    if (CMBlockBufferGetDataPointer(block, 0, &length, nullptr, &data) != 0 || !data || length == 0)
+        throw ImportError(what + ": its buffer's bytes cannot be read");
+    if (length >= total) return {reinterpret_cast<const uint8_t*>(data), total};
+    scratch.clear();
     for (size_t at = 0; at < total;) {
-        size_t length = 0;
-        char* data = nullptr;
         if (CMBlockBufferGetDataPointer(block, at, &length, nullptr, &data) != 0 || !data || length == 0)
             throw ImportError(what + ": its buffer's bytes cannot be read");
         length = std::min(length, total - at);
-        out.insert(out.end(), data, data + length);
+        scratch.insert(scratch.end(), data, data + length);
         at += length;
     }
+    return {scratch.data(), scratch.size()};
+}
+
+// Each track's element holds whole samples, as many as the first's.
+bool WholeSoundOfEveryTrack(const std::vector<MXFEssenceRange>& ranges, uint32_t bytesPerSample) {
+    for (const MXFEssenceRange& range : ranges)
+        if (range.second == 0 || range.second % bytesPerSample != 0 || range.second != ranges.front().second)
+            return false;
+    return true;
 }
 
 // A sample time in units of `timescale`; exact when the scales divide.
@@ -171,6 +188,8 @@ void ClipIngest::Run(const std::function<void(const IngestRecord&)>& visit) {
             throw ImportError("its sound tracks differ in sample size");
     const uint32_t bytesPerSample = std::max<uint32_t>(BitsPerSample() / 8, 1);
     std::vector<std::vector<uint8_t>> sound(tracks, std::vector<uint8_t>(kMaxSoundElementBytes));
+    std::vector<uint8_t> allSound(size_t{tracks} * kMaxSoundElementBytes);
+    std::vector<MXFEssenceRange> soundRanges(tracks);
     std::vector<uint8_t> picture, stereo;
 
     // The movie layer walks the same frames for the sound of every track.
@@ -205,35 +224,48 @@ void ClipIngest::Run(const std::function<void(const IngestRecord&)>& visit) {
         if (!audioSample)
             throw ImportError(FrameText(index) + ": the plug-in could not make its audio buffer");
 
-        CopyBytes(videoSample.Get(), picture, FrameText(index));
-        CopyBytes(audioSample.Get(), stereo, FrameText(index));
+        const auto [pictureBytes, pictureSize] = BytesOf(videoSample.Get(), picture, FrameText(index));
+        const auto [stereoBytes, stereoSize] = BytesOf(audioSample.Get(), stereo, FrameText(index));
         const CMItemCount samples = CMSampleBufferGetNumSamples(audioSample.Get());
-        if (samples < 0 || stereo.size() != static_cast<size_t>(samples) * 4)
-            throw ImportError(FrameText(index) + ": its audio buffer holds " + std::to_string(stereo.size()) +
+        if (samples < 0 || stereoSize != static_cast<size_t>(samples) * 4)
+            throw ImportError(FrameText(index) + ": its audio buffer holds " + std::to_string(stereoSize) +
                               " bytes for " + std::to_string(samples) + " stereo 16-bit samples");
         if (InScale(CMSampleBufferGetDecodeTimeStamp(videoSample.Get()), m_timescale) !=
             int64_t{index} * m_frameDuration)
             throw ImportError(FrameText(index) + ": the plug-in delivers another frame in its place");
         record.index = index;
-        record.picture = picture.data();
-        record.pictureSize = picture.size();
-        record.pictureType = Mpeg2Headers::PictureCodingType(picture.data(), picture.size());
+        record.picture = pictureBytes;
+        record.pictureSize = pictureSize;
+        record.pictureType = Mpeg2Headers::PictureCodingType(pictureBytes, pictureSize);
         record.decodeTime = InScale(CMSampleBufferGetDecodeTimeStamp(videoSample.Get()), m_timescale);
         record.presentationTime =
             InScale(CMSampleBufferGetPresentationTimeStamp(videoSample.Get()), m_timescale);
         record.timecodeCounter = media.timecodeCounter;
-        record.stereo = stereo.data();
-        record.stereoSize = stereo.size();
+        record.stereo = stereoBytes;
+        record.stereoSize = stereoSize;
         record.trackSamples = 0;
+        // Every track in one read past the movie's block cache: the plug-in
+        // has just read these blocks through its own. Where that cannot be
+        // done, track by track, which names what fails.
+        const bool together =
+            tracks > 0 &&
+            m_movie->ReadSampleElements(index, kMxfTrackSound, 0, tracks, allSound.data(),
+                                        static_cast<uint32_t>(allSound.size()), soundRanges.data(), true) > 0 &&
+            WholeSoundOfEveryTrack(soundRanges, bytesPerSample);
         for (uint32_t t = 0; t < tracks; ++t) {
-            const uint32_t got = m_movie->ReadCurrentSampleData(kMxfTrackSound, t, sound[t].data(),
-                                                                static_cast<uint32_t>(sound[t].size()));
-            if (got == 0 || got % bytesPerSample != 0 ||
-                (t > 0 && got / bytesPerSample != record.trackSamples))
-                throw ImportError(FrameText(index) + ": sound track " + std::to_string(t + 1) +
-                                  " cannot be read: " + MovieFailure(*m_movie, "no whole sound element"));
-            record.trackSound[t] = sound[t].data();
-            record.trackSamples = got / bytesPerSample;
+            uint64_t got = soundRanges[t].second;
+            if (together) {
+                record.trackSound[t] = allSound.data() + soundRanges[t].first;
+            } else {
+                got = m_movie->ReadCurrentSampleData(kMxfTrackSound, t, sound[t].data(),
+                                                     static_cast<uint32_t>(sound[t].size()));
+                if (got == 0 || got % bytesPerSample != 0 ||
+                    (t > 0 && got / bytesPerSample != record.trackSamples))
+                    throw ImportError(FrameText(index) + ": sound track " + std::to_string(t + 1) +
+                                      " cannot be read: " + MovieFailure(*m_movie, "no whole sound element"));
+                record.trackSound[t] = sound[t].data();
+            }
+            record.trackSamples = static_cast<uint32_t>(got / bytesPerSample);
         }
         visit(record);
         m_movie->nextFrame();

@@ -1,8 +1,8 @@
 #pragma once
 // One clip imported through its clip descriptor's ingest object, as a host
 // imports it: one record per frame in decode order over a range of the
-// clip, each with its picture (copied out of the plug-in's video sample
-// buffer), its decode and presentation times, the plug-in's stereo audio
+// clip, each with its picture (the bytes of the plug-in's video sample
+// buffer, in place), its decode and presentation times, the plug-in's stereo audio
 // and, when asked, the sound of every track of the frame slot read through
 // the movie layer over the same frames. The range is closed in
 // presentation: the pictures it delivers present exactly the frame slots it

@@ -305,7 +305,7 @@ uint32_t FBCMovieStream::ReadSampleData(uint32_t frame, _MxfTrackType type, uint
 
 uint32_t FBCMovieStream::ReadSampleElements(uint32_t frame, _MxfTrackType type, uint32_t number,
                                             uint32_t count, unsigned char* buffer, uint32_t size,
-                                            MXFEssenceRange* values) {
+                                            MXFEssenceRange* values, bool pastCache) {
     CUAutoLock lock(&m_lock);
     if (!buffer || size == 0 || count == 0) return 0;
     const int32_t first = trackIndexFromType(type, number);
@@ -316,7 +316,8 @@ uint32_t FBCMovieStream::ReadSampleElements(uint32_t frame, _MxfTrackType type, 
     uint32_t local = 0;
     CUSharedPtr<MXFStream> stream = mxfAtFrameIndex(frame, &local);
     if (!stream) return 0;
-    return stream->ReadEssenceElements(local, static_cast<uint32_t>(first), count, buffer, size, values);
+    return stream->ReadEssenceElements(local, static_cast<uint32_t>(first), count, buffer, size, values,
+                                       pastCache);
 }
 
 bool FBCMovieStream::FrameInfoAtIndex(uint32_t frame, int8_t* temporalOffset, int8_t* keyFrameOffset,

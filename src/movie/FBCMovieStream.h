@@ -69,9 +69,10 @@ public:
     // The values of the frame's essence elements of tracks number ..
     // number + count - 1 of the type, in one read when they follow one
     // another in the file (MXFStream::ReadEssenceElements); 0 when they do
-    // not, or on any failure.
+    // not, or on any failure. `pastCache`: see ReadEssenceElements.
     uint32_t ReadSampleElements(uint32_t frame, _MxfTrackType type, uint32_t number, uint32_t count,
-                                unsigned char* buffer, uint32_t size, MXFEssenceRange* values);
+                                unsigned char* buffer, uint32_t size, MXFEssenceRange* values,
+                                bool pastCache = false);
     // Index values of the frame's entry; false when any asked-for value
     // cannot be read.
     bool FrameInfoAtIndex(uint32_t frame, int8_t* temporalOffset = nullptr, int8_t* keyFrameOffset = nullptr,

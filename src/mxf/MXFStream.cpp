@@ -639,15 +639,18 @@ uint32_t MXFStream::ReadEssenceData(int64_t editUnit, uint32_t element, unsigned
 }
 
 uint32_t MXFStream::ReadEssenceElements(int64_t editUnit, uint32_t first, uint32_t count,
-                                        unsigned char* buffer, uint32_t size, MXFEssenceRange* values) {
+                                        unsigned char* buffer, uint32_t size, MXFEssenceRange* values,
+                                        bool pastCache) {
     // Between two values lie the next key and length and, in files aligned
     // to a KAG, a fill item: read along with the values, never more than this.
     constexpr uint64_t kMaxGap = 1024;
     CUAutoLock guard(static_cast<CULockAbstract*>(m_Reader.get()));
     if (!buffer || !values || count == 0) return 0;
+    CacheFileStream* file = pastCache ? CUDynamicCast<CacheFileStream>(m_FileStream).get() : nullptr;
     uint64_t start = 0, end = 0;
     for (uint32_t k = 0; k < count; ++k) {
-        const MXFEssenceRange range = RangeEssenceData(editUnit, first + k);
+        const MXFEssenceRange range =
+            file ? PeekEssenceRange(editUnit, first + k) : RangeEssenceData(editUnit, first + k);
         if (range.first == kNoEssenceOffset) return 0;
         if (k == 0) {
             start = range.first;
@@ -659,6 +662,7 @@ uint32_t MXFStream::ReadEssenceElements(int64_t editUnit, uint32_t first, uint32
         end = range.first + range.second;
     }
     const uint64_t total = end - start;
+    if (file) return file->ReadUncached(buffer, total, start) == total ? static_cast<uint32_t>(total) : 0;
     if (!SeekTo(*m_Reader, start) || !m_Reader->GetBytes(buffer, total)) return 0;
     return static_cast<uint32_t>(total);
 }

@@ -93,9 +93,11 @@ public:
     // sound elements of a frame lie): the bytes from the first value to the
     // end of the last, with values[k] = (offset in buffer, length) of
     // element first + k. 0 when they cannot be located, are no essence
-    // elements, do not lie so, or do not fit in `size`.
+    // elements, do not lie so, or do not fit in `size`. `pastCache` reads
+    // them straight from the file, for a reader whose neighbour in the same
+    // process already reads these blocks through its own cache.
     uint32_t ReadEssenceElements(int64_t editUnit, uint32_t first, uint32_t count, unsigned char* buffer,
-                                 uint32_t size, MXFEssenceRange* values);
+                                 uint32_t size, MXFEssenceRange* values, bool pastCache = false);
 
     // Index values of a file-local edit unit; false when it cannot be found.
     bool GetTemporalOffsetAtIndex(int64_t editUnit, int8_t& value);
