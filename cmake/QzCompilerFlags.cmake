@@ -16,10 +16,6 @@ if(QZ_SANITIZE)
   string(REPLACE ";" "," _qz_san "${QZ_SANITIZE}")
   add_compile_options(-fsanitize=${_qz_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${_qz_san})
-  # g++ 12 with sanitizer instrumentation above -O0 takes values inside
-  # libstdc++'s <regex> and std::function for uninitialised (false
-  # positives, outside our code); the dev build keeps the warning.
-  add_compile_options($<$<COMPILE_LANG_AND_ID:CXX,GNU>:-Wno-maybe-uninitialized>)
 endif()
 
 # The fuzz build instruments every target for libFuzzer's coverage feedback,
