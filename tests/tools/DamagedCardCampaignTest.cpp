@@ -233,6 +233,14 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
                           damages.end());
         }
     }
+    // Under the sanitizers, which make every run several times slower, every
+    // second damage is tried (the other build tries them all), and report
+    // runs on every fourth, so that the campaign keeps its time.
+    if (qztest::kSanitizedBuild) {
+        std::vector<Damage> half;
+        for (size_t k = 0; k < damages.size(); k += 2) half.push_back(damages[k]);
+        damages = std::move(half);
+    }
     std::map<std::string, std::map<int, int>> outcomes;  // command -> exit code -> runs
     int intactExports = 0;
     size_t tried = 0;
@@ -250,9 +258,7 @@ TEST(DamagedCardCampaignTest, EveryCommandEndsWithADocumentedCodeKeepsTheCardAnd
             {qzcard, "verify", card, "--json"},
             {qzcard, "export", "--format", "es", card, "-o", out, "--all-channels"},
         };
-        // Under the sanitizers, which make every run several times slower,
-        // report takes every fourth damage so that the campaign keeps its time.
-        if (!qztest::kSanitizedBuild || tried++ % 4 == 0)
+        if (!qztest::kSanitizedBuild || tried++ % 2 == 0)
             commands.push_back({qzcard, "report", card, "-o", scratch.Path() + "/report"});
         for (const auto& command : commands) {
             const qztest::BoundedResult run =
