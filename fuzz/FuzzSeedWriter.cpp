@@ -90,13 +90,21 @@ int main(int argc, char** argv) {
         Write(out / "BundlePropertyListFuzz" / "bundle", Joined(info, strings, 2));
         Write(out / "CUXmlDomDocumentFuzz" / "info", info);
 
-        // The history an offload of the card writes: a generation (first
-        // byte even) and the chain (odd).
+        // The history an offload of a card writes: a generation (first byte
+        // even) and the chain (odd). The card above mixes the rate families,
+        // which its index may not (a seed for the readers' refusals), so
+        // the offload copies a card of its 25p clips.
+        const fs::path offloadCard = out / "offload-card" / "card";
+        fs::remove_all(offloadCard.parent_path());
+        cw::CardDescription single;
+        for (const cw::ClipDescription& clip : description.clips)
+            if (clip.frameRate == cw::FrameRate::k25p) single.clips.push_back(clip);
+        cw::WriteCard(single, offloadCard.string());
         const fs::path copies = out / "copies";
         fs::remove_all(copies);
         fs::create_directories(copies);
         qzoffload::OffloadOptions offload;
-        offload.card = card.string();
+        offload.card = offloadCard.string();
         offload.destinations = {copies.string()};
         offload.formats = {qzoffload::HashFormat::kMd5, qzoffload::HashFormat::kXxh64};
         offload.creator.toolVersion = "seed";
@@ -110,6 +118,7 @@ int main(int argc, char** argv) {
             Write(out / "MhlReaderFuzz" / (chain ? "chain" : "generation"), seed);
         }
         fs::remove_all(copies);
+        fs::remove_all(offloadCard.parent_path());
         fs::remove_all(card);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "FuzzSeedWriter: %s\n", e.what());
