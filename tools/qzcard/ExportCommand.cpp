@@ -14,7 +14,7 @@
 #include "HostEventCycle.h"
 #include "HostProcess.h"
 #include "ImportError.h"
-#include "MediaCommands.h"
+#include "MediaLayers.h"
 #include "PluginHost.h"
 
 #include <CLI/CLI.hpp>
@@ -50,7 +50,7 @@ struct ExportArguments {
 
 std::unique_ptr<qzimport::OutputFormat> FormatNamed(const std::string& name) {
     if (name == "es") return std::make_unique<qzimport::EsOutputFormat>();
-    return qzcard::MediaOutputFormat(name);  // mov, mxf
+    return qzcard::LoadMediaLayers().OutputFormatNamed(name);  // mov, mxf
 }
 
 // Prints each output set as it is done.

@@ -7,6 +7,7 @@
 
 #include "CardReport.h"
 #include "ImportError.h"
+#include "MediaLayers.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 #include "ReportError.h"
@@ -35,7 +36,7 @@ void RunReport(ReportArguments& args) {
         args.options.progress = [](const std::string& line) {
             std::fprintf(stderr, "qzcard report: %s\n", line.c_str());
         };
-    const qzreport::ReportResult result = qzreport::CardReport::Write(args.options);
+    const qzreport::ReportResult result = qzcard::LoadMediaLayers().WriteReport(args.options);
     if (args.json) {
         const nlohmann::ordered_json out = {
             {"qzcardVersion", qzimport::QzcardVersion()},

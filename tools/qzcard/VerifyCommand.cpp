@@ -10,7 +10,7 @@
 #include "CardVerifier.h"
 #include "ClipVerifier.h"
 #include "HostEventCycle.h"
-#include "MediaCommands.h"
+#include "MediaLayers.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 #include "UnlistedFiles.h"
@@ -71,7 +71,7 @@ void RunVerify(const VerifyArguments& args) {
     size_t problems = 0;
     for (const std::string& id : wanted) {
         std::unique_ptr<qzimport::PictureObserver> decoding;
-        if (args.decode) decoding = qzcard::MediaPictureCheck();
+        if (args.decode) decoding = qzcard::LoadMediaLayers().PictureDecodeCheck();
         const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
         problems += result.problems.size();
         ordered_json list = ordered_json::array();
