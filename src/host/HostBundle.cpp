@@ -139,8 +139,8 @@ void HostBundle::SetMainBundleInfoDictionary(CFDictionaryRef info) {
 void HostBundle::SetMainBundleShortVersionString(const std::optional<std::string>& version) {
     CFHolder<CFDictionaryRef> info = EmptyDictionary();
     if (version) {
-        CFDictionarySetValue(CFDictionaryAsMutable(info.Get()),
-                             MakeString("CFBundleShortVersionString").Get(), MakeString(*version).Get());
+        CFDictionarySetValue(CFDictionaryAsMutable(info.Get()), MakeString("CFBundleShortVersionString").Get(),
+                             MakeString(*version).Get());
     }
     SetMainBundleInfoDictionary(info.Get());
 }
@@ -170,9 +170,7 @@ bool HostBundle::loadModule(CUFailure* why) {
     const std::optional<std::string> executable = StringValue(m_info.Get(), "CFBundleExecutable");
     const std::string infoPath = m_path + "/Contents/Info.plist";
     if (!executable || !IsPlainName(*executable)) {
-        if (why)
-            *why = CUFailure(kBundleInvalid, "information dictionary names no module (CFBundleExecutable)",
-                             infoPath);
+        if (why) *why = CUFailure(kBundleInvalid, "information dictionary names no module (CFBundleExecutable)", infoPath);
         return false;
     }
     // Never unloaded: objects the module made may live as long as the process.
@@ -189,8 +187,7 @@ void* HostBundle::symbol(const std::string& name, CUFailure* why) {
 }
 
 std::shared_ptr<MIORADPluginRegisterBundle> HostBundle::createFactory(CUFailure* why) {
-    auto create =
-        reinterpret_cast<MIORADPluginCreateFactoryFunction>(symbol(kMIORADPluginCreateFactorySymbol, why));
+    auto create = reinterpret_cast<MIORADPluginCreateFactoryFunction>(symbol(kMIORADPluginCreateFactorySymbol, why));
     if (!create) return nullptr;
     std::shared_ptr<MIORADPluginRegisterBundle> factory;
     create(&factory);
