@@ -10,7 +10,7 @@ std::string InstalledPartPath(const std::string& name) {
     const std::string executable = ComVantoVantoQZ64RADPlug::HostProcess::ExecutablePath();
     if (executable.empty()) return std::string();
     // The private library folder relative to the folder of the executable
-    // ("../lib/x86_64-linux-gnu/qzcard"), as the install is configured.
+    // ("../lib/qzcard"), as the install is configured.
     const std::filesystem::path part =
         std::filesystem::path(executable).parent_path() / QZCARD_PARTS_FROM_BINARY / name;
     std::error_code error;

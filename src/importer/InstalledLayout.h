@@ -2,7 +2,7 @@
 // Where qzcard's own run-time parts lie (the plug-in bundle, the media
 // module): an installed qzcard keeps them in its private library folder,
 // found from where its executable lies (PREFIX/bin/qzcard and
-// PREFIX/lib/<arch>/qzcard/ as `cmake --install` and the Debian package
+// PREFIX/lib/qzcard/ as `cmake --install` and the Debian package
 // place them), so that it needs no environment variable; a qzcard run from
 // its build tree finds them where the build put them. Thread safe.
 #include <string>

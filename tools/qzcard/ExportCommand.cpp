@@ -183,8 +183,9 @@ void InstallExport(CLI::App& app) {
         ->excludes(output)
         ->excludes(allChannels)
         ->excludes(force);
-    command->add_option("--plugin", args->plugin,
-                        "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
+    command->add_option(
+        "--plugin", args->plugin,
+        "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunExport(*args); });

@@ -90,7 +90,8 @@ void InstallReport(CLI::App& app) {
                         "Copies of the cards made by offload (their ASC MHL histories)");
     command->add_flag("--json", args->json, "Say where as JSON");
     command->add_flag("--progress", args->progress, "Progress on stderr");
-    command->add_option("--plugin", o.plugin, "Plug-in bundle folder for --check (default: the build's)");
+    command->add_option("--plugin", o.plugin,
+                        "Plug-in bundle folder for --check (default: the installed one, or the build's)");
     command->add_option("--host-version", o.hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] {

@@ -129,8 +129,9 @@ void InstallVerify(CLI::App& app) {
     command->add_flag("--json", args->json, "JSON output");
     command->add_flag("--decode", args->decode,
                       "Also decode every picture and report those the decoder finds damaged");
-    command->add_option("--plugin", args->plugin,
-                        "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
+    command->add_option(
+        "--plugin", args->plugin,
+        "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunVerify(*args); });
