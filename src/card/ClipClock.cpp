@@ -9,36 +9,6 @@ namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
 
-struct PictureRate {
-    int64_t timescale;
-    int64_t durationPerFrame;
-};
-
-// Pictures per second of each recording frame rate (a 59.94i and a 50i
-// frame is one picture of two fields; 23.98P with pull-down is recorded
-// at its own picture rate).
-PictureRate PictureRateOf(_Frame_Rate rate) {
-    switch (rate) {
-        case kFrameRate5994i:
-        case kFrameRate2997P:
-            return {30000, 1001};
-        case kFrameRate50i:
-        case kFrameRate25P:
-            return {25, 1};
-        case kFrameRate2398P:
-        case kFrameRate2398PsF:
-            return {24000, 1001};
-        case kFrameRate5994P:
-            return {60000, 1001};
-        case kFrameRate50P:
-            return {50, 1};
-        case kFrameRate24P:
-            return {24, 1};
-        default:
-            return {0, 0};
-    }
-}
-
 constexpr int64_t kMaxInt64 = std::numeric_limits<int64_t>::max();
 // Rates are 32-bit timescales; the products below then stay inside 128 bits.
 constexpr int64_t kMaxRate = std::numeric_limits<int32_t>::max();
@@ -61,10 +31,9 @@ ClipClock::ClipClock(int64_t timescale, int64_t durationPerFrame, uint32_t round
 }
 
 ClipClock ClipClock::OfFrameRate(_Frame_Rate rate, bool dropFrame) {
-    const PictureRate pictures = PictureRateOf(rate);
-    if (pictures.timescale == 0) return ClipClock();
-    return ClipClock(pictures.timescale, pictures.durationPerFrame, FBC_Utl_RoundedTimecodeBase(rate),
-                     dropFrame);
+    const auto [timescale, durationPerFrame] = FBC_Utl_PictureRate(rate);
+    if (timescale == 0) return ClipClock();
+    return ClipClock(timescale, durationPerFrame, FBC_Utl_RoundedTimecodeBase(rate), dropFrame);
 }
 
 std::optional<int64_t> ClipClock::FramesOfTimecode(const CUSharedPtr<TimecodeInfo>& timecode) const {
