@@ -25,28 +25,16 @@ namespace fs = std::filesystem;
 using ComVantoVantoQZ64RADPlug::CUOutputFile;
 
 // A WAV's time reference is where the first picture's sound starts on the
-// clip's clock from midnight: at 59.94P and 50P a first picture that is the
-// second of its timecode label starts one picture later than the label.
+// clip's clock from midnight (01:00:00:00 at 25P, 01:00:00;00 at 29.97, its
+// first and second picture at 59.94P, the second at 50P, 23.98P).
 TEST(ExportOutputsTest, TimeReferenceIsTheFirstPicturesSample) {
-    const struct {
-        int64_t timescale, duration;
-        uint64_t startFrame;
-        uint64_t samples;
-    } cases[] = {
-        {25, 1, 90000, 172800000},         // 01:00:00:00 at 25P
-        {30000, 1001, 107892, 172799827},  // 01:00:00;00 drop-frame: 107892 x 1601.6, to the nearest
-        {60000, 1001, 215784, 172799827},  // the same label at 59.94P, its first picture
-        {60000, 1001, 215785, 172800628},  // its second: 215785 x 800.8, toward zero
-        {50, 1, 180001, 172800960},        // 01:00:00:00 at 50P, the second picture
-        {24000, 1001, 86400, 172972800},   // 01:00:00:00 at 23.98P: 2002 a picture
-    };
+    const int64_t cases[][4] = {{25, 1, 90000, 172800000},        {30000, 1001, 107892, 172799827},
+                                {60000, 1001, 215784, 172799827}, {60000, 1001, 215785, 172800628},
+                                {50, 1, 180001, 172800960},       {24000, 1001, 86400, 172972800}};
     for (const auto& c : cases) {
         qzimport::ExportStreamInfo stream;
-        stream.timescale = c.timescale;
-        stream.frameDuration = c.duration;
-        stream.startFrame = c.startFrame;
-        EXPECT_EQ(qzimport::EsOutputWriter::TimeReference(stream), c.samples)
-            << c.timescale << " " << c.startFrame;
+        stream.timescale = c[0], stream.frameDuration = c[1], stream.startFrame = uint64_t(c[2]);
+        EXPECT_EQ(qzimport::EsOutputWriter::TimeReference(stream), uint64_t(c[3])) << c[0] << " " << c[2];
     }
 }
 
