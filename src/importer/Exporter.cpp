@@ -2,7 +2,6 @@
 
 #include "CFBCContent.h"
 #include "CUFailure.h"
-#include "CUFolderLock.h"
 #include "CUInterruption.h"
 #include "CUNumber.h"
 #include "CUOutputFile.h"
@@ -17,6 +16,7 @@
 #include "FBCClipValueTag.h"
 #include "ImportError.h"
 #include "OutputAssembler.h"
+#include "OutputFolderLock.h"
 #include "PluginClipProperties.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
@@ -34,8 +34,6 @@ using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
 
 namespace {
-
-constexpr const char* kLockName = "qzcard-export";
 
 std::string Text(const CUSharedPtr<CUObject>& value) {
     CUSharedPtr<CUStringMac> text = value;
@@ -145,7 +143,7 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
                                   ImportFailure::kUsage);
     const std::vector<OutputSetPlan> sets = ExportPlan::Build(cards, settings.selection);
 
-    std::optional<CUFolderLock> lock;
+    std::optional<OutputFolderLock> lock;
     if (!settings.discard) {
         std::error_code error;
         std::filesystem::create_directories(settings.outputFolder, error);
@@ -153,17 +151,7 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
             throw ImportError(
                 "cannot create the output folder " + settings.outputFolder + ": " + error.message(),
                 ImportFailure::kSetup);
-        try {
-            lock.emplace(settings.outputFolder, kLockName, settings.waitSeconds);
-        } catch (const CUError& e) {
-            if (e.Code() == kResultFolderBusy)
-                throw ImportError(
-                    "output folder busy: " + e.Failure().What() + " (--wait SECONDS waits for it)",
-                    ImportFailure::kOutputBusy);
-            throw ImportError(e.Failure().What(), ImportFailure::kSetup);
-        } catch (const CUInterrupted& e) {
-            throw ImportError::Interrupted("interrupted while waiting for the output folder", e.Signal());
-        }
+        lock.emplace(settings.outputFolder, settings.waitSeconds);
         const std::vector<std::string> removed = CUOutputFile::RemoveStalePartials(settings.outputFolder);
         if (!removed.empty())
             observer.Notice("removed " + std::to_string(removed.size()) + " partial file" +
