@@ -156,9 +156,10 @@ TEST(CardReportTest, RefusedArgumentsWriteNothing) {
 
 namespace {
 
-// --copies: an offload's history shown next to the card it copies; a copy
-// whose later check found a changed file, and a folder holding no card and
-// no history, are not verified (exit 4).
+// --copies: an offload's history shown next to the card it copies (not
+// next to a card written apart with the same clip IDs); a copy whose later
+// check found a changed file, and a folder holding no card and no history,
+// are not verified (exit 4).
 TEST(CardReportTest, CopiesAreShownWithTheirHistories) {
     qztest::ScratchFolder scratch("report");
     const std::string s = scratch.Path(), card = s + "/card";
@@ -180,6 +181,15 @@ TEST(CardReportTest, CopiesAreShownWithTheirHistories) {
     EXPECT_GT(good["files"], 4);
     EXPECT_EQ(good["verifiedFiles"], good["files"]);
     EXPECT_EQ(good["lastGeneration"]["sequence"], 1);
+    // A card written apart is another medium: the copy is no copy of it.
+    ASSERT_EQ(Qzcard({"sample-card", s + "/other", "--clips", "2", "--frames", "6"}).exitCode, 0);
+    ASSERT_EQ(
+        Qzcard({"report", s + "/other", "-o", s + "/other-report", "--thumbnails", "0", "--copies", copy})
+            .exitCode,
+        0);
+    const nlohmann::json other = qztest::ParseJson(qztest::ReadText(s + "/other-report/report.json"));
+    EXPECT_TRUE(other["cards"][0]["copies"].empty()) << other["cards"][0]["copies"].dump();
+    EXPECT_EQ(other["otherCopies"].size(), 1u);
 
     const std::string changed = copy + "/CONTENTS/CLIPS001/QZ0001/QZ0001.CIF";
     std::vector<uint8_t> bytes = qztest::ReadFile(changed);
