@@ -97,7 +97,6 @@ uint64_t CUContentDigest::Finish(int descriptor, const std::string& path) {
         }
         m_Blocks[b] = XXH3_64bits(block.data(), length);
         m_Patched[b] = false;
-        ++m_ReadBack;
     }
     return DigestOfBlocks(m_Blocks);
 }

@@ -6,9 +6,9 @@
 // though writers go back to patch bytes they wrote earlier (a movie's data
 // size, an MXF header, a WAV's lengths): only a block patched after it was
 // digested is read back, once, when the file is complete. The same digest
-// of a file on disk (OfFile) is what a later run compares. With the
-// coreutils, `split -b 1M FILE b. && xxhsum -H3` of each block, the
-// digests concatenated in order and `xxhsum -H3` of those bytes give it.
+// of a file on disk (OfFile) is what a later run compares. The xxHash
+// tools give it too: `xxhsum -H3` of each block (`split -b 1M`), the
+// digests' bytes in order, and `xxhsum -H3` of those.
 // One object is used by one thread at a time.
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +35,6 @@ public:
     // the file, which holds every byte appended). Throws CUError
     // (kResultReadFailure, naming `path`) when they cannot be read.
     uint64_t Finish(int descriptor, const std::string& path);
-    // Blocks Finish read back (for measuring what patching costs).
-    size_t BlocksReadBack() const { return m_ReadBack; }
 
     // The digest of the file at `path` as it is now, read through the page
     // cache. Throws CUError (kResultReadFailure) when it cannot be read.
@@ -52,7 +50,6 @@ private:
     uint64_t m_Appended = 0;         // bytes appended in all
     std::vector<uint64_t> m_Blocks;  // digests of the blocks complete
     std::vector<bool> m_Patched;     // per block: patched after (or while) it was digested
-    size_t m_ReadBack = 0;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -70,15 +70,16 @@ PreviousOutputs ExportRecord::Compare(const std::string& folder, const std::stri
     std::vector<std::string> names;
     const ordered_json listed = record.value("files", ordered_json());
     bool readable = listed.is_array() && !listed.empty();
-    for (const ordered_json& entry : readable ? listed : ordered_json::array()) {
-        const bool named = entry.is_object() && IsText(entry, "name");
-        const std::string name = named ? entry["name"].get<std::string>() : std::string();
-        // A name that leaves the folder is not the record's to replace.
-        if (!named || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
-            readable = false;
-        else
-            names.push_back(name);
-    }
+    if (readable)
+        for (const ordered_json& entry : listed) {
+            const bool named = entry.is_object() && IsText(entry, "name");
+            const std::string name = named ? entry["name"].get<std::string>() : std::string();
+            // A name that leaves the folder is not the record's to replace.
+            if (!named || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+                readable = false;
+            else
+                names.push_back(name);
+        }
     names.push_back(baseName + ".json");
     if (!readable) return Outdated("its record does not list its files", names);
     if (recorded != source) {

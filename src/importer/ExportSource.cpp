@@ -58,9 +58,14 @@ std::string NameOf(const ordered_json& file) {
                : std::string();
 }
 
-const ordered_json& Member(const ordered_json& object, const char* key) {
+const ordered_json& NoMembers() {
     static const ordered_json kNone = ordered_json::array();
-    return object.is_object() && object.contains(key) && object[key].is_array() ? object[key] : kNone;
+    return kNone;
+}
+
+// The array `object` holds under `key`; an empty one when it holds none.
+const ordered_json& Member(const ordered_json& object, const char* key) {
+    return object.is_object() && object.contains(key) && object[key].is_array() ? object[key] : NoMembers();
 }
 
 }  // namespace
@@ -97,7 +102,7 @@ std::string ExportSource::ChangedFile(const ordered_json& recorded, const ordere
     const ordered_json& now = Member(current, "pieces");
     for (size_t p = 0; p < now.size(); ++p) {
         const ordered_json& files = Member(now[p], kClipFiles);
-        const ordered_json& before = p < was.size() ? Member(was[p], kClipFiles) : Member(ordered_json(), "");
+        const ordered_json& before = p < was.size() ? Member(was[p], kClipFiles) : NoMembers();
         for (size_t f = 0; f < files.size(); ++f)
             if (f >= before.size() || before[f] != files[f]) return NameOf(files[f]);
         if (before.size() > files.size()) return NameOf(before[files.size()]);
