@@ -1,9 +1,10 @@
 // Golden output of the commands whose output is fixed by the deterministic
-// writer (every card pinned to a numbered medium): sample-card, write-mxf, mxf-info (text, JSON, edit units),
-// list, clip and spans on the files and cards they write, and mxf-info's answer to files it cannot read.
-// Every command runs inside one scratch folder with relative paths, so the output names no machine path; run
-// times are the only varying text and are masked. QZ_UPDATE_GOLDEN=1 rewrites the golden files instead of
-// comparing.
+// writer: sample-card, write-mxf, mxf-info (text, JSON, edit units), list,
+// clip and spans on the files and cards they write, and mxf-info's answer to files
+// it cannot read. Every command runs inside one scratch folder with relative
+// paths, so the output names no machine path; run times are the only varying
+// text and are masked. Every card is pinned to a numbered medium.
+// QZ_UPDATE_GOLDEN=1 rewrites the golden files instead of comparing.
 #include <gtest/gtest.h>
 
 #include "QzcardRun.h"
