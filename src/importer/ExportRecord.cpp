@@ -63,6 +63,10 @@ PreviousOutputs ExportRecord::Compare(const std::string& folder, const std::stri
     if (record.is_discarded() || !record.is_object() || !record.contains("source"))
         return Other("whose record cannot be read");
     const ordered_json& recorded = record["source"];
+    // Medium and clip IDs alone do not tell cards written apart from each
+    // other: such outputs are not this set's to replace.
+    if (!ExportSource::NamesClipFiles(recorded))
+        return Other("whose record does not name the clips' UMIDs and files (an earlier qzcard's)");
     if (ExportSource::Request(recorded) != ExportSource::Request(source))
         return Other("an export of other clips or with other options");
 

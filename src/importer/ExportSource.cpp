@@ -89,6 +89,13 @@ ordered_json ExportSource::Of(const OutputSetPlan& set, const std::vector<Export
             {"audio", options.stereoPairs ? "pairs" : "mono"}};
 }
 
+bool ExportSource::NamesClipFiles(const ordered_json& source) {
+    const ordered_json& pieces = Member(source, "pieces");
+    for (const ordered_json& piece : pieces)
+        if (!piece.is_object() || !piece.contains("umid") || !piece.contains(kClipFiles)) return false;
+    return !pieces.empty();
+}
+
 ordered_json ExportSource::Request(const ordered_json& source) {
     ordered_json request = source;
     if (request.is_object() && request.contains("pieces") && request["pieces"].is_array())

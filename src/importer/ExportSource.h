@@ -20,6 +20,10 @@ class ExportSource {
 public:
     static nlohmann::ordered_json Of(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
                                      const std::string& format, const OutputOptions& options);
+    // Whether every piece of `source` names its clip's UMID and files, as
+    // records of earlier qzcards, which name the medium and clip IDs only,
+    // do not.
+    static bool NamesClipFiles(const nlohmann::ordered_json& source);
     // The source without its clip files: the same clips of the same media,
     // asked for in the same way.
     static nlohmann::ordered_json Request(const nlohmann::ordered_json& source);
