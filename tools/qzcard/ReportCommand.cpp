@@ -1,9 +1,9 @@
 // qzcard report CARD... -o DIR [--thumbnails N] [--at PERCENT|FRAME|TC]
-// [--check] [--copies DIR...] [--json] [--progress]: writes the cards'
-// report for people (DIR/index.html with DIR/thumbs/) and for scripts
-// (DIR/report.json), put in place as one set under the output folder lock,
-// and says where. Exits 4 when --check found problems or a copy is not
-// verified, 5 when another export or report holds the folder.
+// [--check] [--copies DIR...] [--wait SECONDS] [--json] [--progress]:
+// writes the cards' report for people (DIR/index.html with DIR/thumbs/) and
+// for scripts (DIR/report.json), put in place as one set under the output
+// folder lock, and says where. Exits 4 when --check found problems or a
+// copy is not verified, 5 when another export or report holds the folder.
 #include "CommandRegistry.h"
 
 #include "CUInterruption.h"
