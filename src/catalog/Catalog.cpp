@@ -1,0 +1,170 @@
+#include "Catalog.h"
+
+#include "CardCopies.h"
+#include "CardFileTable.h"
+#include "CardTable.h"
+#include "CheckTable.h"
+#include "ClipTable.h"
+#include "CopyTable.h"
+#include "Migrations.h"
+#include "OutputTable.h"
+#include "QzcardVersion.h"
+#include "VolumeTable.h"
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <set>
+
+namespace qzcatalog {
+
+namespace {
+
+int64_t Now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+}  // namespace
+
+Catalog::Catalog(const CatalogLocation& location) : m_Database(location.Connect()) {
+    Migrations::Apply(*m_Database);
+}
+
+void Catalog::Write(const std::function<void()>& work) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            Transaction transaction(*m_Database, TransactionKind::kWrite);
+            work();
+            transaction.Commit();
+            return;
+        } catch (const CatalogError& e) {
+            if (!e.Retryable() || attempt == kWriteAttempts) throw;
+        }
+    }
+}
+
+void Catalog::Read(const std::function<void()>& work) {
+    Transaction transaction(*m_Database, TransactionKind::kRead);
+    work();
+    transaction.Commit();
+}
+
+Catalog::CardRows Catalog::RecordCardRows(const CardSeen& card) {
+    Database& db = *m_Database;
+    CardRows rows;
+    const int64_t cardId = rows.cardId = CardTable(db).Record(card);
+    ClipTable clips(db);
+    for (const ClipSeen& clip : card.clips) clips.Record(cardId, clip);
+    const std::map<std::string, int64_t> clipRows = clips.IdsOfCard(cardId);
+    CardFileTable files(db);
+    std::set<int64_t> present;
+    for (const CardFileSeen& file : card.files) {
+        std::optional<int64_t> clip;
+        if (file.clipId) {
+            const auto found = clipRows.find(*file.clipId);
+            if (found != clipRows.end()) clip = found->second;
+        }
+        const int64_t fileId = files.Record(cardId, file, clip, card.direct);
+        files.RecordHashes(fileId, file, card.seenAt);
+        present.insert(fileId);
+        rows.fileIds[file.path] = fileId;
+    }
+    if (card.direct) files.ForgetAbsent(cardId, present);
+    return rows;
+}
+
+void Catalog::RecordCard(const CardSeen& card) {
+    Write([&] { CardCopies::Refresh(*m_Database, RecordCardRows(card).cardId); });
+}
+
+void Catalog::RecordCopies(const std::vector<CopiesSeen>& histories) {
+    // Cards in one order for every process, so that two stations locking
+    // the rows of the same cards wait for each other instead of deadlocking.
+    std::vector<const CopiesSeen*> ordered;
+    for (const CopiesSeen& history : histories) ordered.push_back(&history);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const CopiesSeen* a, const CopiesSeen* b) { return a->card.Key() < b->card.Key(); });
+    const int64_t now = Now();
+    Write([&] {
+        Database& db = *m_Database;
+        std::set<int64_t> touched;
+        for (const CopiesSeen* history : ordered) {
+            const CardRows card = RecordCardRows(history->card);
+            touched.insert(card.cardId);
+            const int64_t volumeId = VolumeTable(db).Record(history->volume, now);
+            CopyTable copies(db);
+            for (const CopySeen& copy : history->copies) {
+                const auto file = card.fileIds.find(copy.cardPath);
+                if (file == card.fileIds.end())
+                    throw CatalogError("the copy " + copy.path + " names no file of its card",
+                                       CatalogFailure::kProblems);
+                copies.Record(file->second, volumeId, copy, history->historyPath, now);
+            }
+        }
+        for (int64_t cardId : touched) CardCopies::Refresh(db, cardId);
+    });
+}
+
+void Catalog::RecordCheck(const CheckSeen& check) {
+    Write([&] {
+        Database& db = *m_Database;
+        const std::optional<int64_t> cardId =
+            check.mediumId.empty() ? std::nullopt : CardTable(db).IdOfKey("medium:" + check.mediumId);
+        const std::map<std::string, int64_t> clipRows =
+            cardId ? ClipTable(db).IdsOfCard(*cardId) : std::map<std::string, int64_t>();
+        // 0 (no row has it) when the check is not of a copy or its volume is not known.
+        const int64_t volumeId = check.volume ? VolumeTable(db).IdOfKey(check.volume->Key()).value_or(0) : 0;
+        std::set<int64_t> touched;
+        if (cardId) touched.insert(*cardId);
+        CheckTable checks(db);
+        for (const CheckResultSeen& result : check.results) {
+            CheckRow row;
+            row.kind = check.kind;
+            row.checkedAt = check.checkedAt;
+            row.qzcardVersion = qzimport::QzcardVersion();
+            row.cardId = cardId;
+            if (!result.clipId.empty()) {
+                const auto clip = clipRows.find(result.clipId);
+                if (clip != clipRows.end()) row.clip = clip->second;
+            }
+            if (!result.path.empty()) {
+                row.path = result.path;
+                if (volumeId != 0) {
+                    const std::string onVolume =
+                        check.historyPath.empty() ? result.path : check.historyPath + "/" + result.path;
+                    row.copyId = CopyTable(db).IdOf(volumeId, onVolume);
+                }
+            }
+            row.result = result.result;
+            if (!result.detail.empty()) row.detail = result.detail;
+            checks.Record(row);
+        }
+        // The cards whose copies were checked are judged again.
+        if (volumeId != 0) {
+            const std::unique_ptr<Statement> cards = db.Prepare(
+                "SELECT DISTINCT f.card_id FROM copies p JOIN card_files f ON f.id = p.file_id "
+                "WHERE p.volume_id = $1 AND p.history_path = $2");
+            cards->Bind(1, volumeId).Bind(2, check.historyPath);
+            while (cards->Step()) touched.insert(cards->Int(0));
+        }
+        for (int64_t id : touched) CardCopies::Refresh(db, id);
+    });
+}
+
+void Catalog::RecordOutputs(const std::vector<OutputSeen>& outputs) {
+    Write([&] {
+        Database& db = *m_Database;
+        OutputTable table(db);
+        for (const OutputSeen& output : outputs) {
+            std::optional<int64_t> clip;
+            if (const std::optional<int64_t> cardId = CardTable(db).IdOfKey("medium:" + output.mediumId)) {
+                const std::map<std::string, int64_t> rows = ClipTable(db).IdsOfCard(*cardId);
+                const auto found = rows.find(output.clipId);
+                if (found != rows.end()) clip = found->second;
+            }
+            table.Record(output, clip, qzimport::QzcardVersion());
+        }
+    });
+}
+
+}  // namespace qzcatalog
