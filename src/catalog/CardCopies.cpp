@@ -75,14 +75,17 @@ std::map<std::string, KnownFile> CardCopies::Load(Database& database, int64_t ca
     }
     {
         std::unique_ptr<Statement> list = database.Prepare(
-            "SELECT k.copy_id, MAX(k.checked_at) FROM checks k JOIN copies p ON p.id = k.copy_id "
-            "JOIN card_files f ON f.id = p.file_id WHERE f.card_id = $1 AND k.result IN ('changed', "
-            "'missing') "
+            "SELECT k.copy_id, MAX(CASE WHEN k.result IN ('changed', 'missing') THEN k.checked_at END), "
+            "MAX(CASE WHEN k.result = 'clean' THEN k.checked_at END) FROM checks k "
+            "JOIN copies p ON p.id = k.copy_id JOIN card_files f ON f.id = p.file_id WHERE f.card_id = $1 "
             "GROUP BY k.copy_id");
         list->Bind(1, cardId);
         while (list->Step()) {
             const auto copy = copies.find(list->Int(0));
-            if (copy != copies.end()) copy->second.second.facts.foundChangedAt = list->Int(1);
+            const std::optional<int64_t> changed = list->OptionalInt(1), clean = list->OptionalInt(2);
+            // A check that found the copy clean again, later, clears an earlier finding.
+            if (copy != copies.end() && changed && !(clean && *clean > *changed))
+                copy->second.second.facts.foundChangedAt = changed;
         }
     }
     for (auto& [id, entry] : copies) {
@@ -92,12 +95,20 @@ std::map<std::string, KnownFile> CardCopies::Load(Database& database, int64_t ca
     return files;
 }
 
+std::string CardCopies::CardVolume(Database& database, int64_t cardId) {
+    std::unique_ptr<Statement> card = database.Prepare("SELECT volume_key FROM cards WHERE id = $1");
+    card->Bind(1, cardId);
+    return card->Step() ? card->OptionalText(0).value_or("") : std::string();
+}
+
 void CardCopies::Refresh(Database& database, int64_t cardId) {
+    const std::string cardVolume = CardVolume(database, cardId);
     for (const auto& [path, file] : Load(database, cardId)) {
         const CardFileFacts facts{file.size, file.HashesOf(file.size, file.modifiedNs)};
         std::set<int64_t> safeVolumes;
         for (const KnownCopy& copy : file.copies) {
-            const bool counts = CopyRule::Judge(facts, copy.facts, false) == CopyVerdict::kCounts;
+            const bool counts = copy.volumeKey != cardVolume &&
+                                CopyRule::Judge(facts, copy.facts, false) == CopyVerdict::kCounts;
             if (counts) safeVolumes.insert(copy.volumeId);
             if (counts != copy.counts)
                 database.Prepare("UPDATE copies SET counts = $2 WHERE id = $1")

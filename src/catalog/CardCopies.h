@@ -3,7 +3,8 @@
 // three statements: each file with its size, time and hashes, each copy
 // with its volume, the hashes and action of the newest entry of its
 // history and the latest check that found it changed or missing. Refresh()
-// judges every copy by CopyRule and writes the copies that count and each
+// judges every copy by CopyRule (a copy on the volume the card was last
+// read on does not count) and writes the copies that count and each
 // file's safe volumes back, so that `lacking` reads them from an index.
 // Within the caller's transaction; one thread.
 #include "CopyRule.h"
@@ -53,6 +54,8 @@ class CardCopies {
 public:
     // Files by path.
     static std::map<std::string, KnownFile> Load(Database& database, int64_t cardId);
+    // The volume the card was last read on; empty when it was never read itself.
+    static std::string CardVolume(Database& database, int64_t cardId);
     // Judges the copies of the card's files and writes what changed.
     static void Refresh(Database& database, int64_t cardId);
 };

@@ -3,6 +3,8 @@
 #include "CFBCClip.h"
 #include "CFBCContent.h"
 #include "CUArray.h"
+#include "CUFailure.h"
+#include "CUVolumeIdentity.h"
 #include "CardText.h"
 #include "CatalogError.h"
 #include "ClipSummary.h"
@@ -109,6 +111,15 @@ CUSharedPtr<CFBCContent> Open(const std::string& folder) {
     }
 }
 
+std::string VolumeKey(const std::string& folder) {
+    try {
+        return CUVolumeIdentity::Of(folder).Key();
+    } catch (const CUError& e) {
+        throw CatalogError("cannot tell the volume of " + folder + ": " + e.Failure().Describe(),
+                           CatalogFailure::kProblems);
+    }
+}
+
 // Every file of the card now; its clip when it lies in the folder of one of `clipIds`.
 std::vector<CardFileSeen> Files(const std::string& folder, const std::set<std::string>& clipIds) {
     qzoffload::SourceTree tree;
@@ -151,6 +162,7 @@ std::optional<CardSeen> CardReading::Identify(const std::string& folder, int64_t
 
 CardSeen CardReading::ReadFiles(const std::string& folder, int64_t seenAt) {
     CardSeen card = ReadValues(folder, Open(folder), seenAt, false);
+    card.volumeKey = VolumeKey(folder);
     card.files = Files(folder, {});
     return card;
 }
@@ -158,6 +170,7 @@ CardSeen CardReading::ReadFiles(const std::string& folder, int64_t seenAt) {
 CardSeen CardReading::Read(const std::string& folder, const std::vector<qzoffload::HashFormat>& formats,
                            int64_t seenAt) {
     CardSeen card = ReadValues(folder, Open(folder), seenAt, true);
+    card.volumeKey = VolumeKey(folder);
     std::set<std::string> clipIds;
     for (const ClipSeen& clip : card.clips) clipIds.insert(clip.clipId);
     card.files = Files(folder, clipIds);

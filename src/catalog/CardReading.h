@@ -1,5 +1,6 @@
 #pragma once
-// A card folder read for the catalog, never written: its medium, its clips
+// A card folder read for the catalog, never written: its medium, the
+// volume it lies on, its clips
 // with their values and relay links, and every file it holds now (as an
 // offload would copy it), each with its size and time and, when formats
 // are asked for, its hashes read from the drive. Also used to tell which

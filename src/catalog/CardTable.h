@@ -27,7 +27,8 @@ class CardTable {
 public:
     explicit CardTable(Database& database) : m_Database(database) {}
 
-    // The card's row, made or updated: a card seen itself names its folder;
+    // The card's row, made or updated: a card seen itself names its folder
+    // and the volume it lies on;
     // either kind of sighting widens its first and last seen dates.
     int64_t Record(const CardSeen& card);
     std::optional<int64_t> IdOfKey(const std::string& key);

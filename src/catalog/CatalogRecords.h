@@ -55,6 +55,9 @@ struct CardSeen {
     std::string mediumId;
     std::string copyKey;
     std::string folderName;
+    // The key of the volume the card was read on (CUVolumeIdentity); empty
+    // when it was known through a copy.
+    std::string volumeKey;
     int64_t seenAt = 0;
     // true: the card itself was read, and `files` lists every file it holds
     // now (files the catalog knew of that are gone and have no copy are

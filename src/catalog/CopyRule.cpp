@@ -31,6 +31,8 @@ const char* CopyRule::Describe(CopyVerdict verdict) {
             return "hash differs";
         case CopyVerdict::kNoHashToCompare:
             return "no hash of the card file to compare";
+        case CopyVerdict::kOnTheCardsVolume:
+            return "on the card's own volume";
         case CopyVerdict::kCounts:
             break;
     }
@@ -49,6 +51,8 @@ const char* CopyRule::Key(CopyVerdict verdict) {
             return "hashDiffers";
         case CopyVerdict::kNoHashToCompare:
             return "noHashToCompare";
+        case CopyVerdict::kOnTheCardsVolume:
+            return "onTheCardsVolume";
         case CopyVerdict::kCounts:
             break;
     }

@@ -19,11 +19,12 @@ namespace qzcatalog {
 
 enum class CopyVerdict {
     kCounts,
-    kFailed,           // the newest entry of its history failed
-    kFoundChanged,     // a check found it changed or missing since
-    kOtherSize,        // it is not the size the card file has
-    kHashDiffers,      // a hash differs from the card file's
-    kNoHashToCompare,  // no hash of the card file in a format the copy has
+    kFailed,            // the newest entry of its history failed
+    kFoundChanged,      // a check found it changed or missing since
+    kOtherSize,         // it is not the size the card file has
+    kHashDiffers,       // a hash differs from the card file's
+    kNoHashToCompare,   // no hash of the card file in a format the copy has
+    kOnTheCardsVolume,  // it lies on the volume of the card itself, erased with it
 };
 
 struct CopyFacts {
@@ -31,7 +32,8 @@ struct CopyFacts {
     std::optional<int64_t> size;
     qzoffload::FileHashes hashes;
     int64_t vouchedAt = 0;
-    std::optional<int64_t> foundChangedAt;  // the latest check that found it changed or missing
+    // The latest check that found it changed or missing, unless a later one found it clean.
+    std::optional<int64_t> foundChangedAt;
 };
 
 struct CardFileFacts {
@@ -43,10 +45,10 @@ class CopyRule {
 public:
     static CopyVerdict Judge(const CardFileFacts& file, const CopyFacts& copy, bool needCardHash);
     // "counts", "failed", "found changed by a check", "another size",
-    // "hash differs", "no hash of the card file to compare".
+    // "hash differs", "no hash of the card file to compare", "on the card's own volume".
     static const char* Describe(CopyVerdict verdict);
     // The same as a JSON key: "counts", "failed", "foundChanged", "otherSize",
-    // "hashDiffers", "noHashToCompare".
+    // "hashDiffers", "noHashToCompare", "onTheCardsVolume".
     static const char* Key(CopyVerdict verdict);
 };
 

@@ -1,5 +1,7 @@
 #include "ErasableQuestion.h"
 
+#include "CUFailure.h"
+#include "CUVolumeIdentity.h"
 #include "CardCopies.h"
 #include "CardReading.h"
 #include "CardTable.h"
@@ -87,7 +89,10 @@ ErasableAnswer ErasableQuestion::Ask(Catalog& catalog, const std::string& folder
         std::set<int64_t> volumes;
         bool refused = false;
         for (const KnownCopy& copy : record.copies) {
-            const CopyVerdict verdict = CopyRule::Judge(facts, copy.facts, true);
+            // A copy on the card's own volume goes with the card when it is erased.
+            const CopyVerdict verdict = copy.volumeKey == card.volumeKey
+                                            ? CopyVerdict::kOnTheCardsVolume
+                                            : CopyRule::Judge(facts, copy.facts, true);
             if (verdict == CopyVerdict::kCounts)
                 volumes.insert(copy.volumeId);
             else

@@ -6,6 +6,7 @@
 // holds for its present size and time, or with `rehash` its bytes hashed
 // now in the formats its copies carry; without `rehash` a file whose size
 // or time differs from what the catalog knows of it has changed since.
+// A copy on the card's own volume never counts: it goes with the card.
 // Every file short of copies is named with why. The card is only read.
 // One thread.
 #include "Catalog.h"

@@ -13,6 +13,7 @@
 #include "CardWriter.h"
 #include "FolderSnapshot.h"
 #include "MhlChain.h"
+#include "MountedFolder.h"
 #include "QzcardRun.h"
 #include "SampleCard.h"
 
@@ -102,19 +103,24 @@ qztest::QzcardRun Catalog(const std::string& location, std::vector<std::string> 
 
 TEST_P(ErasableScenarioTest, FourCardsCopiedFourWays) {
     QZ_REQUIRE_TOOL("xxhsum");
+    // Three volumes: the cards (a copy on the card's own volume never
+    // counts), and two drives, the second a tmpfs mounted for the test.
     const qztest::ScratchFolder work("erasable");
     std::string shm = "/dev/shm/qz-erasable-XXXXXX";
-    if (!fs::is_directory("/dev/shm") || !mkdtemp(shm.data()))
-        GTEST_SKIP() << "no /dev/shm for a second volume";
+    if (!fs::is_directory("/dev/shm") || !mkdtemp(shm.data())) GTEST_SKIP() << "no /dev/shm for the cards";
     struct RemoveShm {
         std::string path;
         ~RemoveShm() { fs::remove_all(path); }
     } removeShm{shm};
-    const std::string drive1 = work.Path() + "/drive1", drive2 = shm;
+    const qztest::MountedFolder mounted(work.Path() + "/drive2", "tmpfs", "tmpfs", "size=64m");
+    if (!mounted.ok) {
+        if (qztest::RunningUnderCI()) FAIL() << "CI must mount a tmpfs (run as root)";
+        GTEST_SKIP() << "cannot mount a tmpfs for a second drive (needs root)";
+    }
+    const std::string drive1 = work.Path() + "/drive1", drive2 = mounted.path;
     fs::create_directories(drive1);
     using ComVantoVantoQZ64RADPlug::CUVolumeIdentity;
-    if (CUVolumeIdentity::Of(drive1).Key() == CUVolumeIdentity::Of(drive2).Key())
-        GTEST_SKIP() << "the scratch folder and /dev/shm are one volume";
+    ASSERT_NE(CUVolumeIdentity::Of(drive1).Key(), CUVolumeIdentity::Of(shm).Key());
 
     const std::vector<std::string> names = {"twocopies", "onecopy", "damaged", "othertool"};
     std::vector<std::string> cards;
@@ -125,7 +131,7 @@ TEST_P(ErasableScenarioTest, FourCardsCopiedFourWays) {
         cw::CardDescription card = cw::SampleCardDescription(options);
         card.mediaUuid[15] = static_cast<uint8_t>(0x20 + i);
         card.clips[0].xml.title = "scene " + std::to_string(12 + i) + " of " + names[i];
-        cards.push_back(work.Path() + "/" + names[i]);
+        cards.push_back(shm + "/" + names[i]);
         cw::WriteCard(card, cards.back());
     }
     std::vector<qztest::FolderSnapshot> before;
@@ -135,7 +141,10 @@ TEST_P(ErasableScenarioTest, FourCardsCopiedFourWays) {
         EXPECT_EQ(run.exitCode, code) << run.err;
     };
     expectExit(qztest::Qzcard({"offload", cards[0], drive1, drive2}), 0);
-    expectExit(qztest::Qzcard({"offload", cards[1], drive1}), 0);
+    // The second copy of the second card lies on the card's own volume: it does not count.
+    const std::string onTheCard = shm + "/backup";
+    fs::create_directories(onTheCard);
+    expectExit(qztest::Qzcard({"offload", cards[1], drive1, onTheCard}), 0);
     expectExit(qztest::Qzcard({"offload", cards[2], drive1, drive2}), 0);
     const std::string damagedFile = "CONTENTS/CLIPS001/QZ0001/QZ000101.MXF";
     {
@@ -156,9 +165,9 @@ TEST_P(ErasableScenarioTest, FourCardsCopiedFourWays) {
 
     const std::string& at = catalog->location;
     for (const std::string& card : cards) expectExit(Catalog(at, {"add", card, "--hash", "xxh64"}), 0);
-    const qztest::QzcardRun scan = Catalog(at, {"scan", drive1, drive2, "--json"});
+    const qztest::QzcardRun scan = Catalog(at, {"scan", drive1, drive2, onTheCard, "--json"});
     expectExit(scan, 0);
-    EXPECT_EQ(qztest::ParseJson(scan.out)["histories"].size(), 8u) << scan.out;
+    EXPECT_EQ(qztest::ParseJson(scan.out)["histories"].size(), 9u) << scan.out;
 
     struct Expected {
         int exitCode;
@@ -177,15 +186,18 @@ TEST_P(ErasableScenarioTest, FourCardsCopiedFourWays) {
             std::set<std::string> named;
             for (const auto& file : answer["shortFiles"]) named.insert(file["path"]);
             if (i == 1) {
+                // Every file, each with a copy that counts and one on the card's own volume.
                 EXPECT_EQ(named.size(), answer["files"].get<size_t>());
+                EXPECT_EQ(answer["shortFiles"][0]["reasons"],
+                          nlohmann::json({"tooFewVolumes", "copyRefused"}));
+                std::set<std::string> verdicts;
+                for (const auto& copy : answer["shortFiles"][0]["copies"]) verdicts.insert(copy["verdict"]);
+                EXPECT_EQ(verdicts, (std::set<std::string>{"counts", "onTheCardsVolume"}));
             }
             if (i == 2) {
                 EXPECT_EQ(named, expected[i].shortFiles);
                 EXPECT_EQ(answer["shortFiles"][0]["reasons"],
                           nlohmann::json({"tooFewVolumes", "copyRefused"}));
-            }
-            if (i == 1) {
-                EXPECT_EQ(answer["shortFiles"][0]["reasons"], nlohmann::json({"tooFewVolumes"}));
             }
         }
     }

@@ -9,9 +9,9 @@
 
 #include "ExternalTool.h"
 #include "FoundationTestSupport.h"
+#include "MountedFolder.h"
 #include "TestFiles.h"
 
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -53,23 +53,6 @@ void ExpectAsFindmnt(const std::string& path) {
     EXPECT_EQ(volume.label, peer.label);
 }
 
-// A file system mounted on a scratch folder for one test, unmounted after.
-struct Mounted {
-    Mounted(const std::string& folder, const std::string& type, const std::string& source,
-            const std::string& options)
-        : path(folder) {
-        std::filesystem::create_directories(folder);
-        ok = qztest::RunCommand("mount -t " + type + " -o " + options + " " + qztest::ShellQuote(source) +
-                                " " + qztest::ShellQuote(folder) + " 2>/dev/null")
-                 .exitCode == 0;
-    }
-    ~Mounted() {
-        if (ok) ::umount2(path.c_str(), MNT_DETACH);
-    }
-    std::string path;
-    bool ok = false;
-};
-
 TEST(CUVolumeIdentityTest, AgreesWithFindmntOnThisMachine) {
     QZ_REQUIRE_TOOL("findmnt");
     const qztest::ScratchFolder scratch("volume");
@@ -93,8 +76,8 @@ TEST(CUVolumeIdentityTest, EveryPathOfOneFileSystemIsOneVolume) {
 TEST(CUVolumeIdentityTest, FileSystemsMountedHereAreVolumesOfTheirOwn) {
     if (geteuid() != 0) GTEST_SKIP() << "mounting needs root";
     const qztest::ScratchFolder scratch("volume");
-    const Mounted first(scratch.Path() + "/first", "tmpfs", "tmpfs", "size=1m");
-    const Mounted second(scratch.Path() + "/second", "tmpfs", "tmpfs", "size=1m");
+    const qztest::MountedFolder first(scratch.Path() + "/first", "tmpfs", "tmpfs", "size=1m");
+    const qztest::MountedFolder second(scratch.Path() + "/second", "tmpfs", "tmpfs", "size=1m");
     if (!first.ok || !second.ok) GTEST_SKIP() << "cannot mount tmpfs here";
     std::filesystem::create_directories(first.path + "/x/y");
     const CUVolumeIdentity a = CUVolumeIdentity::Of(first.path + "/x/y");
@@ -113,7 +96,7 @@ TEST(CUVolumeIdentityTest, FileSystemsMountedHereAreVolumesOfTheirOwn) {
                            qztest::ShellQuote(image) + " 2>&1")
             .exitCode,
         0);
-    const Mounted drive(scratch.Path() + "/drive", "ext4", image, "loop");
+    const qztest::MountedFolder drive(scratch.Path() + "/drive", "ext4", image, "loop");
     if (!drive.ok) GTEST_SKIP() << "cannot mount a loop device here";
     const CUVolumeIdentity shuttle = CUVolumeIdentity::Of(drive.path);
     EXPECT_EQ(shuttle.uuid, "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0");

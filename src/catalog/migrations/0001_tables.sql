@@ -10,6 +10,7 @@ CREATE TABLE cards (
     card_key ${text} NOT NULL UNIQUE,  -- "medium:<medium ID>", or "copy:<volume key>:<path>"
     medium_id ${text},                 -- NULL for a copy of something that is not a card
     folder_name ${text} NOT NULL,
+    volume_key ${text},                -- the volume the card was last read on (its copies there do not count)
     first_seen BIGINT NOT NULL,
     last_seen BIGINT NOT NULL
 );
