@@ -15,6 +15,7 @@
 #include "SourceTree.h"
 
 #include <filesystem>
+#include <limits>
 #include <set>
 
 namespace qzcatalog {
@@ -111,6 +112,13 @@ CUSharedPtr<CFBCContent> Open(const std::string& folder) {
     }
 }
 
+// Nothing for a time no nanosecond count holds (after 2262: a file may say so).
+std::optional<int64_t> Nanoseconds(const timespec& time) {
+    constexpr int64_t kLimit = std::numeric_limits<int64_t>::max() / 1000000000 - 1;
+    if (time.tv_sec > kLimit || time.tv_sec < -kLimit) return std::nullopt;
+    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 std::string VolumeKey(const std::string& folder) {
     try {
         return CUVolumeIdentity::Of(folder).Key();
@@ -133,7 +141,7 @@ std::vector<CardFileSeen> Files(const std::string& folder, const std::set<std::s
         CardFileSeen seen;
         seen.path = file.relativePath;
         seen.size = static_cast<int64_t>(file.size);
-        seen.modifiedNs = static_cast<int64_t>(file.modified.tv_sec) * 1000000000 + file.modified.tv_nsec;
+        seen.modifiedNs = Nanoseconds(file.modified);
         const std::optional<std::string> clip = CardReading::ClipOfPath(file.relativePath);
         if (clip && clipIds.count(*clip)) seen.clipId = clip;
         files.push_back(std::move(seen));

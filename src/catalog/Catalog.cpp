@@ -140,13 +140,8 @@ void Catalog::RecordCheck(const CheckSeen& check) {
             checks.Record(row);
         }
         // The cards whose copies were checked are judged again.
-        if (volumeId != 0) {
-            const std::unique_ptr<Statement> cards = db.Prepare(
-                "SELECT DISTINCT f.card_id FROM copies p JOIN card_files f ON f.id = p.file_id "
-                "WHERE p.volume_id = $1 AND p.history_path = $2");
-            cards->Bind(1, volumeId).Bind(2, check.historyPath);
-            while (cards->Step()) touched.insert(cards->Int(0));
-        }
+        if (volumeId != 0)
+            for (int64_t id : CopyTable(db).CardsOfHistory(volumeId, check.historyPath)) touched.insert(id);
         for (int64_t id : touched) CardCopies::Refresh(db, id);
     });
 }

@@ -44,6 +44,16 @@ std::optional<int64_t> CopyTable::IdOf(int64_t volumeId, const std::string& path
     return find->Step() ? std::optional<int64_t>(find->Int(0)) : std::nullopt;
 }
 
+std::vector<int64_t> CopyTable::CardsOfHistory(int64_t volumeId, const std::string& historyPath) {
+    std::unique_ptr<Statement> cards = m_Database.Prepare(
+        "SELECT DISTINCT f.card_id FROM copies p JOIN card_files f ON f.id = p.file_id "
+        "WHERE p.volume_id = $1 AND p.history_path = $2");
+    cards->Bind(1, volumeId).Bind(2, historyPath);
+    std::vector<int64_t> ids;
+    while (cards->Step()) ids.push_back(cards->Int(0));
+    return ids;
+}
+
 std::vector<ClipCopyRow> CopyTable::OfClip(int64_t clip) {
     std::unique_ptr<Statement> list = m_Database.Prepare(
         "SELECT f.path, v.volume_key, v.label, v.mount_point, p.path, p.action, p.vouched_at, p.counts, "

@@ -33,6 +33,8 @@ public:
     int64_t Record(int64_t fileId, int64_t volumeId, const CopySeen& copy, const std::string& historyPath,
                    int64_t recordedAt);
     std::optional<int64_t> IdOf(int64_t volumeId, const std::string& path);
+    // The cards whose files the history in `historyPath` on the volume holds copies of.
+    std::vector<int64_t> CardsOfHistory(int64_t volumeId, const std::string& historyPath);
     // The copies of the files of clip row `clip`, by file and volume.
     std::vector<ClipCopyRow> OfClip(int64_t clip);
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
@@ -34,17 +35,23 @@ std::optional<std::string> CardRootOf(const std::string& path) {
     return path.substr(0, at);
 }
 
+// A size a history gives, when a file can have it.
+std::optional<int64_t> Size(const std::optional<uint64_t>& size) {
+    if (!size || *size > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return std::nullopt;
+    return static_cast<int64_t>(*size);
+}
+
 CopySeen CopyOf(const qzoffload::MhlHistory& history, const NewestEntry& newest,
                 const std::string& onVolume) {
     const MhlFileEntry& entry = *newest.entry;
     const qzoffload::HashList& generation = history.Generations()[newest.generation];
     CopySeen copy;
     copy.path = onVolume;
-    copy.size = entry.size ? std::optional<int64_t>(static_cast<int64_t>(*entry.size)) : std::nullopt;
+    copy.size = Size(entry.size);
     copy.modified = entry.modified;
     // A generation may leave out the size and time; the earlier ones still tell them.
     if (const MhlFileEntry* vouched = history.NewestVouched(entry.path)) {
-        if (!copy.size && vouched->size) copy.size = static_cast<int64_t>(*vouched->size);
+        if (!copy.size) copy.size = Size(vouched->size);
         if (!copy.modified) copy.modified = vouched->modified;
     }
     copy.hashes = entry.hashes;
@@ -118,7 +125,10 @@ std::vector<CopiesSeen> HistoryReading::Read(const std::string& folder, int64_t 
         CardFileSeen file;
         file.path = cardPath;
         file.size = copy.size;
-        if (copy.modified) file.modifiedNs = *copy.modified * 1000000000;
+        // A date no nanosecond count holds (a history may say year 9999) is left unknown.
+        constexpr int64_t kLimit = std::numeric_limits<int64_t>::max() / 1000000000;
+        if (copy.modified && *copy.modified<kLimit&& * copy.modified> - kLimit)
+            file.modifiedNs = *copy.modified * 1000000000;
         if (card) file.clipId = CardReading::ClipOfPath(cardPath);
         target.card.files.push_back(file);
         target.copies.push_back(std::move(copy));

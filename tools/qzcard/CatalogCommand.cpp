@@ -51,6 +51,11 @@ struct CatalogArguments {
     bool all = false;
 };
 
+// "1 card", "2 cards".
+std::string Count(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string Date(int64_t seconds) {
     return qzoffload::MhlDate::Format(seconds);
 }
@@ -91,11 +96,15 @@ int64_t ParseSince(const std::string& text) {
     std::tm day{};
     char rest = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &day.tm_year, &day.tm_mon, &day.tm_mday, &rest) == 3) {
+        const std::tm asked = day;
         day.tm_year -= 1900;
         day.tm_mon -= 1;
         day.tm_isdst = -1;
         const std::time_t local = std::mktime(&day);
-        if (local != -1) return static_cast<int64_t>(local);
+        // mktime moves a day that does not exist (2024-02-30) to one that does.
+        if (local != -1 && day.tm_year + 1900 == asked.tm_year && day.tm_mon + 1 == asked.tm_mon &&
+            day.tm_mday == asked.tm_mday)
+            return static_cast<int64_t>(local);
     }
     throw CatalogError("--since " + text + ": not a date (YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ)",
                        CatalogFailure::kUsage);
@@ -145,8 +154,10 @@ int RunScan(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                    {"problems", problems}});
     } else {
         for (const std::string& folder : result.histories) std::printf("history  %s\n", folder.c_str());
-        std::printf("%zu histories, %zu cards, %zu copies recorded in %s\n", result.histories.size(),
-                    result.cards, result.copies, catalog.Where().c_str());
+        std::printf("%s, %s, %s recorded in %s\n",
+                    Count(result.histories.size(), "history", "histories").c_str(),
+                    Count(result.cards, "card", "cards").c_str(),
+                    Count(result.copies, "copy", "copies").c_str(), catalog.Where().c_str());
     }
     return result.problems.empty() ? 0 : kExitNo;
 }
@@ -206,8 +217,8 @@ int RunErasable(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                    {"shortFiles", files}});
     } else {
         std::printf("card      %s  (medium %s)\n", answer.card.c_str(), answer.mediumId.c_str());
-        std::printf("files     %zu, each needing copies on %lld volumes (%s)\n", answer.files,
-                    static_cast<long long>(answer.copiesNeeded),
+        std::printf("files     %zu, each needing copies on %s (%s)\n", answer.files,
+                    Count(static_cast<size_t>(answer.copiesNeeded), "volume", "volumes").c_str(),
                     answer.rehashed ? "the card's bytes hashed now" : "the card's hashes in the catalog");
         if (answer.Erasable()) {
             std::printf("erasable  yes\n");
@@ -249,7 +260,8 @@ int RunLacking(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                    {"clips", clips},
                    {"files", files}});
     } else if (answer.Empty()) {
-        std::printf("no file lacks copies on %lld volumes\n", static_cast<long long>(answer.copies));
+        std::printf("no file lacks copies on %s\n",
+                    Count(static_cast<size_t>(answer.copies), "volume", "volumes").c_str());
     } else {
         std::vector<std::vector<std::string>> clips, files;
         for (const qzcatalog::LackingClip& clip : answer.clips)
@@ -322,6 +334,10 @@ int PrintClips(qzcatalog::Catalog& catalog, const CatalogArguments& args,
         ordered_json rows = ordered_json::array();
         for (const qzcatalog::ClipRow& clip : clips) rows.push_back(ClipJson(clip));
         PrintJson({{"catalog", catalog.Where()}, {"clips", rows}});
+        return 0;
+    }
+    if (clips.empty()) {
+        std::printf("no clip\n");
         return 0;
     }
     std::vector<std::vector<std::string>> rows;
@@ -432,8 +448,10 @@ int RunRecordings(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
     }
     for (size_t i = 0; i < recordings.size(); ++i) {
         const qzimport::Recording& r = recordings[i];
-        std::printf("%srecording %zu: %zu pieces, %llu frames, %zu missing\n", i ? "\n" : "", i + 1,
-                    r.pieces.size(), static_cast<unsigned long long>(r.FramesPresent()), r.MissingCount());
+        std::printf("%srecording %zu: %s, %s, %zu missing\n", i ? "\n" : "", i + 1,
+                    Count(r.pieces.size(), "piece", "pieces").c_str(),
+                    Count(static_cast<size_t>(r.FramesPresent()), "frame", "frames").c_str(),
+                    r.MissingCount());
         std::vector<std::vector<std::string>> rows;
         for (const qzimport::RecordingPiece& piece : r.pieces)
             rows.push_back({piece.missing ? "MISSING" : piece.card, piece.identity.clipID,
