@@ -120,4 +120,13 @@ struct OutputSeen {
     int64_t exportedAt = 0;
 };
 
+// Everything one run learned, recorded in one transaction: cards before
+// the copies of them, checks after the copies they check.
+struct RunSeen {
+    std::vector<CardSeen> cards;
+    std::vector<CopiesSeen> copies;
+    std::vector<CheckSeen> checks;
+    std::vector<OutputSeen> outputs;
+};
+
 }  // namespace qzcatalog

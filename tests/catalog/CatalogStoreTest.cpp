@@ -10,8 +10,12 @@
 #include "CardTable.h"
 #include "CardWriter.h"
 #include "CatalogQuestions.h"
+#include "HistoryCheck.h"
 #include "Migrations.h"
+#include "Offload.h"
+#include "OffloadRecording.h"
 #include "SampleCard.h"
+#include "TestFiles.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -231,6 +235,44 @@ TEST_P(StoreTest, RecordingsRunAcrossTheCardsRecorded) {
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(recordings[0].pieces[i].card, "card" + std::to_string(i));
     // With the clip before and the clip after the recording.
     EXPECT_EQ(questions.Recordings(true).size(), 3u);
+}
+
+TEST_P(StoreTest, AnOffloadAndACheckOfItsCopyRecordInOneCallEach) {
+    // The card on another volume than its copy: a copy on the card's own volume does not count.
+    const qztest::ScratchFolder folder("offload");
+    if (!std::filesystem::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+    const qztest::ScratchFolder cards("qz-offload", "/dev/shm");
+    const std::string& cardFolder = cards.Path();
+    cw::SampleCardOptions options;
+    options.clipCount = 2;
+    options.durationFrames = 6;
+    cw::WriteCard(cw::SampleCardDescription(options), cardFolder + "/card");
+    std::filesystem::create_directories(folder.Path() + "/drive");
+    qzoffload::OffloadOptions offload;
+    offload.card = cardFolder + "/card";
+    offload.destinations = {folder.Path() + "/drive"};
+    auto opened = catalog->Open();
+    qzcatalog::OffloadRecording::Record(*opened, qzoffload::Offload::Run(offload), 1714555800);
+    qzcatalog::CatalogQuestions questions(*opened);
+    const size_t files = questions.Lacking(2, std::nullopt).files.size();
+    EXPECT_GT(files, 5u);
+    EXPECT_TRUE(questions.Lacking(1, std::nullopt).Empty());
+    // The hashes the offload read from the card are the card's.
+    EXPECT_EQ(catalog->Query("SELECT COUNT(*) FROM card_file_hashes"), std::to_string(files) + "\n");
+
+    const std::string damaged = folder.Path() + "/drive/card/CONTENTS/CLIPS001/INDEX.MIF";
+    std::vector<uint8_t> bytes = qztest::ReadFile(damaged);
+    bytes[100] ^= 1;
+    ASSERT_TRUE(qztest::WriteFile(damaged, bytes));
+    qzoffload::CheckOptions check;
+    check.folder = folder.Path() + "/drive/card";
+    qzcatalog::OffloadRecording::RecordCheck(*opened, qzoffload::HistoryCheck::Run(check), 1714559400);
+    const qzcatalog::LackingAnswer lacking = questions.Lacking(1, std::nullopt);
+    ASSERT_EQ(lacking.files.size(), 1u);
+    EXPECT_EQ(lacking.files[0].path, "CONTENTS/CLIPS001/INDEX.MIF");
+    EXPECT_EQ(catalog->Query("SELECT COUNT(*) FROM checks WHERE result = 'changed'"), "1\n");
+    EXPECT_EQ(catalog->Query("SELECT COUNT(*) FROM checks WHERE result = 'clean'"),
+              std::to_string(files - 1) + "\n");
 }
 
 // Runs `work` in a child process with a catalog of its own; its pid.

@@ -106,12 +106,9 @@ TEST_P(ErasableScenarioTest, FourCardsCopiedFourWays) {
     // Three volumes: the cards (a copy on the card's own volume never
     // counts), and two drives, the second a tmpfs mounted for the test.
     const qztest::ScratchFolder work("erasable");
-    std::string shm = "/dev/shm/qz-erasable-XXXXXX";
-    if (!fs::is_directory("/dev/shm") || !mkdtemp(shm.data())) GTEST_SKIP() << "no /dev/shm for the cards";
-    struct RemoveShm {
-        std::string path;
-        ~RemoveShm() { fs::remove_all(path); }
-    } removeShm{shm};
+    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm for the cards";
+    const qztest::ScratchFolder cardsFolder("qz-erasable", "/dev/shm");
+    const std::string& shm = cardsFolder.Path();
     const qztest::MountedFolder mounted(work.Path() + "/drive2", "tmpfs", "tmpfs", "size=64m");
     if (!mounted.ok) {
         if (qztest::RunningUnderCI()) FAIL() << "CI must mount a tmpfs (run as root)";
