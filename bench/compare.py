@@ -20,7 +20,9 @@ in the page cache when it ends). Two destinations are measured both on the
 disk (twice the disk's work) and with the second on a RAM-backed file system
 (tmpfs, --ram), which measures the second writer's CPU cost apart from the
 disk; that destination is also measured alone. The hash formats' in-memory
-throughput comes from the HashBench benchmark.
+throughput comes from the HashBench benchmark. The catalog rows (see
+bench/catalog_bench.py) ask `erasable` and `lacking` of a catalog of 1,000
+cards and a million files on SQLite and on a local PostgreSQL server.
 
 Run through bench/compare.sh, which builds what it needs first.
 """
@@ -37,6 +39,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+import catalog_bench
 
 MIB = 1024 * 1024
 TIME = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
@@ -78,8 +82,9 @@ def warm(paths):
 
 
 class Command:
-    def __init__(self, name, argv, peer=None, stdout=None, outputs=None, files=None):
+    def __init__(self, name, argv, peer=None, stdout=None, outputs=None, files=None, ok=(0,)):
         self.name = name
+        self.ok = ok  # the exit codes of a run that worked (a question may answer "no")
         self.argv = argv
         self.peer = peer  # name of the ffmpeg command it is set against
         self.stdout = stdout  # a file the output goes to (cat)
@@ -115,7 +120,7 @@ class Command:
             finally:
                 if self.stdout:
                     out.close()
-            if process.returncode != 0:
+            if process.returncode not in self.ok:
                 sys.exit("compare: %s failed (%d): %s"
                          % (" ".join(self.argv), process.returncode, process.stderr.decode(errors="replace").strip()))
             if TIME:
@@ -317,6 +322,11 @@ def main():
                                 files=members))
     else:
         log("compare: %s is not on a RAM-backed file system: no 'offload 2 tmpfs' row" % args.ram)
+    catalog_server = None
+    if not args.only or any(name.startswith("catalog") for name in args.only.split(",")):
+        catalog_rows, catalog_server = catalog_bench.catalog_commands(Command, make_once, run_quiet, build, cache,
+                                                                      qzcard, many_card, out, log)
+        commands += catalog_rows
     if args.only:
         wanted = set(args.only.split(","))
         commands = [c for c in commands if c.name in wanted]
@@ -354,7 +364,8 @@ def main():
         peer = by_name[c.peer].median() / t if c.peer else None
         to_cat = cat_time / t if cat_time and c.name in ("export", "ffmpeg extract", "export mov", "ffmpeg mov") else None
         files_size = sum(os.path.getsize(p) for p in c.files)
-        row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu), "%.0f" % (size / 1e6 / t) if not c.name.endswith(" 999") else "-",
+        row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu),
+               "%.0f" % (size / 1e6 / t) if c.files and not c.name.endswith(" 999") else "-",
                "%.2f" % peer if peer else "-", "%.2f" % to_cat if to_cat else "-",
                "%.1f" % (max(c.rss) / 1024)]
         if c.reads:
@@ -366,6 +377,8 @@ def main():
     widths = [max(len(str(x)) for x in col) for col in zip(header, *rows)]
     for row in [header] + rows:
         print("  ".join(str(x).rjust(w) if i else str(x).ljust(w) for i, (x, w) in enumerate(zip(row, widths))))
+    for line in catalog_bench.catalog_summary(by_name):
+        print(line)
     if "report 999" in by_name:
         print("report of the 999-clip card, one thumbnail per clip: %.2f s (aim: at most 10)" % by_name["report 999"].median())
     if "verify --decode" in by_name and "ffmpeg decode" in by_name:
@@ -405,6 +418,8 @@ def main():
                      for b in json.loads(result.stdout)["benchmarks"]]
             print("hash throughput in memory: " + ", ".join(rates))
     shutil.rmtree(ram, ignore_errors=True)
+    if catalog_server:
+        catalog_server.stop()
 
 
 if __name__ == "__main__":

@@ -3,7 +3,9 @@
 # verify (and --decode against ffmpeg decoding), list and report of a
 # 999-clip card against ffmpeg and cat, offload against cp -r + sync + xxhsum
 # (and without the sync), two destinations on the disk and with the second
-# on tmpfs, and the hash formats' throughput (see bench/compare.py). Builds
+# on tmpfs, the hash formats' throughput, and the catalog's erasable and
+# lacking over 1,000 cards and a million files on SQLite and PostgreSQL
+# (see bench/compare.py and bench/catalog_bench.py). Builds
 # qzcard, the plug-in bundle and the bench card writer in build/dev first.
 #   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace] [--only NAME,...] [--ram DIR]
 set -eu
@@ -12,5 +14,5 @@ build=${QZ_BENCH_BUILD:-$root/build/dev}
 if [ ! -f "$build/CMakeCache.txt" ]; then
     (cd "$root" && cmake --preset dev >/dev/null)
 fi
-cmake --build "$build" -j"${JOBS:-2}" --target qzcard FBCFormatRADPlugin bench-card HashBench >/dev/null
+cmake --build "$build" -j"${JOBS:-2}" --target qzcard FBCFormatRADPlugin bench-card bench-catalog HashBench >/dev/null
 exec python3 "$root/bench/compare.py" --build "$build" "$@"

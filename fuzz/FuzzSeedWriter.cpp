@@ -4,9 +4,11 @@
 // are copied into one folder per target under OUT.
 // Usage: FuzzSeedWriter OUT INFO_PLIST STRINGS_TABLE
 #include "CardDescription.h"
+#include "CardReading.h"
 #include "CardWriter.h"
 #include "ClipDescription.h"
 #include "FileBytes.h"
+#include "HistoryScan.h"
 #include "Offload.h"
 #include "SmallClip.h"
 
@@ -117,6 +119,18 @@ int main(int argc, char** argv) {
             seed.insert(seed.end(), file.begin(), file.end());
             Write(out / "MhlReaderFuzz" / (chain ? "chain" : "generation"), seed);
         }
+        // A catalog of that card and its copy, as one file (the last
+        // connection folds the WAL into it).
+        const fs::path catalogFile = out / "catalog-seed" / "catalog.sqlite";
+        fs::remove_all(catalogFile.parent_path());
+        {
+            qzcatalog::Catalog catalog(qzcatalog::CatalogLocation::Named(catalogFile.string()));
+            catalog.RecordCard(
+                qzcatalog::CardReading::Read(offloadCard.string(), {qzoffload::HashFormat::kXxh64}, 0));
+            qzcatalog::HistoryScan::Run(catalog, {copies.string()}, 0);
+        }
+        Write(out / "CatalogFileFuzz" / "catalog", ReadFile(catalogFile.string()));
+        fs::remove_all(catalogFile.parent_path());
         fs::remove_all(copies);
         fs::remove_all(offloadCard.parent_path());
         fs::remove_all(card);

@@ -1,6 +1,7 @@
 #include "SampleCard.h"
 
 #include "CardWriter.h"
+#include "MediumIdentity.h"
 #include "Mpeg2EssenceStream.h"
 
 #include <algorithm>
@@ -157,6 +158,7 @@ std::vector<MemberFile> SpannedMembers(const Mpeg2EssenceStream& essence, uint32
 
 CardDescription SampleCardDescription(const SampleCardOptions& options) {
     CardDescription card;
+    card.mediaUuid = options.medium;
     const FrameRateFamily family = options.rate ? TraitsOf(*options.rate).family : options.family;
     const Mpeg2EssenceStream* essence = options.essence.get();
     const uint32_t duration = options.durationFrames != 0 ? options.durationFrames
@@ -252,7 +254,7 @@ std::vector<CardDescription> RelaySampleCardDescriptions(uint32_t cardCount,
     uint32_t number = 1;
     for (uint32_t k = 0; k < cardCount; ++k) {
         CardDescription& card = cards[k];
-        card.mediaUuid[14] = static_cast<uint8_t>(k + 1);  // every card a medium of its own
+        card.mediaUuid = MediumOfSetCard(options.medium, k);
         if (k == 0) {
             ClipDescription before = clipAt(number++, pieceFrames);
             before.audioChannels = 2;

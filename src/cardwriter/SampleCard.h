@@ -24,6 +24,10 @@ struct SampleCardOptions {
     // (lengthened when there is none before it). The spanned clip is cut
     // at GOPs whose leading B pictures reach back into the file before.
     std::shared_ptr<const Mpeg2EssenceStream> essence;
+    // The card's medium UUID (MediumIdentity.h), from which the writer
+    // derives the clips' UMIDs; the cards of a relay set are numbered from
+    // it (MediumOfSetCard).
+    Uuid medium = CardDescription().mediaUuid;
 };
 
 // Several clips covering interlaced and progressive rates of one family, the
@@ -33,9 +37,10 @@ struct SampleCardOptions {
 CardDescription SampleCardDescription(const SampleCardOptions& options = {});
 
 // One recording that fills `cardCount` cards, as a camera writes it: each
-// card holds one piece of it (clip numbers continue from card to card),
-// linked to the piece before and after by relay links naming the other
-// card's medium, clip ID and relay UMID. The first card also holds a
+// card, a medium of its own numbered from `medium`, holds one piece of it
+// (clip numbers continue from card to card), linked to the piece before and
+// after by relay links naming the other card's medium, clip ID and relay
+// UMID. The first card also holds a
 // standalone clip before the recording and the last card one after it.
 // Pieces carry `durationFrames` frames each (made even at 50 and 59.94
 // progressive, whose timecode counts every second picture) at `rate`

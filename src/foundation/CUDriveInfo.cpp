@@ -1,6 +1,7 @@
 #include "CUDriveInfo.h"
 
 #include "CUFailure.h"
+#include "CUMountTable.h"
 #include "CUStream.h"
 
 #include <sys/stat.h>
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <new>
-#include <sstream>
 #include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -22,58 +22,6 @@ namespace {
 
 [[noreturn]] void Fail(uint32_t code, const char* what, const std::string& path = std::string()) {
     throw CUError(CUFailure(code, what, path));
-}
-
-struct MountEntry {
-    std::string mountPoint;
-    std::string source;
-    uint32_t major = 0;
-    uint32_t minor = 0;
-};
-
-// mountinfo escapes blanks, tabs, newlines and backslashes as \ooo.
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3' &&
-            text[i + 2] >= '0' && text[i + 2] <= '7' && text[i + 3] >= '0' && text[i + 3] <= '7') {
-            out +=
-                static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 + (text[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::vector<MountEntry> ReadMounts() {
-    std::vector<MountEntry> mounts;
-    std::ifstream in("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(in, line)) {
-        // id parent major:minor root mount-point options [optional...] - type source super-options
-        std::istringstream fields(line);
-        std::string id, parent, device, root, mountPoint;
-        if (!(fields >> id >> parent >> device >> root >> mountPoint)) continue;
-        MountEntry entry;
-        entry.mountPoint = Unescape(mountPoint);
-        if (std::sscanf(device.c_str(), "%u:%u", &entry.major, &entry.minor) != 2) continue;
-        std::string word;
-        while (fields >> word && word != "-") {
-        }
-        std::string type;
-        if (fields >> type >> word) entry.source = Unescape(word);
-        mounts.push_back(entry);
-    }
-    return mounts;
-}
-
-// True when `path` is `mountPoint` or lies below it.
-bool Holds(const std::string& mountPoint, const std::string& path) {
-    if (mountPoint == "/") return true;
-    return path.compare(0, mountPoint.size(), mountPoint) == 0 &&
-           (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
 }
 
 std::string ReadFirstLine(const std::string& path) {
@@ -167,14 +115,8 @@ void CUDriveInfo::Init(const CUStringMac& path) {
 
     const std::string resolved = RealPath(current.Utf8());
     if (resolved.empty()) Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
-    const std::vector<MountEntry> mounts = ReadMounts();
-    const MountEntry* best = nullptr;
-    for (const MountEntry& mount : mounts) {
-        // Later entries shadow earlier ones on the same mount point.
-        if (Holds(mount.mountPoint, resolved) &&
-            (!best || mount.mountPoint.size() >= best->mountPoint.size()))
-            best = &mount;
-    }
+    const std::vector<CUMountEntry> mounts = CUMountTable::Read();
+    const CUMountEntry* best = CUMountTable::Holding(mounts, resolved);
     if (!best) Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
     m_RootPath = CUStringMac(best->mountPoint.c_str());
     if (m_RootPath.IsNull()) Fail(kCUErrEmptyOrNotOpen, "volume of the path cannot be found");
@@ -240,7 +182,7 @@ bool CUDriveInfo::IsSysytemDrive() const {
 bool CUDriveInfo::IsReady() const {
     const std::string root = m_RootPath.Utf8();
     if (root.empty()) return false;
-    for (const MountEntry& mount : ReadMounts())
+    for (const CUMountEntry& mount : CUMountTable::Read())
         if (mount.mountPoint == root) return true;
     return false;
 }

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -48,6 +50,16 @@ bool CUFileStatus::SetModificationTime(const std::string& path, const timespec& 
     if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0) return true;
     if (reason) *reason = std::strerror(errno);
     return false;
+}
+
+std::string CUFileStatus::TimeText(const timespec& time) {
+    struct tm utc {};
+    if (!::gmtime_r(&time.tv_sec, &utc)) return std::string();
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%09ldZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<long>(time.tv_nsec));
+    return text;
 }
 
 }  // namespace ComVantoVantoQZ64RADPlug

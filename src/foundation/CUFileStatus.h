@@ -23,6 +23,8 @@ public:
     // itself, not its target); false with the reason when refused.
     static bool SetModificationTime(const std::string& path, const timespec& time,
                                     std::string* reason = nullptr);
+    // A file time as ISO 8601 UTC to the nanosecond, "2026-12-06T09:10:00.123456789Z".
+    static std::string TimeText(const timespec& time);
 
     Kind kind = Kind::kOther;
     uint64_t size = 0;  // bytes; meaningful for regular files

@@ -1,6 +1,8 @@
 #include "CUOutputFile.h"
 
+#include "CUContentDigest.h"
 #include "CUFailure.h"
+#include "CUFileStatus.h"
 #include "CUInterruption.h"
 
 #include <dirent.h>
@@ -75,8 +77,9 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-CUOutputFile::CUOutputFile(std::string finalPath, Caching caching)
+CUOutputFile::CUOutputFile(std::string finalPath, Caching caching, Digest digest)
     : m_FinalPath(std::move(finalPath)), m_PartialPath(PartialPathOf(m_FinalPath)) {
+    if (digest == Digest::kContent) m_Digest = std::make_unique<CUContentDigest>();
     m_Descriptor = ::open(m_PartialPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_Descriptor < 0)
         Fail(kResultOutputFailure, "cannot create " + m_PartialPath + ": " + Reason(), m_FinalPath);
@@ -142,6 +145,8 @@ void CUOutputFile::FlushBuffer() {
 
 void CUOutputFile::Write(const void* bytes, size_t size) {
     if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
+    if (m_Sealed) Fail(kResultOutputFailure, m_PartialPath + " was sealed: no more bytes", m_FinalPath);
+    if (m_Digest) m_Digest->Append(bytes, size);
     const auto* data = static_cast<const unsigned char*>(bytes);
     // Large runs skip the buffer: direct, the whole blocks of aligned memory.
     size_t through = 0;
@@ -172,6 +177,8 @@ void CUOutputFile::WriteAt(uint64_t offset, const void* bytes, size_t size) {
     if (m_Descriptor < 0) Fail(kResultOutputFailure, m_PartialPath + " is closed", m_FinalPath);
     if (offset + size > m_Size)
         Fail(kResultOutputFailure, "write beyond the end of " + m_PartialPath, m_FinalPath);
+    if (m_Sealed) Fail(kResultOutputFailure, m_PartialPath + " was sealed: no more bytes", m_FinalPath);
+    if (m_Digest) m_Digest->Overwritten(offset, size);
     FlushBuffer();
     StopDirect();  // an overwrite rarely fills whole aligned blocks
     if (!WriteAll(m_Descriptor, static_cast<const unsigned char*>(bytes), size, static_cast<int64_t>(offset)))
@@ -188,6 +195,32 @@ void CUOutputFile::Sync() {
     Flush();
     if (::fsync(m_Descriptor) != 0)
         Fail(kResultOutputFailure, "cannot sync " + m_PartialPath + ": " + Reason(), m_FinalPath);
+}
+
+const CUOutputFile::Facts& CUOutputFile::Seal() {
+    if (m_Sealed) return *m_Sealed;
+    Flush();
+    Facts facts;
+    facts.size = m_Size;
+    std::string reason;
+    const std::optional<CUFileStatus> status = CUFileStatus::OfOpenFile(m_Descriptor, &reason);
+    if (!status)
+        Fail(kResultOutputFailure, "cannot read the status of " + m_PartialPath + ": " + reason, m_FinalPath);
+    facts.modified = m_HasTime ? m_Time : status->modified;
+    if (m_Digest) {
+        const int reading = ::open(m_PartialPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (reading < 0)
+            Fail(kResultOutputFailure, "cannot read back " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        try {
+            facts.digest = m_Digest->Finish(reading, m_PartialPath);
+        } catch (const CUError&) {
+            ::close(reading);
+            throw;
+        }
+        ::close(reading);
+    }
+    m_Sealed = facts;
+    return *m_Sealed;
 }
 
 void CUOutputFile::SetModificationTime(const timespec& time) {

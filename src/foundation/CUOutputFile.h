@@ -10,10 +10,14 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace ComVantoVantoQZ64RADPlug {
+
+class CUContentDigest;
 
 // Result codes of output files (foundation range).
 constexpr uint32_t kResultOutputFailure = 0x10020;  // an output cannot be created, written or renamed
@@ -30,9 +34,21 @@ public:
     // cache. Either way Sync is what makes the bytes durable.
     enum class Caching { kBuffered, kDirect };
     static constexpr size_t kAlignment = CUDriveFileReader::kAlignment;
+    // kContent: the file's content digest (CUContentDigest) is made from
+    // the bytes as they are written, for Sealed().
+    enum class Digest { kNone, kContent };
+
+    // What the file is once its last byte is written: what a record of it
+    // says, and a later run compares.
+    struct Facts {
+        uint64_t size = 0;
+        timespec modified{};             // the time it keeps when committed
+        std::optional<uint64_t> digest;  // with Digest::kContent
+    };
 
     // Creates the partial beside `finalPath` (its folder must exist).
-    explicit CUOutputFile(std::string finalPath, Caching caching = Caching::kBuffered);
+    explicit CUOutputFile(std::string finalPath, Caching caching = Caching::kBuffered,
+                          Digest digest = Digest::kNone);
     ~CUOutputFile();
     CUOutputFile(const CUOutputFile&) = delete;
     CUOutputFile& operator=(const CUOutputFile&) = delete;
@@ -53,7 +69,12 @@ public:
     void Flush();
     // Flushes and syncs the partial to its device (it keeps its partial name).
     void Sync();
-    // The modification time the final file gets at Commit.
+    // After the last write: flushes what is buffered and gives the file's
+    // size, modification time and digest (reading back the blocks a writer
+    // patched after they were digested). Later writes are refused, so the
+    // facts stay true until Commit; the same facts on a second call.
+    const Facts& Seal();
+    // The modification time the final file gets at Commit (before Seal).
     void SetModificationTime(const timespec& time);
     // Flushes, syncs, closes and renames the partial onto the final name,
     // then syncs the folder. Without `replace` an existing final file is
@@ -103,14 +124,16 @@ private:
     int m_InterruptSlot = -1;
     bool m_Direct = false;
     uint64_t m_Size = 0;
-    uint64_t m_Appended = 0;     // bytes handed to the descriptor by WriteOut
-    uint64_t m_WrittenBack = 0;  // of those, the ones whose writeback was started
+    uint64_t m_Appended = 0;             // bytes handed to the descriptor by WriteOut
+    uint64_t m_WrittenBack = 0;          // of those, the ones whose writeback was started
     CUDriveFileReader::Buffer m_Buffer;  // kBufferBytes, aligned; allocated when first needed
     size_t m_Fill = 0;                   // bytes of m_Buffer waiting to be written
     bool m_HasTime = false;
     timespec m_Time{};
     bool m_Committed = false;
     bool m_Finished = false;
+    std::unique_ptr<CUContentDigest> m_Digest;  // with Digest::kContent
+    std::optional<Facts> m_Sealed;
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

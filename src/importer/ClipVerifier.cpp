@@ -32,9 +32,6 @@ using SampleHolder = CFHolder<CMSampleBufferRef>;
 using Cursor = std::shared_ptr<MIORADSampleCursorProtocol>;
 using Track = std::shared_ptr<MIORADTrackReaderProtocol>;
 
-// A sound element of one frame holds a few thousand samples at most.
-constexpr uint32_t kMaxSoundElementBytes = 64 * 1024;
-
 std::vector<uint8_t> BytesOf(CMSampleBufferRef sample) {
     CMBlockBufferRef block = CMSampleBufferGetDataBuffer(sample);
     std::vector<uint8_t> bytes(block ? CMBlockBufferGetDataLength(block) : 0);

@@ -17,7 +17,9 @@ EsOutputWriter::EsOutputWriter(std::string folder, std::string baseName, OutputO
 EsOutputWriter::~EsOutputWriter() = default;
 
 CUOutputFile& EsOutputWriter::Add(const std::string& name) {
-    m_files.push_back(std::make_unique<CUOutputFile>((std::filesystem::path(m_folder) / name).string()));
+    m_files.push_back(std::make_unique<CUOutputFile>((std::filesystem::path(m_folder) / name).string(),
+                                                     CUOutputFile::Caching::kBuffered,
+                                                     CUOutputFile::Digest::kContent));
     return *m_files.back();
 }
 

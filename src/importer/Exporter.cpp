@@ -1,9 +1,7 @@
 #include "Exporter.h"
 
 #include "CFBCContent.h"
-#include "CUArray.h"
 #include "CUFailure.h"
-#include "CUFolderLock.h"
 #include "CUInterruption.h"
 #include "CUNumber.h"
 #include "CUOutputFile.h"
@@ -13,10 +11,12 @@
 #include "ClipValues.h"
 #include "ExportProgress.h"
 #include "ExportRecord.h"
+#include "ExportSource.h"
 #include "FBCClipTypes.h"
 #include "FBCClipValueTag.h"
 #include "ImportError.h"
 #include "OutputAssembler.h"
+#include "OutputFolderLock.h"
 #include "PluginClipProperties.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
@@ -34,8 +34,6 @@ using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
 
 namespace {
-
-constexpr const char* kLockName = "qzcard-export";
 
 std::string Text(const CUSharedPtr<CUObject>& value) {
     CUSharedPtr<CUStringMac> text = value;
@@ -68,34 +66,6 @@ std::string Location(CFBCClip& clip) {
     else
         std::snprintf(text, sizeof text, "%+08.4f%+09.4f/", *latitude, *longitude);
     return text;
-}
-
-// What the output is made from: equal sources make equal outputs.
-ordered_json SourceOf(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
-                      const std::string& format, const OutputOptions& options) {
-    ordered_json pieces = ordered_json::array();
-    for (const PlannedPiece& piece : set.pieces)
-        pieces.push_back({{"mediumId", cards[piece.card].mediumId}, {"clipId", piece.clipId}});
-    return {{"format", format},
-            {"pieces", pieces},
-            {"inPoint", set.inFrame ? ordered_json(*set.inFrame) : ordered_json()},
-            {"outPoint", set.outFrame ? ordered_json(*set.outFrame) : ordered_json()},
-            {"allChannels", options.allChannels},
-            {"audio", options.stereoPairs ? "pairs" : "mono"}};
-}
-
-ordered_json MemberFiles(CFBCClip& clip) {
-    ordered_json files = ordered_json::array();
-    CUSharedPtr<CUArray> paths = clip.AllMXFFilePath();
-    const CFBCContent* media = clip.GetMedia();
-    const std::filesystem::path root = media && media->GetRootPath() ? media->GetRootPath()->Utf8() : "";
-    for (size_t i = 0; paths && i < paths->Count(); ++i) {
-        CUSharedPtr<CUStringMac> path = paths->ObjectAtIndex(i);
-        if (!path) continue;
-        const std::filesystem::path relative = std::filesystem::path(path->Utf8()).lexically_relative(root);
-        files.push_back(relative.empty() ? path->Utf8() : relative.string());
-    }
-    return files;
 }
 
 ordered_json TextOrNull(const std::string& text) {
@@ -173,7 +143,7 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
                                   ImportFailure::kUsage);
     const std::vector<OutputSetPlan> sets = ExportPlan::Build(cards, settings.selection);
 
-    std::optional<CUFolderLock> lock;
+    std::optional<OutputFolderLock> lock;
     if (!settings.discard) {
         std::error_code error;
         std::filesystem::create_directories(settings.outputFolder, error);
@@ -181,17 +151,7 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
             throw ImportError(
                 "cannot create the output folder " + settings.outputFolder + ": " + error.message(),
                 ImportFailure::kSetup);
-        try {
-            lock.emplace(settings.outputFolder, kLockName, settings.waitSeconds);
-        } catch (const CUError& e) {
-            if (e.Code() == kResultFolderBusy)
-                throw ImportError(
-                    "output folder busy: " + e.Failure().What() + " (--wait SECONDS waits for it)",
-                    ImportFailure::kOutputBusy);
-            throw ImportError(e.Failure().What(), ImportFailure::kSetup);
-        } catch (const CUInterrupted& e) {
-            throw ImportError::Interrupted("interrupted while waiting for the output folder", e.Signal());
-        }
+        lock.emplace(settings.outputFolder, settings.waitSeconds);
         const std::vector<std::string> removed = CUOutputFile::RemoveStalePartials(settings.outputFolder);
         if (!removed.empty())
             observer.Notice("removed " + std::to_string(removed.size()) + " partial file" +
@@ -232,13 +192,16 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         return result;
     }
     const std::string& folder = settings.outputFolder;
-    const ordered_json source = SourceOf(set, cards, m_format.Name(), settings.options);
-    if (!settings.discard && !settings.force &&
-        ExportRecord::UpToDate(folder, set.baseName, source, &result.files)) {
-        result.status = OutputSetResult::Status::kUpToDate;
-        return result;
+    const ordered_json source = ExportSource::Of(set, cards, m_format.Name(), settings.options);
+    PreviousOutputs previous;
+    if (!settings.discard && !settings.force) {
+        previous = ExportRecord::Compare(folder, set.baseName, source);
+        if (previous.state == PreviousOutputs::State::kUpToDate) {
+            result.files = previous.files;
+            result.status = OutputSetResult::Status::kUpToDate;
+            return result;
+        }
     }
-    result.files.clear();
     uint64_t delivered = 0;
     std::optional<uint32_t> lastIndex;  // of the frame last delivered, for an interruption's message
     std::unique_ptr<ClipIngest> ingest;
@@ -253,12 +216,7 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         std::vector<std::string> names =
             m_format.FileNames(set.baseName, settings.options, ingest->SoundTracks());
         names.push_back(set.baseName + ".json");
-        if (!settings.discard && !settings.force)
-            for (const std::string& name : names) {
-                std::error_code error;
-                if (std::filesystem::exists(std::filesystem::path(folder) / name, error) || error)
-                    throw ImportError(name + " exists in " + folder + " (--force replaces it)");
-            }
+        if (!settings.discard && !settings.force) ExportRecord::RefuseExisting(folder, names, previous);
 
         // What it will take, before anything is written: the pieces after
         // the first are whole clips, opened one at a time.
@@ -324,7 +282,7 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
                     {"frames", assembler.PicturesPresented() - before},
                     {"startTimecode", TextOrNull(ingest->TimecodeOfSlot(ingest->FirstIndex()))},
                     {"endTimecode", TextOrNull(ingest->TimecodeOfSlot(ingest->LastIndex()))},
-                    {"memberFiles", MemberFiles(*planned.clip)}};
+                    {"memberFiles", ExportSource::MemberFiles(*planned.clip)}};
                 if (p > 0) piece["continuesPrevious"] = planned.continuesPrevious;
                 pieces.push_back(piece);
             }
@@ -368,7 +326,7 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         for (CUOutputFile* file : files) {
             const std::string name = std::filesystem::path(file->FinalPath()).filename().string();
             outputs.push_back(name);
-            sizes.push_back({{"name", name}, {"bytes", file->Size()}});
+            sizes.push_back(ExportRecord::FileEntry(name, file->Seal()));
         }
         outputs.push_back(set.baseName + ".json");
         record["outputs"] = outputs;
@@ -397,7 +355,7 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         record["soundTracks"] = stream.soundTracks;
         record["timescale"] = stream.timescale;
         record["frameDuration"] = stream.frameDuration;
-        record["memberFiles"] = MemberFiles(firstClip);
+        record["memberFiles"] = ExportSource::MemberFiles(firstClip);
         if (set.recording) {
             record["cards"] = ordered_json::array();
             for (const PlannedPiece& piece : set.pieces) record["cards"].push_back(cards[piece.card].folder);
@@ -416,7 +374,9 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
         CUOutputFile json((std::filesystem::path(folder) / (set.baseName + ".json")).string());
         json.Write(text.data(), text.size());
         files.push_back(&json);
-        CommitSet(files, settings.force);
+        const bool outdated = previous.state == PreviousOutputs::State::kOutdated;
+        CommitSet(files, settings.force || outdated);
+        if (outdated) result.notes.push_back("written again: " + previous.reason);
         for (CUOutputFile* file : files)
             result.files.push_back(std::filesystem::path(file->FinalPath()).filename().string());
         result.status = OutputSetResult::Status::kWritten;

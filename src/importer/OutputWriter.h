@@ -4,7 +4,8 @@
 // then BeginPiece before every piece after the first, WriteFrame for every
 // frame slot, and Finish; then it commits Files() as a set, or drops the
 // writer, which discards whatever it had written (every file is a
-// CUOutputFile, written as a partial). Failures throw ImportError with the
+// CUOutputFile, written as a partial, with its content digest made as it is
+// written: CUOutputFile::Digest::kContent). Failures throw ImportError with the
 // reason (a library's own text included). Used by one thread.
 #include "ExportFrame.h"
 #include "ExportStreamInfo.h"

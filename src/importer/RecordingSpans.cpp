@@ -52,15 +52,10 @@ std::string UmidText(const CUSharedPtr<UMID>& umid) {
     return umid && umid->Length() > 0 ? umid->Description()->Utf8() : std::string();
 }
 
-// A clip with the links it makes to the pieces before and after it.
-struct LinkedClip {
-    RecordingPiece piece;
-    RelayIdentity previous;
-    RelayIdentity next;
-};
+}  // namespace
 
-LinkedClip ReadClip(size_t cardIndex, const std::string& folder, const std::string& cardMedium,
-                    const CUSharedPtr<CFBCClip>& clip) {
+LinkedClip ReadLinkedClip(size_t cardIndex, const std::string& folder, const std::string& cardMedium,
+                          const CUSharedPtr<CFBCClip>& clip) {
     LinkedClip linked;
     RecordingPiece& piece = linked.piece;
     piece.cardIndex = cardIndex;
@@ -85,6 +80,8 @@ LinkedClip ReadClip(size_t cardIndex, const std::string& folder, const std::stri
     linked.next = {UUIDText(relay->nextMediumID), Text(relay->nextClipID), UmidText(relay->nextUMID)};
     return linked;
 }
+
+namespace {
 
 // Position of the clip a link names; -1 when no card given holds it.
 long Find(const std::vector<LinkedClip>& clips, const RelayIdentity& link) {
@@ -113,9 +110,12 @@ std::vector<Recording> FindRecordings(const std::vector<std::string>& cardFolder
         CUSharedPtr<CUArray> list = cards[c]->ClipList();
         for (size_t i = 0; list && i < list->Count(); ++i)
             if (CUSharedPtr<CFBCClip> clip = list->ObjectAtIndex(i))
-                clips.push_back(ReadClip(c, cardFolders[c], medium, clip));
+                clips.push_back(ReadLinkedClip(c, cardFolders[c], medium, clip));
     }
+    return LinkRecordings(clips);
+}
 
+std::vector<Recording> LinkRecordings(const std::vector<LinkedClip>& clips) {
     // Runs of clips present on the cards, each from a clip whose previous
     // piece is absent or on no card given, along the next links.
     struct Run {

@@ -49,6 +49,24 @@ struct Recording {
     const RecordingPiece& FirstPresent() const;
 };
 
+// A clip with the links it makes to the pieces before and after it.
+struct LinkedClip {
+    RecordingPiece piece;
+    RelayIdentity previous;
+    RelayIdentity next;
+};
+
+// Clip `clip` of the card at `folder` (position `cardIndex` in the cards
+// given, whose medium identifier is `cardMedium`) with its relay links.
+LinkedClip ReadLinkedClip(
+    size_t cardIndex, const std::string& folder, const std::string& cardMedium,
+    const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCClip>& clip);
+
+// The recordings the clips make, each a run of pieces along their links
+// with the pieces none of them is named as missing, ordered by shooting
+// time, then medium and clip ID.
+std::vector<Recording> LinkRecordings(const std::vector<LinkedClip>& clips);
+
 // Every recording of the cards, ordered by shooting time, then medium and
 // clip ID, so the order the cards are given in does not matter. A card
 // given twice (the same medium identifier) counts once.

@@ -1,6 +1,18 @@
 #include "HashSet.h"
 
+#include "CUDriveFileReader.h"
+#include "CUFailure.h"
+#include "CUInterruption.h"
+
 namespace qzoffload {
+
+using namespace ComVantoVantoQZ64RADPlug;
+
+namespace {
+
+constexpr size_t kReadBytes = 4u << 20;
+
+}  // namespace
 
 HashSet::HashSet(const std::vector<HashFormat>& formats) {
     for (HashFormat format : formats) m_Hashers.emplace_back(format, Hasher::Create(format));
@@ -14,6 +26,23 @@ FileHashes HashSet::Finish() {
     FileHashes hashes;
     for (auto& [format, hasher] : m_Hashers) hashes[format] = hasher->Finish();
     return hashes;
+}
+
+FileHashes HashSet::OfFile(const std::string& path, const std::vector<HashFormat>& formats,
+                           std::string& failure) {
+    try {
+        CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
+        CUDriveFileReader::Buffer buffer = CUDriveFileReader::AllocateBuffer(kReadBytes);
+        HashSet hashes(formats);
+        while (const size_t got = reader.Read(buffer.get(), kReadBytes)) {
+            CUInterruption::ThrowIfRequested();
+            hashes.Update(buffer.get(), got);
+        }
+        return hashes.Finish();
+    } catch (const CUError& e) {
+        failure = e.Failure().Describe();
+        return {};
+    }
 }
 
 std::string DescribeHashes(const FileHashes& hashes) {

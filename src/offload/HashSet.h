@@ -1,6 +1,6 @@
 #pragma once
 // The hashes of one file in every format asked for, fed the same chunks of
-// one read. Used by one thread at a time.
+// one read, or read from a file. Used by one thread at a time.
 #include "HashFormat.h"
 #include "Hasher.h"
 
@@ -22,6 +22,13 @@ public:
     void Update(const unsigned char* bytes, size_t size);
     // Every format's text; the set is spent afterwards.
     FileHashes Finish();
+
+    // The hashes of the file at `path` as the drive holds it (read past the
+    // page cache where the file system allows). Throws CUInterrupted when a
+    // signal asks the process to stop; a file that cannot be read gives
+    // nothing and the reason in `failure`.
+    static FileHashes OfFile(const std::string& path, const std::vector<HashFormat>& formats,
+                             std::string& failure);
 
 private:
     std::vector<std::pair<HashFormat, std::unique_ptr<Hasher>>> m_Hashers;

@@ -1,9 +1,7 @@
 #include "HistoryCheck.h"
 
-#include "CUDriveFileReader.h"
 #include "CUFailure.h"
 #include "CUFolderLock.h"
-#include "CUInterruption.h"
 #include "HashSet.h"
 #include "MhlHistory.h"
 #include "OffloadError.h"
@@ -17,30 +15,6 @@ namespace qzoffload {
 
 using namespace ComVantoVantoQZ64RADPlug;
 namespace fs = std::filesystem;
-
-namespace {
-
-constexpr size_t kReadBytes = 4u << 20;
-
-// The file's hashes as the drive holds it. Throws CUInterrupted; a file
-// that cannot be read gives the reason in `failure`.
-FileHashes HashFile(const std::string& path, const std::vector<HashFormat>& formats, std::string& failure) {
-    try {
-        CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
-        CUDriveFileReader::Buffer buffer = CUDriveFileReader::AllocateBuffer(kReadBytes);
-        HashSet hashes(formats);
-        while (const size_t got = reader.Read(buffer.get(), kReadBytes)) {
-            CUInterruption::ThrowIfRequested();
-            hashes.Update(buffer.get(), got);
-        }
-        return hashes.Finish();
-    } catch (const CUError& e) {
-        failure = e.Failure().Describe();
-        return {};
-    }
-}
-
-}  // namespace
 
 CheckReport HistoryCheck::Run(const CheckOptions& options) {
     CheckReport report;
@@ -97,7 +71,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options) {
             expected[format] = hash.value;
         }
         std::string failure;
-        const FileHashes found = HashFile((folder / path).string(), formats, failure);
+        const FileHashes found = HashSet::OfFile((folder / path).string(), formats, failure);
         if (!failure.empty()) {
             report.changed.push_back({path, "cannot be read: " + failure, expected, {}});
             for (const auto& [format, value] : expected)

@@ -27,6 +27,8 @@ public:
     const std::string& Folder() const { return m_Folder; }
     bool Empty() const { return m_Generations.empty(); }
     const std::vector<HashList>& Generations() const { return m_Generations; }
+    // The chain's entry of each generation, in the same order.
+    const std::vector<ChainEntry>& Chain() const { return m_Chain; }
     // The newest entry of `path` that holds an original or verified hash,
     // with those hashes only; null when no generation vouches for the file.
     const MhlFileEntry* NewestVouched(const std::string& path) const;

@@ -3,9 +3,8 @@
 #include "CFBCClip.h"
 #include "CFBCContent.h"
 #include "CUArray.h"
-#include "CUFailure.h"
+#include "CUInterruption.h"
 #include "CUNumber.h"
-#include "CUOutputFile.h"
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "ClipSummary.h"
@@ -21,6 +20,7 @@
 #include "QzcardVersion.h"
 #include "RecordingSpans.h"
 #include "ReportError.h"
+#include "ReportFolder.h"
 #include "ReportPage.h"
 #include "ThumbnailBatch.h"
 #include "ThumbnailPoint.h"
@@ -46,7 +46,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kMaxThumbnails = 10;
-constexpr const char* kThumbnailFolder = "thumbs";
 
 ordered_json TextOrNull(const std::string& text) {
     return text.empty() || text == "-" ? ordered_json() : ordered_json(text);
@@ -83,13 +82,6 @@ uint64_t ClipFolderBytes(CFBCClip& clip) {
     for (const auto& entry : fs::directory_iterator(fs::path(cif->Utf8()).parent_path(), error))
         if (entry.is_regular_file(error)) bytes += entry.file_size(error);
     return bytes;
-}
-
-// A clip ID as part of a file name: letters, digits, '-' and '_' only.
-std::string FileNamePart(const std::string& text) {
-    std::string part;
-    for (char c : text) part += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ? c : '_';
-    return part.empty() ? "clip" : part;
 }
 
 std::string ValueString(CFBCClip& clip, _ClipValueTag tag) {
@@ -178,16 +170,6 @@ private:
     std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>> m_offered;
 };
 
-void WriteFile(const std::string& path, const std::string& text) {
-    try {
-        CUOutputFile file(path);
-        file.Write(text.data(), text.size());
-        file.Commit(true);
-    } catch (const CUError& e) {
-        throw ReportError(std::string("the report cannot be written: ") + e.what());
-    }
-}
-
 }  // namespace
 
 ReportResult CardReport::Write(const ReportOptions& options) {
@@ -206,14 +188,7 @@ ReportResult CardReport::Write(const ReportOptions& options) {
             throw ReportError("the report folder " + options.output + " lies inside the card " + card +
                               "; nothing is written to a card");
     }
-    std::error_code error;
-    const fs::path thumbs = fs::path(options.output) / kThumbnailFolder;
-    fs::create_directories(thumbs, error);
-    if (error || !fs::is_directory(thumbs))
-        throw ReportError("the report folder " + thumbs.string() + " cannot be made: " + error.message());
-    // What an interrupted report left unfinished.
-    CUOutputFile::RemoveStalePartials(options.output);
-    CUOutputFile::RemoveStalePartials(thumbs.string());
+    ReportFolder folder(options.output, options.waitSeconds);
 
     // Every clip, and the thumbnails asked of it.
     std::vector<ClipEntry> entries;
@@ -238,10 +213,7 @@ ReportResult CardReport::Write(const ReportOptions& options) {
                     for (unsigned k = 0; k < options.thumbnails; ++k) {
                         request.points.push_back(first + (count - first) * k / options.thumbnails);
                         request.outputs.push_back(
-                            (thumbs /
-                             (std::to_string(c + 1) + "-" + std::to_string(i + 1) + "-" +
-                              FileNamePart(entry.summary.clipID) + "-" + std::to_string(k + 1) + ".jpg"))
-                                .string());
+                            folder.ThumbnailPath(c + 1, i + 1, entry.summary.clipID, k + 1));
                     }
                 } catch (const qzimport::ImportError& e) {
                     entry.pointFailure = e.what();
@@ -259,26 +231,12 @@ ReportResult CardReport::Write(const ReportOptions& options) {
                 say("thumbnails: " + std::to_string(done) + " of " + std::to_string(all) + " clips");
         });
 
-    // Every thumbnail's bytes reach the drive in one sync before any is
-    // renamed into place (a sync per file would cost more than the pictures).
-    if (!CUOutputFile::SyncFileSystem(thumbs.string()))
-        throw ReportError("the thumbnails cannot be synced to their drive: " + thumbs.string());
-    try {
-        for (const ClipPictures& clip : pictures)
-            for (const Thumbnail& t : clip.thumbnails)
-                if (t.file) t.file->CommitFinished(true);
-    } catch (const CUError& e) {
-        throw ReportError(std::string("a thumbnail cannot be written: ") + e.what());
-    }
-    if (!CUOutputFile::SyncFolder(thumbs.string()))
-        throw ReportError("the folder " + thumbs.string() + " cannot be synced");
-
     ReportResult result;
     result.cards = contents.size();
     result.clips = entries.size();
-    result.thumbnailFolder = thumbs.string();
-    result.page = (fs::path(options.output) / "index.html").string();
-    result.json = (fs::path(options.output) / "report.json").string();
+    result.thumbnailFolder = folder.ThumbnailFolder();
+    result.page = folder.PagePath();
+    result.json = folder.JsonPath();
 
     std::unique_ptr<CardCheck> check;
     if (options.check) check = std::make_unique<CardCheck>(options);
@@ -355,9 +313,7 @@ ReportResult CardReport::Write(const ReportOptions& options) {
             ordered_json thumbnails = ordered_json::array();
             for (const Thumbnail& t : clipPictures.thumbnails) {
                 ordered_json j;
-                j["file"] = t.output.empty() ? ordered_json()
-                                             : ordered_json(std::string(kThumbnailFolder) + "/" +
-                                                            fs::path(t.output).filename().string());
+                j["file"] = t.output.empty() ? ordered_json() : ordered_json(folder.PageRelative(t.output));
                 if (!t.output.empty()) referenced.insert(fs::path(t.output).filename().string());
                 j["askedFrame"] = t.askedFrame;
                 j["frame"] = t.frame < 0 ? ordered_json() : ordered_json(t.frame);
@@ -419,13 +375,10 @@ ReportResult CardReport::Write(const ReportOptions& options) {
                          {"copies", copies.size()},
                          {"failedCopies", result.failedCopies}};
 
-    // The page last: a folder with an index.html holds a finished report.
-    WriteFile(result.json, report.dump(2) + "\n");
-    WriteFile(result.page, ReportPage::Render(report));
-    // Thumbnails of an earlier report in the same folder that this one does not show.
-    for (const auto& entry : fs::directory_iterator(thumbs, error))
-        if (entry.path().extension() == ".jpg" && !referenced.count(entry.path().filename().string()))
-            fs::remove(entry.path(), error);
+    // Interrupted until here, nothing of this run is in place; from here on
+    // the set is put in place whole.
+    CUInterruption::ThrowIfRequested();
+    folder.Commit(pictures, report.dump(2) + "\n", ReportPage::Render(report), referenced);
     return result;
 }
 

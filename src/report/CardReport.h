@@ -4,8 +4,9 @@
 // value's meaning, a thumbnail or several per clip), the recordings across
 // the cards as `spans` finds them, with --check each clip's `verify` result
 // (pictures decoded too) and with --copies each copy's ASC MHL history next
-// to the card it copies; writes DIR/thumbs/*.jpg, DIR/report.json and, last,
-// DIR/index.html. Write() is called by one thread (thumbnails are made on a
+// to the card it copies; puts DIR/thumbs/*.jpg, DIR/report.json and, last,
+// DIR/index.html in place as one set under the output folder lock
+// (ReportFolder). Write() is called by one thread (thumbnails are made on a
 // pool of its own).
 #include <cstddef>
 #include <functional>
@@ -21,6 +22,7 @@ struct ReportOptions {
     std::string at = "10%";           // where the first is taken (ThumbnailPoint)
     bool check = false;               // verify every clip and decode its pictures
     std::vector<std::string> copies;  // offload destinations' card copies
+    double waitSeconds = 0;           // for another export or report holding the output folder
     std::string plugin;               // bundle for --check; empty: the build's
     std::string hostVersion = "11.0";
     unsigned threads = 2;                              // thumbnail workers
@@ -40,7 +42,9 @@ struct ReportResult {
 class CardReport {
 public:
     // Throws ReportError (kUsage for options, kSetup for the output or the
-    // plug-in) and ImportError (kNotACard for a folder that is not a card).
+    // plug-in) and ImportError (kNotACard for a folder that is not a card,
+    // kOutputBusy, kInterrupted while waiting for the folder); CUInterrupted
+    // for a signal before the set is put in place (nothing of it then is).
     static ReportResult Write(const ReportOptions& options);
 };
 

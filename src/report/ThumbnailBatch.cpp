@@ -1,5 +1,6 @@
 #include "ThumbnailBatch.h"
 
+#include "CUInterruption.h"
 #include "ReportError.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <thread>
 
 namespace qzreport {
+
+using ComVantoVantoQZ64RADPlug::CUInterruption;
 
 std::vector<ClipPictures> ThumbnailBatch::Run(const std::vector<ThumbnailRequest>& requests, unsigned threads,
                                               const Progress& progress) {
@@ -21,7 +24,7 @@ std::vector<ClipPictures> ThumbnailBatch::Run(const std::vector<ThumbnailRequest
     size_t done = 0;
     std::exception_ptr failure;
     auto work = [&] {
-        for (size_t i = next++; i < requests.size() && !stop; i = next++) {
+        for (size_t i = next++; i < requests.size() && !stop && !CUInterruption::Requested(); i = next++) {
             try {
                 results[i] = ThumbnailMaker::Make(requests[i]);
             } catch (const std::exception&) {  // carried to the caller's thread, thrown there
@@ -40,6 +43,7 @@ std::vector<ClipPictures> ThumbnailBatch::Run(const std::vector<ThumbnailRequest
     work();
     for (std::thread& worker : workers) worker.join();
     if (failure) std::rethrow_exception(failure);
+    CUInterruption::ThrowIfRequested();
     return results;
 }
 

@@ -18,8 +18,9 @@ public:
 
     // `threads` 0: one per core. Results in the order of the requests. The
     // first exception a worker meets (ReportError for an output) is thrown
-    // here once every worker
-    // has stopped (the others stop taking clips).
+    // here once every worker has stopped (the others stop taking clips); an
+    // interrupting signal (CUInterruption) stops them too and throws
+    // CUInterrupted here.
     static std::vector<ClipPictures> Run(const std::vector<ThumbnailRequest>& requests, unsigned threads,
                                          const Progress& progress = nullptr);
 };

@@ -73,7 +73,8 @@ void ContainerWriter::Begin(const qzimport::ExportStreamInfo& stream) {
     m_stream = stream;
     m_plan = PlanContainer(m_container, stream, m_options);
     try {
-        m_file = std::make_unique<CUOutputFile>(m_path);
+        m_file = std::make_unique<CUOutputFile>(m_path, CUOutputFile::Caching::kBuffered,
+                                                CUOutputFile::Digest::kContent);
     } catch (const CUError& e) {
         throw ImportError(e.what());
     }

@@ -4,10 +4,13 @@
 // a held folder refused with its holder named, and direct files holding
 // exactly the bytes given whatever their alignment (whole blocks straight
 // to the drive, the rest gathered, the unaligned end and overwrites through
-// the page cache).
+// the page cache), and content digests against xxhsum of the final blocks
+// (patched after or while digested, across two, buffered and direct).
+#include "CUContentDigest.h"
 #include "CUDriveFileReader.h"
 #include "CUFolderLock.h"
 #include "CUOutputFile.h"
+#include "ExternalTool.h"
 #include "FoundationTestSupport.h"
 #include "TestFiles.h"
 
@@ -15,12 +18,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 #include <thread>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+using ComVantoVantoQZ64RADPlug::CUContentDigest;
 using ComVantoVantoQZ64RADPlug::CUError;
 using ComVantoVantoQZ64RADPlug::CUFolderLock;
 using ComVantoVantoQZ64RADPlug::CUOutputFile;
@@ -118,6 +123,62 @@ TEST(CUOutputFileTest, DirectFilesHoldTheBytesWrittenWhateverTheirAlignment) {
         }
         file.Commit(false);
         EXPECT_EQ(qztest::ReadFile(path), expected) << "case " << c;
+    }
+}
+
+constexpr size_t kMiB = 1u << 20;
+
+// The digest of `file` as xxhsum gives it: the digests' bytes of its blocks
+// in order ("XXH3 (b.aaaaa) = 0123456789abcdef" each), then their digest.
+std::string XxhsumOfBlocks(const std::string& file, const std::string& blocks) {
+    fs::create_directories(blocks);
+    std::istringstream sums(qztest::RunCommand("cd " + qztest::ShellQuote(blocks) + " && split -b 1M -a 5 " +
+                                               qztest::ShellQuote(file) +
+                                               " b. && for b in b.*; do [ -e \"$b\" ] && " +
+                                               "xxhsum -H3 \"$b\"; done")
+                                .output);
+    std::vector<uint8_t> digests;
+    for (std::string line; std::getline(sums, line);)
+        for (size_t i = line.size() - 16; i < line.size(); i += 2)
+            digests.push_back(static_cast<uint8_t>(std::stoi(line.substr(i, 2), nullptr, 16)));
+    EXPECT_TRUE(qztest::WriteFile(blocks + "/digests", digests));
+    const std::string line =
+        qztest::RunCommand("xxhsum -H3 " + qztest::ShellQuote(blocks + "/digests")).output;
+    return line.substr(line.rfind("= ") + 2, 16);
+}
+
+TEST(CUOutputFileTest, TheContentDigestMadeWhileWritingIsXxhsumsOfTheFinalBlocks) {
+    QZ_REQUIRE_TOOL("xxhsum");
+    const auto cached = CUOutputFile::Caching::kBuffered, direct = CUOutputFile::Caching::kDirect;
+    const struct {
+        std::vector<size_t> appends;                       // run lengths, in order
+        std::vector<std::pair<uint64_t, size_t>> patches;  // offset and size, after every append
+        CUOutputFile::Caching caching;
+    } cases[] = {
+        {{}, {}, cached},                                               // empty
+        {{10}, {{0, 4}}, cached},                                       // patched in the block being written
+        {{kMiB}, {}, cached},                                           // one whole block
+        {{4097, kMiB - 4097, 1}, {{0, 8}, {kMiB, 1}}, cached},          // a digested block patched
+        {{3 * kMiB + 99}, {{kMiB - 2, 4}, {3 * kMiB + 5, 3}}, cached},  // across two blocks, and the last
+        {{2 * kMiB, 12345}, {{16, 16}, {2 * kMiB + 100, 8}}, direct},
+    };
+    qztest::ScratchFolder folder("content-digest");
+    for (size_t n = 0; n < std::size(cases); ++n) {
+        SCOPED_TRACE("case " + std::to_string(n));
+        const std::string path = folder.Path() + "/out" + std::to_string(n);
+        CUOutputFile file(path, cases[n].caching, CUOutputFile::Digest::kContent);
+        uint8_t next = 1;
+        for (size_t size : cases[n].appends) {
+            std::vector<uint8_t> run(size);
+            for (uint8_t& b : run) b = next = static_cast<uint8_t>(next * 13 + 7);
+            file.Write(run.data(), run.size());
+        }
+        const std::vector<uint8_t> patch(16, 0xEE);
+        for (const auto& [offset, size] : cases[n].patches) file.WriteAt(offset, patch.data(), size);
+        const CUOutputFile::Facts facts = file.Seal();
+        EXPECT_THROW(file.Write("x", 1), CUError) << "a sealed file takes no more bytes";
+        file.Commit(false);
+        EXPECT_EQ(CUContentDigest::Text(facts.digest.value()), XxhsumOfBlocks(path, path + ".blocks"));
     }
 }
 

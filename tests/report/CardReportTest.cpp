@@ -2,19 +2,28 @@
 // cards with the middle one not given, a clip with zeroed picture bytes and
 // a clip whose texts hold markup characters, the page loaded in headless
 // Chromium: every image decodes, one row per clip, no request leaves the
-// report's folder, nothing logged, texts arrive escaped and intact.
+// report's folder, nothing logged, texts arrive escaped and intact; reports
+// interrupted or racing leave a page whose thumbnails show their captions.
 #include <gtest/gtest.h>
 #include "CardWriter.h"
+#include "DecodedPictures.h"
 #include "ExternalTool.h"
 #include "QzcardRun.h"
 #include "SampleCard.h"
 #include "ScratchFolder.h"
+#include "SignalledRun.h"
 #include "TestFiles.h"
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -156,9 +165,10 @@ TEST(CardReportTest, RefusedArgumentsWriteNothing) {
 
 namespace {
 
-// --copies: an offload's history shown next to the card it copies; a copy
-// whose later check found a changed file, and a folder holding no card and
-// no history, are not verified (exit 4).
+// --copies: an offload's history shown next to the card it copies (not
+// next to a card written apart with the same clip IDs); a copy whose later
+// check found a changed file, and a folder holding no card and no history,
+// are not verified (exit 4).
 TEST(CardReportTest, CopiesAreShownWithTheirHistories) {
     qztest::ScratchFolder scratch("report");
     const std::string s = scratch.Path(), card = s + "/card";
@@ -180,6 +190,14 @@ TEST(CardReportTest, CopiesAreShownWithTheirHistories) {
     EXPECT_GT(good["files"], 4);
     EXPECT_EQ(good["verifiedFiles"], good["files"]);
     EXPECT_EQ(good["lastGeneration"]["sequence"], 1);
+    // A card written apart is another medium: the copy is no copy of it.
+    const std::string other = s + "/other";
+    ASSERT_EQ(Qzcard({"sample-card", other, "--clips", "2", "--frames", "6"}).exitCode, 0);
+    ASSERT_EQ(
+        Qzcard({"report", other, "-o", other + "-page", "--thumbnails", "0", "--copies", copy}).exitCode, 0);
+    const nlohmann::json mixed = qztest::ParseJson(qztest::ReadText(other + "-page/report.json"));
+    EXPECT_TRUE(mixed["cards"][0]["copies"].empty()) << mixed["cards"][0]["copies"].dump();
+    EXPECT_EQ(mixed["otherCopies"].size(), 1u);
 
     const std::string changed = copy + "/CONTENTS/CLIPS001/QZ0001/QZ0001.CIF";
     std::vector<uint8_t> bytes = qztest::ReadFile(changed);
@@ -195,6 +213,109 @@ TEST(CardReportTest, CopiesAreShownWithTheirHistories) {
     ASSERT_EQ(r["otherCopies"].size(), 1u);
     EXPECT_EQ(r["otherCopies"][0]["status"], "failed");
     EXPECT_EQ(r["summary"]["failedCopies"], 2);
+}
+
+// Whether a file under `folder` has `extension` and is not in `besides`.
+bool AppearedIn(const std::string& folder, const std::string& extension,
+                const std::set<std::string>& besides) {
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, error))
+        if (entry.path().extension() == extension && !besides.count(entry.path().filename().string()))
+            return true;
+    return false;
+}
+
+class ReportFolderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "3", "--frames", "60"}).exitCode, 0);
+        const nlohmann::json list = qztest::QzcardJson({"list", card, "--json"});
+        for (const auto& clip : list["clips"])
+            std::sscanf(clip["pictureSize"].get<std::string>().c_str(), "%dx%d", &sizes[clip["clipId"]].first,
+                        &sizes[clip["clipId"]].second);
+    }
+    std::vector<std::string> Report(const std::string& at, const std::string& wait = "0") const {
+        return {"report", card, "-o", out, "--thumbnails", "1", "--at", at, "--wait", wait};
+    }
+
+    // A thumbnail per clip, each showing the picture its caption names, and
+    // report.json's there too; the files the page shows.
+    std::set<std::string> ExpectOnePage() {
+        const std::string html = qztest::ReadText(out + "/index.html");
+        static const std::regex kImage("<img src=\"([^\"]+)\"[^>]* alt=\"Clip ([^,]+), picture ([0-9]+)");
+        std::set<std::string> shown;
+        for (auto m = std::sregex_iterator(html.begin(), html.end(), kImage); m != std::sregex_iterator();
+             ++m) {
+            // The page's escaping of '/', as a browser reads it.
+            const std::string file = out + "/" + std::regex_replace((*m)[1].str(), std::regex("&#x2F;"), "/");
+            shown.insert(fs::path(file).filename().string());
+            // A report never writes a name twice: what a name shows is read once.
+            if (!drawn.count(file))
+                drawn[file] = qztest::DrawnNumberOf(file, sizes[(*m)[2]].first, sizes[(*m)[2]].second);
+            EXPECT_EQ(drawn[file], std::stoll((*m)[3])) << (*m)[0] << ": missing, or showing another picture";
+        }
+        EXPECT_EQ(shown.size(), sizes.size());
+        const nlohmann::json report = qztest::ParseJson(qztest::ReadText(out + "/report.json"));
+        for (const auto& clip : report["cards"][0]["clips"])
+            for (const auto& t : clip["thumbnails"])
+                EXPECT_TRUE(fs::exists(out + "/" + t["file"].get<std::string>())) << t.dump();
+        return shown;
+    }
+
+    qztest::ScratchFolder scratch{"report-folder"};
+    const std::string card = scratch.Path() + "/card", out = scratch.Path() + "/out";
+    std::map<std::string, std::pair<int, int>> sizes;  // width and height of each clip
+    std::map<std::string, int64_t> drawn;              // the number each thumbnail shows
+};
+
+TEST_F(ReportFolderTest, AnInterruptedReportLeavesTheOldPageOrTheNewOne) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    ASSERT_EQ(Qzcard(Report("10%")).exitCode, 0);
+    std::set<std::string> shown = ExpectOnePage();
+    // ms after the start; -2, -1: a thumbnail's partial, a new thumbnail appears.
+    const int moments[] = {-2, -1, 10, 40, 80, 120, 160, 240};
+    int run = 0;
+    for (const int signal : {SIGINT, SIGKILL})
+        for (const int moment : moments) {
+            SCOPED_TRACE(std::string(strsignal(signal)) + " at " + std::to_string(moment));
+            const auto start = std::chrono::steady_clock::now();
+            const qztest::SignalledRun interrupted = qztest::RunAndSignal(
+                Report(++run % 2 ? "60%" : "10%"),
+                [&] {
+                    return moment < 0 ? AppearedIn(out + "/thumbs", moment == -2 ? ".partial" : ".jpg", shown)
+                                      : std::chrono::steady_clock::now() - start >=
+                                            std::chrono::milliseconds(moment);
+                },
+                signal, scratch.Path() + "/err.txt");
+            if (signal == SIGINT && interrupted.exited) {
+                EXPECT_TRUE(interrupted.exitCode == 130 || interrupted.exitCode == 0) << interrupted.err;
+                EXPECT_FALSE(AppearedIn(out, ".partial", {})) << "an interrupted report removes its partials";
+            }
+            shown = ExpectOnePage();
+        }
+    // A run to its end sweeps the killed runs' partials and every thumbnail its page does not show.
+    ASSERT_EQ(Qzcard(Report("50%")).exitCode, 0);
+    shown = ExpectOnePage();
+    EXPECT_FALSE(AppearedIn(out, ".partial", {}));
+    EXPECT_FALSE(AppearedIn(out + "/thumbs", ".jpg", shown));
+}
+
+TEST_F(ReportFolderTest, TwoReportsRacingOnOneFolderLeaveOnePage) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    for (const std::string wait : {"0", "60"}) {
+        SCOPED_TRACE("--wait " + wait);
+        qztest::QzcardRun first, second;
+        std::thread racing([&] { first = Qzcard(Report("10%", wait)); });
+        second = Qzcard(Report("60%", wait));
+        racing.join();
+        // One holds the folder; the other waits for it or is told it is busy.
+        EXPECT_TRUE(first.exitCode == 0 || second.exitCode == 0);
+        for (const qztest::QzcardRun* r : {&first, &second})
+            EXPECT_TRUE(r->exitCode == 0 || (wait == "0" && r->exitCode == 5 &&
+                                             r->err.find("output folder busy") != std::string::npos))
+                << r->exitCode << r->err;
+        EXPECT_FALSE(AppearedIn(out + "/thumbs", ".jpg", ExpectOnePage()));
+    }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // point (the clip's first I picture before it), at 16:9 whatever the stored
 // size, and interlaced pictures are said to be so as ffprobe says.
 #include <gtest/gtest.h>
-#include "DrawnNumber.h"
+#include "DecodedPictures.h"
 #include "ExternalTool.h"
 #include "QzcardRun.h"
 #include "ScratchFolder.h"
@@ -39,15 +39,6 @@ bool Interlaced(const std::string& member) {
         "csv=p=0 " +
         ShellQuote(member));
     return run.output.find('1') != std::string::npos;
-}
-
-// The number drawn on a thumbnail, read after scaling it back to the stored picture size.
-int64_t DrawnNumberOf(const std::string& jpeg, int width, int height) {
-    const qztest::CommandResult run = qztest::RunCommand(
-        "ffmpeg -nostdin -v error -i " + ShellQuote(jpeg) + " -vf scale=" + std::to_string(width) + ":" +
-        std::to_string(height) + " -pix_fmt gray -f rawvideo -");
-    if (run.output.size() != static_cast<size_t>(width) * height) return -2;
-    return qztest::ReadNumber(reinterpret_cast<const uint8_t*>(run.output.data()), width, height);
 }
 
 TEST(ThumbnailMakerTest, EachThumbnailShowsTheIPictureAtOrBeforeTheAskedPoint) {
@@ -85,9 +76,9 @@ TEST(ThumbnailMakerTest, EachThumbnailShowsTheIPictureAtOrBeforeTheAskedPoint) {
                 for (int64_t p = 0; p < static_cast<int64_t>(types.size()); ++p)
                     if (types[p] == 'I' && (p <= asked || expected < 0)) expected = p;
                 EXPECT_EQ(t["frame"], expected) << "asked " << asked << " of " << types;
-                EXPECT_EQ(
-                    DrawnNumberOf(scratch.Path() + "/out/" + t["file"].get<std::string>(), width, height),
-                    expected);
+                EXPECT_EQ(qztest::DrawnNumberOf(scratch.Path() + "/out/" + t["file"].get<std::string>(),
+                                                width, height),
+                          expected);
                 EXPECT_EQ(t["width"], 480);
                 EXPECT_EQ(t["height"], 270);  // 16:9, also for 1440x1080
                 EXPECT_EQ(t["interlaced"], Interlaced(members[0]));

@@ -1,7 +1,8 @@
 #pragma once
 // Picture elements in stored order decoded by ffmpeg as one MPEG-2
 // elementary stream: which stored picture each output picture is (ffprobe's
-// packet position) and the number the card writer drew on it.
+// packet position) and the number the card writer drew on it; the number on
+// a picture file (a thumbnail).
 #include "DrawnNumber.h"
 #include "ExternalTool.h"
 #include "TestFiles.h"
@@ -52,6 +53,17 @@ inline DecodedPictures DecodePictures(const std::string& folder,
     for (size_t k = 0; k + frameBytes <= pixels.size(); k += frameBytes)
         decoded.numbers.push_back(ReadNumber(&pixels[k], width, height));
     return decoded;
+}
+
+// The number drawn on the picture in `file` (a JPEG thumbnail), read after
+// ffmpeg scales it to the clip's stored `width` x `height`; -2 when ffmpeg
+// gives no such picture.
+inline int64_t DrawnNumberOf(const std::string& file, int width, int height) {
+    const CommandResult run =
+        RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(file) + " -vf scale=" + std::to_string(width) +
+                   ":" + std::to_string(height) + " -pix_fmt gray -f rawvideo -");
+    if (run.output.size() != size_t(width) * size_t(height)) return -2;
+    return ReadNumber(reinterpret_cast<const uint8_t*>(run.output.data()), width, height);
 }
 
 }  // namespace qztest

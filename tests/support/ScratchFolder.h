@@ -1,6 +1,7 @@
 #pragma once
-// A fresh folder for one test under QZ_TEST_TMP (or the system temp folder),
-// removed with everything in it by the destructor.
+// A fresh folder for one test under QZ_TEST_TMP (or the system temp folder,
+// or a folder given: another file system), removed with everything in it
+// by the destructor.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -13,9 +14,11 @@ namespace qztest {
 
 class ScratchFolder {
 public:
-    explicit ScratchFolder(const std::string& prefix = "qz") {
+    explicit ScratchFolder(const std::string& prefix = "qz", const std::string& under = "") {
         const char* base = std::getenv("QZ_TEST_TMP");
-        std::filesystem::path root = base && *base ? base : std::filesystem::temp_directory_path().string();
+        std::filesystem::path root = !under.empty()  ? under
+                                     : base && *base ? base
+                                                     : std::filesystem::temp_directory_path().string();
         std::filesystem::create_directories(root);
         std::string pattern = (root / (prefix + "-XXXXXX")).string();
         if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << root;

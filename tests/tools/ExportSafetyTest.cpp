@@ -1,8 +1,8 @@
 // qzcard export when things around it go wrong: interrupted midway through
 // a long clip or a joined recording (nothing left that looks finished, the
-// next run clean), two exports racing on one folder, clip IDs repeating
-// across cards, a recording salvaged around a missing card, and a file
-// system with just room for a joined recording.
+// next run clean), two exports racing on one folder, repeats over changed
+// outputs and clips, clip IDs repeating across cards, a recording salvaged
+// around a missing card, and a file system with just room for a joined recording.
 #include <gtest/gtest.h>
 #include "QzcardRun.h"
 #include "ScratchFolder.h"
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,6 +115,53 @@ TEST(ExportSafetyTest, TwoExportsRacingOnOneFolderLeaveOneConsistentSet) {
         const qztest::QzcardRun check = Qzcard(first.exitCode == 0 ? whole : part);
         EXPECT_EQ(check.exitCode, 0);
         EXPECT_NE(check.out.find("QZ0001  up to date"), std::string::npos) << check.out;
+    }
+}
+
+// Cards written apart differ; a repeat is up to date only for the same clip
+// as it is with outputs as written, else written again or refused.
+TEST(ExportSafetyTest, UpToDateOnlyForTheSameClipFilesAndUnchangedOutputs) {
+    qztest::ScratchFolder scratch("export-repeat");
+    const std::string s = scratch.Path(), longCard = s + "/long", card1 = s + "/card1", out = s + "/x";
+    ASSERT_EQ(Qzcard({"sample-card", longCard, "--clips", "1", "--frames", "60"}).exitCode, 0);
+    ASSERT_EQ(Qzcard({"sample-card", card1, "--frames", "12"}).exitCode, 0);
+    EXPECT_NE(qztest::QzcardJson({"list", longCard, "--json"})["mediaId"],
+              qztest::QzcardJson({"list", card1, "--json"})["mediaId"]);
+    ASSERT_EQ(Qzcard({"export", card1, "QZ0001", "-o", s + "/y"}).exitCode, 0);
+    ASSERT_EQ(Qzcard({"export", longCard, "-o", out}).exitCode, 0);
+    EXPECT_NE(qztest::ParseJson(qztest::ReadText(out + "/QZ0001.json"))["source"]["pieces"][0]["umid"],
+              qztest::ParseJson(qztest::ReadText(s + "/y/QZ0001.json"))["source"]["pieces"][0]["umid"]);
+
+    const std::string movie = out + "/QZ0001.mov",
+                      member = longCard + "/CONTENTS/CLIPS001/QZ0001/QZ000101.MXF";
+    const auto flipByteKeepingTime = [&] {
+        const auto time = fs::last_write_time(movie);
+        std::vector<uint8_t> bytes = qztest::ReadFile(movie);
+        bytes[bytes.size() / 2] ^= 0x01;
+        ASSERT_TRUE(qztest::WriteFile(movie, bytes));
+        fs::last_write_time(movie, time);
+    };
+    const struct {
+        std::function<void()> change;
+        std::string card;
+        int exitCode;
+        std::string says;
+    } steps[] = {
+        {[] {}, longCard, 0, "QZ0001  up to date"},
+        {[] {}, card1, 4, "QZ0001.mov exists in " + out + ", an export of other clips or with other options"},
+        {flipByteKeepingTime, longCard, 0, "written again: QZ0001.mov holds other bytes than were written"},
+        {[] {}, longCard, 0, "QZ0001  up to date"},
+        {[&] { fs::last_write_time(member, fs::last_write_time(member) + std::chrono::seconds(1)); },
+         longCard, 0, "written again: CONTENTS/CLIPS001/QZ0001/QZ000101.MXF changed on the card"},
+        {[&] { fs::remove(movie); }, longCard, 0, "written again: QZ0001.mov is missing"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.says);
+        step.change();
+        const qztest::QzcardRun run = Qzcard({"export", step.card, "QZ0001", "-o", out});
+        EXPECT_EQ(run.exitCode, step.exitCode) << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(qztest::ParseJson(qztest::ReadText(out + "/QZ0001.json"))["frames"], 60) << "long's clip";
     }
 }
 

@@ -3,7 +3,7 @@
 // clip and spans on the files and cards they write, and mxf-info's answer to files
 // it cannot read. Every command runs inside one scratch folder with relative
 // paths, so the output names no machine path; run times are the only varying
-// text and are masked.
+// text and are masked. Every card is pinned to a numbered medium.
 // QZ_UPDATE_GOLDEN=1 rewrites the golden files instead of comparing.
 #include <gtest/gtest.h>
 
@@ -25,9 +25,9 @@ struct GoldenCase {
 
 // In order: later cases read the files earlier ones write.
 const GoldenCase kCases[] = {
-    {"sample-card.txt", "sample-card card"},
-    {"sample-card-50.txt", "sample-card card50 --family 50 --clips 3 --frames 12"},
-    {"sample-card-rate.txt", "sample-card card24 --rate 23.98p-pulldown --clips 2 --frames 10"},
+    {"sample-card.txt", "sample-card card --medium 1"},
+    {"sample-card-50.txt", "sample-card card50 --family 50 --clips 3 --frames 12 --medium 2"},
+    {"sample-card-rate.txt", "sample-card card24 --rate 23.98p-pulldown --clips 2 --frames 10 --medium 3"},
     {"write-mxf-df.txt", "write-mxf df.mxf --frames 30 --start-tc '01:00:00;00'"},
     {"write-mxf-720.txt",
      "write-mxf p720.mxf --frames 12 --rate 50p --size 1280x720 --mbps 35 --vbr --channels 2 --gop 6 "
@@ -43,7 +43,7 @@ const GoldenCase kCases[] = {
     {"list.json", "list card --json"},
     {"clip-spanned.txt", "clip card QZ0004"},
     {"clip-df.json", "clip card QZ0001 --json"},
-    {"sample-card-relay.txt", "sample-card relay --cards 3 --frames 30"},
+    {"sample-card-relay.txt", "sample-card relay --cards 3 --frames 30 --medium 1"},
     // The same recordings whatever order the cards are given in; without
     // the middle card its piece is named as missing.
     {"spans-3.txt", "spans relay/CARD2 relay/CARD3 relay/CARD1"},

@@ -10,11 +10,11 @@
 #include "ClipSummary.h"
 #include "ImportError.h"
 #include "QzcardVersion.h"
+#include "TextTable.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -32,32 +32,13 @@ struct ListArguments {
 };
 
 void PrintTable(const std::vector<qzimport::ClipSummary>& rows) {
-    const std::vector<std::string> headers = {"CLIP", "STATE",    "DURATION", "FRAMES", "START", "RATE",
-                                              "SIZE", "BIT RATE", "AUDIO",    "DEVICE", "SHOT",  "TITLE"};
     std::vector<std::vector<std::string>> cells;
-    for (const qzimport::ClipSummary& row : rows) {
-        std::vector<std::string> line = {row.clipID, row.state,     row.duration,    row.durationFrames,
-                                         row.start,  row.frameRate, row.pictureSize, row.bitRate,
-                                         row.audio,  row.device,    row.shot,        row.title};
-        for (std::string& cell : line) cell = qzimport::TableCell(cell);
-        cells.push_back(std::move(line));
-    }
-    std::vector<size_t> widths(headers.size());
-    for (size_t c = 0; c < headers.size(); ++c) {
-        widths[c] = headers[c].size();
-        for (const auto& line : cells) widths[c] = std::max(widths[c], line[c].size());
-    }
-    auto print = [&](const std::vector<std::string>& line) {
-        std::string text;
-        for (size_t c = 0; c < line.size(); ++c) {
-            text += line[c];
-            // The last column is not padded, so lines carry no trailing blanks.
-            if (c + 1 < line.size()) text += std::string(widths[c] - line[c].size() + 2, ' ');
-        }
-        std::printf("%s\n", text.c_str());
-    };
-    print(headers);
-    for (const auto& line : cells) print(line);
+    for (const qzimport::ClipSummary& row : rows)
+        cells.push_back({row.clipID, row.state, row.duration, row.durationFrames, row.start, row.frameRate,
+                         row.pictureSize, row.bitRate, row.audio, row.device, row.shot, row.title});
+    qzcard::PrintTextTable({"CLIP", "STATE", "DURATION", "FRAMES", "START", "RATE", "SIZE", "BIT RATE",
+                            "AUDIO", "DEVICE", "SHOT", "TITLE"},
+                           std::move(cells));
 }
 
 // With --json a folder that is not a card is told on stdout too, so that a

@@ -1,10 +1,12 @@
 // qzcard report CARD... -o DIR [--thumbnails N] [--at PERCENT|FRAME|TC]
-// [--check] [--copies DIR...] [--json] [--progress]: writes the cards'
-// report for people (DIR/index.html with DIR/thumbs/) and for scripts
-// (DIR/report.json) and says where. Exits 4 when --check found problems or
-// a copy is not verified.
+// [--check] [--copies DIR...] [--wait SECONDS] [--json] [--progress]:
+// writes the cards' report for people (DIR/index.html with DIR/thumbs/) and
+// for scripts (DIR/report.json), put in place as one set under the output
+// folder lock, and says where. Exits 4 when --check found problems or a
+// copy is not verified, 5 when another export or report holds the folder.
 #include "CommandRegistry.h"
 
+#include "CUInterruption.h"
 #include "CardReport.h"
 #include "ImportError.h"
 #include "MediaLayers.h"
@@ -32,6 +34,7 @@ struct ReportArguments {
 };
 
 void RunReport(ReportArguments& args) {
+    ComVantoVantoQZ64RADPlug::CUInterruption::Install();
     if (args.progress)
         args.options.progress = [](const std::string& line) {
             std::fprintf(stderr, "qzcard report: %s\n", line.c_str());
@@ -88,6 +91,10 @@ void InstallReport(CLI::App& app) {
     command->add_flag("--check", o.check, "Verify every clip through the plug-in and decode its pictures");
     command->add_option("--copies", o.copies,
                         "Copies of the cards made by offload (their ASC MHL histories)");
+    command
+        ->add_option("--wait", o.waitSeconds,
+                     "Seconds to wait for another export or report working in the output folder")
+        ->check(CLI::NonNegativeNumber);
     command->add_flag("--json", args->json, "Say where as JSON");
     command->add_flag("--progress", args->progress, "Progress on stderr");
     command->add_option("--plugin", o.plugin,
@@ -99,6 +106,10 @@ void InstallReport(CLI::App& app) {
             RunReport(*args);
         } catch (const qzreport::ReportError& e) {  // the kinds are numbered as the exit codes
             throw qzimport::ImportError(e.what(), static_cast<qzimport::ImportFailure>(e.ExitCode()));
+        } catch (const ComVantoVantoQZ64RADPlug::CUInterrupted& e) {
+            throw qzimport::ImportError::Interrupted(
+                "interrupted; nothing of this report was put in place in " + args->options.output,
+                e.Signal());
         }
     });
 }

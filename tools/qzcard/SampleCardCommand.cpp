@@ -2,10 +2,12 @@
 // one frame-rate family, the three picture sizes, 2 and 4 channels, a clip
 // spanned over three MXF files, drop-frame timecode, full XML metadata);
 // with --essence every clip carries the pictures of an MPEG-2 4:2:2 stream;
-// with --cards N, N cards holding one recording linked across them.
+// with --cards N, N cards holding one recording linked across them. Every
+// run writes a medium of its own unless --medium pins it.
 #include "CommandRegistry.h"
 
 #include "CardWriter.h"
+#include "MediumIdentity.h"
 #include "Mpeg2EssenceStream.h"
 #include "SampleCard.h"
 
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,8 +35,10 @@ struct SampleCardArguments {
     std::string family = "59.94";
     std::string essence;
     bool framesGiven = false;
-    uint32_t cards = 0;   // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
-    uint16_t medium = 1;  // the last two bytes of the card's medium UUID
+    uint32_t cards = 0;  // 0: one card in DIR; else DIR/CARD1..CARDn holding one recording
+    // The number ending the card's medium UUID (NumberedMedium); absent: a
+    // fresh medium.
+    std::optional<uint16_t> medium;
 };
 
 // "1 clip", "6 clips".
@@ -42,6 +47,7 @@ std::string Count(uint64_t n, const std::string& what) {
 }
 
 void PrintClips(const CardDescription& card, const std::string& prefix) {
+    std::printf("%smedium %s\n", prefix.c_str(), MediumText(card.mediaUuid).c_str());
     for (const ClipDescription& clip : card.clips) {
         std::printf("%s%s  %-15s %4ux%-4u %2llu Mbps %s  %u ch  %5u frame%s in %s  start %s\n",
                     prefix.c_str(), ClipIdText(clip.id).c_str(), FrameRateName(clip.frameRate).c_str(),
@@ -101,6 +107,7 @@ void RunSampleCard(const SampleCardArguments& args) {
         options.family = kFamily24;
     else
         options.family = kFamily59_94;
+    options.medium = args.medium ? NumberedMedium(*args.medium) : FreshMedium();
     if (args.cards > 0) return RunRelayCards(args, options);
 
     const auto started = std::chrono::steady_clock::now();
@@ -111,8 +118,6 @@ void RunSampleCard(const SampleCardArguments& args) {
             if (!args.framesGiven) options.durationFrames = 0;  // the stream's length
         }
         card = SampleCardDescription(options);
-        card.mediaUuid[14] = static_cast<uint8_t>(args.medium >> 8);
-        card.mediaUuid[15] = static_cast<uint8_t>(args.medium);
         WriteCard(card, args.folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qzcard sample-card: %s\n", e.what());
@@ -149,9 +154,10 @@ void InstallSampleCard(CLI::App& app) {
                      "relay links (--frames per piece, --rate; --clips and --family unused)")
         ->check(CLI::Range(1, 99));
     command
-        ->add_option(
-            "--medium", args->medium,
-            "Medium number: the card's medium UUID ends in it, so cards written apart differ (one card)")
+        ->add_option("--medium", args->medium,
+                     "Medium number: the same medium UUID (ending in it) on every run, for cards that must "
+                     "not change; without it every run writes a medium (and clip UMIDs) of its own. With "
+                     "--cards the cards are numbered from it")
         ->check(CLI::Range(1, 65535));
     command->add_option("--family", args->family, "Frame-rate family of the mixed card")
         ->check(CLI::IsMember({"59.94", "50", "24"}));

@@ -1,0 +1,88 @@
+#include "OffloadRecording.h"
+
+#include "CardReading.h"
+#include "HistoryReading.h"
+#include "MhlHistory.h"
+#include "OffloadError.h"
+
+#include <map>
+#include <set>
+
+namespace qzcatalog {
+
+using qzoffload::HashAction;
+
+namespace {
+
+// The generation of `history` written in the file `generation` ("ascmhl/NAME").
+const qzoffload::HashList* GenerationNamed(const qzoffload::MhlHistory& history,
+                                           const std::string& generation) {
+    for (size_t g = 0; g < history.Chain().size(); ++g)
+        if (std::string(qzoffload::MhlHistory::kFolderName) + "/" + history.Chain()[g].path == generation)
+            return &history.Generations()[g];
+    return nullptr;
+}
+
+qzoffload::MhlHistory LoadHistory(const std::string& folder) {
+    try {
+        return qzoffload::MhlHistory::Load(folder);
+    } catch (const qzoffload::OffloadError& e) {
+        throw CatalogError(e.what(), CatalogFailure::kProblems);
+    }
+}
+
+}  // namespace
+
+void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& report, int64_t now) {
+    CardSeen card = CardReading::Read(report.card, {}, now);
+    std::map<std::string, CardFileSeen*> files;
+    for (CardFileSeen& file : card.files) files[file.path] = &file;
+    std::vector<CopiesSeen> copies;
+    for (const qzoffload::DestinationReport& destination : report.destinations) {
+        if (destination.generation.empty()) continue;
+        const qzoffload::MhlHistory history = LoadHistory(destination.path);
+        if (const qzoffload::HashList* written = GenerationNamed(history, destination.generation))
+            for (const qzoffload::MhlFileEntry& entry : written->files) {
+                const auto file = files.find(entry.path);
+                bool original = !entry.hashes.empty();
+                for (const auto& [format, hash] : entry.hashes)
+                    original &= hash.action == HashAction::kOriginal;
+                // The hashes belong to the file as the card holds it now when it is as the run read it.
+                if (!original || file == files.end() || !file->second->size || !file->second->modifiedNs ||
+                    entry.size != static_cast<uint64_t>(*file->second->size) ||
+                    entry.modified != *file->second->modifiedNs / 1000000000)
+                    continue;
+                for (const auto& [format, hash] : entry.hashes) file->second->hashes[format] = hash.value;
+            }
+        for (CopiesSeen& seen : HistoryReading::Read(destination.path, now))
+            copies.push_back(std::move(seen));
+    }
+    catalog.Record({{card}, copies, {}, {}});
+}
+
+void OffloadRecording::RecordCheck(Catalog& catalog, const qzoffload::CheckReport& report, int64_t now) {
+    RunSeen run;
+    run.copies = HistoryReading::Read(report.folder, now);
+    const std::set<std::string> missing(report.missing.begin(), report.missing.end());
+    std::set<std::string> changed;
+    for (const qzoffload::FileFailure& failure : report.changed) changed.insert(failure.path);
+    for (const CopiesSeen& seen : run.copies) {
+        CheckSeen check;
+        check.kind = "offload-check";
+        check.checkedAt = now;
+        check.mediumId = seen.card.mediumId;
+        check.volume = seen.volume;
+        check.historyPath = seen.historyPath;
+        const std::string prefix = seen.historyPath.empty() ? "" : seen.historyPath + "/";
+        for (const CopySeen& copy : seen.copies) {
+            // The path as the check names it: relative to the checked folder.
+            const std::string path = copy.path.substr(prefix.size());
+            const char* result = missing.count(path) ? "missing" : changed.count(path) ? "changed" : "clean";
+            check.results.push_back({"", path, result, ""});
+        }
+        run.checks.push_back(std::move(check));
+    }
+    catalog.Record(run);
+}
+
+}  // namespace qzcatalog

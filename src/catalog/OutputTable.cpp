@@ -1,0 +1,40 @@
+#include "OutputTable.h"
+
+namespace qzcatalog {
+
+void OutputTable::Record(const OutputSeen& output, std::optional<int64_t> clip,
+                         const std::string& qzcardVersion) {
+    m_Database
+        .Prepare(
+            "INSERT INTO outputs (clip, path, size, format, in_frame, out_frame, record_path, exported_at, "
+            "qzcard_version) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET "
+            "clip = excluded.clip, size = excluded.size, format = excluded.format, "
+            "in_frame = excluded.in_frame, out_frame = excluded.out_frame, "
+            "record_path = excluded.record_path, exported_at = excluded.exported_at, "
+            "qzcard_version = excluded.qzcard_version")
+        ->Bind(1, clip)
+        .Bind(2, output.path)
+        .Bind(3, output.size)
+        .Bind(4, output.format)
+        .Bind(5, output.inFrame)
+        .Bind(6, output.outFrame)
+        .Bind(7, output.recordPath.empty() ? std::nullopt : std::optional<std::string>(output.recordPath))
+        .Bind(8, output.exportedAt)
+        .Bind(9, qzcardVersion)
+        .Run();
+}
+
+std::vector<OutputRow> OutputTable::OfClip(int64_t clip) {
+    std::unique_ptr<Statement> list = m_Database.Prepare(
+        "SELECT path, size, format, in_frame, out_frame, record_path, exported_at, qzcard_version FROM "
+        "outputs "
+        "WHERE clip = $1 ORDER BY path");
+    list->Bind(1, clip);
+    std::vector<OutputRow> rows;
+    while (list->Step())
+        rows.push_back({list->Text(0), list->OptionalInt(1), list->Text(2), list->OptionalInt(3),
+                        list->OptionalInt(4), list->OptionalText(5), list->Int(6), list->Text(7)});
+    return rows;
+}
+
+}  // namespace qzcatalog
