@@ -15,7 +15,7 @@ using namespace ComVantoVantoQZ64RADPlug;
 DestinationWriter::DestinationWriter(size_t index, DestinationRun& run, const std::vector<CopyJob>& jobs,
                                      const std::vector<HashFormat>& formats, bool verify,
                                      const CopyHooks& hooks, const CardHashFutures& cardHashes,
-                                     ChunkPool& pool, ChunkQueue& queue)
+                                     ChunkPool& pool, ChunkQueue& queue, OffloadJournal* journal)
     : m_Index(index),
       m_Run(run),
       m_Jobs(jobs),
@@ -23,6 +23,7 @@ DestinationWriter::DestinationWriter(size_t index, DestinationRun& run, const st
       m_Verify(verify),
       m_Hooks(hooks),
       m_CardHashes(cardHashes),
+      m_Journal(journal),
       m_Pool(pool),
       m_Queue(queue) {}
 
@@ -121,6 +122,7 @@ void DestinationWriter::FinishFile(WrittenFile& file, CUDriveFileReader::Buffer&
     } else {
         output.Commit(true);
         outcome.state = m_Verify ? CopyOutcome::State::kVerified : CopyOutcome::State::kCopied;
+        if (m_Journal) m_Journal->Append({job.relativePath, job.size, job.modified, *card, m_Verify});
     }
     ++m_FilesDone;
     // Before the file's place in the queue is freed: the writer is then

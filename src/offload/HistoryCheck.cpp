@@ -1,16 +1,22 @@
 #include "HistoryCheck.h"
 
+#include "CUDirectoryLock.h"
 #include "CUDriveFileReader.h"
 #include "CUFailure.h"
-#include "CUFolderLock.h"
 #include "CUInterruption.h"
+#include "CUOutputFile.h"
+#include "CopyRecord.h"
 #include "HashSet.h"
+#include "MhlDate.h"
 #include "MhlHistory.h"
 #include "OffloadError.h"
+#include "OffloadJournal.h"
 #include "SourceTree.h"
 
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <set>
 #include <system_error>
 
 namespace qzoffload {
@@ -40,9 +46,20 @@ FileHashes HashFile(const std::string& path, const std::vector<HashFormat>& form
     }
 }
 
+// Why a vouched-for file is not the card's, as far as names, sizes and times tell; empty when it is.
+std::string DiffersFromCard(const MhlFileEntry& recorded, const CardFile& file) {
+    if (recorded.size && *recorded.size != file.size)
+        return "the card's file has " + std::to_string(file.size) + " bytes, the history records " +
+               std::to_string(*recorded.size);
+    if (recorded.modified && *recorded.modified != static_cast<int64_t>(file.modified.tv_sec))
+        return "the card's file was modified " + MhlDate::Format(file.modified.tv_sec) +
+               ", the history records " + MhlDate::Format(*recorded.modified);
+    return std::string();
+}
+
 }  // namespace
 
-CheckReport HistoryCheck::Run(const CheckOptions& options) {
+CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* card) {
     CheckReport report;
     std::error_code error;
     if (!fs::is_directory(options.folder, error))
@@ -51,18 +68,36 @@ CheckReport HistoryCheck::Run(const CheckOptions& options) {
     if (error)
         throw OffloadError("cannot read " + options.folder + ": " + error.message(), OffloadFailure::kSetup);
     report.folder = folder.string();
-    const fs::path ascmhl = folder / MhlHistory::kFolderName;
-    if (!fs::is_directory(ascmhl, error))
-        throw OffloadError(report.folder + " has no ASC MHL history (no ascmhl folder)");
-    std::unique_ptr<CUFolderLock> lock;
+    if (card) report.card = card->root;
+    std::unique_ptr<CUDirectoryLock> lock;
     try {
-        lock = std::make_unique<CUFolderLock>(ascmhl.string(), "offload", options.waitSeconds);
+        lock = std::make_unique<CUDirectoryLock>(report.folder, options.waitSeconds);
     } catch (const CUError& e) {
         throw OffloadError(e.Failure().What(),
                            e.Code() == kResultFolderBusy ? OffloadFailure::kBusy : OffloadFailure::kSetup);
     }
     MhlHistory history = MhlHistory::Load(report.folder);
-    if (history.Empty()) throw OffloadError(report.folder + " has no ASC MHL history (no generation)");
+    const CopyRecord record = CopyRecord::Of(history, OffloadJournal::Read(report.folder));
+    if (history.Empty() && !record.unfinished)
+        throw OffloadError(report.folder + " has no ASC MHL history (no generation)");
+    if (record.unfinished)
+        report.unfinished = "an offload into this copy did not finish (begun " +
+                            MhlDate::Format(record.unfinished->started) + ", " +
+                            std::to_string(record.unfinished->done.size()) +
+                            " files done); run it again to complete the copy";
+
+    // The card's files: from the card given, else as the history records them.
+    std::map<std::string, const CardFile*> cardFiles;
+    std::set<std::string> expected;
+    if (card) {
+        for (const CardFile& file : card->files) {
+            cardFiles[file.relativePath] = &file;
+            expected.insert(file.relativePath);
+        }
+    } else if (record.cardFiles) {
+        expected.insert(record.cardFiles->begin(), record.cardFiles->end());
+    }
+    if (card || record.cardFiles) report.cardFiles = expected.size();
 
     const SourceTree tree = SourceTree::Walk(report.folder);
     std::map<std::string, const SourceFile*> present;
@@ -76,47 +111,87 @@ CheckReport HistoryCheck::Run(const CheckOptions& options) {
     list.toolVersion = options.creator.toolVersion;
     list.process = MhlProcess::kInPlace;
     list.ignore = DefaultIgnorePatterns();
-    for (const std::string& path : history.VouchedPaths()) {
-        const MhlFileEntry& recorded = *history.NewestVouched(path);
+    CardFileRecord cardRecord;
+    cardRecord.cardFiles = expected.size();
+
+    std::set<std::string> paths(expected.begin(), expected.end());
+    for (const std::string& path : history.VouchedPaths()) paths.insert(path);
+    for (const std::string& path : paths) {
+        const bool ofCard = expected.count(path) > 0;
+        const auto onCard = cardFiles.find(path);
+        const MhlFileEntry* recorded = history.NewestVouched(path);
+        if (!recorded) {
+            // A card file with no good hash in the history.
+            const bool missingOnCard = onCard != cardFiles.end() && !onCard->second->OnCard();
+            report.notOnCopy.push_back(
+                {path,
+                 missingOnCard ? onCard->second->absentReason : record.Why(path),
+                 {},
+                 {},
+                 missingOnCard ? FileProblem::kMissingOnCard : FileProblem::kNotCopied});
+            cardRecord.absent.push_back(path);
+            continue;
+        }
         ++report.files;
+        // A file the card lacks now (no longer has, or lost) is told, not held against the copy.
+        const bool onTheCard = onCard != cardFiles.end() && onCard->second->OnCard();
+        if (card && !onTheCard) report.notOnCard.push_back(path);
+        const std::string differs = onTheCard ? DiffersFromCard(*recorded, *onCard->second) : "";
         MhlFileEntry entry{path, std::nullopt, std::nullopt, {}};
+        FileHashes expectedHashes;
+        std::vector<HashFormat> formats;
+        for (const auto& [format, hash] : recorded->hashes) {
+            formats.push_back(format);
+            expectedHashes[format] = hash.value;
+        }
         if (!present.count(path)) {
             // Counted as failed: the recorded hashes, which nothing matched.
             report.missing.push_back(path);
-            for (const auto& [format, hash] : recorded.hashes)
-                entry.hashes[format] = {hash.value, HashAction::kFailed, now};
+            for (const auto& [format, value] : expectedHashes)
+                entry.hashes[format] = {value, HashAction::kFailed, now};
             list.files.push_back(entry);
             continue;
         }
         entry.size = present[path]->size;
         entry.modified = present[path]->modified.tv_sec;
-        std::vector<HashFormat> formats;
-        FileHashes expected;
-        for (const auto& [format, hash] : recorded.hashes) {
-            formats.push_back(format);
-            expected[format] = hash.value;
-        }
         std::string failure;
         const FileHashes found = HashFile((folder / path).string(), formats, failure);
         if (!failure.empty()) {
-            report.changed.push_back({path, "cannot be read: " + failure, expected, {}});
-            for (const auto& [format, value] : expected)
+            report.changed.push_back(
+                {path, "cannot be read: " + failure, expectedHashes, {}, FileProblem::kFailed});
+            for (const auto& [format, value] : expectedHashes)
                 entry.hashes[format] = {value, HashAction::kFailed, now};
             list.files.push_back(entry);
             continue;
         }
         for (const auto& [format, value] : found)
             entry.hashes[format] = {
-                value, value == expected[format] ? HashAction::kVerified : HashAction::kFailed, now};
-        if (found == expected)
-            ++report.verified;
-        else
-            report.changed.push_back({path, "its hashes differ from the history's", expected, found});
+                value, value == expectedHashes[format] ? HashAction::kVerified : HashAction::kFailed, now};
         list.files.push_back(entry);
+        if (found != expectedHashes) {
+            report.changed.push_back(
+                {path, "its hashes differ from the history's", expectedHashes, found, FileProblem::kFailed});
+            continue;
+        }
+        ++report.verified;
+        if (!differs.empty())
+            report.changed.push_back({path, differs, {}, {}, FileProblem::kFailed});
+        else if (ofCard)
+            ++report.cardVerified;
     }
-    for (const SourceFile& file : tree.files)
-        if (!history.NewestVouched(file.relativePath)) report.added.push_back(file.relativePath);
-    report.generation = history.Append(list);
+    for (const SourceFile& file : tree.files) {
+        // A partial file never looks finished: an offload's unfinished work, not a file of the copy.
+        const std::string name = fs::path(file.relativePath).filename().string();
+        if (CUOutputFile::IsPartialName(name)) continue;
+        if (!history.NewestVouched(file.relativePath) && !expected.count(file.relativePath))
+            report.added.push_back(file.relativePath);
+    }
+
+    if (!list.files.empty() || !history.Empty()) {
+        if (report.cardFiles) list.card = cardRecord;
+        list.comment = report.Status();
+        report.generation = history.Append(list);
+    }
     return report;
 }
 

@@ -32,6 +32,8 @@ public:
     const MhlFileEntry* NewestVouched(const std::string& path) const;
     // Every path some generation vouches for, sorted.
     std::vector<std::string> VouchedPaths() const;
+    // The run id of the newest generation with a card record; empty when none.
+    std::string NewestRecordRun() const;
 
     // Writes `list` as the next generation, named after the folder
     // (NNNN_NAME_YYYY-MM-DD_HHMMSSZ.mhl), and the chain; answers the new

@@ -1,7 +1,7 @@
 // qzcard offload as a person runs it: interrupted midway by SIGINT or
 // SIGKILL and run again to resume; a destination busy with another
 // offload; the arguments and folders it refuses, with their exit codes.
-#include "CUFolderLock.h"
+#include "CUDirectoryLock.h"
 #include "FolderSnapshot.h"
 #include "OffloadTestSupport.h"
 #include "QzcardRun.h"
@@ -56,11 +56,11 @@ TEST(OffloadCommandTest, SecondOffloadIntoABusyDestinationExitsFive) {
     qztest::ScratchFolder scratch("busy");
     const std::string card = scratch.Path() + "/CARD", dest = scratch.Path() + "/dest";
     WriteCard(card, 1, 5);
-    fs::create_directories(dest + "/CARD/ascmhl");
-    const ComVantoVantoQZ64RADPlug::CUFolderLock held(dest + "/CARD/ascmhl", "offload", 0);
+    fs::create_directories(dest + "/CARD");
+    const ComVantoVantoQZ64RADPlug::CUDirectoryLock held(dest + "/CARD", 0);
     const qztest::QzcardRun run = qztest::Qzcard({"offload", card, dest, "--wait", "0.2"});
     EXPECT_EQ(run.exitCode, 5) << run.err;
-    EXPECT_NE(run.err.find("busy"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("busy: process " + std::to_string(getpid())), std::string::npos) << run.err;
 }
 
 TEST(OffloadCommandTest, RefusedCardsDestinationsAndArguments) {
