@@ -4,10 +4,12 @@
 // are copied into one folder per target under OUT.
 // Usage: FuzzSeedWriter OUT INFO_PLIST STRINGS_TABLE
 #include "CardDescription.h"
+#include "CardFileList.h"
 #include "CardWriter.h"
 #include "ClipDescription.h"
 #include "FileBytes.h"
 #include "Offload.h"
+#include "OffloadJournal.h"
 #include "SmallClip.h"
 
 #include <cstdint>
@@ -116,6 +118,21 @@ int main(int argc, char** argv) {
             const Bytes file = ReadFile(entry.path().string());
             seed.insert(seed.end(), file.begin(), file.end());
             Write(out / "MhlReaderFuzz" / (chain ? "chain" : "generation"), seed);
+        }
+        // The journal an offload killed midway leaves: its run, the card's files, two files done.
+        {
+            const qzoffload::CardFileList files = qzoffload::CardFileList::Of(offloadCard.string());
+            const std::string copy = (copies / "card").string();
+            qzoffload::OffloadJournal journal(copy, "0123456789abcdef0123456789abcdef", 1714555800,
+                                              files.files);
+            for (size_t i = 0; i < 2 && i < files.files.size(); ++i)
+                journal.Append({files.files[i].relativePath,
+                                files.files[i].size,
+                                files.files[i].modified,
+                                {{qzoffload::HashFormat::kXxh64, "0123456789abcdef"}},
+                                true});
+            Write(out / "OffloadJournalFuzz" / "journal",
+                  ReadFile(copy + "/ascmhl/" + qzoffload::OffloadJournal::kFileName));
         }
         fs::remove_all(copies);
         fs::remove_all(offloadCard.parent_path());

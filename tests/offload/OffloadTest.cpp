@@ -231,6 +231,27 @@ TEST(OffloadTest, DestinationMadeUnwritableMidwayStopsOnlyThatOne) {
     ExpectOnlyTrueClaims(s.card, report);
 }
 
+TEST(OffloadTest, AFileTheCardNamesAndLacksLeavesEveryCopyIncomplete) {
+    Scratch s;
+    const std::string lost = "CONTENTS/CLIPS001/QZ0002/QZ000201.MXF";
+    fs::remove(s.card + "/" + lost);
+    const OffloadReport report = qzoffload::Offload::Run(Options(s.card, {s.one}));
+    EXPECT_FALSE(report.Complete());
+    const qzoffload::DestinationReport& d = report.destinations[0];
+    ASSERT_EQ(d.failures.size(), 1u);
+    EXPECT_EQ(d.failures[0].path, lost);
+    EXPECT_EQ(d.failures[0].kind, qzoffload::FileProblem::kMissingOnCard);
+    const std::string incomplete = "incomplete: " + std::to_string(report.cardFiles - 1) + " of " +
+                                   std::to_string(report.cardFiles) + " files";
+    EXPECT_EQ(d.Status(), incomplete);
+    const qzoffload::HashList list = ReadGeneration(d.path + "/" + d.generation);
+    ASSERT_TRUE(list.card);
+    EXPECT_EQ(list.card->absent, std::vector<std::string>{lost});
+    qzoffload::CheckOptions check;
+    check.folder = d.path;
+    EXPECT_EQ(qzoffload::HistoryCheck::Run(check).Status(), incomplete);
+}
+
 TEST(OffloadTest, ResumeKeepsVouchedFilesAndNeverReplacesForeignOnes) {
     Scratch s;
     ASSERT_TRUE(qzoffload::Offload::Run(Options(s.card, {s.one})).Complete());
