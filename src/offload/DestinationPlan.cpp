@@ -5,7 +5,7 @@
 #include "CUFileStatus.h"
 #include "CUInterruption.h"
 #include "CUOutputFile.h"
-#include "CopyEngine.h"
+#include "DriveHash.h"
 #include "OffloadError.h"
 
 #include <map>
@@ -29,18 +29,13 @@ void RemoveStalePartials(const fs::path& root) {
 
 // The hashes of a destination file as the drive holds it; nothing when it
 // cannot be read, has not `expectedSize` bytes or the run is interrupted.
-std::optional<FileHashes> HashOnDrive(const std::string& path, const std::vector<HashFormat>& formats,
-                                      uint64_t expectedSize) {
+std::optional<FileHashes> RehashOnDrive(const std::string& path, const std::vector<HashFormat>& formats,
+                                        uint64_t expectedSize) {
     try {
-        CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
-        CUDriveFileReader::Buffer buffer = CUDriveFileReader::AllocateBuffer(CopyEngine::kChunkBytes);
-        HashSet hashes(formats);
-        while (const size_t got = reader.Read(buffer.get(), CopyEngine::kChunkBytes)) {
-            if (CUInterruption::Requested()) return std::nullopt;
-            hashes.Update(buffer.get(), got);
-        }
-        if (reader.Offset() != expectedSize) return std::nullopt;
-        return hashes.Finish();
+        CUDriveFileReader::Buffer buffer;
+        const std::optional<DriveHash> read = HashOnDrive(path, formats, buffer);
+        if (!read || read->bytes != expectedSize) return std::nullopt;
+        return read->hashes;
     } catch (const CUError&) {
         return std::nullopt;  // reported as changed, and copied again
     }
@@ -168,7 +163,7 @@ void DestinationPlan::Rehash(const std::vector<CopyJob>& jobs, const std::vector
         }
         std::set<HashFormat> all(formats.begin(), formats.end());
         for (const auto& [format, value] : *m_Vouched[j]) all.insert(format);
-        const std::optional<FileHashes> found = HashOnDrive(path, {all.begin(), all.end()}, job.size);
+        const std::optional<FileHashes> found = RehashOnDrive(path, {all.begin(), all.end()}, job.size);
         if (CUInterruption::Requested()) return;
         bool same = found.has_value();
         for (const auto& [format, value] : *m_Vouched[j])

@@ -4,6 +4,7 @@
 #include "CUFailure.h"
 #include "CUInterruption.h"
 #include "CUOutputFile.h"
+#include "DriveHash.h"
 
 #include <chrono>
 #include <thread>
@@ -132,15 +133,10 @@ void DestinationWriter::FinishFile(WrittenFile& file, CUDriveFileReader::Buffer&
 
 std::optional<FileHashes> DestinationWriter::ReadBack(const std::string& path, uint64_t& bytes,
                                                       CUDriveFileReader::Buffer& buffer) {
-    if (!buffer) buffer = CUDriveFileReader::AllocateBuffer(kReadBackBytes);
-    CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
-    HashSet hashes(m_Formats);
-    while (const size_t got = reader.Read(buffer.get(), kReadBackBytes)) {
-        if (CUInterruption::Requested()) return std::nullopt;
-        hashes.Update(buffer.get(), got);
-    }
-    bytes = reader.Offset();
-    return hashes.Finish();
+    const std::optional<DriveHash> read = HashOnDrive(path, m_Formats, buffer);
+    if (!read) return std::nullopt;
+    bytes = read->bytes;
+    return read->hashes;
 }
 
 void DestinationWriter::Fail(size_t job, const std::string& reason) {

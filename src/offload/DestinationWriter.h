@@ -34,8 +34,6 @@ using CardHashFutures = std::vector<std::shared_future<std::optional<FileHashes>
 
 class DestinationWriter {
 public:
-    // Bytes asked of the drive in one read-back read.
-    static constexpr size_t kReadBackBytes = 4u << 20;
     // Files written whole and not yet read back (the one being read back
     // included) before the writer waits.
     // Enough to write on through the small files of a clip while the

@@ -6,6 +6,7 @@
 #include "CUInterruption.h"
 #include "CUOutputFile.h"
 #include "CopyRecord.h"
+#include "DriveHash.h"
 #include "HashSet.h"
 #include "MhlDate.h"
 #include "MhlHistory.h"
@@ -26,20 +27,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kReadBytes = 4u << 20;
-
 // The file's hashes as the drive holds it. Throws CUInterrupted; a file
 // that cannot be read gives the reason in `failure`.
-FileHashes HashFile(const std::string& path, const std::vector<HashFormat>& formats, std::string& failure) {
+FileHashes HashFile(const std::string& path, const std::vector<HashFormat>& formats,
+                    CUDriveFileReader::Buffer& buffer, std::string& failure) {
     try {
-        CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
-        CUDriveFileReader::Buffer buffer = CUDriveFileReader::AllocateBuffer(kReadBytes);
-        HashSet hashes(formats);
-        while (const size_t got = reader.Read(buffer.get(), kReadBytes)) {
-            CUInterruption::ThrowIfRequested();
-            hashes.Update(buffer.get(), got);
-        }
-        return hashes.Finish();
+        const std::optional<DriveHash> read = HashOnDrive(path, formats, buffer);
+        CUInterruption::ThrowIfRequested();
+        return read->hashes;
     } catch (const CUError& e) {
         failure = e.Failure().Describe();
         return {};
@@ -114,6 +109,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
     CardFileRecord cardRecord;
     cardRecord.cardFiles = expected.size();
 
+    CUDriveFileReader::Buffer buffer;
     std::set<std::string> paths(expected.begin(), expected.end());
     for (const std::string& path : history.VouchedPaths()) paths.insert(path);
     for (const std::string& path : paths) {
@@ -155,7 +151,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
         entry.size = present[path]->size;
         entry.modified = present[path]->modified.tv_sec;
         std::string failure;
-        const FileHashes found = HashFile((folder / path).string(), formats, failure);
+        const FileHashes found = HashFile((folder / path).string(), formats, buffer, failure);
         if (!failure.empty()) {
             report.changed.push_back(
                 {path, "cannot be read: " + failure, expectedHashes, {}, FileProblem::kFailed});
