@@ -64,7 +64,7 @@ void DestinationPlan::Lock(double waitSeconds) {
         throw OffloadError(m_Root.string() + " is in the way of the copy: it is not a folder",
                            OffloadFailure::kSetup);
     try {
-        m_Lock = std::make_unique<CUDirectoryLock>(m_Root.string(), waitSeconds);
+        m_Lock = std::make_unique<CUFolderLock>(m_Root.string(), waitSeconds);
     } catch (const CUError& e) {
         throw OffloadError(e.Failure().What(),
                            e.Code() == kResultFolderBusy ? OffloadFailure::kBusy : OffloadFailure::kSetup);

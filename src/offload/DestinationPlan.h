@@ -10,7 +10,7 @@
 // card nor the history, a folder renamed). The card is never touched.
 // Prepare, Rehash and Lock are called by one thread at a time; Rehash of
 // several destinations may run side by side.
-#include "CUDirectoryLock.h"
+#include "CUFolderLock.h"
 #include "CardFileList.h"
 #include "CopyJob.h"
 #include "MhlHistory.h"
@@ -62,7 +62,7 @@ public:
 
 private:
     std::filesystem::path m_Root;
-    std::unique_ptr<ComVantoVantoQZ64RADPlug::CUDirectoryLock> m_Lock;
+    std::unique_ptr<ComVantoVantoQZ64RADPlug::CUFolderLock> m_Lock;
     MhlHistory m_History;
     std::optional<JournalContents> m_Journal;
     bool m_StaleJournal = false;

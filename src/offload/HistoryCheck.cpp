@@ -1,8 +1,8 @@
 #include "HistoryCheck.h"
 
-#include "CUDirectoryLock.h"
 #include "CUDriveFileReader.h"
 #include "CUFailure.h"
+#include "CUFolderLock.h"
 #include "CUInterruption.h"
 #include "CUOutputFile.h"
 #include "CopyRecord.h"
@@ -64,9 +64,9 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
         throw OffloadError("cannot read " + options.folder + ": " + error.message(), OffloadFailure::kSetup);
     report.folder = folder.string();
     if (card) report.card = card->root;
-    std::unique_ptr<CUDirectoryLock> lock;
+    std::unique_ptr<CUFolderLock> lock;
     try {
-        lock = std::make_unique<CUDirectoryLock>(report.folder, options.waitSeconds);
+        lock = std::make_unique<CUFolderLock>(report.folder, options.waitSeconds);
     } catch (const CUError& e) {
         throw OffloadError(e.Failure().What(),
                            e.Code() == kResultFolderBusy ? OffloadFailure::kBusy : OffloadFailure::kSetup);
@@ -99,13 +99,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
     for (const SourceFile& file : tree.files) present[file.relativePath] = &file;
 
     const int64_t now = options.creator.Now();
-    HashList list;
-    list.creationDate = now;
-    list.hostName = options.creator.Host();
-    list.tool = "qzcard";
-    list.toolVersion = options.creator.toolVersion;
-    list.process = MhlProcess::kInPlace;
-    list.ignore = DefaultIgnorePatterns();
+    HashList list = options.creator.Generation(MhlProcess::kInPlace, now);
     CardFileRecord cardRecord;
     cardRecord.cardFiles = expected.size();
 

@@ -161,13 +161,7 @@ DestinationReport Finish(Destination& destination, const DestinationRun& run,
     out.seconds = run.seconds;
     out.found = plan.Found();
 
-    HashList list;
-    list.creationDate = now;
-    list.hostName = options.creator.Host();
-    list.tool = "qzcard";
-    list.toolVersion = options.creator.toolVersion;
-    list.process = MhlProcess::kTransfer;
-    list.ignore = DefaultIgnorePatterns();
+    HashList list = options.creator.Generation(MhlProcess::kTransfer, now);
     CardFileRecord record;
     record.cardFiles = card.files.size();
     record.readBack = options.verify;
@@ -308,6 +302,17 @@ int64_t MhlCreator::Now() const {
 
 std::string MhlCreator::Host() const {
     return hostName.empty() ? FBC_Utl_HostName() : hostName;
+}
+
+HashList MhlCreator::Generation(MhlProcess process, int64_t now) const {
+    HashList list;
+    list.creationDate = now;
+    list.hostName = Host();
+    list.tool = "qzcard";
+    list.toolVersion = toolVersion;
+    list.process = process;
+    list.ignore = DefaultIgnorePatterns();
+    return list;
 }
 
 std::vector<HashFormat> Offload::Formats(const std::vector<HashFormat>& asked) {

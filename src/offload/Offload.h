@@ -18,6 +18,7 @@
 // files is in the report. Run() is called by one thread.
 #include "CopyJob.h"
 #include "HashFormat.h"
+#include "HashList.h"
 #include "OffloadReport.h"
 
 #include <cstdint>
@@ -35,6 +36,8 @@ struct MhlCreator {
 
     int64_t Now() const;
     std::string Host() const;
+    // A new, empty generation of `process` by qzcard, created `now`.
+    HashList Generation(MhlProcess process, int64_t now) const;
 };
 
 struct OffloadOptions {

@@ -3,7 +3,7 @@
 // another offload; the arguments, folders and full drives it refuses with
 // their exit codes, leaving nothing; copies not read back, damaged or
 // renamed on the destination, and checked against a card that changed.
-#include "CUDirectoryLock.h"
+#include "CUFolderLock.h"
 #include "CardFileList.h"
 #include "FolderSnapshot.h"
 #include "OffloadTestSupport.h"
@@ -78,7 +78,7 @@ TEST(OffloadCommandTest, SecondOffloadIntoABusyDestinationExitsFive) {
     const std::string card = scratch.Path() + "/CARD", dest = scratch.Path() + "/dest";
     WriteCard(card, 1, 5);
     fs::create_directories(dest + "/CARD");
-    const ComVantoVantoQZ64RADPlug::CUDirectoryLock held(dest + "/CARD", 0);
+    const ComVantoVantoQZ64RADPlug::CUFolderLock held(dest + "/CARD", 0);
     const qztest::QzcardRun run = qztest::Qzcard({"offload", card, dest, "--wait", "0.2"});
     EXPECT_EQ(run.exitCode, 5) << run.err;
     EXPECT_NE(run.err.find("busy: process " + std::to_string(getpid())), std::string::npos) << run.err;
@@ -90,7 +90,7 @@ TEST(OffloadCommandTest, RefusedOffloadsLeaveNothingOnAnyDestination) {
     WriteCard(card, 1, 5);
     fs::create_directories(dest);
     fs::create_directories(scratch.Path() + "/held/CARD");
-    const ComVantoVantoQZ64RADPlug::CUDirectoryLock held(scratch.Path() + "/held/CARD", 0);
+    const ComVantoVantoQZ64RADPlug::CUFolderLock held(scratch.Path() + "/held/CARD", 0);
     // Root mounts a file system the card does not fit on, and one that takes one copy but not two.
     const uint64_t copy = ::qzoffload::CardFileList::Of(card).tree.totalBytes;
     const std::string tiny = scratch.Path() + "/tiny", pair = scratch.Path() + "/pair";
