@@ -6,6 +6,7 @@
 #include "CUFolderLock.h"
 #include "CardFileList.h"
 #include "FolderSnapshot.h"
+#include "OffloadJournal.h"
 #include "OffloadTestSupport.h"
 #include "QzcardRun.h"
 #include "SignalledRun.h"
@@ -36,12 +37,17 @@ TEST(OffloadCommandTest, InterruptedOffloadLeavesNoPartialAndResumes) {
         fs::create_directories(one);
         fs::create_directories(two);
         const qztest::FolderSnapshot before = qztest::TakeSnapshot(card);
-        // Midway: once the first file is in place on both (each destination
-        // goes at its own pace).
-        const std::string first = "/CARD/CONTENTS/CLIPS001/INDEX.MIF";
+        // Midway: once the first file is in place on both and in their
+        // journals (each destination goes at its own pace).
+        const auto done = [](const std::string& dest) {
+            const std::string journal = dest + "/CARD/ascmhl/" + qzoffload::OffloadJournal::kFileName;
+            return fs::exists(journal) &&
+                   qztest::ReadText(journal).find("\"file\":\"CONTENTS/CLIPS001/INDEX.MIF\"") !=
+                       std::string::npos;
+        };
         const qztest::SignalledRun run = qztest::RunAndSignal(
-            {"offload", card, one, two}, [&] { return fs::exists(one + first) && fs::exists(two + first); },
-            signal, scratch.Path() + "/err.txt");
+            {"offload", card, one, two}, [&] { return done(one) && done(two); }, signal,
+            scratch.Path() + "/err.txt");
         if (signal == SIGINT) {
             EXPECT_EQ(run.exitCode, 130) << run.err;
             EXPECT_EQ(Partials(one), std::vector<std::string>());
