@@ -127,6 +127,8 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
         const bool onTheCard = onCard != cardFiles.end() && onCard->second->OnCard();
         if (card && !onTheCard) report.notOnCard.push_back(path);
         const std::string differs = onTheCard ? DiffersFromCard(*recorded, *onCard->second) : "";
+        // The generation records the card's files (all it vouches for when it does not know them).
+        const bool inGeneration = !report.cardFiles || ofCard;
         MhlFileEntry entry{path, std::nullopt, std::nullopt, {}};
         FileHashes expectedHashes;
         std::vector<HashFormat> formats;
@@ -139,7 +141,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
             report.missing.push_back(path);
             for (const auto& [format, value] : expectedHashes)
                 entry.hashes[format] = {value, HashAction::kFailed, now};
-            list.files.push_back(entry);
+            if (inGeneration) list.files.push_back(entry);
             continue;
         }
         entry.size = present[path]->size;
@@ -151,13 +153,13 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
                 {path, "cannot be read: " + failure, expectedHashes, {}, FileProblem::kFailed});
             for (const auto& [format, value] : expectedHashes)
                 entry.hashes[format] = {value, HashAction::kFailed, now};
-            list.files.push_back(entry);
+            if (inGeneration) list.files.push_back(entry);
             continue;
         }
         for (const auto& [format, value] : found)
             entry.hashes[format] = {
                 value, value == expectedHashes[format] ? HashAction::kVerified : HashAction::kFailed, now};
-        list.files.push_back(entry);
+        if (inGeneration) list.files.push_back(entry);
         if (found != expectedHashes) {
             report.changed.push_back(
                 {path, "its hashes differ from the history's", expectedHashes, found, FileProblem::kFailed});

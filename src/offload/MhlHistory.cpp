@@ -132,7 +132,7 @@ std::vector<std::string> MhlHistory::VouchedPaths() const {
 
 std::string MhlHistory::NewestRecordRun() const {
     for (auto generation = m_Generations.rbegin(); generation != m_Generations.rend(); ++generation)
-        if (generation->card) return generation->card->run;
+        if (generation->card && !generation->card->run.empty()) return generation->card->run;
     return std::string();
 }
 
