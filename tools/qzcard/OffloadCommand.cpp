@@ -124,9 +124,20 @@ int RunCheck(const OffloadArguments& args) {
     options.waitSeconds = args.wait;
     options.creator.toolVersion = qzimport::QzcardVersion();
     std::vector<qzoffload::CheckReport> reports;
+    int refused = 0;  // the exit code of the first copy that could not be checked
     for (const std::string& copy : args.paths) {
         options.folder = copy;
-        reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
+        if (args.paths.size() == 1) {
+            reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
+            continue;
+        }
+        // One copy that cannot be checked does not keep the others from it.
+        try {
+            reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
+        } catch (const qzoffload::OffloadError& e) {
+            std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), e.what());
+            if (refused == 0) refused = e.ExitCode();
+        }
     }
     bool whole = true;
     for (const qzoffload::CheckReport& report : reports)
@@ -138,6 +149,7 @@ int RunCheck(const OffloadArguments& args) {
     } else {
         for (const qzoffload::CheckReport& report : reports) PrintCheck(report);
     }
+    if (refused != 0) return refused;
     return whole ? 0 : kExitProblems;
 }
 
