@@ -3,6 +3,7 @@
 // another offload; the arguments, folders and full drives it refuses with
 // their exit codes, leaving nothing; copies not read back, damaged or
 // renamed on the destination, and checked against a card that changed.
+#include "BoundedRun.h"
 #include "CUFolderLock.h"
 #include "CardFileList.h"
 #include "FolderSnapshot.h"
@@ -17,7 +18,9 @@ namespace {
 
 using namespace offload_test;
 
-// The status `report` gives the copy `copy` of `card` (every copy status of the page's JSON).
+// The status `report` gives the copy `copy` of `card` (every copy status of
+// the page's JSON). The report's own tests run it under the sanitizers; these
+// run it in the plain build only, the interruption test being slow enough.
 std::string ReportedStatus(const std::string& card, const std::string& copy, const std::string& out) {
     const qztest::QzcardRun run =
         qztest::Qzcard({"report", card, "--copies", copy, "--thumbnails", "0", "-o", out});
@@ -60,7 +63,9 @@ TEST(OffloadCommandTest, InterruptedOffloadLeavesNoPartialAndResumes) {
         EXPECT_EQ(check.exitCode, 4) << check.out << check.err;
         EXPECT_EQ(qztest::ParseJson(check.out)["status"].get<std::string>().rfind("incomplete: ", 0), 0u)
             << check.out;
-        EXPECT_EQ(ReportedStatus(card, one + "/CARD", scratch.Path() + "/report"), "incomplete");
+        if (!qztest::kSanitizedBuild) {
+            EXPECT_EQ(ReportedStatus(card, one + "/CARD", scratch.Path() + "/report"), "incomplete");
+        }
         const qztest::QzcardRun resumed = qztest::Qzcard({"offload", card, one, two, "--json"});
         ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
         const nlohmann::json report = qztest::ParseJson(resumed.out);
@@ -151,7 +156,9 @@ TEST(OffloadCommandTest, CopiesAreCheckedAgainstTheirHistoriesAndTheCard) {
         EXPECT_FALSE(d["verified"].get<bool>());
         ExpectAscmhlReads(d["path"], AscmhlVerify::kClean);
     }
-    EXPECT_EQ(ReportedStatus(card, one + "/CARD", scratch.Path() + "/report"), "not verified");
+    if (!qztest::kSanitizedBuild) {
+        EXPECT_EQ(ReportedStatus(card, one + "/CARD", scratch.Path() + "/report"), "not verified");
+    }
     EXPECT_EQ(json(qztest::Qzcard({"offload", "--check", one + "/CARD", "--json"}))["status"], "complete");
 
     // A clip folder renamed and a file changed with its time put back are
