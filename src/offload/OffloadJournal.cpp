@@ -84,8 +84,8 @@ std::optional<JournalContents> OffloadJournal::Parse(const std::string& bytes) {
         if (line.contains("run")) {
             if (!line["run"].is_string()) continue;
             contents.run = line["run"].get<std::string>();
-            contents.started =
-                line.value("started", json(0)).is_number_integer() ? line["started"].get<int64_t>() : 0;
+            const json started = line.value("started", json());
+            contents.started = started.is_number_integer() ? started.get<int64_t>() : 0;
             contents.expected.clear();
         } else if (line.contains("expect")) {
             if (line["expect"].is_string() &&
