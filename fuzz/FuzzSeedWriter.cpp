@@ -5,11 +5,13 @@
 // Usage: FuzzSeedWriter OUT INFO_PLIST STRINGS_TABLE
 #include "CardDescription.h"
 #include "CardReading.h"
+#include "CardFileList.h"
 #include "CardWriter.h"
 #include "ClipDescription.h"
 #include "FileBytes.h"
 #include "HistoryScan.h"
 #include "Offload.h"
+#include "OffloadJournal.h"
 #include "SmallClip.h"
 
 #include <cstdint>
@@ -131,6 +133,21 @@ int main(int argc, char** argv) {
         }
         Write(out / "CatalogFileFuzz" / "catalog", ReadFile(catalogFile.string()));
         fs::remove_all(catalogFile.parent_path());
+        // The journal an offload killed midway leaves: its run, the card's files, two files done.
+        {
+            const qzoffload::CardFileList files = qzoffload::CardFileList::Of(offloadCard.string());
+            const std::string copy = (copies / "card").string();
+            qzoffload::OffloadJournal journal(copy, "0123456789abcdef0123456789abcdef", 1714555800,
+                                              files.files);
+            for (size_t i = 0; i < 2 && i < files.files.size(); ++i)
+                journal.Append({files.files[i].relativePath,
+                                files.files[i].size,
+                                files.files[i].modified,
+                                {{qzoffload::HashFormat::kXxh64, "0123456789abcdef"}},
+                                true});
+            Write(out / "OffloadJournalFuzz" / "journal",
+                  ReadFile(copy + "/ascmhl/" + qzoffload::OffloadJournal::kFileName));
+        }
         fs::remove_all(copies);
         fs::remove_all(offloadCard.parent_path());
         fs::remove_all(card);

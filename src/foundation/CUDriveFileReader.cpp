@@ -1,6 +1,7 @@
 #include "CUDriveFileReader.h"
 
 #include "CUFailure.h"
+#include "CUFileSystemSpace.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -39,6 +40,10 @@ CUDriveFileReader::Buffer CUDriveFileReader::AllocateBuffer(size_t size) {
 CUDriveFileReader::CUDriveFileReader(std::string path, Source source)
     : m_Path(std::move(path)), m_Source(source) {
     if (source == Source::kFromDrive) {
+        const std::optional<CUFileSystemSpace> space = CUFileSystemSpace::Of(m_Path);
+        m_MemoryBacked = space && space->memoryBacked;
+    }
+    if (source == Source::kFromDrive && !m_MemoryBacked) {
         m_Descriptor = ::open(m_Path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECT);
         m_Direct = m_Descriptor >= 0;
         // EINVAL: the file system takes no direct I/O; read it uncached instead.
@@ -48,13 +53,17 @@ CUDriveFileReader::CUDriveFileReader(std::string path, Source source)
         m_Descriptor = ::open(m_Path.c_str(), O_RDONLY | O_CLOEXEC);
         if (m_Descriptor < 0) Fail("cannot open " + m_Path, m_Path, CUFailure::kNoOffset);
     }
-    if (!m_Direct && source == Source::kFromDrive) ::posix_fadvise(m_Descriptor, 0, 0, POSIX_FADV_DONTNEED);
+    if (DropsPages()) ::posix_fadvise(m_Descriptor, 0, 0, POSIX_FADV_DONTNEED);
     if (!m_Direct) ::posix_fadvise(m_Descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+bool CUDriveFileReader::DropsPages() const {
+    return m_Source == Source::kFromDrive && !m_Direct && !m_MemoryBacked;
 }
 
 CUDriveFileReader::~CUDriveFileReader() {
     // What was read back to check it is not worth keeping in memory.
-    if (!m_Direct && m_Source == Source::kFromDrive) ::posix_fadvise(m_Descriptor, 0, 0, POSIX_FADV_DONTNEED);
+    if (DropsPages()) ::posix_fadvise(m_Descriptor, 0, 0, POSIX_FADV_DONTNEED);
     ::close(m_Descriptor);
 }
 

@@ -4,9 +4,12 @@
 // sequential. kFromDrive reads what the drive holds, not what the page cache
 // remembers: direct I/O where the file system takes it; elsewhere the
 // file's cached pages are dropped before the first read (after the file's
-// data was synced they are clean, so they go) and again when done. Failures
-// throw CUError naming the file and the offset. One object is used by one
-// thread at a time.
+// data was synced they are clean, so they go) and again when done. A file
+// system that keeps its files in memory (tmpfs, ramfs) has no drive: its
+// pages are what it holds, so they are read as they are (dropping them
+// cannot work there, and costs the whole machine a drain of every CPU's
+// page lists per call). Failures throw CUError naming the file and the
+// offset. One object is used by one thread at a time.
 #include "CUFileStatus.h"
 
 #include <cstdint>
@@ -51,16 +54,22 @@ public:
     uint64_t Offset() const { return m_Offset; }
     // Whether reads bypass the page cache.
     bool DirectIO() const { return m_Direct; }
+    // Whether the file lies on a file system that keeps its files in memory.
+    bool MemoryBacked() const { return m_MemoryBacked; }
     // The open file's status now (size and time, to notice a file that
     // changes while it is read). Throws CUError when it cannot be read.
     CUFileStatus Status() const;
     const std::string& Path() const { return m_Path; }
 
 private:
+    // Whether the file's cached pages are dropped around the reads.
+    bool DropsPages() const;
+
     std::string m_Path;
     Source m_Source;
     int m_Descriptor = -1;
     bool m_Direct = false;
+    bool m_MemoryBacked = false;
     uint64_t m_Offset = 0;
 };
 

@@ -5,11 +5,16 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace ComVantoVantoQZ64RADPlug {
@@ -27,9 +32,28 @@ CUFolderLock::CUFolderLock(const std::string& folder, const std::string& name, d
         throw CUError(CUFailure(kResultFolderLockFailure,
                                 "cannot open the lock file " + m_LockPath + ": " + std::strerror(errno),
                                 m_LockPath));
+    Acquire(folder, waitSeconds);
+    // Who holds it, for the one refused; best effort, the lock is what counts.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(m_Descriptor, 0) == 0) {
+        [[maybe_unused]] const ssize_t written = ::pwrite(m_Descriptor, pid.data(), pid.size(), 0);
+    }
+}
+
+CUFolderLock::CUFolderLock(const std::string& folder, double waitSeconds)
+    : m_LockPath(folder), m_LockFile(false) {
+    m_Descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_Descriptor < 0)
+        throw CUError(CUFailure(kResultFolderLockFailure,
+                                "cannot open the folder " + folder + " to lock it: " + std::strerror(errno),
+                                folder));
+    Acquire(folder, waitSeconds);
+}
+
+void CUFolderLock::Acquire(const std::string& folder, double waitSeconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
     for (;;) {
-        if (::flock(m_Descriptor, LOCK_EX | LOCK_NB) == 0) break;
+        if (::flock(m_Descriptor, LOCK_EX | LOCK_NB) == 0) return;
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR) {
             ::close(m_Descriptor);
@@ -37,7 +61,10 @@ CUFolderLock::CUFolderLock(const std::string& folder, const std::string& name, d
                                     "cannot lock " + m_LockPath + ": " + std::strerror(error), m_LockPath));
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            const long holder = HolderOf(m_LockPath);
+            struct stat info {};
+            const long holder = m_LockFile                          ? HolderOf(m_LockPath)
+                                : ::fstat(m_Descriptor, &info) == 0 ? HolderOf(info.st_dev, info.st_ino)
+                                                                    : 0;
             ::close(m_Descriptor);
             throw CUError(CUFailure(
                 kResultFolderBusy,
@@ -51,11 +78,6 @@ CUFolderLock::CUFolderLock(const std::string& folder, const std::string& name, d
             CUInterruption::ThrowIfRequested();
         }
         std::this_thread::sleep_for(kPollInterval);
-    }
-    // Who holds it, for the one refused; best effort, the lock is what counts.
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(m_Descriptor, 0) == 0) {
-        [[maybe_unused]] const ssize_t written = ::pwrite(m_Descriptor, pid.data(), pid.size(), 0);
     }
 }
 
@@ -73,6 +95,22 @@ long CUFolderLock::HolderOf(const std::string& lockPath) {
     char* end = nullptr;
     const long pid = std::strtol(text, &end, 10);
     return end != text && pid > 0 ? pid : 0;
+}
+
+long CUFolderLock::HolderOf(uint64_t device, uint64_t inode) {
+    // Lines such as "3: FLOCK  ADVISORY  WRITE 1234 fd:01:5678 0 EOF".
+    std::ifstream locks("/proc/locks");
+    char where[64];
+    std::snprintf(where, sizeof where, "%02x:%02x:%llu", major(device), minor(device),
+                  static_cast<unsigned long long>(inode));
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, place;
+        long pid = 0;
+        if (fields >> number >> kind >> mode >> access >> pid >> place && kind == "FLOCK" && place == where)
+            return pid;
+    }
+    return 0;
 }
 
 }  // namespace ComVantoVantoQZ64RADPlug

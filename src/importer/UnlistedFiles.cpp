@@ -1,5 +1,6 @@
 #include "UnlistedFiles.h"
 
+#include "CFBCCardFiles.h"
 #include "CFBCClip.h"
 #include "CUArray.h"
 #include "CUStringMac.h"
@@ -23,18 +24,8 @@ std::string NameOf(const CUSharedPtr<CUStringMac>& path) {
 }
 
 // The names of the files clip `clip` names in its folder.
-void AddNamedFiles(CFBCClip& clip, std::set<std::string>& names) {
-    for (const CUSharedPtr<CUStringMac>& path :
-         {clip.GetCIFPath(), clip.GetXMLPath(), clip.GetTHMPath(), clip.GetCPFPath()})
-        names.insert(NameOf(path));
-    CUSharedPtr<CUArray> members = clip.AllMXFFilePath();
-    for (size_t i = 0; members && i < members->Count(); ++i) {
-        const std::string mxf = NameOf(CUSharedPtr<CUStringMac>(members->ObjectAtIndex(i)));
-        if (mxf.size() < 4) continue;
-        names.insert(mxf);
-        // Each member's sub-information file has the member's name.
-        names.insert(mxf.substr(0, mxf.size() - 4) + ".SIF");
-    }
+void AddNamedFiles(const CFBCClip& clip, std::set<std::string>& names) {
+    for (const CFBCNamedFile& name : CFBCCardFiles::NamesOf(clip)) names.insert(name.path);
 }
 
 // The entries of `folder` in name order; none when it cannot be listed.

@@ -10,7 +10,7 @@ namespace qzoffload {
 
 using namespace ComVantoVantoQZ64RADPlug;
 
-std::vector<std::string> CardClips::Of(const std::string& folder) {
+CardClips CardClips::Of(const std::string& folder) {
     CUSharedPtr<CFBCContent> content = CFBCContent::Create(CUStringMac::Create(folder.c_str()),
                                                            CUStringMac::Create(""), kContentsMediaTypeCard);
     const std::string index =
@@ -31,14 +31,15 @@ std::vector<std::string> CardClips::Of(const std::string& folder) {
             throw OffloadError(folder + " is not a card: the media index " + index + " has no media metadata",
                                OffloadFailure::kNotACard);
     }
-    std::vector<std::string> clips;
+    CardClips card;
     CUSharedPtr<CUArray> list = content->ClipList();
     for (size_t i = 0; list && i < list->Count(); ++i) {
         CUSharedPtr<CFBCClip> clip = list->ObjectAtIndex(i);
         CUSharedPtr<CUStringMac> id = clip ? clip->GetClipID() : nullptr;
-        clips.push_back(id ? id->Utf8() : std::string("?"));
+        card.clips.push_back(id ? id->Utf8() : std::string("?"));
     }
-    return clips;
+    card.namedFiles = CFBCCardFiles::Of(*content);
+    return card;
 }
 
 }  // namespace qzoffload

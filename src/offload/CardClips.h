@@ -1,15 +1,20 @@
 #pragma once
 // A folder read as a card: the clip IDs its media index lists, in index
-// order, or why the folder is not a card. Reading never writes to the folder.
+// order, and the files its index and clips name (CFBCCardFiles), or why the
+// folder is not a card. Reading never writes to the folder. A plain value.
+#include "CFBCCardFiles.h"
+
 #include <string>
 #include <vector>
 
 namespace qzoffload {
 
-class CardClips {
-public:
+struct CardClips {
+    std::vector<std::string> clips;
+    std::vector<ComVantoVantoQZ64RADPlug::CFBCNamedFile> namedFiles;
+
     // Throws OffloadError (kNotACard) with the reason when `folder` is not a card.
-    static std::vector<std::string> Of(const std::string& folder);
+    static CardClips Of(const std::string& folder);
 };
 
 }  // namespace qzoffload

@@ -47,9 +47,11 @@ bool SameTime(const timespec& a, const timespec& b) {
 
 }  // namespace
 
-CopyEngine::CopyEngine(std::vector<std::string> roots, std::vector<HashFormat> formats, bool verify,
-                       CopyHooks hooks, CopyProgressFunction progress)
+CopyEngine::CopyEngine(std::vector<std::string> roots, std::vector<OffloadJournal*> journals,
+                       std::vector<HashFormat> formats, bool verify, CopyHooks hooks,
+                       CopyProgressFunction progress)
     : m_Roots(std::move(roots)),
+      m_Journals(std::move(journals)),
       m_Formats(std::move(formats)),
       m_Verify(verify),
       m_Hooks(std::move(hooks)),
@@ -71,8 +73,9 @@ CopyEngine::Result CopyEngine::Run(const std::vector<CopyJob>& jobs) {
         result.destinations[d].root = m_Roots[d];
         result.destinations[d].outcomes.resize(jobs.size());
         queues.push_back(std::make_unique<ChunkQueue>());
-        writers.push_back(std::make_unique<DestinationWriter>(d, result.destinations[d], jobs, m_Formats,
-                                                              m_Verify, m_Hooks, futures, pool, *queues[d]));
+        writers.push_back(std::make_unique<DestinationWriter>(
+            d, result.destinations[d], jobs, m_Formats, m_Verify, m_Hooks, futures, pool, *queues[d],
+            d < m_Journals.size() ? m_Journals[d] : nullptr));
     }
     std::vector<std::thread> threads;
     threads.emplace_back(HashCardBytes, std::ref(hashQueue), std::ref(pool), std::cref(m_Formats),
@@ -136,6 +139,7 @@ CopyEngine::Result CopyEngine::Run(const std::vector<CopyJob>& jobs) {
     for (size_t j = 0; j < jobs.size(); ++j)
         if (!hashed[j]) promises[j].set_value(std::nullopt);
     for (size_t t = 1; t < threads.size(); ++t) threads[t].join();
+    for (const auto& future : futures) result.cardHashes.push_back(future.get());
     return result;
 }
 

@@ -9,9 +9,14 @@
 // that changes while it is read, stops the copy for every destination
 // (named with the file and the offset); an interruption (CUInterruption)
 // stops it too. Either way every writer removes the partial it was writing
-// and the files finished before stay finished. Run() is called by one
+// and the files finished before stay finished. Each file finished on a
+// destination is appended to its journal (when it has one) as soon as it is
+// in place. Run() is called by one
 // thread; the hooks and the progress function are called as CopyJob.h says.
 #include "CopyJob.h"
+#include "OffloadJournal.h"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -28,15 +33,19 @@ public:
         std::vector<DestinationRun> destinations;
         std::string cardFailure;  // why the card could not be read; empty when it could
         int interruptSignal = 0;  // the signal that stopped the copy, 0 when none
+        // Per job: the hashes of the card's bytes; nothing when the file was not read whole.
+        std::vector<std::optional<FileHashes>> cardHashes;
     };
 
-    CopyEngine(std::vector<std::string> roots, std::vector<HashFormat> formats, bool verify, CopyHooks hooks,
-               CopyProgressFunction progress);
+    // `journals`: one per root, or null for none.
+    CopyEngine(std::vector<std::string> roots, std::vector<OffloadJournal*> journals,
+               std::vector<HashFormat> formats, bool verify, CopyHooks hooks, CopyProgressFunction progress);
 
     Result Run(const std::vector<CopyJob>& jobs);
 
 private:
     std::vector<std::string> m_Roots;
+    std::vector<OffloadJournal*> m_Journals;
     std::vector<HashFormat> m_Formats;
     bool m_Verify;
     CopyHooks m_Hooks;

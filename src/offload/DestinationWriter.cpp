@@ -4,6 +4,7 @@
 #include "CUFailure.h"
 #include "CUInterruption.h"
 #include "CUOutputFile.h"
+#include "DriveHash.h"
 
 #include <chrono>
 #include <thread>
@@ -15,7 +16,7 @@ using namespace ComVantoVantoQZ64RADPlug;
 DestinationWriter::DestinationWriter(size_t index, DestinationRun& run, const std::vector<CopyJob>& jobs,
                                      const std::vector<HashFormat>& formats, bool verify,
                                      const CopyHooks& hooks, const CardHashFutures& cardHashes,
-                                     ChunkPool& pool, ChunkQueue& queue)
+                                     ChunkPool& pool, ChunkQueue& queue, OffloadJournal* journal)
     : m_Index(index),
       m_Run(run),
       m_Jobs(jobs),
@@ -23,6 +24,7 @@ DestinationWriter::DestinationWriter(size_t index, DestinationRun& run, const st
       m_Verify(verify),
       m_Hooks(hooks),
       m_CardHashes(cardHashes),
+      m_Journal(journal),
       m_Pool(pool),
       m_Queue(queue) {}
 
@@ -121,6 +123,7 @@ void DestinationWriter::FinishFile(WrittenFile& file, CUDriveFileReader::Buffer&
     } else {
         output.Commit(true);
         outcome.state = m_Verify ? CopyOutcome::State::kVerified : CopyOutcome::State::kCopied;
+        if (m_Journal) m_Journal->Append({job.relativePath, job.size, job.modified, *card, m_Verify});
     }
     ++m_FilesDone;
     // Before the file's place in the queue is freed: the writer is then
@@ -130,15 +133,10 @@ void DestinationWriter::FinishFile(WrittenFile& file, CUDriveFileReader::Buffer&
 
 std::optional<FileHashes> DestinationWriter::ReadBack(const std::string& path, uint64_t& bytes,
                                                       CUDriveFileReader::Buffer& buffer) {
-    if (!buffer) buffer = CUDriveFileReader::AllocateBuffer(kReadBackBytes);
-    CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
-    HashSet hashes(m_Formats);
-    while (const size_t got = reader.Read(buffer.get(), kReadBackBytes)) {
-        if (CUInterruption::Requested()) return std::nullopt;
-        hashes.Update(buffer.get(), got);
-    }
-    bytes = reader.Offset();
-    return hashes.Finish();
+    const std::optional<DriveHash> read = HashOnDrive(path, m_Formats, buffer);
+    if (!read) return std::nullopt;
+    bytes = read->bytes;
+    return read->hashes;
 }
 
 void DestinationWriter::Fail(size_t job, const std::string& reason) {

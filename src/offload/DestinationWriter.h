@@ -5,7 +5,8 @@
 // written whole, to the read-back thread, which syncs it, reads it back
 // from the drive (not the page cache), hashes it and compares the hashes
 // with the card's, then renames it into place (the folder synced) or, when
-// the read-back differs, removes it. So file N is read back while file N+1
+// the read-back differs, removes it; a file in place is appended to the
+// copy's journal. So file N is read back while file N+1
 // is written, and the writer runs at most kFilesAhead files ahead. A failure
 // of the destination (no space, an I/O error, the drive gone) on either
 // thread stops it: the partials not yet checked are removed and the rest of
@@ -15,6 +16,7 @@
 #include "ChunkPool.h"
 #include "ChunkQueue.h"
 #include "CopyJob.h"
+#include "OffloadJournal.h"
 #include "ReadBackQueue.h"
 
 #include <atomic>
@@ -32,8 +34,6 @@ using CardHashFutures = std::vector<std::shared_future<std::optional<FileHashes>
 
 class DestinationWriter {
 public:
-    // Bytes asked of the drive in one read-back read.
-    static constexpr size_t kReadBackBytes = 4u << 20;
     // Files written whole and not yet read back (the one being read back
     // included) before the writer waits.
     // Enough to write on through the small files of a clip while the
@@ -42,7 +42,8 @@ public:
 
     DestinationWriter(size_t index, DestinationRun& run, const std::vector<CopyJob>& jobs,
                       const std::vector<HashFormat>& formats, bool verify, const CopyHooks& hooks,
-                      const CardHashFutures& cardHashes, ChunkPool& pool, ChunkQueue& queue);
+                      const CardHashFutures& cardHashes, ChunkPool& pool, ChunkQueue& queue,
+                      OffloadJournal* journal);
     ~DestinationWriter();
 
     // Writes on the calling thread, reads back on a thread of its own, and
@@ -70,6 +71,7 @@ private:
     bool m_Verify;
     const CopyHooks& m_Hooks;
     const CardHashFutures& m_CardHashes;
+    OffloadJournal* m_Journal;  // null for none; appended to by the read-back thread
     ChunkPool& m_Pool;
     ChunkQueue& m_Queue;
     ReadBackQueue m_Written{kFilesAhead};

@@ -1,7 +1,9 @@
 #pragma once
 // One generation of an ASC MHL history as plain data: who made it and how,
-// and one entry per file with its hashes and what each hash says (action).
-// Reading and writing it as XML is HashListXml's work. Plain values.
+// one entry per file with its hashes and what each hash says (action), and,
+// in the generations qzcard writes, what the generation says of the card
+// the folder is a copy of. Reading and writing it as XML is HashListXml's
+// work. Plain values.
 #include "HashFormat.h"
 
 #include <cstdint>
@@ -36,14 +38,30 @@ struct MhlFileEntry {
     std::map<HashFormat, MhlHash> hashes;
 };
 
+// What a generation written by qzcard says of the card its folder is a
+// copy of (kept in the generation's metadata, in qzcard's own namespace, so
+// that other ASC MHL tools pass over it): how many files the card holds, and
+// those of them the generation has no hash for (not copied, missing on the
+// card). Every other card file has an entry. A copy is complete as far as a
+// generation goes when nothing is absent, no entry failed and its original
+// hashes were read back.
+struct CardFileRecord {
+    uint64_t cardFiles = 0;
+    bool readBack = true;  // the generation's original hashes are of the copy read back from its drive
+    std::string run;       // the offload run that wrote it (ties an unfinished run's journal to it)
+    std::vector<std::string> absent;
+};
+
 struct HashList {
     int64_t creationDate = 0;  // seconds since 1970 (UTC)
     std::string hostName;
     std::string tool;
     std::string toolVersion;
+    std::string comment;  // the creator's comment; empty for none
     MhlProcess process = MhlProcess::kTransfer;
     std::vector<std::string> ignore;
     std::vector<MhlFileEntry> files;
+    std::optional<CardFileRecord> card;
 };
 
 // The patterns a history ignores by default.

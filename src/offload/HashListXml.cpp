@@ -65,6 +65,45 @@ MhlFileEntry ReadEntry(const MhlXml::Node& hash, const std::string& what) {
     return entry;
 }
 
+// <metadata><cardfiles xmlns="urn:qzcard:copy:1" count="21" readback="true" run="...">
+//   <absent>CONTENTS/CLIPS001/QZ0003/QZ000301.MXF</absent>...</cardfiles></metadata>
+void WriteCardRecord(const MhlXml::Element& root, const CardFileRecord& record) {
+    MhlXml::Element records = MhlXml::AddElement(MhlXml::AddElement(root, "metadata"), "cardfiles");
+    MhlXml::SetAttribute(records, "xmlns", HashListXml::kCardNamespace);
+    MhlXml::SetAttribute(records, "count", std::to_string(record.cardFiles));
+    MhlXml::SetAttribute(records, "readback", record.readBack ? "true" : "false");
+    if (!record.run.empty()) MhlXml::SetAttribute(records, "run", record.run);
+    for (const std::string& path : record.absent) MhlXml::AddTextElement(records, "absent", path);
+}
+
+// Nothing when the metadata holds no card record of ours.
+std::optional<CardFileRecord> ReadCardRecord(const MhlXml::Node& metadata, const std::string& what) {
+    const MhlXml::Node* records = MhlXml::Child(metadata, "cardfiles");
+    if (!records || MhlXml::Attribute(*records, "xmlns").value_or("") != HashListXml::kCardNamespace)
+        return std::nullopt;
+    CardFileRecord record;
+    const std::string at = what + ": the card record";
+    const std::optional<uint64_t> count =
+        ParseSize(Trimmed(MhlXml::Attribute(*records, "count").value_or("")));
+    if (!count) throw OffloadError(at + " has no file count");
+    record.cardFiles = *count;
+    const std::string readBack = Trimmed(MhlXml::Attribute(*records, "readback").value_or("true"));
+    if (readBack != "true" && readBack != "false")
+        throw OffloadError(at + ": readback '" + readBack + "' is neither true nor false");
+    record.readBack = readBack == "true";
+    record.run = MhlXml::Attribute(*records, "run").value_or("");
+    for (const MhlXml::Node* absent : MhlXml::ChildElements(*records)) {
+        if (MhlXml::LocalName(*absent) != "absent") continue;
+        const std::string path = MhlXml::Text(*absent);
+        if (!HashListXml::IsSafeRelativePath(path))
+            throw OffloadError(at + ": the path '" + path + "' leaves the folder");
+        if (record.absent.size() >= record.cardFiles)
+            throw OffloadError(at + " names more absent files than the card has");
+        record.absent.push_back(path);
+    }
+    return record;
+}
+
 }  // namespace
 
 bool HashListXml::IsSafeRelativePath(const std::string& path) {
@@ -89,6 +128,7 @@ std::vector<unsigned char> HashListXml::Write(const HashList& list) {
     MhlXml::AddTextElement(creator, "creationdate", MhlDate::Format(list.creationDate));
     MhlXml::AddTextElement(creator, "hostname", list.hostName);
     MhlXml::SetAttribute(MhlXml::AddTextElement(creator, "tool", list.tool), "version", list.toolVersion);
+    if (!list.comment.empty()) MhlXml::AddTextElement(creator, "comment", list.comment);
 
     MhlXml::Element process = MhlXml::AddElement(root, "processinfo");
     MhlXml::AddTextElement(process, "process", MhlProcessName(list.process));
@@ -115,6 +155,7 @@ std::vector<unsigned char> HashListXml::Write(const HashList& list) {
             }
         }
     }
+    if (list.card) WriteCardRecord(root, *list.card);
     return MhlXml::Bytes(document, "the generation");
 }
 
@@ -131,6 +172,8 @@ HashList HashListXml::Read(const unsigned char* bytes, size_t size, const std::s
     if (!created) throw OffloadError(what + ": no creation date");
     list.creationDate = *created;
     if (const MhlXml::Node* host = MhlXml::Child(*creator, "hostname")) list.hostName = MhlXml::Text(*host);
+    if (const MhlXml::Node* comment = MhlXml::Child(*creator, "comment"))
+        list.comment = MhlXml::Text(*comment);
     if (const MhlXml::Node* tool = MhlXml::Child(*creator, "tool")) {
         list.tool = MhlXml::Text(*tool);
         list.toolVersion = MhlXml::Attribute(*tool, "version").value_or("");
@@ -146,6 +189,8 @@ HashList HashListXml::Read(const unsigned char* bytes, size_t size, const std::s
     if (const MhlXml::Node* hashes = MhlXml::Child(*root, "hashes"))
         for (const MhlXml::Node* hash : MhlXml::ChildElements(*hashes))
             if (MhlXml::LocalName(*hash) == "hash") list.files.push_back(ReadEntry(*hash, what));
+    if (const MhlXml::Node* metadata = MhlXml::Child(*root, "metadata"))
+        list.card = ReadCardRecord(*metadata, what);
     return list;
 }
 

@@ -4,8 +4,10 @@
 // model. Reading checks what it takes from the file (hash text of its
 // format's shape, sizes and dates that parse, at most one element per
 // format, relative paths that stay inside the folder) and throws
-// OffloadError saying what is wrong; directory hashes, metadata and
-// references are passed over. Pure functions.
+// OffloadError saying what is wrong; directory hashes, references and
+// metadata other than qzcard's card record are passed over. The card record
+// is written as the generation's metadata in kCardNamespace, with element
+// names no ASC MHL element has. Pure functions.
 #include "HashList.h"
 
 #include <cstddef>
@@ -17,6 +19,7 @@ namespace qzoffload {
 class HashListXml {
 public:
     static constexpr const char* kNamespace = "urn:ASC:MHL:v2.0";
+    static constexpr const char* kCardNamespace = "urn:qzcard:copy:1";
 
     static std::vector<unsigned char> Write(const HashList& list);
     // `what` names the file in errors.

@@ -2,13 +2,21 @@
 
 #include "CUFailure.h"
 #include "CUFolderLock.h"
+#include "CUInterruption.h"
+#include "CUOutputFile.h"
+#include "CopyRecord.h"
+#include "DriveHash.h"
 #include "HashSet.h"
+#include "MhlDate.h"
 #include "MhlHistory.h"
 #include "OffloadError.h"
+#include "OffloadJournal.h"
 #include "SourceTree.h"
 
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <set>
 #include <system_error>
 
 namespace qzoffload {
@@ -16,7 +24,36 @@ namespace qzoffload {
 using namespace ComVantoVantoQZ64RADPlug;
 namespace fs = std::filesystem;
 
-CheckReport HistoryCheck::Run(const CheckOptions& options) {
+namespace {
+
+// The file's hashes as the drive holds it. Throws CUInterrupted; a file
+// that cannot be read gives the reason in `failure`.
+FileHashes HashFile(const std::string& path, const std::vector<HashFormat>& formats,
+                    CUDriveFileReader::Buffer& buffer, std::string& failure) {
+    try {
+        const std::optional<DriveHash> read = HashOnDrive(path, formats, buffer);
+        CUInterruption::ThrowIfRequested();
+        return read->hashes;
+    } catch (const CUError& e) {
+        failure = e.Failure().Describe();
+        return {};
+    }
+}
+
+// Why a vouched-for file is not the card's, as far as names, sizes and times tell; empty when it is.
+std::string DiffersFromCard(const MhlFileEntry& recorded, const CardFile& file) {
+    if (recorded.size && *recorded.size != file.size)
+        return "the card's file has " + std::to_string(file.size) + " bytes, the history records " +
+               std::to_string(*recorded.size);
+    if (recorded.modified && *recorded.modified != static_cast<int64_t>(file.modified.tv_sec))
+        return "the card's file was modified " + MhlDate::Format(file.modified.tv_sec) +
+               ", the history records " + MhlDate::Format(*recorded.modified);
+    return std::string();
+}
+
+}  // namespace
+
+CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* card) {
     CheckReport report;
     std::error_code error;
     if (!fs::is_directory(options.folder, error))
@@ -25,72 +62,127 @@ CheckReport HistoryCheck::Run(const CheckOptions& options) {
     if (error)
         throw OffloadError("cannot read " + options.folder + ": " + error.message(), OffloadFailure::kSetup);
     report.folder = folder.string();
-    const fs::path ascmhl = folder / MhlHistory::kFolderName;
-    if (!fs::is_directory(ascmhl, error))
-        throw OffloadError(report.folder + " has no ASC MHL history (no ascmhl folder)");
+    if (card) report.card = card->root;
     std::unique_ptr<CUFolderLock> lock;
     try {
-        lock = std::make_unique<CUFolderLock>(ascmhl.string(), "offload", options.waitSeconds);
+        lock = std::make_unique<CUFolderLock>(report.folder, options.waitSeconds);
     } catch (const CUError& e) {
         throw OffloadError(e.Failure().What(),
                            e.Code() == kResultFolderBusy ? OffloadFailure::kBusy : OffloadFailure::kSetup);
     }
     MhlHistory history = MhlHistory::Load(report.folder);
-    if (history.Empty()) throw OffloadError(report.folder + " has no ASC MHL history (no generation)");
+    const CopyRecord record = CopyRecord::Of(history, OffloadJournal::Read(report.folder));
+    if (history.Empty() && !record.unfinished)
+        throw OffloadError(report.folder + " has no ASC MHL history (no generation)");
+    if (record.unfinished)
+        report.unfinished = "an offload into this copy did not finish (begun " +
+                            MhlDate::Format(record.unfinished->started) + ", " +
+                            std::to_string(record.unfinished->done.size()) +
+                            " files done); run it again to complete the copy";
+
+    // The card's files: from the card given, else as the history records them.
+    std::map<std::string, const CardFile*> cardFiles;
+    std::set<std::string> expected;
+    if (card) {
+        for (const CardFile& file : card->files) {
+            cardFiles[file.relativePath] = &file;
+            expected.insert(file.relativePath);
+        }
+    } else if (record.cardFiles) {
+        expected.insert(record.cardFiles->begin(), record.cardFiles->end());
+    }
+    if (card || record.cardFiles) report.cardFiles = expected.size();
 
     const SourceTree tree = SourceTree::Walk(report.folder);
     std::map<std::string, const SourceFile*> present;
     for (const SourceFile& file : tree.files) present[file.relativePath] = &file;
 
     const int64_t now = options.creator.Now();
-    HashList list;
-    list.creationDate = now;
-    list.hostName = options.creator.Host();
-    list.tool = "qzcard";
-    list.toolVersion = options.creator.toolVersion;
-    list.process = MhlProcess::kInPlace;
-    list.ignore = DefaultIgnorePatterns();
-    for (const std::string& path : history.VouchedPaths()) {
-        const MhlFileEntry& recorded = *history.NewestVouched(path);
+    HashList list = options.creator.Generation(MhlProcess::kInPlace, now);
+    CardFileRecord cardRecord;
+    cardRecord.cardFiles = expected.size();
+
+    CUDriveFileReader::Buffer buffer;
+    std::set<std::string> paths(expected.begin(), expected.end());
+    for (const std::string& path : history.VouchedPaths()) paths.insert(path);
+    for (const std::string& path : paths) {
+        const bool ofCard = expected.count(path) > 0;
+        const auto onCard = cardFiles.find(path);
+        const MhlFileEntry* recorded = history.NewestVouched(path);
+        if (!recorded) {
+            // A card file with no good hash in the history.
+            const bool missingOnCard = onCard != cardFiles.end() && !onCard->second->OnCard();
+            report.notOnCopy.push_back(
+                {path,
+                 missingOnCard ? onCard->second->absentReason : record.Why(path),
+                 {},
+                 {},
+                 missingOnCard ? FileProblem::kMissingOnCard : FileProblem::kNotCopied});
+            cardRecord.absent.push_back(path);
+            continue;
+        }
         ++report.files;
+        // A file the card lacks now (no longer has, or lost) is told, not held against the copy.
+        const bool onTheCard = onCard != cardFiles.end() && onCard->second->OnCard();
+        if (card && !onTheCard) report.notOnCard.push_back(path);
+        const std::string differs = onTheCard ? DiffersFromCard(*recorded, *onCard->second) : "";
+        // The generation records the card's files (all it vouches for when it does not know them).
+        const bool inGeneration = !report.cardFiles || ofCard;
         MhlFileEntry entry{path, std::nullopt, std::nullopt, {}};
+        FileHashes expectedHashes;
+        std::vector<HashFormat> formats;
+        for (const auto& [format, hash] : recorded->hashes) {
+            formats.push_back(format);
+            expectedHashes[format] = hash.value;
+        }
         if (!present.count(path)) {
             // Counted as failed: the recorded hashes, which nothing matched.
             report.missing.push_back(path);
-            for (const auto& [format, hash] : recorded.hashes)
-                entry.hashes[format] = {hash.value, HashAction::kFailed, now};
-            list.files.push_back(entry);
+            for (const auto& [format, value] : expectedHashes)
+                entry.hashes[format] = {value, HashAction::kFailed, now};
+            if (inGeneration) list.files.push_back(entry);
             continue;
         }
         entry.size = present[path]->size;
         entry.modified = present[path]->modified.tv_sec;
-        std::vector<HashFormat> formats;
-        FileHashes expected;
-        for (const auto& [format, hash] : recorded.hashes) {
-            formats.push_back(format);
-            expected[format] = hash.value;
-        }
         std::string failure;
-        const FileHashes found = HashSet::OfFile((folder / path).string(), formats, failure);
+        const FileHashes found = HashFile((folder / path).string(), formats, buffer, failure);
         if (!failure.empty()) {
-            report.changed.push_back({path, "cannot be read: " + failure, expected, {}});
-            for (const auto& [format, value] : expected)
+            report.changed.push_back(
+                {path, "cannot be read: " + failure, expectedHashes, {}, FileProblem::kFailed});
+            for (const auto& [format, value] : expectedHashes)
                 entry.hashes[format] = {value, HashAction::kFailed, now};
-            list.files.push_back(entry);
+            if (inGeneration) list.files.push_back(entry);
             continue;
         }
         for (const auto& [format, value] : found)
             entry.hashes[format] = {
-                value, value == expected[format] ? HashAction::kVerified : HashAction::kFailed, now};
-        if (found == expected)
-            ++report.verified;
-        else
-            report.changed.push_back({path, "its hashes differ from the history's", expected, found});
-        list.files.push_back(entry);
+                value, value == expectedHashes[format] ? HashAction::kVerified : HashAction::kFailed, now};
+        if (inGeneration) list.files.push_back(entry);
+        if (found != expectedHashes) {
+            report.changed.push_back(
+                {path, "its hashes differ from the history's", expectedHashes, found, FileProblem::kFailed});
+            continue;
+        }
+        ++report.verified;
+        if (!differs.empty())
+            report.changed.push_back({path, differs, {}, {}, FileProblem::kFailed});
+        else if (ofCard)
+            ++report.cardVerified;
     }
-    for (const SourceFile& file : tree.files)
-        if (!history.NewestVouched(file.relativePath)) report.added.push_back(file.relativePath);
-    report.generation = history.Append(list);
+    for (const SourceFile& file : tree.files) {
+        // A partial file never looks finished: an offload's unfinished work, not a file of the copy.
+        const std::string name = fs::path(file.relativePath).filename().string();
+        if (CUOutputFile::IsPartialName(name)) continue;
+        if (!history.NewestVouched(file.relativePath) && !expected.count(file.relativePath))
+            report.added.push_back(file.relativePath);
+    }
+
+    if (!list.files.empty() || !history.Empty()) {
+        if (report.cardFiles) list.card = cardRecord;
+        list.comment = report.Status();
+        report.generation = history.Append(list);
+    }
     return report;
 }
 

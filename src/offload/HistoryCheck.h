@@ -1,11 +1,17 @@
 #pragma once
-// Checks a copy against its ASC MHL history: every file the history vouches
-// for (its newest original or verified hashes) is read from the drive and
-// re-hashed in those formats; files changed or missing, and files the
-// history does not vouch for, are reported; a generation with the results
-// (verified or failed, process "in-place") is appended. A history whose
+// Checks a copy against its ASC MHL history, and against the card it copies
+// when that is given: every file the history vouches for (its newest
+// original or verified hashes) is read from the drive and re-hashed in those
+// formats; files changed or missing, files the history does not vouch for,
+// and the card's files the copy does not hold verified are reported (the
+// card's files come from the card given, else from the history's own
+// record of them, or the journal of an offload that did not finish). With a
+// card, each of its files must be vouched for with the card file's size and
+// modification time. A generation with the results (verified or failed,
+// process "in-place", and the card's files) is appended. A history whose
 // chain does not match its generation files is refused (OffloadError,
 // kProblems) and nothing is written. Run() is called by one thread.
+#include "CardFileList.h"
 #include "Offload.h"
 #include "OffloadReport.h"
 
@@ -21,7 +27,8 @@ struct CheckOptions {
 
 class HistoryCheck {
 public:
-    static CheckReport Run(const CheckOptions& options);
+    // `card`: the card to compare with (CardFileList::Of), or null for none.
+    static CheckReport Run(const CheckOptions& options, const CardFileList* card = nullptr);
 };
 
 }  // namespace qzoffload

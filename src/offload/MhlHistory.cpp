@@ -130,6 +130,12 @@ std::vector<std::string> MhlHistory::VouchedPaths() const {
     return paths;
 }
 
+std::string MhlHistory::NewestRecordRun() const {
+    for (auto generation = m_Generations.rbegin(); generation != m_Generations.rend(); ++generation)
+        if (generation->card && !generation->card->run.empty()) return generation->card->run;
+    return std::string();
+}
+
 std::string MhlHistory::Append(const HashList& list) {
     const fs::path ascmhl = fs::path(m_Folder) / kFolderName;
     std::error_code error;

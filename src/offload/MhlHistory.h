@@ -34,6 +34,9 @@ public:
     const MhlFileEntry* NewestVouched(const std::string& path) const;
     // Every path some generation vouches for, sorted.
     std::vector<std::string> VouchedPaths() const;
+    // The run id of the newest generation an offload run wrote (a check's
+    // records no run); empty when none.
+    std::string NewestRecordRun() const;
 
     // Writes `list` as the next generation, named after the folder
     // (NNNN_NAME_YYYY-MM-DD_HHMMSSZ.mhl), and the chain; answers the new

@@ -1,23 +1,27 @@
 #include "Offload.h"
 
-#include "CUDriveFileReader.h"
 #include "CUFailure.h"
 #include "CUFileStatus.h"
-#include "CUFolderLock.h"
+#include "CUFileSystemSpace.h"
 #include "CUInterruption.h"
-#include "CUOutputFile.h"
-#include "CardClips.h"
+#include "CUSpaceReserve.h"
+#include "CardFileList.h"
 #include "CopyEngine.h"
+#include "DestinationPlan.h"
 #include "FBC_Utl_HostName.h"
+#include "FBC_Utl_Megabytes.h"
 #include "MhlHistory.h"
 #include "OffloadError.h"
+#include "OffloadJournal.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -29,9 +33,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kLockName = "offload";
-// Room kept free for the history and the folders.
+// Room kept free on each destination for the journal and the folders.
 constexpr uint64_t kSpareBytes = 1u << 20;
+
+// Room held back on each destination for the generation and the chain, so
+// that a drive filled midway still takes the record of what failed: a
+// generation entry takes a few hundred bytes per file.
+uint64_t HistoryReserveBytes(size_t cardFiles) {
+    return (64u << 10) + 1024 * static_cast<uint64_t>(cardFiles);
+}
 
 // Whether `inner` is `outer` or lies inside it (both canonical).
 bool Within(const fs::path& inner, const fs::path& outer) {
@@ -45,73 +55,240 @@ std::string Text(const std::error_code& error) {
     return error.message();
 }
 
+// 128 random bits as hexadecimal: ties a journal to the generation of its run.
+std::string NewRunId() {
+    std::random_device random;
+    char text[33];
+    for (int i = 0; i < 4; ++i) std::snprintf(text + 8 * i, 9, "%08x", static_cast<unsigned>(random()));
+    return text;
+}
+
 // Everything one destination needs between set-up and its history.
 struct Destination {
-    fs::path root;  // DEST/NAME
-    std::unique_ptr<CUFolderLock> lock;
-    MhlHistory history;
-    std::vector<FileFailure> failures;
-    // Per job: the hashes of a vouched file re-hashed on the destination and kept.
-    std::vector<std::optional<FileHashes>> kept;
-    std::vector<bool> candidate;  // vouched with the card file's size and time: re-hash it
-    std::vector<bool> recopy;     // a candidate that no longer hashes as recorded
+    std::string given;  // as on the command line
+    fs::path folder;    // DEST, canonical
+    DestinationPlan plan;
+    bool created = false;  // this run made DEST/NAME
+    std::unique_ptr<OffloadJournal> journal;
+    std::unique_ptr<CUSpaceReserve> historyRoom;
 };
 
-void RemoveStalePartials(const fs::path& root) {
-    CUOutputFile::RemoveStalePartials(root.string());
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error))
-        if (it->is_directory(error) && !it->is_symlink(error))
-            CUOutputFile::RemoveStalePartials(it->path().string());
-}
-
-// The hashes of a destination file as the drive holds it; nothing when it
-// cannot be read or the run is interrupted.
-std::optional<FileHashes> HashOnDrive(const std::string& path, const std::vector<HashFormat>& formats,
-                                      uint64_t expectedSize) {
-    try {
-        CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
-        CUDriveFileReader::Buffer buffer = CUDriveFileReader::AllocateBuffer(CopyEngine::kChunkBytes);
-        HashSet hashes(formats);
-        while (const size_t got = reader.Read(buffer.get(), CopyEngine::kChunkBytes)) {
-            if (CUInterruption::Requested()) return std::nullopt;
-            hashes.Update(buffer.get(), got);
+// Removes the copy folders this run made while they are still empty (a
+// refusal after they were made), unless the copy has begun.
+struct CreatedFolders {
+    std::vector<Destination>& destinations;
+    bool begun = false;
+    ~CreatedFolders() {
+        if (begun) return;
+        for (Destination& destination : destinations) {
+            if (!destination.created) continue;
+            std::error_code error;
+            fs::remove(destination.plan.Root(), error);  // refused by the system unless empty
         }
-        if (reader.Offset() != expectedSize) return std::nullopt;
-        return hashes.Finish();
-    } catch (const CUError&) {
-        return std::nullopt;  // copied again instead
+    }
+};
+
+// The free space of each file system against what every destination on it
+// needs: destinations on one file system share its room.
+void CheckSpace(const std::vector<Destination>& destinations, const std::vector<CopyJob>& jobs,
+                size_t cardFiles) {
+    struct Drive {
+        CUFileSystemSpace space;
+        uint64_t needed = 0;
+        std::vector<std::pair<std::string, uint64_t>> copies;  // DEST/NAME, bytes
+    };
+    std::map<uint64_t, Drive> drives;
+    std::vector<uint64_t> order;
+    for (const Destination& destination : destinations) {
+        std::string reason;
+        const std::optional<CUFileSystemSpace> space =
+            CUFileSystemSpace::Of(destination.folder.string(), &reason);
+        if (!space)
+            throw OffloadError("cannot read the free space of " + destination.given + ": " + reason,
+                               OffloadFailure::kSetup);
+        uint64_t needed = kSpareBytes + HistoryReserveBytes(cardFiles);
+        for (size_t j = 0; j < jobs.size(); ++j)
+            if (destination.plan.Copy(j)) needed += space->Allocated(jobs[j].size);
+        if (!drives.count(space->device)) order.push_back(space->device);
+        Drive& drive = drives[space->device];
+        drive.space = *space;
+        drive.needed += needed;
+        drive.copies.push_back({destination.plan.Root().string(), needed});
+    }
+    for (uint64_t device : order) {
+        const Drive& drive = drives[device];
+        if (drive.needed <= drive.space.available) continue;
+        const std::string free = FBC_Utl_MegabytesAndBytesText(drive.space.available);
+        const std::string needs = FBC_Utl_MegabytesAndBytesText(drive.needed);
+        if (drive.copies.size() == 1)
+            throw OffloadError(
+                drive.copies[0].first + ": its file system has " + free + " free; the copy needs " + needs,
+                OffloadFailure::kSetup);
+        std::string each;
+        for (const auto& [copy, bytes] : drive.copies)
+            each += (each.empty() ? "" : ", ") + copy + " " + FBC_Utl_MegabytesText(bytes);
+        throw OffloadError(std::to_string(drive.copies.size()) + " copies share one file system with " +
+                               free + " free; together they need " + needs + " (" + each + ")",
+                           OffloadFailure::kSetup);
     }
 }
 
-std::vector<HashFormat> Union(const std::vector<HashFormat>& formats, const MhlFileEntry& entry) {
-    std::set<HashFormat> all(formats.begin(), formats.end());
-    for (const auto& [format, hash] : entry.hashes) all.insert(format);
-    return {all.begin(), all.end()};
-}
-
-// Re-hashes the files a destination's history vouches for; those that still
-// hash as recorded are kept, the others copied again.
-void RehashVouched(Destination& destination, const std::vector<CopyJob>& jobs,
-                   const std::vector<HashFormat>& formats) {
-    destination.recopy.assign(jobs.size(), false);
-    for (size_t j = 0; j < jobs.size() && !CUInterruption::Requested(); ++j) {
-        if (!destination.candidate[j]) continue;
-        const MhlFileEntry* entry = destination.history.NewestVouched(jobs[j].relativePath);
-        const std::optional<FileHashes> found = HashOnDrive(
-            (destination.root / jobs[j].relativePath).string(), Union(formats, *entry), jobs[j].size);
-        bool same = found.has_value();
-        for (const auto& [format, hash] : entry->hashes)
-            if (same && found->at(format) != hash.value) same = false;
-        if (same)
-            destination.kept[j] = found;
-        else
-            destination.recopy[j] = true;
-    }
+// Why a file this destination wanted was not done, the run having ended.
+std::string NotDoneReason(const CopyEngine::Result& copied, const DestinationRun& run) {
+    if (!run.failure.empty())
+        return "not copied: the destination stopped at " + run.failedFile + " (" + run.failure + ")";
+    if (copied.interruptSignal != 0) return "not copied: the offload was interrupted";
+    if (!copied.cardFailure.empty()) return "not copied: the card could not be read to the end";
+    return "not copied";
 }
 
 MhlHash Hash(const std::string& value, HashAction action, int64_t date) {
     return MhlHash{value, action, date};
+}
+
+// What one destination holds after the run, and its generation.
+DestinationReport Finish(Destination& destination, const DestinationRun& run,
+                         const CopyEngine::Result& copied, const std::vector<CopyJob>& jobs,
+                         const CardFileList& card, const OffloadReport& report, const OffloadOptions& options,
+                         const std::string& runId, int64_t now) {
+    const DestinationPlan& plan = destination.plan;
+    const MhlHistory& history = plan.History();
+    DestinationReport out;
+    out.path = plan.Root().string();
+    out.cardFiles = card.files.size();
+    out.readBack = options.verify;
+    out.bytes = run.bytesWritten;
+    out.seconds = run.seconds;
+    out.found = plan.Found();
+
+    HashList list = options.creator.Generation(MhlProcess::kTransfer, now);
+    CardFileRecord record;
+    record.cardFiles = card.files.size();
+    record.readBack = options.verify;
+    record.run = runId;
+
+    std::map<std::string, size_t> jobOf;
+    for (size_t j = 0; j < jobs.size(); ++j) jobOf[jobs[j].relativePath] = j;
+    for (const CardFile& file : card.files) {
+        if (!file.OnCard()) {
+            out.failures.push_back(
+                {file.relativePath, file.absentReason, {}, {}, FileProblem::kMissingOnCard});
+            record.absent.push_back(file.relativePath);
+            continue;
+        }
+        const size_t j = jobOf.at(file.relativePath);
+        const CopyJob& job = jobs[j];
+        MhlFileEntry entry{job.relativePath, job.size, static_cast<int64_t>(job.modified.tv_sec), {}};
+        const MhlFileEntry* earlier = history.NewestVouched(job.relativePath);
+        const auto earlierHas = [earlier](HashFormat format) {
+            return earlier && earlier->hashes.count(format);
+        };
+        if (const FileHashes* kept = plan.Kept(j)) {
+            for (const auto& [format, value] : *kept)
+                entry.hashes[format] =
+                    Hash(value, earlierHas(format) ? HashAction::kVerified : HashAction::kOriginal, now);
+            ++out.kept;
+            ++out.files;
+            list.files.push_back(entry);
+            continue;
+        }
+        if (const FileFailure* refused = plan.Refused(j)) {
+            out.failures.push_back(*refused);
+            record.absent.push_back(job.relativePath);
+            continue;
+        }
+        const CopyOutcome& outcome = run.outcomes[j];
+        switch (outcome.state) {
+            case CopyOutcome::State::kVerified:
+            case CopyOutcome::State::kCopied:
+                for (const auto& [format, value] : outcome.cardHashes) {
+                    HashAction action = HashAction::kOriginal;
+                    if (earlierHas(format)) {
+                        const std::string& recorded = earlier->hashes.at(format).value;
+                        action = recorded == value ? HashAction::kVerified : HashAction::kFailed;
+                        if (action == HashAction::kFailed)
+                            out.failures.push_back(
+                                {job.relativePath,
+                                 "the card file no longer has the hash the copy's history records",
+                                 {{format, recorded}},
+                                 {{format, value}},
+                                 FileProblem::kFailed});
+                    }
+                    entry.hashes[format] = Hash(value, action, now);
+                }
+                ++out.copied;
+                ++out.files;
+                if (outcome.state == CopyOutcome::State::kCopied) ++out.notReadBack;
+                break;
+            case CopyOutcome::State::kFailed:
+                for (const auto& [format, value] : outcome.cardHashes)
+                    entry.hashes[format] = Hash(value, HashAction::kFailed, now);
+                out.failures.push_back({job.relativePath, outcome.reason, outcome.cardHashes,
+                                        outcome.copyHashes, FileProblem::kFailed});
+                break;
+            case CopyOutcome::State::kNotDone: {
+                const bool stoppedHere = !run.failure.empty() && run.failedFile == job.relativePath;
+                out.failures.push_back(
+                    {job.relativePath,
+                     stoppedHere ? "the destination failed: " + run.failure : NotDoneReason(copied, run),
+                     {},
+                     {},
+                     stoppedHere ? FileProblem::kFailed : FileProblem::kNotCopied});
+                // Its hashes when the card was read whole: recorded as failed on this copy.
+                if (j < copied.cardHashes.size() && copied.cardHashes[j])
+                    for (const auto& [format, value] : *copied.cardHashes[j])
+                        entry.hashes[format] = Hash(value, HashAction::kFailed, now);
+                break;
+            }
+        }
+        if (entry.hashes.empty())
+            record.absent.push_back(job.relativePath);
+        else
+            list.files.push_back(entry);
+    }
+    out.verified = out.files == out.cardFiles && out.notReadBack == 0;
+
+    const bool wholeRun = copied.cardFailure.empty() && copied.interruptSignal == 0 && run.failure.empty();
+    if (wholeRun && out.files == out.cardFiles) {
+        // The copy must list the card's clips.
+        try {
+            const std::vector<std::string> clips = CardClips::Of(out.path).clips;
+            if (clips != report.clips) {
+                std::string text;
+                for (const std::string& clip : clips) text += (text.empty() ? "" : " ") + clip;
+                out.failures.push_back({"",
+                                        "the copy lists the clips [" + text + "], not those of the card",
+                                        {},
+                                        {},
+                                        FileProblem::kFailed});
+            }
+        } catch (const OffloadError& e) {
+            out.failures.push_back({"",
+                                    std::string("the copy does not open as a card: ") + e.what(),
+                                    {},
+                                    {},
+                                    FileProblem::kFailed});
+        }
+        // The folders keep the card's times (set last: writing inside changes them).
+        for (auto folder = card.tree.folders.rbegin(); folder != card.tree.folders.rend(); ++folder)
+            CUFileStatus::SetModificationTime((plan.Root() / folder->relativePath).string(),
+                                              folder->modified);
+        CUFileStatus::SetModificationTime(out.path, card.tree.rootModified);
+    }
+
+    list.comment = out.Status() + (out.notReadBack ? " (copied with --no-verify: not read back)" : "");
+    list.card = record;
+    if (destination.historyRoom) destination.historyRoom->Release();
+    try {
+        out.generation = destination.plan.History().Append(list);
+        destination.journal.reset();
+        OffloadJournal::Remove(out.path);  // its files are in the generation now
+    } catch (const OffloadError& e) {
+        out.failures.push_back({"", e.what(), {}, {}, FileProblem::kFailed});
+        out.recorded = false;
+        out.verified = false;
+    }
+    return out;
 }
 
 }  // namespace
@@ -127,6 +304,17 @@ std::string MhlCreator::Host() const {
     return hostName.empty() ? FBC_Utl_HostName() : hostName;
 }
 
+HashList MhlCreator::Generation(MhlProcess process, int64_t now) const {
+    HashList list;
+    list.creationDate = now;
+    list.hostName = Host();
+    list.tool = "qzcard";
+    list.toolVersion = toolVersion;
+    list.process = process;
+    list.ignore = DefaultIgnorePatterns();
+    return list;
+}
+
 std::vector<HashFormat> Offload::Formats(const std::vector<HashFormat>& asked) {
     std::set<HashFormat> formats(asked.begin(), asked.end());
     if (formats.empty()) formats.insert(HashFormat::kXxh64);
@@ -139,237 +327,138 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
     report.verify = options.verify;
     std::error_code error;
 
-    // The card.
+    // The card and every file a copy of it must hold.
     if (!fs::is_directory(options.card, error))
         throw OffloadError(options.card + " is not a card: no such folder", OffloadFailure::kNotACard);
-    const fs::path card = fs::canonical(options.card, error);
+    const fs::path cardRoot = fs::canonical(options.card, error);
     if (error)
         throw OffloadError("cannot read " + options.card + ": " + Text(error), OffloadFailure::kNotACard);
-    report.card = card.string();
-    report.clips = CardClips::Of(report.card);
-    report.name = options.name.empty() ? card.filename().string() : options.name;
+    report.card = cardRoot.string();
+    const CardFileList card = CardFileList::Of(report.card);
+    report.clips = card.card.clips;
+    report.cardFiles = card.files.size();
+    report.cardBytes = card.tree.totalBytes;
+    report.skipped = card.tree.skipped;
+    report.name = options.name.empty() ? cardRoot.filename().string() : options.name;
     if (report.name.empty() || report.name == "." || report.name == ".." ||
         report.name.find('/') != std::string::npos)
         throw OffloadError("the name '" + report.name + "' is not a folder name", OffloadFailure::kUsage);
     if (options.destinations.empty()) throw OffloadError("no destination given", OffloadFailure::kUsage);
 
-    // The destinations: existing folders apart from the card.
-    std::vector<Destination> destinations(options.destinations.size());
-    for (size_t d = 0; d < destinations.size(); ++d) {
-        const std::string& given = options.destinations[d];
+    // The destinations: existing folders apart from the card. Nothing is
+    // created on any of them until every check has passed.
+    std::vector<Destination> destinations;
+    for (const std::string& given : options.destinations) {
         if (!fs::is_directory(given, error))
             throw OffloadError("the destination " + given + " is not a folder", OffloadFailure::kSetup);
         const fs::path folder = fs::canonical(given, error);
         if (error) throw OffloadError("cannot read " + given + ": " + Text(error), OffloadFailure::kSetup);
-        if (Within(folder, card))
+        if (Within(folder, cardRoot))
             throw OffloadError("the destination " + given + " lies inside the card " + report.card,
                                OffloadFailure::kSetup);
-        if (Within(card, folder))
+        if (Within(cardRoot, folder))
             throw OffloadError("the card " + report.card + " lies inside the destination " + given,
                                OffloadFailure::kSetup);
-        destinations[d].root = folder / report.name;
-        for (size_t e = 0; e < d; ++e)
-            if (destinations[e].root == destinations[d].root)
+        for (const Destination& other : destinations)
+            if (other.folder == folder)
                 throw OffloadError("the destination " + given + " is given twice", OffloadFailure::kSetup);
+        destinations.push_back(
+            {given, folder, DestinationPlan(folder / report.name), false, nullptr, nullptr});
     }
 
-    const SourceTree tree = SourceTree::Walk(report.card);
-    report.cardFiles = tree.files.size();
-    report.cardBytes = tree.totalBytes;
-    report.skipped = tree.skipped;
-
-    // Lock, clean up after dead runs, read the histories.
-    for (Destination& destination : destinations) {
-        const fs::path ascmhl = destination.root / MhlHistory::kFolderName;
-        fs::create_directories(ascmhl, error);
-        if (error)
-            throw OffloadError("cannot create " + ascmhl.string() + ": " + Text(error),
-                               OffloadFailure::kSetup);
-        try {
-            destination.lock =
-                std::make_unique<CUFolderLock>(ascmhl.string(), kLockName, options.waitSeconds);
-        } catch (const CUError& e) {
-            throw OffloadError(e.Failure().What(), e.Code() == kResultFolderBusy ? OffloadFailure::kBusy
-                                                                                 : OffloadFailure::kSetup);
-        }
-        RemoveStalePartials(destination.root);
-        destination.history = MhlHistory::Load(destination.root.string());
-    }
-
-    // What each destination needs: every card file, less those its history
-    // vouches for (kept once re-hashed), never replacing what we cannot
-    // account for.
     std::vector<CopyJob> jobs;
-    for (const SourceFile& file : tree.files)
-        jobs.push_back({(card / file.relativePath).string(), file.relativePath, file.size, file.modified,
-                        std::vector<bool>(destinations.size(), false)});
+    for (const CardFile& file : card.files)
+        if (file.OnCard())
+            jobs.push_back({(cardRoot / file.relativePath).string(), file.relativePath, file.size,
+                            file.modified, std::vector<bool>(destinations.size(), false)});
+
+    const auto prepare = [&](Destination& destination) { destination.plan.Prepare(jobs, card.files); };
+    const auto rehash = [&](std::vector<Destination*> which) {
+        std::vector<std::thread> threads;
+        for (Destination* destination : which)
+            threads.emplace_back(
+                [&jobs, &report, destination] { destination->plan.Rehash(jobs, report.formats); });
+        for (std::thread& thread : threads) thread.join();
+        CUInterruption::ThrowIfRequested();
+    };
+
+    // Existing copies are locked before they are read; what each needs.
+    std::vector<Destination*> all;
+    for (Destination& destination : destinations) {
+        if (destination.plan.Exists()) destination.plan.Lock(options.waitSeconds);
+        prepare(destination);
+        all.push_back(&destination);
+    }
+    rehash(all);
+    CheckSpace(destinations, jobs, card.files.size());
+
+    // Every check passed: the copy folders that did not exist are made and
+    // locked. One that another offload filled meanwhile is read again.
+    CreatedFolders created{destinations};
+    for (Destination& destination : destinations) {
+        if (destination.plan.Locked()) continue;
+        if (fs::create_directory(destination.plan.Root(), error)) destination.created = true;
+        if (error)
+            throw OffloadError("cannot create " + destination.plan.Root().string() + ": " + Text(error),
+                               OffloadFailure::kSetup);
+        destination.plan.Lock(options.waitSeconds);
+        if (!fs::is_empty(destination.plan.Root(), error)) {
+            prepare(destination);
+            rehash({&destination});
+        }
+    }
+
+    const std::string runId = NewRunId();
+    const int64_t started = options.creator.Now();
     for (size_t d = 0; d < destinations.size(); ++d) {
         Destination& destination = destinations[d];
-        destination.kept.resize(jobs.size());
-        destination.candidate.assign(jobs.size(), false);
-        for (size_t j = 0; j < jobs.size(); ++j) {
-            const CopyJob& job = jobs[j];
-            const MhlFileEntry* entry = destination.history.NewestVouched(job.relativePath);
-            if (entry) {
-                if (entry->size == job.size && entry->modified == static_cast<int64_t>(job.modified.tv_sec))
-                    destination.candidate[j] = true;
-                else
-                    destination.failures.push_back({job.relativePath,
-                                                    "the copy's history records another version of this "
-                                                    "file; it is not replaced (offload "
-                                                    "this card under another --name)",
-                                                    {},
-                                                    {}});
-                continue;
-            }
-            const std::optional<CUFileStatus> there =
-                CUFileStatus::Of((destination.root / job.relativePath).string());
-            // A file of our own interrupted run has the card file's size and time.
-            const bool ours = there && there->kind == CUFileStatus::Kind::kRegular &&
-                              there->size == job.size && there->modified.tv_sec == job.modified.tv_sec &&
-                              there->modified.tv_nsec == job.modified.tv_nsec;
-            if (!there || ours)
-                jobs[j].wanted[d] = true;
-            else
-                destination.failures.push_back(
-                    {job.relativePath, "another file is in the way in the copy; it is not replaced", {}, {}});
-        }
-    }
-    {
-        std::vector<std::thread> rehashers;
-        for (size_t d = 0; d < destinations.size(); ++d)
-            rehashers.emplace_back(RehashVouched, std::ref(destinations[d]), std::cref(jobs),
-                                   std::cref(report.formats));
-        for (std::thread& thread : rehashers) thread.join();
-        for (size_t d = 0; d < destinations.size(); ++d)
-            for (size_t j = 0; j < jobs.size(); ++j)
-                if (destinations[d].recopy[j]) jobs[j].wanted[d] = true;
-    }
-    CUInterruption::ThrowIfRequested();
-
-    // Room for what is to be written, then the folders.
-    for (size_t d = 0; d < destinations.size(); ++d) {
-        uint64_t needed = kSpareBytes;
-        for (const CopyJob& job : jobs)
-            if (job.wanted[d]) needed += job.size;
-        const fs::space_info space = fs::space(destinations[d].root, error);
-        if (error)
-            throw OffloadError("cannot read the free space of " + destinations[d].root.string(),
-                               OffloadFailure::kSetup);
-        if (needed > space.available)
-            throw OffloadError(destinations[d].root.string() + " has " + std::to_string(space.available) +
-                                   " bytes free; the copy needs " + std::to_string(needed),
-                               OffloadFailure::kSetup);
-    }
-    for (size_t d = 0; d < destinations.size(); ++d) {
-        for (const SourceFile& folder : tree.folders) {
-            fs::create_directories(destinations[d].root / folder.relativePath, error);
+        const DestinationPlan& plan = destination.plan;
+        if (options.found && !plan.Found().Empty()) options.found(plan.Root().string(), plan.Found());
+        for (size_t j = 0; j < jobs.size(); ++j) jobs[j].wanted[d] = plan.Copy(j);
+        if (plan.StaleJournal()) OffloadJournal::Remove(plan.Root().string());
+        for (const SourceFile& folder : card.tree.folders) {
+            fs::create_directories(plan.Root() / folder.relativePath, error);
             if (error)
-                throw OffloadError("cannot create " + (destinations[d].root / folder.relativePath).string() +
-                                       ": " + Text(error),
-                                   OffloadFailure::kSetup);
+                throw OffloadError(
+                    "cannot create " + (plan.Root() / folder.relativePath).string() + ": " + Text(error),
+                    OffloadFailure::kSetup);
         }
+        fs::create_directories(plan.Root() / MhlHistory::kFolderName, error);
+        if (error)
+            throw OffloadError(
+                "cannot create " + (plan.Root() / MhlHistory::kFolderName).string() + ": " + Text(error),
+                OffloadFailure::kSetup);
+        try {
+            destination.historyRoom =
+                std::make_unique<CUSpaceReserve>((plan.Root() / MhlHistory::kFolderName).string(),
+                                                 "offload-history", HistoryReserveBytes(card.files.size()));
+        } catch (const CUError& e) {
+            throw OffloadError(e.Failure().What(), OffloadFailure::kSetup);
+        }
+        destination.journal =
+            std::make_unique<OffloadJournal>(plan.Root().string(), runId, started, card.files);
+        for (size_t j = 0; j < jobs.size(); ++j)
+            if (const FileHashes* kept = plan.Kept(j))
+                destination.journal->Append(
+                    {jobs[j].relativePath, jobs[j].size, jobs[j].modified, *kept, true});
     }
+    created.begun = true;
 
     std::vector<std::string> roots;
-    for (const Destination& destination : destinations) roots.push_back(destination.root.string());
-    CopyEngine engine(roots, report.formats, options.verify, options.hooks, options.progress);
+    std::vector<OffloadJournal*> journals;
+    for (const Destination& destination : destinations) {
+        roots.push_back(destination.plan.Root().string());
+        journals.push_back(destination.journal.get());
+    }
+    CopyEngine engine(roots, journals, report.formats, options.verify, options.hooks, options.progress);
     const CopyEngine::Result copied = engine.Run(jobs);
     report.cardFailure = copied.cardFailure;
     report.interruptSignal = copied.interruptSignal;
-    const bool wholeRun = copied.cardFailure.empty() && copied.interruptSignal == 0;
 
     const int64_t now = options.creator.Now();
-    for (size_t d = 0; d < destinations.size(); ++d) {
-        Destination& destination = destinations[d];
-        const DestinationRun& run = copied.destinations[d];
-        DestinationReport out;
-        out.path = destination.root.string();
-        out.bytes = run.bytesWritten;
-        out.seconds = run.seconds;
-        out.failures = destination.failures;
-        if (!run.failure.empty())
-            out.failures.push_back({run.failedFile, "the destination failed: " + run.failure, {}, {}});
-
-        HashList list;
-        list.creationDate = now;
-        list.hostName = options.creator.Host();
-        list.tool = "qzcard";
-        list.toolVersion = options.creator.toolVersion;
-        list.process = MhlProcess::kTransfer;
-        list.ignore = DefaultIgnorePatterns();
-        for (size_t j = 0; j < jobs.size(); ++j) {
-            const CopyJob& job = jobs[j];
-            MhlFileEntry entry{job.relativePath, job.size, static_cast<int64_t>(job.modified.tv_sec), {}};
-            const MhlFileEntry* earlier = destination.history.NewestVouched(job.relativePath);
-            if (destination.kept[j]) {
-                for (const auto& [format, value] : *destination.kept[j])
-                    entry.hashes[format] =
-                        Hash(value,
-                             earlier && earlier->hashes.count(format) ? HashAction::kVerified
-                                                                      : HashAction::kOriginal,
-                             now);
-                ++out.kept;
-            } else {
-                const CopyOutcome& outcome = run.outcomes[j];
-                if (outcome.state == CopyOutcome::State::kNotDone) continue;
-                for (const auto& [format, value] : outcome.cardHashes) {
-                    HashAction action = HashAction::kOriginal;
-                    if (outcome.state == CopyOutcome::State::kFailed)
-                        action = HashAction::kFailed;
-                    else if (earlier && earlier->hashes.count(format))
-                        action = earlier->hashes.at(format).value == value ? HashAction::kVerified
-                                                                           : HashAction::kFailed;
-                    entry.hashes[format] = Hash(value, action, now);
-                    if (action == HashAction::kFailed && outcome.state != CopyOutcome::State::kFailed)
-                        out.failures.push_back(
-                            {job.relativePath,
-                             "the card file no longer has the hash the copy's history records",
-                             {{format, earlier->hashes.at(format).value}},
-                             {{format, value}}});
-                }
-                if (outcome.state == CopyOutcome::State::kFailed)
-                    out.failures.push_back(
-                        {job.relativePath, outcome.reason, outcome.cardHashes, outcome.copyHashes});
-                else
-                    ++out.copied;
-            }
-            list.files.push_back(entry);
-        }
-        out.files = out.kept + out.copied;
-
-        // The copy must list the card's clips.
-        if (wholeRun && run.failure.empty()) {
-            try {
-                const std::vector<std::string> clips = CardClips::Of(out.path);
-                if (clips != report.clips) {
-                    std::string text;
-                    for (const std::string& clip : clips) text += (text.empty() ? "" : " ") + clip;
-                    out.failures.push_back(
-                        {"", "the copy lists the clips [" + text + "], not those of the card", {}, {}});
-                }
-            } catch (const OffloadError& e) {
-                out.failures.push_back(
-                    {"", std::string("the copy does not open as a card: ") + e.what(), {}, {}});
-            }
-        }
-        if (run.failure.empty() && wholeRun) {
-            // The folders keep the card's times (set last: writing inside changes them).
-            for (auto folder = tree.folders.rbegin(); folder != tree.folders.rend(); ++folder)
-                CUFileStatus::SetModificationTime((destination.root / folder->relativePath).string(),
-                                                  folder->modified);
-            CUFileStatus::SetModificationTime(destination.root.string(), tree.rootModified);
-        }
-        if (!list.files.empty()) {
-            try {
-                out.generation = destination.history.Append(list);
-            } catch (const OffloadError& e) {
-                out.failures.push_back({"", e.what(), {}, {}});
-            }
-        }
-        out.verified = options.verify && wholeRun && out.failures.empty() && out.files == jobs.size();
-        report.destinations.push_back(out);
-    }
+    for (size_t d = 0; d < destinations.size(); ++d)
+        report.destinations.push_back(
+            Finish(destinations[d], copied.destinations[d], copied, jobs, card, report, options, runId, now));
     return report;
 }
 

@@ -24,23 +24,26 @@ TEST(HistoryCheckTest, PlantedChangesAreReportedAndRecorded) {
         std::function<void()> plant;
         size_t changed, missing, added;
         const char* refusal;  // the check refuses the history
+        AscmhlVerify ascmhl;  // what the ASC's reference tool finds
     } rows[] = {
-        {"nothing", [] {}, 0, 0, 0, nullptr},
+        {"nothing", [] {}, 0, 0, 0, nullptr, AscmhlVerify::kClean},
         {"byte flipped",
          [&] {
              std::fstream file(copy + "/" + victim, std::ios::in | std::ios::out | std::ios::binary);
              file.seekp(10);
              file.put('#');
          },
-         1, 0, 0, nullptr},
-        {"file deleted", [&] { fs::remove(copy + "/" + victim); }, 0, 1, 0, nullptr},
-        {"file added", [&] { qztest::WriteText(copy + "/CONTENTS/extra.txt", "x"); }, 0, 1, 1, nullptr},
+         1, 0, 0, nullptr, AscmhlVerify::kHashMismatch},
+        {"file deleted", [&] { fs::remove(copy + "/" + victim); }, 0, 1, 0, nullptr,
+         AscmhlVerify::kMissingFiles},
+        {"file added", [&] { qztest::WriteText(copy + "/CONTENTS/extra.txt", "x"); }, 0, 1, 1, nullptr,
+         AscmhlVerify::kNewFiles},
         {"generation deleted",
          [&] {
              for (const auto& entry : fs::directory_iterator(copy + "/ascmhl"))
                  if (entry.path().filename().string().rfind("0001_", 0) == 0) fs::remove(entry.path());
          },
-         0, 0, 0, "is missing"},
+         0, 0, 0, "is missing", AscmhlVerify::kClean},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -55,7 +58,13 @@ TEST(HistoryCheckTest, PlantedChangesAreReportedAndRecorded) {
             EXPECT_EQ(report.missing.size(), row.missing);
             EXPECT_EQ(report.added.size(), row.added);
             EXPECT_EQ(report.Clean(), row.changed + row.missing + row.added == 0);
+            // The card's files are those the offload recorded: each one changed or gone is one short.
+            EXPECT_EQ(report.Status(), row.changed + row.missing
+                                           ? "incomplete: " + std::to_string(report.files - 1) + " of " +
+                                                 std::to_string(report.files) + " files"
+                                           : "complete");
             ExpectValidHistory(copy);
+            ExpectAscmhlReads(copy, row.ascmhl);
             const std::vector<uint8_t> bytes = qztest::ReadFile(copy + "/" + report.generation);
             const qzoffload::HashList list =
                 qzoffload::HashListXml::Read(bytes.data(), bytes.size(), "generation");

@@ -5,11 +5,9 @@
 #include "DestinationWriter.h"
 #include "FolderSnapshot.h"
 #include "HashListXml.h"
+#include "HistoryCheck.h"
 #include "OffloadError.h"
 #include "OffloadTestSupport.h"
-
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include <fstream>
 
@@ -76,6 +74,8 @@ TEST(OffloadTest, TwoDestinationsHoldVerifiedCopiesInValidHistoriesAndTheCardIsU
             EXPECT_EQ(entry.hashes.size(), 2u);
             for (const auto& [format, hash] : entry.hashes) EXPECT_EQ(hash.action, HashAction::kOriginal);
         }
+        EXPECT_EQ(d.Status(), "complete");
+        ExpectAscmhlReads(d.path, AscmhlVerify::kClean);
     }
     ExpectOnlyTrueClaims(s.card, report);
 }
@@ -98,6 +98,9 @@ TEST(OffloadTest, ByteFlippedBeforeTheReadBackFailsThatFileOnThatDestinationOnly
     EXPECT_EQ(hit.failures[0].path, kBigFile);
     EXPECT_NE(hit.failures[0].cardHashes, hit.failures[0].copyHashes);
     EXPECT_FALSE(hit.verified);
+    EXPECT_EQ(hit.Status(), "incomplete: " + std::to_string(report.cardFiles - 1) + " of " +
+                                std::to_string(report.cardFiles) + " files");
+    ExpectAscmhlReads(hit.path, AscmhlVerify::kMissingFiles);
     EXPECT_FALSE(fs::exists(hit.path + "/" + kBigFile));
     EXPECT_TRUE(report.destinations[1].verified);
     for (const qzoffload::MhlFileEntry& entry : ReadGeneration(hit.path + "/" + hit.generation).files)
@@ -118,8 +121,13 @@ TEST(OffloadTest, ReadBackFailureStopsThatDestinationAndDropsTheFilesWrittenAhea
     const OffloadReport report = qzoffload::Offload::Run(options);
     const qzoffload::DestinationReport& lost = report.destinations[0];
     EXPECT_FALSE(lost.verified);
-    ASSERT_EQ(lost.failures.size(), 1u);
-    EXPECT_EQ(lost.failures[0].path, first);
+    // The file it stopped at failed; every other card file is named as not on the copy.
+    ASSERT_EQ(lost.failures.size(), report.cardFiles);
+    for (const qzoffload::FileFailure& failure : lost.failures)
+        EXPECT_EQ(failure.kind, failure.path == first ? qzoffload::FileProblem::kFailed
+                                                      : qzoffload::FileProblem::kNotCopied)
+            << failure.path;
+    EXPECT_EQ(lost.Status(), "incomplete: 0 of " + std::to_string(report.cardFiles) + " files");
     // A stopped destination takes no more files, not even those written.
     for (const auto& entry : fs::recursive_directory_iterator(lost.path + "/CONTENTS"))
         EXPECT_FALSE(entry.is_regular_file()) << entry.path();
@@ -144,24 +152,6 @@ TEST(OffloadTest, CardFileTruncatedWhileCopiedStopsEveryDestination) {
     ExpectOnlyTrueClaims(s.card, report);
 }
 
-// Root can mount a small tmpfs to run out of space on.
-class SmallMount {
-public:
-    explicit SmallMount(const std::string& folder, const char* size) : m_Folder(folder) {
-        fs::create_directories(folder);
-        m_Mounted = ::geteuid() == 0 &&
-                    ::mount("tmpfs", folder.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
-    }
-    ~SmallMount() {
-        if (m_Mounted) ::umount2(m_Folder.c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return m_Mounted; }
-
-private:
-    std::string m_Folder;
-    bool m_Mounted;
-};
-
 TEST(OffloadTest, NoSpaceOnOneOfTwoDestinationsStopsOnlyThatOne) {
     Scratch s;
     const std::string small = s.folder.Path() + "/small";
@@ -180,9 +170,28 @@ TEST(OffloadTest, NoSpaceOnOneOfTwoDestinationsStopsOnlyThatOne) {
     EXPECT_TRUE(report.destinations[0].verified);
     const qzoffload::DestinationReport& full = report.destinations[1];
     EXPECT_FALSE(full.verified);
-    ASSERT_FALSE(full.failures.empty());
-    EXPECT_NE(full.failures[0].reason.find("No space"), std::string::npos) << full.failures[0].reason;
+    const auto stopped = std::find_if(full.failures.begin(), full.failures.end(), [](const auto& failure) {
+        return failure.kind == qzoffload::FileProblem::kFailed;
+    });
+    ASSERT_NE(stopped, full.failures.end());
+    EXPECT_NE(stopped->reason.find("No space"), std::string::npos) << stopped->reason;
+    EXPECT_EQ(full.files + full.failures.size(), report.cardFiles);
     ExpectOnlyTrueClaims(s.card, report);
+    // The file it stopped at is recorded failed with the card's hash, the others absent.
+    const qzoffload::HashList list = ReadGeneration(full.path + "/" + full.generation);
+    ASSERT_TRUE(list.card);
+    EXPECT_EQ(list.card->cardFiles, report.cardFiles);
+    EXPECT_EQ(list.files.size() + list.card->absent.size(), report.cardFiles);
+    const auto failed = std::find_if(list.files.begin(), list.files.end(),
+                                     [&](const auto& entry) { return entry.path == stopped->path; });
+    ASSERT_NE(failed, list.files.end());
+    EXPECT_EQ(failed->hashes.begin()->second.action, HashAction::kFailed);
+    ExpectAscmhlReads(full.path, AscmhlVerify::kMissingFiles);
+    qzoffload::CheckOptions check;
+    check.folder = full.path;
+    EXPECT_EQ(
+        qzoffload::HistoryCheck::Run(check).Status(),
+        "incomplete: " + std::to_string(full.files) + " of " + std::to_string(report.cardFiles) + " files");
 
     // Too small to begin with: refused before anything is copied, both figures named.
     SmallMount tiny(s.folder.Path() + "/tiny", "1m");
@@ -191,9 +200,10 @@ TEST(OffloadTest, NoSpaceOnOneOfTwoDestinationsStopsOnlyThatOne) {
         ADD_FAILURE() << "a destination without room was taken";
     } catch (const qzoffload::OffloadError& e) {
         EXPECT_EQ(e.ExitCode(), 1);
-        EXPECT_NE(std::string(e.what()).find("bytes free; the copy needs"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("MB (1048576 bytes) free; the copy needs"), std::string::npos)
+            << e.what();
     }
-    EXPECT_FALSE(fs::exists(s.two + "/CARD/CONTENTS"));
+    EXPECT_FALSE(fs::exists(s.two + "/CARD"));
 }
 
 TEST(OffloadTest, DestinationMadeUnwritableMidwayStopsOnlyThatOne) {
@@ -219,6 +229,27 @@ TEST(OffloadTest, DestinationMadeUnwritableMidwayStopsOnlyThatOne) {
     EXPECT_FALSE(report.destinations[0].failures.empty());
     EXPECT_TRUE(report.destinations[1].verified);
     ExpectOnlyTrueClaims(s.card, report);
+}
+
+TEST(OffloadTest, AFileTheCardNamesAndLacksLeavesEveryCopyIncomplete) {
+    Scratch s;
+    const std::string lost = "CONTENTS/CLIPS001/QZ0002/QZ000201.MXF";
+    fs::remove(s.card + "/" + lost);
+    const OffloadReport report = qzoffload::Offload::Run(Options(s.card, {s.one}));
+    EXPECT_FALSE(report.Complete());
+    const qzoffload::DestinationReport& d = report.destinations[0];
+    ASSERT_EQ(d.failures.size(), 1u);
+    EXPECT_EQ(d.failures[0].path, lost);
+    EXPECT_EQ(d.failures[0].kind, qzoffload::FileProblem::kMissingOnCard);
+    const std::string incomplete = "incomplete: " + std::to_string(report.cardFiles - 1) + " of " +
+                                   std::to_string(report.cardFiles) + " files";
+    EXPECT_EQ(d.Status(), incomplete);
+    const qzoffload::HashList list = ReadGeneration(d.path + "/" + d.generation);
+    ASSERT_TRUE(list.card);
+    EXPECT_EQ(list.card->absent, std::vector<std::string>{lost});
+    qzoffload::CheckOptions check;
+    check.folder = d.path;
+    EXPECT_EQ(qzoffload::HistoryCheck::Run(check).Status(), incomplete);
 }
 
 TEST(OffloadTest, ResumeKeepsVouchedFilesAndNeverReplacesForeignOnes) {

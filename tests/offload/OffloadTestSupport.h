@@ -1,8 +1,9 @@
 #pragma once
 // What the offload tests share: small cards written by the card writer,
 // an offload of one through the layer with the clock and host pinned, the
-// partial files left in a tree, and every history file of a copy checked
-// against the ASC MHL schemas with xmllint.
+// partial files left in a tree, every history file of a copy checked
+// against the ASC MHL schemas with xmllint and read by the ASC's reference
+// tool, and a small tmpfs to run out of space on.
 #include "CardWriter.h"
 #include "ExternalTool.h"
 #include "Offload.h"
@@ -12,7 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -64,5 +70,52 @@ inline void ExpectValidHistory(const std::string& copy) {
     }
     EXPECT_GT(generations, 0u) << copy;
 }
+
+// What `ascmhl verify` of the ASC's reference tool answers (its exit codes).
+enum class AscmhlVerify : int { kClean = 0, kMissingFiles = 10, kHashMismatch = 11, kNewFiles = 21 };
+
+// The reference tool reads the history of `copy` (`ascmhl info` exits 0)
+// and judges the copy as one of `verify` says. It is no Debian package:
+// without it on PATH this checks nothing, under CI=true too.
+inline void ExpectAscmhlReads(const std::string& copy, std::initializer_list<AscmhlVerify> verify) {
+    if (!qztest::HasTool("ascmhl")) return;
+    const qztest::CommandResult info =
+        qztest::RunCommand("ascmhl info -v " + qztest::ShellQuote(copy), qztest::Capture::StdoutAndStderr);
+    EXPECT_EQ(info.exitCode, 0) << info.output;
+    const qztest::CommandResult run =
+        qztest::RunCommand("ascmhl verify " + qztest::ShellQuote(copy), qztest::Capture::StdoutAndStderr);
+    EXPECT_TRUE(std::any_of(verify.begin(), verify.end(),
+                            [&run](AscmhlVerify code) { return run.exitCode == static_cast<int>(code); }))
+        << run.exitCode << ": " << run.output;
+}
+inline void ExpectAscmhlReads(const std::string& copy, AscmhlVerify verify) {
+    ExpectAscmhlReads(copy, {verify});
+}
+
+// Every entry (folders too) under `root`, to show that nothing was created.
+inline std::vector<std::string> Entries(const std::string& root) {
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) entries.push_back(entry.path().string());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// Root can mount a small tmpfs to run out of space on.
+class SmallMount {
+public:
+    explicit SmallMount(const std::string& folder, const char* size) : m_Folder(folder) {
+        fs::create_directories(folder);
+        m_Mounted = ::geteuid() == 0 &&
+                    ::mount("tmpfs", folder.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+    }
+    ~SmallMount() {
+        if (m_Mounted) ::umount2(m_Folder.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return m_Mounted; }
+
+private:
+    std::string m_Folder;
+    bool m_Mounted;
+};
 
 }  // namespace offload_test

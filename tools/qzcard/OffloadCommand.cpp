@@ -1,11 +1,13 @@
 // qzcard offload CARD DEST... : copies the whole card folder to DEST/NAME on
 // every destination reading the card once, reads every copy back from its
 // drive to verify it and records it in an ASC MHL history; re-running an
-// interrupted offload resumes it. qzcard offload --check DIR re-hashes a
-// copy against its history. Exit codes: docs/offload.md.
+// interrupted offload resumes it. qzcard offload --check COPY... [--card
+// CARD] re-hashes copies against their histories (and the card's file
+// list). Exit codes: docs/offload.md.
 #include "CommandRegistry.h"
 
 #include "CUInterruption.h"
+#include "CardFileList.h"
 #include "HistoryCheck.h"
 #include "HostProcess.h"
 #include "Offload.h"
@@ -28,7 +30,8 @@ using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
 
 struct OffloadArguments {
-    std::vector<std::string> paths;  // CARD DEST... or, with --check, DIR
+    std::vector<std::string> paths;  // CARD DEST... or, with --check, COPY...
+    std::string card;                // --check: the card the copies are of
     std::string name;
     std::vector<std::string> hashes;
     bool noVerify = false;
@@ -48,45 +51,144 @@ ordered_json HashesJson(const qzoffload::FileHashes& hashes) {
 
 ordered_json FailureJson(const qzoffload::FileFailure& failure) {
     return {{"path", failure.path},
+            {"kind", qzoffload::FileProblemName(failure.kind)},
             {"reason", failure.reason},
             {"hashes",
              {{"expected", HashesJson(failure.cardHashes)}, {"found", HashesJson(failure.copyHashes)}}}};
 }
 
+ordered_json FailuresJson(const std::vector<qzoffload::FileFailure>& failures) {
+    ordered_json out = ordered_json::array();
+    for (const auto& failure : failures) out.push_back(FailureJson(failure));
+    return out;
+}
+
 void PrintFailure(const qzoffload::FileFailure& failure) {
-    std::printf("  failed: %s%s%s\n", failure.path.c_str(), failure.path.empty() ? "" : ": ",
+    const char* label = failure.kind == qzoffload::FileProblem::kNotCopied       ? "not on the copy"
+                        : failure.kind == qzoffload::FileProblem::kMissingOnCard ? "missing on the card"
+                                                                                 : "failed";
+    std::printf("  %s: %s%s%s\n", label, failure.path.c_str(), failure.path.empty() ? "" : ": ",
                 failure.reason.c_str());
 }
 
+// "1 file" / "3 files".
+std::string Files(size_t count) {
+    return std::to_string(count) + (count == 1 ? " file" : " files");
+}
+
+ordered_json CheckJson(const qzoffload::CheckReport& report) {
+    return {{"path", report.folder},
+            {"card", report.card.empty() ? ordered_json() : ordered_json(report.card)},
+            {"status", report.Status()},
+            {"complete", report.Complete()},
+            {"cardFiles", report.cardFiles ? ordered_json(*report.cardFiles) : ordered_json()},
+            {"cardFilesVerified", report.cardVerified},
+            {"files", report.files},
+            {"verified", report.verified},
+            {"changed", FailuresJson(report.changed)},
+            {"missing", report.missing},
+            {"notOnCopy", FailuresJson(report.notOnCopy)},
+            {"added", report.added},
+            {"notOnCard", report.notOnCard},
+            {"unfinished", report.unfinished.empty() ? ordered_json() : ordered_json(report.unfinished)},
+            {"generation", report.generation},
+            {"clean", report.Clean()}};
+}
+
+void PrintCheck(const qzoffload::CheckReport& report) {
+    for (const auto& failure : report.changed) PrintFailure(failure);
+    for (const std::string& path : report.missing) std::printf("  missing: %s\n", path.c_str());
+    for (const auto& failure : report.notOnCopy) PrintFailure(failure);
+    for (const std::string& path : report.added) std::printf("  not in the history: %s\n", path.c_str());
+    for (const std::string& path : report.notOnCard) std::printf("  not on the card: %s\n", path.c_str());
+    if (!report.unfinished.empty()) std::printf("  %s\n", report.unfinished.c_str());
+    std::string what = report.Status();
+    if (!report.cardFiles)
+        what += " against its history only (it does not record the card's files; give --card)";
+    std::printf(
+        "%s: %s (%zu of %zu recorded files verified, %zu changed, %zu missing, %zu not in the history)%s%s\n",
+        report.folder.c_str(), what.c_str(), report.verified, report.files, report.changed.size(),
+        report.missing.size(), report.added.size(), report.generation.empty() ? "" : "; wrote ",
+        report.generation.c_str());
+}
+
 int RunCheck(const OffloadArguments& args) {
-    if (args.paths.size() != 1) {
-        std::fprintf(stderr, "qzcard offload: --check takes one folder\n");
+    if (args.paths.empty()) {
+        std::fprintf(stderr, "qzcard offload: --check takes at least one copy\n");
         return 64;
     }
+    std::unique_ptr<qzoffload::CardFileList> card;
+    if (!args.card.empty())
+        card = std::make_unique<qzoffload::CardFileList>(qzoffload::CardFileList::Of(args.card));
     qzoffload::CheckOptions options;
-    options.folder = args.paths[0];
     options.waitSeconds = args.wait;
     options.creator.toolVersion = qzimport::QzcardVersion();
-    const qzoffload::CheckReport report = qzoffload::HistoryCheck::Run(options);
-    if (args.json) {
-        ordered_json failures = ordered_json::array();
-        for (const auto& failure : report.changed) failures.push_back(FailureJson(failure));
-        std::cout << ordered_json{{"path", report.folder},           {"files", report.files},
-                                  {"verified", report.verified},     {"changed", failures},
-                                  {"missing", report.missing},       {"added", report.added},
-                                  {"generation", report.generation}, {"clean", report.Clean()}}
-                         .dump(2)
-                  << "\n";
-    } else {
-        for (const auto& failure : report.changed) PrintFailure(failure);
-        for (const std::string& path : report.missing) std::printf("  missing: %s\n", path.c_str());
-        for (const std::string& path : report.added) std::printf("  not in the history: %s\n", path.c_str());
-        std::printf(
-            "%s: %zu of %zu files verified, %zu changed, %zu missing, %zu not in the history; wrote %s\n",
-            report.folder.c_str(), report.verified, report.files, report.changed.size(),
-            report.missing.size(), report.added.size(), report.generation.c_str());
+    std::vector<qzoffload::CheckReport> reports;
+    int refused = 0;  // the exit code of the first copy that could not be checked
+    for (const std::string& copy : args.paths) {
+        options.folder = copy;
+        if (args.paths.size() == 1) {
+            reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
+            continue;
+        }
+        // One copy that cannot be checked does not keep the others from it.
+        try {
+            reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
+        } catch (const qzoffload::OffloadError& e) {
+            std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), e.what());
+            if (refused == 0) refused = e.ExitCode();
+        }
     }
-    return report.Clean() ? 0 : kExitProblems;
+    bool whole = true;
+    for (const qzoffload::CheckReport& report : reports)
+        whole = whole && report.Clean() && (!report.cardFiles || report.Complete());
+    if (args.json) {
+        ordered_json out = ordered_json::array();
+        for (const qzoffload::CheckReport& report : reports) out.push_back(CheckJson(report));
+        std::cout << (reports.size() == 1 ? out[0] : out).dump(2) << "\n";
+    } else {
+        for (const qzoffload::CheckReport& report : reports) PrintCheck(report);
+    }
+    if (refused != 0) return refused;
+    return whole ? 0 : kExitProblems;
+}
+
+// What a copy held before the run that its history did not expect, and what the run does about it.
+std::vector<std::string> FoundLines(const qzoffload::DestinationFindings& found) {
+    std::vector<std::string> lines;
+    if (!found.changed.empty())
+        lines.push_back(Files(found.changed.size()) + " changed on the destination since " +
+                        (found.changed.size() == 1 ? "its" : "their") + " last verification: copied again");
+    if (!found.missing.empty())
+        lines.push_back(Files(found.missing.size()) + " missing on the destination since " +
+                        (found.missing.size() == 1 ? "its" : "their") + " last verification: copied again");
+    for (const auto& [from, to] : found.renamed)
+        lines.push_back("the folder " + from + " seems renamed to " + to +
+                        " on the destination (it holds files of the same names and sizes)");
+    if (!found.foreign.empty())
+        lines.push_back(Files(found.foreign.size()) +
+                        " on the destination that neither the card nor the history holds: left as they are");
+    if (found.resumed > 0)
+        lines.push_back(Files(found.resumed) + " verified by an offload that did not finish: kept");
+    return lines;
+}
+
+void PrintFoundFiles(const qzoffload::DestinationFindings& found, std::FILE* out) {
+    for (const std::string& path : found.changed)
+        std::fprintf(out, "  changed on the destination: %s\n", path.c_str());
+    for (const std::string& path : found.missing)
+        std::fprintf(out, "  missing on the destination: %s\n", path.c_str());
+    for (const std::string& path : found.foreign) std::fprintf(out, "  not the card's: %s\n", path.c_str());
+}
+
+ordered_json FoundJson(const qzoffload::DestinationFindings& found) {
+    ordered_json renamed = ordered_json::array();
+    for (const auto& [from, to] : found.renamed) renamed.push_back({{"from", from}, {"to", to}});
+    return {{"changed", found.changed},
+            {"missing", found.missing},
+            {"foreign", found.foreign},
+            {"renamed", renamed},
+            {"resumed", found.resumed}};
 }
 
 int RunOffload(const OffloadArguments& args) {
@@ -111,6 +213,12 @@ int RunOffload(const OffloadArguments& args) {
                                    uint64_t done, uint64_t total) {
         progress.Update(path, fileDone, fileSize, done, total);
     };
+    // Told before anything is copied.
+    options.found = [](const std::string& copy, const qzoffload::DestinationFindings& found) {
+        for (const std::string& line : FoundLines(found))
+            std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), line.c_str());
+        PrintFoundFiles(found, stderr);
+    };
     const qzoffload::OffloadReport report = qzoffload::Offload::Run(options);
     progress.Finish();
 
@@ -128,16 +236,18 @@ int RunOffload(const OffloadArguments& args) {
             formats.push_back(qzoffload::HashFormatName(format));
         ordered_json destinations = ordered_json::array();
         for (const auto& d : report.destinations) {
-            ordered_json failures = ordered_json::array();
-            for (const auto& failure : d.failures) failures.push_back(FailureJson(failure));
             destinations.push_back({{"path", d.path},
+                                    {"status", d.State()},
+                                    {"cardFiles", d.cardFiles},
                                     {"files", d.files},
+                                    {"notReadBack", d.notReadBack},
                                     {"copied", d.copied},
                                     {"kept", d.kept},
                                     {"bytes", d.bytes},
                                     {"seconds", d.seconds},
                                     {"verified", d.verified},
-                                    {"failures", failures},
+                                    {"failures", FailuresJson(d.failures)},
+                                    {"found", FoundJson(d.found)},
                                     {"generation", d.generation}});
         }
         ordered_json out = {{"card", report.card},           {"name", report.name},
@@ -149,13 +259,13 @@ int RunOffload(const OffloadArguments& args) {
         std::cout << out.dump(2) << "\n";
     } else {
         for (const auto& d : report.destinations) {
-            const std::string state = !d.failures.empty() ? std::to_string(d.failures.size()) + " failures"
-                                      : d.verified        ? "verified"
-                                      : !report.verify    ? "copied, not read back (--no-verify)"
-                                                          : "not complete";
-            std::printf("%s  %zu files (%zu copied, %zu kept)  %.1f MB  %.1f MB/s  %s\n", d.path.c_str(),
-                        d.files, d.copied, d.kept, d.bytes / 1e6,
-                        d.seconds > 0 ? d.bytes / 1e6 / d.seconds : 0.0, state.c_str());
+            std::printf("%s  %zu of %zu files (%zu copied, %zu kept)  %.1f MB  %.1f MB/s  %s%s\n",
+                        d.path.c_str(), d.files, d.cardFiles, d.copied, d.kept, d.bytes / 1e6,
+                        d.seconds > 0 ? d.bytes / 1e6 / d.seconds : 0.0, d.Status().c_str(),
+                        d.notReadBack ? " (--no-verify: the files copied were not read back)" : "");
+            for (const std::string& line : FoundLines(d.found)) std::printf("  %s\n", line.c_str());
+            for (const std::string& path : d.found.foreign)
+                std::printf("  not the card's: %s\n", path.c_str());
             for (const auto& failure : d.failures) PrintFailure(failure);
         }
     }
@@ -176,8 +286,9 @@ void InstallOffload(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "offload",
         "Copy a card to several destinations, verify every copy from its drive and record ASC MHL "
-        "histories; --check DIR re-hashes a copy against its history");
-    command->add_option("PATHS", args->paths, "CARD DEST... (with --check: DIR)")->required();
+        "histories; --check COPY... [--card CARD] re-hashes copies against their histories and the card");
+    command->add_option("PATHS", args->paths, "CARD DEST... (with --check: COPY...)")->required();
+    command->add_option("--card", args->card, "With --check: the card the copies are of, compared with them");
     command->add_option("--name", args->name, "Folder name of the copies (default: the card folder's name)");
     command->add_option("--hash", args->hashes, "Hash format, repeatable (default xxh64)")
         ->check(CLI::IsMember({"xxh64", "xxh3", "xxh128", "md5", "sha1"}));
@@ -186,11 +297,16 @@ void InstallOffload(CLI::App& app) {
     command->add_flag("--progress", args->progress, "Progress as key=value lines on stderr");
     command->add_option("--wait", args->wait, "Seconds to wait for another offload into a destination")
         ->check(CLI::Range(0.0, 86400.0));
-    command->add_flag("--check", args->check, "Re-hash the copy DIR against its history");
+    command->add_flag("--check", args->check,
+                      "Re-hash each copy COPY against its history (and the card's files, with --card)");
     command->callback([args] {
         CUInterruption::Install();
         int code = 0;
         try {
+            if (!args->check && !args->card.empty()) {
+                std::fprintf(stderr, "qzcard offload: --card goes with --check\n");
+                throw CLI::RuntimeError(64);
+            }
             code = args->check ? RunCheck(*args) : RunOffload(*args);
         } catch (const CUInterrupted& e) {
             std::fprintf(stderr, "qzcard offload: %s before copying began; no file was written\n", e.what());
