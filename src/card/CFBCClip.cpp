@@ -98,15 +98,6 @@ uint64_t FileSize(const CUSharedPtr<CUStringMac>& path) {
     }
 }
 
-// Whether the timecode of a frame count keeps its hours within the 8-bit
-// hours field (a larger count would wrap to a small, wrong timecode).
-bool HoursFit(int64_t count, uint32_t base, uint32_t flags) {
-    if (count < 0 || base == 0) return false;
-    const uint64_t perHour =
-        uint64_t{base} * 3600 - ((flags & kTimecodeFlagDropFrame) && base == 30 ? 108 : 0);
-    return static_cast<uint64_t>(count) / perHour <= 255;
-}
-
 bool IsLeapYear(uint32_t year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
@@ -684,21 +675,10 @@ CUSharedPtr<TimecodeInfo> CFBCClip::CalculateDuration() {
     CUSharedPtr<CUNumber> rate = CUDynamicCast<CUNumber>(GetValueFromCIF(kClipValueFrameRate));
     CUSharedPtr<CUNumber> dropFrame = CUDynamicCast<CUNumber>(GetValueFromCIF(kClipValueDropFrameFlag));
     if (!frames || !rate || !dropFrame) return CUSharedPtr<TimecodeInfo>();
-    uint32_t base = FBC_Utl_RoundedTimecodeBase(static_cast<_Frame_Rate>(rate->UInt8Value()));
-    if (base == 0) return CUSharedPtr<TimecodeInfo>();
-
-    // The timecode of 50 and 60 picture-per-second clips counts every second
-    // picture, so the duration is that of the halved count at 25 or 30; the
-    // frame-count conversion then skips drop-frame labels exactly where the
-    // timecode does (base 30 only).
-    int64_t count = frames->UInt32Value();
-    if (base == 50 || base == 60) {
-        count /= 2;
-        base /= 2;
-    }
-    const uint32_t flags = dropFrame->SInt32Value() == 1 ? kTimecodeFlagDropFrame : 0;
-    if (!HoursFit(count, base, flags)) return CUSharedPtr<TimecodeInfo>();
-    return FBC_Utl_FrameFromTimecode(count, base, flags);
+    // The frame count read as a timecode: its labels, which at 50 and 60
+    // pictures per second are half the pictures.
+    return ClipClock::OfFrameRate(static_cast<_Frame_Rate>(rate->UInt8Value()), dropFrame->SInt32Value() == 1)
+        .TimecodeOfFrames(frames->UInt32Value());
 }
 
 uint32_t CFBCClip::ReadClipInfoFromMXF() {
@@ -865,29 +845,23 @@ uint32_t CFBCClip::RoundedTimecodeBase() {
     return FBC_Utl_RoundedTimecodeBase(static_cast<_Frame_Rate>(rate->UInt8Value()));
 }
 
+ClipClock CFBCClip::Clock() {
+    CUAutoLock lock(&m_Lock);
+    CUSharedPtr<CUNumber> rate = CUDynamicCast<CUNumber>(GetValueFromCIF(kClipValueFrameRate));
+    if (!rate) return ClipClock();
+    return ClipClock::OfFrameRate(static_cast<_Frame_Rate>(rate->UInt8Value()), m_DropFrame);
+}
+
 CUSharedPtr<TimecodeInfo> CFBCClip::CalculateTimcodeFromFrameNo(int64_t frameNumber) {
     CUAutoLock lock(&m_Lock);
-    // A negative frame number names no picture of the clip.
-    if (frameNumber < 0) return CUSharedPtr<TimecodeInfo>();
-    uint32_t base = RoundedTimecodeBase();
-    // Without a known frame rate no frame has a timecode (the conversions
-    // would answer 0:0:0:0 for every frame).
-    if (base == 0) return CUSharedPtr<TimecodeInfo>();
-    int64_t offset = frameNumber;
-    if (base == 50 || base == 60) {
-        offset = frameNumber / 2;
-        base /= 2;
-    }
-    CUSharedPtr<TimecodeInfo> start = CUDynamicCast<TimecodeInfo>(GetValueFromCIF(kClipValueStartTimecode));
-    if (!start) return CUSharedPtr<TimecodeInfo>();
-    const uint32_t flags = m_DropFrame ? kTimecodeFlagDropFrame : 0;
-    const uint64_t startCount = FBC_Utl_TimecodeFromFrame(start, base, flags);
-    if (startCount > static_cast<uint64_t>(INT64_MAX - offset)) return CUSharedPtr<TimecodeInfo>();
-    const int64_t count = static_cast<int64_t>(startCount) + offset;
-    if (!HoursFit(count, base, flags)) return CUSharedPtr<TimecodeInfo>();
-    CUSharedPtr<TimecodeInfo> result = FBC_Utl_FrameFromTimecode(count, base, flags);
-    if (result) result->dropFrame = m_DropFrame ? 1 : 0;
-    return result;
+    // A negative frame number names no picture of the clip; without a known
+    // frame rate no frame has a timecode.
+    const ClipClock clock = Clock();
+    if (frameNumber < 0 || !clock.HasTimecode()) return CUSharedPtr<TimecodeInfo>();
+    const std::optional<int64_t> start =
+        clock.FramesOfTimecode(CUDynamicCast<TimecodeInfo>(GetValueFromCIF(kClipValueStartTimecode)));
+    if (!start || *start > INT64_MAX - frameNumber) return CUSharedPtr<TimecodeInfo>();
+    return clock.TimecodeOfFrames(*start + frameNumber);
 }
 
 CUSharedPtr<UMID> CFBCClip::FirstMxfUMID() const {

@@ -16,6 +16,7 @@
 #include "CUSharedPtr.h"
 #include "CUStringMac.h"
 #include "CUVector.h"
+#include "ClipClock.h"
 #include "ClipIDInfo.h"
 #include "FBCClipTypes.h"
 #include "FBCClipValueTag.h"
@@ -134,6 +135,9 @@ public:
     bool isDropFrame() const;
     // Rounded timecode base of the clip's frame rate; 0 when unknown.
     uint32_t RoundedTimecodeBase();
+    // The clock of the clip's frame rate and drop-frame flag; one that knows
+    // nothing when the rate is unknown.
+    ClipClock Clock();
     // Timecode of clip frame `frameNumber` (0 = first picture) from the start
     // timecode; null without a start timecode or a known frame rate, for a
     // negative frame number, or when the hours would not fit the timecode.

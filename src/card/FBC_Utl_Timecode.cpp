@@ -5,29 +5,35 @@
 namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
-struct Bases {
+// What each recording frame rate is: pictures per second as
+// timescale / duration (a 59.94i or 50i frame is one picture of two
+// fields) and its timecode bases.
+struct RateFacts {
+    int64_t timescale;
+    int64_t duration;
     uint32_t rounded;
     uint32_t recorded;
 };
 
-Bases BasesOf(_Frame_Rate rate) {
+RateFacts FactsOf(_Frame_Rate rate) {
     switch (rate) {
         case kFrameRate5994i:
         case kFrameRate2997P:
-            return {30, 30};
+            return {30000, 1001, 30, 30};
         case kFrameRate50i:
         case kFrameRate25P:
-            return {25, 25};
+            return {25, 1, 25, 25};
         case kFrameRate2398P:
         case kFrameRate2398PsF:
+            return {24000, 1001, 24, 24};
         case kFrameRate24P:
-            return {24, 24};
+            return {24, 1, 24, 24};
         case kFrameRate5994P:
-            return {60, 30};
+            return {60000, 1001, 60, 30};
         case kFrameRate50P:
-            return {50, 25};
+            return {50, 1, 50, 25};
         default:
-            return {0, 0};
+            return {0, 0, 0, 0};
     }
 }
 
@@ -37,10 +43,14 @@ bool IsDropFrameCounting(uint32_t base, uint32_t flags) {
 }  // namespace
 
 uint32_t FBC_Utl_RoundedTimecodeBase(_Frame_Rate rate) {
-    return BasesOf(rate).rounded;
+    return FactsOf(rate).rounded;
 }
 uint32_t FBC_Utl_RecordedTimecodeBase(_Frame_Rate rate) {
-    return BasesOf(rate).recorded;
+    return FactsOf(rate).recorded;
+}
+std::pair<int64_t, int64_t> FBC_Utl_PictureRate(_Frame_Rate rate) {
+    const RateFacts facts = FactsOf(rate);
+    return {facts.timescale, facts.duration};
 }
 
 uint32_t FBC_Utl_CalculateDropFrameCount(const CUSharedPtr<TimecodeInfo>& timecode, uint32_t base) {

@@ -6,6 +6,7 @@
 #include "TimecodeInfo.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -19,6 +20,10 @@ constexpr uint32_t kTimecodeFlagAbsolute = 1u << 1;
 uint32_t FBC_Utl_RoundedTimecodeBase(_Frame_Rate rate);
 // The rate the recorded timecode counts at (30 and 25 for 59.94P and 50P).
 uint32_t FBC_Utl_RecordedTimecodeBase(_Frame_Rate rate);
+// Pictures per second as timescale and duration of one picture (30000 and
+// 1001 for 59.94i and 29.97P, whose frames are one picture each); 0 and 0
+// for an unknown rate.
+std::pair<int64_t, int64_t> FBC_Utl_PictureRate(_Frame_Rate rate);
 
 // Frame labels skipped before the start of the timecode's minute; 0 unless
 // the base is 30.

@@ -1,6 +1,5 @@
 #include "HostBundle.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -8,6 +7,7 @@
 
 #include "CFAllocator.h"
 #include "CFString.h"
+#include "HostLibrary.h"
 #include "HostPropertyList.h"
 #include "MIORADPluginRegisterBundle.h"
 
@@ -173,25 +173,15 @@ bool HostBundle::loadModule(CUFailure* why) {
         if (why) *why = CUFailure(kBundleInvalid, "information dictionary names no module (CFBundleExecutable)", infoPath);
         return false;
     }
-    const std::string modulePath = m_path + "/Contents/Linux/" + *executable;
-    if (!IsRegularFile(modulePath)) {
-        if (why) *why = CUFailure(kBundleInvalid, "module file is missing", modulePath);
-        return false;
-    }
-    // Never closed: objects the module made may live as long as the process.
-    m_module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_module) {
-        const char* error = ::dlerror();
-        if (why) *why = CUFailure(kBundleInvalid, std::string("module does not load: ") + (error ? error : "?"), modulePath);
-        return false;
-    }
-    return true;
+    // Never unloaded: objects the module made may live as long as the process.
+    m_module = HostLibrary::Load(m_path + "/Contents/Linux/" + *executable, why);
+    return m_module != nullptr;
 }
 
 void* HostBundle::symbol(const std::string& name, CUFailure* why) {
     std::lock_guard<std::mutex> hold(m_moduleLock);
     if (!loadModule(why)) return nullptr;
-    void* address = ::dlsym(m_module, name.c_str());
+    void* address = m_module->Symbol(name);
     if (!address && why) *why = CUFailure(kBundleInvalid, "module does not export " + name, m_path);
     return address;
 }

@@ -23,6 +23,7 @@
 
 namespace ComVantoVantoQZ64RADPlug {
 
+class HostLibrary;
 class MIORADPluginRegisterBundle;
 
 class HostBundle {
@@ -72,7 +73,7 @@ private:
     CFHolder<CFDictionaryRef> m_info;
     CFHolder<CFDictionaryRef> m_strings;
     std::mutex m_moduleLock;
-    void* m_module = nullptr;  // guarded by m_moduleLock
+    std::shared_ptr<HostLibrary> m_module;  // guarded by m_moduleLock
 };
 
 }  // namespace ComVantoVantoQZ64RADPlug

@@ -1,10 +1,7 @@
 #include "HostProcess.h"
 
 #include <limits.h>
-#include <string.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 namespace ComVantoVantoQZ64RADPlug {
 
@@ -13,11 +10,6 @@ std::string HostProcess::ExecutablePath() {
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) return std::string();
     return std::string(path, static_cast<size_t>(length));
-}
-
-std::string HostProcess::ReplaceWith(const std::string& executable, char* const argv[]) {
-    ::execv(executable.c_str(), argv);
-    return ::strerror(errno);
 }
 
 bool HostProcess::StandardErrorIsTerminal() {

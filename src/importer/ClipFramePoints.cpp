@@ -3,7 +3,7 @@
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "CardText.h"
-#include "FBC_Utl_Timecode.h"
+#include "ClipClock.h"
 #include "FBC_Utl_TimecodeParse.h"
 #include "ImportError.h"
 #include "TimecodeInfo.h"
@@ -66,20 +66,13 @@ int64_t FramePoint(const std::string& option, const std::string& text, CFBCClip&
     if (text.find_first_of(":;.") == std::string::npos)
         Refuse(option, text, "neither a frame index nor a timecode", accepted);
 
-    CUSharedPtr<TimecodeInfo> start = clip.ValueForTag(kClipValueStartTimecode);
-    uint32_t base = clip.RoundedTimecodeBase();
-    if (!start || base == 0) Refuse(option, text, "the clip has no start timecode or frame rate", accepted);
-    // At 50 and 60 pictures per second a timecode labels every second one.
-    const int64_t step = base == 50 || base == 60 ? 2 : 1;
-    base /= static_cast<uint32_t>(step);
-    const bool drop = clip.isDropFrame();
+    const ClipClock clock = clip.Clock();
+    const std::optional<int64_t> start = clock.FramesOfTimecode(clip.ValueForTag(kClipValueStartTimecode));
+    if (!start) Refuse(option, text, "the clip has no start timecode or frame rate", accepted);
     std::string why;
-    CUSharedPtr<TimecodeInfo> at = FBC_Utl_ParseTimecode(text, base, drop, &why);
+    CUSharedPtr<TimecodeInfo> at = FBC_Utl_ParseTimecode(text, clock.TimecodeBase(), clock.DropFrame(), &why);
     if (!at) Refuse(option, text, why.empty() ? "not a timecode" : why, accepted);
-    const uint32_t flags = drop ? kTimecodeFlagDropFrame : 0;
-    const int64_t frame = (static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(at, base, flags)) -
-                           static_cast<int64_t>(FBC_Utl_TimecodeFromFrame(start, base, flags))) *
-                          step;
+    const int64_t frame = *clock.FramesOfTimecode(at) - *start;
     if (frame < 0) Refuse(option, text, "before the clip's first frame", accepted);
     if (frame >= accepted.frames) Refuse(option, text, "after the clip's last frame", accepted);
     return frame;

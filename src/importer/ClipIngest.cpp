@@ -143,8 +143,8 @@ uint64_t ClipIngest::PictureBytes() {
             ++unknown;
     }
     if (known > 0) units += unknown * (units / known);
-    const uint64_t sound = uint64_t{SoundTracks()} * (BitsPerSample() / 8) * SampleRate() * RecordCount() *
-                           static_cast<uint64_t>(m_frameDuration) / static_cast<uint64_t>(m_timescale);
+    const uint64_t sound = uint64_t{SoundTracks()} * (BitsPerSample() / 8) *
+                           static_cast<uint64_t>(Clock().SampleAtFrame(RecordCount()).value_or(0));
     return units > sound ? units - sound : units;
 }
 
@@ -164,6 +164,11 @@ uint32_t ClipIngest::BitsPerSample() const {
 
 uint32_t ClipIngest::SampleRate() const {
     return SoundTracks() > 0 ? static_cast<uint32_t>(m_movie->AudioSampleRateAtIndex(0) + 0.5f) : 48000;
+}
+
+ClipClock ClipIngest::Clock() const {
+    return ClipClock(m_timescale, m_frameDuration, m_clip.RoundedTimecodeBase(), m_clip.isDropFrame(),
+                     SampleRate());
 }
 
 std::string ClipIngest::TimecodeOfSlot(uint32_t slot) {

@@ -75,6 +75,8 @@ public:
     uint32_t SoundTracks() const;
     uint32_t BitsPerSample() const;
     uint32_t SampleRate() const;
+    // The movie's picture rate and the sound rate, with the clip's timecode.
+    ComVantoVantoQZ64RADPlug::ClipClock Clock() const;
     ComVantoVantoQZ64RADPlug::CFBCClip& Clip() { return m_clip; }
     ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol& Descriptor() { return m_descriptor; }
 

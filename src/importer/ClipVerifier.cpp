@@ -7,7 +7,6 @@
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "FBCMovieSample.h"
-#include "FBC_Utl_Timecode.h"
 #include "HostEventCycle.h"
 #include "MDValue.h"
 #include "MIORADFormatReaderProtocol.h"
@@ -21,7 +20,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <numeric>
 #include <system_error>
 
 namespace qzimport {
@@ -62,18 +60,6 @@ char PictureHeaderType(const std::vector<uint8_t>& b) {
     return 0;
 }
 
-// The samples a frame of the rate timescale/frameDuration carries at
-// `audioRate` Hz: the five-frame patterns of the NTSC rates, else whole.
-int64_t SamplesOfFrame(int64_t frame, int64_t timescale, int64_t frameDuration, int64_t audioRate) {
-    const int64_t g = std::gcd(timescale, frameDuration);
-    timescale /= g, frameDuration /= g;
-    static const int64_t k2997[5] = {1602, 1601, 1602, 1601, 1602};
-    static const int64_t k5994[5] = {800, 801, 801, 801, 801};
-    if (audioRate == 48000 && frameDuration == 1001 && timescale == 30000) return k2997[frame % 5];
-    if (audioRate == 48000 && frameDuration == 1001 && timescale == 60000) return k5994[frame % 5];
-    return audioRate * frameDuration / timescale;
-}
-
 // "1 frame", "12 frames".
 std::string Counted(int64_t n, const std::string& what) {
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
@@ -102,6 +88,7 @@ public:
         m_result.frames = m_frames;
         m_timescale = m_movie->timescale();
         m_frameDuration = m_movie->durationPerFrame();
+        m_clock = m_movie->Clock();
         CheckPictureElements();
         if (!m_descriptor) {
             // What the files themselves show, frame by frame, of a clip the
@@ -160,15 +147,15 @@ private:
     }
 
     // The timecode of the picture frame `frame` presents, from the reader's
-    // own index: at 50 and 60 pictures per second the counter advances with
-    // each picture while the timecode labels every second one.
+    // own index and timecode track.
     std::string TimecodeOf(int64_t frame) {
-        int64_t counter =
-            m_movie->StartTimecode() + frame + m_movie->DisplayOffsetAtIndex(static_cast<uint32_t>(frame));
-        uint32_t base = m_movie->RoundedTimecodeBase();
-        if (base == 50 || base == 60) counter /= 2, base /= 2;
-        if (base == 0) return "-";
-        return TimecodeText(FBC_Utl_FrameFromTimecode(counter, base, m_movie->isDropFrame() ? 1u : 0u));
+        int64_t counter = 0;
+        if (__builtin_add_overflow(m_movie->StartTimecode(),
+                                   frame + m_movie->DisplayOffsetAtIndex(static_cast<uint32_t>(frame)),
+                                   &counter))
+            return "-";
+        const CUSharedPtr<TimecodeInfo> timecode = m_clock.TimecodeOfFrames(counter);
+        return timecode ? TimecodeText(timecode) : "-";
     }
 
     // Each frame's picture element as the member file holds it: present,
@@ -385,7 +372,7 @@ private:
         const uint32_t tracks = m_movie->trackCountFromType(kMxfTrackSound);
         for (int64_t i = 0; tracks > 0 && i < static_cast<int64_t>(m_frames); ++i) {
             if (m_elementSize[i] == 0) continue;  // named with its picture
-            const int64_t expected = SamplesOfFrame(i, m_timescale, m_frameDuration, 48000);
+            const int64_t expected = m_clock.SamplesOfFrame(i).value_or(0);
             uint32_t local = 0;
             CUSharedPtr<MXFStream> mxf = m_movie->mxfAtFrameIndex(static_cast<uint32_t>(i), &local);
             for (uint32_t t = 0; mxf && t < tracks; ++t) {
@@ -411,14 +398,12 @@ private:
     void StartAudio(const Track& audio) {
         m_audio = m_movie->trackCountFromType(kMxfTrackSound) >= 2 ? audio : nullptr;
         m_audioRate = m_audio ? m_audio->timescale() : 0;
-        m_audioStart = 0;
+        m_audioClock = ClipClock(m_timescale, m_frameDuration, 0, false, m_audioRate);
     }
     void CheckAudioOfFrame(int64_t i) {
-        if (!m_audio) return;
-        const int64_t first = m_audioStart;
-        const int64_t expected = SamplesOfFrame(i, m_timescale, m_frameDuration, m_audioRate);
-        m_audioStart += expected;
-        if (m_elementSize[i] == 0) return;  // named with its picture
+        if (!m_audio || m_elementSize[i] == 0) return;  // a broken picture is named with its picture
+        const int64_t first = m_audioClock.SampleAtFrame(i).value_or(0);
+        const int64_t expected = m_audioClock.SamplesOfFrame(i).value_or(0);
         HostEventCycle cycle;
         Cursor cursor = m_audio->cursorAtPresentationTimeStamp(
             CMTimeMake(first, static_cast<CMTimeScale>(m_audioRate)), nullptr, nullptr);
@@ -453,7 +438,8 @@ private:
     std::vector<uint64_t> m_elementSize;  // 0 where the picture element is missing or broken
     Track m_audio;                        // the plug-in's audio track, while the decode walk asks it
     int64_t m_audioRate = 0;
-    int64_t m_audioStart = 0;  // the first audio sample of the frame the walk is at
+    ClipClock m_clock;       // the movie's: its timecode, and its sound at 48 kHz in the member files
+    ClipClock m_audioClock;  // at the plug-in's audio rate
     std::vector<VerifyProblem> m_audioProblems;
 };
 

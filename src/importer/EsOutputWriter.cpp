@@ -1,12 +1,14 @@
 #include "EsOutputWriter.h"
 
 #include "CUOutputFile.h"
+#include "ClipClock.h"
 #include "ImportError.h"
 
 #include <filesystem>
 
 namespace qzimport {
 
+using ComVantoVantoQZ64RADPlug::ClipClock;
 using ComVantoVantoQZ64RADPlug::CUOutputFile;
 
 EsOutputWriter::EsOutputWriter(std::string folder, std::string baseName, OutputOptions options)
@@ -22,14 +24,10 @@ CUOutputFile& EsOutputWriter::Add(const std::string& name) {
 }
 
 uint64_t EsOutputWriter::TimeReference(const ExportStreamInfo& stream) {
-    if (stream.timescale <= 0 || stream.frameDuration <= 0) return 0;
-    // A timecode frame lasts picturesPerTimecodeFrame pictures of the
-    // clip's own rate (1001/30000 s each at 29.97): exact, then rounded. A
-    // day's frames (under 2^23) times the rest stays far inside 64 bits.
-    const uint64_t numerator = stream.timecodeFrames * stream.picturesPerTimecodeFrame *
-                               static_cast<uint64_t>(stream.frameDuration) * stream.sampleRate;
-    const auto scale = static_cast<uint64_t>(stream.timescale);
-    return (numerator + scale / 2) / scale;
+    // Where the first picture's sound starts on the clip's clock started at
+    // midnight.
+    const ClipClock clock(stream.timescale, stream.frameDuration, 0, false, stream.sampleRate);
+    return static_cast<uint64_t>(clock.SampleAtFrame(static_cast<int64_t>(stream.startFrame)).value_or(0));
 }
 
 void EsOutputWriter::Begin(const ExportStreamInfo& stream) {

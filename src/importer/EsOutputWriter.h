@@ -25,7 +25,9 @@ public:
     void Finish() override;
     std::vector<ComVantoVantoQZ64RADPlug::CUOutputFile*> Files() override;
 
-    // The samples since midnight of the first presented picture's timecode.
+    // The sound samples since midnight at which the first presented
+    // picture's sound starts (its timecode, and its place in a label that
+    // stands for two pictures).
     static uint64_t TimeReference(const ExportStreamInfo& stream);
 
 private:

@@ -4,10 +4,10 @@
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "CardText.h"
+#include "ClipClock.h"
 #include "ClipFramePoints.h"
 #include "FBCClipValueTag.h"
 #include "FBCContentValueTag.h"
-#include "FBC_Utl_Timecode.h"
 #include "ImportError.h"
 #include "PluginHost.h"
 #include "RecordingSpans.h"
@@ -42,18 +42,11 @@ std::string FolderName(const std::string& folder) {
 // stands for, and the pictures of a day, at the clip's own rate; nothing
 // without a start timecode or a known rate.
 std::optional<std::pair<int64_t, int64_t>> StartPicture(CFBCClip& clip) {
-    CUSharedPtr<TimecodeInfo> start = CUDynamicCast<TimecodeInfo>(clip.ValueForTag(kClipValueStartTimecode));
-    const uint32_t base = clip.RoundedTimecodeBase();
-    if (!start || base == 0) return std::nullopt;
-    // At 50 and 60 pictures per second a timecode labels every second one.
-    const int64_t step = base >= 50 ? 2 : 1;
-    const uint32_t timecodeBase = base / static_cast<uint32_t>(step);
-    const bool drop = clip.isDropFrame() && timecodeBase == 30;
-    // A drop-frame day skips two labels a minute but every tenth.
-    const int64_t day = (86400 * int64_t{timecodeBase} - (drop ? 2 * (1440 - 144) : 0)) * step;
-    const auto count = static_cast<int64_t>(
-        FBC_Utl_TimecodeFromFrame(start, timecodeBase, clip.isDropFrame() ? kTimecodeFlagDropFrame : 0u));
-    return std::make_pair(count * step, day);
+    const ClipClock clock = clip.Clock();
+    const std::optional<int64_t> start =
+        clock.FramesOfTimecode(CUDynamicCast<TimecodeInfo>(clip.ValueForTag(kClipValueStartTimecode)));
+    if (!start) return std::nullopt;
+    return std::make_pair(*start, clock.FramesPerDay());
 }
 
 PlannedPiece PieceOf(const std::vector<ExportCard>& cards, size_t card, const CUSharedPtr<CFBCClip>& clip) {

@@ -48,7 +48,10 @@ struct ExportStreamInfo {
     std::string startTimecode;  // "HH:MM:SS:FF" (";" before the frames when drop-frame)
     uint32_t timecodeRate = 0;  // frames per timecode second (24, 25, 30, 50, 60)
     bool dropFrame = false;
-    uint64_t timecodeFrames = 0;  // the same as a frame count since midnight at timecodeRate
+    // The first presented picture as a frame count since midnight: its
+    // timecode read as pictures of the clip's rate (0 without a start
+    // timecode).
+    uint64_t startFrame = 0;
     // At 50 and 60 pictures per second a timecode labels every second
     // picture: pictures per timecode frame (1 or 2).
     uint32_t picturesPerTimecodeFrame = 1;

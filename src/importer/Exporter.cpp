@@ -239,8 +239,7 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
             laterFrames += piece.RecordCount();
             decodeDelay = std::max(decodeDelay, piece.DecodeDelayFrames());
         }
-        size.soundSamples =
-            size.frames * ingest->SampleRate() * ingest->FrameDuration() / ingest->Timescale() + 1;
+        size.soundSamples = ingest->Clock().SampleAtFrame(static_cast<int64_t>(size.frames)).value_or(0) + 1;
         if (!settings.discard) {
             const uint64_t needed = m_format.ExpectedBytes(size, settings.options);
             std::error_code error;

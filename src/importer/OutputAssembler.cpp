@@ -1,7 +1,7 @@
 #include "OutputAssembler.h"
 
 #include "CUSharedPtr.h"
-#include "FBC_Utl_Timecode.h"
+#include "ClipClock.h"
 #include "ImportError.h"
 #include "Mpeg2Headers.h"
 #include "TimecodeInfo.h"
@@ -48,18 +48,16 @@ void OutputAssembler::BeginOutput(const IngestRecord& first) {
     m_timeOffset = -int64_t{m_firstSlot} * duration;
 
     CFBCClip& clip = ingest.Clip();
-    uint32_t base = clip.RoundedTimecodeBase();
-    m_stream.picturesPerTimecodeFrame = base >= 50 ? 2 : 1;
-    m_stream.timecodeRate = base / m_stream.picturesPerTimecodeFrame;
-    m_stream.dropFrame = clip.isDropFrame();
+    const ClipClock clock = clip.Clock();
+    m_stream.picturesPerTimecodeFrame = clock.PicturesPerLabel();
+    m_stream.timecodeRate = clock.TimecodeBase();
+    m_stream.dropFrame = clock.DropFrame();
     m_stream.startTimecode = ingest.TimecodeOfSlot(m_firstSlot);
-    m_stream.pictureInTimecodeFrame = m_firstSlot % m_stream.picturesPerTimecodeFrame;
-    CUSharedPtr<TimecodeInfo> start = clip.CalculateTimcodeFromFrameNo(m_firstSlot);
-    m_stream.timecodeFrames =
-        start && m_stream.timecodeRate
-            ? FBC_Utl_TimecodeFromFrame(start, m_stream.timecodeRate,
-                                        m_stream.dropFrame ? kTimecodeFlagDropFrame : 0u)
-            : 0;
+    m_stream.pictureInTimecodeFrame = m_firstSlot % clock.PicturesPerLabel();
+    // The clip's first picture is the first its start timecode labels.
+    const std::optional<int64_t> start =
+        clock.FramesOfTimecode(CUDynamicCast<TimecodeInfo>(clip.ValueForTag(kClipValueStartTimecode)));
+    m_stream.startFrame = start ? static_cast<uint64_t>(*start) + m_firstSlot : 0;
     m_stream.frames = uint64_t{ingest.LastIndex()} - m_firstSlot + 1 + m_laterFrames;
     m_begun = true;
     if (m_writer) m_writer->Begin(m_stream);

@@ -9,6 +9,7 @@
 #include "HostNotificationCenter.h"
 #include "HostProcess.h"
 #include "ImportError.h"
+#include "InstalledLayout.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -43,6 +44,8 @@ std::string PluginIdentifier(const HostBundle& bundle) {
 }  // namespace
 
 std::string PluginHost::DefaultBundlePath() {
+    const std::string installed = InstalledPartPath(kBundleName);
+    if (!installed.empty()) return installed;
     const std::string executable = HostProcess::ExecutablePath();
     if (!executable.empty()) {
         const std::filesystem::path beside =

@@ -39,7 +39,8 @@ class PluginHost {
 public:
     static constexpr const char* kDefaultHostVersion = "11.0";
 
-    // The bundle the build makes: beside the build's qzcard executable
+    // The installed bundle (InstalledLayout.h), else the bundle the build
+    // makes: beside the build's qzcard executable
     // (BUILD/FBCFormatRADPlugin.bundle for BUILD/tools/qzcard/qzcard), else
     // where the build put it when qzcard was compiled.
     static std::string DefaultBundlePath();

@@ -72,6 +72,11 @@ uint32_t FBCMovieStreamForQT::durationPerFrame() const {
     return static_cast<uint32_t>(m_durationPerFrame);
 }
 
+ClipClock FBCMovieStreamForQT::Clock() const {
+    CUAutoLock lock(&LockObject());
+    return ClipClock(m_timescale, m_durationPerFrame, RoundedTimecodeBase(), isDropFrame());
+}
+
 CUSharedPtr<CUUUID> FBCMovieStreamForQT::GetClipID() const {
     CUAutoLock lock(&LockObject());
     return m_clipID;

@@ -4,6 +4,7 @@
 // times and frame indices, per-frame media sample flags and the clip's
 // identity. Every operation holds the movie lock (LockObject).
 #include "CUUUID.h"
+#include "ClipClock.h"
 #include "FBCMovieStream.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ public:
 
     uint32_t timescale() const;
     uint32_t durationPerFrame() const;
+    // The movie's clock: its edit rate, its timecode track's rounded base
+    // and drop frame, sound at 48 kHz.
+    ClipClock Clock() const;
     // Material number (bytes 16-31) of the first file's source package UMID; null when unknown.
     CUSharedPtr<CUUUID> GetClipID() const;
 

@@ -7,6 +7,7 @@
 #include "CUAutoLock.h"
 #include "CUStringMac.h"
 #include "CVImageBuffer.h"
+#include "ClipClock.h"
 #include "MXFStream.h"
 #include "MovieValueReading.h"
 #include "STMetadataSets.h"
@@ -25,6 +26,14 @@ constexpr size_t kAudioScratchBytes = 4096;
 constexpr uint32_t kStereoBytesPerSample = 4;
 
 using DictionaryHolder = CFHolder<CFMutableDictionaryRef>;
+
+// The clock of a time base's picture and sound rates. A sample index counts
+// audioTimescale units, so a sample lasting any other number of them gives
+// a clock without sound samples.
+ClipClock SoundClock(const FBCHostTimeBase& base) {
+    if (base.audioDuration != 1) return ClipClock();
+    return ClipClock(base.mediaTimescale, base.frameDuration, 0, false, base.audioTimescale);
+}
 
 void SetInt32(CFMutableDictionaryRef dictionary, CFStringRef key, int32_t value) {
     CFHolder<CFNumberRef> number =
@@ -239,55 +248,11 @@ FBCHostTimeBase FBCMovieSampleForFCPX::TimeBase() const {
 }
 
 int64_t FBCMovieSampleForFCPX::AudioSampleIndexAtFrame(const FBCHostTimeBase& base, int64_t frame) {
-    if (frame < 0 || base.frameDuration < 1 || base.mediaTimescale < 1 || base.audioDuration != 1 ||
-        base.audioTimescale < 1)
-        return -1;
-    if (frame > std::numeric_limits<int64_t>::max() / base.frameDuration) return -1;
-    const bool ntsc = base.mediaTimescale == 30000 && base.frameDuration == 1001;
-    const CMTime at = CMTimeConvertScale(
-        CMTimeMake(frame * base.frameDuration, base.mediaTimescale), base.audioTimescale,
-        ntsc ? kCMTimeRoundingMethod_RoundHalfAwayFromZero : kCMTimeRoundingMethod_RoundTowardZero);
-    return CMTIME_IS_NUMERIC(at) ? at.value : -1;
+    return SoundClock(base).SampleAtFrame(frame).value_or(-1);
 }
 
 int64_t FBCMovieSampleForFCPX::FrameAtAudioSampleIndex(const FBCHostTimeBase& base, int64_t sample) {
-    if (sample < 0 || base.frameDuration < 1 || base.mediaTimescale < 1 || base.audioDuration != 1 ||
-        base.audioTimescale < 1)
-        return -1;
-    if (base.audioTimescale == 48000 && base.frameDuration == 1001 &&
-        (base.mediaTimescale == 30000 || base.mediaTimescale == 60000)) {
-        // Five frames share a whole number of samples: 1602, 1601, 1602,
-        // 1601, 1602 at 29.97 and 800, 801, 801, 801, 801 at 59.94.
-        static constexpr int64_t kLast29[4] = {1601, 3202, 4804, 6405};
-        static constexpr int64_t kLast59[4] = {799, 1600, 2401, 3202};
-        const bool ntsc = base.mediaTimescale == 30000;
-        const int64_t period = ntsc ? 8008 : 4004;
-        const int64_t* last = ntsc ? kLast29 : kLast59;
-        const int64_t r = sample % period;
-        int64_t sub = 0;
-        while (sub < 4 && r > last[sub]) ++sub;
-        return 5 * (sample / period) + sub;
-    }
-    // The frame f with index(f) <= sample < index(f + 1), index() rounded as
-    // AudioSampleIndexAtFrame rounds, so that both directions agree at every
-    // edit rate (2997/100 or 120000/1001 as well as 25/1). The exact
-    // quotient of the rates is off by at most one frame from it.
-    const __int128 perFrame = static_cast<__int128>(base.audioTimescale) * base.frameDuration;
-    const __int128 estimate = static_cast<__int128>(sample) * base.mediaTimescale / perFrame;
-    if (estimate >= std::numeric_limits<int64_t>::max() - 4) return -1;
-    int64_t frame = static_cast<int64_t>(estimate);
-    for (int step = 0; step < 4 && frame > 0; ++step) {
-        const int64_t first = AudioSampleIndexAtFrame(base, frame);
-        if (first < 0) return -1;
-        if (first <= sample) break;
-        --frame;
-    }
-    for (int step = 0; step < 4; ++step) {
-        const int64_t next = AudioSampleIndexAtFrame(base, frame + 1);
-        if (next < 0 || next > sample) break;
-        ++frame;
-    }
-    return frame;
+    return SoundClock(base).FrameAtSample(sample).value_or(-1);
 }
 
 int64_t FBCMovieSampleForFCPX::audioSampleIndexAtFrameIndex(int64_t frame) {

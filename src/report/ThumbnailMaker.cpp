@@ -5,7 +5,6 @@
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "FBCMovieStreamForQT.h"
-#include "FBC_Utl_Timecode.h"
 #include "LibavObjects.h"
 #include "MXFStream.h"
 #include "PictureDecoder.h"
@@ -79,16 +78,12 @@ private:
         return t;
     }
 
-    // The timecode of the picture presented at `frame`: at 50 and 60
-    // pictures per second the counter advances with each picture while the
-    // timecode labels every second one.
+    // The timecode of the picture presented at `frame`, from the movie's
+    // timecode track.
     std::string TimecodeOf(int64_t frame) {
-        int64_t counter = m_movie->StartTimecode() + frame;
-        uint32_t base = m_movie->RoundedTimecodeBase();
-        if (base == 50 || base == 60) counter /= 2, base /= 2;
-        if (base == 0) return std::string();
-        return qzimport::TimecodeText(
-            FBC_Utl_FrameFromTimecode(counter, base, m_movie->isDropFrame() ? 1u : 0u));
+        int64_t counter = 0;
+        if (__builtin_add_overflow(m_movie->StartTimecode(), frame, &counter)) return std::string();
+        return qzimport::TimecodeText(m_movie->Clock().TimecodeOfFrames(counter));
     }
 
     // The stored picture element of decode frame `frame`; empty when it

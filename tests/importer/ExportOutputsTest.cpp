@@ -3,6 +3,7 @@
 // progress lines scripts parse.
 #include "CUOutputFile.h"
 #include "CardText.h"
+#include "EsOutputWriter.h"
 #include "ExportProgress.h"
 #include "ImportError.h"
 #include "WavWriter.h"
@@ -22,6 +23,20 @@ namespace {
 
 namespace fs = std::filesystem;
 using ComVantoVantoQZ64RADPlug::CUOutputFile;
+
+// A WAV's time reference is where the first picture's sound starts on the
+// clip's clock from midnight (01:00:00:00 at 25P, 01:00:00;00 at 29.97, its
+// first and second picture at 59.94P, the second at 50P, 23.98P).
+TEST(ExportOutputsTest, TimeReferenceIsTheFirstPicturesSample) {
+    const int64_t cases[][4] = {{25, 1, 90000, 172800000},        {30000, 1001, 107892, 172799827},
+                                {60000, 1001, 215784, 172799827}, {60000, 1001, 215785, 172800628},
+                                {50, 1, 180001, 172800960},       {24000, 1001, 86400, 172972800}};
+    for (const auto& c : cases) {
+        qzimport::ExportStreamInfo stream;
+        stream.timescale = c[0], stream.frameDuration = c[1], stream.startFrame = uint64_t(c[2]);
+        EXPECT_EQ(qzimport::EsOutputWriter::TimeReference(stream), uint64_t(c[3])) << c[0] << " " << c[2];
+    }
+}
 
 TEST(ExportOutputsTest, AnOutputFolderInsideTheCardIsToldByItsRealPath) {
     qztest::ScratchFolder folder("export-inside");

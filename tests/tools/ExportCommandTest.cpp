@@ -222,6 +222,16 @@ TEST(ExportCommandTest, InAndOutPointsGiveOutputsThatDecodeLikeTheWholeClip) {
         const size_t before = size_t(first * 1601.6 + 0.5) * 4;
         EXPECT_EQ(sound.size(), (size_t((last + 1) * 1601.6 + 0.5) * 4) - before);
         EXPECT_TRUE(qztest::WavSamples(whole + "/QZ0001.wav").substr(before, sound.size()) == sound);
+        // The WAV's time reference: the first presented picture's drop-frame timecode, in samples.
+        unsigned h = 0, m = 0, sec = 0, f = 0;
+        std::sscanf(std::string(record["startTimecode"]).c_str(), "%u:%u:%u;%u", &h, &m, &sec, &f);
+        const int64_t minutes = h * 60 + m,
+                      count = (minutes * 60 + sec) * 30 + f - 2 * (minutes - minutes / 10);
+        EXPECT_EQ(
+            qztest::RunCommand("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 " +
+                               qztest::ShellQuote(part + "/QZ0001.wav"))
+                .output,
+            std::to_string(int64_t(count * 1601.6 + 0.5)) + "\n");
     }
 }
 

@@ -130,8 +130,9 @@ void InstallClip(CLI::App& app) {
     command->add_option("CARD", args->folder, "Card root folder")->required();
     command->add_option("CLIPID", args->clipID, "Clip ID, e.g. QZ0001")->required();
     command->add_flag("--json", args->json, "Print JSON instead of text");
-    command->add_option("--plugin", args->plugin,
-                        "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
+    command->add_option(
+        "--plugin", args->plugin,
+        "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunClip(*args); });

@@ -1,6 +1,8 @@
 #pragma once
 // Commands of the qzcard host register themselves here, so that adding a
-// command means adding one file.
+// command means adding one file. A command that needs the media layers asks
+// for them when it runs (LoadMediaLayers in MediaLayers.h): they are loaded
+// then, and only then.
 #include <CLI/CLI.hpp>
 
 #include <functional>

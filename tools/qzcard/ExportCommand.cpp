@@ -14,7 +14,7 @@
 #include "HostEventCycle.h"
 #include "HostProcess.h"
 #include "ImportError.h"
-#include "MediaCommands.h"
+#include "MediaLayers.h"
 #include "PluginHost.h"
 
 #include <CLI/CLI.hpp>
@@ -50,7 +50,7 @@ struct ExportArguments {
 
 std::unique_ptr<qzimport::OutputFormat> FormatNamed(const std::string& name) {
     if (name == "es") return std::make_unique<qzimport::EsOutputFormat>();
-    return qzcard::MediaOutputFormat(name);  // mov, mxf
+    return qzcard::LoadMediaLayers().OutputFormatNamed(name);  // mov, mxf
 }
 
 // Prints each output set as it is done.
@@ -183,8 +183,9 @@ void InstallExport(CLI::App& app) {
         ->excludes(output)
         ->excludes(allChannels)
         ->excludes(force);
-    command->add_option("--plugin", args->plugin,
-                        "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
+    command->add_option(
+        "--plugin", args->plugin,
+        "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunExport(*args); });

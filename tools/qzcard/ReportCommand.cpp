@@ -9,6 +9,7 @@
 #include "CUInterruption.h"
 #include "CardReport.h"
 #include "ImportError.h"
+#include "MediaLayers.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 #include "ReportError.h"
@@ -38,7 +39,7 @@ void RunReport(ReportArguments& args) {
         args.options.progress = [](const std::string& line) {
             std::fprintf(stderr, "qzcard report: %s\n", line.c_str());
         };
-    const qzreport::ReportResult result = qzreport::CardReport::Write(args.options);
+    const qzreport::ReportResult result = qzcard::LoadMediaLayers().WriteReport(args.options);
     if (args.json) {
         const nlohmann::ordered_json out = {
             {"qzcardVersion", qzimport::QzcardVersion()},
@@ -96,7 +97,8 @@ void InstallReport(CLI::App& app) {
         ->check(CLI::NonNegativeNumber);
     command->add_flag("--json", args->json, "Say where as JSON");
     command->add_flag("--progress", args->progress, "Progress on stderr");
-    command->add_option("--plugin", o.plugin, "Plug-in bundle folder for --check (default: the build's)");
+    command->add_option("--plugin", o.plugin,
+                        "Plug-in bundle folder for --check (default: the installed one, or the build's)");
     command->add_option("--host-version", o.hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] {

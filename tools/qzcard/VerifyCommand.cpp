@@ -10,7 +10,7 @@
 #include "CardVerifier.h"
 #include "ClipVerifier.h"
 #include "HostEventCycle.h"
-#include "MediaCommands.h"
+#include "MediaLayers.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 #include "UnlistedFiles.h"
@@ -71,7 +71,7 @@ void RunVerify(const VerifyArguments& args) {
     size_t problems = 0;
     for (const std::string& id : wanted) {
         std::unique_ptr<qzimport::PictureObserver> decoding;
-        if (args.decode) decoding = qzcard::MediaPictureCheck();
+        if (args.decode) decoding = qzcard::LoadMediaLayers().PictureDecodeCheck();
         const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
         problems += result.problems.size();
         ordered_json list = ordered_json::array();
@@ -129,8 +129,9 @@ void InstallVerify(CLI::App& app) {
     command->add_flag("--json", args->json, "JSON output");
     command->add_flag("--decode", args->decode,
                       "Also decode every picture and report those the decoder finds damaged");
-    command->add_option("--plugin", args->plugin,
-                        "Plug-in bundle folder (default: the build's FBCFormatRADPlugin.bundle)");
+    command->add_option(
+        "--plugin", args->plugin,
+        "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
     command->add_option("--host-version", args->hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
     command->callback([args] { RunVerify(*args); });

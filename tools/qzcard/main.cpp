@@ -1,6 +1,5 @@
 // qzcard: command-line host for QZ camera cards.
 #include "CommandRegistry.h"
-#include "MediaCommands.h"
 
 #include "ImportError.h"
 #include "OffloadError.h"
@@ -8,22 +7,7 @@
 
 #include <cstdio>
 #include <exception>
-#include <optional>
 #include <string>
-
-namespace qzcard {
-
-std::vector<CommandInstaller>& CommandInstallers() {
-    static std::vector<CommandInstaller> installers;
-    return installers;
-}
-
-bool RegisterCommand(CommandInstaller installer) {
-    CommandInstallers().push_back(std::move(installer));
-    return true;
-}
-
-}  // namespace qzcard
 
 namespace {
 
@@ -32,7 +16,6 @@ constexpr int kExitUsage = 64;
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const std::optional<int> failed = qzcard::RunInMediaExecutable(argc, argv)) return *failed;
     CLI::App app{"qzcard: reads QZ camera recording cards"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("qzcard ") + qzimport::QzcardVersion());

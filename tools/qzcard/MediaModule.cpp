@@ -1,0 +1,28 @@
+// qzcard-media.so: the rewrap and report layers behind MediaLayers, loaded
+// by qzcard when a command asks for them.
+#include "MediaLayers.h"
+
+#include "OutputFormatNamed.h"
+#include "PictureDecodeCheck.h"
+
+namespace {
+
+class LinkedMediaLayers : public qzcard::MediaLayers {
+public:
+    std::unique_ptr<qzimport::OutputFormat> OutputFormatNamed(const std::string& name) const override {
+        return qzrewrap::OutputFormatNamed(name);
+    }
+    std::unique_ptr<qzimport::PictureObserver> PictureDecodeCheck() const override {
+        return std::make_unique<qzreport::PictureDecodeCheck>();
+    }
+    qzreport::ReportResult WriteReport(const qzreport::ReportOptions& options) const override {
+        return qzreport::CardReport::Write(options);
+    }
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const qzcard::MediaLayers* QzcardMediaLayers() {
+    static const LinkedMediaLayers layers;
+    return &layers;
+}
