@@ -12,6 +12,7 @@ extern "C" {
 #include <libavfilter/buffersrc.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
@@ -305,6 +306,8 @@ void ProxyWriter::DrainFilters() {
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return;
         Check(got, "cannot filter the pictures of " + m_path);
         AVFrame* f = m_filtered.get();
+        // The deinterlacer counts in half frames: times go to the encoder in its own units.
+        f->pts = av_rescale_q(f->pts, av_buffersink_get_time_base(m_sink), m_encoder->time_base);
         f->pict_type = AV_PICTURE_TYPE_NONE;
         f->sample_aspect_ratio = m_encoder->sample_aspect_ratio;
         f->interlaced_frame = m_picture.interlaced && m_picture.encoder == "prores_ks" ? 1 : 0;
