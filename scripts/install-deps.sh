@@ -11,7 +11,7 @@
 set -eu
 PACKAGES="cmake ninja-build g++ pkg-config libicu-dev libxml2-dev uuid-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev nlohmann-json3-dev libxxhash-dev libssl-dev libavformat-dev libavcodec-dev
-          libswscale-dev libavutil-dev libmstch-dev ffmpeg binutils python3 xxhash coreutils libxml2-utils e2fsprogs
+          libswscale-dev libavfilter-dev libavutil-dev libmstch-dev ffmpeg mediainfo fonts-dejavu-core binutils python3 xxhash coreutils libxml2-utils e2fsprogs
           chromium libsqlite3-dev libpq-dev libblkid-dev sqlite3 postgresql util-linux pandoc dpkg-dev file"
 missing=""
 for p in $PACKAGES; do

@@ -81,12 +81,17 @@ ordered_json ExportSource::Of(const OutputSetPlan& set, const std::vector<Export
                                                               : ordered_json()},
                           {kClipFiles, piece.clip ? ClipFiles(*piece.clip) : ordered_json::array()}});
     }
-    return {{"format", format},
-            {"pieces", pieces},
-            {"inPoint", set.inFrame ? ordered_json(*set.inFrame) : ordered_json()},
-            {"outPoint", set.outFrame ? ordered_json(*set.outFrame) : ordered_json()},
-            {"allChannels", options.allChannels},
-            {"audio", options.stereoPairs ? "pairs" : "mono"}};
+    ordered_json source = {{"format", format},
+                           {"pieces", pieces},
+                           {"inPoint", set.inFrame ? ordered_json(*set.inFrame) : ordered_json()},
+                           {"outPoint", set.outFrame ? ordered_json(*set.outFrame) : ordered_json()},
+                           {"allChannels", options.allChannels},
+                           {"audio", options.stereoPairs ? "pairs" : "mono"}};
+    // A proxy's picture settings are part of what it is made from: changing
+    // any of them makes the recorded output not up to date.
+    if (!options.proxyCodec.empty())
+        source["proxy"] = {{"codec", options.proxyCodec}, {"size", options.proxySize}};
+    return source;
 }
 
 bool ExportSource::NamesClipFiles(const ordered_json& source) {

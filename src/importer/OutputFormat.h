@@ -16,6 +16,10 @@ namespace qzimport {
 struct OutputOptions {
     bool allChannels = false;  // es: one mono WAV per sound track besides the stereo WAV
     bool stereoPairs = false;  // mov/mxf: stereo tracks of channels 1+2, 3+4 instead of mono tracks
+    // proxy: the picture codec ("prores-proxy", "prores-lt", "dnxhr-lb",
+    // "h264") and size ("half", "quarter" or "WxH"); empty for other formats.
+    std::string proxyCodec;
+    std::string proxySize;
 };
 
 // What the essence of an output set amounts to, for the free-space check.

@@ -36,6 +36,8 @@ struct ExportArguments {
     std::string in;
     std::string out;
     std::string audio = "mono";
+    std::string codec;  // proxy
+    std::string size;   // proxy
     bool allChannels = false;
     bool force = false;
     bool progress = false;
@@ -50,7 +52,17 @@ struct ExportArguments {
 
 std::unique_ptr<qzimport::OutputFormat> FormatNamed(const std::string& name) {
     if (name == "es") return std::make_unique<qzimport::EsOutputFormat>();
-    return qzcard::LoadMediaLayers().OutputFormatNamed(name);  // mov, mxf
+    return qzcard::LoadMediaLayers().OutputFormatNamed(name);  // mov, mxf, proxy
+}
+
+// "WxH" with both numbers from 16 to 8192, or "half" / "quarter".
+bool IsProxySize(const std::string& size) {
+    if (size == "half" || size == "quarter") return true;
+    unsigned width = 0, height = 0;
+    char tail = 0;
+    return std::sscanf(size.c_str(), "%ux%u%c", &width, &height, &tail) == 2 && width >= 16 &&
+           width <= 8192 && height >= 16 && height <= 8192 &&
+           size.find_first_not_of("0123456789x") == std::string::npos;
 }
 
 // Prints each output set as it is done.
@@ -97,7 +109,12 @@ void RunExport(const ExportArguments& args) {
         throw CLI::ValidationError("--join", "--in and --out apply to single clips, not joined recordings");
     // An import that writes nothing needs no format of its own.
     const std::unique_ptr<qzimport::OutputFormat> format = FormatNamed(args.discard ? "es" : args.format);
-    if (!format) throw CLI::ValidationError("--format", "gives es, mov or mxf, not " + args.format);
+    if (!format) throw CLI::ValidationError("--format", "gives es, mov, mxf or proxy, not " + args.format);
+    const bool proxy = format->Name() == "proxy";
+    if (!proxy && (!args.codec.empty() || !args.size.empty()))
+        throw CLI::ValidationError("--codec", "--codec and --size apply to --format proxy only");
+    if (proxy && !IsProxySize(args.size.empty() ? "half" : args.size))
+        throw CLI::ValidationError("--size", "gives half, quarter or WxH, not " + args.size);
     CUInterruption::Install();
 
     qzimport::ExportSettings settings;
@@ -117,6 +134,10 @@ void RunExport(const ExportArguments& args) {
     settings.waitSeconds = args.wait;
     settings.options.allChannels = args.allChannels;
     settings.options.stereoPairs = args.audio == "pairs";
+    if (proxy) {
+        settings.options.proxyCodec = args.codec.empty() ? "prores-proxy" : args.codec;
+        settings.options.proxySize = args.size.empty() ? "half" : args.size;
+    }
 
     std::unique_ptr<qzimport::PluginHost> host;
     try {
@@ -153,14 +174,20 @@ void InstallExport(CLI::App& app) {
                                               "Output folder (created if missing; not inside the card)");
     command
         ->add_option("--format", args->format,
-                     "Output format: mov (ID.mov, the default), mxf (ID.mxf, OP1a) or es (ID.m2v and ID.wav)")
-        ->check(CLI::IsMember({"es", "mov", "mxf"}));
+                     "Output format: mov (ID.mov, the default), mxf (ID.mxf, OP1a), es (ID.m2v and ID.wav) "
+                     "or proxy (ID.mov, re-encoded)")
+        ->check(CLI::IsMember({"es", "mov", "mxf", "proxy"}));
     command->add_option("--in", args->in, "In point: frame index or timecode HH:MM:SS:FF of the clip");
     command->add_option("--out", args->out, "Out point (inclusive): frame index or timecode HH:MM:SS:FF");
     CLI::Option* allChannels = command->add_flag("--all-channels", args->allChannels,
                                                  "es: also write one mono WAV per sound track (ID_chN.wav)");
     command->add_option("--audio", args->audio, "mov, mxf: mono tracks, or stereo pairs of channels 1+2, 3+4")
         ->check(CLI::IsMember({"mono", "pairs"}));
+    command
+        ->add_option("--codec", args->codec, "proxy: prores-proxy (the default), prores-lt, dnxhr-lb or h264")
+        ->check(CLI::IsMember({"prores-proxy", "prores-lt", "dnxhr-lb", "h264"}));
+    command->add_option("--size", args->size,
+                        "proxy: half (the default), quarter or WxH dividing the clip's picture size evenly");
     CLI::Option* force = command->add_flag("--force", args->force, "Replace existing outputs");
     CLI::Option* join =
         command->add_flag("--join", args->join,

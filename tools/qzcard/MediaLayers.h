@@ -21,7 +21,7 @@ class MediaLayers {
 public:
     virtual ~MediaLayers() = default;
 
-    // The mov or mxf output format; null for a name rewrap does not write.
+    // The mov, mxf or proxy output format; null for a name the layers do not write.
     virtual std::unique_ptr<qzimport::OutputFormat> OutputFormatNamed(const std::string& name) const = 0;
     // verify --decode's check of one clip's pictures. Throws
     // qzreport::ReportError when the decoder cannot be opened.

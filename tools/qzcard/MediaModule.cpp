@@ -4,12 +4,14 @@
 
 #include "OutputFormatNamed.h"
 #include "PictureDecodeCheck.h"
+#include "ProxyFormat.h"
 
 namespace {
 
 class LinkedMediaLayers : public qzcard::MediaLayers {
 public:
     std::unique_ptr<qzimport::OutputFormat> OutputFormatNamed(const std::string& name) const override {
+        if (name == "proxy") return std::make_unique<qzproxy::ProxyFormat>();
         return qzrewrap::OutputFormatNamed(name);
     }
     std::unique_ptr<qzimport::PictureObserver> PictureDecodeCheck() const override {

@@ -1,0 +1,17 @@
+#include "ProxyFormat.h"
+
+#include "ProxyWriter.h"
+
+namespace qzproxy {
+
+std::vector<std::string> ProxyFormat::FileNames(const std::string& baseName, const qzimport::OutputOptions&,
+                                                uint32_t) const {
+    return {baseName + ".mov"};
+}
+
+std::unique_ptr<qzimport::OutputWriter> ProxyFormat::CreateWriter(
+    const std::string& folder, const std::string& baseName, const qzimport::OutputOptions& options) const {
+    return std::make_unique<ProxyWriter>(folder + "/" + baseName + ".mov", options);
+}
+
+}  // namespace qzproxy
