@@ -56,6 +56,10 @@ void CatalogRecorder::AddOptions(CLI::App& app) {
     app.add_flag("--no-catalog", Choice().off, "Record nothing in the catalog this run");
 }
 
+const std::string& CatalogRecorder::GivenLocation() {
+    return Choice().location;
+}
+
 CatalogOutcome CatalogRecorder::Record(const std::function<void(qzcatalog::Catalog&, int64_t now)>& record) {
     CatalogOutcome outcome;
     if (Choice().off) return outcome;

@@ -34,6 +34,9 @@ public:
     // commands are installed.
     static void AddOptions(CLI::App& app);
 
+    // The global --catalog; empty when none was given.
+    static const std::string& GivenLocation();
+
     // Runs `record` in the catalog (opened, brought up to date) with the
     // time of this run; never throws.
     static CatalogOutcome Record(const std::function<void(qzcatalog::Catalog&, int64_t now)>& record);
