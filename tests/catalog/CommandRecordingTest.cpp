@@ -69,6 +69,7 @@ TEST_P(CommandRecordingTest, EachCommandRecordsWhatItLearned) {
          "cards=1 clips=6 card_files=21 card_file_hashes=21 copies=42 checks=0"},
         {{{"offload", "CARD", "DEST"}, {"offload", "--check", "COPY"}},
          "cards=1 clips=6 card_files=21 card_file_hashes=21 copies=21 checks=21"},
+        {{{"verify", "CARD"}}, "cards=1 clips=6 card_files=21 card_file_hashes=0 copies=0 checks=6"},
         {{{"--no-catalog", "offload", "CARD", "DEST"}},
          "cards=0 clips=0 card_files=0 card_file_hashes=0 copies=0 checks=0"},
     };
