@@ -12,6 +12,7 @@
 #include "Catalog.h"
 #include "CatalogError.h"
 #include "CatalogQuestions.h"
+#include "CatalogRecorder.h"
 #include "ErasableQuestion.h"
 #include "HistoryScan.h"
 #include "MhlDate.h"
@@ -468,7 +469,9 @@ using Runner = int (*)(qzcatalog::Catalog&, const CatalogArguments&);
 void Run(const CatalogArguments& args, Runner runner) {
     int code = 0;
     try {
-        qzcatalog::Catalog catalog(qzcatalog::CatalogLocation::Resolve(args.catalog));
+        // `qzcard --catalog X catalog ...` names the catalog as `qzcard catalog --catalog X ...` does.
+        qzcatalog::Catalog catalog(qzcatalog::CatalogLocation::Resolve(
+            args.catalog.empty() ? qzcard::CatalogRecorder::GivenLocation() : args.catalog));
         code = runner(catalog, args);
     } catch (const CatalogError& e) {
         std::fflush(stdout);

@@ -5,8 +5,10 @@
 #include "CommandRegistry.h"
 
 #include "CFBCContent.h"
+#include "CardReading.h"
 #include "CardSummary.h"
 #include "CardText.h"
+#include "CatalogRecorder.h"
 #include "ClipSummary.h"
 #include "ImportError.h"
 #include "QzcardVersion.h"
@@ -62,6 +64,10 @@ void RunList(const ListArguments& args) {
     CUSharedPtr<CFBCContent> content = OpenCard(args);
     const qzimport::CardSummary card = qzimport::SummarizeCard(*content);
     const std::vector<qzimport::ClipSummary>& rows = card.clips;
+    const qzcard::CatalogOutcome recorded =
+        qzcard::CatalogRecorder::Record([&args](qzcatalog::Catalog& catalog, int64_t now) {
+            catalog.RecordCard(qzcatalog::CardReading::Read(args.folder, {}, now));
+        });
 
     if (args.json) {
         ordered_json out;
@@ -77,6 +83,7 @@ void RunList(const ListArguments& args) {
         out["offeredClipCount"] = card.readyCount;
         out["clips"] = ordered_json::array();
         for (const qzimport::ClipSummary& row : rows) out["clips"].push_back(row.json);
+        out["catalog"] = recorded.Json();
         std::cout << out.dump(2) << '\n';
         return;
     }

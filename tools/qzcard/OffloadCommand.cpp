@@ -8,11 +8,13 @@
 
 #include "CUInterruption.h"
 #include "CardFileList.h"
+#include "CatalogRecorder.h"
 #include "HistoryCheck.h"
 #include "HostProcess.h"
 #include "Offload.h"
 #include "OffloadError.h"
 #include "OffloadProgress.h"
+#include "OffloadRecording.h"
 #include "QzcardVersion.h"
 
 #include <CLI/CLI.hpp>
@@ -139,12 +141,20 @@ int RunCheck(const OffloadArguments& args) {
             if (refused == 0) refused = e.ExitCode();
         }
     }
+    const qzcard::CatalogOutcome recorded =
+        qzcard::CatalogRecorder::Record([&reports](qzcatalog::Catalog& catalog, int64_t now) {
+            for (const qzoffload::CheckReport& report : reports)
+                qzcatalog::OffloadRecording::RecordCheck(catalog, report, now);
+        });
     bool whole = true;
     for (const qzoffload::CheckReport& report : reports)
         whole = whole && report.Clean() && (!report.cardFiles || report.Complete());
     if (args.json) {
         ordered_json out = ordered_json::array();
-        for (const qzoffload::CheckReport& report : reports) out.push_back(CheckJson(report));
+        for (const qzoffload::CheckReport& report : reports) {
+            out.push_back(CheckJson(report));
+            out.back()["catalog"] = recorded.Json();
+        }
         std::cout << (reports.size() == 1 ? out[0] : out).dump(2) << "\n";
     } else {
         for (const qzoffload::CheckReport& report : reports) PrintCheck(report);
@@ -221,6 +231,10 @@ int RunOffload(const OffloadArguments& args) {
     };
     const qzoffload::OffloadReport report = qzoffload::Offload::Run(options);
     progress.Finish();
+    const qzcard::CatalogOutcome recorded =
+        qzcard::CatalogRecorder::Record([&report](qzcatalog::Catalog& catalog, int64_t now) {
+            qzcatalog::OffloadRecording::Record(catalog, report, now);
+        });
 
     for (const auto& item : report.skipped)
         std::fprintf(stderr, "qzcard offload: skipped %s: %s\n", item.relativePath.c_str(),
@@ -256,6 +270,7 @@ int RunOffload(const OffloadArguments& args) {
                             {"destinations", destinations}};
         if (!report.cardFailure.empty()) out["cardFailure"] = report.cardFailure;
         if (report.interruptSignal) out["interrupted"] = report.interruptSignal;
+        out["catalog"] = recorded.Json();
         std::cout << out.dump(2) << "\n";
     } else {
         for (const auto& d : report.destinations) {

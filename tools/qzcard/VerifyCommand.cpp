@@ -5,6 +5,9 @@
 // decoder finds damaged. Exits 0 only for a clean card.
 #include "CommandRegistry.h"
 
+#include "CardReading.h"
+#include "CatalogRecorder.h"
+
 #include "CFBCContent.h"
 #include "CardText.h"
 #include "CardVerifier.h"
@@ -69,11 +72,16 @@ void RunVerify(const VerifyArguments& args) {
     ordered_json report = {
         {"qzcardVersion", qzimport::QzcardVersion()}, {"card", args.card}, {"clips", ordered_json::array()}};
     size_t problems = 0;
+    qzcatalog::CheckSeen check;  // for the catalog: one result per clip
+    check.kind = args.decode ? "verify-decode" : "verify";
     for (const std::string& id : wanted) {
         std::unique_ptr<qzimport::PictureObserver> decoding;
         if (args.decode) decoding = qzcard::LoadMediaLayers().PictureDecodeCheck();
         const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
         problems += result.problems.size();
+        check.results.push_back(
+            {id, "", result.problems.empty() ? "clean" : "problems",
+             result.problems.empty() ? "" : Count(result.problems.size(), "problem", "problems")});
         ordered_json list = ordered_json::array();
         for (const qzimport::VerifyProblem& p : result.problems)
             list.push_back({{"frame", p.frame < 0 ? ordered_json() : ordered_json(p.frame)},
@@ -104,6 +112,13 @@ void RunVerify(const VerifyArguments& args) {
     }
     const bool clean = problems == 0 && unlisted.empty();
     report["clean"] = clean;
+    report["catalog"] =
+        qzcard::CatalogRecorder::Record([&args, &check](qzcatalog::Catalog& catalog, int64_t now) {
+            qzcatalog::CardSeen card = qzcatalog::CardReading::Read(args.card, {}, now);
+            check.checkedAt = now;
+            check.mediumId = card.mediumId;
+            catalog.Record({{std::move(card)}, {}, {check}, {}});
+        }).Json();
     if (args.json) {
         std::cout << report.dump(2) << "\n";
     } else if (clean) {

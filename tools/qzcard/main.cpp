@@ -1,6 +1,8 @@
 // qzcard: command-line host for QZ camera cards.
 #include "CommandRegistry.h"
 
+#include "CatalogRecorder.h"
+
 #include "ImportError.h"
 #include "OffloadError.h"
 #include "QzcardVersion.h"
@@ -19,7 +21,11 @@ int main(int argc, char** argv) {
     CLI::App app{"qzcard: reads QZ camera recording cards"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("qzcard ") + qzimport::QzcardVersion());
+    qzcard::CatalogRecorder::AddOptions(app);
     for (auto& install : qzcard::CommandInstallers()) install(app);
+    // --catalog and --no-catalog may follow the command too (catalog has its own --catalog).
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; }))
+        if (command->get_name() != "catalog") command->fallthrough();
     // The command that runs, to name it in messages.
     const auto command = [&app] {
         const auto ran = app.get_subcommands();

@@ -1,0 +1,45 @@
+#pragma once
+// What a command that learns something about a card (offload, offload
+// --check, list) tells the catalog, after it has done its work. The
+// catalog's location and whether to record at all are the global options
+// --catalog URL|PATH and --no-catalog (else QZCARD_CATALOG, else the default
+// SQLite file). Recording never fails the work: a catalog that cannot be
+// reached, is newer or is damaged leaves one line on stderr ("catalog not
+// updated: <why>") and the command exits as it would have. One thread.
+#include "Catalog.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qzcard {
+
+struct CatalogOutcome {
+    enum class State { kRecorded, kNotUpdated, kOff };
+    State state = State::kOff;
+    std::string where;  // kRecorded: the catalog's location
+    std::string why;    // kNotUpdated: the reason
+
+    // {"state": "recorded", "where": ...}, {"state": "not updated", "reason":
+    // ...} or {"state": "off"}: the `catalog` key of a command's JSON.
+    nlohmann::ordered_json Json() const;
+};
+
+class CatalogRecorder {
+public:
+    // Adds --catalog and --no-catalog to the application, once, before the
+    // commands are installed.
+    static void AddOptions(CLI::App& app);
+
+    // The global --catalog; empty when none was given.
+    static const std::string& GivenLocation();
+
+    // Runs `record` in the catalog (opened, brought up to date) with the
+    // time of this run; never throws.
+    static CatalogOutcome Record(const std::function<void(qzcatalog::Catalog&, int64_t now)>& record);
+};
+
+}  // namespace qzcard
