@@ -177,7 +177,12 @@ CardSeen CardReading::ReadFiles(const std::string& folder, int64_t seenAt) {
 
 CardSeen CardReading::Read(const std::string& folder, const std::vector<qzoffload::HashFormat>& formats,
                            int64_t seenAt) {
-    CardSeen card = ReadValues(folder, Open(folder), seenAt, true);
+    return Read(folder, Open(folder), formats, seenAt);
+}
+
+CardSeen CardReading::Read(const std::string& folder, const CUSharedPtr<CFBCContent>& content,
+                           const std::vector<qzoffload::HashFormat>& formats, int64_t seenAt) {
+    CardSeen card = ReadValues(folder, content, seenAt, true);
     card.volumeKey = VolumeKey(folder);
     std::set<std::string> clipIds;
     for (const ClipSeen& clip : card.clips) clipIds.insert(clip.clipId);

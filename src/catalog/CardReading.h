@@ -5,6 +5,7 @@
 // offload would copy it), each with its size and time and, when formats
 // are asked for, its hashes read from the drive. Also used to tell which
 // card a copy holds. One thread.
+#include "CFBCContent.h"
 #include "CatalogRecords.h"
 #include "HashFormat.h"
 
@@ -20,6 +21,12 @@ public:
     // kNotACard (why not), kProblems when a file cannot be listed or read.
     static CardSeen Read(const std::string& folder, const std::vector<qzoffload::HashFormat>& formats,
                          int64_t seenAt);
+    // As Read(), of the card `content` the caller opened at `folder`, so that
+    // a command that has read the card does not open it again.
+    static CardSeen Read(
+        const std::string& folder,
+        const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent>& content,
+        const std::vector<qzoffload::HashFormat>& formats, int64_t seenAt);
     // The card at `folder`, its medium and files (no clips, no hashes).
     // Throws as Read().
     static CardSeen ReadFiles(const std::string& folder, int64_t seenAt);

@@ -65,8 +65,8 @@ void RunList(const ListArguments& args) {
     const qzimport::CardSummary card = qzimport::SummarizeCard(*content);
     const std::vector<qzimport::ClipSummary>& rows = card.clips;
     const qzcard::CatalogOutcome recorded =
-        qzcard::CatalogRecorder::Record([&args](qzcatalog::Catalog& catalog, int64_t now) {
-            catalog.RecordCard(qzcatalog::CardReading::Read(args.folder, {}, now));
+        qzcard::CatalogRecorder::Record([&args, &content](qzcatalog::Catalog& catalog, int64_t now) {
+            catalog.RecordCard(qzcatalog::CardReading::Read(args.folder, content, {}, now));
         });
 
     if (args.json) {

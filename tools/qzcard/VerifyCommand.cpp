@@ -113,8 +113,8 @@ void RunVerify(const VerifyArguments& args) {
     const bool clean = problems == 0 && unlisted.empty();
     report["clean"] = clean;
     report["catalog"] =
-        qzcard::CatalogRecorder::Record([&args, &check](qzcatalog::Catalog& catalog, int64_t now) {
-            qzcatalog::CardSeen card = qzcatalog::CardReading::Read(args.card, {}, now);
+        qzcard::CatalogRecorder::Record([&args, &check, &content](qzcatalog::Catalog& catalog, int64_t now) {
+            qzcatalog::CardSeen card = qzcatalog::CardReading::Read(args.card, content, {}, now);
             check.checkedAt = now;
             check.mediumId = card.mediumId;
             catalog.Record({{std::move(card)}, {}, {check}, {}});
