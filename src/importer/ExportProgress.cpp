@@ -49,10 +49,19 @@ void ExportProgress::FinishClip() {
     Print(true);
 }
 
-void ExportProgress::Print(bool done) {
+void ExportProgress::StopClip(const char* why) {
+    if (!m_open) return;
+    m_open = false;
+    Print(false, why);
+    if (m_mode == ProgressMode::kTerminal) std::fprintf(m_out, " (%s)\n", why);
+    std::fflush(m_out);
+}
+
+void ExportProgress::Print(bool done, const char* stopped) {
     if (m_mode == ProgressMode::kLines) {
-        std::fprintf(m_out, "clip=%s frame=%" PRIu64 " total=%" PRIu64 " bytes=%" PRIu64 " done=%d\n",
-                     m_clip.c_str(), m_done, m_total, m_bytes, done ? 1 : 0);
+        std::fprintf(m_out, "clip=%s frame=%" PRIu64 " total=%" PRIu64 " bytes=%" PRIu64 " done=%d%s%s\n",
+                     m_clip.c_str(), m_done, m_total, m_bytes, done ? 1 : 0, stopped ? " stopped=" : "",
+                     stopped ? stopped : "");
     } else if (m_mode == ProgressMode::kTerminal) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();

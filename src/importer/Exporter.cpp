@@ -388,13 +388,13 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
                 ? e.Failure().What() + " (written meanwhile by another process; --force replaces it)"
                 : e.Failure().What();
     } catch (const CUInterrupted& e) {
-        m_progress.FinishClip();
+        m_progress.StopClip("interrupted");
         const std::string where = ingest && lastIndex ? " " + ingest->FrameText(*lastIndex) : std::string();
         throw ImportError::Interrupted(
             "interrupted at " + set.baseName + where + "; nothing of " + set.baseName + " was written",
             e.Signal());
     }
-    if (result.status == OutputSetResult::Status::kFailed) m_progress.FinishClip();
+    if (result.status == OutputSetResult::Status::kFailed) m_progress.StopClip("failed");
     return result;
 }
 

@@ -346,7 +346,11 @@ MxfFileInfo GatherMxfFileInfo(const std::string& path, bool units) {
                 if (seg->DeltaEntryCount() > elementCount) elementCount = seg->DeltaEntryCount();
             }
         } else {
+            // The code alone tells a reader nothing: say what failed, and where.
             b["indexError"] = loaded;
+            const std::string why = mxf->LastFailure().What();
+            b["indexProblem"] =
+                why.empty() ? "the index table segment of this partition cannot be read" : why;
         }
         bodies.push_back(b);
     }

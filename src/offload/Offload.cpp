@@ -304,6 +304,10 @@ std::string MhlCreator::Host() const {
     return hostName.empty() ? FBC_Utl_HostName() : hostName;
 }
 
+std::string MhlCreator::RunId() const {
+    return runId ? runId() : NewRunId();
+}
+
 HashList MhlCreator::Generation(MhlProcess process, int64_t now) const {
     HashList list;
     list.creationDate = now;
@@ -408,7 +412,7 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
         }
     }
 
-    const std::string runId = NewRunId();
+    const std::string runId = options.creator.RunId();
     const int64_t started = options.creator.Now();
     for (size_t d = 0; d < destinations.size(); ++d) {
         Destination& destination = destinations[d];

@@ -31,11 +31,13 @@ namespace qzoffload {
 // Who writes a history generation, and when (tests pin both).
 struct MhlCreator {
     std::string toolVersion;
-    std::string hostName;            // empty: this machine's name
-    std::function<int64_t()> clock;  // seconds since 1970 (UTC); empty: the system clock
+    std::string hostName;                // empty: this machine's name
+    std::function<int64_t()> clock;      // seconds since 1970 (UTC); empty: the system clock
+    std::function<std::string()> runId;  // ties a journal to its generation; empty: 128 random bits
 
     int64_t Now() const;
     std::string Host() const;
+    std::string RunId() const;
     // A new, empty generation of `process` by qzcard, created `now`.
     HashList Generation(MhlProcess process, int64_t now) const;
 };

@@ -110,21 +110,32 @@ TEST(ExportOutputsTest, WavFilesAreBroadcastWavesAsFfprobeReadsThem) {
 }
 
 TEST(ExportOutputsTest, ProgressLinesCarryTheKeysScriptsRead) {
-    std::FILE* out = std::tmpfile();
-    ASSERT_TRUE(out);
-    qzimport::ExportProgress progress(qzimport::ProgressMode::kLines, out);
-    progress.StartClip("QZ0002", 2);
-    progress.Frame(1, 100);
-    progress.Frame(2, 250);
-    progress.FinishClip();
-    std::rewind(out);
-    std::string text(4096, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), out));
-    std::fclose(out);
-    EXPECT_EQ(text,
-              "clip=QZ0002 frame=1 total=2 bytes=100 done=0\n"
-              "clip=QZ0002 frame=2 total=2 bytes=250 done=0\n"
-              "clip=QZ0002 frame=2 total=2 bytes=250 done=1\n");
+    // How the clip ends (null: finished), and the last line a script reads.
+    const struct {
+        const char* stopped;
+        const char* last;
+    } kCases[] = {
+        {nullptr, "clip=QZ0002 frame=2 total=2 bytes=250 done=1\n"},
+        {"failed", "clip=QZ0002 frame=2 total=2 bytes=250 done=0 stopped=failed\n"},
+        {"interrupted", "clip=QZ0002 frame=2 total=2 bytes=250 done=0 stopped=interrupted\n"},
+    };
+    for (const auto& c : kCases) {
+        std::FILE* out = std::tmpfile();
+        ASSERT_TRUE(out);
+        qzimport::ExportProgress progress(qzimport::ProgressMode::kLines, out);
+        progress.StartClip("QZ0002", 2);
+        progress.Frame(1, 100);
+        progress.Frame(2, 250);
+        if (c.stopped) progress.StopClip(c.stopped);
+        progress.FinishClip();  // after a stop: nothing more
+        std::rewind(out);
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        std::fclose(out);
+        EXPECT_EQ(text, std::string("clip=QZ0002 frame=1 total=2 bytes=100 done=0\n"
+                                    "clip=QZ0002 frame=2 total=2 bytes=250 done=0\n") +
+                            c.last);
+    }
     EXPECT_EQ(qzimport::ExportProgress::TerminalLine("QZ0001", 150, 600, 30'000'000, 2.0),
               "QZ0001  150/600 frames  15.0 MB/s  0:06 left");
 }

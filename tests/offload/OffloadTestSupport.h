@@ -39,7 +39,8 @@ inline qzoffload::OffloadOptions Options(const std::string& card, std::vector<st
     qzoffload::OffloadOptions options;
     options.card = card;
     options.destinations = std::move(destinations);
-    options.creator = {"test", "testhost", [] { return int64_t{1714555800}; }};
+    options.creator = {"test", "testhost", [] { return int64_t{1714555800}; },
+                       [] { return std::string(32, '7'); }};
     return options;
 }
 

@@ -310,3 +310,25 @@ TEST(QzcardCommandTest, EveryJsonKeyIsCamelCaseAndTheVersionIsNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A member file that lost its last bytes: mxf-info names the failure in words.
+TEST(QzcardCommandTest, MxfInfoSaysWhyAnIndexCannotBeRead) {
+    ScratchFolder folder("qz-mxf-info");
+    const std::string card = folder.Path() + "/card";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "1", "--frames", "60"}).exitCode, 0);
+    const std::string mxf = card + "/CONTENTS/CLIPS001/QZ0001/QZ000101.MXF";
+    std::filesystem::resize_file(mxf, std::filesystem::file_size(mxf) - 1000);
+    const json out = qztest::ParseJson(Qzcard({"mxf-info", mxf, "--json"}).out);
+    size_t failed = 0;
+    for (const json& body : out.at("bodyPartitions")) {
+        if (!body.contains("indexError")) continue;
+        ++failed;
+        EXPECT_NE(body.value("indexProblem", "").find("past the end of the file"), std::string::npos) << body;
+    }
+    EXPECT_GT(failed, 0u) << out;
+    EXPECT_NE(Qzcard({"mxf-info", mxf}).out.find("indexProblem=index table"), std::string::npos);
+}
+
+}  // namespace
