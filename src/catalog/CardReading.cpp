@@ -106,9 +106,9 @@ CUSharedPtr<CFBCContent> Open(const std::string& folder) {
     try {
         return qzimport::OpenCard(folder);
     } catch (const qzimport::ImportError& e) {
-        throw CatalogError(e.what(), e.Kind() == qzimport::ImportFailure::kNotACard
-                                         ? CatalogFailure::kNotACard
-                                         : CatalogFailure::kProblems);
+        throw CatalogError(e.what(), e.Kind() == ComVantoVantoQZ64RADPlug::CUFailureKind::kNotACard
+                                         ? CUFailureKind::kNotACard
+                                         : CUFailureKind::kProblems);
     }
 }
 
@@ -124,7 +124,7 @@ std::string VolumeKey(const std::string& folder) {
         return CUVolumeIdentity::Of(folder).Key();
     } catch (const CUError& e) {
         throw CatalogError("cannot tell the volume of " + folder + ": " + e.Failure().Describe(),
-                           CatalogFailure::kProblems);
+                           CUFailureKind::kProblems);
     }
 }
 
@@ -134,7 +134,7 @@ std::vector<CardFileSeen> Files(const std::string& folder, const std::set<std::s
     try {
         tree = qzoffload::SourceTree::Walk(folder);
     } catch (const qzoffload::OffloadError& e) {
-        throw CatalogError(e.what(), CatalogFailure::kProblems);
+        throw CatalogError(e.what(), CUFailureKind::kProblems);
     }
     std::vector<CardFileSeen> files;
     for (const qzoffload::SourceFile& file : tree.files) {
@@ -163,8 +163,8 @@ std::optional<CardSeen> CardReading::Identify(const std::string& folder, int64_t
     try {
         return ReadValues(folder, qzimport::OpenCard(folder), seenAt, true);
     } catch (const qzimport::ImportError& e) {
-        if (e.Kind() == qzimport::ImportFailure::kNotACard) return std::nullopt;
-        throw CatalogError(e.what(), CatalogFailure::kProblems);
+        if (e.Kind() == ComVantoVantoQZ64RADPlug::CUFailureKind::kNotACard) return std::nullopt;
+        throw CatalogError(e.what(), CUFailureKind::kProblems);
     }
 }
 
@@ -193,7 +193,7 @@ CardSeen CardReading::Read(const std::string& folder, const CUSharedPtr<CFBCCont
         file.hashes = qzoffload::HashSet::OfFile(folder + "/" + file.path, formats, failure);
         if (!failure.empty())
             throw CatalogError("cannot read " + folder + "/" + file.path + ": " + failure,
-                               CatalogFailure::kProblems);
+                               CUFailureKind::kProblems);
     }
     return card;
 }

@@ -104,7 +104,7 @@ void Catalog::RecordCopyRows(const std::vector<CopiesSeen>& histories, int64_t n
             const auto file = card.fileIds.find(copy.cardPath);
             if (file == card.fileIds.end())
                 throw CatalogError("the copy " + copy.path + " names no file of its card",
-                                   CatalogFailure::kProblems);
+                                   CUFailureKind::kProblems);
             copies.Record(file->second, volumeId, copy, history->historyPath, now);
         }
     }

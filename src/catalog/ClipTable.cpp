@@ -153,7 +153,7 @@ std::vector<ClipRow> ClipTable::List(const std::optional<std::string>& card,
             if (match->field == field.name) column = field.column;
         if (!column)
             throw CatalogError("no clip field '" + match->field + "' (clipId, durationFrames, title, ...)",
-                               CatalogFailure::kUsage);
+                               CUFailureKind::kUsage);
         condition += std::string(" AND k.") + column + " = $3";
     }
     std::unique_ptr<Statement> list = m_Database.Prepare(SelectClips() + condition + kOrder);
@@ -161,7 +161,7 @@ std::vector<ClipRow> ClipTable::List(const std::optional<std::string>& card,
     if (match && numeric) {
         const std::string& value = match->value;
         if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
-            throw CatalogError("durationFrames=" + value + ": not a frame count", CatalogFailure::kUsage);
+            throw CatalogError("durationFrames=" + value + ": not a frame count", CUFailureKind::kUsage);
         list->Bind(3, static_cast<int64_t>(std::stoll(value)));
     } else if (match) {
         list->Bind(3, match->field == "clipId" ? UpperAscii(match->value) : match->value);

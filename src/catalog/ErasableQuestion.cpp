@@ -82,7 +82,7 @@ ErasableAnswer ErasableQuestion::Ask(Catalog& catalog, const std::string& folder
                                                       {formats.begin(), formats.end()}, failure);
             if (!failure.empty())
                 throw CatalogError("cannot read " + folder + "/" + now.path + ": " + failure,
-                                   CatalogFailure::kProblems);
+                                   CUFailureKind::kProblems);
         } else if (ChangedSince(record, now)) {
             file.reasons.push_back(ShortReason::kChangedSince);
         }

@@ -75,7 +75,7 @@ std::vector<CopiesSeen> HistoryReading::Read(const std::string& folder, int64_t 
     try {
         history = qzoffload::MhlHistory::Load(folder);
     } catch (const qzoffload::OffloadError& e) {
-        throw CatalogError(e.what(), CatalogFailure::kProblems);
+        throw CatalogError(e.what(), CUFailureKind::kProblems);
     }
     if (history.Empty()) return {};
     CUVolumeIdentity volume;
@@ -83,7 +83,7 @@ std::vector<CopiesSeen> HistoryReading::Read(const std::string& folder, int64_t 
         volume = CUVolumeIdentity::Of(folder);
     } catch (const CUError& e) {
         throw CatalogError("cannot tell the volume of " + folder + ": " + e.Failure().Describe(),
-                           CatalogFailure::kProblems);
+                           CUFailureKind::kProblems);
     }
 
     // The newest entry of each file that has hashes of a format we know.

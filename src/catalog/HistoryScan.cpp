@@ -50,9 +50,9 @@ std::vector<std::string> HistoryScan::FindHistories(const std::vector<std::strin
     for (const std::string& root : roots) {
         std::error_code error;
         if (!fs::is_directory(root, error))
-            throw CatalogError(root + " is not a folder", CatalogFailure::kUsage);
+            throw CatalogError(root + " is not a folder", CUFailureKind::kUsage);
         const fs::path canonical = fs::canonical(root, error);
-        if (error) throw CatalogError("cannot read " + root + ": " + error.message(), CatalogFailure::kUsage);
+        if (error) throw CatalogError("cannot read " + root + ": " + error.message(), CUFailureKind::kUsage);
         std::vector<std::string> under;
         Walk(canonical, 0, under, problems);
         // A root given twice, or inside another, is read once.
@@ -75,7 +75,7 @@ ScanResult HistoryScan::Run(Catalog& catalog, const std::vector<std::string>& ro
                 all.push_back(std::move(seen));
             }
         } catch (const CatalogError& e) {
-            if (e.Kind() != CatalogFailure::kProblems) throw;
+            if (e.Kind() != CUFailureKind::kProblems) throw;
             result.problems.push_back({folder, e.what()});
         }
     }

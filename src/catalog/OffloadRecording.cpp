@@ -27,7 +27,7 @@ qzoffload::MhlHistory LoadHistory(const std::string& folder) {
     try {
         return qzoffload::MhlHistory::Load(folder);
     } catch (const qzoffload::OffloadError& e) {
-        throw CatalogError(e.what(), CatalogFailure::kProblems);
+        throw CatalogError(e.what(), CUFailureKind::kProblems);
     }
 }
 

@@ -41,7 +41,7 @@ void Check(PGconn* connection, const PGresult* result, const std::string& where,
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const std::string code = state ? state : "";
     const std::string message = Trimmed(result ? PQresultErrorMessage(result) : PQerrorMessage(connection));
-    throw CatalogError("the catalog " + where + ": " + doing + ": " + message, CatalogFailure::kSetup,
+    throw CatalogError("the catalog " + where + ": " + doing + ": " + message, CUFailureKind::kSetup,
                        code == "40001" || code == "40P01");
 }
 

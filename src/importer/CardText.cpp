@@ -233,16 +233,16 @@ CUSharedPtr<CFBCContent> OpenCard(const std::string& folder) {
         const std::string root = EnclosingCardRoot(folder);
         if (!root.empty())
             throw ImportError(folder + " lies inside the card " + root + "; give " + root,
-                              ImportFailure::kNotACard);
+                              CUFailureKind::kNotACard);
         if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error))
             throw ImportError(folder + " is a file; the card is the folder that holds " + kContentsFolderName,
-                              ImportFailure::kNotACard);
+                              CUFailureKind::kNotACard);
     }
     CUSharedPtr<CFBCContent> content = CFBCContent::Create(CUStringMac::Create(folder.c_str()),
                                                            CUStringMac::Create(""), kContentsMediaTypeCard);
     const std::string reason = NotACardReason(folder, content);
     if (reason.empty()) return content;
-    throw ImportError(folder + " is not a card: " + reason, ImportFailure::kNotACard);
+    throw ImportError(folder + " is not a card: " + reason, CUFailureKind::kNotACard);
 }
 
 CUSharedPtr<CFBCClip> FindClip(const CFBCContent& content, const std::string& folder,
@@ -256,7 +256,7 @@ CUSharedPtr<CFBCClip> FindClip(const CFBCContent& content, const std::string& fo
             return candidate;
         }
     }
-    throw ImportError("no clip " + clipID + " on the card " + folder, ImportFailure::kNoSuchClip);
+    throw ImportError("no clip " + clipID + " on the card " + folder, CUFailureKind::kNoSuchClip);
 }
 
 std::string NotACardReason(const std::string& folder, const CUSharedPtr<CFBCContent>& content) {

@@ -39,7 +39,7 @@ Accepted AcceptedBy(const std::string& option, CFBCClip& clip) {
 
 [[noreturn]] void Refuse(const std::string& option, const std::string& text, const std::string& why,
                          const Accepted& accepted) {
-    throw ImportError(option + " " + text + ": " + why + "; " + accepted.text, ImportFailure::kUsage);
+    throw ImportError(option + " " + text + ": " + why + "; " + accepted.text, CUFailureKind::kUsage);
 }
 
 bool AllDigits(const std::string& text) {
@@ -82,7 +82,7 @@ void CheckInNotAfterOut(int64_t in, int64_t out) {
     if (in > out)
         throw ImportError("--in (frame " + std::to_string(in) + ") lies after --out (frame " +
                               std::to_string(out) + "); the in point must not come after the out point",
-                          ImportFailure::kUsage);
+                          CUFailureKind::kUsage);
 }
 
 FramePoints ClipFramePoints(const std::optional<std::string>& in, const std::optional<std::string>& out,

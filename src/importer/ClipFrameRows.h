@@ -39,7 +39,7 @@ struct ClipFrameRows {
 
 // The rows of `clip` from `points.in` to `points.out` (frame indices in
 // presentation order, the whole clip without them). Throws ImportError
-// (kNotDelivered), "the frames of clip <ID> cannot be read: <why>", when
+// (kProblems), "the frames of clip <ID> cannot be read: <why>", when
 // the clip has no usable frames or picture track, or a frame has no file,
 // no readable index entry or no picture element to be found.
 ClipFrameRows ReadClipFrameRows(ComVantoVantoQZ64RADPlug::CFBCClip& clip, const FramePoints& points);

@@ -140,7 +140,7 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
             if (IsInsideFolder(settings.outputFolder, card.folder))
                 throw ImportError("--output " + settings.outputFolder + " lies inside the card " +
                                       card.folder + "; the importer never writes to a card",
-                                  ImportFailure::kUsage);
+                                  CUFailureKind::kUsage);
     const std::vector<OutputSetPlan> sets = ExportPlan::Build(cards, settings.selection);
 
     std::optional<OutputFolderLock> lock;
@@ -150,7 +150,7 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
         if (error)
             throw ImportError(
                 "cannot create the output folder " + settings.outputFolder + ": " + error.message(),
-                ImportFailure::kSetup);
+                CUFailureKind::kSetup);
         lock.emplace(settings.outputFolder, settings.waitSeconds);
         const std::vector<std::string> removed = CUOutputFile::RemoveStalePartials(settings.outputFolder);
         if (!removed.empty())

@@ -68,7 +68,7 @@ public:
     // folder that is not a card (kNotACard), a clip the card lacks
     // (kNoSuchClip), a refused in or out point or an output folder inside
     // a card (kUsage), an output folder that cannot be made (kSetup) or is
-    // busy (kOutputBusy), an interruption (kInterrupted).
+    // busy (kBusy), an interruption (kInterrupted).
     ExportSummary Run(const ExportSettings& settings, ExportObserver& observer);
 
 private:

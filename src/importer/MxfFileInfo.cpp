@@ -264,16 +264,16 @@ MxfFileInfo GatherMxfFileInfo(const std::string& path, bool units) {
     gathered.units = units;
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
-        throw ImportError(path + " is a folder; give one MXF file", ImportFailure::kUsage);
+        throw ImportError(path + " is a folder; give one MXF file", CUFailureKind::kUsage);
     CUSharedPtr<MXFStream> mxf;
     try {
         mxf = CUSharedPtr<MXFStream>(new MXFStream(CUStringMac::Create(path.c_str())));
     } catch (const CUError& e) {
-        throw ImportError("cannot open " + path + ": " + e.Failure().Describe(), ImportFailure::kUsage);
+        throw ImportError("cannot open " + path + ": " + e.Failure().Describe(), CUFailureKind::kUsage);
     }
     if (mxf->Parse() != 0)
         throw ImportError(path + " is not a readable MXF file: " + mxf->LastFailure().Describe(),
-                          ImportFailure::kNotDelivered);
+                          CUFailureKind::kProblems);
     ParseMetaData reader(mxf->GetFileStream());
     CUSharedPtr<HeaderMetadata> header = mxf->GetHeaderMetadata();
 

@@ -25,7 +25,7 @@ struct MxfFileInfo {
 // Reads the file at `path`; with `units` every edit unit and its elements
 // too. Throws ImportError: kUsage when `path` is a folder or cannot be
 // opened ("<path> is a folder; give one MXF file", "cannot open <path>:
-// <reason>"), kNotDelivered when the reader cannot parse it ("<path> is not
+// <reason>"), kProblems when the reader cannot parse it ("<path> is not
 // a readable MXF file: <reason>", naming what failed and at which byte).
 MxfFileInfo GatherMxfFileInfo(const std::string& path, bool units);
 

@@ -20,8 +20,8 @@ OutputFolderLock::OutputFolderLock(const std::string& folder, double waitSeconds
     } catch (const CUError& e) {
         if (e.Code() == kResultFolderBusy)
             throw ImportError("output folder busy: " + e.Failure().What() + " (--wait SECONDS waits for it)",
-                              ImportFailure::kOutputBusy);
-        throw ImportError(e.Failure().What(), ImportFailure::kSetup);
+                              CUFailureKind::kBusy);
+        throw ImportError(e.Failure().What(), CUFailureKind::kSetup);
     } catch (const CUInterrupted& e) {
         throw ImportError::Interrupted("interrupted while waiting for the output folder", e.Signal());
     }

@@ -15,7 +15,7 @@ namespace qzimport {
 class OutputFolderLock {
 public:
     // Waits up to `waitSeconds` for another holder. Throws ImportError:
-    // kOutputBusy when it still holds the folder ("output folder busy: ...
+    // kBusy when it still holds the folder ("output folder busy: ...
     // process N holds it (--wait SECONDS waits for it)"), kSetup when the
     // lock cannot be taken, kInterrupted when a signal ends the wait.
     OutputFolderLock(const std::string& folder, double waitSeconds);

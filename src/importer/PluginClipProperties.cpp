@@ -124,7 +124,7 @@ ordered_json PluginTargetFormats(MIORADPlugin& plugin) {
 ordered_json PluginClipView(PluginHost& host, const std::string& folder, const std::string& clipID,
                             const std::string& hostVersion) {
     const auto volume = host.VolumeWithPath(folder);
-    if (!volume) throw ImportError("the plug-in makes no volume of " + folder, ImportFailure::kNotACard);
+    if (!volume) throw ImportError("the plug-in makes no volume of " + folder, CUFailureKind::kNotACard);
     for (const NamedClip& clip : host.NamedClips(volume)) {
         if (!SameClipID(clip.name, clipID)) continue;
         ordered_json view = PluginClipProperties(*clip.descriptor);

@@ -31,7 +31,7 @@ nlohmann::ordered_json PluginTargetFormats(ComVantoVantoQZ64RADPlug::MIORADPlugi
 // card at `folder`: PluginClipProperties of the first descriptor of that
 // name its volume offers, then hostVersion (as `host` announced it) and
 // targetFormats. Throws ImportError: kNotACard, "the plug-in makes no
-// volume of <folder>"; kNotDelivered, "the plug-in does not offer <clipID>".
+// volume of <folder>"; kProblems, "the plug-in does not offer <clipID>".
 nlohmann::ordered_json PluginClipView(PluginHost& host, const std::string& folder, const std::string& clipID,
                                       const std::string& hostVersion);
 

@@ -102,9 +102,9 @@ std::vector<std::shared_ptr<MIORADClipDataSourceProtocol>> PluginHost::Clips(
 
 std::shared_ptr<MIORADVolumeDataSourceProtocol> PluginHost::CardVolume(const std::string& folder) {
     if (!PathIsValidVolume(folder))
-        throw ImportError("the plug-in does not take " + folder + " as a card", ImportFailure::kNotACard);
+        throw ImportError("the plug-in does not take " + folder + " as a card", CUFailureKind::kNotACard);
     std::shared_ptr<MIORADVolumeDataSourceProtocol> volume = VolumeWithPath(folder);
-    if (!volume) throw ImportError("the plug-in makes no volume of " + folder, ImportFailure::kNotACard);
+    if (!volume) throw ImportError("the plug-in makes no volume of " + folder, CUFailureKind::kNotACard);
     return volume;
 }
 

@@ -6,6 +6,7 @@
 // what a video-editing host asks: is a path a card, its volume, its clips.
 // Alerts the plug-in shows go to stderr. One thread; the principal is shut
 // down when the host is destroyed.
+#include "CUHostError.h"
 #include "MIORADClipDataSourceProtocol.h"
 #include "MIORADPlugin.h"
 #include "MIORADPluginRegisterBundle.h"
@@ -23,10 +24,12 @@ class HostNotificationCenter;
 
 namespace qzimport {
 
-// The bundle cannot be loaded, or does not give a plug-in to this host.
-class PluginHostError : public std::runtime_error {
+// The bundle cannot be loaded, or does not give a plug-in to this host: a
+// failure of kind kSetup.
+class PluginHostError : public ComVantoVantoQZ64RADPlug::CUHostError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit PluginHostError(const std::string& what)
+        : CUHostError(what, ComVantoVantoQZ64RADPlug::CUFailureKind::kSetup) {}
 };
 
 // A clip a volume offers, by the name its descriptor gives.

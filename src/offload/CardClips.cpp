@@ -17,19 +17,19 @@ CardClips CardClips::Of(const std::string& folder) {
         std::string(kContentsFolderName) + "/" + kClipsFolderName + "/" + kMediaIndexFileName;
     if (!content)
         throw OffloadError(folder + " is not a card: no readable media index " + index,
-                           OffloadFailure::kNotACard);
+                           CUFailureKind::kNotACard);
     switch (content->ContentState()) {
         case kContentStateReady:
             break;
         case kContentStateUnsupported:
             throw OffloadError(folder + " is not a card: unsupported media index version",
-                               OffloadFailure::kNotACard);
+                               CUFailureKind::kNotACard);
         case kContentStateBadSystem:
             throw OffloadError(folder + " is not a card: frame-rate type not allowed",
-                               OffloadFailure::kNotACard);
+                               CUFailureKind::kNotACard);
         default:
             throw OffloadError(folder + " is not a card: the media index " + index + " has no media metadata",
-                               OffloadFailure::kNotACard);
+                               CUFailureKind::kNotACard);
     }
     CardClips card;
     CUSharedPtr<CUArray> list = content->ClipList();

@@ -62,12 +62,12 @@ void DestinationPlan::Lock(double waitSeconds) {
     const std::optional<CUFileStatus> status = CUFileStatus::Of(m_Root.string());
     if (!status || status->kind != CUFileStatus::Kind::kFolder)
         throw OffloadError(m_Root.string() + " is in the way of the copy: it is not a folder",
-                           OffloadFailure::kSetup);
+                           CUFailureKind::kSetup);
     try {
         m_Lock = std::make_unique<CUFolderLock>(m_Root.string(), waitSeconds);
     } catch (const CUError& e) {
         throw OffloadError(e.Failure().What(),
-                           e.Code() == kResultFolderBusy ? OffloadFailure::kBusy : OffloadFailure::kSetup);
+                           e.Code() == kResultFolderBusy ? CUFailureKind::kBusy : CUFailureKind::kSetup);
     }
 }
 

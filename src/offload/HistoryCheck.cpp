@@ -57,10 +57,10 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
     CheckReport report;
     std::error_code error;
     if (!fs::is_directory(options.folder, error))
-        throw OffloadError(options.folder + " is not a folder", OffloadFailure::kSetup);
+        throw OffloadError(options.folder + " is not a folder", CUFailureKind::kSetup);
     const fs::path folder = fs::canonical(options.folder, error);
     if (error)
-        throw OffloadError("cannot read " + options.folder + ": " + error.message(), OffloadFailure::kSetup);
+        throw OffloadError("cannot read " + options.folder + ": " + error.message(), CUFailureKind::kSetup);
     report.folder = folder.string();
     if (card) report.card = card->root;
     std::unique_ptr<CUFolderLock> lock;
@@ -68,7 +68,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
         lock = std::make_unique<CUFolderLock>(report.folder, options.waitSeconds);
     } catch (const CUError& e) {
         throw OffloadError(e.Failure().What(),
-                           e.Code() == kResultFolderBusy ? OffloadFailure::kBusy : OffloadFailure::kSetup);
+                           e.Code() == kResultFolderBusy ? CUFailureKind::kBusy : CUFailureKind::kSetup);
     }
     MhlHistory history = MhlHistory::Load(report.folder);
     const CopyRecord record = CopyRecord::Of(history, OffloadJournal::Read(report.folder));

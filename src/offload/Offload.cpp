@@ -105,7 +105,7 @@ void CheckSpace(const std::vector<Destination>& destinations, const std::vector<
             CUFileSystemSpace::Of(destination.folder.string(), &reason);
         if (!space)
             throw OffloadError("cannot read the free space of " + destination.given + ": " + reason,
-                               OffloadFailure::kSetup);
+                               CUFailureKind::kSetup);
         uint64_t needed = kSpareBytes + HistoryReserveBytes(cardFiles);
         for (size_t j = 0; j < jobs.size(); ++j)
             if (destination.plan.Copy(j)) needed += space->Allocated(jobs[j].size);
@@ -123,13 +123,13 @@ void CheckSpace(const std::vector<Destination>& destinations, const std::vector<
         if (drive.copies.size() == 1)
             throw OffloadError(
                 drive.copies[0].first + ": its file system has " + free + " free; the copy needs " + needs,
-                OffloadFailure::kSetup);
+                CUFailureKind::kSetup);
         std::string each;
         for (const auto& [copy, bytes] : drive.copies)
             each += (each.empty() ? "" : ", ") + copy + " " + FBC_Utl_MegabytesText(bytes);
         throw OffloadError(std::to_string(drive.copies.size()) + " copies share one file system with " +
                                free + " free; together they need " + needs + " (" + each + ")",
-                           OffloadFailure::kSetup);
+                           CUFailureKind::kSetup);
     }
 }
 
@@ -333,10 +333,10 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
 
     // The card and every file a copy of it must hold.
     if (!fs::is_directory(options.card, error))
-        throw OffloadError(options.card + " is not a card: no such folder", OffloadFailure::kNotACard);
+        throw OffloadError(options.card + " is not a card: no such folder", CUFailureKind::kNotACard);
     const fs::path cardRoot = fs::canonical(options.card, error);
     if (error)
-        throw OffloadError("cannot read " + options.card + ": " + Text(error), OffloadFailure::kNotACard);
+        throw OffloadError("cannot read " + options.card + ": " + Text(error), CUFailureKind::kNotACard);
     report.card = cardRoot.string();
     const CardFileList card = CardFileList::Of(report.card);
     report.clips = card.card.clips;
@@ -346,26 +346,26 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
     report.name = options.name.empty() ? cardRoot.filename().string() : options.name;
     if (report.name.empty() || report.name == "." || report.name == ".." ||
         report.name.find('/') != std::string::npos)
-        throw OffloadError("the name '" + report.name + "' is not a folder name", OffloadFailure::kUsage);
-    if (options.destinations.empty()) throw OffloadError("no destination given", OffloadFailure::kUsage);
+        throw OffloadError("the name '" + report.name + "' is not a folder name", CUFailureKind::kUsage);
+    if (options.destinations.empty()) throw OffloadError("no destination given", CUFailureKind::kUsage);
 
     // The destinations: existing folders apart from the card. Nothing is
     // created on any of them until every check has passed.
     std::vector<Destination> destinations;
     for (const std::string& given : options.destinations) {
         if (!fs::is_directory(given, error))
-            throw OffloadError("the destination " + given + " is not a folder", OffloadFailure::kSetup);
+            throw OffloadError("the destination " + given + " is not a folder", CUFailureKind::kSetup);
         const fs::path folder = fs::canonical(given, error);
-        if (error) throw OffloadError("cannot read " + given + ": " + Text(error), OffloadFailure::kSetup);
+        if (error) throw OffloadError("cannot read " + given + ": " + Text(error), CUFailureKind::kSetup);
         if (Within(folder, cardRoot))
             throw OffloadError("the destination " + given + " lies inside the card " + report.card,
-                               OffloadFailure::kSetup);
+                               CUFailureKind::kSetup);
         if (Within(cardRoot, folder))
             throw OffloadError("the card " + report.card + " lies inside the destination " + given,
-                               OffloadFailure::kSetup);
+                               CUFailureKind::kSetup);
         for (const Destination& other : destinations)
             if (other.folder == folder)
-                throw OffloadError("the destination " + given + " is given twice", OffloadFailure::kSetup);
+                throw OffloadError("the destination " + given + " is given twice", CUFailureKind::kSetup);
         destinations.push_back(
             {given, folder, DestinationPlan(folder / report.name), false, nullptr, nullptr});
     }
@@ -404,7 +404,7 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
         if (fs::create_directory(destination.plan.Root(), error)) destination.created = true;
         if (error)
             throw OffloadError("cannot create " + destination.plan.Root().string() + ": " + Text(error),
-                               OffloadFailure::kSetup);
+                               CUFailureKind::kSetup);
         destination.plan.Lock(options.waitSeconds);
         if (!fs::is_empty(destination.plan.Root(), error)) {
             prepare(destination);
@@ -425,19 +425,19 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
             if (error)
                 throw OffloadError(
                     "cannot create " + (plan.Root() / folder.relativePath).string() + ": " + Text(error),
-                    OffloadFailure::kSetup);
+                    CUFailureKind::kSetup);
         }
         fs::create_directories(plan.Root() / MhlHistory::kFolderName, error);
         if (error)
             throw OffloadError(
                 "cannot create " + (plan.Root() / MhlHistory::kFolderName).string() + ": " + Text(error),
-                OffloadFailure::kSetup);
+                CUFailureKind::kSetup);
         try {
             destination.historyRoom =
                 std::make_unique<CUSpaceReserve>((plan.Root() / MhlHistory::kFolderName).string(),
                                                  "offload-history", HistoryReserveBytes(card.files.size()));
         } catch (const CUError& e) {
-            throw OffloadError(e.Failure().What(), OffloadFailure::kSetup);
+            throw OffloadError(e.Failure().What(), CUFailureKind::kSetup);
         }
         destination.journal =
             std::make_unique<OffloadJournal>(plan.Root().string(), runId, started, card.files);

@@ -173,9 +173,9 @@ private:
 }  // namespace
 
 ReportResult CardReport::Write(const ReportOptions& options) {
-    if (options.cards.empty()) throw ReportError("give at least one card", ReportFailure::kUsage);
+    if (options.cards.empty()) throw ReportError("give at least one card", CUFailureKind::kUsage);
     if (options.thumbnails > kMaxThumbnails)
-        throw ReportError("--thumbnails takes 0 to " + std::to_string(kMaxThumbnails), ReportFailure::kUsage);
+        throw ReportError("--thumbnails takes 0 to " + std::to_string(kMaxThumbnails), CUFailureKind::kUsage);
     const ThumbnailPoint at = ThumbnailPoint::Parse(options.at);
     auto say = [&options](const std::string& line) {
         if (options.progress) options.progress(line);

@@ -43,7 +43,7 @@ class CardReport {
 public:
     // Throws ReportError (kUsage for options, kSetup for the output or the
     // plug-in) and ImportError (kNotACard for a folder that is not a card,
-    // kOutputBusy, kInterrupted while waiting for the folder); CUInterrupted
+    // kBusy, kInterrupted while waiting for the folder); CUInterrupted
     // for a signal before the set is put in place (nothing of it then is).
     static ReportResult Write(const ReportOptions& options);
 };

@@ -27,7 +27,7 @@ class ReportFolder {
 public:
     // Makes DIR and DIR/thumbs when missing and takes the lock, waiting up
     // to `waitSeconds`. Throws ReportError (kSetup) for a folder that cannot
-    // be made, ImportError from the lock (kOutputBusy, kSetup, kInterrupted).
+    // be made, ImportError from the lock (kBusy, kSetup, kInterrupted).
     ReportFolder(const std::string& folder, double waitSeconds);
 
     // Where the `k`th thumbnail (1-based) of clip `clip` of card `card`

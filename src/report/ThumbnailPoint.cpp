@@ -25,7 +25,7 @@ ThumbnailPoint ThumbnailPoint::Parse(const std::string& text) {
     throw ReportError("--at " + text +
                           ": give a share of the clip (10%, from 0% to 100%), a frame index (120) or a "
                           "timecode of the clip (01:00:02:00)",
-                      ReportFailure::kUsage);
+                      CUFailureKind::kUsage);
 }
 
 int64_t ThumbnailPoint::At(ComVantoVantoQZ64RADPlug::CFBCClip& clip, int64_t frames) const {

@@ -97,7 +97,7 @@ TEST(CatalogFileTest, ADamagedOrCutFileIsReportedNeverACrash) {
             questions.Copies("QZ0001");
             EXPECT_FALSE(damage.mustFail) << "the damage went unnoticed";
         } catch (const qzcatalog::CatalogError& e) {
-            EXPECT_EQ(e.Kind(), qzcatalog::CatalogFailure::kSetup);
+            EXPECT_EQ(e.Kind(), ComVantoVantoQZ64RADPlug::CUFailureKind::kSetup);
             EXPECT_NE(std::string(e.what()).find(fresh.location), std::string::npos) << e.what();
             if (damage.mustFail) {
                 EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();

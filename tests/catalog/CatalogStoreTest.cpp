@@ -61,7 +61,7 @@ TEST_P(StoreTest, MigrationsMakeUpgradeAndRefuseNewer) {
         catalog->Open();
         ADD_FAILURE() << "a newer catalog was opened";
     } catch (const qzcatalog::CatalogError& e) {
-        EXPECT_EQ(e.Kind(), qzcatalog::CatalogFailure::kSetup);
+        EXPECT_EQ(e.Kind(), ComVantoVantoQZ64RADPlug::CUFailureKind::kSetup);
         EXPECT_NE(std::string(e.what()).find("schema version 99"), std::string::npos) << e.what();
         EXPECT_NE(std::string(e.what()).find("up to " + latest), std::string::npos) << e.what();
     }

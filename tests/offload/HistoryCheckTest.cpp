@@ -77,7 +77,7 @@ TEST(HistoryCheckTest, PlantedChangesAreReportedAndRecorded) {
         } catch (const qzoffload::OffloadError& e) {
             ASSERT_TRUE(row.refusal) << e.what();
             EXPECT_NE(std::string(e.what()).find(row.refusal), std::string::npos) << e.what();
-            EXPECT_EQ(e.ExitCode(), 4);
+            EXPECT_EQ(e.Kind(), ComVantoVantoQZ64RADPlug::CUFailureKind::kProblems);
         }
     }
 }

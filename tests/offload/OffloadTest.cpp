@@ -199,7 +199,7 @@ TEST(OffloadTest, NoSpaceOnOneOfTwoDestinationsStopsOnlyThatOne) {
         qzoffload::Offload::Run(Options(s.card, {s.two, s.folder.Path() + "/tiny"}));
         ADD_FAILURE() << "a destination without room was taken";
     } catch (const qzoffload::OffloadError& e) {
-        EXPECT_EQ(e.ExitCode(), 1);
+        EXPECT_EQ(e.Kind(), ComVantoVantoQZ64RADPlug::CUFailureKind::kSetup);
         EXPECT_NE(std::string(e.what()).find("MB (1048576 bytes) free; the copy needs"), std::string::npos)
             << e.what();
     }

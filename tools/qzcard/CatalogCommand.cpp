@@ -7,6 +7,7 @@
 // 0 when the answer is yes (or nothing is lacking or found wanting), 4 when
 // not. Everything else: docs/catalog.md.
 #include "CommandRegistry.h"
+#include "ExitCodes.h"
 
 #include "CardReading.h"
 #include "Catalog.h"
@@ -32,9 +33,9 @@
 
 namespace {
 
+using ComVantoVantoQZ64RADPlug::CUFailureKind;
 using nlohmann::ordered_json;
 using qzcatalog::CatalogError;
-using qzcatalog::CatalogFailure;
 
 constexpr int kExitNo = 4;
 
@@ -108,7 +109,7 @@ int64_t ParseSince(const std::string& text) {
             return static_cast<int64_t>(local);
     }
     throw CatalogError("--since " + text + ": not a date (YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ)",
-                       CatalogFailure::kUsage);
+                       CUFailureKind::kUsage);
 }
 
 std::vector<qzoffload::HashFormat> Formats(const std::vector<std::string>& names) {
@@ -361,7 +362,7 @@ int RunClips(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
     if (!args.where.empty()) {
         const size_t equals = args.where.find('=');
         if (equals == std::string::npos || equals == 0)
-            throw CatalogError("--where " + args.where + ": give FIELD=VALUE", CatalogFailure::kUsage);
+            throw CatalogError("--where " + args.where + ": give FIELD=VALUE", CUFailureKind::kUsage);
         match = qzcatalog::ClipFieldMatch{args.where.substr(0, equals), args.where.substr(equals + 1)};
     }
     const std::optional<std::string> card =
@@ -476,7 +477,7 @@ void Run(const CatalogArguments& args, Runner runner) {
     } catch (const CatalogError& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "qzcard catalog: %s\n", e.what());
-        code = e.ExitCode();
+        code = qzcard::ExitCodeOf(e);
     }
     std::fflush(stdout);
     if (code != 0) throw CLI::RuntimeError(code);

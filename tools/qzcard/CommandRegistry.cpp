@@ -59,7 +59,7 @@ const MediaLayers& LoadMediaLayers() {
     if (!layers)
         throw qzimport::ImportError(
             "cannot load the media layers (mov and mxf exports, report, verify --decode): " + why,
-            qzimport::ImportFailure::kSetup);
+            ComVantoVantoQZ64RADPlug::CUFailureKind::kSetup);
     return *layers;
 }
 

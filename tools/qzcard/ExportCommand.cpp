@@ -144,7 +144,7 @@ void RunExport(const ExportArguments& args) {
         host = std::make_unique<qzimport::PluginHost>(
             args.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : args.plugin, args.hostVersion);
     } catch (const qzimport::PluginHostError& e) {
-        throw qzimport::ImportError(e.what(), qzimport::ImportFailure::kSetup);
+        throw qzimport::ImportError(e.what(), ComVantoVantoQZ64RADPlug::CUFailureKind::kSetup);
     }
     HostEventCycle cycle;
     const qzimport::ProgressMode mode = args.progress ? qzimport::ProgressMode::kLines

@@ -49,7 +49,7 @@ CUSharedPtr<CFBCContent> OpenCard(const ListArguments& args) {
     try {
         return qzimport::OpenCard(args.folder);
     } catch (const qzimport::ImportError& e) {
-        if (args.json && e.Kind() == qzimport::ImportFailure::kNotACard) {
+        if (args.json && e.Kind() == ComVantoVantoQZ64RADPlug::CUFailureKind::kNotACard) {
             const ordered_json out = {{"qzcardVersion", qzimport::QzcardVersion()},
                                       {"card", args.folder},
                                       {"isCard", false},

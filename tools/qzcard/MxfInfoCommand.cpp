@@ -96,7 +96,8 @@ void Run(const std::string& path, bool json, bool units) {
         record = qzimport::GatherMxfFileInfo(path, units);
     } catch (const qzimport::ImportError& e) {
         std::cerr << "qzcard mxf-info: " << e.what() << "\n";
-        throw CLI::RuntimeError(e.Kind() == qzimport::ImportFailure::kUsage ? kExitCannotOpen : kExitNotMxf);
+        throw CLI::RuntimeError(e.Kind() == ComVantoVantoQZ64RADPlug::CUFailureKind::kUsage ? kExitCannotOpen
+                                                                                            : kExitNotMxf);
     }
     if (json)
         std::cout << qzimport::MxfFileInfoJson(record).dump(2) << "\n";

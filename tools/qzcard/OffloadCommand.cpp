@@ -5,6 +5,7 @@
 // CARD] re-hashes copies against their histories (and the card's file
 // list). Exit codes: docs/offload.md.
 #include "CommandRegistry.h"
+#include "ExitCodes.h"
 
 #include "CUInterruption.h"
 #include "CardFileList.h"
@@ -117,7 +118,7 @@ void PrintCheck(const qzoffload::CheckReport& report) {
 int RunCheck(const OffloadArguments& args) {
     if (args.paths.empty()) {
         std::fprintf(stderr, "qzcard offload: --check takes at least one copy\n");
-        return 64;
+        return qzcard::kExitUsage;
     }
     std::unique_ptr<qzoffload::CardFileList> card;
     if (!args.card.empty())
@@ -138,7 +139,7 @@ int RunCheck(const OffloadArguments& args) {
             reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
         } catch (const qzoffload::OffloadError& e) {
             std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), e.what());
-            if (refused == 0) refused = e.ExitCode();
+            if (refused == 0) refused = qzcard::ExitCodeOf(e);
         }
     }
     const qzcard::CatalogOutcome recorded =
@@ -204,7 +205,7 @@ ordered_json FoundJson(const qzoffload::DestinationFindings& found) {
 int RunOffload(const OffloadArguments& args) {
     if (args.paths.size() < 2) {
         std::fprintf(stderr, "qzcard offload: give the card and at least one destination\n");
-        return 64;
+        return qzcard::kExitUsage;
     }
     qzoffload::OffloadOptions options;
     options.card = args.paths[0];
@@ -320,12 +321,12 @@ void InstallOffload(CLI::App& app) {
         try {
             if (!args->check && !args->card.empty()) {
                 std::fprintf(stderr, "qzcard offload: --card goes with --check\n");
-                throw CLI::RuntimeError(64);
+                throw CLI::RuntimeError(qzcard::kExitUsage);
             }
             code = args->check ? RunCheck(*args) : RunOffload(*args);
         } catch (const CUInterrupted& e) {
             std::fprintf(stderr, "qzcard offload: %s before copying began; no file was written\n", e.what());
-            code = e.ExitCode();
+            code = qzcard::ExitCodeOf(CUFailureKind::kInterrupted, e.Signal());
         }
         if (code != 0) throw CLI::RuntimeError(code);
     });

@@ -5,6 +5,7 @@
 // folder lock, and says where. Exits 4 when --check found problems or a
 // copy is not verified, 5 when another export or report holds the folder.
 #include "CommandRegistry.h"
+#include "ExitCodes.h"
 
 #include "CUInterruption.h"
 #include "CardReport.h"
@@ -104,8 +105,6 @@ void InstallReport(CLI::App& app) {
     command->callback([args] {
         try {
             RunReport(*args);
-        } catch (const qzreport::ReportError& e) {  // the kinds are numbered as the exit codes
-            throw qzimport::ImportError(e.what(), static_cast<qzimport::ImportFailure>(e.ExitCode()));
         } catch (const ComVantoVantoQZ64RADPlug::CUInterrupted& e) {
             throw qzimport::ImportError::Interrupted(
                 "interrupted; nothing of this report was put in place in " + args->options.output,

@@ -5,6 +5,7 @@
 // with --cards N, N cards holding one recording linked across them. Every
 // run writes a medium of its own unless --medium pins it.
 #include "CommandRegistry.h"
+#include "ExitCodes.h"
 
 #include "CardWriter.h"
 #include "MediumIdentity.h"
@@ -23,7 +24,6 @@
 namespace {
 
 // An option value the writer cannot use is a usage error, as CLI11's own.
-constexpr int kExitUsage = 64;
 
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
 
@@ -67,7 +67,7 @@ void PrintClips(const CardDescription& card, const std::string& prefix) {
 void RunRelayCards(const SampleCardArguments& args, const SampleCardOptions& options) {
     if (!args.essence.empty()) {
         std::fprintf(stderr, "qzcard sample-card: --essence cannot be combined with --cards\n");
-        throw CLI::RuntimeError(kExitUsage);
+        throw CLI::RuntimeError(qzcard::kExitUsage);
     }
     const auto started = std::chrono::steady_clock::now();
     std::vector<CardDescription> cards;
@@ -97,7 +97,7 @@ void RunSampleCard(const SampleCardArguments& args) {
         FrameRate rate;
         if (!ParseFrameRate(args.rate, rate)) {
             std::fprintf(stderr, "qzcard sample-card: unknown rate '%s'\n", args.rate.c_str());
-            throw CLI::RuntimeError(kExitUsage);
+            throw CLI::RuntimeError(qzcard::kExitUsage);
         }
         options.rate = rate;
     }

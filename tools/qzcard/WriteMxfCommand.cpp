@@ -1,6 +1,7 @@
 // qzcard write-mxf FILE: writes one member MXF file without a card, for
 // interoperability checks and throughput measurements.
 #include "CommandRegistry.h"
+#include "ExitCodes.h"
 
 #include "ClipMxfWriter.h"
 
@@ -14,7 +15,6 @@
 namespace {
 
 // An option value the writer cannot use is a usage error, as CLI11's own.
-constexpr int kExitUsage = 64;
 
 using namespace ComVantoVantoQZ64RADPlug::CardWriter;
 
@@ -41,7 +41,8 @@ struct WriteMxfArguments {
 
 void RunWriteMxf(const WriteMxfArguments& args) {
     ClipDescription clip;
-    if (!ParseFrameRate(args.rate, clip.frameRate)) Fail("unknown rate '" + args.rate + "'", kExitUsage);
+    if (!ParseFrameRate(args.rate, clip.frameRate))
+        Fail("unknown rate '" + args.rate + "'", qzcard::kExitUsage);
     if (args.size == "1920x1080")
         clip.pictureSize = PictureSize::k1920x1080;
     else if (args.size == "1440x1080")
@@ -49,7 +50,7 @@ void RunWriteMxf(const WriteMxfArguments& args) {
     else if (args.size == "1280x720")
         clip.pictureSize = PictureSize::k1280x720;
     else
-        Fail("unknown picture size '" + args.size + "'", kExitUsage);
+        Fail("unknown picture size '" + args.size + "'", qzcard::kExitUsage);
     clip.bitRate = args.megabits == 25   ? BitRate::k25Mbps
                    : args.megabits == 35 ? BitRate::k35Mbps
                                          : BitRate::k50Mbps;
@@ -57,9 +58,9 @@ void RunWriteMxf(const WriteMxfArguments& args) {
     clip.audioChannels = args.channels;
     clip.audioBitsPerSample = args.bits;
     if (!ParseTimecode(args.startTimecode, clip.startTimecode, clip.dropFrame))
-        Fail("start timecode must read HH:MM:SS:FF (or HH:MM:SS;FF for drop frame)", kExitUsage);
+        Fail("start timecode must read HH:MM:SS:FF (or HH:MM:SS;FF for drop frame)", qzcard::kExitUsage);
     if (clip.dropFrame && !TraitsOf(clip.frameRate).dropFrameAllowed)
-        Fail("drop-frame timecode at " + args.rate, kExitUsage);
+        Fail("drop-frame timecode at " + args.rate, qzcard::kExitUsage);
     const uint32_t roundedBase = TraitsOf(clip.frameRate).roundedBase;
     clip.gopLength = args.gop != 0 ? args.gop : (roundedBase == 25 || roundedBase == 24 ? 12 : 15);
     if (roundedBase >= 50 && args.gop == 0) clip.gopLength *= 2;
@@ -73,7 +74,7 @@ void RunWriteMxf(const WriteMxfArguments& args) {
     try {
         description = MemberMxfDescription(card, 0, 0);
     } catch (const std::exception& e) {
-        Fail(e.what(), kExitUsage);
+        Fail(e.what(), qzcard::kExitUsage);
     }
     description.firstFrame = args.firstFrame;
     description.startTimecode += args.firstFrame;

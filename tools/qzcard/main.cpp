@@ -1,21 +1,14 @@
 // qzcard: command-line host for QZ camera cards.
 #include "CommandRegistry.h"
 
+#include "CUHostError.h"
 #include "CatalogRecorder.h"
-
-#include "ImportError.h"
-#include "OffloadError.h"
+#include "ExitCodes.h"
 #include "QzcardVersion.h"
 
 #include <cstdio>
 #include <exception>
 #include <string>
-
-namespace {
-
-constexpr int kExitUsage = 64;
-
-}  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"qzcard: reads QZ camera recording cards"};
@@ -40,13 +33,10 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         // Every refused argument, whatever CLI11 calls it, is a usage error.
         app.exit(e);
-        return kExitUsage;
-    } catch (const qzimport::ImportError& e) {
+        return qzcard::kExitUsage;
+    } catch (const ComVantoVantoQZ64RADPlug::CUHostError& e) {
         std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
-        return e.ExitCode();
-    } catch (const qzoffload::OffloadError& e) {
-        std::fprintf(stderr, "qzcard offload: %s\n", e.what());
-        return e.ExitCode();
+        return qzcard::ExitCodeOf(e);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", command().c_str(), e.what());
         return 1;
