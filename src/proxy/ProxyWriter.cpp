@@ -26,14 +26,8 @@ using ComVantoVantoQZ64RADPlug::CUError;
 using ComVantoVantoQZ64RADPlug::CUOutputFile;
 using qzimport::ImportError;
 using qzrewrap::Container;
+using qzrewrap::SoundGathering;
 using qzrewrap::SoundStream;
-
-namespace {
-
-// A frame slot holds a few thousand samples; more is not one frame's sound.
-constexpr uint32_t kMaxSlotSamples = 1u << 20;
-
-}  // namespace
 
 void ProxyWriter::CodecFree::operator()(AVCodecContext* codec) const {
     avcodec_free_context(&codec);
@@ -79,7 +73,7 @@ void ProxyWriter::Begin(const qzimport::ExportStreamInfo& stream) {
     OpenFilters();
     OpenEncoder();
     OpenFile();
-    m_sound.assign(m_plan.sound.size(), PendingSound());
+    m_sound.Begin(m_plan.sound, m_stream.soundTracks, m_stream.bitsPerSample);
     m_state = State::kWriting;
 }
 
@@ -338,39 +332,21 @@ void ProxyWriter::WritePacket(AVPacket* packet) {
 }
 
 void ProxyWriter::WriteSound(const qzimport::ExportFrame& frame) {
-    if (frame.soundSamples == 0) return;
-    if (frame.soundSamples > kMaxSlotSamples || frame.trackSound.size() != m_stream.soundTracks)
-        throw ImportError("a frame slot for " + m_path + " carries " + std::to_string(frame.soundSamples) +
-                          " samples of " + std::to_string(frame.trackSound.size()) +
-                          " tracks where the stream has " + std::to_string(m_stream.soundTracks));
-    const size_t sampleBytes = m_stream.bitsPerSample / 8;
-    const size_t trackBytes = size_t{frame.soundSamples} * sampleBytes;
-    for (size_t s = 0; s < m_plan.sound.size(); ++s) {
-        const SoundStream& sound = m_plan.sound[s];
-        for (uint32_t c = 0; c < sound.channels; ++c)
-            if (!frame.trackSound[sound.firstTrack + c])
-                throw ImportError("a frame slot for " + m_path + " has no samples of sound track " +
-                                  std::to_string(sound.firstTrack + c + 1));
-        PendingSound& pending = m_sound[s];
-        const size_t at = pending.bytes.size();
-        pending.bytes.resize(at + trackBytes * sound.channels);
-        for (size_t i = 0; i < frame.soundSamples; ++i)
-            for (uint32_t c = 0; c < sound.channels; ++c)
-                std::memcpy(&pending.bytes[at + (i * sound.channels + c) * sampleBytes],
-                            frame.trackSound[sound.firstTrack + c] + i * sampleBytes, sampleBytes);
-        pending.samples += frame.soundSamples;
-        // A tenth of a second a packet: few sample-table entries, and the
-        // interleaving queue holds little while the picture codecs lag.
-        if (pending.samples >= m_stream.sampleRate / 10) FlushSound(s);
-    }
+    m_sound.Add(frame, m_path);
+    // A tenth of a second a packet: few sample-table entries, and the
+    // interleaving queue holds little while the picture codecs lag.
+    for (size_t s = 0; s < m_sound.Streams(); ++s)
+        if (m_sound.Stream(s).samples >= m_stream.sampleRate / 10) FlushSound(s);
 }
 
 void ProxyWriter::FlushSound(size_t stream) {
-    PendingSound& pending = m_sound[stream];
+    const SoundGathering::Pending& pending = m_sound.Stream(stream);
     if (pending.samples == 0) return;
     AVPacket* packet = m_packet.get();
     av_packet_unref(packet);
-    packet->data = pending.bytes.data();  // copied by the interleaving writer
+    // The interleaving writer copies a packet it does not own, and never
+    // writes to it.
+    packet->data = const_cast<uint8_t*>(pending.bytes.data());
     packet->size = static_cast<int>(pending.bytes.size());
     packet->stream_index = static_cast<int>(1 + stream);
     packet->pts = packet->dts = pending.start;
@@ -381,9 +357,7 @@ void ProxyWriter::FlushSound(size_t stream) {
     WritePacket(packet);
     packet->data = nullptr;
     packet->size = 0;
-    pending.start += pending.samples;
-    pending.samples = 0;
-    pending.bytes.clear();
+    m_sound.Written(stream);
 }
 
 void ProxyWriter::Finish() {
@@ -400,7 +374,7 @@ void ProxyWriter::Finish() {
     if (static_cast<uint64_t>(m_decoded) != m_pictures)
         throw ImportError(m_path + ": " + std::to_string(m_pictures) + " pictures delivered, " +
                           std::to_string(m_decoded) + " decoded");
-    for (size_t s = 0; s < m_sound.size(); ++s) FlushSound(s);
+    for (size_t s = 0; s < m_sound.Streams(); ++s) FlushSound(s);
     Call("cannot complete " + m_path, [&] { return av_write_trailer(m_format.get()); });
     m_state = State::kFinished;
 }

@@ -13,6 +13,7 @@
 #include "LibavMessages.h"
 #include "OutputWriter.h"
 #include "ProxyPicture.h"
+#include "SoundGathering.h"
 
 #include <cstdint>
 #include <memory>
@@ -104,12 +105,7 @@ private:
     uint64_t m_pictures = 0;  // delivered
     int64_t m_decoded = 0;    // pictures out of the decoder, in presentation order
     uint64_t m_encoded = 0;   // packets written
-    struct PendingSound {
-        std::vector<uint8_t> bytes;
-        int64_t start = 0;  // in samples from the first
-        uint32_t samples = 0;
-    };
-    std::vector<PendingSound> m_sound;
+    qzrewrap::SoundGathering m_sound;
     enum class State { kNew, kWriting, kFinished } m_state = State::kNew;
 };
 

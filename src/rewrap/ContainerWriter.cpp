@@ -25,9 +25,6 @@ using qzimport::ImportError;
 
 namespace {
 
-// A frame slot holds a few thousand samples; more is not one frame's sound.
-constexpr uint32_t kMaxSlotSamples = 1u << 20;
-
 AVRational ToAV(const Rational& r) {
     return AVRational{static_cast<int>(r.num), static_cast<int>(r.den)};
 }
@@ -100,7 +97,7 @@ void ContainerWriter::Begin(const qzimport::ExportStreamInfo& stream) {
         av_dict_set(&format->metadata, "timecode", m_plan.timecode.c_str(), 0);
     WriteHeader();
     m_decodeShift = int64_t{stream.decodeDelayFrames} * stream.frameDuration;
-    m_sound.assign(m_plan.sound.size(), PendingSound());
+    m_sound.Begin(m_plan.sound, m_stream.soundTracks, m_stream.bitsPerSample);
     m_state = State::kWriting;
 }
 
@@ -243,45 +240,18 @@ void ContainerWriter::WriteFrame(const qzimport::ExportFrame& frame) {
 }
 
 void ContainerWriter::WriteSound(const qzimport::ExportFrame& frame) {
-    if (frame.soundSamples == 0) return;
-    if (frame.soundSamples > kMaxSlotSamples || frame.trackSound.size() != m_stream.soundTracks)
-        throw ImportError("a frame slot for " + m_path + " carries " + std::to_string(frame.soundSamples) +
-                          " samples of " + std::to_string(frame.trackSound.size()) +
-                          " tracks where the stream has " + std::to_string(m_stream.soundTracks));
-    const size_t sampleBytes = m_stream.bitsPerSample / 8;
-    const size_t trackBytes = size_t{frame.soundSamples} * sampleBytes;
-    for (size_t s = 0; s < m_plan.sound.size(); ++s) {
-        const SoundStream& sound = m_plan.sound[s];
-        for (uint32_t c = 0; c < sound.channels; ++c)
-            if (!frame.trackSound[sound.firstTrack + c])
-                throw ImportError("a frame slot for " + m_path + " has no samples of sound track " +
-                                  std::to_string(sound.firstTrack + c + 1));
-        PendingSound& pending = m_sound[s];
-        const size_t at = pending.bytes.size();
-        if (sound.channels == 1) {
-            const uint8_t* track = frame.trackSound[sound.firstTrack];
-            pending.bytes.insert(pending.bytes.end(), track, track + trackBytes);
-        } else {
-            // Stereo: the tracks' samples side by side, left first.
-            pending.bytes.resize(at + trackBytes * sound.channels);
-            for (size_t i = 0; i < frame.soundSamples; ++i)
-                for (uint32_t c = 0; c < sound.channels; ++c)
-                    std::memcpy(&pending.bytes[at + (i * sound.channels + c) * sampleBytes],
-                                frame.trackSound[sound.firstTrack + c] + i * sampleBytes, sampleBytes);
-        }
-        pending.samples += frame.soundSamples;
-        if (m_container == Container::kMxf || pending.samples >= m_stream.sampleRate / 2) FlushSound(s);
-    }
+    m_sound.Add(frame, m_path);
+    for (size_t s = 0; s < m_sound.Streams(); ++s)
+        if (m_container == Container::kMxf || m_sound.Stream(s).samples >= m_stream.sampleRate / 2)
+            FlushSound(s);
 }
 
 void ContainerWriter::FlushSound(size_t stream) {
-    PendingSound& pending = m_sound[stream];
+    const SoundGathering::Pending& pending = m_sound.Stream(stream);
     if (pending.samples == 0) return;
     WritePacket(static_cast<int>(1 + stream), pending.bytes.data(), pending.bytes.size(), pending.start,
                 pending.start, pending.samples, AVRational{1, static_cast<int>(m_stream.sampleRate)}, true);
-    pending.start += pending.samples;
-    pending.samples = 0;
-    pending.bytes.clear();
+    m_sound.Written(stream);
 }
 
 void ContainerWriter::Finish() {
@@ -290,7 +260,7 @@ void ContainerWriter::Finish() {
     if (correct && m_earliestPresentation != 0)
         throw ImportError(m_path + ": no picture is presented at time 0 (the earliest at " +
                           std::to_string(m_earliestPresentation) + ")");
-    for (size_t s = 0; s < m_sound.size(); ++s) FlushSound(s);
+    for (size_t s = 0; s < m_sound.Streams(); ++s) FlushSound(s);
     // The movie header is the last thing the mov writer writes (nothing of
     // it waits in an interleaving queue): kept, to set the first picture's
     // composition offset in it.

@@ -10,6 +10,7 @@
 #include "ContainerPlan.h"
 #include "LibavMessages.h"
 #include "OutputWriter.h"
+#include "SoundGathering.h"
 
 #include <cstdint>
 #include <memory>
@@ -86,12 +87,7 @@ private:
     // the mov writer until its end: one per frame slot and track would be
     // megabytes at 30000 frames); MXF writes each frame slot's sound as its
     // edit unit's.
-    struct PendingSound {
-        std::vector<uint8_t> bytes;
-        int64_t start = 0;  // in samples from the first
-        uint32_t samples = 0;
-    };
-    std::vector<PendingSound> m_sound;
+    SoundGathering m_sound;
     bool m_firstOffsetSet = false;  // the mov header's first composition offset set after the writer
     enum class State { kNew, kWriting, kFinished } m_state = State::kNew;
 };
