@@ -59,9 +59,7 @@ void ProxyWriter::Check(int result, const std::string& what) const {
 
 void ProxyWriter::Begin(const qzimport::ExportStreamInfo& stream) {
     if (m_state != State::kNew) throw ImportError(m_path + " was begun twice");
-    if (stream.timescale <= 0 || stream.timescale > INT_MAX || stream.frameDuration <= 0 ||
-        stream.frameDuration > INT_MAX || stream.sampleRate == 0 || stream.sampleRate > INT_MAX)
-        throw ImportError("the stream's time scale or sound sampling rate is out of range");
+    // PlanContainer refuses a stream whose times or rates libavformat cannot hold.
     m_stream = stream;
     m_plan = qzrewrap::PlanContainer(Container::kMov, stream, m_options);
     m_picture = PlanProxyPicture(m_options, stream);

@@ -3,6 +3,7 @@
 #include "ImportError.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <numeric>
 
@@ -107,6 +108,10 @@ ContainerPlan PlanContainer(Container container, const qzimport::ExportStreamInf
         throw qzimport::ImportError("the stream has no picture rate (timescale " +
                                     std::to_string(stream.timescale) + ", frame duration " +
                                     std::to_string(stream.frameDuration) + ")");
+    // libavformat keeps times and rates as int fractions.
+    if (stream.timescale > INT_MAX || stream.frameDuration > INT_MAX || stream.sampleRate == 0 ||
+        stream.sampleRate > INT_MAX)
+        throw qzimport::ImportError("the stream's time scale or sound sampling rate is out of range");
     if (stream.width == 0 || stream.height == 0 || stream.displayAspectWidth == 0 ||
         stream.displayAspectHeight == 0)
         throw qzimport::ImportError("the stream has no picture size or display aspect");

@@ -64,9 +64,7 @@ void ContainerWriter::Check(int result, const std::string& what) const {
 
 void ContainerWriter::Begin(const qzimport::ExportStreamInfo& stream) {
     if (m_state != State::kNew) throw ImportError(m_path + " was begun twice");
-    if (stream.timescale > INT_MAX || stream.frameDuration > INT_MAX || stream.sampleRate == 0 ||
-        stream.sampleRate > INT_MAX)
-        throw ImportError("the stream's time scale or sound sampling rate is out of range");
+    // PlanContainer refuses a stream whose times or rates libavformat cannot hold.
     m_stream = stream;
     m_plan = PlanContainer(m_container, stream, m_options);
     try {
