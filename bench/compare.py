@@ -262,6 +262,10 @@ def main():
             sys.exit("compare: %s is not installed" % tool)
     cache = os.path.abspath(args.cache or os.path.join(build, "bench-cache"))
     os.makedirs(cache, exist_ok=True)
+    # The commands record what they learn, as they do for a user, but into a
+    # catalog of the benchmark's own (the child processes inherit it), never
+    # into the user's.
+    os.environ["QZCARD_CATALOG"] = os.path.join(cache, "catalog.sqlite")
 
     long_card = os.path.join(cache, "long%d" % args.frames)
     many_card = os.path.join(cache, "many999")
