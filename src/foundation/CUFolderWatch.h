@@ -3,10 +3,11 @@
 // in, or a file system mounted on a folder inside one (or on a parent
 // itself). Each arrival is reported once, and only when it has settled: when
 // nothing changed anywhere inside it for the settle delay, so a card still
-// being copied in is not reported half-copied. One thread calls Next();
-// RequestStop() may be called from any thread or a signal handler. The
-// watch runs no thread of its own: Next() waits in poll() on the kernel's
-// folder and mount notifications and a stop descriptor.
+// being copied in is not reported half-copied. Folders already in a parent
+// when the watch starts are not reported. One thread calls Next() and
+// Parents(); RequestStop() may be called from any thread or a signal
+// handler. The watch runs no thread of its own: Next() waits in poll() on
+// the kernel's folder and mount notifications and a stop descriptor.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
