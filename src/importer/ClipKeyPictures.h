@@ -6,14 +6,16 @@
 // ImportError for what the clip or the plug-in cannot give. One object per
 // clip; used by one thread (objects of different clips run at once).
 #include "CFBCClip.h"
-#include "ClipIngest.h"
 #include "MIORADClipDataSourceProtocol.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace qzimport {
+
+class ClipIngest;
 
 struct KeyPicture {
     int64_t frame = -1;        // presentation index of the picture in the clip
@@ -31,11 +33,14 @@ public:
     ClipKeyPictures(ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol& descriptor,
                     ComVantoVantoQZ64RADPlug::CFBCClip& clip);
 
-    uint32_t FrameCount() const { return m_ingest.FrameCount(); }
-    int64_t Timescale() const {
-        return m_ingest.Timescale();
-    }  // FrameDuration() / Timescale() seconds a frame
-    int64_t FrameDuration() const { return m_ingest.FrameDuration(); }
+    ~ClipKeyPictures();
+    ClipKeyPictures(const ClipKeyPictures&) = delete;
+    ClipKeyPictures& operator=(const ClipKeyPictures&) = delete;
+
+    uint32_t FrameCount() const;
+    // A frame lasts FrameDuration() / Timescale() seconds.
+    int64_t Timescale() const;
+    int64_t FrameDuration() const;
 
     // The I picture presented last at or before presentation frame `point`
     // (below FrameCount()); before the clip's first I picture (the leading
@@ -52,7 +57,7 @@ private:
     // The sequence headers the clip's first picture opens with.
     const std::vector<uint8_t>& FirstSequenceHeaders();
 
-    ClipIngest m_ingest;
+    std::unique_ptr<ClipIngest> m_ingest;  // the movie layer stays the importer's own
     std::vector<uint8_t> m_firstHeaders;
     bool m_firstHeadersRead = false;
 };
