@@ -47,7 +47,8 @@ Bytes Joined(const Bytes& first, const Bytes& second, int width) {
 // The picture elements of a member file in stored order: the values of the
 // KLV packets with the picture element key, found by their key.
 std::vector<Bytes> PictureElements(const Bytes& mxf) {
-    const cw::MxfKey key = cw::EssenceKey(cw::kPictureItem, 1, cw::kMpegFrameWrappedElement, 1);
+    namespace labels = cw::MxfLabels;
+    const cw::MxfKey key = labels::EssenceKey(labels::kPictureItem, 1, labels::kMpegFrameWrappedElement, 1);
     std::vector<Bytes> elements;
     for (size_t at = 0; at + key.size() + 1 < mxf.size(); ++at) {
         if (!std::equal(key.begin(), key.end(), mxf.begin() + static_cast<std::ptrdiff_t>(at))) continue;
