@@ -4,16 +4,18 @@
 // are copied into one folder per target under OUT.
 // Usage: FuzzSeedWriter OUT INFO_PLIST STRINGS_TABLE
 #include "CardDescription.h"
-#include "CardReading.h"
 #include "CardFileList.h"
+#include "CardReading.h"
 #include "CardWriter.h"
 #include "ClipDescription.h"
 #include "FileBytes.h"
 #include "HistoryScan.h"
+#include "MxfWriterLabels.h"
 #include "Offload.h"
 #include "OffloadJournal.h"
 #include "SmallClip.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +42,29 @@ Bytes Joined(const Bytes& first, const Bytes& second, int width) {
     out.insert(out.end(), first.begin(), first.end());
     out.insert(out.end(), second.begin(), second.end());
     return out;
+}
+
+// The picture elements of a member file in stored order: the values of the
+// KLV packets with the picture element key, found by their key.
+std::vector<Bytes> PictureElements(const Bytes& mxf) {
+    namespace labels = cw::MxfLabels;
+    const cw::MxfKey key = labels::EssenceKey(labels::kPictureItem, 1, labels::kMpegFrameWrappedElement, 1);
+    std::vector<Bytes> elements;
+    for (size_t at = 0; at + key.size() + 1 < mxf.size(); ++at) {
+        if (!std::equal(key.begin(), key.end(), mxf.begin() + static_cast<std::ptrdiff_t>(at))) continue;
+        size_t value = at + key.size();
+        uint64_t length = mxf[value++];
+        if (length & 0x80) {  // BER long form: the count of length bytes that follow
+            const size_t bytes = length & 0x7F;
+            length = 0;
+            for (size_t i = 0; i < bytes && value < mxf.size(); ++i) length = length << 8 | mxf[value++];
+        }
+        if (length > mxf.size() - value) break;
+        elements.emplace_back(mxf.begin() + static_cast<std::ptrdiff_t>(value),
+                              mxf.begin() + static_cast<std::ptrdiff_t>(value + length));
+        at = value + length - 1;
+    }
+    return elements;
 }
 
 // One of the tests' small clips (1280x720 at 25 Mbps) with short GOPs.
@@ -88,6 +113,11 @@ int main(int argc, char** argv) {
                       Bytes(mxf.begin(), mxf.begin() + std::min<size_t>(mxf.size(), 65536)));
                 if (cw::EffectiveMembers(clip).size() == 1)
                     Write(out / "MovieClipFuzz" / name, Joined(cif, mxf, 4));
+                // Each picture after the first, with the first (whose sequence headers it may need).
+                const std::vector<Bytes> pictures = PictureElements(mxf);
+                for (size_t p = 0; p < pictures.size() && p < 4; ++p)
+                    Write(out / "ThumbnailPictureFuzz" / (name + "-" + std::to_string(p)),
+                          Joined(pictures.front(), pictures[p], 4));
             }
         }
         const Bytes info = ReadFile(argv[2]), strings = ReadFile(argv[3]);

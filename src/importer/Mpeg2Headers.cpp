@@ -6,6 +6,7 @@ namespace {
 
 constexpr uint8_t kPictureStartCode = 0x00;
 constexpr uint8_t kGopStartCode = 0xB8;
+constexpr uint8_t kSequenceHeaderCode = 0xB3;
 
 // Offset of the first start code 00 00 01 `code` at or after `from`.
 std::optional<size_t> FindStartCode(const uint8_t* bytes, size_t size, uint8_t code, size_t from = 0) {
@@ -30,6 +31,19 @@ std::optional<size_t> Mpeg2Headers::GopFlagsOffset(const uint8_t* bytes, size_t 
     // header's fourth byte.
     if (!gop || *gop + 7 >= size) return std::nullopt;
     return *gop + 7;
+}
+
+bool Mpeg2Headers::StartsWithSequenceHeader(const uint8_t* bytes, size_t size) {
+    return size >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 1 && bytes[3] == kSequenceHeaderCode;
+}
+
+size_t Mpeg2Headers::SequenceHeadersLength(const uint8_t* bytes, size_t size) {
+    if (!StartsWithSequenceHeader(bytes, size)) return 0;
+    for (size_t i = 4; i + 3 < size; ++i)
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 &&
+            (bytes[i + 3] == kGopStartCode || bytes[i + 3] == kPictureStartCode))
+            return i;
+    return 0;
 }
 
 }  // namespace qzimport

@@ -2,7 +2,8 @@
 // The few fields of an MPEG-2 video picture's headers the importer needs to
 // start an output at a picture that decodes: the picture coding type, and
 // the closed_gop and broken_link flags of a GOP header in front of the
-// picture. Reads only the bytes given; stateless and thread safe.
+// picture, and the sequence headers a picture decodes with. Reads only the bytes given; stateless and thread
+// safe.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,12 @@ public:
     // Offset of the byte holding closed_gop and broken_link in a GOP header
     // before the first picture header; nothing when there is none.
     static std::optional<size_t> GopFlagsOffset(const uint8_t* bytes, size_t size);
+    // Whether the bytes open with a sequence header.
+    static bool StartsWithSequenceHeader(const uint8_t* bytes, size_t size);
+    // The length of the sequence header and its extensions the bytes open
+    // with (up to the first GOP or picture start code); 0 when they open
+    // with none or hold nothing after it.
+    static size_t SequenceHeadersLength(const uint8_t* bytes, size_t size);
 };
 
 }  // namespace qzimport

@@ -6,16 +6,14 @@
 #include "CUInterruption.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
+#include "CardCheck.h"
 #include "CardText.h"
 #include "ClipSummary.h"
 #include "ClipValues.h"
-#include "ClipVerifier.h"
 #include "CopyHistory.h"
 #include "FBCClipValueTag.h"
 #include "FBCContentValueTag.h"
-#include "HostEventCycle.h"
 #include "ImportError.h"
-#include "PictureDecodeCheck.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 #include "RecordingSpans.h"
@@ -25,15 +23,15 @@
 #include "ThumbnailBatch.h"
 #include "ThumbnailPoint.h"
 #include "UnlistedFiles.h"
+#include "VerifyProblemRanges.h"
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <map>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -47,8 +45,25 @@ namespace {
 
 constexpr unsigned kMaxThumbnails = 10;
 
-ordered_json TextOrNull(const std::string& text) {
-    return text.empty() || text == "-" ? ordered_json() : ordered_json(text);
+// A value the clip may not tell, as JSON: null when absent.
+template <class T>
+ordered_json OrNull(const std::optional<T>& value) {
+    return value ? ordered_json(*value) : ordered_json();
+}
+
+// The importer's texts are empty for what a clip does not tell.
+std::optional<std::string> Told(const std::string& text) {
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+
+std::optional<int64_t> Frame(int64_t frame) {
+    return frame < 0 ? std::nullopt : std::optional<int64_t>(frame);
+}
+
+// Clip value `tag` as text; absent when the clip does not hold it.
+std::optional<std::string> ClipText(CFBCClip& clip, _ClipValueTag tag) {
+    const CUSharedPtr<CUObject> value = clip.ValueForTag(tag);
+    return value ? Told(qzimport::ValueText(value)) : std::nullopt;
 }
 
 // "1.23 GB"
@@ -73,6 +88,11 @@ std::string SecondsText(double seconds) {
     return text;
 }
 
+// "1 clip", "2 clips".
+std::string Count(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 // The bytes of every file in the clip's folder.
 uint64_t ClipFolderBytes(CFBCClip& clip) {
     CUSharedPtr<CUStringMac> cif = clip.GetCIFPath();
@@ -84,129 +104,94 @@ uint64_t ClipFolderBytes(CFBCClip& clip) {
     return bytes;
 }
 
-std::string ValueString(CFBCClip& clip, _ClipValueTag tag) {
-    const std::string text = qzimport::ClipValueText(clip, tag);
-    return text == "-" ? std::string() : text;
-}
-
-// "Place, N35.68120 E139.76710, +40 m" of what the clip records.
-std::string LocationText(CFBCClip& clip) {
-    std::string location = ValueString(clip, kClipValuePlaceName);
-    auto add = [&location](const std::string& part) {
-        if (!part.empty()) location += (location.empty() ? "" : ", ") + part;
-    };
-    const std::string latitude = ValueString(clip, kClipValueLatitudeValue);
-    const std::string longitude = ValueString(clip, kClipValueLongitudeValue);
+// "Place, N35.68120 E139.76710, +40 m" of what the clip records; absent when it records none.
+std::optional<std::string> LocationText(CFBCClip& clip) {
+    std::string location = ClipText(clip, kClipValuePlaceName).value_or("");
+    auto add = [&location](const std::string& part) { location += (location.empty() ? "" : ", ") + part; };
+    const std::string latitude = ClipText(clip, kClipValueLatitudeValue).value_or("");
+    const std::string longitude = ClipText(clip, kClipValueLongitudeValue).value_or("");
     if (!latitude.empty() || !longitude.empty()) add(latitude + (latitude.empty() ? "" : " ") + longitude);
-    const std::string altitude = ValueString(clip, kClipValueAltitude);
-    if (!altitude.empty()) add(altitude + " m");
-    return location;
+    if (const std::optional<std::string> altitude = ClipText(clip, kClipValueAltitude)) add(*altitude + " m");
+    return Told(location);
 }
 
+// A card given to the report: its folder as given, the name the page
+// shows, its medium ID (absent when the card records none).
+struct ReportCard {
+    std::string folder;
+    std::string name;
+    std::optional<std::string> mediumId;
+    CUSharedPtr<CFBCContent> content;
+};
+
+// A clip of a card and what is asked of it.
 struct ClipEntry {
     size_t card = 0;
+    size_t index = 0;  // in the card's clip list
     CUSharedPtr<CFBCClip> clip;
     qzimport::ClipSummary summary;
+    uint64_t frames = 0;
     std::string pointFailure;  // why --at names no picture of the clip
 };
 
-ordered_json ProblemJson(const qzimport::VerifyProblem& p) {
-    return {{"frame", p.frame < 0 ? ordered_json() : ordered_json(p.frame)},
-            {"timecode", TextOrNull(p.timecode)},
-            {"check", p.check},
-            {"detail", p.detail}};
+// "card1", of "/media/card1/" as of "/media/card1".
+std::string CardName(const std::string& folder) {
+    const fs::path path = fs::path(folder).lexically_normal();
+    const std::string name = path.filename().string();
+    return name.empty() ? path.parent_path().filename().string() : name;
 }
 
-// Each clip's verify result, pictures decoded too, through the plug-in as
-// `verify --decode` runs it; the clips folder's unlisted entries.
-class CardCheck {
-public:
-    explicit CardCheck(const ReportOptions& options) {
-        try {
-            m_host = std::make_unique<qzimport::PluginHost>(
-                options.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : options.plugin,
-                options.hostVersion);
-        } catch (const qzimport::PluginHostError& e) {
-            throw ReportError(std::string("--check: ") + e.what());
-        }
+// The cards given, each once: a card given twice (the same medium, or the
+// same folder) is shown once, where it is first given, as `spans` counts it.
+std::vector<ReportCard> OpenCards(const ReportOptions& options) {
+    std::vector<ReportCard> cards;
+    std::set<std::string> media, folders;
+    for (const std::string& folder : options.cards) {
+        CUSharedPtr<CFBCContent> content = qzimport::OpenCard(folder);
+        if (qzimport::IsInsideFolder(options.output, folder))
+            throw ReportError("the report folder " + options.output + " lies inside the card " + folder +
+                                  "; nothing is written to a card",
+                              CUFailureKind::kUsage);
+        std::error_code error;
+        const fs::path canonical = fs::weakly_canonical(folder, error);
+        const std::optional<std::string> medium =
+            Told(qzimport::UUIDText(content->ValueForTag(kContentValueMediaID)));
+        if ((medium && media.count(*medium)) || (!error && folders.count(canonical.string()))) continue;
+        if (medium) media.insert(*medium);
+        if (!error) folders.insert(canonical.string());
+        cards.push_back({folder, CardName(folder), medium, content});
     }
+    return cards;
+}
 
-    void Open(const std::string& card) {
-        m_offered.clear();
-        // A card the plug-in does not take offers no clip: each is then a problem.
-        m_volume = m_host->PathIsValidVolume(card) ? m_host->VolumeWithPath(card) : nullptr;
-        if (!m_volume) return;
-        for (const auto& clip : m_host->Clips(m_volume)) {
-            const std::optional<std::string> name = clip ? clip->name() : std::nullopt;
-            if (name && !m_offered.count(*name)) m_offered[*name] = clip;
-        }
-    }
-
-    ordered_json Verify(const ClipEntry& entry, size_t& problems) {
-        HostEventCycle cycle;
-        const auto found = m_offered.find(entry.summary.clipID);
-        PictureDecodeCheck decoding;
-        qzimport::ClipVerification result = qzimport::ClipVerifier::Verify(
-            found == m_offered.end() ? nullptr : found->second.get(), *entry.clip, &decoding);
-        if (found == m_offered.end())
-            result.problems.insert(
-                result.problems.begin(),
-                {-1, std::string(), "offered",
-                 "the plug-in does not offer it (" + entry.summary.state +
-                     (entry.summary.stateReason.empty() ? "" : ": " + entry.summary.stateReason) + ")"});
-        problems += result.problems.size();
-        ordered_json list = ordered_json::array();
-        for (const qzimport::VerifyProblem& p : result.problems) list.push_back(ProblemJson(p));
-        return {{"clean", result.problems.empty()},
-                {"frames", result.frames},
-                {"picturesDecoded", decoding.PicturesChecked()},
-                {"problemCount", result.problems.size()},
-                {"problems", list}};
-    }
-
-private:
-    std::unique_ptr<qzimport::PluginHost> m_host;
-    std::shared_ptr<MIORADVolumeDataSourceProtocol> m_volume;
-    std::map<std::string, std::shared_ptr<MIORADClipDataSourceProtocol>> m_offered;
-};
-
-}  // namespace
-
-ReportResult CardReport::Write(const ReportOptions& options) {
-    if (options.cards.empty()) throw ReportError("give at least one card", CUFailureKind::kUsage);
-    if (options.thumbnails > kMaxThumbnails)
-        throw ReportError("--thumbnails takes 0 to " + std::to_string(kMaxThumbnails), CUFailureKind::kUsage);
-    const ThumbnailPoint at = ThumbnailPoint::Parse(options.at);
-    auto say = [&options](const std::string& line) {
-        if (options.progress) options.progress(line);
-    };
-
-    std::vector<CUSharedPtr<CFBCContent>> contents;
-    for (const std::string& card : options.cards) {
-        contents.push_back(qzimport::OpenCard(card));
-        if (qzimport::IsInsideFolder(options.output, card))
-            throw ReportError("the report folder " + options.output + " lies inside the card " + card +
-                              "; nothing is written to a card");
-    }
-    ReportFolder folder(options.output, options.waitSeconds);
-
-    // Every clip, and the thumbnails asked of it.
+// Every clip of the cards, and the thumbnails asked of each (one request per clip, in the same order).
+// The descriptor of each clip comes from `offered` (one per card).
+std::vector<ClipEntry> GatherClips(const std::vector<ReportCard>& cards,
+                                   const std::vector<OfferedClips>& offered, const ReportOptions& options,
+                                   const ThumbnailPoint& at, const ReportFolder& folder,
+                                   std::vector<ThumbnailRequest>& requests) {
     std::vector<ClipEntry> entries;
-    std::vector<ThumbnailRequest> requests;
-    for (size_t c = 0; c < contents.size(); ++c) {
-        CUSharedPtr<CUArray> list = contents[c]->ClipList();
+    for (size_t c = 0; c < cards.size(); ++c) {
+        CUSharedPtr<CUArray> list = cards[c].content->ClipList();
         for (size_t i = 0; list && i < list->Count(); ++i) {
             ClipEntry entry;
             entry.card = c;
+            entry.index = i;
             entry.clip = list->ObjectAtIndex(i);
-            entry.summary = qzimport::SummarizeClip(*contents[c], i);
+            entry.summary = qzimport::SummarizeClip(*cards[c].content, i);
             ThumbnailRequest request;
             request.width = options.thumbnailWidth;
-            CUSharedPtr<CUStringMac> cif = entry.clip ? entry.clip->GetCIFPath() : nullptr;
-            request.clipInformationFile = cif ? cif->Utf8() : std::string();
+            request.clip = entry.clip;
+            const auto descriptor = offered[c].clips.find(entry.summary.clipID);
+            if (descriptor != offered[c].clips.end()) request.descriptor = descriptor->second;
+            request.unoffered = "the plug-in does not offer it (" + entry.summary.state +
+                                (entry.summary.stateReason.empty() ? "" : ": " + entry.summary.stateReason) +
+                                ")";
+
             CUSharedPtr<CUNumber> frames =
                 entry.clip ? entry.clip->ValueForTag(kClipValueDurationFrames) : nullptr;
             const int64_t count = frames ? frames->SInt64Value() : 0;
+            entry.frames = count > 0 ? static_cast<uint64_t>(count) : 0;
             if (entry.clip && options.thumbnails > 0 && count > 0) {
                 try {
                     const int64_t first = at.At(*entry.clip, count);
@@ -223,114 +208,205 @@ ReportResult CardReport::Write(const ReportOptions& options) {
             requests.push_back(std::move(request));
         }
     }
+    return entries;
+}
 
-    say("thumbnails of " + std::to_string(entries.size()) + " clips");
-    const std::vector<ClipPictures> pictures =
-        ThumbnailBatch::Run(requests, options.threads, [&say](size_t done, size_t all) {
-            if (done % 50 == 0 || done == all)
-                say("thumbnails: " + std::to_string(done) + " of " + std::to_string(all) + " clips");
-        });
+ordered_json ThumbnailJson(const Thumbnail& t, const ReportFolder& folder) {
+    return {{"file", t.output.empty() ? ordered_json() : ordered_json(folder.PageRelative(t.output))},
+            {"askedFrame", t.askedFrame},
+            {"frame", OrNull(Frame(t.frame))},
+            {"decodeFrame", OrNull(Frame(t.decodeFrame))},
+            {"timecode", OrNull(Told(t.timecode))},
+            {"width", t.width},
+            {"height", t.height},
+            {"interlaced", t.interlaced},
+            {"damage", OrNull(Told(t.damage))},
+            {"failure", OrNull(Told(t.failure))}};
+}
 
-    ReportResult result;
-    result.cards = contents.size();
-    result.clips = entries.size();
-    result.thumbnailFolder = folder.ThumbnailFolder();
-    result.page = folder.PagePath();
-    result.json = folder.JsonPath();
+ordered_json CheckJson(const ClipCheck& check) {
+    const std::vector<qzimport::VerifyProblem>& problems = check.verification.problems;
+    ordered_json list = ordered_json::array(), ranges = ordered_json::array();
+    for (const qzimport::VerifyProblem& p : problems)
+        list.push_back({{"frame", OrNull(Frame(p.frame))},
+                        {"timecode", OrNull(Told(p.timecode))},
+                        {"check", p.check},
+                        {"detail", p.detail}});
+    for (const qzimport::VerifyProblemRange& r : qzimport::FoldProblems(problems))
+        ranges.push_back({{"firstFrame", OrNull(Frame(r.firstFrame))},
+                          {"lastFrame", OrNull(Frame(r.lastFrame))},
+                          {"firstTimecode", OrNull(Told(r.firstTimecode))},
+                          {"lastTimecode", OrNull(Told(r.lastTimecode))},
+                          {"check", r.check},
+                          {"detail", r.detail},
+                          {"count", r.count},
+                          {"text", qzimport::ProblemRangeText(r)}});
+    return {{"clean", problems.empty()},
+            {"frames", check.verification.frames},
+            {"picturesDecoded", check.picturesDecoded},
+            {"problemCount", problems.size()},
+            {"problems", list},
+            {"problemRanges", ranges}};
+}
 
-    std::unique_ptr<CardCheck> check;
-    if (options.check) check = std::make_unique<CardCheck>(options);
+// The daily of a clip in `dailies` (an H.264 proxy export's folder): named
+// as the export names the clip's files, with the card's name before the
+// clip ID where clips of several cards share an ID. Absent when neither is there.
+std::optional<std::string> FindDaily(const std::string& dailies, const std::string& cardName,
+                                     const std::string& clipID) {
+    std::error_code error;
+    for (const std::string& name : {cardName + "_" + clipID + ".mov", clipID + ".mov"})
+        if (fs::is_regular_file(fs::path(dailies) / name, error)) return (fs::path(dailies) / name).string();
+    return std::nullopt;
+}
 
-    std::vector<CopyHistory> copies;
-    for (const std::string& copy : options.copies) {
-        copies.push_back(CopyHistory::Read(copy));
-        if (!copies.back().Verified()) ++result.failedCopies;
+// A daily as the page links it: relative to the page's folder, so the
+// report and its dailies move together.
+std::string PageLink(const std::string& file, const std::string& pageFolder) {
+    std::error_code error;
+    const fs::path from = fs::weakly_canonical(pageFolder, error);
+    const fs::path to = fs::weakly_canonical(file, error);
+    return error ? fs::absolute(file).string() : to.lexically_relative(from).generic_string();
+}
+
+// What the report gathers, step by step, for one run of Write().
+class ReportRun {
+public:
+    explicit ReportRun(const ReportOptions& options)
+        : m_options(options),
+          m_at(ThumbnailPoint::Parse(options.at)),
+          m_cards(OpenCards(options)),
+          m_folder(options.output, options.waitSeconds) {}
+
+    ReportResult Write() {
+        // Pictures and checks reach the clips through the plug-in, as a host's do.
+        try {
+            m_host = std::make_unique<qzimport::PluginHost>(
+                m_options.plugin.empty() ? qzimport::PluginHost::DefaultBundlePath() : m_options.plugin,
+                m_options.hostVersion);
+        } catch (const qzimport::PluginHostError& e) {
+            throw ReportError(std::string("the plug-in bundle: ") + e.what());
+        }
+        for (const ReportCard& card : m_cards) m_offered.push_back(OfferedClips::Of(*m_host, card.folder));
+        std::vector<ThumbnailRequest> requests;
+        m_entries = GatherClips(m_cards, m_offered, m_options, m_at, m_folder, requests);
+        MakeThumbnails(requests);
+        ReadCopies();
+        if (m_options.check) {
+            uint64_t frames = 0;
+            for (const ClipEntry& entry : m_entries) frames += entry.frames;
+            m_check = std::make_unique<CardCheck>(frames, m_options.progress);
+        }
+        ordered_json report = ReportJson();
+        // Interrupted until here, nothing of this run is in place; from here on
+        // the set is put in place whole.
+        CUInterruption::ThrowIfRequested();
+        m_folder.Commit(m_pictures, report.dump(2) + "\n", ReportPage::Render(report), m_referenced);
+        return m_result;
     }
 
-    ordered_json report;
-    report["qzcardVersion"] = qzimport::QzcardVersion();
-    report["generated"] = qzimport::HostDateText(static_cast<double>(std::time(nullptr)));
-    report["thumbnailsPerClip"] = options.thumbnails;
-    report["thumbnailPoint"] = at.Text();
-    report["checked"] = options.check;
-    report["cards"] = ordered_json::array();
-    std::set<std::string> referenced;
-    std::vector<bool> copyMatched(copies.size(), false);
-    for (size_t c = 0; c < contents.size(); ++c) {
-        const CFBCContent& content = *contents[c];
-        ordered_json card;
-        card["card"] = options.cards[c];
-        card["name"] = fs::path(options.cards[c]).lexically_normal().filename().string();
-        if (card["name"].get<std::string>().empty())
-            card["name"] = fs::path(options.cards[c]).lexically_normal().parent_path().filename().string();
-        card["mediumId"] = TextOrNull(qzimport::UUIDText(content.ValueForTag(kContentValueMediaID)));
-        if (check) {
-            say("checking " + options.cards[c]);
-            check->Open(options.cards[c]);
+private:
+    void Say(const std::string& line) const {
+        if (m_options.progress) m_options.progress(line);
+    }
+
+    void MakeThumbnails(const std::vector<ThumbnailRequest>& requests) {
+        size_t asked = 0;
+        for (const ThumbnailRequest& r : requests) asked += !r.points.empty();
+        Say("thumbnails of " + Count(asked, "clip", "clips"));
+        m_pictures = ThumbnailBatch::Run(requests, m_options.threads, [this](size_t done, size_t all) {
+            if (done % 50 == 0 || done == all)
+                Say("thumbnails: " + std::to_string(done) + " of " + Count(all, "clip", "clips"));
+        });
+    }
+
+    void ReadCopies() {
+        for (const std::string& copy : m_options.copies) {
+            m_copies.push_back(CopyHistory::Read(copy));
+            if (!m_copies.back().Verified()) ++m_result.failedCopies;
+        }
+    }
+
+    ordered_json ClipJson(const ClipEntry& entry, const ClipPictures& pictures) {
+        ordered_json clip = entry.summary.json;
+        if (clip.is_null()) clip = {{"clipId", entry.summary.clipID}, {"state", entry.summary.state}};
+        // Every key on every clip, so that the page never shows a card's value for a clip's.
+        for (const char* key : {"endTimecode", "creator", "description", "location", "sizeText"})
+            clip[key] = nullptr;
+        clip["bytes"] = 0;
+        clip["valueTexts"] = ordered_json::object();
+        if (entry.clip) {
+            CFBCClip& source = *entry.clip;
+            const uint64_t folderBytes = ClipFolderBytes(source);
+            clip["endTimecode"] =
+                OrNull(Told(qzimport::TimecodeText(source.ValueForTag(kClipValueEndTimecode))));
+            clip["creator"] = OrNull(ClipText(source, kClipValueCreator));
+            clip["description"] = OrNull(ClipText(source, kClipValueDescription));
+            clip["location"] = OrNull(LocationText(source));
+            clip["bytes"] = folderBytes;
+            clip["sizeText"] = SizeText(folderBytes);
+            clip["valueTexts"] = qzimport::ClipValuesJson(source)["valueTexts"];
+        }
+        ordered_json thumbnails = ordered_json::array();
+        for (const Thumbnail& t : pictures.thumbnails) {
+            thumbnails.push_back(ThumbnailJson(t, m_folder));
+            if (t.output.empty()) continue;
+            m_referenced.insert(fs::path(t.output).filename().string());
+            ++m_result.thumbnails;
+        }
+        clip["thumbnails"] = thumbnails;
+        clip["thumbnailFailure"] =
+            OrNull(Told(!entry.pointFailure.empty() ? entry.pointFailure : pictures.failure));
+        clip["check"] = nullptr;
+        if (m_check && entry.clip) {
+            const ClipCheck check = m_check->Verify(*entry.clip, entry.summary.clipID, entry.frames,
+                                                    entry.summary.state, entry.summary.stateReason);
+            m_result.problems += check.verification.problems.size();
+            clip["check"] = CheckJson(check);
+        }
+        if (!m_options.dailies.empty()) {
+            const std::optional<std::string> daily =
+                FindDaily(m_options.dailies, m_cards[entry.card].name, entry.summary.clipID);
+            clip["daily"] =
+                OrNull(daily ? std::optional<std::string>(PageLink(*daily, m_options.output)) : std::nullopt);
+            if (daily) ++m_result.dailies;
+        }
+        return clip;
+    }
+
+    ordered_json CardJson(size_t c) {
+        const ReportCard& reportCard = m_cards[c];
+        ordered_json card = {{"card", reportCard.folder},
+                             {"name", reportCard.name},
+                             {"mediumId", OrNull(reportCard.mediumId)}};
+        if (m_check) {
+            Say("checking " + reportCard.folder);
+            m_check->Open(reportCard.folder, m_offered[c]);
         }
         ordered_json clips = ordered_json::array();
         double seconds = 0;
         uint64_t bytes = 0;
         std::set<std::string> rates, devices;
-        std::string firstShot, lastShot, firstShotText, lastShotText;
+        std::optional<std::string> firstShot, lastShot, firstShotText, lastShotText;
         size_t offered = 0;
-        for (size_t e = 0; e < entries.size(); ++e) {
-            if (entries[e].card != c) continue;
-            const ClipEntry& entry = entries[e];
-            const ClipPictures& clipPictures = pictures[e];
-            ordered_json clip = entry.summary.json;
-            if (clip.is_null()) clip = {{"clipId", entry.summary.clipID}, {"state", entry.summary.state}};
+        for (size_t e = 0; e < m_entries.size(); ++e) {
+            if (m_entries[e].card != c) continue;
+            const ClipEntry& entry = m_entries[e];
+            const ClipPictures& pictures = m_pictures[e];
+            ordered_json clip = ClipJson(entry, pictures);
             if (entry.summary.ready) ++offered;
-            if (clipPictures.timescale > 0)
-                seconds += double(clipPictures.frames) * clipPictures.frameDuration / clipPictures.timescale;
-            if (entry.summary.frameRate != "-") rates.insert(entry.summary.frameRate);
+            if (pictures.timescale > 0)
+                seconds += double(pictures.frames) * pictures.frameDuration / pictures.timescale;
+            if (clip.value("frameRate", ordered_json()).is_string())
+                rates.insert(clip["frameRate"].get<std::string>());
             if (entry.summary.device != "-") devices.insert(entry.summary.device);
-            const std::string shotUtc = clip.value("shootingDateTime", ordered_json()).is_string()
-                                            ? clip["shootingDateTime"].get<std::string>()
-                                            : std::string();
-            if (!shotUtc.empty() && (firstShot.empty() || shotUtc < firstShot))
-                firstShot = shotUtc, firstShotText = entry.summary.shot;
-            if (!shotUtc.empty() && (lastShot.empty() || shotUtc > lastShot))
-                lastShot = shotUtc, lastShotText = entry.summary.shot;
-            // Every key on every clip, so that the page never shows a card's value for a clip's.
-            for (const char* key : {"endTimecode", "creator", "description", "location", "sizeText"})
-                clip[key] = nullptr;
-            clip["bytes"] = 0;
-            clip["valueTexts"] = ordered_json::object();
-            if (entry.clip) {
-                CFBCClip& source = *entry.clip;
-                const uint64_t folderBytes = ClipFolderBytes(source);
-                bytes += folderBytes;
-                clip["endTimecode"] =
-                    TextOrNull(qzimport::TimecodeText(source.ValueForTag(kClipValueEndTimecode)));
-                clip["creator"] = TextOrNull(ValueString(source, kClipValueCreator));
-                clip["description"] = TextOrNull(ValueString(source, kClipValueDescription));
-                clip["location"] = TextOrNull(LocationText(source));
-                clip["bytes"] = folderBytes;
-                clip["sizeText"] = SizeText(folderBytes);
-                clip["valueTexts"] = qzimport::ClipValuesJson(source)["valueTexts"];
+            const ordered_json& shot = clip.value("shootingDateTime", ordered_json());
+            if (shot.is_string()) {
+                const std::string utc = shot.get<std::string>();
+                if (!firstShot || utc < *firstShot) firstShot = utc, firstShotText = entry.summary.shot;
+                if (!lastShot || utc > *lastShot) lastShot = utc, lastShotText = entry.summary.shot;
             }
-            ordered_json thumbnails = ordered_json::array();
-            for (const Thumbnail& t : clipPictures.thumbnails) {
-                ordered_json j;
-                j["file"] = t.output.empty() ? ordered_json() : ordered_json(folder.PageRelative(t.output));
-                if (!t.output.empty()) referenced.insert(fs::path(t.output).filename().string());
-                j["askedFrame"] = t.askedFrame;
-                j["frame"] = t.frame < 0 ? ordered_json() : ordered_json(t.frame);
-                j["decodeFrame"] = t.decodeFrame < 0 ? ordered_json() : ordered_json(t.decodeFrame);
-                j["timecode"] = TextOrNull(t.timecode);
-                j["width"] = t.width;
-                j["height"] = t.height;
-                j["interlaced"] = t.interlaced;
-                j["damage"] = TextOrNull(t.damage);
-                j["failure"] = TextOrNull(t.failure);
-                thumbnails.push_back(j);
-                if (!t.output.empty()) ++result.thumbnails;
-            }
-            clip["thumbnails"] = thumbnails;
-            clip["thumbnailFailure"] =
-                TextOrNull(!entry.pointFailure.empty() ? entry.pointFailure : clipPictures.failure);
-            clip["check"] = check && entry.clip ? check->Verify(entry, result.problems) : ordered_json();
+            bytes += clip["bytes"].get<uint64_t>();
             clips.push_back(std::move(clip));
         }
         card["clipCount"] = clips.size();
@@ -340,46 +416,91 @@ ReportResult CardReport::Write(const ReportOptions& options) {
         card["bytes"] = bytes;
         card["sizeText"] = SizeText(bytes);
         card["frameRates"] = ordered_json(std::vector<std::string>(rates.begin(), rates.end()));
-        card["firstShot"] = TextOrNull(firstShotText);
-        card["lastShot"] = TextOrNull(lastShotText);
+        card["firstShot"] = OrNull(firstShotText);
+        card["lastShot"] = OrNull(lastShotText);
         card["devices"] = ordered_json(std::vector<std::string>(devices.begin(), devices.end()));
-        if (check) {
-            ordered_json unlisted = ordered_json::array();
-            for (const qzimport::UnlistedEntry& u : qzimport::FindUnlisted(content))
-                unlisted.push_back({{"path", u.path}, {"folder", u.folder}, {"what", u.what}});
-            result.problems += unlisted.size();
-            card["unlisted"] = unlisted;
-        } else {
-            card["unlisted"] = ordered_json();
+        card["unlisted"] = nullptr;
+        if (m_check) {
+            card["unlisted"] = ordered_json::array();
+            for (const qzimport::UnlistedEntry& u : qzimport::FindUnlisted(*reportCard.content))
+                card["unlisted"].push_back({{"path", u.path}, {"folder", u.folder}, {"what", u.what}});
+            m_result.unlisted += card["unlisted"].size();
         }
         card["copies"] = ordered_json::array();
-        for (size_t k = 0; k < copies.size(); ++k)
-            if (!copies[k].mediumId.empty() && copies[k].mediumId == card["mediumId"]) {
-                card["copies"].push_back(copies[k].Json());
-                copyMatched[k] = true;
+        for (size_t k = 0; k < m_copies.size(); ++k)
+            if (reportCard.mediumId && m_copies[k].mediumId == *reportCard.mediumId) {
+                card["copies"].push_back(m_copies[k].Json());
+                m_copyMatched[k] = true;
             }
         card["clips"] = std::move(clips);
-        report["cards"].push_back(std::move(card));
+        return card;
     }
-    report["otherCopies"] = ordered_json::array();
-    for (size_t k = 0; k < copies.size(); ++k)
-        if (!copyMatched[k]) report["otherCopies"].push_back(copies[k].Json());
 
-    report["recordings"] = ordered_json::array();
-    for (const qzimport::Recording& r : qzimport::FindRecordings(options.cards, contents))
-        report["recordings"].push_back(qzimport::RecordingJson(r));
-    report["summary"] = {{"cards", result.cards},
-                         {"clips", result.clips},
-                         {"thumbnails", result.thumbnails},
-                         {"problems", options.check ? ordered_json(result.problems) : ordered_json()},
-                         {"copies", copies.size()},
-                         {"failedCopies", result.failedCopies}};
+    ordered_json ReportJson() {
+        m_result.cards = m_cards.size();
+        m_result.clips = m_entries.size();
+        m_result.thumbnailFolder = m_folder.ThumbnailFolder();
+        m_result.page = m_folder.PagePath();
+        m_result.json = m_folder.JsonPath();
+        m_copyMatched.assign(m_copies.size(), false);
 
-    // Interrupted until here, nothing of this run is in place; from here on
-    // the set is put in place whole.
-    CUInterruption::ThrowIfRequested();
-    folder.Commit(pictures, report.dump(2) + "\n", ReportPage::Render(report), referenced);
-    return result;
+        ordered_json report;
+        report["qzcardVersion"] = qzimport::QzcardVersion();
+        report["generated"] = qzimport::HostDateText(static_cast<double>(std::time(nullptr)));
+        report["thumbnailsPerClip"] = m_options.thumbnails;
+        report["thumbnailPoint"] = m_at.Text();
+        report["checked"] = m_options.check;
+        report["dailies"] = m_options.dailies.empty() ? ordered_json() : ordered_json(m_options.dailies);
+        report["cards"] = ordered_json::array();
+        for (size_t c = 0; c < m_cards.size(); ++c) report["cards"].push_back(CardJson(c));
+        report["otherCopies"] = ordered_json::array();
+        for (size_t k = 0; k < m_copies.size(); ++k)
+            if (!m_copyMatched[k]) report["otherCopies"].push_back(m_copies[k].Json());
+
+        std::vector<std::string> folders;
+        std::vector<CUSharedPtr<CFBCContent>> contents;
+        for (const ReportCard& card : m_cards)
+            folders.push_back(card.folder), contents.push_back(card.content);
+        report["recordings"] = ordered_json::array();
+        for (const qzimport::Recording& r : qzimport::FindRecordings(folders, contents))
+            report["recordings"].push_back(qzimport::RecordingJson(r));
+        const bool check = m_options.check;
+        report["summary"] = {
+            {"cards", m_result.cards},
+            {"clips", m_result.clips},
+            {"thumbnails", m_result.thumbnails},
+            {"problems", check ? ordered_json(m_result.problems) : ordered_json()},
+            {"unlisted", check ? ordered_json(m_result.unlisted) : ordered_json()},
+            {"copies", m_copies.size()},
+            {"failedCopies", m_result.failedCopies},
+            {"dailies", m_options.dailies.empty() ? ordered_json() : ordered_json(m_result.dailies)}};
+        return report;
+    }
+
+    const ReportOptions& m_options;
+    const ThumbnailPoint m_at;
+    const std::vector<ReportCard> m_cards;
+    ReportFolder m_folder;
+    std::vector<ClipEntry> m_entries;
+    std::vector<ClipPictures> m_pictures;  // one per entry
+    std::vector<CopyHistory> m_copies;
+    std::vector<bool> m_copyMatched;  // a card given holds the copy
+    std::unique_ptr<qzimport::PluginHost> m_host;
+    std::vector<OfferedClips> m_offered;  // one per card
+    std::unique_ptr<CardCheck> m_check;
+    std::set<std::string> m_referenced;  // thumbnail file names the page shows
+    ReportResult m_result;
+};
+
+}  // namespace
+
+ReportResult CardReport::Write(const ReportOptions& options) {
+    if (options.cards.empty()) throw ReportError("give at least one card", CUFailureKind::kUsage);
+    if (options.thumbnails > kMaxThumbnails)
+        throw ReportError("--thumbnails takes 0 to " + std::to_string(kMaxThumbnails), CUFailureKind::kUsage);
+    if (!options.dailies.empty() && !fs::is_directory(options.dailies))
+        throw ReportError("--dailies " + options.dailies + " is not a folder", CUFailureKind::kUsage);
+    return ReportRun(options).Write();
 }
 
 }  // namespace qzreport

@@ -1,5 +1,7 @@
 #include "ReportPage.h"
 
+#include "PageView.h"
+
 #include <mstch/mstch.hpp>
 
 namespace qzreport {
@@ -47,7 +49,7 @@ mstch::node View(const ordered_json& value) {
 }  // namespace
 
 std::string ReportPage::Render(const ordered_json& report) {
-    return mstch::render(reinterpret_cast<const char*>(kReportTemplate), View(report));
+    return mstch::render(reinterpret_cast<const char*>(kReportTemplate), View(PageView::Of(report)));
 }
 
 }  // namespace qzreport

@@ -1,12 +1,10 @@
 #include "ThumbnailMaker.h"
 
-#include "CUFailure.h"
 #include "CUOutputFile.h"
-#include "CUStringMac.h"
-#include "CardText.h"
-#include "FBCMovieStreamForQT.h"
+#include "ClipKeyPictures.h"
+#include "HostEventCycle.h"
+#include "ImportError.h"
 #include "LibavObjects.h"
-#include "MXFStream.h"
 #include "PictureDecoder.h"
 #include "ReportError.h"
 
@@ -16,6 +14,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace qzreport {
 
@@ -23,50 +22,32 @@ using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
-// Index flags of a picture that is predicted (a P or a B picture).
-constexpr uint8_t kPredicted = 0x10 | 0x20;
-// A picture element larger than this is not read (a 50 Mbps picture holds
-// a few hundred kilobytes).
-constexpr uint64_t kMaxPictureBytes = 16u << 20;
-// How far before the asked picture an I picture is looked for: longer than
-// any group of pictures the card format records.
-constexpr int64_t kMaxGopReach = 256;
 // JPEG quality: libavcodec's quantiser scale (2 best .. 31 worst).
 constexpr int kJpegQuality = 4;
-
-bool StartsWithSequenceHeader(const std::vector<uint8_t>& b) {
-    return b.size() >= 4 && b[0] == 0 && b[1] == 0 && b[2] == 1 && b[3] == 0xB3;
-}
-
-// The bytes before the first GOP or picture start code: the sequence header
-// and its extensions.
-std::vector<uint8_t> SequenceHeaders(const std::vector<uint8_t>& b) {
-    for (size_t i = 4; i + 3 < b.size(); ++i)
-        if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1 && (b[i + 3] == 0xB8 || b[i + 3] == 0x00))
-            return std::vector<uint8_t>(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(i));
-    return {};
-}
 
 class ClipThumbnails {
 public:
     explicit ClipThumbnails(const ThumbnailRequest& request) : m_request(request) {}
 
     ClipPictures Run() {
-        m_movie = CUSharedPtr<FBCMovieStreamForQT>(new FBCMovieStreamForQT());
-        if (!m_movie->Init(CUStringMac::Create(m_request.clipInformationFile.c_str()))) {
-            const CUFailure why = m_movie->LastFailure();
-            m_result.failure =
-                "the clip's pictures cannot be read" + (why.Failed() ? ": " + why.Describe() : std::string());
+        HostEventCycle cycle;
+        try {
+            if (!m_request.descriptor || !m_request.clip)
+                throw qzimport::ImportError(m_request.unoffered.empty()
+                                                ? "the plug-in does not offer the clip"
+                                                : m_request.unoffered);
+            m_pictures.emplace(*m_request.descriptor, *m_request.clip);
+        } catch (const qzimport::ImportError& e) {
+            m_result.failure = std::string("the clip's pictures cannot be read: ") + e.what();
             for (int64_t point : m_request.points)
                 m_result.thumbnails.push_back(Failed(point, m_result.failure));
             return std::move(m_result);
         }
-        m_result.frames = m_movie->FrameCountInClip();
-        m_result.timescale = m_movie->timescale();
-        m_result.frameDuration = m_movie->durationPerFrame();
+        m_result.frames = m_pictures->FrameCount();
+        m_result.timescale = static_cast<uint32_t>(m_pictures->Timescale());
+        m_result.frameDuration = static_cast<uint32_t>(m_pictures->FrameDuration());
         for (size_t k = 0; k < m_request.points.size(); ++k)
             m_result.thumbnails.push_back(One(m_request.points[k], m_request.outputs.at(k)));
-        m_movie->ReleaseMXFStream();
         return std::move(m_result);
     }
 
@@ -78,92 +59,41 @@ private:
         return t;
     }
 
-    // The timecode of the picture presented at `frame`, from the movie's
-    // timecode track.
-    std::string TimecodeOf(int64_t frame) {
-        int64_t counter = 0;
-        if (__builtin_add_overflow(m_movie->StartTimecode(), frame, &counter)) return std::string();
-        return qzimport::TimecodeText(m_movie->Clock().TimecodeOfFrames(counter));
-    }
-
-    // The stored picture element of decode frame `frame`; empty when it
-    // cannot be read.
-    std::vector<uint8_t> PictureBytes(uint32_t frame) {
-        const int32_t track = m_movie->trackIndexFromType(kMxfTrackPicture, 0);
-        uint32_t local = 0;
-        CUSharedPtr<MXFStream> mxf = track >= 0 ? m_movie->mxfAtFrameIndex(frame, &local) : nullptr;
-        if (!mxf) return {};
-        const MXFEssenceRange range = mxf->RangeEssenceData(local, static_cast<uint32_t>(track));
-        if (range.second == 0 || range.second > kMaxPictureBytes) return {};
-        std::vector<uint8_t> bytes(range.second);
-        const uint32_t got = m_movie->ReadSampleData(frame, kMxfTrackPicture, 0, bytes.data(),
-                                                     static_cast<uint32_t>(bytes.size()));
-        bytes.resize(got);
-        return bytes;
-    }
-
     Thumbnail One(int64_t point, const std::string& output) {
+        if (point < 0 || static_cast<uint64_t>(point) >= m_result.frames)
+            return Failed(point, "the clip has no picture " + std::to_string(point));
+        qzimport::KeyPicture picture;
+        try {
+            picture = m_pictures->At(static_cast<uint32_t>(point));
+        } catch (const qzimport::ImportError& e) {
+            return Failed(point, e.what());
+        }
         Thumbnail t;
         t.askedFrame = point;
-        const int64_t frames = m_result.frames;
-        if (point < 0 || point >= frames)
-            return Failed(point, "the clip has no picture " + std::to_string(point));
-        // The I picture presented last at or before the point (each
-        // presentation slot's entry names the stored picture it shows);
-        // before the first one (the leading B pictures of an open group) the first.
-        auto isIPicture = [&](int64_t shown) {
-            int8_t temporal = 0;
-            uint8_t flags = 0;
-            if (!m_movie->FrameInfoAtIndex(static_cast<uint32_t>(shown), &temporal)) return false;
-            const int64_t stored = shown + temporal;
-            if (stored < 0 || stored >= frames ||
-                !m_movie->FrameInfoAtIndex(static_cast<uint32_t>(stored), nullptr, nullptr, &flags) ||
-                (flags & kPredicted) != 0)
-                return false;
-            t.frame = shown;
-            t.decodeFrame = stored;
-            return true;
-        };
-        bool found = false;
-        for (int64_t shown = point; !found && shown >= 0 && shown > point - kMaxGopReach; --shown)
-            found = isIPicture(shown);
-        for (int64_t shown = point + 1; !found && shown < frames && shown <= point + kMaxGopReach; ++shown)
-            found = isIPicture(shown);
-        if (t.frame < 0)
-            return Failed(point, "no I picture is presented near picture " + std::to_string(point));
-        t.timecode = TimecodeOf(t.frame);
-
-        std::vector<uint8_t> bytes = PictureBytes(static_cast<uint32_t>(t.decodeFrame));
-        if (bytes.empty()) {
-            t.failure = "the picture element of frame " + std::to_string(t.decodeFrame) + " cannot be read";
-            return t;
-        }
-        // An I picture without its own sequence header takes the clip's first.
-        if (!StartsWithSequenceHeader(bytes) && t.decodeFrame != 0) {
-            std::vector<uint8_t> headers = SequenceHeaders(PictureBytes(0));
-            bytes.insert(bytes.begin(), headers.begin(), headers.end());
-        }
+        t.frame = picture.frame;
+        t.decodeFrame = picture.decodeFrame;
+        t.timecode = picture.timecode;
         // Every stored size is at least twice a thumbnail's width: half of
         // it is plenty, and a quarter of the decoding work.
         PictureDecoder decoder(1, /*halfSize=*/m_request.width * 2 <= 1280);
-        std::string damage = decoder.Send(bytes.data(), bytes.size(), t.decodeFrame);
+        std::string damage = decoder.Send(picture.bytes.data(), picture.bytes.size(), t.decodeFrame);
         decoder.Drain();
-        const AVFrame* picture = nullptr;
+        const AVFrame* decoded = nullptr;
         for (PictureDecoder::Decoded out = decoder.Receive(); out.frame || !out.damage.empty();
              out = decoder.Receive()) {
             if (!out.damage.empty()) damage += (damage.empty() ? "" : "; ") + out.damage;
             if (out.frame) {
-                picture = out.frame;
+                decoded = out.frame;
                 break;
             }
         }
         t.damage = damage;
-        if (!picture) {
+        if (!decoded) {
             t.failure = "the decoder gives no picture for frame " + std::to_string(t.decodeFrame) +
                         (damage.empty() ? std::string() : ": " + damage);
             return t;
         }
-        WriteJpeg(*picture, output, t);
+        WriteJpeg(*decoded, output, t);
         return t;
     }
 
@@ -230,7 +160,7 @@ private:
     }
 
     const ThumbnailRequest& m_request;
-    CUSharedPtr<FBCMovieStreamForQT> m_movie;
+    std::optional<qzimport::ClipKeyPictures> m_pictures;
     ClipPictures m_result;
 };
 

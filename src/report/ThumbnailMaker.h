@@ -1,13 +1,16 @@
 #pragma once
 // Thumbnails of one clip: for each point asked for (a picture in
 // presentation order), the I picture presented at or before it (before
-// the clip's first I picture, that one) is read through the movie layer
-// (one picture element), decoded with libavcodec,
-// shown at the picture's display aspect, interlaced pictures from their
-// first field alone (no combing), scaled with libswscale and encoded as a
-// JPEG by libavcodec's own encoder, written beside its final name. One object per clip and thread; any
-// number of objects run at once.
+// the clip's first I picture, that one) as the plug-in delivers it to a
+// host (qzimport::ClipKeyPictures), decoded with libavcodec, shown at the
+// picture's display aspect, interlaced pictures from their first field
+// alone (no combing), scaled with libswscale and encoded as a JPEG by
+// libavcodec's own encoder, written beside its final name. One request per
+// clip and thread; requests of different clips run at once.
+#include "CFBCClip.h"
 #include "CUOutputFile.h"
+#include "CUSharedPtr.h"
+#include "MIORADClipDataSourceProtocol.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +20,11 @@
 namespace qzreport {
 
 struct ThumbnailRequest {
-    std::string clipInformationFile;   // the clip's .CIF
+    // The clip and the descriptor the plug-in offers for it (null when it
+    // offers none; `unoffered` then says why).
+    ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCClip> clip;
+    std::shared_ptr<ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol> descriptor;
+    std::string unoffered;
     std::vector<int64_t> points;       // presentation frame indices asked for
     std::vector<std::string> outputs;  // one final JPEG path per point
     int width = 480;                   // of each thumbnail, in square pixels

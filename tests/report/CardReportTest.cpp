@@ -1,9 +1,12 @@
 // qzcard report on written cards of every rate, a recording over three
-// cards with the middle one not given, a clip with zeroed picture bytes and
-// a clip whose texts hold markup characters, the page loaded in headless
-// Chromium: every image decodes, one row per clip, no request leaves the
-// report's folder, nothing logged, texts arrive escaped and intact; reports
-// interrupted or racing leave a page whose thumbnails show their captions.
+// cards with the middle one not given, a clip with zeroed picture bytes, a
+// stray folder in a clips folder, a card given twice and a clip whose texts
+// hold markup characters, the page loaded in headless Chromium at 1,280
+// pixels: it fits the window, leads with what needs attention, every image
+// decodes, one row per clip, no request leaves the report's folder, nothing
+// logged, texts arrive escaped and intact; dailies play in the page to their
+// end; reports interrupted or racing leave a page whose thumbnails show their
+// captions.
 #include <gtest/gtest.h>
 #include "CardWriter.h"
 #include "DecodedPictures.h"
@@ -48,6 +51,17 @@ void WriteTextCard(const std::string& folder) {
     cw::WriteCard(card, folder);
 }
 
+// What headless Chromium meets loading `page` (report_page_check.py), its screenshot kept as `shot`.
+nlohmann::json LoadInBrowser(const std::string& page, const std::string& shot, const std::string& profile) {
+    fs::create_directories(QZ_SCREENSHOT_DIR);
+    const qztest::CommandResult browser = qztest::RunCommand(
+        "python3 " + qztest::ShellQuote(QZ_PAGE_CHECK) + " /usr/bin/chromium " + qztest::ShellQuote(page) +
+        " " + qztest::ShellQuote(std::string(QZ_SCREENSHOT_DIR) + "/" + shot) + " " +
+        qztest::ShellQuote(profile));
+    EXPECT_EQ(browser.exitCode, 0) << browser.output;
+    return qztest::ParseJson(browser.output);
+}
+
 TEST(CardReportTest, PageOfWrittenCardsOpensAloneInABrowser) {
     QZ_REQUIRE_TOOL("chromium");
     QZ_REQUIRE_TOOL("python3");
@@ -69,14 +83,25 @@ TEST(CardReportTest, PageOfWrittenCardsOpensAloneInABrowser) {
     std::vector<uint8_t> bytes = qztest::ReadFile(member);
     std::fill_n(bytes.begin() + frames[0]["offset"].get<std::ptrdiff_t>() + 400, 1000, 0);
     ASSERT_TRUE(qztest::WriteFile(member, bytes));
+    fs::create_directories(cards[0] + "/CONTENTS/CLIPS001/QZ0099");
 
+    // The first card given twice is shown once, as `spans` counts it.
     std::vector<std::string> args = {"report"};
     args.insert(args.end(), cards.begin(), cards.end());
-    for (const char* a : {"-o", "", "--check", "--json"}) args.push_back(*a ? a : s + "/out");
+    for (const char* a : {"", "-o", "", "--check", "--json"}) args.push_back(*a ? a : s + "/out");
+    args[args.size() - 5] = cards[0];
     const qztest::QzcardRun run = Qzcard(args);
     ASSERT_EQ(run.exitCode, 4) << run.out << run.err;  // the damaged picture
+    const nlohmann::json said = qztest::ParseJson(run.out);
     const nlohmann::json report = qztest::ParseJson(qztest::ReadText(s + "/out/report.json"));
-    EXPECT_EQ(report["qzcardVersion"], qztest::ParseJson(run.out)["qzcardVersion"]);
+    EXPECT_EQ(report["qzcardVersion"], said["qzcardVersion"]);
+    ASSERT_EQ(report["cards"].size(), cards.size());
+    // Problems counted as verify counts them: the clips' apart from the unlisted entries.
+    const qztest::QzcardRun verify = Qzcard({"verify", cards[0]});
+    EXPECT_NE(verify.out.find("\n1 unlisted entry\n"), std::string::npos) << verify.out;
+    EXPECT_EQ(said["problems"], 1);
+    EXPECT_EQ(said["unlisted"], 1);
+    EXPECT_EQ(report["summary"]["unlisted"], 1);
     size_t clips = 0;
     for (const auto& card : report["cards"]) {
         clips += card["clips"].size();
@@ -101,14 +126,8 @@ TEST(CardReportTest, PageOfWrittenCardsOpensAloneInABrowser) {
     EXPECT_EQ(report["cards"][5]["clips"][0]["title"], kTitle);
     EXPECT_EQ(report["cards"][5]["clips"][0]["description"], kDescription);
 
-    fs::create_directories(QZ_SCREENSHOT_DIR);
-    const qztest::CommandResult browser =
-        qztest::RunCommand("python3 " + qztest::ShellQuote(QZ_PAGE_CHECK) + " /usr/bin/chromium " +
-                           qztest::ShellQuote(s + "/out/index.html") + " " +
-                           qztest::ShellQuote(std::string(QZ_SCREENSHOT_DIR) + "/sample-cards.png") + " " +
-                           qztest::ShellQuote(s + "/profile"));
-    ASSERT_EQ(browser.exitCode, 0) << browser.output;
-    const nlohmann::json page = qztest::ParseJson(browser.output);
+    const nlohmann::json page = LoadInBrowser(s + "/out/index.html", "sample-cards.png", s + "/profile");
+    ASSERT_TRUE(page.is_object());
     EXPECT_EQ(page["images"].size(), report["summary"]["thumbnails"].get<size_t>());
     EXPECT_EQ(page["images"].size(), clips);
     for (const auto& image : page["images"]) {
@@ -131,10 +150,59 @@ TEST(CardReportTest, PageOfWrittenCardsOpensAloneInABrowser) {
     EXPECT_EQ(page["tablesWithoutHeader"], 0);
     EXPECT_TRUE(page["printRules"]);
     EXPECT_TRUE(page["viewport"]);
+    // It fits a 1,280 pixel window: no table reaches past it, none scrolls sideways.
+    const nlohmann::json& layout = page["layout"];
+    EXPECT_EQ(layout["width"], 1280);
+    EXPECT_LE(layout["scrollWidth"], 1280);
+    for (const auto& right : layout["tableRights"]) EXPECT_LE(right, 1280) << layout.dump();
+    for (const auto& box : layout["scrollers"]) EXPECT_LE(box[0], box[1]) << layout.dump();
+    // It leads with what needs attention: the damaged clip, the stray folder, the missing piece.
+    const std::vector<std::string> attention = page["attention"];
+    ASSERT_EQ(attention.size(), 3u) << page["attention"].dump(2);
+    EXPECT_EQ(attention[0].rfind("family50: 1 unlisted entry", 0), 0u) << attention[0];
+    EXPECT_EQ(attention[1].rfind("family59.94 QZ0002: 1 problem, frame 0 (", 0), 0u) << attention[1];
+    EXPECT_NE(attention[2].find(": 1 of 3 pieces on no card given"), std::string::npos) << attention[2];
+    EXPECT_EQ(page["cardStates"][0], "1 unlisted entry");
+    EXPECT_EQ(page["cardStates"][1], "checked clean");
+    EXPECT_EQ(page["cardStates"][2], "1 problem");
+    EXPECT_EQ(page["recordingTables"], 1) << "only the recording of more than one piece has a table";
     // The card texts as the browser shows them: intact, not markup.
     size_t seen = 0;
     for (const auto& text : page["texts"]) seen += text == kTitle || text == kDescription;
     EXPECT_EQ(seen, 3u) << "title, creator and description, each intact";
+}
+
+// --dailies: a clip's row plays its H.264 daily to its end in the browser;
+// a clip with none says so, in its row and in what needs attention.
+TEST(CardReportTest, DailiesPlayInThePage) {
+    QZ_REQUIRE_TOOL("chromium");
+    QZ_REQUIRE_TOOL("python3");
+    qztest::ScratchFolder scratch("report");
+    const std::string s = scratch.Path(), card = s + "/card";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--clips", "2", "--frames", "25"}).exitCode, 0);
+    const qztest::QzcardRun daily =
+        Qzcard({"export", card, "QZ0001", "--format", "proxy", "--codec", "h264", "-o", s + "/dailies"});
+    ASSERT_EQ(daily.exitCode, 0) << daily.err;
+    const qztest::QzcardRun run = Qzcard(
+        {"report", card, "-o", s + "/out", "--thumbnails", "0", "--dailies", s + "/dailies", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(qztest::ParseJson(run.out)["dailies"], 1);
+    const nlohmann::json report = qztest::ParseJson(qztest::ReadText(s + "/out/report.json"));
+    EXPECT_EQ(report["cards"][0]["clips"][0]["daily"], "../dailies/QZ0001.mov");
+    EXPECT_TRUE(report["cards"][0]["clips"][1]["daily"].is_null());
+
+    const nlohmann::json page = LoadInBrowser(s + "/out/index.html", "dailies.png", s + "/profile");
+    ASSERT_TRUE(page.is_object());
+    ASSERT_EQ(page["videos"].size(), 1u);
+    const nlohmann::json& video = page["videos"][0];
+    EXPECT_TRUE(video["ended"]) << video.dump();
+    EXPECT_TRUE(video["error"].is_null()) << video.dump();
+    EXPECT_GT(video["duration"].get<double>(), 0.3) << video.dump();
+    EXPECT_NEAR(video["currentTime"].get<double>(), video["duration"].get<double>(), 0.05) << video.dump();
+    ASSERT_EQ(page["attention"].size(), 1u) << page["attention"].dump();
+    EXPECT_EQ(page["attention"][0], "card QZ0002: no daily in the dailies folder");
+    for (const char* key : {"failedRequests", "console", "exceptions"})
+        EXPECT_TRUE(page[key].empty()) << key << ": " << page[key].dump();
 }
 
 // Refused before anything is written: a report folder inside a card, a
@@ -147,7 +215,8 @@ TEST(CardReportTest, RefusedArgumentsWriteNothing) {
         std::vector<std::string> args;
         int exitCode;
     } cases[] = {
-        {{"report", card, "-o", card + "/CONTENTS/report"}, 1},
+        {{"report", card, "-o", card + "/CONTENTS/report"}, 64},
+        {{"report", card, "-o", scratch.Path() + "/out", "--dailies", scratch.Path() + "/none"}, 64},
         {{"report", card, "-o", scratch.Path() + "/out", "--at", "150%"}, 64},
         {{"report", card, "-o", scratch.Path() + "/out", "--at", "soon"}, 64},
         {{"report", card, "-o", scratch.Path() + "/out", "--thumbnails", "11"}, 64},

@@ -4,7 +4,10 @@ peer) over the DevTools protocol on a pipe, and prints as JSON what a
 person's browser would meet: every request the page makes, console messages
 and log entries, each image (complete, natural width, alt text), the rows
 of each clip table, the texts of the clip tables' paragraphs and spans, and a screenshot written to
-the path given.
+the path given; also whether the page fits the window (the document's and
+each table's right edge, each scrolling box's width), the items of its
+"Needs attention" list and each card's state, and each video element
+played to its end (or its error).
 
     report_page_check.py CHROMIUM PAGE.html SCREENSHOT.png PROFILE_DIR
 """
@@ -30,7 +33,30 @@ CHECK = r"""(() => {
                          stylesheetLinks: document.querySelectorAll('link[rel~=stylesheet]').length,
                          cssUrls: (styles.match(/url\(|@import|@font-face/g) || []).length,
                          printRules: [...document.styleSheets].some(s => [...s.cssRules].some(r => r.media && [...r.media].includes('print'))),
-                         viewport: !!document.querySelector('meta[name=viewport]')});
+                         viewport: !!document.querySelector('meta[name=viewport]'),
+                         layout: {width: window.innerWidth, scrollWidth: document.scrollingElement.scrollWidth,
+                                  tableRights: [...document.querySelectorAll('table')].map(t => Math.ceil(t.getBoundingClientRect().right)),
+                                  scrollers: [...document.querySelectorAll('.scroll')].map(d => [d.scrollWidth, d.clientWidth])},
+                         attention: [...document.querySelectorAll('#attention li')].map(e => e.textContent),
+                         cardStates: [...document.querySelectorAll('#cards tbody tr')].map(r => r.cells[1].textContent),
+                         recordingTables: document.querySelectorAll('#recordings table').length});
+})()"""
+
+# Plays every video element to its end, muted (as a page a person opens
+# would after a click), and says how each ended.
+PLAY = r"""(async () => {
+  const play = v => new Promise(resolve => {
+    const done = ended => resolve({src: v.getAttribute('src'), ended, duration: v.duration,
+                                   currentTime: v.currentTime, error: v.error ? v.error.code + ': ' + v.error.message : null});
+    v.addEventListener('ended', () => done(true));
+    v.addEventListener('error', () => done(false));
+    setTimeout(() => done(false), 30000);
+    v.muted = true;
+    v.play().catch(e => resolve({src: v.getAttribute('src'), ended: false, error: String(e)}));
+  });
+  const results = [];
+  for (const v of document.querySelectorAll('video')) results.push(await play(v));
+  return JSON.stringify(results);
 })()"""
 
 
@@ -49,6 +75,7 @@ def main():
     browser = subprocess.Popen(
         [chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--autoplay-policy=no-user-gesture-required",
          "--user-data-dir=" + profile, "--remote-debugging-pipe", "--window-size=1280,1800", "about:blank"],
         preexec_fn=pipes_at_3_and_4, pass_fds=(3, 4), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(child_read), os.close(child_write)
@@ -95,6 +122,9 @@ def main():
             events.append(receive())
         result = json.loads(call("Runtime.evaluate", {"expression": CHECK, "returnByValue": True},
                                  session=session)["result"]["value"])
+        result["videos"] = json.loads(call("Runtime.evaluate", {"expression": PLAY, "returnByValue": True,
+                                                                "awaitPromise": True},
+                                           session=session)["result"]["value"])
         shot = call("Page.captureScreenshot", {"format": "png", "captureBeyondViewport": False}, session=session)
         with open(screenshot, "wb") as f:
             f.write(base64.b64decode(shot["data"]))

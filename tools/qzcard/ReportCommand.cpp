@@ -1,9 +1,9 @@
 // qzcard report CARD... -o DIR [--thumbnails N] [--at PERCENT|FRAME|TC]
-// [--check] [--copies DIR...] [--wait SECONDS] [--json] [--progress]:
+// [--check] [--copies DIR...] [--dailies DIR] [--wait SECONDS] [--json] [--progress]:
 // writes the cards' report for people (DIR/index.html with DIR/thumbs/) and
 // for scripts (DIR/report.json), put in place as one set under the output
-// folder lock, and says where. Exits 4 when --check found problems or a
-// copy is not verified, 5 when another export or report holds the folder.
+// folder lock, and says where. Exits 4 when --check found problems or
+// unlisted entries or a copy is not verified, 5 when another export or report holds the folder.
 #include "CommandRegistry.h"
 #include "ExitCodes.h"
 
@@ -27,6 +27,11 @@
 namespace {
 
 constexpr int kExitProblemsFound = 4;
+
+// "1 problem", "2 problems".
+std::string Count(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 struct ReportArguments {
     qzreport::ReportOptions options;
@@ -52,24 +57,34 @@ void RunReport(ReportArguments& args) {
             {"thumbnails", result.thumbnails},
             {"problems",
              args.options.check ? nlohmann::ordered_json(result.problems) : nlohmann::ordered_json()},
-            {"failedCopies", result.failedCopies}};
+            {"unlisted",
+             args.options.check ? nlohmann::ordered_json(result.unlisted) : nlohmann::ordered_json()},
+            {"failedCopies", result.failedCopies},
+            {"dailies", args.options.dailies.empty() ? nlohmann::ordered_json()
+                                                     : nlohmann::ordered_json(result.dailies)}};
         std::cout << out.dump(2) << '\n';
     } else {
         std::printf("%zu card%s, %zu clip%s, %zu thumbnail%s\n", result.cards, result.cards == 1 ? "" : "s",
                     result.clips, result.clips == 1 ? "" : "s", result.thumbnails,
                     result.thumbnails == 1 ? "" : "s");
-        if (args.options.check)
-            std::printf("checked: %s\n", result.problems == 0
-                                             ? "clean"
-                                             : (std::to_string(result.problems) +
-                                                (result.problems == 1 ? " problem" : " problems"))
-                                                   .c_str());
+        if (args.options.check) {
+            std::string checked;
+            if (result.problems > 0) checked = Count(result.problems, "problem", "problems");
+            if (result.unlisted > 0)
+                checked += (checked.empty() ? "" : ", ") +
+                           Count(result.unlisted, "unlisted entry", "unlisted entries");
+            std::printf("checked: %s\n", checked.empty() ? "clean" : checked.c_str());
+        }
         if (!args.options.copies.empty())
-            std::printf("copies: %zu of %zu not verified\n", result.failedCopies, args.options.copies.size());
+            std::printf("copies: %zu of %zu verified\n", args.options.copies.size() - result.failedCopies,
+                        args.options.copies.size());
+        if (!args.options.dailies.empty())
+            std::printf("dailies: %zu of %s\n", result.dailies, Count(result.clips, "clip", "clips").c_str());
         std::printf("page  %s\njson  %s\n", result.page.c_str(), result.json.c_str());
     }
     std::fflush(stdout);
-    if (result.problems > 0 || result.failedCopies > 0) throw CLI::RuntimeError(kExitProblemsFound);
+    if (result.problems > 0 || result.unlisted > 0 || result.failedCopies > 0)
+        throw CLI::RuntimeError(kExitProblemsFound);
 }
 
 void InstallReport(CLI::App& app) {
@@ -92,6 +107,10 @@ void InstallReport(CLI::App& app) {
     command->add_flag("--check", o.check, "Verify every clip through the plug-in and decode its pictures");
     command->add_option("--copies", o.copies,
                         "Copies of the cards made by offload (their ASC MHL histories)");
+    command->add_option(
+        "--dailies", o.dailies,
+        "Folder of the clips' H.264 dailies (export --format proxy --codec h264): each clip's "
+        "row plays its daily");
     command
         ->add_option("--wait", o.waitSeconds,
                      "Seconds to wait for another export or report working in the output folder")

@@ -1,0 +1,63 @@
+// Problems folded into frame ranges: runs of one check and detail on
+// consecutive frames fold, a gap, another detail, another check or a
+// problem of the whole clip each start a new range.
+#include <gtest/gtest.h>
+#include "VerifyProblemRanges.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using qzimport::VerifyProblem;
+
+VerifyProblem At(int64_t frame, const std::string& detail = "no picture element",
+                 const std::string& check = "picture") {
+    return {frame, frame < 0 ? "" : "00:00:00:" + std::to_string(10 + frame), check, detail};
+}
+
+TEST(VerifyProblemRangesTest, RunsFoldIntoRanges) {
+    const struct {
+        const char* name;
+        std::vector<VerifyProblem> problems;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {"none", {}, {}},
+        {"one frame", {At(7)}, {"frame 7 (00:00:00:17) picture: no picture element"}},
+        {"a run",
+         {At(3), At(4), At(5)},
+         {"frames 3\u20135 (00:00:00:13\u201300:00:00:15) picture: no picture element"}},
+        {"a gap",
+         {At(3), At(5)},
+         {"frame 3 (00:00:00:13) picture: no picture element",
+          "frame 5 (00:00:00:15) picture: no picture element"}},
+        {"another detail",
+         {At(3), At(4, "short")},
+         {"frame 3 (00:00:00:13) picture: no picture element", "frame 4 (00:00:00:14) picture: short"}},
+        {"another check",
+         {At(3), At(4, "no picture element", "decode")},
+         {"frame 3 (00:00:00:13) picture: no picture element",
+          "frame 4 (00:00:00:14) decode: no picture element"}},
+        {"the clip",
+         {At(-1, "not offered", "offered"), At(-1, "not offered", "offered"), At(0)},
+         {"clip offered: not offered", "clip offered: not offered",
+          "frame 0 (00:00:00:10) picture: no picture element"}},
+        {"the same frame twice",
+         {At(2), At(2)},
+         {"frame 2 (00:00:00:12) picture: no picture element",
+          "frame 2 (00:00:00:12) picture: no picture element"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> texts;
+        size_t folded = 0;
+        for (const qzimport::VerifyProblemRange& r : qzimport::FoldProblems(c.problems)) {
+            texts.push_back(qzimport::ProblemRangeText(r));
+            folded += r.count;
+        }
+        EXPECT_EQ(texts, c.texts);
+        EXPECT_EQ(folded, c.problems.size());
+    }
+}
+
+}  // namespace
