@@ -52,6 +52,16 @@ public:
     // `folder` (which exists) as it needs them.
     virtual std::unique_ptr<OutputWriter> CreateWriter(const std::string& folder, const std::string& baseName,
                                                        const OutputOptions& options) const = 0;
+    // Whether CheckOutputs compares this format's files with their originals.
+    virtual bool ChecksOutputs() const { return false; }
+    // The output set `baseName` already in `folder`, read back and compared
+    // with `stream` (the original, as an export would begin its writer):
+    // one line per value that differs, a missing file included; empty when
+    // every value matches. Throws ImportError (kUsage) for a format that
+    // has no check.
+    virtual std::vector<std::string> CheckOutputs(const std::string& folder, const std::string& baseName,
+                                                  const OutputOptions& options,
+                                                  const ExportStreamInfo& stream) const;
 };
 
 }  // namespace qzimport

@@ -14,6 +14,11 @@ public:
     std::unique_ptr<qzimport::OutputWriter> CreateWriter(
         const std::string& folder, const std::string& baseName,
         const qzimport::OutputOptions& options) const override;
+    bool ChecksOutputs() const override { return true; }
+    // ProxyRelinkCheck of ID.mov.
+    std::vector<std::string> CheckOutputs(const std::string& folder, const std::string& baseName,
+                                          const qzimport::OutputOptions& options,
+                                          const qzimport::ExportStreamInfo& stream) const override;
 };
 
 }  // namespace qzproxy

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -105,3 +106,55 @@ TEST(ProxyExportRefuses, SizesThatDoNotDivideThePicture) {
 }
 
 }  // namespace
+
+// export --check reads every proxy back and names each value an editor
+// relinks by that differs from its original; the damaged proxies are made
+// by ffmpeg.
+TEST(ProxyRelinkCheck, NamesEachProxyThatDoesNotRelinkAndWhy) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    qztest::ScratchFolder scratch("proxy");
+    const std::string card = scratch.Path() + "/card", proxy = scratch.Path() + "/proxy";
+    ASSERT_EQ(Qzcard({"sample-card", "--clips", "4", "--frames", "30", card}).exitCode, 0);
+    ASSERT_EQ(Qzcard({"export", card, "--format", "proxy", "-o", proxy}).exitCode, 0);
+    const qztest::QzcardRun whole = Qzcard({"export", card, "--format", "proxy", "--check", "-o", proxy});
+    EXPECT_EQ(whole.exitCode, 0) << whole.out << whole.err;
+    EXPECT_NE(whole.out.find("QZ0004  relinks  QZ0004.mov"), std::string::npos) << whole.out;
+
+    const auto file = [&proxy](const char* clip) { return ShellQuote(proxy + "/" + clip + ".mov"); };
+    const struct {
+        const char* clip;
+        std::string damage;  // a shell command
+        const char* named;   // in the check's lines
+    } damages[] = {
+        {"QZ0001", "mv " + file("QZ0001") + " " + ShellQuote(proxy + "/renamed.mov"),
+         "QZ0001.mov: no such proxy"},
+        {"QZ0002",
+         "ffmpeg -v error -i " + file("QZ0002") + " -map 0:v -map 0:a -c copy -frames:v 20 -y x.mov",
+         "duration: 20 pictures, the original 30 pictures"},
+        {"QZ0003", "ffmpeg -v error -i " + file("QZ0003") + " -map 0:v -map 0:a -map -0:a:3 -c copy -y x.mov",
+         "sound: 3 channels in 3 tracks, the original 4 channels in 4 tracks"},
+    };
+    for (const auto& d : damages) {
+        const std::string made =
+            d.damage.find("x.mov") == std::string::npos
+                ? d.damage
+                : "cd " + ShellQuote(scratch.Path()) + " && " + d.damage + " && mv x.mov " + file(d.clip);
+        ASSERT_EQ(RunCommand(made).exitCode, 0) << made;
+    }
+    const qztest::QzcardRun run = Qzcard({"export", card, "--format", "proxy", "--check", "-o", proxy});
+    EXPECT_EQ(run.exitCode, 4) << run.out << run.err;
+    EXPECT_NE(run.err.find("3 of 4 proxies do not relink"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("QZ0004  relinks"), std::string::npos) << run.out;
+    for (const auto& d : damages) {
+        const size_t at = run.out.find(std::string(d.clip) + "  does not relink");
+        ASSERT_NE(at, std::string::npos) << d.clip << "\n" << run.out;
+        const size_t next = run.out.find("\nQZ", at + 1);
+        EXPECT_NE(run.out.substr(at, next - at).find(d.named), std::string::npos) << d.clip << "\n"
+                                                                                  << run.out;
+    }
+    // A check needs a format that has one, and writes nothing.
+    EXPECT_EQ(Qzcard({"export", card, "--check", "-o", proxy}).exitCode, 64);
+    EXPECT_EQ(
+        Qzcard({"export", card, "--format", "proxy", "--check", "-o", scratch.Path() + "/none"}).exitCode, 4);
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path() + "/none"));
+}

@@ -5,6 +5,9 @@
 // its record ID.json, never writing to the card. With --join, every
 // recording that continues across the cards given becomes one set named
 // after its first clip. One line per set on stdout; what failed on stderr.
+// With --check (proxy), the proxies already in DIR are read back and
+// compared with their originals, each value that differs named; exit 4
+// when any differs.
 #include "CommandRegistry.h"
 
 #include "CUInterruption.h"
@@ -45,6 +48,7 @@ struct ExportArguments {
     bool allowMissing = false;
     bool splitAtBreaks = false;
     bool discard = false;  // --null
+    bool check = false;
     double wait = 0;
     std::string plugin;
     std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
@@ -77,6 +81,14 @@ public:
     void SetDone(const qzimport::OutputSetResult& r) override {
         const std::string name = m_severalCards ? r.baseName + " (" + r.card + ")" : r.baseName;
         using Status = qzimport::OutputSetResult::Status;
+        if (r.status == Status::kMatches || r.status == Status::kMismatched) {
+            std::string line = name + (r.status == Status::kMatches ? "  relinks" : "  does not relink");
+            for (const std::string& file : r.files) line += "  " + file;
+            std::printf("%s\n", line.c_str());
+            for (const std::string& mismatch : r.mismatches) std::printf("  %s\n", mismatch.c_str());
+            std::fflush(stdout);
+            return;
+        }
         if (r.status == Status::kFailed) {
             std::fprintf(stderr, "qzcard export: %s: %s; nothing of it was written\n", name.c_str(),
                          r.failure.c_str());
@@ -113,6 +125,8 @@ void RunExport(const ExportArguments& args) {
     const bool proxy = format->Name() == "proxy";
     if (!proxy && (!args.codec.empty() || !args.size.empty()))
         throw CLI::ValidationError("--codec", "--codec and --size apply to --format proxy only");
+    if (args.check && !format->ChecksOutputs())
+        throw CLI::ValidationError("--check", "compares proxies: it needs --format proxy");
     if (proxy && !IsProxySize(args.size.empty() ? "half" : args.size))
         throw CLI::ValidationError("--size", "gives half, quarter or WxH, not " + args.size);
     CUInterruption::Install();
@@ -131,6 +145,7 @@ void RunExport(const ExportArguments& args) {
     settings.outputFolder = args.output;
     settings.force = args.force;
     settings.discard = args.discard;
+    settings.check = args.check;
     settings.waitSeconds = args.wait;
     settings.options.allChannels = args.allChannels;
     settings.options.stereoPairs = args.audio == "pairs";
@@ -159,8 +174,12 @@ void RunExport(const ExportArguments& args) {
         const char* what = args.join ? (summary.sets == 1 ? "recording" : "recordings")
                                      : (summary.sets == 1 ? "clip" : "clips");
         throw qzimport::ImportError(std::to_string(summary.failed) + " of " + std::to_string(summary.sets) +
-                                    " " + what + " not exported");
+                                    " " + what + (args.check ? " not checked" : " not exported"));
     }
+    if (summary.mismatched > 0)
+        throw qzimport::ImportError(std::to_string(summary.mismatched) + " of " +
+                                    std::to_string(summary.sets) +
+                                    (summary.sets == 1 ? " proxy does" : " proxies do") + " not relink");
 }
 
 void InstallExport(CLI::App& app) {
@@ -189,6 +208,11 @@ void InstallExport(CLI::App& app) {
     command->add_option("--size", args->size,
                         "proxy: half (the default), quarter or WxH dividing the clip's picture size evenly");
     CLI::Option* force = command->add_flag("--force", args->force, "Replace existing outputs");
+    CLI::Option* check = command->add_flag(
+        "--check", args->check,
+        "proxy: read back the proxies in the output folder and compare what editors relink by with the "
+        "originals (exit 4 naming each value that differs); writes nothing");
+    check->excludes(force);
     CLI::Option* join =
         command->add_flag("--join", args->join,
                           "Export each recording continuing across the cards given as one set of outputs");
@@ -209,7 +233,8 @@ void InstallExport(CLI::App& app) {
                    "Import through the ingest object, building and dropping every buffer; write nothing")
         ->excludes(output)
         ->excludes(allChannels)
-        ->excludes(force);
+        ->excludes(force)
+        ->excludes(check);
     command->add_option(
         "--plugin", args->plugin,
         "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
