@@ -90,7 +90,11 @@ ordered_json ExportSource::Of(const OutputSetPlan& set, const std::vector<Export
     // A proxy's picture settings are part of what it is made from: changing
     // any of them makes the recorded output not up to date.
     if (!options.proxyCodec.empty())
-        source["proxy"] = {{"codec", options.proxyCodec}, {"size", options.proxySize}};
+        source["proxy"] = {
+            {"codec", options.proxyCodec},
+            {"size", options.proxySize},
+            {"lut", options.proxyLut.empty() ? ordered_json() : ordered_json(options.proxyLutDigest)},
+            {"burnIn", options.proxyBurnIn}};
     return source;
 }
 

@@ -165,6 +165,15 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
                                       card.folder + "; the importer never writes to a card",
                                   CUFailureKind::kUsage);
     const std::vector<OutputSetPlan> sets = ExportPlan::Build(cards, settings.selection);
+    // Options the format cannot write for a clip end the run before any work.
+    if (!settings.discard)
+        for (const OutputSetPlan& set : sets) {
+            const PlannedPiece& first = set.pieces.front();
+            if (!set.failure.empty() || !first.descriptor) continue;
+            const std::string refused = m_format.RefusedPicture(
+                settings.options, first.descriptor->videoWidth(), first.descriptor->videoHeight());
+            if (!refused.empty()) throw ImportError(set.baseName + ": " + refused, CUFailureKind::kUsage);
+        }
 
     std::optional<OutputFolderLock> lock;
     // A check reads the output folder and writes nothing in it.

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -101,11 +102,11 @@ TEST(ProxyExportRefuses, SizesThatDoNotDivideThePicture) {
         64);
     const qztest::QzcardRun odd =
         Qzcard({"export", card, "--format", "proxy", "--size", "1000x540", "-o", scratch.Path() + "/c"});
-    EXPECT_NE(odd.exitCode, 0);
+    // Refused before any work, the folder not even made.
+    EXPECT_EQ(odd.exitCode, 64);
     EXPECT_NE(odd.err.find("does not divide"), std::string::npos) << odd.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path() + "/c"));
 }
-
-}  // namespace
 
 // export --check reads every proxy back and names each value an editor
 // relinks by that differs from its original; the damaged proxies are made
@@ -158,3 +159,59 @@ TEST(ProxyRelinkCheck, NamesEachProxyThatDoesNotRelinkAndWhy) {
         Qzcard({"export", card, "--format", "proxy", "--check", "-o", scratch.Path() + "/none"}).exitCode, 4);
     EXPECT_FALSE(std::filesystem::exists(scratch.Path() + "/none"));
 }
+
+// ffmpeg's lowest PSNR of a picture of `a` through `filterA` against the
+// same picture of `b` through `filterB`.
+double Psnr(const std::string& a, const std::string& filterA, const std::string& b,
+            const std::string& filterB) {
+    const std::string text =
+        RunCommand("ffmpeg -v error -i " + ShellQuote(a) + " -i " + ShellQuote(b) +
+                       " -filter_complex '[0:v]" + filterA + "[a];[1:v]" + filterB +
+                       "[b];[a][b]psnr=stats_file=-' -f null - "
+                       "| sed -n 's/.*psnr_avg:\\([0-9.inf]*\\).*/\\1/p' | sort -g | head -1",
+                   qztest::Capture::Stdout)
+            .output;
+    EXPECT_FALSE(text.empty()) << a;
+    return text.rfind("inf", 0) == 0 ? 99.0 : std::atof(text.c_str());
+}
+
+// An inverting LUT shows in the proxy's pictures; the burn-in changes the
+// band along the bottom and nothing else; either makes the old proxy not up
+// to date; a LUT libavfilter cannot read is refused before any work.
+TEST(ProxyLook, LutAndBurnInShowWhereTheyShould) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    qztest::ScratchFolder scratch("proxy");
+    const std::string root = scratch.Path(), card = root + "/card";
+    ASSERT_EQ(Qzcard({"sample-card", "--clips", "1", "--frames", "10", card}).exitCode, 0);
+    // A 2-point cube mapping every component c to 1 - c.
+    RunCommand(
+        "printf 'LUT_3D_SIZE 2\\n1 1 1\\n0 1 1\\n1 0 1\\n0 0 1\\n1 1 0\\n0 1 0\\n1 0 0\\n0 0 0\\n' > " +
+        ShellQuote(root + "/invert.cube") + " && echo LUT_3D_SIZE 2 > " + ShellQuote(root + "/bad.cube"));
+    const auto proxy = [&](const std::string& folder, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"export", card, "--format", "proxy", "-o", root + "/" + folder};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Qzcard(args);
+    };
+    ASSERT_EQ(proxy("plain", {}).exitCode, 0);
+    ASSERT_EQ(proxy("lut", {"--lut", root + "/invert.cube"}).exitCode, 0);
+    ASSERT_EQ(proxy("burnt", {"--burn-in", "timecode,clip,title"}).exitCode, 0);
+    const std::string plain = root + "/plain/QZ0001.mov", lut = root + "/lut/QZ0001.mov",
+                      burnt = root + "/burnt/QZ0001.mov";
+    EXPECT_GE(Psnr(lut, "format=rgb24", plain, "format=rgb24,negate"), 35.0);
+    EXPECT_LE(Psnr(lut, "format=rgb24", plain, "format=rgb24"), 20.0);
+    const std::string top = "crop=iw:ih*3/4:0:0", band = "crop=iw:ih/8:0:ih*7/8";
+    EXPECT_GE(Psnr(burnt, top, plain, top), 60.0);
+    EXPECT_LE(Psnr(burnt, band, plain, band), 30.0);
+    // Another LUT or burn-in is another proxy: not up to date, refused without --force.
+    EXPECT_NE(proxy("plain", {"--burn-in", "clip"}).err.find("with other options"), std::string::npos);
+    EXPECT_NE(proxy("burnt", {"--burn-in", "timecode,clip,title"}).out.find("up to date"), std::string::npos);
+    EXPECT_NE(proxy("burnt", {"--burn-in", "timecode,clip,title", "--lut", root + "/invert.cube"})
+                  .err.find("with other options"),
+              std::string::npos);
+    const qztest::QzcardRun bad = proxy("bad", {"--lut", root + "/bad.cube"});
+    EXPECT_EQ(bad.exitCode, 64);
+    EXPECT_NE(bad.err.find("bad.cube is not a LUT"), std::string::npos) << bad.err;
+    EXPECT_FALSE(std::filesystem::exists(root + "/bad"));
+}
+
+}  // namespace

@@ -10,6 +10,8 @@
 // when any differs.
 #include "CommandRegistry.h"
 
+#include "CUContentDigest.h"
+#include "CUFailure.h"
 #include "CUInterruption.h"
 #include "EsOutputFormat.h"
 #include "ExportProgress.h"
@@ -21,6 +23,8 @@
 #include "PluginHost.h"
 
 #include <CLI/CLI.hpp>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <memory>
@@ -39,8 +43,10 @@ struct ExportArguments {
     std::string in;
     std::string out;
     std::string audio = "mono";
-    std::string codec;  // proxy
-    std::string size;   // proxy
+    std::string codec;                // proxy
+    std::string size;                 // proxy
+    std::string lut;                  // proxy
+    std::vector<std::string> burnIn;  // proxy
     bool allChannels = false;
     bool force = false;
     bool progress = false;
@@ -123,8 +129,9 @@ void RunExport(const ExportArguments& args) {
     const std::unique_ptr<qzimport::OutputFormat> format = FormatNamed(args.discard ? "es" : args.format);
     if (!format) throw CLI::ValidationError("--format", "gives es, mov, mxf or proxy, not " + args.format);
     const bool proxy = format->Name() == "proxy";
-    if (!proxy && (!args.codec.empty() || !args.size.empty()))
-        throw CLI::ValidationError("--codec", "--codec and --size apply to --format proxy only");
+    if (!proxy && (!args.codec.empty() || !args.size.empty() || !args.lut.empty() || !args.burnIn.empty()))
+        throw CLI::ValidationError("--codec",
+                                   "--codec, --size, --lut and --burn-in apply to --format proxy only");
     if (args.check && !format->ChecksOutputs())
         throw CLI::ValidationError("--check", "compares proxies: it needs --format proxy");
     if (proxy && !IsProxySize(args.size.empty() ? "half" : args.size))
@@ -152,7 +159,23 @@ void RunExport(const ExportArguments& args) {
     if (proxy) {
         settings.options.proxyCodec = args.codec.empty() ? "prores-proxy" : args.codec;
         settings.options.proxySize = args.size.empty() ? "half" : args.size;
+        settings.options.proxyLut = args.lut;
+        if (!args.lut.empty()) {
+            char digest[17];
+            try {
+                std::snprintf(digest, sizeof digest, "%016llx",
+                              static_cast<unsigned long long>(CUContentDigest::OfFile(args.lut)));
+            } catch (const CUError& e) {
+                throw qzimport::ImportError("--lut " + args.lut + ": " + e.what(), CUFailureKind::kUsage);
+            }
+            settings.options.proxyLutDigest = digest;
+        }
+        // In one order, whatever order they were asked in, each once.
+        for (const char* item : {"timecode", "clip", "title"})
+            if (std::find(args.burnIn.begin(), args.burnIn.end(), item) != args.burnIn.end())
+                settings.options.proxyBurnIn.push_back(item);
     }
+    format->CheckOptions(settings.options);
 
     std::unique_ptr<qzimport::PluginHost> host;
     try {
@@ -205,6 +228,12 @@ void InstallExport(CLI::App& app) {
     command
         ->add_option("--codec", args->codec, "proxy: prores-proxy (the default), prores-lt, dnxhr-lb or h264")
         ->check(CLI::IsMember({"prores-proxy", "prores-lt", "dnxhr-lb", "h264"}));
+    command->add_option("--lut", args->lut, "proxy: a .cube 3D LUT applied to the pictures before scaling");
+    command
+        ->add_option("--burn-in", args->burnIn,
+                     "proxy: burn in the running timecode, the clip ID and the title (timecode,clip,title)")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"timecode", "clip", "title"}));
     command->add_option("--size", args->size,
                         "proxy: half (the default), quarter or WxH dividing the clip's picture size evenly");
     CLI::Option* force = command->add_flag("--force", args->force, "Replace existing outputs");
