@@ -136,6 +136,16 @@ LaterPieces MeasureLaterPieces(const OutputSetPlan& set, ClipIngest& first) {
     return later;
 }
 
+// A set's result before any work: failed, with the plan's reason if it has one.
+OutputSetResult UnfinishedResult(const OutputSetPlan& set, const std::vector<ExportCard>& cards) {
+    OutputSetResult result;
+    result.baseName = set.baseName;
+    result.card = cards[set.pieces.front().card].folder;
+    result.pieces = set.pieces.size();
+    result.failure = set.failure;
+    return result;
+}
+
 // Renames every file into place, the record last; on a failure the files
 // already renamed are removed again, so the set appears whole or not at all.
 void CommitSet(const std::vector<CUOutputFile*>& files, bool replace) {
@@ -223,14 +233,8 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
 
 OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
                                     const ExportSettings& settings) {
-    OutputSetResult result;
-    result.baseName = set.baseName;
-    result.card = cards[set.pieces.front().card].folder;
-    result.pieces = set.pieces.size();
-    if (!set.failure.empty()) {
-        result.failure = set.failure;
-        return result;
-    }
+    OutputSetResult result = UnfinishedResult(set, cards);
+    if (!set.failure.empty()) return result;
     const std::string& folder = settings.outputFolder;
     const ordered_json source = ExportSource::Of(set, cards, m_format.Name(), settings.options);
     PreviousOutputs previous;
@@ -430,14 +434,8 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
 
 OutputSetResult Exporter::CheckSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
                                    const ExportSettings& settings) {
-    OutputSetResult result;
-    result.baseName = set.baseName;
-    result.card = cards[set.pieces.front().card].folder;
-    result.pieces = set.pieces.size();
-    if (!set.failure.empty()) {
-        result.failure = set.failure;
-        return result;
-    }
+    OutputSetResult result = UnfinishedResult(set, cards);
+    if (!set.failure.empty()) return result;
     try {
         const PlannedPiece& first = set.pieces.front();
         ClipIngest ingest(*first.descriptor, *first.clip);
