@@ -136,7 +136,8 @@ uint64_t ClipIngest::PictureBytes() {
         uint32_t local = 0;
         CUSharedPtr<MXFStream> stream = m_movie->mxfAtFrameIndex(i, &local);
         uint64_t at = 0, next = 0;
-        if (stream && int64_t{local} + 1 < stream->Duration() && stream->GetEssenceOffset(local, 0, at) == 0 &&
+        if (stream && int64_t{local} + 1 < stream->Duration() &&
+            stream->GetEssenceOffset(local, 0, at) == 0 &&
             stream->GetEssenceOffset(local + 1, 0, next) == 0 && next > at)
             units += next - at, ++known;
         else
@@ -182,7 +183,7 @@ std::string ClipIngest::FrameText(uint32_t index) {
            (slot >= 0 ? TimecodeOfSlot(static_cast<uint32_t>(slot)) : "-") + ")";
 }
 
-void ClipIngest::Run(const std::function<void(const IngestRecord&)>& visit) {
+void ClipIngest::Run(const std::function<bool(const IngestRecord&)>& visit) {
     std::shared_ptr<MIORADIngestObject> ingest = m_descriptor.ingestObject();
     if (!ingest) throw ImportError("the plug-in gives no ingest object for it");
     void* refCon = m_descriptor.ingestObjectRefCon();
@@ -252,11 +253,11 @@ void ClipIngest::Run(const std::function<void(const IngestRecord&)>& visit) {
         // Every track in one read past the movie's block cache: the plug-in
         // has just read these blocks through its own. Where that cannot be
         // done, track by track, which names what fails.
-        const bool together =
-            tracks > 0 &&
-            m_movie->ReadSampleElements(index, kMxfTrackSound, 0, tracks, allSound.data(),
-                                        static_cast<uint32_t>(allSound.size()), soundRanges.data(), true) > 0 &&
-            WholeSoundOfEveryTrack(soundRanges, bytesPerSample);
+        const bool together = tracks > 0 &&
+                              m_movie->ReadSampleElements(index, kMxfTrackSound, 0, tracks, allSound.data(),
+                                                          static_cast<uint32_t>(allSound.size()),
+                                                          soundRanges.data(), true) > 0 &&
+                              WholeSoundOfEveryTrack(soundRanges, bytesPerSample);
         for (uint32_t t = 0; t < tracks; ++t) {
             uint64_t got = soundRanges[t].second;
             if (together) {
@@ -272,7 +273,7 @@ void ClipIngest::Run(const std::function<void(const IngestRecord&)>& visit) {
             }
             record.trackSamples = static_cast<uint32_t>(got / bytesPerSample);
         }
-        visit(record);
+        if (!visit(record)) return;
         m_movie->nextFrame();
     }
 }

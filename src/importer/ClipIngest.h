@@ -80,8 +80,9 @@ public:
     ComVantoVantoQZ64RADPlug::CFBCClip& Clip() { return m_clip; }
     ComVantoVantoQZ64RADPlug::MIORADClipDataSourceProtocol& Descriptor() { return m_descriptor; }
 
-    // Delivers the records of the range, in decode order.
-    void Run(const std::function<void(const IngestRecord&)>& visit);
+    // Delivers the records of the range, in decode order, while `visit`
+    // returns true (false: the import stops there, as one that ended).
+    void Run(const std::function<bool(const IngestRecord&)>& visit);
 
     // "HH:MM:SS:FF" of the picture presented in frame slot `slot`; "-" when
     // the clip gives it none.

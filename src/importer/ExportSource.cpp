@@ -89,8 +89,13 @@ ordered_json ExportSource::Of(const OutputSetPlan& set, const std::vector<Export
                            {"audio", options.stereoPairs ? "pairs" : "mono"}};
     // A proxy's picture settings are part of what it is made from: changing
     // any of them makes the recorded output not up to date.
-    if (!options.proxyCodec.empty())
-        source["proxy"] = {{"codec", options.proxyCodec}, {"size", options.proxySize}};
+    if (!options.proxyCodec.empty()) {
+        // A LUT and burn-in are named only when asked for, so a proxy
+        // recorded without them stays up to date.
+        ordered_json& proxy = source["proxy"] = {{"codec", options.proxyCodec}, {"size", options.proxySize}};
+        if (!options.proxyLut.empty()) proxy["lut"] = options.proxyLutDigest;
+        if (!options.proxyBurnIn.empty()) proxy["burnIn"] = options.proxyBurnIn;
+    }
     return source;
 }
 

@@ -113,6 +113,39 @@ ExportStreamInfo StreamOf(const OutputSetPlan& set, const ExportCard& card, Clip
     return stream;
 }
 
+struct LaterPieces {
+    uint64_t frames = 0;  // records of the pieces after the first
+    uint64_t pictureBytes = 0;
+    uint32_t decodeDelay = 0;
+};
+
+// The pieces after the first of a recording, opened one at a time. Throws
+// ImportError for a piece coded otherwise than the first (`first`).
+LaterPieces MeasureLaterPieces(const OutputSetPlan& set, ClipIngest& first) {
+    LaterPieces later;
+    for (size_t p = 1; p < set.pieces.size(); ++p) {
+        ClipIngest piece(*set.pieces[p].descriptor, *set.pieces[p].clip);
+        if (piece.SoundTracks() != first.SoundTracks() || piece.BitsPerSample() != first.BitsPerSample() ||
+            piece.Timescale() != first.Timescale() || piece.FrameDuration() != first.FrameDuration())
+            throw ImportError(set.pieces[p].clipId + " is coded otherwise than " + set.pieces.front().clipId +
+                              " (rate or sound tracks); a recording's pieces join only when alike");
+        later.pictureBytes += piece.PictureBytes();
+        later.frames += piece.RecordCount();
+        later.decodeDelay = std::max(later.decodeDelay, piece.DecodeDelayFrames());
+    }
+    return later;
+}
+
+// A set's result before any work: failed, with the plan's reason if it has one.
+OutputSetResult UnfinishedResult(const OutputSetPlan& set, const std::vector<ExportCard>& cards) {
+    OutputSetResult result;
+    result.baseName = set.baseName;
+    result.card = cards[set.pieces.front().card].folder;
+    result.pieces = set.pieces.size();
+    result.failure = set.failure;
+    return result;
+}
+
 // Renames every file into place, the record last; on a failure the files
 // already renamed are removed again, so the set appears whole or not at all.
 void CommitSet(const std::vector<CUOutputFile*>& files, bool replace) {
@@ -142,9 +175,19 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
                                       card.folder + "; the importer never writes to a card",
                                   CUFailureKind::kUsage);
     const std::vector<OutputSetPlan> sets = ExportPlan::Build(cards, settings.selection);
+    // Options the format cannot write for a clip end the run before any work.
+    if (!settings.discard)
+        for (const OutputSetPlan& set : sets) {
+            const PlannedPiece& first = set.pieces.front();
+            if (!set.failure.empty() || !first.descriptor) continue;
+            const std::string refused = m_format.RefusedPicture(
+                settings.options, first.descriptor->videoWidth(), first.descriptor->videoHeight());
+            if (!refused.empty()) throw ImportError(set.baseName + ": " + refused, CUFailureKind::kUsage);
+        }
 
     std::optional<OutputFolderLock> lock;
-    if (!settings.discard) {
+    // A check reads the output folder and writes nothing in it.
+    if (!settings.discard && !settings.check) {
         std::error_code error;
         std::filesystem::create_directories(settings.outputFolder, error);
         if (error)
@@ -164,7 +207,8 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
     summary.sets = sets.size();
     for (const OutputSetPlan& set : sets) {
         for (const std::string& notice : set.notices) observer.Notice(notice);
-        const OutputSetResult result = ExportSet(set, cards, settings);
+        const OutputSetResult result =
+            settings.check ? CheckSet(set, cards, settings) : ExportSet(set, cards, settings);
         switch (result.status) {
             case OutputSetResult::Status::kWritten:
                 ++summary.written;
@@ -175,6 +219,12 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
             case OutputSetResult::Status::kFailed:
                 ++summary.failed;
                 break;
+            case OutputSetResult::Status::kMatches:
+                ++summary.matching;
+                break;
+            case OutputSetResult::Status::kMismatched:
+                ++summary.mismatched;
+                break;
         }
         observer.SetDone(result);
     }
@@ -183,14 +233,8 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
 
 OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
                                     const ExportSettings& settings) {
-    OutputSetResult result;
-    result.baseName = set.baseName;
-    result.card = cards[set.pieces.front().card].folder;
-    result.pieces = set.pieces.size();
-    if (!set.failure.empty()) {
-        result.failure = set.failure;
-        return result;
-    }
+    OutputSetResult result = UnfinishedResult(set, cards);
+    if (!set.failure.empty()) return result;
     const std::string& folder = settings.outputFolder;
     const ordered_json source = ExportSource::Of(set, cards, m_format.Name(), settings.options);
     PreviousOutputs previous;
@@ -220,25 +264,14 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
 
         // What it will take, before anything is written: the pieces after
         // the first are whole clips, opened one at a time.
+        const LaterPieces later = MeasureLaterPieces(set, *ingest);
         OutputSizeBasis size;
-        size.pictureBytes = ingest->PictureBytes();
-        size.frames = ingest->RecordCount();
+        size.pictureBytes = ingest->PictureBytes() + later.pictureBytes;
+        size.frames = ingest->RecordCount() + later.frames;
         size.soundTracks = ingest->SoundTracks();
         size.bytesPerSample = ingest->BitsPerSample() / 8;
-        uint32_t decodeDelay = ingest->DecodeDelayFrames();
-        uint64_t laterFrames = 0;
-        for (size_t p = 1; p < set.pieces.size(); ++p) {
-            ClipIngest piece(*set.pieces[p].descriptor, *set.pieces[p].clip);
-            if (piece.SoundTracks() != ingest->SoundTracks() ||
-                piece.BitsPerSample() != ingest->BitsPerSample() ||
-                piece.Timescale() != ingest->Timescale() || piece.FrameDuration() != ingest->FrameDuration())
-                throw ImportError(set.pieces[p].clipId + " is coded otherwise than " + first.clipId +
-                                  " (rate or sound tracks); a recording's pieces join only when alike");
-            size.pictureBytes += piece.PictureBytes();
-            size.frames += piece.RecordCount();
-            laterFrames += piece.RecordCount();
-            decodeDelay = std::max(decodeDelay, piece.DecodeDelayFrames());
-        }
+        const uint32_t decodeDelay = std::max(ingest->DecodeDelayFrames(), later.decodeDelay);
+        const uint64_t laterFrames = later.frames;
         size.soundSamples = ingest->Clock().SampleAtFrame(static_cast<int64_t>(size.frames)).value_or(0) + 1;
         if (!settings.discard) {
             const uint64_t needed = m_format.ExpectedBytes(size, settings.options);
@@ -272,6 +305,7 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
                 assembler.Add(record);
                 delivered += record.pictureSize + record.stereoSize;
                 m_progress.Frame(++done, delivered);
+                return true;
             });
             assembler.FinishPiece();
             if (set.recording) {
@@ -395,6 +429,43 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
             e.Signal());
     }
     if (result.status == OutputSetResult::Status::kFailed) m_progress.StopClip("failed");
+    return result;
+}
+
+OutputSetResult Exporter::CheckSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
+                                   const ExportSettings& settings) {
+    OutputSetResult result = UnfinishedResult(set, cards);
+    if (!set.failure.empty()) return result;
+    try {
+        const PlannedPiece& first = set.pieces.front();
+        ClipIngest ingest(*first.descriptor, *first.clip);
+        ingest.SetRange(set.inFrame, set.outFrame);
+        ingest.ReadTrackSound(false);
+        const LaterPieces later = MeasureLaterPieces(set, ingest);
+        const uint32_t decodeDelay = std::max(ingest.DecodeDelayFrames(), later.decodeDelay);
+        // The stream an export would begin its writer with: known at the
+        // first record (which decides the first presented picture).
+        OutputAssembler assembler(nullptr, StreamOf(set, cards[first.card], ingest, decodeDelay),
+                                  later.frames);
+        assembler.StartPiece(ingest, {first.clipId, cards[first.card].folder, 0, {}, true});
+        ingest.Run([&assembler](const IngestRecord& record) {
+            assembler.Add(record);
+            return false;
+        });
+        const ExportStreamInfo& stream = assembler.Stream();
+        result.frames = stream.frames;
+        result.files = m_format.FileNames(set.baseName, settings.options, stream.soundTracks);
+        result.mismatches =
+            m_format.CheckOutputs(settings.outputFolder, set.baseName, settings.options, stream);
+        result.status = result.mismatches.empty() ? OutputSetResult::Status::kMatches
+                                                  : OutputSetResult::Status::kMismatched;
+    } catch (const ImportError& e) {
+        result.failure = e.what();
+    } catch (const CUError& e) {
+        result.failure = e.Failure().What();
+    } catch (const CUInterrupted& e) {
+        throw ImportError::Interrupted("interrupted at " + set.baseName, e.Signal());
+    }
     return result;
 }
 

@@ -23,14 +23,18 @@ struct ExportSettings {
     std::vector<std::string> cards;  // one card, or with selection.join every card of the recordings
     ExportSelection selection;
     std::string outputFolder;
-    bool force = false;      // replace existing outputs
-    bool discard = false;    // import every frame, write nothing
+    bool force = false;    // replace existing outputs
+    bool discard = false;  // import every frame, write nothing
+    // Compare the outputs already in the output folder with what the cards
+    // would make of them (OutputFormat::CheckOutputs), writing nothing.
+    bool check = false;
     double waitSeconds = 0;  // for another export holding the output folder
     OutputOptions options;
 };
 
 struct OutputSetResult {
-    enum class Status { kWritten, kUpToDate, kFailed };
+    // kMatches and kMismatched: the outputs of a check.
+    enum class Status { kWritten, kUpToDate, kFailed, kMatches, kMismatched };
     Status status = Status::kFailed;
     std::string baseName;
     std::string card;  // of its first piece, as given
@@ -42,6 +46,8 @@ struct OutputSetResult {
     // What the output line adds: an in point moved back, the channels written.
     std::vector<std::string> notes;
     std::string failure;  // why nothing of it was written
+    // A check's outputs: each value that differs from the original's.
+    std::vector<std::string> mismatches;
 };
 
 // Where the run reports as it goes; the command prints.
@@ -57,6 +63,8 @@ struct ExportSummary {
     size_t written = 0;
     size_t upToDate = 0;
     size_t failed = 0;
+    size_t matching = 0;  // checked
+    size_t mismatched = 0;
     bool severalCards = false;
 };
 
@@ -74,6 +82,9 @@ public:
 private:
     OutputSetResult ExportSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
                               const ExportSettings& settings);
+    // Reads the set's first record only: enough to know its stream.
+    OutputSetResult CheckSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
+                             const ExportSettings& settings);
 
     PluginHost& m_host;
     const OutputFormat& m_format;

@@ -20,6 +20,12 @@ struct OutputOptions {
     // "h264") and size ("half", "quarter" or "WxH"); empty for other formats.
     std::string proxyCodec;
     std::string proxySize;
+    // proxy: a .cube 3D LUT applied before scaling (empty: none) and its
+    // content digest (CUContentDigest, hex), which the record keeps.
+    std::string proxyLut;
+    std::string proxyLutDigest;
+    // proxy: what is burnt in, in this order: "timecode", "clip", "title".
+    std::vector<std::string> proxyBurnIn;
 };
 
 // What the essence of an output set amounts to, for the free-space check.
@@ -52,6 +58,26 @@ public:
     // `folder` (which exists) as it needs them.
     virtual std::unique_ptr<OutputWriter> CreateWriter(const std::string& folder, const std::string& baseName,
                                                        const OutputOptions& options) const = 0;
+    // Refuses options it cannot write before any work (a LUT that cannot be
+    // read): throws ImportError (kUsage) saying why.
+    virtual void CheckOptions(const OutputOptions& options) const { (void)options; }
+    // Why a clip whose pictures are `width`x`height` cannot be written with
+    // `options` (a proxy size that does not divide it); empty when it can.
+    // Asked of every output set before any is written.
+    virtual std::string RefusedPicture(const OutputOptions& options, uint32_t width, uint32_t height) const {
+        (void)options, (void)width, (void)height;
+        return std::string();
+    }
+    // Whether CheckOutputs compares this format's files with their originals.
+    virtual bool ChecksOutputs() const { return false; }
+    // The output set `baseName` already in `folder`, read back and compared
+    // with `stream` (the original, as an export would begin its writer):
+    // one line per value that differs, a missing file included; empty when
+    // every value matches. Throws ImportError (kUsage) for a format that
+    // has no check.
+    virtual std::vector<std::string> CheckOutputs(const std::string& folder, const std::string& baseName,
+                                                  const OutputOptions& options,
+                                                  const ExportStreamInfo& stream) const;
 };
 
 }  // namespace qzimport

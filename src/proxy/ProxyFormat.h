@@ -14,6 +14,16 @@ public:
     std::unique_ptr<qzimport::OutputWriter> CreateWriter(
         const std::string& folder, const std::string& baseName,
         const qzimport::OutputOptions& options) const override;
+    // The LUT read by libavfilter, the burn-in's font present.
+    void CheckOptions(const qzimport::OutputOptions& options) const override;
+    // A size that does not divide the picture evenly.
+    std::string RefusedPicture(const qzimport::OutputOptions& options, uint32_t width,
+                               uint32_t height) const override;
+    bool ChecksOutputs() const override { return true; }
+    // ProxyRelinkCheck of ID.mov.
+    std::vector<std::string> CheckOutputs(const std::string& folder, const std::string& baseName,
+                                          const qzimport::OutputOptions& options,
+                                          const qzimport::ExportStreamInfo& stream) const override;
 };
 
 }  // namespace qzproxy

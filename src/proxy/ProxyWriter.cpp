@@ -4,6 +4,7 @@
 #include "CUOutputFile.h"
 #include "ImportError.h"
 #include "OutputFileIO.h"
+#include "ProxyFilterChain.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -46,7 +47,9 @@ void ProxyWriter::PacketFree::operator()(AVPacket* packet) const {
 }
 
 ProxyWriter::ProxyWriter(std::string path, qzimport::OutputOptions options)
-    : m_path(std::move(path)), m_options(std::move(options)) {}
+    : m_path(std::move(path)), m_options(std::move(options)) {
+    m_messages.ListenToAll();
+}
 
 ProxyWriter::~ProxyWriter() = default;
 
@@ -89,50 +92,16 @@ void ProxyWriter::OpenDecoder() {
 void ProxyWriter::OpenFilters() {
     m_graph.reset(avfilter_graph_alloc());
     if (!m_graph) throw ImportError("no memory for the filters of " + m_path);
-    const int frameDuration = static_cast<int>(m_stream.frameDuration);
-    const int timescale = static_cast<int>(m_stream.timescale);
     // The source's parameters are the original's; the decoder's pixel format
     // is 4:2:2 or 4:2:0 as the pictures are coded, so it is set from the
     // first decoded picture (OpenFilters runs again then if it differs).
     const std::string source =
         "video_size=" + std::to_string(m_stream.width) + "x" + std::to_string(m_stream.height) + ":pix_fmt=" +
         std::to_string(m_decoder->pix_fmt == AV_PIX_FMT_NONE ? AV_PIX_FMT_YUV422P : m_decoder->pix_fmt) +
-        ":time_base=" + std::to_string(frameDuration) + "/" + std::to_string(timescale) + ":pixel_aspect=1/1";
-    Call("cannot make the filter source", [&] {
-        return avfilter_graph_create_filter(&m_source, avfilter_get_by_name("buffer"), "in", source.c_str(),
-                                            nullptr, m_graph.get());
-    });
-    Call("cannot make the filter sink", [&] {
-        return avfilter_graph_create_filter(&m_sink, avfilter_get_by_name("buffersink"), "out", nullptr,
-                                            nullptr, m_graph.get());
-    });
-    std::string chain;
-    // The daily shows whole pictures at the original's frame rate (one per
-    // original picture, so its duration in pictures is the original's).
-    if (m_stream.interlaced && !m_picture.interlaced)
-        chain +=
-            std::string("bwdif=mode=send_frame:parity=") + (m_stream.topFieldFirst ? "tff" : "bff") + ",";
-    chain += "scale=" + std::to_string(m_picture.width) + ":" + std::to_string(m_picture.height);
-    // Interlaced proxies are scaled field by field, so the fields stay apart.
-    if (m_picture.interlaced) chain += ":interl=1";
-    chain += ",format=" + m_picture.pixelFormat;
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
-    if (!outputs || !inputs) {
-        avfilter_inout_free(&outputs);
-        avfilter_inout_free(&inputs);
-        throw ImportError("no memory for the filters of " + m_path);
-    }
-    outputs->name = av_strdup("in");
-    outputs->filter_ctx = m_source;
-    inputs->name = av_strdup("out");
-    inputs->filter_ctx = m_sink;
-    const int parsed = m_messages.During(
-        [&] { return avfilter_graph_parse_ptr(m_graph.get(), chain.c_str(), &inputs, &outputs, nullptr); });
-    avfilter_inout_free(&outputs);
-    avfilter_inout_free(&inputs);
-    Check(parsed, "cannot make the filters " + chain);
-    Call("cannot link the filters " + chain, [&] { return avfilter_graph_config(m_graph.get(), nullptr); });
+        ":time_base=" + std::to_string(m_stream.frameDuration) + "/" + std::to_string(m_stream.timescale) +
+        ":pixel_aspect=1/1";
+    ProxyFilterChain::Build(*m_graph, ProxyFilterChain::Plan(m_stream, m_picture, m_options), source,
+                            m_messages, m_source, m_sink);
 }
 
 void ProxyWriter::OpenEncoder() {
@@ -282,8 +251,13 @@ void ProxyWriter::DrainDecoder() {
             m_graph.reset();
             OpenFilters();
         }
-        m_frame->pts = m_decoded++;  // in frame durations, presentation order
         m_frame->sample_aspect_ratio = AVRational{1, 1};
+        if (!m_options.proxyBurnIn.empty())
+            av_dict_set(
+                &m_frame->metadata, ProxyFilterChain::kBurnInKey,
+                ProxyFilterChain::BurnInText(m_stream, m_options, static_cast<uint64_t>(m_decoded)).c_str(),
+                0);
+        m_frame->pts = m_decoded++;  // in frame durations, presentation order
         Call("cannot filter the pictures of " + m_path, [&] {
             return av_buffersrc_add_frame_flags(m_source, m_frame.get(), AV_BUFFERSRC_FLAG_KEEP_REF);
         });

@@ -21,7 +21,7 @@ LibavMessages::LibavMessages() {
 
 void LibavMessages::Callback(void* context, int level, const char* format, va_list arguments) {
     LibavMessages* listening = t_listening;
-    if (!listening || !listening->m_context || context != listening->m_context) {
+    if (!listening || (!listening->m_all && (!listening->m_context || context != listening->m_context))) {
         av_log_default_callback(context, level, format, arguments);
         return;
     }

@@ -16,6 +16,9 @@ public:
 
     // Messages logged for `context` (an AVFormatContext) are kept.
     void Listen(const void* context) { m_context = context; }
+    // Messages logged for any context during this object's calls are kept
+    // (a writer whose codecs and filters speak for its output too).
+    void ListenToAll() { m_all = true; }
 
     // Runs one libav call with this object listening on the calling thread;
     // its result.
@@ -40,6 +43,7 @@ private:
     static thread_local LibavMessages* t_listening;
 
     const void* m_context = nullptr;
+    bool m_all = false;
     std::string m_lastError;
 };
 

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -100,8 +102,116 @@ TEST(ProxyExportRefuses, SizesThatDoNotDivideThePicture) {
         64);
     const qztest::QzcardRun odd =
         Qzcard({"export", card, "--format", "proxy", "--size", "1000x540", "-o", scratch.Path() + "/c"});
-    EXPECT_NE(odd.exitCode, 0);
+    // Refused before any work, the folder not even made.
+    EXPECT_EQ(odd.exitCode, 64);
     EXPECT_NE(odd.err.find("does not divide"), std::string::npos) << odd.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path() + "/c"));
+}
+
+// export --check reads every proxy back and names each value an editor
+// relinks by that differs from its original; the damaged proxies are made
+// by ffmpeg.
+TEST(ProxyRelinkCheck, NamesEachProxyThatDoesNotRelinkAndWhy) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    qztest::ScratchFolder scratch("proxy");
+    const std::string card = scratch.Path() + "/card", proxy = scratch.Path() + "/proxy";
+    ASSERT_EQ(Qzcard({"sample-card", "--clips", "4", "--frames", "30", card}).exitCode, 0);
+    ASSERT_EQ(Qzcard({"export", card, "--format", "proxy", "-o", proxy}).exitCode, 0);
+    const qztest::QzcardRun whole = Qzcard({"export", card, "--format", "proxy", "--check", "-o", proxy});
+    EXPECT_EQ(whole.exitCode, 0) << whole.out << whole.err;
+    EXPECT_NE(whole.out.find("QZ0004  relinks  QZ0004.mov"), std::string::npos) << whole.out;
+
+    const auto file = [&proxy](const char* clip) { return ShellQuote(proxy + "/" + clip + ".mov"); };
+    const struct {
+        const char* clip;
+        std::string damage;  // a shell command
+        const char* named;   // in the check's lines
+    } damages[] = {
+        {"QZ0001", "mv " + file("QZ0001") + " " + ShellQuote(proxy + "/renamed.mov"),
+         "QZ0001.mov: no such proxy"},
+        {"QZ0002",
+         "ffmpeg -v error -i " + file("QZ0002") + " -map 0:v -map 0:a -c copy -frames:v 20 -y x.mov",
+         "duration: 20 pictures, the original 30 pictures"},
+        {"QZ0003", "ffmpeg -v error -i " + file("QZ0003") + " -map 0:v -map 0:a -map -0:a:3 -c copy -y x.mov",
+         "sound: 3 channels in 3 tracks, the original 4 channels in 4 tracks"},
+    };
+    for (const auto& d : damages) {
+        const std::string made =
+            d.damage.find("x.mov") == std::string::npos
+                ? d.damage
+                : "cd " + ShellQuote(scratch.Path()) + " && " + d.damage + " && mv x.mov " + file(d.clip);
+        ASSERT_EQ(RunCommand(made).exitCode, 0) << made;
+    }
+    const qztest::QzcardRun run = Qzcard({"export", card, "--format", "proxy", "--check", "-o", proxy});
+    EXPECT_EQ(run.exitCode, 4) << run.out << run.err;
+    EXPECT_NE(run.err.find("3 of 4 proxies do not relink"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("QZ0004  relinks"), std::string::npos) << run.out;
+    for (const auto& d : damages) {
+        const size_t at = run.out.find(std::string(d.clip) + "  does not relink");
+        ASSERT_NE(at, std::string::npos) << d.clip << "\n" << run.out;
+        const size_t next = run.out.find("\nQZ", at + 1);
+        EXPECT_NE(run.out.substr(at, next - at).find(d.named), std::string::npos) << d.clip << "\n"
+                                                                                  << run.out;
+    }
+    // A check needs a format that has one, and writes nothing.
+    EXPECT_EQ(Qzcard({"export", card, "--check", "-o", proxy}).exitCode, 64);
+    EXPECT_EQ(
+        Qzcard({"export", card, "--format", "proxy", "--check", "-o", scratch.Path() + "/none"}).exitCode, 4);
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path() + "/none"));
+}
+
+// ffmpeg's lowest PSNR of a picture of `a` through `filterA` against the
+// same picture of `b` through `filterB`.
+double Psnr(const std::string& a, const std::string& filterA, const std::string& b,
+            const std::string& filterB) {
+    const std::string text =
+        RunCommand("ffmpeg -v error -i " + ShellQuote(a) + " -i " + ShellQuote(b) +
+                       " -filter_complex '[0:v]" + filterA + "[a];[1:v]" + filterB +
+                       "[b];[a][b]psnr=stats_file=-' -f null - "
+                       "| sed -n 's/.*psnr_avg:\\([0-9.inf]*\\).*/\\1/p' | sort -g | head -1",
+                   qztest::Capture::Stdout)
+            .output;
+    EXPECT_FALSE(text.empty()) << a;
+    return text.rfind("inf", 0) == 0 ? 99.0 : std::atof(text.c_str());
+}
+
+// An inverting LUT shows in the proxy's pictures; the burn-in changes the
+// band along the bottom and nothing else; either makes the old proxy not up
+// to date; a LUT libavfilter cannot read is refused before any work.
+TEST(ProxyLook, LutAndBurnInShowWhereTheyShould) {
+    QZ_REQUIRE_TOOL("ffmpeg");
+    qztest::ScratchFolder scratch("proxy");
+    const std::string root = scratch.Path(), card = root + "/card";
+    ASSERT_EQ(Qzcard({"sample-card", "--clips", "1", "--frames", "10", card}).exitCode, 0);
+    // A 2-point cube mapping every component c to 1 - c.
+    RunCommand(
+        "printf 'LUT_3D_SIZE 2\\n1 1 1\\n0 1 1\\n1 0 1\\n0 0 1\\n1 1 0\\n0 1 0\\n1 0 0\\n0 0 0\\n' > " +
+        ShellQuote(root + "/invert.cube") + " && echo LUT_3D_SIZE 2 > " + ShellQuote(root + "/bad.cube"));
+    const auto proxy = [&](const std::string& folder, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"export", card, "--format", "proxy", "-o", root + "/" + folder};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Qzcard(args);
+    };
+    ASSERT_EQ(proxy("plain", {}).exitCode, 0);
+    ASSERT_EQ(proxy("lut", {"--lut", root + "/invert.cube"}).exitCode, 0);
+    ASSERT_EQ(proxy("burnt", {"--burn-in", "timecode,clip,title"}).exitCode, 0);
+    const std::string plain = root + "/plain/QZ0001.mov", lut = root + "/lut/QZ0001.mov",
+                      burnt = root + "/burnt/QZ0001.mov";
+    EXPECT_GE(Psnr(lut, "format=rgb24", plain, "format=rgb24,negate"), 35.0);
+    EXPECT_LE(Psnr(lut, "format=rgb24", plain, "format=rgb24"), 20.0);
+    const std::string top = "crop=iw:ih*3/4:0:0", band = "crop=iw:ih/8:0:ih*7/8";
+    EXPECT_GE(Psnr(burnt, top, plain, top), 60.0);
+    EXPECT_LE(Psnr(burnt, band, plain, band), 30.0);
+    // Another LUT or burn-in is another proxy: not up to date, refused without --force.
+    EXPECT_NE(proxy("plain", {"--burn-in", "clip"}).err.find("with other options"), std::string::npos);
+    EXPECT_NE(proxy("burnt", {"--burn-in", "timecode,clip,title"}).out.find("up to date"), std::string::npos);
+    EXPECT_NE(proxy("burnt", {"--burn-in", "timecode,clip,title", "--lut", root + "/invert.cube"})
+                  .err.find("with other options"),
+              std::string::npos);
+    const qztest::QzcardRun bad = proxy("bad", {"--lut", root + "/bad.cube"});
+    EXPECT_EQ(bad.exitCode, 64);
+    EXPECT_NE(bad.err.find("bad.cube is not a LUT"), std::string::npos) << bad.err;
+    EXPECT_FALSE(std::filesystem::exists(root + "/bad"));
 }
 
 }  // namespace

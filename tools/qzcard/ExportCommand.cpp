@@ -5,8 +5,13 @@
 // its record ID.json, never writing to the card. With --join, every
 // recording that continues across the cards given becomes one set named
 // after its first clip. One line per set on stdout; what failed on stderr.
+// With --check (proxy), the proxies already in DIR are read back and
+// compared with their originals, each value that differs named; exit 4
+// when any differs.
 #include "CommandRegistry.h"
 
+#include "CUContentDigest.h"
+#include "CUFailure.h"
 #include "CUInterruption.h"
 #include "EsOutputFormat.h"
 #include "ExportProgress.h"
@@ -18,6 +23,8 @@
 #include "PluginHost.h"
 
 #include <CLI/CLI.hpp>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <memory>
@@ -36,8 +43,10 @@ struct ExportArguments {
     std::string in;
     std::string out;
     std::string audio = "mono";
-    std::string codec;  // proxy
-    std::string size;   // proxy
+    std::string codec;                // proxy
+    std::string size;                 // proxy
+    std::string lut;                  // proxy
+    std::vector<std::string> burnIn;  // proxy
     bool allChannels = false;
     bool force = false;
     bool progress = false;
@@ -45,6 +54,7 @@ struct ExportArguments {
     bool allowMissing = false;
     bool splitAtBreaks = false;
     bool discard = false;  // --null
+    bool check = false;
     double wait = 0;
     std::string plugin;
     std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
@@ -77,6 +87,14 @@ public:
     void SetDone(const qzimport::OutputSetResult& r) override {
         const std::string name = m_severalCards ? r.baseName + " (" + r.card + ")" : r.baseName;
         using Status = qzimport::OutputSetResult::Status;
+        if (r.status == Status::kMatches || r.status == Status::kMismatched) {
+            std::string line = name + (r.status == Status::kMatches ? "  relinks" : "  does not relink");
+            for (const std::string& file : r.files) line += "  " + file;
+            std::printf("%s\n", line.c_str());
+            for (const std::string& mismatch : r.mismatches) std::printf("  %s\n", mismatch.c_str());
+            std::fflush(stdout);
+            return;
+        }
         if (r.status == Status::kFailed) {
             std::fprintf(stderr, "qzcard export: %s: %s; nothing of it was written\n", name.c_str(),
                          r.failure.c_str());
@@ -111,8 +129,11 @@ void RunExport(const ExportArguments& args) {
     const std::unique_ptr<qzimport::OutputFormat> format = FormatNamed(args.discard ? "es" : args.format);
     if (!format) throw CLI::ValidationError("--format", "gives es, mov, mxf or proxy, not " + args.format);
     const bool proxy = format->Name() == "proxy";
-    if (!proxy && (!args.codec.empty() || !args.size.empty()))
-        throw CLI::ValidationError("--codec", "--codec and --size apply to --format proxy only");
+    if (!proxy && (!args.codec.empty() || !args.size.empty() || !args.lut.empty() || !args.burnIn.empty()))
+        throw CLI::ValidationError("--codec",
+                                   "--codec, --size, --lut and --burn-in apply to --format proxy only");
+    if (args.check && !format->ChecksOutputs())
+        throw CLI::ValidationError("--check", "compares proxies: it needs --format proxy");
     if (proxy && !IsProxySize(args.size.empty() ? "half" : args.size))
         throw CLI::ValidationError("--size", "gives half, quarter or WxH, not " + args.size);
     CUInterruption::Install();
@@ -131,13 +152,30 @@ void RunExport(const ExportArguments& args) {
     settings.outputFolder = args.output;
     settings.force = args.force;
     settings.discard = args.discard;
+    settings.check = args.check;
     settings.waitSeconds = args.wait;
     settings.options.allChannels = args.allChannels;
     settings.options.stereoPairs = args.audio == "pairs";
     if (proxy) {
         settings.options.proxyCodec = args.codec.empty() ? "prores-proxy" : args.codec;
         settings.options.proxySize = args.size.empty() ? "half" : args.size;
+        settings.options.proxyLut = args.lut;
+        if (!args.lut.empty()) {
+            char digest[17];
+            try {
+                std::snprintf(digest, sizeof digest, "%016llx",
+                              static_cast<unsigned long long>(CUContentDigest::OfFile(args.lut)));
+            } catch (const CUError& e) {
+                throw qzimport::ImportError("--lut " + args.lut + ": " + e.what(), CUFailureKind::kUsage);
+            }
+            settings.options.proxyLutDigest = digest;
+        }
+        // In one order, whatever order they were asked in, each once.
+        for (const char* item : {"timecode", "clip", "title"})
+            if (std::find(args.burnIn.begin(), args.burnIn.end(), item) != args.burnIn.end())
+                settings.options.proxyBurnIn.push_back(item);
     }
+    format->CheckOptions(settings.options);
 
     std::unique_ptr<qzimport::PluginHost> host;
     try {
@@ -159,8 +197,12 @@ void RunExport(const ExportArguments& args) {
         const char* what = args.join ? (summary.sets == 1 ? "recording" : "recordings")
                                      : (summary.sets == 1 ? "clip" : "clips");
         throw qzimport::ImportError(std::to_string(summary.failed) + " of " + std::to_string(summary.sets) +
-                                    " " + what + " not exported");
+                                    " " + what + (args.check ? " not checked" : " not exported"));
     }
+    if (summary.mismatched > 0)
+        throw qzimport::ImportError(std::to_string(summary.mismatched) + " of " +
+                                    std::to_string(summary.sets) +
+                                    (summary.sets == 1 ? " proxy does" : " proxies do") + " not relink");
 }
 
 void InstallExport(CLI::App& app) {
@@ -186,9 +228,20 @@ void InstallExport(CLI::App& app) {
     command
         ->add_option("--codec", args->codec, "proxy: prores-proxy (the default), prores-lt, dnxhr-lb or h264")
         ->check(CLI::IsMember({"prores-proxy", "prores-lt", "dnxhr-lb", "h264"}));
+    command->add_option("--lut", args->lut, "proxy: a .cube 3D LUT applied to the pictures before scaling");
+    command
+        ->add_option("--burn-in", args->burnIn,
+                     "proxy: burn in the running timecode, the clip ID and the title (timecode,clip,title)")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"timecode", "clip", "title"}));
     command->add_option("--size", args->size,
                         "proxy: half (the default), quarter or WxH dividing the clip's picture size evenly");
     CLI::Option* force = command->add_flag("--force", args->force, "Replace existing outputs");
+    CLI::Option* check = command->add_flag(
+        "--check", args->check,
+        "proxy: read back the proxies in the output folder and compare what editors relink by with the "
+        "originals (exit 4 naming each value that differs); writes nothing");
+    check->excludes(force);
     CLI::Option* join =
         command->add_flag("--join", args->join,
                           "Export each recording continuing across the cards given as one set of outputs");
@@ -209,7 +262,8 @@ void InstallExport(CLI::App& app) {
                    "Import through the ingest object, building and dropping every buffer; write nothing")
         ->excludes(output)
         ->excludes(allChannels)
-        ->excludes(force);
+        ->excludes(force)
+        ->excludes(check);
     command->add_option(
         "--plugin", args->plugin,
         "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
