@@ -33,14 +33,15 @@ KeyPicture ClipKeyPictures::At(uint32_t point) {
     m_ingest->SetRange(point, point);
     KeyPicture found;
     m_ingest->Run([&](const IngestRecord& record) {
-        if (record.pictureType != Mpeg2Headers::kIntraPicture) return;
+        if (record.pictureType != Mpeg2Headers::kIntraPicture) return true;
         const int64_t shown = record.presentationTime / m_ingest->FrameDuration();
         const bool better =
             found.frame < 0 || (shown <= point && (found.frame > point || shown > found.frame));
-        if (!better) return;
+        if (!better) return true;
         found.frame = shown;
         found.decodeFrame = record.index;
         found.bytes.assign(record.picture, record.picture + record.pictureSize);
+        return true;
     });
     if (found.frame < 0)
         throw ImportError("the plug-in delivers no I picture for picture " + std::to_string(point));
@@ -64,10 +65,11 @@ const std::vector<uint8_t>& ClipKeyPictures::FirstSequenceHeaders() {
     m_ingest->SetRange(0, 0);
     bool first = true;
     m_ingest->Run([&](const IngestRecord& record) {
-        if (!first || record.index != 0) return;
+        if (!first || record.index != 0) return true;
         first = false;
         const size_t length = Mpeg2Headers::SequenceHeadersLength(record.picture, record.pictureSize);
         m_firstHeaders.assign(record.picture, record.picture + length);
+        return false;  // the first picture's headers are all that is wanted
     });
     return m_firstHeaders;
 }
