@@ -2,8 +2,8 @@
 // offloads of different cards and a verify at once lose nothing; a process
 // killed inside its recording's transaction leaves the catalog as before
 // that run, and the next run records whole; hostile clip titles come back
-// from `catalog find` as the card holds them; a damaged SQLite file is told,
-// never a crash, while the command's work goes on.
+// from `catalog find` as the card holds them. (A damaged or newer catalog:
+// CatalogFileTest and CommandRecordingTest.)
 #include "CatalogTestSupport.h"
 
 #include "CardText.h"
@@ -11,7 +11,6 @@
 #include "QzcardRun.h"
 #include "SampleCard.h"
 #include "SignalledRun.h"
-#include "TestFiles.h"
 
 #include <signal.h>
 
@@ -142,32 +141,6 @@ TEST_P(CommandReliabilityTest, HostileTitlesAreStoredAndShownAsTheCardHoldsThem)
         EXPECT_NE(text.out.find(qzimport::TableCell(titles[i])), std::string::npos) << text.out;
     }
     EXPECT_EQ(catalog->Query("SELECT COUNT(*) FROM clips"), std::to_string(titles.size()) + "\n");
-}
-
-TEST(CommandReliabilityFileTest, ADamagedCatalogIsToldAndTheWorkDone) {
-    const qztest::ScratchFolder work("damaged");
-    const std::string card = work.Path() + "/card", file = work.Path() + "/catalog.sqlite";
-    ASSERT_EQ(qztest::Qzcard({"sample-card", card, "--frames", "12"}).exitCode, 0);
-    ASSERT_EQ(qztest::Qzcard({"--catalog", file, "list", card}).exitCode, 0);
-    std::vector<uint8_t> bytes = qztest::ReadFile(file);
-    ASSERT_GT(bytes.size(), 4096u);
-    const struct {
-        const char* name;
-        size_t keep;
-    } damages[] = {{"cut to a tenth", bytes.size() / 10}, {"cut to its header", 100}};
-    for (const auto& damage : damages) {
-        SCOPED_TRACE(damage.name);
-        ASSERT_TRUE(
-            qztest::WriteFile(file, std::vector<uint8_t>(bytes.begin(), bytes.begin() + damage.keep)));
-        const qztest::QzcardRun run = qztest::Qzcard({"--catalog", file, "verify", card});
-        EXPECT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_NE(run.out.find("card clean"), std::string::npos) << run.out;
-        EXPECT_EQ(run.err.find("qzcard: catalog not updated: "), 0u) << run.err;
-        EXPECT_NE(run.err.find(file), std::string::npos) << run.err;
-        const qztest::QzcardRun asked = qztest::Qzcard({"--catalog", file, "catalog", "cards"});
-        EXPECT_EQ(asked.exitCode, 1) << asked.err;
-        EXPECT_NE(asked.err.find(file), std::string::npos) << asked.err;
-    }
 }
 
 }  // namespace
