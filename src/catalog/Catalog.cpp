@@ -35,6 +35,7 @@ void Catalog::Write(const std::function<void()>& work) {
         try {
             Transaction transaction(*m_Database, TransactionKind::kWrite);
             work();
+            if (m_BeforeCommit) m_BeforeCommit();
             transaction.Commit();
             return;
         } catch (const CatalogError& e) {

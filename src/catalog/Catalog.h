@@ -42,6 +42,9 @@ public:
 
     // Runs `work` in one write transaction, again when the server asks.
     void Write(const std::function<void()>& work);
+    // Called inside every write transaction once its work is done, just
+    // before the commit: lets a test stop a process there. Empty: nothing.
+    void SetBeforeCommit(std::function<void()> hook) { m_BeforeCommit = std::move(hook); }
     // Runs `work` in one read transaction (one snapshot).
     void Read(const std::function<void()>& work);
 
@@ -59,6 +62,7 @@ private:
     void RecordOutputRows(const std::vector<OutputSeen>& outputs);
 
     std::unique_ptr<Database> m_Database;
+    std::function<void()> m_BeforeCommit;
 };
 
 }  // namespace qzcatalog

@@ -114,7 +114,9 @@ struct OutputSeen {
     std::string clipId;
     std::string path;  // absolute
     std::optional<int64_t> size;
-    std::string format;  // "mov", "mxf", "es"
+    std::string format;                      // "mov", "mxf", "es", "proxy"
+    std::optional<std::string> codec;        // proxy: "prores-proxy", "h264", ...
+    std::optional<std::string> pictureSize;  // proxy: "960x540"
     std::optional<int64_t> inFrame, outFrame;
     std::string recordPath;
     int64_t exportedAt = 0;

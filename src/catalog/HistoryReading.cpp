@@ -77,6 +77,11 @@ std::vector<CopiesSeen> HistoryReading::Read(const std::string& folder, int64_t 
     } catch (const qzoffload::OffloadError& e) {
         throw CatalogError(e.what(), CUFailureKind::kProblems);
     }
+    return Read(folder, history, std::nullopt, seenAt);
+}
+
+std::vector<CopiesSeen> HistoryReading::Read(const std::string& folder, const qzoffload::MhlHistory& history,
+                                             const std::optional<CardSeen>& folderCard, int64_t seenAt) {
     if (history.Empty()) return {};
     CUVolumeIdentity volume;
     try {
@@ -95,6 +100,11 @@ std::vector<CopiesSeen> HistoryReading::Read(const std::string& folder, int64_t 
 
     // The card folders the paths lie in, each opened as a card once.
     std::map<std::string, std::optional<CardSeen>> roots;
+    if (folderCard) {
+        roots[""] = *folderCard;
+        roots[""]->files.clear();
+        roots[""]->volumeKey.clear();
+    }
     for (const auto& [path, entry] : newest)
         if (const std::optional<std::string> root = CardRootOf(path); root && !roots.count(*root))
             roots[*root] = CardReading::Identify(root->empty() ? folder : folder + "/" + *root, seenAt);

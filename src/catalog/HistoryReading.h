@@ -8,7 +8,9 @@
 // known by where it lies. qzcard's histories and other tools' alike (any
 // process, several generations and hash formats). One thread.
 #include "CatalogRecords.h"
+#include "MhlHistory.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,12 @@ public:
     // Throws CatalogError (kProblems) for a history its chain refuses or a
     // folder whose volume cannot be told.
     static std::vector<CopiesSeen> Read(const std::string& folder, int64_t seenAt);
+    // As Read(), of the history the caller loaded from `folder`; when
+    // `folderCard` is given, the folder is a copy of that card (its medium
+    // and clips; an offload that has just written the copy from the card it
+    // read knows it) and is not opened again to learn so.
+    static std::vector<CopiesSeen> Read(const std::string& folder, const qzoffload::MhlHistory& history,
+                                        const std::optional<CardSeen>& folderCard, int64_t seenAt);
 };
 
 }  // namespace qzcatalog

@@ -1,5 +1,6 @@
 #include "OffloadRecording.h"
 
+#include "CFBCContent.h"
 #include "CardReading.h"
 #include "HistoryReading.h"
 #include "MhlHistory.h"
@@ -10,6 +11,7 @@
 
 namespace qzcatalog {
 
+using namespace ComVantoVantoQZ64RADPlug;
 using qzoffload::HashAction;
 
 namespace {
@@ -34,7 +36,8 @@ qzoffload::MhlHistory LoadHistory(const std::string& folder) {
 }  // namespace
 
 void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& report, int64_t now) {
-    CardSeen card = CardReading::Read(report.card, {}, now);
+    CardSeen card = report.cardContent ? CardReading::Read(report.card, report.cardContent, {}, now)
+                                       : CardReading::Read(report.card, {}, now);
     std::map<std::string, CardFileSeen*> files;
     for (CardFileSeen& file : card.files) files[file.path] = &file;
     std::vector<CopiesSeen> copies;
@@ -54,7 +57,15 @@ void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& 
                     continue;
                 for (const auto& [format, hash] : entry.hashes) file->second->hashes[format] = hash.value;
             }
-        for (CopiesSeen& seen : HistoryReading::Read(destination.path, now))
+        // The copy holds the card just read when its media index, which names the medium, is
+        // the card's: it then need not be opened again (999 clips read twice over).
+        const std::string index =
+            std::string(kContentsFolderName) + "/" + kClipsFolderName + "/" + kMediaIndexFileName;
+        bool indexCopied = !card.mediumId.empty();
+        for (const qzoffload::FileFailure& failure : destination.failures)
+            indexCopied &= !failure.path.empty() && failure.path != index;
+        for (CopiesSeen& seen : HistoryReading::Read(
+                 destination.path, history, indexCopied ? std::optional<CardSeen>(card) : std::nullopt, now))
             copies.push_back(std::move(seen));
     }
     catalog.Record({{card}, copies, {}, {}});

@@ -7,8 +7,10 @@ void OutputTable::Record(const OutputSeen& output, std::optional<int64_t> clip,
     m_Database
         .Prepare(
             "INSERT INTO outputs (clip, path, size, format, in_frame, out_frame, record_path, exported_at, "
-            "qzcard_version) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (path) DO UPDATE SET "
+            "qzcard_version, codec, picture_size) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) "
+            "ON CONFLICT (path) DO UPDATE SET "
             "clip = excluded.clip, size = excluded.size, format = excluded.format, "
+            "codec = excluded.codec, picture_size = excluded.picture_size, "
             "in_frame = excluded.in_frame, out_frame = excluded.out_frame, "
             "record_path = excluded.record_path, exported_at = excluded.exported_at, "
             "qzcard_version = excluded.qzcard_version")
@@ -21,19 +23,22 @@ void OutputTable::Record(const OutputSeen& output, std::optional<int64_t> clip,
         .Bind(7, output.recordPath.empty() ? std::nullopt : std::optional<std::string>(output.recordPath))
         .Bind(8, output.exportedAt)
         .Bind(9, qzcardVersion)
+        .Bind(10, output.codec)
+        .Bind(11, output.pictureSize)
         .Run();
 }
 
 std::vector<OutputRow> OutputTable::OfClip(int64_t clip) {
     std::unique_ptr<Statement> list = m_Database.Prepare(
-        "SELECT path, size, format, in_frame, out_frame, record_path, exported_at, qzcard_version FROM "
-        "outputs "
+        "SELECT path, size, format, codec, picture_size, in_frame, out_frame, record_path, exported_at, "
+        "qzcard_version FROM outputs "
         "WHERE clip = $1 ORDER BY path");
     list->Bind(1, clip);
     std::vector<OutputRow> rows;
     while (list->Step())
-        rows.push_back({list->Text(0), list->OptionalInt(1), list->Text(2), list->OptionalInt(3),
-                        list->OptionalInt(4), list->OptionalText(5), list->Int(6), list->Text(7)});
+        rows.push_back({list->Text(0), list->OptionalInt(1), list->Text(2), list->OptionalText(3),
+                        list->OptionalText(4), list->OptionalInt(5), list->OptionalInt(6),
+                        list->OptionalText(7), list->Int(8), list->Text(9)});
     return rows;
 }
 

@@ -15,6 +15,7 @@ struct OutputRow {
     std::string path;
     std::optional<int64_t> size;
     std::string format;
+    std::optional<std::string> codec, pictureSize;
     std::optional<int64_t> inFrame, outFrame;
     std::optional<std::string> recordPath;
     int64_t exportedAt = 0;

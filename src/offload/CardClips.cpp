@@ -39,6 +39,7 @@ CardClips CardClips::Of(const std::string& folder) {
         card.clips.push_back(id ? id->Utf8() : std::string("?"));
     }
     card.namedFiles = CFBCCardFiles::Of(*content);
+    card.content = content;
     return card;
 }
 

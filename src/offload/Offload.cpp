@@ -340,6 +340,7 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
     report.card = cardRoot.string();
     const CardFileList card = CardFileList::Of(report.card);
     report.clips = card.card.clips;
+    report.cardContent = card.card.content;
     report.cardFiles = card.files.size();
     report.cardBytes = card.tree.totalBytes;
     report.skipped = card.tree.skipped;

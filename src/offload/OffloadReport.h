@@ -4,6 +4,7 @@
 // bytes, how long it took, each card file not (verified) on the copy with
 // its reason and hashes, what the copy held before the run that its history
 // did not expect, and the history generation written.
+#include "CFBCContent.h"
 #include "HashSet.h"
 #include "SourceTree.h"
 
@@ -77,6 +78,8 @@ struct OffloadReport {
     size_t cardFiles = 0;  // every file of the card, those its index names and it lacks included
     uint64_t cardBytes = 0;
     std::vector<std::string> clips;
+    // The card as the run opened it (CardClips::content); null when it could not be.
+    ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> cardContent;
     std::vector<SkippedItem> skipped;
     std::vector<DestinationReport> destinations;
     std::string cardFailure;  // the card could not be read to the end

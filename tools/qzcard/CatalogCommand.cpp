@@ -397,6 +397,8 @@ int RunCopies(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                     {{"path", output.path},
                      {"size", output.size ? ordered_json(*output.size) : ordered_json()},
                      {"format", output.format},
+                     {"codec", OrNull(output.codec)},
+                     {"pictureSize", OrNull(output.pictureSize)},
                      {"inFrame", output.inFrame ? ordered_json(*output.inFrame) : ordered_json()},
                      {"outFrame", output.outFrame ? ordered_json(*output.outFrame) : ordered_json()},
                      {"record", OrNull(output.recordPath)},

@@ -1,8 +1,14 @@
 #include "CatalogRecorder.h"
 
+#include "CardReading.h"
 #include "CatalogLocation.h"
+#include "CommandOutputReading.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 
@@ -33,6 +39,21 @@ std::string OneLine(const std::string& text) {
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     return line;
+}
+
+// For the tests of a process killed while it records: with
+// QZCARD_TEST_STOP_IN_CATALOG naming a file, the recording stops inside
+// its transaction, all its rows written and none committed, creates that
+// file and waits there for the signal that ends it.
+void StopInTransactionWhenAsked(qzcatalog::Catalog& catalog) {
+    const char* marker = std::getenv("QZCARD_TEST_STOP_IN_CATALOG");
+    if (marker == nullptr || *marker == '\0') return;
+    const std::string file = marker;
+    catalog.SetBeforeCommit([file] {
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) close(fd);
+        for (;;) pause();
+    });
 }
 
 }  // namespace
@@ -67,6 +88,7 @@ CatalogOutcome CatalogRecorder::Record(const std::function<void(qzcatalog::Catal
     // error, memory) is told with its reason and leaves the work's outcome as it is.
     try {
         qzcatalog::Catalog catalog(qzcatalog::CatalogLocation::Resolve(Choice().location));
+        StopInTransactionWhenAsked(catalog);
         record(catalog, static_cast<int64_t>(std::time(nullptr)));
         outcome.state = CatalogOutcome::State::kRecorded;
         outcome.where = catalog.Where();
@@ -76,6 +98,30 @@ CatalogOutcome CatalogRecorder::Record(const std::function<void(qzcatalog::Catal
         std::fprintf(stderr, "qzcard: catalog not updated: %s\n", outcome.why.c_str());
     }
     return outcome;
+}
+
+CatalogOutcome CatalogRecorder::RecordExport(const std::vector<std::string>& cards,
+                                             const std::vector<std::string>& records) {
+    return Record([&](qzcatalog::Catalog& catalog, int64_t now) {
+        qzcatalog::RunSeen run;
+        for (const std::string& card : cards)
+            run.cards.push_back(qzcatalog::CardReading::Read(card, {}, now));
+        for (const std::string& record : records)
+            for (qzcatalog::OutputSeen& output : qzcatalog::CommandOutputReading::ExportOutputs(record, now))
+                run.outputs.push_back(std::move(output));
+        catalog.Record(run);
+    });
+}
+
+CatalogOutcome CatalogRecorder::RecordReport(const std::vector<std::string>& cards,
+                                             const std::string& reportJson) {
+    return Record([&](qzcatalog::Catalog& catalog, int64_t now) {
+        qzcatalog::RunSeen run;
+        for (const std::string& card : cards)
+            run.cards.push_back(qzcatalog::CardReading::Read(card, {}, now));
+        run.checks = qzcatalog::CommandOutputReading::ReportChecks(reportJson, now);
+        catalog.Record(run);
+    });
 }
 
 }  // namespace qzcard

@@ -1,6 +1,6 @@
 #pragma once
 // What a command that learns something about a card (offload, offload
-// --check, list) tells the catalog, after it has done its work. The
+// --check, list, clip, verify, export, report) tells the catalog, after it has done its work. The
 // catalog's location and whether to record at all are the global options
 // --catalog URL|PATH and --no-catalog (else QZCARD_CATALOG, else the default
 // SQLite file). Recording never fails the work: a catalog that cannot be
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qzcard {
 
@@ -40,6 +41,15 @@ public:
     // Runs `record` in the catalog (opened, brought up to date) with the
     // time of this run; never throws.
     static CatalogOutcome Record(const std::function<void(qzcatalog::Catalog&, int64_t now)>& record);
+
+    // An export's run: the cards it read (their clips and files) and the
+    // outputs the records at `records` (ID.json, absolute or relative to
+    // the working folder) list, in one transaction.
+    static CatalogOutcome RecordExport(const std::vector<std::string>& cards,
+                                       const std::vector<std::string>& records);
+    // A report's run: the cards it read and, when the report at
+    // `reportJson` was made with --check, each clip's check.
+    static CatalogOutcome RecordReport(const std::vector<std::string>& cards, const std::string& reportJson);
 };
 
 }  // namespace qzcard

@@ -6,7 +6,9 @@
 #include "CFBCContent.h"
 #include "CUArray.h"
 #include "CUStringMac.h"
+#include "CardReading.h"
 #include "CardText.h"
+#include "CatalogRecorder.h"
 #include "ClipValues.h"
 #include "FBCClipValueTag.h"
 #include "HostEventCycle.h"
@@ -87,6 +89,10 @@ void RunClip(const ClipArguments& args) {
 
     const std::string state = qzimport::ClipStateText(*content, index);
     const std::string reason = qzimport::ClipStateReason(*content, index);
+    const qzcard::CatalogOutcome recorded =
+        qzcard::CatalogRecorder::Record([&args, &content](qzcatalog::Catalog& catalog, int64_t now) {
+            catalog.RecordCard(qzcatalog::CardReading::Read(args.folder, content, {}, now));
+        });
     if (args.json) {
         ordered_json out;
         out["qzcardVersion"] = qzimport::QzcardVersion();
@@ -96,6 +102,7 @@ void RunClip(const ClipArguments& args) {
         out["offered"] = state == "ready";
         out.update(qzimport::ClipValuesJson(*clip));
         out["plugin"] = PluginView(args, clipID);
+        out["catalog"] = recorded.Json();
         std::cout << out.dump(2) << '\n';
         return;
     }

@@ -13,6 +13,7 @@
 #include "CUContentDigest.h"
 #include "CUFailure.h"
 #include "CUInterruption.h"
+#include "CatalogRecorder.h"
 #include "EsOutputFormat.h"
 #include "ExportProgress.h"
 #include "Exporter.h"
@@ -78,7 +79,8 @@ bool IsProxySize(const std::string& size) {
 // Prints each output set as it is done.
 class PrintedExport : public qzimport::ExportObserver {
 public:
-    PrintedExport(bool severalCards, bool discard) : m_severalCards(severalCards), m_discard(discard) {}
+    PrintedExport(bool severalCards, bool discard, const std::string& folder)
+        : m_severalCards(severalCards), m_discard(discard), m_folder(folder) {}
 
     void Notice(const std::string& text) override {
         std::fprintf(stderr, "qzcard export: %s\n", text.c_str());
@@ -100,6 +102,7 @@ public:
                          r.failure.c_str());
             return;
         }
+        if (!m_discard && !r.files.empty()) records.push_back(m_folder + "/" + r.files.back());
         std::string line = name;
         if (r.status == Status::kUpToDate) {
             line += "  up to date  ->";
@@ -116,9 +119,13 @@ public:
         std::fflush(stdout);
     }
 
+    // The record (ID.json) of each set written or up to date, for the catalog.
+    std::vector<std::string> records;
+
 private:
     bool m_severalCards;
     bool m_discard;
+    std::string m_folder;
 };
 
 void RunExport(const ExportArguments& args) {
@@ -191,8 +198,9 @@ void RunExport(const ExportArguments& args) {
                                             : qzimport::ProgressMode::kSilent;
     qzimport::ExportProgress progress(mode, stderr);
     qzimport::Exporter exporter(*host, *format, progress);
-    PrintedExport printed(settings.cards.size() > 1, args.discard);
+    PrintedExport printed(settings.cards.size() > 1, args.discard, args.output);
     const qzimport::ExportSummary summary = exporter.Run(settings, printed);
+    qzcard::CatalogRecorder::RecordExport(settings.cards, printed.records);
     if (summary.failed > 0) {
         const char* what = args.join ? (summary.sets == 1 ? "recording" : "recordings")
                                      : (summary.sets == 1 ? "clip" : "clips");

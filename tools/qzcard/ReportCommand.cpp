@@ -9,6 +9,7 @@
 
 #include "CUInterruption.h"
 #include "CardReport.h"
+#include "CatalogRecorder.h"
 #include "ImportError.h"
 #include "MediaLayers.h"
 #include "PluginHost.h"
@@ -46,6 +47,8 @@ void RunReport(ReportArguments& args) {
             std::fprintf(stderr, "qzcard report: %s\n", line.c_str());
         };
     const qzreport::ReportResult result = qzcard::LoadMediaLayers().WriteReport(args.options);
+    const qzcard::CatalogOutcome recorded =
+        qzcard::CatalogRecorder::RecordReport(args.options.cards, result.json);
     if (args.json) {
         const nlohmann::ordered_json out = {
             {"qzcardVersion", qzimport::QzcardVersion()},
@@ -61,7 +64,8 @@ void RunReport(ReportArguments& args) {
              args.options.check ? nlohmann::ordered_json(result.unlisted) : nlohmann::ordered_json()},
             {"failedCopies", result.failedCopies},
             {"dailies", args.options.dailies.empty() ? nlohmann::ordered_json()
-                                                     : nlohmann::ordered_json(result.dailies)}};
+                                                     : nlohmann::ordered_json(result.dailies)},
+            {"catalog", recorded.Json()}};
         std::cout << out.dump(2) << '\n';
     } else {
         std::printf("%zu card%s, %zu clip%s, %zu thumbnail%s\n", result.cards, result.cards == 1 ? "" : "s",
