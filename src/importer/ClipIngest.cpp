@@ -5,12 +5,13 @@
 #include "CMSampleBuffer.h"
 #include "CMTime.h"
 #include "CUInterruption.h"
-#include "CardText.h"
+#include "ClipStates.h"
 #include "HostEventCycle.h"
 #include "ImportError.h"
 #include "MIORADIngestObject.h"
 #include "MXFStream.h"
 #include "Mpeg2Headers.h"
+#include "ValueTexts.h"
 
 #include <algorithm>
 #include <memory>
@@ -136,7 +137,8 @@ uint64_t ClipIngest::PictureBytes() {
         uint32_t local = 0;
         CUSharedPtr<MXFStream> stream = m_movie->mxfAtFrameIndex(i, &local);
         uint64_t at = 0, next = 0;
-        if (stream && int64_t{local} + 1 < stream->Duration() && stream->GetEssenceOffset(local, 0, at) == 0 &&
+        if (stream && int64_t{local} + 1 < stream->Duration() &&
+            stream->GetEssenceOffset(local, 0, at) == 0 &&
             stream->GetEssenceOffset(local + 1, 0, next) == 0 && next > at)
             units += next - at, ++known;
         else
@@ -171,9 +173,14 @@ ClipClock ClipIngest::Clock() const {
                      SampleRate());
 }
 
+std::optional<std::string> ClipIngest::SlotTimecode(uint32_t slot) {
+    std::string text = TimecodeText(m_clip.CalculateTimcodeFromFrameNo(slot));
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
 std::string ClipIngest::TimecodeOfSlot(uint32_t slot) {
-    const std::string text = TimecodeText(m_clip.CalculateTimcodeFromFrameNo(slot));
-    return text.empty() ? "-" : text;
+    return SlotTimecode(slot).value_or("-");
 }
 
 std::string ClipIngest::FrameText(uint32_t index) {
@@ -252,11 +259,11 @@ void ClipIngest::Run(const std::function<void(const IngestRecord&)>& visit) {
         // Every track in one read past the movie's block cache: the plug-in
         // has just read these blocks through its own. Where that cannot be
         // done, track by track, which names what fails.
-        const bool together =
-            tracks > 0 &&
-            m_movie->ReadSampleElements(index, kMxfTrackSound, 0, tracks, allSound.data(),
-                                        static_cast<uint32_t>(allSound.size()), soundRanges.data(), true) > 0 &&
-            WholeSoundOfEveryTrack(soundRanges, bytesPerSample);
+        const bool together = tracks > 0 &&
+                              m_movie->ReadSampleElements(index, kMxfTrackSound, 0, tracks, allSound.data(),
+                                                          static_cast<uint32_t>(allSound.size()),
+                                                          soundRanges.data(), true) > 0 &&
+                              WholeSoundOfEveryTrack(soundRanges, bytesPerSample);
         for (uint32_t t = 0; t < tracks; ++t) {
             uint64_t got = soundRanges[t].second;
             if (together) {

@@ -13,7 +13,8 @@ struct CardClips {
     std::vector<std::string> clips;
     std::vector<ComVantoVantoQZ64RADPlug::CFBCNamedFile> namedFiles;
 
-    // Throws OffloadError (kNotACard) with the reason when `folder` is not a card.
+    // Throws OffloadError (kNotACard) with CFBCCardFolder::Open's refusal
+    // when `folder` is not a card.
     static CardClips Of(const std::string& folder);
 };
 

@@ -6,7 +6,9 @@
 #include "CUInterruption.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "CardOpening.h"
+#include "ValueTexts.h"
+#include "FBC_Utl_PathInside.h"
 #include "ClipSummary.h"
 #include "ClipValues.h"
 #include "ClipVerifier.h"
@@ -184,7 +186,7 @@ ReportResult CardReport::Write(const ReportOptions& options) {
     std::vector<CUSharedPtr<CFBCContent>> contents;
     for (const std::string& card : options.cards) {
         contents.push_back(qzimport::OpenCard(card));
-        if (qzimport::IsInsideFolder(options.output, card))
+        if (ComVantoVantoQZ64RADPlug::FBC_Utl_PathIsInside(options.output, card))
             throw ReportError("the report folder " + options.output + " lies inside the card " + card +
                               "; nothing is written to a card");
     }

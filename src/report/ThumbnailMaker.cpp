@@ -3,7 +3,7 @@
 #include "CUFailure.h"
 #include "CUOutputFile.h"
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "ValueTexts.h"
 #include "FBCMovieStreamForQT.h"
 #include "LibavObjects.h"
 #include "MXFStream.h"

@@ -1,33 +1,24 @@
-#include "CardText.h"
+#include "ValueTexts.h"
 
 #include "CFBCClip.h"
-#include "CFBCContent.h"
-#include "CIFStream.h"
 #include "CUArray.h"
 #include "CUDateTime.h"
-#include "CUFailure.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "CUUUID.h"
 #include "CUVector.h"
 #include "FBCClipTypes.h"
-#include "FBCMovieStream.h"
-#include "FBCResultCodes.h"
-#include "ImportError.h"
+#include "FBC_Utl_Hex.h"
 #include "MIFStream.h"
-#include "MediaMetadata.h"
 #include "RecordTimeandDate.h"
 #include "TimecodeInfo.h"
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <chrono>
-#include <cinttypes>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <system_error>
 
@@ -49,38 +40,6 @@ std::string Format(const char* format, ...) {
 
 std::string Utf8(const CUSharedPtr<CUStringMac>& s) {
     return s ? s->Utf8() : std::string();
-}
-
-// Why INDEX.MIF could not be read, from where a fresh read of it stops.
-std::string IndexReadFailure(const CUSharedPtr<CUStringMac>& indexPath) {
-    CUSharedPtr<MIFStream> index(new MIFStream());
-    index->Init(indexPath);
-    switch (index->FailedStep()) {
-        case kMIFReadStepFile:
-            return "the media index INDEX.MIF cannot be read";
-        case kMIFReadStepMagic:
-            return "bad magic in the media index INDEX.MIF (not \"MI\")";
-        case kMIFReadStepHeader:
-            return "the media index INDEX.MIF ends inside its header";
-        case kMIFReadStepClipCount:
-            if (index->StoredClipCount() > MIFStream::kMaxClipCount)
-                return Format("the media index holds a clip count of %" PRIu32 " (at most %" PRIu32 ")",
-                              index->StoredClipCount(), MIFStream::kMaxClipCount);
-            return "the media index INDEX.MIF ends before its clip count";
-        case kMIFReadStepClipIDTable:
-            return "the media index holds an invalid clip identifier record (or ends inside the table)";
-        case kMIFReadStepCIFTable:
-            return "the media index INDEX.MIF ends inside its clip information table";
-        case kMIFReadStepClip:
-            return "a clip of the media index could not be made";
-        case kMIFReadStepMediaMetadata:
-            return "the media index has no media metadata block (\"MM\")";
-        case kMIFReadStepExtension:
-            return "the media index INDEX.MIF ends before its extension word";
-        case kMIFReadStepNone:
-        default:
-            return "the media index INDEX.MIF cannot be read";
-    }
 }
 
 const char* const kClipValueTagNames[kClipValueTagCount] = {
@@ -163,179 +122,10 @@ const char* const kClipValueTagNames[kClipValueTagCount] = {
 };
 
 std::string HexText(const unsigned char* bytes, size_t count) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(count * 2);
-    for (size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0x0F];
-    }
-    return text;
-}
-
-// Whether `folder` holds a card's media index (the layout, not its bytes).
-bool HoldsMediaIndex(const std::filesystem::path& folder) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(
-        folder / kContentsFolderName / kClipsFolderName / kMediaIndexFileName, error);
-}
-
-std::string FileName(const CUSharedPtr<CUStringMac>& path) {
-    return path ? std::filesystem::path(path->Utf8()).filename().string() : std::string();
-}
-
-bool FileExists(const CUSharedPtr<CUStringMac>& path) {
-    std::error_code error;
-    return path && std::filesystem::exists(path->Utf8(), error);
-}
-
-// Which of the files an import opens first is not there.
-std::string MissingFileReason(CFBCClip& clip) {
-    if (!FileExists(clip.GetCIFPath()))
-        return "the clip information file " + FileName(clip.GetCIFPath()) + " is missing";
-    CUSharedPtr<CUArray> members = clip.AllMXFFilePath();
-    if (!members || members->Count() == 0) return "the clip information lists no member files";
-    for (size_t i = 0; i < members->Count(); ++i) {
-        CUSharedPtr<CUStringMac> path = members->ObjectAtIndex(i);
-        if (!path) return "member " + std::to_string(i + 1) + " of the clip information has no file name";
-        if (!FileExists(path)) return "member file " + FileName(path) + " is missing";
-    }
-    return "its files were missing when the card was opened";
+    return FBC_Utl_HexText(bytes, count, FBC_Utl_HexCase::kUpper);
 }
 
 }  // namespace
-
-bool SameClipID(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-std::string EnclosingCardRoot(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::path at = fs::absolute(path, error).lexically_normal();
-    if (error) return std::string();
-    if (!at.has_filename()) at = at.parent_path();
-    for (fs::path up = at.parent_path(); !up.empty() && up != at; at = up, up = up.parent_path()) {
-        if (!HoldsMediaIndex(up)) continue;
-        if (fs::path(path).is_absolute()) return up.string();
-        const fs::path relative = fs::relative(up, error);
-        return error || relative.empty() ? up.string() : relative.string();
-    }
-    return std::string();
-}
-
-CUSharedPtr<CFBCContent> OpenCard(const std::string& folder) {
-    std::error_code error;
-    if (!HoldsMediaIndex(folder)) {
-        const std::string root = EnclosingCardRoot(folder);
-        if (!root.empty())
-            throw ImportError(folder + " lies inside the card " + root + "; give " + root,
-                              CUFailureKind::kNotACard);
-        if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error))
-            throw ImportError(folder + " is a file; the card is the folder that holds " + kContentsFolderName,
-                              CUFailureKind::kNotACard);
-    }
-    CUSharedPtr<CFBCContent> content = CFBCContent::Create(CUStringMac::Create(folder.c_str()),
-                                                           CUStringMac::Create(""), kContentsMediaTypeCard);
-    const std::string reason = NotACardReason(folder, content);
-    if (reason.empty()) return content;
-    throw ImportError(folder + " is not a card: " + reason, CUFailureKind::kNotACard);
-}
-
-CUSharedPtr<CFBCClip> FindClip(const CFBCContent& content, const std::string& folder,
-                               const std::string& clipID, size_t* index) {
-    CUSharedPtr<CUArray> clips = content.ClipList();
-    for (size_t i = 0; clips && i < clips->Count(); ++i) {
-        CUSharedPtr<CFBCClip> candidate = clips->ObjectAtIndex(i);
-        CUSharedPtr<CUStringMac> id = candidate ? candidate->GetClipID() : nullptr;
-        if (id && SameClipID(id->Utf8(), clipID)) {
-            if (index) *index = i;
-            return candidate;
-        }
-    }
-    throw ImportError("no clip " + clipID + " on the card " + folder, CUFailureKind::kNoSuchClip);
-}
-
-std::string NotACardReason(const std::string& folder, const CUSharedPtr<CFBCContent>& content) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) return "no such folder";
-    if (!content) {
-        // Same paths as the content derives, without reading anything yet.
-        CUSharedPtr<CFBCContent> paths(new CFBCContent());
-        paths->Init(CUStringMac::Create(folder.c_str()), CUStringMac::Create(""), kContentsMediaTypeVirtual);
-        if (!paths->GetIndexPath()) return "the card paths cannot be formed";
-        if (!paths->ContentDataFileExist())
-            return Format("no media index %s/%s/%s", kContentsFolderName, kClipsFolderName,
-                          kMediaIndexFileName);
-        return IndexReadFailure(paths->GetIndexPath());
-    }
-    CUSharedPtr<MIFStream> index = content->GetMIFStream();
-    switch (content->ContentState()) {
-        case kContentStateReady:
-            return std::string();
-        case kContentStateUnsupported:
-            if (index && (index->IndexVersion() >> 8) != MIFStream::kSupportedMajorVersion)
-                return Format("unsupported media index version 0x%04X (major version %u; only 1 is read)",
-                              index->IndexVersion(), index->IndexVersion() >> 8);
-            if (index && index->GetMediaMetadata())
-                return Format("unsupported media metadata version 0x%04X (only major version 1 is read)",
-                              index->GetMediaMetadata()->MetadataVersion());
-            return "unsupported media index version";
-        case kContentStateBadSystem:
-            if (index)
-                return Format(
-                    "frame-rate type not allowed: system bitmap 0x%02X gives type %u, which media "
-                    "index version 0x%04X does not allow",
-                    index->SystemBitmap(), index->SystemBitmap() & ((index->IndexVersion() & 0xFF) ? 7 : 3),
-                    index->IndexVersion());
-            return "frame-rate type not allowed";
-        case kContentStateInvalid:
-        default:
-            return "the media index has no media metadata";
-    }
-}
-
-std::string ClipStateText(const CFBCContent& content, size_t index) {
-    CUSharedPtr<CUArray> clips = content.ClipList();
-    CUSharedPtr<CFBCClip> clip = clips ? clips->ObjectAtIndex(index) : nullptr;
-    if (!clip) return "missing";
-    // Offered, but a file the import reads first fails the clip's checks:
-    // the plug-in would refuse the clip or stop inside it.
-    if (content.IsClipOffered(index)) return clip->LastFailure().Failed() ? "damaged" : "ready";
-    const uint32_t check = content.ClipCheckResult(index);
-    if (check != 0) return Format("check failed (0x%06" PRIX32 ")", check);
-    switch (clip->GatClipState()) {
-        case 0:
-            return "missing files";
-        case 2:
-            return "unsupported";
-        default:
-            return "invalid";
-    }
-}
-
-std::string ClipStateReason(const CFBCContent& content, size_t index) {
-    CUSharedPtr<CUArray> clips = content.ClipList();
-    CUSharedPtr<CFBCClip> clip = clips ? clips->ObjectAtIndex(index) : nullptr;
-    if (!clip) return "the index entry gives no clip";
-    const std::string state = ClipStateText(content, index);
-    if (state == "ready") return std::string();
-    if (state == "damaged") return clip->LastFailure().Describe();
-    if (state == "missing files") return MissingFileReason(*clip);
-    if (state == "unsupported") {
-        CUSharedPtr<CIFStream> cif = clip->GetCIFStream();
-        return cif ? Format(
-                         "clip information version 0x%04X, clip metadata version 0x%04X (only major "
-                         "version 1 is read)",
-                         cif->CIFVersion(), cif->MetadataVersion())
-                   : "unsupported clip information";
-    }
-    if (state == "invalid") return "the clip has no clip information";
-    return "the clip's paths cannot be formed";
-}
 
 std::string TimecodeText(const CUSharedPtr<CUObject>& value) {
     CUSharedPtr<TimecodeInfo> tc = value;
@@ -558,27 +348,8 @@ nlohmann::ordered_json ValueJson(const CUSharedPtr<CUObject>& value) {
     return ValueText(value);
 }
 
-bool IsInsideFolder(const std::string& folder, const std::string& card) {
-    std::error_code error;
-    const std::filesystem::path inner = std::filesystem::weakly_canonical(folder, error);
-    if (error) return false;
-    const std::filesystem::path outer = std::filesystem::weakly_canonical(card, error);
-    if (error) return false;
-    auto i = inner.begin();
-    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
-        if (o->empty()) continue;  // the trailing "" of a path ending in '/'
-        if (i == inner.end() || *i != *o) return false;
-    }
-    return true;
-}
-
 std::string ClipValueText(CFBCClip& clip, _ClipValueTag tag) {
     return ValueText(clip.ValueForTag(tag));
-}
-
-std::string MovieFailure(const FBCMovieStream& movie, const std::string& fallback) {
-    const CUFailure failure = movie.LastFailure();
-    return failure.Failed() ? failure.Describe() : fallback;
 }
 
 }  // namespace qzimport
