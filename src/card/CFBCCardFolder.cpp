@@ -1,6 +1,7 @@
 #include "CFBCCardFolder.h"
 
 #include "CUStringMac.h"
+#include "FBC_Utl_Format.h"
 #include "MIFStream.h"
 #include "MediaMetadata.h"
 
@@ -13,16 +14,6 @@
 namespace ComVantoVantoQZ64RADPlug {
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 // Why INDEX.MIF could not be read, from where a fresh read of it stops.
 std::string IndexReadFailure(const CUSharedPtr<CUStringMac>& indexPath) {
@@ -37,8 +28,9 @@ std::string IndexReadFailure(const CUSharedPtr<CUStringMac>& indexPath) {
             return "the media index INDEX.MIF ends inside its header";
         case kMIFReadStepClipCount:
             if (index->StoredClipCount() > MIFStream::kMaxClipCount)
-                return Format("the media index holds a clip count of %" PRIu32 " (at most %" PRIu32 ")",
-                              index->StoredClipCount(), MIFStream::kMaxClipCount);
+                return FBC_Utl_Format("the media index holds a clip count of %" PRIu32 " (at most %" PRIu32
+                                      ")",
+                                      index->StoredClipCount(), MIFStream::kMaxClipCount);
             return "the media index INDEX.MIF ends before its clip count";
         case kMIFReadStepClipIDTable:
             return "the media index holds an invalid clip identifier record (or ends inside the table)";
@@ -114,8 +106,8 @@ std::string CFBCCardFolder::NotACardReason(const std::string& folder,
         paths->Init(CUStringMac::Create(folder.c_str()), CUStringMac::Create(""), kContentsMediaTypeVirtual);
         if (!paths->GetIndexPath()) return "the card paths cannot be formed";
         if (!paths->ContentDataFileExist())
-            return Format("no media index %s/%s/%s", kContentsFolderName, kClipsFolderName,
-                          kMediaIndexFileName);
+            return FBC_Utl_Format("no media index %s/%s/%s", kContentsFolderName, kClipsFolderName,
+                                  kMediaIndexFileName);
         return IndexReadFailure(paths->GetIndexPath());
     }
     CUSharedPtr<MIFStream> index = content->GetMIFStream();
@@ -124,15 +116,17 @@ std::string CFBCCardFolder::NotACardReason(const std::string& folder,
             return std::string();
         case kContentStateUnsupported:
             if (index && (index->IndexVersion() >> 8) != MIFStream::kSupportedMajorVersion)
-                return Format("unsupported media index version 0x%04X (major version %u; only 1 is read)",
-                              index->IndexVersion(), index->IndexVersion() >> 8);
+                return FBC_Utl_Format(
+                    "unsupported media index version 0x%04X (major version %u; only 1 is read)",
+                    index->IndexVersion(), index->IndexVersion() >> 8);
             if (index && index->GetMediaMetadata())
-                return Format("unsupported media metadata version 0x%04X (only major version 1 is read)",
-                              index->GetMediaMetadata()->MetadataVersion());
+                return FBC_Utl_Format(
+                    "unsupported media metadata version 0x%04X (only major version 1 is read)",
+                    index->GetMediaMetadata()->MetadataVersion());
             return "unsupported media index version";
         case kContentStateBadSystem:
             if (index)
-                return Format(
+                return FBC_Utl_Format(
                     "frame-rate type not allowed: system bitmap 0x%02X gives type %u, which media "
                     "index version 0x%04X does not allow",
                     index->SystemBitmap(), index->SystemBitmap() & ((index->IndexVersion() & 0xFF) ? 7 : 3),

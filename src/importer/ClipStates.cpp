@@ -6,6 +6,7 @@
 #include "CUFailure.h"
 #include "CUStringMac.h"
 #include "FBCMovieStream.h"
+#include "FBC_Utl_Format.h"
 
 #include <cinttypes>
 #include <cstdarg>
@@ -18,16 +19,6 @@ namespace qzimport {
 using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 std::string FileName(const CUSharedPtr<CUStringMac>& path) {
     return path ? std::filesystem::path(path->Utf8()).filename().string() : std::string();
@@ -62,7 +53,7 @@ std::string ClipStateText(const CFBCContent& content, size_t index) {
     // the plug-in would refuse the clip or stop inside it.
     if (content.IsClipOffered(index)) return clip->LastFailure().Failed() ? "damaged" : "ready";
     const uint32_t check = content.ClipCheckResult(index);
-    if (check != 0) return Format("check failed (0x%06" PRIX32 ")", check);
+    if (check != 0) return FBC_Utl_Format("check failed (0x%06" PRIX32 ")", check);
     switch (clip->GatClipState()) {
         case 0:
             return "missing files";
@@ -83,7 +74,7 @@ std::string ClipStateReason(const CFBCContent& content, size_t index) {
     if (state == "missing files") return MissingFileReason(*clip);
     if (state == "unsupported") {
         CUSharedPtr<CIFStream> cif = clip->GetCIFStream();
-        return cif ? Format(
+        return cif ? FBC_Utl_Format(
                          "clip information version 0x%04X, clip metadata version 0x%04X (only major "
                          "version 1 is read)",
                          cif->CIFVersion(), cif->MetadataVersion())

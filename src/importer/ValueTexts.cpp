@@ -8,6 +8,7 @@
 #include "CUUUID.h"
 #include "CUVector.h"
 #include "FBCClipTypes.h"
+#include "FBC_Utl_Format.h"
 #include "FBC_Utl_Hex.h"
 #include "MIFStream.h"
 #include "RecordTimeandDate.h"
@@ -27,16 +28,6 @@ namespace qzimport {
 using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 std::string Utf8(const CUSharedPtr<CUStringMac>& s) {
     return s ? s->Utf8() : std::string();
@@ -130,8 +121,8 @@ std::string HexText(const unsigned char* bytes, size_t count) {
 std::string TimecodeText(const CUSharedPtr<CUObject>& value) {
     CUSharedPtr<TimecodeInfo> tc = value;
     if (!tc) return std::string();
-    return Format("%02u:%02u:%02u%c%02u", tc->hours, tc->minutes, tc->seconds, tc->dropFrame ? ';' : ':',
-                  tc->frames);
+    return FBC_Utl_Format("%02u:%02u:%02u%c%02u", tc->hours, tc->minutes, tc->seconds,
+                          tc->dropFrame ? ';' : ':', tc->frames);
 }
 
 std::string FrameRateText(uint32_t code) {
@@ -155,7 +146,7 @@ std::string FrameRateText(uint32_t code) {
         case kFrameRate24P:
             return "24p";
         default:
-            return Format("unknown (%u)", code);
+            return FBC_Utl_Format("unknown (%u)", code);
     }
 }
 
@@ -168,7 +159,7 @@ std::string PictureSizeText(uint32_t code) {
         case kVideoFormat1440x1080:
             return "1440x1080";
         default:
-            return Format("unknown (%u)", code);
+            return FBC_Utl_Format("unknown (%u)", code);
     }
 }
 
@@ -181,7 +172,7 @@ std::string RecordingRateText(int32_t code) {
         case kRecordingRate50Mbps:
             return "50 Mbps";
         default:
-            return Format("unknown (%d)", code);
+            return FBC_Utl_Format("unknown (%d)", code);
     }
 }
 
@@ -192,7 +183,7 @@ std::string AudioChannelText(uint32_t code) {
         case kAudioChannel4ch:
             return "4 ch";
         default:
-            return Format("unknown (%u)", code);
+            return FBC_Utl_Format("unknown (%u)", code);
     }
 }
 
@@ -205,7 +196,7 @@ std::string FrameRateTypeText(uint32_t type) {
         case MIFStream::kFrameRateType24:
             return "24.00 Hz";
         default:
-            return Format("type %u", type);
+            return FBC_Utl_Format("type %u", type);
     }
 }
 
@@ -222,8 +213,8 @@ std::string DateTimeUTCText(const CUSharedPtr<CUObject>& value) {
     CUSharedPtr<CUDateTime> date = value;
     if (!date || date->IsNull()) return std::string();
     const CFGregorianDate g = date->GregorianDate(false);
-    return Format("%04d-%02d-%02dT%02d:%02d:%02dZ", g.year, g.month, g.day, g.hour, g.minute,
-                  static_cast<int>(g.second));
+    return FBC_Utl_Format("%04d-%02d-%02dT%02d:%02d:%02dZ", g.year, g.month, g.day, g.hour, g.minute,
+                          static_cast<int>(g.second));
 }
 
 std::string NumberText(const CUNumber& number) {
@@ -242,14 +233,16 @@ std::string RecordTimeText(const CUObject& value) {
     const auto* record = dynamic_cast<const RecordTimeandDate*>(&value);
     if (!record) return std::string();
     if (!record->IsValidTime()) return Utf8(record->Description());
-    std::string text = Format("%04u-%02u-%02uT%02u:%02u:%02u", static_cast<unsigned>(record->year),
-                              static_cast<unsigned>(record->month), static_cast<unsigned>(record->day),
-                              static_cast<unsigned>(record->hour), static_cast<unsigned>(record->minute),
-                              static_cast<unsigned>(record->second));
+    std::string text =
+        FBC_Utl_Format("%04u-%02u-%02uT%02u:%02u:%02u", static_cast<unsigned>(record->year),
+                       static_cast<unsigned>(record->month), static_cast<unsigned>(record->day),
+                       static_cast<unsigned>(record->hour), static_cast<unsigned>(record->minute),
+                       static_cast<unsigned>(record->second));
     if (!record->HasTimeZone()) return text;
     // The recorded offset leaves daylight saving out; the clock showed it.
     const int32_t offset = record->TimeZoneOffsetMinutes() + (record->daylightSavingTime == 1 ? 60 : 0);
-    return text + Format("%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+    return text + FBC_Utl_Format("%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60,
+                                 std::abs(offset) % 60);
 }
 
 std::string HostDateText(double secondsSince1970) {
@@ -263,13 +256,13 @@ std::string HostDateText(double secondsSince1970) {
     const sys_days day = floor<days>(at);
     const year_month_day date(day);
     const hh_mm_ss<milliseconds> time(at - day);
-    std::string text =
-        Format("%04d-%02u-%02uT%02lld:%02lld:%02lld", static_cast<int>(date.year()),
-               static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-               static_cast<long long>(time.hours().count()), static_cast<long long>(time.minutes().count()),
-               static_cast<long long>(time.seconds().count()));
+    std::string text = FBC_Utl_Format("%04d-%02u-%02uT%02lld:%02lld:%02lld", static_cast<int>(date.year()),
+                                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                                      static_cast<long long>(time.hours().count()),
+                                      static_cast<long long>(time.minutes().count()),
+                                      static_cast<long long>(time.seconds().count()));
     if (time.subseconds().count() != 0)
-        text += Format(".%03lld", static_cast<long long>(time.subseconds().count()));
+        text += FBC_Utl_Format(".%03lld", static_cast<long long>(time.subseconds().count()));
     return text + "Z";
 }
 
@@ -292,7 +285,7 @@ std::string TableCell(const std::string& text) {
                 break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                    cell += Format("\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                    cell += FBC_Utl_Format("\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
                 else
                     cell += c;
         }
@@ -312,7 +305,8 @@ std::string ValueText(const CUSharedPtr<CUObject>& value) {
     if (CUSharedPtr<TimecodeInfo> tc = value) return TimecodeText(value);
     if (CUSharedPtr<CUDateTime> date = value) return DateTimeUTCText(value);
     if (CUSharedPtr<CUUUID> uuid = value) return UUIDText(value);
-    if (CUSharedPtr<CUVector<unsigned char>> bytes = value) return Format("<%zu bytes>", bytes->size());
+    if (CUSharedPtr<CUVector<unsigned char>> bytes = value)
+        return FBC_Utl_Format("<%zu bytes>", bytes->size());
     if (CUSharedPtr<CUArray> array = value) {
         std::string text = "[";
         for (size_t i = 0; i < array->Count(); ++i) {
