@@ -1,7 +1,7 @@
 #include "CardSummary.h"
 
 #include "CUNumber.h"
-#include "CardText.h"
+#include "ValueTexts.h"
 #include "FBCContentValueTag.h"
 
 #include <cstdio>

@@ -3,7 +3,8 @@
 #include "CFBCClip.h"
 #include "CUArray.h"
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "CardOpening.h"
+#include "ClipStates.h"
 #include "PluginHost.h"
 
 #include <algorithm>

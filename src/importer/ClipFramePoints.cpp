@@ -2,7 +2,7 @@
 
 #include "CUNumber.h"
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "ValueTexts.h"
 #include "ClipClock.h"
 #include "FBC_Utl_TimecodeParse.h"
 #include "ImportError.h"

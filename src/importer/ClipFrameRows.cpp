@@ -1,7 +1,8 @@
 #include "ClipFrameRows.h"
 
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "ClipStates.h"
+#include "ValueTexts.h"
 #include "FBCMovieSample.h"
 #include "ImportError.h"
 #include "MXFStream.h"

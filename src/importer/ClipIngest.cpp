@@ -5,12 +5,13 @@
 #include "CMSampleBuffer.h"
 #include "CMTime.h"
 #include "CUInterruption.h"
-#include "CardText.h"
+#include "ClipStates.h"
 #include "HostEventCycle.h"
 #include "ImportError.h"
 #include "MIORADIngestObject.h"
 #include "MXFStream.h"
 #include "Mpeg2Headers.h"
+#include "ValueTexts.h"
 
 #include <algorithm>
 #include <memory>
@@ -172,9 +173,14 @@ ClipClock ClipIngest::Clock() const {
                      SampleRate());
 }
 
+std::optional<std::string> ClipIngest::SlotTimecode(uint32_t slot) {
+    std::string text = TimecodeText(m_clip.CalculateTimcodeFromFrameNo(slot));
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
 std::string ClipIngest::TimecodeOfSlot(uint32_t slot) {
-    const std::string text = TimecodeText(m_clip.CalculateTimcodeFromFrameNo(slot));
-    return text.empty() ? "-" : text;
+    return SlotTimecode(slot).value_or("-");
 }
 
 std::string ClipIngest::FrameText(uint32_t index) {

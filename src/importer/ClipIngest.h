@@ -84,8 +84,10 @@ public:
     // returns true (false: the import stops there, as one that ended).
     void Run(const std::function<bool(const IngestRecord&)>& visit);
 
-    // "HH:MM:SS:FF" of the picture presented in frame slot `slot`; "-" when
+    // "HH:MM:SS:FF" of the picture presented in frame slot `slot`; none when
     // the clip gives it none.
+    std::optional<std::string> SlotTimecode(uint32_t slot);
+    // SlotTimecode as messages show it: "-" for none.
     std::string TimecodeOfSlot(uint32_t slot);
     // "frame N (HH:MM:SS:FF)", the way messages name a frame.
     std::string FrameText(uint32_t slot);

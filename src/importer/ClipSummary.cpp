@@ -4,7 +4,8 @@
 #include "CUArray.h"
 #include "CUNumber.h"
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "ClipStates.h"
+#include "ValueTexts.h"
 #include "FBCClipValueTag.h"
 
 namespace qzimport {

@@ -1,6 +1,6 @@
 #include "ClipValues.h"
 
-#include "CardText.h"
+#include "ValueTexts.h"
 #include "ClipValueTexts.h"
 
 namespace qzimport {

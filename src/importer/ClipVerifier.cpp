@@ -5,7 +5,7 @@
 #include "CMSampleBuffer.h"
 #include "CMTime.h"
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "ValueTexts.h"
 #include "FBCMovieSample.h"
 #include "HostEventCycle.h"
 #include "MDValue.h"

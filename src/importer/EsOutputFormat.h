@@ -13,6 +13,7 @@ public:
     std::string Name() const override { return "es"; }
     std::vector<std::string> FileNames(const std::string& baseName, const OutputOptions& options,
                                        uint32_t soundTracks) const override;
+    bool WritesEveryTrack(const OutputOptions& options) const override { return options.allChannels; }
     uint64_t ExpectedBytes(const OutputSizeBasis& basis, const OutputOptions& options) const override;
     std::unique_ptr<OutputWriter> CreateWriter(const std::string& folder, const std::string& baseName,
                                                const OutputOptions& options) const override;

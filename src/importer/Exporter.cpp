@@ -6,21 +6,22 @@
 #include "CUNumber.h"
 #include "CUOutputFile.h"
 #include "CUStringMac.h"
-#include "CardText.h"
 #include "ClipIngest.h"
 #include "ClipValues.h"
 #include "ExportProgress.h"
 #include "ExportRecord.h"
+#include "ExportRecordWriter.h"
 #include "ExportSource.h"
 #include "FBCClipTypes.h"
 #include "FBCClipValueTag.h"
+#include "FBC_Utl_PathInside.h"
 #include "ImportError.h"
 #include "OutputAssembler.h"
 #include "OutputFolderLock.h"
 #include "PluginClipProperties.h"
 #include "PluginHost.h"
-#include "QzcardVersion.h"
 #include "UMID.h"
+#include "ValueTexts.h"
 
 #include <cmath>
 #include <cstdio>
@@ -66,10 +67,6 @@ std::string Location(CFBCClip& clip) {
     else
         std::snprintf(text, sizeof text, "%+08.4f%+09.4f/", *latitude, *longitude);
     return text;
-}
-
-ordered_json TextOrNull(const std::string& text) {
-    return text.empty() || text == "-" ? ordered_json() : ordered_json(text);
 }
 
 // The stream as far as it is known before the first frame.
@@ -161,7 +158,65 @@ void CommitSet(const std::vector<CUOutputFile*>& files, bool replace) {
     }
 }
 
+// What an output set will take, from its first piece's ingest and each
+// later piece opened in turn: the pieces after the first are whole clips.
+struct SetSize {
+    OutputSizeBasis basis;
+    uint32_t decodeDelay = 0;  // the largest of the pieces'
+    uint64_t laterFrames = 0;  // of the pieces after the first
+};
+
+SetSize SizeOf(const OutputSetPlan& set, ClipIngest& first) {
+    SetSize size;
+    size.basis.pictureBytes = first.PictureBytes();
+    size.basis.frames = first.RecordCount();
+    size.basis.soundTracks = first.SoundTracks();
+    size.basis.bytesPerSample = first.BitsPerSample() / 8;
+    const LaterPieces later = MeasureLaterPieces(set, first);
+    size.basis.pictureBytes += later.pictureBytes;
+    size.basis.frames += later.frames;
+    size.laterFrames = later.frames;
+    size.decodeDelay = std::max(first.DecodeDelayFrames(), later.decodeDelay);
+    size.basis.soundSamples =
+        first.Clock().SampleAtFrame(static_cast<int64_t>(size.basis.frames)).value_or(0) + 1;
+    return size;
+}
+
+// Refuses a set whose files the output file system has no room for.
+void CheckRoom(const std::string& folder, uint64_t needed) {
+    std::error_code error;
+    const std::filesystem::space_info space = std::filesystem::space(folder, error);
+    if (!error && space.available < needed)
+        throw ImportError("it needs " + Megabytes(needed) + " and the output file system has " +
+                          Megabytes(space.available) + " free");
+}
+
+std::optional<std::string> GivenText(const std::string& text) {
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+
+std::string FileNameOf(const CUOutputFile& file) {
+    return std::filesystem::path(file.FinalPath()).filename().string();
+}
+
 }  // namespace
+
+// One set's export as it goes: what the steps of WriteSet hand on, and what
+// an interruption's message names.
+struct Exporter::SetRun {
+    const OutputSetPlan& set;
+    const std::vector<ExportCard>& cards;
+    const ExportSettings& settings;
+    const ordered_json source;
+    SetRun(const OutputSetPlan& s, const std::vector<ExportCard>& c, const ExportSettings& e, ordered_json from)
+        : set(s), cards(c), settings(e), source(std::move(from)) {}
+    PreviousOutputs previous;
+    bool everyTrack = false;             // every sound track is read
+    std::unique_ptr<ClipIngest> ingest;  // of the piece being read, then of the last
+    std::optional<uint32_t> lastIndex;   // of the frame last delivered
+    uint64_t delivered = 0;              // bytes of essence
+    ordered_json targets;                // the plug-in's target formats
+};
 
 Exporter::Exporter(PluginHost& host, const OutputFormat& format, ExportProgress& progress)
     : m_host(host), m_format(format), m_progress(progress) {}
@@ -170,7 +225,7 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
     const std::vector<ExportCard> cards = ExportPlan::OpenCards(m_host, settings.cards);
     if (!settings.discard)
         for (const ExportCard& card : cards)
-            if (IsInsideFolder(settings.outputFolder, card.folder))
+            if (FBC_Utl_PathIsInside(settings.outputFolder, card.folder))
                 throw ImportError("--output " + settings.outputFolder + " lies inside the card " +
                                       card.folder + "; the importer never writes to a card",
                                   CUFailureKind::kUsage);
@@ -235,185 +290,17 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
                                     const ExportSettings& settings) {
     OutputSetResult result = UnfinishedResult(set, cards);
     if (!set.failure.empty()) return result;
-    const std::string& folder = settings.outputFolder;
-    const ordered_json source = ExportSource::Of(set, cards, m_format.Name(), settings.options);
-    PreviousOutputs previous;
+    SetRun run(set, cards, settings, ExportSource::Of(set, cards, m_format.Name(), settings.options));
     if (!settings.discard && !settings.force) {
-        previous = ExportRecord::Compare(folder, set.baseName, source);
-        if (previous.state == PreviousOutputs::State::kUpToDate) {
-            result.files = previous.files;
+        run.previous = ExportRecord::Compare(settings.outputFolder, set.baseName, run.source);
+        if (run.previous.state == PreviousOutputs::State::kUpToDate) {
+            result.files = run.previous.files;
             result.status = OutputSetResult::Status::kUpToDate;
             return result;
         }
     }
-    uint64_t delivered = 0;
-    std::optional<uint32_t> lastIndex;  // of the frame last delivered, for an interruption's message
-    std::unique_ptr<ClipIngest> ingest;
     try {
-        const PlannedPiece& first = set.pieces.front();
-        ingest = std::make_unique<ClipIngest>(*first.descriptor, *first.clip);
-        ingest->SetRange(set.inFrame, set.outFrame);
-        // Every track is read for the formats that write them all, not for an
-        // import that writes nothing.
-        const bool tracks = !settings.discard && (m_format.Name() != "es" || settings.options.allChannels);
-        ingest->ReadTrackSound(tracks);
-        std::vector<std::string> names =
-            m_format.FileNames(set.baseName, settings.options, ingest->SoundTracks());
-        names.push_back(set.baseName + ".json");
-        if (!settings.discard && !settings.force) ExportRecord::RefuseExisting(folder, names, previous);
-
-        // What it will take, before anything is written: the pieces after
-        // the first are whole clips, opened one at a time.
-        const LaterPieces later = MeasureLaterPieces(set, *ingest);
-        OutputSizeBasis size;
-        size.pictureBytes = ingest->PictureBytes() + later.pictureBytes;
-        size.frames = ingest->RecordCount() + later.frames;
-        size.soundTracks = ingest->SoundTracks();
-        size.bytesPerSample = ingest->BitsPerSample() / 8;
-        const uint32_t decodeDelay = std::max(ingest->DecodeDelayFrames(), later.decodeDelay);
-        const uint64_t laterFrames = later.frames;
-        size.soundSamples = ingest->Clock().SampleAtFrame(static_cast<int64_t>(size.frames)).value_or(0) + 1;
-        if (!settings.discard) {
-            const uint64_t needed = m_format.ExpectedBytes(size, settings.options);
-            std::error_code error;
-            const std::filesystem::space_info space = std::filesystem::space(folder, error);
-            if (!error && space.available < needed)
-                throw ImportError("it needs " + Megabytes(needed) + " and the output file system has " +
-                                  Megabytes(space.available) + " free");
-        }
-
-        std::unique_ptr<OutputWriter> writer =
-            settings.discard ? nullptr : m_format.CreateWriter(folder, set.baseName, settings.options);
-        OutputAssembler assembler(writer.get(), StreamOf(set, cards[first.card], *ingest, decodeDelay),
-                                  laterFrames);
-        const ordered_json targets = PluginTargetFormats(m_host.Plugin());
-        ordered_json pieces = ordered_json::array();
-        m_progress.StartClip(set.baseName, size.frames);
-        uint64_t done = 0;
-        for (size_t p = 0; p < set.pieces.size(); ++p) {
-            const PlannedPiece& planned = set.pieces[p];
-            if (p > 0) {
-                ingest = std::make_unique<ClipIngest>(*planned.descriptor, *planned.clip);
-                ingest->ReadTrackSound(tracks);
-            }
-            assembler.StartPiece(
-                *ingest, {planned.clipId, cards[planned.card].folder, 0, {}, planned.continuesPrevious});
-            const uint64_t before = assembler.PicturesPresented();
-            lastIndex.reset();
-            ingest->Run([&](const IngestRecord& record) {
-                lastIndex = record.index;
-                assembler.Add(record);
-                delivered += record.pictureSize + record.stereoSize;
-                m_progress.Frame(++done, delivered);
-                return true;
-            });
-            assembler.FinishPiece();
-            if (set.recording) {
-                ordered_json piece = {
-                    {"clipId", planned.clipId},
-                    {"card", cards[planned.card].folder},
-                    {"mediumId", cards[planned.card].mediumId},
-                    {"frames", assembler.PicturesPresented() - before},
-                    {"startTimecode", TextOrNull(ingest->TimecodeOfSlot(ingest->FirstIndex()))},
-                    {"endTimecode", TextOrNull(ingest->TimecodeOfSlot(ingest->LastIndex()))},
-                    {"memberFiles", ExportSource::MemberFiles(*planned.clip)}};
-                if (p > 0) piece["continuesPrevious"] = planned.continuesPrevious;
-                pieces.push_back(piece);
-            }
-        }
-        m_progress.FinishClip();
-        result.frames = assembler.PicturesPresented();
-        result.samples = assembler.StereoSamples();
-        result.bytes = delivered;
-
-        const ExportStreamInfo& stream = assembler.Stream();
-        const uint32_t firstSlot = assembler.FirstPresentedSlot();
-        // The first piece's ingest is gone for a recording; its texts were kept.
-        const std::string startTimecode = stream.startTimecode;
-        if (set.inFrame && firstSlot != *set.inFrame && set.pieces.size() == 1)
-            result.notes.push_back("from " + startTimecode + " (in point " +
-                                   ingest->TimecodeOfSlot(*set.inFrame) + " moved back to its key frame)");
-        const std::string endTimecode = ingest->TimecodeOfSlot(ingest->LastIndex());
-        if (set.outFrame && ingest->LastIndex() > *set.outFrame)
-            result.notes.push_back("to " + endTimecode + " (out point " +
-                                   ingest->TimecodeOfSlot(*set.outFrame) +
-                                   " moved on to the end of its group of pictures)");
-        if (m_format.Name() == "es" && !settings.options.allChannels && stream.soundTracks > 2)
-            result.notes.push_back("2 of " + std::to_string(stream.soundTracks) +
-                                   " channels; --all-channels for all");
-        if (settings.discard) {
-            result.status = OutputSetResult::Status::kWritten;
-            return result;
-        }
-
-        writer->Finish();
-        std::vector<CUOutputFile*> files = writer->Files();
-        ordered_json record;
-        CFBCClip& firstClip = *first.clip;
-        record["qzcardVersion"] = QzcardVersion();
-        record["clipId"] = first.clipId;
-        record["card"] = cards[first.card].folder;
-        record["mediumId"] = cards[first.card].mediumId;
-        record["format"] = m_format.Name();
-        record["source"] = source;
-        ordered_json outputs = ordered_json::array(), sizes = ordered_json::array();
-        for (CUOutputFile* file : files) {
-            const std::string name = std::filesystem::path(file->FinalPath()).filename().string();
-            outputs.push_back(name);
-            sizes.push_back(ExportRecord::FileEntry(name, file->Seal()));
-        }
-        outputs.push_back(set.baseName + ".json");
-        record["outputs"] = outputs;
-        record["files"] = sizes;
-        record["inPoint"] = {{"requested", TextOrNull(set.inText)},
-                             {"requestedFrame", set.inFrame ? ordered_json(*set.inFrame) : ordered_json()},
-                             {"frame", firstSlot},
-                             {"timecode", TextOrNull(startTimecode)},
-                             {"movedBack", set.inFrame.has_value() && firstSlot != *set.inFrame},
-                             {"leftOutPictures", assembler.LeftOutPictures()}};
-        record["outPoint"] = {{"requested", TextOrNull(set.outText)},
-                              {"requestedFrame", set.outFrame ? ordered_json(*set.outFrame) : ordered_json()},
-                              {"frame", ingest->LastIndex()},
-                              {"timecode", TextOrNull(endTimecode)},
-                              {"movedOn", set.outFrame.has_value() && ingest->LastIndex() > *set.outFrame}};
-        record["firstTimecode"] = TextOrNull(assembler.FirstDeliveredTimecode());
-        record["lastTimecode"] = TextOrNull(assembler.LastDeliveredTimecode());
-        record["startTimecode"] = TextOrNull(startTimecode);
-        record["endTimecode"] = TextOrNull(endTimecode);
-        record["frames"] = result.frames;
-        record["audioSamples"] = assembler.StereoSamples();
-        record["channelSamples"] =
-            settings.options.allChannels || m_format.Name() != "es"
-                ? ordered_json(assembler.TrackSamples() / std::max(stream.soundTracks, 1u))
-                : ordered_json();
-        record["soundTracks"] = stream.soundTracks;
-        record["timescale"] = stream.timescale;
-        record["frameDuration"] = stream.frameDuration;
-        record["memberFiles"] = ExportSource::MemberFiles(firstClip);
-        if (set.recording) {
-            record["cards"] = ordered_json::array();
-            for (const PlannedPiece& piece : set.pieces) record["cards"].push_back(cards[piece.card].folder);
-            record["pieces"] = pieces;
-        }
-        ordered_json plugin = PluginClipProperties(*first.descriptor);
-        plugin["targetFormats"] = targets;
-        record["plugin"] = plugin;
-        ordered_json facts = ordered_json::object();
-        for (const auto& [key, value] : writer->RecordFacts()) facts[key] = value;
-        if (!facts.empty()) record["outputFormat"] = facts;
-        const ordered_json values = ClipValuesJson(firstClip);
-        record["values"] = values["values"];
-        record["valueTexts"] = values["valueTexts"];
-        const std::string text = record.dump(2) + "\n";
-        CUOutputFile json((std::filesystem::path(folder) / (set.baseName + ".json")).string());
-        json.Write(text.data(), text.size());
-        files.push_back(&json);
-        const bool outdated = previous.state == PreviousOutputs::State::kOutdated;
-        CommitSet(files, settings.force || outdated);
-        if (outdated) result.notes.push_back("written again: " + previous.reason);
-        for (CUOutputFile* file : files)
-            result.files.push_back(std::filesystem::path(file->FinalPath()).filename().string());
-        result.status = OutputSetResult::Status::kWritten;
+        WriteSet(run, result);
     } catch (const ImportError& e) {
         result.failure = e.what();
     } catch (const CUError& e) {
@@ -423,7 +310,8 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
                 : e.Failure().What();
     } catch (const CUInterrupted& e) {
         m_progress.StopClip("interrupted");
-        const std::string where = ingest && lastIndex ? " " + ingest->FrameText(*lastIndex) : std::string();
+        const std::string where =
+            run.ingest && run.lastIndex ? " " + run.ingest->FrameText(*run.lastIndex) : std::string();
         throw ImportError::Interrupted(
             "interrupted at " + set.baseName + where + "; nothing of " + set.baseName + " was written",
             e.Signal());
@@ -467,6 +355,153 @@ OutputSetResult Exporter::CheckSet(const OutputSetPlan& set, const std::vector<E
         throw ImportError::Interrupted("interrupted at " + set.baseName, e.Signal());
     }
     return result;
+}
+
+void Exporter::WriteSet(SetRun& run, OutputSetResult& result) {
+    const OutputSetPlan& set = run.set;
+    const ExportSettings& settings = run.settings;
+    const std::string& folder = settings.outputFolder;
+    const PlannedPiece& first = set.pieces.front();
+    run.ingest = std::make_unique<ClipIngest>(*first.descriptor, *first.clip);
+    run.ingest->SetRange(set.inFrame, set.outFrame);
+    // Every track is read for the formats that write them all, not for an
+    // import that writes nothing.
+    run.everyTrack = !settings.discard && m_format.WritesEveryTrack(settings.options);
+    run.ingest->ReadTrackSound(run.everyTrack);
+    std::vector<std::string> names =
+        m_format.FileNames(set.baseName, settings.options, run.ingest->SoundTracks());
+    names.push_back(set.baseName + ".json");
+    if (!settings.discard && !settings.force) ExportRecord::RefuseExisting(folder, names, run.previous);
+
+    // What it will take, before anything is written.
+    const SetSize size = SizeOf(set, *run.ingest);
+    if (!settings.discard) CheckRoom(folder, m_format.ExpectedBytes(size.basis, settings.options));
+
+    std::unique_ptr<OutputWriter> writer =
+        settings.discard ? nullptr : m_format.CreateWriter(folder, set.baseName, settings.options);
+    OutputAssembler assembler(
+        writer.get(), StreamOf(set, run.cards[first.card], *run.ingest, size.decodeDelay), size.laterFrames);
+    run.targets = PluginTargetFormats(m_host.Plugin());
+    ExportSetRecord record;
+    IngestPieces(run, assembler, size.basis.frames, record.pieces);
+    result.frames = assembler.PicturesPresented();
+    result.samples = assembler.StereoSamples();
+    result.bytes = run.delivered;
+    AddNotes(run, assembler, result);
+    if (settings.discard) {
+        result.status = OutputSetResult::Status::kWritten;
+        return;
+    }
+
+    writer->Finish();
+    std::vector<CUOutputFile*> files = writer->Files();
+    FillRecord(run, assembler, *writer, record);
+    const std::string text = ExportRecordWriter::Json(record).dump(2) + "\n";
+    CUOutputFile json((std::filesystem::path(folder) / record.recordName).string());
+    json.Write(text.data(), text.size());
+    files.push_back(&json);
+    const bool outdated = run.previous.state == PreviousOutputs::State::kOutdated;
+    CommitSet(files, settings.force || outdated);
+    if (outdated) result.notes.push_back("written again: " + run.previous.reason);
+    for (CUOutputFile* file : files) result.files.push_back(FileNameOf(*file));
+    result.status = OutputSetResult::Status::kWritten;
+}
+
+void Exporter::IngestPieces(SetRun& run, OutputAssembler& assembler, uint64_t frames,
+                            std::vector<ExportPieceRecord>& pieces) {
+    const OutputSetPlan& set = run.set;
+    m_progress.StartClip(set.baseName, frames);
+    uint64_t done = 0;
+    for (size_t p = 0; p < set.pieces.size(); ++p) {
+        const PlannedPiece& planned = set.pieces[p];
+        if (p > 0) {
+            run.ingest = std::make_unique<ClipIngest>(*planned.descriptor, *planned.clip);
+            run.ingest->ReadTrackSound(run.everyTrack);
+        }
+        ClipIngest& ingest = *run.ingest;
+        assembler.StartPiece(
+            ingest, {planned.clipId, run.cards[planned.card].folder, 0, {}, planned.continuesPrevious});
+        const uint64_t before = assembler.PicturesPresented();
+        run.lastIndex.reset();
+        ingest.Run([&](const IngestRecord& record) {
+            run.lastIndex = record.index;
+            assembler.Add(record);
+            run.delivered += record.pictureSize + record.stereoSize;
+            m_progress.Frame(++done, run.delivered);
+            return true;
+        });
+        assembler.FinishPiece();
+        if (!set.recording) continue;
+        ExportPieceRecord piece;
+        piece.clipId = planned.clipId;
+        piece.card = run.cards[planned.card].folder;
+        piece.mediumId = run.cards[planned.card].mediumId;
+        piece.frames = assembler.PicturesPresented() - before;
+        piece.startTimecode = ingest.SlotTimecode(ingest.FirstIndex());
+        piece.endTimecode = ingest.SlotTimecode(ingest.LastIndex());
+        piece.memberFiles = ExportSource::MemberFiles(*planned.clip);
+        if (p > 0) piece.continuesPrevious = planned.continuesPrevious;
+        pieces.push_back(std::move(piece));
+    }
+    m_progress.FinishClip();
+}
+
+void Exporter::AddNotes(const SetRun& run, const OutputAssembler& assembler, OutputSetResult& result) const {
+    const OutputSetPlan& set = run.set;
+    ClipIngest& ingest = *run.ingest;  // of the last piece
+    if (set.inFrame && assembler.FirstPresentedSlot() != *set.inFrame && set.pieces.size() == 1)
+        result.notes.push_back("from " + assembler.Stream().startTimecode + " (in point " +
+                               ingest.TimecodeOfSlot(*set.inFrame) + " moved back to its key frame)");
+    if (set.outFrame && ingest.LastIndex() > *set.outFrame)
+        result.notes.push_back("to " + ingest.TimecodeOfSlot(ingest.LastIndex()) + " (out point " +
+                               ingest.TimecodeOfSlot(*set.outFrame) +
+                               " moved on to the end of its group of pictures)");
+    const uint32_t tracks = assembler.Stream().soundTracks;
+    if (!m_format.WritesEveryTrack(run.settings.options) && tracks > 2)
+        result.notes.push_back("2 of " + std::to_string(tracks) + " channels; --all-channels for all");
+}
+
+void Exporter::FillRecord(const SetRun& run, const OutputAssembler& assembler, OutputWriter& writer,
+                          ExportSetRecord& record) const {
+    const OutputSetPlan& set = run.set;
+    const PlannedPiece& first = set.pieces.front();
+    ClipIngest& ingest = *run.ingest;  // of the last piece
+    const ExportStreamInfo& stream = assembler.Stream();
+    const uint32_t firstSlot = assembler.FirstPresentedSlot();
+    record.clipId = first.clipId;
+    record.card = run.cards[first.card].folder;
+    record.mediumId = run.cards[first.card].mediumId;
+    record.format = m_format.Name();
+    record.source = run.source;
+    for (CUOutputFile* file : writer.Files()) record.files.emplace_back(FileNameOf(*file), file->Seal());
+    record.recordName = set.baseName + ".json";
+    record.inPoint = {GivenText(set.inText), set.inFrame, firstSlot, assembler.StartTimecode(),
+                      set.inFrame.has_value() && firstSlot != *set.inFrame};
+    record.leftOutPictures = assembler.LeftOutPictures();
+    record.outPoint = {GivenText(set.outText), set.outFrame, ingest.LastIndex(),
+                       ingest.SlotTimecode(ingest.LastIndex()),
+                       set.outFrame.has_value() && ingest.LastIndex() > *set.outFrame};
+    record.firstTimecode = assembler.FirstDeliveredTimecode();
+    record.lastTimecode = assembler.LastDeliveredTimecode();
+    record.startTimecode = record.inPoint.timecode;
+    record.endTimecode = record.outPoint.timecode;
+    record.frames = assembler.PicturesPresented();
+    record.audioSamples = assembler.StereoSamples();
+    if (m_format.WritesEveryTrack(run.settings.options))
+        record.channelSamples = assembler.TrackSamples() / std::max(stream.soundTracks, 1u);
+    record.soundTracks = stream.soundTracks;
+    record.timescale = stream.timescale;
+    record.frameDuration = stream.frameDuration;
+    record.memberFiles = ExportSource::MemberFiles(*first.clip);
+    record.recording = set.recording;
+    if (set.recording)
+        for (const PlannedPiece& piece : set.pieces) record.cards.push_back(run.cards[piece.card].folder);
+    record.plugin = PluginClipProperties(*first.descriptor);
+    record.plugin["targetFormats"] = run.targets;
+    record.formatFacts = writer.RecordFacts();
+    const ordered_json values = ClipValuesJson(*first.clip);
+    record.values = values["values"];
+    record.valueTexts = values["valueTexts"];
 }
 
 }  // namespace qzimport

@@ -17,7 +17,10 @@
 namespace qzimport {
 
 class ExportProgress;
+class OutputAssembler;
 class PluginHost;
+struct ExportPieceRecord;
+struct ExportSetRecord;
 
 struct ExportSettings {
     std::vector<std::string> cards;  // one card, or with selection.join every card of the recordings
@@ -80,8 +83,19 @@ public:
     ExportSummary Run(const ExportSettings& settings, ExportObserver& observer);
 
 private:
+    struct SetRun;
+
+    // One set: up to date, written, or failed with its reason.
     OutputSetResult ExportSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
                               const ExportSettings& settings);
+    // Its steps: the preflight (files in the way, room), the ingest of every
+    // piece, the notes of the output line, the record, the commit.
+    void WriteSet(SetRun& run, OutputSetResult& result);
+    void IngestPieces(SetRun& run, OutputAssembler& assembler, uint64_t frames,
+                      std::vector<ExportPieceRecord>& pieces);
+    void AddNotes(const SetRun& run, const OutputAssembler& assembler, OutputSetResult& result) const;
+    void FillRecord(const SetRun& run, const OutputAssembler& assembler, OutputWriter& writer,
+                    ExportSetRecord& record) const;
     // Reads the set's first record only: enough to know its stream.
     OutputSetResult CheckSet(const OutputSetPlan& set, const std::vector<ExportCard>& cards,
                              const ExportSettings& settings);

@@ -52,7 +52,8 @@ void OutputAssembler::BeginOutput(const IngestRecord& first) {
     m_stream.picturesPerTimecodeFrame = clock.PicturesPerLabel();
     m_stream.timecodeRate = clock.TimecodeBase();
     m_stream.dropFrame = clock.DropFrame();
-    m_stream.startTimecode = ingest.TimecodeOfSlot(m_firstSlot);
+    m_startTimecode = ingest.SlotTimecode(m_firstSlot);
+    m_stream.startTimecode = m_startTimecode.value_or("-");
     m_stream.pictureInTimecodeFrame = m_firstSlot % clock.PicturesPerLabel();
     // The clip's first picture is the first its start timecode labels.
     const std::optional<int64_t> start =
@@ -82,7 +83,8 @@ void OutputAssembler::Add(const IngestRecord& record) {
     frame.stereoSize = record.stereoSize;
     if (frame.hasPicture) {
         const auto slot = static_cast<uint32_t>(presentedSlot);
-        if (m_firstDelivered.empty()) m_firstDelivered = m_ingest->TimecodeOfSlot(slot);
+        if (!m_delivered) m_firstDelivered = m_ingest->SlotTimecode(slot);
+        m_delivered = true;
         m_lastDeliveredIndex = slot;
         ++m_pictures;
         m_pictureBytes += record.pictureSize;
@@ -95,7 +97,7 @@ void OutputAssembler::Add(const IngestRecord& record) {
 }
 
 void OutputAssembler::FinishPiece() {
-    if (m_lastDeliveredIndex) m_lastDelivered = m_ingest->TimecodeOfSlot(*m_lastDeliveredIndex);
+    if (m_lastDeliveredIndex) m_lastDelivered = m_ingest->SlotTimecode(*m_lastDeliveredIndex);
 }
 
 }  // namespace qzimport

@@ -41,9 +41,13 @@ public:
     uint64_t StereoSamples() const { return m_stereoSamples; }
     uint64_t TrackSamples() const { return m_trackSamples; }
     uint64_t PictureBytes() const { return m_pictureBytes; }
-    // Timecodes (decode order) of the first and last picture delivered.
-    const std::string& FirstDeliveredTimecode() const { return m_firstDelivered; }
-    const std::string& LastDeliveredTimecode() const { return m_lastDelivered; }
+    // Timecodes (decode order) of the first and last picture delivered;
+    // none before any picture, or when the clip gives that picture none.
+    const std::optional<std::string>& FirstDeliveredTimecode() const { return m_firstDelivered; }
+    const std::optional<std::string>& LastDeliveredTimecode() const { return m_lastDelivered; }
+    // Timecode of the first presented picture of the first piece (the
+    // stream's start timecode); none when the clip gives it none.
+    const std::optional<std::string>& StartTimecode() const { return m_startTimecode; }
 
 private:
     void BeginOutput(const IngestRecord& first);
@@ -61,7 +65,8 @@ private:
     uint64_t m_stereoSamples = 0;
     uint64_t m_trackSamples = 0;
     uint64_t m_pictureBytes = 0;
-    std::string m_firstDelivered, m_lastDelivered;
+    bool m_delivered = false;  // a picture was delivered
+    std::optional<std::string> m_firstDelivered, m_lastDelivered, m_startTimecode;
     std::optional<uint32_t> m_lastDeliveredIndex;  // presented slot, in the current piece
     std::vector<uint8_t> m_firstPicture;           // the first picture, with broken_link set
     ExportFrame m_frame;

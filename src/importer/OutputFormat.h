@@ -46,6 +46,13 @@ public:
     // of a clip with `soundTracks` tracks, not counting the JSON record.
     virtual std::vector<std::string> FileNames(const std::string& baseName, const OutputOptions& options,
                                                uint32_t soundTracks) const = 0;
+    // Whether the set's files carry every sound track of the clip, each on
+    // its own (otherwise only the plug-in's stereo delivery of channels 1
+    // and 2): the import then reads every track.
+    virtual bool WritesEveryTrack(const OutputOptions& options) const {
+        (void)options;
+        return true;
+    }
     // The bytes the files of an output set will take: the essence once,
     // plus the container's own (64 KiB and 64 bytes a frame, unless the
     // format knows better).

@@ -5,7 +5,8 @@
 #include "CFDictionary.h"
 #include "CFNumber.h"
 #include "CFString.h"
-#include "CardText.h"
+#include "CardOpening.h"
+#include "ValueTexts.h"
 #include "ImportError.h"
 #include "PluginHost.h"
 

@@ -6,7 +6,7 @@
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "CUUUID.h"
-#include "CardText.h"
+#include "ValueTexts.h"
 #include "FBCClipValueTag.h"
 #include "FBCContentValueTag.h"
 #include "RelayInformation.h"

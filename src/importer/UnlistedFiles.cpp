@@ -4,7 +4,7 @@
 #include "CFBCClip.h"
 #include "CUArray.h"
 #include "CUStringMac.h"
-#include "CardText.h"
+#include "CardOpening.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -17,7 +17,8 @@ struct CardClips {
     // catalog's recording) need not read its index and clips again.
     ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> content;
 
-    // Throws OffloadError (kNotACard) with the reason when `folder` is not a card.
+    // Throws OffloadError (kNotACard) with CFBCCardFolder::Open's refusal
+    // when `folder` is not a card.
     static CardClips Of(const std::string& folder);
 };
 

@@ -3,16 +3,11 @@
 #include "CUDriveFileReader.h"
 #include "CUFailure.h"
 #include "CUInterruption.h"
+#include "DriveHash.h"
 
 namespace qzoffload {
 
 using namespace ComVantoVantoQZ64RADPlug;
-
-namespace {
-
-constexpr size_t kReadBytes = 4u << 20;
-
-}  // namespace
 
 HashSet::HashSet(const std::vector<HashFormat>& formats) {
     for (HashFormat format : formats) m_Hashers.emplace_back(format, Hasher::Create(format));
@@ -29,16 +24,12 @@ FileHashes HashSet::Finish() {
 }
 
 FileHashes HashSet::OfFile(const std::string& path, const std::vector<HashFormat>& formats,
-                           std::string& failure) {
+                           std::string& failure, CUDriveFileReader::Buffer* buffer) {
+    CUDriveFileReader::Buffer own;
     try {
-        CUDriveFileReader reader(path, CUDriveFileReader::Source::kFromDrive);
-        CUDriveFileReader::Buffer buffer = CUDriveFileReader::AllocateBuffer(kReadBytes);
-        HashSet hashes(formats);
-        while (const size_t got = reader.Read(buffer.get(), kReadBytes)) {
-            CUInterruption::ThrowIfRequested();
-            hashes.Update(buffer.get(), got);
-        }
-        return hashes.Finish();
+        const std::optional<DriveHash> read = HashOnDrive(path, formats, buffer ? *buffer : own);
+        CUInterruption::ThrowIfRequested();
+        return read->hashes;
     } catch (const CUError& e) {
         failure = e.Failure().Describe();
         return {};

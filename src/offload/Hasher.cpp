@@ -2,9 +2,8 @@
 
 #include "C4Hasher.h"
 #include "EvpHasher.h"
-#include "Xxh128Hasher.h"
-#include "Xxh3Hasher.h"
-#include "Xxh64Hasher.h"
+#include "FBC_Utl_Hex.h"
+#include "XxhHasher.h"
 
 namespace qzoffload {
 
@@ -16,23 +15,16 @@ std::unique_ptr<Hasher> Hasher::Create(HashFormat format) {
         case HashFormat::kSha1:
             return std::make_unique<EvpHasher>(format);
         case HashFormat::kXxh128:
-            return std::make_unique<Xxh128Hasher>();
         case HashFormat::kXxh3:
-            return std::make_unique<Xxh3Hasher>();
         case HashFormat::kXxh64:
             break;
     }
-    return std::make_unique<Xxh64Hasher>();
+    return std::make_unique<XxhHasher>(format);
 }
 
 std::string Hasher::HexText(const unsigned char* bytes, size_t size) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text(size * 2, '0');
-    for (size_t i = 0; i < size; ++i) {
-        text[2 * i] = kDigits[bytes[i] >> 4];
-        text[2 * i + 1] = kDigits[bytes[i] & 15];
-    }
-    return text;
+    return ComVantoVantoQZ64RADPlug::FBC_Utl_HexText(bytes, size,
+                                                     ComVantoVantoQZ64RADPlug::FBC_Utl_HexCase::kLower);
 }
 
 }  // namespace qzoffload

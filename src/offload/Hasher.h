@@ -2,8 +2,8 @@
 // One hash of one stream of bytes, behind one interface for every format:
 // the bytes arrive in chunks (the same chunks that go to the copies) and the
 // text comes out once at the end, as an ASC MHL history writes it. Each
-// format is its own class (Xxh64Hasher, Xxh3Hasher, Xxh128Hasher, EvpHasher
-// for MD5 and SHA-1, C4Hasher). A hasher is used by one thread at a time.
+// library is its own class (XxhHasher for the xxHash formats, EvpHasher for
+// MD5 and SHA-1, C4Hasher). A hasher is used by one thread at a time.
 #include "HashFormat.h"
 
 #include <cstddef>

@@ -5,7 +5,6 @@
 #include "CUInterruption.h"
 #include "CUOutputFile.h"
 #include "CopyRecord.h"
-#include "DriveHash.h"
 #include "HashSet.h"
 #include "MhlDate.h"
 #include "MhlHistory.h"
@@ -25,20 +24,6 @@ using namespace ComVantoVantoQZ64RADPlug;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The file's hashes as the drive holds it. Throws CUInterrupted; a file
-// that cannot be read gives the reason in `failure`.
-FileHashes HashFile(const std::string& path, const std::vector<HashFormat>& formats,
-                    CUDriveFileReader::Buffer& buffer, std::string& failure) {
-    try {
-        const std::optional<DriveHash> read = HashOnDrive(path, formats, buffer);
-        CUInterruption::ThrowIfRequested();
-        return read->hashes;
-    } catch (const CUError& e) {
-        failure = e.Failure().Describe();
-        return {};
-    }
-}
 
 // Why a vouched-for file is not the card's, as far as names, sizes and times tell; empty when it is.
 std::string DiffersFromCard(const MhlFileEntry& recorded, const CardFile& file) {
@@ -146,7 +131,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
         entry.size = present[path]->size;
         entry.modified = present[path]->modified.tv_sec;
         std::string failure;
-        const FileHashes found = HashFile((folder / path).string(), formats, buffer, failure);
+        const FileHashes found = HashSet::OfFile((folder / path).string(), formats, failure, &buffer);
         if (!failure.empty()) {
             report.changed.push_back(
                 {path, "cannot be read: " + failure, expectedHashes, {}, FileProblem::kFailed});

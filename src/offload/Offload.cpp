@@ -1,5 +1,6 @@
 #include "Offload.h"
 
+#include "CFBCCardFolder.h"
 #include "CUFailure.h"
 #include "CUFileStatus.h"
 #include "CUFileSystemSpace.h"
@@ -10,6 +11,7 @@
 #include "DestinationPlan.h"
 #include "FBC_Utl_HostName.h"
 #include "FBC_Utl_Megabytes.h"
+#include "FBC_Utl_PathInside.h"
 #include "MhlHistory.h"
 #include "OffloadError.h"
 #include "OffloadJournal.h"
@@ -41,14 +43,6 @@ constexpr uint64_t kSpareBytes = 1u << 20;
 // generation entry takes a few hundred bytes per file.
 uint64_t HistoryReserveBytes(size_t cardFiles) {
     return (64u << 10) + 1024 * static_cast<uint64_t>(cardFiles);
-}
-
-// Whether `inner` is `outer` or lies inside it (both canonical).
-bool Within(const fs::path& inner, const fs::path& outer) {
-    auto o = outer.begin();
-    for (auto i = inner.begin(); o != outer.end(); ++i, ++o)
-        if (i == inner.end() || *i != *o) return false;
-    return true;
 }
 
 std::string Text(const std::error_code& error) {
@@ -146,27 +140,13 @@ MhlHash Hash(const std::string& value, HashAction action, int64_t date) {
     return MhlHash{value, action, date};
 }
 
-// What one destination holds after the run, and its generation.
-DestinationReport Finish(Destination& destination, const DestinationRun& run,
-                         const CopyEngine::Result& copied, const std::vector<CopyJob>& jobs,
-                         const CardFileList& card, const OffloadReport& report, const OffloadOptions& options,
-                         const std::string& runId, int64_t now) {
+// The generation's entries of the card's files for one destination, and
+// in `out` what it holds: kept, copied and read back, failed or not done.
+void RecordFiles(const Destination& destination, const DestinationRun& run, const CopyEngine::Result& copied,
+                 const std::vector<CopyJob>& jobs, const CardFileList& card, int64_t now,
+                 DestinationReport& out, HashList& list, CardFileRecord& record) {
     const DestinationPlan& plan = destination.plan;
     const MhlHistory& history = plan.History();
-    DestinationReport out;
-    out.path = plan.Root().string();
-    out.cardFiles = card.files.size();
-    out.readBack = options.verify;
-    out.bytes = run.bytesWritten;
-    out.seconds = run.seconds;
-    out.found = plan.Found();
-
-    HashList list = options.creator.Generation(MhlProcess::kTransfer, now);
-    CardFileRecord record;
-    record.cardFiles = card.files.size();
-    record.readBack = options.verify;
-    record.run = runId;
-
     std::map<std::string, size_t> jobOf;
     for (size_t j = 0; j < jobs.size(); ++j) jobOf[jobs[j].relativePath] = j;
     for (const CardFile& file : card.files) {
@@ -246,49 +226,230 @@ DestinationReport Finish(Destination& destination, const DestinationRun& run,
         else
             list.files.push_back(entry);
     }
-    out.verified = out.files == out.cardFiles && out.notReadBack == 0;
+}
 
-    const bool wholeRun = copied.cardFailure.empty() && copied.interruptSignal == 0 && run.failure.empty();
-    if (wholeRun && out.files == out.cardFiles) {
-        // The copy must list the card's clips.
-        try {
-            const std::vector<std::string> clips = CardClips::Of(out.path).clips;
-            if (clips != report.clips) {
-                std::string text;
-                for (const std::string& clip : clips) text += (text.empty() ? "" : " ") + clip;
-                out.failures.push_back({"",
-                                        "the copy lists the clips [" + text + "], not those of the card",
-                                        {},
-                                        {},
-                                        FileProblem::kFailed});
-            }
-        } catch (const OffloadError& e) {
+// A copy that holds every file must open as a card listing the card's clips.
+void CheckCopyOpensAsCard(const OffloadReport& report, DestinationReport& out) {
+    try {
+        const std::vector<std::string> clips = CardClips::Of(out.path).clips;
+        if (clips != report.clips) {
+            std::string text;
+            for (const std::string& clip : clips) text += (text.empty() ? "" : " ") + clip;
             out.failures.push_back({"",
-                                    std::string("the copy does not open as a card: ") + e.what(),
+                                    "the copy lists the clips [" + text + "], not those of the card",
                                     {},
                                     {},
                                     FileProblem::kFailed});
         }
-        // The folders keep the card's times (set last: writing inside changes them).
-        for (auto folder = card.tree.folders.rbegin(); folder != card.tree.folders.rend(); ++folder)
-            CUFileStatus::SetModificationTime((plan.Root() / folder->relativePath).string(),
-                                              folder->modified);
-        CUFileStatus::SetModificationTime(out.path, card.tree.rootModified);
+    } catch (const OffloadError& e) {
+        out.failures.push_back(
+            {"", std::string("the copy does not open as a card: ") + e.what(), {}, {}, FileProblem::kFailed});
     }
+}
 
-    list.comment = out.Status() + (out.notReadBack ? " (copied with --no-verify: not read back)" : "");
-    list.card = record;
+// The copy's folders take the card's times (set last: writing inside changes them).
+void KeepFolderTimes(const DestinationPlan& plan, const CardFileList& card) {
+    for (auto folder = card.tree.folders.rbegin(); folder != card.tree.folders.rend(); ++folder)
+        CUFileStatus::SetModificationTime((plan.Root() / folder->relativePath).string(), folder->modified);
+    CUFileStatus::SetModificationTime(plan.Root().string(), card.tree.rootModified);
+}
+
+// Appends the generation to the copy's history, whose room was held back
+// for it; the journal goes once its files are in the generation.
+void AppendGeneration(Destination& destination, HashList& list, DestinationReport& out) {
     if (destination.historyRoom) destination.historyRoom->Release();
     try {
         out.generation = destination.plan.History().Append(list);
         destination.journal.reset();
-        OffloadJournal::Remove(out.path);  // its files are in the generation now
+        OffloadJournal::Remove(out.path);
     } catch (const OffloadError& e) {
         out.failures.push_back({"", e.what(), {}, {}, FileProblem::kFailed});
         out.recorded = false;
         out.verified = false;
     }
+}
+
+// What one destination holds after the run, and its generation.
+DestinationReport Finish(Destination& destination, const DestinationRun& run,
+                         const CopyEngine::Result& copied, const std::vector<CopyJob>& jobs,
+                         const CardFileList& card, const OffloadReport& report, const OffloadOptions& options,
+                         const std::string& runId, int64_t now) {
+    DestinationReport out;
+    out.path = destination.plan.Root().string();
+    out.cardFiles = card.files.size();
+    out.readBack = options.verify;
+    out.bytes = run.bytesWritten;
+    out.seconds = run.seconds;
+    out.found = destination.plan.Found();
+
+    HashList list = options.creator.Generation(MhlProcess::kTransfer, now);
+    CardFileRecord record;
+    record.cardFiles = card.files.size();
+    record.readBack = options.verify;
+    record.run = runId;
+    RecordFiles(destination, run, copied, jobs, card, now, out, list, record);
+    out.verified = out.files == out.cardFiles && out.notReadBack == 0;
+
+    const bool wholeRun = copied.cardFailure.empty() && copied.interruptSignal == 0 && run.failure.empty();
+    if (wholeRun && out.files == out.cardFiles) {
+        CheckCopyOpensAsCard(report, out);
+        KeepFolderTimes(destination.plan, card);
+    }
+    list.comment = out.Status() + (out.notReadBack ? " (copied with --no-verify: not read back)" : "");
+    list.card = record;
+    AppendGeneration(destination, list, out);
     return out;
+}
+
+// The card and every file a copy of it must hold; fills the report's card fields.
+CardFileList ReadCard(const OffloadOptions& options, OffloadReport& report, fs::path& cardRoot) {
+    std::error_code error;
+    const std::string refusal = CFBCCardFolder::LayoutRefusal(options.card);
+    if (!refusal.empty()) throw OffloadError(refusal, CUFailureKind::kNotACard);
+    if (!fs::is_directory(options.card, error))
+        throw OffloadError(options.card + " is not a card: no such folder", CUFailureKind::kNotACard);
+    cardRoot = fs::canonical(options.card, error);
+    if (error)
+        throw OffloadError("cannot read " + options.card + ": " + Text(error), CUFailureKind::kNotACard);
+    report.card = cardRoot.string();
+    CardFileList card = CardFileList::Of(report.card);
+    report.clips = card.card.clips;
+    report.cardFiles = card.files.size();
+    report.cardBytes = card.tree.totalBytes;
+    report.skipped = card.tree.skipped;
+    report.name = options.name.empty() ? cardRoot.filename().string() : options.name;
+    if (report.name.empty() || report.name == "." || report.name == ".." ||
+        report.name.find('/') != std::string::npos)
+        throw OffloadError("the name '" + report.name + "' is not a folder name", CUFailureKind::kUsage);
+    if (options.destinations.empty()) throw OffloadError("no destination given", CUFailureKind::kUsage);
+    return card;
+}
+
+// The destinations: existing folders apart from the card, each once.
+// Nothing is created on any of them here.
+std::vector<Destination> PlanDestinations(const OffloadOptions& options, const fs::path& cardRoot,
+                                          const OffloadReport& report) {
+    std::error_code error;
+    std::vector<Destination> destinations;
+    for (const std::string& given : options.destinations) {
+        if (!fs::is_directory(given, error))
+            throw OffloadError("the destination " + given + " is not a folder", CUFailureKind::kSetup);
+        const fs::path folder = fs::canonical(given, error);
+        if (error) throw OffloadError("cannot read " + given + ": " + Text(error), CUFailureKind::kSetup);
+        if (FBC_Utl_PathIsInside(folder, cardRoot))
+            throw OffloadError("the destination " + given + " lies inside the card " + report.card,
+                               CUFailureKind::kSetup);
+        if (FBC_Utl_PathIsInside(cardRoot, folder))
+            throw OffloadError("the card " + report.card + " lies inside the destination " + given,
+                               CUFailureKind::kSetup);
+        for (const Destination& other : destinations)
+            if (other.folder == folder)
+                throw OffloadError("the destination " + given + " is given twice", CUFailureKind::kSetup);
+        destinations.push_back(
+            {given, folder, DestinationPlan(folder / report.name), false, nullptr, nullptr});
+    }
+    return destinations;
+}
+
+// One job per file on the card, wanted by no destination yet.
+std::vector<CopyJob> CopyJobs(const CardFileList& card, const fs::path& cardRoot, size_t destinations) {
+    std::vector<CopyJob> jobs;
+    for (const CardFile& file : card.files)
+        if (file.OnCard())
+            jobs.push_back({(cardRoot / file.relativePath).string(), file.relativePath, file.size,
+                            file.modified, std::vector<bool>(destinations, false)});
+    return jobs;
+}
+
+// Re-hashes, on each destination in its own thread, the files its plan keeps.
+void Rehash(const std::vector<Destination*>& which, const std::vector<CopyJob>& jobs,
+            const std::vector<HashFormat>& formats) {
+    std::vector<std::thread> threads;
+    for (Destination* destination : which)
+        threads.emplace_back([&jobs, &formats, destination] { destination->plan.Rehash(jobs, formats); });
+    for (std::thread& thread : threads) thread.join();
+    CUInterruption::ThrowIfRequested();
+}
+
+// Existing copies are locked before they are read; what each needs, and
+// whether their file systems have room for it.
+void PlanCopies(std::vector<Destination>& destinations, const std::vector<CopyJob>& jobs,
+                const CardFileList& card, const OffloadReport& report, double waitSeconds) {
+    std::vector<Destination*> all;
+    for (Destination& destination : destinations) {
+        if (destination.plan.Exists()) destination.plan.Lock(waitSeconds);
+        destination.plan.Prepare(jobs, card.files);
+        all.push_back(&destination);
+    }
+    Rehash(all, jobs, report.formats);
+    CheckSpace(destinations, jobs, card.files.size());
+}
+
+// Every check passed: the copy folders that did not exist are made and
+// locked. One that another offload filled meanwhile is read again.
+void MakeCopyFolders(std::vector<Destination>& destinations, const std::vector<CopyJob>& jobs,
+                     const CardFileList& card, const OffloadReport& report, double waitSeconds) {
+    std::error_code error;
+    for (Destination& destination : destinations) {
+        if (destination.plan.Locked()) continue;
+        if (fs::create_directory(destination.plan.Root(), error)) destination.created = true;
+        if (error)
+            throw OffloadError("cannot create " + destination.plan.Root().string() + ": " + Text(error),
+                               CUFailureKind::kSetup);
+        destination.plan.Lock(waitSeconds);
+        if (!fs::is_empty(destination.plan.Root(), error)) {
+            destination.plan.Prepare(jobs, card.files);
+            Rehash({&destination}, jobs, report.formats);
+        }
+    }
+}
+
+// Makes a destination ready to take files: the jobs it wants, the card's
+// folders, the history folder with room held back, a journal of this run
+// that already lists the files kept.
+void BeginCopy(Destination& destination, size_t d, std::vector<CopyJob>& jobs, const CardFileList& card,
+               const OffloadOptions& options, const std::string& runId, int64_t started) {
+    std::error_code error;
+    const DestinationPlan& plan = destination.plan;
+    if (options.found && !plan.Found().Empty()) options.found(plan.Root().string(), plan.Found());
+    for (size_t j = 0; j < jobs.size(); ++j) jobs[j].wanted[d] = plan.Copy(j);
+    if (plan.StaleJournal()) OffloadJournal::Remove(plan.Root().string());
+    for (const SourceFile& folder : card.tree.folders) {
+        fs::create_directories(plan.Root() / folder.relativePath, error);
+        if (error)
+            throw OffloadError(
+                "cannot create " + (plan.Root() / folder.relativePath).string() + ": " + Text(error),
+                CUFailureKind::kSetup);
+    }
+    fs::create_directories(plan.Root() / MhlHistory::kFolderName, error);
+    if (error)
+        throw OffloadError(
+            "cannot create " + (plan.Root() / MhlHistory::kFolderName).string() + ": " + Text(error),
+            CUFailureKind::kSetup);
+    try {
+        destination.historyRoom =
+            std::make_unique<CUSpaceReserve>((plan.Root() / MhlHistory::kFolderName).string(),
+                                             "offload-history", HistoryReserveBytes(card.files.size()));
+    } catch (const CUError& e) {
+        throw OffloadError(e.Failure().What(), CUFailureKind::kSetup);
+    }
+    destination.journal = std::make_unique<OffloadJournal>(plan.Root().string(), runId, started, card.files);
+    for (size_t j = 0; j < jobs.size(); ++j)
+        if (const FileHashes* kept = plan.Kept(j))
+            destination.journal->Append({jobs[j].relativePath, jobs[j].size, jobs[j].modified, *kept, true});
+}
+
+// Reads the card once into every destination (CopyEngine).
+CopyEngine::Result CopyCard(const std::vector<Destination>& destinations, const std::vector<CopyJob>& jobs,
+                            const OffloadReport& report, const OffloadOptions& options) {
+    std::vector<std::string> roots;
+    std::vector<OffloadJournal*> journals;
+    for (const Destination& destination : destinations) {
+        roots.push_back(destination.plan.Root().string());
+        journals.push_back(destination.journal.get());
+    }
+    CopyEngine engine(roots, journals, report.formats, options.verify, options.hooks, options.progress);
+    return engine.Run(jobs);
 }
 
 }  // namespace
@@ -329,137 +490,23 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
     OffloadReport report;
     report.formats = Formats(options.formats);
     report.verify = options.verify;
-    std::error_code error;
+    fs::path cardRoot;
+    const CardFileList card = ReadCard(options, report, cardRoot);
+    std::vector<Destination> destinations = PlanDestinations(options, cardRoot, report);
+    std::vector<CopyJob> jobs = CopyJobs(card, cardRoot, destinations.size());
+    PlanCopies(destinations, jobs, card, report, options.waitSeconds);
 
-    // The card and every file a copy of it must hold.
-    if (!fs::is_directory(options.card, error))
-        throw OffloadError(options.card + " is not a card: no such folder", CUFailureKind::kNotACard);
-    const fs::path cardRoot = fs::canonical(options.card, error);
-    if (error)
-        throw OffloadError("cannot read " + options.card + ": " + Text(error), CUFailureKind::kNotACard);
-    report.card = cardRoot.string();
-    const CardFileList card = CardFileList::Of(report.card);
-    report.clips = card.card.clips;
-    report.cardContent = card.card.content;
-    report.cardFiles = card.files.size();
-    report.cardBytes = card.tree.totalBytes;
-    report.skipped = card.tree.skipped;
-    report.name = options.name.empty() ? cardRoot.filename().string() : options.name;
-    if (report.name.empty() || report.name == "." || report.name == ".." ||
-        report.name.find('/') != std::string::npos)
-        throw OffloadError("the name '" + report.name + "' is not a folder name", CUFailureKind::kUsage);
-    if (options.destinations.empty()) throw OffloadError("no destination given", CUFailureKind::kUsage);
-
-    // The destinations: existing folders apart from the card. Nothing is
-    // created on any of them until every check has passed.
-    std::vector<Destination> destinations;
-    for (const std::string& given : options.destinations) {
-        if (!fs::is_directory(given, error))
-            throw OffloadError("the destination " + given + " is not a folder", CUFailureKind::kSetup);
-        const fs::path folder = fs::canonical(given, error);
-        if (error) throw OffloadError("cannot read " + given + ": " + Text(error), CUFailureKind::kSetup);
-        if (Within(folder, cardRoot))
-            throw OffloadError("the destination " + given + " lies inside the card " + report.card,
-                               CUFailureKind::kSetup);
-        if (Within(cardRoot, folder))
-            throw OffloadError("the card " + report.card + " lies inside the destination " + given,
-                               CUFailureKind::kSetup);
-        for (const Destination& other : destinations)
-            if (other.folder == folder)
-                throw OffloadError("the destination " + given + " is given twice", CUFailureKind::kSetup);
-        destinations.push_back(
-            {given, folder, DestinationPlan(folder / report.name), false, nullptr, nullptr});
-    }
-
-    std::vector<CopyJob> jobs;
-    for (const CardFile& file : card.files)
-        if (file.OnCard())
-            jobs.push_back({(cardRoot / file.relativePath).string(), file.relativePath, file.size,
-                            file.modified, std::vector<bool>(destinations.size(), false)});
-
-    const auto prepare = [&](Destination& destination) { destination.plan.Prepare(jobs, card.files); };
-    const auto rehash = [&](std::vector<Destination*> which) {
-        std::vector<std::thread> threads;
-        for (Destination* destination : which)
-            threads.emplace_back(
-                [&jobs, &report, destination] { destination->plan.Rehash(jobs, report.formats); });
-        for (std::thread& thread : threads) thread.join();
-        CUInterruption::ThrowIfRequested();
-    };
-
-    // Existing copies are locked before they are read; what each needs.
-    std::vector<Destination*> all;
-    for (Destination& destination : destinations) {
-        if (destination.plan.Exists()) destination.plan.Lock(options.waitSeconds);
-        prepare(destination);
-        all.push_back(&destination);
-    }
-    rehash(all);
-    CheckSpace(destinations, jobs, card.files.size());
-
-    // Every check passed: the copy folders that did not exist are made and
-    // locked. One that another offload filled meanwhile is read again.
     CreatedFolders created{destinations};
-    for (Destination& destination : destinations) {
-        if (destination.plan.Locked()) continue;
-        if (fs::create_directory(destination.plan.Root(), error)) destination.created = true;
-        if (error)
-            throw OffloadError("cannot create " + destination.plan.Root().string() + ": " + Text(error),
-                               CUFailureKind::kSetup);
-        destination.plan.Lock(options.waitSeconds);
-        if (!fs::is_empty(destination.plan.Root(), error)) {
-            prepare(destination);
-            rehash({&destination});
-        }
-    }
-
+    MakeCopyFolders(destinations, jobs, card, report, options.waitSeconds);
     const std::string runId = options.creator.RunId();
     const int64_t started = options.creator.Now();
-    for (size_t d = 0; d < destinations.size(); ++d) {
-        Destination& destination = destinations[d];
-        const DestinationPlan& plan = destination.plan;
-        if (options.found && !plan.Found().Empty()) options.found(plan.Root().string(), plan.Found());
-        for (size_t j = 0; j < jobs.size(); ++j) jobs[j].wanted[d] = plan.Copy(j);
-        if (plan.StaleJournal()) OffloadJournal::Remove(plan.Root().string());
-        for (const SourceFile& folder : card.tree.folders) {
-            fs::create_directories(plan.Root() / folder.relativePath, error);
-            if (error)
-                throw OffloadError(
-                    "cannot create " + (plan.Root() / folder.relativePath).string() + ": " + Text(error),
-                    CUFailureKind::kSetup);
-        }
-        fs::create_directories(plan.Root() / MhlHistory::kFolderName, error);
-        if (error)
-            throw OffloadError(
-                "cannot create " + (plan.Root() / MhlHistory::kFolderName).string() + ": " + Text(error),
-                CUFailureKind::kSetup);
-        try {
-            destination.historyRoom =
-                std::make_unique<CUSpaceReserve>((plan.Root() / MhlHistory::kFolderName).string(),
-                                                 "offload-history", HistoryReserveBytes(card.files.size()));
-        } catch (const CUError& e) {
-            throw OffloadError(e.Failure().What(), CUFailureKind::kSetup);
-        }
-        destination.journal =
-            std::make_unique<OffloadJournal>(plan.Root().string(), runId, started, card.files);
-        for (size_t j = 0; j < jobs.size(); ++j)
-            if (const FileHashes* kept = plan.Kept(j))
-                destination.journal->Append(
-                    {jobs[j].relativePath, jobs[j].size, jobs[j].modified, *kept, true});
-    }
+    for (size_t d = 0; d < destinations.size(); ++d)
+        BeginCopy(destinations[d], d, jobs, card, options, runId, started);
     created.begun = true;
 
-    std::vector<std::string> roots;
-    std::vector<OffloadJournal*> journals;
-    for (const Destination& destination : destinations) {
-        roots.push_back(destination.plan.Root().string());
-        journals.push_back(destination.journal.get());
-    }
-    CopyEngine engine(roots, journals, report.formats, options.verify, options.hooks, options.progress);
-    const CopyEngine::Result copied = engine.Run(jobs);
+    const CopyEngine::Result copied = CopyCard(destinations, jobs, report, options);
     report.cardFailure = copied.cardFailure;
     report.interruptSignal = copied.interruptSignal;
-
     const int64_t now = options.creator.Now();
     for (size_t d = 0; d < destinations.size(); ++d)
         report.destinations.push_back(

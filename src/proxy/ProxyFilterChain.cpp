@@ -1,6 +1,8 @@
 #include "ProxyFilterChain.h"
 
-#include "CardText.h"
+#include "ClipStates.h"
+#include "ValueTexts.h"
+#include "CardOpening.h"
 #include "ClipClock.h"
 #include "ImportError.h"
 

@@ -7,7 +7,9 @@
 #include "CUNumber.h"
 #include "CUStringMac.h"
 #include "CardCheck.h"
-#include "CardText.h"
+#include "CardOpening.h"
+#include "FBC_Utl_PathInside.h"
+#include "ValueTexts.h"
 #include "ClipSummary.h"
 #include "ClipValues.h"
 #include "CopyHistory.h"
@@ -148,7 +150,7 @@ std::vector<ReportCard> OpenCards(const ReportOptions& options) {
     std::set<std::string> media, folders;
     for (const std::string& folder : options.cards) {
         CUSharedPtr<CFBCContent> content = qzimport::OpenCard(folder);
-        if (qzimport::IsInsideFolder(options.output, folder))
+        if (ComVantoVantoQZ64RADPlug::FBC_Utl_PathIsInside(options.output, folder))
             throw ReportError("the report folder " + options.output + " lies inside the card " + folder +
                                   "; nothing is written to a card",
                               CUFailureKind::kUsage);

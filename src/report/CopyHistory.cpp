@@ -1,6 +1,7 @@
 #include "CopyHistory.h"
 
-#include "CardText.h"
+#include "CardOpening.h"
+#include "ValueTexts.h"
 #include "CopyRecord.h"
 #include "FBCContentValueTag.h"
 #include "ImportError.h"

@@ -6,7 +6,9 @@
 // CatalogFileTest and CommandRecordingTest.)
 #include "CatalogTestSupport.h"
 
-#include "CardText.h"
+#include "ClipStates.h"
+#include "ValueTexts.h"
+#include "CardOpening.h"
 #include "CardWriter.h"
 #include "QzcardRun.h"
 #include "SampleCard.h"

@@ -1,7 +1,7 @@
 // What coded clip values mean, and the value texts every command shares:
 // the shortest decimals of floats, ISO dates and one-line table cells.
 #include "CUNumber.h"
-#include "CardText.h"
+#include "ValueTexts.h"
 #include "ClipValueTexts.h"
 #include "FBCClipTypes.h"
 #include "RecordTimeandDate.h"

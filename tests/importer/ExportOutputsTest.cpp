@@ -2,7 +2,7 @@
 // path, Broadcast Wave files as ffprobe reads them, and the key=value
 // progress lines scripts parse.
 #include "CUOutputFile.h"
-#include "CardText.h"
+#include "FBC_Utl_PathInside.h"
 #include "EsOutputWriter.h"
 #include "ExportProgress.h"
 #include "ImportError.h"
@@ -58,7 +58,7 @@ TEST(ExportOutputsTest, AnOutputFolderInsideTheCardIsToldByItsRealPath) {
         {folder.Path() + "/card2", false},  // a sibling whose name starts alike
         {folder.Path(), false},
     };
-    for (const auto& c : cases) EXPECT_EQ(qzimport::IsInsideFolder(c.output, card), c.inside) << c.output;
+    for (const auto& c : cases) EXPECT_EQ(ComVantoVantoQZ64RADPlug::FBC_Utl_PathIsInside(c.output, card), c.inside) << c.output;
 }
 
 // Broadcast Wave files as ffprobe reads them: the sample format, the

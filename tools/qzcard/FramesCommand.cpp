@@ -7,7 +7,7 @@
 
 #include "CFBCClip.h"
 #include "CFBCContent.h"
-#include "CardText.h"
+#include "CardOpening.h"
 #include "ClipFramePoints.h"
 #include "ClipFrameRows.h"
 #include "QzcardVersion.h"

@@ -4,7 +4,7 @@
 #include "CommandRegistry.h"
 
 #include "CFBCContent.h"
-#include "CardText.h"
+#include "CardOpening.h"
 #include "QzcardVersion.h"
 #include "RecordingSpans.h"
 

@@ -3,7 +3,7 @@
 // row, each column as wide as its widest cell and two blanks apart, the
 // last column unpadded so that lines carry no trailing blanks. Every cell
 // goes through TableCell, so a value with line breaks stays on its line.
-#include "CardText.h"
+#include "ValueTexts.h"
 
 #include <algorithm>
 #include <cstdio>

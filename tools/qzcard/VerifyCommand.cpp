@@ -9,7 +9,7 @@
 #include "CatalogRecorder.h"
 
 #include "CFBCContent.h"
-#include "CardText.h"
+#include "CardOpening.h"
 #include "CardVerifier.h"
 #include "ClipVerifier.h"
 #include "HostEventCycle.h"

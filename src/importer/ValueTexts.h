@@ -1,8 +1,7 @@
 #pragma once
-// Opening a card for the card commands (list, clip) and the texts they show:
-// why a folder is not a card, clip states, timecodes, coding names, and any
-// clip value as text or JSON.
-#include "CFBCContent.h"
+// Clip values as the commands show them: timecodes, coding names, UUIDs,
+// dates and numbers as text, any clip value as text or JSON, and table
+// cells that keep to their line. Pure functions: any thread.
 #include "CUObject.h"
 #include "CUSharedPtr.h"
 #include "FBCClipValueTag.h"
@@ -15,46 +14,10 @@
 namespace ComVantoVantoQZ64RADPlug {
 class CFBCClip;
 class CUNumber;
-class FBCMovieStream;
 }  // namespace ComVantoVantoQZ64RADPlug
 
 namespace qzimport {
 
-// The card at `folder`, ready to be read. Otherwise throws ImportError
-// (kNotACard) saying what to give instead: "<folder> is a file; the card is
-// the folder that holds CONTENTS", "<folder> lies inside the card <root>;
-// give <root>", or "<folder> is not a card: <reason>".
-ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent> OpenCard(
-    const std::string& folder);
-
-// Clip IDs are the same whatever the letter case ("qz0001" is QZ0001).
-bool SameClipID(const std::string& a, const std::string& b);
-
-// The clip of the card whose clip ID is `clipID` (any letter case), with its
-// position in the clip list. Otherwise throws ImportError (kNoSuchClip):
-// "no clip <ID> on the card <folder>".
-ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCClip> FindClip(
-    const ComVantoVantoQZ64RADPlug::CFBCContent& content, const std::string& folder,
-    const std::string& clipID, size_t* index = nullptr);
-
-// The card root above `path` (a folder holding CONTENTS/CLIPS001/INDEX.MIF,
-// the path itself excluded), as `path` spells it; empty when there is none.
-std::string EnclosingCardRoot(const std::string& path);
-
-// Why the folder is not a card; empty when it is one. `content` is what
-// CFBCContent::Create gave (may be null).
-std::string NotACardReason(
-    const std::string& folder,
-    const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CFBCContent>& content);
-
-// "ready", or the state of clip `index` of the card's clip list that keeps
-// it from being imported: "missing files", "damaged" (its files are there
-// but the clip's checks found one the import cannot read), "unsupported",
-// "invalid", "check failed (0x...)".
-std::string ClipStateText(const ComVantoVantoQZ64RADPlug::CFBCContent& content, size_t index);
-// Why the clip is in that state (which file is missing, what is damaged and
-// where); empty for a ready clip.
-std::string ClipStateReason(const ComVantoVantoQZ64RADPlug::CFBCContent& content, size_t index);
 // "HH:MM:SS:FF", ";" before the frames in drop-frame mode; empty for
 // anything that is not a TimecodeInfo.
 std::string TimecodeText(
@@ -101,16 +64,8 @@ std::string ValueText(const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQ
 nlohmann::ordered_json ValueJson(
     const ComVantoVantoQZ64RADPlug::CUSharedPtr<ComVantoVantoQZ64RADPlug::CUObject>& value);
 
-// Whether `folder` (existing or not) lies inside the card at `card`, or is
-// the card itself, comparing real paths (symbolic links and ".." resolved).
-bool IsInsideFolder(const std::string& folder, const std::string& card);
-
 // Text of a clip value (ValueText) read under the clip's lock.
 std::string ClipValueText(ComVantoVantoQZ64RADPlug::CFBCClip& clip,
                           ComVantoVantoQZ64RADPlug::_ClipValueTag tag);
-
-// Why the movie's last step failed, as its last failure describes it;
-// `fallback` when it recorded none.
-std::string MovieFailure(const ComVantoVantoQZ64RADPlug::FBCMovieStream& movie, const std::string& fallback);
 
 }  // namespace qzimport
