@@ -5,6 +5,7 @@
 #include "CUStringMac.h"
 #include "CardText.h"
 #include "PluginHost.h"
+#include "ProblemRanges.h"
 
 #include <algorithm>
 
@@ -50,6 +51,7 @@ ClipVerification CardVerifier::Verify(const std::string& clipID, PictureObserver
                                 "the plug-in does not offer it (" + ClipStateText(*m_content, index) +
                                     (reason.empty() ? "" : ": " + reason) + ")"});
     }
+    result.problems = FoldFrameRanges(std::move(result.problems));
     return result;
 }
 
