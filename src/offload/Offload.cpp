@@ -354,7 +354,10 @@ OffloadReport Offload::Run(const OffloadOptions& options) {
     std::vector<Destination> destinations;
     for (const std::string& given : options.destinations) {
         if (!fs::is_directory(given, error))
-            throw OffloadError("the destination " + given + " is not a folder", CUFailureKind::kSetup);
+            throw OffloadError(
+                "the destination " + given +
+                    (fs::exists(fs::symlink_status(given, error)) ? " is not a folder" : " does not exist"),
+                CUFailureKind::kSetup);
         const fs::path folder = fs::canonical(given, error);
         if (error) throw OffloadError("cannot read " + given + ": " + Text(error), CUFailureKind::kSetup);
         if (Within(folder, cardRoot))

@@ -9,7 +9,9 @@
 #include "OffloadError.h"
 #include "OffloadTestSupport.h"
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -135,21 +137,40 @@ TEST(OffloadTest, ReadBackFailureStopsThatDestinationAndDropsTheFilesWrittenAhea
     ExpectOnlyTrueClaims(s.card, report);
 }
 
-TEST(OffloadTest, CardFileTruncatedWhileCopiedStopsEveryDestination) {
-    Scratch s;
-    qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
-    options.hooks.afterCardRead = [&s](const std::string& path, uint64_t) {
-        if (path == kBigFile && fs::file_size(s.card + "/" + path) > 1000)
-            fs::resize_file(s.card + "/" + path, 1000);
+// A card file cut short, or touched, while it is copied: the reason says which.
+TEST(OffloadTest, CardFileChangedWhileCopiedStopsEveryDestination) {
+    const struct {
+        const char* change;
+        std::function<void(const std::string&)> apply;
+        const char* reason;
+    } kCases[] = {
+        {"truncated", [](const std::string& file) { fs::resize_file(file, 1000); }, "its size is now 1000"},
+        {"touched",
+         [](const std::string& file) {
+             fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(1));
+         },
+         "its modification time changed from "},
     };
-    const OffloadReport report = qzoffload::Offload::Run(options);
-    EXPECT_NE(report.cardFailure.find(kBigFile), std::string::npos) << report.cardFailure;
-    EXPECT_FALSE(report.Complete());
-    for (const qzoffload::DestinationReport& d : report.destinations) {
-        EXPECT_FALSE(d.verified);
-        EXPECT_FALSE(fs::exists(d.path + "/" + kBigFile));
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.change);
+        Scratch s;
+        qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
+        bool changed = false;
+        options.hooks.afterCardRead = [&](const std::string& path, uint64_t) {
+            if (path != kBigFile || changed) return;
+            changed = true;
+            c.apply(s.card + "/" + path);
+        };
+        const OffloadReport report = qzoffload::Offload::Run(options);
+        EXPECT_NE(report.cardFailure.find(kBigFile), std::string::npos) << report.cardFailure;
+        EXPECT_NE(report.cardFailure.find(c.reason), std::string::npos) << report.cardFailure;
+        EXPECT_FALSE(report.Complete());
+        for (const qzoffload::DestinationReport& d : report.destinations) {
+            EXPECT_FALSE(d.verified);
+            EXPECT_FALSE(fs::exists(d.path + "/" + kBigFile));
+        }
+        ExpectOnlyTrueClaims(s.card, report);
     }
-    ExpectOnlyTrueClaims(s.card, report);
 }
 
 TEST(OffloadTest, NoSpaceOnOneOfTwoDestinationsStopsOnlyThatOne) {
