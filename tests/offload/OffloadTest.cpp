@@ -11,7 +11,7 @@
 
 #include <chrono>
 #include <fstream>
-#include <functional>
+#include <utility>
 
 namespace {
 
@@ -139,36 +139,23 @@ TEST(OffloadTest, ReadBackFailureStopsThatDestinationAndDropsTheFilesWrittenAhea
 
 // A card file cut short, or touched, while it is copied: the reason says which.
 TEST(OffloadTest, CardFileChangedWhileCopiedStopsEveryDestination) {
-    const struct {
-        const char* change;
-        std::function<void(const std::string&)> apply;
-        const char* reason;
-    } kCases[] = {
-        {"truncated", [](const std::string& file) { fs::resize_file(file, 1000); }, "its size is now 1000"},
-        {"touched",
-         [](const std::string& file) {
-             fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(1));
-         },
-         "its modification time changed from "},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.change);
+    for (const bool touched : {false, true}) {
         Scratch s;
         qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
-        bool changed = false;
-        options.hooks.afterCardRead = [&](const std::string& path, uint64_t) {
-            if (path != kBigFile || changed) return;
-            changed = true;
-            c.apply(s.card + "/" + path);
+        options.hooks.afterCardRead = [&s, touched, done = false](const std::string& path, uint64_t) mutable {
+            const std::string file = s.card + "/" + path;
+            if (path != kBigFile || std::exchange(done, true)) return;
+            if (touched) fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(1));
+            if (!touched) fs::resize_file(file, 1000);
         };
         const OffloadReport report = qzoffload::Offload::Run(options);
-        EXPECT_NE(report.cardFailure.find(kBigFile), std::string::npos) << report.cardFailure;
-        EXPECT_NE(report.cardFailure.find(c.reason), std::string::npos) << report.cardFailure;
+        EXPECT_NE(report.cardFailure.find(std::string(kBigFile) + " changed while being copied: " +
+                                          (touched ? "its modification time changed from " : "")),
+                  std::string::npos)
+            << report.cardFailure;
         EXPECT_FALSE(report.Complete());
-        for (const qzoffload::DestinationReport& d : report.destinations) {
-            EXPECT_FALSE(d.verified);
-            EXPECT_FALSE(fs::exists(d.path + "/" + kBigFile));
-        }
+        for (const qzoffload::DestinationReport& d : report.destinations)
+            EXPECT_FALSE(d.verified || fs::exists(d.path + "/" + kBigFile));
         ExpectOnlyTrueClaims(s.card, report);
     }
 }

@@ -49,30 +49,12 @@ void PatchStartTimecode(const std::string& file) {
     ASSERT_TRUE(qztest::WriteFile(file, bytes));
 }
 
-// Where the value of the KLV packet at `at` starts, and its length (BER).
-std::pair<size_t, size_t> PacketValue(const std::vector<uint8_t>& bytes, size_t at) {
-    size_t length = bytes.at(at + 16), value = at + 17;
-    if (length & 0x80) {
-        const size_t n = length & 0x7f;
-        length = 0;
-        for (size_t i = 0; i < n; ++i) length = length << 8 | bytes.at(value + i);
-        value += n;
-    }
-    return {value, length};
-}
-
-// Cuts `file` short 20 bytes after its footer partition pack, as a copy that
-// lost its last bytes does: the partitions still chain, the index segments
-// of the footer are gone.
+// Cuts `file` short inside the index segment that follows its footer
+// partition pack (at the footer's next KAG boundary), as a copy that lost its
+// last bytes is: the partitions still chain, the footer's index is gone.
 void CutInsideFooterIndex(const std::string& file) {
-    const std::vector<uint8_t> bytes = qztest::ReadFile(file);
-    // The header partition pack's FooterPartition: after its version, KAG
-    // size, ThisPartition and PreviousPartition.
-    const size_t header = PacketValue(bytes, 0).first;
-    size_t footer = 0;
-    for (size_t i = 0; i < 8; ++i) footer = footer << 8 | bytes.at(header + 24 + i);
-    const auto [value, length] = PacketValue(bytes, footer);
-    fs::resize_file(file, value + length + 20);
+    const nlohmann::json footer = qztest::QzcardJson({"mxf-info", file, "--json"})["partitions"].back();
+    fs::resize_file(file, footer["offset"].get<size_t>() + footer["kagSize"].get<size_t>() + 20);
 }
 
 TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipAndFrame) {
