@@ -762,22 +762,50 @@ void CFBCClip::CheckOwnInformationFile() {
 void CFBCClip::CheckMemberFileEnds() {
     CUSharedPtr<CUArray> members = MemberStreams();
     if (!members) return;
-    // The first and the last member were parsed whole by ReadClipInfoFromMXF.
-    for (size_t i = 1; i + 1 < members->Count(); ++i) {
+    for (size_t i = 0; i < members->Count(); ++i) {
         CUSharedPtr<MemberStreamInfo> member = CUDynamicCast<MemberStreamInfo>(members->ObjectAtIndex(i));
         CUSharedPtr<MXFStream> stream = member ? MXFStreamAtStreamNumber(member->streamNumber) : nullptr;
         if (!stream) continue;
         try {
-            // A whole file ends with its random index pack; without one the
-            // chain back from the footer the header partition names must hold.
-            if (stream->ReadRandomIndexPack() == 0) continue;
-            if (stream->ReadHeaderPartitionPack() != 0)
-                NoteFailure(stream->LastFailure());
-            else if (stream->ConstructBodyPartitionArrayFromStream() != 0)
-                NoteFailure(stream->LastFailure().Within("partition chain"));
+            // The first and the last member were parsed whole by
+            // ReadClipInfoFromMXF. A whole file ends with its random index
+            // pack; without one the chain back from the footer the header
+            // partition names must hold.
+            const bool parsedWhole = i == 0 || i + 1 == members->Count();
+            if (!parsedWhole && stream->ReadRandomIndexPack() != 0) {
+                if (stream->ReadHeaderPartitionPack() != 0) {
+                    NoteFailure(stream->LastFailure());
+                    continue;
+                }
+                if (stream->ConstructBodyPartitionArrayFromStream() != 0) {
+                    NoteFailure(stream->LastFailure().Within("partition chain"));
+                    continue;
+                }
+            }
+            CheckIndexReachesEnd(*stream, MXFPathFromNumber(member->streamNumber));
         } catch (const CUError& e) {
             NoteFailure(e.Failure());
         }
+    }
+}
+
+void CFBCClip::CheckIndexReachesEnd(MXFStream& stream, const CUSharedPtr<CUStringMac>& path) {
+    // A file cut short keeps its partitions' chain but loses the index
+    // segments of its footer: the frames they located cannot be had. The
+    // index entry of the last edit unit tells, read from the footer alone.
+    if (stream.Parse() != 0) {
+        NoteFailure(stream.LastFailure());
+        return;
+    }
+    const int64_t duration = stream.Duration();
+    uint64_t at = 0;
+    if (duration > 0 && stream.GetEssenceOffset(duration - 1, 0, at) != 0) {
+        const uint64_t size = stream.GetFileStream() ? stream.GetFileStream()->Length() : 0;
+        NoteFailure(CUFailure(kResultReadFailure,
+                              "its index locates no frame at edit unit " + std::to_string(duration - 1) +
+                                  ", the last of its " + std::to_string(duration) + " (" +
+                                  std::to_string(size) + " bytes: the file may be cut short)",
+                              path ? path->Utf8() : std::string()));
     }
 }
 

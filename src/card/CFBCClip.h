@@ -217,6 +217,8 @@ private:
     // The import's own reads, done cheaply (see CheckFiles); notes failures.
     void CheckOwnInformationFile();
     void CheckMemberFileEnds();
+    // Notes a member file whose index does not reach its last edit unit.
+    void CheckIndexReachesEnd(MXFStream& stream, const CUSharedPtr<CUStringMac>& path);
     int64_t m_ClipFileSize = -1;  // -1 until computed
     bool m_Selected = false;
     CUSharedPtr<CUVector<unsigned char>> m_Thumbnail;

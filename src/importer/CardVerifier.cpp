@@ -6,6 +6,7 @@
 #include "CardOpening.h"
 #include "ClipStates.h"
 #include "PluginHost.h"
+#include "ProblemRanges.h"
 
 #include <algorithm>
 
@@ -51,6 +52,7 @@ ClipVerification CardVerifier::Verify(const std::string& clipID, PictureObserver
                                 "the plug-in does not offer it (" + ClipStateText(*m_content, index) +
                                     (reason.empty() ? "" : ": " + reason) + ")"});
     }
+    result.problems = FoldFrameRanges(std::move(result.problems));
     return result;
 }
 

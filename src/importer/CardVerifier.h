@@ -41,6 +41,7 @@ public:
     // Clip `clipID` (its own ID) checked; one the plug-in does not offer
     // has the problem "offered" first, with the clip's state and why.
     // `observer`, when given, sees every picture (ClipVerifier::Verify).
+    // The same problem at consecutive frames is one range (FoldFrameRanges).
     // Throws ImportError (kNoSuchClip) for a clip the card lacks.
     ClipVerification Verify(const std::string& clipID, PictureObserver* observer = nullptr);
 

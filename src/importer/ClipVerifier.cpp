@@ -77,6 +77,7 @@ public:
         : m_descriptor(descriptor), m_clip(clip), m_observer(observer) {}
 
     ClipVerification Run() {
+        CheckMetadataFile();
         m_movie = CUSharedPtr<FBCMovieSample>(new FBCMovieSample());
         if (!m_movie->Init(m_clip.GetCIFPath())) {
             const CUFailure why = m_movie->LastFailure();
@@ -137,6 +138,21 @@ private:
         m_result.problems.push_back({frame, TimecodeOf(frame), check, detail});
     }
 
+    // The clip's metadata XML (its title, creator, shot marks): a clip
+    // whose file is gone or unreadable has lost them, though its frames play.
+    void CheckMetadataFile() {
+        if (m_clip.GetClipMetaData()) return;
+        const CUSharedPtr<CUStringMac> path = m_clip.GetXMLPath();
+        const std::string name =
+            path ? std::filesystem::path(path->Utf8()).filename().string() : std::string("its .XML file");
+        std::error_code error;
+        Clip("metadata",
+             path && !std::filesystem::exists(path->Utf8(), error)
+                 ? "the clip metadata file " + name + " is missing (title, creator and marks lost)"
+                 : "the clip metadata file " + name +
+                       " cannot be read as a clip document (title, creator and marks lost)");
+    }
+
     CMTime FrameTime(int64_t slot) const {
         return CMTimeMake(slot * m_frameDuration, static_cast<CMTimeScale>(m_timescale));
     }
@@ -185,8 +201,7 @@ private:
             std::error_code error;
             const uintmax_t fileSize = std::filesystem::file_size(info->path->Utf8(), error);
             if (range.second == 0)
-                Frame(i, "picture",
-                      "no picture element at edit unit " + std::to_string(local) + " of " + file);
+                Frame(i, "picture", "no picture element in " + file);
             else if (error || range.first > fileSize || range.second > fileSize - range.first)
                 Frame(i, "picture-size",
                       "its picture element (" + std::to_string(range.second) + " bytes at byte " +
@@ -385,8 +400,8 @@ private:
                 if (static_cast<int64_t>(got) != expected * bytes)
                     Frame(i, "audio",
                           "sound track " + std::to_string(t + 1) + " holds " +
-                              Counted(static_cast<int64_t>(got), "byte") + " where " + Counted(expected, "sample") +
-                              " take " + std::to_string(expected * bytes));
+                              Counted(static_cast<int64_t>(got), "byte") + " where " +
+                              Counted(expected, "sample") + " take " + std::to_string(expected * bytes));
             }
         }
     }
@@ -407,19 +422,23 @@ private:
         HostEventCycle cycle;
         Cursor cursor = m_audio->cursorAtPresentationTimeStamp(
             CMTimeMake(first, static_cast<CMTimeScale>(m_audioRate)), nullptr, nullptr);
-        SampleHolder sample = cursor ? SampleHolder::Adopt(cursor->createSampleBuffer(nullptr)) : SampleHolder();
+        SampleHolder sample =
+            cursor ? SampleHolder::Adopt(cursor->createSampleBuffer(nullptr)) : SampleHolder();
         if (!sample) {
             m_audioProblems.push_back(
-                {i, TimecodeOf(i), "audio", "the plug-in gives no audio buffer at sample " + std::to_string(first)});
+                {i, TimecodeOf(i), "audio",
+                 "the plug-in gives no audio buffer at sample " + std::to_string(first)});
             return;
         }
         const CMItemCount count = CMSampleBufferGetNumSamples(sample.Get());
         const CMTime pts = CMSampleBufferGetPresentationTimeStamp(sample.Get());
-        if (count != expected || CMTimeCompare(pts, CMTimeMake(first, static_cast<CMTimeScale>(m_audioRate))) != 0)
+        if (count != expected ||
+            CMTimeCompare(pts, CMTimeMake(first, static_cast<CMTimeScale>(m_audioRate))) != 0)
             m_audioProblems.push_back({i, TimecodeOf(i), "audio",
-                                       "the audio buffer carries " + Counted(count, "sample") + " from sample " +
-                                           std::to_string(pts.value) + " where the rate gives " +
-                                           std::to_string(expected) + " from sample " + std::to_string(first)});
+                                       "the audio buffer carries " + Counted(count, "sample") +
+                                           " from sample " + std::to_string(pts.value) +
+                                           " where the rate gives " + std::to_string(expected) +
+                                           " from sample " + std::to_string(first)});
     }
     void CheckAudio(const Track& audio) {
         if (m_movie->trackCountFromType(kMxfTrackSound) < 2) return;  // no stereo audio to offer

@@ -9,15 +9,28 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qzimport {
 
 struct VerifyProblem {
+    VerifyProblem() = default;
+    VerifyProblem(int64_t frameIndex, std::string frameTimecode, std::string checkName, std::string text)
+        : frame(frameIndex),
+          timecode(std::move(frameTimecode)),
+          check(std::move(checkName)),
+          detail(std::move(text)) {}
+
     int64_t frame = -1;    // decode-order frame index; -1 for the clip as a whole
     std::string timecode;  // of the picture that frame presents; empty with frame -1
     std::string check;     // "picture", "picture-type", "decode-order", ...
     std::string detail;
+    // The same problem at every frame from `frame` to `lastFrame` (see
+    // FoldFrameRanges); -1 and empty for a problem of one frame or of the
+    // clip as a whole.
+    int64_t lastFrame = -1;
+    std::string lastTimecode;
 };
 
 // Sees each picture the video sample buffers deliver, for checks of the

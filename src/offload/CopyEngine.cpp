@@ -116,13 +116,19 @@ CopyEngine::Result CopyEngine::Run(const std::vector<CopyJob>& jobs) {
                 if (m_Progress) m_Progress(job.relativePath, reader.Offset(), job.size, done, total);
             }
             const CUFileStatus now = reader.Status();
-            if (reader.Offset() != job.size || now.size != job.size || !SameTime(now.modified, job.modified))
-                throw CUError(CUFailure(
-                    kResultReadFailure,
-                    job.relativePath + " changed while being copied: " + std::to_string(reader.Offset()) +
-                        " bytes read of " + std::to_string(job.size) + ", its size is now " +
-                        std::to_string(now.size),
-                    job.sourcePath, static_cast<int64_t>(reader.Offset())));
+            if (reader.Offset() != job.size || now.size != job.size ||
+                !SameTime(now.modified, job.modified)) {
+                // What changed: its length, or (same length) its time.
+                const std::string what =
+                    reader.Offset() != job.size || now.size != job.size
+                        ? std::to_string(reader.Offset()) + " bytes read of " + std::to_string(job.size) +
+                              ", its size is now " + std::to_string(now.size)
+                        : "its modification time changed from " + CUFileStatus::TimeText(job.modified) +
+                              " to " + CUFileStatus::TimeText(now.modified);
+                throw CUError(CUFailure(kResultReadFailure,
+                                        job.relativePath + " changed while being copied: " + what,
+                                        job.sourcePath, static_cast<int64_t>(reader.Offset())));
+            }
             if (m_Progress && job.size == 0) m_Progress(job.relativePath, 0, 0, done, total);
             for (ChunkQueue* queue : consumers) queue->Push({ChunkItem::Kind::kEnd, j, nullptr});
         }

@@ -42,7 +42,10 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
     CheckReport report;
     std::error_code error;
     if (!fs::is_directory(options.folder, error))
-        throw OffloadError(options.folder + " is not a folder", CUFailureKind::kSetup);
+        throw OffloadError(
+            options.folder + (fs::exists(fs::symlink_status(options.folder, error)) ? " is not a folder"
+                                                                                    : " does not exist"),
+            CUFailureKind::kSetup);
     const fs::path folder = fs::canonical(options.folder, error);
     if (error)
         throw OffloadError("cannot read " + options.folder + ": " + error.message(), CUFailureKind::kSetup);

@@ -314,6 +314,7 @@ CardFileList ReadCard(const OffloadOptions& options, OffloadReport& report, fs::
     report.card = cardRoot.string();
     CardFileList card = CardFileList::Of(report.card);
     report.clips = card.card.clips;
+    report.cardContent = card.card.content;
     report.cardFiles = card.files.size();
     report.cardBytes = card.tree.totalBytes;
     report.skipped = card.tree.skipped;
@@ -333,7 +334,10 @@ std::vector<Destination> PlanDestinations(const OffloadOptions& options, const f
     std::vector<Destination> destinations;
     for (const std::string& given : options.destinations) {
         if (!fs::is_directory(given, error))
-            throw OffloadError("the destination " + given + " is not a folder", CUFailureKind::kSetup);
+            throw OffloadError(
+                "the destination " + given +
+                    (fs::exists(fs::symlink_status(given, error)) ? " is not a folder" : " does not exist"),
+                CUFailureKind::kSetup);
         const fs::path folder = fs::canonical(given, error);
         if (error) throw OffloadError("cannot read " + given + ": " + Text(error), CUFailureKind::kSetup);
         if (FBC_Utl_PathIsInside(folder, cardRoot))

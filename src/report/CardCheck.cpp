@@ -2,6 +2,7 @@
 
 #include "HostEventCycle.h"
 #include "PictureDecodeCheck.h"
+#include "ProblemRanges.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -83,6 +84,8 @@ ClipCheck CardCheck::Verify(CFBCClip& clip, const std::string& clipID, uint64_t 
                                            {-1, std::string(), "offered",
                                             "the plug-in does not offer it (" + state +
                                                 (stateReason.empty() ? "" : ": " + stateReason) + ")"});
+    // Counted and shown as `verify` does: one problem over a run of frames.
+    check.verification.problems = qzimport::FoldFrameRanges(std::move(check.verification.problems));
     check.picturesDecoded = decoding.PicturesChecked();
     m_framesBefore += frames;
     return check;

@@ -17,6 +17,7 @@
 #include "FBCContentValueTag.h"
 #include "ImportError.h"
 #include "PluginHost.h"
+#include "ProblemRanges.h"
 #include "QzcardVersion.h"
 #include "RecordingSpans.h"
 #include "ReportError.h"
@@ -25,7 +26,6 @@
 #include "ThumbnailBatch.h"
 #include "ThumbnailPoint.h"
 #include "UnlistedFiles.h"
-#include "VerifyProblemRanges.h"
 
 #include <nlohmann/json.hpp>
 
@@ -232,17 +232,19 @@ ordered_json CheckJson(const ClipCheck& check) {
     for (const qzimport::VerifyProblem& p : problems)
         list.push_back({{"frame", OrNull(Frame(p.frame))},
                         {"timecode", OrNull(Told(p.timecode))},
+                        {"lastFrame", OrNull(Frame(p.lastFrame < 0 ? p.frame : p.lastFrame))},
+                        {"lastTimecode", OrNull(Told(p.lastTimecode.empty() ? p.timecode : p.lastTimecode))},
                         {"check", p.check},
                         {"detail", p.detail}});
-    for (const qzimport::VerifyProblemRange& r : qzimport::FoldProblems(problems))
-        ranges.push_back({{"firstFrame", OrNull(Frame(r.firstFrame))},
-                          {"lastFrame", OrNull(Frame(r.lastFrame))},
-                          {"firstTimecode", OrNull(Told(r.firstTimecode))},
-                          {"lastTimecode", OrNull(Told(r.lastTimecode))},
-                          {"check", r.check},
-                          {"detail", r.detail},
-                          {"count", r.count},
-                          {"text", qzimport::ProblemRangeText(r)}});
+    for (const qzimport::VerifyProblem& p : problems)
+        ranges.push_back({{"firstFrame", OrNull(Frame(p.frame))},
+                          {"lastFrame", OrNull(Frame(p.lastFrame < 0 ? p.frame : p.lastFrame))},
+                          {"firstTimecode", OrNull(Told(p.timecode))},
+                          {"lastTimecode", OrNull(Told(p.lastTimecode.empty() ? p.timecode : p.lastTimecode))},
+                          {"check", p.check},
+                          {"detail", p.detail},
+                          {"count", std::max<int64_t>(1, qzimport::FramesCovered(p))},
+                          {"text", qzimport::ProblemText(p)}});
     return {{"clean", problems.empty()},
             {"frames", check.verification.frames},
             {"picturesDecoded", check.picturesDecoded},

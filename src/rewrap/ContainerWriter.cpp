@@ -3,7 +3,7 @@
 #include "CUFailure.h"
 #include "CUOutputFile.h"
 #include "ImportError.h"
-#include "MovCompositionOffset.h"
+#include "MovHeaderPatch.h"
 #include "OutputFileIO.h"
 
 extern "C" {
@@ -167,6 +167,10 @@ void ContainerWriter::AddSoundStreams() {
         p.block_align = sampleBytes * static_cast<int>(sound.channels);
         p.bit_rate = int64_t{p.sample_rate} * p.block_align * 8;
         stream->time_base = AVRational{1, p.sample_rate};
+        // Every channel plays: the mov writer enables only the first track
+        // of a kind unless each is marked a default (Finish then takes them
+        // out of the alternate groups the writer puts them in).
+        stream->disposition = AV_DISPOSITION_DEFAULT;
     }
 }
 
@@ -261,26 +265,36 @@ void ContainerWriter::Finish() {
     for (size_t s = 0; s < m_sound.Streams(); ++s) FlushSound(s);
     // The movie header is the last thing the mov writer writes (nothing of
     // it waits in an interleaving queue): kept, to set the first picture's
-    // composition offset in it.
+    // composition offset and the tracks' alternate groups in it.
     const int64_t headerAt = avio_tell(m_format->pb);
-    if (correct) m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
+    if (m_container == Container::kMov) m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
     Call("cannot complete " + m_path, [&] { return av_write_trailer(m_format.get()); });
-    if (correct) {
+    if (m_container == Container::kMov) {
         std::vector<uint8_t> header = m_io->KeptBytes();
-        const AVRational from{1, static_cast<int>(m_stream.timescale)}, to = m_format->streams[0]->time_base;
-        // In the writer's time base, rounded as it rounds each time.
-        const int64_t decode = av_rescale_q(m_firstDecode, from, to);
-        const HeaderPatch patch =
-            SetFirstCompositionOffset(header, -decode, av_rescale_q(m_firstPresentation, from, to) - decode);
-        try {
-            m_file->WriteAt(static_cast<uint64_t>(headerAt) + patch.offset, header.data() + patch.offset,
-                            patch.length);
-        } catch (const CUError& e) {
-            throw ImportError(e.what());
+        if (correct) {
+            const AVRational from{1, static_cast<int>(m_stream.timescale)},
+                to = m_format->streams[0]->time_base;
+            // In the writer's time base, rounded as it rounds each time.
+            const int64_t decode = av_rescale_q(m_firstDecode, from, to);
+            WriteHeaderPatch(header, headerAt,
+                             SetFirstCompositionOffset(header, -decode,
+                                                       av_rescale_q(m_firstPresentation, from, to) - decode));
+            m_firstOffsetSet = true;
         }
-        m_firstOffsetSet = true;
+        WriteHeaderPatch(header, headerAt, ClearAlternateGroups(header));
     }
     m_state = State::kFinished;
+}
+
+void ContainerWriter::WriteHeaderPatch(const std::vector<uint8_t>& header, int64_t headerAt,
+                                       const HeaderPatch& patch) {
+    if (patch.length == 0) return;
+    try {
+        m_file->WriteAt(static_cast<uint64_t>(headerAt) + patch.offset, header.data() + patch.offset,
+                        patch.length);
+    } catch (const CUError& e) {
+        throw ImportError(e.what());
+    }
 }
 
 std::vector<ComVantoVantoQZ64RADPlug::CUOutputFile*> ContainerWriter::Files() {

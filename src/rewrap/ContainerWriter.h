@@ -9,6 +9,7 @@
 // qzimport::ImportError with libavformat's text. Used by one thread.
 #include "ContainerPlan.h"
 #include "LibavMessages.h"
+#include "MovHeaderPatch.h"
 #include "OutputWriter.h"
 #include "SoundGathering.h"
 
@@ -55,6 +56,8 @@ private:
                      int64_t duration, const AVRational& timeBase, bool key);
     void WriteSound(const qzimport::ExportFrame& frame);
     void FlushSound(size_t stream);
+    // Writes the bytes `patch` changed in `header`, the movie header written at `headerAt`.
+    void WriteHeaderPatch(const std::vector<uint8_t>& header, int64_t headerAt, const HeaderPatch& patch);
     // Throws ImportError naming `what` with libav's reason for a negative result.
     void Check(int result, const std::string& what) const;
     // Runs one libav call (its messages kept for the reason) and checks its result.

@@ -121,10 +121,12 @@ TEST(OffloadCommandTest, RefusedOffloadsLeaveNothingOnAnyDestination) {
         const char* says = "";
     };
     std::vector<Row> rows = {
-        {{"offload", dest, scratch.Path()}, 2},            // not a card
-        {{"offload", card, card + "/CONTENTS"}, 1},        // destination inside the card
-        {{"offload", card, scratch.Path()}, 1},            // card inside the destination
-        {{"offload", card, dest + "/missing"}, 1},         // no such destination
+        {{"offload", dest, scratch.Path()}, 2},      // not a card
+        {{"offload", card, card + "/CONTENTS"}, 1},  // destination inside the card
+        {{"offload", card, scratch.Path()}, 1},      // card inside the destination
+        {{"offload", card, dest + "/missing"}, 1, "/missing does not exist"},
+        {{"offload", card, card + "/CONTENTS/CLIPS001/INDEX.MIF"}, 1, "is not a folder"},
+        {{"offload", "--check", dest + "/missing"}, 1, "/missing does not exist"},
         {{"offload", card, dest, dest}, 1},                // the same destination twice
         {{"offload", card, dest, "--hash", "crc32"}, 64},  // unknown hash format
         {{"offload", card}, 64},                           // no destination

@@ -9,7 +9,9 @@
 #include "OffloadError.h"
 #include "OffloadTestSupport.h"
 
+#include <chrono>
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -135,21 +137,27 @@ TEST(OffloadTest, ReadBackFailureStopsThatDestinationAndDropsTheFilesWrittenAhea
     ExpectOnlyTrueClaims(s.card, report);
 }
 
-TEST(OffloadTest, CardFileTruncatedWhileCopiedStopsEveryDestination) {
-    Scratch s;
-    qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
-    options.hooks.afterCardRead = [&s](const std::string& path, uint64_t) {
-        if (path == kBigFile && fs::file_size(s.card + "/" + path) > 1000)
-            fs::resize_file(s.card + "/" + path, 1000);
-    };
-    const OffloadReport report = qzoffload::Offload::Run(options);
-    EXPECT_NE(report.cardFailure.find(kBigFile), std::string::npos) << report.cardFailure;
-    EXPECT_FALSE(report.Complete());
-    for (const qzoffload::DestinationReport& d : report.destinations) {
-        EXPECT_FALSE(d.verified);
-        EXPECT_FALSE(fs::exists(d.path + "/" + kBigFile));
+// A card file cut short, or touched, while it is copied: the reason says which.
+TEST(OffloadTest, CardFileChangedWhileCopiedStopsEveryDestination) {
+    for (const bool touched : {false, true}) {
+        Scratch s;
+        qzoffload::OffloadOptions options = Options(s.card, {s.one, s.two});
+        options.hooks.afterCardRead = [&s, touched, done = false](const std::string& path, uint64_t) mutable {
+            const std::string file = s.card + "/" + path;
+            if (path != kBigFile || std::exchange(done, true)) return;
+            if (touched) fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(1));
+            if (!touched) fs::resize_file(file, 1000);
+        };
+        const OffloadReport report = qzoffload::Offload::Run(options);
+        EXPECT_NE(report.cardFailure.find(std::string(kBigFile) + " changed while being copied: " +
+                                          (touched ? "its modification time changed from " : "")),
+                  std::string::npos)
+            << report.cardFailure;
+        EXPECT_FALSE(report.Complete());
+        for (const qzoffload::DestinationReport& d : report.destinations)
+            EXPECT_FALSE(d.verified || fs::exists(d.path + "/" + kBigFile));
+        ExpectOnlyTrueClaims(s.card, report);
     }
-    ExpectOnlyTrueClaims(s.card, report);
 }
 
 TEST(OffloadTest, NoSpaceOnOneOfTwoDestinationsStopsOnlyThatOne) {

@@ -89,6 +89,13 @@ void ExpectOutput(const std::string& out, const cw::ClipDescription& clip, const
     EXPECT_EQ(record["startTimecode"], cw::TimecodeText(clip.startTimecode, clip.dropFrame));
     const json tags = Probe(path, "format_tags")["format"]["tags"];
     if (mov) {
+        // The sound tracks play together: each enabled (ffprobe's default),
+        // none in an alternate group (mediainfo names a track's group).
+        for (const json& track : Probe(path, "stream_disposition=default", "-select_streams a")["streams"])
+            EXPECT_EQ(track["disposition"]["default"], 1);
+        EXPECT_EQ(
+            qztest::RunCommand("mediainfo --Inform='Audio;%AlternateGroup%' " + ShellQuote(path)).output,
+            "\n");
         const json tmcd = Probe(path, "stream_tags", "-select_streams d:0")["streams"].at(0)["tags"];
         EXPECT_EQ(tmcd["timecode"], record["startTimecode"]);
         EXPECT_EQ(tmcd["reel_name"], record["mediumId"]);
@@ -152,6 +159,7 @@ class ExportFormatsOfFamily : public ::testing::TestWithParam<cw::FrameRateFamil
 
 TEST_P(ExportFormatsOfFamily, EveryClipAsTheCardHasIt) {
     QZ_REQUIRE_TOOL("ffprobe");
+    QZ_REQUIRE_TOOL("mediainfo");
     const qztest::ScratchFolder folder("rewrap-card");
     cw::SampleCardOptions sample;
     sample.family = GetParam();

@@ -49,6 +49,14 @@ void PatchStartTimecode(const std::string& file) {
     ASSERT_TRUE(qztest::WriteFile(file, bytes));
 }
 
+// Cuts `file` short inside the index segment that follows its footer
+// partition pack (at the footer's next KAG boundary), as a copy that lost its
+// last bytes is: the partitions still chain, the footer's index is gone.
+void CutInsideFooterIndex(const std::string& file) {
+    const nlohmann::json footer = qztest::QzcardJson({"mxf-info", file, "--json"})["partitions"].back();
+    fs::resize_file(file, footer["offset"].get<size_t>() + footer["kagSize"].get<size_t>() + 20);
+}
+
 TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipAndFrame) {
     struct Case {
         const char* damage;
@@ -56,27 +64,40 @@ TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipA
         const char* clip;  // the one clip with problems (none: clean)
         int frame;         // of its first problem, -1 for the clip as a whole
         const char* check;
+        int lastFrame;          // where that problem's range of frames ends
+        const char* listState;  // the clip's state in `list`
     };
     const Case cases[] = {
-        {"none", [](const std::string&) {}, "", 0, ""},
+        {"none", [](const std::string&) {}, "", 0, "", 0, "ready"},
         // The reader takes no frame of a cut file: its first frame is named.
         {"member file cut inside its essence",
          [](const std::string& card) {
              fs::resize_file(qztest::MemberFiles(card, "QZ0004").at(1),
                              Frames(card, "QZ0004")[17]["offset"].get<size_t>() + 10);
          },
-         "QZ0004", 12, "picture"},
+         "QZ0004", 12, "picture", 12, "damaged"},
+        // Its index segments gone with its footer: its frames are one range.
+        {"middle member file cut inside its footer's index",
+         [](const std::string& card) { CutInsideFooterIndex(qztest::MemberFiles(card, "QZ0004").at(1)); },
+         "QZ0004", 12, "picture", 23, "damaged"},
+        {"only member file cut inside its footer's index",
+         [](const std::string& card) { CutInsideFooterIndex(qztest::MemberFiles(card, "QZ0001").at(0)); },
+         "QZ0001", 0, "picture", 11, "damaged"},
         {"last member file missing",
          [](const std::string& card) { fs::remove(qztest::MemberFiles(card, "QZ0004").at(2)); }, "QZ0004", 24,
-         "picture"},
+         "picture", 24, "missing files"},
         {"only member file missing",
          [](const std::string& card) { fs::remove(qztest::MemberFiles(card, "QZ0002").at(0)); }, "QZ0002", -1,
-         "offered"},
+         "offered", -1, "missing files"},
+        {"clip metadata file missing",
+         [](const std::string& card) { fs::remove(card + "/CONTENTS/CLIPS001/QZ0003/QZ0003.XML"); }, "QZ0003",
+         -1, "metadata", -1, "ready"},
         {"picture header type against the index",
-         [](const std::string& card) { PatchPictureType(card, "QZ0001", 3); }, "QZ0001", 3, "picture-type"},
+         [](const std::string& card) { PatchPictureType(card, "QZ0001", 3); }, "QZ0001", 3, "picture-type", 3,
+         "ready"},
         {"timecode jump at the second member file",
          [](const std::string& card) { PatchStartTimecode(qztest::MemberFiles(card, "QZ0004").at(1)); },
-         "QZ0004", 12, "timecode"},
+         "QZ0004", 12, "timecode", 12, "ready"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.damage);
@@ -91,20 +112,36 @@ TEST(VerifyCommandTest, CleanOnTheSampleCardAndEachPlantedFaultNamedWithItsClipA
         EXPECT_EQ(run.exitCode, *c.clip ? 4 : 0) << run.out;
         EXPECT_EQ(report["clean"], !*c.clip);
         ASSERT_EQ(report["clips"].size(), 6u);
-        for (const auto& clip : report["clips"]) {
+        const nlohmann::json listed = qztest::QzcardJson({"list", card, "--json"})["clips"];
+        for (size_t i = 0; i < report["clips"].size(); ++i) {
+            const nlohmann::json& clip = report["clips"][i];
             SCOPED_TRACE(clip["clipId"].get<std::string>());
             if (clip["clipId"] != c.clip) {
                 EXPECT_TRUE(clip["problems"].empty()) << clip.dump(2);
+                EXPECT_EQ(listed.at(i)["state"], "ready");
                 continue;
             }
+            EXPECT_EQ(listed.at(i)["state"], c.listState) << listed.at(i).dump(2);
             ASSERT_FALSE(clip["problems"].empty());
             const auto& first = clip["problems"][0];
             EXPECT_EQ(first["check"], c.check) << clip.dump(2);
-            if (c.frame < 0)
+            if (c.frame < 0) {
                 EXPECT_TRUE(first["frame"].is_null() && first["timecode"].is_null());
-            else
+                EXPECT_TRUE(first["lastFrame"].is_null() && first["lastTimecode"].is_null());
+            } else {
                 EXPECT_EQ(first["frame"], c.frame) << clip.dump(2);
+                EXPECT_EQ(first["lastFrame"], c.lastFrame) << clip.dump(2);
+            }
         }
+        // The text names a range once; a clean card what was checked.
+        const std::string text = Qzcard({"verify", card}).out;
+        const size_t range =
+            text.find("  frames " + std::to_string(c.frame) + "\u2013" + std::to_string(c.lastFrame) + " (");
+        EXPECT_EQ(range != std::string::npos, c.lastFrame > c.frame) << text;
+        const size_t clean = text.find(
+            "\ncard clean (frames through the plug-in; timecodes; sound lengths; pictures not decoded; sound "
+            "samples not checked)\n");
+        EXPECT_EQ(clean != std::string::npos, !*c.clip) << text;
     }
     qztest::ScratchFolder folder("verify-cmd");
     const std::string card = folder.Path() + "/card";

@@ -75,6 +75,9 @@ void RunList(const ListArguments& args) {
         out["qzcardVersion"] = qzimport::QzcardVersion();
         out["card"] = args.folder;
         out["isCard"] = true;
+        // `mediumId` as spans, report and the export record name it;
+        // `mediaId`, its older name, stays for the scripts that read it.
+        out["mediumId"] = card.mediaID;
         out["mediaId"] = card.mediaID;
         out["indexVersion"] = card.indexVersion;
         out["systemBitmap"] = card.systemBitmap;

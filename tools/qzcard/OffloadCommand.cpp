@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -79,8 +80,12 @@ std::string Files(size_t count) {
     return std::to_string(count) + (count == 1 ? " file" : " files");
 }
 
+// `verified` keeps its meaning in each output, for the scripts that read
+// it (a count here, "complete" in an offload's destination); `verifiedFiles`
+// (a count) and `allVerified` mean the same in both.
 ordered_json CheckJson(const qzoffload::CheckReport& report) {
-    return {{"path", report.folder},
+    return {{"qzcardVersion", qzimport::QzcardVersion()},
+            {"path", report.folder},
             {"card", report.card.empty() ? ordered_json() : ordered_json(report.card)},
             {"status", report.Status()},
             {"complete", report.Complete()},
@@ -88,6 +93,8 @@ ordered_json CheckJson(const qzoffload::CheckReport& report) {
             {"cardFilesVerified", report.cardVerified},
             {"files", report.files},
             {"verified", report.verified},
+            {"verifiedFiles", report.verified},
+            {"allVerified", report.verified == report.files},
             {"changed", FailuresJson(report.changed)},
             {"missing", report.missing},
             {"notOnCopy", FailuresJson(report.notOnCopy)},
@@ -127,16 +134,19 @@ int RunCheck(const OffloadArguments& args) {
     options.waitSeconds = args.wait;
     options.creator.toolVersion = qzimport::QzcardVersion();
     std::vector<qzoffload::CheckReport> reports;
-    int refused = 0;  // the exit code of the first copy that could not be checked
+    std::vector<std::string> given;  // each report's copy as given
+    int refused = 0;                 // the exit code of the first copy that could not be checked
     for (const std::string& copy : args.paths) {
         options.folder = copy;
         if (args.paths.size() == 1) {
             reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
+            given.push_back(copy);
             continue;
         }
         // One copy that cannot be checked does not keep the others from it.
         try {
             reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
+            given.push_back(copy);
         } catch (const qzoffload::OffloadError& e) {
             std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), e.what());
             if (refused == 0) refused = qzcard::ExitCodeOf(e);
@@ -147,6 +157,8 @@ int RunCheck(const OffloadArguments& args) {
             for (const qzoffload::CheckReport& report : reports)
                 qzcatalog::OffloadRecording::RecordCheck(catalog, report, now);
         });
+    // Echoed as given, as every command does (the catalog has the full paths).
+    for (size_t i = 0; i < reports.size(); ++i) reports[i].folder = given[i];
     bool whole = true;
     for (const qzoffload::CheckReport& report : reports)
         whole = whole && report.Clean() && (!report.cardFiles || report.Complete());
@@ -230,12 +242,20 @@ int RunOffload(const OffloadArguments& args) {
             std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), line.c_str());
         PrintFoundFiles(found, stderr);
     };
-    const qzoffload::OffloadReport report = qzoffload::Offload::Run(options);
+    qzoffload::OffloadReport report = qzoffload::Offload::Run(options);
     progress.Finish();
     const qzcard::CatalogOutcome recorded =
         qzcard::CatalogRecorder::Record([&report](qzcatalog::Catalog& catalog, int64_t now) {
             qzcatalog::OffloadRecording::Record(catalog, report, now);
         });
+    // The card and each copy echoed as given, as every command does (the
+    // catalog has the full paths); each destination report is of the
+    // destination given at its place.
+    report.card = args.paths[0];
+    if (report.destinations.size() == options.destinations.size())
+        for (size_t i = 0; i < report.destinations.size(); ++i)
+            report.destinations[i].path =
+                (std::filesystem::path(options.destinations[i]) / report.name).lexically_normal().string();
 
     for (const auto& item : report.skipped)
         std::fprintf(stderr, "qzcard offload: skipped %s: %s\n", item.relativePath.c_str(),
@@ -261,13 +281,19 @@ int RunOffload(const OffloadArguments& args) {
                                     {"bytes", d.bytes},
                                     {"seconds", d.seconds},
                                     {"verified", d.verified},
+                                    {"verifiedFiles", d.files - d.notReadBack},
+                                    {"allVerified", d.verified},
                                     {"failures", FailuresJson(d.failures)},
                                     {"found", FoundJson(d.found)},
                                     {"generation", d.generation}});
         }
-        ordered_json out = {{"card", report.card},           {"name", report.name},
-                            {"hashFormats", formats},        {"readBack", report.verify},
-                            {"cardFiles", report.cardFiles}, {"cardBytes", report.cardBytes},
+        ordered_json out = {{"qzcardVersion", qzimport::QzcardVersion()},
+                            {"card", report.card},
+                            {"name", report.name},
+                            {"hashFormats", formats},
+                            {"readBack", report.verify},
+                            {"cardFiles", report.cardFiles},
+                            {"cardBytes", report.cardBytes},
                             {"destinations", destinations}};
         if (!report.cardFailure.empty()) out["cardFailure"] = report.cardFailure;
         if (report.interruptSignal) out["interrupted"] = report.interruptSignal;

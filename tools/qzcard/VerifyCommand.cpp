@@ -15,6 +15,7 @@
 #include "HostEventCycle.h"
 #include "MediaLayers.h"
 #include "PluginHost.h"
+#include "ProblemRanges.h"
 #include "QzcardVersion.h"
 #include "UnlistedFiles.h"
 
@@ -46,6 +47,51 @@ constexpr int kExitProblemsFound = 4;
 // "1 problem", "2 problems".
 std::string Count(size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// One problem as JSON: `lastFrame` and `lastTimecode` end its range (the
+// frame's own for a problem of one frame; null for the clip as a whole).
+ordered_json ProblemJson(const qzimport::VerifyProblem& p) {
+    const auto orNull = [](const std::string& text) {
+        return text.empty() ? ordered_json() : ordered_json(text);
+    };
+    const bool range = p.frame >= 0 && p.lastFrame > p.frame;
+    return {{"frame", p.frame < 0 ? ordered_json() : ordered_json(p.frame)},
+            {"timecode", orNull(p.timecode)},
+            {"lastFrame", p.frame < 0 ? ordered_json() : ordered_json(range ? p.lastFrame : p.frame)},
+            {"lastTimecode", p.frame < 0 ? ordered_json() : orNull(range ? p.lastTimecode : p.timecode)},
+            {"check", p.check},
+            {"detail", p.detail}};
+}
+
+// "clip  offered: ...", "frame 12 (01:35:00:02)  picture: ...",
+// "frames 60–119 (01:05:01;22–01:05:03;21)  picture: ...".
+std::string ProblemLine(const qzimport::VerifyProblem& p) {
+    const std::string what = p.check + ": " + p.detail;
+    if (p.frame < 0) return "clip  " + what;
+    if (p.lastFrame > p.frame)
+        return "frames " + std::to_string(p.frame) + "\u2013" + std::to_string(p.lastFrame) + " (" +
+               p.timecode + "\u2013" + p.lastTimecode + ")  " + what;
+    return "frame " + std::to_string(p.frame) + " (" + p.timecode + ")  " + what;
+}
+
+// What a clean verify has looked at, and what it has not: a card called
+// clean is clean only in these.
+std::vector<std::string> Checked(bool decoded) {
+    std::vector<std::string> checked = {"frames through the plug-in", "timecodes", "sound lengths"};
+    if (decoded) checked.push_back("pictures decoded");
+    return checked;
+}
+std::vector<std::string> NotChecked(bool decoded) {
+    std::vector<std::string> unchecked;
+    if (!decoded) unchecked.push_back("pictures not decoded");
+    unchecked.push_back("sound samples not checked");
+    return unchecked;
+}
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+    return text;
 }
 
 [[noreturn]] void Fail(int code, const std::string& message) {
@@ -83,24 +129,24 @@ void RunVerify(const VerifyArguments& args) {
             {id, "", result.problems.empty() ? "clean" : "problems",
              result.problems.empty() ? "" : Count(result.problems.size(), "problem", "problems")});
         ordered_json list = ordered_json::array();
-        for (const qzimport::VerifyProblem& p : result.problems)
-            list.push_back({{"frame", p.frame < 0 ? ordered_json() : ordered_json(p.frame)},
-                            {"timecode", p.timecode.empty() ? ordered_json() : ordered_json(p.timecode)},
-                            {"check", p.check},
-                            {"detail", p.detail}});
+        int64_t framesWithProblems = 0;
+        for (const qzimport::VerifyProblem& p : result.problems) {
+            framesWithProblems += qzimport::FramesCovered(p);
+            list.push_back(ProblemJson(p));
+        }
         report["clips"].push_back({{"clipId", id}, {"frames", result.frames}, {"problems", list}});
         if (decoding) report["clips"].back()["picturesDecoded"] = decoding->PicturesChecked();
         if (args.json) continue;
-        std::printf(
-            "%s  %s  %s\n", id.c_str(), Count(result.frames, "frame", "frames").c_str(),
-            result.problems.empty() ? "clean" : Count(result.problems.size(), "problem", "problems").c_str());
-        for (const qzimport::VerifyProblem& p : result.problems) {
-            if (p.frame < 0)
-                std::printf("  clip  %s: %s\n", p.check.c_str(), p.detail.c_str());
-            else
-                std::printf("  frame %lld (%s)  %s: %s\n", static_cast<long long>(p.frame),
-                            p.timecode.c_str(), p.check.c_str(), p.detail.c_str());
+        std::string state = "clean";
+        if (!result.problems.empty()) {
+            state = Count(result.problems.size(), "problem", "problems");
+            if (framesWithProblems > static_cast<int64_t>(result.problems.size()))
+                state += " over " + Count(static_cast<size_t>(framesWithProblems), "frame", "frames");
         }
+        std::printf("%s  %s  %s\n", id.c_str(), Count(result.frames, "frame", "frames").c_str(),
+                    state.c_str());
+        for (const qzimport::VerifyProblem& p : result.problems)
+            std::printf("  %s\n", ProblemLine(p).c_str());
     }
     // What the clips folder holds that no clip of the index names (only in
     // the named clips' folders when clips are named).
@@ -112,6 +158,8 @@ void RunVerify(const VerifyArguments& args) {
     }
     const bool clean = problems == 0 && unlisted.empty();
     report["clean"] = clean;
+    report["checked"] = Checked(args.decode);
+    report["notChecked"] = NotChecked(args.decode);
     report["catalog"] =
         qzcard::CatalogRecorder::Record([&args, &check, &content](qzcatalog::Catalog& catalog, int64_t now) {
             qzcatalog::CardSeen card = qzcatalog::CardReading::Read(args.card, content, {}, now);
@@ -122,7 +170,8 @@ void RunVerify(const VerifyArguments& args) {
     if (args.json) {
         std::cout << report.dump(2) << "\n";
     } else if (clean) {
-        std::printf("card clean\n");
+        std::printf("card clean (%s; %s)\n", Joined(Checked(args.decode)).c_str(),
+                    Joined(NotChecked(args.decode)).c_str());
     } else {
         std::string summary;
         if (problems > 0) summary = Count(problems, "problem", "problems") + " found";

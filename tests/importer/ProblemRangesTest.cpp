@@ -2,7 +2,7 @@
 // consecutive frames fold, a gap, another detail, another check or a
 // problem of the whole clip each start a new range.
 #include <gtest/gtest.h>
-#include "VerifyProblemRanges.h"
+#include "ProblemRanges.h"
 
 #include <string>
 #include <vector>
@@ -34,6 +34,10 @@ TEST(VerifyProblemRangesTest, RunsFoldIntoRanges) {
         {"another detail",
          {At(3), At(4, "short")},
          {"frame 3 (00:00:00:13) picture: no picture element", "frame 4 (00:00:00:14) picture: short"}},
+        {"runs of two problems interleaved",
+         {At(3), At(3, "late", "decode"), At(4), At(4, "late", "decode")},
+         {"frames 3\u20134 (00:00:00:13\u201300:00:00:14) picture: no picture element",
+          "frames 3\u20134 (00:00:00:13\u201300:00:00:14) decode: late"}},
         {"another check",
          {At(3), At(4, "no picture element", "decode")},
          {"frame 3 (00:00:00:13) picture: no picture element",
@@ -50,13 +54,9 @@ TEST(VerifyProblemRangesTest, RunsFoldIntoRanges) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> texts;
-        size_t folded = 0;
-        for (const qzimport::VerifyProblemRange& r : qzimport::FoldProblems(c.problems)) {
-            texts.push_back(qzimport::ProblemRangeText(r));
-            folded += r.count;
-        }
+        for (const VerifyProblem& p : qzimport::FoldFrameRanges(c.problems))
+            texts.push_back(qzimport::ProblemText(p));
         EXPECT_EQ(texts, c.texts);
-        EXPECT_EQ(folded, c.problems.size());
     }
 }
 

@@ -1,12 +1,20 @@
 #pragma once
-// libavformat's mov writer takes a track's first packet in decode order for
+// Patches to the movie header ('moov') libavformat's mov writer makes, for
+// what the writer cannot be told. Pure functions over bytes.
+//
+// The first picture's composition offset: the mov writer takes a track's first packet in decode order for
 // its earliest presented: it starts the edit list, the media duration and
 // the timecode track's span there. When pictures decoded after it are
 // presented before it (the leading B pictures of a closed group of
 // pictures), the writer is therefore told that the first packet is
 // presented at time 0, the earliest presentation, which makes all of those
 // right; this then puts the packet's true composition offset into the
-// movie header the writer made. A pure function over bytes.
+// movie header the writer made.
+//
+// Alternate groups: the writer puts every track of one media type in one
+// alternate group (all sound tracks in group 1), which tells a player to
+// play only one of them. The mono tracks of a clip's channels are meant to
+// play together, so every track is put in group 0 (no alternate).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,5 +34,11 @@ struct HeaderPatch {
 // as libavformat writes it, or the first sample shares its offset entry
 // with the next (the entry cannot be split in place).
 HeaderPatch SetFirstCompositionOffset(std::vector<uint8_t>& movie, int64_t written, int64_t actual);
+
+// `movie` as above. Sets the alternate group of every track's header
+// ('tkhd', version 0 or 1) to 0 and says which bytes changed (a length of 0
+// when none had another group). Throws qzimport::ImportError when the
+// header is not as libavformat writes it.
+HeaderPatch ClearAlternateGroups(std::vector<uint8_t>& movie);
 
 }  // namespace qzrewrap

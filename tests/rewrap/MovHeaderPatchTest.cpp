@@ -1,10 +1,11 @@
-// The composition offset patch over movie headers built here atom by atom:
-// where it writes, and every header it must refuse rather than misread.
+// The movie header patches over headers built here atom by atom: where they
+// write, and every header they must refuse rather than misread.
 #include "ImportError.h"
-#include "MovCompositionOffset.h"
+#include "MovHeaderPatch.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -53,7 +54,7 @@ Bytes Movie(const char* handler, std::vector<std::pair<uint32_t, int32_t>> entri
 // (8 + 16), minf, stbl, ctts headers, version and count, first count.
 constexpr size_t kFirstOffset = 8 + 8 + 8 + 24 + 8 + 8 + 8 + 8 + 4;
 
-TEST(MovCompositionOffsetTest, SetsTheFirstOffsetOrRefusesTheHeader) {
+TEST(MovHeaderPatchTest, SetsTheFirstOffsetOrRefusesTheHeader) {
     const struct {
         const char* name;
         Bytes movie;
@@ -93,7 +94,7 @@ TEST(MovCompositionOffsetTest, SetsTheFirstOffsetOrRefusesTheHeader) {
 }
 
 // Sizes that overrun their parent, or run short of a header, are refused.
-TEST(MovCompositionOffsetTest, AtomSizesOutOfTheirParentAreRefused) {
+TEST(MovHeaderPatchTest, AtomSizesOutOfTheirParentAreRefused) {
     for (const size_t at : {size_t{0}, size_t{8}, size_t{16}}) {
         for (const uint8_t size : {uint8_t{0xff}, uint8_t{4}}) {
             Bytes movie = Movie("vide", {{1, 0}});
@@ -101,6 +102,42 @@ TEST(MovCompositionOffsetTest, AtomSizesOutOfTheirParentAreRefused) {
             movie[at] = movie[at + 1] = movie[at + 2] = size == 0xff ? 0x7f : 0;
             EXPECT_THROW(qzrewrap::SetFirstCompositionOffset(movie, 0, 1), qzimport::ImportError) << at;
         }
+    }
+}
+
+// A track of a header of `version` (0 or 1) whose alternate group is `group`.
+Bytes Track(uint8_t version, uint8_t group, size_t length = 0) {
+    Bytes body(version == 1 ? 96 : 84, 0);
+    body[0] = version;
+    body[(version == 1 ? 46 : 34) + 1] = group;
+    if (length) body.resize(length);
+    return Atom("trak", Atom("tkhd", body));
+}
+
+TEST(MovHeaderPatchTest, EveryTrackLeavesItsAlternateGroup) {
+    // moov 8 + a version 0 track 100: the second track's group at 108 + 16 + 34.
+    const struct {
+        Bytes movie;
+        size_t offset, length;  // of the patch; SIZE_MAX: refused
+    } kCases[] = {
+        {Atom("moov", Join({Track(0, 0), Track(0, 1), Track(0, 1), Track(0, 1), Track(0, 1)})), 158, 302},
+        {Atom("moov", Join({Track(0, 0), Track(1, 3)})), 8 + 100 + 16 + 46, 2},
+        {Atom("moov", Join({Track(0, 0), Track(0, 0)})), 0, 0},
+        {Atom("moov", Track(0, 1, 30)), 0, SIZE_MAX},
+        {Atom("moov", Atom("trak", Atom("mdia", {}))), 0, SIZE_MAX},
+    };
+    for (const auto& c : kCases) {
+        Bytes movie = c.movie;
+        if (c.length == SIZE_MAX) {
+            EXPECT_THROW(qzrewrap::ClearAlternateGroups(movie), qzimport::ImportError);
+            continue;
+        }
+        const qzrewrap::HeaderPatch patch = qzrewrap::ClearAlternateGroups(movie);
+        EXPECT_EQ(patch.offset, c.offset);
+        EXPECT_EQ(patch.length, c.length);
+        // Nothing left in a group, nothing before the patch changed.
+        EXPECT_EQ(qzrewrap::ClearAlternateGroups(movie).length, 0u);
+        EXPECT_TRUE(std::equal(movie.begin(), movie.begin() + patch.offset, c.movie.begin()));
     }
 }
 

@@ -1,7 +1,8 @@
-#include "MovCompositionOffset.h"
+#include "MovHeaderPatch.h"
 
 #include "ImportError.h"
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <string>
@@ -29,9 +30,11 @@ struct Atom {
     size_t End() const { return offset + size; }
 };
 
-[[noreturn]] void Unexpected(const std::string& what) {
-    throw qzimport::ImportError("the movie header libavformat wrote is not as expected (" + what +
-                                "); its first picture's composition offset cannot be set");
+// `task`: what cannot be done to the header.
+[[noreturn]] void Unexpected(const std::string& what,
+                             const char* task = "its first picture's composition offset cannot be set") {
+    throw qzimport::ImportError("the movie header libavformat wrote is not as expected (" + what + "); " +
+                                task);
 }
 
 // The first atom of type `type` among those in [from, end).
@@ -89,6 +92,32 @@ HeaderPatch SetFirstCompositionOffset(std::vector<uint8_t>& movie, int64_t writt
     for (size_t i = 0; i < 4; ++i)
         movie[entry + 4 + i] = static_cast<uint8_t>(uint64_t(actual) >> (24 - 8 * i));
     return {entry + 4, 4};
+}
+
+HeaderPatch ClearAlternateGroups(std::vector<uint8_t>& movie) {
+    constexpr const char* kTask = "its tracks cannot be set to play together";
+    const std::optional<Atom> moov = Find(movie, 0, movie.size(), Type("moov"));
+    if (!moov || moov->offset != 0) Unexpected("no movie header at its start", kTask);
+    size_t first = movie.size(), end = 0;
+    for (size_t at = moov->Body(); at < moov->End();) {
+        const std::optional<Atom> trak = Find(movie, at, moov->End(), Type("trak"));
+        if (!trak) break;
+        const std::optional<Atom> tkhd = Find(movie, trak->Body(), trak->End(), Type("tkhd"));
+        if (!tkhd) Unexpected("a track without its 'tkhd' header", kTask);
+        // Version and flags; the times, track ID, reserved and duration (32
+        // or 64 bits by version); 8 reserved bytes and the layer: then the
+        // 16-bit alternate group.
+        if (tkhd->size < tkhd->header + 4) Unexpected("a track header too short", kTask);
+        const size_t group = tkhd->Body() + (movie[tkhd->Body()] == 1 ? 46 : 34);
+        if (group + 2 > tkhd->End()) Unexpected("a track header too short", kTask);
+        if (movie[group] != 0 || movie[group + 1] != 0) {
+            movie[group] = movie[group + 1] = 0;
+            first = std::min(first, group);
+            end = std::max(end, group + 2);
+        }
+        at = trak->End();
+    }
+    return end == 0 ? HeaderPatch{0, 0} : HeaderPatch{first, end - first};
 }
 
 }  // namespace qzrewrap
