@@ -166,6 +166,7 @@ DestinationReport Finish(Destination& destination, const DestinationRun& run,
     record.cardFiles = card.files.size();
     record.readBack = options.verify;
     record.run = runId;
+    record.source = options.copiedFrom;
 
     std::map<std::string, size_t> jobOf;
     for (size_t j = 0; j < jobs.size(); ++j) jobOf[jobs[j].relativePath] = j;
