@@ -103,6 +103,12 @@ public:
             const size_t files = event["files"], destinations = event["destinations"].size();
             std::printf("%s: card free: %zu files verified on %zu destination%s; you may eject it\n",
                         Text(event, "card"), files, destinations, destinations == 1 ? "" : "s");
+            if (!event["erasable"].get<bool>())
+                std::printf(
+                    "%s: the copies lie on %zu volume(s) other than the card's: the catalog calls it "
+                    "erasable with copies on %lld\n",
+                    Text(event, "card"), event["volumes"].get<size_t>(),
+                    static_cast<long long>(event["copiesNeeded"].get<int64_t>()));
         } else if (kind == "copied") {
             std::printf("%s: %s %s (from %s)\n", Text(event, "card"), Text(event, "destination"),
                         Text(event, "status"), Text(event, "from"));
