@@ -375,8 +375,9 @@ void Ingest::TellRecordings() {
         contents.push_back(qzimport::OpenCard(freed.copy));
     }
     for (const qzimport::Recording& recording : qzimport::FindRecordings(copies, contents)) {
-        ordered_json event = qzimport::RecordingJson(recording);
-        event.insert(event.begin(), {"event", "recording"});
+        const ordered_json told = qzimport::RecordingJson(recording);
+        ordered_json event = {{"event", "recording"}};
+        for (auto item = told.begin(); item != told.end(); ++item) event[item.key()] = item.value();
         for (ordered_json& piece : event["pieces"])
             if (piece.contains("card") && piece["card"].is_string())
                 piece["card"] = CardOfCopy(piece["card"].get<std::string>());
