@@ -312,34 +312,38 @@ void Ingest::Export(const std::string& formatName, const std::string& folder) {
     std::map<std::string, std::string> mediumOfCopy;
     for (const std::string& copy : settings.cards)
         if (const auto seen = qzcatalog::CardReading::Identify(copy, 0)) mediumOfCopy[copy] = seen->mediumId;
-    ExportEvents events([this](const std::string& text) { Problem("", text); },
-                        [&](const qzimport::OutputSetResult& set) {
-                            if (set.status == qzimport::OutputSetResult::Status::kFailed) {
-                                Problem(CardOfCopy(set.card), set.baseName + ": " + set.failure);
-                                return;
-                            }
-                            const bool upToDate = set.status == qzimport::OutputSetResult::Status::kUpToDate;
-                            Emit({{"event", "outputWritten"},
-                                  {"kind", kind},
-                                  {"card", CardOfCopy(set.card)},
-                                  {"name", set.baseName},
-                                  {"folder", folder},
-                                  {"files", set.files},
-                                  {"pieces", set.pieces},
-                                  {"status", upToDate ? "up to date" : "written"}});
-                            if (set.files.empty()) return;
-                            qzcatalog::OutputSeen seen;
-                            seen.mediumId = mediumOfCopy[set.card];
-                            seen.clipId = set.baseName;
-                            seen.path = fs::absolute(fs::path(folder) / set.files.front()).string();
-                            std::error_code error;
-                            const uintmax_t size = fs::file_size(seen.path, error);
-                            if (!error) seen.size = static_cast<int64_t>(size);
-                            seen.format = formatName;
-                            seen.recordPath = fs::absolute(fs::path(folder) / set.files.back()).string();
-                            seen.exportedAt = static_cast<int64_t>(std::time(nullptr));
-                            outputs.push_back(std::move(seen));
-                        });
+    // A notice (an in point moved back, pieces on cards not ingested) is told, not a problem.
+    ExportEvents events(
+        [this](const std::string& text) {
+            Emit({{"event", "notice"}, {"notice", text}});
+        },
+        [&](const qzimport::OutputSetResult& set) {
+            if (set.status == qzimport::OutputSetResult::Status::kFailed) {
+                Problem(CardOfCopy(set.card), set.baseName + ": " + set.failure);
+                return;
+            }
+            const bool upToDate = set.status == qzimport::OutputSetResult::Status::kUpToDate;
+            Emit({{"event", "outputWritten"},
+                  {"kind", kind},
+                  {"card", CardOfCopy(set.card)},
+                  {"name", set.baseName},
+                  {"folder", folder},
+                  {"files", set.files},
+                  {"pieces", set.pieces},
+                  {"status", upToDate ? "up to date" : "written"}});
+            if (set.files.empty()) return;
+            qzcatalog::OutputSeen seen;
+            seen.mediumId = mediumOfCopy[set.card];
+            seen.clipId = set.baseName;
+            seen.path = fs::absolute(fs::path(folder) / set.files.front()).string();
+            std::error_code error;
+            const uintmax_t size = fs::file_size(seen.path, error);
+            if (!error) seen.size = static_cast<int64_t>(size);
+            seen.format = formatName;
+            seen.recordPath = fs::absolute(fs::path(folder) / set.files.back()).string();
+            seen.exportedAt = static_cast<int64_t>(std::time(nullptr));
+            outputs.push_back(std::move(seen));
+        });
     try {
         exporter.Run(settings, events);
     } catch (...) {

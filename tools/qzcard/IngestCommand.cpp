@@ -93,6 +93,8 @@ public:
             std::fprintf(stderr, "qzcard ingest: %s%s%s\n",
                          event.contains("card") ? event["card"].get<std::string>().c_str() : "",
                          event.contains("card") ? ": " : "", event["problem"].get<std::string>().c_str());
+        if (kind == "notice")
+            std::fprintf(stderr, "qzcard ingest: %s\n", event["notice"].get<std::string>().c_str());
         if (m_json) {
             std::cout << told.dump() << std::endl;
             return;
