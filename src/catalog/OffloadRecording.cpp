@@ -36,8 +36,14 @@ qzoffload::MhlHistory LoadHistory(const std::string& folder) {
 }  // namespace
 
 void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& report, int64_t now) {
-    CardSeen card = report.cardContent ? CardReading::Read(report.card, report.cardContent, {}, now)
-                                       : CardReading::Read(report.card, {}, now);
+    Record(catalog, report,
+           report.cardContent ? CardReading::Read(report.card, report.cardContent, {}, now)
+                              : CardReading::Read(report.card, {}, now),
+           now);
+}
+
+void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& report, CardSeen card,
+                              int64_t now) {
     std::map<std::string, CardFileSeen*> files;
     for (CardFileSeen& file : card.files) files[file.path] = &file;
     std::vector<CopiesSeen> copies;

@@ -19,6 +19,9 @@ public:
     // Throws CatalogError: the card (kNotACard, kProblems), a history
     // (kProblems), the catalog (kSetup).
     static void Record(Catalog& catalog, const qzoffload::OffloadReport& report, int64_t now);
+    // As Record(), with the card as the caller read it (an ingest reads it
+    // from its verified copy, so that the card itself is not opened again).
+    static void Record(Catalog& catalog, const qzoffload::OffloadReport& report, CardSeen card, int64_t now);
     static void RecordCheck(Catalog& catalog, const qzoffload::CheckReport& report, int64_t now);
 };
 

@@ -49,6 +49,9 @@ struct CardFileRecord {
     uint64_t cardFiles = 0;
     bool readBack = true;  // the generation's original hashes are of the copy read back from its drive
     std::string run;       // the offload run that wrote it (ties an unfinished run's journal to it)
+    // The folder the files were read from when it was a verified copy of the
+    // card rather than the card itself (a cascade); empty when the card.
+    std::string source;
     std::vector<std::string> absent;
 };
 

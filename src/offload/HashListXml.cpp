@@ -65,7 +65,7 @@ MhlFileEntry ReadEntry(const MhlXml::Node& hash, const std::string& what) {
     return entry;
 }
 
-// <metadata><cardfiles xmlns="urn:qzcard:copy:1" count="21" readback="true" run="...">
+// <metadata><cardfiles xmlns="urn:qzcard:copy:1" count="21" readback="true" run="..." [source="..."]>
 //   <absent>CONTENTS/CLIPS001/QZ0003/QZ000301.MXF</absent>...</cardfiles></metadata>
 void WriteCardRecord(const MhlXml::Element& root, const CardFileRecord& record) {
     MhlXml::Element records = MhlXml::AddElement(MhlXml::AddElement(root, "metadata"), "cardfiles");
@@ -73,6 +73,7 @@ void WriteCardRecord(const MhlXml::Element& root, const CardFileRecord& record) 
     MhlXml::SetAttribute(records, "count", std::to_string(record.cardFiles));
     MhlXml::SetAttribute(records, "readback", record.readBack ? "true" : "false");
     if (!record.run.empty()) MhlXml::SetAttribute(records, "run", record.run);
+    if (!record.source.empty()) MhlXml::SetAttribute(records, "source", record.source);
     for (const std::string& path : record.absent) MhlXml::AddTextElement(records, "absent", path);
 }
 
@@ -92,6 +93,7 @@ std::optional<CardFileRecord> ReadCardRecord(const MhlXml::Node& metadata, const
         throw OffloadError(at + ": readback '" + readBack + "' is neither true nor false");
     record.readBack = readBack == "true";
     record.run = MhlXml::Attribute(*records, "run").value_or("");
+    record.source = MhlXml::Attribute(*records, "source").value_or("");
     for (const MhlXml::Node* absent : MhlXml::ChildElements(*records)) {
         if (MhlXml::LocalName(*absent) != "absent") continue;
         const std::string path = MhlXml::Text(*absent);

@@ -287,6 +287,7 @@ DestinationReport Finish(Destination& destination, const DestinationRun& run,
     record.cardFiles = card.files.size();
     record.readBack = options.verify;
     record.run = runId;
+    record.source = options.copiedFrom;
     RecordFiles(destination, run, copied, jobs, card, now, out, list, record);
     out.verified = out.files == out.cardFiles && out.notReadBack == 0;
 

@@ -50,6 +50,9 @@ struct OffloadOptions {
     bool verify = true;
     double waitSeconds = 0;  // for another offload into the same DEST/NAME
     MhlCreator creator;
+    // When `card` is a verified copy of the card (a cascade): the copy's
+    // folder, recorded in each generation as the files' source.
+    std::string copiedFrom;
     CopyHooks hooks;
     CopyProgressFunction progress;
     // Called before anything is copied, for each copy that held something

@@ -77,6 +77,11 @@ void CatalogRecorder::AddOptions(CLI::App& app) {
     app.add_flag("--no-catalog", Choice().off, "Record nothing in the catalog this run");
 }
 
+void CatalogRecorder::PreferProfile(const std::string& location, bool off) {
+    if (Choice().location.empty()) Choice().location = location;
+    Choice().off = Choice().off || off;
+}
+
 const std::string& CatalogRecorder::GivenLocation() {
     return Choice().location;
 }

@@ -35,6 +35,10 @@ public:
     // commands are installed.
     static void AddOptions(CLI::App& app);
 
+    // What a profile file chooses (ingest --profile), where the command line
+    // chose nothing: its catalog location, and whether to record at all.
+    static void PreferProfile(const std::string& location, bool off);
+
     // The global --catalog; empty when none was given.
     static const std::string& GivenLocation();
 
