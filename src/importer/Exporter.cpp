@@ -208,7 +208,8 @@ struct Exporter::SetRun {
     const std::vector<ExportCard>& cards;
     const ExportSettings& settings;
     const ordered_json source;
-    SetRun(const OutputSetPlan& s, const std::vector<ExportCard>& c, const ExportSettings& e, ordered_json from)
+    SetRun(const OutputSetPlan& s, const std::vector<ExportCard>& c, const ExportSettings& e,
+           ordered_json from)
         : set(s), cards(c), settings(e), source(std::move(from)) {}
     PreviousOutputs previous;
     bool everyTrack = false;             // every sound track is read

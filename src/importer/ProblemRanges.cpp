@@ -46,8 +46,9 @@ std::string ProblemText(const VerifyProblem& problem) {
         where = "frame " + std::to_string(problem.frame) +
                 (problem.timecode.empty() ? "" : " (" + problem.timecode + ")");
     else
-        where = "frames " + std::to_string(problem.frame) + "\u2013" + std::to_string(problem.lastFrame) +
-                (problem.timecode.empty() ? "" : " (" + problem.timecode + "\u2013" + problem.lastTimecode + ")");
+        where =
+            "frames " + std::to_string(problem.frame) + "\u2013" + std::to_string(problem.lastFrame) +
+            (problem.timecode.empty() ? "" : " (" + problem.timecode + "\u2013" + problem.lastTimecode + ")");
     return where + " " + problem.check + ": " + problem.detail;
 }
 

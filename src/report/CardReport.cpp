@@ -8,13 +8,12 @@
 #include "CUStringMac.h"
 #include "CardCheck.h"
 #include "CardOpening.h"
-#include "FBC_Utl_PathInside.h"
-#include "ValueTexts.h"
 #include "ClipSummary.h"
 #include "ClipValues.h"
 #include "CopyHistory.h"
 #include "FBCClipValueTag.h"
 #include "FBCContentValueTag.h"
+#include "FBC_Utl_PathInside.h"
 #include "ImportError.h"
 #include "PluginHost.h"
 #include "ProblemRanges.h"
@@ -26,6 +25,7 @@
 #include "ThumbnailBatch.h"
 #include "ThumbnailPoint.h"
 #include "UnlistedFiles.h"
+#include "ValueTexts.h"
 
 #include <nlohmann/json.hpp>
 
@@ -237,14 +237,15 @@ ordered_json CheckJson(const ClipCheck& check) {
                         {"check", p.check},
                         {"detail", p.detail}});
     for (const qzimport::VerifyProblem& p : problems)
-        ranges.push_back({{"firstFrame", OrNull(Frame(p.frame))},
-                          {"lastFrame", OrNull(Frame(p.lastFrame < 0 ? p.frame : p.lastFrame))},
-                          {"firstTimecode", OrNull(Told(p.timecode))},
-                          {"lastTimecode", OrNull(Told(p.lastTimecode.empty() ? p.timecode : p.lastTimecode))},
-                          {"check", p.check},
-                          {"detail", p.detail},
-                          {"count", std::max<int64_t>(1, qzimport::FramesCovered(p))},
-                          {"text", qzimport::ProblemText(p)}});
+        ranges.push_back(
+            {{"firstFrame", OrNull(Frame(p.frame))},
+             {"lastFrame", OrNull(Frame(p.lastFrame < 0 ? p.frame : p.lastFrame))},
+             {"firstTimecode", OrNull(Told(p.timecode))},
+             {"lastTimecode", OrNull(Told(p.lastTimecode.empty() ? p.timecode : p.lastTimecode))},
+             {"check", p.check},
+             {"detail", p.detail},
+             {"count", std::max<int64_t>(1, qzimport::FramesCovered(p))},
+             {"text", qzimport::ProblemText(p)}});
     return {{"clean", problems.empty()},
             {"frames", check.verification.frames},
             {"picturesDecoded", check.picturesDecoded},

@@ -3,6 +3,7 @@
 // as the export command's, a re-run keeping everything, bad profiles refused.
 #include "QzcardRun.h"
 #include "ScratchFolder.h"
+#include "SignalledRun.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -80,6 +81,38 @@ TEST(IngestCommand, FreesTheCardFirstThenCascadesAndResumes) {
         upToDate += event["event"] == "outputWritten" && event["status"] == "up to date";
     }
     EXPECT_EQ(upToDate, 6u);
+}
+
+// A card moved into a watched folder is ingested; a folder that is not a
+// card, made after it, is told and left alone (told only once the card's
+// ingest has ended: one arrival at a time); SIGINT ends the watch.
+TEST(IngestCommand, WatchIngestsACardThatAppearsAndIgnoresOtherFolders) {
+    const qztest::ScratchFolder folder("ingest-watch");
+    const fs::path root = folder.Path();
+    for (const char* name : {"watched", "A"}) fs::create_directories(root / name);
+    ASSERT_EQ(Qzcard({"sample-card", (root / "card").string(), "--frames", "12"}).exitCode, 0);
+    const std::string errFile = (root / "err.txt").string();
+    bool arranged = false;
+    const qztest::SignalledRun run = qztest::RunAndSignal(
+        {"--no-catalog", "ingest", "--watch", (root / "watched").string(), "--to", (root / "A").string()},
+        [&] {
+            const std::string err = qztest::ReadText(errFile);
+            if (!arranged && err.find("watching") != std::string::npos) {
+                fs::rename(root / "card", root / "watched" / "card");
+                fs::create_directory(root / "watched" / "notacard");
+                arranged = true;
+            }
+            return err.find("ignored:") != std::string::npos;
+        },
+        SIGINT, errFile);
+    ASSERT_TRUE(run.exited) << run.err;
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_NE(run.err.find("notacard is not a card"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the watch ended"), std::string::npos) << run.err;
+    EXPECT_EQ(Qzcard({"--no-catalog", "offload", "--check", (root / "A" / "card").string(), "--card",
+                      (root / "watched" / "card").string()})
+                  .exitCode,
+              0);
 }
 
 TEST(IngestCommand, RefusesBadProfiles) {

@@ -9,6 +9,8 @@
 #include "CommandRegistry.h"
 #include "ExitCodes.h"
 
+#include "CFBCCardFolder.h"
+#include "CUFolderWatch.h"
 #include "CUInterruption.h"
 #include "CardReport.h"
 #include "CatalogRecorder.h"
@@ -35,6 +37,7 @@ using nlohmann::ordered_json;
 
 struct IngestArguments {
     std::vector<std::string> cards;
+    std::vector<std::string> watch;  // with watching on: the parents given, none for the default ones
     std::vector<std::string> to, then, hashes;
     std::string movies, proxies, codec, size, report, profile;
     int64_t copies = 1;
@@ -107,9 +110,9 @@ public:
                         Text(event, "card"), files, destinations, destinations == 1 ? "" : "s");
             if (!event["erasable"].get<bool>())
                 std::printf(
-                    "%s: the copies lie on %zu volume(s) other than the card's: the catalog calls it "
+                    "%s: the copies lie on %zu volume%s other than the card's: the catalog calls it "
                     "erasable with copies on %lld\n",
-                    Text(event, "card"), event["volumes"].get<size_t>(),
+                    Text(event, "card"), event["volumes"].get<size_t>(), event["volumes"] == 1 ? "" : "s",
                     static_cast<long long>(event["copiesNeeded"].get<int64_t>()));
         } else if (kind == "copied") {
             std::printf("%s: %s %s (from %s)\n", Text(event, "card"), Text(event, "destination"),
@@ -241,13 +244,60 @@ int RunIngest(IngestArguments& args) {
     }
 }
 
+// Ingests every card folder that appears in the watched folders, one at a
+// time, with the options given, until SIGINT (exit 130). A folder that is
+// not a card is told and ignored; a card whose ingest fails is told and the
+// watch goes on.
+int RunWatch(IngestArguments& args) {
+    if (!args.cards.empty()) throw CUHostError("give cards or --watch, not both", CUFailureKind::kUsage);
+    if (!args.profile.empty()) ApplyProfile(args);
+    args.profile.clear();
+    const std::vector<std::string> parents =
+        args.watch.empty() ? CUFolderWatch::RemovableMediaParents() : args.watch;
+    if (parents.empty())
+        throw CUHostError("--watch: there is no /media/*/ or /run/media/*/ folder; name the folders to watch",
+                          CUFailureKind::kUsage);
+    CUInterruption::Install();
+    CUFolderWatch watch(parents);
+    std::string told;
+    for (const std::string& parent : parents) told += (told.empty() ? "" : ", ") + parent;
+    std::fprintf(stderr, "qzcard ingest: watching %s for cards; Ctrl-C ends\n", told.c_str());
+    while (std::optional<CUFolderWatchEvent> arrived = watch.Next(CUFolderWatch::kWaitForever)) {
+        if (arrived->kind == CUFolderWatchEvent::Kind::kParentLost) {
+            std::fprintf(stderr, "qzcard ingest: %s\n", arrived->reason.c_str());
+            continue;
+        }
+        std::string refusal;
+        if (!CFBCCardFolder::Open(arrived->path, &refusal)) {
+            std::fprintf(stderr, "qzcard ingest: ignored: %s\n", refusal.c_str());
+            continue;
+        }
+        args.cards = {arrived->path};
+        try {
+            RunIngest(args);
+        } catch (const CUHostError& e) {
+            if (e.Kind() == CUFailureKind::kInterrupted) throw;
+            std::fprintf(stderr, "qzcard ingest: %s: %s\n", arrived->path.c_str(), e.what());
+        }
+        if (CUInterruption::Requested()) break;
+    }
+    std::fprintf(stderr, "qzcard ingest: the watch ended\n");
+    return qzcard::ExitCodeOf(CUFailureKind::kInterrupted, CUInterruption::Signal());
+}
+
 void InstallIngest(CLI::App& app) {
     auto args = std::make_shared<IngestArguments>();
     CLI::App* command = app.add_subcommand(
         "ingest",
         "Copy each card once to every --to destination, say when it is free, then make the --then copies, "
         "movies, proxies and report from the verified copy, recording all in the catalog");
-    command->add_option("CARD", args->cards, "Card root folders, ingested in turn")->required();
+    command->add_option("CARD", args->cards, "Card root folders, ingested in turn");
+    CLI::Option* watch =
+        command
+            ->add_option("--watch", args->watch,
+                         "Ingest each card folder that appears in these folders (default /media/*/ and "
+                         "/run/media/*/) until Ctrl-C")
+            ->expected(0, -1);
     auto& o = args->options;
     o["to"] =
         command->add_option("--to", args->to, "Destinations read from the card, each verified (repeatable)");
@@ -273,8 +323,10 @@ void InstallIngest(CLI::App& app) {
     command->add_option(
         "--profile", args->profile,
         "JSON file of these options (keys as the long options); the command line overrides it");
-    command->callback([args] {
-        const int code = RunIngest(*args);
+    command->callback([args, watch] {
+        if (args->cards.empty() && watch->count() == 0)
+            throw CLI::ValidationError("CARD", "give at least one card, or --watch");
+        const int code = watch->count() > 0 ? RunWatch(*args) : RunIngest(*args);
         if (code != 0) throw CLI::RuntimeError(code);
     });
 }
