@@ -91,8 +91,8 @@ void ExpectOutput(const std::string& out, const cw::ClipDescription& clip, const
     if (mov) {
         // The sound tracks play together: each enabled (ffprobe's default),
         // none in an alternate group (mediainfo names a track's group).
-        for (const json& track : Probe(path, "stream_disposition=default", "-select_streams a")["streams"])
-            EXPECT_EQ(track["disposition"]["default"], 1);
+        const json sound = Probe(path, "stream_disposition=default", "-select_streams a");
+        for (const json& track : sound["streams"]) EXPECT_EQ(track["disposition"]["default"], 1);
         EXPECT_EQ(
             qztest::RunCommand("mediainfo --Inform='Audio;%AlternateGroup%' " + ShellQuote(path)).output,
             "\n");
