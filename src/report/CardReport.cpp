@@ -1,4 +1,5 @@
 #include "CardReport.h"
+#include "FBC_Utl_CountText.h"
 
 #include "CFBCClip.h"
 #include "CFBCContent.h"
@@ -88,11 +89,6 @@ std::string SecondsText(double seconds) {
     std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d.%d", whole / 3600, int(whole / 60 % 60),
                   int(whole % 60), int(tenths % 10));
     return text;
-}
-
-// "1 clip", "2 clips".
-std::string Count(size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // The bytes of every file in the clip's folder.
@@ -318,10 +314,10 @@ private:
     void MakeThumbnails(const std::vector<ThumbnailRequest>& requests) {
         size_t asked = 0;
         for (const ThumbnailRequest& r : requests) asked += !r.points.empty();
-        Say("thumbnails of " + Count(asked, "clip", "clips"));
+        Say("thumbnails of " + FBC_Utl_CountText(asked, "clip", "clips"));
         m_pictures = ThumbnailBatch::Run(requests, m_options.threads, [this](size_t done, size_t all) {
             if (done % 50 == 0 || done == all)
-                Say("thumbnails: " + std::to_string(done) + " of " + Count(all, "clip", "clips"));
+                Say("thumbnails: " + std::to_string(done) + " of " + FBC_Utl_CountText(all, "clip", "clips"));
         });
     }
 

@@ -1,5 +1,7 @@
 #include "PageView.h"
 
+#include "FBC_Utl_CountText.h"
+
 #include <filesystem>
 #include <string>
 
@@ -9,12 +11,10 @@ using nlohmann::ordered_json;
 
 namespace {
 
+using ComVantoVantoQZ64RADPlug::FBC_Utl_CountText;
+
 // Lines of a clip's problems shown in its row before "… N more".
 constexpr size_t kProblemLines = 12;
-
-std::string Count(size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 size_t Size(const ordered_json& value, const char* key) {
     const auto found = value.find(key);
@@ -41,7 +41,7 @@ std::string CopyShortfall(const ordered_json& copy) {
     std::string text = Text(copy, "status");
     std::string details;
     auto add = [&details](size_t n, const char* one, const char* many) {
-        if (n) details += (details.empty() ? "" : ", ") + Count(n, one, many);
+        if (n) details += (details.empty() ? "" : ", ") + FBC_Utl_CountText(n, one, many);
     };
     add(Size(copy, "failedFiles"), "file failed", "files failed");
     add(Size(copy, "notVerifiedFiles"), "file not read back", "files not read back");
@@ -55,11 +55,12 @@ std::string CopyShortfall(const ordered_json& copy) {
 void CopyTexts(ordered_json& copy) {
     copy["label"] = CopyLabel(Text(copy, "folder"));
     copy["shortfall"] = CopyShortfall(copy);
-    copy["filesText"] = std::to_string(Size(copy, "verifiedFiles")) + " of " +
-                        Count(Size(copy, "files"), copy["cardFiles"].is_null() ? "file" : "card file",
-                              copy["cardFiles"].is_null() ? "files" : "card files") +
-                        " verified";
-    copy["generationsText"] = Count(Size(copy, "generations"), "generation", "generations");
+    copy["filesText"] =
+        std::to_string(Size(copy, "verifiedFiles")) + " of " +
+        FBC_Utl_CountText(Size(copy, "files"), copy["cardFiles"].is_null() ? "file" : "card file",
+                          copy["cardFiles"].is_null() ? "files" : "card files") +
+        " verified";
+    copy["generationsText"] = FBC_Utl_CountText(Size(copy, "generations"), "generation", "generations");
 }
 
 struct Attention {
@@ -86,19 +87,21 @@ void ClipTexts(ordered_json& clip, const std::string& cardName, const std::strin
                           (Text(clip, "stateReason").empty() ? "" : " (" + Text(clip, "stateReason") + ")"),
                       "#" + anchor);
     if (check.is_object()) {
-        clip["checkText"] = problems == 0 ? "clean" : Count(problems, "problem", "problems");
+        clip["checkText"] = problems == 0 ? "clean" : FBC_Utl_CountText(problems, "problem", "problems");
         ordered_json lines = ordered_json::array();
         const ordered_json& ranges = check["problemRanges"];
         for (size_t r = 0; r < ranges.size() && r < kProblemLines; ++r) lines.push_back(ranges[r]["text"]);
         if (ranges.size() > kProblemLines)
-            lines.push_back("\u2026 " + Count(ranges.size() - kProblemLines, "more range", "more ranges") +
+            lines.push_back("\u2026 " +
+                            FBC_Utl_CountText(ranges.size() - kProblemLines, "more range", "more ranges") +
                             " in report.json");
         clip["problemLines"] = lines;
         if (problems > 0)
-            attention.Add(who + ": " + Count(problems, "problem", "problems") + ", " +
-                              ranges[0]["text"].get<std::string>() +
-                              (ranges.size() > 1 ? " and " + Count(ranges.size() - 1, "more", "more") : ""),
-                          "#" + anchor);
+            attention.Add(
+                who + ": " + FBC_Utl_CountText(problems, "problem", "problems") + ", " +
+                    ranges[0]["text"].get<std::string>() +
+                    (ranges.size() > 1 ? " and " + FBC_Utl_CountText(ranges.size() - 1, "more", "more") : ""),
+                "#" + anchor);
     }
     if (dailies && clip["daily"].is_null())
         attention.Add(who + ": no daily in the dailies folder", "#" + anchor);
@@ -108,7 +111,7 @@ void CardTexts(ordered_json& card, size_t index, bool checked, bool dailies, Att
     const std::string name = Text(card, "name");
     const std::string anchor = "card-" + std::to_string(index);
     card["anchor"] = anchor;
-    card["clipsText"] = Count(Size(card, "clipCount"), "clip", "clips") + ", " +
+    card["clipsText"] = FBC_Utl_CountText(Size(card, "clipCount"), "clip", "clips") + ", " +
                         std::to_string(Size(card, "offeredClipCount")) + " offered to a host";
     size_t problems = 0, notReady = 0;
     for (ordered_json& clip : card["clips"]) {
@@ -118,17 +121,17 @@ void CardTexts(ordered_json& card, size_t index, bool checked, bool dailies, Att
     }
     const size_t unlisted = Size(card, "unlisted");
     if (unlisted)
-        attention.Add(
-            name + ": " + Count(unlisted, "unlisted entry", "unlisted entries") + " in its clips folder",
-            "#" + anchor);
+        attention.Add(name + ": " + FBC_Utl_CountText(unlisted, "unlisted entry", "unlisted entries") +
+                          " in its clips folder",
+                      "#" + anchor);
     // The card's state in the overview: what is wrong, or what was found right.
     ordered_json state = ordered_json::array();
     auto add = [&state](const std::string& text, bool bad) {
         state.push_back({{"text", text}, {"bad", bad}});
     };
-    if (notReady) add(Count(notReady, "clip not ready", "clips not ready"), true);
-    if (problems) add(Count(problems, "problem", "problems"), true);
-    if (unlisted) add(Count(unlisted, "unlisted entry", "unlisted entries"), true);
+    if (notReady) add(FBC_Utl_CountText(notReady, "clip not ready", "clips not ready"), true);
+    if (problems) add(FBC_Utl_CountText(problems, "problem", "problems"), true);
+    if (unlisted) add(FBC_Utl_CountText(unlisted, "unlisted entry", "unlisted entries"), true);
     if (checked && !problems && !unlisted && !notReady) add("checked clean", false);
     if (!checked && !notReady) add("not checked", false);
     card["stateItems"] = state;
@@ -148,16 +151,16 @@ ordered_json PageView::Of(const ordered_json& report) {
     const bool checked = report.value("checked", false);
     const bool dailies = report["dailies"].is_string();
     const ordered_json& summary = report["summary"];
-    std::string headline = Count(Size(summary, "cards"), "card", "cards") + ", " +
-                           Count(Size(summary, "clips"), "clip", "clips") + ", " +
-                           Count(Size(summary, "thumbnails"), "thumbnail", "thumbnails");
+    std::string headline = FBC_Utl_CountText(Size(summary, "cards"), "card", "cards") + ", " +
+                           FBC_Utl_CountText(Size(summary, "clips"), "clip", "clips") + ", " +
+                           FBC_Utl_CountText(Size(summary, "thumbnails"), "thumbnail", "thumbnails");
     if (checked)
-        headline +=
-            "; checked: " +
-            (Size(summary, "problems") == 0 ? std::string("no problem")
-                                            : Count(Size(summary, "problems"), "problem", "problems")) +
-            ", " + Count(Size(summary, "unlisted"), "unlisted entry", "unlisted entries");
-    if (dailies) headline += "; " + Count(Size(summary, "dailies"), "daily", "dailies");
+        headline += "; checked: " +
+                    (Size(summary, "problems") == 0
+                         ? std::string("no problem")
+                         : FBC_Utl_CountText(Size(summary, "problems"), "problem", "problems")) +
+                    ", " + FBC_Utl_CountText(Size(summary, "unlisted"), "unlisted entry", "unlisted entries");
+    if (dailies) headline += "; " + FBC_Utl_CountText(Size(summary, "dailies"), "daily", "dailies");
     view["headline"] = headline;
 
     size_t index = 0;
@@ -178,13 +181,14 @@ ordered_json PageView::Of(const ordered_json& report) {
         }
         ordered_json shown = recording;
         shown["captionText"] = "Recording from " + Text(recording, "firstClipId") + ": " +
-                               Count(pieces, "piece", "pieces") + ", " +
-                               Count(Size(recording, "framesPresent"), "frame", "frames") + " present";
-        shown["missingText"] = missing ? Count(missing, "piece", "pieces") + " missing" : "";
+                               FBC_Utl_CountText(pieces, "piece", "pieces") + ", " +
+                               FBC_Utl_CountText(Size(recording, "framesPresent"), "frame", "frames") +
+                               " present";
+        shown["missingText"] = missing ? FBC_Utl_CountText(missing, "piece", "pieces") + " missing" : "";
         if (missing)
             attention.Add("recording from " + Text(recording, "firstClipId") + ": " +
-                              std::to_string(missing) + " of " + Count(pieces, "piece", "pieces") +
-                              " on no card given",
+                              std::to_string(missing) + " of " +
+                              FBC_Utl_CountText(pieces, "piece", "pieces") + " on no card given",
                           "#recordings");
         longer.push_back(std::move(shown));
     }

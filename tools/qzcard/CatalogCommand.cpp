@@ -8,6 +8,7 @@
 // not. Everything else: docs/catalog.md.
 #include "CommandRegistry.h"
 #include "ExitCodes.h"
+#include "FBC_Utl_CountText.h"
 
 #include "CardReading.h"
 #include "Catalog.h"
@@ -33,6 +34,8 @@
 
 namespace {
 
+using ComVantoVantoQZ64RADPlug::FBC_Utl_CountText;
+
 using ComVantoVantoQZ64RADPlug::CUFailureKind;
 using nlohmann::ordered_json;
 using qzcatalog::CatalogError;
@@ -52,11 +55,6 @@ struct CatalogArguments {
     std::string text;  // find: TEXT; copies: CLIP
     bool all = false;
 };
-
-// "1 card", "2 cards".
-std::string Count(size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 std::string Date(int64_t seconds) {
     return qzoffload::MhlDate::Format(seconds);
@@ -157,9 +155,9 @@ int RunScan(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
     } else {
         for (const std::string& folder : result.histories) std::printf("history  %s\n", folder.c_str());
         std::printf("%s, %s, %s recorded in %s\n",
-                    Count(result.histories.size(), "history", "histories").c_str(),
-                    Count(result.cards, "card", "cards").c_str(),
-                    Count(result.copies, "copy", "copies").c_str(), catalog.Where().c_str());
+                    FBC_Utl_CountText(result.histories.size(), "history", "histories").c_str(),
+                    FBC_Utl_CountText(result.cards, "card", "cards").c_str(),
+                    FBC_Utl_CountText(result.copies, "copy", "copies").c_str(), catalog.Where().c_str());
     }
     return result.problems.empty() ? 0 : kExitNo;
 }
@@ -220,7 +218,7 @@ int RunErasable(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
     } else {
         std::printf("card      %s  (medium %s)\n", answer.card.c_str(), answer.mediumId.c_str());
         std::printf("files     %zu, each needing copies on %s (%s)\n", answer.files,
-                    Count(static_cast<size_t>(answer.copiesNeeded), "volume", "volumes").c_str(),
+                    FBC_Utl_CountText(static_cast<size_t>(answer.copiesNeeded), "volume", "volumes").c_str(),
                     answer.rehashed ? "the card's bytes hashed now" : "the card's hashes in the catalog");
         if (answer.Erasable()) {
             std::printf("erasable  yes\n");
@@ -263,7 +261,7 @@ int RunLacking(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                    {"files", files}});
     } else if (answer.Empty()) {
         std::printf("no file lacks copies on %s\n",
-                    Count(static_cast<size_t>(answer.copies), "volume", "volumes").c_str());
+                    FBC_Utl_CountText(static_cast<size_t>(answer.copies), "volume", "volumes").c_str());
     } else {
         std::vector<std::vector<std::string>> clips, files;
         for (const qzcatalog::LackingClip& clip : answer.clips)
@@ -453,8 +451,8 @@ int RunRecordings(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
     for (size_t i = 0; i < recordings.size(); ++i) {
         const qzimport::Recording& r = recordings[i];
         std::printf("%srecording %zu: %s, %s, %zu missing\n", i ? "\n" : "", i + 1,
-                    Count(r.pieces.size(), "piece", "pieces").c_str(),
-                    Count(static_cast<size_t>(r.FramesPresent()), "frame", "frames").c_str(),
+                    FBC_Utl_CountText(r.pieces.size(), "piece", "pieces").c_str(),
+                    FBC_Utl_CountText(static_cast<size_t>(r.FramesPresent()), "frame", "frames").c_str(),
                     r.MissingCount());
         std::vector<std::vector<std::string>> rows;
         for (const qzimport::RecordingPiece& piece : r.pieces)

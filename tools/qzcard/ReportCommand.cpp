@@ -6,6 +6,7 @@
 // unlisted entries or a copy is not verified, 5 when another export or report holds the folder.
 #include "CommandRegistry.h"
 #include "ExitCodes.h"
+#include "FBC_Utl_CountText.h"
 
 #include "CUInterruption.h"
 #include "CardReport.h"
@@ -27,12 +28,9 @@
 
 namespace {
 
-constexpr int kExitProblemsFound = 4;
+using ComVantoVantoQZ64RADPlug::FBC_Utl_CountText;
 
-// "1 problem", "2 problems".
-std::string Count(size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
+constexpr int kExitProblemsFound = 4;
 
 struct ReportArguments {
     qzreport::ReportOptions options;
@@ -73,17 +71,18 @@ void RunReport(ReportArguments& args) {
                     result.thumbnails == 1 ? "" : "s");
         if (args.options.check) {
             std::string checked;
-            if (result.problems > 0) checked = Count(result.problems, "problem", "problems");
+            if (result.problems > 0) checked = FBC_Utl_CountText(result.problems, "problem", "problems");
             if (result.unlisted > 0)
                 checked += (checked.empty() ? "" : ", ") +
-                           Count(result.unlisted, "unlisted entry", "unlisted entries");
+                           FBC_Utl_CountText(result.unlisted, "unlisted entry", "unlisted entries");
             std::printf("checked: %s\n", checked.empty() ? "clean" : checked.c_str());
         }
         if (!args.options.copies.empty())
             std::printf("copies: %zu of %zu verified\n", args.options.copies.size() - result.failedCopies,
                         args.options.copies.size());
         if (!args.options.dailies.empty())
-            std::printf("dailies: %zu of %s\n", result.dailies, Count(result.clips, "clip", "clips").c_str());
+            std::printf("dailies: %zu of %s\n", result.dailies,
+                        FBC_Utl_CountText(result.clips, "clip", "clips").c_str());
         std::printf("page  %s\njson  %s\n", result.page.c_str(), result.json.c_str());
     }
     std::fflush(stdout);

@@ -4,6 +4,7 @@
 // holds that the index does not list; with --decode also each picture the
 // decoder finds damaged. Exits 0 only for a clean card.
 #include "CommandRegistry.h"
+#include "FBC_Utl_CountText.h"
 
 #include "CardReading.h"
 #include "CatalogRecorder.h"
@@ -43,11 +44,6 @@ struct VerifyArguments {
 };
 
 constexpr int kExitProblemsFound = 4;
-
-// "1 problem", "2 problems".
-std::string Count(size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 // One problem as JSON: `lastFrame` and `lastTimecode` end its range (the
 // frame's own for a problem of one frame; null for the clip as a whole).
@@ -125,9 +121,10 @@ void RunVerify(const VerifyArguments& args) {
         if (args.decode) decoding = qzcard::LoadMediaLayers().PictureDecodeCheck();
         const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
         problems += result.problems.size();
-        check.results.push_back(
-            {id, "", result.problems.empty() ? "clean" : "problems",
-             result.problems.empty() ? "" : Count(result.problems.size(), "problem", "problems")});
+        check.results.push_back({id, "", result.problems.empty() ? "clean" : "problems",
+                                 result.problems.empty()
+                                     ? ""
+                                     : FBC_Utl_CountText(result.problems.size(), "problem", "problems")});
         ordered_json list = ordered_json::array();
         int64_t framesWithProblems = 0;
         for (const qzimport::VerifyProblem& p : result.problems) {
@@ -139,11 +136,12 @@ void RunVerify(const VerifyArguments& args) {
         if (args.json) continue;
         std::string state = "clean";
         if (!result.problems.empty()) {
-            state = Count(result.problems.size(), "problem", "problems");
+            state = FBC_Utl_CountText(result.problems.size(), "problem", "problems");
             if (framesWithProblems > static_cast<int64_t>(result.problems.size()))
-                state += " over " + Count(static_cast<size_t>(framesWithProblems), "frame", "frames");
+                state +=
+                    " over " + FBC_Utl_CountText(static_cast<size_t>(framesWithProblems), "frame", "frames");
         }
-        std::printf("%s  %s  %s\n", id.c_str(), Count(result.frames, "frame", "frames").c_str(),
+        std::printf("%s  %s  %s\n", id.c_str(), FBC_Utl_CountText(result.frames, "frame", "frames").c_str(),
                     state.c_str());
         for (const qzimport::VerifyProblem& p : result.problems)
             std::printf("  %s\n", ProblemLine(p).c_str());
@@ -174,10 +172,10 @@ void RunVerify(const VerifyArguments& args) {
                     Joined(NotChecked(args.decode)).c_str());
     } else {
         std::string summary;
-        if (problems > 0) summary = Count(problems, "problem", "problems") + " found";
+        if (problems > 0) summary = FBC_Utl_CountText(problems, "problem", "problems") + " found";
         if (!unlisted.empty())
-            summary +=
-                (summary.empty() ? "" : ", ") + Count(unlisted.size(), "unlisted entry", "unlisted entries");
+            summary += (summary.empty() ? "" : ", ") +
+                       FBC_Utl_CountText(unlisted.size(), "unlisted entry", "unlisted entries");
         std::printf("%s\n", summary.c_str());
     }
     std::fflush(stdout);
