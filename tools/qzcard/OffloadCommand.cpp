@@ -122,6 +122,13 @@ void PrintCheck(const qzoffload::CheckReport& report) {
         report.generation.c_str());
 }
 
+// Lines for scripts with --progress, else one line redrawn on a terminal.
+qzoffload::ProgressMode ProgressModeOf(const OffloadArguments& args) {
+    if (args.progress) return qzoffload::ProgressMode::kLines;
+    return HostProcess::StandardErrorIsTerminal() ? qzoffload::ProgressMode::kTerminal
+                                                  : qzoffload::ProgressMode::kSilent;
+}
+
 int RunCheck(const OffloadArguments& args) {
     if (args.paths.empty()) {
         std::fprintf(stderr, "qzcard offload: --check takes at least one copy\n");
@@ -138,19 +145,20 @@ int RunCheck(const OffloadArguments& args) {
     int refused = 0;                 // the exit code of the first copy that could not be checked
     for (const std::string& copy : args.paths) {
         options.folder = copy;
-        if (args.paths.size() == 1) {
-            reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
-            given.push_back(copy);
-            continue;
-        }
+        qzoffload::OffloadProgress progress(ProgressModeOf(args), stderr, "check " + copy);
+        options.progress = [&progress](const std::string& path, uint64_t size, uint64_t done,
+                                       uint64_t total) { progress.Update(path, size, size, done, total); };
         // One copy that cannot be checked does not keep the others from it.
         try {
             reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
             given.push_back(copy);
-        } catch (const qzoffload::OffloadError& e) {
+        } catch (const ComVantoVantoQZ64RADPlug::CUHostError& e) {
+            progress.Finish();
+            if (args.paths.size() == 1) throw;
             std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), e.what());
             if (refused == 0) refused = qzcard::ExitCodeOf(e);
         }
+        progress.Finish();
     }
     const qzcard::CatalogOutcome recorded =
         qzcard::CatalogRecorder::Record([&reports](qzcatalog::Catalog& catalog, int64_t now) {
@@ -227,11 +235,7 @@ int RunOffload(const OffloadArguments& args) {
     options.verify = !args.noVerify;
     options.waitSeconds = args.wait;
     options.creator.toolVersion = qzimport::QzcardVersion();
-    qzoffload::OffloadProgress progress(args.progress ? qzoffload::ProgressMode::kLines
-                                        : HostProcess::StandardErrorIsTerminal()
-                                            ? qzoffload::ProgressMode::kTerminal
-                                            : qzoffload::ProgressMode::kSilent,
-                                        stderr);
+    qzoffload::OffloadProgress progress(ProgressModeOf(args), stderr);
     options.progress = [&progress](const std::string& path, uint64_t fileDone, uint64_t fileSize,
                                    uint64_t done, uint64_t total) {
         progress.Update(path, fileDone, fileSize, done, total);

@@ -9,10 +9,14 @@
 #include "CardReading.h"
 #include "CatalogRecorder.h"
 
+#include "CFBCClip.h"
 #include "CFBCContent.h"
+#include "CUNumber.h"
 #include "CardOpening.h"
 #include "CardVerifier.h"
+#include "CheckProgress.h"
 #include "ClipVerifier.h"
+#include "FBCClipValueTag.h"
 #include "HostEventCycle.h"
 #include "MediaLayers.h"
 #include "PluginHost.h"
@@ -39,6 +43,7 @@ struct VerifyArguments {
     std::vector<std::string> clipIDs;
     bool json = false;
     bool decode = false;
+    bool progress = false;
     std::string plugin;
     std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
 };
@@ -60,17 +65,6 @@ ordered_json ProblemJson(const qzimport::VerifyProblem& p) {
             {"detail", p.detail}};
 }
 
-// "clip  offered: ...", "frame 12 (01:35:00:02)  picture: ...",
-// "frames 60–119 (01:05:01;22–01:05:03;21)  picture: ...".
-std::string ProblemLine(const qzimport::VerifyProblem& p) {
-    const std::string what = p.check + ": " + p.detail;
-    if (p.frame < 0) return "clip  " + what;
-    if (p.lastFrame > p.frame)
-        return "frames " + std::to_string(p.frame) + "\u2013" + std::to_string(p.lastFrame) + " (" +
-               p.timecode + "\u2013" + p.lastTimecode + ")  " + what;
-    return "frame " + std::to_string(p.frame) + " (" + p.timecode + ")  " + what;
-}
-
 // What a clean verify has looked at, and what it has not: a card called
 // clean is clean only in these.
 std::vector<std::string> Checked(bool decoded) {
@@ -88,6 +82,18 @@ std::string Joined(const std::vector<std::string>& parts) {
     std::string text;
     for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
     return text;
+}
+
+// The frames clip `id` has (0 when it does not tell), for the time left.
+uint64_t FramesOf(const CFBCContent& content, const std::string& card, const std::string& id) {
+    const CUSharedPtr<CUNumber> count =
+        qzimport::FindClip(content, card, id)->ValueForTag(kClipValueDurationFrames);
+    return count ? count->UInt32Value() : 0;
+}
+uint64_t FramesOf(const CFBCContent& content, const std::string& card, const std::vector<std::string>& ids) {
+    uint64_t frames = 0;
+    for (const std::string& id : ids) frames += FramesOf(content, card, id);
+    return frames;
 }
 
 [[noreturn]] void Fail(int code, const std::string& message) {
@@ -116,10 +122,20 @@ void RunVerify(const VerifyArguments& args) {
     size_t problems = 0;
     qzcatalog::CheckSeen check;  // for the catalog: one result per clip
     check.kind = args.decode ? "verify-decode" : "verify";
+    qzimport::CheckProgress progress(args.progress ? FramesOf(*content, args.card, wanted) : 0,
+                                     [&args](const std::string& line) {
+                                         if (args.progress) std::fprintf(stderr, "%s\n", line.c_str());
+                                     });
     for (const std::string& id : wanted) {
         std::unique_ptr<qzimport::PictureObserver> decoding;
         if (args.decode) decoding = qzcard::LoadMediaLayers().PictureDecodeCheck();
-        const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
+        std::unique_ptr<qzimport::PictureObserver> watching;
+        if (args.progress) {
+            progress.StartClip(args.card, id, FramesOf(*content, args.card, id));
+            watching = progress.Watching(decoding.get());
+        }
+        const qzimport::ClipVerification result =
+            verifier.Verify(id, watching ? watching.get() : decoding.get());
         problems += result.problems.size();
         check.results.push_back({id, "", result.problems.empty() ? "clean" : "problems",
                                  result.problems.empty()
@@ -144,7 +160,7 @@ void RunVerify(const VerifyArguments& args) {
         std::printf("%s  %s  %s\n", id.c_str(), FBC_Utl_CountText(result.frames, "frame", "frames").c_str(),
                     state.c_str());
         for (const qzimport::VerifyProblem& p : result.problems)
-            std::printf("  %s\n", ProblemLine(p).c_str());
+            std::printf("  %s\n", qzimport::ProblemText(p, "  ").c_str());
     }
     // What the clips folder holds that no clip of the index names (only in
     // the named clips' folders when clips are named).
@@ -191,6 +207,9 @@ void InstallVerify(CLI::App& app) {
     command->add_flag("--json", args->json, "JSON output");
     command->add_flag("--decode", args->decode,
                       "Also decode every picture and report those the decoder finds damaged");
+    command->add_flag(
+        "--progress", args->progress,
+        "At most once a second on stderr: the clip and frame checked, frames per second, time left");
     command->add_option(
         "--plugin", args->plugin,
         "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");
