@@ -9,6 +9,7 @@
 #include "CUContentDigest.h"
 #include "CUDriveFileReader.h"
 #include "CUFolderLock.h"
+#include "CUHostError.h"
 #include "CUOutputFile.h"
 #include "ExternalTool.h"
 #include "FoundationTestSupport.h"

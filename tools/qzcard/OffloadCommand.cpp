@@ -86,7 +86,7 @@ std::string Files(size_t count) {
 ordered_json CheckJson(const qzoffload::CheckReport& report) {
     return {{"qzcardVersion", qzimport::QzcardVersion()},
             {"path", report.folder},
-            {"card", report.card.empty() ? ordered_json() : ordered_json(report.card)},
+            {"card", report.card ? ordered_json(*report.card) : ordered_json()},
             {"status", report.Status()},
             {"complete", report.Complete()},
             {"cardFiles", report.cardFiles ? ordered_json(*report.cardFiles) : ordered_json()},
@@ -100,7 +100,7 @@ ordered_json CheckJson(const qzoffload::CheckReport& report) {
             {"notOnCopy", FailuresJson(report.notOnCopy)},
             {"added", report.added},
             {"notOnCard", report.notOnCard},
-            {"unfinished", report.unfinished.empty() ? ordered_json() : ordered_json(report.unfinished)},
+            {"unfinished", report.unfinished ? ordered_json(*report.unfinished) : ordered_json()},
             {"generation", report.generation},
             {"clean", report.Clean()}};
 }
@@ -111,7 +111,7 @@ void PrintCheck(const qzoffload::CheckReport& report) {
     for (const auto& failure : report.notOnCopy) PrintFailure(failure);
     for (const std::string& path : report.added) std::printf("  not in the history: %s\n", path.c_str());
     for (const std::string& path : report.notOnCard) std::printf("  not on the card: %s\n", path.c_str());
-    if (!report.unfinished.empty()) std::printf("  %s\n", report.unfinished.c_str());
+    if (report.unfinished) std::printf("  %s\n", report.unfinished->c_str());
     std::string what = report.Status();
     if (!report.cardFiles)
         what += " against its history only (it does not record the card's files; give --card)";

@@ -1,4 +1,4 @@
-// qzcard verify CARD [CLIPID...] [--json] [--decode]: walks every frame of
+// qzcard verify CARD [CLIPID...] [--json] [--decode] [--progress]: walks every frame of
 // every clip through the plug-in bundle's cursors as a host does and reports
 // each problem with its clip, frame and timecode, and what the clips folder
 // holds that the index does not list; with --decode also each picture the
@@ -20,9 +20,10 @@
 #include "HostEventCycle.h"
 #include "MediaLayers.h"
 #include "PluginHost.h"
-#include "ProblemRanges.h"
 #include "QzcardVersion.h"
 #include "UnlistedFiles.h"
+#include "VerifyRecord.h"
+#include "VerifyRecordWriter.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -49,40 +50,6 @@ struct VerifyArguments {
 };
 
 constexpr int kExitProblemsFound = 4;
-
-// One problem as JSON: `lastFrame` and `lastTimecode` end its range (the
-// frame's own for a problem of one frame; null for the clip as a whole).
-ordered_json ProblemJson(const qzimport::VerifyProblem& p) {
-    const auto orNull = [](const std::string& text) {
-        return text.empty() ? ordered_json() : ordered_json(text);
-    };
-    const bool range = p.frame >= 0 && p.lastFrame > p.frame;
-    return {{"frame", p.frame < 0 ? ordered_json() : ordered_json(p.frame)},
-            {"timecode", orNull(p.timecode)},
-            {"lastFrame", p.frame < 0 ? ordered_json() : ordered_json(range ? p.lastFrame : p.frame)},
-            {"lastTimecode", p.frame < 0 ? ordered_json() : orNull(range ? p.lastTimecode : p.timecode)},
-            {"check", p.check},
-            {"detail", p.detail}};
-}
-
-// What a clean verify has looked at, and what it has not: a card called
-// clean is clean only in these.
-std::vector<std::string> Checked(bool decoded) {
-    std::vector<std::string> checked = {"frames through the plug-in", "timecodes", "sound lengths"};
-    if (decoded) checked.push_back("pictures decoded");
-    return checked;
-}
-std::vector<std::string> NotChecked(bool decoded) {
-    std::vector<std::string> unchecked;
-    if (!decoded) unchecked.push_back("pictures not decoded");
-    unchecked.push_back("sound samples not checked");
-    return unchecked;
-}
-std::string Joined(const std::vector<std::string>& parts) {
-    std::string text;
-    for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
-    return text;
-}
 
 // The frames clip `id` has (0 when it does not tell), for the time left.
 uint64_t FramesOf(const CFBCContent& content, const std::string& card, const std::string& id) {
@@ -117,9 +84,9 @@ void RunVerify(const VerifyArguments& args) {
     HostEventCycle cycle;
     qzimport::CardVerifier verifier(*host, content, args.card);
 
-    ordered_json report = {
-        {"qzcardVersion", qzimport::QzcardVersion()}, {"card", args.card}, {"clips", ordered_json::array()}};
-    size_t problems = 0;
+    qzimport::VerifyRecord record;
+    record.card = args.card;
+    record.decoded = args.decode;
     qzcatalog::CheckSeen check;  // for the catalog: one result per clip
     check.kind = args.decode ? "verify-decode" : "verify";
     qzimport::CheckProgress progress(args.progress ? FramesOf(*content, args.card, wanted) : 0,
@@ -134,68 +101,39 @@ void RunVerify(const VerifyArguments& args) {
             progress.StartClip(args.card, id, FramesOf(*content, args.card, id));
             watching = progress.Watching(decoding.get());
         }
-        const qzimport::ClipVerification result =
-            verifier.Verify(id, watching ? watching.get() : decoding.get());
-        problems += result.problems.size();
-        check.results.push_back({id, "", result.problems.empty() ? "clean" : "problems",
-                                 result.problems.empty()
-                                     ? ""
-                                     : FBC_Utl_CountText(result.problems.size(), "problem", "problems")});
-        ordered_json list = ordered_json::array();
-        int64_t framesWithProblems = 0;
-        for (const qzimport::VerifyProblem& p : result.problems) {
-            framesWithProblems += qzimport::FramesCovered(p);
-            list.push_back(ProblemJson(p));
-        }
-        report["clips"].push_back({{"clipId", id}, {"frames", result.frames}, {"problems", list}});
-        if (decoding) report["clips"].back()["picturesDecoded"] = decoding->PicturesChecked();
-        if (args.json) continue;
-        std::string state = "clean";
-        if (!result.problems.empty()) {
-            state = FBC_Utl_CountText(result.problems.size(), "problem", "problems");
-            if (framesWithProblems > static_cast<int64_t>(result.problems.size()))
-                state +=
-                    " over " + FBC_Utl_CountText(static_cast<size_t>(framesWithProblems), "frame", "frames");
-        }
-        std::printf("%s  %s  %s\n", id.c_str(), FBC_Utl_CountText(result.frames, "frame", "frames").c_str(),
-                    state.c_str());
-        for (const qzimport::VerifyProblem& p : result.problems)
-            std::printf("  %s\n", qzimport::ProblemText(p, "  ").c_str());
+        qzimport::VerifiedClip clip{id, verifier.Verify(id, watching ? watching.get() : decoding.get()), {}};
+        if (decoding) clip.picturesDecoded = decoding->PicturesChecked();
+        const size_t problems = clip.result.problems.size();
+        check.results.push_back({id, "", problems == 0 ? "clean" : "problems",
+                                 problems == 0 ? "" : FBC_Utl_CountText(problems, "problem", "problems")});
+        // Each clip told as soon as it is checked.
+        if (!args.json)
+            for (const std::string& line : qzimport::VerifyRecordWriter::ClipLines(clip))
+                std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        record.clips.push_back(std::move(clip));
     }
     // What the clips folder holds that no clip of the index names (only in
     // the named clips' folders when clips are named).
-    const std::vector<qzimport::UnlistedEntry> unlisted = qzimport::FindUnlisted(*content, args.clipIDs);
-    report["unlisted"] = ordered_json::array();
-    for (const qzimport::UnlistedEntry& entry : unlisted) {
-        report["unlisted"].push_back({{"path", entry.path}, {"folder", entry.folder}, {"what", entry.what}});
-        if (!args.json) std::printf("unlisted  %s  %s\n", entry.path.c_str(), entry.what.c_str());
-    }
-    const bool clean = problems == 0 && unlisted.empty();
-    report["clean"] = clean;
-    report["checked"] = Checked(args.decode);
-    report["notChecked"] = NotChecked(args.decode);
-    report["catalog"] =
+    record.unlisted = qzimport::FindUnlisted(*content, args.clipIDs);
+    const qzcard::CatalogOutcome recorded =
         qzcard::CatalogRecorder::Record([&args, &check, &content](qzcatalog::Catalog& catalog, int64_t now) {
             qzcatalog::CardSeen card = qzcatalog::CardReading::Read(args.card, content, {}, now);
             check.checkedAt = now;
             check.mediumId = card.mediumId;
             catalog.Record({{std::move(card)}, {}, {check}, {}});
-        }).Json();
+        });
     if (args.json) {
+        ordered_json report = qzimport::VerifyRecordWriter::Json(record);
+        report["catalog"] = recorded.Json();
         std::cout << report.dump(2) << "\n";
-    } else if (clean) {
-        std::printf("card clean (%s; %s)\n", Joined(Checked(args.decode)).c_str(),
-                    Joined(NotChecked(args.decode)).c_str());
     } else {
-        std::string summary;
-        if (problems > 0) summary = FBC_Utl_CountText(problems, "problem", "problems") + " found";
-        if (!unlisted.empty())
-            summary += (summary.empty() ? "" : ", ") +
-                       FBC_Utl_CountText(unlisted.size(), "unlisted entry", "unlisted entries");
-        std::printf("%s\n", summary.c_str());
+        for (const std::string& line : qzimport::VerifyRecordWriter::UnlistedLines(record))
+            std::printf("%s\n", line.c_str());
+        std::printf("%s\n", qzimport::VerifyRecordWriter::ClosingLine(record).c_str());
     }
     std::fflush(stdout);
-    if (!clean) throw CLI::RuntimeError(kExitProblemsFound);
+    if (!record.Clean()) throw CLI::RuntimeError(kExitProblemsFound);
 }
 
 void InstallVerify(CLI::App& app) {
