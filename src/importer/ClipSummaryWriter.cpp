@@ -1,15 +1,12 @@
 #include "ClipSummaryWriter.h"
 
+#include "OrNull.h"
+
 namespace qzimport {
 
 using nlohmann::ordered_json;
 
 namespace {
-
-template <class T>
-ordered_json OrNull(const std::optional<T>& value) {
-    return value ? ordered_json(*value) : ordered_json();
-}
 
 std::string OrDash(const std::optional<std::string>& text) {
     return text && !text->empty() ? *text : "-";

@@ -11,11 +11,6 @@ using nlohmann::ordered_json;
 
 namespace {
 
-ordered_json TextOrNone(const std::string& timecode) {
-    // A frame's timecode is empty only for a problem of the clip as a whole.
-    return timecode.empty() ? ordered_json() : ordered_json(timecode);
-}
-
 // One problem: `lastFrame` and `lastTimecode` end its range (the frame's own
 // for a problem of one frame; null for the clip as a whole).
 ordered_json ProblemJson(const VerifyProblem& p) {
@@ -24,9 +19,9 @@ ordered_json ProblemJson(const VerifyProblem& p) {
                 {"lastTimecode", nullptr}, {"check", p.check},    {"detail", p.detail}};
     const bool range = p.lastFrame > p.frame;
     return {{"frame", p.frame},
-            {"timecode", TextOrNone(p.timecode)},
+            {"timecode", p.timecode},
             {"lastFrame", range ? p.lastFrame : p.frame},
-            {"lastTimecode", TextOrNone(range ? p.lastTimecode : p.timecode)},
+            {"lastTimecode", range ? p.lastTimecode : p.timecode},
             {"check", p.check},
             {"detail", p.detail}};
 }
