@@ -141,10 +141,12 @@ MhlHash Hash(const std::string& value, HashAction action, int64_t date) {
 }
 
 // What `entry` tells of a card file, for the report.
-OffloadedFile Offloaded(const MhlFileEntry& entry, bool verified) {
-    OffloadedFile file{entry.path, entry.size.value_or(0), entry.modified.value_or(0), {}, verified, true};
+OffloadedFile Offloaded(const MhlFileEntry& entry, bool verified, bool kept) {
+    OffloadedFile file{
+        entry.path, entry.size.value_or(0), entry.modified.value_or(0), {}, verified, kept, false, true};
     for (const auto& [format, hash] : entry.hashes) {
         file.hashes[format] = hash.value;
+        file.failed |= hash.action == HashAction::kFailed;
         file.firstRecorded &= hash.action == HashAction::kOriginal;
     }
     return file;
@@ -180,7 +182,7 @@ void RecordFiles(const Destination& destination, const DestinationRun& run, cons
             ++out.kept;
             ++out.files;
             list.files.push_back(entry);
-            out.written.push_back(Offloaded(entry, true));
+            out.written.push_back(Offloaded(entry, true, true));
             continue;
         }
         if (const FileFailure* refused = plan.Refused(j)) {
@@ -236,7 +238,7 @@ void RecordFiles(const Destination& destination, const DestinationRun& run, cons
             record.absent.push_back(job.relativePath);
         } else {
             list.files.push_back(entry);
-            out.written.push_back(Offloaded(entry, outcome.state == CopyOutcome::State::kVerified));
+            out.written.push_back(Offloaded(entry, outcome.state == CopyOutcome::State::kVerified, false));
         }
     }
 }
