@@ -6,7 +6,6 @@
 #include "CUFailure.h"
 #include "CUVolumeIdentity.h"
 #include "CardOpening.h"
-#include "ValueTexts.h"
 #include "CatalogError.h"
 #include "ClipSummary.h"
 #include "FBCContentValueTag.h"
@@ -14,6 +13,7 @@
 #include "OffloadError.h"
 #include "RecordingSpans.h"
 #include "SourceTree.h"
+#include "ValueTexts.h"
 
 #include <filesystem>
 #include <limits>
@@ -22,17 +22,11 @@
 namespace qzcatalog {
 
 using namespace ComVantoVantoQZ64RADPlug;
-using nlohmann::ordered_json;
 
 namespace {
 
 std::optional<std::string> NonEmpty(const std::string& text) {
     return text.empty() ? std::nullopt : std::optional<std::string>(text);
-}
-
-std::optional<std::string> JsonText(const ordered_json& json, const char* key) {
-    const auto found = json.find(key);
-    return found != json.end() && found->is_string() ? NonEmpty(found->get<std::string>()) : std::nullopt;
 }
 
 std::optional<std::string> ClipText(CFBCClip& clip, _ClipValueTag tag) {
@@ -53,23 +47,19 @@ ClipSeen ReadClip(const CFBCContent& content, size_t index, const std::string& f
                   const std::string& medium) {
     CUSharedPtr<CFBCClip> clip = content.ClipList()->ObjectAtIndex(index);
     const qzimport::ClipSummary summary = qzimport::SummarizeClip(content, index);
-    const ordered_json& j = summary.json;
     ClipSeen seen;
     seen.clipId = summary.clipID;
-    seen.startTimecode = JsonText(j, "startTimecode");
-    if (j.contains("durationFrames") && j["durationFrames"].is_number_integer())
-        seen.durationFrames = j["durationFrames"].get<int64_t>();
-    seen.durationTimecode = JsonText(j, "duration");
-    seen.frameRate = JsonText(j, "frameRate");
-    seen.pictureSize = JsonText(j, "pictureSize");
-    seen.audioLayout = JsonText(j, "audioChannels");
-    seen.title = JsonText(j, "title");
-    seen.shootingDate = JsonText(j, "shootingDateTime");
-    if (j.contains("device")) {
-        seen.cameraMake = JsonText(j["device"], "manufacturer");
-        seen.cameraModel = JsonText(j["device"], "modelName");
-        seen.cameraSerial = JsonText(j["device"], "serialNumber");
-    }
+    seen.startTimecode = summary.startTimecode;
+    seen.durationFrames = summary.durationFrames;
+    seen.durationTimecode = summary.duration;
+    seen.frameRate = summary.frameRate;
+    seen.pictureSize = summary.pictureSize;
+    seen.audioLayout = summary.audioChannels;
+    seen.title = NonEmpty(summary.title.value_or(""));
+    seen.shootingDate = summary.shootingDateTime;
+    seen.cameraMake = NonEmpty(summary.device.manufacturer.value_or(""));
+    seen.cameraModel = NonEmpty(summary.device.modelName.value_or(""));
+    seen.cameraSerial = NonEmpty(summary.device.serialNumber.value_or(""));
     seen.creator = ClipText(*clip, kClipValueCreator);
     seen.description = ClipText(*clip, kClipValueDescription);
     seen.location = Location(*clip);

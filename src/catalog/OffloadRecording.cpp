@@ -12,18 +12,8 @@
 namespace qzcatalog {
 
 using namespace ComVantoVantoQZ64RADPlug;
-using qzoffload::HashAction;
 
 namespace {
-
-// The generation of `history` written in the file `generation` ("ascmhl/NAME").
-const qzoffload::HashList* GenerationNamed(const qzoffload::MhlHistory& history,
-                                           const std::string& generation) {
-    for (size_t g = 0; g < history.Chain().size(); ++g)
-        if (std::string(qzoffload::MhlHistory::kFolderName) + "/" + history.Chain()[g].path == generation)
-            return &history.Generations()[g];
-    return nullptr;
-}
 
 qzoffload::MhlHistory LoadHistory(const std::string& folder) {
     try {
@@ -50,19 +40,16 @@ void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& 
     for (const qzoffload::DestinationReport& destination : report.destinations) {
         if (destination.generation.empty()) continue;
         const qzoffload::MhlHistory history = LoadHistory(destination.path);
-        if (const qzoffload::HashList* written = GenerationNamed(history, destination.generation))
-            for (const qzoffload::MhlFileEntry& entry : written->files) {
-                const auto file = files.find(entry.path);
-                bool original = !entry.hashes.empty();
-                for (const auto& [format, hash] : entry.hashes)
-                    original &= hash.action == HashAction::kOriginal;
-                // The hashes belong to the file as the card holds it now when it is as the run read it.
-                if (!original || file == files.end() || !file->second->size || !file->second->modifiedNs ||
-                    entry.size != static_cast<uint64_t>(*file->second->size) ||
-                    entry.modified != *file->second->modifiedNs / 1000000000)
-                    continue;
-                for (const auto& [format, hash] : entry.hashes) file->second->hashes[format] = hash.value;
-            }
+        for (const qzoffload::OffloadedFile& written : destination.written) {
+            const auto file = files.find(written.path);
+            // The hashes belong to the file as the card holds it now when it is as the run read it.
+            if (!written.firstRecorded || written.hashes.empty() || file == files.end() ||
+                !file->second->size || !file->second->modifiedNs ||
+                written.size != static_cast<uint64_t>(*file->second->size) ||
+                written.modified != *file->second->modifiedNs / 1000000000)
+                continue;
+            for (const auto& [format, value] : written.hashes) file->second->hashes[format] = value;
+        }
         // The copy holds the card just read when its media index, which names the medium, is
         // the card's: it then need not be opened again (999 clips read twice over).
         const std::string index =

@@ -2,9 +2,9 @@
 // What an offload and a check of a copy tell the catalog, from their
 // reports, each recorded in one call (and so one transaction per record):
 // an offload records the card as it was read (its clips and files, each
-// file with the hashes this run read from the card: the `original` entries
-// of the generation it wrote, whose hashes are the card bytes' that the
-// read-back matched) and the copies every destination's history vouches
+// file with the hashes this run read from the card: the files the report
+// says its generation recorded first, whose hashes are the card bytes' that
+// the read-back matched) and the copies every destination's history vouches
 // for now; a check records the copy's history as it now stands and one
 // result per file it checked. One thread.
 #include "Catalog.h"

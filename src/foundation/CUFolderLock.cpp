@@ -1,6 +1,6 @@
 #include "CUFolderLock.h"
 
-#include "CUFailure.h"
+#include "CUHostError.h"
 #include "CUInterruption.h"
 
 #include <fcntl.h>
@@ -29,9 +29,8 @@ CUFolderLock::CUFolderLock(const std::string& folder, const std::string& name, d
     : m_LockPath(folder + "/." + name + ".lock") {
     m_Descriptor = ::open(m_LockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (m_Descriptor < 0)
-        throw CUError(CUFailure(kResultFolderLockFailure,
-                                "cannot open the lock file " + m_LockPath + ": " + std::strerror(errno),
-                                m_LockPath));
+        throw CUHostError("cannot open the lock file " + m_LockPath + ": " + std::strerror(errno),
+                          CUFailureKind::kSetup);
     Acquire(folder, waitSeconds);
     // Who holds it, for the one refused; best effort, the lock is what counts.
     const std::string pid = std::to_string(::getpid()) + "\n";
@@ -44,9 +43,8 @@ CUFolderLock::CUFolderLock(const std::string& folder, double waitSeconds)
     : m_LockPath(folder), m_LockFile(false) {
     m_Descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_Descriptor < 0)
-        throw CUError(CUFailure(kResultFolderLockFailure,
-                                "cannot open the folder " + folder + " to lock it: " + std::strerror(errno),
-                                folder));
+        throw CUHostError("cannot open the folder " + folder + " to lock it: " + std::strerror(errno),
+                          CUFailureKind::kSetup);
     Acquire(folder, waitSeconds);
 }
 
@@ -57,8 +55,8 @@ void CUFolderLock::Acquire(const std::string& folder, double waitSeconds) {
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR) {
             ::close(m_Descriptor);
-            throw CUError(CUFailure(kResultFolderLockFailure,
-                                    "cannot lock " + m_LockPath + ": " + std::strerror(error), m_LockPath));
+            throw CUHostError("cannot lock " + m_LockPath + ": " + std::strerror(error),
+                              CUFailureKind::kSetup);
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             struct stat info {};
@@ -66,12 +64,7 @@ void CUFolderLock::Acquire(const std::string& folder, double waitSeconds) {
                                 : ::fstat(m_Descriptor, &info) == 0 ? HolderOf(info.st_dev, info.st_ino)
                                                                     : 0;
             ::close(m_Descriptor);
-            throw CUError(CUFailure(
-                kResultFolderBusy,
-                folder + " is busy: " +
-                    (holder > 0 ? "process " + std::to_string(holder) : std::string("another process")) +
-                    " holds it",
-                m_LockPath));
+            throw CUHostError(BusyText(folder, holder), CUFailureKind::kBusy);
         }
         if (CUInterruption::Requested()) {
             ::close(m_Descriptor);
@@ -79,6 +72,12 @@ void CUFolderLock::Acquire(const std::string& folder, double waitSeconds) {
         }
         std::this_thread::sleep_for(kPollInterval);
     }
+}
+
+std::string CUFolderLock::BusyText(const std::string& folder, long holder) {
+    return folder + " is busy: " +
+           (holder > 0 ? "process " + std::to_string(holder) : std::string("another process")) +
+           " holds it (--wait SECONDS waits for it)";
 }
 
 CUFolderLock::~CUFolderLock() {

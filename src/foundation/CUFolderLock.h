@@ -8,27 +8,29 @@
 // (removing it would let two processes lock two different files). The
 // object holds the lock until destroyed. Waiting polls CUInterruption, so a
 // signal ends it. A file system that takes no lock on a folder (some
-// network file systems) is refused with the system's reason.
+// network file systems) is refused with the system's reason. Every command
+// that works in a folder (export, report, offload and its check) takes its
+// lock here, so each says "busy" in the same words.
 #include <cstdint>
 #include <string>
 
 namespace ComVantoVantoQZ64RADPlug {
 
-// Result codes of the folder lock (foundation range).
-constexpr uint32_t kResultFolderBusy = 0x10030;         // another process holds the lock
-constexpr uint32_t kResultFolderLockFailure = 0x10031;  // the lock file cannot be opened or locked
-
 class CUFolderLock {
 public:
     // Takes the lock, waiting up to `waitSeconds` (0: one try) for another
-    // holder to release it. Throws CUError: kResultFolderBusy ("FOLDER is
-    // busy: process N holds it"), kResultFolderLockFailure; CUInterrupted.
+    // holder to release it. Throws CUHostError: kBusy (BusyText), kSetup
+    // when the lock file or folder cannot be opened or locked; CUInterrupted.
     CUFolderLock(const std::string& folder, const std::string& name, double waitSeconds);
     // The same lock on the existing folder `folder` itself: creates nothing.
     CUFolderLock(const std::string& folder, double waitSeconds);
     ~CUFolderLock();
     CUFolderLock(const CUFolderLock&) = delete;
     CUFolderLock& operator=(const CUFolderLock&) = delete;
+
+    // The refusal of a folder that `holder` holds (0: a holder not named):
+    // "FOLDER is busy: process N holds it (--wait SECONDS waits for it)".
+    static std::string BusyText(const std::string& folder, long holder);
 
     // The lock file, or the folder when the folder itself is locked.
     const std::string& LockPath() const { return m_LockPath; }

@@ -1,41 +1,48 @@
 #pragma once
-// One clip of a card in a line: its ID, its state (and why it cannot be
-// imported when it cannot), duration, start timecode, frame rate, picture
-// size, bit rate, audio channels, device, shooting date and title, as the
-// texts `list` and a card report show and as JSON. Reads the clip under its
-// own lock; call from one thread per clip.
+// One clip of a card in a line, as typed values: its ID, its state (and why
+// it cannot be imported when it cannot), duration, start timecode, frame
+// rate, picture size, bit rate, audio channels, device, shooting date and
+// title, each absent when the clip does not tell it. `list`, the card
+// report and the catalog read it; ClipSummaryWriter turns it into the texts
+// and JSON they show. Reads the clip under its own lock; call from one
+// thread per clip.
 #include "CFBCContent.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qzimport {
 
+struct ClipDevice {
+    std::optional<std::string> manufacturer, modelName, serialNumber;
+};
+
 struct ClipSummary {
     std::string clipID;
-    std::string state;        // ClipStateText: "ready", "damaged", "missing files", ...
-    std::string stateReason;  // ClipStateReason; empty when ready
+    std::string state;                       // ClipStateText: "ready", "damaged", "missing files", ...
+    std::optional<std::string> stateReason;  // ClipStateReason; none when ready
     bool ready = false;
-    // Display texts; "-" for what the clip does not tell.
-    std::string duration;        // timecode
-    std::string durationFrames;  // the frame count
-    std::string start;           // start timecode
-    std::string frameRate;       // "59.94i"
-    std::string pictureSize;     // "1920x1080"
-    std::string bitRate;         // "50 Mbps CBR"
-    std::string audio;           // "4 ch"
-    std::string device;          // "Vanto QZ64 #QZ64-000417"
-    std::string shot;            // the camera's wall clock, ISO 8601
-    std::string title;
-    // clipId, state, stateReason, offered, clipState, duration,
-    // durationFrames, startTimecode, dropFrame, frameRate, frameRateCode,
-    // pictureSize, videoFormatCode, bitRate, recordingRateCode, cbr,
-    // audioChannels, audioChannelCode, device {manufacturer, modelName,
-    // serialNumber}, shootingDateTime (UTC), recordTimeAndDate, title;
-    // null for what the clip does not tell.
-    nlohmann::ordered_json json;
+    bool listed = false;  // the clip list holds the clip; else only its state is known
+    uint32_t clipState = 0;
+    std::optional<std::string> duration;  // timecode
+    std::optional<int64_t> durationFrames;
+    std::optional<std::string> startTimecode;
+    bool dropFrame = false;
+    std::optional<std::string> frameRate;  // "59.94i"
+    std::optional<int64_t> frameRateCode;
+    std::optional<std::string> pictureSize;  // "1920x1080"
+    std::optional<int64_t> videoFormatCode;
+    std::optional<std::string> bitRate;  // "50 Mbps CBR"
+    std::optional<int64_t> recordingRateCode;
+    std::optional<bool> cbr;
+    std::optional<std::string> audioChannels;  // "4 ch"
+    std::optional<int64_t> audioChannelCode;
+    ClipDevice device;
+    std::optional<std::string> shootingDateTime;   // UTC, ISO 8601
+    std::optional<std::string> recordTimeAndDate;  // the camera's wall clock, with its zone when recorded
+    std::optional<std::string> title;
 };
 
 // The summary of clip `index` of the card's clip list.

@@ -5,7 +5,6 @@
 #include "CMSampleBuffer.h"
 #include "CMTime.h"
 #include "CUStringMac.h"
-#include "ValueTexts.h"
 #include "FBCMovieSample.h"
 #include "HostEventCycle.h"
 #include "MDValue.h"
@@ -14,8 +13,10 @@
 #include "MIORADTrackReaderProtocol.h"
 #include "MXFStream.h"
 #include "MXFUtilities.h"
+#include "Mpeg2Headers.h"
 #include "STMetadataSets.h"
 #include "STTrack.h"
+#include "ValueTexts.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -38,26 +39,6 @@ std::vector<uint8_t> BytesOf(CMSampleBufferRef sample) {
     if (!bytes.empty() && CMBlockBufferCopyDataBytes(block, 0, bytes.size(), bytes.data()) != 0)
         bytes.clear();
     return bytes;
-}
-
-// 'I', 'P' or 'B' from picture_coding_type of the first picture header
-// (start code 00 00 01 00, then 10 bits temporal_reference and 3 bits of
-// type); 0 when there is none.
-char PictureHeaderType(const std::vector<uint8_t>& b) {
-    for (size_t i = 0; i + 5 < b.size(); ++i) {
-        if (b[i] != 0 || b[i + 1] != 0 || b[i + 2] != 1 || b[i + 3] != 0) continue;
-        switch ((b[i + 5] >> 3) & 7) {
-            case 1:
-                return 'I';
-            case 2:
-                return 'P';
-            case 3:
-                return 'B';
-            default:
-                return '?';
-        }
-    }
-    return 0;
 }
 
 // "1 frame", "12 frames".
@@ -301,7 +282,7 @@ private:
             return;
         }
         if (m_observer) m_observer->Picture(i, bytes);
-        const char header = PictureHeaderType(bytes);
+        const char header = Mpeg2Headers::PictureTypeLetter(bytes.data(), bytes.size());
         if (header == 0)
             Frame(i, "picture-type", "its picture element holds no picture header");
         else if (header != type)

@@ -4,6 +4,8 @@
 
 namespace qzimport {
 
+using ComVantoVantoQZ64RADPlug::CUProgressPace;
+
 ExportProgress::ExportProgress(ProgressMode mode, std::FILE* out) : m_mode(mode), m_out(out) {}
 
 std::string ExportProgress::TerminalLine(const std::string& clipID, uint64_t done, uint64_t total,
@@ -11,12 +13,8 @@ std::string ExportProgress::TerminalLine(const std::string& clipID, uint64_t don
     char text[160];
     const double rate = seconds > 0 ? bytes / 1e6 / seconds : 0;
     std::string left = "-:--";
-    if (done > 0 && total >= done && seconds > 0) {
-        const uint64_t remaining = static_cast<uint64_t>(seconds * (total - done) / done + 0.5);
-        char t[32];
-        std::snprintf(t, sizeof t, "%" PRIu64 ":%02" PRIu64, remaining / 60, remaining % 60);
-        left = t;
-    }
+    if (done > 0 && total >= done && seconds > 0)
+        left = CUProgressPace::MinutesText(static_cast<int64_t>(seconds * (total - done) / done + 0.5));
     std::snprintf(text, sizeof text, "%s  %" PRIu64 "/%" PRIu64 " frames  %.1f MB/s  %s left", clipID.c_str(),
                   done, total, rate, left.c_str());
     return text;
@@ -27,7 +25,7 @@ void ExportProgress::StartClip(const std::string& clipID, uint64_t totalFrames) 
     m_total = totalFrames;
     m_done = 0;
     m_bytes = 0;
-    m_started = m_drawn = std::chrono::steady_clock::now();
+    m_pace.Restart();
     m_open = true;
     if (m_mode == ProgressMode::kTerminal) Print(false);
 }
@@ -37,10 +35,7 @@ void ExportProgress::Frame(uint64_t framesDone, uint64_t bytes) {
     m_bytes = bytes;
     if (m_mode == ProgressMode::kLines) return Print(false);
     if (m_mode != ProgressMode::kTerminal) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_drawn < std::chrono::milliseconds(100)) return;
-    m_drawn = now;
-    Print(false);
+    if (m_pace.Due(std::chrono::milliseconds(100))) Print(false);
 }
 
 void ExportProgress::FinishClip() {
@@ -63,10 +58,9 @@ void ExportProgress::Print(bool done, const char* stopped) {
                      m_clip.c_str(), m_done, m_total, m_bytes, done ? 1 : 0, stopped ? " stopped=" : "",
                      stopped ? stopped : "");
     } else if (m_mode == ProgressMode::kTerminal) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
         // "\r" and clearing to the end of the line redraw it in place.
-        std::fprintf(m_out, "\r%s\x1b[K%s", TerminalLine(m_clip, m_done, m_total, m_bytes, seconds).c_str(),
+        std::fprintf(m_out, "\r%s\x1b[K%s",
+                     TerminalLine(m_clip, m_done, m_total, m_bytes, m_pace.Seconds()).c_str(),
                      done ? "\n" : "");
     }
     std::fflush(m_out);

@@ -8,14 +8,15 @@
 // a clip that failed or was interrupted ends instead with done=0 and
 // stopped=failed or stopped=interrupted, so a script never reads it as done.
 // Silent in the third mode. Used by one thread.
-#include <chrono>
+#include "CUProgressPace.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace qzimport {
 
-enum class ProgressMode { kSilent, kTerminal, kLines };
+using ProgressMode = ComVantoVantoQZ64RADPlug::CUProgressMode;
 
 class ExportProgress {
 public:
@@ -41,8 +42,7 @@ private:
     uint64_t m_total = 0;
     uint64_t m_done = 0;
     uint64_t m_bytes = 0;
-    std::chrono::steady_clock::time_point m_started;
-    std::chrono::steady_clock::time_point m_drawn;
+    ComVantoVantoQZ64RADPlug::CUProgressPace m_pace;
     bool m_open = false;
 };
 

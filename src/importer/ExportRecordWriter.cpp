@@ -1,6 +1,7 @@
 #include "ExportRecordWriter.h"
 
 #include "ExportRecord.h"
+#include "OrNull.h"
 #include "QzcardVersion.h"
 
 namespace qzimport {
@@ -8,11 +9,6 @@ namespace qzimport {
 using nlohmann::ordered_json;
 
 namespace {
-
-template <class T>
-ordered_json OrNull(const std::optional<T>& value) {
-    return value ? ordered_json(*value) : ordered_json();
-}
 
 ordered_json PointJson(const ExportPointRecord& point, const char* movedKey) {
     return {{"requested", OrNull(point.requested)},

@@ -15,13 +15,33 @@ std::optional<size_t> FindStartCode(const uint8_t* bytes, size_t size, uint8_t c
     return std::nullopt;
 }
 
+// picture_coding_type of the first picture header; nothing when there is none.
+std::optional<uint8_t> FirstPictureCodingType(const uint8_t* bytes, size_t size) {
+    const std::optional<size_t> at = FindStartCode(bytes, size, kPictureStartCode);
+    // temporal_reference (10 bits), then picture_coding_type (3 bits).
+    if (!at || *at + 5 >= size) return std::nullopt;
+    return static_cast<uint8_t>((bytes[*at + 5] >> 3) & 0x07);
+}
+
 }  // namespace
 
 uint8_t Mpeg2Headers::PictureCodingType(const uint8_t* bytes, size_t size) {
-    const std::optional<size_t> at = FindStartCode(bytes, size, kPictureStartCode);
-    // temporal_reference (10 bits), then picture_coding_type (3 bits).
-    if (!at || *at + 5 >= size) return 0;
-    return static_cast<uint8_t>((bytes[*at + 5] >> 3) & 0x07);
+    return FirstPictureCodingType(bytes, size).value_or(0);
+}
+
+char Mpeg2Headers::PictureTypeLetter(const uint8_t* bytes, size_t size) {
+    const std::optional<uint8_t> type = FirstPictureCodingType(bytes, size);
+    if (!type) return 0;
+    switch (*type) {
+        case 1:
+            return 'I';
+        case 2:
+            return 'P';
+        case 3:
+            return 'B';
+        default:
+            return '?';
+    }
 }
 
 std::optional<size_t> Mpeg2Headers::GopFlagsOffset(const uint8_t* bytes, size_t size) {

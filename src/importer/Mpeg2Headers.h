@@ -19,6 +19,10 @@ public:
     // picture_coding_type of the first picture header (1 I, 2 P, 3 B); 0
     // when the bytes hold none.
     static uint8_t PictureCodingType(const uint8_t* bytes, size_t size);
+    // The same as a letter: 'I', 'P', 'B', '?' for a type MPEG-2 video
+    // forbids or reserves (0, 4 to 7); 0 when the bytes hold no picture
+    // header.
+    static char PictureTypeLetter(const uint8_t* bytes, size_t size);
     // Offset of the byte holding closed_gop and broken_link in a GOP header
     // before the first picture header; nothing when there is none.
     static std::optional<size_t> GopFlagsOffset(const uint8_t* bytes, size_t size);

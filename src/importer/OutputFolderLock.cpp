@@ -1,6 +1,5 @@
 #include "OutputFolderLock.h"
 
-#include "CUFailure.h"
 #include "CUInterruption.h"
 #include "ImportError.h"
 
@@ -17,11 +16,6 @@ constexpr const char* kLockName = "qzcard-export";
 OutputFolderLock::OutputFolderLock(const std::string& folder, double waitSeconds) {
     try {
         m_lock.emplace(folder, kLockName, waitSeconds);
-    } catch (const CUError& e) {
-        if (e.Code() == kResultFolderBusy)
-            throw ImportError("output folder busy: " + e.Failure().What() + " (--wait SECONDS waits for it)",
-                              CUFailureKind::kBusy);
-        throw ImportError(e.Failure().What(), CUFailureKind::kSetup);
     } catch (const CUInterrupted& e) {
         throw ImportError::Interrupted("interrupted while waiting for the output folder", e.Signal());
     }

@@ -2,9 +2,8 @@
 // The lock a process holds on an output folder while it writes there, so
 // that one export or report at a time works in it: CUFolderLock on
 // FOLDER/.qzcard-export.lock (the name exports have always taken, so that
-// every qzcard that writes into a folder waits for the others), its
-// failures given as the importer's. Held until destroyed; the folder must
-// exist. Used by one thread.
+// every qzcard that writes into a folder waits for the others). Held until
+// destroyed; the folder must exist. Used by one thread.
 #include "CUFolderLock.h"
 
 #include <optional>
@@ -14,10 +13,9 @@ namespace qzimport {
 
 class OutputFolderLock {
 public:
-    // Waits up to `waitSeconds` for another holder. Throws ImportError:
-    // kBusy when it still holds the folder ("output folder busy: ...
-    // process N holds it (--wait SECONDS waits for it)"), kSetup when the
-    // lock cannot be taken, kInterrupted when a signal ends the wait.
+    // Waits up to `waitSeconds` for another holder. Throws CUHostError as
+    // CUFolderLock does (kBusy, kSetup); ImportError kInterrupted when a
+    // signal ends the wait.
     OutputFolderLock(const std::string& folder, double waitSeconds);
 
 private:

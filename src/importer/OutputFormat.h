@@ -75,6 +75,10 @@ public:
         (void)options, (void)width, (void)height;
         return std::string();
     }
+    // Whether the format decodes the pictures and encodes them again (and so
+    // takes a codec, a size, a LUT and a burn-in); otherwise it writes the
+    // camera's own pictures as they are.
+    virtual bool EncodesPictures() const { return false; }
     // Whether CheckOutputs compares this format's files with their originals.
     virtual bool ChecksOutputs() const { return false; }
     // The output set `baseName` already in `folder`, read back and compared

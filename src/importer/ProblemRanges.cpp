@@ -38,7 +38,7 @@ int64_t FramesCovered(const VerifyProblem& problem) {
     return problem.lastFrame < problem.frame ? 1 : problem.lastFrame - problem.frame + 1;
 }
 
-std::string ProblemText(const VerifyProblem& problem) {
+std::string ProblemText(const VerifyProblem& problem, const char* separator) {
     std::string where;
     if (problem.frame < 0)
         where = "clip";
@@ -49,7 +49,7 @@ std::string ProblemText(const VerifyProblem& problem) {
         where =
             "frames " + std::to_string(problem.frame) + "\u2013" + std::to_string(problem.lastFrame) +
             (problem.timecode.empty() ? "" : " (" + problem.timecode + "\u2013" + problem.lastTimecode + ")");
-    return where + " " + problem.check + ": " + problem.detail;
+    return where + separator + problem.check + ": " + problem.detail;
 }
 
 }  // namespace qzimport

@@ -21,7 +21,9 @@ std::vector<VerifyProblem> FoldFrameRanges(std::vector<VerifyProblem> problems);
 int64_t FramesCovered(const VerifyProblem& problem);
 
 // "frames 60–119 (00:00:02:10–00:00:04:19) picture: no picture element",
-// "frame 7 (00:00:00:07) decode: ...", "clip offered: ...".
-std::string ProblemText(const VerifyProblem& problem);
+// "frame 7 (00:00:00:07) decode: ...", "clip offered: ...": where, then
+// `separator` (one space in the report, two in `verify`'s lines), then what.
+// A frame without a timecode is named without one.
+std::string ProblemText(const VerifyProblem& problem, const char* separator = " ");
 
 }  // namespace qzimport

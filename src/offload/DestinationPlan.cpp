@@ -63,12 +63,7 @@ void DestinationPlan::Lock(double waitSeconds) {
     if (!status || status->kind != CUFileStatus::Kind::kFolder)
         throw OffloadError(m_Root.string() + " is in the way of the copy: it is not a folder",
                            CUFailureKind::kSetup);
-    try {
-        m_Lock = std::make_unique<CUFolderLock>(m_Root.string(), waitSeconds);
-    } catch (const CUError& e) {
-        throw OffloadError(e.Failure().What(),
-                           e.Code() == kResultFolderBusy ? CUFailureKind::kBusy : CUFailureKind::kSetup);
-    }
+    m_Lock = std::make_unique<CUFolderLock>(m_Root.string(), waitSeconds);
 }
 
 void DestinationPlan::Prepare(const std::vector<CopyJob>& jobs, const std::vector<CardFile>& cardFiles) {

@@ -34,7 +34,8 @@ public:
     bool Exists() const;
     bool Locked() const { return m_Lock != nullptr; }
     // Takes the lock on the existing copy folder. Throws OffloadError
-    // (kBusy after `waitSeconds`, kSetup); CUInterrupted.
+    // (kSetup: not a folder), CUHostError as CUFolderLock does (kBusy after
+    // `waitSeconds`, kSetup); CUInterrupted.
     void Lock(double waitSeconds);
 
     // Removes partials of dead processes, reads the history (OffloadError

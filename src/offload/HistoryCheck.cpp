@@ -51,13 +51,7 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
         throw OffloadError("cannot read " + options.folder + ": " + error.message(), CUFailureKind::kSetup);
     report.folder = folder.string();
     if (card) report.card = card->root;
-    std::unique_ptr<CUFolderLock> lock;
-    try {
-        lock = std::make_unique<CUFolderLock>(report.folder, options.waitSeconds);
-    } catch (const CUError& e) {
-        throw OffloadError(e.Failure().What(),
-                           e.Code() == kResultFolderBusy ? CUFailureKind::kBusy : CUFailureKind::kSetup);
-    }
+    const CUFolderLock lock(report.folder, options.waitSeconds);
     MhlHistory history = MhlHistory::Load(report.folder);
     const CopyRecord record = CopyRecord::Of(history, OffloadJournal::Read(report.folder));
     if (history.Empty() && !record.unfinished)
@@ -93,6 +87,9 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
     CUDriveFileReader::Buffer buffer;
     std::set<std::string> paths(expected.begin(), expected.end());
     for (const std::string& path : history.VouchedPaths()) paths.insert(path);
+    uint64_t bytesToRead = 0, bytesRead = 0;  // for the progress
+    for (const std::string& path : paths)
+        if (present.count(path) && history.NewestVouched(path)) bytesToRead += present[path]->size;
     for (const std::string& path : paths) {
         const bool ofCard = expected.count(path) > 0;
         const auto onCard = cardFiles.find(path);
@@ -135,6 +132,8 @@ CheckReport HistoryCheck::Run(const CheckOptions& options, const CardFileList* c
         entry.modified = present[path]->modified.tv_sec;
         std::string failure;
         const FileHashes found = HashSet::OfFile((folder / path).string(), formats, failure, &buffer);
+        bytesRead += present[path]->size;
+        if (options.progress) options.progress(path, present[path]->size, bytesRead, bytesToRead);
         if (!failure.empty()) {
             report.changed.push_back(
                 {path, "cannot be read: " + failure, expectedHashes, {}, FileProblem::kFailed});

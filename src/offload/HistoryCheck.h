@@ -15,6 +15,8 @@
 #include "Offload.h"
 #include "OffloadReport.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace qzoffload {
@@ -23,6 +25,9 @@ struct CheckOptions {
     std::string folder;
     double waitSeconds = 0;
     MhlCreator creator;
+    // Told after each file read back: its path and size, the bytes of the
+    // copy read so far and the bytes there are to read (may be empty).
+    std::function<void(const std::string& path, uint64_t size, uint64_t done, uint64_t total)> progress;
 };
 
 class HistoryCheck {

@@ -140,6 +140,18 @@ MhlHash Hash(const std::string& value, HashAction action, int64_t date) {
     return MhlHash{value, action, date};
 }
 
+// What `entry` tells of a card file, for the report.
+OffloadedFile Offloaded(const MhlFileEntry& entry, bool verified, bool kept) {
+    OffloadedFile file{
+        entry.path, entry.size.value_or(0), entry.modified.value_or(0), {}, verified, kept, false, true};
+    for (const auto& [format, hash] : entry.hashes) {
+        file.hashes[format] = hash.value;
+        file.failed |= hash.action == HashAction::kFailed;
+        file.firstRecorded &= hash.action == HashAction::kOriginal;
+    }
+    return file;
+}
+
 // The generation's entries of the card's files for one destination, and
 // in `out` what it holds: kept, copied and read back, failed or not done.
 void RecordFiles(const Destination& destination, const DestinationRun& run, const CopyEngine::Result& copied,
@@ -170,6 +182,7 @@ void RecordFiles(const Destination& destination, const DestinationRun& run, cons
             ++out.kept;
             ++out.files;
             list.files.push_back(entry);
+            out.written.push_back(Offloaded(entry, true, true));
             continue;
         }
         if (const FileFailure* refused = plan.Refused(j)) {
@@ -221,10 +234,12 @@ void RecordFiles(const Destination& destination, const DestinationRun& run, cons
                 break;
             }
         }
-        if (entry.hashes.empty())
+        if (entry.hashes.empty()) {
             record.absent.push_back(job.relativePath);
-        else
+        } else {
             list.files.push_back(entry);
+            out.written.push_back(Offloaded(entry, outcome.state == CopyOutcome::State::kVerified, false));
+        }
     }
 }
 

@@ -1,22 +1,27 @@
 #pragma once
-// Progress of an offload on a stream (stderr). On a terminal: one line
-// redrawn in place at most ten times a second (bytes done of the total,
-// MB/s, the file being read), ended when the copy is. For scripts
-// (--progress): one line of key=value fields per chunk read and per file,
+// Progress of an offload or of a check of copies on a stream (stderr). On a
+// terminal: one line redrawn in place at most ten times a second (bytes done
+// of the total, MB/s, time left, the file being read), ended when the work
+// is. For scripts (--progress): one line of key=value fields per chunk read
+// (per file for a check),
 //   file=CONTENTS/CLIPS001/INDEX.MIF fileBytes=4194304 fileSize=9000000 bytes=123 total=456
-// Silent in the third mode. Used by the reading thread only.
-#include <chrono>
+//   bytesPerSecond=98000000 secondsLeft=12
+// (one line; secondsLeft=-1 until a byte is done). Silent in the third mode.
+// Used by the reading thread only.
+#include "CUProgressPace.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace qzoffload {
 
-enum class ProgressMode { kSilent, kTerminal, kLines };
+using ProgressMode = ComVantoVantoQZ64RADPlug::CUProgressMode;
 
 class OffloadProgress {
 public:
-    OffloadProgress(ProgressMode mode, std::FILE* out);
+    // `label` opens the terminal line: "offload", "check".
+    OffloadProgress(ProgressMode mode, std::FILE* out, std::string label = "offload");
 
     void Update(const std::string& relativePath, uint64_t fileDone, uint64_t fileSize, uint64_t done,
                 uint64_t total);
@@ -26,8 +31,8 @@ public:
 private:
     ProgressMode m_Mode;
     std::FILE* m_Out;
-    std::chrono::steady_clock::time_point m_Started;
-    std::chrono::steady_clock::time_point m_Drawn;
+    std::string m_Label;
+    ComVantoVantoQZ64RADPlug::CUProgressPace m_Pace;
     bool m_Open = false;
 };
 

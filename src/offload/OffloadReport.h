@@ -32,6 +32,20 @@ struct FileFailure {
     FileProblem kind = FileProblem::kFailed;
 };
 
+// A card file as the generation an offload wrote into a copy records it:
+// what callers (the catalog, an ingest) read instead of the history file.
+struct OffloadedFile {
+    std::string path;      // relative to the copy, '/'-separated
+    uint64_t size = 0;     // bytes
+    int64_t modified = 0;  // seconds since 1970 (UTC), the card file's
+    // Format -> value: of the card's bytes as this run read them, or of the copy when kept.
+    FileHashes hashes;
+    bool verified = false;       // on the copy with these hashes, read back from its drive (or kept)
+    bool kept = false;           // kept from an earlier run after re-hashing the copy
+    bool failed = false;         // the copy failed, or a hash differs from the one its history records
+    bool firstRecorded = false;  // the copy's history held no hash of the file before this run
+};
+
 // What a copy held before an offload into it began that its history did not expect.
 struct DestinationFindings {
     std::vector<std::string> changed;  // vouched for, no longer hashing as recorded: copied again
@@ -60,6 +74,10 @@ struct DestinationReport {
     std::vector<FileFailure> failures;  // each card file not (verified) on the copy; problems of the copy
     DestinationFindings found;
     std::string generation;  // the history file written, relative to path; empty when none
+    // Every card file the run's generation records, with its hashes (those
+    // whose copy failed too, not verified), in the card's order; filled also
+    // when the generation could not be written (`generation` is then empty).
+    std::vector<OffloadedFile> written;
 
     // "complete", "not verified" (every file copied, not all read back),
     // "not recorded" (every file there, the history not written) or "incomplete".
@@ -91,7 +109,7 @@ struct OffloadReport {
 
 struct CheckReport {
     std::string folder;
-    std::string card;                 // the card compared with; empty when none was given
+    std::optional<std::string> card;  // the card compared with, when one was given
     std::optional<size_t> cardFiles;  // nothing when neither the history nor the card tells
     size_t cardVerified = 0;          // card files verified on the copy by this check
     size_t files = 0;                 // files the history vouches for
@@ -101,12 +119,13 @@ struct CheckReport {
     std::vector<FileFailure> notOnCopy;  // card files the history has no good hash of
     std::vector<std::string> added;      // in the folder, neither vouched for nor (with a card) the card's
     std::vector<std::string> notOnCard;  // vouched for, but not on the card given (told, not a problem)
-    std::string unfinished;              // an offload into the copy that did not finish; empty when none
+    // An offload into the copy that did not finish, told; nothing when none.
+    std::optional<std::string> unfinished;
     std::string generation;
 
     bool Clean() const {
         return changed.empty() && missing.empty() && added.empty() && notOnCopy.empty() &&
-               verified == files && unfinished.empty();
+               verified == files && !unfinished;
     }
     bool Complete() const { return Clean() && cardFiles && cardVerified == *cardFiles; }
     // "complete" (every card file verified; other problems may remain),

@@ -19,6 +19,7 @@ public:
     // A size that does not divide the picture evenly.
     std::string RefusedPicture(const qzimport::OutputOptions& options, uint32_t width,
                                uint32_t height) const override;
+    bool EncodesPictures() const override { return true; }
     bool ChecksOutputs() const override { return true; }
     // ProxyRelinkCheck of ID.mov.
     std::vector<std::string> CheckOutputs(const std::string& folder, const std::string& baseName,

@@ -3,6 +3,7 @@
 // `verify --decode` runs it (every frame walked, every picture decoded), a
 // clip the plug-in does not offer a problem of its own, with progress while
 // the pictures are decoded. One object for the whole report; one thread.
+#include "CheckProgress.h"
 #include "ClipVerifier.h"
 #include "MIORADClipDataSourceProtocol.h"
 #include "MIORADVolumeDataSourceProtocol.h"
@@ -50,14 +51,9 @@ public:
                      const std::string& state, const std::string& stateReason);
 
 private:
-    void Frame(const std::string& clipID, int64_t frame, uint64_t clipFrames);
-
     std::string m_folder;
     const OfferedClips* m_offered = nullptr;
-    std::function<void(const std::string&)> m_progress;
-    uint64_t m_totalFrames = 0;
-    uint64_t m_framesBefore = 0;  // frames of the clips checked before this one
-    std::chrono::steady_clock::time_point m_started, m_said;
+    qzimport::CheckProgress m_progress;
 };
 
 }  // namespace qzreport

@@ -10,6 +10,7 @@
 #include "CardCheck.h"
 #include "CardOpening.h"
 #include "ClipSummary.h"
+#include "ClipSummaryWriter.h"
 #include "ClipValues.h"
 #include "CopyHistory.h"
 #include "FBCClipValueTag.h"
@@ -183,8 +184,7 @@ std::vector<ClipEntry> GatherClips(const std::vector<ReportCard>& cards,
             const auto descriptor = offered[c].clips.find(entry.summary.clipID);
             if (descriptor != offered[c].clips.end()) request.descriptor = descriptor->second;
             request.unoffered = "the plug-in does not offer it (" + entry.summary.state +
-                                (entry.summary.stateReason.empty() ? "" : ": " + entry.summary.stateReason) +
-                                ")";
+                                (entry.summary.stateReason ? ": " + *entry.summary.stateReason : "") + ")";
 
             CUSharedPtr<CUNumber> frames =
                 entry.clip ? entry.clip->ValueForTag(kClipValueDurationFrames) : nullptr;
@@ -329,7 +329,7 @@ private:
     }
 
     ordered_json ClipJson(const ClipEntry& entry, const ClipPictures& pictures) {
-        ordered_json clip = entry.summary.json;
+        ordered_json clip = qzimport::ClipSummaryWriter::Json(entry.summary);
         if (clip.is_null()) clip = {{"clipId", entry.summary.clipID}, {"state", entry.summary.state}};
         // Every key on every clip, so that the page never shows a card's value for a clip's.
         for (const char* key : {"endTimecode", "creator", "description", "location", "sizeText"})
@@ -360,8 +360,9 @@ private:
             OrNull(Told(!entry.pointFailure.empty() ? entry.pointFailure : pictures.failure));
         clip["check"] = nullptr;
         if (m_check && entry.clip) {
-            const ClipCheck check = m_check->Verify(*entry.clip, entry.summary.clipID, entry.frames,
-                                                    entry.summary.state, entry.summary.stateReason);
+            const ClipCheck check =
+                m_check->Verify(*entry.clip, entry.summary.clipID, entry.frames, entry.summary.state,
+                                entry.summary.stateReason.value_or(""));
             m_result.problems += check.verification.problems.size();
             clip["check"] = CheckJson(check);
         }
@@ -400,12 +401,14 @@ private:
                 seconds += double(pictures.frames) * pictures.frameDuration / pictures.timescale;
             if (clip.value("frameRate", ordered_json()).is_string())
                 rates.insert(clip["frameRate"].get<std::string>());
-            if (entry.summary.device != "-") devices.insert(entry.summary.device);
+            if (const auto device = qzimport::ClipSummaryWriter::DeviceText(entry.summary.device))
+                devices.insert(*device);
             const ordered_json& shot = clip.value("shootingDateTime", ordered_json());
             if (shot.is_string()) {
                 const std::string utc = shot.get<std::string>();
-                if (!firstShot || utc < *firstShot) firstShot = utc, firstShotText = entry.summary.shot;
-                if (!lastShot || utc > *lastShot) lastShot = utc, lastShotText = entry.summary.shot;
+                const std::string text = qzimport::ClipSummaryWriter::ShotText(entry.summary).value_or("-");
+                if (!firstShot || utc < *firstShot) firstShot = utc, firstShotText = text;
+                if (!lastShot || utc > *lastShot) lastShot = utc, lastShotText = text;
             }
             bytes += clip["bytes"].get<uint64_t>();
             clips.push_back(std::move(clip));

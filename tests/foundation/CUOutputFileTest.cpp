@@ -9,6 +9,7 @@
 #include "CUContentDigest.h"
 #include "CUDriveFileReader.h"
 #include "CUFolderLock.h"
+#include "CUHostError.h"
 #include "CUOutputFile.h"
 #include "ExternalTool.h"
 #include "FoundationTestSupport.h"
@@ -85,9 +86,10 @@ TEST(CUOutputFileTest, AHeldFolderIsRefusedNamingItsHolder) {
     if (child == 0) {  // another process: flock is per open file, so a child's own open is refused
         try {
             CUFolderLock refused(folder.Path(), "test", 0.2);
-        } catch (const CUError& e) {
-            _exit(e.Code() == ComVantoVantoQZ64RADPlug::kResultFolderBusy &&
-                          e.Failure().What().find("process " + std::to_string(getppid())) != std::string::npos
+        } catch (const ComVantoVantoQZ64RADPlug::CUHostError& e) {
+            _exit(e.Kind() == ComVantoVantoQZ64RADPlug::CUFailureKind::kBusy &&
+                          std::string(e.what()).find("process " + std::to_string(getppid())) !=
+                              std::string::npos
                       ? 0
                       : 2);
         }

@@ -58,6 +58,9 @@ TEST(VerifyProblemRangesTest, RunsFoldIntoRanges) {
             texts.push_back(qzimport::ProblemText(p));
         EXPECT_EQ(texts, c.texts);
     }
+    // verify's lines: two spaces between where and what.
+    EXPECT_EQ(qzimport::ProblemText(At(3), "  "), "frame 3 (00:00:00:13)  picture: no picture element");
+    EXPECT_EQ(qzimport::ProblemText(At(-1, "not offered", "offered"), "  "), "clip  offered: not offered");
 }
 
 }  // namespace

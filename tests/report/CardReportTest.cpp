@@ -381,7 +381,7 @@ TEST_F(ReportFolderTest, TwoReportsRacingOnOneFolderLeaveOnePage) {
         EXPECT_TRUE(first.exitCode == 0 || second.exitCode == 0);
         for (const qztest::QzcardRun* r : {&first, &second})
             EXPECT_TRUE(r->exitCode == 0 || (wait == "0" && r->exitCode == 5 &&
-                                             r->err.find("output folder busy") != std::string::npos))
+                                             r->err.find("is busy: process") != std::string::npos))
                 << r->exitCode << r->err;
         EXPECT_FALSE(AppearedIn(out + "/thumbs", ".jpg", ExpectOnePage()));
     }

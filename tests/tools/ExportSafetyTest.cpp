@@ -110,7 +110,7 @@ TEST(ExportSafetyTest, TwoExportsRacingOnOneFolderLeaveOneConsistentSet) {
         ASSERT_NE(first.exitCode == 0, second.exitCode == 0) << first.err << second.err;
         const qztest::QzcardRun& loser = first.exitCode == 0 ? second : first;
         EXPECT_TRUE(loser.exitCode == 5 || loser.exitCode == 4) << loser.exitCode << loser.err;
-        EXPECT_NE(loser.err.find(loser.exitCode == 5 ? "output folder busy" : "exists"), std::string::npos)
+        EXPECT_NE(loser.err.find(loser.exitCode == 5 ? "is busy: process" : "exists"), std::string::npos)
             << loser.err;
         const qztest::QzcardRun check = Qzcard(first.exitCode == 0 ? whole : part);
         EXPECT_EQ(check.exitCode, 0);

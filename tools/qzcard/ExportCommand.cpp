@@ -135,7 +135,7 @@ void RunExport(const ExportArguments& args) {
     // An import that writes nothing needs no format of its own.
     const std::unique_ptr<qzimport::OutputFormat> format = FormatNamed(args.discard ? "es" : args.format);
     if (!format) throw CLI::ValidationError("--format", "gives es, mov, mxf or proxy, not " + args.format);
-    const bool proxy = format->Name() == "proxy";
+    const bool proxy = format->EncodesPictures();
     if (!proxy && (!args.codec.empty() || !args.size.empty() || !args.lut.empty() || !args.burnIn.empty()))
         throw CLI::ValidationError("--codec",
                                    "--codec, --size, --lut and --burn-in apply to --format proxy only");

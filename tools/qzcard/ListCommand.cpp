@@ -5,15 +5,16 @@
 #include "CommandRegistry.h"
 
 #include "CFBCContent.h"
+#include "CardOpening.h"
 #include "CardReading.h"
 #include "CardSummary.h"
-#include "CardOpening.h"
-#include "ValueTexts.h"
 #include "CatalogRecorder.h"
 #include "ClipSummary.h"
+#include "ClipSummaryWriter.h"
 #include "ImportError.h"
 #include "QzcardVersion.h"
 #include "TextTable.h"
+#include "ValueTexts.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -36,9 +37,7 @@ struct ListArguments {
 
 void PrintTable(const std::vector<qzimport::ClipSummary>& rows) {
     std::vector<std::vector<std::string>> cells;
-    for (const qzimport::ClipSummary& row : rows)
-        cells.push_back({row.clipID, row.state, row.duration, row.durationFrames, row.start, row.frameRate,
-                         row.pictureSize, row.bitRate, row.audio, row.device, row.shot, row.title});
+    for (const qzimport::ClipSummary& row : rows) cells.push_back(qzimport::ClipSummaryWriter::Cells(row));
     qzcard::PrintTextTable({"CLIP", "STATE", "DURATION", "FRAMES", "START", "RATE", "SIZE", "BIT RATE",
                             "AUDIO", "DEVICE", "SHOT", "TITLE"},
                            std::move(cells));
@@ -86,7 +85,8 @@ void RunList(const ListArguments& args) {
         out["clipCount"] = rows.size();
         out["offeredClipCount"] = card.readyCount;
         out["clips"] = ordered_json::array();
-        for (const qzimport::ClipSummary& row : rows) out["clips"].push_back(row.json);
+        for (const qzimport::ClipSummary& row : rows)
+            out["clips"].push_back(qzimport::ClipSummaryWriter::Json(row));
         out["catalog"] = recorded.Json();
         std::cout << out.dump(2) << '\n';
         return;
@@ -101,9 +101,9 @@ void RunList(const ListArguments& args) {
     PrintTable(rows);
     bool first = true;
     for (const qzimport::ClipSummary& row : rows) {
-        if (row.stateReason.empty()) continue;
+        if (!row.stateReason) continue;
         std::printf("%s%s  %s: %s\n", first ? "\n" : "", row.clipID.c_str(), row.state.c_str(),
-                    qzimport::TableCell(row.stateReason).c_str());
+                    qzimport::TableCell(*row.stateReason).c_str());
         first = false;
     }
 }

@@ -86,7 +86,7 @@ std::string Files(size_t count) {
 ordered_json CheckJson(const qzoffload::CheckReport& report) {
     return {{"qzcardVersion", qzimport::QzcardVersion()},
             {"path", report.folder},
-            {"card", report.card.empty() ? ordered_json() : ordered_json(report.card)},
+            {"card", report.card ? ordered_json(*report.card) : ordered_json()},
             {"status", report.Status()},
             {"complete", report.Complete()},
             {"cardFiles", report.cardFiles ? ordered_json(*report.cardFiles) : ordered_json()},
@@ -100,7 +100,7 @@ ordered_json CheckJson(const qzoffload::CheckReport& report) {
             {"notOnCopy", FailuresJson(report.notOnCopy)},
             {"added", report.added},
             {"notOnCard", report.notOnCard},
-            {"unfinished", report.unfinished.empty() ? ordered_json() : ordered_json(report.unfinished)},
+            {"unfinished", report.unfinished ? ordered_json(*report.unfinished) : ordered_json()},
             {"generation", report.generation},
             {"clean", report.Clean()}};
 }
@@ -111,7 +111,7 @@ void PrintCheck(const qzoffload::CheckReport& report) {
     for (const auto& failure : report.notOnCopy) PrintFailure(failure);
     for (const std::string& path : report.added) std::printf("  not in the history: %s\n", path.c_str());
     for (const std::string& path : report.notOnCard) std::printf("  not on the card: %s\n", path.c_str());
-    if (!report.unfinished.empty()) std::printf("  %s\n", report.unfinished.c_str());
+    if (report.unfinished) std::printf("  %s\n", report.unfinished->c_str());
     std::string what = report.Status();
     if (!report.cardFiles)
         what += " against its history only (it does not record the card's files; give --card)";
@@ -120,6 +120,13 @@ void PrintCheck(const qzoffload::CheckReport& report) {
         report.folder.c_str(), what.c_str(), report.verified, report.files, report.changed.size(),
         report.missing.size(), report.added.size(), report.generation.empty() ? "" : "; wrote ",
         report.generation.c_str());
+}
+
+// Lines for scripts with --progress, else one line redrawn on a terminal.
+qzoffload::ProgressMode ProgressModeOf(const OffloadArguments& args) {
+    if (args.progress) return qzoffload::ProgressMode::kLines;
+    return HostProcess::StandardErrorIsTerminal() ? qzoffload::ProgressMode::kTerminal
+                                                  : qzoffload::ProgressMode::kSilent;
 }
 
 int RunCheck(const OffloadArguments& args) {
@@ -138,19 +145,20 @@ int RunCheck(const OffloadArguments& args) {
     int refused = 0;                 // the exit code of the first copy that could not be checked
     for (const std::string& copy : args.paths) {
         options.folder = copy;
-        if (args.paths.size() == 1) {
-            reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
-            given.push_back(copy);
-            continue;
-        }
+        qzoffload::OffloadProgress progress(ProgressModeOf(args), stderr, "check " + copy);
+        options.progress = [&progress](const std::string& path, uint64_t size, uint64_t done,
+                                       uint64_t total) { progress.Update(path, size, size, done, total); };
         // One copy that cannot be checked does not keep the others from it.
         try {
             reports.push_back(qzoffload::HistoryCheck::Run(options, card.get()));
             given.push_back(copy);
-        } catch (const qzoffload::OffloadError& e) {
+        } catch (const ComVantoVantoQZ64RADPlug::CUHostError& e) {
+            progress.Finish();
+            if (args.paths.size() == 1) throw;
             std::fprintf(stderr, "qzcard offload: %s: %s\n", copy.c_str(), e.what());
             if (refused == 0) refused = qzcard::ExitCodeOf(e);
         }
+        progress.Finish();
     }
     const qzcard::CatalogOutcome recorded =
         qzcard::CatalogRecorder::Record([&reports](qzcatalog::Catalog& catalog, int64_t now) {
@@ -227,11 +235,7 @@ int RunOffload(const OffloadArguments& args) {
     options.verify = !args.noVerify;
     options.waitSeconds = args.wait;
     options.creator.toolVersion = qzimport::QzcardVersion();
-    qzoffload::OffloadProgress progress(args.progress ? qzoffload::ProgressMode::kLines
-                                        : HostProcess::StandardErrorIsTerminal()
-                                            ? qzoffload::ProgressMode::kTerminal
-                                            : qzoffload::ProgressMode::kSilent,
-                                        stderr);
+    qzoffload::OffloadProgress progress(ProgressModeOf(args), stderr);
     options.progress = [&progress](const std::string& path, uint64_t fileDone, uint64_t fileSize,
                                    uint64_t done, uint64_t total) {
         progress.Update(path, fileDone, fileSize, done, total);

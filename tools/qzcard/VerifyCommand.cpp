@@ -1,4 +1,4 @@
-// qzcard verify CARD [CLIPID...] [--json] [--decode]: walks every frame of
+// qzcard verify CARD [CLIPID...] [--json] [--decode] [--progress]: walks every frame of
 // every clip through the plug-in bundle's cursors as a host does and reports
 // each problem with its clip, frame and timecode, and what the clips folder
 // holds that the index does not list; with --decode also each picture the
@@ -9,16 +9,21 @@
 #include "CardReading.h"
 #include "CatalogRecorder.h"
 
+#include "CFBCClip.h"
 #include "CFBCContent.h"
+#include "CUNumber.h"
 #include "CardOpening.h"
 #include "CardVerifier.h"
+#include "CheckProgress.h"
 #include "ClipVerifier.h"
+#include "FBCClipValueTag.h"
 #include "HostEventCycle.h"
 #include "MediaLayers.h"
 #include "PluginHost.h"
-#include "ProblemRanges.h"
 #include "QzcardVersion.h"
 #include "UnlistedFiles.h"
+#include "VerifyRecord.h"
+#include "VerifyRecordWriter.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -39,55 +44,23 @@ struct VerifyArguments {
     std::vector<std::string> clipIDs;
     bool json = false;
     bool decode = false;
+    bool progress = false;
     std::string plugin;
     std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
 };
 
 constexpr int kExitProblemsFound = 4;
 
-// One problem as JSON: `lastFrame` and `lastTimecode` end its range (the
-// frame's own for a problem of one frame; null for the clip as a whole).
-ordered_json ProblemJson(const qzimport::VerifyProblem& p) {
-    const auto orNull = [](const std::string& text) {
-        return text.empty() ? ordered_json() : ordered_json(text);
-    };
-    const bool range = p.frame >= 0 && p.lastFrame > p.frame;
-    return {{"frame", p.frame < 0 ? ordered_json() : ordered_json(p.frame)},
-            {"timecode", orNull(p.timecode)},
-            {"lastFrame", p.frame < 0 ? ordered_json() : ordered_json(range ? p.lastFrame : p.frame)},
-            {"lastTimecode", p.frame < 0 ? ordered_json() : orNull(range ? p.lastTimecode : p.timecode)},
-            {"check", p.check},
-            {"detail", p.detail}};
+// The frames clip `id` has (0 when it does not tell), for the time left.
+uint64_t FramesOf(const CFBCContent& content, const std::string& card, const std::string& id) {
+    const CUSharedPtr<CUNumber> count =
+        qzimport::FindClip(content, card, id)->ValueForTag(kClipValueDurationFrames);
+    return count ? count->UInt32Value() : 0;
 }
-
-// "clip  offered: ...", "frame 12 (01:35:00:02)  picture: ...",
-// "frames 60–119 (01:05:01;22–01:05:03;21)  picture: ...".
-std::string ProblemLine(const qzimport::VerifyProblem& p) {
-    const std::string what = p.check + ": " + p.detail;
-    if (p.frame < 0) return "clip  " + what;
-    if (p.lastFrame > p.frame)
-        return "frames " + std::to_string(p.frame) + "\u2013" + std::to_string(p.lastFrame) + " (" +
-               p.timecode + "\u2013" + p.lastTimecode + ")  " + what;
-    return "frame " + std::to_string(p.frame) + " (" + p.timecode + ")  " + what;
-}
-
-// What a clean verify has looked at, and what it has not: a card called
-// clean is clean only in these.
-std::vector<std::string> Checked(bool decoded) {
-    std::vector<std::string> checked = {"frames through the plug-in", "timecodes", "sound lengths"};
-    if (decoded) checked.push_back("pictures decoded");
-    return checked;
-}
-std::vector<std::string> NotChecked(bool decoded) {
-    std::vector<std::string> unchecked;
-    if (!decoded) unchecked.push_back("pictures not decoded");
-    unchecked.push_back("sound samples not checked");
-    return unchecked;
-}
-std::string Joined(const std::vector<std::string>& parts) {
-    std::string text;
-    for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
-    return text;
+uint64_t FramesOf(const CFBCContent& content, const std::string& card, const std::vector<std::string>& ids) {
+    uint64_t frames = 0;
+    for (const std::string& id : ids) frames += FramesOf(content, card, id);
+    return frames;
 }
 
 [[noreturn]] void Fail(int code, const std::string& message) {
@@ -111,75 +84,56 @@ void RunVerify(const VerifyArguments& args) {
     HostEventCycle cycle;
     qzimport::CardVerifier verifier(*host, content, args.card);
 
-    ordered_json report = {
-        {"qzcardVersion", qzimport::QzcardVersion()}, {"card", args.card}, {"clips", ordered_json::array()}};
-    size_t problems = 0;
+    qzimport::VerifyRecord record;
+    record.card = args.card;
+    record.decoded = args.decode;
     qzcatalog::CheckSeen check;  // for the catalog: one result per clip
     check.kind = args.decode ? "verify-decode" : "verify";
+    qzimport::CheckProgress progress(args.progress ? FramesOf(*content, args.card, wanted) : 0,
+                                     [&args](const std::string& line) {
+                                         if (args.progress) std::fprintf(stderr, "%s\n", line.c_str());
+                                     });
     for (const std::string& id : wanted) {
         std::unique_ptr<qzimport::PictureObserver> decoding;
         if (args.decode) decoding = qzcard::LoadMediaLayers().PictureDecodeCheck();
-        const qzimport::ClipVerification result = verifier.Verify(id, decoding.get());
-        problems += result.problems.size();
-        check.results.push_back({id, "", result.problems.empty() ? "clean" : "problems",
-                                 result.problems.empty()
-                                     ? ""
-                                     : FBC_Utl_CountText(result.problems.size(), "problem", "problems")});
-        ordered_json list = ordered_json::array();
-        int64_t framesWithProblems = 0;
-        for (const qzimport::VerifyProblem& p : result.problems) {
-            framesWithProblems += qzimport::FramesCovered(p);
-            list.push_back(ProblemJson(p));
+        std::unique_ptr<qzimport::PictureObserver> watching;
+        if (args.progress) {
+            progress.StartClip(args.card, id, FramesOf(*content, args.card, id));
+            watching = progress.Watching(decoding.get());
         }
-        report["clips"].push_back({{"clipId", id}, {"frames", result.frames}, {"problems", list}});
-        if (decoding) report["clips"].back()["picturesDecoded"] = decoding->PicturesChecked();
-        if (args.json) continue;
-        std::string state = "clean";
-        if (!result.problems.empty()) {
-            state = FBC_Utl_CountText(result.problems.size(), "problem", "problems");
-            if (framesWithProblems > static_cast<int64_t>(result.problems.size()))
-                state +=
-                    " over " + FBC_Utl_CountText(static_cast<size_t>(framesWithProblems), "frame", "frames");
-        }
-        std::printf("%s  %s  %s\n", id.c_str(), FBC_Utl_CountText(result.frames, "frame", "frames").c_str(),
-                    state.c_str());
-        for (const qzimport::VerifyProblem& p : result.problems)
-            std::printf("  %s\n", ProblemLine(p).c_str());
+        qzimport::VerifiedClip clip{id, verifier.Verify(id, watching ? watching.get() : decoding.get()), {}};
+        if (decoding) clip.picturesDecoded = decoding->PicturesChecked();
+        const size_t problems = clip.result.problems.size();
+        check.results.push_back({id, "", problems == 0 ? "clean" : "problems",
+                                 problems == 0 ? "" : FBC_Utl_CountText(problems, "problem", "problems")});
+        // Each clip told as soon as it is checked.
+        if (!args.json)
+            for (const std::string& line : qzimport::VerifyRecordWriter::ClipLines(clip))
+                std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        record.clips.push_back(std::move(clip));
     }
     // What the clips folder holds that no clip of the index names (only in
     // the named clips' folders when clips are named).
-    const std::vector<qzimport::UnlistedEntry> unlisted = qzimport::FindUnlisted(*content, args.clipIDs);
-    report["unlisted"] = ordered_json::array();
-    for (const qzimport::UnlistedEntry& entry : unlisted) {
-        report["unlisted"].push_back({{"path", entry.path}, {"folder", entry.folder}, {"what", entry.what}});
-        if (!args.json) std::printf("unlisted  %s  %s\n", entry.path.c_str(), entry.what.c_str());
-    }
-    const bool clean = problems == 0 && unlisted.empty();
-    report["clean"] = clean;
-    report["checked"] = Checked(args.decode);
-    report["notChecked"] = NotChecked(args.decode);
-    report["catalog"] =
+    record.unlisted = qzimport::FindUnlisted(*content, args.clipIDs);
+    const qzcard::CatalogOutcome recorded =
         qzcard::CatalogRecorder::Record([&args, &check, &content](qzcatalog::Catalog& catalog, int64_t now) {
             qzcatalog::CardSeen card = qzcatalog::CardReading::Read(args.card, content, {}, now);
             check.checkedAt = now;
             check.mediumId = card.mediumId;
             catalog.Record({{std::move(card)}, {}, {check}, {}});
-        }).Json();
+        });
     if (args.json) {
+        ordered_json report = qzimport::VerifyRecordWriter::Json(record);
+        report["catalog"] = recorded.Json();
         std::cout << report.dump(2) << "\n";
-    } else if (clean) {
-        std::printf("card clean (%s; %s)\n", Joined(Checked(args.decode)).c_str(),
-                    Joined(NotChecked(args.decode)).c_str());
     } else {
-        std::string summary;
-        if (problems > 0) summary = FBC_Utl_CountText(problems, "problem", "problems") + " found";
-        if (!unlisted.empty())
-            summary += (summary.empty() ? "" : ", ") +
-                       FBC_Utl_CountText(unlisted.size(), "unlisted entry", "unlisted entries");
-        std::printf("%s\n", summary.c_str());
+        for (const std::string& line : qzimport::VerifyRecordWriter::UnlistedLines(record))
+            std::printf("%s\n", line.c_str());
+        std::printf("%s\n", qzimport::VerifyRecordWriter::ClosingLine(record).c_str());
     }
     std::fflush(stdout);
-    if (!clean) throw CLI::RuntimeError(kExitProblemsFound);
+    if (!record.Clean()) throw CLI::RuntimeError(kExitProblemsFound);
 }
 
 void InstallVerify(CLI::App& app) {
@@ -191,6 +145,9 @@ void InstallVerify(CLI::App& app) {
     command->add_flag("--json", args->json, "JSON output");
     command->add_flag("--decode", args->decode,
                       "Also decode every picture and report those the decoder finds damaged");
+    command->add_flag(
+        "--progress", args->progress,
+        "At most once a second on stderr: the clip and frame checked, frames per second, time left");
     command->add_option(
         "--plugin", args->plugin,
         "Plug-in bundle folder (default: the installed FBCFormatRADPlugin.bundle, or the build's)");

@@ -1,0 +1,15 @@
+#pragma once
+// A value that may be absent, as JSON: the value, or null. The typed
+// records' writers (export record, list, verify) use it. Any thread.
+#include <nlohmann/json.hpp>
+
+#include <optional>
+
+namespace qzimport {
+
+template <class T>
+nlohmann::ordered_json OrNull(const std::optional<T>& value) {
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json();
+}
+
+}  // namespace qzimport
