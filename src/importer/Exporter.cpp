@@ -458,12 +458,14 @@ void Exporter::WriteSet(SetRun& run, OutputSetResult& result) {
 
 bool Exporter::WriteReadablePart(SetRun& run, OutputSetResult& result, const std::string& reason) {
     const OutputSetPlan& set = run.set;
-    // A single clip's frame that could not be read, on the first try; a
-    // write that failed is no reason to write less.
-    if (!run.ingesting || run.writeFailed || run.readableEnd || set.pieces.size() != 1 ||
-        run.settings.discard)
-        return false;
+    // A frame that could not be read of a single clip whose member file the
+    // card model found cut short or broken at its end (list: "damaged"), on
+    // the first try. A write that failed is no reason to write less; a clip
+    // whose files look whole but hold a bad frame is not exported.
     const PlannedPiece& first = set.pieces.front();
+    if (!run.ingesting || run.writeFailed || run.readableEnd || set.pieces.size() != 1 ||
+        run.settings.discard || !first.clip->LastFailure().Failed())
+        return false;
     ClipIngest probe(*first.descriptor, *first.clip);
     const uint32_t unreadable = run.lastIndex ? *run.lastIndex + 1 : probe.FirstIndex();
     const std::optional<uint32_t> end = ReadableEnd(probe, set.inFrame, unreadable);

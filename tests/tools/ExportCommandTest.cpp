@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -253,6 +254,61 @@ TEST(ExportCommandTest, InAndOutPointsOutsideTheClipAreRefused) {
         EXPECT_EQ(run.exitCode, 64);
         EXPECT_NE(run.err.find(points[points.size() - 2]), std::string::npos) << run.err;
         EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+// export --json: one document per run, read by a JSON parser, its statuses
+// and the exit code agreeing, for a run that writes, one that finds its
+// outputs up to date, an in/out export, a cut clip written in part, and a
+// folder that is not a card (the document says why, no sets).
+TEST(ExportCommandTest, JsonTellsEachSetAndTheExitCodeMirrorsIt) {
+    qztest::ScratchFolder folder("export-json");
+    const std::string card = folder.Path() + "/card", out = folder.Path() + "/out";
+    ASSERT_EQ(Qzcard({"sample-card", card, "--frames", "12"}).exitCode, 0);
+    fs::resize_file(card + "/CONTENTS/CLIPS001/QZ0004/QZ000403.MXF", 40000);
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::vector<std::pair<std::string, std::string>> statuses;  // name, status
+        std::optional<std::pair<int, int>> inOut;                   // of the first set
+    } cases[] = {
+        {{card, "QZ0001", "QZ0002"}, 0, {{"QZ0001", "written"}, {"QZ0002", "written"}}, std::pair(0, 11)},
+        {{card, "QZ0001"}, 0, {{"QZ0001", "upToDate"}}, std::pair(0, 11)},
+        {{card, "QZ0003", "--in", "4", "--out", "8", "--format", "es"}, 0, {{"QZ0003", "written"}}, {}},
+        {{card, "QZ0004", "QZ0005"}, 4, {{"QZ0004", "partial"}, {"QZ0005", "written"}}, std::pair(0, 23)},
+        {{folder.Path()}, 2, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        std::vector<std::string> args = {"export", "--json", "-o", out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const qztest::QzcardRun run = Qzcard(args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        const nlohmann::json doc = qztest::ParseJson(run.out);
+        EXPECT_EQ(doc["qzcardVersion"].is_string(), true);
+        EXPECT_EQ(doc["cards"], nlohmann::json::array({c.args.front()}));
+        EXPECT_EQ(doc["failure"].is_null(), c.exitCode != 2) << doc["failure"];
+        ASSERT_EQ(doc["sets"].size(), c.statuses.size());
+        for (size_t s = 0; s < c.statuses.size(); ++s) {
+            const nlohmann::json& set = doc["sets"][s];
+            EXPECT_EQ(set["name"], c.statuses[s].first);
+            EXPECT_EQ(set["status"], c.statuses[s].second);
+            EXPECT_EQ(set["reason"].is_null(), set["status"] != "partial") << set["reason"];
+            EXPECT_EQ(set["record"], out + "/" + c.statuses[s].first + ".json");
+            for (const auto& file : set["files"]) EXPECT_TRUE(fs::exists(file.get<std::string>())) << file;
+        }
+        if (c.statuses.empty()) continue;
+        const nlohmann::json& first = doc["sets"][0];
+        if (c.inOut) {
+            EXPECT_EQ(first["inPoint"]["frame"], c.inOut->first);
+            EXPECT_EQ(first["outPoint"]["frame"], c.inOut->second);
+            EXPECT_EQ(first["frames"], c.inOut->second - c.inOut->first + 1);
+        } else {  // the in point moved back to its key frame, the out point on to its group's end
+            EXPECT_LE(first["inPoint"]["frame"].get<int>(), 4);
+            EXPECT_GE(first["outPoint"]["frame"].get<int>(), 8);
+        }
+        EXPECT_EQ(doc["summary"]["sets"], c.statuses.size());
+        EXPECT_EQ(doc["summary"]["partial"], c.exitCode == 4 ? 1 : 0);
     }
 }
 
