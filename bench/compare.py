@@ -2,11 +2,12 @@
 """Whole-process import and offload benchmark of qzcard against ffmpeg, cat and cp.
 
 Writes, once, into a cache folder a card holding one long clip (1920x1080
-59.94i 50 Mbps CBR, four channels, three member files) and a card of 999 short
-clips (listed, and reported with a thumbnail per clip), then runs the
+59.94i 50 Mbps CBR, four channels, three member files), a card of 999 short
+clips (listed, and reported with a thumbnail per clip) and one of 200 (reported,
+for its peak memory), then runs the
 commands below (among them `export --format mov` of the long clip against
 ffmpeg joining its member files into one MOV with `-f concat -map 0 -c
-copy`) in turn, each round in another order, with
+copy`, its output synced as ours is) in turn, each round in another order, with
 the page cache warm, and prints the median wall time of each with its
 throughput, its ratio to its ffmpeg peer and to cat, its peak resident memory,
 and (from one extra run under strace) the bytes and read calls it spends on the
@@ -43,6 +44,8 @@ import sys
 import tempfile
 import time
 
+import shlex
+
 import catalog_bench
 
 MIB = 1024 * 1024
@@ -71,6 +74,12 @@ def make_once(folder, make):
     open(os.path.join(scratch, ".complete"), "w").close()
     os.rename(scratch, folder)
     log("compare: wrote %s in %.0f s" % (folder, time.monotonic() - started))
+
+
+def synced(argv, paths):
+    """`argv`, then its outputs `paths` and their folders synced to the drive, as qzcard syncs its own."""
+    folders = sorted({os.path.dirname(p) for p in paths})
+    return ["sh", "-c", '"$@" && sync ' + " ".join(shlex.quote(p) for p in paths + folders), "sh"] + argv
 
 
 def member_files(card, clip):
@@ -269,8 +278,11 @@ def main():
 
     long_card = os.path.join(cache, "long%d" % args.frames)
     many_card = os.path.join(cache, "many999")
+    some_card = os.path.join(cache, "many200")
     make_once(long_card, lambda d: run_quiet([bench_card, d, str(args.frames)]))
     make_once(many_card, lambda d: run_quiet([qzcard, "sample-card", d, "--clips", "999", "--frames", "6"]))
+    make_once(some_card, lambda d: run_quiet([qzcard, "sample-card", d, "--clips", "200", "--frames", "6"]))
+    some_members = sorted(glob.glob(os.path.join(some_card, "CONTENTS", "CLIPS001", "*", "*.MXF")))
     members = member_files(long_card, "QZ0001")
     many_members = sorted(glob.glob(os.path.join(many_card, "CONTENTS", "CLIPS001", "*", "*.MXF")))
     size = sum(os.path.getsize(p) for p in members)
@@ -285,15 +297,17 @@ def main():
         Command("export", [qzcard, "export", long_card, "QZ0001", "-o", out + "/export", "--force", "--format", "es"],
                 peer="ffmpeg extract", outputs=out + "/export", files=members),
         Command("ffmpeg extract",
-                ffmpeg + ["-map", "0:v", "-c", "copy", "-f", "mpeg2video", out + "/ffmpeg/QZ0001.m2v",
-                          "-filter_complex", "[0:a:0][0:a:1]amerge=inputs=2[s]", "-map", "[s]",
-                          "-c:a", "pcm_s16le", out + "/ffmpeg/QZ0001.wav"],
+                synced(ffmpeg + ["-map", "0:v", "-c", "copy", "-f", "mpeg2video", out + "/ffmpeg/QZ0001.m2v",
+                                 "-filter_complex", "[0:a:0][0:a:1]amerge=inputs=2[s]", "-map", "[s]",
+                                 "-c:a", "pcm_s16le", out + "/ffmpeg/QZ0001.wav"],
+                       [out + "/ffmpeg/QZ0001.m2v", out + "/ffmpeg/QZ0001.wav"]),
                 outputs=out + "/ffmpeg", files=members),
         # One movie of the clip: ours through the plug-in and libavformat,
         # ffmpeg's joining the same member files.
         Command("export mov", [qzcard, "export", long_card, "QZ0001", "-o", out + "/mov", "--force", "--format", "mov"],
                 peer="ffmpeg mov", outputs=out + "/mov", files=members),
-        Command("ffmpeg mov", ffmpeg + ["-map", "0", "-c", "copy", out + "/ffmpeg-mov/QZ0001.mov"],
+        Command("ffmpeg mov", synced(ffmpeg + ["-map", "0", "-c", "copy", out + "/ffmpeg-mov/QZ0001.mov"],
+                                     [out + "/ffmpeg-mov/QZ0001.mov"]),
                 outputs=out + "/ffmpeg-mov", files=members),
         Command("cat", ["cat"] + members, stdout=out + "/cat/QZ0001.mxf", outputs=out + "/cat", files=members),
         Command("export --null", [qzcard, "export", long_card, "QZ0001", "--null"], peer="ffmpeg null",
@@ -307,6 +321,8 @@ def main():
         Command("list 999", [qzcard, "list", many_card], files=many_members),
         Command("report 999", [qzcard, "report", many_card, "-o", out + "/report"], outputs=out + "/report",
                 files=many_members),
+        Command("report 200", [qzcard, "report", some_card, "-o", out + "/report200"], outputs=out + "/report200",
+                files=some_members),
         Command("offload 1", [qzcard, "offload", long_card, out + "/offload1"],
                 peer="cp -r + sync + xxhsum from the drive", outputs=out + "/offload1", files=members),
         # What offload does, by hand: the copy synced, then read back from
@@ -377,7 +393,7 @@ def by_name_of(commands, args):
 
 
 def measure(args, commands, by_name, build, size, members, ram):
-    many_members = [f for c in commands if c.name.endswith(" 999") for f in c.files]
+    many_members = [f for c in commands if c.name.endswith((" 999", " 200")) for f in c.files]
     warm(members + sorted(set(many_members)))
     for command in commands:  # warm-up, not counted
         command.run()
@@ -408,7 +424,7 @@ def measure(args, commands, by_name, build, size, members, ram):
         to_cat = cat_time / t if cat_time and c.name in ("export", "ffmpeg extract", "export mov", "ffmpeg mov") else None
         files_size = sum(os.path.getsize(p) for p in c.files)
         row = [c.name, "%.3f" % t, "%.3f" % statistics.median(c.cpu),
-               "%.0f" % (size / 1e6 / t) if c.files and not c.name.endswith(" 999") else "-",
+               "%.0f" % (size / 1e6 / t) if c.files and not c.name.endswith((" 999", " 200")) else "-",
                "%.2f" % peer if peer else "-", "%.2f" % to_cat if to_cat else "-",
                "%.1f" % (max(c.rss) / 1024)]
         if c.reads:
@@ -424,6 +440,18 @@ def measure(args, commands, by_name, build, size, members, ram):
         print(line)
     if "report 999" in by_name:
         print("report of the 999-clip card, one thumbnail per clip: %.2f s (aim: at most 10)" % by_name["report 999"].median())
+    if "report 200" in by_name:
+        c = by_name["report 200"]
+        print("report of the 200-clip card: peak RSS %.1f MiB (median of the rounds %.1f; aim: at most 96), %.2f s"
+              % (max(c.rss) / 1024, statistics.median(c.rss) / 1024, c.median()))
+    if "list 999" in by_name:
+        c = by_name["list 999"]
+        print("list of the 999-clip card: %.3f s, peak RSS %.1f MiB" % (c.median(), max(c.rss) / 1024))
+    if "export mov" in by_name and "ffmpeg mov" in by_name:
+        print("export of the long recording to one MOV: %.2fx the speed of ffmpeg -f concat -c copy, both synced"
+              " (aim: at least 1), %.1f MiB against %.1f MiB peak RSS"
+              % (by_name["ffmpeg mov"].median() / by_name["export mov"].median(),
+                 max(by_name["export mov"].rss) / 1024, max(by_name["ffmpeg mov"].rss) / 1024))
     if "verify --decode" in by_name and "ffmpeg decode" in by_name:
         print("verify --decode: %.2fx the speed of ffmpeg decoding the member files (aim: at least 1)"
               % (by_name["ffmpeg decode"].median() / by_name["verify --decode"].median()))

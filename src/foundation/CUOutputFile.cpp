@@ -42,6 +42,12 @@ std::string Reason() {
     return std::strerror(errno);
 }
 
+// The code of a failed create, write or sync: a full file system or quota
+// is told apart, so that a caller can say how much room was wanted.
+uint32_t OutputFailureCode() {
+    return errno == ENOSPC || errno == EDQUOT ? kResultOutputNoRoom : kResultOutputFailure;
+}
+
 std::string PartialPathOf(const std::string& finalPath) {
     const std::filesystem::path path(finalPath);
     return (path.parent_path() / ("." + path.filename().string() + "." + std::to_string(::getpid()) + "." +
@@ -82,7 +88,7 @@ CUOutputFile::CUOutputFile(std::string finalPath, Caching caching, Digest digest
     if (digest == Digest::kContent) m_Digest = std::make_unique<CUContentDigest>();
     m_Descriptor = ::open(m_PartialPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_Descriptor < 0)
-        Fail(kResultOutputFailure, "cannot create " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        Fail(OutputFailureCode(), "cannot create " + m_PartialPath + ": " + Reason(), m_FinalPath);
     m_InterruptSlot = CUInterruption::RegisterFile(m_PartialPath);
     // Asked of the open file rather than at open: a file system without
     // direct I/O refuses the flag here (EINVAL) and the file stays buffered.
@@ -108,7 +114,7 @@ void CUOutputFile::WriteOut(const unsigned char* bytes, size_t size) {
         }
         if (done <= 0) {
             if (done == 0) errno = EIO;
-            Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+            Fail(OutputFailureCode(), "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
         }
         bytes += done;
         size -= static_cast<size_t>(done);
@@ -126,7 +132,7 @@ void CUOutputFile::StopDirect() {
     if (!m_Direct) return;
     const int flags = ::fcntl(m_Descriptor, F_GETFL);
     if (flags < 0 || ::fcntl(m_Descriptor, F_SETFL, flags & ~O_DIRECT) != 0)
-        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        Fail(OutputFailureCode(), "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
     m_Direct = false;
 }
 
@@ -182,7 +188,7 @@ void CUOutputFile::WriteAt(uint64_t offset, const void* bytes, size_t size) {
     FlushBuffer();
     StopDirect();  // an overwrite rarely fills whole aligned blocks
     if (!WriteAll(m_Descriptor, static_cast<const unsigned char*>(bytes), size, static_cast<int64_t>(offset)))
-        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        Fail(OutputFailureCode(), "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
 }
 
 void CUOutputFile::Flush() {
@@ -194,7 +200,7 @@ void CUOutputFile::Flush() {
 void CUOutputFile::Sync() {
     Flush();
     if (::fsync(m_Descriptor) != 0)
-        Fail(kResultOutputFailure, "cannot sync " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        Fail(OutputFailureCode(), "cannot sync " + m_PartialPath + ": " + Reason(), m_FinalPath);
 }
 
 const CUOutputFile::Facts& CUOutputFile::Seal() {
@@ -240,7 +246,7 @@ void CUOutputFile::Commit(bool replace) {
     const int descriptor = m_Descriptor;
     m_Descriptor = -1;
     if (::close(descriptor) != 0)
-        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        Fail(OutputFailureCode(), "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
     RenameIntoPlace(replace);
     const std::string folder = std::filesystem::path(m_FinalPath).parent_path().string();
     if (!SyncFolder(folder.empty() ? "." : folder))
@@ -270,7 +276,7 @@ void CUOutputFile::Finish() {
     const int descriptor = m_Descriptor;
     m_Descriptor = -1;
     if (::close(descriptor) != 0)
-        Fail(kResultOutputFailure, "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
+        Fail(OutputFailureCode(), "cannot write " + m_PartialPath + ": " + Reason(), m_FinalPath);
     m_Buffer.reset();  // many finished files may wait for their commit
     m_Finished = true;
 }

@@ -22,6 +22,7 @@ class CUContentDigest;
 // Result codes of output files (foundation range).
 constexpr uint32_t kResultOutputFailure = 0x10020;  // an output cannot be created, written or renamed
 constexpr uint32_t kResultOutputExists = 0x10021;   // the final name is taken and may not be replaced
+constexpr uint32_t kResultOutputNoRoom = 0x10022;   // the file system (or a quota) has no room left
 
 class CUOutputFile {
 public:

@@ -19,11 +19,11 @@ using nlohmann::ordered_json;
 namespace {
 
 PreviousOutputs Outdated(const std::string& reason, std::vector<std::string> files) {
-    return {PreviousOutputs::State::kOutdated, reason, std::move(files)};
+    return {PreviousOutputs::State::kOutdated, reason, std::move(files), {}};
 }
 
 PreviousOutputs Other(const std::string& what) {
-    return {PreviousOutputs::State::kOther, what, {}};
+    return {PreviousOutputs::State::kOther, what, {}, {}};
 }
 
 bool IsText(const ordered_json& entry, const char* key) {
@@ -95,7 +95,7 @@ PreviousOutputs ExportRecord::Compare(const std::string& folder, const std::stri
         const std::string why = Difference(folder, entry);
         if (!why.empty()) return Outdated(why, names);
     }
-    return {PreviousOutputs::State::kUpToDate, std::string(), names};
+    return {PreviousOutputs::State::kUpToDate, std::string(), names, record};
 }
 
 void ExportRecord::RefuseExisting(const std::string& folder, const std::vector<std::string>& names,

@@ -27,6 +27,7 @@ struct PreviousOutputs {
     State state = State::kNone;
     std::string reason;              // kOutdated: what changed, for the output line; kOther: what it is
     std::vector<std::string> files;  // kUpToDate, kOutdated: the files listed, the record last
+    nlohmann::ordered_json record;   // kUpToDate: the record as read (a hostile file's bytes)
 };
 
 class ExportRecord {

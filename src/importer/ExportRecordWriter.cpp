@@ -51,6 +51,12 @@ ordered_json ExportRecordWriter::Json(const ExportSetRecord& r) {
     record["inPoint"] = PointJson(r.inPoint, "movedBack");
     record["inPoint"]["leftOutPictures"] = r.leftOutPictures;
     record["outPoint"] = PointJson(r.outPoint, "movedOn");
+    record["partial"] = ordered_json();
+    if (r.partial)
+        record["partial"] = {{"firstMissingFrame", r.partial->firstMissingFrame},
+                             {"lastMissingFrame", r.partial->lastMissingFrame},
+                             {"missingFrames", r.partial->missingFrames},
+                             {"reason", r.partial->reason}};
     record["firstTimecode"] = OrNull(r.firstTimecode);
     record["lastTimecode"] = OrNull(r.lastTimecode);
     record["startTimecode"] = OrNull(r.startTimecode);

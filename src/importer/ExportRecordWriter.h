@@ -35,6 +35,14 @@ struct ExportPieceRecord {
     std::optional<bool> continuesPrevious;  // from the second piece on
 };
 
+// What an output set written up to the last frame that could be read lacks.
+struct ExportPartialRecord {
+    uint32_t firstMissingFrame = 0;  // frame slots of the clip, both inclusive
+    uint32_t lastMissingFrame = 0;
+    uint64_t missingFrames = 0;
+    std::string reason;  // why the first of them could not be read
+};
+
 struct ExportSetRecord {
     std::string clipId;  // of the first piece
     std::string card;
@@ -62,6 +70,7 @@ struct ExportSetRecord {
     nlohmann::ordered_json plugin;  // the plug-in's clip properties and target formats
     std::vector<std::pair<std::string, std::string>> formatFacts;  // "outputFormat", when any
     nlohmann::ordered_json values, valueTexts;
+    std::optional<ExportPartialRecord> partial;  // none: the set is whole
 };
 
 class ExportRecordWriter {

@@ -2,6 +2,7 @@
 
 #include "CFBCContent.h"
 #include "CUFailure.h"
+#include "CUFileSystemSpace.h"
 #include "CUInterruption.h"
 #include "CUNumber.h"
 #include "CUOutputFile.h"
@@ -14,6 +15,7 @@
 #include "ExportSource.h"
 #include "FBCClipTypes.h"
 #include "FBCClipValueTag.h"
+#include "FBC_Utl_Megabytes.h"
 #include "FBC_Utl_PathInside.h"
 #include "ImportError.h"
 #include "OutputAssembler.h"
@@ -45,12 +47,6 @@ std::optional<double> Number(const CUSharedPtr<CUObject>& value) {
     CUSharedPtr<CUNumber> number = value;
     if (!number) return std::nullopt;
     return number->doubleValue();
-}
-
-std::string Megabytes(uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
-    return text;
 }
 
 // The clip's place as ISO 6709 ("+35.6581+139.7414+40.0/"); empty without one.
@@ -182,13 +178,39 @@ SetSize SizeOf(const OutputSetPlan& set, ClipIngest& first) {
     return size;
 }
 
+// "DIR: no room: 66.1 MB needed, 40.2 MB free", the free space as the
+// file system holding `folder` has it now (unknown: not said).
+std::string NoRoomText(const std::string& folder, uint64_t needed) {
+    const std::optional<CUFileSystemSpace> space = CUFileSystemSpace::Of(folder);
+    return folder + ": no room: " + FBC_Utl_MegabytesText(needed) + " needed" +
+           (space ? ", " + FBC_Utl_MegabytesText(space->available) + " free" : std::string());
+}
+
+// What a partial set's line and result say of the frames it lacks.
+std::string PartialText(const ExportPartialRecord& partial) {
+    return "partial: " + std::to_string(partial.missingFrames) +
+           (partial.missingFrames == 1 ? " frame" : " frames") + " missing, " + partial.reason;
+}
+
 // Refuses a set whose files the output file system has no room for.
 void CheckRoom(const std::string& folder, uint64_t needed) {
-    std::error_code error;
-    const std::filesystem::space_info space = std::filesystem::space(folder, error);
-    if (!error && space.available < needed)
-        throw ImportError("it needs " + Megabytes(needed) + " and the output file system has " +
-                          Megabytes(space.available) + " free");
+    const std::optional<CUFileSystemSpace> space = CUFileSystemSpace::Of(folder);
+    if (space && space->available < needed) throw ImportError(NoRoomText(folder, needed));
+}
+
+// The last frame slot the set can end at so that every picture it needs
+// is stored before decode index `unreadable` (the first frame the plug-in
+// could not deliver); none when no picture can be had before it.
+std::optional<uint32_t> ReadableEnd(ClipIngest& ingest, std::optional<uint32_t> inFrame,
+                                    uint32_t unreadable) {
+    ingest.SetRange(inFrame, std::nullopt);
+    const uint32_t first = ingest.FirstIndex();
+    for (uint32_t end = unreadable; end > first;) {
+        --end;
+        ingest.SetRange(inFrame, end);
+        if (ingest.LastIndex() < unreadable && ingest.LastIndex() >= first) return end;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> GivenText(const std::string& text) {
@@ -216,7 +238,15 @@ struct Exporter::SetRun {
     std::unique_ptr<ClipIngest> ingest;  // of the piece being read, then of the last
     std::optional<uint32_t> lastIndex;   // of the frame last delivered
     uint64_t delivered = 0;              // bytes of essence
-    ordered_json targets;                // the plug-in's target formats
+    uint64_t expectedBytes = 0;          // of the set's files, as the room was checked for
+    // A frame the plug-in could not deliver ends the set's ingest with a
+    // read failure; one that the writer refused, with a write failure.
+    bool writeFailed = false;
+    bool ingesting = false;  // left set when a piece's ingest throws
+    // Written again up to this frame slot, the frames after it unreadable.
+    std::optional<uint32_t> readableEnd;
+    ExportPartialRecord partial;  // with readableEnd
+    ordered_json targets;         // the plug-in's target formats
 };
 
 Exporter::Exporter(PluginHost& host, const OutputFormat& format, ExportProgress& progress)
@@ -275,6 +305,9 @@ ExportSummary Exporter::Run(const ExportSettings& settings, ExportObserver& obse
             case OutputSetResult::Status::kFailed:
                 ++summary.failed;
                 break;
+            case OutputSetResult::Status::kPartial:
+                ++summary.partial;
+                break;
             case OutputSetResult::Status::kMatches:
                 ++summary.matching;
                 break;
@@ -295,20 +328,29 @@ OutputSetResult Exporter::ExportSet(const OutputSetPlan& set, const std::vector<
     if (!settings.discard && !settings.force) {
         run.previous = ExportRecord::Compare(settings.outputFolder, set.baseName, run.source);
         if (run.previous.state == PreviousOutputs::State::kUpToDate) {
-            result.files = run.previous.files;
-            result.status = OutputSetResult::Status::kUpToDate;
+            UpToDateResult(run.previous, result);
             return result;
         }
     }
     try {
-        WriteSet(run, result);
+        try {
+            WriteSet(run, result);
+        } catch (const ImportError& e) {
+            // What can be read of a clip cut short is written, and said to be partial.
+            if (!WriteReadablePart(run, result, e.what())) throw;
+        }
     } catch (const ImportError& e) {
         result.failure = e.what();
     } catch (const CUError& e) {
-        result.failure =
-            e.Failure().Code() == kResultOutputExists
-                ? e.Failure().What() + " (written meanwhile by another process; --force replaces it)"
-                : e.Failure().What();
+        // Told once the set's partials are gone, so the free space is what the drive has.
+        if (e.Failure().Code() == kResultOutputNoRoom)
+            result.failure =
+                NoRoomText(settings.outputFolder, run.expectedBytes) + " (" + e.Failure().What() + ")";
+        else
+            result.failure =
+                e.Failure().Code() == kResultOutputExists
+                    ? e.Failure().What() + " (written meanwhile by another process; --force replaces it)"
+                    : e.Failure().What();
     } catch (const CUInterrupted& e) {
         m_progress.StopClip("interrupted");
         const std::string where =
@@ -364,7 +406,7 @@ void Exporter::WriteSet(SetRun& run, OutputSetResult& result) {
     const std::string& folder = settings.outputFolder;
     const PlannedPiece& first = set.pieces.front();
     run.ingest = std::make_unique<ClipIngest>(*first.descriptor, *first.clip);
-    run.ingest->SetRange(set.inFrame, set.outFrame);
+    run.ingest->SetRange(set.inFrame, run.readableEnd ? run.readableEnd : set.outFrame);
     // Every track is read for the formats that write them all, not for an
     // import that writes nothing.
     run.everyTrack = !settings.discard && m_format.WritesEveryTrack(settings.options);
@@ -376,7 +418,8 @@ void Exporter::WriteSet(SetRun& run, OutputSetResult& result) {
 
     // What it will take, before anything is written.
     const SetSize size = SizeOf(set, *run.ingest);
-    if (!settings.discard) CheckRoom(folder, m_format.ExpectedBytes(size.basis, settings.options));
+    run.expectedBytes = m_format.ExpectedBytes(size.basis, settings.options);
+    if (!settings.discard) CheckRoom(folder, run.expectedBytes);
 
     std::unique_ptr<OutputWriter> writer =
         settings.discard ? nullptr : m_format.CreateWriter(folder, set.baseName, settings.options);
@@ -388,6 +431,10 @@ void Exporter::WriteSet(SetRun& run, OutputSetResult& result) {
     result.frames = assembler.PicturesPresented();
     result.samples = assembler.StereoSamples();
     result.bytes = run.delivered;
+    result.firstFrame = assembler.FirstPresentedSlot();
+    result.lastFrame = run.ingest->LastIndex();
+    result.startTimecode = assembler.StartTimecode();
+    result.endTimecode = run.ingest->SlotTimecode(run.ingest->LastIndex());
     AddNotes(run, assembler, result);
     if (settings.discard) {
         result.status = OutputSetResult::Status::kWritten;
@@ -405,7 +452,72 @@ void Exporter::WriteSet(SetRun& run, OutputSetResult& result) {
     CommitSet(files, settings.force || outdated);
     if (outdated) result.notes.push_back("written again: " + run.previous.reason);
     for (CUOutputFile* file : files) result.files.push_back(FileNameOf(*file));
-    result.status = OutputSetResult::Status::kWritten;
+    result.status = run.readableEnd ? OutputSetResult::Status::kPartial : OutputSetResult::Status::kWritten;
+    if (run.readableEnd) result.failure = PartialText(run.partial);
+}
+
+bool Exporter::WriteReadablePart(SetRun& run, OutputSetResult& result, const std::string& reason) {
+    const OutputSetPlan& set = run.set;
+    // A frame that could not be read of a single clip whose member file the
+    // card model found cut short or broken at its end (list: "damaged"), on
+    // the first try. A write that failed is no reason to write less; a clip
+    // whose files look whole but hold a bad frame is not exported.
+    const PlannedPiece& first = set.pieces.front();
+    if (!run.ingesting || run.writeFailed || run.readableEnd || set.pieces.size() != 1 ||
+        run.settings.discard || !first.clip->LastFailure().Failed())
+        return false;
+    ClipIngest probe(*first.descriptor, *first.clip);
+    const uint32_t unreadable = run.lastIndex ? *run.lastIndex + 1 : probe.FirstIndex();
+    const std::optional<uint32_t> end = ReadableEnd(probe, set.inFrame, unreadable);
+    const uint32_t wanted = set.outFrame.value_or(probe.FrameCount() - 1);
+    if (!end || *end >= wanted) return false;
+    run.readableEnd = end;
+    run.partial = {*end + 1, wanted, uint64_t{wanted} - *end,
+                   "frames " + std::to_string(*end + 1) + "\u2013" + std::to_string(wanted) + " (" +
+                       probe.TimecodeOfSlot(*end + 1) + "\u2013" + probe.TimecodeOfSlot(wanted) +
+                       ") cannot be read: " + reason};
+    run.lastIndex.reset();
+    run.delivered = 0;
+    run.ingesting = false;
+    run.ingest.reset();
+    result.notes.clear();
+    WriteSet(run, result);
+    return true;
+}
+
+void Exporter::UpToDateResult(const PreviousOutputs& previous, OutputSetResult& result) {
+    const nlohmann::ordered_json& record = previous.record;
+    result.files = previous.files;
+    result.status = OutputSetResult::Status::kUpToDate;
+    // The record is a file's bytes: each value is taken only when it is of its kind.
+    const auto count = [](const nlohmann::ordered_json& json, const char* key) -> std::optional<uint64_t> {
+        if (!json.is_object() || !json.contains(key) || !json[key].is_number_unsigned()) return std::nullopt;
+        return json[key].get<uint64_t>();
+    };
+    const auto text = [](const nlohmann::ordered_json& json, const char* key) -> std::optional<std::string> {
+        if (!json.is_object() || !json.contains(key) || !json[key].is_string()) return std::nullopt;
+        return json[key].get<std::string>();
+    };
+    const auto slot = [&count](const nlohmann::ordered_json& point) -> std::optional<uint32_t> {
+        const std::optional<uint64_t> frame = count(point, "frame");
+        if (!frame || *frame > UINT32_MAX) return std::nullopt;
+        return static_cast<uint32_t>(*frame);
+    };
+    result.frames = count(record, "frames").value_or(0);
+    result.samples = count(record, "audioSamples").value_or(0);
+    result.firstFrame = slot(record.value("inPoint", nlohmann::ordered_json()));
+    result.lastFrame = slot(record.value("outPoint", nlohmann::ordered_json()));
+    result.startTimecode = text(record, "startTimecode");
+    result.endTimecode = text(record, "endTimecode");
+    // Outputs written in part stay in part: said again on every run.
+    const nlohmann::ordered_json partial = record.value("partial", nlohmann::ordered_json());
+    if (partial.is_object()) {
+        result.status = OutputSetResult::Status::kPartial;
+        ExportPartialRecord lacking;
+        lacking.missingFrames = count(partial, "missingFrames").value_or(0);
+        lacking.reason = text(partial, "reason").value_or("frames of the clip cannot be read");
+        result.failure = PartialText(lacking) + " (as an earlier run wrote it)";
+    }
 }
 
 void Exporter::IngestPieces(SetRun& run, OutputAssembler& assembler, uint64_t frames,
@@ -424,13 +536,18 @@ void Exporter::IngestPieces(SetRun& run, OutputAssembler& assembler, uint64_t fr
             ingest, {planned.clipId, run.cards[planned.card].folder, 0, {}, planned.continuesPrevious});
         const uint64_t before = assembler.PicturesPresented();
         run.lastIndex.reset();
+        run.ingesting = true;
         ingest.Run([&](const IngestRecord& record) {
             run.lastIndex = record.index;
+            // Left set when the writer throws: the failure is the output's.
+            run.writeFailed = true;
             assembler.Add(record);
+            run.writeFailed = false;
             run.delivered += record.pictureSize + record.stereoSize;
             m_progress.Frame(++done, run.delivered);
             return true;
         });
+        run.ingesting = false;
         assembler.FinishPiece();
         if (!set.recording) continue;
         ExportPieceRecord piece;
@@ -444,7 +561,10 @@ void Exporter::IngestPieces(SetRun& run, OutputAssembler& assembler, uint64_t fr
         if (p > 0) piece.continuesPrevious = planned.continuesPrevious;
         pieces.push_back(std::move(piece));
     }
-    m_progress.FinishClip();
+    if (run.readableEnd)
+        m_progress.StopClip("partial");
+    else
+        m_progress.FinishClip();
 }
 
 void Exporter::AddNotes(const SetRun& run, const OutputAssembler& assembler, OutputSetResult& result) const {
@@ -464,6 +584,7 @@ void Exporter::AddNotes(const SetRun& run, const OutputAssembler& assembler, Out
 
 void Exporter::FillRecord(const SetRun& run, const OutputAssembler& assembler, OutputWriter& writer,
                           ExportSetRecord& record) const {
+    if (run.readableEnd) record.partial = run.partial;
     const OutputSetPlan& set = run.set;
     const PlannedPiece& first = set.pieces.front();
     ClipIngest& ingest = *run.ingest;  // of the last piece

@@ -11,6 +11,7 @@
 #include "OutputFormat.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ class OutputAssembler;
 class PluginHost;
 struct ExportPieceRecord;
 struct ExportSetRecord;
+struct PreviousOutputs;
 
 struct ExportSettings {
     std::vector<std::string> cards;  // one card, or with selection.join every card of the recordings
@@ -36,8 +38,10 @@ struct ExportSettings {
 };
 
 struct OutputSetResult {
-    // kMatches and kMismatched: the outputs of a check.
-    enum class Status { kWritten, kUpToDate, kFailed, kMatches, kMismatched };
+    // kPartial: written up to the last frame that could be read, the rest
+    // of the clip missing (`failure` says which frames and why); never a
+    // whole export. kMatches and kMismatched: the outputs of a check.
+    enum class Status { kWritten, kUpToDate, kFailed, kPartial, kMatches, kMismatched };
     Status status = Status::kFailed;
     std::string baseName;
     std::string card;  // of its first piece, as given
@@ -46,9 +50,15 @@ struct OutputSetResult {
     uint64_t samples = 0;            // per channel
     uint64_t bytes = 0;              // of essence delivered
     std::vector<std::string> files;  // names in the output folder, the record last
+    // The first and last presented frame slot of the (first and last)
+    // clip and their timecodes: what the outputs hold; none before a write.
+    std::optional<uint32_t> firstFrame, lastFrame;
+    std::optional<std::string> startTimecode, endTimecode;
     // What the output line adds: an in point moved back, the channels written.
     std::vector<std::string> notes;
-    std::string failure;  // why nothing of it was written
+    // kFailed: why nothing of it was written; kPartial: which frames are
+    // missing and why.
+    std::string failure;
     // A check's outputs: each value that differs from the original's.
     std::vector<std::string> mismatches;
 };
@@ -66,6 +76,7 @@ struct ExportSummary {
     size_t written = 0;
     size_t upToDate = 0;
     size_t failed = 0;
+    size_t partial = 0;
     size_t matching = 0;  // checked
     size_t mismatched = 0;
     bool severalCards = false;
@@ -91,6 +102,12 @@ private:
     // Its steps: the preflight (files in the way, room), the ingest of every
     // piece, the notes of the output line, the record, the commit.
     void WriteSet(SetRun& run, OutputSetResult& result);
+    // After a frame of a single clip could not be read: writes the set again
+    // up to the last frame slot whose pictures are all stored before it, as
+    // a partial set (kPartial); false when nothing before it can be had.
+    bool WriteReadablePart(SetRun& run, OutputSetResult& result, const std::string& reason);
+    // A set up to date: its counts and points as its record (`previous`) tells them.
+    static void UpToDateResult(const PreviousOutputs& previous, OutputSetResult& result);
     void IngestPieces(SetRun& run, OutputAssembler& assembler, uint64_t frames,
                       std::vector<ExportPieceRecord>& pieces);
     void AddNotes(const SetRun& run, const OutputAssembler& assembler, OutputSetResult& result) const;

@@ -3,8 +3,8 @@
 #include "CUHostError.h"
 #include "CUInterruption.h"
 #include "CUVolumeIdentity.h"
-#include "CardReading.h"
 #include "CardOpening.h"
+#include "CardReading.h"
 #include "ExportProgress.h"
 #include "Exporter.h"
 #include "HistoryReading.h"
@@ -318,7 +318,9 @@ void Ingest::Export(const std::string& formatName, const std::string& folder) {
             Emit({{"event", "notice"}, {"notice", text}});
         },
         [&](const qzimport::OutputSetResult& set) {
-            if (set.status == qzimport::OutputSetResult::Status::kFailed) {
+            // A set written in part is a problem, not an output of the clip.
+            if (set.status == qzimport::OutputSetResult::Status::kFailed ||
+                set.status == qzimport::OutputSetResult::Status::kPartial) {
                 Problem(CardOfCopy(set.card), set.baseName + ": " + set.failure);
                 return;
             }

@@ -56,6 +56,7 @@ ProxyWriter::~ProxyWriter() = default;
 void ProxyWriter::Check(int result, const std::string& what) const {
     if (result >= 0) return;
     std::string message = m_messages.Describe(what, result);
+    if (m_io) m_io->ThrowIfNoRoom();
     if (m_io && !m_io->Failure().empty()) message += ": " + m_io->Failure();
     throw ImportError(message);
 }

@@ -302,7 +302,9 @@ public:
         // Interrupted until here, nothing of this run is in place; from here on
         // the set is put in place whole.
         CUInterruption::ThrowIfRequested();
-        m_folder.Commit(m_pictures, report.dump(2) + "\n", ReportPage::Render(report), m_referenced);
+        const std::string json = report.dump(2) + "\n";
+        const std::string page = ReportPage::Render(std::move(report));
+        m_folder.Commit(m_pictures, json, page, m_referenced);
         return m_result;
     }
 

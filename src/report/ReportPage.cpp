@@ -12,27 +12,32 @@ namespace {
 
 using nlohmann::ordered_json;
 
+// The objects the template lists by their members, whose keys it does not
+// know (a clip's value meanings).
+constexpr const char* kListedObject = "valueTexts";
+
 // A JSON value as a mustache value: objects as maps, arrays as arrays,
 // booleans as booleans (for sections), numbers and texts as texts, null as
-// the empty text (which a section takes as absent). Each object also gets
-// "entries", its members as {name, value} in order, so that a template can
-// list an object whose keys it does not know (a clip's value meanings).
-mstch::node View(const ordered_json& value) {
+// the empty text (which a section takes as absent). A listed object
+// (`listed`) also gets "entries", its text members as {name, value} in
+// order; no other object has them, so a page of many clips holds its texts
+// once.
+mstch::node View(const ordered_json& value, bool listed = false) {
     switch (value.type()) {
         case ordered_json::value_t::object: {
             mstch::map map;
             mstch::array entries;
             for (const auto& [key, member] : value.items()) {
-                map.emplace(key, View(member));
-                if (member.is_string())
+                map.emplace(key, View(member, key == kListedObject));
+                if (listed && member.is_string())
                     entries.push_back(mstch::map{{"name", key}, {"value", member.get<std::string>()}});
             }
-            map.emplace("entries", std::move(entries));
+            if (listed) map.emplace("entries", std::move(entries));
             return map;
         }
         case ordered_json::value_t::array: {
             mstch::array array;
-            for (const auto& item : value) array.push_back(View(item));
+            for (const auto& item : value) array.push_back(View(item, listed));
             return array;
         }
         case ordered_json::value_t::boolean:
@@ -48,8 +53,14 @@ mstch::node View(const ordered_json& value) {
 
 }  // namespace
 
-std::string ReportPage::Render(const ordered_json& report) {
-    return mstch::render(reinterpret_cast<const char*>(kReportTemplate), View(PageView::Of(report)));
+std::string ReportPage::Render(ordered_json report) {
+    // Each form is let go once the next is made: a page of many clips holds
+    // one of them at a time, not all three.
+    ordered_json page = PageView::Of(report);
+    report = ordered_json();
+    const mstch::node view = View(page);
+    page = ordered_json();
+    return mstch::render(reinterpret_cast<const char*>(kReportTemplate), view);
 }
 
 }  // namespace qzreport

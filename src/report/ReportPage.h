@@ -12,7 +12,8 @@ namespace qzreport {
 
 class ReportPage {
 public:
-    static std::string Render(const nlohmann::ordered_json& report);
+    // Takes the report (moved in: it is let go before the page is made).
+    static std::string Render(nlohmann::ordered_json report);
 };
 
 }  // namespace qzreport

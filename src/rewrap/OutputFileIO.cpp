@@ -81,9 +81,18 @@ int OutputFileIO::Write(const uint8_t* bytes, size_t size) {
         m_position += size;
         return static_cast<int>(size);
     } catch (const CUError& e) {
-        if (m_failure.empty()) m_failure = e.what();
+        if (m_failure.empty()) {
+            m_failure = e.what();
+            m_failureCode = e.Code();
+            m_failureFile = e.Failure().File();
+        }
         return AVERROR(EIO);
     }
+}
+
+void OutputFileIO::ThrowIfNoRoom() const {
+    if (m_failureCode == ComVantoVantoQZ64RADPlug::kResultOutputNoRoom)
+        throw CUError(ComVantoVantoQZ64RADPlug::CUFailure(m_failureCode, m_failure, m_failureFile));
 }
 
 int OutputFileIO::WritePacket(void* opaque, uint8_t* bytes, int size) {

@@ -29,6 +29,10 @@ public:
     // Why the file refused a write or seek, "" while it never did (the muxer
     // itself only learns of an I/O error).
     const std::string& Failure() const { return m_failure; }
+    // Rethrows the file's own CUError when it refused a write for want of
+    // room (kResultOutputNoRoom), so that the caller can say how much room
+    // the output wanted; nothing otherwise.
+    void ThrowIfNoRoom() const;
 
     // From now on keeps a copy of every byte written at or after `offset`
     // (what a muxer writes last, its index), see KeptBytes.
@@ -48,6 +52,8 @@ private:
     ComVantoVantoQZ64RADPlug::CUOutputFile& m_file;
     uint64_t m_position = 0;
     std::string m_failure;
+    uint32_t m_failureCode = 0;
+    std::string m_failureFile;
     bool m_keeping = false;
     uint64_t m_keptFrom = 0;
     std::vector<uint8_t> m_kept;

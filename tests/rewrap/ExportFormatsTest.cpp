@@ -247,18 +247,39 @@ TEST(ExportFormats, ARecordingOverThreeCardsIsOneFile) {
     }
 }
 
-// A clip whose second file is cut short fails at its 13th frame, a write
-// refused by the file system (a file size limit) half way: the reason is
-// told and nothing but the folder's lock is left.
-TEST(ExportFormats, AFailureHalfWayLeavesNoFile) {
+// A clip whose second file is cut short (list: "damaged") is written up to
+// its 12th frame, the last its first file holds, as a partial set: exit 4
+// naming the frames missing, its record saying so, ffprobe counting 12
+// pictures, and a repeat saying it again; an out point before the cut is
+// a whole export. A write refused by the file system (a file size limit)
+// half way tells the reason and leaves nothing but the folder's lock.
+TEST(ExportFormats, ACutClipIsWrittenInPartAndAFailedWriteLeavesNoFile) {
     const qztest::ScratchFolder folder("rewrap-failed");
     const std::string card = folder.Path() + "/card";
     ASSERT_EQ(qztest::Qzcard({"sample-card", card, "--frames", "12"}).exitCode, 0);
     std::filesystem::resize_file(card + "/CONTENTS/CLIPS001/QZ0004/QZ000402.MXF", 40000);
     for (const std::string format : {"mov", "mxf"}) {
-        const std::string damaged = folder.Path() + "/damaged-" + format,
-                          full = folder.Path() + "/full-" + format;
-        EXPECT_EQ(qztest::Qzcard({"export", card, "QZ0004", "-o", damaged, "--format", format}).exitCode, 4);
+        SCOPED_TRACE(format);
+        // The whole clip twice (the second finds it up to date, still partial), then an out point.
+        for (const char* outPoint : {"", "", "5"}) {
+            const bool partial = *outPoint == 0;
+            const std::string out = folder.Path() + "/cut-" + format + outPoint;
+            const qztest::QzcardRun run = qztest::Qzcard({"export", card, "QZ0004", "-o", out, "--format",
+                                                          format, "--out", partial ? "35" : outPoint});
+            EXPECT_EQ(run.exitCode, partial ? 4 : 0) << run.err;
+            EXPECT_EQ(Probe(out + "/QZ0004." + format, "stream=nb_read_packets",
+                            "-select_streams v:0 -count_packets")["streams"][0]["nb_read_packets"],
+                      partial ? "12" : "6");
+            const json record = qztest::ParseJson(qztest::ReadText(out + "/QZ0004.json"));
+            EXPECT_EQ(record["partial"].is_object() ? record["partial"]["missingFrames"].get<int>() : 0,
+                      partial ? 24 : 0);
+            if (partial) {
+                EXPECT_NE(run.err.find("QZ0004: partial: 24 frames missing, frames 12\u201335 ("),
+                          std::string::npos)
+                    << run.err;
+            }
+        }
+        const std::string full = folder.Path() + "/full-" + format;
         const qztest::CommandResult run = qztest::RunCommand(
             "trap '' XFSZ; ulimit -f 2048; " + ShellQuote(QZCARD_BINARY) + " export " + ShellQuote(card) +
                 " QZ0001 -o " + ShellQuote(full) + " --format " + format,
@@ -266,10 +287,9 @@ TEST(ExportFormats, AFailureHalfWayLeavesNoFile) {
         EXPECT_EQ(run.exitCode, 4);
         EXPECT_NE(run.output.find("Input/output error: cannot write"), std::string::npos) << run.output;
         EXPECT_NE(run.output.find("File too large"), std::string::npos) << run.output;
-        for (const std::string& out : {damaged, full})
-            for (const auto& entry : std::filesystem::directory_iterator(out))
-                if (entry.path().filename() != ".qzcard-export.lock")
-                    ADD_FAILURE() << entry.path() << " left behind";
+        for (const auto& entry : std::filesystem::directory_iterator(full))
+            if (entry.path().filename() != ".qzcard-export.lock")
+                ADD_FAILURE() << entry.path() << " left behind";
     }
 }
 

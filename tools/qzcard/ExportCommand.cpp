@@ -4,7 +4,8 @@
 // ID.mov; mxf: ID.mxf), with
 // its record ID.json, never writing to the card. With --join, every
 // recording that continues across the cards given becomes one set named
-// after its first clip. One line per set on stdout; what failed on stderr.
+// after its first clip. One line per set on stdout (with --json one
+// document for the run); what failed on stderr.
 // With --check (proxy), the proxies already in DIR are read back and
 // compared with their originals, each value that differs named; exit 4
 // when any differs.
@@ -22,10 +23,13 @@
 #include "ImportError.h"
 #include "MediaLayers.h"
 #include "PluginHost.h"
+#include "QzcardVersion.h"
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <iostream>
 
 #include <cstdio>
 #include <memory>
@@ -35,6 +39,8 @@
 namespace {
 
 using namespace ComVantoVantoQZ64RADPlug;
+using nlohmann::ordered_json;
+using Status = qzimport::OutputSetResult::Status;
 
 struct ExportArguments {
     std::string card;
@@ -56,6 +62,7 @@ struct ExportArguments {
     bool splitAtBreaks = false;
     bool discard = false;  // --null
     bool check = false;
+    bool json = false;
     double wait = 0;
     std::string plugin;
     std::string hostVersion = qzimport::PluginHost::kDefaultHostVersion;
@@ -76,19 +83,59 @@ bool IsProxySize(const std::string& size) {
            size.find_first_not_of("0123456789x") == std::string::npos;
 }
 
-// Prints each output set as it is done.
+const char* StatusKey(Status status) {
+    switch (status) {
+        case Status::kWritten:
+            return "written";
+        case Status::kUpToDate:
+            return "upToDate";
+        case Status::kPartial:
+            return "partial";
+        case Status::kMatches:
+            return "relinks";
+        case Status::kMismatched:
+            return "doesNotRelink";
+        case Status::kFailed:
+            break;
+    }
+    return "failed";
+}
+
+template <class T>
+ordered_json OrNull(const std::optional<T>& value) {
+    return value ? ordered_json(*value) : ordered_json();
+}
+
+// Each output set as it is done: one line on stdout (what failed on
+// stderr), or with --json one entry of the run's document.
 class PrintedExport : public qzimport::ExportObserver {
 public:
-    PrintedExport(bool severalCards, bool discard, const std::string& folder)
-        : m_severalCards(severalCards), m_discard(discard), m_folder(folder) {}
+    PrintedExport(bool severalCards, bool discard, bool json, const std::string& folder,
+                  const std::string& format)
+        : m_severalCards(severalCards),
+          m_discard(discard),
+          m_json(json),
+          m_folder(folder),
+          m_format(format) {}
 
     void Notice(const std::string& text) override {
         std::fprintf(stderr, "qzcard export: %s\n", text.c_str());
+        notices.push_back(text);
     }
 
     void SetDone(const qzimport::OutputSetResult& r) override {
+        if (!m_discard && !r.files.empty() && (r.status == Status::kWritten || r.status == Status::kUpToDate))
+            records.push_back(m_folder + "/" + r.files.back());
         const std::string name = m_severalCards ? r.baseName + " (" + r.card + ")" : r.baseName;
-        using Status = qzimport::OutputSetResult::Status;
+        if (r.status == Status::kFailed)
+            std::fprintf(stderr, "qzcard export: %s: %s; nothing of it was written\n", name.c_str(),
+                         r.failure.c_str());
+        if (r.status == Status::kPartial)
+            std::fprintf(stderr, "qzcard export: %s: %s\n", name.c_str(), r.failure.c_str());
+        if (m_json) {
+            sets.push_back(SetJson(r));
+            return;
+        }
         if (r.status == Status::kMatches || r.status == Status::kMismatched) {
             std::string line = name + (r.status == Status::kMatches ? "  relinks" : "  does not relink");
             for (const std::string& file : r.files) line += "  " + file;
@@ -97,12 +144,7 @@ public:
             std::fflush(stdout);
             return;
         }
-        if (r.status == Status::kFailed) {
-            std::fprintf(stderr, "qzcard export: %s: %s; nothing of it was written\n", name.c_str(),
-                         r.failure.c_str());
-            return;
-        }
-        if (!m_discard && !r.files.empty()) records.push_back(m_folder + "/" + r.files.back());
+        if (r.status == Status::kFailed) return;
         std::string line = name;
         if (r.status == Status::kUpToDate) {
             line += "  up to date  ->";
@@ -115,17 +157,66 @@ public:
         }
         for (const std::string& file : r.files) line += " " + file;
         for (const std::string& note : r.notes) line += "  " + note;
+        if (r.status == Status::kPartial) line += "  " + r.failure;
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
 
-    // The record (ID.json) of each set written or up to date, for the catalog.
+    // The run's document: `summary` and `failure` (what ended the run, or null).
+    ordered_json Json(const std::vector<std::string>& cards, const qzimport::ExportSummary* summary,
+                      const std::string& failure) const {
+        ordered_json out = {{"qzcardVersion", qzimport::QzcardVersion()},
+                            {"cards", cards},
+                            {"output", m_discard ? ordered_json() : ordered_json(m_folder)},
+                            {"format", m_format},
+                            {"sets", sets},
+                            {"notices", notices}};
+        if (summary)
+            out["summary"] = {{"sets", summary->sets},
+                              {"written", summary->written},
+                              {"upToDate", summary->upToDate},
+                              {"partial", summary->partial},
+                              {"failed", summary->failed},
+                              {"relinks", summary->matching},
+                              {"doNotRelink", summary->mismatched}};
+        else
+            out["summary"] = ordered_json();
+        out["failure"] = failure.empty() ? ordered_json() : ordered_json(failure);
+        return out;
+    }
+
+    // The record (ID.json) of each set written whole or up to date, for the
+    // catalog: a partial set is no output of the whole clip.
     std::vector<std::string> records;
+    std::vector<std::string> notices;
+    ordered_json sets = ordered_json::array();
 
 private:
+    ordered_json SetJson(const qzimport::OutputSetResult& r) const {
+        ordered_json files = ordered_json::array();
+        for (const std::string& file : r.files) files.push_back(m_folder + "/" + file);
+        const bool made = !r.files.empty() && r.status != Status::kMatches && r.status != Status::kMismatched;
+        return {{"name", r.baseName},
+                {"card", r.card},
+                {"pieces", r.pieces},
+                {"format", m_format},
+                {"status", StatusKey(r.status)},
+                {"files", files},
+                {"record", made ? ordered_json(files.back()) : ordered_json()},
+                {"frames", r.frames},
+                {"audioSamples", r.samples},
+                {"inPoint", {{"frame", OrNull(r.firstFrame)}, {"timecode", OrNull(r.startTimecode)}}},
+                {"outPoint", {{"frame", OrNull(r.lastFrame)}, {"timecode", OrNull(r.endTimecode)}}},
+                {"notes", r.notes},
+                {"reason", r.failure.empty() ? ordered_json() : ordered_json(r.failure)},
+                {"mismatches", r.mismatches}};
+    }
+
     bool m_severalCards;
     bool m_discard;
+    bool m_json;
     std::string m_folder;
+    std::string m_format;
 };
 
 void RunExport(const ExportArguments& args) {
@@ -198,14 +289,37 @@ void RunExport(const ExportArguments& args) {
                                             : qzimport::ProgressMode::kSilent;
     qzimport::ExportProgress progress(mode, stderr);
     qzimport::Exporter exporter(*host, *format, progress);
-    PrintedExport printed(settings.cards.size() > 1, args.discard, args.output);
-    const qzimport::ExportSummary summary = exporter.Run(settings, printed);
-    qzcard::CatalogRecorder::RecordExport(settings.cards, printed.records);
-    if (summary.failed > 0) {
-        const char* what = args.join ? (summary.sets == 1 ? "recording" : "recordings")
-                                     : (summary.sets == 1 ? "clip" : "clips");
-        throw qzimport::ImportError(std::to_string(summary.failed) + " of " + std::to_string(summary.sets) +
-                                    " " + what + (args.check ? " not checked" : " not exported"));
+    PrintedExport printed(settings.cards.size() > 1, args.discard, args.json, args.output,
+                          args.discard ? "none" : format->Name());
+    qzimport::ExportSummary summary;
+    try {
+        summary = exporter.Run(settings, printed);
+    } catch (const CUHostError& e) {
+        // One JSON answer either way: what was done, and what ended the run.
+        if (args.json)
+            std::cout << printed.Json(settings.cards, nullptr, e.what()).dump(2) << '\n' << std::flush;
+        throw;
+    }
+    const qzcard::CatalogOutcome recorded =
+        qzcard::CatalogRecorder::RecordExport(settings.cards, printed.records);
+    if (args.json) {
+        ordered_json out = printed.Json(settings.cards, &summary, "");
+        out["catalog"] = recorded.Json();
+        std::cout << out.dump(2) << '\n' << std::flush;
+    }
+    const char* what =
+        args.join ? (summary.sets == 1 ? "recording" : "recordings") : (summary.sets == 1 ? "clip" : "clips");
+    if (summary.failed > 0 || summary.partial > 0) {
+        std::string text;
+        if (summary.failed > 0)
+            text = std::to_string(summary.failed) + " of " + std::to_string(summary.sets) + " " + what +
+                   (args.check ? " not checked" : " not exported");
+        if (summary.partial > 0)
+            text += (text.empty() ? std::to_string(summary.partial) + " of " + std::to_string(summary.sets) +
+                                        " " + what
+                                  : ", " + std::to_string(summary.partial)) +
+                    " exported in part only";
+        throw qzimport::ImportError(text);
     }
     if (summary.mismatched > 0)
         throw qzimport::ImportError(std::to_string(summary.mismatched) + " of " +
@@ -263,6 +377,9 @@ void InstallExport(CLI::App& app) {
         ->needs(join);
     command->add_option("--wait", args->wait, "Seconds to wait for another export using the output folder")
         ->check(CLI::NonNegativeNumber);
+    command->add_flag(
+        "--json", args->json,
+        "One JSON document for the run on stdout (every set's status, files, frames, in and out)");
     command->add_flag("--progress", args->progress,
                       "Progress as key=value lines on stderr (clip= frame= total= bytes= done=)");
     command
