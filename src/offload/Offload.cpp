@@ -168,6 +168,7 @@ void RecordFiles(const Destination& destination, const DestinationRun& run, cons
                 entry.hashes[format] =
                     Hash(value, earlierHas(format) ? HashAction::kVerified : HashAction::kOriginal, now);
             ++out.kept;
+            out.keptFiles.push_back(job.relativePath);
             ++out.files;
             list.files.push_back(entry);
             continue;
