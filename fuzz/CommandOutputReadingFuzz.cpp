@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         } else {
             const std::filesystem::path own = std::filesystem::absolute(path).lexically_normal();
-            for (const qzcatalog::OutputSeen& output : qzcatalog::CommandOutputReading::ExportOutputs(path, 0))
+            for (const qzcatalog::OutputSeen& output :
+                 qzcatalog::CommandOutputReading::ExportOutputs(path, 0))
                 if (std::filesystem::path(output.path).parent_path() != own.parent_path() ||
                     output.recordPath != own.string())
                     std::abort();

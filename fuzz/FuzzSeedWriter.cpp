@@ -198,8 +198,8 @@ int main(int argc, char** argv) {
                {"clips",
                 {{{"clipId", "QZ0001"}, {"check", {{"clean", true}, {"problemCount", 0}}}},
                  {{"clipId", "QZ0002"}, {"check", {{"clean", false}, {"problemCount", 2}}}}}}}}}};
-        for (const auto& [name, json, kind] : {std::make_tuple("export", record.dump(), 0),
-                                                std::make_tuple("report", report.dump(), 1)}) {
+        for (const auto& [name, json, kind] :
+             {std::make_tuple("export", record.dump(), 0), std::make_tuple("report", report.dump(), 1)}) {
             Bytes seed{static_cast<uint8_t>(kind)};
             seed.insert(seed.end(), json.begin(), json.end());
             Write(out / "CommandOutputReadingFuzz" / name, seed);

@@ -22,7 +22,7 @@ namespace qzcatalog {
 struct CardOverview {
     CardRow card;
     ErasableAnswer erasable;
-    std::vector<CheckCount> checks;     // newest run first
+    std::vector<CheckCount> checks;                        // newest run first
     std::vector<std::pair<std::string, int64_t>> outputs;  // count per format
 };
 

@@ -33,10 +33,11 @@ bool ChangedSince(const KnownFile& known, const CardFileSeen& now) {
 // Judges each of `files` (the card's files as they are now, with the
 // hashes `cardHashes` gives for each) against the copies `known` holds:
 // the short files into `answer`.
-void JudgeFiles(const std::vector<CardFileSeen>& files, const std::map<std::string, KnownFile>& known,
-                const std::string& cardVolumeKey, int64_t copies,
-                const std::function<CardFileFacts(const CardFileSeen&, const KnownFile&, bool& changed)>& facts,
-                ErasableAnswer& answer) {
+void JudgeFiles(
+    const std::vector<CardFileSeen>& files, const std::map<std::string, KnownFile>& known,
+    const std::string& cardVolumeKey, int64_t copies,
+    const std::function<CardFileFacts(const CardFileSeen&, const KnownFile&, bool& changed)>& facts,
+    ErasableAnswer& answer) {
     std::map<std::string, ErasableVolume> byKey;
     for (const CardFileSeen& now : files) {
         ErasableFile file;
@@ -57,8 +58,9 @@ void JudgeFiles(const std::vector<CardFileSeen>& files, const std::map<std::stri
         bool refused = false;
         for (const KnownCopy& copy : record.copies) {
             // A copy on the card's own volume goes with the card when it is erased.
-            const CopyVerdict verdict = copy.volumeKey == cardVolumeKey ? CopyVerdict::kOnTheCardsVolume
-                                                                        : CopyRule::Judge(card, copy.facts, true);
+            const CopyVerdict verdict = copy.volumeKey == cardVolumeKey
+                                            ? CopyVerdict::kOnTheCardsVolume
+                                            : CopyRule::Judge(card, copy.facts, true);
             if (verdict == CopyVerdict::kCounts)
                 volumes.insert(copy.volumeId);
             else
@@ -66,7 +68,8 @@ void JudgeFiles(const std::vector<CardFileSeen>& files, const std::map<std::stri
             file.copies.push_back({copy.volumeKey, copy.volumeLabel, copy.mountPoint, copy.path,
                                    qzoffload::HashActionName(copy.facts.action), verdict});
             onVolume[copy.volumeKey] = onVolume[copy.volumeKey] || verdict == CopyVerdict::kCounts;
-            byKey.try_emplace(copy.volumeKey, ErasableVolume{copy.volumeKey, copy.volumeLabel, copy.mountPoint});
+            byKey.try_emplace(copy.volumeKey,
+                              ErasableVolume{copy.volumeKey, copy.volumeLabel, copy.mountPoint});
         }
         for (const auto& [key, counts] : onVolume) {
             ++byKey[key].files;

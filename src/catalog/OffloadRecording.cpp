@@ -87,7 +87,8 @@ void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& 
                 // A file copied this run has the hashes read from the card: `original`, or
                 // `verified` when an earlier generation recorded the same; never `failed`.
                 bool fromCard = !entry.hashes.empty() && !kept.count(entry.path);
-                for (const auto& [format, hash] : entry.hashes) fromCard &= hash.action != HashAction::kFailed;
+                for (const auto& [format, hash] : entry.hashes)
+                    fromCard &= hash.action != HashAction::kFailed;
                 // The hashes belong to the file as the card holds it now when it is as the run read it.
                 if (!fromCard || file == files.end() || !file->second->size || !file->second->modifiedNs ||
                     entry.size != static_cast<uint64_t>(*file->second->size) ||

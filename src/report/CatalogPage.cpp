@@ -31,7 +31,8 @@ ordered_json MoreText(size_t all, const char* command) {
     return "… and " + std::to_string(all - CatalogPage::kListed) + " more (" + command + " lists them all)";
 }
 
-ordered_json LackingView(const qzcatalog::LackingAnswer& lacking, const std::map<std::string, std::string>& anchors) {
+ordered_json LackingView(const qzcatalog::LackingAnswer& lacking,
+                         const std::map<std::string, std::string>& anchors) {
     ordered_json clips = ordered_json::array();
     for (size_t i = 0; i < lacking.clips.size() && i < CatalogPage::kListed; ++i) {
         const qzcatalog::LackingClip& clip = lacking.clips[i];
@@ -52,13 +53,15 @@ ordered_json CardView(const qzcatalog::CardOverview& overview, const std::string
     ordered_json shortFiles = ordered_json::array();
     for (size_t i = 0; i < erasable.shortFiles.size() && i < CatalogPage::kListed; ++i) {
         const qzcatalog::ErasableFile& file = erasable.shortFiles[i];
-        shortFiles.push_back(
-            {{"path", file.path}, {"volumes", file.volumes}, {"why", qzcatalog::ErasableQuestion::Why(file)}});
+        shortFiles.push_back({{"path", file.path},
+                              {"volumes", file.volumes},
+                              {"why", qzcatalog::ErasableQuestion::Why(file)}});
     }
     ordered_json volumes = ordered_json::array();
     for (const qzcatalog::ErasableVolume& volume : erasable.volumes)
         volumes.push_back(
-            {{"name", qzcatalog::ErasableQuestion::VolumeName(volume.volumeKey, volume.label, volume.mountPoint)},
+            {{"name",
+              qzcatalog::ErasableQuestion::VolumeName(volume.volumeKey, volume.label, volume.mountPoint)},
              {"mountPoint", volume.mountPoint ? ordered_json(*volume.mountPoint) : ordered_json()},
              {"filesText", FBC_Utl_CountText(volume.files, "file", "files") + " copied, " +
                                std::to_string(volume.counts) + " counting"},
@@ -70,16 +73,17 @@ ordered_json CardView(const qzcatalog::CardOverview& overview, const std::string
         if (checks.empty() || checks.back()["kind"] != count.kind || checks.back()["checkedAt"] != when)
             checks.push_back({{"kind", count.kind}, {"checkedAt", when}, {"results", ""}, {"clean", true}});
         ordered_json& run = checks.back();
-        run["results"] = run["results"].get<std::string>() + (run["results"].get<std::string>().empty() ? "" : ", ") +
+        run["results"] = run["results"].get<std::string>() +
+                         (run["results"].get<std::string>().empty() ? "" : ", ") +
                          std::to_string(count.count) + " " + count.result;
         if (count.result != "clean") run["clean"] = false;
     }
     std::string outputs;
     for (const auto& [format, count] : overview.outputs)
         outputs += (outputs.empty() ? "" : ", ") + std::to_string(count) + " " + format;
-    const std::string shortText =
-        std::to_string(erasable.shortFiles.size()) + " of " + FBC_Utl_CountText(erasable.files, "file", "files") +
-        " short of copies on " + std::to_string(erasable.copiesNeeded) + " volumes";
+    const std::string shortText = std::to_string(erasable.shortFiles.size()) + " of " +
+                                  FBC_Utl_CountText(erasable.files, "file", "files") +
+                                  " short of copies on " + std::to_string(erasable.copiesNeeded) + " volumes";
     return {{"anchor", anchor},
             {"name", card.folderName},
             {"mediumId", card.mediumId ? ordered_json(*card.mediumId) : ordered_json()},
@@ -123,12 +127,12 @@ std::string CatalogPage::Render(const qzcatalog::CatalogState& state, int64_t no
         {"where", state.where},
         {"generated", Date(now)},
         {"copiesNeeded", state.copiesNeeded},
-        {"headline", FBC_Utl_CountText(state.cards.size(), "card", "cards") + ", " + std::to_string(erasable) +
-                         " erasable; " +
-                         (lackingFiles == 0 ? std::string("no file lacks copies")
-                                            : FBC_Utl_CountText(lackingFiles, "file lacks", "files lack") +
-                                                  " copies") +
-                         " on " + std::to_string(state.copiesNeeded) + " volumes"},
+        {"headline",
+         FBC_Utl_CountText(state.cards.size(), "card", "cards") + ", " + std::to_string(erasable) +
+             " erasable; " +
+             (lackingFiles == 0 ? std::string("no file lacks copies")
+                                : FBC_Utl_CountText(lackingFiles, "file lacks", "files lack") + " copies") +
+             " on " + std::to_string(state.copiesNeeded) + " volumes"},
         {"hasLacking", !state.lacking.clips.empty()},
         {"lacking", LackingView(state.lacking, anchors)},
         {"moreLackingText", MoreText(state.lacking.clips.size(), "qzcard catalog lacking")},

@@ -71,14 +71,15 @@ TEST_P(CatalogPageTest, PageShowsEachCardsStateAndOpensInABrowser) {
     QZ_REQUIRE_TOOL("python3");
     const qztest::CommandResult browser = qztest::RunCommand(
         "python3 " + qztest::ShellQuote(QZ_PAGE_CHECK) + " /usr/bin/chromium " +
-        qztest::ShellQuote(out.Path() + "/own/catalog.html") + " " + qztest::ShellQuote(out.Path() + "/shot.png") +
-        " " + qztest::ShellQuote(out.Path() + "/profile"));
+        qztest::ShellQuote(out.Path() + "/own/catalog.html") + " " +
+        qztest::ShellQuote(out.Path() + "/shot.png") + " " + qztest::ShellQuote(out.Path() + "/profile"));
     ASSERT_EQ(browser.exitCode, 0) << browser.output;
     const nlohmann::json page = qztest::ParseJson(browser.output);
     EXPECT_EQ(page["cardStates"], nlohmann::json({"erasable", "not erasable"})) << browser.output;
     // The lacking clip's row: the title as recorded, the byte that is not UTF-8 as U+FFFD.
     EXPECT_EQ(page["clipTables"], nlohmann::json({1}));
-    EXPECT_EQ(page["texts"], nlohmann::json({"<script>alert(\"x\")</script> ' ; DROP TABLE clips; -- \xEF\xBF\xBD end"}));
+    EXPECT_EQ(page["texts"],
+              nlohmann::json({"<script>alert(\"x\")</script> ' ; DROP TABLE clips; -- \xEF\xBF\xBD end"}));
     EXPECT_EQ(page["scripts"], 0);
     EXPECT_EQ(page["console"], nlohmann::json::array());
     EXPECT_EQ(page["exceptions"], nlohmann::json::array());
@@ -92,12 +93,13 @@ TEST(CatalogPageCommandTest, ReportOfCardsRecordsWhereItsCatalogOptionSays) {
     const qztest::ScratchFolder work("report-catalog");
     const std::string card = work.Path() + "/card", at = work.Path() + "/cat.sqlite";
     ASSERT_EQ(qztest::Qzcard({"sample-card", card, "--clips", "1", "--frames", "6"}).exitCode, 0);
-    const qztest::QzcardRun run =
-        qztest::Qzcard({"report", card, "-o", work.Path() + "/page", "--thumbnails", "0", "--catalog", at, "--json"});
+    const qztest::QzcardRun run = qztest::Qzcard(
+        {"report", card, "-o", work.Path() + "/page", "--thumbnails", "0", "--catalog", at, "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(qztest::ParseJson(run.out)["catalog"]["where"], at);
-    EXPECT_EQ(qztest::RunCommand("sqlite3 " + qztest::ShellQuote(at) + " 'SELECT COUNT(*) FROM clips'").output,
-              "1\n");
+    EXPECT_EQ(
+        qztest::RunCommand("sqlite3 " + qztest::ShellQuote(at) + " 'SELECT COUNT(*) FROM clips'").output,
+        "1\n");
 }
 
 }  // namespace

@@ -194,7 +194,8 @@ int RunErasable(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                         answer.files);
             std::vector<std::vector<std::string>> rows;
             for (const qzcatalog::ErasableFile& file : answer.shortFiles)
-                rows.push_back({file.path, std::to_string(file.volumes), qzcatalog::ErasableQuestion::Why(file)});
+                rows.push_back(
+                    {file.path, std::to_string(file.volumes), qzcatalog::ErasableQuestion::Why(file)});
             qzcard::PrintTextTable({"FILE", "VOLUMES", "WHY"}, std::move(rows));
         }
     }
@@ -389,10 +390,11 @@ int RunCopies(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                     qzimport::TableCell(clip.clip.clip.title.value_or("")).c_str());
         std::vector<std::vector<std::string>> rows;
         for (const qzcatalog::ClipCopyRow& copy : clip.copies)
-            rows.push_back({"copy", copy.cardPath,
-                            qzcatalog::ErasableQuestion::VolumeName(copy.volumeKey, copy.volumeLabel, copy.mountPoint),
-                            OnVolume(copy.mountPoint, copy.path),
-                            copy.action + (copy.counts ? ", counts" : ", does not count")});
+            rows.push_back(
+                {"copy", copy.cardPath,
+                 qzcatalog::ErasableQuestion::VolumeName(copy.volumeKey, copy.volumeLabel, copy.mountPoint),
+                 OnVolume(copy.mountPoint, copy.path),
+                 copy.action + (copy.counts ? ", counts" : ", does not count")});
         for (const qzcatalog::OutputRow& output : clip.outputs)
             rows.push_back({"output", output.format, "", output.path, "exported " + Date(output.exportedAt)});
         for (const qzcatalog::CheckRow& check : clip.checks)

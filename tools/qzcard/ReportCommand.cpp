@@ -49,9 +49,8 @@ constexpr int64_t kPageCopies = 2;
 void RunCatalogPage(const ReportArguments& args, const std::string& location) {
     qzcatalog::Catalog catalog(qzcatalog::CatalogLocation::Resolve(location));
     const qzcatalog::CatalogState state = qzcatalog::CatalogOverview::Of(catalog, kPageCopies);
-    const std::string page =
-        qzcard::LoadMediaLayers().WriteCatalogPage(state, args.options.output,
-                                                   static_cast<int64_t>(std::time(nullptr)));
+    const std::string page = qzcard::LoadMediaLayers().WriteCatalogPage(
+        state, args.options.output, static_cast<int64_t>(std::time(nullptr)));
     size_t erasable = 0;
     for (const qzcatalog::CardOverview& card : state.cards) erasable += card.erasable.Erasable() ? 1 : 0;
     if (args.json) {
@@ -172,18 +171,21 @@ void InstallReport(CLI::App& app) {
             // `qzcard report CARD... --catalog X` names where to record, as the global option
             // given after the command does for every other command.
             if (args->catalog.empty()) {
-                std::fprintf(stderr, "qzcard report: --catalog without a value writes the catalog's "
-                                     "page and takes no CARD\n");
+                std::fprintf(stderr,
+                             "qzcard report: --catalog without a value writes the catalog's "
+                             "page and takes no CARD\n");
                 throw CLI::RuntimeError(qzcard::kExitUsage);
             }
             qzcard::CatalogRecorder::ChooseLocation(args->catalog);
         }
         if (!page && args->options.cards.empty()) {
-            std::fprintf(stderr, "qzcard report: give the cards (CARD...) or --catalog for the catalog's page\n");
+            std::fprintf(stderr,
+                         "qzcard report: give the cards (CARD...) or --catalog for the catalog's page\n");
             throw CLI::RuntimeError(qzcard::kExitUsage);
         }
         if (page) {
-            RunCatalogPage(*args, args->catalog.empty() ? qzcard::CatalogRecorder::GivenLocation() : args->catalog);
+            RunCatalogPage(*args,
+                           args->catalog.empty() ? qzcard::CatalogRecorder::GivenLocation() : args->catalog);
             return;
         }
         try {
