@@ -30,9 +30,10 @@ bool ChangedSince(const KnownFile& known, const CardFileSeen& now) {
     return false;
 }
 
-// Judges each of `files` (the card's files as they are now, with the
-// hashes `cardHashes` gives for each) against the copies `known` holds:
-// the short files into `answer`.
+// Judges each of `files` (the card's files as they are now) against the
+// copies `known` holds, with the card file's facts as `facts` gives them
+// (which sets `changed` when the file is not as the catalog knows it): the
+// short files and the volumes holding copies into `answer`.
 void JudgeFiles(
     const std::vector<CardFileSeen>& files, const std::map<std::string, KnownFile>& known,
     const std::string& cardVolumeKey, int64_t copies,
