@@ -1,10 +1,7 @@
-// Feeds arbitrary bytes to the reader of what export and report put in
-// place (an export's record ID.json, a report's report.json), as the
-// catalog reads them back: the first byte chooses which (even: an export
-// record, odd: a report), the rest is the file. Bad or foreign JSON must be
-// refused with a CatalogError, never crash, hang or over-allocate; every
-// output taken lies in the record's own folder, every check names its
-// card and says clean or problems.
+// Arbitrary bytes as what export and report put in place, read back as the
+// catalog reads them (first byte even: an export record ID.json, odd: a
+// report.json): refused with a CatalogError, never a crash, hang or
+// over-allocation; outputs lie in the record's folder, checks name their card.
 #include "CatalogError.h"
 #include "CommandOutputReading.h"
 #include "FuzzScratch.h"

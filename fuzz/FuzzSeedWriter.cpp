@@ -15,14 +15,11 @@
 #include "OffloadJournal.h"
 #include "SmallClip.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -181,29 +178,18 @@ int main(int argc, char** argv) {
             Write(out / "OffloadJournalFuzz" / "journal",
                   ReadFile(copy + "/ascmhl/" + qzoffload::OffloadJournal::kFileName));
         }
-        // What export and report put in place, in the shape they write it:
-        // an export record (first byte even) and a checked report (odd).
-        const nlohmann::ordered_json record = {
-            {"mediumId", "515A4341-5244-4000-8000-000000000001"},
-            {"clipId", "QZ0001"},
-            {"format", "proxy"},
-            {"inPoint", {{"requested", "00:00:00:02"}, {"frame", 0}, {"movedBack", true}}},
-            {"outPoint", {{"frame", 3}}},
-            {"outputFormat", {{"codec", "h264"}, {"size", "960x540"}}},
-            {"files", {{{"name", "QZ0001.mov"}, {"bytes", 123456}}, {{"name", "QZ0001.wav"}, {"bytes", 9}}}}};
-        const nlohmann::ordered_json report = {
-            {"checked", true},
-            {"cards",
-             {{{"mediumId", "515A4341-5244-4000-8000-000000000001"},
-               {"clips",
-                {{{"clipId", "QZ0001"}, {"check", {{"clean", true}, {"problemCount", 0}}}},
-                 {{"clipId", "QZ0002"}, {"check", {{"clean", false}, {"problemCount", 2}}}}}}}}}};
-        for (const auto& [name, json, kind] :
-             {std::make_tuple("export", record.dump(), 0), std::make_tuple("report", report.dump(), 1)}) {
-            Bytes seed{static_cast<uint8_t>(kind)};
-            seed.insert(seed.end(), json.begin(), json.end());
-            Write(out / "CommandOutputReadingFuzz" / name, seed);
-        }
+        // An export record (first byte even) and a checked report (odd), in the shape they are written.
+        for (
+            const std::string seed :
+            {std::string(1, '\0') +
+                 R"({"mediumId":"515A4341","clipId":"QZ0001","format":"proxy","inPoint":)"
+                 R"({"frame":0},"outPoint":{"frame":3},"outputFormat":{"codec":"h264","size":"960x540"},)"
+                 R"("files":[{"name":"QZ0001.mov","bytes":123456},{"name":"QZ0001.wav","bytes":9}]})",
+             std::string(1, '\1') +
+                 R"({"checked":true,"cards":[{"mediumId":"515A4341","clips":[{"clipId":)"
+                 R"("QZ0001","check":{"clean":true}},{"clipId":"QZ0002","check":{"clean":false,"problemCount":2}}]}]})"})
+            Write(out / "CommandOutputReadingFuzz" / (seed[0] ? "report" : "export"),
+                  Bytes(seed.begin(), seed.end()));
         fs::remove_all(copies);
         fs::remove_all(offloadCard.parent_path());
         fs::remove_all(card);
