@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
         }
         // An export record (first byte even) and a checked report (odd), in the shape they are written.
         for (
-            const std::string seed :
+            const std::string& seed :
             {std::string(1, '\0') +
                  R"({"mediumId":"515A4341","clipId":"QZ0001","format":"proxy","inPoint":)"
                  R"({"frame":0},"outPoint":{"frame":3},"outputFormat":{"codec":"h264","size":"960x540"},)"
