@@ -113,6 +113,14 @@ def catalog_commands(Command, make_once, run_quiet, build, cache, qzcard, many_c
     commands.append(Command("offload 999 no catalog", [qzcard, "--no-catalog", "offload", many_card,
                                                        unrecorded], outputs=unrecorded))
     commands.append(Command("list 999 no catalog", [qzcard, "--no-catalog", "list", many_card]))
+    # list recording into a catalog of its own that already knows the card
+    # (the first run records it whole; the runs measured update it), as a
+    # station lists a card it has seen: against the row above, what
+    # recording costs list (aim: at most 0.2 s in all).
+    listed = os.path.join(out, "list999-catalog")
+    os.makedirs(listed, exist_ok=True)
+    commands.append(Command("list 999 recorded", [qzcard, "--catalog", listed + "/catalog.sqlite", "list",
+                                                  many_card]))
     scratch = os.path.join(out, "catalog-add")
     commands.append(Command("catalog add 999", [qzcard, "catalog", "--catalog", scratch + "/catalog.sqlite", "add",
                                                 many_card], outputs=scratch))
@@ -131,7 +139,7 @@ def catalog_summary(by_name):
     if recorded and unrecorded:
         lines.append("catalog: offload of the 999-clip card recording it %.2fx the time of the same offload recording"
                      " nothing (aim: at most 1.10)" % (recorded.median() / unrecorded.median()))
-    listed, unlisted = by_name.get("list 999"), by_name.get("list 999 no catalog")
+    listed, unlisted = by_name.get("list 999 recorded") or by_name.get("list 999"), by_name.get("list 999 no catalog")
     if listed and unlisted:
         lines.append("catalog: list of the 999-clip card recording it %.3f s, without %.3f s (aim: at most 0.2 s)"
                      % (listed.median(), unlisted.median()))

@@ -178,6 +178,18 @@ int main(int argc, char** argv) {
             Write(out / "OffloadJournalFuzz" / "journal",
                   ReadFile(copy + "/ascmhl/" + qzoffload::OffloadJournal::kFileName));
         }
+        // An export record (first byte even) and a checked report (odd), in the shape they are written.
+        for (
+            const std::string& seed :
+            {std::string(1, '\0') +
+                 R"({"mediumId":"515A4341","clipId":"QZ0001","format":"proxy","inPoint":)"
+                 R"({"frame":0},"outPoint":{"frame":3},"outputFormat":{"codec":"h264","size":"960x540"},)"
+                 R"("files":[{"name":"QZ0001.mov","bytes":123456},{"name":"QZ0001.wav","bytes":9}]})",
+             std::string(1, '\1') +
+                 R"({"checked":true,"cards":[{"mediumId":"515A4341","clips":[{"clipId":)"
+                 R"("QZ0001","check":{"clean":true}},{"clipId":"QZ0002","check":{"clean":false,"problemCount":2}}]}]})"})
+            Write(out / "CommandOutputReadingFuzz" / (seed[0] ? "report" : "export"),
+                  Bytes(seed.begin(), seed.end()));
         fs::remove_all(copies);
         fs::remove_all(offloadCard.parent_path());
         fs::remove_all(card);

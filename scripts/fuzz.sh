@@ -11,7 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 SECONDS_EACH="${1:-60}"
 [ $# -gt 0 ] && shift
-TARGETS="${*:-CUXmlDomDocumentFuzz MxfHeaderFuzz ClipMetaDataFuzz CIFStreamFuzz MIFStreamFuzz MXFStreamFuzz MovieClipFuzz BundlePropertyListFuzz MhlReaderFuzz CatalogFileFuzz OffloadJournalFuzz ThumbnailPictureFuzz}"
+TARGETS="${*:-CUXmlDomDocumentFuzz MxfHeaderFuzz ClipMetaDataFuzz CIFStreamFuzz MIFStreamFuzz MXFStreamFuzz MovieClipFuzz BundlePropertyListFuzz MhlReaderFuzz CatalogFileFuzz CommandOutputReadingFuzz OffloadJournalFuzz ThumbnailPictureFuzz}"
 BUILD=build/fuzz
 
 cmake --preset fuzz >/dev/null

@@ -33,7 +33,12 @@ public:
     // All one run learned.
     void Record(const RunSeen& run);
     // A card seen: its row, clips and files (and their hashes, when given).
-    void RecordCard(const CardSeen& card) { Record({{card}, {}, {}, {}}); }
+    // Taken by value: a card read for the call is moved, not copied (999 clips, thousands of files).
+    void RecordCard(CardSeen card) {
+        RunSeen run;
+        run.cards.push_back(std::move(card));
+        Record(run);
+    }
     // The copies one or more ASC MHL histories vouch for (a scan, an
     // offload's destinations), with the cards they hold.
     void RecordCopies(const std::vector<CopiesSeen>& histories) { Record({{}, histories, {}, {}}); }

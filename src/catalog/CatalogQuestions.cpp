@@ -7,10 +7,15 @@ namespace qzcatalog {
 
 LackingAnswer CatalogQuestions::Lacking(int64_t copies, std::optional<int64_t> since) {
     LackingAnswer answer;
+    m_Catalog.Read([&] { answer = LackingIn(m_Catalog.Db(), copies, since); });
+    return answer;
+}
+
+LackingAnswer CatalogQuestions::LackingIn(Database& database, int64_t copies, std::optional<int64_t> since) {
+    LackingAnswer answer;
     answer.copies = copies;
     answer.since = since;
-    m_Catalog.Read(
-        [&] { answer.files = CardFileTable(m_Catalog.Db()).Lacking(copies, since.value_or(INT64_MIN)); });
+    answer.files = CardFileTable(database).Lacking(copies, since.value_or(INT64_MIN));
     // The rows come by card, then path: the files of one clip are together.
     std::map<std::tuple<std::string, std::string, std::string>, size_t> at;
     for (const LackingFileRow& file : answer.files) {

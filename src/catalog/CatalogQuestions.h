@@ -52,6 +52,8 @@ public:
     // Files with fewer than `copies` volumes holding a copy that counts, of
     // cards last seen at or after `since`, and the clips they belong to.
     LackingAnswer Lacking(int64_t copies, std::optional<int64_t> since);
+    // The same within the caller's transaction.
+    static LackingAnswer LackingIn(Database& database, int64_t copies, std::optional<int64_t> since);
     std::vector<CardRow> Cards(int64_t copies);
     std::vector<ClipRow> Clips(const std::optional<std::string>& card,
                                const std::optional<ClipFieldMatch>& match);

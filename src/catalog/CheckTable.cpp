@@ -32,4 +32,14 @@ std::vector<CheckRow> CheckTable::OfClip(int64_t clip) {
     return rows;
 }
 
+std::vector<CheckCount> CheckTable::CountsOfCard(int64_t cardId) {
+    std::unique_ptr<Statement> list = m_Database.Prepare(
+        "SELECT kind, checked_at, result, COUNT(*) FROM checks WHERE card_id = $1 "
+        "GROUP BY kind, checked_at, result ORDER BY checked_at DESC, kind, result");
+    list->Bind(1, cardId);
+    std::vector<CheckCount> rows;
+    while (list->Step()) rows.push_back({list->Text(0), list->Int(1), list->Text(2), list->Int(3)});
+    return rows;
+}
+
 }  // namespace qzcatalog

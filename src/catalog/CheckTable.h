@@ -23,6 +23,14 @@ struct CheckRow {
     std::optional<std::string> detail;
 };
 
+// How many results of one check run (one kind at one time) said `result`.
+struct CheckCount {
+    std::string kind;
+    int64_t checkedAt = 0;
+    std::string result;
+    int64_t count = 0;
+};
+
 class CheckTable {
 public:
     explicit CheckTable(Database& database) : m_Database(database) {}
@@ -30,6 +38,9 @@ public:
     void Record(const CheckRow& check);
     // The checks of clip row `clip`, newest first.
     std::vector<CheckRow> OfClip(int64_t clip);
+    // The results of the checks of card row `cardId` (its clips, its files
+    // and its copies), counted per check run and result, newest run first.
+    std::vector<CheckCount> CountsOfCard(int64_t cardId);
 
 private:
     Database& m_Database;

@@ -9,6 +9,7 @@
 // A copy on the card's own volume never counts: it goes with the card.
 // Every file short of copies is named with why. The card is only read.
 // One thread.
+#include "CardTable.h"
 #include "Catalog.h"
 #include "CopyRule.h"
 
@@ -39,6 +40,15 @@ struct ErasableFile {
     std::vector<ErasableCopy> copies;
 };
 
+// The copies of the card's files on one volume.
+struct ErasableVolume {
+    std::string volumeKey;
+    std::optional<std::string> label;
+    std::optional<std::string> mountPoint;
+    size_t files = 0;   // card files with a copy there
+    size_t counts = 0;  // of which a copy there counts
+};
+
 struct ErasableAnswer {
     std::string card;  // the folder as given
     std::string mediumId;
@@ -46,6 +56,7 @@ struct ErasableAnswer {
     bool rehashed = false;
     size_t files = 0;
     std::vector<ErasableFile> shortFiles;  // in path order
+    std::vector<ErasableVolume> volumes;   // every volume with a copy of a file, by key
 
     bool Erasable() const { return shortFiles.empty(); }
 };
@@ -55,8 +66,20 @@ public:
     // Throws CatalogError: kNotACard, kProblems (a card file that cannot
     // be read), kSetup (the catalog).
     static ErasableAnswer Ask(Catalog& catalog, const std::string& folder, int64_t copies, bool rehash);
+    // The same question of the card as the catalog last knew it (its files
+    // with the size, time and hashes recorded; the card is not read, so a
+    // change since is not seen): the catalog's page, for cards that are not
+    // at hand. Within the caller's transaction. `card` is named by its folder name.
+    static ErasableAnswer AskKnown(Database& database, const CardRow& card, int64_t copies);
     // "missing", "changedSince", "tooFewVolumes", "copyRefused".
     static const char* Key(ShortReason reason);
+    // Why the file is short, for people: "no copy", "changed since (size or
+    // time)", "only 1 volume", and each copy refused with its verdict
+    // ("SHUTTLE2: failed"), joined by "; ".
+    static std::string Why(const ErasableFile& file);
+    // A volume for people: its label, else its UUID, else its mount point.
+    static std::string VolumeName(const std::string& key, const std::optional<std::string>& label,
+                                  const std::optional<std::string>& mountPoint);
 };
 
 }  // namespace qzcatalog

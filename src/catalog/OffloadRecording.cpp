@@ -1,7 +1,10 @@
 #include "OffloadRecording.h"
 
 #include "CFBCContent.h"
+#include "CardCopies.h"
 #include "CardReading.h"
+#include "CardTable.h"
+#include "HashSet.h"
 #include "HistoryReading.h"
 #include "MhlHistory.h"
 #include "OffloadError.h"
@@ -15,6 +18,34 @@ using namespace ComVantoVantoQZ64RADPlug;
 
 namespace {
 
+// The files some destination kept from an earlier run (a resumed or
+// repeated offload) whose hashes the catalog does not hold for their
+// present size and time: the generation's hashes of a kept file are of the
+// copy on the drive, which says nothing of the card, so they are read from
+// the card now, in the run's formats. A file that cannot be read stays
+// without (erasable then says it has no hash to compare).
+void HashKeptFiles(Catalog& catalog, const qzoffload::OffloadReport& report, CardSeen& card) {
+    std::set<std::string> kept;
+    for (const qzoffload::DestinationReport& destination : report.destinations)
+        for (const qzoffload::OffloadedFile& written : destination.written)
+            if (written.kept) kept.insert(written.path);
+    if (kept.empty()) return;
+    std::map<std::string, KnownFile> known;
+    catalog.Read([&] {
+        if (const std::optional<int64_t> cardId = CardTable(catalog.Db()).IdOfKey(card.Key()))
+            known = CardCopies::Load(catalog.Db(), *cardId);
+    });
+    for (CardFileSeen& file : card.files) {
+        if (!kept.count(file.path)) continue;
+        const auto found = known.find(file.path);
+        if (found != known.end() && !found->second.HashesOf(file.size, file.modifiedNs).empty()) continue;
+        std::string failure;
+        const qzoffload::FileHashes hashes =
+            qzoffload::HashSet::OfFile(report.card + "/" + file.path, report.formats, failure);
+        if (failure.empty()) file.hashes = hashes;
+    }
+}
+
 qzoffload::MhlHistory LoadHistory(const std::string& folder) {
     try {
         return qzoffload::MhlHistory::Load(folder);
@@ -26,10 +57,10 @@ qzoffload::MhlHistory LoadHistory(const std::string& folder) {
 }  // namespace
 
 void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& report, int64_t now) {
-    Record(catalog, report,
-           report.cardContent ? CardReading::Read(report.card, report.cardContent, {}, now)
-                              : CardReading::Read(report.card, {}, now),
-           now);
+    CardSeen card = report.cardContent ? CardReading::Read(report.card, report.cardContent, {}, now)
+                                       : CardReading::Read(report.card, {}, now);
+    HashKeptFiles(catalog, report, card);
+    Record(catalog, report, std::move(card), now);
 }
 
 void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& report, CardSeen card,
@@ -42,10 +73,14 @@ void OffloadRecording::Record(Catalog& catalog, const qzoffload::OffloadReport& 
         const qzoffload::MhlHistory history = LoadHistory(destination.path);
         for (const qzoffload::OffloadedFile& written : destination.written) {
             const auto file = files.find(written.path);
+            // A file copied this run has the hashes read from the card (`original`, or `verified`
+            // when an earlier generation recorded the same); a kept file's are the copy's, a
+            // failed file's are not the card's.
+            if (written.kept || written.failed || written.hashes.empty() || file == files.end() ||
+                !file->second->size || !file->second->modifiedNs)
+                continue;
             // The hashes belong to the file as the card holds it now when it is as the run read it.
-            if (!written.firstRecorded || written.hashes.empty() || file == files.end() ||
-                !file->second->size || !file->second->modifiedNs ||
-                written.size != static_cast<uint64_t>(*file->second->size) ||
+            if (written.size != static_cast<uint64_t>(*file->second->size) ||
                 written.modified != *file->second->modifiedNs / 1000000000)
                 continue;
             for (const auto& [format, value] : written.hashes) file->second->hashes[format] = value;

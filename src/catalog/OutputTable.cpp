@@ -42,4 +42,14 @@ std::vector<OutputRow> OutputTable::OfClip(int64_t clip) {
     return rows;
 }
 
+std::vector<std::pair<std::string, int64_t>> OutputTable::FormatCountsOfCard(int64_t cardId) {
+    std::unique_ptr<Statement> list = m_Database.Prepare(
+        "SELECT outputs.format, COUNT(*) FROM outputs JOIN clips ON clips.id = outputs.clip "
+        "WHERE clips.card_id = $1 GROUP BY outputs.format ORDER BY outputs.format");
+    list->Bind(1, cardId);
+    std::vector<std::pair<std::string, int64_t>> rows;
+    while (list->Step()) rows.emplace_back(list->Text(0), list->Int(1));
+    return rows;
+}
+
 }  // namespace qzcatalog

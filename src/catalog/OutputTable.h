@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace qzcatalog {
@@ -28,6 +30,8 @@ public:
 
     void Record(const OutputSeen& output, std::optional<int64_t> clip, const std::string& qzcardVersion);
     std::vector<OutputRow> OfClip(int64_t clip);
+    // How many outputs of the clips of card row `cardId` there are of each format, by format.
+    std::vector<std::pair<std::string, int64_t>> FormatCountsOfCard(int64_t cardId);
 
 private:
     Database& m_Database;

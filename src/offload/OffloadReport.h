@@ -62,9 +62,9 @@ struct DestinationFindings {
 struct DestinationReport {
     std::string path;      // DEST/NAME
     size_t cardFiles = 0;  // files of the card (those missing on it included)
-    size_t files = 0;    // of those, on the copy: read back with the card's hashes (with --no-verify: copied)
-    size_t copied = 0;   // of those, copied in this run
-    size_t kept = 0;     // of those, kept from an earlier run after re-hashing them
+    size_t files = 0;   // of those, on the copy: read back with the card's hashes (with --no-verify: copied)
+    size_t copied = 0;  // of those, copied in this run
+    size_t kept = 0;    // of those, kept from an earlier run after re-hashing them
     uint64_t bytes = 0;  // written in this run
     double seconds = 0;
     bool readBack = true;    // the copies were read back (not --no-verify)

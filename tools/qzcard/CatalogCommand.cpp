@@ -72,14 +72,6 @@ void PrintJson(ordered_json out) {
     std::cout << answer.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
 }
 
-// The label of a volume, else its UUID, else where it is mounted.
-std::string VolumeName(const std::string& key, const std::optional<std::string>& label,
-                       const std::optional<std::string>& mountPoint) {
-    if (label) return *label;
-    if (key.rfind("uuid:", 0) == 0) return key;
-    return mountPoint.value_or(key);
-}
-
 std::string OnVolume(const std::optional<std::string>& mountPoint, const std::string& path) {
     if (!mountPoint) return path;
     return *mountPoint == "/" ? "/" + path : *mountPoint + "/" + path;
@@ -162,31 +154,6 @@ int RunScan(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
     return result.problems.empty() ? 0 : kExitNo;
 }
 
-std::string ShortWhy(const qzcatalog::ErasableFile& file) {
-    std::string why;
-    auto add = [&why](const std::string& text) { why += (why.empty() ? "" : "; ") + text; };
-    for (qzcatalog::ShortReason reason : file.reasons) {
-        switch (reason) {
-            case qzcatalog::ShortReason::kMissing:
-                add("no copy");
-                break;
-            case qzcatalog::ShortReason::kChangedSince:
-                add("changed since (size or time)");
-                break;
-            case qzcatalog::ShortReason::kTooFewVolumes:
-                add("only " + std::to_string(file.volumes) + (file.volumes == 1 ? " volume" : " volumes"));
-                break;
-            case qzcatalog::ShortReason::kCopyRefused:
-                break;
-        }
-    }
-    for (const qzcatalog::ErasableCopy& copy : file.copies)
-        if (copy.verdict != qzcatalog::CopyVerdict::kCounts)
-            add(VolumeName(copy.volumeKey, copy.volumeLabel, copy.mountPoint) + ": " +
-                qzcatalog::CopyRule::Describe(copy.verdict));
-    return why;
-}
-
 int RunErasable(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
     const qzcatalog::ErasableAnswer answer =
         qzcatalog::ErasableQuestion::Ask(catalog, args.paths.at(0), args.copies, args.rehash);
@@ -227,7 +194,8 @@ int RunErasable(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                         answer.files);
             std::vector<std::vector<std::string>> rows;
             for (const qzcatalog::ErasableFile& file : answer.shortFiles)
-                rows.push_back({file.path, std::to_string(file.volumes), ShortWhy(file)});
+                rows.push_back(
+                    {file.path, std::to_string(file.volumes), qzcatalog::ErasableQuestion::Why(file)});
             qzcard::PrintTextTable({"FILE", "VOLUMES", "WHY"}, std::move(rows));
         }
     }
@@ -422,10 +390,11 @@ int RunCopies(qzcatalog::Catalog& catalog, const CatalogArguments& args) {
                     qzimport::TableCell(clip.clip.clip.title.value_or("")).c_str());
         std::vector<std::vector<std::string>> rows;
         for (const qzcatalog::ClipCopyRow& copy : clip.copies)
-            rows.push_back({"copy", copy.cardPath,
-                            VolumeName(copy.volumeKey, copy.volumeLabel, copy.mountPoint),
-                            OnVolume(copy.mountPoint, copy.path),
-                            copy.action + (copy.counts ? ", counts" : ", does not count")});
+            rows.push_back(
+                {"copy", copy.cardPath,
+                 qzcatalog::ErasableQuestion::VolumeName(copy.volumeKey, copy.volumeLabel, copy.mountPoint),
+                 OnVolume(copy.mountPoint, copy.path),
+                 copy.action + (copy.counts ? ", counts" : ", does not count")});
         for (const qzcatalog::OutputRow& output : clip.outputs)
             rows.push_back({"output", output.format, "", output.path, "exported " + Date(output.exportedAt)});
         for (const qzcatalog::CheckRow& check : clip.checks)

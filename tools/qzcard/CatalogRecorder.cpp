@@ -82,6 +82,10 @@ void CatalogRecorder::PreferProfile(const std::string& location, bool off) {
     Choice().off = Choice().off || off;
 }
 
+void CatalogRecorder::ChooseLocation(const std::string& location) {
+    Choice().location = location;
+}
+
 const std::string& CatalogRecorder::GivenLocation() {
     return Choice().location;
 }

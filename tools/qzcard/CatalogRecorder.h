@@ -39,6 +39,10 @@ public:
     // chose nothing: its catalog location, and whether to record at all.
     static void PreferProfile(const std::string& location, bool off);
 
+    // A command's own way of naming the catalog to record in (report CARD
+    // --catalog X): as the global --catalog.
+    static void ChooseLocation(const std::string& location);
+
     // The global --catalog; empty when none was given.
     static const std::string& GivenLocation();
 

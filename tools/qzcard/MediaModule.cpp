@@ -20,6 +20,10 @@ public:
     qzreport::ReportResult WriteReport(const qzreport::ReportOptions& options) const override {
         return qzreport::CardReport::Write(options);
     }
+    std::string WriteCatalogPage(const qzcatalog::CatalogState& state, const std::string& folder,
+                                 int64_t now) const override {
+        return qzreport::CatalogPage::Write(state, folder, now);
+    }
 };
 
 }  // namespace

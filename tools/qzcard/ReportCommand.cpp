@@ -4,12 +4,15 @@
 // for scripts (DIR/report.json), put in place as one set under the output
 // folder lock, and says where. Exits 4 when --check found problems or
 // unlisted entries or a copy is not verified, 5 when another export or report holds the folder.
+// qzcard report --catalog [URL|PATH] -o DIR [--json]: writes the catalog's
+// page DIR/catalog.html instead (the catalog named, else the global one).
 #include "CommandRegistry.h"
 #include "ExitCodes.h"
 #include "FBC_Utl_CountText.h"
 
 #include "CUInterruption.h"
 #include "CardReport.h"
+#include "CatalogOverview.h"
 #include "CatalogRecorder.h"
 #include "ImportError.h"
 #include "MediaLayers.h"
@@ -21,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -36,7 +40,37 @@ struct ReportArguments {
     qzreport::ReportOptions options;
     bool json = false;
     bool progress = false;
+    std::string catalog;  // --catalog VALUE
 };
+
+// Copies that count on this many volumes make a file safe, on the catalog's page.
+constexpr int64_t kPageCopies = 2;
+
+void RunCatalogPage(const ReportArguments& args, const std::string& location) {
+    qzcatalog::Catalog catalog(qzcatalog::CatalogLocation::Resolve(location));
+    const qzcatalog::CatalogState state = qzcatalog::CatalogOverview::Of(catalog, kPageCopies);
+    const std::string page = qzcard::LoadMediaLayers().WriteCatalogPage(
+        state, args.options.output, static_cast<int64_t>(std::time(nullptr)));
+    size_t erasable = 0;
+    for (const qzcatalog::CardOverview& card : state.cards) erasable += card.erasable.Erasable() ? 1 : 0;
+    if (args.json) {
+        const nlohmann::ordered_json out = {{"qzcardVersion", qzimport::QzcardVersion()},
+                                            {"page", page},
+                                            {"where", state.where},
+                                            {"copiesNeeded", state.copiesNeeded},
+                                            {"cards", state.cards.size()},
+                                            {"erasableCards", erasable},
+                                            {"lackingClips", state.lacking.clips.size()},
+                                            {"lackingFiles", state.lacking.files.size()}};
+        std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    } else {
+        std::printf("%s, %zu erasable; %s lacking copies on %lld volumes\npage  %s\n",
+                    FBC_Utl_CountText(state.cards.size(), "card", "cards").c_str(), erasable,
+                    FBC_Utl_CountText(state.lacking.files.size(), "file", "files").c_str(),
+                    static_cast<long long>(state.copiesNeeded), page.c_str());
+    }
+    std::fflush(stdout);
+}
 
 void RunReport(ReportArguments& args) {
     ComVantoVantoQZ64RADPlug::CUInterruption::Install();
@@ -97,7 +131,14 @@ void InstallReport(CLI::App& app) {
         "report",
         "Write a page (and its JSON) showing the cards: a thumbnail per clip, the clips, the recordings, "
         "the checks and the copies");
-    command->add_option("CARD", o.cards, "Card root folders")->required();
+    command->add_option("CARD", o.cards, "Card root folders");
+    CLI::Option* catalog =
+        command
+            ->add_option("--catalog", args->catalog,
+                         "Without CARD: write the page of the catalog (this PostgreSQL URL or SQLite file, "
+                         "else the one qzcard records in) as DIR/catalog.html. With CARD: the catalog to "
+                         "record in, as the global --catalog")
+            ->expected(0, 1);
     command->add_option("-o,--output", o.output, "Folder of the report (index.html, report.json, thumbs/)")
         ->required();
     command->add_option("--thumbnails", o.thumbnails, "Thumbnails per clip, 0 to 10")
@@ -124,7 +165,29 @@ void InstallReport(CLI::App& app) {
                         "Plug-in bundle folder for --check (default: the installed one, or the build's)");
     command->add_option("--host-version", o.hostVersion, "Host version announced to the plug-in")
         ->default_val(qzimport::PluginHost::kDefaultHostVersion);
-    command->callback([args] {
+    command->callback([args, catalog] {
+        const bool page = catalog->count() > 0 && args->options.cards.empty();
+        if (catalog->count() > 0 && !page) {
+            // `qzcard report CARD... --catalog X` names where to record, as the global option
+            // given after the command does for every other command.
+            if (args->catalog.empty()) {
+                std::fprintf(stderr,
+                             "qzcard report: --catalog without a value writes the catalog's "
+                             "page and takes no CARD\n");
+                throw CLI::RuntimeError(qzcard::kExitUsage);
+            }
+            qzcard::CatalogRecorder::ChooseLocation(args->catalog);
+        }
+        if (!page && args->options.cards.empty()) {
+            std::fprintf(stderr,
+                         "qzcard report: give the cards (CARD...) or --catalog for the catalog's page\n");
+            throw CLI::RuntimeError(qzcard::kExitUsage);
+        }
+        if (page) {
+            RunCatalogPage(*args,
+                           args->catalog.empty() ? qzcard::CatalogRecorder::GivenLocation() : args->catalog);
+            return;
+        }
         try {
             RunReport(*args);
         } catch (const ComVantoVantoQZ64RADPlug::CUInterrupted& e) {
