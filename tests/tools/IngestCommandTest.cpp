@@ -15,11 +15,15 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -351,12 +355,25 @@ TEST(IngestCommand, KilledAtAnyPointARerunEndsWhole) {
         const char* name;
         std::function<bool(const fs::path& base)> reached;
     };
-    const Point points[] = {
+    std::vector<Point> points = {
         {"copy begun", [](const fs::path& base) { return fs::exists(base / "A/card/CONTENTS"); }},
         {"a file being copied or read back", [&](const fs::path& base) { return partialUnder(base / "A"); }},
         {"card free, cascade begun", [](const fs::path& base) { return fs::exists(base / "B/card"); }},
         {"movies begun", [](const fs::path& base) { return !fs::is_empty(base / "M"); }},
     };
+    // And at moments drawn at random (the same ones each run) in the first 2.5 s.
+    std::mt19937 random(40);
+    static const std::vector<std::string> moments = {"random 1", "random 2", "random 3",
+                                                     "random 4", "random 5", "random 6"};
+    for (const std::string& name : moments) {
+        const auto after = std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 2500)(random));
+        auto start = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+        points.push_back({name.c_str(), [after, start](const fs::path&) {
+                              const auto now = std::chrono::steady_clock::now();
+                              if (!*start) *start = now;
+                              return now - **start >= after;
+                          }});
+    }
     for (const Point& point : points) {
         SCOPED_TRACE(point.name);
         const fs::path base = root / point.name;
