@@ -375,7 +375,7 @@ def main():
                             ["sh", "-c", '"$1" offload "$2" "$3/a" "$3/b" && "$1" export "$2" --join --allow-missing'
                              ' --format mov -o "$3/m" && "$1" report "$2" -o "$3/r"', "sh", qzcard, long_card,
                              out + "/separate"],
-                            outputs=[out + "/separate"], files=members))
+                            outputs=[out + "/separate/" + x for x in "abmr"], files=members))
     ram = os.path.join(os.path.abspath(args.ram), "qz-bench-%d" % os.getpid())
     if ram_backed(args.ram):
         commands.append(Command("offload 2 tmpfs", [qzcard, "offload", long_card, out + "/offload2a", ram],
