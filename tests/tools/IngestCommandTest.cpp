@@ -79,11 +79,10 @@ std::vector<std::string> Leftovers(const fs::path& root, bool journals = true) {
 // Both copies check clean against the card, and with the ASC's tool when there.
 void ExpectCopiesClean(const std::string& a, const std::string& b, const std::string& card) {
     EXPECT_EQ(Qzcard({"--no-catalog", "offload", "--check", a, b, "--card", card}).exitCode, 0);
+    if (!fs::exists("/usr/local/bin/ascmhl")) return;
     for (const std::string& copy : {a, b})
-        if (fs::exists("/usr/local/bin/ascmhl"))
-            EXPECT_EQ(qztest::RunCommand("/usr/local/bin/ascmhl verify " + qztest::ShellQuote(copy)).exitCode,
-                      0)
-                << copy;
+        EXPECT_EQ(qztest::RunCommand("/usr/local/bin/ascmhl verify " + qztest::ShellQuote(copy)).exitCode, 0)
+            << copy;
 }
 
 TEST(IngestCommand, FreesTheCardFirstThenCascadesAndResumes) {
