@@ -38,6 +38,9 @@ std::optional<qzoffload::DestinationReport> CopyOnRecord(const qzoffload::Source
             return std::nullopt;
         for (const qzoffload::HashFormat format : formats)
             if (!vouched->hashes.count(format)) return std::nullopt;
+        // A copy file gone or of another size since is copied again (a look
+        // at its size only: its bytes are not read).
+        if (fs::file_size(copy / file.relativePath, error) != file.size || error) return std::nullopt;
         onCard.insert(file.relativePath);
     }
     if (std::set<std::string>(record.cardFiles->begin(), record.cardFiles->end()) != onCard)

@@ -5,9 +5,10 @@
 // card holds now (its newest generation lists the card's files, every one
 // verified), with the size and modification time (to the second, as the
 // history keeps it) the file has on the card and a hash in every format
-// asked for, and no offload into the copy is unfinished. Only the card's
-// folders are listed (sizes and times); no file of the card or the copies
-// is opened but the histories. Keeps no state; any thread.
+// asked for, each copy file still there with that size, and no offload
+// into the copy is unfinished. Only the card's
+// folders and the copies' files are looked at (sizes and times); no file of
+// the card or the copies is opened but the histories. Keeps no state; any thread.
 #include "HashFormat.h"
 #include "OffloadReport.h"
 
