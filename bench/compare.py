@@ -26,7 +26,11 @@ disk; that destination is also measured alone; run as root, two RAM disks of
 its own (tmpfs mounts) take one copy and two. The hash formats' in-memory
 throughput comes from the HashBench benchmark. The catalog rows (see
 bench/catalog_bench.py) ask `erasable` and `lacking` of a catalog of 1,000
-cards and a million files on SQLite and on a local PostgreSQL server.
+cards and a million files on SQLite and on a local PostgreSQL server. The
+ingest rows run `ingest CARD --to A --then B --movies M --report R` (its
+card busy time, start to the cardFree event, against `offload 1`; its whole
+time against `offload CARD A B`, `export --format mov` and `report` run one
+after the other; its peak memory).
 
 Run through bench/compare.sh, which builds what it needs first.
 """
@@ -143,6 +147,40 @@ class Command:
 
     def median(self):
         return statistics.median(self.times)
+
+
+class IngestCommand(Command):
+    """An ingest, timed also to the moment its cardFree event is printed (the card's busy time)."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.busy = []  # seconds from the start to "card free", per counted run
+
+    def run(self, prefix=()):
+        if prefix:  # the traced run: no event to wait for
+            return super().run(prefix)
+        self.prepare()
+        os.sync()
+        with tempfile.NamedTemporaryFile("r", prefix="qz-time-") as usage:
+            argv = ([TIME, "-f", "%M %U %S", "-o", usage.name] if TIME else []) + self.argv
+            started = time.perf_counter()
+            process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            free = None
+            for line in process.stdout:
+                if free is None and b'"event":"cardFree"' in line:
+                    free = time.perf_counter() - started
+            stderr = process.stderr.read()
+            process.wait()
+            elapsed = time.perf_counter() - started
+            if process.returncode not in self.ok or free is None:
+                sys.exit("compare: %s failed (%d): %s"
+                         % (" ".join(self.argv), process.returncode, stderr.decode(errors="replace").strip()))
+            self.busy.append(free)
+            if TIME:
+                rss, user, system = usage.read().split()[-3:]
+                return elapsed, int(rss), float(user) + float(system)
+        child = resource.getrusage(resource.RUSAGE_CHILDREN)
+        return elapsed, child.ru_maxrss, child.ru_utime + child.ru_stime
 
 
 class Intervals:
@@ -342,6 +380,18 @@ def main():
         Command("offload 2", [qzcard, "offload", long_card, out + "/offload2a", out + "/offload2b"],
                 outputs=[out + "/offload2a", out + "/offload2b"], files=members),
     ]
+    # A card's day: ingest (card free after the first copy; the second copy,
+    # the movie and the report from it) against today's commands run one
+    # after the other, each reading the card.
+    day = ["--to", out + "/ingest-a", "--then", out + "/ingest-b", "--movies", out + "/ingest-m",
+           "--report", out + "/ingest-r"]
+    commands.append(IngestCommand("ingest", [qzcard, "ingest", long_card] + day + ["--json"],
+                                  outputs=[out + "/ingest-" + x for x in "abmr"], files=members))
+    commands.append(Command("offload + export mov + report",
+                            ["sh", "-c", '"$1" offload "$2" "$3/a" "$3/b" && "$1" export "$2" --join --allow-missing'
+                             ' --format mov -o "$3/m" && "$1" report "$2" -o "$3/r"', "sh", qzcard, long_card,
+                             out + "/separate"],
+                            outputs=[out + "/separate/" + x for x in "abmr"], files=members))
     ram = os.path.join(os.path.abspath(args.ram), "qz-bench-%d" % os.getpid())
     if ram_backed(args.ram):
         commands.append(Command("offload 2 tmpfs", [qzcard, "offload", long_card, out + "/offload2a", ram],
@@ -488,6 +538,17 @@ def measure(args, commands, by_name, build, size, members, ram):
               % (by_name["offload 2 RAM disks"].median() / by_name["offload 1 RAM disk"].median(),
                  statistics.median(by_name["offload 2 RAM disks"].cpu),
                  statistics.median(by_name["offload 1 RAM disk"].cpu)))
+    if "ingest" in by_name and "offload 1" in by_name:
+        ingest = by_name["ingest"]
+        print("ingest --to A --then B --movies M --report R: the card busy (start to card free) %.2fx the time of"
+              " offload 1 alone (aim: at most 1.1); median %.3f s" % (statistics.median(ingest.busy) /
+                                                                        by_name["offload 1"].median(),
+                                                                        statistics.median(ingest.busy)))
+    if "ingest" in by_name and "offload + export mov + report" in by_name:
+        print("ingest, the whole day: %.2fx the time of offload A B, export --format mov and report run one after"
+              " the other (aim: at most 0.8); peak RSS %.1f MiB (aim: at most 160)"
+              % (by_name["ingest"].median() / by_name["offload + export mov + report"].median(),
+                 max(by_name["ingest"].rss) / 1024))
     hash_bench = os.path.join(build, "bench", "HashBench")
     if os.access(hash_bench, os.X_OK) and (not args.only or "hash" in args.only.split(",")):
         result = subprocess.run([hash_bench, "--benchmark_format=json"], capture_output=True, text=True)

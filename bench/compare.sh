@@ -6,7 +6,9 @@
 # (and without the sync), two destinations on the disk and with the second
 # on tmpfs, the hash formats' throughput, and the catalog's erasable and
 # lacking over 1,000 cards and a million files on SQLite and PostgreSQL
-# (see bench/compare.py and bench/catalog_bench.py). Builds
+# (see bench/compare.py and bench/catalog_bench.py), and ingest (the card's
+# busy time, the whole day, its memory) against offload, export and report
+# run one after the other. Builds
 # qzcard, the plug-in bundle and the bench card writer in build/dev first.
 #   bench/compare.sh [--rounds N] [--frames N] [--cache DIR] [--no-trace] [--only NAME,...] [--ram DIR]
 set -eu

@@ -1,5 +1,6 @@
 #include "Ingest.h"
 
+#include "CUFileStatus.h"
 #include "CUHostError.h"
 #include "CUInterruption.h"
 #include "CUVolumeIdentity.h"
@@ -13,13 +14,18 @@
 #include "OffloadRecording.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
+#include "RecordedCopies.h"
 #include "RecordingSpans.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
+#include <thread>
 
 namespace qzingest {
 
@@ -43,6 +49,28 @@ std::string VolumeKeyOf(const std::string& path) {
     } catch (const std::exception&) {
         return "path:" + path;
     }
+}
+
+// The cards by the device they live on (the card folder's, links
+// followed), each list in the order given: one worker reads each list. A
+// card that cannot be reached has a list of its own, where its ingest
+// tells why.
+std::vector<std::vector<size_t>> CardsByDevice(const std::vector<std::string>& cards) {
+    std::vector<std::vector<size_t>> lists;
+    std::map<uint64_t, size_t> listOfDevice;
+    for (size_t c = 0; c < cards.size(); ++c) {
+        std::error_code error;
+        const fs::path folder = fs::canonical(cards[c], error);
+        const std::optional<CUFileStatus> status = error ? std::nullopt : CUFileStatus::Of(folder.string());
+        if (!status) {
+            lists.push_back({c});
+            continue;
+        }
+        const auto [list, added] = listOfDevice.emplace(status->device, lists.size());
+        if (added) lists.emplace_back();
+        lists[list->second].push_back(c);
+    }
+    return lists;
 }
 
 // An export's observer turning each output set into an event.
@@ -99,12 +127,7 @@ IngestSummary Ingest::Run() {
     CheckOptions();
     m_summary.cards = m_options.cards.size();
     try {
-        for (const std::string& card : m_options.cards) {
-            const CardOutcome outcome = IngestCard(card);
-            if (outcome.copy.empty()) continue;
-            m_freed.push_back(outcome);
-            StartCascade(outcome);
-        }
+        IngestCards();
         // The cascades copy while the movies and proxies encode: one copy
         // and one encode at a time on the machine.
         if (!m_freed.empty() && !m_options.movies.empty()) Export("mov", m_options.movies);
@@ -128,24 +151,69 @@ IngestSummary Ingest::Run() {
     return m_summary;
 }
 
+void Ingest::IngestCards() {
+    std::vector<std::optional<CardOutcome>> outcomes(m_options.cards.size());
+    std::vector<std::exception_ptr> failures(m_options.cards.size());
+    std::atomic<bool> failed{false};
+    std::vector<std::thread> workers;
+    for (const std::vector<size_t>& list : CardsByDevice(m_options.cards))
+        workers.emplace_back([this, list, &outcomes, &failures, &failed] {
+            for (const size_t c : list) {
+                // A card that failed ends the run: the other workers start no new card.
+                if (failed.load()) return;
+                try {
+                    outcomes[c] = IngestCard(m_options.cards[c]);
+                    if (!outcomes[c]->copy.empty()) StartCascade(*outcomes[c]);
+                } catch (...) {
+                    failures[c] = std::current_exception();  // rethrown by the calling thread
+                    failed = true;
+                    return;
+                }
+            }
+        });
+    for (std::thread& worker : workers) worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
+    for (const std::optional<CardOutcome>& outcome : outcomes)
+        if (outcome && !outcome->copy.empty()) m_freed.push_back(*outcome);
+}
+
 Ingest::CardOutcome Ingest::IngestCard(const std::string& card) {
     CUInterruption::ThrowIfRequested();
     Emit({{"event", "started"},
           {"qzcardVersion", qzimport::QzcardVersion()},
           {"card", card},
           {"to", m_options.to}});
+    // Copies whole by their histories: the card is not read again at all.
+    if (const std::optional<qzoffload::OffloadReport> recorded =
+            RecordedCopies::WholeOnRecord(card, m_options.to, m_options.hashes)) {
+        ordered_json destinations = ordered_json::array();
+        for (const qzoffload::DestinationReport& destination : recorded->destinations)
+            destinations.push_back(destination.path);
+        Emit({{"event", "alreadyIngested"},
+              {"card", card},
+              {"files", recorded->cardFiles},
+              {"destinations", destinations}});
+        return Outcome(*recorded, card);
+    }
     qzoffload::OffloadOptions options;
     options.card = card;
     options.destinations = m_options.to;
     options.formats = m_options.hashes;
     options.creator.toolVersion = qzimport::QzcardVersion();
-    // The files synced on each destination in this run; a file verified on
-    // every one is told once the run's outcome says it was not refused.
-    std::mutex syncedMutex;
-    std::vector<std::set<std::string>> synced(m_options.to.size());
-    options.hooks.afterSync = [&](size_t destination, const std::string&, const std::string& relativePath) {
-        const std::lock_guard<std::mutex> lock(syncedMutex);
-        synced[destination].insert(relativePath);
+    // Each file is told as soon as it is in place on every first
+    // destination (the read-back threads call this).
+    std::mutex placedMutex;
+    std::map<std::string, size_t> placed;  // by path: the destinations holding it verified
+    options.hooks.afterCommit = [&](size_t, const std::string& relativePath) {
+        {
+            const std::lock_guard<std::mutex> lock(placedMutex);
+            if (++placed[relativePath] != m_options.to.size()) return;
+        }
+        Emit({{"event", "fileVerified"},
+              {"card", card},
+              {"path", relativePath},
+              {"destinations", m_options.to.size()}});
     };
     const Clock::time_point start = Clock::now();
     options.progress = [&](const std::string&, uint64_t, uint64_t, uint64_t done, uint64_t total) {
@@ -156,20 +224,11 @@ Ingest::CardOutcome Ingest::IngestCard(const std::string& card) {
     if (report.interruptSignal != 0)
         throw CUHostError::Interrupted(card + ": interrupted while copying; the files verified are kept",
                                        report.interruptSignal);
+    return Outcome(report, card);
+}
 
-    std::set<std::string> refused;
-    for (const qzoffload::DestinationReport& destination : report.destinations)
-        for (const qzoffload::FileFailure& failure : destination.failures) refused.insert(failure.path);
-    for (const std::string& path : synced[0]) {
-        bool everywhere = !refused.count(path);
-        for (size_t d = 1; everywhere && d < synced.size(); ++d) everywhere = synced[d].count(path) > 0;
-        if (everywhere)
-            Emit({{"event", "fileVerified"},
-                  {"card", card},
-                  {"path", path},
-                  {"destinations", report.destinations.size()}});
-    }
-
+// The card free or not, as the offload's (or the histories') report says.
+Ingest::CardOutcome Ingest::Outcome(const qzoffload::OffloadReport& report, const std::string& card) {
     bool free = report.cardFailure.empty();
     for (const qzoffload::DestinationReport& destination : report.destinations)
         free = free && destination.verified;
@@ -229,6 +288,7 @@ void Ingest::CardFree(const qzoffload::OffloadReport& report, const std::string&
 
 void Ingest::StartCascade(const CardOutcome& outcome) {
     if (m_options.then.empty()) return;
+    const std::lock_guard<std::mutex> lock(m_cascadeMutex);
     std::shared_future<void> before = m_cascade;
     m_cascade = std::async(std::launch::async, [this, outcome, before] {
                     if (before.valid()) before.wait();

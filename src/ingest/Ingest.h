@@ -1,18 +1,23 @@
 #pragma once
-// One ingest: every card given, in turn, read once into every first
-// destination (--to) by the offload engine, each file verified from each
-// drive. When every file is verified on every first destination the card
-// is free: the observer is told at once ("cardFree"), the copies are
-// recorded in the catalog, and the card is never read again. Then, from
-// the first verified copy read as a card: the second destinations (--then,
-// an offload whose histories name the copy as the files' source), one at a
-// time beside the movies and proxies (one export at a time), then the
-// report of the copies and the recordings across the cards. Every output
-// is recorded in the catalog. Run again with the same options it continues:
-// verified copies are kept by their histories, finished movies are "up to
-// date", nothing half-written is left (the offload, export and report
-// layers' own rules). Run() is called by one thread; it starts one more for
-// the cascade and joins it before it returns or throws.
+// One ingest: every card given read once into every first destination
+// (--to) by the offload engine, each file verified from each drive and
+// told as soon as it is verified on all of them. Cards on different
+// devices are read at the same time, one worker per device; cards on one
+// device in the order given. A card whose copies are already whole by
+// their histories is not read at all ("alreadyIngested"). When every file
+// is verified on every first destination the card is free: the observer is
+// told at once ("cardFree"), the copies are recorded in the catalog, and
+// the card is never read again. Then, from the first verified copy read as
+// a card: the second destinations (--then, an offload whose histories name
+// the copy as the files' source), one at a time beside the movies and
+// proxies (one export at a time), then the report of the copies and the
+// recordings across the cards. Every output is recorded in the catalog.
+// Run again with the same options it continues: verified copies are kept
+// by their histories, finished movies are "up to date", nothing
+// half-written is left (the offload, export and report layers' own
+// rules). Run() is called by one thread; it starts one more per card
+// device and one for the cascade, and joins them before it returns or
+// throws.
 #include "Catalog.h"
 #include "IngestMedia.h"
 #include "IngestObserver.h"
@@ -65,7 +70,10 @@ private:
     };
 
     void CheckOptions() const;
+    // Every card read, one worker per device; the outcomes in the order given.
+    void IngestCards();
     CardOutcome IngestCard(const std::string& card);
+    CardOutcome Outcome(const qzoffload::OffloadReport& report, const std::string& card);
     void CardFree(const qzoffload::OffloadReport& report, const std::string& card);
     void StartCascade(const CardOutcome& outcome);
     void Cascade(const CardOutcome& outcome);
@@ -87,6 +95,7 @@ private:
     std::vector<CardOutcome> m_freed;
     std::vector<std::string> m_thenCopies;  // verified second copies, for the report
     std::shared_future<void> m_cascade;     // the last cascade started; each waits for the one before
+    std::mutex m_cascadeMutex;              // m_cascade, as the card workers start cascades
     std::mutex m_eventMutex;                // the observer, m_summary.problems, m_thenCopies
     std::mutex m_catalogMutex;
 };

@@ -1,7 +1,8 @@
 #pragma once
 // The plain data of one copy run: the files of the card to copy (jobs),
 // what became of each on each destination (outcomes), each destination's
-// run, and the test hooks that plant faults at fixed points. Plain values.
+// run, and the hooks that plant faults at fixed points (tests) or tell a
+// file's progress as it happens (an ingest's events). Plain values.
 #include "HashSet.h"
 
 #include <cstdint>
@@ -43,7 +44,8 @@ struct DestinationRun {
     double seconds = 0;
 };
 
-// Fault points for tests; each may be empty. Called on the thread named.
+// Fault points for tests and points to observe; each may be empty. Called
+// on the thread named.
 struct CopyHooks {
     // Read-back thread of `destination`: the partial of `relativePath` is
     // written and synced, not yet read back.
@@ -54,6 +56,10 @@ struct CopyHooks {
     // Read-back thread of `destination`: it finished its `filesDone`th file
     // (the writer is then at most DestinationWriter::kFilesAhead files on).
     std::function<void(size_t destination, size_t filesDone)> afterFile;
+    // Read-back thread of `destination`: `relativePath` is in its place,
+    // read back with the card's hashes (only copied, without read-back),
+    // and in the journal.
+    std::function<void(size_t destination, const std::string& relativePath)> afterCommit;
 };
 
 // Reading thread, after each chunk: the file, its bytes read so far and its

@@ -124,6 +124,7 @@ void DestinationWriter::FinishFile(WrittenFile& file, CUDriveFileReader::Buffer&
         output.Commit(true);
         outcome.state = m_Verify ? CopyOutcome::State::kVerified : CopyOutcome::State::kCopied;
         if (m_Journal) m_Journal->Append({job.relativePath, job.size, job.modified, *card, m_Verify});
+        if (m_Hooks.afterCommit) m_Hooks.afterCommit(m_Index, job.relativePath);
     }
     ++m_FilesDone;
     // Before the file's place in the queue is freed: the writer is then

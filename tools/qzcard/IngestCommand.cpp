@@ -104,6 +104,12 @@ public:
         }
         if (kind == "started") {
             std::printf("%s: copying to %s\n", Text(event, "card"), Joined(event["to"], ", ").c_str());
+        } else if (kind == "alreadyIngested") {
+            const size_t files = event["files"], destinations = event["destinations"].size();
+            std::printf(
+                "%s: already ingested: its %zu files are verified on %zu destination%s by an "
+                "earlier run; the card is not read\n",
+                Text(event, "card"), files, destinations, destinations == 1 ? "" : "s");
         } else if (kind == "cardFree") {
             const size_t files = event["files"], destinations = event["destinations"].size();
             std::printf("%s: card free: %zu files verified on %zu destination%s; you may eject it\n",
