@@ -17,8 +17,11 @@ std::string ExportProgress::TerminalLine(const std::string& clipID, uint64_t don
         std::snprintf(t, sizeof t, "%" PRIu64 ":%02" PRIu64, remaining / 60, remaining % 60);
         left = t;
     }
-    std::snprintf(text, sizeof text, "%s  %" PRIu64 "/%" PRIu64 " frames  %.1f MB/s  %s left", clipID.c_str(),
-                  done, total, rate, left.c_str());
+    // Pictures a second tell a long encode's speed (a proxy's, whose bytes
+    // are few); MB/s a copy's.
+    const double pictures = seconds > 0 ? done / seconds : 0;
+    std::snprintf(text, sizeof text, "%s  %" PRIu64 "/%" PRIu64 " frames  %.1f frames/s  %.1f MB/s  %s left",
+                  clipID.c_str(), done, total, pictures, rate, left.c_str());
     return text;
 }
 

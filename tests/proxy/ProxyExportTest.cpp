@@ -5,8 +5,11 @@
 #include "ExternalTool.h"
 #include "QzcardRun.h"
 #include "ScratchFolder.h"
+#include "SignalledRun.h"
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -226,6 +229,48 @@ TEST(ProxyLook, LutAndBurnInShowWhereTheyShould) {
     EXPECT_EQ(bad.exitCode, 64);
     EXPECT_NE(bad.err.find("bad.cube is not a LUT"), std::string::npos) << bad.err;
     EXPECT_FALSE(std::filesystem::exists(root + "/bad"));
+}
+
+}  // namespace
+
+namespace {
+
+// SIGINT midway through a proxy encode (its partial has grown, so the
+// codecs are at work) leaves no proxy and no partial, says so with exit
+// 130, and ends the set's progress as interrupted, never done; the next run
+// writes the proxy whole, and it relinks.
+TEST(ProxyInterrupted, LeavesNothingAndTheNextRunWritesItWhole) {
+    namespace fs = std::filesystem;
+    qztest::ScratchFolder scratch("proxy");
+    const std::string card = scratch.Path() + "/card", out = scratch.Path() + "/out";
+    ASSERT_EQ(Qzcard({"sample-card", "--clips", "1", "--frames", "240", card}).exitCode, 0);
+    fs::create_directories(out);
+    const auto entries = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(out))
+            if (entry.path().filename() != ".qzcard-export.lock") names.push_back(entry.path().filename());
+        return names;
+    };
+    const std::vector<std::string> args = {"export", card, "--format", "proxy", "--progress", "-o", out};
+    const qztest::SignalledRun run = qztest::RunAndSignal(
+        args,
+        [&] {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(out, error))
+                if (entry.path().extension() == ".partial" &&
+                    fs::file_size(entry.path(), error) > (256 << 10))
+                    return true;
+            return false;
+        },
+        SIGINT, scratch.Path() + "/err.txt");
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_NE(run.err.find("done=0 stopped=interrupted"), std::string::npos) << run.err.substr(0, 400);
+    EXPECT_EQ(run.err.find("done=1"), std::string::npos);
+    EXPECT_EQ(entries(), std::vector<std::string>()) << "no proxy, no partial";
+    const qztest::QzcardRun again = Qzcard({"export", card, "--format", "proxy", "-o", out});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(entries().size(), 2u);  // QZ0001.mov and its record
+    EXPECT_EQ(Qzcard({"export", card, "--format", "proxy", "--check", "-o", out}).exitCode, 0);
 }
 
 }  // namespace
