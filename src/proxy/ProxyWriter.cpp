@@ -3,6 +3,7 @@
 #include "CUFailure.h"
 #include "CUOutputFile.h"
 #include "ImportError.h"
+#include "MovHeaderPatch.h"
 #include "OutputFileIO.h"
 #include "ProxyFilterChain.h"
 
@@ -167,7 +168,8 @@ void ProxyWriter::OpenFile() {
          [&] { return avcodec_parameters_from_context(picture->codecpar, m_encoder.get()); });
     picture->sample_aspect_ratio = m_encoder->sample_aspect_ratio;
     // QuickTime's 'fiel' (9: top field first, 14: bottom): said for every
-    // interlaced proxy, whether its codec codes fields or not.
+    // interlaced proxy, whether its codec codes fields or not (for DNxHR,
+    // which the writer leaves without one, Finish adds it).
     picture->codecpar->field_order = m_encoder->field_order;
     picture->time_base = AVRational{1, static_cast<int>(m_stream.timescale)};
     const AVRational pictureRate = m_encoder->framerate;
@@ -382,7 +384,30 @@ void ProxyWriter::Finish() {
         m_dailySound->Finish([this](size_t stream, AVPacket* packet) { WriteDailySound(stream, packet); });
     else
         for (size_t s = 0; s < m_sound.Streams(); ++s) FlushSound(s);
+    // DNxHR codes no fields, so the writer says nothing of them: the movie
+    // header, the last thing it writes (kept here), is told whether the
+    // pictures hold one field or two woven, and which comes first.
+    const bool sayFields = m_picture.encoder == "dnxhd";
+    // The packets still waiting to be interleaved go first: then the
+    // trailer writes only the header.
+    Call("cannot write to " + m_path, [&] { return av_interleaved_write_frame(m_format.get(), nullptr); });
+    const int64_t headerAt = avio_tell(m_format->pb);
+    if (sayFields) m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
     Call("cannot complete " + m_path, [&] { return av_write_trailer(m_format.get()); });
+    if (sayFields) {
+        std::vector<uint8_t> header = m_io->KeptBytes();
+        const size_t written = header.size();
+        if (qzrewrap::AddFieldAtom(header, m_picture.interlaced ? 2 : 1,
+                                   !m_picture.interlaced     ? 0
+                                   : m_picture.topFieldFirst ? 9
+                                                             : 14))
+            try {
+                m_file->WriteAt(static_cast<uint64_t>(headerAt), header.data(), written);
+                m_file->Write(header.data() + written, header.size() - written);
+            } catch (const CUError& e) {
+                throw ImportError(e.what());
+            }
+    }
     m_state = State::kFinished;
 }
 
