@@ -204,6 +204,10 @@ void ProxyWriter::OpenFile() {
             p.bit_rate = int64_t{p.sample_rate} * p.block_align * 8;
         }
         stream->time_base = AVRational{1, static_cast<int>(m_stream.sampleRate)};
+        // Every channel plays, as in the MOV export: the writer enables only
+        // the first track of a kind unless each is a default (Finish takes
+        // them out of its alternate groups).
+        if (!m_dailySound) stream->disposition = AV_DISPOSITION_DEFAULT;
     }
     for (const auto& [key, value] : m_plan.metadata)
         av_dict_set(&format->metadata, key.c_str(), value.c_str(), 0);
@@ -384,24 +388,29 @@ void ProxyWriter::Finish() {
         m_dailySound->Finish([this](size_t stream, AVPacket* packet) { WriteDailySound(stream, packet); });
     else
         for (size_t s = 0; s < m_sound.Streams(); ++s) FlushSound(s);
-    // DNxHR codes no fields, so the writer says nothing of them: the movie
-    // header, the last thing it writes (kept here), is told whether the
-    // pictures hold one field or two woven, and which comes first.
-    const bool sayFields = m_picture.encoder == "dnxhd";
+    // The movie header, the last thing the writer writes, is kept and
+    // patched for what the writer cannot be told: every sound track plays
+    // (out of the alternate groups it puts them in), and a DNxHR proxy,
+    // whose codec codes no fields, says whether its pictures hold one field
+    // or two woven, and which comes first. The daily's header is written at
+    // its start, and a browser plays one sound track.
+    const bool patchHeader = !Daily();
     // The packets still waiting to be interleaved go first: then the
     // trailer writes only the header.
     Call("cannot write to " + m_path, [&] { return av_interleaved_write_frame(m_format.get(), nullptr); });
     const int64_t headerAt = avio_tell(m_format->pb);
-    if (sayFields) m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
+    if (patchHeader) m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
     Call("cannot complete " + m_path, [&] { return av_write_trailer(m_format.get()); });
-    if (sayFields) {
+    if (patchHeader) {
         std::vector<uint8_t> header = m_io->KeptBytes();
         const size_t written = header.size();
-        if (qzrewrap::AddFieldAtom(header, m_picture.interlaced ? 2 : 1,
-                                   !m_picture.interlaced     ? 0
-                                   : m_picture.topFieldFirst ? 9
-                                                             : 14))
-            try {
+        bool changed = qzrewrap::ClearAlternateGroups(header).length > 0;
+        if (m_picture.encoder == "dnxhd")
+            changed |= qzrewrap::AddFieldAtom(header, m_picture.interlaced ? 2 : 1,
+                                              !m_picture.interlaced     ? 0
+                                              : m_picture.topFieldFirst ? 9
+                                                                        : 14);
+        if (changed) try {
                 m_file->WriteAt(static_cast<uint64_t>(headerAt), header.data(), written);
                 m_file->Write(header.data() + written, header.size() - written);
             } catch (const CUError& e) {

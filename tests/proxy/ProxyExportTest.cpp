@@ -22,10 +22,11 @@ using qztest::Qzcard;
 using qztest::RunCommand;
 using qztest::ShellQuote;
 
-// What ffprobe and mediainfo say of a movie that a proxy must keep.
+// What ffprobe and mediainfo say of a movie that a proxy must keep; an edit
+// proxy (not the daily) keeps the field order and plays every sound track.
 std::string KeptValues(const std::string& file, bool keepFields) {
     const std::string q = ShellQuote(file);
-    std::string fields = keepFields ? ",field_order" : "";
+    std::string fields = keepFields ? ",field_order:stream_disposition=default" : "";
     std::string text =
         RunCommand(
             "ffprobe -v error -show_entries stream=codec_type,nb_frames,r_frame_rate,display_aspect_ratio," +
