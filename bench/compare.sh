@@ -2,7 +2,8 @@
 # Whole-process import benchmark: qzcard export (es and mov), export --null,
 # verify (and --decode against ffmpeg decoding), list and report of a
 # 999-clip card against ffmpeg and cat, offload against cp -r + sync + xxhsum
-# (and without the sync), two destinations on the disk and with the second
+# (and without the sync), ProRes Proxy and H.264 proxies against ffmpeg
+# encoding the member files alike, two destinations on the disk and with the second
 # on tmpfs, the hash formats' throughput, and the catalog's erasable and
 # lacking over 1,000 cards and a million files on SQLite and PostgreSQL
 # (see bench/compare.py and bench/catalog_bench.py). Builds
