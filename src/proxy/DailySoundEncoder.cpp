@@ -86,10 +86,11 @@ void DailySoundEncoder::Add(size_t index, const uint8_t* bytes, size_t size, con
         for (size_t c = 0; c < channels; ++c) {
             const uint8_t* b = bytes + (i * channels + c) * sampleBytes;
             // Little endian, signed: the top byte carries the sign.
-            const int32_t value =
-                m_bitsPerSample == 16
-                    ? static_cast<int16_t>(b[0] | b[1] << 8)
-                    : static_cast<int32_t>(static_cast<uint32_t>(b[0] << 8 | b[1] << 16 | b[2] << 24)) >> 8;
+            const int32_t value = m_bitsPerSample == 16
+                                      ? static_cast<int16_t>(b[0] | b[1] << 8)
+                                      : static_cast<int32_t>(uint32_t{b[0]} << 8 | uint32_t{b[1]} << 16 |
+                                                             uint32_t{b[2]} << 24) >>
+                                            8;
             stream.channels[c].push_back(static_cast<float>(value) /
                                          static_cast<float>(1u << (m_bitsPerSample - 1)));
         }
