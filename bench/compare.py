@@ -347,6 +347,26 @@ def main():
         Command("ffmpeg mov", synced(ffmpeg + ["-map", "0", "-c", "copy", out + "/ffmpeg-mov/QZ0001.mov"],
                                      [out + "/ffmpeg-mov/QZ0001.mov"]),
                 outputs=out + "/ffmpeg-mov", files=members),
+        # Proxies of the clip, half size: ours through the plug-in, its
+        # decoder, libavfilter and the encoder, against ffmpeg doing the same
+        # work over the member files (the same codec, settings, size and
+        # filters, every sound channel, threads on every core) and syncing its
+        # movie, as ours is synced.
+        Command("proxy prores", [qzcard, "export", long_card, "QZ0001", "-o", out + "/proxy", "--force",
+                                 "--format", "proxy", "--codec", "prores-proxy"],
+                peer="ffmpeg prores proxy", outputs=out + "/proxy", files=members),
+        Command("ffmpeg prores proxy", synced(ffmpeg + [
+            "-map", "0:v", "-map", "0:a", "-vf", "scale=960:540:interl=1,format=yuv422p10le",
+            "-c:v", "prores_ks", "-profile:v", "0", "-flags", "+ildct", "-c:a", "copy", out + "/ffmpeg-proxy/QZ0001.mov"], [out + "/ffmpeg-proxy/QZ0001.mov"]),
+                outputs=out + "/ffmpeg-proxy", files=members),
+        Command("proxy h264", [qzcard, "export", long_card, "QZ0001", "-o", out + "/daily", "--force",
+                               "--format", "proxy", "--codec", "h264"],
+                peer="ffmpeg h264 daily", outputs=out + "/daily", files=members),
+        Command("ffmpeg h264 daily", synced(ffmpeg + [
+            "-map", "0:v", "-map", "0:a", "-vf", "bwdif=mode=send_frame,scale=960:540,format=yuv420p",
+            "-c:v", "libx264", "-preset", "veryfast", "-crf", "23", "-c:a", "aac", "-b:a", "128k",
+            "-movflags", "+faststart", out + "/ffmpeg-daily/QZ0001.mov"], [out + "/ffmpeg-daily/QZ0001.mov"]),
+                outputs=out + "/ffmpeg-daily", files=members),
         Command("cat", ["cat"] + members, stdout=out + "/cat/QZ0001.mxf", outputs=out + "/cat", files=members),
         Command("export --null", [qzcard, "export", long_card, "QZ0001", "--null"], peer="ffmpeg null",
                 files=members),

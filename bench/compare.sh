@@ -3,7 +3,8 @@
 # verify (and --decode against ffmpeg decoding), list and report of a
 # 999-clip card (and report of a 200-clip card, for its peak memory) against
 # ffmpeg (its outputs synced, as ours are) and cat, offload against cp -r + sync + xxhsum
-# (and without the sync), two destinations on the disk and with the second
+# (and without the sync), ProRes Proxy and H.264 proxies against ffmpeg
+# encoding the member files alike, two destinations on the disk and with the second
 # on tmpfs, the hash formats' throughput, and the catalog's erasable and
 # lacking over 1,000 cards and a million files on SQLite and PostgreSQL
 # (see bench/compare.py and bench/catalog_bench.py), and ingest (the card's

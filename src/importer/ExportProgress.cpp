@@ -15,8 +15,11 @@ std::string ExportProgress::TerminalLine(const std::string& clipID, uint64_t don
     std::string left = "-:--";
     if (done > 0 && total >= done && seconds > 0)
         left = CUProgressPace::MinutesText(static_cast<int64_t>(seconds * (total - done) / done + 0.5));
-    std::snprintf(text, sizeof text, "%s  %" PRIu64 "/%" PRIu64 " frames  %.1f MB/s  %s left", clipID.c_str(),
-                  done, total, rate, left.c_str());
+    // Pictures a second tell a long encode's speed (a proxy's, whose bytes
+    // are few); MB/s a copy's.
+    const double pictures = seconds > 0 ? done / seconds : 0;
+    std::snprintf(text, sizeof text, "%s  %" PRIu64 "/%" PRIu64 " frames  %.1f frames/s  %.1f MB/s  %s left",
+                  clipID.c_str(), done, total, pictures, rate, left.c_str());
     return text;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Progress of an export on a stream (stderr). On a terminal: one line per
-// clip, redrawn in place (clip, frames done of total, MB/s, time left) at
-// most ten times a second and ended when the clip is. For scripts
+// clip, redrawn in place (clip, frames done of total, frames/s, MB/s, time
+// left) at most ten times a second and ended when the clip is. For scripts
 // (--progress): one line of key=value fields per frame,
 //   clip=QZ0001 frame=12 total=60 bytes=3145728 done=0
 // and a last line with done=1 (frame= then counts the frames delivered);
@@ -29,7 +29,7 @@ public:
     // Ends the clip's progress without claiming it done; `why`: "failed" or "interrupted".
     void StopClip(const char* why);
 
-    // The terminal line: "QZ0001  120/600 frames  45.2 MB/s  0:12 left".
+    // The terminal line: "QZ0001  120/600 frames  24.0 frames/s  45.2 MB/s  0:12 left".
     static std::string TerminalLine(const std::string& clipID, uint64_t done, uint64_t total, uint64_t bytes,
                                     double seconds);
 

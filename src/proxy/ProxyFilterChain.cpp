@@ -1,10 +1,10 @@
 #include "ProxyFilterChain.h"
 
-#include "ClipStates.h"
-#include "ValueTexts.h"
 #include "CardOpening.h"
 #include "ClipClock.h"
+#include "ClipStates.h"
 #include "ImportError.h"
+#include "ValueTexts.h"
 
 extern "C" {
 #include <libavfilter/avfilter.h>

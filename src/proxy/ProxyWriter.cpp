@@ -3,6 +3,7 @@
 #include "CUFailure.h"
 #include "CUOutputFile.h"
 #include "ImportError.h"
+#include "MovHeaderPatch.h"
 #include "OutputFileIO.h"
 #include "ProxyFilterChain.h"
 
@@ -168,7 +169,8 @@ void ProxyWriter::OpenFile() {
          [&] { return avcodec_parameters_from_context(picture->codecpar, m_encoder.get()); });
     picture->sample_aspect_ratio = m_encoder->sample_aspect_ratio;
     // QuickTime's 'fiel' (9: top field first, 14: bottom): said for every
-    // interlaced proxy, whether its codec codes fields or not.
+    // interlaced proxy, whether its codec codes fields or not (for DNxHR,
+    // which the writer leaves without one, Finish adds it).
     picture->codecpar->field_order = m_encoder->field_order;
     picture->time_base = AVRational{1, static_cast<int>(m_stream.timescale)};
     const AVRational pictureRate = m_encoder->framerate;
@@ -180,34 +182,54 @@ void ProxyWriter::OpenFile() {
     if (!m_plan.timecode.empty()) av_dict_set(&picture->metadata, "timecode", m_plan.timecode.c_str(), 0);
     if (!m_plan.reelName.empty()) av_dict_set(&picture->metadata, "reel_name", m_plan.reelName.c_str(), 0);
 
+    if (Daily()) {
+        m_dailySound = std::make_unique<DailySoundEncoder>(m_path, m_messages);
+        m_dailySound->Open(m_plan.sound, m_stream.sampleRate, m_stream.bitsPerSample);
+    }
     const int sampleBytes = static_cast<int>(m_stream.bitsPerSample / 8);
-    for (const SoundStream& sound : m_plan.sound) {
+    for (size_t s = 0; s < m_plan.sound.size(); ++s) {
+        const SoundStream& sound = m_plan.sound[s];
         AVStream* stream = avformat_new_stream(format, nullptr);
         if (!stream) throw ImportError("no memory for a sound stream of " + m_path);
         AVCodecParameters& p = *stream->codecpar;
-        p.codec_type = AVMEDIA_TYPE_AUDIO;
-        p.codec_id = m_stream.bitsPerSample == 24 ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S16LE;
-        p.sample_rate = static_cast<int>(m_stream.sampleRate);
-        av_channel_layout_default(&p.ch_layout, static_cast<int>(sound.channels));
-        p.bits_per_coded_sample = static_cast<int>(m_stream.bitsPerSample);
-        p.block_align = sampleBytes * static_cast<int>(sound.channels);
-        p.bit_rate = int64_t{p.sample_rate} * p.block_align * 8;
-        stream->time_base = AVRational{1, p.sample_rate};
+        if (m_dailySound) {
+            Call("cannot describe the daily's sound",
+                 [&] { return avcodec_parameters_from_context(&p, &m_dailySound->Encoder(s)); });
+        } else {
+            p.codec_type = AVMEDIA_TYPE_AUDIO;
+            p.codec_id = m_stream.bitsPerSample == 24 ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S16LE;
+            p.sample_rate = static_cast<int>(m_stream.sampleRate);
+            av_channel_layout_default(&p.ch_layout, static_cast<int>(sound.channels));
+            p.bits_per_coded_sample = static_cast<int>(m_stream.bitsPerSample);
+            p.block_align = sampleBytes * static_cast<int>(sound.channels);
+            p.bit_rate = int64_t{p.sample_rate} * p.block_align * 8;
+        }
+        stream->time_base = AVRational{1, static_cast<int>(m_stream.sampleRate)};
+        // Every channel plays, as in the MOV export: the writer enables only
+        // the first track of a kind unless each is a default (Finish takes
+        // them out of its alternate groups).
+        if (!m_dailySound) stream->disposition = AV_DISPOSITION_DEFAULT;
     }
     for (const auto& [key, value] : m_plan.metadata)
         av_dict_set(&format->metadata, key.c_str(), value.c_str(), 0);
 
     AVDictionary* options = nullptr;
-    // Every metadata key in a QuickTime 'keys' list; the index first for the
-    // daily, so a browser plays it while it loads.
+    // Every metadata key in a QuickTime 'keys' list.
     av_dict_set(&options, "movflags", "use_metadata_tags", 0);
     // The daily's index goes first, so a browser plays it while it loads:
     // room for it is kept at the start (the writer cannot move the file's
-    // bytes, which go to a partial through our own I/O). A sample-table
-    // entry is at most 16 bytes a picture and a sound packet.
-    if (m_picture.encoder == "libx264") {
-        const uint64_t entries = m_stream.frames * (1 + m_plan.sound.size());
-        av_dict_set(&options, "moov_size", std::to_string((64u << 10) + 16 * entries).c_str(), 0);
+    // bytes, which go to a partial through our own I/O). A picture's
+    // sample-table entries take at most 24 bytes (size, composition
+    // offset, key frame, chunk), an AAC packet's 16 (size, chunk); a
+    // picture lasts at most 1/23.976 s, two 1024-sample packets at 48 kHz.
+    if (Daily()) {
+        const uint64_t packetsPerPicture =
+            m_stream.sampleRate > 0
+                ? (uint64_t{m_stream.sampleRate} * m_stream.frameDuration / m_stream.timescale) / 1024 + 1
+                : 0;
+        const uint64_t bytes =
+            (64u << 10) + m_stream.frames * (24 + 16 * packetsPerPicture * m_plan.sound.size());
+        av_dict_set(&options, "moov_size", std::to_string(bytes).c_str(), 0);
     }
     const int result = m_messages.During([&] { return avformat_write_header(format, &options); });
     const bool unused = av_dict_count(options) > 0;
@@ -306,6 +328,15 @@ void ProxyWriter::WritePacket(AVPacket* packet) {
 
 void ProxyWriter::WriteSound(const qzimport::ExportFrame& frame) {
     m_sound.Add(frame, m_path);
+    if (m_dailySound) {
+        const auto sink = [this](size_t stream, AVPacket* packet) { WriteDailySound(stream, packet); };
+        for (size_t s = 0; s < m_sound.Streams(); ++s) {
+            const SoundGathering::Pending& pending = m_sound.Stream(s);
+            m_dailySound->Add(s, pending.bytes.data(), pending.bytes.size(), sink);
+            m_sound.Written(s);
+        }
+        return;
+    }
     // A tenth of a second a packet: few sample-table entries, and the
     // interleaving queue holds little while the picture codecs lag.
     for (size_t s = 0; s < m_sound.Streams(); ++s)
@@ -333,6 +364,13 @@ void ProxyWriter::FlushSound(size_t stream) {
     m_sound.Written(stream);
 }
 
+void ProxyWriter::WriteDailySound(size_t stream, AVPacket* packet) {
+    packet->stream_index = static_cast<int>(1 + stream);
+    av_packet_rescale_ts(packet, AVRational{1, static_cast<int>(m_stream.sampleRate)},
+                         m_format->streams[1 + stream]->time_base);
+    WritePacket(packet);
+}
+
 void ProxyWriter::Finish() {
     if (m_state != State::kWriting) throw ImportError(m_path + " was not begun, or finished twice");
     Call("cannot decode the last pictures of " + m_path,
@@ -347,8 +385,39 @@ void ProxyWriter::Finish() {
     if (static_cast<uint64_t>(m_decoded) != m_pictures)
         throw ImportError(m_path + ": " + std::to_string(m_pictures) + " pictures delivered, " +
                           std::to_string(m_decoded) + " decoded");
-    for (size_t s = 0; s < m_sound.Streams(); ++s) FlushSound(s);
+    if (m_dailySound)
+        m_dailySound->Finish([this](size_t stream, AVPacket* packet) { WriteDailySound(stream, packet); });
+    else
+        for (size_t s = 0; s < m_sound.Streams(); ++s) FlushSound(s);
+    // The movie header, the last thing the writer writes, is kept and
+    // patched for what the writer cannot be told: every sound track plays
+    // (out of the alternate groups it puts them in), and a DNxHR proxy,
+    // whose codec codes no fields, says whether its pictures hold one field
+    // or two woven, and which comes first. The daily's header is written at
+    // its start, and a browser plays one sound track.
+    const bool patchHeader = !Daily();
+    // The packets still waiting to be interleaved go first: then the
+    // trailer writes only the header.
+    Call("cannot write to " + m_path, [&] { return av_interleaved_write_frame(m_format.get(), nullptr); });
+    const int64_t headerAt = avio_tell(m_format->pb);
+    if (patchHeader) m_io->KeepWritesFrom(static_cast<uint64_t>(headerAt));
     Call("cannot complete " + m_path, [&] { return av_write_trailer(m_format.get()); });
+    if (patchHeader) {
+        std::vector<uint8_t> header = m_io->KeptBytes();
+        const size_t written = header.size();
+        bool changed = qzrewrap::ClearAlternateGroups(header).length > 0;
+        if (m_picture.encoder == "dnxhd")
+            changed |= qzrewrap::AddFieldAtom(header, m_picture.interlaced ? 2 : 1,
+                                              !m_picture.interlaced     ? 0
+                                              : m_picture.topFieldFirst ? 9
+                                                                        : 14);
+        if (changed) try {
+                m_file->WriteAt(static_cast<uint64_t>(headerAt), header.data(), written);
+                m_file->Write(header.data() + written, header.size() - written);
+            } catch (const CUError& e) {
+                throw ImportError(e.what());
+            }
+    }
     m_state = State::kFinished;
 }
 

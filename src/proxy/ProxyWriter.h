@@ -4,12 +4,14 @@
 // libavfilter graph (deinterlacing for the H.264 daily, scaling to the
 // proxy's size, its pixel format), encoded again and written by
 // libavformat's mov writer with the original's start timecode, reel name,
-// rate, field order, sound tracks (PCM as delivered) and metadata. Memory
+// rate, field order, sound tracks (PCM as delivered; AAC in the H.264
+// daily, which a browser plays) and metadata. Memory
 // stays bounded: only the frames in flight in the codecs are held. The file
 // is a CUOutputFile partial until the importer commits it; dropping the
 // writer removes it. Failures throw qzimport::ImportError with libav's text.
 // Used by one thread.
 #include "ContainerPlan.h"
+#include "DailySoundEncoder.h"
 #include "LibavMessages.h"
 #include "OutputWriter.h"
 #include "ProxyPicture.h"
@@ -73,6 +75,9 @@ private:
     void DrainEncoder();
     void WriteSound(const qzimport::ExportFrame& frame);
     void FlushSound(size_t stream);
+    // One of the daily's AAC packets, of sound stream `stream`, into the file.
+    void WriteDailySound(size_t stream, AVPacket* packet);
+    bool Daily() const { return m_picture.encoder == "libx264"; }
     void WritePacket(AVPacket* packet);
     // Throws ImportError naming `what` with libav's reason for a negative result.
     void Check(int result, const std::string& what) const;
@@ -106,6 +111,7 @@ private:
     int64_t m_decoded = 0;    // pictures out of the decoder, in presentation order
     uint64_t m_encoded = 0;   // packets written
     qzrewrap::SoundGathering m_sound;
+    std::unique_ptr<DailySoundEncoder> m_dailySound;  // the daily's only
     enum class State { kNew, kWriting, kFinished } m_state = State::kNew;
 };
 

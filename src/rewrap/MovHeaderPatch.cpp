@@ -120,4 +120,45 @@ HeaderPatch ClearAlternateGroups(std::vector<uint8_t>& movie) {
     return end == 0 ? HeaderPatch{0, 0} : HeaderPatch{first, end - first};
 }
 
+bool AddFieldAtom(std::vector<uint8_t>& movie, uint8_t fields, uint8_t detail) {
+    constexpr const char* kTask = "its field order cannot be said";
+    const std::optional<Atom> moov = Find(movie, 0, movie.size(), Type("moov"));
+    if (!moov || moov->offset != 0) Unexpected("no movie header at its start", kTask);
+    std::optional<Atom> trak;
+    for (size_t at = moov->Body(); at < moov->End(); at = trak->End()) {
+        trak = Find(movie, at, moov->End(), Type("trak"));
+        if (!trak) Unexpected("no picture track", kTask);
+        const Atom mdia = Need(movie, *trak, "mdia"), hdlr = Need(movie, mdia, "hdlr");
+        if (hdlr.size >= hdlr.header + 12 && ReadBE(movie, hdlr.Body() + 8, 4) == Type("vide")) break;
+    }
+    const Atom mdia = Need(movie, *trak, "mdia"), minf = Need(movie, mdia, "minf"),
+               stbl = Need(movie, minf, "stbl"), stsd = Need(movie, stbl, "stsd");
+    // Version, flags and entry count, then the first sample description:
+    // its 78 bytes of picture fields after its 8-byte header, then its atoms.
+    if (stsd.size < stsd.header + 8 + 8 + 78) Unexpected("a picture sample description too short", kTask);
+    const size_t entryAt = stsd.Body() + 8;
+    const Atom entry{entryAt, static_cast<size_t>(ReadBE(movie, entryAt, 4)), 8};
+    if (entry.size < 8 + 78 || entry.size > stsd.End() - entryAt)
+        Unexpected("a picture sample description out of its list", kTask);
+    // The new atom goes after the description's atoms, before the 32-bit
+    // zero that ends them when the writer puts one (as it does for DNxHR).
+    size_t insertAt = entry.Body() + 78;
+    while (insertAt + 8 <= entry.End()) {
+        const size_t size = static_cast<size_t>(ReadBE(movie, insertAt, 4));
+        if (size == 0) break;
+        if (size < 8 || size > entry.End() - insertAt) Unexpected("an atom size out of its parent", kTask);
+        if (ReadBE(movie, insertAt + 4, 4) == Type("fiel")) return false;
+        insertAt += size;
+    }
+    for (const Atom& holder : {*moov, *trak, mdia, minf, stbl, stsd, entry}) {
+        if (holder.header != 8) Unexpected("a 64-bit atom size", kTask);
+        const uint64_t size = holder.size + 10;
+        if (size > UINT32_MAX) Unexpected("an atom too large", kTask);
+        for (size_t i = 0; i < 4; ++i) movie[holder.offset + i] = static_cast<uint8_t>(size >> (24 - 8 * i));
+    }
+    const uint8_t fiel[10] = {0, 0, 0, 10, 'f', 'i', 'e', 'l', fields, detail};
+    movie.insert(movie.begin() + static_cast<std::ptrdiff_t>(insertAt), fiel, fiel + sizeof fiel);
+    return true;
+}
+
 }  // namespace qzrewrap

@@ -41,4 +41,13 @@ HeaderPatch SetFirstCompositionOffset(std::vector<uint8_t>& movie, int64_t writt
 // header is not as libavformat writes it.
 HeaderPatch ClearAlternateGroups(std::vector<uint8_t>& movie);
 
+// `movie` as above. Adds QuickTime's field atom ('fiel': `fields` 1 or 2
+// a picture, and for two the `detail` 9 top field first, 14 bottom) to the
+// picture track's sample description, which the writer leaves out for
+// codecs that code no fields (DNxHR) whatever their pictures hold; `movie`
+// grows by its 10 bytes and every atom holding it says so. False, `movie`
+// unchanged, when the description has one already. Throws
+// qzimport::ImportError when the header is not as libavformat writes it.
+bool AddFieldAtom(std::vector<uint8_t>& movie, uint8_t fields, uint8_t detail);
+
 }  // namespace qzrewrap

@@ -2,9 +2,9 @@
 // path, Broadcast Wave files as ffprobe reads them, and the key=value
 // progress lines scripts parse.
 #include "CUOutputFile.h"
-#include "FBC_Utl_PathInside.h"
 #include "EsOutputWriter.h"
 #include "ExportProgress.h"
+#include "FBC_Utl_PathInside.h"
 #include "ImportError.h"
 #include "WavWriter.h"
 
@@ -58,7 +58,8 @@ TEST(ExportOutputsTest, AnOutputFolderInsideTheCardIsToldByItsRealPath) {
         {folder.Path() + "/card2", false},  // a sibling whose name starts alike
         {folder.Path(), false},
     };
-    for (const auto& c : cases) EXPECT_EQ(ComVantoVantoQZ64RADPlug::FBC_Utl_PathIsInside(c.output, card), c.inside) << c.output;
+    for (const auto& c : cases)
+        EXPECT_EQ(ComVantoVantoQZ64RADPlug::FBC_Utl_PathIsInside(c.output, card), c.inside) << c.output;
 }
 
 // Broadcast Wave files as ffprobe reads them: the sample format, the
@@ -137,7 +138,7 @@ TEST(ExportOutputsTest, ProgressLinesCarryTheKeysScriptsRead) {
                             c.last);
     }
     EXPECT_EQ(qzimport::ExportProgress::TerminalLine("QZ0001", 150, 600, 30'000'000, 2.0),
-              "QZ0001  150/600 frames  15.0 MB/s  0:06 left");
+              "QZ0001  150/600 frames  75.0 frames/s  15.0 MB/s  0:06 left");
 }
 
 }  // namespace

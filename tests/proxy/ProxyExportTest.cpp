@@ -5,8 +5,11 @@
 #include "ExternalTool.h"
 #include "QzcardRun.h"
 #include "ScratchFolder.h"
+#include "SignalledRun.h"
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,25 +22,28 @@ using qztest::Qzcard;
 using qztest::RunCommand;
 using qztest::ShellQuote;
 
-// What ffprobe and mediainfo say of a movie that a proxy must keep.
+// What ffprobe and mediainfo say of a movie that a proxy must keep; an edit
+// proxy (not the daily) keeps the field order and plays every sound track.
 std::string KeptValues(const std::string& file, bool keepFields) {
     const std::string q = ShellQuote(file);
-    std::string fields = keepFields ? ",field_order" : "";
+    std::string fields = keepFields ? ",field_order:stream_disposition=default" : "";
     std::string text =
         RunCommand(
             "ffprobe -v error -show_entries stream=codec_type,nb_frames,r_frame_rate,display_aspect_ratio," +
-            std::string("channels") + fields +
+            std::string("channels,duration") + fields +
             ":stream_tags=timecode,reel_name:format_tags=title -of compact " + q +
-            " | sed 's/|side_data.*//'")
+            // Sound is counted by its duration: the daily's AAC packets are not samples.
+            " | sed -e 's/|side_data.*//' -e '/codec_type=audio/s/|nb_frames=[0-9]*//'")
             .output;
-    text +=
-        RunCommand("mediainfo --Inform='Video;%FrameCount% %DisplayAspectRatio% %FrameRate%' " + q).output;
+    text += RunCommand("mediainfo --Inform='Video;%FrameCount% %DisplayAspectRatio% %FrameRate%" +
+                       std::string(keepFields ? " %ScanType% %ScanOrder%" : "") + "' " + q)
+                .output;
     return text;
 }
 
 struct ProxyCase {
     const char* codec;
-    bool keepsFields;   // as decoders report them: DNxHR codes no fields
+    bool keepsFields;   // field order as ffprobe reads it (a DNxHR proxy's from its 'fiel')
     bool deinterlaced;  // the daily
 };
 
@@ -70,7 +76,24 @@ TEST_P(ProxyExport, KeepsWhatEditorsRelinkByAndThePictures) {
                 .output;
         ASSERT_FALSE(psnr.empty()) << clip;
         EXPECT_GE(psnr.rfind("inf", 0) == 0 ? 99.0 : std::atof(psnr.c_str()), 35.0) << clip << " " << psnr;
+        if (!c.deinterlaced) continue;
+        // The daily: AAC sound, and its index before its media (libavformat's
+        // atom trace, in file order), so a browser plays it as it loads.
+        EXPECT_EQ(
+            RunCommand("ffprobe -v error -select_streams a -show_entries stream=codec_name -of csv=p=0 " +
+                       ShellQuote(made) + " | sort -u")
+                .output,
+            "aac\n");
+        EXPECT_EQ(
+            RunCommand("ffprobe -v trace " + ShellQuote(made) +
+                       " 2>&1 | sed -n \"s/.*type:'\\(moov\\|mdat\\)' parent:'root'.*/\\1/p\" | tr '\\n' ' '")
+                .output,
+            "moov mdat ");
     }
+    // Its own relink check finds every kept value.
+    const qztest::QzcardRun check =
+        Qzcard({"export", card, "--format", "proxy", "--codec", c.codec, "--check", "-o", proxy});
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
     // The same options again are up to date; another codec is not.
     EXPECT_NE(
         Qzcard({"export", card, "--format", "proxy", "--codec", c.codec, "-o", proxy}).out.find("up to date"),
@@ -80,7 +103,7 @@ TEST_P(ProxyExport, KeepsWhatEditorsRelinkByAndThePictures) {
 INSTANTIATE_TEST_SUITE_P(Codecs, ProxyExport,
                          ::testing::Values(ProxyCase{"prores-proxy", true, false},
                                            ProxyCase{"prores-lt", true, false},
-                                           ProxyCase{"dnxhr-lb", false, false},
+                                           ProxyCase{"dnxhr-lb", true, false},
                                            ProxyCase{"h264", false, true}),
                          [](const auto& param) {
                              std::string name = param.param.codec;
@@ -212,6 +235,48 @@ TEST(ProxyLook, LutAndBurnInShowWhereTheyShould) {
     EXPECT_EQ(bad.exitCode, 64);
     EXPECT_NE(bad.err.find("bad.cube is not a LUT"), std::string::npos) << bad.err;
     EXPECT_FALSE(std::filesystem::exists(root + "/bad"));
+}
+
+}  // namespace
+
+namespace {
+
+// SIGINT midway through a proxy encode (its partial has grown, so the
+// codecs are at work) leaves no proxy and no partial, says so with exit
+// 130, and ends the set's progress as interrupted, never done; the next run
+// writes the proxy whole, and it relinks.
+TEST(ProxyInterrupted, LeavesNothingAndTheNextRunWritesItWhole) {
+    namespace fs = std::filesystem;
+    qztest::ScratchFolder scratch("proxy");
+    const std::string card = scratch.Path() + "/card", out = scratch.Path() + "/out";
+    ASSERT_EQ(Qzcard({"sample-card", "--clips", "1", "--frames", "240", card}).exitCode, 0);
+    fs::create_directories(out);
+    const auto entries = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(out))
+            if (entry.path().filename() != ".qzcard-export.lock") names.push_back(entry.path().filename());
+        return names;
+    };
+    const std::vector<std::string> args = {"export", card, "--format", "proxy", "--progress", "-o", out};
+    const qztest::SignalledRun run = qztest::RunAndSignal(
+        args,
+        [&] {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(out, error))
+                if (entry.path().extension() == ".partial" &&
+                    fs::file_size(entry.path(), error) > (256 << 10))
+                    return true;
+            return false;
+        },
+        SIGINT, scratch.Path() + "/err.txt");
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_NE(run.err.find("done=0 stopped=interrupted"), std::string::npos) << run.err.substr(0, 400);
+    EXPECT_EQ(run.err.find("done=1"), std::string::npos);
+    EXPECT_EQ(entries(), std::vector<std::string>()) << "no proxy, no partial";
+    const qztest::QzcardRun again = Qzcard({"export", card, "--format", "proxy", "-o", out});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(entries().size(), 2u);  // QZ0001.mov and its record
+    EXPECT_EQ(Qzcard({"export", card, "--format", "proxy", "--check", "-o", out}).exitCode, 0);
 }
 
 }  // namespace

@@ -199,6 +199,8 @@ TEST(CardReportTest, DailiesPlayInThePage) {
     EXPECT_TRUE(video["error"].is_null()) << video.dump();
     EXPECT_GT(video["duration"].get<double>(), 0.3) << video.dump();
     EXPECT_NEAR(video["currentTime"].get<double>(), video["duration"].get<double>(), 0.05) << video.dump();
+    // With its sound: the browser decoded the daily's AAC.
+    EXPECT_GT(video["audioDecodedBytes"].get<double>(), 0) << video.dump();
     ASSERT_EQ(page["attention"].size(), 1u) << page["attention"].dump();
     EXPECT_EQ(page["attention"][0], "card QZ0002: no daily in the dailies folder");
     for (const char* key : {"failedRequests", "console", "exceptions"})

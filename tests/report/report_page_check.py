@@ -43,11 +43,13 @@ CHECK = r"""(() => {
 })()"""
 
 # Plays every video element to its end, muted (as a page a person opens
-# would after a click), and says how each ended.
+# would after a click), and says how each ended and how much of its
+# sound was decoded.
 PLAY = r"""(async () => {
   const play = v => new Promise(resolve => {
     const done = ended => resolve({src: v.getAttribute('src'), ended, duration: v.duration,
-                                   currentTime: v.currentTime, error: v.error ? v.error.code + ': ' + v.error.message : null});
+                                   currentTime: v.currentTime, error: v.error ? v.error.code + ': ' + v.error.message : null,
+                                   audioDecodedBytes: v.webkitAudioDecodedByteCount});
     v.addEventListener('ended', () => done(true));
     v.addEventListener('error', () => done(false));
     setTimeout(() => done(false), 30000);
