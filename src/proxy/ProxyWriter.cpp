@@ -5,6 +5,7 @@
 #include "ImportError.h"
 #include "MovHeaderPatch.h"
 #include "OutputFileIO.h"
+#include "PcmSoundParameters.h"
 #include "ProxyFilterChain.h"
 
 extern "C" {
@@ -28,6 +29,7 @@ using ComVantoVantoQZ64RADPlug::CUError;
 using ComVantoVantoQZ64RADPlug::CUOutputFile;
 using qzimport::ImportError;
 using qzrewrap::Container;
+using qzrewrap::PcmSoundParameters;
 using qzrewrap::SoundGathering;
 using qzrewrap::SoundStream;
 
@@ -186,7 +188,6 @@ void ProxyWriter::OpenFile() {
         m_dailySound = std::make_unique<DailySoundEncoder>(m_path, m_messages);
         m_dailySound->Open(m_plan.sound, m_stream.sampleRate, m_stream.bitsPerSample);
     }
-    const int sampleBytes = static_cast<int>(m_stream.bitsPerSample / 8);
     for (size_t s = 0; s < m_plan.sound.size(); ++s) {
         const SoundStream& sound = m_plan.sound[s];
         AVStream* stream = avformat_new_stream(format, nullptr);
@@ -196,13 +197,7 @@ void ProxyWriter::OpenFile() {
             Call("cannot describe the daily's sound",
                  [&] { return avcodec_parameters_from_context(&p, &m_dailySound->Encoder(s)); });
         } else {
-            p.codec_type = AVMEDIA_TYPE_AUDIO;
-            p.codec_id = m_stream.bitsPerSample == 24 ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S16LE;
-            p.sample_rate = static_cast<int>(m_stream.sampleRate);
-            av_channel_layout_default(&p.ch_layout, static_cast<int>(sound.channels));
-            p.bits_per_coded_sample = static_cast<int>(m_stream.bitsPerSample);
-            p.block_align = sampleBytes * static_cast<int>(sound.channels);
-            p.bit_rate = int64_t{p.sample_rate} * p.block_align * 8;
+            PcmSoundParameters::Describe(p, m_stream, sound.channels);
         }
         stream->time_base = AVRational{1, static_cast<int>(m_stream.sampleRate)};
         // Every channel plays, as in the MOV export: the writer enables only

@@ -5,6 +5,7 @@
 #include "ImportError.h"
 #include "MovHeaderPatch.h"
 #include "OutputFileIO.h"
+#include "PcmSoundParameters.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -155,19 +156,11 @@ void ContainerWriter::AddPictureStream() {
 }
 
 void ContainerWriter::AddSoundStreams() {
-    const int sampleBytes = static_cast<int>(m_stream.bitsPerSample / 8);
     for (const SoundStream& sound : m_plan.sound) {
         AVStream* stream = avformat_new_stream(m_format.get(), nullptr);
         if (!stream) throw ImportError("no memory for a sound stream of " + m_path);
-        AVCodecParameters& p = *stream->codecpar;
-        p.codec_type = AVMEDIA_TYPE_AUDIO;
-        p.codec_id = m_stream.bitsPerSample == 24 ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S16LE;
-        p.sample_rate = static_cast<int>(m_stream.sampleRate);
-        av_channel_layout_default(&p.ch_layout, static_cast<int>(sound.channels));
-        p.bits_per_coded_sample = static_cast<int>(m_stream.bitsPerSample);
-        p.block_align = sampleBytes * static_cast<int>(sound.channels);
-        p.bit_rate = int64_t{p.sample_rate} * p.block_align * 8;
-        stream->time_base = AVRational{1, p.sample_rate};
+        PcmSoundParameters::Describe(*stream->codecpar, m_stream, sound.channels);
+        stream->time_base = AVRational{1, stream->codecpar->sample_rate};
         // Every channel plays: the mov writer enables only the first track
         // of a kind unless each is marked a default (Finish then takes them
         // out of the alternate groups the writer puts them in).
