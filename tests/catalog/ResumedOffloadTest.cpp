@@ -1,14 +1,9 @@
-// `catalog erasable` after an offload the catalog did not see (--no-catalog)
-// interrupted by SIGINT or SIGKILL and resumed: the files kept hold the
-// copy's hashes, so the card's are read from the card, and a card file
-// altered behind its size and time is found to differ from its kept copy.
+// `catalog erasable` after an offload the catalog did not see, stopped by SIGINT or SIGKILL and
+// resumed: the card's hashes are read from the card, so a file altered behind its size and time differs.
 #include "CatalogTestSupport.h"
 
-#include "CUVolumeIdentity.h"
-#include "CardWriter.h"
 #include "OffloadJournal.h"
 #include "QzcardRun.h"
-#include "SampleCard.h"
 #include "SignalledRun.h"
 #include "TestFiles.h"
 
@@ -19,7 +14,6 @@
 namespace {
 
 using namespace catalog_test;
-namespace cw = ComVantoVantoQZ64RADPlug::CardWriter;
 namespace fs = std::filesystem;
 
 class ResumedOffloadTest : public StoreTest {};
@@ -29,64 +23,41 @@ INSTANTIATE_TEST_SUITE_P(Stores, ResumedOffloadTest,
 
 TEST_P(ResumedOffloadTest, ErasableAfterAResumedOffloadComparesTheCardItself) {
     if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm for the card";
-    const qztest::ScratchFolder cardFolder("qz-resumed", "/dev/shm");
-    const qztest::ScratchFolder work("resumed");
-    const std::string card = cardFolder.Path() + "/CARD";
-    cw::SampleCardOptions options;
-    options.clipCount = 4;
-    options.durationFrames = 60;
-    cw::WriteCard(cw::SampleCardDescription(options), card);
-    ASSERT_NE(ComVantoVantoQZ64RADPlug::CUVolumeIdentity::Of(card).Key(),
-              ComVantoVantoQZ64RADPlug::CUVolumeIdentity::Of(work.Path()).Key());
-    const auto erasable = [&card](const std::string& location) {
-        const qztest::QzcardRun run =
-            qztest::Qzcard({"catalog", "--catalog", location, "erasable", card, "--copies", "1", "--json"});
-        return std::make_pair(run.exitCode, qztest::ParseJson(run.out));
+    const qztest::ScratchFolder cardFolder("qz-resumed", "/dev/shm"), work("resumed");
+    const std::string card = cardFolder.Path() + "/CARD", member = "CONTENTS/CLIPS001/QZ0001/QZ000101.MXF";
+    ASSERT_EQ(qztest::Qzcard({"sample-card", card, "--clips", "4", "--frames", "60"}).exitCode, 0);
+    const auto offloadAndErasable = [this, &card](const std::string& dest, int erasableCode) {
+        const FreshCatalog fresh(GetParam());
+        const auto run = qztest::Qzcard({"--catalog", fresh.location, "offload", card, dest, "--json"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_GT(qztest::ParseJson(run.out)["destinations"][0]["kept"].get<int>(), 0) << run.out;
+        const qztest::QzcardRun erasable = qztest::Qzcard(
+            {"catalog", "--catalog", fresh.location, "erasable", card, "--copies", "1", "--json"});
+        EXPECT_EQ(erasable.exitCode, erasableCode) << erasable.out;
+        return qztest::ParseJson(erasable.out);
     };
-    std::string keptMember;  // a member file of the copy
     for (const int signal : {SIGINT, SIGKILL}) {
         SCOPED_TRACE(strsignal(signal));
-        const FreshCatalog fresh(GetParam());
         const std::string dest = work.Path() + "/dest" + std::to_string(signal);
-        fs::create_directories(dest);
         const std::string journal = dest + "/CARD/ascmhl/" + qzoffload::OffloadJournal::kFileName;
-        // Stopped once a member file is in place (its journal line names it before its hashes),
-        // or after the run ended on a fast machine: the second run then keeps every file.
-        const auto memberDone = [&journal] {
-            return fs::exists(journal) &&
-                   qztest::ReadText(journal).find(".MXF\",\"hashes\"") != std::string::npos;
-        };
-        qztest::RunAndSignal({"--no-catalog", "offload", card, dest}, memberDone, signal,
-                             work.Path() + "/err.txt");
-        const qztest::QzcardRun resumed =
-            qztest::Qzcard({"--catalog", fresh.location, "offload", card, dest, "--json"});
-        ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
-        const nlohmann::json kept = qztest::ParseJson(resumed.out)["destinations"][0];
-        EXPECT_GT(kept["kept"].get<int>(), 0) << kept.dump();
-        const auto [code, answer] = erasable(fresh.location);
-        EXPECT_EQ(code, 0) << answer.dump();
-        EXPECT_EQ(answer["shortFiles"], nlohmann::json::array());
-        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dest + "/CARD/CONTENTS"))
-            if (entry.path().extension() == ".MXF")
-                keptMember = entry.path().lexically_relative(dest + "/CARD");
+        fs::create_directories(dest);
+        // Stopped once a member's journal line names it (or after a fast run): the next keeps every file.
+        qztest::RunAndSignal(
+            {"--no-catalog", "offload", card, dest},
+            [&journal] { return qztest::ReadText(journal).find(".MXF\",\"hashes\"") != std::string::npos; },
+            signal, work.Path() + "/err.txt");
+        EXPECT_EQ(offloadAndErasable(dest, 0)["shortFiles"], nlohmann::json::array());
     }
-    // A card file altered behind its size and time: a run that keeps every file says nothing of it,
-    // the card read again does.
-    const std::string altered = card + "/" + keptMember;
+    // Altered behind its size and time: a run keeping every file misses it, the card read again does not.
+    const std::string altered = card + "/" + member;
     const fs::file_time_type modified = fs::last_write_time(altered);
     std::vector<uint8_t> bytes = qztest::ReadFile(altered);
     bytes[bytes.size() / 2] ^= 0xFF;
     ASSERT_TRUE(qztest::WriteFile(altered, bytes));
     fs::last_write_time(altered, modified);
-    const FreshCatalog fresh(GetParam());
-    ASSERT_EQ(qztest::Qzcard({"--catalog", fresh.location, "offload", card,
-                              work.Path() + "/dest" + std::to_string(SIGKILL)})
-                  .exitCode,
-              0);
-    const auto [code, answer] = erasable(fresh.location);
-    EXPECT_EQ(code, 4);
+    nlohmann::json answer = offloadAndErasable(work.Path() + "/dest" + std::to_string(SIGKILL), 4);
     ASSERT_EQ(answer["shortFiles"].size(), 1u) << answer.dump();
-    EXPECT_EQ(answer["shortFiles"][0]["path"], keptMember);
+    EXPECT_EQ(answer["shortFiles"][0]["path"], member);
     EXPECT_EQ(answer["shortFiles"][0]["copies"][0]["verdict"], "hashDiffers");
 }
 
