@@ -75,8 +75,7 @@ void ExpectCopiesClean(const std::string& a, const std::string& b, const std::st
             << copy;
 }
 
-// `card`'s day into `base`: copies to A then B, movies to M (folders made
-// here, with P, R and M2 for proxies, a report and a second export).
+// `card`'s day into `base`: copies to A then B, movies to M; its folders (and P, R, M2) made here.
 std::vector<std::string> Day(const std::string& card, const fs::path& base) {
     for (const char* name : {"A", "B", "M", "M2", "P", "R"}) fs::create_directories(base / name);
     const auto in = [&](const char* name) { return (base / name).string(); };
@@ -97,10 +96,10 @@ TEST(IngestCommand, FreesTheCardReadingEachFileOnceThenCascadesAndResumesAfterAK
         if (entry.path().extension() == ".MXF") media[entry.path().string()] = 1;
     ASSERT_FALSE(media.empty());
     const bool tracing = qztest::HasTool("strace") && !qztest::kSanitizedBuild;
-    std::string command =
+    std::string shell =
         (tracing ? "strace -f -qq -e trace=openat,write -o " + trace + " " : "") + QZCARD_BINARY;
-    for (const std::string& arg : Day(card, root)) command += " " + arg;
-    command += " --proxies " + (root / "P").string() + " --report " + (root / "R").string();
+    for (const std::string& arg : Day(card, root)) shell += " " + arg;
+    shell += " --proxies " + (root / "P").string() + " --report " + (root / "R").string();
     // The events told; the trace's successful opens of card media files: the
     // card's opening reads headers (non-blocking opens), the copy reads whole.
     struct Told {
@@ -109,7 +108,7 @@ TEST(IngestCommand, FreesTheCardReadingEachFileOnceThenCascadesAndResumesAfterAK
         int frees = 0, afterFree = 0;  // cardFree events told; card file opens after the first
     };
     const auto run = [&](const char* out) {
-        EXPECT_EQ(qztest::RunCommand(command + " > " + (root / out).string()).exitCode, 0);
+        EXPECT_EQ(qztest::RunCommand(shell + " > " + (root / out).string()).exitCode, 0);
         Told told{Events(qztest::ReadText((root / out).string())), {}, 0, 0};
         std::istringstream text(tracing ? qztest::ReadText(trace) : "");
         for (std::string line; std::getline(text, line);) {
@@ -241,7 +240,7 @@ TEST(IngestCommand, CardsOnTwoDevicesAtOnceOnOneInTurnAndARecordingAcrossThree) 
     ASSERT_EQ(Qzcard({"sample-card", span, "--cards", "3", "--frames", "24"}).exitCode, 0);
     const qztest::MountedFolder reader1(r + "1", "tmpfs", "tmpfs", "size=128m");
     const qztest::MountedFolder reader2(r + "2", "tmpfs", "tmpfs", "size=128m");
-    const qztest::MountedFolder drive((root / "drive").string(), "tmpfs", "tmpfs", "size=128m");
+    const qztest::MountedFolder drive(r + "3", "tmpfs", "tmpfs", "size=128m");
     const bool mounted = reader1.ok && reader2.ok && drive.ok;
     for (const std::string n : {"1", "2"})
         ASSERT_EQ(mounted ? qztest::RunCommand("cp -a " + span + "/CARD" + n + " " + r + n).exitCode : 0, 0);
@@ -251,11 +250,10 @@ TEST(IngestCommand, CardsOnTwoDevicesAtOnceOnOneInTurnAndARecordingAcrossThree) 
         const fs::path base = root / (twoDevices ? "two" : "one");
         const std::string card1 = twoDevices ? r + "1/CARD1" : span + "/CARD1";
         const std::string card2 = twoDevices ? r + "2/CARD2" : span + "/CARD2";
-        const std::string a = (base / "A").string(),
-                          second = twoDevices ? (root / "drive/copies").string() : (base / "B").string();
-        for (const std::string& copies : {a, second}) fs::create_directories(copies);
+        const std::string a = (base / "A").string(), b = twoDevices ? r + "3/copies" : (base / "B").string();
+        for (const std::string& copies : {a, b}) fs::create_directories(copies);
         std::vector<std::string> args = {"--catalog", catalog, "ingest", card1,      card2, "--to",
-                                         a,           "--to",  second,   "--copies", "2",   "--json"};
+                                         a,           "--to",  b,        "--copies", "2",   "--json"};
         const qztest::QzcardRun run = Qzcard(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::vector<nlohmann::json> events = Events(run.out);
@@ -275,8 +273,7 @@ TEST(IngestCommand, CardsOnTwoDevicesAtOnceOnOneInTurnAndARecordingAcrossThree) 
 
         args.insert(args.begin() + 5, span + "/CARD3");
         // A file gone from a copy of the first card: that card is read again, the second is not.
-        for (const std::string& copies : {a, second})
-            fs::remove(copies + "/CARD1/CONTENTS/CLIPS001/INDEX.MIF");
+        for (const std::string& copies : {a, b}) fs::remove(copies + "/CARD1/CONTENTS/CLIPS001/INDEX.MIF");
         const qztest::QzcardRun again = Qzcard(args);
         ASSERT_EQ(again.exitCode, 0) << again.err;
         const std::vector<nlohmann::json> told = Events(again.out);
