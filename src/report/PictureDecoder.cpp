@@ -47,6 +47,9 @@ PictureDecoder::PictureDecoder(int threads, bool halfSize) {
     context->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT;
     context->thread_count = threads < 0 ? 1 : threads;
     context->thread_type = FF_THREAD_SLICE;
+    // A card's pictures are at most 1920 x 1088; a damaged sequence header
+    // naming a larger one is refused instead of allocating its frames.
+    context->max_pixels = 1920 * 1088;
     if (halfSize) context->lowres = 1;
     const int opened = avcodec_open2(context.get(), codec, nullptr);
     if (opened < 0) throw ReportError("the MPEG-2 video decoder cannot be opened: " + LibavErrorText(opened));
