@@ -46,6 +46,13 @@ run_target() {
         extra="-max_len=2573824"
         rss=1024
     fi
+    # Each input opens two MPEG-2 decoders whose frame pools (megabytes each)
+    # the address sanitizer's quarantine keeps after they are freed, so the
+    # resident size grows past 256 MiB with no leak; no single allocation may
+    # still pass 256 MiB.
+    if [ "$target" = ThumbnailPictureFuzz ]; then
+        rss=1024
+    fi
     log="$BUILD/findings/$target.log"
     start=$(date +%s)
     # shellcheck disable=SC2086
