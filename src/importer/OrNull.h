@@ -1,6 +1,6 @@
 #pragma once
-// A value that may be absent, as JSON: the value, or null. The typed
-// records' writers (export record, list, verify) use it. Any thread.
+// A value that may be absent, as JSON: the value, or null. Every JSON
+// writer of the host side uses it. Any thread.
 #include <nlohmann/json.hpp>
 
 #include <optional>

@@ -6,9 +6,10 @@
 #include "CFNumber.h"
 #include "CFString.h"
 #include "CardOpening.h"
-#include "ValueTexts.h"
 #include "ImportError.h"
+#include "OrNull.h"
 #include "PluginHost.h"
+#include "ValueTexts.h"
 
 #include <cctype>
 #include <cmath>
@@ -20,11 +21,6 @@ using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
 
 namespace {
-
-template <class T>
-ordered_json OrNull(const std::optional<T>& value) {
-    return value ? ordered_json(*value) : ordered_json();
-}
 
 // A property list value as JSON: strings, numbers, booleans, arrays and
 // dictionaries (keys as strings); anything else null.

@@ -17,6 +17,7 @@
 #include "FBCContentValueTag.h"
 #include "FBC_Utl_PathInside.h"
 #include "ImportError.h"
+#include "OrNull.h"
 #include "PluginHost.h"
 #include "ProblemRanges.h"
 #include "QzcardVersion.h"
@@ -43,17 +44,12 @@ namespace qzreport {
 
 using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
+using qzimport::OrNull;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr unsigned kMaxThumbnails = 10;
-
-// A value the clip may not tell, as JSON: null when absent.
-template <class T>
-ordered_json OrNull(const std::optional<T>& value) {
-    return value ? ordered_json(*value) : ordered_json();
-}
 
 // The importer's texts are empty for what a clip does not tell.
 std::optional<std::string> Told(const std::string& text) {

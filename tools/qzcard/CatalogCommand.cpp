@@ -9,6 +9,7 @@
 #include "CommandRegistry.h"
 #include "ExitCodes.h"
 #include "FBC_Utl_CountText.h"
+#include "OrNull.h"
 
 #include "CardReading.h"
 #include "Catalog.h"
@@ -39,6 +40,7 @@ using ComVantoVantoQZ64RADPlug::FBC_Utl_CountText;
 using ComVantoVantoQZ64RADPlug::CUFailureKind;
 using nlohmann::ordered_json;
 using qzcatalog::CatalogError;
+using qzimport::OrNull;
 
 constexpr int kExitNo = 4;
 
@@ -58,10 +60,6 @@ struct CatalogArguments {
 
 std::string Date(int64_t seconds) {
     return qzoffload::MhlDate::Format(seconds);
-}
-
-ordered_json OrNull(const std::optional<std::string>& text) {
-    return text ? ordered_json(*text) : ordered_json();
 }
 
 // JSON must be UTF-8: bytes that are not are shown as U+FFFD there (the

@@ -22,6 +22,7 @@
 #include "HostProcess.h"
 #include "ImportError.h"
 #include "MediaLayers.h"
+#include "OrNull.h"
 #include "PluginHost.h"
 #include "QzcardVersion.h"
 
@@ -40,6 +41,7 @@ namespace {
 
 using namespace ComVantoVantoQZ64RADPlug;
 using nlohmann::ordered_json;
+using qzimport::OrNull;
 using Status = qzimport::OutputSetResult::Status;
 
 struct ExportArguments {
@@ -99,11 +101,6 @@ const char* StatusKey(Status status) {
             break;
     }
     return "failed";
-}
-
-template <class T>
-ordered_json OrNull(const std::optional<T>& value) {
-    return value ? ordered_json(*value) : ordered_json();
 }
 
 // Each output set as it is done: one line on stdout (what failed on
