@@ -12,6 +12,7 @@
 #include "CFBCCardFolder.h"
 #include "CUFolderWatch.h"
 #include "CUInterruption.h"
+#include "CUProgressPace.h"
 #include "CardReport.h"
 #include "CatalogRecorder.h"
 #include "HashFormat.h"
@@ -68,17 +69,6 @@ std::string Joined(const ordered_json& list, const char* separator) {
     std::string out;
     for (const ordered_json& item : list) out += (out.empty() ? "" : separator) + item.get<std::string>();
     return out;
-}
-
-// "0:05", "1:02:03".
-std::string Duration(double seconds) {
-    const long total = static_cast<long>(seconds + 0.5);
-    char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-    else
-        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    return text;
 }
 
 // Events as text lines or JSON lines, and the progress for a person.
@@ -160,7 +150,10 @@ public:
         if (last != m_lastLine.end() && !finished && now - last->second < std::chrono::seconds(1)) return;
         m_lastLine[key] = now;
         const double rate = p.seconds > 0 ? p.done / p.seconds : 0;
-        const std::string left = rate > 0 ? Duration((p.total - p.done) / rate) + " left" : "-";
+        const std::string left =
+            rate > 0
+                ? CUProgressPace::MinutesText(static_cast<int64_t>((p.total - p.done) / rate + 0.5)) + " left"
+                : "-";
         std::fprintf(stderr, "qzcard ingest: %s  %s  %3.0f%%  %.1f MB/s  %s\n", p.card.c_str(),
                      p.phase.c_str(), p.total ? 100.0 * p.done / p.total : 100.0, rate / 1e6, left.c_str());
     }
