@@ -23,14 +23,21 @@ double CUProgressPace::Rate(uint64_t done) const {
 }
 
 int64_t CUProgressPace::SecondsLeft(uint64_t done, uint64_t total) const {
-    const double seconds = Seconds();
+    return SecondsLeft(Seconds(), done, total);
+}
+
+std::string CUProgressPace::LeftText(uint64_t done, uint64_t total) const {
+    return LeftText(Seconds(), done, total);
+}
+
+int64_t CUProgressPace::SecondsLeft(double seconds, uint64_t done, uint64_t total) {
     if (done == 0 || total < done || seconds <= 0) return -1;
     return static_cast<int64_t>(seconds * static_cast<double>(total - done) / static_cast<double>(done) +
                                 0.5);
 }
 
-std::string CUProgressPace::LeftText(uint64_t done, uint64_t total) const {
-    const int64_t left = SecondsLeft(done, total);
+std::string CUProgressPace::LeftText(double seconds, uint64_t done, uint64_t total) {
+    const int64_t left = SecondsLeft(seconds, done, total);
     return left < 0 ? "-:--" : MinutesText(left);
 }
 

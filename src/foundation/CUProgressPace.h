@@ -28,6 +28,9 @@ public:
     int64_t SecondsLeft(uint64_t done, uint64_t total) const;
     // SecondsLeft as "m:ss" (or "h:mm:ss"); "-:--" while not known.
     std::string LeftText(uint64_t done, uint64_t total) const;
+    // The same after `seconds` of work, for a caller keeping its own clock.
+    static int64_t SecondsLeft(double seconds, uint64_t done, uint64_t total);
+    static std::string LeftText(double seconds, uint64_t done, uint64_t total);
     // "1:05", "1:02:05" past an hour; 0 for a negative count.
     static std::string MinutesText(int64_t seconds);
     // True when `interval` has passed since the start or since it last said

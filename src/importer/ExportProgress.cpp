@@ -12,9 +12,7 @@ std::string ExportProgress::TerminalLine(const std::string& clipID, uint64_t don
                                          uint64_t bytes, double seconds) {
     char text[160];
     const double rate = seconds > 0 ? bytes / 1e6 / seconds : 0;
-    std::string left = "-:--";
-    if (done > 0 && total >= done && seconds > 0)
-        left = CUProgressPace::MinutesText(static_cast<int64_t>(seconds * (total - done) / done + 0.5));
+    const std::string left = CUProgressPace::LeftText(seconds, done, total);
     // Pictures a second tell a long encode's speed (a proxy's, whose bytes
     // are few); MB/s a copy's.
     const double pictures = seconds > 0 ? done / seconds : 0;
