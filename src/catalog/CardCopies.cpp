@@ -1,5 +1,7 @@
 #include "CardCopies.h"
 
+#include "CardTable.h"
+
 #include <set>
 
 namespace qzcatalog {
@@ -13,6 +15,11 @@ qzoffload::FileHashes KnownFile::HashesOf(std::optional<int64_t> atSize,
     for (const auto& [format, hash] : hashes)
         if (hash.size == *atSize && hash.modifiedNs == *atModifiedNs) current[format] = hash.value;
     return current;
+}
+
+std::map<std::string, KnownFile> CardCopies::LoadByKey(Database& database, const std::string& cardKey) {
+    const std::optional<int64_t> cardId = CardTable(database).IdOfKey(cardKey);
+    return cardId ? Load(database, *cardId) : std::map<std::string, KnownFile>();
 }
 
 std::map<std::string, KnownFile> CardCopies::Load(Database& database, int64_t cardId) {

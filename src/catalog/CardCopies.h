@@ -54,6 +54,8 @@ class CardCopies {
 public:
     // Files by path.
     static std::map<std::string, KnownFile> Load(Database& database, int64_t cardId);
+    // The same of the card known by `cardKey` (CardSeen::Key); none when the catalog does not know it.
+    static std::map<std::string, KnownFile> LoadByKey(Database& database, const std::string& cardKey);
     // The volume the card was last read on; empty when it was never read itself.
     static std::string CardVolume(Database& database, int64_t cardId);
     // Judges the copies of the card's files and writes what changed.

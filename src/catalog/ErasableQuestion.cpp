@@ -4,7 +4,6 @@
 #include "CUVolumeIdentity.h"
 #include "CardCopies.h"
 #include "CardReading.h"
-#include "CardTable.h"
 
 #include <ctime>
 #include <functional>
@@ -146,10 +145,7 @@ ErasableAnswer ErasableQuestion::Ask(Catalog& catalog, const std::string& folder
     answer.files = card.files.size();
 
     std::map<std::string, KnownFile> known;
-    catalog.Read([&] {
-        if (const std::optional<int64_t> cardId = CardTable(catalog.Db()).IdOfKey(card.Key()))
-            known = CardCopies::Load(catalog.Db(), *cardId);
-    });
+    catalog.Read([&] { known = CardCopies::LoadByKey(catalog.Db(), card.Key()); });
     const auto facts = [&](const CardFileSeen& now, const KnownFile& record, bool& changed) {
         CardFileFacts file{now.size, record.HashesOf(now.size, now.modifiedNs)};
         if (!rehash) {

@@ -3,7 +3,6 @@
 #include "CFBCContent.h"
 #include "CardCopies.h"
 #include "CardReading.h"
-#include "CardTable.h"
 #include "HashSet.h"
 #include "HistoryReading.h"
 #include "MhlHistory.h"
@@ -31,10 +30,7 @@ void HashKeptFiles(Catalog& catalog, const qzoffload::OffloadReport& report, Car
             if (written.kept) kept.insert(written.path);
     if (kept.empty()) return;
     std::map<std::string, KnownFile> known;
-    catalog.Read([&] {
-        if (const std::optional<int64_t> cardId = CardTable(catalog.Db()).IdOfKey(card.Key()))
-            known = CardCopies::Load(catalog.Db(), *cardId);
-    });
+    catalog.Read([&] { known = CardCopies::LoadByKey(catalog.Db(), card.Key()); });
     for (CardFileSeen& file : card.files) {
         if (!kept.count(file.path)) continue;
         const auto found = known.find(file.path);
